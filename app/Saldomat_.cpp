@@ -1,0 +1,232 @@
+#include "Saldomat_.h"
+
+#include "Common.h"
+#include "Failure.h"
+#include "PhoneTable.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCursor>
+#include <QDesktopServices>
+#include <QIcon>
+#include <QMenu>
+#include <QSystemTrayIcon>
+#include <QUrl>
+
+namespace {
+// The maker's home page; the site item opens it with the program and version.
+constexpr char kSiteUrl[] = "https://www.zelkor.example/saldomat/";
+constexpr int kDefaultRefreshHours = 3;
+const char *const kReadyProperty = "saldomatReady";
+}  // namespace
+
+TfrmMain::TfrmMain(QObject *parent) : QObject(parent)
+{
+    setObjectName(QStringLiteral("frmMain"));
+    StartWorkTimer.setSingleShot(true);
+    StartWorkTimer.setInterval(10);
+    connect(&StartWorkTimer, &QTimer::timeout, this, [this] {
+        runHandler("TfrmMain.StartWorkTimerTimer", [&] {
+            StartWorkTimer.stop();
+            if (!ApplicationTerminating)
+                StartWork();
+        });
+    });
+    connect(&RequestTimer, &QTimer::timeout, this, [this] {
+        runHandler("TfrmMain.RequestTimerTimer", [&] { QueryNowAction(); });
+    });
+    buildMenu();
+}
+
+TfrmMain::~TfrmMain()
+{
+    delete menu_;
+}
+
+void TfrmMain::buildMenu()
+{
+    menu_ = new QMenu;
+    auto item = [this](const char *name, const QString &caption, bool ready) {
+        QAction *a = menu_->addAction(caption);
+        a->setObjectName(QLatin1String(name));
+        a->setProperty(kReadyProperty, ready);
+        a->setEnabled(ready);
+        return a;
+    };
+    // Items whose windows are not in the program yet are built but stay disabled.
+    ppmAbout = item("ppmAbout", QStringLiteral("О программе"), false);
+    menu_->addSeparator();
+    ppmSite = item("ppmSite", QStringLiteral("Помощь и обновления"), true);
+    ppmSetup = item("ppmSetup", QStringLiteral("Настроить программу"), false);
+    menu_->addSeparator();
+    ppmHistory = item("ppmHistory", QStringLiteral("История баланса"), false);
+    ppmPhonesInfo = item("ppmPhonesInfo", QStringLiteral("Баланс телефонов"), false);
+    menu_->addSeparator();
+    ppmQueryBad = item("ppmQueryBad", QStringLiteral("Повторить \"неудачные\" попытки"), true);
+    ppmQueryBad->setEnabled(false);
+    ppmStopRequest = item("ppmStopRequest", QStringLiteral("Остановить запрос"), true);
+    ppmStopRequest->setVisible(false);
+    ppmQueryNow = item("ppmQueryNow", QStringLiteral("Запросить информацию сейчас"), true);
+    menu_->addSeparator();
+    ppmExit = item("ppmExit", QStringLiteral("Выйти"), true);
+    menu_->setDefaultAction(ppmPhonesInfo);
+    ppmHistory->setVisible(HistoryAvailable);
+
+    connect(ppmSite, &QAction::triggered, this, [this] { runHandler("TfrmMain.ppmSiteClick", [&] { GoToSite(); }); });
+    connect(ppmQueryNow, &QAction::triggered, this,
+            [this] { runHandler("TfrmMain.ppmQueryNowClick", [&] { QueryNowAction(); }); });
+    connect(ppmQueryBad, &QAction::triggered, this,
+            [this] { runHandler("TfrmMain.ppmQueryBadClick", [&] { QueryBadAction(); }); });
+    connect(ppmStopRequest, &QAction::triggered, this,
+            [this] { runHandler("TfrmMain.ppmStopRequestClick", [&] { StopRequest(); }); });
+    connect(ppmExit, &QAction::triggered, this, [this] { runHandler("TfrmMain.ppmExitClick", [&] { ExitApp(); }); });
+}
+
+void TfrmMain::FormCreate()
+{
+    guarded("TfrmMain.FormCreate", [&] {
+        TruncateFile(ErrFileName);
+        IconToTray();
+        StartWorkTimer.start();
+    });
+}
+
+void TfrmMain::IconToTray()
+{
+    guarded("TrayIcon.IconToTray", [&] {
+        if (!QSystemTrayIcon::isSystemTrayAvailable())
+            return;  // no tray on this desktop: the program runs on without an icon
+        tray_ = new QSystemTrayIcon(QIcon(QStringLiteral(":/z_TrayIcon.xpm")), this);
+        tray_->setContextMenu(menu_);
+        tray_->setToolTip(QString());
+        tray_->show();
+    });
+}
+
+void TfrmMain::IconFromTray()
+{
+    guarded("TrayIcon.IconFromTray", [&] {
+        if (tray_) {
+            tray_->hide();
+            delete tray_;
+            tray_ = nullptr;
+        }
+    });
+}
+
+void TfrmMain::ExitApp()
+{
+    guarded("TfrmMain.ExitApp", [&] {
+        StopRequest();
+        IconFromTray();
+        RequestTerminate();
+    });
+}
+
+void TfrmMain::StartWork()
+{
+    guarded("TfrmMain.StartWork", [&] { SetRequestInterval(); });
+}
+
+void TfrmMain::SetRequestInterval()
+{
+    guarded("TfrmMain.SetRequestInterval", [&] {
+        RequestTimer.stop();
+        RequestTimer.setInterval(kDefaultRefreshHours * 3600000);
+        RequestTimer.start();
+    });
+}
+
+void TfrmMain::setItemEnabled(QAction *item, bool enabled)
+{
+    item->setEnabled(enabled && item->property(kReadyProperty).toBool());
+}
+
+void TfrmMain::SetEnabledForAllMenus(bool enabled)
+{
+    guarded("TfrmMain.SetEnabledForAllMenus", [&] {
+        for (QAction *a : {ppmSetup, ppmQueryNow, ppmAbout, ppmHistory, ppmPhonesInfo})
+            setItemEnabled(a, enabled);
+        ppmQueryBad->setEnabled(enabled ? HaseBadPhones() : false);
+    });
+}
+
+bool TfrmMain::HaseBadPhones()
+{
+    return guarded("TfrmMain.HaseBadPhones", [&] {
+        // Which phones are monitored comes with the settings; until then a phone
+        // with a number in its slot counts as monitored.
+        for (int i = 1; i <= MaxPhones; ++i) {
+            if (IssaArray[i].PhoneID != 0 && !IssaArray[i].Success) {
+                QApplication::beep();
+                return true;
+            }
+        }
+        return false;
+    });
+}
+
+void TfrmMain::RequestInformation(int mode, int slot)
+{
+    Q_UNUSED(slot);
+    guarded("TfrmMain.RequestInformation", [&] {
+        SetEnabledForAllMenus(false);
+        ppmQueryNow->setVisible(false);
+        ppmStopRequest->setVisible(true);
+        RequestStopped = false;
+        Q_EMIT requestRunStarted(mode);
+        SetEnabledForAllMenus(true);
+        ppmQueryNow->setVisible(true);
+        ppmStopRequest->setVisible(false);
+    });
+}
+
+void TfrmMain::QueryNowAction()
+{
+    StopRequest();
+    Wait(100);
+    RequestInformation(0, 0);
+    SetRequestInterval();
+}
+
+void TfrmMain::QueryBadAction()
+{
+    StopRequest();
+    RequestInformation(1, 0);
+    SetRequestInterval();
+}
+
+void TfrmMain::StopRequest()
+{
+    RequestStopped = true;
+}
+
+void TfrmMain::GoToSite()
+{
+    guarded("TfrmMain.GoToSite", [&] {
+        QDesktopServices::openUrl(QUrl(QLatin1String(kSiteUrl) + QStringLiteral("?Saldomat-_v_") + QLatin1String(ProgramVersion)));
+    });
+}
+
+bool TfrmMain::QueryNowAllowed() const
+{
+    return ppmQueryNow->isEnabled() && ppmQueryNow->isVisible();
+}
+
+bool TfrmMain::QueryBadAllowed() const
+{
+    return ppmQueryBad->isEnabled();
+}
+
+void TfrmMain::HandleCommand(const QString &command)
+{
+    if (command == QLatin1String("Close")) {
+        ExitApp();
+    } else if (command == QLatin1String("QueryNow")) {
+        if (QueryNowAllowed())
+            guarded("TfrmMain.ppmQueryNowClick", [&] { QueryNowAction(); });
+    } else if (command == QLatin1String("QueryOnlyBad")) {
+        if (QueryBadAllowed())
+            guarded("TfrmMain.ppmQueryBadClick", [&] { QueryBadAction(); });
+    }
+}

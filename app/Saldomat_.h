@@ -1,0 +1,67 @@
+#pragma once
+// TfrmMain: the program's controller. It owns the tray icon, the tray menu and
+// the timers, decides when request runs happen and opens the other windows.
+// It is never shown.
+
+#include <QObject>
+#include <QTimer>
+
+class QAction;
+class QMenu;
+class QSystemTrayIcon;
+
+class TfrmMain : public QObject {
+    Q_OBJECT
+public:
+    explicit TfrmMain(QObject *parent = nullptr);
+    ~TfrmMain() override;
+
+    // The rest of start-up after the single-instance check.
+    void FormCreate();
+    void ExitApp();
+
+    // Commands of a later copy of the program.
+    void HandleCommand(const QString &command);
+    // "QueryNow" runs only while "Запросить информацию сейчас" is enabled and
+    // visible (no request running); "QueryOnlyBad" only while its item is enabled.
+    bool QueryNowAllowed() const;
+    bool QueryBadAllowed() const;
+
+    void SetEnabledForAllMenus(bool enabled);
+    bool HaseBadPhones();
+
+    QMenu *trayMenu() const { return menu_; }
+    QSystemTrayIcon *trayIcon() const { return tray_; }
+    QAction *ppmAbout = nullptr;
+    QAction *ppmSite = nullptr;
+    QAction *ppmSetup = nullptr;
+    QAction *ppmHistory = nullptr;
+    QAction *ppmPhonesInfo = nullptr;
+    QAction *ppmQueryBad = nullptr;
+    QAction *ppmStopRequest = nullptr;
+    QAction *ppmQueryNow = nullptr;
+    QAction *ppmExit = nullptr;
+
+Q_SIGNALS:
+    // A request run was started (mode 0 all phones, 1 failed phones).
+    void requestRunStarted(int mode);
+
+private:
+    void buildMenu();
+    void IconToTray();
+    void IconFromTray();
+    void StartWork();
+    void SetRequestInterval();
+    void RequestInformation(int mode, int slot);
+    void QueryNowAction();
+    void QueryBadAction();
+    void GoToSite();
+    void StopRequest();
+    // An item whose window is not part of the program yet stays disabled.
+    void setItemEnabled(QAction *item, bool enabled);
+
+    QMenu *menu_ = nullptr;
+    QSystemTrayIcon *tray_ = nullptr;
+    QTimer StartWorkTimer;
+    QTimer RequestTimer;
+};

@@ -1,0 +1,69 @@
+// The tray program.
+#include "Common.h"
+#include "Failure.h"
+#include "NoSecondRun.h"
+#include "Saldomat_.h"
+
+#include <QApplication>
+#include <QLocale>
+
+namespace {
+// No exception may cross the event loop: whatever escapes an event handler ends
+// that event and goes to the error log.
+class SaldomatApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+    bool notify(QObject *receiver, QEvent *event) override
+    {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (const std::exception &e) {
+            MainException(e);
+        } catch (...) {
+            MainException(QStringLiteral("unknown failure"));
+        }
+        return false;
+    }
+};
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    SaldomatApplication app(argc, argv);
+    app.setApplicationName(QLatin1String(ProgramName));
+    app.setQuitOnLastWindowClosed(false);
+    QLocale::setDefault(QLocale::c());  // "." as the decimal separator everywhere
+
+    try {
+        guarded("common.Init", [&] { InitPaths(); });
+    } catch (const std::exception &e) {
+        MainException(e);
+        return 1;
+    }
+
+    NoSecondRun instance(MainCaption());
+    const QStringList args = app.arguments().mid(1);
+    try {
+        if (!instance.Claim()) {
+            instance.Forward(CommandWords(args));
+            return 0;
+        }
+    } catch (const std::exception &e) {
+        MainException(e);
+        return 1;
+    }
+    if (!args.isEmpty())
+        return 0;  // a command for a copy that does not run
+
+    TfrmMain frmMain;
+    instance.SetHandler([&frmMain](const QString &command) { frmMain.HandleCommand(command); });
+    try {
+        frmMain.FormCreate();
+    } catch (const std::exception &e) {
+        MainException(e);
+        return 1;
+    }
+    if (ApplicationTerminating)
+        return 0;
+    return app.exec();
+}

@@ -1,0 +1,132 @@
+#include "Common.h"
+#include "Encoding.h"
+#include "Failure.h"
+#include "TestHome.h"
+
+#include <QFile>
+#include <gtest/gtest.h>
+
+namespace {
+QStringList logLines(const QString &path)
+{
+    return FromCp1251(ReadFileBytes(path)).split(QStringLiteral("\r\n"));
+}
+
+void failThreeDeep()
+{
+    guarded("TfrmMain.ppmQueryNowClick", [] {
+        guarded("TfrmMain.RequestInformation", [] {
+            guarded("TfrmWB.RequestInformation", [] { throw std::runtime_error("Access violation"); });
+        });
+    });
+}
+
+QByteArray numberedLines(int count)
+{
+    QByteArray data;
+    for (int i = 1; i <= count; ++i)
+        data += "line " + QByteArray::number(i) + "\r\n";
+    return data;
+}
+}  // namespace
+
+TEST(ErrorLog, OneHeaderPerRunAndOneLinePerFailure)
+{
+    TestHome home;
+    EXPECT_FALSE(QFile::exists(ErrFileName)) << "a run without failures writes nothing";
+    MainException(QStringLiteral("первая ошибка"));
+    MainException(QStringLiteral("second"));
+    const QStringList lines = logLines(ErrFileName);
+    // empty, stars, name, system line, empty, two entries, and the final break
+    ASSERT_EQ(lines.size(), 8) << lines.join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(lines[0].isEmpty());
+    EXPECT_EQ(lines[1], QString(142, QLatin1Char('*')));
+    EXPECT_EQ(lines[2], QStringLiteral("Saldomat 2.20"));
+    EXPECT_TRUE(lines[3].startsWith(QStringLiteral("WVI: MajorVersion="))) << lines[3].toStdString();
+    EXPECT_TRUE(lines[3].contains(QStringLiteral("CSDVersion=Linux")));
+    EXPECT_TRUE(lines[4].isEmpty());
+    EXPECT_TRUE(lines[5].endsWith(QStringLiteral(": первая ошибка")));
+    EXPECT_TRUE(lines[6].endsWith(QStringLiteral(": second")));
+    EXPECT_TRUE(lines[7].isEmpty());
+    // The file is in the single-byte code page.
+    EXPECT_TRUE(ReadFileBytes(ErrFileName).contains(ToCp1251(QStringLiteral("первая"))));
+}
+
+TEST(ErrorLog, NextRunAppendsWithItsOwnHeader)
+{
+    TestHome home;
+    MainException(QStringLiteral("run one"));
+    ResetLogHeaderFlag();  // as a new start of the program
+    MainException(QStringLiteral("run two"));
+    const QString text = FromCp1251(ReadFileBytes(ErrFileName));
+    EXPECT_EQ(text.count(QString(142, QLatin1Char('*'))), 2);
+    EXPECT_LT(text.indexOf(QStringLiteral("run one")), text.indexOf(QStringLiteral("run two")));
+}
+
+TEST(ErrorLog, LabelChainOfAFailureThreeRoutinesDeep)
+{
+    TestHome home;
+    try {
+        failThreeDeep();
+        FAIL() << "no failure came out";
+    } catch (const std::exception &e) {
+        MainException(e);
+    }
+    const QString text = FromCp1251(ReadFileBytes(ErrFileName));
+    EXPECT_TRUE(text.contains(QStringLiteral(": TfrmMain.ppmQueryNowClick -- > TfrmMain.RequestInformation -- > "
+                                             "TfrmWB.RequestInformation -- > Access violation\r\n")))
+        << text.toStdString();
+}
+
+TEST(ErrorLog, RunHandlerLogsInsteadOfThrowing)
+{
+    TestHome home;
+    EXPECT_NO_THROW(runHandler("TfrmMain.TrayCallBack", [] { throw SaldomatError(QStringLiteral("boom")); }));
+    EXPECT_TRUE(FromCp1251(ReadFileBytes(ErrFileName)).contains(QStringLiteral("TfrmMain.TrayCallBack -- > boom")));
+}
+
+TEST(ErrorLog, TruncateKeepsExactlyTheLastThousandLines)
+{
+    TestHome home;
+    WriteFileBytes(ErrFileName, numberedLines(1500));
+    TruncateFile(ErrFileName);
+    const QByteArray data = ReadFileBytes(ErrFileName);
+    EXPECT_EQ(data.count('\n'), 1000);
+    EXPECT_TRUE(data.startsWith("line 501\r\n"));
+    EXPECT_TRUE(data.endsWith("line 1500\r\n"));
+}
+
+TEST(ErrorLog, TruncateLeavesShortFilesAndMissingFilesAlone)
+{
+    TestHome home;
+    const QByteArray exact = numberedLines(1000);
+    WriteFileBytes(ErrFileName, exact);
+    TruncateFile(ErrFileName);
+    EXPECT_EQ(ReadFileBytes(ErrFileName), exact);
+
+    // 1001 lines, the last one without its line break, loses exactly its first line.
+    QByteArray unterminated = numberedLines(1000) + "tail";
+    WriteFileBytes(ErrFileName, unterminated);
+    TruncateFile(ErrFileName);
+    const QByteArray cut = ReadFileBytes(ErrFileName);
+    EXPECT_TRUE(cut.startsWith("line 2\r\n"));
+    EXPECT_TRUE(cut.endsWith("tail"));
+
+    const QString missing = home.file(QStringLiteral("none.err"));
+    EXPECT_NO_THROW(TruncateFile(missing));
+    EXPECT_FALSE(QFile::exists(missing));
+}
+
+TEST(ErrorLog, UnwritableLogIsALabelledFailureAndMainExceptionSwallowsIt)
+{
+    TestHome home;
+    const QString dirAsFile = home.dir();  // a directory cannot be opened for appending
+    try {
+        AppendStringToFile(QStringLiteral("x"), dirAsFile);
+        FAIL();
+    } catch (const SaldomatError &e) {
+        EXPECT_TRUE(e.message().startsWith(QStringLiteral("common.AppendStringToFile -- > ")));
+    }
+    ErrFileName = dirAsFile;
+    EXPECT_NO_THROW(MainException(QStringLiteral("nowhere to go")));
+}

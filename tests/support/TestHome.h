@@ -1,0 +1,23 @@
+#pragma once
+// A temporary program directory for one test: SALDOMAT_HOME points at it and the
+// program's file paths are set up inside it. Removed when the test ends.
+
+#include <QString>
+#include <QTemporaryDir>
+
+class TestHome {
+public:
+    TestHome();
+    ~TestHome();
+    QString dir() const { return dir_.path() + QLatin1Char('/'); }
+    QString file(const QString &name) const { return dir() + name; }
+
+private:
+    QTemporaryDir dir_;
+    QByteArray oldHome_;
+};
+
+QByteArray ReadFileBytes(const QString &path);
+void WriteFileBytes(const QString &path, const QByteArray &bytes);
+QString TestDataPath(const QString &relative);
+QString BinaryPath(const QString &name);
