@@ -100,6 +100,9 @@ void TfrmMain::IconToTray()
         tray_->setContextMenu(menu_);
         tray_->setToolTip(QString());
         tray_->show();
+        // Start-up measurements watch for this line.
+        if (qEnvironmentVariableIsSet("SALDOMAT_STARTUP_PROBE"))
+            QTimer::singleShot(0, this, [] { fputs("tray-icon-shown\n", stderr), fflush(stderr); });
     });
 }
 

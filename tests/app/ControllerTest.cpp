@@ -1,0 +1,61 @@
+// The controller's handling of commands from a later copy: they start a run only
+// when the matching menu item allows it.
+#include "PhoneTable.h"
+#include "Saldomat_.h"
+#include "TestHome.h"
+
+#include <QAction>
+#include <QMenu>
+#include <gtest/gtest.h>
+
+TEST(Controller, MenuStartsInItsInitialState)
+{
+    TestHome home;
+    TfrmMain main;
+    const QList<QAction *> items = main.trayMenu()->actions();
+    QStringList captions;
+    for (QAction *a : items)
+        captions << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    EXPECT_EQ(captions, (QStringList{QStringLiteral("О программе"), QStringLiteral("-"), QStringLiteral("Помощь и обновления"),
+                                     QStringLiteral("Настроить программу"), QStringLiteral("-"), QStringLiteral("История баланса"),
+                                     QStringLiteral("Баланс телефонов"), QStringLiteral("-"),
+                                     QStringLiteral("Повторить \"неудачные\" попытки"), QStringLiteral("Остановить запрос"),
+                                     QStringLiteral("Запросить информацию сейчас"), QStringLiteral("-"), QStringLiteral("Выйти")}));
+    EXPECT_EQ(main.trayMenu()->defaultAction(), main.ppmPhonesInfo);
+    EXPECT_FALSE(main.ppmQueryBad->isEnabled());
+    EXPECT_FALSE(main.ppmStopRequest->isVisible());
+    EXPECT_TRUE(main.ppmQueryNow->isEnabled());
+    EXPECT_TRUE(main.ppmExit->isEnabled());
+}
+
+TEST(Controller, QueryNowRunsOnlyWhileItsItemIsEnabledAndVisible)
+{
+    TestHome home;
+    TfrmMain main;
+    QList<int> runs;
+    QObject::connect(&main, &TfrmMain::requestRunStarted, [&](int mode) { runs << mode; });
+    main.HandleCommand(QStringLiteral("QueryNow"));
+    ASSERT_EQ(runs.count(), 1);
+    EXPECT_EQ(runs.takeFirst(), 0);
+
+    main.ppmQueryNow->setVisible(false);  // a run is in progress
+    main.HandleCommand(QStringLiteral("QueryNow"));
+    main.ppmQueryNow->setVisible(true);
+    main.ppmQueryNow->setEnabled(false);  // a modal window is open
+    main.HandleCommand(QStringLiteral("QueryNow"));
+    EXPECT_EQ(runs.count(), 0);
+}
+
+TEST(Controller, QueryOnlyBadRunsOnlyWhileItsItemIsEnabled)
+{
+    TestHome home;
+    TfrmMain main;
+    QList<int> runs;
+    QObject::connect(&main, &TfrmMain::requestRunStarted, [&](int mode) { runs << mode; });
+    main.HandleCommand(QStringLiteral("QueryOnlyBad"));
+    EXPECT_EQ(runs.count(), 0) << "nothing failed yet, the item is disabled";
+    main.ppmQueryBad->setEnabled(true);
+    main.HandleCommand(QStringLiteral("QueryOnlyBad"));
+    ASSERT_EQ(runs.count(), 1);
+    EXPECT_EQ(runs.takeFirst(), 1);
+}

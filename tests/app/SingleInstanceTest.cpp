@@ -1,0 +1,161 @@
+// The tray program started as real processes: one copy per user, commands
+// forwarded to the running copy, stale sockets taken over.
+#include "Common.h"
+#include "NoSecondRun.h"
+#include "TestHome.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QThread>
+#include <gtest/gtest.h>
+#include <memory>
+
+#include <csignal>
+
+namespace {
+class SingleInstance : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        // Each test gets its own socket folder, so tests can run side by side.
+        oldTmp_ = qgetenv("TMPDIR");
+        qputenv("TMPDIR", home_.dir().toLocal8Bit());
+    }
+    void TearDown() override
+    {
+        for (auto &p : procs_) {
+            if (p->state() != QProcess::NotRunning) {
+                p->kill();
+                p->waitForFinished(3000);
+            }
+        }
+        qputenv("TMPDIR", oldTmp_);
+    }
+
+    QProcess *start(const QStringList &args = {})
+    {
+        auto p = std::make_unique<QProcess>();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("SALDOMAT_HOME"), home_.dir());
+        env.insert(QStringLiteral("TMPDIR"), home_.dir());
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home_.dir());
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        p->setProcessEnvironment(env);
+        p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        p->start(BinaryPath(QStringLiteral("saldomat")), args);
+        EXPECT_TRUE(p->waitForStarted(5000));
+        procs_.push_back(std::move(p));
+        return procs_.back().get();
+    }
+
+    // True once a copy answers on the program's socket.
+    bool listening()
+    {
+        QLocalSocket s;
+        s.connectToServer(NoSecondRun::ServerName(MainCaption()));
+        return s.waitForConnected(200);
+    }
+
+    QProcess *startRunning()
+    {
+        QProcess *p = start();
+        QElapsedTimer t;
+        t.start();
+        while (!listening() && t.elapsed() < 10000 && p->state() == QProcess::Running)
+            QThread::msleep(20);
+        EXPECT_TRUE(listening()) << "the first copy never started listening";
+        return p;
+    }
+
+    static bool finishes(QProcess *p, int ms = 10000) { return p->waitForFinished(ms) || p->state() == QProcess::NotRunning; }
+
+    TestHome home_;
+    QByteArray oldTmp_;
+    std::vector<std::unique_ptr<QProcess>> procs_;
+};
+}  // namespace
+
+TEST(CommandWords, RecognisedWithDashOrSlashInAnyCaseInTableOrder)
+{
+    EXPECT_EQ(CommandWords({QStringLiteral("/close")}), QStringList{QStringLiteral("Close")});
+    EXPECT_EQ(CommandWords({QStringLiteral("-CLOSE")}), QStringList{QStringLiteral("Close")});
+    EXPECT_EQ(CommandWords({QStringLiteral("-queryonlybad"), QStringLiteral("/QueryNow"), QStringLiteral("-close")}),
+              (QStringList{QStringLiteral("Close"), QStringLiteral("QueryNow"), QStringLiteral("QueryOnlyBad")}));
+    EXPECT_TRUE(CommandWords({QStringLiteral("close"), QStringLiteral("--close"), QStringLiteral("-closex")}).isEmpty());
+}
+
+TEST_F(SingleInstance, SecondCopyWithoutParametersLeavesTheFirstAlone)
+{
+    QProcess *first = startRunning();
+    QProcess *second = start();
+    ASSERT_TRUE(finishes(second));
+    EXPECT_EQ(second->exitCode(), 0);
+    EXPECT_EQ(first->state(), QProcess::Running);
+    EXPECT_TRUE(listening());
+}
+
+TEST_F(SingleInstance, CloseInEitherSpellingEndsTheRunningCopy)
+{
+    for (const char *word : {"/close", "-CLOSE"}) {
+        QProcess *first = startRunning();
+        QProcess *closer = start({QLatin1String(word)});
+        ASSERT_TRUE(finishes(closer)) << word;
+        // The sender waits for the answer, so the first copy is on its way out.
+        ASSERT_TRUE(finishes(first)) << word;
+        EXPECT_EQ(first->exitCode(), 0) << word;
+        EXPECT_FALSE(listening()) << word;
+    }
+}
+
+TEST_F(SingleInstance, AParameterWithoutARunningCopyQuitsAtOnce)
+{
+    QProcess *p = start({QStringLiteral("/QueryNow")});
+    ASSERT_TRUE(finishes(p, 5000));
+    EXPECT_EQ(p->exitCode(), 0);
+    EXPECT_FALSE(listening());
+    EXPECT_FALSE(QFile::exists(home_.file(QStringLiteral("Saldomat.err"))));
+}
+
+TEST_F(SingleInstance, QueryNowIsForwardedAndAnswered)
+{
+    QProcess *first = startRunning();
+    QProcess *asker = start({QStringLiteral("-querynow"), QStringLiteral("/queryonlybad")});
+    ASSERT_TRUE(finishes(asker));
+    EXPECT_EQ(asker->exitCode(), 0);
+    EXPECT_EQ(first->state(), QProcess::Running);
+}
+
+TEST_F(SingleInstance, SocketOfAKilledCopyDoesNotBlockTheNextStart)
+{
+    QProcess *first = startRunning();
+    ::kill(static_cast<pid_t>(first->processId()), SIGKILL);
+    ASSERT_TRUE(finishes(first));
+    QProcess *next = startRunning();
+    EXPECT_EQ(next->state(), QProcess::Running);
+    QProcess *closer = start({QStringLiteral("-close")});
+    ASSERT_TRUE(finishes(closer));
+    EXPECT_TRUE(finishes(next));
+}
+
+TEST_F(SingleInstance, TwoCopiesStartedTogetherEndWithExactlyOneRunning)
+{
+    for (int round = 0; round < 3; ++round) {
+        QProcess *a = start();
+        QProcess *b = start();
+        QElapsedTimer t;
+        t.start();
+        // Wait until one of them has given way.
+        while (a->state() == QProcess::Running && b->state() == QProcess::Running && t.elapsed() < 10000)
+            QThread::msleep(20), a->waitForFinished(0), b->waitForFinished(0);
+        QThread::msleep(300);
+        a->waitForFinished(0);
+        b->waitForFinished(0);
+        const int running = (a->state() == QProcess::Running) + (b->state() == QProcess::Running);
+        ASSERT_EQ(running, 1) << "round " << round;
+        QProcess *closer = start({QStringLiteral("-close")});
+        ASSERT_TRUE(finishes(closer));
+        ASSERT_TRUE(finishes(a->state() == QProcess::Running ? a : b));
+    }
+}
