@@ -1,0 +1,183 @@
+#include "AlterTable.h"
+
+#include "AtomicFile.h"
+#include "Common.h"
+#include "Failure.h"
+#include "HistoryDb.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+namespace {
+QString entryName(const QString &entry) { return entry.section(QLatin1Char('='), 0, 0).trimmed(); }
+QString entryType(const QString &entry) { return entry.section(QLatin1Char('='), 1).trimmed(); }
+
+QString reasonOf(const QSqlQuery &q)
+{
+    const QString text = q.lastError().text().trimmed();
+    return text.isEmpty() ? QStringLiteral("unknown database failure") : text;
+}
+
+// Field names of the table as a query of all its columns reports them.
+QStringList fieldNames(QSqlDatabase &db, const QString &table)
+{
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("SELECT * FROM %1 LIMIT 1").arg(QuoteIdentifier(table))))
+        throw SaldomatError(reasonOf(q));
+    const QSqlRecord record = q.record();
+    QStringList names;
+    for (int i = 0; i < record.count(); ++i)
+        names << record.fieldName(i);
+    return names;
+}
+
+QStringList missingIn(const QStringList &fields, const QStringList &columns)
+{
+    QSet<QString> present;
+    for (const QString &f : fields)
+        present.insert(f.toLower());
+    QStringList missing;
+    for (const QString &entry : columns)
+        if (!present.contains(entryName(entry).toLower()))
+            missing << entry;
+    return missing;
+}
+
+struct TableColumn {
+    QString name;
+    QString declaredType;
+};
+
+QList<TableColumn> tableColumns(QSqlDatabase &db, const QString &table)
+{
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("PRAGMA table_info(%1)").arg(QuoteIdentifier(table))))
+        throw SaldomatError(reasonOf(q));
+    QList<TableColumn> result;
+    while (q.next())
+        result.append({q.value(1).toString(), q.value(2).toString()});
+    return result;
+}
+
+// SQLite cannot add a primary key to an existing table: a table without its row
+// counter is rebuilt with the counter in front, every column it had (values
+// kept, rows numbered in their stored order) and the missing ones after them.
+void rebuildWithCounter(QSqlDatabase &db, const QString &table, const QStringList &missing)
+{
+    const QList<TableColumn> existing = tableColumns(db, table);
+    QStringList definitions;
+    QStringList copied;
+    for (const QString &entry : missing)
+        if (SqliteColumnType(entryType(entry)).contains(QLatin1String("PRIMARY KEY")))
+            definitions << QuoteIdentifier(entryName(entry)) + QLatin1Char(' ') + SqliteColumnType(entryType(entry));
+    for (const TableColumn &c : existing) {
+        definitions << QuoteIdentifier(c.name) + (c.declaredType.isEmpty() ? QString() : QLatin1Char(' ') + c.declaredType);
+        copied << QuoteIdentifier(c.name);
+    }
+    for (const QString &entry : missing)
+        if (!SqliteColumnType(entryType(entry)).contains(QLatin1String("PRIMARY KEY")))
+            definitions << QuoteIdentifier(entryName(entry)) + QLatin1Char(' ') + SqliteColumnType(entryType(entry));
+    const QString work = QuoteIdentifier(table + QStringLiteral("_rebuild"));
+    ExecFixed(db, QStringLiteral("CREATE TABLE %1 (%2)").arg(work, definitions.join(QStringLiteral(", "))));
+    ExecFixed(db, QStringLiteral("INSERT INTO %1 (%2) SELECT %2 FROM %3 ORDER BY rowid")
+                      .arg(work, copied.join(QStringLiteral(", ")), QuoteIdentifier(table)));
+    ExecFixed(db, QStringLiteral("DROP TABLE %1").arg(QuoteIdentifier(table)));
+    ExecFixed(db, QStringLiteral("ALTER TABLE %1 RENAME TO %2").arg(work, QuoteIdentifier(table)));
+}
+}  // namespace
+
+QStringList MissingColumns(const QString &dbFile, const QString &table, const QStringList &columns)
+{
+    HistoryConnection conn(dbFile);
+    return missingIn(fieldNames(conn.db(), table), columns);
+}
+
+void AddNewColumns(const QString &dbFile, const QString &table, const QStringList &columns)
+{
+    guarded("AlterTable.AddNewColumns", [&] {
+        if (!HistoryAvailable)
+            return;
+        HistoryConnection conn(dbFile);
+        QSqlDatabase &db = conn.db();
+        const QStringList missing = missingIn(fieldNames(db, table), columns);
+        ExecFixed(db, QStringLiteral("BEGIN IMMEDIATE"));
+        try {
+            bool needsCounter = false;
+            for (const QString &entry : missing)
+                needsCounter = needsCounter || SqliteColumnType(entryType(entry)).contains(QLatin1String("PRIMARY KEY"));
+            if (needsCounter) {
+                rebuildWithCounter(db, table, missing);
+            } else {
+                // SQLite adds one column per statement; the transaction makes
+                // the whole list one change.
+                for (const QString &entry : missing)
+                    ExecFixed(db, QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 %3")
+                                      .arg(QuoteIdentifier(table), QuoteIdentifier(entryName(entry)),
+                                           SqliteColumnType(entryType(entry))));
+            }
+            if (table.compare(QLatin1String(PhonesTable), Qt::CaseInsensitive) == 0)
+                ExecFixed(db, QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (PhoneNumber, QueryDateTime)")
+                                  .arg(QuoteIdentifier(QLatin1String(PhonesIndexName)), QuoteIdentifier(table)));
+            ExecFixed(db, QStringLiteral("COMMIT"));
+        } catch (...) {
+            QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+            throw;
+        }
+    });
+}
+
+QString MigrationCopyPath(const QString &dbFile)
+{
+    const QFileInfo info(dbFile);
+    return info.path() + QLatin1Char('/') + info.completeBaseName() + QStringLiteral(".tmp");
+}
+
+QString MigrationFailureText(const QString &failure)
+{
+    return QStringLiteral("Невозможно преобразовать базу данных с историей баланса в новый формат.\r\n"
+                          "Пожалуйста, свяжитесь с авторами !!! ")
+        + QLatin1String(SupportEmail) + QStringLiteral("\r\n\r\nОшибка: \r\n") + failure;
+}
+
+bool AlterTablePhonesIfNeed(const QString &dbFile, QString *failureBoxText)
+{
+    return guarded("AlterTable.AlterTablePhonesIfNeed", [&] {
+        if (!HistoryAvailable)
+            return true;
+        const QString copy = MigrationCopyPath(dbFile);
+        QFile::remove(copy);
+        // A copy that could not be made completely is no copy: it is never
+        // written back over the history. The change itself runs in one
+        // transaction, so a failure without a copy still leaves the file as it was.
+        bool copied = QFile::copy(dbFile, copy);
+        if (copied && QFileInfo(copy).size() != QFileInfo(dbFile).size())
+            copied = false;
+        if (!copied)
+            QFile::remove(copy);
+        try {
+            AddNewColumns(dbFile, QLatin1String(PhonesTable), PhonesColumnList());
+        } catch (const std::exception &e) {
+            QString failure = failureText(e);
+            if (copied) {
+                try {
+                    QFile saved(copy);
+                    if (!saved.open(QIODevice::ReadOnly))
+                        throw SaldomatError(QStringLiteral("cannot read \"%1\"").arg(copy));
+                    WriteFileAtomically(dbFile, saved.readAll());
+                } catch (const std::exception &restore) {
+                    failure += QStringLiteral("\r\n") + failureText(restore);
+                }
+            }
+            if (failureBoxText)
+                *failureBoxText = MigrationFailureText(failure);
+            throw SaldomatError(failure);
+        }
+        QFile::remove(copy);
+        return true;
+    });
+}

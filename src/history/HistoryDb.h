@@ -1,0 +1,64 @@
+#pragma once
+// The history database: the file "Saldomat.db" in the program directory with
+// the one table Phones (one row per successful query of one phone).
+//
+// Every operation opens its own connection through HistoryConnection. The file
+// is opened without ever being created: a missing history stays missing, only
+// CreateHistoryDatabase() (the installation step) brings one into being.
+
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+
+// Full path of the history file: ProgramDirectory() + "Saldomat.db".
+QString HistoryDbFileName();
+
+inline constexpr char PhonesTable[] = "Phones";
+inline constexpr char PhonesIndexName[] = "IX_Phones_PhoneNumber_QueryDateTime";
+
+// The columns of Phones as "Name=Type" in their order, with the classic type
+// names (counter, DateTime, char(n), single, smallint).
+QStringList PhonesColumnList();
+// The SQLite declaration of a classic column type ("single" -> "REAL").
+// Throws SaldomatError for a type it does not know.
+QString SqliteColumnType(const QString &classicType);
+// An identifier in double quotes, inner quotes doubled. Throws SaldomatError
+// for an empty name or one that holds a control character.
+QString QuoteIdentifier(const QString &name);
+
+// One connection to the history file for the lifetime of the object.
+class HistoryConnection {
+public:
+    enum class Mode { Existing, Create };
+    // Throws SaldomatError with the driver's reason when the file cannot be
+    // opened (for Mode::Existing also when it does not exist).
+    explicit HistoryConnection(const QString &file, Mode mode = Mode::Existing);
+    ~HistoryConnection();
+    HistoryConnection(const HistoryConnection &) = delete;
+    HistoryConnection &operator=(const HistoryConnection &) = delete;
+
+    QSqlDatabase &db() { return db_; }
+    const QString &name() const { return name_; }
+
+private:
+    QString name_;
+    QSqlDatabase db_;
+};
+
+// How long an operation waits for a lock held by another process before it fails.
+inline constexpr int HistoryBusyTimeoutMs = 500;
+
+// Runs one statement without bound values (fixed texts only: DDL, PRAGMA,
+// transaction control); throws SaldomatError with the driver's reason.
+void ExecFixed(QSqlDatabase &db, const QString &sql);
+
+// The start-up check: HistoryAvailable := whether "Phones" can be read from the
+// history file. On failure one line "Ведение истории баланса невозможно по
+// следующей причине: " + reason goes to the error log. Never creates the file,
+// never throws. Returns HistoryAvailable.
+bool CheckHistoryAvailable(const QString &file = HistoryDbFileName());
+
+// Creates a new history file holding an empty Phones table with every column
+// and the per-phone index. Throws SaldomatError when the file already exists
+// (it is left untouched) or cannot be created.
+void CreateHistoryDatabase(const QString &file = HistoryDbFileName());

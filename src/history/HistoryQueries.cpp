@@ -1,0 +1,138 @@
+#include "HistoryQueries.h"
+
+#include "Failure.h"
+#include "HistoryDb.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QVariant>
+
+namespace {
+const char *const kSelect =
+    "SELECT NN, QueryDateTime, LicSchet, PhoneNumber, UserName, Balance, ObPlat, BalDelta, Average, "
+    "TurnOff, JeansExpired, Recomend, SMS, Minutes, USDRate FROM Phones ";
+const char *const kOrder = " ORDER BY QueryDateTime DESC, NN DESC";
+
+QVector<HistoryRow> runQuery(const QString &dbFile, const QString &where, const QVariantList &values)
+{
+    HistoryConnection conn(dbFile.isEmpty() ? HistoryDbFileName() : dbFile);
+    QVector<HistoryRow> rows;
+    {
+        QSqlQuery q(conn.db());
+        q.setForwardOnly(true);
+        q.prepare(QLatin1String(kSelect) + where);
+        for (const QVariant &v : values)
+            q.addBindValue(v);
+        if (!q.exec())
+            throw SaldomatError(q.lastError().text());
+        while (q.next()) {
+            HistoryRow r;
+            r.NN = q.value(0).toLongLong();
+            r.QueryDateTime = q.value(1).toDouble();
+            r.LicSchet = q.value(2).toString();
+            r.PhoneNumber = q.value(3).toString();
+            r.UserName = q.value(4).toString();
+            r.Balance = q.value(5).toFloat();
+            r.ObPlat = q.value(6).toFloat();
+            r.BalDelta = q.value(7).toFloat();
+            r.Average = q.value(8).toFloat();
+            r.TurnOff = q.value(9).toInt();
+            r.JeansExpired = q.value(10).toInt();
+            r.Recomend = q.value(11).toFloat();
+            r.SMS = q.value(12).toInt();
+            r.Minutes = q.value(13).toInt();
+            r.USDRate = q.value(14).toFloat();
+            rows.append(std::move(r));
+        }
+        if (q.lastError().isValid())
+            throw SaldomatError(q.lastError().text());
+    }
+    return rows;
+}
+
+QString fixed(float value, int decimals)
+{
+    return QString::number(static_cast<double>(value), 'f', decimals);
+}
+
+// Blank when the text shows zero ("-0.00" included: a value that rounds to zero).
+QString blankIfZero(const QString &text, const QLatin1String zero)
+{
+    return text == zero || (text.startsWith(QLatin1Char('-')) && text.mid(1) == zero) ? QString() : text;
+}
+}  // namespace
+
+QVector<HistoryRow> HistoryAllRows(const QString &phone, const QString &dbFile)
+{
+    return guarded("HistoryQueries.HistoryAllRows", [&] {
+        return runQuery(dbFile, QStringLiteral("WHERE PhoneNumber = ?") + QLatin1String(kOrder), {phone});
+    });
+}
+
+QVector<HistoryRow> HistoryLastDays(const QString &phone, int days, const QString &dbFile, TDateTime now)
+{
+    return guarded("HistoryQueries.HistoryLastDays", [&] {
+        const TDateTime from = (now < 0 ? NowOle() : now) - days;
+        return runQuery(dbFile, QStringLiteral("WHERE PhoneNumber = ? AND QueryDateTime > ?") + QLatin1String(kOrder),
+                        {phone, from});
+    });
+}
+
+QVector<HistoryRow> HistoryNewestRows(const QString &phone, int count, const QString &dbFile)
+{
+    return guarded("HistoryQueries.HistoryNewestRows", [&] {
+        if (count <= 0)
+            return QVector<HistoryRow>();
+        return runQuery(dbFile, QStringLiteral("WHERE PhoneNumber = ?") + QLatin1String(kOrder) + QStringLiteral(" LIMIT ?"),
+                        {phone, count});
+    });
+}
+
+QVector<HistoryRow> HistoryRows(const QString &phone, HistoryPeriod period, int n, const QString &dbFile)
+{
+    switch (period) {
+    case HistoryPeriod::LastDays:
+        return HistoryLastDays(phone, n, dbFile);
+    case HistoryPeriod::LastCount:
+        return HistoryNewestRows(phone, n, dbFile);
+    case HistoryPeriod::All:
+        break;
+    }
+    return HistoryAllRows(phone, dbFile);
+}
+
+QStringList HistoryGridHeaders()
+{
+    return {QStringLiteral("      Дата      "), QStringLiteral("   Время   "), QStringLiteral("   Баланс   "),
+            QStringLiteral("Обещ. плат."),      QStringLiteral("$/день"),      QStringLiteral("Delta ($)"),
+            QStringLiteral("Откл."),            QStringLiteral("Заплатить"),   QStringLiteral("Истекает"),
+            QStringLiteral("SMS"),              QStringLiteral("Минут"),       QStringLiteral("Курс USD")};
+}
+
+QVector<QStringList> HistoryGridCells(const QVector<HistoryRow> &rows)
+{
+    QVector<QStringList> cells;
+    cells.reserve(rows.size());
+    QString previousDate;
+    for (const HistoryRow &r : rows) {
+        const QDateTime when = FromOleDate(r.QueryDateTime);
+        const QString date = when.date().toString(QStringLiteral("dd.MM.yyyy"));
+        QStringList line;
+        line << (date != previousDate ? date : QString());
+        previousDate = date;
+        line << when.time().toString(QStringLiteral("hh:mm:ss"));
+        line << fixed(r.Balance, 2);
+        line << blankIfZero(fixed(r.ObPlat, 2), QLatin1String("0.00"));
+        line << fixed(r.Average, 2);
+        line << blankIfZero(fixed(r.BalDelta, 2), QLatin1String("0.00"));
+        line << QString::number(r.TurnOff);
+        line << fixed(r.Recomend, 2);
+        line << blankIfZero(QString::number(r.JeansExpired), QLatin1String("0"));
+        line << blankIfZero(QString::number(r.SMS), QLatin1String("0"));
+        line << blankIfZero(QString::number(r.Minutes), QLatin1String("0"));
+        line << fixed(r.USDRate, 4);
+        cells.append(line);
+    }
+    return cells;
+}
