@@ -1,0 +1,201 @@
+#include "IssaUrl.h"
+
+#include "Failure.h"
+#include "IniFile.h"
+
+TIssaUrlInfo DefaultIssaUrl;
+
+namespace {
+const QString kShortName = QStringLiteral("ShortName");
+const QString kLoginUrl = QStringLiteral("LoginURL");
+
+bool sameText(const QString &a, const QString &b)
+{
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+// Blanks and control characters (codes 0..32) cut from both ends.
+QString trimControls(const QString &s)
+{
+    qsizetype from = 0;
+    qsizetype to = s.size();
+    while (from < to && s.at(from).unicode() <= 32)
+        ++from;
+    while (to > from && s.at(to - 1).unicode() <= 32)
+        --to;
+    return s.mid(from, to - from);
+}
+
+// First section whose ShortName matches, empty when none.
+QString sectionByShortName(const QString &shortName)
+{
+    for (const QString &section : ServersIni.ReadSections())
+        if (sameText(ServersIni.ReadString(section, kShortName, QString()), shortName))
+            return section;
+    return QString();
+}
+
+void writeEntry(const QString &longName, const QString &shortName, const QString &loginUrl)
+{
+    ServersIni.WriteString(longName, kLoginUrl, CorrectLoginUrl(loginUrl));
+    ServersIni.WriteString(longName, kShortName, shortName);
+}
+}  // namespace
+
+QString DefaultIssaLoginUrl()
+{
+    return QStringLiteral("https://%1/cgi-bin/cgi.exe?function=is_newlog").arg(QLatin1String(DefaultIssaHost));
+}
+
+void FillDefaultIssaUrl()
+{
+    DefaultIssaUrl = TIssaUrlInfo{};
+    DefaultIssaUrl.LongName = QString::fromUtf8(DefaultIssaLongName);
+    DefaultIssaUrl.ShortName = QString::fromUtf8(DefaultIssaShortName);
+    DefaultIssaUrl.LoginURL = DefaultIssaLoginUrl();
+    DefaultIssaUrl.LoginName = QString::fromLatin1(DefaultLoginName);
+    DefaultIssaUrl.PasswName = QString::fromLatin1(DefaultPasswName);
+}
+
+TIssaUrlInfo GetIssaUrlByShortName(const QString &shortName)
+{
+    return guarded("TfrmSetup.GetIssaUrlByShortName", [&] {
+        if (DefaultIssaUrl.ShortName.isEmpty())
+            FillDefaultIssaUrl();
+        if (sameText(shortName, DefaultIssaUrl.ShortName))
+            return DefaultIssaUrl;
+        TIssaUrlInfo info;
+        const QString section = sectionByShortName(shortName);
+        info.LongName = section;
+        info.ShortName = shortName;
+        if (section.isEmpty())
+            return info;
+        info.LoginURL = ServersIni.ReadString(section, kLoginUrl, QString());
+        info.LoginStr = ServersIni.ReadString(section, QStringLiteral("LoginStr"), QString());
+        info.LoginName = ServersIni.ReadString(section, QStringLiteral("LoginName"), QString());
+        info.PasswName = ServersIni.ReadString(section, QStringLiteral("PasswName"), QString());
+        if (info.LoginStr.isEmpty())
+            info.LoginStr = QString::fromLatin1(DefaultLoginStr);
+        if (info.LoginName.isEmpty())
+            info.LoginName = QString::fromLatin1(DefaultLoginName);
+        if (info.PasswName.isEmpty())
+            info.PasswName = QString::fromLatin1(DefaultPasswName);
+        return info;
+    });
+}
+
+QString CorrectLoginUrl(const QString &url)
+{
+    return guarded("IssaUrlChoose.CorrectLoginUrl", [&] {
+        const QString trimmed = trimControls(url);
+        const QString marker = QStringLiteral("function=is_newlog");
+        const qsizetype at = trimmed.indexOf(marker);
+        if (at < 0)
+            return trimmed;
+        return trimmed.left(at) + QStringLiteral("function=is_login");
+    });
+}
+
+QStringList IssaLongNames()
+{
+    return guarded("TfrmIssaUrlChoose.Prepare", [&] {
+        if (DefaultIssaUrl.LongName.isEmpty())
+            FillDefaultIssaUrl();
+        QStringList names{DefaultIssaUrl.LongName};
+        names += ServersIni.ReadSections();
+        return names;
+    });
+}
+
+bool IssaUrlByLongName(const QString &longName, TIssaUrlInfo &info)
+{
+    return guarded("TfrmIssaUrlChoose.cbIssaLongNameChange", [&] {
+        if (DefaultIssaUrl.LongName.isEmpty())
+            FillDefaultIssaUrl();
+        if (sameText(longName, DefaultIssaUrl.LongName)) {
+            info = DefaultIssaUrl;
+            return true;
+        }
+        if (!ServersIni.SectionExists(longName))
+            return false;
+        info = TIssaUrlInfo{};
+        for (const QString &section : ServersIni.ReadSections())
+            if (sameText(section, longName))
+                info.LongName = section;
+        info.ShortName = ServersIni.ReadString(longName, kShortName, QString());
+        info.LoginURL = ServersIni.ReadString(longName, kLoginUrl, QString());
+        return true;
+    });
+}
+
+QString IssaLongNameForShortName(const QString &shortName)
+{
+    return guarded("TfrmIssaUrlChoose.Prepare", [&] {
+        if (DefaultIssaUrl.LongName.isEmpty())
+            FillDefaultIssaUrl();
+        const QString section = sectionByShortName(shortName);
+        return section.isEmpty() ? DefaultIssaUrl.LongName : section;
+    });
+}
+
+QString CheckIssaUrlEntry(const QString &longName, const QString &loginUrl, const QString &shortName,
+                          const QString &editedLongName)
+{
+    return guarded("TfrmAddIssaUrl.bnOkClick", [&] {
+        if (DefaultIssaUrl.LongName.isEmpty())
+            FillDefaultIssaUrl();
+        const QString name = longName.trimmed();
+        const QString url = loginUrl.trimmed();
+        const QString shortN = shortName.trimmed();
+        if (name.isEmpty() || url.isEmpty() || shortN.isEmpty())
+            return QString::fromUtf8(MsgAllFieldsRequired);
+        if (shortName.size() > IssaShortNameMaxLength)
+            return QStringLiteral("Краткое название должно быть не длиннее %1 символов.").arg(IssaShortNameMaxLength);
+        // A section under the built-in region's name could never be chosen.
+        if (sameText(name, DefaultIssaUrl.LongName))
+            return QStringLiteral("Такое название региона уже существует. Выберите другое.");
+        // The name becomes a section header: no brackets, no line breaks.
+        for (QChar c : longName)
+            if (c == QLatin1Char('[') || c == QLatin1Char(']') || c.unicode() < 32)
+                return QStringLiteral("Название региона не может содержать символы \"[\", \"]\" и управляющие символы.");
+        for (QChar c : loginUrl + shortName)
+            if (c == QLatin1Char('\r') || c == QLatin1Char('\n'))
+                return QStringLiteral("Поля не могут содержать перевод строки.");
+        if (sameText(shortName, DefaultIssaUrl.ShortName))
+            return QString::fromUtf8(MsgShortNameTaken);
+        for (const QString &section : ServersIni.ReadSections()) {
+            if (!editedLongName.isEmpty() && sameText(section, editedLongName))
+                continue;
+            if (sameText(ServersIni.ReadString(section, kShortName, QString()), shortName) &&
+                !ServersIni.ReadString(section, kLoginUrl, QString()).isEmpty())
+                return QString::fromUtf8(MsgShortNameTaken);
+        }
+        return QString();
+    });
+}
+
+void AddIssaUrl(const QString &longName, const QString &shortName, const QString &loginUrl)
+{
+    guarded("TfrmIssaUrlChoose.bnAddClick", [&] {
+        TIniUpdate update(ServersIni);
+        writeEntry(longName, shortName, loginUrl);
+        update.commit();
+    });
+}
+
+void EditIssaUrl(const QString &oldLongName, const QString &newLongName, const QString &shortName,
+                 const QString &loginUrl)
+{
+    guarded("TfrmIssaUrlChoose.bnEditClick", [&] {
+        TIniUpdate update(ServersIni);
+        if (oldLongName != newLongName)
+            ServersIni.EraseSection(oldLongName);
+        writeEntry(newLongName, shortName, loginUrl);
+        update.commit();
+    });
+}
+
+void RemoveIssaUrl(const QString &longName)
+{
+    guarded("TfrmIssaUrlChoose.bnRemoveClick", [&] { ServersIni.EraseSection(longName); });
+}

@@ -1,0 +1,273 @@
+#include "SettingsFile.h"
+
+#include "AutoStart.h"
+#include "Common.h"
+#include "Failure.h"
+#include "IniFile.h"
+#include "NumberText.h"
+#include "Passw.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QSettings>
+
+namespace {
+const QString kHint = QStringLiteral("Hint Window");
+const QString kMark = QStringLiteral("Mark");
+const QString kConnection = QStringLiteral("Connection");
+const QString kPhones = QStringLiteral("Phones");
+const QString kDebug = QStringLiteral("Debug");
+
+struct BoolKey {
+    const QString &section;
+    const char *key;
+    bool TGeneralSettings::*member;
+};
+
+// The boolean settings in the order they are read and written.
+const BoolKey kHintAndMarkKeys[] = {
+    {kHint, "cbNN", &TGeneralSettings::cbNN},
+    {kHint, "cbLicSchet", &TGeneralSettings::cbLicSchet},
+    {kHint, "cbAlias", &TGeneralSettings::cbAlias},
+    {kHint, "cbUserName", &TGeneralSettings::cbUserName},
+    {kHint, "cbPhoneNum", &TGeneralSettings::cbPhoneNum},
+    {kHint, "cbObPlat", &TGeneralSettings::cbObPlat},
+    {kHint, "cbAverage", &TGeneralSettings::cbAverage},
+    {kHint, "cbTurnOff", &TGeneralSettings::cbTurnOff},
+    {kHint, "cbRecomend", &TGeneralSettings::cbRecomend},
+    {kHint, "cbSMS", &TGeneralSettings::cbSMS},
+    {kHint, "cbMin", &TGeneralSettings::cbMin},
+    {kHint, "cbJeansBalExpired", &TGeneralSettings::cbJeansBalExpired},
+    {kHint, "cbBalDelta", &TGeneralSettings::cbBalDelta},
+    {kHint, "cbLastQueryTime", &TGeneralSettings::cbLastQueryTime},
+    {kMark, "cbMarkIfBalance", &TGeneralSettings::cbMarkIfBalance},
+    {kMark, "cbMarkIfTurnOff", &TGeneralSettings::cbMarkIfTurnOff},
+};
+const BoolKey kConnectionKeys[] = {
+    {kConnection, "cbExecAfterRun", &TGeneralSettings::cbExecAfterRun},
+    {kConnection, "cbAutoReRquest", &TGeneralSettings::cbAutoReRquest},
+};
+
+const TGeneralSettings kDefaults{};
+
+bool same(const QString &a, const QString &b)
+{
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+std::optional<bool> boolFromText(const QString &text)
+{
+    const QString t = text.trimmed().toLower();
+    if (t == QLatin1String("1") || t == QLatin1String("yes") || t == QLatin1String("true"))
+        return true;
+    if (t == QLatin1String("0") || t == QLatin1String("no") || t == QLatin1String("false"))
+        return false;
+    return std::nullopt;
+}
+
+const BoolKey *findBoolKey(const QString &section, const QString &key)
+{
+    for (const BoolKey &k : kHintAndMarkKeys)
+        if (same(k.section, section) && same(QLatin1String(k.key), key))
+            return &k;
+    for (const BoolKey &k : kConnectionKeys)
+        if (same(k.section, section) && same(QLatin1String(k.key), key))
+            return &k;
+    return nullptr;
+}
+
+QString boolText(bool value)
+{
+    return value ? QStringLiteral("1") : QStringLiteral("0");
+}
+}  // namespace
+
+void InitConfig()
+{
+    guarded("common.Init", [&] {
+        if (IniFileName.isEmpty())
+            InitPaths();
+        IniFile.SetFileName(IniFileName);
+        ServersIni.SetFileName(ServersIniFileName);
+        FillDefaultIssaUrl();
+        SetupModel() = TSetupModel{};
+        SetupDialogOpen = false;
+    });
+}
+
+void LoadIniFile(TSetupModel &model)
+{
+    guarded("TfrmMain.LoadIniFile", [&] {
+        TGeneralSettings &g = model.General;
+        for (const BoolKey &k : kHintAndMarkKeys)
+            g.*k.member = IniFile.ReadBool(k.section, QLatin1String(k.key), kDefaults.*k.member);
+        g.edBalanceLessThen = IniFile.ReadString(kMark, QStringLiteral("edBalanceLessThen"), kDefaults.edBalanceLessThen);
+        g.edTurnOffLessThen = IniFile.ReadString(kMark, QStringLiteral("edTurnOffLessThen"), kDefaults.edTurnOffLessThen);
+        const std::optional<double> balance = TextToFloat(g.edBalanceLessThen);
+        if (!balance || *balance == NoValue)
+            g.edBalanceLessThen = QString::fromLatin1(DefaultBalanceLessThen);
+        const std::optional<std::int32_t> days = TextToInt(g.edTurnOffLessThen);
+        if (!days || *days == NoValue)
+            g.edTurnOffLessThen = QString::fromLatin1(DefaultTurnOffLessThen);
+        g.cbRefreshTime = IniFile.ReadInteger(kConnection, QStringLiteral("cbRefreshTime"), DefaultRefreshTimeIndex);
+        if (g.cbRefreshTime < 0 || g.cbRefreshTime >= RefreshTimeCount)
+            g.cbRefreshTime = DefaultRefreshTimeIndex;
+        g.cbAutoStart = GetAutoStart();
+        for (const BoolKey &k : kConnectionKeys)
+            g.*k.member = IniFile.ReadBool(k.section, QLatin1String(k.key), kDefaults.*k.member);
+        if (IniFile.ReadBool(kPhones, QStringLiteral("rbTrayShowMinimal"), false))
+            model.SetTrayShowMinimal(true);
+    });
+}
+
+void SaveIniFile(const TSetupModel &model)
+{
+    guarded("TfrmMain.SaveIniFile", [&] {
+        const TGeneralSettings &g = model.General;
+        TIniUpdate update(IniFile);
+        for (const BoolKey &k : kHintAndMarkKeys)
+            IniFile.WriteBool(k.section, QLatin1String(k.key), g.*k.member);
+        IniFile.WriteString(kMark, QStringLiteral("edBalanceLessThen"), g.edBalanceLessThen);
+        IniFile.WriteString(kMark, QStringLiteral("edTurnOffLessThen"), g.edTurnOffLessThen);
+        IniFile.WriteInteger(kConnection, QStringLiteral("cbRefreshTime"), g.cbRefreshTime);
+        for (const BoolKey &k : kConnectionKeys)
+            IniFile.WriteBool(k.section, QLatin1String(k.key), g.*k.member);
+        SetAutoStart(g.cbAutoStart);
+        IniFile.WriteBool(kPhones, QStringLiteral("rbTrayShowMinimal"), model.TrayShowMinimal());
+        IniFile.WriteBool(kDebug, QStringLiteral("SaveLogFiles"), IniFile.ReadBool(kDebug, QStringLiteral("SaveLogFiles"), false));
+        update.commit();
+    });
+}
+
+void LoadIniFile()
+{
+    LoadIniFile(SetupModel());
+}
+
+void SaveIniFile()
+{
+    SaveIniFile(SetupModel());
+}
+
+int RefreshHours(const TSetupModel &model)
+{
+    const int index = model.General.cbRefreshTime;
+    return RefreshTimeHours[index >= 0 && index < RefreshTimeCount ? index : DefaultRefreshTimeIndex];
+}
+
+std::int64_t RequestIntervalMs(const TSetupModel &model)
+{
+    return static_cast<std::int64_t>(RefreshHours(model)) * 3600000;
+}
+
+std::int64_t RequestIntervalMs()
+{
+    return RequestIntervalMs(SetupModel());
+}
+
+void SaveProgramPathToRegistry(const QString &programPath)
+{
+    guarded("TfrmMain.SaveProgramPathToRegistry", [&] {
+        const QString path =
+            QDir::toNativeSeparators(programPath.isEmpty() ? QCoreApplication::applicationFilePath() : programPath);
+        QSettings settings(QStringLiteral("Zelkor"), QStringLiteral("Saldomat"));
+        settings.setValue(QStringLiteral("ProgramPath"), QuotedProgramPath(path));
+        settings.sync();
+        if (settings.status() != QSettings::NoError)
+            throw SaldomatError(QStringLiteral("Не удалось записать путь к программе"));
+    });
+}
+
+QString GetProxyUserName()
+{
+    return guarded("TfrmSetup.GetProxyUserName",
+                   [&] { return IniFile.ReadString(kConnection, QStringLiteral("ProxyUserName"), QString()); });
+}
+
+QString GetProxyPassword()
+{
+    return guarded("TfrmSetup.GetProxyPassword", [&] {
+        if (GetProxyUserName().isEmpty())
+            return QString();
+        const QString stored = IniFile.ReadString(kConnection, QStringLiteral("ProxyPassword"), QString());
+        return stored.isEmpty() ? QString() : DecodePass(stored);
+    });
+}
+
+void SetProxyCredentials(const QString &userName, const QString &password)
+{
+    guarded("TfrmProxyServerSetup.bnOKClick", [&] {
+        const QString user = TrimControls(userName);
+        const QString pass = TrimControls(password);
+        TIniUpdate update(IniFile);
+        IniFile.WriteString(kConnection, QStringLiteral("ProxyUserName"), user);
+        IniFile.WriteString(kConnection, QStringLiteral("ProxyPassword"), pass.isEmpty() ? QString() : EncodePass(pass));
+        update.commit();
+    });
+}
+
+bool IsGeneralSettingKey(const QString &section, const QString &key)
+{
+    if (findBoolKey(section, key))
+        return true;
+    return (same(section, kMark) && (same(key, QLatin1String("edBalanceLessThen")) || same(key, QLatin1String("edTurnOffLessThen")))) ||
+           (same(section, kConnection) && same(key, QLatin1String("cbRefreshTime"))) ||
+           (same(section, kPhones) && same(key, QLatin1String("rbTrayShowMinimal")));
+}
+
+QString GeneralSettingText(const TSetupModel &model, const QString &section, const QString &key)
+{
+    const TGeneralSettings &g = model.General;
+    if (const BoolKey *k = findBoolKey(section, key))
+        return boolText(g.*k->member);
+    if (same(key, QLatin1String("edBalanceLessThen")))
+        return g.edBalanceLessThen;
+    if (same(key, QLatin1String("edTurnOffLessThen")))
+        return g.edTurnOffLessThen;
+    if (same(key, QLatin1String("cbRefreshTime")))
+        return QString::number(g.cbRefreshTime);
+    if (same(key, QLatin1String("rbTrayShowMinimal")))
+        return boolText(model.TrayShowMinimal());
+    return QString();
+}
+
+QString SetGeneralSettingText(TSetupModel &model, const QString &section, const QString &key, const QString &value)
+{
+    if (!IsGeneralSettingKey(section, key))
+        return QStringLiteral("unknown setting [%1] %2").arg(section, key);
+    TGeneralSettings &g = model.General;
+    const BoolKey *k = findBoolKey(section, key);
+    if (k || same(key, QLatin1String("rbTrayShowMinimal"))) {
+        const std::optional<bool> b = boolFromText(value);
+        if (!b)
+            return QStringLiteral("%1 takes 1 or 0 (yes/no, true/false), not \"%2\"").arg(key, value);
+        if (k)
+            g.*k->member = *b;
+        else
+            model.SetTrayShowMinimal(*b);
+        return QString();
+    }
+    if (same(key, QLatin1String("edBalanceLessThen"))) {
+        const QString t = value.trimmed();
+        const std::optional<double> n = TextToFloat(t);
+        if (!n || *n == NoValue)
+            return QStringLiteral("edBalanceLessThen takes a number with \".\" as the decimal point, not \"%1\"").arg(value);
+        g.edBalanceLessThen = t;
+        return QString();
+    }
+    if (same(key, QLatin1String("edTurnOffLessThen"))) {
+        const QString t = value.trimmed();
+        const std::optional<std::int32_t> n = TextToInt(t);
+        if (!n || *n == NoValue)
+            return QStringLiteral("edTurnOffLessThen takes a whole number of days, not \"%1\"").arg(value);
+        g.edTurnOffLessThen = t;
+        return QString();
+    }
+    const std::optional<std::int32_t> index = TextToInt(value);
+    if (!index || *index < 0 || *index >= RefreshTimeCount)
+        return QStringLiteral("cbRefreshTime takes an index 0..%1 of the list 3, 4, 5, 6, 7, 8, 12, 24 hours, not \"%2\"")
+            .arg(RefreshTimeCount - 1)
+            .arg(value);
+    g.cbRefreshTime = *index;
+    return QString();
+}

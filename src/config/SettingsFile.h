@@ -1,0 +1,56 @@
+#pragma once
+// The settings file "Saldomat.ini" (IniFileName): the general settings of the
+// model, the proxy logon, the program path record, and the start-up of the
+// configuration shared by the tray program and saldomat-cli.
+
+#include "Setup.h"
+
+#include <QString>
+#include <cstdint>
+
+// Start-up of the configuration: opens IniFile and ServersIni on the program
+// directory's files, fills the built-in region, and resets SetupModel() (its
+// rows and settings are then loaded by LoadPhonesInfoFromXml / LoadIniFile).
+// Sets the paths first when InitPaths() has not run.
+void InitConfig();
+
+// Reads the settings file into the model's general settings, repairing
+// unreadable thresholds ("2.5", "2") and refresh indexes (2); the auto-start
+// tick comes from GetAutoStart(); a stored "show the minimal balance" switches
+// the rows' tray buttons off.
+void LoadIniFile(TSetupModel &model);
+// Writes the general settings in one atomic rewrite (keys in their fixed
+// order), sets the auto-start entry from the tick, keeps Debug/SaveLogFiles.
+// A failure leaves the file as it was.
+void SaveIniFile(const TSetupModel &model);
+void LoadIniFile();  // on SetupModel()
+void SaveIniFile();
+
+// The request timer's interval for the selected refresh time (5 hours when the
+// index is outside the list).
+std::int64_t RequestIntervalMs(const TSetupModel &model);
+std::int64_t RequestIntervalMs();
+int RefreshHours(const TSetupModel &model);
+
+// Records where the program is installed: QSettings "Zelkor"/"Saldomat", value
+// "ProgramPath", quoted when the path contains a blank.
+void SaveProgramPathToRegistry(const QString &programPath = QString());
+
+// Section "Connection": the proxy logon.
+QString GetProxyUserName();
+// Empty when there is no user name or no stored password; a stored password
+// that cannot be decoded throws.
+QString GetProxyPassword();
+// The proxy dialog's "OK": both trimmed, the password stored masked (empty
+// when empty), written at once.
+void SetProxyCredentials(const QString &userName, const QString &password);
+
+// Whether a general setting with this section and key exists (letter case
+// ignored), and its stored text in a model.
+bool IsGeneralSettingKey(const QString &section, const QString &key);
+QString GeneralSettingText(const TSetupModel &model, const QString &section, const QString &key);
+// Sets a general setting from text as the dialog's control would take it;
+// returns an error message (nothing changed) when the text does not fit the
+// key: booleans "1"/"0"/"yes"/"no"/"true"/"false", cbRefreshTime an index
+// 0..7, edBalanceLessThen a number, edTurnOffLessThen an integer.
+QString SetGeneralSettingText(TSetupModel &model, const QString &section, const QString &key, const QString &value);

@@ -1,0 +1,204 @@
+#include "Setup.h"
+
+#include "Failure.h"
+#include "NumberText.h"
+
+bool SetupDialogOpen = false;
+
+namespace {
+void checkSlot(int slot)
+{
+    if (slot < 1 || slot > IssaSlots)
+        throw SaldomatError(QStringLiteral("Неверный номер телефона в списке: %1").arg(slot));
+}
+}  // namespace
+
+QString TrimControls(const QString &text)
+{
+    qsizetype from = 0;
+    qsizetype to = text.size();
+    while (from < to && text.at(from).unicode() <= 32)
+        ++from;
+    while (to > from && text.at(to - 1).unicode() <= 32)
+        --to;
+    return text.mid(from, to - from);
+}
+
+bool IsPhoneFieldText(const QString &text)
+{
+    for (QChar c : text)
+        if (!(c == QLatin1Char('+') || c == QLatin1Char('-') || (c >= QLatin1Char('0') && c <= QLatin1Char('9'))))
+            return false;
+    return true;
+}
+
+TSetupModel::TSetupModel() = default;
+
+TSetupPhoneLine &TSetupModel::Line(int slot)
+{
+    checkSlot(slot);
+    return lines_[slot];
+}
+
+const TSetupPhoneLine &TSetupModel::Line(int slot) const
+{
+    checkSlot(slot);
+    return lines_[slot];
+}
+
+void TSetupModel::SetLine(int slot, const TSetupPhoneLine &line)
+{
+    checkSlot(slot);
+    const bool tray = line.TrayShow;
+    lines_[slot] = line;
+    lines_[slot].TrayShow = false;
+    SetTrayShow(slot, tray);
+}
+
+void TSetupModel::ClearPhoneInfo(int slot)
+{
+    TSetupPhoneLine &line = Line(slot);
+    const TPhoneExSettings ex = line.ExSettings;
+    line = TSetupPhoneLine{};
+    line.ExSettings = ex;
+}
+
+void TSetupModel::SetTrayShow(int slot, bool on)
+{
+    checkSlot(slot);
+    if (on) {
+        for (TSetupPhoneLine &l : lines_)
+            l.TrayShow = false;
+        trayMinimal_ = false;
+    }
+    lines_[slot].TrayShow = on;
+}
+
+void TSetupModel::SetTrayShowMinimal(bool on)
+{
+    if (on)
+        for (TSetupPhoneLine &l : lines_)
+            l.TrayShow = false;
+    trayMinimal_ = on;
+}
+
+void TSetupModel::SetTrayNotShow(bool on)
+{
+    if (!on)
+        return;  // a radio button is switched off only by another one
+    for (TSetupPhoneLine &l : lines_)
+        l.TrayShow = false;
+    trayMinimal_ = false;
+}
+
+bool TSetupModel::TrayNotShow() const
+{
+    return !trayMinimal_ && TraySlot() == 0;
+}
+
+int TSetupModel::TraySlot() const
+{
+    for (int slot = 1; slot <= IssaSlots; ++slot)
+        if (lines_[slot].TrayShow)
+            return slot;
+    return 0;
+}
+
+int TSetupModel::MonitorPhonesCount() const
+{
+    int count = 0;
+    for (int slot = 1; slot <= MaxPhones; ++slot)
+        if (lines_[slot].Monitor)
+            ++count;
+    return count;
+}
+
+int TSetupModel::FirstMonitoredWithoutNumber() const
+{
+    for (int slot = 1; slot <= MaxPhones; ++slot)
+        if (lines_[slot].Monitor && TrimControls(lines_[slot].Number).isEmpty())
+            return slot;
+    return 0;
+}
+
+int TSetupModel::FirstMonitoredWithoutPassword() const
+{
+    for (int slot = 1; slot <= MaxPhones; ++slot)
+        if (lines_[slot].Monitor && TrimControls(lines_[slot].Password).isEmpty())
+            return slot;
+    return 0;
+}
+
+float TSetupModel::CommonBalanceLessThen() const
+{
+    return TextToFloat32(General.edBalanceLessThen).value_or(2.5f);
+}
+
+std::int32_t TSetupModel::CommonTurnOffLessThen() const
+{
+    return TextToInt(General.edTurnOffLessThen).value_or(2);
+}
+
+TSetupModel &SetupModel()
+{
+    static TSetupModel model;
+    return model;
+}
+
+int MonitorPhonesCount()
+{
+    return guarded("TfrmSetup.MonitorPhonesCount", [&] { return SetupModel().MonitorPhonesCount(); });
+}
+
+bool MonitorPhoneEnabled(int slot)
+{
+    return guarded("TfrmSetup.MonitorPhoneEnabled", [&] { return SetupModel().Line(slot).Monitor; });
+}
+
+bool ShowTrayChecked(int slot)
+{
+    return guarded("TfrmSetup.ShowTrayChecked", [&] { return SetupModel().Line(slot).TrayShow; });
+}
+
+bool NeedMarkBalance(int slot)
+{
+    return guarded("TfrmSetup.NeedMarkBalance", [&] {
+        const TSetupPhoneLine &line = SetupModel().Line(slot);
+        const float threshold =
+            line.ExSettings.Individual ? line.ExSettings.BalanceLessThen : SetupModel().CommonBalanceLessThen();
+        return IssaArray[slot].Balance <= threshold;
+    });
+}
+
+bool NeedMarkTurnOff(int slot)
+{
+    return guarded("TfrmSetup.NeedMarkBalance", [&] {
+        const TSetupPhoneLine &line = SetupModel().Line(slot);
+        const std::int32_t turnOff = IssaArray[slot].TurnOff;
+        if (turnOff == 0)
+            return false;
+        const std::int32_t threshold =
+            line.ExSettings.Individual ? line.ExSettings.TurnOffLessThen : SetupModel().CommonTurnOffLessThen();
+        return turnOff <= threshold;
+    });
+}
+
+QString UserPhone(int slot)
+{
+    return guarded("common.UserPhone", [&] { return SetupModel().Line(slot).Number; });
+}
+
+QString Password(int slot)
+{
+    return guarded("common.Password", [&] { return SetupModel().Line(slot).Password; });
+}
+
+QString Alias(int slot)
+{
+    return guarded("common.Alias", [&] { return SetupModel().Line(slot).Alias; });
+}
+
+TIssaUrlInfo GetIssaUrlByPhoneID(int slot)
+{
+    return guarded("TfrmSetup.GetIssaUrlByPhoneID", [&] { return GetIssaUrlByShortName(SetupModel().Line(slot).Region); });
+}

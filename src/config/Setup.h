@@ -1,0 +1,139 @@
+#pragma once
+// The settings model: what the setup dialog shows and edits. 100 phone rows and
+// the general settings. One program-wide model (SetupModel()) is the live
+// configuration that every part of the program asks; the setup dialog edits a
+// copy and assigns it back on "Сохранить".
+
+#include "IssaUrl.h"
+#include "PhoneTable.h"
+
+#include <QString>
+#include <array>
+#include <cstdint>
+
+// A row's own marking thresholds.
+struct TPhoneExSettings {
+    bool Individual = false;
+    float BalanceLessThen = 0;
+    std::int32_t TurnOffLessThen = 0;
+    bool operator==(const TPhoneExSettings &) const = default;
+};
+
+// One phone row. TrayShow belongs to the tray radio group: change it through
+// TSetupModel::SetTrayShow so that at most one row (or the minimum) is shown.
+struct TSetupPhoneLine {
+    bool Monitor = false;
+    bool TrayShow = false;
+    QString Number;
+    QString Password;  // plain text
+    QString Alias;
+    QString Region = QString::fromUtf8(DefaultIssaShortName);  // short name of the region
+    TPhoneExSettings ExSettings;
+    bool operator==(const TSetupPhoneLine &) const = default;
+};
+
+// The refresh-time list of the setup dialog, in hours; the stored value is the index.
+inline constexpr int RefreshTimeHours[] = {3, 4, 5, 6, 7, 8, 12, 24};
+inline constexpr int RefreshTimeCount = 8;
+inline constexpr int DefaultRefreshTimeIndex = 2;  // 5 hours
+inline constexpr char DefaultBalanceLessThen[] = "2.5";
+inline constexpr char DefaultTurnOffLessThen[] = "2";
+
+// The general settings, named after the controls that show them.
+struct TGeneralSettings {
+    // "Hint Window": the columns of the hint window and the phones grid.
+    bool cbNN = true;
+    bool cbLicSchet = false;
+    bool cbAlias = true;
+    bool cbUserName = false;
+    bool cbPhoneNum = true;
+    bool cbObPlat = false;
+    bool cbAverage = false;
+    bool cbTurnOff = true;
+    bool cbRecomend = true;
+    bool cbSMS = false;
+    bool cbMin = false;
+    bool cbJeansBalExpired = false;
+    bool cbBalDelta = false;
+    bool cbLastQueryTime = true;
+    // "Mark"
+    bool cbMarkIfBalance = true;
+    bool cbMarkIfTurnOff = true;
+    QString edBalanceLessThen = QString::fromLatin1(DefaultBalanceLessThen);
+    QString edTurnOffLessThen = QString::fromLatin1(DefaultTurnOffLessThen);
+    // "Connection"
+    int cbRefreshTime = DefaultRefreshTimeIndex;
+    bool cbAutoStart = false;  // mirrors the auto-start entry, not stored in the file
+    bool cbExecAfterRun = false;
+    bool cbAutoReRquest = true;
+    bool operator==(const TGeneralSettings &) const = default;
+};
+
+class TSetupModel {
+public:
+    TSetupModel();
+
+    // Rows 1..IssaSlots (rows above MaxPhones stay empty); any other slot throws.
+    TSetupPhoneLine &Line(int slot);
+    const TSetupPhoneLine &Line(int slot) const;
+    // Replaces a row; its TrayShow goes through the tray radio group.
+    void SetLine(int slot, const TSetupPhoneLine &line);
+    // Empties a row (number, password, alias, ticks; region back to the
+    // built-in one); its own thresholds stay.
+    void ClearPhoneInfo(int slot);
+
+    TGeneralSettings General;
+
+    // The tray radio group: the rows' tray buttons, "show the minimal balance"
+    // and "do not show a balance". Switching one on switches the others off.
+    void SetTrayShow(int slot, bool on);
+    void SetTrayShowMinimal(bool on);
+    void SetTrayNotShow(bool on);
+    bool TrayShowMinimal() const { return trayMinimal_; }
+    bool TrayNotShow() const;
+    int TraySlot() const;  // the row shown in the tray, 0 when none
+
+    int MonitorPhonesCount() const;
+    // The first monitored row whose number (password) is empty after trimming
+    // blanks: the checks of "Сохранить". 0 when there is none.
+    int FirstMonitoredWithoutNumber() const;
+    int FirstMonitoredWithoutPassword() const;
+
+    // The common thresholds as numbers (2.5 and 2 when the texts are not numbers).
+    float CommonBalanceLessThen() const;
+    std::int32_t CommonTurnOffLessThen() const;
+
+    bool operator==(const TSetupModel &) const = default;
+
+private:
+    std::array<TSetupPhoneLine, IssaSlots + 1> lines_;
+    bool trayMinimal_ = false;
+};
+
+// The program-wide model.
+TSetupModel &SetupModel();
+// Set while the setup dialog is open: the request engine skips every phone.
+extern bool SetupDialogOpen;
+
+// Characters the number and password fields accept: "+", "-", "0".."9".
+bool IsPhoneFieldText(const QString &text);
+// Blanks and control characters (codes 0..32) cut from both ends.
+QString TrimControls(const QString &text);
+
+// Messages of the "Сохранить" checks.
+inline constexpr char MsgNumberMissing[] = "Не заполнен номер телефона";
+inline constexpr char MsgPasswordMissing[] = "Не заполнен пароль";
+
+// Queries over SetupModel() and the phone table, by slot (1..MaxPhones).
+int MonitorPhonesCount();
+bool MonitorPhoneEnabled(int slot);
+bool ShowTrayChecked(int slot);
+// Balance at or below the row's own threshold (when Individual) or the common one.
+bool NeedMarkBalance(int slot);
+// TurnOff not 0 and at or below the row's own or the common threshold.
+bool NeedMarkTurnOff(int slot);
+QString UserPhone(int slot);
+QString Password(int slot);
+QString Alias(int slot);
+// The row's regional server entry.
+TIssaUrlInfo GetIssaUrlByPhoneID(int slot);

@@ -1,0 +1,53 @@
+// saldomat-cli regions: the regional ISSA servers of "servers.ini".
+
+#include "Cli.h"
+#include "IniFile.h"
+#include "IssaUrl.h"
+#include "SettingsFile.h"
+
+namespace {
+int runList(const QStringList &args)
+{
+    if (!args.isEmpty())
+        return cliFail(QStringLiteral("regions list takes no arguments"));
+    InitConfig();
+    cliOut() << "name\tshort\turl\n";
+    for (const QString &longName : IssaLongNames()) {
+        TIssaUrlInfo info;
+        if (IssaUrlByLongName(longName, info))
+            cliOut() << info.LongName << '\t' << info.ShortName << '\t' << info.LoginURL << '\n';
+    }
+    return 0;
+}
+
+int runAdd(const QStringList &args)
+{
+    if (args.size() != 3)
+        return cliFail(QStringLiteral("usage: regions add LONGNAME SHORTNAME URL"));
+    InitConfig();
+    const QString &longName = args.at(0);
+    const QString &shortName = args.at(1);
+    const QString &url = args.at(2);
+    const QString problem = CheckIssaUrlEntry(longName, url, shortName);
+    if (!problem.isEmpty())
+        return cliFail(problem);
+    AddIssaUrl(longName, shortName, url);
+    cliOut() << longName << '\t' << shortName << '\t' << CorrectLoginUrl(url) << '\n';
+    return 0;
+}
+
+int runRegions(const QStringList &args)
+{
+    if (args.isEmpty())
+        return cliFail(QStringLiteral("usage: regions list | regions add LONGNAME SHORTNAME URL"));
+    const QString sub = args.first();
+    if (sub == QLatin1String("list"))
+        return runList(args.mid(1));
+    if (sub == QLatin1String("add"))
+        return runAdd(args.mid(1));
+    return cliFail(QStringLiteral("unknown regions command \"%1\"").arg(sub));
+}
+
+CliCommand regionsCommand{"regions", "regions list | regions add LONGNAME SHORTNAME URL",
+                          "show or add the regional ISSA servers (servers.ini)", &runRegions};
+}  // namespace
