@@ -1,0 +1,347 @@
+#include "Browser.h"
+
+#include "Failure.h"
+
+#include <QNetworkAccessManager>
+#include <QNetworkCookieJar>
+#include <QNetworkProxyFactory>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QPointer>
+#include <QSslCertificate>
+
+namespace {
+
+class SystemProxyFactory : public QNetworkProxyFactory {
+public:
+    QList<QNetworkProxy> queryProxy(const QNetworkProxyQuery &query) override
+    {
+        return systemProxyForQuery(query);
+    }
+};
+
+bool IsRedirect(int status)
+{
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+QString Address(const QUrl &url)
+{
+    return url.toDisplayString(QUrl::RemoveUserInfo);
+}
+
+} // namespace
+
+WebBrowser::WebBrowser(QObject *parent)
+    : QObject(parent), nam_(new QNetworkAccessManager(this)),
+      ssl_(QSslConfiguration::defaultConfiguration()),
+      userAgent_("Mozilla/5.0 (compatible; Saldomat)")
+{
+    nam_->setCookieJar(new QNetworkCookieJar(nam_));
+    nam_->setProxyFactory(new SystemProxyFactory);
+    nam_->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
+    nam_->setAutoDeleteReplies(false);
+    connect(nam_, &QNetworkAccessManager::proxyAuthenticationRequired, this,
+            [this](const QNetworkProxy &proxy, QAuthenticator *authenticator) {
+                Q_EMIT ProxyAuthenticationRequired(proxy, authenticator);
+            });
+    refreshTimer_.setSingleShot(true);
+    connect(&refreshTimer_, &QTimer::timeout, this, [this] {
+        runHandler("WebBrowser.MetaRefresh", [&] {
+            ++refreshHops_;
+            StartTop(refreshUrl_, false, {}, true);
+        });
+    });
+}
+
+WebBrowser::~WebBrowser()
+{
+    AbortAll();
+}
+
+QNetworkCookieJar *WebBrowser::CookieJar() const
+{
+    return nam_->cookieJar();
+}
+
+void WebBrowser::Navigate(const QUrl &url)
+{
+    StartTop(url, false, {}, false);
+}
+
+void WebBrowser::NavigatePost(const QUrl &url, const QByteArray &body)
+{
+    StartTop(url, true, body, false);
+}
+
+void WebBrowser::Stop()
+{
+    AbortAll();
+}
+
+void WebBrowser::ResetSession()
+{
+    AbortAll();
+    nam_->setCookieJar(new QNetworkCookieJar(nam_)); // deletes the old jar
+    nam_->clearAccessCache();
+    nam_->clearConnectionCache();
+    top_.reset();
+    current_.reset();
+    frames_.clear();
+}
+
+bool WebBrowser::IsBusy() const
+{
+    return !loads_.isEmpty() || refreshTimer_.isActive();
+}
+
+void WebBrowser::UseSystemProxy()
+{
+    nam_->setProxyFactory(new SystemProxyFactory);
+}
+
+void WebBrowser::SetProxy(const QNetworkProxy &proxy)
+{
+    nam_->setProxy(proxy);
+}
+
+bool WebBrowser::SetExtraCaFile(const QString &path)
+{
+    ssl_ = QSslConfiguration::defaultConfiguration();
+    if (path.isEmpty())
+        return true;
+    const QList<QSslCertificate> certificates = QSslCertificate::fromPath(path, QSsl::Pem);
+    if (certificates.isEmpty())
+        return false;
+    ssl_.addCaCertificates(certificates);
+    nam_->clearConnectionCache();
+    return true;
+}
+
+void WebBrowser::AbortAll()
+{
+    ++generation_;
+    refreshTimer_.stop();
+    const QList<QNetworkReply *> replies = loads_.keys();
+    loads_.clear();
+    for (QNetworkReply *reply : replies) {
+        disconnect(reply, nullptr, this, nullptr);
+        reply->abort();
+        reply->deleteLater();
+    }
+}
+
+void WebBrowser::StartTop(const QUrl &url, bool post, const QByteArray &body, bool fromRefresh)
+{
+    AbortAll();
+    if (!fromRefresh)
+        refreshHops_ = 0;
+    framesStarted_ = 0;
+    Load load;
+    load.url = url;
+    load.post = post;
+    load.body = body;
+    load.top = true;
+    Start(std::move(load));
+}
+
+void WebBrowser::Start(Load load)
+{
+    QNetworkRequest request(load.url);
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    request.setRawHeader("Pragma", "no-cache");
+    request.setRawHeader("Cache-Control", "no-cache");
+    request.setRawHeader("User-Agent", userAgent_);
+    request.setRawHeader("Accept", "text/html,application/xhtml+xml,*/*;q=0.8");
+    if (load.url.scheme() == u"https")
+        request.setSslConfiguration(ssl_);
+    if (inactivityMs_ > 0)
+        request.setTransferTimeout(inactivityMs_);
+
+    QNetworkReply *reply;
+    if (load.post) {
+        request.setHeader(QNetworkRequest::ContentTypeHeader,
+                          QByteArrayLiteral("application/x-www-form-urlencoded"));
+        reply = nam_->post(request, load.body);
+    } else {
+        reply = nam_->get(request);
+    }
+    loads_.insert(reply, std::move(load));
+    connect(reply, &QNetworkReply::readyRead, this, [this, reply] { OnReadyRead(reply); });
+    connect(reply, &QNetworkReply::metaDataChanged, this, [this, reply] { OnMetaData(reply); });
+    // Certificate errors are recorded for the message and never ignored:
+    // the handshake fails and nothing of the request is sent.
+    connect(reply, &QNetworkReply::sslErrors, this, [this, reply](const QList<QSslError> &errors) {
+        auto it = loads_.find(reply);
+        if (it != loads_.end())
+            it->sslErrors += errors;
+    });
+    connect(reply, &QNetworkReply::finished, this, [this, reply] {
+        runHandler("WebBrowser.DocumentLoaded", [&] { OnFinished(reply); });
+    });
+}
+
+QString WebBrowser::TooLargeMessage(const QUrl &url) const
+{
+    const QString limit = maxAnswerBytes_ % (1024 * 1024) == 0
+        ? QStringLiteral("%1 МБ").arg(maxAnswerBytes_ / (1024 * 1024))
+        : QStringLiteral("%1 байт").arg(maxAnswerBytes_);
+    return QStringLiteral("Ответ сервера больше %1, загрузка прервана: %2").arg(limit, Address(url));
+}
+
+void WebBrowser::OnMetaData(QNetworkReply *reply)
+{
+    auto it = loads_.find(reply);
+    if (it == loads_.end())
+        return;
+    const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+    if (length.isValid() && length.toLongLong() > maxAnswerBytes_)
+        Fail(reply, TooLargeMessage(reply->url()));
+}
+
+void WebBrowser::OnReadyRead(QNetworkReply *reply)
+{
+    auto it = loads_.find(reply);
+    if (it == loads_.end())
+        return;
+    it->data += reply->readAll();
+    if (it->data.size() > maxAnswerBytes_)
+        Fail(reply, TooLargeMessage(reply->url()));
+}
+
+void WebBrowser::Fail(QNetworkReply *reply, const QString &message)
+{
+    const Load load = loads_.take(reply);
+    disconnect(reply, nullptr, this, nullptr);
+    reply->abort();
+    reply->deleteLater();
+    Failed(load, message);
+}
+
+void WebBrowser::Failed(const Load &load, const QString &message)
+{
+    if (load.top) {
+        AbortAll();
+        Q_EMIT NavigationError(load.url, message);
+    } else {
+        Q_EMIT FrameError(load.url, message);
+    }
+}
+
+void WebBrowser::OnFinished(QNetworkReply *reply)
+{
+    auto it = loads_.find(reply);
+    if (it == loads_.end())
+        return;
+    Load load = std::move(*it);
+    loads_.erase(it);
+    reply->deleteLater();
+    disconnect(reply, nullptr, this, nullptr);
+
+    const QVariant statusAttr = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    const int status = statusAttr.isValid() ? statusAttr.toInt() : 0;
+    const QNetworkReply::NetworkError error = reply->error();
+    // Network and proxy failures (below ContentAccessDenied) end the load; an
+    // HTTP error status with its page is a document like any other.
+    if (error != QNetworkReply::NoError && (status == 0 || error < QNetworkReply::ContentAccessDenied)) {
+        QString message;
+        if (error == QNetworkReply::SslHandshakeFailedError || !load.sslErrors.isEmpty()) {
+            QStringList reasons;
+            for (const QSslError &e : load.sslErrors)
+                reasons << e.errorString();
+            if (reasons.isEmpty())
+                reasons << reply->errorString();
+            message = QStringLiteral("Сертификат сервера %1 не прошёл проверку (%2): соединение "
+                                     "прервано, данные не отправлены")
+                          .arg(Address(load.url), reasons.join(QStringLiteral("; ")));
+        } else if (error == QNetworkReply::OperationCanceledError
+                   || error == QNetworkReply::TimeoutError) {
+            message = QStringLiteral("Сервер не отвечает: %1").arg(Address(load.url));
+        } else {
+            message = QStringLiteral("Ошибка сети при загрузке %1: %2")
+                          .arg(Address(load.url), reply->errorString());
+        }
+        Failed(load, message);
+        return;
+    }
+
+    load.data += reply->readAll();
+    if (load.data.size() > maxAnswerBytes_) {
+        Failed(load, TooLargeMessage(reply->url()));
+        return;
+    }
+
+    if (IsRedirect(status) && reply->hasRawHeader("Location")) {
+        const QUrl target = reply->url().resolved(
+            QUrl::fromEncoded(reply->rawHeader("Location").trimmed()));
+        if (++load.redirects > maxRedirects_) {
+            Failed(load, QStringLiteral("Перенаправление по кругу или слишком много "
+                                        "перенаправлений (больше %1), последний адрес: %2")
+                             .arg(maxRedirects_)
+                             .arg(Address(target)));
+            return;
+        }
+        if (!target.isValid() || (target.scheme() != u"http" && target.scheme() != u"https")) {
+            Failed(load, QStringLiteral("Недопустимый адрес перенаправления: %1")
+                             .arg(QString::fromLatin1(reply->rawHeader("Location"))));
+            return;
+        }
+        // 307 and 308 repeat the request as it was; the others continue with GET.
+        if (status != 307 && status != 308) {
+            load.post = false;
+            load.body.clear();
+        }
+        load.url = target;
+        load.data.clear();
+        load.sslErrors.clear();
+        Start(std::move(load));
+        return;
+    }
+    Completed(load, reply);
+}
+
+void WebBrowser::Completed(Load &load, QNetworkReply *reply)
+{
+    const QUrl url = reply->url();
+    const QByteArray charset = CharsetFromContentType(reply->rawHeader("Content-Type"));
+    std::shared_ptr<HtmlDocument> document = HtmlDocument::Parse(load.data, url, charset);
+    QPointer<WebBrowser> self(this);
+    document->SetNavigator([self](const FormRequest &request) {
+        if (self)
+            self->StartTop(request.url, request.post, request.body, false);
+    });
+
+    const quint64 generation = generation_;
+    if (load.top) {
+        top_ = document;
+        frames_.clear();
+    } else {
+        frames_.push_back(document);
+    }
+    current_ = document;
+    Q_EMIT DocumentComplete(url);
+    if (!self || generation != generation_)
+        return; // the handler navigated, stopped or reset
+
+    if (load.depth < kMaxFrameDepth) {
+        for (const QUrl &frameUrl : document->FrameUrls()) {
+            if (framesStarted_ >= kMaxFrames)
+                break;
+            ++framesStarted_;
+            Load frame;
+            frame.url = frameUrl;
+            frame.top = false;
+            frame.depth = load.depth + 1;
+            Start(std::move(frame));
+        }
+    }
+    if (load.top && refreshHops_ < kMaxMetaRefreshHops) {
+        if (const std::optional<MetaRefresh> refresh = document->Refresh()) {
+            refreshUrl_ = refresh->url;
+            refreshTimer_.start(int(qMin<qint64>(qint64(refresh->delaySeconds) * 1000,
+                                                 refreshDelayLimitMs_)));
+        }
+    }
+}

@@ -1,0 +1,96 @@
+#pragma once
+// TfrmWB: the request engine. For each phone it logs in to the phone's regional
+// ISSA through our browser, waits until the page classification has recognised
+// the account page or an error page (or until the time limit or a stop), and
+// leaves the outcome in the phone table.
+
+#include "IssaUrl.h"
+
+#include <QEventLoop>
+#include <QObject>
+#include <QTimer>
+#include <QUrl>
+#include <memory>
+
+class HtmlDocument;
+class TmdbStore;
+class WebBrowser;
+
+// Page kinds of the classification.
+enum TPageKind {
+    pkOther = 0,
+    pkLogin = 1,
+    pkBalance = 2,
+    pkServerError = 3,
+    pkUnavailable = 4,
+    pkUnknownAccountPage = 5,
+    pkAuthError = 6,
+    pkSessionExpired = 7,
+};
+
+// Host of the second operator's self-service site that is logged in to through
+// its form page.
+inline constexpr char SecondIssaHost[] = "lk.sotovaya-svyaz.example";
+
+class TfrmWB : public QObject {
+    Q_OBJECT
+public:
+    explicit TfrmWB(QObject *parent = nullptr);
+    ~TfrmWB() override;
+
+    // A run: mode 0 all phones, 1 the phones whose last request failed, 2 only `slot`.
+    void RequestInformation(int mode, int slot = 0);
+    void StopRequest();
+
+    static int WhatKindOfFile(const QString &html, const QUrl &url);
+    static void AddLoadedPage(QStringList &pages, const QString &text);
+    // Writes a page to "yy-mm-dd_hh-nn-ss-zzz.html" in the program directory.
+    static void SaveHtmlLog(const QString &text);
+
+    // The history store, when the history is available (not owned).
+    void SetStore(TmdbStore *store) { store_ = store; }
+    // Limits, shortened by the command-line tool and the tests.
+    void SetTimeOutMs(int ms) { timeOutMs_ = ms; }
+    void SetPauseMs(int ms) { pauseMs_ = ms; }
+    void SetSettleMs(int ms) { settleMs_ = ms; }
+    // Extra trusted certificate authorities (PEM), for private servers.
+    void SetCaCertificates(const QString &pemFile);
+    WebBrowser &Browser() { return *WB; }
+    bool IsRunning() const { return running_; }
+
+Q_SIGNALS:
+    // Progress of a run for the tray hint ("Запрос по телефону № ...").
+    void progressMessage(const QString &text);
+    // The phone table changed: the phones grid should be refreshed.
+    void phonesChanged();
+    void animationStart();
+    void animationStop();
+    // After each phone: the plain tray icon; after the run: the balance digits.
+    void plainTrayIcon();
+    void trayPhoneInfoChanged();
+
+private:
+    void RequestInfoForPhoneID(int slot, int pauseMs);
+    void RequestIssa();
+    void LoadFirstPage(const QString &url);
+    void PostWithWebBrowser(const QString &body, const QString &url);
+    void SubmitIssa(HtmlDocument *document);
+    void WBDocumentComplete(const QUrl &url, HtmlDocument *document);
+    void NavigationFailed(const QUrl &url, const QString &message);
+    void StoreBalance(const QString &html);
+    void FailPhone(const QString &message);
+    void wakeWaiter();
+    bool phoneOpen() const;
+
+    std::unique_ptr<WebBrowser> WB;
+    QTimer TimeOutTimer;
+    TIssaUrlInfo IssaUrlInfo;
+    int PhoneID = 0;
+    bool Done = false;
+    bool running_ = false;
+    TmdbStore *store_ = nullptr;
+    QEventLoop *waiter_ = nullptr;
+    int timeOutMs_ = 180000;
+    int pauseMs_ = 3000;
+    int settleMs_ = 100;
+};
