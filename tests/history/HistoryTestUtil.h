@@ -1,0 +1,32 @@
+#pragma once
+// Helpers of the history tests: rows put straight into a history file, and
+// what a file holds.
+
+#include "OleDate.h"
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVariantList>
+
+struct RawRow {
+    QString phone;
+    TDateTime when = 0;
+    QVariant balance = 0.0;  // a text here is stored as text
+    QString licSchet = QStringLiteral("L1");
+    QString userName = QStringLiteral("User");
+    double obPlat = 0, delta = 0, average = 0, recomend = 0, usdRate = 0;
+    int turnOff = 0, jeans = 0, sms = 0, minutes = 0;
+};
+
+void InsertRaw(const QString &file, const RawRow &row);
+// Runs one fixed statement (test set-up only).
+void ExecOn(const QString &file, const QString &sql);
+// The first column of every row of a fixed query, as text.
+QStringList Column(const QString &file, const QString &sql);
+long long CountRows(const QString &file);
+QString IntegrityCheck(const QString &file);
+// Column names of a table in their order, from the table's description.
+QStringList TableColumnNames(const QString &file, const QString &table);
+// The error log of the test's program directory, decoded.
+QString LogText();
