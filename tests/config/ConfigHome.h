@@ -1,0 +1,74 @@
+#pragma once
+// A temporary program directory with the configuration opened on it, and an
+// XDG config folder of its own (auto-start entry, program path record).
+
+#include "Common.h"
+#include "Encoding.h"
+#include "Failure.h"
+#include "SettingsFile.h"
+#include "TestHome.h"
+
+#include <QDir>
+#include <QStringList>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <csignal>
+
+class ConfigHome : public TestHome {
+public:
+    ConfigHome() : oldXdg_(qgetenv("XDG_CONFIG_HOME"))
+    {
+        QDir().mkpath(xdg());
+        qputenv("XDG_CONFIG_HOME", xdg().toLocal8Bit());
+        InitConfig();
+    }
+    ~ConfigHome()
+    {
+        if (oldXdg_.isEmpty())
+            qunsetenv("XDG_CONFIG_HOME");
+        else
+            qputenv("XDG_CONFIG_HOME", oldXdg_);
+    }
+    QString xdg() const { return dir() + QStringLiteral("xdg"); }
+    // Files in the program directory (the XDG folder left out).
+    QStringList files() const
+    {
+        return QDir(dir()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+    }
+
+private:
+    QByteArray oldXdg_;
+};
+
+// Files may not grow past `bytes` while this lives: a write beyond it fails
+// as on a full disk (works for every user, root included).
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &old_);
+        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = old_;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &old_);
+        std::signal(SIGXFSZ, oldHandler_);
+    }
+
+private:
+    rlimit old_{};
+    void (*oldHandler_)(int) = nullptr;
+};
+
+inline QByteArray Cp(const char *utf8)
+{
+    return ToCp1251(QString::fromUtf8(utf8));
+}
+
+inline QString U(const char *utf8)
+{
+    return QString::fromUtf8(utf8);
+}

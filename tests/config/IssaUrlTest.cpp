@@ -1,0 +1,129 @@
+#include "IssaUrl.h"
+
+#include "ConfigHome.h"
+#include "IniFile.h"
+#include "Setup.h"
+
+namespace {
+class IssaUrlTest : public ::testing::Test {
+protected:
+    ConfigHome home;
+    QString path = home.file(QStringLiteral("servers.ini"));
+};
+}  // namespace
+
+TEST_F(IssaUrlTest, DefaultRegionIsFoundInAnyLetterCase)
+{
+    for (const QString &name : {U("МСК"), U("мск"), U("мСк")}) {
+        const TIssaUrlInfo info = GetIssaUrlByShortName(name);
+        EXPECT_EQ(info.LongName, U("Корвет - Москва"));
+        EXPECT_EQ(info.ShortName, U("МСК"));
+        EXPECT_EQ(info.LoginURL, QStringLiteral("https://issa.korvet-mobile.example/cgi-bin/cgi.exe?function=is_newlog"));
+        EXPECT_TRUE(info.LoginStr.isEmpty());  // the built-in region keeps its empty template
+        EXPECT_EQ(info.LoginName, QStringLiteral("mobnum"));
+        EXPECT_EQ(info.PasswName, QStringLiteral("password"));
+        EXPECT_TRUE(info.PhoneNumber.isEmpty());
+        EXPECT_TRUE(info.Password.isEmpty());
+    }
+    EXPECT_FALSE(QFile::exists(path));  // never written to servers.ini
+}
+
+TEST_F(IssaUrlTest, SectionsResolveWithTheDefaultsForMissingKeys)
+{
+    WriteFileBytes(path, Cp("[Корвет - Урал]\nShortName=екб\nLoginURL=https://ekb.example/is\n\n"
+                            "[Корвет - Юг]\nShortName=ЮГ\nLoginURL=https://south.example/is\nLoginStr=a=<%PhoneNumber%>\n"
+                            "LoginName=num\nPasswName=pw\n\n"
+                            "[Second Урал]\nShortName=ЕКБ\nLoginURL=https://other.example/\n"));
+    TIssaUrlInfo info = GetIssaUrlByShortName(U("ЕКБ"));
+    EXPECT_EQ(info.LongName, U("Корвет - Урал"));  // the first in file order
+    EXPECT_EQ(info.ShortName, U("ЕКБ"));           // as asked
+    EXPECT_EQ(info.LoginURL, QStringLiteral("https://ekb.example/is"));
+    EXPECT_EQ(info.LoginStr, QStringLiteral("Lang=2&mobnum=<%PhoneNumber%>&Password=<%Password%>"));
+    EXPECT_EQ(info.LoginName, QStringLiteral("mobnum"));
+    EXPECT_EQ(info.PasswName, QStringLiteral("password"));
+    info = GetIssaUrlByShortName(U("юг"));
+    EXPECT_EQ(info.LoginStr, QStringLiteral("a=<%PhoneNumber%>"));
+    EXPECT_EQ(info.LoginName, QStringLiteral("num"));
+    EXPECT_EQ(info.PasswName, QStringLiteral("pw"));
+
+    info = GetIssaUrlByShortName(U("НЕТ"));
+    EXPECT_TRUE(info.LongName.isEmpty());
+    EXPECT_TRUE(info.LoginURL.isEmpty());
+    EXPECT_TRUE(info.LoginStr.isEmpty());
+    EXPECT_EQ(info.ShortName, U("НЕТ"));
+}
+
+TEST_F(IssaUrlTest, SectionNamedLikeTheDefaultShortName)
+{
+    WriteFileBytes(path, Cp("[Своя Москва]\nShortName=МСК\nLoginURL=https://own.example/\n"));
+    EXPECT_EQ(GetIssaUrlByShortName(U("мск")).LongName, U("Корвет - Москва"));  // lookups: the built-in
+    EXPECT_EQ(IssaLongNameForShortName(U("мск")), U("Своя Москва"));             // the chooser: the section
+    EXPECT_EQ(IssaLongNameForShortName(U("ХЗ")), U("Корвет - Москва"));
+    EXPECT_EQ(IssaLongNames(), (QStringList{U("Корвет - Москва"), U("Своя Москва")}));
+}
+
+TEST_F(IssaUrlTest, CorrectLoginUrl)
+{
+    EXPECT_EQ(CorrectLoginUrl(QStringLiteral("  https://a.example/cgi-bin/cgi.exe?function=is_newlog&x=1&y=2 \t")),
+              QStringLiteral("https://a.example/cgi-bin/cgi.exe?function=is_login"));
+    EXPECT_EQ(CorrectLoginUrl(QStringLiteral("https://a.example/?function=is_login")), QStringLiteral("https://a.example/?function=is_login"));
+    EXPECT_EQ(CorrectLoginUrl(QStringLiteral("https://a.example/?FUNCTION=IS_NEWLOG")), QStringLiteral("https://a.example/?FUNCTION=IS_NEWLOG"));
+    EXPECT_EQ(CorrectLoginUrl(QStringLiteral("x?function=is_newlogfunction=is_newlog")), QStringLiteral("x?function=is_login"));
+    EXPECT_EQ(CorrectLoginUrl(QStringLiteral(" \r\n")), QString());
+}
+
+TEST_F(IssaUrlTest, AddDialogCheck)
+{
+    WriteFileBytes(path, Cp("[Урал]\nShortName=ЕКБ\nLoginURL=https://ekb.example/\n\n[Без адреса]\nShortName=БА\n"));
+    const QString all = U("Все поля должны быть заполнены !");
+    const QString taken = U("Такое короткое название уже существует. Выберите другое.");
+    EXPECT_EQ(CheckIssaUrlEntry(QStringLiteral("  "), QStringLiteral("u"), QStringLiteral("s")), all);
+    EXPECT_EQ(CheckIssaUrlEntry(QStringLiteral("n"), QStringLiteral(" "), QStringLiteral("s")), all);
+    EXPECT_EQ(CheckIssaUrlEntry(QStringLiteral("n"), QStringLiteral("u"), QString()), all);
+    EXPECT_EQ(CheckIssaUrlEntry(QStringLiteral("n"), QStringLiteral("u"), U("мск")), taken);
+    EXPECT_EQ(CheckIssaUrlEntry(QStringLiteral("n"), QStringLiteral("u"), U("екб")), taken);
+    EXPECT_EQ(CheckIssaUrlEntry(QStringLiteral("n"), QStringLiteral("u"), U("БА")), QString());  // no address: free
+    EXPECT_EQ(CheckIssaUrlEntry(U("Урал"), QStringLiteral("u"), U("ЕКБ"), U("Урал")), QString());  // editing itself
+    EXPECT_FALSE(CheckIssaUrlEntry(QStringLiteral("n"), QStringLiteral("u"), QStringLiteral("ABCDE")).isEmpty());
+    EXPECT_FALSE(CheckIssaUrlEntry(QStringLiteral("a]b"), QStringLiteral("u"), QStringLiteral("AB")).isEmpty());
+    EXPECT_FALSE(CheckIssaUrlEntry(U("корвет - москва"), QStringLiteral("u"), QStringLiteral("AB")).isEmpty());
+}
+
+TEST_F(IssaUrlTest, AddEditRenameAndRemove)
+{
+    AddIssaUrl(U("Питер"), U("СПБ"), QStringLiteral(" https://spb.example/cgi.exe?function=is_newlog&q=1 "));
+    EXPECT_EQ(ReadFileBytes(path), Cp("[Питер]\r\nLoginURL=https://spb.example/cgi.exe?function=is_login\r\nShortName=СПБ\r\n"));
+    ServersIni.WriteString(U("Питер"), QStringLiteral("LoginStr"), QStringLiteral("x=<%Password%>"));
+
+    // Adding over an existing section overwrites the two keys only.
+    AddIssaUrl(U("Питер"), U("СПТ"), QStringLiteral("https://spb2.example/"));
+    EXPECT_EQ(GetIssaUrlByShortName(U("СПТ")).LoginStr, QStringLiteral("x=<%Password%>"));
+
+    // Editing without a rename keeps the hand-written key.
+    EditIssaUrl(U("Питер"), U("Питер"), U("СПТ"), QStringLiteral("https://spb2.example/"));
+    EXPECT_EQ(GetIssaUrlByShortName(U("СПТ")).LoginStr, QStringLiteral("x=<%Password%>"));
+
+    // A rename drops it and moves the entry.
+    EditIssaUrl(U("Питер"), U("Санкт-Петербург"), U("СПБ"), QStringLiteral("https://spb3.example/"));
+    EXPECT_EQ(ServersIni.ReadSections(), QStringList{U("Санкт-Петербург")});
+    const TIssaUrlInfo info = GetIssaUrlByShortName(U("спб"));
+    EXPECT_EQ(info.LongName, U("Санкт-Петербург"));
+    EXPECT_EQ(info.LoginURL, QStringLiteral("https://spb3.example/"));
+    EXPECT_EQ(info.LoginStr, QStringLiteral("Lang=2&mobnum=<%PhoneNumber%>&Password=<%Password%>"));
+
+    RemoveIssaUrl(U("санкт-петербург"));
+    EXPECT_TRUE(ServersIni.ReadSections().isEmpty());
+    EXPECT_TRUE(GetIssaUrlByShortName(U("СПБ")).LoginURL.isEmpty());
+    EXPECT_EQ(IssaLongNameForShortName(U("СПБ")), U("Корвет - Москва"));  // the chooser falls back to the default
+}
+
+TEST_F(IssaUrlTest, RowsResolveByTheirRegion)
+{
+    AddIssaUrl(U("Юг"), U("ЮГ"), QStringLiteral("https://south.example/"));
+    SetupModel().Line(2).Region = U("юг");
+    EXPECT_EQ(GetIssaUrlByPhoneID(1).LongName, U("Корвет - Москва"));  // a fresh row: the built-in region
+    EXPECT_EQ(GetIssaUrlByPhoneID(2).LoginURL, QStringLiteral("https://south.example/"));
+    RemoveIssaUrl(U("Юг"));  // the row keeps its short name and no longer resolves
+    EXPECT_TRUE(GetIssaUrlByPhoneID(2).LoginURL.isEmpty());
+    EXPECT_EQ(SetupModel().Line(2).Region, U("юг"));
+}

@@ -1,0 +1,299 @@
+#include "PhonesXml.h"
+
+#include "ConfigHome.h"
+#include "NumberText.h"
+#include "Passw.h"
+
+#include <QRegularExpression>
+
+namespace {
+class PhonesXmlTest : public ::testing::Test {
+protected:
+    ConfigHome home;
+    QString path = home.file(QStringLiteral("phones.xml"));
+
+    TSetupPhoneLine phone(const QString &number, const QString &password = QStringLiteral("1111"))
+    {
+        TSetupPhoneLine line;
+        line.Number = number;
+        line.Password = password;
+        return line;
+    }
+    TSetupModel reload(int count = MaxPhones)
+    {
+        TSetupModel m;
+        LoadPhonesInfoFromXml(m, path, count);
+        return m;
+    }
+    // The file with every Password value replaced by "*", and the decoded passwords.
+    QByteArray maskPasswords(QByteArray bytes, QStringList *passwords)
+    {
+        static const QRegularExpression re(QStringLiteral("Password=\"([0-9A-F]{54})\""));
+        QString text = QString::fromLatin1(bytes);
+        for (auto it = re.globalMatch(text); it.hasNext();)
+            passwords->append(DecodePass(it.next().captured(1)));
+        text.replace(re, QStringLiteral("Password=\"*\""));
+        return text.toLatin1();
+    }
+    QString loadError()
+    {
+        TSetupModel m;
+        try {
+            LoadPhonesInfoFromXml(m, path, MaxPhones);
+        } catch (const SaldomatError &e) {
+            return e.message();
+        }
+        return QString();
+    }
+    QByteArray element(const QString &attrs) { return ToCp1251(QStringLiteral("<Phone %1/>").arg(attrs)); }
+    QString attrs(const QString &number, const QString &extra = QString())
+    {
+        return QStringLiteral("Number=\"%1\" Password=\"%2\" Alias=\"\" Monitor=\"True\" TrayShow=\"False\" Region=\"X\" "
+                              "Individual=\"False\" BalanceLessThen=\"1\" TurnOffLessThen=\"1\" %3")
+            .arg(number, EncodePass(QStringLiteral("1")), extra);
+    }
+};
+}  // namespace
+
+TEST_F(PhonesXmlTest, SmallFileHasTheExactBytesOfTheWindowsForm)
+{
+    TSetupModel m;
+    TSetupPhoneLine a = phone(QStringLiteral("9161234567"), U("пароль"));
+    a.Alias = U("Мама & <папа> \"дача\"");
+    a.Monitor = true;
+    a.TrayShow = true;
+    a.ExSettings = {true, 2.6f, 3};
+    m.SetLine(1, a);
+    TSetupPhoneLine b = phone(QStringLiteral(" 9031112233 "), QString());
+    b.Region = U("СПб");
+    b.ExSettings.BalanceLessThen = 2.5f;
+    m.SetLine(3, b);
+    SavePhonesInfoToXml(m, path, MaxPhones);
+
+    QStringList passwords;
+    const QByteArray masked = maskPasswords(ReadFileBytes(path), &passwords);
+    EXPECT_EQ(masked,
+              Cp("<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n"
+                 "<Phones>\r\n"
+                 "  <Phone Number=\"9161234567\" Password=\"*\" Alias=\"Мама &amp; &lt;папа&gt; &quot;дача&quot;\" "
+                 "Monitor=\"True\" TrayShow=\"True\" Region=\"МСК\" Individual=\"True\" BalanceLessThen=\"2.59999990463257\" "
+                 "TurnOffLessThen=\"3\"/>\r\n"
+                 "  <Phone Number=\" 9031112233 \" Password=\"*\" Alias=\"\" Monitor=\"False\" TrayShow=\"False\" "
+                 "Region=\"СПб\" Individual=\"False\" BalanceLessThen=\"2.5\" TurnOffLessThen=\"0\"/>\r\n"
+                 "</Phones>\r\n"));
+    EXPECT_EQ(passwords, (QStringList{U("пароль"), QString()}));
+}
+
+TEST_F(PhonesXmlTest, EmptyListAndMissingFile)
+{
+    TSetupModel m;
+    m.SetLine(4, phone(QStringLiteral("123")));
+    LoadPhonesInfoFromXml(m, path, MaxPhones);  // no file: every row empty
+    for (int slot = 1; slot <= MaxPhones; ++slot) {
+        EXPECT_TRUE(m.Line(slot).Number.isEmpty());
+        EXPECT_EQ(m.Line(slot).Region, U("МСК"));
+    }
+    EXPECT_FALSE(QFile::exists(path));  // loading creates nothing
+    SavePhonesInfoToXml(m, path, MaxPhones);
+    EXPECT_EQ(ReadFileBytes(path), QByteArray("<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<Phones/>\r\n"));
+}
+
+TEST_F(PhonesXmlTest, RoundTripKeepsEveryField)
+{
+    TSetupModel m;
+    const QStringList passwords{U("пароль"), QStringLiteral("123456789012345"), QString(), QStringLiteral("+7-916")};
+    for (int i = 0; i < passwords.size(); ++i) {
+        TSetupPhoneLine l = phone(QStringLiteral("91600000%1").arg(i), passwords[i]);
+        l.Alias = i == 0 ? U("Ёлка\tи\nвторая строка ' \" &") : U("Дом %1").arg(i);
+        l.Monitor = i % 2 == 0;
+        l.Region = i == 1 ? U("ЕКБ") : U("МСК");
+        l.ExSettings = {i == 2, 0.1f * static_cast<float>(i), -i};
+        m.SetLine(i + 1, l);
+    }
+    m.SetTrayShow(2, true);
+    SavePhonesInfoToXml(m, path, MaxPhones);
+    EXPECT_EQ(reload(), m);
+}
+
+TEST_F(PhonesXmlTest, LongPasswordComesBackCut)
+{
+    TSetupModel m;
+    m.SetLine(1, phone(QStringLiteral("1"), QStringLiteral("1234567890123456")));
+    m.SetLine(2, phone(QStringLiteral("2"), U("абвгдеёжзийклмно")));
+    SavePhonesInfoToXml(m, path, MaxPhones);
+    const TSetupModel r = reload();
+    EXPECT_EQ(r.Line(1).Password, QStringLiteral("123456789012345"));
+    EXPECT_EQ(r.Line(2).Password, U("абвгдеёжзийклмн"));
+}
+
+TEST_F(PhonesXmlTest, SavingClosesGapsAndSkipsBlankNumbers)
+{
+    TSetupModel m;
+    m.SetLine(1, phone(QStringLiteral("111")));
+    m.SetLine(2, phone(QString()));
+    m.SetLine(3, phone(QStringLiteral("333")));
+    m.SetLine(4, phone(QStringLiteral(" \t ")));
+    TSetupPhoneLine unmonitored = phone(QStringLiteral(" 555 "));
+    unmonitored.Monitor = false;
+    m.SetLine(6, unmonitored);
+    SavePhonesInfoToXml(m, path, MaxPhones);
+    EXPECT_EQ(ReadFileBytes(path).count("<Phone "), 3);
+    const TSetupModel r = reload();
+    EXPECT_EQ(r.Line(1).Number, QStringLiteral("111"));
+    EXPECT_EQ(r.Line(2).Number, QStringLiteral("333"));
+    EXPECT_EQ(r.Line(3).Number, QStringLiteral(" 555 "));
+    EXPECT_FALSE(r.Line(3).Monitor);
+    EXPECT_TRUE(r.Line(4).Number.isEmpty());
+}
+
+TEST_F(PhonesXmlTest, MalformedFilesLoadAsAnEmptyListAndStayUntouched)
+{
+    const QList<QByteArray> files{
+        QByteArray(),
+        QByteArray("<Phones><Phone Number=\"1\""),
+        QByteArray("\x00\x01\x02garbage", 10),
+        QByteArray("<?xml version=\"1.0\"?><!DOCTYPE x [<!ENTITY e SYSTEM \"file:///etc/passwd\">]><Phones>&e;</Phones>"),
+        QByteArray("<Phones/><Second/>"),
+    };
+    for (const QByteArray &bytes : files) {
+        WriteFileBytes(path, bytes);
+        TSetupModel m;
+        m.SetLine(1, phone(QStringLiteral("999")));
+        EXPECT_NO_THROW(LoadPhonesInfoFromXml(m, path, MaxPhones)) << bytes.toStdString();
+        EXPECT_TRUE(m.Line(1).Number.isEmpty()) << bytes.toStdString();
+        EXPECT_EQ(ReadFileBytes(path), bytes);
+    }
+}
+
+TEST_F(PhonesXmlTest, BadElementStopsTheLoadThereWithTheLabels)
+{
+    const QByteArray first = element(attrs(QStringLiteral("111")));
+    const QByteArray third = element(attrs(QStringLiteral("333")));
+    // The second element lacks TurnOffLessThen.
+    QString lacking = attrs(QStringLiteral("222"));
+    lacking.remove(QStringLiteral("TurnOffLessThen=\"1\""));
+    WriteFileBytes(path, "<Phones>" + first + element(lacking) + third + "</Phones>");
+    TSetupModel m;
+    m.SetLine(3, phone(QStringLiteral("old")));
+    EXPECT_THROW(LoadPhonesInfoFromXml(m, path, MaxPhones), SaldomatError);
+    EXPECT_EQ(m.Line(1).Number, QStringLiteral("111"));
+    EXPECT_TRUE(m.Line(2).Number.isEmpty());  // not half-filled
+    EXPECT_TRUE(m.Line(3).Number.isEmpty());  // emptied, not left as before
+    EXPECT_TRUE(loadError().startsWith(
+        QStringLiteral("TfrmSetup.LoadPhonesInfoFromXml -- > TfrmSetup.FillSetupPhoneLine -- > ")))
+        << loadError().toStdString();
+    EXPECT_TRUE(loadError().contains(QStringLiteral("TurnOffLessThen")));
+
+    QString badPassword = attrs(QStringLiteral("222"));
+    badPassword.replace(QRegularExpression(QStringLiteral("Password=\"[0-9A-F]+\"")), QStringLiteral("Password=\"ABC\""));
+    WriteFileBytes(path, "<Phones>" + first + element(badPassword) + "</Phones>");
+    EXPECT_TRUE(loadError().startsWith(QStringLiteral(
+        "TfrmSetup.LoadPhonesInfoFromXml -- > TfrmSetup.FillSetupPhoneLine -- > Passw.DecodePass -- > ")))
+        << loadError().toStdString();
+}
+
+TEST_F(PhonesXmlTest, AttributeTextsReadAsTheWindowsProgramReadsThem)
+{
+    struct Case {
+        const char *extra;  // replaces the tail of the attributes
+        bool monitor;
+        bool individual;
+        float balance;
+        int turnOff;
+    };
+    const Case cases[] = {
+        {"Monitor=\"True\" Individual=\"yes\" BalanceLessThen=\"abc\" TurnOffLessThen=\"\"", true, true, 2.5f, 1},
+        {"Monitor=\"false\" Individual=\"on\" BalanceLessThen=\"1,5\" TurnOffLessThen=\"3.5\"", false, false, 2.5f, 1},
+        {"Monitor=\"1\" Individual=\"TRUE\" BalanceLessThen=\" -1.25 \" TurnOffLessThen=\"-4\"", true, true, -1.25f, -4},
+        {"Monitor=\"0\" Individual=\"1\" BalanceLessThen=\"1e3\" TurnOffLessThen=\"0x10\"", false, true, 1000.f, 16},
+        {"Monitor=\"2\" Individual=\"0\" BalanceLessThen=\"1e300\" TurnOffLessThen=\"99999999999\"", true, false, 2.5f, 1},
+    };
+    for (const Case &c : cases) {
+        const QString a = QStringLiteral("Number=\"1\" Password=\"%1\" Alias=\"\" TrayShow=\"False\" Region=\"X\" %2")
+                              .arg(EncodePass(QString()), QLatin1String(c.extra));
+        WriteFileBytes(path, "<Phones>" + element(a) + "</Phones>");
+        const TSetupModel m = reload();
+        EXPECT_EQ(m.Line(1).Monitor, c.monitor) << c.extra;
+        EXPECT_EQ(m.Line(1).ExSettings.Individual, c.individual) << c.extra;
+        EXPECT_EQ(m.Line(1).ExSettings.BalanceLessThen, c.balance) << c.extra;
+        EXPECT_EQ(m.Line(1).ExSettings.TurnOffLessThen, c.turnOff) << c.extra;
+    }
+    // A flag that is neither a boolean word nor a number stops the load.
+    WriteFileBytes(path, "<Phones>" + element(attrs(QStringLiteral("1")).replace(QStringLiteral("Monitor=\"True\""),
+                                                                                QStringLiteral("Monitor=\"maybe\""))) +
+                             "</Phones>");
+    EXPECT_TRUE(loadError().contains(QStringLiteral("maybe")));
+}
+
+TEST_F(PhonesXmlTest, HandWrittenFilesLoadByElementOrder)
+{
+    // UTF-8 without a declaration, comments and text between the elements,
+    // other element names: only the order of the elements counts.
+    const QString text = QString(QChar(0xFEFF)) + QStringLiteral("<List>\n  <!-- first -->\n  <Phone %1/>\n  text\n  <Other %2/>\n</List>\n")
+                             .arg(attrs(U("111")), attrs(U("222")).replace(QStringLiteral("Region=\"X\""), U("Region=\"Юг\"")));
+    WriteFileBytes(path, text.toUtf8());
+    const TSetupModel m = reload();
+    EXPECT_EQ(m.Line(1).Number, QStringLiteral("111"));
+    EXPECT_EQ(m.Line(2).Number, QStringLiteral("222"));
+    EXPECT_EQ(m.Line(2).Region, U("Юг"));
+    EXPECT_EQ(m.Line(2).Password, QStringLiteral("1"));
+}
+
+TEST_F(PhonesXmlTest, ExtraElementsBeyondTheRowsAreIgnored)
+{
+    QByteArray body;
+    for (int i = 1; i <= MaxPhones + 5; ++i)
+        body += element(attrs(QString::number(i)));
+    WriteFileBytes(path, "<Phones>" + body + "</Phones>");
+    TSetupModel m = reload();
+    EXPECT_EQ(m.Line(MaxPhones).Number, QString::number(MaxPhones));
+    EXPECT_TRUE(m.Line(MaxPhones + 1).Number.isEmpty());
+    SavePhonesInfoToXml(m, path, MaxPhones);
+    EXPECT_EQ(ReadFileBytes(path).count("<Phone "), MaxPhones);
+}
+
+TEST_F(PhonesXmlTest, TrayButtonsFormOneGroupWhenLoaded)
+{
+    QByteArray body;
+    for (int i = 1; i <= 3; ++i)
+        body += element(attrs(QString::number(i)).replace(QStringLiteral("TrayShow=\"False\""), QStringLiteral("TrayShow=\"True\"")));
+    WriteFileBytes(path, "<Phones>" + body + "</Phones>");
+    TSetupModel m;
+    m.SetTrayShowMinimal(true);
+    LoadPhonesInfoFromXml(m, path, MaxPhones);
+    EXPECT_EQ(m.TraySlot(), 3);  // the last one switched on wins
+    EXPECT_FALSE(m.Line(1).TrayShow);
+    EXPECT_FALSE(m.TrayShowMinimal());
+}
+
+TEST_F(PhonesXmlTest, InterruptedSaveLeavesTheOldFileIntact)
+{
+    TSetupModel m;
+    m.SetLine(1, phone(QStringLiteral("111")));
+    SavePhonesInfoToXml(m, path, MaxPhones);
+    const QByteArray before = ReadFileBytes(path);
+    for (int slot = 2; slot <= 40; ++slot)
+        m.SetLine(slot, phone(QString::number(slot)));
+    {
+        FileSizeLimit limit(static_cast<rlim_t>(before.size()) + 10);
+        EXPECT_THROW(SavePhonesInfoToXml(m, path, MaxPhones), SaldomatError);
+    }
+    EXPECT_EQ(ReadFileBytes(path), before);
+    EXPECT_EQ(home.files(), QStringList{QStringLiteral("phones.xml")});
+}
+
+TEST(NumberText, FloatsAreWrittenInTheGeneralFormOfFifteenDigits)
+{
+    EXPECT_EQ(FloatToText(2.5), QStringLiteral("2.5"));
+    EXPECT_EQ(FloatToText(static_cast<double>(2.6f)), QStringLiteral("2.59999990463257"));
+    EXPECT_EQ(FloatToText(0), QStringLiteral("0"));
+    EXPECT_EQ(FloatToText(-1.25), QStringLiteral("-1.25"));
+    EXPECT_EQ(FloatToText(1e20), QStringLiteral("1E20"));
+    EXPECT_EQ(FloatToText(123456789012345.0), QStringLiteral("123456789012345"));
+    EXPECT_EQ(FloatToText(0.0001), QStringLiteral("0.0001"));
+    EXPECT_EQ(FloatToText(static_cast<double>(1e-6f)), QStringLiteral("9.99999997475243E-7"));
+    EXPECT_EQ(TextToFloat(QStringLiteral("1,5")), std::nullopt);
+    EXPECT_EQ(TextToFloat(QStringLiteral("inf")), std::nullopt);
+    EXPECT_EQ(TextToFloat(QStringLiteral("1 000")), std::nullopt);
+    EXPECT_EQ(TextToFloat(QStringLiteral(" 1.5 ")), 1.5);
+}

@@ -1,0 +1,264 @@
+#include "SettingsFile.h"
+
+#include "AutoStart.h"
+#include "ConfigHome.h"
+#include "IniFile.h"
+#include "Passw.h"
+
+#include <QSettings>
+
+namespace {
+class SettingsFileTest : public ::testing::Test {
+protected:
+    ConfigHome home;
+    QString path = IniFileName;
+
+    TSetupModel loaded()
+    {
+        TSetupModel m;
+        LoadIniFile(m);
+        return m;
+    }
+    QString saveError(const TSetupModel &m)
+    {
+        try {
+            SaveIniFile(m);
+        } catch (const SaldomatError &e) {
+            return e.message();
+        }
+        return QString();
+    }
+};
+
+const char kDefaultFile[] =
+    "[Hint Window]\r\ncbNN=1\r\ncbLicSchet=0\r\ncbAlias=1\r\ncbUserName=0\r\ncbPhoneNum=1\r\ncbObPlat=0\r\ncbAverage=0\r\n"
+    "cbTurnOff=1\r\ncbRecomend=1\r\ncbSMS=0\r\ncbMin=0\r\ncbJeansBalExpired=0\r\ncbBalDelta=0\r\ncbLastQueryTime=1\r\n"
+    "\r\n[Mark]\r\ncbMarkIfBalance=1\r\ncbMarkIfTurnOff=1\r\nedBalanceLessThen=2.5\r\nedTurnOffLessThen=2\r\n"
+    "\r\n[Connection]\r\ncbRefreshTime=2\r\ncbExecAfterRun=0\r\ncbAutoReRquest=1\r\n"
+    "\r\n[Phones]\r\nrbTrayShowMinimal=0\r\n"
+    "\r\n[Debug]\r\nSaveLogFiles=0\r\n";
+}  // namespace
+
+TEST_F(SettingsFileTest, NoFileGivesTheDefaultsAndTheirExactFile)
+{
+    const TSetupModel m = loaded();
+    EXPECT_EQ(m.General, TGeneralSettings{});
+    const TGeneralSettings &g = m.General;
+    // slot number, alias, phone number, switch-off date, recommended payment, last query time
+    EXPECT_TRUE(g.cbNN && g.cbAlias && g.cbPhoneNum && g.cbTurnOff && g.cbRecomend && g.cbLastQueryTime);
+    EXPECT_FALSE(g.cbLicSchet || g.cbUserName || g.cbObPlat || g.cbAverage || g.cbSMS || g.cbMin || g.cbJeansBalExpired ||
+                 g.cbBalDelta);
+    EXPECT_TRUE(g.cbMarkIfBalance && g.cbMarkIfTurnOff);
+    EXPECT_EQ(g.edBalanceLessThen, QStringLiteral("2.5"));
+    EXPECT_EQ(g.edTurnOffLessThen, QStringLiteral("2"));
+    EXPECT_EQ(RequestIntervalMs(m), 5LL * 3600000);
+    EXPECT_FALSE(g.cbExecAfterRun);
+    EXPECT_TRUE(g.cbAutoReRquest);
+    EXPECT_TRUE(m.TrayNotShow());
+    EXPECT_FALSE(QFile::exists(path));
+
+    SaveIniFile(m);
+    EXPECT_EQ(ReadFileBytes(path), QByteArray(kDefaultFile));
+    EXPECT_FALSE(QFile::exists(AutoStartEntryPath()));
+}
+
+TEST_F(SettingsFileTest, EveryValueRoundTrips)
+{
+    TSetupModel m;
+    TGeneralSettings &g = m.General;
+    g.cbNN = false;
+    g.cbLicSchet = g.cbUserName = g.cbObPlat = g.cbAverage = g.cbSMS = g.cbMin = g.cbJeansBalExpired = g.cbBalDelta = true;
+    g.cbAlias = g.cbPhoneNum = g.cbTurnOff = g.cbRecomend = g.cbLastQueryTime = false;
+    g.cbMarkIfBalance = g.cbMarkIfTurnOff = false;
+    g.edBalanceLessThen = QStringLiteral("10.75");
+    g.edTurnOffLessThen = QStringLiteral("5");
+    g.cbRefreshTime = 6;
+    g.cbExecAfterRun = true;
+    g.cbAutoReRquest = false;
+    m.SetTrayShowMinimal(true);
+    SaveIniFile(m);
+    const TSetupModel r = loaded();
+    EXPECT_EQ(r.General, g);
+    EXPECT_TRUE(r.TrayShowMinimal());
+    EXPECT_EQ(RequestIntervalMs(r), 12LL * 3600000);
+}
+
+TEST_F(SettingsFileTest, UnreadableValuesAreRepaired)
+{
+    struct Case {
+        const char *balance;
+        const char *days;
+        const char *refresh;
+        const char *wantBalance;
+        const char *wantDays;
+        qint64 wantHours;
+    };
+    const Case cases[] = {
+        {"abc", "3.5", "7", "2.5", "2", 24},
+        {"1,5", "-230973", "8", "2.5", "2", 5},
+        {"-230973", "x", "-1", "2.5", "2", 5},
+        {"-230973.0", "", "0x1", "2.5", "2", 4},
+        {"3.75", "0", "0", "3.75", "0", 3},
+        {"", "7", "abc", "2.5", "7", 5},
+    };
+    for (const Case &c : cases) {
+        WriteFileBytes(path, QStringLiteral("[Mark]\nedBalanceLessThen=%1\nedTurnOffLessThen=%2\n[Connection]\ncbRefreshTime=%3\n")
+                                 .arg(QLatin1String(c.balance), QLatin1String(c.days), QLatin1String(c.refresh))
+                                 .toLatin1());
+        const TSetupModel m = loaded();
+        EXPECT_EQ(m.General.edBalanceLessThen, QLatin1String(c.wantBalance)) << c.balance;
+        EXPECT_EQ(m.General.edTurnOffLessThen, QLatin1String(c.wantDays)) << c.days;
+        EXPECT_EQ(RequestIntervalMs(m), c.wantHours * 3600000) << c.refresh;
+    }
+    // The repaired texts are written at the next save.
+    SaveIniFile(loaded());
+    EXPECT_EQ(IniFile.ReadString(QStringLiteral("Mark"), QStringLiteral("edBalanceLessThen"), QString()), QStringLiteral("2.5"));
+    EXPECT_EQ(IniFile.ReadInteger(QStringLiteral("Connection"), QStringLiteral("cbRefreshTime"), -1), 2);
+}
+
+TEST_F(SettingsFileTest, SavingKeepsWhatOtherPartsStoreInTheFile)
+{
+    WriteFileBytes(path, Cp("; written by hand\n[Debug]\nSaveLogFiles=1\n\n[History Form]\nLeft=10\nedLastDays=2\n\n"
+                            "[Connection]\nProxyUserName=иван\n"));
+    SaveIniFile(loaded());
+    SaveIniFile(loaded());
+    EXPECT_TRUE(IniFile.ReadBool(QStringLiteral("Debug"), QStringLiteral("SaveLogFiles"), false));
+    EXPECT_EQ(IniFile.ReadInteger(QStringLiteral("History Form"), QStringLiteral("Left"), NoValue), 10);
+    EXPECT_EQ(GetProxyUserName(), U("иван"));
+    const QByteArray bytes = ReadFileBytes(path);
+    EXPECT_TRUE(bytes.startsWith("; written by hand\r\n[Debug]\r\nSaveLogFiles=1\r\n"));
+    EXPECT_EQ(bytes.count("SaveLogFiles"), 1);
+}
+
+TEST_F(SettingsFileTest, StoredMinimumSwitchesTheRowsTrayButtonsOff)
+{
+    TSetupModel m;
+    m.Line(4).Number = QStringLiteral("1");
+    m.SetTrayShow(4, true);
+    LoadIniFile(m);  // no file: the rows keep their choice
+    EXPECT_EQ(m.TraySlot(), 4);
+    IniFile.WriteBool(QStringLiteral("Phones"), QStringLiteral("rbTrayShowMinimal"), true);
+    LoadIniFile(m);
+    EXPECT_EQ(m.TraySlot(), 0);
+    EXPECT_TRUE(m.TrayShowMinimal());
+}
+
+TEST_F(SettingsFileTest, AutoStartEntryFollowsTheTick)
+{
+    EXPECT_EQ(AutoStartEntryPath(), home.xdg() + QStringLiteral("/autostart/saldomat.desktop"));
+    TSetupModel m;
+    m.General.cbAutoStart = true;
+    SaveIniFile(m);
+    EXPECT_TRUE(GetAutoStart());
+    EXPECT_TRUE(loaded().General.cbAutoStart);
+    EXPECT_FALSE(IniFile.ValueExists(QStringLiteral("Connection"), QStringLiteral("cbAutoStart")));  // not in the file
+    m.General.cbAutoStart = false;
+    SaveIniFile(m);
+    EXPECT_FALSE(QFile::exists(AutoStartEntryPath()));
+    EXPECT_FALSE(loaded().General.cbAutoStart);
+}
+
+TEST_F(SettingsFileTest, AutoStartEntryQuotesThePath)
+{
+    const QString entry = AutoStartEntryPath();
+    SetAutoStart(true, QStringLiteral("/opt/my apps/saldomat"));
+    EXPECT_TRUE(ReadFileBytes(entry).contains("\nExec=\"/opt/my apps/saldomat\"\n"));
+    EXPECT_TRUE(ReadFileBytes(entry).startsWith("[Desktop Entry]\n"));
+    SetAutoStart(true, QStringLiteral("/opt/saldomat/saldomat"));
+    EXPECT_TRUE(ReadFileBytes(entry).contains("\nExec=/opt/saldomat/saldomat\n"));
+    SetAutoStart(true, QStringLiteral("/opt/$HOME \"x\"/100%/saldomat"));
+    EXPECT_TRUE(ReadFileBytes(entry).contains("\nExec=\"/opt/\\\\$HOME \\\\\"x\\\\\"/100%%/saldomat\"\n"))
+        << ReadFileBytes(entry).toStdString();
+    EXPECT_THROW(SetAutoStart(true, QStringLiteral("/opt/a\nb")), SaldomatError);
+    EXPECT_TRUE(GetAutoStart());
+
+    // An entry switched off by the desktop, or without a program, does not count.
+    WriteFileBytes(entry, "[Desktop Entry]\nType=Application\nExec=/x/saldomat\nHidden=true\n");
+    EXPECT_FALSE(GetAutoStart());
+    WriteFileBytes(entry, "[Desktop Entry]\nType=Application\nExec=\n");
+    EXPECT_FALSE(GetAutoStart());
+    SetAutoStart(false);
+    EXPECT_FALSE(QFile::exists(entry));
+    EXPECT_NO_THROW(SetAutoStart(false));
+}
+
+TEST_F(SettingsFileTest, FailedSaveLeavesTheSettingsFileAsItWas)
+{
+    SaveIniFile(loaded());
+    const QByteArray before = ReadFileBytes(path);
+    // The auto-start folder cannot be created: the save stops half-way.
+    WriteFileBytes(home.xdg() + QStringLiteral("/autostart"), "not a folder");
+    TSetupModel m;
+    m.General.cbNN = false;
+    m.General.cbAutoStart = true;
+    const QString error = saveError(m);
+    EXPECT_TRUE(error.startsWith(QStringLiteral("TfrmMain.SaveIniFile -- > TfrmMain.SetAutoStart -- > "))) << error.toStdString();
+    EXPECT_EQ(ReadFileBytes(path), before);
+
+    // A full disk during the rewrite itself.
+    m.General.cbAutoStart = false;
+    {
+        FileSizeLimit limit(100);
+        EXPECT_FALSE(saveError(m).isEmpty());
+    }
+    EXPECT_EQ(ReadFileBytes(path), before);
+}
+
+TEST_F(SettingsFileTest, ProxyLogon)
+{
+    EXPECT_TRUE(GetProxyUserName().isEmpty());
+    EXPECT_TRUE(GetProxyPassword().isEmpty());
+    SetProxyCredentials(QStringLiteral("  user\t"), U(" пароль-длиной-16 "));
+    EXPECT_EQ(GetProxyUserName(), QStringLiteral("user"));
+    EXPECT_EQ(GetProxyPassword(), U("пароль-длиной-1"));
+    const QString stored = IniFile.ReadString(QStringLiteral("Connection"), QStringLiteral("ProxyPassword"), QString());
+    EXPECT_EQ(stored.size(), 54);
+
+    SetProxyCredentials(QStringLiteral("user"), QStringLiteral("   "));
+    EXPECT_TRUE(IniFile.ValueExists(QStringLiteral("Connection"), QStringLiteral("ProxyPassword")));
+    EXPECT_TRUE(IniFile.ReadString(QStringLiteral("Connection"), QStringLiteral("ProxyPassword"), QStringLiteral("x")).isEmpty());
+    EXPECT_TRUE(GetProxyPassword().isEmpty());
+
+    // No user name: no password, whatever is stored.
+    IniFile.WriteString(QStringLiteral("Connection"), QStringLiteral("ProxyUserName"), QString());
+    IniFile.WriteString(QStringLiteral("Connection"), QStringLiteral("ProxyPassword"), EncodePass(QStringLiteral("p")));
+    EXPECT_TRUE(GetProxyPassword().isEmpty());
+
+    IniFile.WriteString(QStringLiteral("Connection"), QStringLiteral("ProxyUserName"), QStringLiteral("u"));
+    IniFile.WriteString(QStringLiteral("Connection"), QStringLiteral("ProxyPassword"), QStringLiteral("XYZ"));
+    try {
+        GetProxyPassword();
+        ADD_FAILURE() << "a bad stored password must fail";
+    } catch (const SaldomatError &e) {
+        EXPECT_TRUE(e.message().startsWith(QStringLiteral("TfrmSetup.GetProxyPassword -- > Passw.DecodePass -- > ")));
+    }
+}
+
+TEST_F(SettingsFileTest, ProgramPathRecordIsQuotedWhenItHoldsABlank)
+{
+    SaveProgramPathToRegistry(QStringLiteral("/opt/my apps/saldomat"));
+    QSettings settings(QStringLiteral("Zelkor"), QStringLiteral("Saldomat"));
+    EXPECT_EQ(settings.value(QStringLiteral("ProgramPath")).toString(), QStringLiteral("\"/opt/my apps/saldomat\""));
+    EXPECT_TRUE(settings.fileName().startsWith(home.xdg())) << settings.fileName().toStdString();
+    SaveProgramPathToRegistry(QStringLiteral("/opt/saldomat"));
+    settings.sync();
+    EXPECT_EQ(settings.value(QStringLiteral("ProgramPath")).toString(), QStringLiteral("/opt/saldomat"));
+}
+
+TEST_F(SettingsFileTest, SettingsTakenFromTextAreChecked)
+{
+    TSetupModel m;
+    EXPECT_TRUE(SetGeneralSettingText(m, QStringLiteral("hint window"), QStringLiteral("CBSMS"), QStringLiteral("yes")).isEmpty());
+    EXPECT_TRUE(m.General.cbSMS);
+    EXPECT_TRUE(SetGeneralSettingText(m, QStringLiteral("Connection"), QStringLiteral("cbRefreshTime"), QStringLiteral("7")).isEmpty());
+    EXPECT_EQ(RequestIntervalMs(m), 86400000);
+    EXPECT_TRUE(SetGeneralSettingText(m, QStringLiteral("Phones"), QStringLiteral("rbTrayShowMinimal"), QStringLiteral("1")).isEmpty());
+    EXPECT_TRUE(m.TrayShowMinimal());
+    const TSetupModel before = m;
+    EXPECT_FALSE(SetGeneralSettingText(m, QStringLiteral("Connection"), QStringLiteral("cbRefreshTime"), QStringLiteral("8")).isEmpty());
+    EXPECT_FALSE(SetGeneralSettingText(m, QStringLiteral("Mark"), QStringLiteral("edBalanceLessThen"), QStringLiteral("1,5")).isEmpty());
+    EXPECT_FALSE(SetGeneralSettingText(m, QStringLiteral("Mark"), QStringLiteral("edTurnOffLessThen"), QStringLiteral("3.5")).isEmpty());
+    EXPECT_FALSE(SetGeneralSettingText(m, QStringLiteral("Hint Window"), QStringLiteral("cbNN"), QStringLiteral("maybe")).isEmpty());
+    EXPECT_FALSE(SetGeneralSettingText(m, QStringLiteral("Mark"), QStringLiteral("cbNN"), QStringLiteral("1")).isEmpty());
+    EXPECT_EQ(m, before);
+}
