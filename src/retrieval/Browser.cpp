@@ -159,6 +159,9 @@ void WebBrowser::Start(Load load)
         request.setSslConfiguration(ssl_);
     if (inactivityMs_ > 0)
         request.setTransferTimeout(inactivityMs_);
+    // Our own size limit bounds decompressed answers; Qt's ratio check would
+    // end a well-compressed page with a vague "Decompression failed".
+    request.setDecompressedSafetyCheckThreshold(-1);
 
     QNetworkReply *reply;
     if (load.post) {
@@ -243,9 +246,12 @@ void WebBrowser::OnFinished(QNetworkReply *reply)
     const QVariant statusAttr = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     const int status = statusAttr.isValid() ? statusAttr.toInt() : 0;
     const QNetworkReply::NetworkError error = reply->error();
-    // Network and proxy failures (below ContentAccessDenied) end the load; an
-    // HTTP error status with its page is a document like any other.
-    if (error != QNetworkReply::NoError && (status == 0 || error < QNetworkReply::ContentAccessDenied)) {
+    // An HTTP error status (4xx, 5xx) with its page is a document like any
+    // other; network, proxy and protocol failures end the load.
+    const bool httpStatusError = status >= 400
+        && ((error >= QNetworkReply::ContentAccessDenied && error <= QNetworkReply::UnknownContentError)
+            || (error >= QNetworkReply::InternalServerError && error <= QNetworkReply::UnknownServerError));
+    if (error != QNetworkReply::NoError && !httpStatusError) {
         QString message;
         if (error == QNetworkReply::SslHandshakeFailedError || !load.sslErrors.isEmpty()) {
             QStringList reasons;

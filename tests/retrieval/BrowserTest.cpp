@@ -1,0 +1,752 @@
+// The browser against real servers on 127.0.0.1: navigation, cookies,
+// redirects, limits, dropped connections, forms, frames, meta refresh, TLS
+// and proxies.
+
+#include "Browser.h"
+#include "Encoding.h"
+#include "TestServer.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QNetworkProxy>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <vector>
+
+namespace {
+
+// What a server saw, filled from its threads.
+class Seen {
+public:
+    void Add(const std::string &item)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        items_.push_back(item);
+    }
+    std::vector<std::string> All()
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return items_;
+    }
+    size_t Count()
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return items_.size();
+    }
+
+private:
+    std::mutex mutex_;
+    std::vector<std::string> items_;
+};
+
+// Everything the browser signals, with each completed document's body.
+struct Recorder {
+    struct Doc {
+        QUrl url;
+        QString html;
+    };
+    WebBrowser &browser;
+    QList<Doc> docs;
+    QList<QPair<QUrl, QString>> errors;
+    QList<QPair<QUrl, QString>> frameErrors;
+    std::function<void(const QUrl &)> onComplete;
+
+    explicit Recorder(WebBrowser &b) : browser(b)
+    {
+        QObject::connect(&b, &WebBrowser::DocumentComplete, &b, [this](const QUrl &url) {
+            const auto doc = browser.Document();
+            docs.append({url, doc ? doc->BodyOuterHtml() : QString()});
+            if (onComplete)
+                onComplete(url);
+        });
+        QObject::connect(&b, &WebBrowser::NavigationError, &b,
+                         [this](const QUrl &url, const QString &message) { errors.append({url, message}); });
+        QObject::connect(&b, &WebBrowser::FrameError, &b,
+                         [this](const QUrl &url, const QString &message) { frameErrors.append({url, message}); });
+    }
+    // Waits for the n-th document; a new navigation error ends the wait.
+    bool WaitDocs(int n, int ms = 10000)
+    {
+        const qsizetype e = errors.size();
+        return WaitUntil([&] { return docs.size() >= n || errors.size() > e; }, ms) && docs.size() >= n;
+    }
+    // Waits for one more navigation error.
+    bool WaitError(int ms = 10000)
+    {
+        const qsizetype e = errors.size();
+        return WaitUntil([&] { return errors.size() > e; }, ms);
+    }
+};
+
+void Html(httplib::Response &res, const std::string &body, const char *type = "text/html; charset=utf-8")
+{
+    res.set_content(body, type);
+}
+
+int FreePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+bool WaitForPort(int port, int ms)
+{
+    return WaitUntil([&] {
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, quint16(port));
+        return socket.waitForConnected(200);
+    }, ms);
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- navigation
+
+TEST(BrowserNavigation, GetPostErrorPagesAndNoCache)
+{
+    TestServer server;
+    Seen pragma, posts;
+    server.http().Get("/page", [&](const httplib::Request &req, httplib::Response &res) {
+        pragma.Add(req.get_header_value("Pragma") + "|" + req.get_header_value("Cache-Control"));
+        res.set_content(ToCp1251(QStringLiteral("<html><body><p>Актуальный баланс</p></body></html>")).toStdString(),
+                        "text/html; charset=windows-1251");
+    });
+    server.http().Post("/login", [&](const httplib::Request &req, httplib::Response &res) {
+        posts.Add(req.get_header_value("Content-Type") + "|" + req.body);
+        Html(res, "<body><p>logged in</p></body>");
+    });
+    server.http().Get("/fail", [](const httplib::Request &, httplib::Response &res) {
+        res.status = 500;
+        Html(res, "<html><body><h1>Internal Server Error</h1></body></html>");
+    });
+    server.Start();
+
+    WebBrowser browser;
+    Recorder rec(browser);
+    EXPECT_EQ(browser.Document(), nullptr);
+    browser.Navigate(server.Url(QStringLiteral("/page")));
+    ASSERT_TRUE(rec.WaitDocs(1));
+    EXPECT_EQ(rec.docs[0].url, server.Url(QStringLiteral("/page")));
+    EXPECT_TRUE(rec.docs[0].html.contains(QStringLiteral("<p>Актуальный баланс</p>"))) << rec.docs[0].html.toStdString();
+    EXPECT_EQ(browser.Document(), browser.TopDocument());
+    EXPECT_EQ(browser.Document()->Charset(), QByteArray("windows-1251"));
+    ASSERT_EQ(pragma.Count(), 1u);
+    EXPECT_EQ(pragma.All()[0], "no-cache|no-cache");
+    // A second load of the same address goes to the server again.
+    browser.Navigate(server.Url(QStringLiteral("/page")));
+    ASSERT_TRUE(rec.WaitDocs(2));
+    EXPECT_EQ(pragma.Count(), 2u);
+
+    const QByteArray body = "Lang=2&mobnum=9001234567&Password=%C7x+y";
+    browser.NavigatePost(server.Url(QStringLiteral("/login")), body);
+    ASSERT_TRUE(rec.WaitDocs(3));
+    ASSERT_EQ(posts.Count(), 1u);
+    EXPECT_EQ(posts.All()[0], "application/x-www-form-urlencoded|" + body.toStdString());
+    EXPECT_TRUE(rec.docs[2].html.contains(QStringLiteral("logged in")));
+
+    // An HTTP error status with a page is a document, not a failure.
+    browser.Navigate(server.Url(QStringLiteral("/fail")));
+    ASSERT_TRUE(rec.WaitDocs(4));
+    EXPECT_TRUE(rec.docs[3].html.contains(QStringLiteral("Internal Server Error")));
+    EXPECT_TRUE(rec.errors.isEmpty());
+
+    // Nobody listening: a clear error and no document.
+    const QUrl closed(QStringLiteral("http://127.0.0.1:%1/x").arg(FreePort()));
+    browser.Navigate(closed);
+    ASSERT_TRUE(rec.WaitError());
+    EXPECT_EQ(rec.errors[0].first, closed);
+    EXPECT_TRUE(rec.errors[0].second.startsWith(QStringLiteral("Ошибка сети при загрузке"))) << rec.errors[0].second.toStdString();
+    EXPECT_EQ(rec.docs.size(), 4);
+    EXPECT_FALSE(browser.IsBusy());
+}
+
+TEST(BrowserNavigation, CookiesLastOneSession)
+{
+    TestServer server;
+    server.http().Get("/set", [](const httplib::Request &, httplib::Response &res) {
+        res.set_header("Set-Cookie", "sid=42; Path=/");
+        Html(res, "<body>set</body>");
+    });
+    server.http().Get("/redir", [](const httplib::Request &, httplib::Response &res) {
+        res.set_header("Set-Cookie", "r=1; Path=/");
+        res.set_redirect("/check");
+    });
+    server.http().Get("/check", [](const httplib::Request &req, httplib::Response &res) {
+        Html(res, "<body><p>cookies=[" + req.get_header_value("Cookie") + "]</p></body>");
+    });
+    server.Start();
+
+    WebBrowser browser;
+    Recorder rec(browser);
+    browser.Navigate(server.Url(QStringLiteral("/set")));
+    ASSERT_TRUE(rec.WaitDocs(1));
+    browser.Navigate(server.Url(QStringLiteral("/check")));
+    ASSERT_TRUE(rec.WaitDocs(2));
+    EXPECT_TRUE(rec.docs[1].html.contains(QStringLiteral("cookies=[sid=42]"))) << rec.docs[1].html.toStdString();
+    // A cookie set by a redirect answer travels with the redirected request.
+    browser.Navigate(server.Url(QStringLiteral("/redir")));
+    ASSERT_TRUE(rec.WaitDocs(3));
+    EXPECT_EQ(rec.docs[2].url, server.Url(QStringLiteral("/check")));
+    EXPECT_TRUE(rec.docs[2].html.contains(QStringLiteral("r=1"))) << rec.docs[2].html.toStdString();
+    EXPECT_TRUE(rec.docs[2].html.contains(QStringLiteral("sid=42")));
+
+    browser.ResetSession();
+    EXPECT_EQ(browser.Document(), nullptr);
+    EXPECT_EQ(browser.TopDocument(), nullptr);
+    browser.Navigate(server.Url(QStringLiteral("/check")));
+    ASSERT_TRUE(rec.WaitDocs(4));
+    EXPECT_TRUE(rec.docs[3].html.contains(QStringLiteral("cookies=[]"))) << rec.docs[3].html.toStdString();
+}
+
+TEST(BrowserNavigation, RedirectsFollowedAndBounded)
+{
+    TestServer server;
+    std::atomic<int> loopHits{0};
+    Seen landing;
+    server.http().Get(R"(/r/(\d+))", [](const httplib::Request &req, httplib::Response &res) {
+        const int n = std::stoi(req.matches[1]);
+        if (n == 0)
+            Html(res, "<body>arrived</body>");
+        else
+            res.set_redirect("/r/" + std::to_string(n - 1), n % 2 ? 302 : 301);
+    });
+    server.http().Get("/loop", [&](const httplib::Request &, httplib::Response &res) {
+        ++loopHits;
+        res.set_redirect("/loop");
+    });
+    server.http().Post("/post-303", [](const httplib::Request &, httplib::Response &res) {
+        res.set_redirect("/landing", 303);
+    });
+    server.http().Post("/post-307", [](const httplib::Request &, httplib::Response &res) {
+        res.set_redirect("/landing", 307);
+    });
+    server.http().Get("/landing", [&](const httplib::Request &req, httplib::Response &res) {
+        landing.Add("GET|" + req.body);
+        Html(res, "<body>landing</body>");
+    });
+    server.http().Post("/landing", [&](const httplib::Request &req, httplib::Response &res) {
+        landing.Add("POST|" + req.body);
+        Html(res, "<body>landing</body>");
+    });
+    server.Start();
+
+    WebBrowser browser;
+    Recorder rec(browser);
+    browser.Navigate(server.Url(QStringLiteral("/r/4")));
+    ASSERT_TRUE(rec.WaitDocs(1));
+    EXPECT_EQ(rec.docs[0].url, server.Url(QStringLiteral("/r/0")));
+    SpinFor(100);
+    EXPECT_EQ(rec.docs.size(), 1); // one document for the whole chain
+
+    browser.NavigatePost(server.Url(QStringLiteral("/post-303")), "a=1");
+    ASSERT_TRUE(rec.WaitDocs(2));
+    browser.NavigatePost(server.Url(QStringLiteral("/post-307")), "b=2");
+    ASSERT_TRUE(rec.WaitDocs(3));
+    EXPECT_EQ(landing.All(), (std::vector<std::string>{"GET|", "POST|b=2"}));
+
+    browser.Navigate(server.Url(QStringLiteral("/loop")));
+    ASSERT_TRUE(rec.WaitError());
+    EXPECT_TRUE(rec.errors[0].second.contains(QStringLiteral("Перенаправление по кругу"))) << rec.errors[0].second.toStdString();
+    EXPECT_EQ(loopHits.load(), WebBrowser::kDefaultMaxRedirects + 1);
+    EXPECT_EQ(rec.docs.size(), 3);
+
+    browser.SetMaxRedirects(2);
+    browser.Navigate(server.Url(QStringLiteral("/r/3")));
+    ASSERT_TRUE(WaitUntil([&] { return rec.errors.size() == 2; }));
+    browser.Navigate(server.Url(QStringLiteral("/r/2")));
+    ASSERT_TRUE(rec.WaitDocs(4));
+}
+
+// ---------------------------------------------------------------- limits and failures
+
+TEST(BrowserLimits, OversizedAnswersFailAndStopReading)
+{
+    TestServer server;
+    std::atomic<long long> sent{0};
+    std::atomic<bool> finished{false};
+    std::atomic<bool> providerDone{false};
+    server.http().Get("/big", [&](const httplib::Request &, httplib::Response &res) {
+        res.set_chunked_content_provider("application/octet-stream", [&](size_t, httplib::DataSink &sink) {
+            static const std::string chunk(64 * 1024, 'x');
+            if (sent >= 20LL * 1024 * 1024) {
+                finished = true;
+                sink.done();
+                return true;
+            }
+            if (!sink.write(chunk.data(), chunk.size()))
+                return false;
+            sent += chunk.size();
+            std::this_thread::sleep_for(std::chrono::milliseconds(3));
+            return true;
+        }, [&](bool) { providerDone = true; });
+    });
+    // Text is sent compressed: 20 MB of it arrive as a few kilobytes.
+    server.http().Get("/big-compressed", [](const httplib::Request &, httplib::Response &res) {
+        auto left = std::make_shared<int>(320);
+        res.set_chunked_content_provider("text/html", [left](size_t, httplib::DataSink &sink) {
+            static const std::string chunk(64 * 1024, 'x');
+            if ((*left)-- <= 0) {
+                sink.done();
+                return true;
+            }
+            return sink.write(chunk.data(), chunk.size());
+        });
+    });
+    server.http().Get("/declared", [](const httplib::Request &, httplib::Response &res) {
+        res.set_content_provider(9 * 1024 * 1024, "text/html", [](size_t offset, size_t length, httplib::DataSink &sink) {
+            static const std::string chunk(64 * 1024, 'y');
+            (void)offset;
+            return sink.write(chunk.data(), std::min(length, chunk.size()));
+        });
+    });
+    server.http().Get("/small", [](const httplib::Request &, httplib::Response &res) {
+        Html(res, "<body>" + std::string(2000, 'z') + "</body>");
+    });
+    server.Start();
+
+    WebBrowser browser;
+    Recorder rec(browser);
+    browser.Navigate(server.Url(QStringLiteral("/big")));
+    ASSERT_TRUE(rec.WaitError(20000));
+    EXPECT_EQ(rec.errors[0].second,
+              QStringLiteral("Ответ сервера больше 8 МБ, загрузка прервана: %1").arg(server.Url(QStringLiteral("/big")).toString()));
+    EXPECT_TRUE(rec.docs.isEmpty());
+    // The server cannot finish its 20 MB: the browser stopped reading.
+    ASSERT_TRUE(WaitUntil([&] { return providerDone.load(); }, 10000));
+    EXPECT_FALSE(finished.load());
+    EXPECT_LT(sent.load(), 20LL * 1024 * 1024);
+
+    browser.Navigate(server.Url(QStringLiteral("/declared")));
+    ASSERT_TRUE(rec.WaitError());
+    EXPECT_TRUE(rec.errors[1].second.startsWith(QStringLiteral("Ответ сервера больше 8 МБ")));
+
+    browser.Navigate(server.Url(QStringLiteral("/big-compressed")));
+    ASSERT_TRUE(rec.WaitError());
+    EXPECT_TRUE(rec.errors[2].second.startsWith(QStringLiteral("Ответ сервера больше 8 МБ"))) << rec.errors[2].second.toStdString();
+    EXPECT_TRUE(rec.docs.isEmpty());
+
+    browser.SetMaxAnswerBytes(1000);
+    browser.Navigate(server.Url(QStringLiteral("/small")));
+    ASSERT_TRUE(rec.WaitError());
+    EXPECT_TRUE(rec.errors[3].second.startsWith(QStringLiteral("Ответ сервера больше 1000 байт")));
+    browser.SetMaxAnswerBytes(WebBrowser::kDefaultMaxAnswerBytes);
+    browser.Navigate(server.Url(QStringLiteral("/small")));
+    ASSERT_TRUE(rec.WaitDocs(1));
+}
+
+TEST(BrowserLimits, DroppedConnectionStopAndInactivity)
+{
+    TestServer server;
+    std::atomic<int> slowServed{0};
+    server.http().Get("/drop", [](const httplib::Request &, httplib::Response &res) {
+        res.set_content_provider(10000, "text/html", [](size_t, size_t, httplib::DataSink &sink) {
+            sink.write("<body><p>partial", 16);
+            return false; // the connection is closed mid-answer
+        });
+    });
+    server.http().Get("/slow", [&](const httplib::Request &, httplib::Response &res) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+        ++slowServed;
+        Html(res, "<body>late</body>");
+    });
+    server.Start();
+
+    WebBrowser browser;
+    Recorder rec(browser);
+    browser.Navigate(server.Url(QStringLiteral("/drop")));
+    ASSERT_TRUE(rec.WaitError());
+    EXPECT_TRUE(rec.errors[0].second.startsWith(QStringLiteral("Ошибка сети при загрузке"))) << rec.errors[0].second.toStdString();
+    EXPECT_TRUE(rec.docs.isEmpty());
+
+    // Stop abandons the load: nothing is signalled afterwards.
+    browser.Navigate(server.Url(QStringLiteral("/slow")));
+    SpinFor(100);
+    EXPECT_TRUE(browser.IsBusy());
+    browser.Stop();
+    EXPECT_FALSE(browser.IsBusy());
+    ASSERT_TRUE(WaitUntil([&] { return slowServed.load() == 1; }, 5000));
+    SpinFor(200);
+    EXPECT_TRUE(rec.docs.isEmpty());
+    EXPECT_EQ(rec.errors.size(), 1);
+
+    // A load that receives nothing within the inactivity bound fails.
+    browser.SetInactivityTimeout(300);
+    browser.Navigate(server.Url(QStringLiteral("/slow")));
+    ASSERT_TRUE(WaitUntil([&] { return rec.errors.size() == 2; }, 5000));
+    EXPECT_EQ(rec.errors[1].second, QStringLiteral("Сервер не отвечает: %1").arg(server.Url(QStringLiteral("/slow")).toString()));
+    EXPECT_TRUE(WaitUntil([&] { return slowServed.load() == 2; }, 5000));
+}
+
+// ---------------------------------------------------------------- forms
+
+TEST(BrowserForms, FillAndSubmitTheLoginForm)
+{
+    TestServer server;
+    Seen posts, queries;
+    server.http().Get("/login-form", [](const httplib::Request &, httplib::Response &res) {
+        const QString page = QStringLiteral(
+            "<html><head><title>Вход</title></head><body><table><form name=f method=post action='do-login' accept-charset=windows-1251>"
+            "<tr><td>Номер</td><td><input type=text name=mobnum></td></tr>"
+            "<tr><td>Пароль</td><td><input type=password name=Password></td></tr>"
+            "<input type=hidden name=Lang value=2>"
+            "<tr><td><select name=region><option value=1>Москва</option><option value=2 selected>Тверь</option></select></td></tr>"
+            "<tr><td><input type=checkbox name=remember checked><input type=checkbox name=spam value=y></td></tr>"
+            "<tr><td><input type=submit name=enter value='Войти'></td></tr></form></table></body></html>");
+        res.set_content(page.toUtf8().toStdString(), "text/html; charset=utf-8");
+    });
+    server.http().Post("/do-login", [&](const httplib::Request &req, httplib::Response &res) {
+        posts.Add(req.body);
+        res.set_content(ToCp1251(QStringLiteral("<body><table><tr><td>Актуальный баланс:</td><td>12,34</td></tr></table></body>")).toStdString(),
+                        "text/html; charset=windows-1251");
+    });
+    server.http().Get("/search", [&](const httplib::Request &req, httplib::Response &res) {
+        queries.Add(req.target);
+        Html(res, "<body>found</body>");
+    });
+    server.Start();
+
+    WebBrowser browser;
+    Recorder rec(browser);
+    // As the request engine does: fill and submit from the completion handler.
+    rec.onComplete = [&](const QUrl &url) {
+        if (!url.path().endsWith(QStringLiteral("/login-form")))
+            return;
+        const auto doc = browser.Document();
+        ASSERT_TRUE(doc->SetFieldValue(doc->ElementByName(QStringLiteral("mobnum")), QStringLiteral("9001234567")));
+        const HtmlElement password = doc->ElementByName(QStringLiteral("Password"));
+        ASSERT_TRUE(doc->SetFieldValue(password, QStringLiteral("Пароль 1")));
+        EXPECT_TRUE(doc->Submit(doc->FormOf(password)));
+    };
+    browser.Navigate(server.Url(QStringLiteral("/login-form")));
+    ASSERT_TRUE(rec.WaitDocs(2));
+    ASSERT_EQ(posts.Count(), 1u);
+    EXPECT_EQ(posts.All()[0], "mobnum=9001234567&Password=%CF%E0%F0%EE%EB%FC+1&Lang=2&region=2&remember=on");
+    EXPECT_EQ(rec.docs[1].url, server.Url(QStringLiteral("/do-login")));
+    EXPECT_TRUE(rec.docs[1].html.contains(QStringLiteral("<td>12,34</td>")));
+
+    // A GET form on a windows-1251 page puts the encoded fields in the query.
+    rec.onComplete = nullptr;
+    const QByteArray page = "<body><form id=s action='/search?ignored=1'><input name=q value='" + ToCp1251(QStringLiteral("Да")) + "'></form></body>";
+    auto doc = HtmlDocument::Parse(page, server.Url(QStringLiteral("/start")), "windows-1251");
+    doc->SetNavigator([&](const FormRequest &r) { r.post ? browser.NavigatePost(r.url, r.body) : browser.Navigate(r.url); });
+    ASSERT_TRUE(doc->Submit(doc->ElementByName(QStringLiteral("s"))));
+    ASSERT_TRUE(rec.WaitDocs(3));
+    EXPECT_EQ(queries.All(), (std::vector<std::string>{"/search?q=%C4%E0"}));
+}
+
+// ---------------------------------------------------------------- frames and refresh
+
+TEST(BrowserFrames, FramesAndIframesCompleteAfterTheTopDocument)
+{
+    TestServer server;
+    const int closedPort = FreePort();
+    server.http().Get("/frames", [&](const httplib::Request &, httplib::Response &res) {
+        Html(res, "<html><frameset cols='20%,*'><frame src='f1'><frame src='/f2'>"
+                  "<frame src='http://127.0.0.1:" + std::to_string(closedPort) + "/gone'></frameset></html>");
+    });
+    server.http().Get("/f1", [](const httplib::Request &, httplib::Response &res) {
+        Html(res, "<body><p>frame one</p></body>");
+    });
+    server.http().Get("/f2", [](const httplib::Request &, httplib::Response &res) {
+        Html(res, "<body><p>frame two</p><iframe src='/f3'></iframe></body>");
+    });
+    server.http().Get("/f3", [](const httplib::Request &, httplib::Response &res) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        Html(res, "<body><p>inner</p></body>");
+    });
+    server.Start();
+
+    WebBrowser browser;
+    Recorder rec(browser);
+    QList<std::shared_ptr<HtmlDocument>> documents;
+    rec.onComplete = [&](const QUrl &) { documents.append(browser.Document()); };
+    browser.Navigate(server.Url(QStringLiteral("/frames")));
+    ASSERT_TRUE(WaitUntil([&] { return rec.docs.size() >= 4 && rec.frameErrors.size() >= 1; }));
+    SpinFor(100);
+    ASSERT_EQ(rec.docs.size(), 4);
+    EXPECT_EQ(rec.docs[0].url, server.Url(QStringLiteral("/frames")));
+    EXPECT_EQ(rec.docs[0].html, QStringLiteral("<body></body>"));
+    QMap<QString, QString> frames;
+    for (int i = 1; i < 4; ++i)
+        frames.insert(rec.docs[i].url.path(), rec.docs[i].html);
+    EXPECT_TRUE(frames.value(QStringLiteral("/f1")).contains(QStringLiteral("frame one")));
+    EXPECT_TRUE(frames.value(QStringLiteral("/f2")).contains(QStringLiteral("frame two")));
+    EXPECT_TRUE(frames.value(QStringLiteral("/f3")).contains(QStringLiteral("inner")));
+    EXPECT_EQ(rec.docs[3].url.path(), QStringLiteral("/f3")); // the iframe after its frame
+    // A failed frame does not fail the page.
+    EXPECT_TRUE(rec.errors.isEmpty());
+    EXPECT_EQ(rec.frameErrors[0].first.path(), QStringLiteral("/gone"));
+    // Each frame is a document of its own; the top one stays the top document.
+    ASSERT_EQ(documents.size(), 4);
+    EXPECT_EQ(browser.TopDocument(), documents[0]);
+    EXPECT_NE(documents[1], documents[0]);
+    EXPECT_EQ(browser.Document(), documents[3]);
+}
+
+TEST(BrowserFrames, MetaRefreshFollowedAFewHops)
+{
+    TestServer server;
+    std::atomic<int> selfHits{0};
+    server.http().Get("/a", [](const httplib::Request &, httplib::Response &res) {
+        Html(res, "<html><head><meta http-equiv='Refresh' content='0; URL=/b'></head><body>a</body></html>");
+    });
+    server.http().Get("/b", [](const httplib::Request &, httplib::Response &res) {
+        Html(res, "<body><p>b</p></body>");
+    });
+    server.http().Get("/slow-refresh", [](const httplib::Request &, httplib::Response &res) {
+        Html(res, "<html><head><meta http-equiv=refresh content='600;url=/b'></head><body>wait</body></html>");
+    });
+    server.http().Get("/self", [&](const httplib::Request &, httplib::Response &res) {
+        ++selfHits;
+        Html(res, "<html><head><meta http-equiv=refresh content='0'></head><body>again</body></html>");
+    });
+    server.Start();
+
+    WebBrowser browser;
+    Recorder rec(browser);
+    browser.Navigate(server.Url(QStringLiteral("/a")));
+    ASSERT_TRUE(rec.WaitDocs(2));
+    EXPECT_EQ(rec.docs[0].url.path(), QStringLiteral("/a"));
+    EXPECT_EQ(rec.docs[1].url.path(), QStringLiteral("/b"));
+
+    // A long delay is cut to the browser's bound.
+    browser.SetMetaRefreshDelayLimit(200);
+    browser.Navigate(server.Url(QStringLiteral("/slow-refresh")));
+    ASSERT_TRUE(rec.WaitDocs(4, 5000));
+    EXPECT_EQ(rec.docs[3].url.path(), QStringLiteral("/b"));
+
+    // A page that refreshes itself forever is followed only a few hops.
+    browser.Navigate(server.Url(QStringLiteral("/self")));
+    ASSERT_TRUE(rec.WaitDocs(4 + 1 + WebBrowser::kMaxMetaRefreshHops));
+    SpinFor(600);
+    EXPECT_EQ(rec.docs.size(), 4 + 1 + WebBrowser::kMaxMetaRefreshHops);
+    EXPECT_EQ(selfHits.load(), 1 + WebBrowser::kMaxMetaRefreshHops);
+    EXPECT_FALSE(browser.IsBusy());
+
+    // Stop cancels a pending refresh.
+    browser.SetMetaRefreshDelayLimit(300);
+    browser.Navigate(server.Url(QStringLiteral("/slow-refresh")));
+    const int before = rec.docs.size();
+    ASSERT_TRUE(rec.WaitDocs(before + 1));
+    browser.Stop();
+    SpinFor(600);
+    EXPECT_EQ(rec.docs.size(), before + 1);
+}
+
+// ---------------------------------------------------------------- TLS
+
+class BrowserTls : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        dir_ = new QTemporaryDir;
+        const QString d = dir_->path() + u'/';
+        auto run = [&](const QStringList &args) {
+            QProcess openssl;
+            openssl.setWorkingDirectory(d);
+            openssl.start(QStringLiteral("openssl"), args);
+            return openssl.waitForFinished(30000) && openssl.exitStatus() == QProcess::NormalExit
+                && openssl.exitCode() == 0;
+        };
+        QFile ext(d + QStringLiteral("ext.cnf"));
+        ok_ = ext.open(QIODevice::WriteOnly)
+            && ext.write("subjectAltName=IP:127.0.0.1,DNS:localhost\nbasicConstraints=CA:FALSE\n") > 0;
+        ext.close();
+        const QStringList ec = {QStringLiteral("-newkey"), QStringLiteral("ec"), QStringLiteral("-pkeyopt"),
+                                QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes")};
+        ok_ = ok_
+            && run(QStringList{QStringLiteral("req"), QStringLiteral("-x509")} + ec
+                   + QStringList{QStringLiteral("-keyout"), QStringLiteral("ca.key"), QStringLiteral("-out"),
+                                 QStringLiteral("ca.pem"), QStringLiteral("-days"), QStringLiteral("2"),
+                                 QStringLiteral("-subj"), QStringLiteral("/CN=Saldomat Test CA")})
+            && run(QStringList{QStringLiteral("req")} + ec
+                   + QStringList{QStringLiteral("-keyout"), QStringLiteral("server.key"), QStringLiteral("-out"),
+                                 QStringLiteral("server.csr"), QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1")})
+            && run({QStringLiteral("x509"), QStringLiteral("-req"), QStringLiteral("-in"), QStringLiteral("server.csr"),
+                    QStringLiteral("-CA"), QStringLiteral("ca.pem"), QStringLiteral("-CAkey"), QStringLiteral("ca.key"),
+                    QStringLiteral("-CAcreateserial"), QStringLiteral("-out"), QStringLiteral("server.pem"),
+                    QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-extfile"), QStringLiteral("ext.cnf")});
+    }
+    static void TearDownTestSuite()
+    {
+        delete dir_;
+        dir_ = nullptr;
+    }
+    static QString File(const char *name) { return dir_->path() + u'/' + QLatin1String(name); }
+
+    static QTemporaryDir *dir_;
+    static bool ok_;
+};
+QTemporaryDir *BrowserTls::dir_ = nullptr;
+bool BrowserTls::ok_ = false;
+
+TEST_F(BrowserTls, TrustedCaLoadsAndUntrustedNeverSendsTheBody)
+{
+    ASSERT_TRUE(ok_) << "openssl could not make the test certificates";
+    TestServer server(File("server.pem").toStdString(), File("server.key").toStdString());
+    Seen posts;
+    server.http().Get("/secure", [](const httplib::Request &, httplib::Response &res) {
+        Html(res, "<body><p>secure page</p></body>");
+    });
+    server.http().Post("/secret", [&](const httplib::Request &req, httplib::Response &res) {
+        posts.Add(req.body);
+        Html(res, "<body>ok</body>");
+    });
+    server.Start();
+
+    // Without our CA the certificate is not trusted: the navigation fails and
+    // the password never reaches the server.
+    {
+        WebBrowser untrusting;
+        Recorder rec(untrusting);
+        untrusting.NavigatePost(server.Url(QStringLiteral("/secret")), "mobnum=1&Password=topsecret");
+        ASSERT_TRUE(rec.WaitError());
+        EXPECT_TRUE(rec.errors[0].second.startsWith(
+            QStringLiteral("Сертификат сервера %1 не прошёл проверку").arg(server.Url(QStringLiteral("/secret")).toString())))
+            << rec.errors[0].second.toStdString();
+        EXPECT_TRUE(rec.docs.isEmpty());
+        untrusting.Navigate(server.Url(QStringLiteral("/secure")));
+        ASSERT_TRUE(WaitUntil([&] { return rec.errors.size() == 2; }));
+        EXPECT_TRUE(rec.docs.isEmpty());
+        EXPECT_EQ(posts.Count(), 0u);
+    }
+
+    WebBrowser browser;
+    EXPECT_FALSE(browser.SetExtraCaFile(File("ext.cnf")));
+    ASSERT_TRUE(browser.SetExtraCaFile(File("ca.pem")));
+    Recorder rec(browser);
+    browser.Navigate(server.Url(QStringLiteral("/secure")));
+    ASSERT_TRUE(rec.WaitDocs(1));
+    EXPECT_TRUE(rec.docs[0].html.contains(QStringLiteral("secure page")));
+    browser.NavigatePost(server.Url(QStringLiteral("/secret")), "mobnum=1&Password=topsecret");
+    ASSERT_TRUE(rec.WaitDocs(2));
+    EXPECT_EQ(posts.All(), (std::vector<std::string>{"mobnum=1&Password=topsecret"}));
+
+    // Removing the extra CA makes the server untrusted again.
+    ASSERT_TRUE(browser.SetExtraCaFile(QString()));
+    browser.ResetSession();
+    browser.NavigatePost(server.Url(QStringLiteral("/secret")), "mobnum=1&Password=again");
+    ASSERT_TRUE(rec.WaitError());
+    EXPECT_EQ(posts.Count(), 1u);
+}
+
+// ---------------------------------------------------------------- proxies
+
+class BrowserProxy : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("tinyproxy")).isEmpty())
+            GTEST_SKIP() << "tinyproxy is not installed";
+    }
+    void TearDown() override
+    {
+        if (proxy_.state() != QProcess::NotRunning) {
+            proxy_.terminate();
+            if (!proxy_.waitForFinished(3000)) {
+                proxy_.kill();
+                proxy_.waitForFinished(3000);
+            }
+        }
+    }
+    // Starts tinyproxy on 127.0.0.1; extra lines go into its configuration.
+    int StartProxy(const QByteArray &extra = {})
+    {
+        const int port = FreePort();
+        QFile conf(dir_.path() + QStringLiteral("/tinyproxy.conf"));
+        if (!conf.open(QIODevice::WriteOnly))
+            return 0;
+        conf.write("Port " + QByteArray::number(port) + "\nListen 127.0.0.1\nTimeout 20\nMaxClients 20\n"
+                   "Allow 127.0.0.1\nLogLevel Critical\n" + extra);
+        conf.close();
+        proxy_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        proxy_.start(QStringLiteral("tinyproxy"), {QStringLiteral("-d"), QStringLiteral("-c"), conf.fileName()});
+        if (!proxy_.waitForStarted(5000) || !WaitForPort(port, 5000))
+            return 0;
+        return port;
+    }
+
+    QTemporaryDir dir_;
+    QProcess proxy_;
+};
+
+TEST_F(BrowserProxy, ExplicitAndSystemProxies)
+{
+    const int port = StartProxy();
+    ASSERT_GT(port, 0);
+    TestServer server;
+    server.http().Get("/via", [](const httplib::Request &req, httplib::Response &res) {
+        Html(res, "<body><p>via=[" + req.get_header_value("Via") + "]</p></body>");
+    });
+    server.Start();
+
+    WebBrowser browser;
+    Recorder rec(browser);
+    browser.SetProxy(QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("127.0.0.1"), quint16(port)));
+    browser.Navigate(server.Url(QStringLiteral("/via")));
+    ASSERT_TRUE(rec.WaitDocs(1));
+    EXPECT_TRUE(rec.docs[0].html.contains(QStringLiteral("tinyproxy"))) << rec.docs[0].html.toStdString();
+
+    browser.SetProxy(QNetworkProxy(QNetworkProxy::NoProxy));
+    browser.Navigate(server.Url(QStringLiteral("/via")));
+    ASSERT_TRUE(rec.WaitDocs(2));
+    EXPECT_TRUE(rec.docs[1].html.contains(QStringLiteral("via=[]")));
+
+    // The system configuration: the environment's http_proxy.
+    const QByteArray oldProxy = qgetenv("http_proxy");
+    const QByteArray oldNoProxy = qgetenv("no_proxy");
+    qputenv("http_proxy", "http://127.0.0.1:" + QByteArray::number(port));
+    qunsetenv("no_proxy");
+    browser.UseSystemProxy();
+    browser.Navigate(server.Url(QStringLiteral("/via")));
+    const bool loaded = rec.WaitDocs(3);
+    if (oldProxy.isNull())
+        qunsetenv("http_proxy");
+    else
+        qputenv("http_proxy", oldProxy);
+    if (!oldNoProxy.isNull())
+        qputenv("no_proxy", oldNoProxy);
+    ASSERT_TRUE(loaded);
+    EXPECT_TRUE(rec.docs[2].html.contains(QStringLiteral("tinyproxy"))) << rec.docs[2].html.toStdString();
+}
+
+TEST_F(BrowserProxy, ProxyLogonGoesThroughTheHook)
+{
+    const int port = StartProxy("BasicAuth saldo m4t\n");
+    ASSERT_GT(port, 0);
+    TestServer server;
+    server.http().Get("/via", [](const httplib::Request &req, httplib::Response &res) {
+        Html(res, "<body><p>via=[" + req.get_header_value("Via") + "]</p></body>");
+    });
+    server.Start();
+
+    WebBrowser browser;
+    Recorder rec(browser);
+    browser.SetProxy(QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("127.0.0.1"), quint16(port)));
+    // Nobody answers the logon: the navigation fails.
+    browser.Navigate(server.Url(QStringLiteral("/via")));
+    ASSERT_TRUE(rec.WaitError());
+    EXPECT_TRUE(rec.docs.isEmpty());
+
+    int asked = 0;
+    QObject::connect(&browser, &WebBrowser::ProxyAuthenticationRequired, &browser,
+                     [&](const QNetworkProxy &, QAuthenticator *auth) {
+                         ++asked;
+                         auth->setUser(QStringLiteral("saldo"));
+                         auth->setPassword(QStringLiteral("m4t"));
+                     });
+    browser.ResetSession();
+    browser.Navigate(server.Url(QStringLiteral("/via")));
+    ASSERT_TRUE(rec.WaitDocs(1));
+    EXPECT_GE(asked, 1);
+    EXPECT_TRUE(rec.docs[0].html.contains(QStringLiteral("tinyproxy")));
+}
