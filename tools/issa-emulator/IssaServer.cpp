@@ -147,6 +147,7 @@ bool IssaServer::init(const EmulatorOptions &options, std::string &error)
     // Hanging and slow answers each hold a worker; keep plenty of them.
     server_->new_task_queue = [] { return new httplib::ThreadPool(32); };
     server_->set_keep_alive_timeout(1);
+    server_->set_keep_alive_max_count(100);
     server_->set_read_timeout(5);
     server_->set_write_timeout(5);
     server_->set_payload_max_length(1 << 20);
