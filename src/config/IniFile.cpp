@@ -161,11 +161,17 @@ struct TIniFile::Document {
                     return;
                 }
             }
-            // After the last non-blank line, so that blank lines between
-            // sections stay where they are.
+            // After the section's last key (else its last non-blank line), so
+            // that blank lines and comments before the next section stay there.
             qsizetype at = s.lines.size();
             while (at > 0 && s.lines.at(at - 1).raw.trimmed().isEmpty())
                 --at;
+            for (qsizetype i = s.lines.size() - 1; i >= 0; --i) {
+                if (s.lines.at(i).isKey) {
+                    at = i + 1;
+                    break;
+                }
+            }
             s.lines.insert(at, Line{key + QLatin1Char('=') + value, key, value, true});
             return;
         }
@@ -349,12 +355,13 @@ void TIniFile::DeleteKey(const QString &section, const QString &key)
 
 void TIniFile::BeginUpdate()
 {
-    if (updateDepth_++ == 0) {
-        std::shared_ptr<Document> doc = load();
+    if (updateDepth_ == 0) {
+        std::shared_ptr<Document> doc = load();  // may throw: nothing changed then
         pending_ = std::make_shared<Document>(*doc);
         pendingDirty_ = false;
         cancelled_ = false;
     }
+    ++updateDepth_;
 }
 
 void TIniFile::EndUpdate()
@@ -369,6 +376,15 @@ void TIniFile::EndUpdate()
     pendingDirty_ = false;
     if (write)
         store(*doc);
+}
+
+TIniReading::~TIniReading()
+{
+    try {
+        ini_.EndUpdate();
+    } catch (const std::exception &e) {
+        MainException(e);
+    }
 }
 
 void TIniFile::CancelUpdate()

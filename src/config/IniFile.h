@@ -98,6 +98,20 @@ private:
     bool done_ = false;
 };
 
+// Scope of a series of reads: the file is read once. Meant for reads only;
+// use TIniUpdate for writes (a failed write at the end of a reading scope can
+// only be logged, since destructors do not throw).
+class TIniReading {
+public:
+    explicit TIniReading(TIniFile &ini) : ini_(ini) { ini_.BeginUpdate(); }
+    ~TIniReading();
+    TIniReading(const TIniReading &) = delete;
+    TIniReading &operator=(const TIniReading &) = delete;
+
+private:
+    TIniFile &ini_;
+};
+
 // The settings file "Saldomat.ini" and the server list "servers.ini", opened by
 // InitConfig().
 extern TIniFile IniFile;
