@@ -237,7 +237,7 @@ std::unique_ptr<HtmlDocument> HtmlDocument::Parse(const QByteArray &bytes, const
     if (!utf8.isEmpty()) {
         d->doc_ = htmlReadMemory(utf8.constData(), int(utf8.size()), nullptr, "UTF-8",
                                  HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING
-                                     | HTML_PARSE_NONET | HTML_PARSE_IGNORE_ENC);
+                                     | HTML_PARSE_NONET | HTML_PARSE_IGNORE_ENC | HTML_PARSE_COMPACT);
     }
     if (d->doc_ != nullptr) {
         Walk(xmlDocGetRootElement(d->doc_), [&](xmlNode *n) {

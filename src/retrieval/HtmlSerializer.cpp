@@ -8,117 +8,97 @@
 #include <libxml/HTMLtree.h>
 #include <libxml/tree.h>
 
+#include <QHash>
+
 #include <cstring>
+#include <string_view>
+#include <unordered_map>
 
 namespace {
 
 const char *const kBreak = "\r\n";
 
-bool IsOneOf(const xmlChar *name, std::initializer_list<const char *> names)
+enum Kind : unsigned char { kBlock = 1, kVoid = 2, kRawText = 4, kPreformatted = 8 };
+
+unsigned char KindByName(const char *name)
 {
-    if (name == nullptr)
-        return false;
-    for (const char *n : names)
-        if (std::strcmp(reinterpret_cast<const char *>(name), n) == 0)
-            return true;
-    return false;
+    static const std::unordered_map<std::string_view, unsigned char> kinds = [] {
+        std::unordered_map<std::string_view, unsigned char> m;
+        for (const char *n : {"address", "article", "aside", "blockquote", "body", "br", "caption",
+                              "center", "col", "colgroup", "dd", "details", "dir", "div", "dl",
+                              "dt", "fieldset", "figcaption", "figure", "footer", "form", "frame",
+                              "frameset", "h1", "h2", "h3", "h4", "h5", "h6", "header", "hr",
+                              "html", "iframe", "legend", "li", "main", "menu", "nav", "noframes",
+                              "ol", "optgroup", "option", "p", "pre", "section", "summary",
+                              "table", "tbody", "td", "tfoot", "th", "thead", "tr", "ul"})
+            m[n] |= kBlock;
+        for (const char *n : {"area", "base", "basefont", "br", "col", "embed", "frame", "hr",
+                              "img", "input", "isindex", "keygen", "link", "meta", "param",
+                              "source", "track", "wbr"})
+            m[n] |= kVoid;
+        for (const char *n : {"script", "style", "xmp", "plaintext"})
+            m[n] |= kRawText;
+        for (const char *n : {"pre", "textarea", "listing"})
+            m[n] |= kPreformatted;
+        return m;
+    }();
+    const auto it = kinds.find(name);
+    return it == kinds.end() ? 0 : it->second;
 }
 
-bool IsBlock(const xmlNode *node)
+bool IsSpace(char c)
 {
-    return node != nullptr && node->type == XML_ELEMENT_NODE
-        && IsOneOf(node->name, {"address", "article", "aside", "blockquote", "body", "br",
-                                "caption", "center", "col", "colgroup", "dd", "details", "dir",
-                                "div", "dl", "dt", "fieldset", "figcaption", "figure", "footer",
-                                "form", "frame", "frameset", "h1", "h2", "h3", "h4", "h5", "h6",
-                                "header", "hr", "html", "iframe", "legend", "li", "main",
-                                "menu", "nav", "noframes", "ol", "optgroup", "option", "p",
-                                "pre", "section", "summary", "table", "tbody", "td", "tfoot",
-                                "th", "thead", "tr", "ul"});
-}
-
-bool IsVoid(const xmlNode *node)
-{
-    return IsOneOf(node->name, {"area", "base", "basefont", "br", "col", "embed", "frame", "hr",
-                                "img", "input", "isindex", "keygen", "link", "meta", "param",
-                                "source", "track", "wbr"});
-}
-
-bool IsRawText(const xmlNode *node)
-{
-    return IsOneOf(node->name, {"script", "style", "xmp", "plaintext"});
-}
-
-bool IsPreformatted(const xmlNode *node)
-{
-    return IsOneOf(node->name, {"pre", "textarea", "listing"});
-}
-
-bool IsSpace(QChar c)
-{
-    return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f';
-}
-
-// Comments and processing instructions do not separate text from a block.
-const xmlNode *ContentSibling(const xmlNode *node, bool forward)
-{
-    for (node = forward ? node->next : node->prev; node != nullptr;
-         node = forward ? node->next : node->prev) {
-        if (node->type != XML_COMMENT_NODE && node->type != XML_PI_NODE)
-            return node;
-    }
-    return nullptr;
-}
-
-bool BlockBoundary(const xmlNode *text, bool forward)
-{
-    const xmlNode *sibling = ContentSibling(text, forward);
-    if (sibling == nullptr)
-        return text->parent == nullptr || IsBlock(text->parent);
-    return IsBlock(sibling);
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
 }
 
 class Writer {
 public:
-    QString out;
+    QByteArray out; // UTF-8
 
     void Element(const xmlNode *node, bool preformatted)
     {
-        const bool block = IsBlock(node);
+        const unsigned char kind = Kind(node);
+        const bool block = kind & kBlock;
         if (block)
             NewLine();
         else
             AfterBlock();
-        out += u'<';
-        out += QString::fromUtf8(reinterpret_cast<const char *>(node->name));
+        out += '<';
+        out += reinterpret_cast<const char *>(node->name);
         for (const xmlAttr *a = node->properties; a != nullptr; a = a->next) {
-            out += u' ';
-            out += QString::fromUtf8(reinterpret_cast<const char *>(a->name));
+            out += ' ';
+            out += reinterpret_cast<const char *>(a->name);
             if (a->children != nullptr) {
-                xmlChar *value = xmlNodeListGetString(node->doc, a->children, 1);
-                out += QLatin1String("=\"");
-                Escape(QString::fromUtf8(reinterpret_cast<const char *>(value)), true);
-                out += u'"';
-                xmlFree(value);
+                out += "=\"";
+                if (a->children->next == nullptr && a->children->type == XML_TEXT_NODE) {
+                    if (a->children->content != nullptr)
+                        Escape(reinterpret_cast<const char *>(a->children->content), true);
+                } else if (xmlChar *value = xmlNodeListGetString(node->doc, a->children, 1)) {
+                    Escape(reinterpret_cast<const char *>(value), true);
+                    xmlFree(value);
+                }
+                out += '"';
             }
         }
-        out += u'>';
+        out += '>';
         pendingBreak_ = false;
-        if (IsVoid(node)) {
-            pendingBreak_ = block && !IsOneOf(node->name, {"br"});
+        if (kind & kVoid) {
+            pendingBreak_ = block && std::strcmp(reinterpret_cast<const char *>(node->name), "br") != 0;
             return;
         }
-        const bool raw = IsRawText(node);
-        const bool pre = preformatted || IsPreformatted(node);
+        const bool raw = kind & kRawText;
+        const bool pre = preformatted || (kind & kPreformatted);
         for (const xmlNode *child = node->children; child != nullptr; child = child->next) {
-            if (raw && (child->type == XML_TEXT_NODE || child->type == XML_CDATA_SECTION_NODE))
-                out += QString::fromUtf8(reinterpret_cast<const char *>(child->content));
-            else
+            if (raw && (child->type == XML_TEXT_NODE || child->type == XML_CDATA_SECTION_NODE)) {
+                if (child->content != nullptr)
+                    out += reinterpret_cast<const char *>(child->content);
+            } else {
                 Node(child, pre);
+            }
         }
-        out += QLatin1String("</");
-        out += QString::fromUtf8(reinterpret_cast<const char *>(node->name));
-        out += u'>';
+        out += "</";
+        out += reinterpret_cast<const char *>(node->name);
+        out += '>';
         pendingBreak_ = block;
     }
 
@@ -133,15 +113,16 @@ public:
             Text(node, preformatted);
             break;
         case XML_COMMENT_NODE:
-            out += QLatin1String("<!--");
-            out += QString::fromUtf8(reinterpret_cast<const char *>(node->content));
-            out += QLatin1String("-->");
+            out += "<!--";
+            if (node->content != nullptr)
+                out += reinterpret_cast<const char *>(node->content);
+            out += "-->";
             break;
         case XML_ENTITY_REF_NODE:
             AfterBlock();
-            out += u'&';
-            out += QString::fromUtf8(reinterpret_cast<const char *>(node->name));
-            out += u';';
+            out += '&';
+            out += reinterpret_cast<const char *>(node->name);
+            out += ';';
             break;
         default:
             break;
@@ -150,13 +131,39 @@ public:
 
 private:
     bool pendingBreak_ = false;
+    // Element names are shared strings of the document's dictionary: the kind
+    // of a name is looked up once per name.
+    QHash<const void *, unsigned char> kinds_;
 
-    bool AtLineStart() const { return out.isEmpty() || out.endsWith(u'\n'); }
+    unsigned char Kind(const xmlNode *node)
+    {
+        if (node == nullptr || node->type != XML_ELEMENT_NODE || node->name == nullptr)
+            return 0;
+        auto it = kinds_.constFind(node->name);
+        if (it != kinds_.constEnd())
+            return *it;
+        const unsigned char kind = KindByName(reinterpret_cast<const char *>(node->name));
+        kinds_.insert(node->name, kind);
+        return kind;
+    }
+
+    // Comments and processing instructions do not separate text from a block.
+    bool BlockBoundary(const xmlNode *text, bool forward)
+    {
+        const xmlNode *node = forward ? text->next : text->prev;
+        while (node != nullptr && (node->type == XML_COMMENT_NODE || node->type == XML_PI_NODE))
+            node = forward ? node->next : node->prev;
+        if (node == nullptr)
+            return text->parent == nullptr || (Kind(text->parent) & kBlock);
+        return Kind(node) & kBlock;
+    }
+
+    bool AtLineStart() const { return out.isEmpty() || out.endsWith('\n'); }
 
     void NewLine()
     {
         if (!AtLineStart())
-            out += QLatin1String(kBreak);
+            out += kBreak;
         pendingBreak_ = false;
     }
 
@@ -169,58 +176,71 @@ private:
 
     void Text(const xmlNode *node, bool preformatted)
     {
-        QString text = QString::fromUtf8(reinterpret_cast<const char *>(node->content));
+        const char *text = reinterpret_cast<const char *>(node->content);
+        if (text == nullptr)
+            return;
+        size_t begin = 0;
+        size_t end = std::strlen(text);
         if (!preformatted) {
-            qsizetype begin = 0;
-            qsizetype end = text.size();
             if (BlockBoundary(node, false))
                 while (begin < end && IsSpace(text[begin]))
                     ++begin;
             if (BlockBoundary(node, true))
                 while (end > begin && IsSpace(text[end - 1]))
                     --end;
-            text = text.mid(begin, end - begin);
         }
-        if (text.isEmpty())
+        if (begin == end)
             return;
         AfterBlock();
-        Escape(text, false);
+        Escape(std::string_view(text + begin, end - begin), false);
     }
 
-    void Escape(const QString &text, bool attribute)
+    void Escape(std::string_view text, bool attribute)
     {
-        out.reserve(out.size() + text.size());
-        for (qsizetype i = 0; i < text.size(); ++i) {
-            const QChar c = text[i];
-            switch (c.unicode()) {
-            case u'&': out += QLatin1String("&amp;"); break;
-            case u'<': out += QLatin1String("&lt;"); break;
-            case u'>': out += QLatin1String("&gt;"); break;
-            case 0x00A0: out += QLatin1String("&nbsp;"); break;
-            case u'"':
+        size_t plain = 0; // start of the run not yet written
+        auto flush = [&](size_t i) {
+            out.append(text.data() + plain, qsizetype(i - plain));
+        };
+        for (size_t i = 0; i < text.size(); ++i) {
+            const char c = text[i];
+            const char *replacement = nullptr;
+            size_t skip = 1;
+            switch (c) {
+            case '&': replacement = "&amp;"; break;
+            case '<': replacement = "&lt;"; break;
+            case '>': replacement = "&gt;"; break;
+            case '"':
                 if (attribute)
-                    out += QLatin1String("&quot;");
-                else
-                    out += c;
+                    replacement = "&quot;";
                 break;
-            case u'\r':
-                if (attribute) {
-                    out += c;
-                    break;
+            case '\xC2': // U+00A0 is C2 A0 in UTF-8
+                if (i + 1 < text.size() && text[i + 1] == '\xA0') {
+                    replacement = "&nbsp;";
+                    skip = 2;
                 }
-                out += QLatin1String(kBreak);
-                if (i + 1 < text.size() && text[i + 1] == u'\n')
-                    ++i;
                 break;
-            case u'\n':
-                if (attribute)
-                    out += c;
-                else
-                    out += QLatin1String(kBreak);
+            case '\r':
+                if (!attribute) {
+                    replacement = kBreak;
+                    if (i + 1 < text.size() && text[i + 1] == '\n')
+                        skip = 2;
+                }
                 break;
-            default: out += c;
+            case '\n':
+                if (!attribute)
+                    replacement = kBreak;
+                break;
+            default:
+                break;
             }
+            if (replacement == nullptr)
+                continue;
+            flush(i);
+            out += replacement;
+            i += skip - 1;
+            plain = i + 1;
         }
+        flush(text.size());
     }
 };
 
@@ -231,7 +251,7 @@ QString SerializeHtmlElement(xmlNode *element)
     if (element == nullptr)
         return QStringLiteral("<body></body>");
     Writer writer;
-    writer.out.reserve(4096);
+    writer.out.reserve(16384);
     writer.Element(element, false);
-    return writer.out;
+    return QString::fromUtf8(writer.out);
 }
