@@ -164,6 +164,11 @@ TEST_F(EmulatorBehaviour, SlowPhoneAnswersAfterItsDelay)
     ASSERT_TRUE(res);
     EXPECT_GE(t.elapsed(), 400);
     EXPECT_EQ(MarkersIn(PageText(*res)).value(0), QStringLiteral("туальный баланс"));
+    // The emulator's own serving time includes the delay, and only as much as
+    // the client waited.
+    const long serve = emu.stats().value(QStringLiteral("serve-us"));
+    EXPECT_GE(serve, 400000);
+    EXPECT_LE(serve, t.elapsed() * 1000);
 }
 
 TEST_F(EmulatorBehaviour, HangingAnswerEndsWhenTheClientGivesUpOrTheServerStops)

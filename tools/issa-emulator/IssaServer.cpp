@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <cstdio>
 #include <iostream>
 #include <random>
@@ -22,6 +23,9 @@ const unsigned char kGif[] = {0x47, 0x49, 0x46, 0x38, 0x39, 0x61, 0x01, 0x00, 0x
                               0x00, 0x00, 0x00, 0x00, 0x00, 0xff, 0xff, 0xff, 0x21, 0xf9, 0x04,
                               0x01, 0x00, 0x00, 0x00, 0x00, 0x2c, 0x00, 0x00, 0x00, 0x00, 0x01,
                               0x00, 0x01, 0x00, 0x00, 0x02, 0x02, 0x44, 0x01, 0x00, 0x3b};
+
+// When the request being served on this thread began (after its headers were read).
+thread_local std::chrono::steady_clock::time_point tServeStart;
 
 std::string Lower(std::string s)
 {
@@ -206,9 +210,18 @@ void IssaServer::routes()
 {
     auto &s = *server_;
     s.set_logger([this](const httplib::Request &req, const httplib::Response &res) {
-        log(req.method + " " + req.target + " -> " + std::to_string(res.status));
+        const auto us = std::chrono::duration_cast<std::chrono::microseconds>(
+                            std::chrono::steady_clock::now() - tServeStart)
+                            .count();
+        if (req.path.rfind("/__", 0) != 0) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            serveMicros_ += us;
+        }
+        log(req.method + " " + req.target + " -> " + std::to_string(res.status) + " (" +
+            std::to_string(us / 1000) + " ms)");
     });
     s.set_pre_routing_handler([this](const httplib::Request &req, httplib::Response &) {
+        tServeStart = std::chrono::steady_clock::now();
         if (req.path.rfind("/__", 0) == 0)
             return httplib::Server::HandlerResponse::Unhandled;
         std::lock_guard<std::mutex> lock(mutex_);
@@ -227,7 +240,7 @@ void IssaServer::routes()
     s.Get("/__stats", [this](const httplib::Request &, httplib::Response &res) { handleStats(res); });
     s.Post("/__reset", [this](const httplib::Request &, httplib::Response &res) {
         std::lock_guard<std::mutex> lock(mutex_);
-        requests_ = formPages_ = redirects_ = 0;
+        requests_ = formPages_ = redirects_ = serveMicros_ = 0;
         logins_.clear();
         accounts_.clear();
         res.set_content("reset\n", "text/plain");
@@ -263,6 +276,7 @@ void IssaServer::handleStats(httplib::Response &res)
         out << "requests " << requests_ << "\n";
         out << "form-pages " << formPages_ << "\n";
         out << "redirects " << redirects_ << "\n";
+        out << "serve-us " << serveMicros_ << "\n";
         for (const auto &[number, count] : logins_)
             out << "login " << number << " " << count << "\n";
         for (const auto &[number, count] : accounts_)

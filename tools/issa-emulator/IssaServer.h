@@ -66,6 +66,7 @@ private:
     long requests_ = 0;
     long formPages_ = 0;
     long redirects_ = 0;
+    long long serveMicros_ = 0; // time spent answering, from the request's headers to the last byte sent
     std::map<std::string, long> logins_;   // number -> login POSTs carrying a password
     std::map<std::string, long> accounts_; // number -> account pages served
     std::mutex logMutex_;

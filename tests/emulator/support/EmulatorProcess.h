@@ -88,8 +88,9 @@ public:
     QString log() const;
 
     // The counters of GET /__stats: "requests", "form-pages", "redirects",
-    // "login <number>" (login POSTs that carried a password) and
-    // "account <number>" (account pages served). Empty on failure.
+    // "serve-us" (microseconds the emulator spent answering), "login <number>"
+    // (login POSTs that carried a password) and "account <number>" (account
+    // pages served). Empty on failure.
     QMap<QString, long> stats() const;
     long loginCount(const QString &number) const;
     long accountCount(const QString &number) const;
