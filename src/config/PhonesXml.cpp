@@ -108,17 +108,20 @@ void writePhone(xmlNode *root, const TSetupPhoneLine &line)
 }
 }  // namespace
 
-void LoadPhonesInfoFromXml(TSetupModel &model, const QString &fileName, int count)
+TPhonesXmlState LoadPhonesInfoFromXml(TSetupModel &model, const QString &fileName, int count)
 {
-    guarded("TfrmSetup.LoadPhonesInfoFromXml", [&] {
+    return guarded("TfrmSetup.LoadPhonesInfoFromXml", [&] {
         count = std::clamp(count, 0, IssaSlots);
         DocPtr doc;
         QFile file(fileName);
+        TPhonesXmlState state = file.exists() ? TPhonesXmlState::Malformed : TPhonesXmlState::Missing;
         if (file.open(QIODevice::ReadOnly)) {
             const QByteArray bytes = file.readAll();
             // No network, no entity expansion, no messages on stderr.
             doc.reset(xmlReadMemory(bytes.constData(), static_cast<int>(bytes.size()), nullptr, nullptr,
                                     XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_NOBLANKS));
+            if (doc && xmlDocGetRootElement(doc.get()))
+                state = TPhonesXmlState::Loaded;
         }
         const std::vector<xmlNode *> elements = phoneElements(doc.get());
         for (int slot = 1; slot <= count; ++slot)
@@ -127,6 +130,7 @@ void LoadPhonesInfoFromXml(TSetupModel &model, const QString &fileName, int coun
             const TSetupPhoneLine line = readPhone(elements[slot - 1]);
             model.SetLine(slot, line);
         }
+        return state;
     });
 }
 
@@ -158,9 +162,9 @@ void SavePhonesInfoToXml(const TSetupModel &model, const QString &fileName, int 
     guarded("TfrmSetup.SavePhonesInfoToXml", [&] { WriteFileAtomically(fileName, PhonesXmlBytes(model, count)); });
 }
 
-void LoadPhonesInfoFromXml()
+TPhonesXmlState LoadPhonesInfoFromXml()
 {
-    LoadPhonesInfoFromXml(SetupModel(), PhonesXmlFileName, MaxPhones);
+    return LoadPhonesInfoFromXml(SetupModel(), PhonesXmlFileName, MaxPhones);
 }
 
 void SavePhonesInfoToXml()

@@ -12,7 +12,7 @@
 namespace {
 #ifdef Q_OS_WIN
 const char kRunKey[] = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-#endif
+#else
 
 // An Exec argument of a desktop entry: quoted when it holds a blank or another
 // reserved character, with the characters that are special inside quotes
@@ -42,6 +42,7 @@ QString desktopExecArgument(const QString &path)
     arg.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
     return arg;
 }
+#endif
 }  // namespace
 
 QString QuotedProgramPath(const QString &path)

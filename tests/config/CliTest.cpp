@@ -130,6 +130,11 @@ TEST_F(CliTest, PhonesFileThatCannotBeReadIsNotSavedOver)
     EXPECT_NE(r.status, 0);
     EXPECT_TRUE(r.err.contains(QStringLiteral("Passw.DecodePass"))) << r.err.toStdString();
     EXPECT_EQ(ReadFileBytes(PhonesXmlFileName), bad);
+
+    // Not a phone list at all: listed as empty, but never saved over.
+    WriteFileBytes(PhonesXmlFileName, "<Phones><Phone");
+    EXPECT_EQ(cli("phones|list").status, 0);
+    expectRefused({"phones|set|1|--number|1", "phones|remove|1"});
 }
 
 TEST_F(CliTest, TrayRowSwitchesTheStoredMinimumOff)

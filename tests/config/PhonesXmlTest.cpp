@@ -88,7 +88,7 @@ TEST_F(PhonesXmlTest, EmptyListAndMissingFile)
 {
     TSetupModel m;
     m.SetLine(4, phone(QStringLiteral("123")));
-    LoadPhonesInfoFromXml(m, path, MaxPhones);  // no file: every row empty
+    EXPECT_EQ(LoadPhonesInfoFromXml(m, path, MaxPhones), TPhonesXmlState::Missing);  // every row empty
     for (int slot = 1; slot <= MaxPhones; ++slot) {
         EXPECT_TRUE(m.Line(slot).Number.isEmpty());
         EXPECT_EQ(m.Line(slot).Region, U("МСК"));
@@ -96,6 +96,7 @@ TEST_F(PhonesXmlTest, EmptyListAndMissingFile)
     EXPECT_FALSE(QFile::exists(path));  // loading creates nothing
     SavePhonesInfoToXml(m, path, MaxPhones);
     EXPECT_EQ(ReadFileBytes(path), QByteArray("<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<Phones/>\r\n"));
+    EXPECT_EQ(LoadPhonesInfoFromXml(m, path, MaxPhones), TPhonesXmlState::Loaded);
 }
 
 TEST_F(PhonesXmlTest, RoundTripKeepsEveryField)
@@ -159,7 +160,9 @@ TEST_F(PhonesXmlTest, MalformedFilesLoadAsAnEmptyListAndStayUntouched)
         WriteFileBytes(path, bytes);
         TSetupModel m;
         m.SetLine(1, phone(QStringLiteral("999")));
-        EXPECT_NO_THROW(LoadPhonesInfoFromXml(m, path, MaxPhones)) << bytes.toStdString();
+        // The external entity is well-formed but neither loaded nor a phone.
+        const TPhonesXmlState want = bytes.contains("ENTITY") ? TPhonesXmlState::Loaded : TPhonesXmlState::Malformed;
+        EXPECT_EQ(LoadPhonesInfoFromXml(m, path, MaxPhones), want) << bytes.toStdString();
         EXPECT_TRUE(m.Line(1).Number.isEmpty()) << bytes.toStdString();
         EXPECT_EQ(ReadFileBytes(path), bytes);
     }

@@ -35,11 +35,19 @@ std::optional<bool> parseYesNo(const QString &text)
     return std::nullopt;
 }
 
-// Loads the rows; a file that cannot be read completely is never saved over.
-void loadModel(TSetupModel &model)
+// Loads the rows. A file with a bad element fails the load; one that is not a
+// phone list at all loads as empty: writing commands refuse both, so that a
+// file the user may still repair is never saved over.
+bool loadModel(TSetupModel &model, bool forWriting)
 {
     InitConfig();
-    LoadPhonesInfoFromXml(model, PhonesXmlFileName, MaxPhones);
+    const TPhonesXmlState state = LoadPhonesInfoFromXml(model, PhonesXmlFileName, MaxPhones);
+    if (forWriting && state == TPhonesXmlState::Malformed) {
+        cliErr() << "saldomat-cli: \"" << PhonesXmlFileName
+                 << "\" is not a readable phone list; repair or remove it first\n";
+        return false;
+    }
+    return true;
 }
 
 // Where a row with a number lands after saving (rows without one are dropped).
@@ -68,7 +76,7 @@ int runList(const QStringList &args)
     if (!args.isEmpty())
         return cliFail(QStringLiteral("phones list takes no arguments"));
     TSetupModel model;
-    loadModel(model);
+    loadModel(model, false);
     cliOut() << "slot\tnumber\talias\tregion\tmonitor\ttray\n";
     for (int slot = 1; slot <= MaxPhones; ++slot) {
         const TSetupPhoneLine &line = model.Line(slot);
@@ -126,7 +134,8 @@ int runSet(const QStringList &args)
         return cliFail(QStringLiteral("the alias must be one line"));
 
     TSetupModel model;
-    loadModel(model);
+    if (!loadModel(model, true))
+        return 1;
     if (region) {
         const TIssaUrlInfo info = GetIssaUrlByShortName(*region);
         if (info.LoginURL.isEmpty())
@@ -178,7 +187,8 @@ int runRemove(const QStringList &args)
     if (!slot)
         return cliFail(QStringLiteral("slot must be a number from 1 to %1, not \"%2\"").arg(MaxPhones).arg(args.first()));
     TSetupModel model;
-    loadModel(model);
+    if (!loadModel(model, true))
+        return 1;
     if (TrimControls(model.Line(slot).Number).isEmpty())
         return cliFail(QStringLiteral("slot %1 is empty").arg(slot));
     model.ClearPhoneInfo(slot);
