@@ -216,6 +216,11 @@ HtmlDocument::~HtmlDocument()
 std::unique_ptr<HtmlDocument> HtmlDocument::Parse(const QByteArray &bytes, const QUrl &url,
                                                   const QByteArray &headerCharset)
 {
+    static const bool initialised = [] {
+        xmlInitParser();
+        return true;
+    }();
+    (void)initialised;
     std::unique_ptr<HtmlDocument> d(new HtmlDocument);
     d->url_ = url;
     d->baseUrl_ = url;

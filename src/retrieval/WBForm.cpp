@@ -9,7 +9,9 @@
 #include "PhoneTable.h"
 #include "SetupModel.h"
 #include "StoreMDB.h"
-#include "WebBrowser.h"
+#include "Browser.h"
+#include "IniFile.h"
+#include "SettingsFile.h"
 
 #include <QDateTime>
 #include <QRegularExpression>
@@ -31,8 +33,8 @@ TfrmWB::TfrmWB(QObject *parent) : QObject(parent), WB(std::make_unique<WebBrowse
         connect(&TimeOutTimer, &QTimer::timeout, this, [this] {
             runHandler("TfrmWB.TimeOutTimerTimer", [&] { wakeWaiter(); });
         });
-        connect(WB.get(), &WebBrowser::DocumentComplete, this, [this](const QUrl &url, HtmlDocument *doc) {
-            runHandler("TfrmWB.WBDocumentComplete", [&] { WBDocumentComplete(url, doc); });
+        connect(WB.get(), &WebBrowser::DocumentComplete, this, [this](const QUrl &url) {
+            runHandler("TfrmWB.WBDocumentComplete", [&] { WBDocumentComplete(url, WB->Document().get()); });
         });
         connect(WB.get(), &WebBrowser::NavigationError, this, [this](const QUrl &url, const QString &message) {
             runHandler("TfrmWB.NavigationError", [&] { NavigationFailed(url, message); });
@@ -44,7 +46,8 @@ TfrmWB::~TfrmWB() = default;
 
 void TfrmWB::SetCaCertificates(const QString &pemFile)
 {
-    WB->AddCaCertificates(pemFile);
+    if (!WB->SetExtraCaFile(pemFile))
+        throw SaldomatError(QStringLiteral("В файле \"%1\" нет сертификатов").arg(pemFile));
 }
 
 bool TfrmWB::phoneOpen() const
@@ -81,7 +84,7 @@ void TfrmWB::RequestInformation(int mode, int slot)
         const int last = mode == 2 ? slot : MaxPhones;
         for (int i = first; i <= last && i >= 1 && i <= MaxPhones && !RequestStopped && !ApplicationTerminating; ++i) {
             const TIssaUrlInfo url = GetIssaUrlByPhoneID(i);
-            if (UserPhone(i).isEmpty() || Password(i).isEmpty() || !MonitorPhoneEnabled(i) || SetupDialogOpen() ||
+            if (UserPhone(i).isEmpty() || Password(i).isEmpty() || !MonitorPhoneEnabled(i) || SetupDialogOpen ||
                 IssaArray[i].Success || url.LoginURL.isEmpty())
                 continue;
             Q_EMIT progressMessage(QStringLiteral("Запрос по телефону № %1: %2\r\n").arg(i).arg(PhoneAliasEx(i)));
@@ -200,7 +203,7 @@ void TfrmWB::SubmitIssa(HtmlDocument *document)
         const int phone = PhoneID;
         Wait(1000);
         // The wait runs the event loop: the phone may have ended meanwhile.
-        if (!phoneOpen() || PhoneID != phone || Done || WB->Document() != document)
+        if (!phoneOpen() || PhoneID != phone || Done || WB->Document().get() != document)
             return;
         const HtmlElement number = document->ElementByName(IssaUrlInfo.LoginName);
         if (!number)
@@ -272,7 +275,7 @@ void TfrmWB::WBDocumentComplete(const QUrl &url, HtmlDocument *document)
     const QString html = document->BodyOuterHtml();
     const QString entry = QStringLiteral("<!-- ") + url.toString() + QStringLiteral(" -->\r\n\r\n") + html;
     AddLoadedPage(issa.LoadedPages, entry);
-    if (SaveLogFiles())
+    if (IniFile.ReadBool(QStringLiteral("Debug"), QStringLiteral("SaveLogFiles"), false))
         SaveHtmlLog(entry);
 
     switch (WhatKindOfFile(html, url)) {

@@ -167,6 +167,22 @@ TEST(BrowserNavigation, GetPostErrorPagesAndNoCache)
     EXPECT_TRUE(rec.errors[0].second.startsWith(QStringLiteral("Ошибка сети при загрузке"))) << rec.errors[0].second.toStdString();
     EXPECT_EQ(rec.docs.size(), 4);
     EXPECT_FALSE(browser.IsBusy());
+
+    // A saved page opened from a local file, its charset from the meta tag.
+    QTemporaryDir dir;
+    const QString saved = dir.filePath(QStringLiteral("korvet-test.html"));
+    QFile file(saved);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("<html><head><meta http-equiv=Content-Type content='text/html; charset=windows-1251'></head><body><p>"
+               + ToCp1251(QStringLiteral("Актуальный баланс")) + "</p></body></html>");
+    file.close();
+    browser.Navigate(QUrl::fromLocalFile(saved));
+    ASSERT_TRUE(rec.WaitDocs(5));
+    EXPECT_EQ(rec.docs[4].url, QUrl::fromLocalFile(saved));
+    EXPECT_TRUE(rec.docs[4].html.contains(QStringLiteral("<p>Актуальный баланс</p>")));
+    browser.Navigate(QUrl::fromLocalFile(dir.filePath(QStringLiteral("missing.html"))));
+    ASSERT_TRUE(rec.WaitError());
+    EXPECT_EQ(rec.docs.size(), 5);
 }
 
 TEST(BrowserNavigation, CookiesLastOneSession)
