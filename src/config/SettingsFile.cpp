@@ -195,14 +195,23 @@ QString GetProxyPassword()
     });
 }
 
+void SetProxyUserName(const QString &userName)
+{
+    IniFile.WriteString(kConnection, QStringLiteral("ProxyUserName"), TrimControls(userName));
+}
+
+void SetProxyPassword(const QString &password)
+{
+    const QString pass = TrimControls(password);
+    IniFile.WriteString(kConnection, QStringLiteral("ProxyPassword"), pass.isEmpty() ? QString() : EncodePass(pass));
+}
+
 void SetProxyCredentials(const QString &userName, const QString &password)
 {
     guarded("TfrmProxyServerSetup.bnOKClick", [&] {
-        const QString user = TrimControls(userName);
-        const QString pass = TrimControls(password);
         TIniUpdate update(IniFile);
-        IniFile.WriteString(kConnection, QStringLiteral("ProxyUserName"), user);
-        IniFile.WriteString(kConnection, QStringLiteral("ProxyPassword"), pass.isEmpty() ? QString() : EncodePass(pass));
+        SetProxyUserName(userName);
+        SetProxyPassword(password);
         update.commit();
     });
 }

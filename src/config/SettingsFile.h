@@ -44,6 +44,9 @@ QString GetProxyPassword();
 // The proxy dialog's "OK": both trimmed, the password stored masked (empty
 // when empty), written at once.
 void SetProxyCredentials(const QString &userName, const QString &password);
+// One of the two alone, the same way.
+void SetProxyUserName(const QString &userName);
+void SetProxyPassword(const QString &password);
 
 // Whether a general setting with this section and key exists (letter case
 // ignored), and its stored text in a model.

@@ -84,15 +84,10 @@ int runSet(const QStringList &args)
     if (isProxyKey(section, key)) {
         if (value.contains(QLatin1Char('\n')) || value.contains(QLatin1Char('\r')))
             return cliFail(QStringLiteral("%1 must be one line").arg(key));
-        const bool user = same(key, "ProxyUserName");
-        // The stored password is masked; an unreadable one is replaced only
-        // when the password itself is set.
-        const QString oldUser = GetProxyUserName();
-        const QString oldPassword = user && !oldUser.isEmpty() ? GetProxyPassword() : QString();
-        if (user)
-            SetProxyCredentials(value, oldPassword);
+        if (same(key, "ProxyUserName"))
+            SetProxyUserName(value);
         else
-            SetProxyCredentials(oldUser, value);
+            SetProxyPassword(value);
         return 0;
     }
     if (isWindowSection(section)) {
