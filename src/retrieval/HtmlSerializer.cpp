@@ -253,5 +253,10 @@ QString SerializeHtmlElement(xmlNode *element)
     Writer writer;
     writer.out.reserve(16384);
     writer.Element(element, false);
+    // A body without content is "<body></body>" whatever its attributes: the
+    // loaded-pages list recognises empty documents by that text.
+    const qsizetype startTagEnd = writer.out.indexOf('>'); // attribute values escape '>'
+    if (startTagEnd + 1 + 7 == writer.out.size() && writer.out.endsWith("</body>"))
+        return QStringLiteral("<body></body>");
     return QString::fromUtf8(writer.out);
 }

@@ -7,7 +7,7 @@
 #include "Failure.h"
 #include "HtmlDocument.h"
 #include "PhoneTable.h"
-#include "SetupModel.h"
+#include "Setup.h"
 #include "StoreMDB.h"
 #include "Browser.h"
 #include "IniFile.h"

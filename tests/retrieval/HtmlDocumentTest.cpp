@@ -111,6 +111,9 @@ TEST(HtmlSerialisation, EmptyBodiesAndDocumentsWithoutBody)
 {
     EXPECT_EQ(Utf8Doc(QStringLiteral("<html><body></body></html>"))->BodyOuterHtml(), QStringLiteral("<body></body>"));
     EXPECT_EQ(Utf8Doc(QStringLiteral("<html><body>\n  \n\t</body></html>"))->BodyOuterHtml(), QStringLiteral("<body></body>"));
+    EXPECT_EQ(Utf8Doc(QStringLiteral("<html><body bgcolor=white onload='go()'> </body></html>"))->BodyOuterHtml(),
+              QStringLiteral("<body></body>"));
+    EXPECT_EQ(Utf8Doc(QStringLiteral("<body class=a><b></b></body>"))->BodyOuterHtml(), QStringLiteral("<body class=\"a\"><b></b></body>"));
     EXPECT_EQ(HtmlDocument::Parse(QByteArray(), kPage)->BodyOuterHtml(), QStringLiteral("<body></body>"));
     EXPECT_EQ(Utf8Doc(QStringLiteral("<html><head><title>t</title></head><frameset cols='50%,50%'>"
                                      "<frame src=a.html><frame src=b.html></frameset></html>"))

@@ -1,0 +1,50 @@
+#include "ProgramInit.h"
+
+#include "AlterTable.h"
+#include "Common.h"
+#include "Failure.h"
+#include "HistoryDb.h"
+#include "PhonesXml.h"
+#include "SettingsFile.h"
+#include "Setup.h"
+#include "StoreMDB.h"
+
+void Init()
+{
+    guarded("common.Init", [] {
+        InitPaths();
+        InitConfig();
+        CheckHistoryAvailable();
+    });
+}
+
+void LoadSettings()
+{
+    guarded("TfrmSetup.LoadSettings", [] {
+        LoadPhonesInfoFromXml();
+        LoadIniFile();
+    });
+}
+
+std::unique_ptr<TmdbStore> OpenHistoryStore(QString *failureBoxText)
+{
+    if (!HistoryAvailable)
+        return nullptr;
+    AlterTablePhonesIfNeed(HistoryDbFileName(), failureBoxText);
+    return std::make_unique<TmdbStore>();
+}
+
+QList<HistoryPhoneRef> MonitoredPhones()
+{
+    QList<HistoryPhoneRef> phones;
+    for (int slot = 1; slot <= MaxPhones; ++slot)
+        if (MonitorPhoneEnabled(slot))
+            phones.append({slot, UserPhone(slot), Alias(slot)});
+    return phones;
+}
+
+void LoadHistoryIntoTable(TmdbStore *store)
+{
+    if (store)
+        store->LoadHistoryInformation(MonitoredPhones(), RefreshHours(SetupModel()));
+}

@@ -1,0 +1,23 @@
+#pragma once
+// The start-up steps that the tray program and saldomat-cli share.
+
+#include <QList>
+#include <memory>
+
+class TmdbStore;
+struct HistoryPhoneRef;
+
+// Paths, settings file and servers.ini, the built-in region, the history
+// check (HistoryAvailable). Only the history check catches its own failure.
+void Init();
+// The phone rows from "phones.xml" and the general settings from the
+// settings file, into the program-wide model.
+void LoadSettings();
+// The history store when the history is available (after bringing its table
+// up to date), else null. A failed migration throws; failureBoxText then has
+// the message for the user.
+std::unique_ptr<TmdbStore> OpenHistoryStore(QString *failureBoxText = nullptr);
+// The monitored phones as the history loader wants them.
+QList<HistoryPhoneRef> MonitoredPhones();
+// The newest stored figures of every monitored phone into the phone table.
+void LoadHistoryIntoTable(TmdbStore *store);
