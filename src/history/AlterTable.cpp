@@ -121,8 +121,7 @@ void AddNewColumns(const QString &dbFile, const QString &table, const QStringLis
                                            SqliteColumnType(entryType(entry))));
             }
             if (table.compare(QLatin1String(PhonesTable), Qt::CaseInsensitive) == 0)
-                ExecFixed(db, QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (PhoneNumber, QueryDateTime)")
-                                  .arg(QuoteIdentifier(QLatin1String(PhonesIndexName)), QuoteIdentifier(table)));
+                ExecFixed(db, PhonesIndexSql());
             ExecFixed(db, QStringLiteral("COMMIT"));
         } catch (...) {
             QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));

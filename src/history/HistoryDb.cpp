@@ -37,6 +37,13 @@ QString HistoryDbFileName()
     return ProgramDirectory() + QStringLiteral("Saldomat.db");
 }
 
+QString PhonesIndexSql()
+{
+    return QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON Phones (PhoneNumber, QueryDateTime, NN, Balance, ObPlat, "
+                          "BalDelta, Average, TurnOff, JeansExpired, Recomend, SMS, Minutes, USDRate)")
+        .arg(QuoteIdentifier(QLatin1String(PhonesIndexName)));
+}
+
 QStringList PhonesColumnList()
 {
     return {QStringLiteral("NN=counter"),       QStringLiteral("QueryDateTime=DateTime"),
@@ -158,8 +165,7 @@ void CreateHistoryDatabase(const QString &file)
                 }
                 ExecFixed(conn.db(), QStringLiteral("BEGIN"));
                 ExecFixed(conn.db(), QStringLiteral("CREATE TABLE Phones (") + columns.join(QStringLiteral(", ")) + QLatin1Char(')'));
-                ExecFixed(conn.db(), QStringLiteral("CREATE INDEX %1 ON Phones (PhoneNumber, QueryDateTime)")
-                                         .arg(QuoteIdentifier(QLatin1String(PhonesIndexName))));
+                ExecFixed(conn.db(), PhonesIndexSql());
                 ExecFixed(conn.db(), QStringLiteral("COMMIT"));
             }
             if (QFileInfo::exists(file))

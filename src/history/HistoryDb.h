@@ -15,6 +15,10 @@ QString HistoryDbFileName();
 
 inline constexpr char PhonesTable[] = "Phones";
 inline constexpr char PhonesIndexName[] = "IX_Phones_PhoneNumber_QueryDateTime";
+// The per-phone index: led by (PhoneNumber, QueryDateTime) and carrying the
+// figures as well, so that a phone's history is read from consecutive pages
+// of the index instead of one table page per row.
+QString PhonesIndexSql();
 
 // The columns of Phones as "Name=Type" in their order, with the classic type
 // names (counter, DateTime, char(n), single, smallint).

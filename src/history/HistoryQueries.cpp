@@ -10,11 +10,11 @@
 
 namespace {
 const char *const kSelect =
-    "SELECT NN, QueryDateTime, LicSchet, PhoneNumber, UserName, Balance, ObPlat, BalDelta, Average, "
+    "SELECT NN, QueryDateTime, Balance, ObPlat, BalDelta, Average, "
     "TurnOff, JeansExpired, Recomend, SMS, Minutes, USDRate FROM Phones ";
 const char *const kOrder = " ORDER BY QueryDateTime DESC, NN DESC";
 
-QVector<HistoryRow> runQuery(const QString &dbFile, const QString &where, const QVariantList &values)
+QVector<HistoryRow> runQuery(const QString &dbFile, const QString &phone, const QString &where, const QVariantList &values)
 {
     HistoryConnection conn(dbFile.isEmpty() ? HistoryDbFileName() : dbFile);
     QVector<HistoryRow> rows;
@@ -30,19 +30,17 @@ QVector<HistoryRow> runQuery(const QString &dbFile, const QString &where, const 
             HistoryRow r;
             r.NN = q.value(0).toLongLong();
             r.QueryDateTime = q.value(1).toDouble();
-            r.LicSchet = q.value(2).toString();
-            r.PhoneNumber = q.value(3).toString();
-            r.UserName = q.value(4).toString();
-            r.Balance = q.value(5).toFloat();
-            r.ObPlat = q.value(6).toFloat();
-            r.BalDelta = q.value(7).toFloat();
-            r.Average = q.value(8).toFloat();
-            r.TurnOff = q.value(9).toInt();
-            r.JeansExpired = q.value(10).toInt();
-            r.Recomend = q.value(11).toFloat();
-            r.SMS = q.value(12).toInt();
-            r.Minutes = q.value(13).toInt();
-            r.USDRate = q.value(14).toFloat();
+            r.PhoneNumber = phone;
+            r.Balance = q.value(2).toFloat();
+            r.ObPlat = q.value(3).toFloat();
+            r.BalDelta = q.value(4).toFloat();
+            r.Average = q.value(5).toFloat();
+            r.TurnOff = q.value(6).toInt();
+            r.JeansExpired = q.value(7).toInt();
+            r.Recomend = q.value(8).toFloat();
+            r.SMS = q.value(9).toInt();
+            r.Minutes = q.value(10).toInt();
+            r.USDRate = q.value(11).toFloat();
             rows.append(std::move(r));
         }
         if (q.lastError().isValid())
@@ -66,7 +64,7 @@ QString blankIfZero(const QString &text, const QLatin1String zero)
 QVector<HistoryRow> HistoryAllRows(const QString &phone, const QString &dbFile)
 {
     return guarded("HistoryQueries.HistoryAllRows", [&] {
-        return runQuery(dbFile, QStringLiteral("WHERE PhoneNumber = ?") + QLatin1String(kOrder), {phone});
+        return runQuery(dbFile, phone, QStringLiteral("WHERE PhoneNumber = ?") + QLatin1String(kOrder), {phone});
     });
 }
 
@@ -74,7 +72,7 @@ QVector<HistoryRow> HistoryLastDays(const QString &phone, int days, const QStrin
 {
     return guarded("HistoryQueries.HistoryLastDays", [&] {
         const TDateTime from = (now < 0 ? NowOle() : now) - days;
-        return runQuery(dbFile, QStringLiteral("WHERE PhoneNumber = ? AND QueryDateTime > ?") + QLatin1String(kOrder),
+        return runQuery(dbFile, phone, QStringLiteral("WHERE PhoneNumber = ? AND QueryDateTime > ?") + QLatin1String(kOrder),
                         {phone, from});
     });
 }
@@ -84,7 +82,7 @@ QVector<HistoryRow> HistoryNewestRows(const QString &phone, int count, const QSt
     return guarded("HistoryQueries.HistoryNewestRows", [&] {
         if (count <= 0)
             return QVector<HistoryRow>();
-        return runQuery(dbFile, QStringLiteral("WHERE PhoneNumber = ?") + QLatin1String(kOrder) + QStringLiteral(" LIMIT ?"),
+        return runQuery(dbFile, phone, QStringLiteral("WHERE PhoneNumber = ?") + QLatin1String(kOrder) + QStringLiteral(" LIMIT ?"),
                         {phone, count});
     });
 }

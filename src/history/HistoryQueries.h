@@ -11,12 +11,12 @@
 #include <QVector>
 #include <cstdint>
 
+// One stored query with the figures that the history grid and the export show
+// (the account number and subscriber name are not read: nothing shows them).
 struct HistoryRow {
     std::int64_t NN = 0;
     TDateTime QueryDateTime = 0;
-    QString LicSchet;
     QString PhoneNumber;
-    QString UserName;
     float Balance = 0;
     float ObPlat = 0;
     float BalDelta = 0;

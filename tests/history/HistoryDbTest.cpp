@@ -69,7 +69,7 @@ TEST(HistoryCreate, NewFileHasEveryColumnInOrderAndThePerPhoneIndex)
                            "INTEGER", "REAL", "INTEGER", "INTEGER", "REAL"}));
     EXPECT_EQ(Column(HistoryDbFileName(),
                      QStringLiteral("SELECT name FROM pragma_index_info('IX_Phones_PhoneNumber_QueryDateTime')")),
-              QStringList({"PhoneNumber", "QueryDateTime"}));
+              PerPhoneIndexColumns());
     EXPECT_TRUE(CheckHistoryAvailable());
     // The counter numbers rows by itself.
     InsertRaw(HistoryDbFileName(), {QStringLiteral("1"), 45000.5});

@@ -69,3 +69,12 @@ QString LogText()
 {
     return FromCp1251(ReadFileBytes(ErrFileName));
 }
+
+QStringList PerPhoneIndexColumns()
+{
+    return {QStringLiteral("PhoneNumber"), QStringLiteral("QueryDateTime"), QStringLiteral("NN"),
+            QStringLiteral("Balance"),     QStringLiteral("ObPlat"),        QStringLiteral("BalDelta"),
+            QStringLiteral("Average"),     QStringLiteral("TurnOff"),       QStringLiteral("JeansExpired"),
+            QStringLiteral("Recomend"),    QStringLiteral("SMS"),           QStringLiteral("Minutes"),
+            QStringLiteral("USDRate")};
+}

@@ -30,3 +30,5 @@ QString IntegrityCheck(const QString &file);
 QStringList TableColumnNames(const QString &file, const QString &table);
 // The error log of the test's program directory, decoded.
 QString LogText();
+// The columns of the per-phone index, in order.
+QStringList PerPhoneIndexColumns();

@@ -62,7 +62,7 @@ TEST(Migration, MissingColumnsAreAddedInListOrderAndOldRowsKeepTheirValues)
               QStringList({"20.5/7/9161234567"}));
     EXPECT_EQ(Column(db, QStringLiteral("SELECT COUNT(*) FROM Phones WHERE ObPlat IS NULL AND BalDelta IS NULL AND USDRate IS NULL")),
               QStringList({"1"}));
-    EXPECT_EQ(indexColumns(db), QStringList({"PhoneNumber", "QueryDateTime"}));
+    EXPECT_EQ(indexColumns(db), PerPhoneIndexColumns());
     EXPECT_FALSE(QFileInfo::exists(tmpOf(home)));
 
     // The migrated file takes new results.
@@ -109,7 +109,7 @@ TEST(Migration, TableWithoutCounterIsRebuiltKeepingRowsAndForeignColumns)
               QStringList({"1:1.5:first", "2:2.5:second"}));
     InsertRaw(db, {QStringLiteral("A"), 45000.3});
     EXPECT_EQ(Column(db, QStringLiteral("SELECT MAX(NN) FROM Phones")), QStringList({"3"}));
-    EXPECT_EQ(indexColumns(db), QStringList({"PhoneNumber", "QueryDateTime"}));
+    EXPECT_EQ(indexColumns(db), PerPhoneIndexColumns());
     EXPECT_EQ(IntegrityCheck(db), QStringLiteral("ok"));
 }
 
@@ -121,7 +121,7 @@ TEST(Migration, MissingIndexIsCreated)
     ASSERT_TRUE(indexColumns(db).isEmpty());
     HistoryAvailable = true;
     EXPECT_TRUE(AlterTablePhonesIfNeed(db));
-    EXPECT_EQ(indexColumns(db), QStringList({"PhoneNumber", "QueryDateTime"}));
+    EXPECT_EQ(indexColumns(db), PerPhoneIndexColumns());
 }
 
 TEST(Migration, FailureRestoresTheFileReportsTheBoxTextAndKeepsTheCopy)

@@ -147,9 +147,9 @@ TEST_F(StoreFixture, TextsWithQuotesAndSqlAreStoredAndFoundExactly)
     for (int i = 0; i < nasty.size(); ++i) {
         const auto rows = HistoryAllRows(nasty[i]);
         ASSERT_EQ(rows.size(), 1) << nasty[i].toStdString();
-        EXPECT_EQ(rows[0].UserName, nasty[i]);
-        EXPECT_EQ(rows[0].LicSchet, nasty[i]);
+        EXPECT_EQ(rows[0].PhoneNumber, nasty[i]);
         EXPECT_EQ(IssaArray[i + 1].UserName, nasty[i]);
+        EXPECT_EQ(IssaArray[i + 1].LicSchet, nasty[i]);
         EXPECT_TRUE(IssaArray[i + 1].Success);
     }
     // Pattern characters match only themselves.
