@@ -3,6 +3,8 @@
 
 #include "EmulatorTestUtil.h"
 
+#include "TestHome.h"
+
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -10,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <thread>
 
 namespace {
@@ -96,6 +99,16 @@ TEST(EmulatorProcessTest, ServesOnTheReportedPortUntilTerminated)
     EXPECT_EQ(emu.stop(), 0);
     auto after = httplib::Client("127.0.0.1", 1).Get("/"); // nothing listens on port 1
     EXPECT_FALSE(after);
+}
+
+TEST(EmulatorProcessTest, DemoPhonesFileIsValid)
+{
+    EmulatorProcess emu;
+    ASSERT_TRUE(emu.start(TestDataPath(QStringLiteral("../../tools/issa-emulator/demo-phones.ini"))))
+        << emu.errorString().toStdString();
+    auto res = PostLogin(*ClientFor(emu), QStringLiteral("9161000001"), QStringLiteral("demo01"));
+    ASSERT_TRUE(res);
+    EXPECT_EQ(LineAfter(PageText(*res), QStringLiteral("Актуальный баланс")), QStringLiteral("245,60 у.е."));
 }
 
 TEST(EmulatorProcessTest, CountersAndReloadOfThePhonesFile)
@@ -212,6 +225,8 @@ TEST_F(EmulatorBehaviour, DroppedConnectionGivesNoAnswerAndTheServerGoesOn)
     EXPECT_FALSE(res);
     EXPECT_EQ(res.error(), httplib::Error::Read);
     EXPECT_EQ(emu.loginCount(QStringLiteral("9160000003")), 1);
+    EXPECT_TRUE(emu.log().contains(QStringLiteral("POST /cgi-bin/cgi.exe?function=is_login -> no answer")))
+        << emu.log().toStdString();
     res = PostLogin(*ClientFor(emu), QStringLiteral("9160000006"), QStringLiteral("secret"));
     ASSERT_TRUE(res);
     EXPECT_EQ(res->status, 200);
@@ -252,7 +267,8 @@ TEST(EmulatorTls, HttpsServesTrustingClientsAndNeverSeesPasswordsOfOthers)
         << error.toStdString();
     EmulatorProcess emu;
     EmulatorPhone phone = FullPhone(QStringLiteral("9161234567"));
-    ASSERT_TRUE(emu.start({phone}, cert, key)) << emu.errorString().toStdString();
+    ASSERT_TRUE(emu.start({phone, FullPhone(QStringLiteral("9160000003"), QStringLiteral("drop"))}, cert, key))
+        << emu.errorString().toStdString();
     EXPECT_TRUE(emu.baseUrl().startsWith(QStringLiteral("https://127.0.0.1:")));
 
     {
@@ -273,6 +289,12 @@ TEST(EmulatorTls, HttpsServesTrustingClientsAndNeverSeesPasswordsOfOthers)
     ASSERT_TRUE(res) << httplib::to_string(res.error());
     EXPECT_EQ(MarkersIn(PageText(*res)), QStringList{QStringLiteral("туальный баланс")});
     EXPECT_EQ(emu.loginCount(phone.number), 1);
+
+    // Dropping works below TLS as well. The client's TLS shutdown then writes
+    // to a reset connection: keep that from ending the test program.
+    std::signal(SIGPIPE, SIG_IGN);
+    auto dropped = PostLogin(trusting, QStringLiteral("9160000003"), QStringLiteral("secret"));
+    EXPECT_FALSE(dropped);
 
     // A plain HTTP client gets no page from the TLS port.
     httplib::Client plain("127.0.0.1", emu.port());

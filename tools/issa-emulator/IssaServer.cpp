@@ -26,6 +26,17 @@ const unsigned char kGif[] = {0x47, 0x49, 0x46, 0x38, 0x39, 0x61, 0x01, 0x00, 0x
 
 // When the request being served on this thread began (after its headers were read).
 thread_local std::chrono::steady_clock::time_point tServeStart;
+// Whether the request being served on this thread has been counted and logged.
+thread_local bool tServeNoted = false;
+// Set when the request's connection was closed instead of answered.
+thread_local bool tNoAnswer = false;
+
+// Closes the client's connection of req without an answer.
+void DropRequestConnection(const httplib::Request &req)
+{
+    DropConnection(FindConnectionSocket(req.local_port, req.remote_port));
+    tNoAnswer = true;
+}
 
 std::string Lower(std::string s)
 {
@@ -209,19 +220,20 @@ void IssaServer::log(const std::string &line)
 void IssaServer::routes()
 {
     auto &s = *server_;
+    // Each answer is counted and logged once it is ready and before it is sent,
+    // so a client that has the answer also finds it in the counters and the log.
+    // Answers that no route made (404) are logged after sending.
+    s.set_post_routing_handler([this](const httplib::Request &req, httplib::Response &res) {
+        noteServed(req, res);
+    });
     s.set_logger([this](const httplib::Request &req, const httplib::Response &res) {
-        const auto us = std::chrono::duration_cast<std::chrono::microseconds>(
-                            std::chrono::steady_clock::now() - tServeStart)
-                            .count();
-        if (req.path.rfind("/__", 0) != 0) {
-            std::lock_guard<std::mutex> lock(mutex_);
-            serveMicros_ += us;
-        }
-        log(req.method + " " + req.target + " -> " + std::to_string(res.status) + " (" +
-            std::to_string(us / 1000) + " ms)");
+        if (!tServeNoted)
+            noteServed(req, res);
     });
     s.set_pre_routing_handler([this](const httplib::Request &req, httplib::Response &) {
         tServeStart = std::chrono::steady_clock::now();
+        tServeNoted = false;
+        tNoAnswer = false;
         if (req.path.rfind("/__", 0) == 0)
             return httplib::Server::HandlerResponse::Unhandled;
         std::lock_guard<std::mutex> lock(mutex_);
@@ -258,6 +270,20 @@ void IssaServer::routes()
         if (res.status == 404 && res.body.empty())
             send(res, SitePage(templates_, "not-found", "Страница не найдена", {}, false, Encoding{}, 404));
     });
+}
+
+void IssaServer::noteServed(const httplib::Request &req, const httplib::Response &res)
+{
+    tServeNoted = true;
+    const auto us =
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - tServeStart)
+            .count();
+    if (req.path.rfind("/__", 0) != 0) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        serveMicros_ += us;
+    }
+    log(req.method + " " + req.target + " -> " + (tNoAnswer ? std::string("no answer") : std::to_string(res.status)) +
+        " (" + std::to_string(us / 1000) + " ms)");
 }
 
 void IssaServer::send(httplib::Response &res, const Page &page)
@@ -368,7 +394,7 @@ void IssaServer::handleLogin(const httplib::Request &req, httplib::Response &res
     if (phone.behaviour == Behaviour::Slow && delay == 0)
         delay = 2000;
     if (delay > 0 && !SleepUnlessStopped(delay, stopping_)) {
-        DropConnection(FindConnectionSocket(req.local_port, req.remote_port));
+        DropRequestConnection(req);
         return;
     }
     const Encoding enc = PhoneEncoding(phone);
@@ -425,10 +451,11 @@ void IssaServer::handleLogin(const httplib::Request &req, httplib::Response &res
         log(std::string("hang of ") + phone.number + " ended: " +
             (closed ? "the client closed the connection" : "time bound or shutdown"));
         DropConnection(fd);
+        tNoAnswer = true;
         break;
     }
     case Behaviour::Drop:
-        DropConnection(FindConnectionSocket(req.local_port, req.remote_port));
+        DropRequestConnection(req);
         log("dropped the connection of " + phone.number);
         break;
     case Behaviour::Oversized:

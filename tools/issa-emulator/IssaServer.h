@@ -52,6 +52,7 @@ private:
     std::string newSession(const std::string &number);
     bool sessionPhone(const httplib::Request &req, EmuPhone &phone);
     void log(const std::string &line);
+    void noteServed(const httplib::Request &req, const httplib::Response &res);
 
     EmulatorOptions options_;
     std::unique_ptr<httplib::Server> server_;
@@ -66,7 +67,7 @@ private:
     long requests_ = 0;
     long formPages_ = 0;
     long redirects_ = 0;
-    long long serveMicros_ = 0; // time spent answering, from the request's headers to the last byte sent
+    long long serveMicros_ = 0; // time spent making answers, from the request's headers on
     std::map<std::string, long> logins_;   // number -> login POSTs carrying a password
     std::map<std::string, long> accounts_; // number -> account pages served
     std::mutex logMutex_;
