@@ -508,6 +508,40 @@ TEST(BrowserFrames, FramesAndIframesCompleteAfterTheTopDocument)
     EXPECT_EQ(browser.Document(), documents[3]);
 }
 
+TEST(BrowserFrames, FramesThatLoadThemselvesAreBounded)
+{
+    TestServer server;
+    std::atomic<int> hits{0};
+    // A page with `width` iframes that all load the page itself again.
+    server.http().Get(R"(/nest(\d))", [&](const httplib::Request &req, httplib::Response &res) {
+        ++hits;
+        std::string body = "<body>";
+        for (int i = 0; i < std::stoi(req.matches[1]); ++i)
+            body += "<iframe src='" + req.path + "?" + std::to_string(i) + "'></iframe>";
+        Html(res, body + "</body>");
+    });
+    server.Start();
+
+    WebBrowser browser;
+    Recorder rec(browser);
+    // Two frames a level: the depth bound ends it after 2 + 4 + 8 frames.
+    // Three a level: the count bound ends it first (3 + 9 + 27 > 16).
+    const int depthBound = 1 + 2 + 4 + 8;
+    const int countBound = 1 + WebBrowser::kMaxFrames;
+    static_assert(WebBrowser::kMaxFrameDepth == 3 && WebBrowser::kMaxFrames < 3 + 9 + 27);
+    for (const auto &[path, expected] : {std::pair{QStringLiteral("/nest2"), depthBound},
+                                         std::pair{QStringLiteral("/nest3"), countBound}}) {
+        rec.docs.clear();
+        hits = 0;
+        browser.Navigate(server.Url(path));
+        ASSERT_TRUE(WaitUntil([&] { return rec.docs.size() >= expected; })) << path.toStdString();
+        ASSERT_TRUE(WaitUntil([&] { return !browser.IsBusy(); }));
+        SpinFor(200);
+        EXPECT_EQ(rec.docs.size(), expected) << path.toStdString();
+        EXPECT_EQ(hits.load(), expected) << path.toStdString();
+    }
+}
+
 TEST(BrowserFrames, MetaRefreshFollowedAFewHops)
 {
     TestServer server;
