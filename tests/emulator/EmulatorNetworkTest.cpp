@@ -79,6 +79,18 @@ TEST(EmulatorProcessTest, ServesOnTheReportedPortUntilTerminated)
     EmulatorProcess emu;
     ASSERT_TRUE(emu.start({FullPhone(QStringLiteral("9161234567"))})) << emu.errorString().toStdString();
     EXPECT_GT(emu.port(), 0);
+    // The listening socket is bound to the loopback address only.
+    QFile tcp(QStringLiteral("/proc/net/tcp"));
+    if (tcp.open(QIODevice::ReadOnly)) {
+        const QString portHex = QStringLiteral(":%1").arg(emu.port(), 4, 16, QLatin1Char('0')).toUpper();
+        QStringList listening;
+        for (const QByteArray &line : tcp.readAll().split('\n')) {
+            const QStringList cols = QString::fromLatin1(line).simplified().split(QLatin1Char(' '));
+            if (cols.size() > 3 && cols[1].endsWith(portHex) && cols[3] == QStringLiteral("0A"))
+                listening << cols[1];
+        }
+        EXPECT_EQ(listening, QStringList{QStringLiteral("0100007F") + portHex});
+    }
     auto client = ClientFor(emu);
     auto res = client->Get("/");
     ASSERT_TRUE(res);
