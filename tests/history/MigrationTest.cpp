@@ -187,3 +187,23 @@ TEST(Migration, AddNewColumnsWorksOnAnyTableAndListsWhatIsMissing)
     }
     EXPECT_EQ(TableColumnNames(db, QStringLiteral("Extra")).size(), 3);
 }
+
+TEST(Migration, FailureAfterColumnsWereAddedLeavesTheOldFile)
+{
+    TestHome home;
+    const QString db = HistoryDbFileName();
+    makeOldTable(db, {QStringLiteral("ObPlat"), QStringLiteral("USDRate")});
+    ExecOn(db, QStringLiteral("INSERT INTO Phones (QueryDateTime, PhoneNumber, Balance) VALUES (45000.5, 'A', 3.25)"));
+    // A table holding the index's name: the columns are added, then the index fails.
+    ExecOn(db, QStringLiteral("CREATE TABLE IX_Phones_PhoneNumber_QueryDateTime (x INTEGER)"));
+    const QByteArray before = ReadFileBytes(db);
+    HistoryAvailable = true;
+    QString box;
+    EXPECT_THROW(AlterTablePhonesIfNeed(db, &box), SaldomatError);
+    EXPECT_TRUE(box.contains(QStringLiteral("IX_Phones_PhoneNumber_QueryDateTime"))) << box.toStdString();
+    EXPECT_EQ(ReadFileBytes(db), before);
+    EXPECT_EQ(TableColumnNames(db, QStringLiteral("Phones")).size(), 13);
+    EXPECT_EQ(Column(db, QStringLiteral("SELECT Balance FROM Phones")), QStringList({"3.25"}));
+    EXPECT_EQ(IntegrityCheck(db), QStringLiteral("ok"));
+    EXPECT_TRUE(QFileInfo::exists(home.file(QStringLiteral("Saldomat.tmp"))));
+}
