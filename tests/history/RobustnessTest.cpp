@@ -17,9 +17,10 @@
 
 #ifdef Q_OS_UNIX
 #include <csignal>
-#include <sys/mount.h>
-#include <sys/stat.h>
 #include <unistd.h>
+#endif
+#ifdef Q_OS_LINUX
+#include <sys/mount.h>
 #endif
 
 namespace {
