@@ -185,9 +185,20 @@ private:
             if (BlockBoundary(node, false))
                 while (begin < end && IsSpace(text[begin]))
                     ++begin;
-            if (BlockBoundary(node, true))
-                while (end > begin && IsSpace(text[end - 1]))
-                    --end;
+            if (BlockBoundary(node, true)) {
+                // Before the end of a block only the source's line break and
+                // what follows it go: a cell "Лицевой счет: " keeps its blank,
+                // which the account page's markers include.
+                size_t run = end;
+                while (run > begin && IsSpace(text[run - 1]))
+                    --run;
+                for (size_t i = run; i < end; ++i) {
+                    if (text[i] == '\n' || text[i] == '\r') {
+                        end = i;
+                        break;
+                    }
+                }
+            }
         }
         if (begin == end)
             return;

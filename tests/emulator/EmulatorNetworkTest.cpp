@@ -118,7 +118,7 @@ TEST(EmulatorProcessTest, DemoPhonesFileIsValid)
     EmulatorProcess emu;
     ASSERT_TRUE(emu.start(TestDataPath(QStringLiteral("../../tools/issa-emulator/demo-phones.ini"))))
         << emu.errorString().toStdString();
-    auto res = PostLogin(*ClientFor(emu), QStringLiteral("9161000001"), QStringLiteral("demo01"));
+    auto res = PostLogin(*ClientFor(emu), QStringLiteral("9161000001"), QStringLiteral("5000001"));
     ASSERT_TRUE(res);
     EXPECT_EQ(LineAfter(PageText(*res), QStringLiteral("Актуальный баланс")), QStringLiteral("245,60 у.е."));
 }

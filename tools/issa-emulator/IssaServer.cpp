@@ -419,7 +419,14 @@ void IssaServer::handleLogin(const httplib::Request &req, httplib::Response &res
         break;
     case Behaviour::FormOnly:
         if (!keyValid) {
-            send(res, LoginFormPage(templates_, "", "Для входа заполните, пожалуйста, форму."));
+            // A login without the form: the form again, with a key of its own.
+            const std::string key = RandomToken();
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                ++formPages_;
+                formKeys_.insert(key);
+            }
+            send(res, LoginFormPage(templates_, key, "Для входа заполните, пожалуйста, форму."));
             break;
         }
         res.set_header("Set-Cookie",
