@@ -174,8 +174,31 @@ void BM_FsyncBaseline(benchmark::State &state)
     }
 }
 
+// What a commit of the rollback journal does to the file system besides its
+// writes: a new file made durable, then removed.
+void BM_CreateSyncRemoveBaseline(benchmark::State &state)
+{
+    const QString name = baseDir()->path() + QStringLiteral("/journal-probe");
+    const QByteArray page(4096, 'x');
+    for (auto _ : state) {
+        QFile f(name);
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            state.SkipWithError("cannot create the probe file");
+            return;
+        }
+        f.write(page);
+        f.flush();
+#ifdef Q_OS_UNIX
+        ::fsync(f.handle());
+#endif
+        f.close();
+        QFile::remove(name);
+    }
+}
+
 // 13 days: about 10 thousand rows; 3650 days: about 2.9 million rows.
 BENCHMARK(BM_FsyncBaseline)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+BENCHMARK(BM_CreateSyncRemoveBaseline)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK(BM_DeltaAndSave)->Arg(13)->Arg(3650)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_LoadHistoryInformation100)->Arg(13)->Arg(3650)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Newest50)->Arg(13)->Arg(3650)->Unit(benchmark::kMillisecond);
