@@ -1,0 +1,77 @@
+#include "EngineFixture.h"
+
+#include "HistoryDb.h"
+#include "IniFile.h"
+#include "IssaUrl.h"
+#include "SettingsFile.h"
+#include "Setup.h"
+
+#include <QSqlQuery>
+
+void EngineTest::SetUp()
+{
+    InitConfig();
+    CreateHistoryDatabase();
+    ASSERT_TRUE(CheckHistoryAvailable());
+    store = std::make_unique<TmdbStore>();
+    engine = std::make_unique<TfrmWB>();
+    engine->SetStore(store.get());
+    engine->SetPauseMs(0);
+    engine->SetSettleMs(0);
+    engine->SetTimeOutMs(5000);
+    SetupDialogOpen = false;
+}
+
+EmulatorPhone EngineTest::phone(const QString &number, const QString &behaviour, double balance)
+{
+    EmulatorPhone p;
+    p.number = number;
+    p.password = QStringLiteral("7") + number.right(4);
+    p.licSchet = QStringLiteral("41") + number.right(8);
+    p.userName = QStringLiteral("Абонент ") + number.right(2);
+    p.balance = balance;
+    p.average = 1.5;
+    p.turnOff = 8;
+    p.recomend = 15;
+    p.sms = 25;
+    p.minutes = 80;
+    p.jeansExpired = 10;
+    p.usdRate = 28.5;
+    p.behaviour = behaviour;
+    return p;
+}
+
+void EngineTest::startWith(const QList<EmulatorPhone> &phones, bool formLogin, const QString &cert, const QString &key)
+{
+    ASSERT_TRUE(emu.start(phones, cert, key)) << emu.errorString().toStdString();
+    QString url = formLogin ? emu.formUrl() : emu.loginUrl();
+    if (!cert.isEmpty())
+        url.replace(QStringLiteral("http://"), QStringLiteral("https://"));
+    // Written as a user would by hand, so that a form address stays as it is.
+    ServersIni.WriteString(QStringLiteral("Эмулятор"), QStringLiteral("ShortName"), kRegion);
+    ServersIni.WriteString(QStringLiteral("Эмулятор"), QStringLiteral("LoginURL"), url);
+    for (int i = 0; i < phones.size(); ++i)
+        setPhone(i + 1, phones[i]);
+}
+
+void EngineTest::setPhone(int slot, const EmulatorPhone &p, bool monitored)
+{
+    TSetupPhoneLine line;
+    line.Monitor = monitored;
+    line.Number = p.number;
+    line.Password = p.password;
+    line.Alias = QStringLiteral("Телефон %1").arg(slot);
+    line.Region = kRegion;
+    SetupModel().SetLine(slot, line);
+}
+
+int EngineTest::historyRows(const QString &number)
+{
+    HistoryConnection connection(HistoryDbFileName());
+    QSqlQuery q(connection.db());
+    q.prepare(QStringLiteral("select count(*) from Phones where PhoneNumber = ?"));
+    q.addBindValue(number);
+    if (!q.exec() || !q.next())
+        return -1;
+    return q.value(0).toInt();
+}

@@ -1,0 +1,113 @@
+// Runs: the three modes, the phones that are skipped, stopping, and pages that
+// arrive after a stop.
+#include "EngineFixture.h"
+
+#include "Common.h"
+#include "PhoneTable.h"
+#include "Setup.h"
+
+#include <QElapsedTimer>
+#include <QTimer>
+
+TEST_F(EngineTest, OnlyBadModeLeavesSuccessfulPhonesAlone)
+{
+    startWith({phone(QStringLiteral("9160000001")), phone(QStringLiteral("9160000002"))});
+    run();
+    ASSERT_TRUE(IssaArray[1].Success);
+    ASSERT_TRUE(IssaArray[2].Success);
+    IssaArray[2].Success = false;
+    const QStringList pagesOfOne = IssaArray[1].LoadedPages;
+    run(1);
+    EXPECT_EQ(emu.loginCount(QStringLiteral("9160000001")), 1);
+    EXPECT_EQ(emu.loginCount(QStringLiteral("9160000002")), 2);
+    EXPECT_EQ(IssaArray[1].LoadedPages, pagesOfOne);
+    EXPECT_TRUE(IssaArray[2].Success);
+}
+
+TEST_F(EngineTest, SingleSlotModeRequestsThatPhoneOnly)
+{
+    startWith({phone(QStringLiteral("9160000001")), phone(QStringLiteral("9160000002"))});
+    run(2, 2);
+    EXPECT_EQ(emu.loginCount(QStringLiteral("9160000001")), 0);
+    EXPECT_EQ(emu.loginCount(QStringLiteral("9160000002")), 1);
+    EXPECT_TRUE(IssaArray[2].Success);
+}
+
+TEST_F(EngineTest, PhonesWithoutNumberPasswordTickOrAddressAreSkipped)
+{
+    EmulatorPhone a = phone(QStringLiteral("9160000001"));
+    startWith({a, phone(QStringLiteral("9160000002")), phone(QStringLiteral("9160000003")),
+               phone(QStringLiteral("9160000004"))});
+    TSetupPhoneLine line = SetupModel().Line(2);
+    line.Password.clear();
+    SetupModel().SetLine(2, line);
+    setPhone(3, phone(QStringLiteral("9160000003")), /*monitored=*/false);
+    line = SetupModel().Line(4);
+    line.Region = QStringLiteral("НЕТ");  // a region nobody has: no address
+    SetupModel().SetLine(4, line);
+    IssaArray[2].ErrorMsg = QStringLiteral("прежнее");
+    run();
+    EXPECT_TRUE(IssaArray[1].Success);
+    for (int slot = 2; slot <= 4; ++slot) {
+        EXPECT_EQ(emu.loginCount(QStringLiteral("916000000%1").arg(slot)), 0) << slot;
+        EXPECT_EQ(IssaArray[slot].State, dsNone) << slot;
+    }
+}
+
+TEST_F(EngineTest, NothingIsRequestedWhileTheSetupDialogIsOpen)
+{
+    startWith({phone(QStringLiteral("9160000001"))});
+    SetupDialogOpen = true;
+    run();
+    SetupDialogOpen = false;
+    EXPECT_EQ(emu.stats().value(QStringLiteral("requests")), 0);
+    EXPECT_FALSE(IssaArray[1].Success);
+}
+
+TEST_F(EngineTest, StopDuringAPhoneEndsItAndTheRun)
+{
+    EmulatorPhone hang = phone(QStringLiteral("9160000001"), QStringLiteral("hang"));
+    hang.hangMs = 5000;
+    startWith({hang, phone(QStringLiteral("9160000002"))});
+    QTimer::singleShot(300, engine.get(), [this] { engine->StopRequest(); });
+    QElapsedTimer clock;
+    clock.start();
+    run();
+    EXPECT_LT(clock.elapsed(), 3000);
+    EXPECT_EQ(IssaArray[1].State, dsError);
+    EXPECT_EQ(IssaArray[1].ErrorMsg, QStringLiteral("Запрос остановлен пользователем"));
+    EXPECT_EQ(emu.loginCount(QStringLiteral("9160000002")), 0);
+    EXPECT_EQ(IssaArray[2].State, dsNone);
+}
+
+TEST_F(EngineTest, StopDuringThePauseRequestsNoFurtherPhone)
+{
+    startWith({phone(QStringLiteral("9160000001")), phone(QStringLiteral("9160000002"))});
+    engine->SetPauseMs(3000);
+    // Stop once the first phone is done, inside the pause before the second.
+    QObject::connect(engine.get(), &TfrmWB::plainTrayIcon, engine.get(),
+                     [this] { QTimer::singleShot(100, engine.get(), [this] { engine->StopRequest(); }); });
+    QElapsedTimer clock;
+    clock.start();
+    run();
+    EXPECT_LT(clock.elapsed(), 2500);
+    EXPECT_TRUE(IssaArray[1].Success);
+    EXPECT_EQ(emu.loginCount(QStringLiteral("9160000002")), 0);
+    EXPECT_EQ(IssaArray[2].State, dsNone);
+}
+
+TEST_F(EngineTest, APageThatArrivesAfterAStopChangesNothing)
+{
+    EmulatorPhone slow = phone(QStringLiteral("9160000001"), QStringLiteral("slow"));
+    slow.delayMs = 800;
+    startWith({slow});
+    QTimer::singleShot(200, engine.get(), [this] { engine->StopRequest(); });
+    run();
+    // Give the late answer time to arrive.
+    RequestStopped = false;
+    Wait(1200);
+    EXPECT_FALSE(IssaArray[1].Success);
+    EXPECT_EQ(IssaArray[1].ErrorMsg, QStringLiteral("Запрос остановлен пользователем"));
+    EXPECT_TRUE(IssaArray[1].LoadedPages.isEmpty());
+    EXPECT_EQ(historyRows(QStringLiteral("9160000001")), 0);
+}
