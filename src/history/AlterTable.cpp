@@ -168,6 +168,9 @@ bool AlterTablePhonesIfNeed(const QString &dbFile, QString *failureBoxText)
                     if (!saved.open(QIODevice::ReadOnly))
                         throw SaldomatError(QStringLiteral("cannot read \"%1\"").arg(copy));
                     WriteFileAtomically(dbFile, saved.readAll());
+                    // A journal left by a rollback that could not finish belongs to
+                    // the altered file: replayed onto the copy it would damage it.
+                    QFile::remove(dbFile + QStringLiteral("-journal"));
                 } catch (const std::exception &restore) {
                     failure += QStringLiteral("\r\n") + failureText(restore);
                 }
