@@ -3,6 +3,11 @@
 #include "Common.h"
 #include "Failure.h"
 #include "PhoneTable.h"
+#include "ProgramInit.h"
+#include "SettingsFile.h"
+#include "Setup.h"
+#include "StoreMDB.h"
+#include "WBForm.h"
 
 #include <QAction>
 #include <QApplication>
@@ -10,17 +15,17 @@
 #include <QDesktopServices>
 #include <QIcon>
 #include <QMenu>
+#include <QMessageBox>
 #include <QSystemTrayIcon>
 #include <QUrl>
 
 namespace {
 // The maker's home page; the site item opens it with the program and version.
 constexpr char kSiteUrl[] = "https://www.zelkor.example/saldomat/";
-constexpr int kDefaultRefreshHours = 3;
 const char *const kReadyProperty = "saldomatReady";
 }  // namespace
 
-TfrmMain::TfrmMain(QObject *parent) : QObject(parent)
+TfrmMain::TfrmMain(QObject *parent) : QObject(parent), frmWB_(std::make_unique<TfrmWB>())
 {
     setObjectName(QStringLiteral("frmMain"));
     StartWorkTimer.setSingleShot(true);
@@ -86,7 +91,21 @@ void TfrmMain::FormCreate()
 {
     guarded("TfrmMain.FormCreate", [&] {
         TruncateFile(ErrFileName);
+        QString failureBox;
+        try {
+            mdbStore_ = OpenHistoryStore(&failureBox);
+        } catch (...) {
+            // The history table could not be brought up to date: the program
+            // cannot record results and ends, after saying why.
+            IconFromTray();
+            if (!failureBox.isEmpty())
+                QMessageBox::critical(nullptr, QLatin1String(ProgramName), failureBox);
+            RequestTerminate();
+            throw;
+        }
+        frmWB_->SetStore(mdbStore_.get());
         IconToTray();
+        ppmHistory->setVisible(HistoryAvailable);
         StartWorkTimer.start();
     });
 }
@@ -121,6 +140,8 @@ void TfrmMain::ExitApp()
 {
     guarded("TfrmMain.ExitApp", [&] {
         StopRequest();
+        SaveIniFile();
+        SaveProgramPathToRegistry();
         IconFromTray();
         RequestTerminate();
     });
@@ -128,14 +149,30 @@ void TfrmMain::ExitApp()
 
 void TfrmMain::StartWork()
 {
-    guarded("TfrmMain.StartWork", [&] { SetRequestInterval(); });
+    guarded("TfrmMain.StartWork", [&] {
+        LoadSettings();
+        LoadHistoryInformation();
+        if (SetupModel().General.cbExecAfterRun)
+            QueryNowAction();
+        SetRequestInterval();
+    });
+}
+
+void TfrmMain::LoadHistoryInformation()
+{
+    guarded("TfrmMain.LoadHistoryInformation", [&] {
+        if (!mdbStore_)
+            return;
+        LoadHistoryIntoTable(mdbStore_.get());
+        SetEnabledForAllMenus(true);
+    });
 }
 
 void TfrmMain::SetRequestInterval()
 {
     guarded("TfrmMain.SetRequestInterval", [&] {
         RequestTimer.stop();
-        RequestTimer.setInterval(kDefaultRefreshHours * 3600000);
+        RequestTimer.setInterval(static_cast<int>(qMin<qint64>(RequestIntervalMs(), INT_MAX)));
         RequestTimer.start();
     });
 }
@@ -157,10 +194,8 @@ void TfrmMain::SetEnabledForAllMenus(bool enabled)
 bool TfrmMain::HaseBadPhones()
 {
     return guarded("TfrmMain.HaseBadPhones", [&] {
-        // Which phones are monitored comes with the settings; until then a phone
-        // with a number in its slot counts as monitored.
         for (int i = 1; i <= MaxPhones; ++i) {
-            if (IssaArray[i].PhoneID != 0 && !IssaArray[i].Success) {
+            if (MonitorPhoneEnabled(i) && !IssaArray[i].Success) {
                 QApplication::beep();
                 return true;
             }
@@ -171,17 +206,38 @@ bool TfrmMain::HaseBadPhones()
 
 void TfrmMain::RequestInformation(int mode, int slot)
 {
-    Q_UNUSED(slot);
     guarded("TfrmMain.RequestInformation", [&] {
         SetEnabledForAllMenus(false);
         ppmQueryNow->setVisible(false);
         ppmStopRequest->setVisible(true);
-        RequestStopped = false;
+        // The menu comes back also when the run fails.
+        struct MenuRestore {
+            TfrmMain *self;
+            ~MenuRestore()
+            {
+                try {
+                    self->SetEnabledForAllMenus(true);
+                } catch (const std::exception &e) {
+                    MainException(e);
+                }
+                self->ppmQueryNow->setVisible(true);
+                self->ppmStopRequest->setVisible(false);
+            }
+        } restore{this};
         Q_EMIT requestRunStarted(mode);
-        SetEnabledForAllMenus(true);
-        ppmQueryNow->setVisible(true);
-        ppmStopRequest->setVisible(false);
+        frmWB_->RequestInformation(mode, slot);
     });
+}
+
+void TfrmMain::AutoRepeat()
+{
+    if (!SetupModel().General.cbAutoReRquest || RequestStopped)
+        return;
+    for (int repeat = 0; repeat < 2 && !RequestStopped && !ApplicationTerminating; ++repeat) {
+        Wait(3000);
+        if (!RequestStopped && HaseBadPhones())
+            RequestInformation(1, 0);
+    }
 }
 
 void TfrmMain::QueryNowAction()
@@ -189,6 +245,7 @@ void TfrmMain::QueryNowAction()
     StopRequest();
     Wait(100);
     RequestInformation(0, 0);
+    AutoRepeat();
     SetRequestInterval();
 }
 
@@ -196,12 +253,13 @@ void TfrmMain::QueryBadAction()
 {
     StopRequest();
     RequestInformation(1, 0);
+    AutoRepeat();
     SetRequestInterval();
 }
 
 void TfrmMain::StopRequest()
 {
-    RequestStopped = true;
+    frmWB_->StopRequest();
 }
 
 void TfrmMain::GoToSite()

@@ -6,9 +6,13 @@
 #include <QObject>
 #include <QTimer>
 
+#include <memory>
+
 class QAction;
 class QMenu;
 class QSystemTrayIcon;
+class TfrmWB;
+class TmdbStore;
 
 class TfrmMain : public QObject {
     Q_OBJECT
@@ -31,6 +35,7 @@ public:
     bool HaseBadPhones();
 
     QMenu *trayMenu() const { return menu_; }
+    TfrmWB *engine() const { return frmWB_.get(); }
     QSystemTrayIcon *trayIcon() const { return tray_; }
     QAction *ppmAbout = nullptr;
     QAction *ppmSite = nullptr;
@@ -53,7 +58,10 @@ private:
     void StartWork();
     void SetRequestInterval();
     void RequestInformation(int mode, int slot);
+    void LoadHistoryInformation();
     void QueryNowAction();
+    // The repeats for the failed phones after a run, when the user wants them.
+    void AutoRepeat();
     void QueryBadAction();
     void GoToSite();
     void StopRequest();
@@ -64,4 +72,6 @@ private:
     QSystemTrayIcon *tray_ = nullptr;
     QTimer StartWorkTimer;
     QTimer RequestTimer;
+    std::unique_ptr<TmdbStore> mdbStore_;
+    std::unique_ptr<TfrmWB> frmWB_;
 };

@@ -2,6 +2,7 @@
 #include "Common.h"
 #include "Failure.h"
 #include "NoSecondRun.h"
+#include "ProgramInit.h"
 #include "Saldomat_.h"
 
 #include <QApplication>
@@ -35,7 +36,7 @@ int main(int argc, char **argv)
     QLocale::setDefault(QLocale::c());  // "." as the decimal separator everywhere
 
     try {
-        guarded("common.Init", [&] { InitPaths(); });
+        Init();
     } catch (const std::exception &e) {
         MainException(e);
         return 1;

@@ -2,6 +2,8 @@
 // when the matching menu item allows it.
 #include "PhoneTable.h"
 #include "Saldomat_.h"
+#include "SettingsFile.h"
+#include "Setup.h"
 #include "TestHome.h"
 
 #include <QAction>
@@ -11,6 +13,7 @@
 TEST(Controller, MenuStartsInItsInitialState)
 {
     TestHome home;
+    InitConfig();
     TfrmMain main;
     const QList<QAction *> items = main.trayMenu()->actions();
     QStringList captions;
@@ -31,6 +34,8 @@ TEST(Controller, MenuStartsInItsInitialState)
 TEST(Controller, QueryNowRunsOnlyWhileItsItemIsEnabledAndVisible)
 {
     TestHome home;
+    InitConfig();
+    SetupModel().General.cbAutoReRquest = false;
     TfrmMain main;
     QList<int> runs;
     QObject::connect(&main, &TfrmMain::requestRunStarted, [&](int mode) { runs << mode; });
@@ -49,6 +54,8 @@ TEST(Controller, QueryNowRunsOnlyWhileItsItemIsEnabledAndVisible)
 TEST(Controller, QueryOnlyBadRunsOnlyWhileItsItemIsEnabled)
 {
     TestHome home;
+    InitConfig();
+    SetupModel().General.cbAutoReRquest = false;
     TfrmMain main;
     QList<int> runs;
     QObject::connect(&main, &TfrmMain::requestRunStarted, [&](int mode) { runs << mode; });

@@ -115,11 +115,14 @@ TEST_F(SingleInstance, AParameterWithoutARunningCopyQuitsAtOnce)
     ASSERT_TRUE(finishes(p, 5000));
     EXPECT_EQ(p->exitCode(), 0);
     EXPECT_FALSE(listening());
-    EXPECT_FALSE(QFile::exists(home_.file(QStringLiteral("Saldomat.err"))));
+    EXPECT_FALSE(QFile::exists(home_.file(QStringLiteral("Saldomat.ini"))));
+    EXPECT_FALSE(QFile::exists(home_.file(QStringLiteral("phones.xml"))));
 }
 
 TEST_F(SingleInstance, QueryNowIsForwardedAndAnswered)
 {
+    // No repeats of failed phones, so that the run is short.
+    WriteFileBytes(home_.file(QStringLiteral("Saldomat.ini")), "[Connection]\r\ncbAutoReRquest=0\r\n");
     QProcess *first = startRunning();
     QProcess *asker = start({QStringLiteral("-querynow"), QStringLiteral("/queryonlybad")});
     ASSERT_TRUE(finishes(asker));
