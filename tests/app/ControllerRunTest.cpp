@@ -1,0 +1,98 @@
+// The controller's runs against the emulator: automatic repeats for the failed
+// phones, stopping between them, and the menu afterwards.
+#include "Common.h"
+#include "EmulatorProcess.h"
+#include "IniFile.h"
+#include "PhoneTable.h"
+#include "Saldomat_.h"
+#include "SettingsFile.h"
+#include "Setup.h"
+#include "TestHome.h"
+#include "WBForm.h"
+
+#include <QAction>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace {
+class ControllerRun : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        InitConfig();
+        EmulatorPhone good;
+        good.number = QStringLiteral("9160000001");
+        good.password = QStringLiteral("111");
+        good.balance = 10;
+        EmulatorPhone bad = good;
+        bad.number = QStringLiteral("9160000002");
+        bad.behaviour = QStringLiteral("unavailable");
+        ASSERT_TRUE(emu.start({good, bad})) << emu.errorString().toStdString();
+        ServersIni.WriteString(QStringLiteral("Эмулятор"), QStringLiteral("ShortName"), QStringLiteral("ЭМУ"));
+        ServersIni.WriteString(QStringLiteral("Эмулятор"), QStringLiteral("LoginURL"), emu.loginUrl());
+        for (int slot = 1; slot <= 2; ++slot) {
+            TSetupPhoneLine line;
+            line.Monitor = true;
+            line.Number = slot == 1 ? good.number : bad.number;
+            line.Password = good.password;
+            line.Region = QStringLiteral("ЭМУ");
+            SetupModel().SetLine(slot, line);
+        }
+        main.engine()->SetPauseMs(0);
+        main.engine()->SetSettleMs(0);
+    }
+
+    TestHome home;
+    EmulatorProcess emu;
+    TfrmMain main;
+};
+}  // namespace
+
+TEST_F(ControllerRun, FailedPhonesAreRepeatedTwiceAndThenOffered)
+{
+    SetupModel().General.cbAutoReRquest = true;
+    QList<int> runs;
+    QObject::connect(&main, &TfrmMain::requestRunStarted, [&](int mode) { runs << mode; });
+    main.HandleCommand(QStringLiteral("QueryNow"));
+    EXPECT_EQ(runs, (QList<int>{0, 1, 1}));
+    EXPECT_EQ(emu.loginCount(QStringLiteral("9160000001")), 1) << "the good phone is not asked again";
+    EXPECT_EQ(emu.loginCount(QStringLiteral("9160000002")), 3);
+    EXPECT_TRUE(main.ppmQueryBad->isEnabled());
+    EXPECT_TRUE(main.ppmQueryNow->isVisible());
+    EXPECT_FALSE(main.ppmStopRequest->isVisible());
+}
+
+TEST_F(ControllerRun, StopInTheFirstRepeatPauseEndsTheAction)
+{
+    SetupModel().General.cbAutoReRquest = true;
+    QList<int> runs;
+    QObject::connect(&main, &TfrmMain::requestRunStarted, [&](int mode) {
+        runs << mode;
+        // Once the first run is over, the user stops during the pause.
+        QTimer::singleShot(1000, &main, [&] { main.ppmStopRequest->trigger(); });
+    });
+    QElapsedTimer clock;
+    clock.start();
+    main.HandleCommand(QStringLiteral("QueryNow"));
+    EXPECT_EQ(runs, QList<int>{0});
+    EXPECT_LT(clock.elapsed(), 2500);
+    EXPECT_EQ(emu.loginCount(QStringLiteral("9160000002")), 1);
+}
+
+TEST_F(ControllerRun, RepeatItemIsOffWhenEveryPhoneSucceeded)
+{
+    SetupModel().General.cbAutoReRquest = false;
+    TSetupPhoneLine line = SetupModel().Line(2);
+    line.Monitor = false;
+    SetupModel().SetLine(2, line);
+    main.HandleCommand(QStringLiteral("QueryNow"));
+    EXPECT_TRUE(IssaArray[1].Success);
+    EXPECT_FALSE(main.ppmQueryBad->isEnabled());
+    // A run in progress refuses a second one.
+    main.ppmQueryNow->setVisible(false);
+    QList<int> runs;
+    QObject::connect(&main, &TfrmMain::requestRunStarted, [&](int mode) { runs << mode; });
+    main.HandleCommand(QStringLiteral("QueryNow"));
+    EXPECT_TRUE(runs.isEmpty());
+}
