@@ -11,6 +11,8 @@ PACKAGES=(
   libcpp-httplib-dev libssl-dev openssl
   sqlite3 xvfb trayer xdotool x11-utils imagemagick tinyproxy
   fonts-dejavu-core
+  qt6-charts-dev
+  python3-openpyxl
 )
 
 missing=()

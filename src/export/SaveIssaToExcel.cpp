@@ -1,0 +1,111 @@
+#include "SaveIssaToExcel.h"
+
+#include "Common.h"
+#include "Failure.h"
+#include "PhoneTable.h"
+#include "Setup.h"
+
+#include <xlsxwriter.h>
+
+namespace {
+constexpr int kColumns = 15;
+constexpr int kRed = 0xFF0000;
+}  // namespace
+
+QString DefaultCurrentExportName(const QDateTime &now)
+{
+    return QStringLiteral("Balance ") + now.toString(QStringLiteral("dd-MM-yy hh-mm")) + QStringLiteral(".xlsx");
+}
+
+QStringList CurrentSheetHeaders()
+{
+    return {QStringLiteral("Псевдоним"),     QStringLiteral("ФИО"),        QStringLiteral("Номер тел."),
+            QStringLiteral("Л/Счет"),        QStringLiteral("Баланс"),     QStringLiteral("Обещ. платеж"),
+            QStringLiteral("Расход в день"), QStringLiteral("Delta ($)"),  QStringLiteral("Отключение"),
+            QStringLiteral("Заплатить"),     QStringLiteral("SMS"),        QStringLiteral("Минут"),
+            QStringLiteral("Истекает"),      QStringLiteral("Курс USD"),   QStringLiteral("Время запроса")};
+}
+
+bool HasRedPhones()
+{
+    return guarded("SaveIssaToExcel.HasRedPhones", [] {
+        for (int slot = 1; slot <= MaxPhones; ++slot)
+            if (MonitorPhoneEnabled(slot) && IssaArray[slot].QueryDateTime != 0 &&
+                (NeedMarkBalance(slot) || NeedMarkTurnOff(slot)))
+                return true;
+        return false;
+    });
+}
+
+QList<int> CurrentExportSlots(bool redOnly)
+{
+    QList<int> slots;
+    for (int slot = 1; slot <= MaxPhones; ++slot) {
+        if (!MonitorPhoneEnabled(slot) || IssaArray[slot].QueryDateTime == 0)
+            continue;
+        if (redOnly && !NeedMarkBalance(slot) && !NeedMarkTurnOff(slot))
+            continue;
+        slots.append(slot);
+    }
+    return slots;
+}
+
+QVector<XlsxCell> CurrentSheetRow(int slot)
+{
+    const TIssa &p = IssaArray[slot];
+    return {p.Alias,
+            p.UserName,
+            FormatPhoneNumber(p.PhoneNumber),
+            p.LicSchet,
+            RoundTo(p.Balance, 2),
+            RoundTo(p.ObPlat, 2),
+            RoundTo(p.Average, 2),
+            RoundTo(p.BalDelta, 2),
+            std::int64_t(p.TurnOff),
+            RoundTo(p.Recomend, 2),
+            std::int64_t(p.SMS),
+            std::int64_t(p.Minutes),
+            std::int64_t(p.JeansExpired),
+            RoundTo(p.USDRate, 4),
+            XlsxDateTime{p.QueryDateTime}};
+}
+
+int WriteCurrentWorkbook(const QString &file, bool redOnly)
+{
+    return guarded("SaveIssaToExcel.SaveInfoToExcel", [&] {
+        const QList<int> slots = CurrentExportSlots(redOnly);
+        QVector<QVector<XlsxCell>> sheet;
+        QVector<XlsxCell> header;
+        for (const QString &caption : CurrentSheetHeaders())
+            header.append(caption);
+        sheet.append(header);
+        QVector<bool> redBalance, redTurnOff;
+        for (int slot : slots) {
+            sheet.append(CurrentSheetRow(slot));
+            redBalance.append(NeedMarkBalance(slot));
+            redTurnOff.append(NeedMarkTurnOff(slot));
+        }
+
+        XlsxFileWriter writer(file);
+        lxw_format *bold = writer.format(true);
+        lxw_format *boldRed = writer.format(true, kRed);
+        lxw_format *red = writer.format(false, kRed);
+        QVector<double> widths = FittedColumnWidths(sheet, kColumns);
+        widths[kColumns - 1] = std::max(widths[kColumns - 1], 20.0);  // the date-time as "dd.mm.yyyy hh:mm:ss"
+        writer.setColumnWidths(widths);
+        for (int c = 0; c < kColumns; ++c)
+            writer.write(0, c, sheet[0][c], bold);
+        for (int r = 1; r < sheet.size(); ++r) {
+            for (int c = 0; c < kColumns; ++c) {
+                lxw_format *fmt = nullptr;
+                if (c == 4)
+                    fmt = redBalance[r - 1] ? boldRed : bold;
+                else if (c == 8 && redTurnOff[r - 1])
+                    fmt = red;
+                writer.write(r, c, sheet[r][c], fmt);
+            }
+        }
+        writer.commit();
+        return static_cast<int>(slots.size());
+    });
+}

@@ -1,0 +1,192 @@
+#include "XlsxWorkbook.h"
+
+#include "Failure.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
+#include <cmath>
+#include <filesystem>
+#include <xlsxwriter.h>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+double RoundTo(float value, int decimals)
+{
+    // A float has 24 significant bits; times 10^4 (14 bits) the product is
+    // exact in a double, so the halves are judged on the stored value.
+    const double scale = std::pow(10.0, decimals);
+    const double scaled = static_cast<double>(value) * scale;
+    // nearbyint: the current rounding mode, which is to nearest, halves to even.
+    return std::nearbyint(scaled) / scale;
+}
+
+QString XlsxCellText(const XlsxCell &cell)
+{
+    if (const auto *text = std::get_if<QString>(&cell))
+        return *text;
+    if (const auto *number = std::get_if<double>(&cell))
+        return QString::number(*number, 'g', 15);
+    if (const auto *whole = std::get_if<std::int64_t>(&cell))
+        return QString::number(*whole);
+    if (std::holds_alternative<XlsxDateTime>(cell))
+        return QStringLiteral("dd.mm.yyyy hh:mm:ss");
+    return QString();
+}
+
+QVector<double> FittedColumnWidths(const QVector<QVector<XlsxCell>> &rows, int columns)
+{
+    QVector<int> longest(columns, 0);
+    for (const QVector<XlsxCell> &row : rows)
+        for (int c = 0; c < columns && c < row.size(); ++c)
+            longest[c] = std::max<int>(longest[c], static_cast<int>(XlsxCellText(row[c]).size()));
+    QVector<double> widths(columns);
+    for (int c = 0; c < columns; ++c)
+        widths[c] = longest[c] == 0 ? LXW_DEF_COL_WIDTH : longest[c] + 2.0;  // a margin for bold captions
+    return widths;
+}
+
+QString CreateTemporaryBeside(const QString &target)
+{
+    const QFileInfo info(target);
+    QTemporaryFile file(info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".XXXXXX.tmp"));
+    file.setAutoRemove(false);
+    if (!file.open())
+        throw SaldomatError(QStringLiteral("Не удалось создать временный файл рядом с \"%1\": %2")
+                                .arg(QDir::toNativeSeparators(target), file.errorString()));
+    return file.fileName();
+}
+
+namespace {
+void syncFile(const QString &path)
+{
+#ifdef Q_OS_UNIX
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
+    if (fd < 0)
+        return;
+    ::fsync(fd);
+    ::close(fd);
+#else
+    Q_UNUSED(path);
+#endif
+}
+}  // namespace
+
+void ReplaceWithTemporary(const QString &temporary, const QString &target)
+{
+    const QFileInfo old(target);
+    QFileDevice::Permissions permissions = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                                           QFileDevice::ReadOther;
+    if (old.exists())
+        permissions = old.permissions();
+    QFile::setPermissions(temporary, permissions);
+    syncFile(temporary);
+    std::error_code ec;
+    std::filesystem::rename(std::filesystem::path(QFile::encodeName(temporary).toStdString()),
+                            std::filesystem::path(QFile::encodeName(target).toStdString()), ec);
+    if (ec) {
+        QFile::remove(temporary);
+        throw SaldomatError(QStringLiteral("Не удалось записать файл \"%1\": %2")
+                                .arg(QDir::toNativeSeparators(target), QString::fromLocal8Bit(ec.message())));
+    }
+    syncFile(old.absolutePath());
+}
+
+bool CanReplaceFile(const QString &file)
+{
+    const QFileInfo info(file);
+    const QFileInfo folder(info.absolutePath());
+    if (!folder.isDir() || !folder.isWritable())
+        return false;
+    if (!info.exists())
+        return true;
+    return info.isFile() && info.isWritable();
+}
+
+XlsxFileWriter::XlsxFileWriter(const QString &target, bool constantMemory) : target_(target)
+{
+    temporary_ = CreateTemporaryBeside(target);
+    temporaryName_ = QFile::encodeName(temporary_);
+    lxw_workbook_options options{};
+    options.constant_memory = constantMemory ? LXW_TRUE : LXW_FALSE;
+    workbook_ = workbook_new_opt(temporaryName_.constData(), &options);
+    if (!workbook_) {
+        QFile::remove(temporary_);
+        throw SaldomatError(QStringLiteral("Не удалось начать книгу \"%1\"").arg(QDir::toNativeSeparators(target)));
+    }
+    sheet_ = workbook_add_worksheet(workbook_, nullptr);
+    if (!sheet_) {
+        workbook_close(workbook_);
+        QFile::remove(temporary_);
+        throw SaldomatError(QStringLiteral("Не удалось добавить лист в книгу"));
+    }
+}
+
+XlsxFileWriter::~XlsxFileWriter()
+{
+    if (workbook_) {
+        // Not committed: a failure on the way. The half-made workbook is dropped.
+        workbook_close(workbook_);
+        QFile::remove(temporary_);
+    }
+}
+
+lxw_format *XlsxFileWriter::format(bool bold, int colour, const char *numberFormat)
+{
+    lxw_format *f = workbook_add_format(workbook_);
+    if (bold)
+        format_set_bold(f);
+    if (colour >= 0)
+        format_set_font_color(f, static_cast<lxw_color_t>(colour));
+    if (numberFormat)
+        format_set_num_format(f, numberFormat);
+    return f;
+}
+
+void XlsxFileWriter::write(int row, int col, const XlsxCell &cell, lxw_format *fmt)
+{
+    lxw_error err = LXW_NO_ERROR;
+    const auto r = static_cast<lxw_row_t>(row);
+    const auto c = static_cast<lxw_col_t>(col);
+    if (const auto *text = std::get_if<QString>(&cell)) {
+        err = worksheet_write_string(sheet_, r, c, text->toUtf8().constData(), fmt);
+    } else if (const auto *number = std::get_if<double>(&cell)) {
+        err = worksheet_write_number(sheet_, r, c, *number, fmt);
+    } else if (const auto *whole = std::get_if<std::int64_t>(&cell)) {
+        err = worksheet_write_number(sheet_, r, c, static_cast<double>(*whole), fmt);
+    } else if (const auto *when = std::get_if<XlsxDateTime>(&cell)) {
+        if (!fmt) {
+            if (!dateTime_)
+                dateTime_ = format(false, -1, "dd.mm.yyyy hh:mm:ss");
+            fmt = dateTime_;
+        }
+        err = worksheet_write_number(sheet_, r, c, when->days, fmt);
+    } else if (fmt) {
+        err = worksheet_write_blank(sheet_, r, c, fmt);
+    }
+    if (err != LXW_NO_ERROR)
+        throw SaldomatError(QStringLiteral("Ячейка %1,%2: %3").arg(row + 1).arg(col + 1).arg(QString::fromUtf8(lxw_strerror(err))));
+}
+
+void XlsxFileWriter::setColumnWidths(const QVector<double> &widths)
+{
+    for (int c = 0; c < widths.size(); ++c)
+        worksheet_set_column(sheet_, static_cast<lxw_col_t>(c), static_cast<lxw_col_t>(c), widths[c], nullptr);
+}
+
+void XlsxFileWriter::commit()
+{
+    lxw_workbook *wb = workbook_;
+    workbook_ = nullptr;
+    const lxw_error err = workbook_close(wb);
+    if (err != LXW_NO_ERROR) {
+        QFile::remove(temporary_);
+        throw SaldomatError(QStringLiteral("Не удалось записать книгу \"%1\": %2")
+                                .arg(QDir::toNativeSeparators(target_), QString::fromUtf8(lxw_strerror(err))));
+    }
+    ReplaceWithTemporary(temporary_, target_);
+}
