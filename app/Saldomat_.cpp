@@ -23,6 +23,9 @@ namespace {
 // The maker's home page; the site item opens it with the program and version.
 constexpr char kSiteUrl[] = "https://www.zelkor.example/saldomat/";
 const char *const kReadyProperty = "saldomatReady";
+// Looking for a tray that is not there yet: every 2 s for 2 minutes.
+constexpr int kTrayRetryMs = 2000;
+constexpr int kTrayAttempts = 60;
 }  // namespace
 
 TfrmMain::TfrmMain(QObject *parent) : QObject(parent), frmWB_(std::make_unique<TfrmWB>())
@@ -113,8 +116,21 @@ void TfrmMain::FormCreate()
 void TfrmMain::IconToTray()
 {
     guarded("TrayIcon.IconToTray", [&] {
-        if (!QSystemTrayIcon::isSystemTrayAvailable())
-            return;  // no tray on this desktop: the program runs on without an icon
+        if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+            // A desktop session may still be starting its tray: look again for
+            // a while before running on without an icon.
+            if (trayAttempts_++ < kTrayAttempts) {
+                QTimer::singleShot(kTrayRetryMs, this, [this] {
+                    runHandler("TrayIcon.IconToTray", [&] {
+                        if (!tray_ && !ApplicationTerminating)
+                            IconToTray();
+                    });
+                });
+            } else {
+                AppendStringToFile(QStringLiteral("Область уведомлений недоступна: программа работает без значка"), ErrFileName);
+            }
+            return;
+        }
         tray_ = new QSystemTrayIcon(QIcon(QStringLiteral(":/z_TrayIcon.xpm")), this);
         tray_->setContextMenu(menu_);
         tray_->setToolTip(QString());

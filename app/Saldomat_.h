@@ -70,6 +70,7 @@ private:
 
     QMenu *menu_ = nullptr;
     QSystemTrayIcon *tray_ = nullptr;
+    int trayAttempts_ = 0;
     QTimer StartWorkTimer;
     QTimer RequestTimer;
     std::unique_ptr<TmdbStore> mdbStore_;

@@ -35,13 +35,9 @@ int main(int argc, char **argv)
     app.setQuitOnLastWindowClosed(false);
     QLocale::setDefault(QLocale::c());  // "." as the decimal separator everywhere
 
-    try {
-        Init();
-    } catch (const std::exception &e) {
-        MainException(e);
-        return 1;
-    }
-
+    InitPaths();
+    // One copy per user: a later copy hands its command words to the running
+    // one and quits before it touches any file.
     NoSecondRun instance(MainCaption());
     const QStringList args = app.arguments().mid(1);
     try {
@@ -55,6 +51,14 @@ int main(int argc, char **argv)
     }
     if (!args.isEmpty())
         return 0;  // a command for a copy that does not run
+
+    try {
+        CreateHistoryOnFirstStart();
+        Init();
+    } catch (const std::exception &e) {
+        MainException(e);
+        return 1;
+    }
 
     TfrmMain frmMain;
     instance.SetHandler([&frmMain](const QString &command) { frmMain.HandleCommand(command); });

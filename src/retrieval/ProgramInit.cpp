@@ -9,12 +9,26 @@
 #include "Setup.h"
 #include "StoreMDB.h"
 
+#include <QFile>
+
 void Init()
 {
     guarded("common.Init", [] {
         InitPaths();
         InitConfig();
         CheckHistoryAvailable();
+    });
+}
+
+bool CreateHistoryOnFirstStart()
+{
+    return guarded("common.CreateHistoryOnFirstStart", [] {
+        if (QFile::exists(IniFileName) || QFile::exists(PhonesXmlFileName) || QFile::exists(HistoryDbFileName()))
+            return false;
+        CreateHistoryDatabase();
+        AppendStringToFile(QStringLiteral("Первый запуск: создан пустой файл истории баланса \"%1\"").arg(HistoryDbFileName()),
+                           ErrFileName);
+        return true;
     });
 }
 

@@ -10,6 +10,10 @@ struct HistoryPhoneRef;
 // Paths, settings file and servers.ini, the built-in region, the history
 // check (HistoryAvailable). Only the history check catches its own failure.
 void Init();
+// A program directory without settings, phone list and history is a first
+// start: the empty history file is created there (and the log says so), so
+// that the history works from the first query on. Returns whether it did.
+bool CreateHistoryOnFirstStart();
 // The phone rows from "phones.xml" and the general settings from the
 // settings file, into the program-wide model.
 void LoadSettings();

@@ -1,6 +1,7 @@
 // The tray program started as real processes: one copy per user, commands
 // forwarded to the running copy, stale sockets taken over.
 #include "Common.h"
+#include "Encoding.h"
 #include "NoSecondRun.h"
 #include "TestHome.h"
 
@@ -161,4 +162,31 @@ TEST_F(SingleInstance, TwoCopiesStartedTogetherEndWithExactlyOneRunning)
         ASSERT_TRUE(finishes(closer));
         ASSERT_TRUE(finishes(a->state() == QProcess::Running ? a : b));
     }
+}
+
+TEST_F(SingleInstance, FirstStartCreatesTheHistoryAndALaterOneDoesNot)
+{
+    const QString log = home_.file(QStringLiteral("Saldomat.err"));
+    // The copy listens first and then starts its work: wait for the log line.
+    auto logSays = [&](const QString &text) {
+        QElapsedTimer t;
+        t.start();
+        while (!FromCp1251(ReadFileBytes(log)).contains(text) && t.elapsed() < 5000)
+            QThread::msleep(20);
+        return FromCp1251(ReadFileBytes(log)).contains(text);
+    };
+    QProcess *first = startRunning();
+    EXPECT_TRUE(logSays(QStringLiteral("Первый запуск")));
+    EXPECT_TRUE(QFile::exists(home_.file(QStringLiteral("Saldomat.db"))));
+    QProcess *closer = start({QStringLiteral("/close")});
+    ASSERT_TRUE(finishes(closer));
+    ASSERT_TRUE(finishes(first));
+    EXPECT_TRUE(QFile::exists(home_.file(QStringLiteral("Saldomat.ini")))) << "settings are saved on exit";
+
+    // Settings there, history lost: the history stays unavailable.
+    ASSERT_TRUE(QFile::remove(home_.file(QStringLiteral("Saldomat.db"))));
+    QProcess *second = startRunning();
+    EXPECT_TRUE(logSays(QStringLiteral("Ведение истории баланса невозможно по следующей причине: ")));
+    EXPECT_FALSE(QFile::exists(home_.file(QStringLiteral("Saldomat.db"))));
+    second->kill();
 }
