@@ -1,0 +1,35 @@
+#pragma once
+// A written workbook read back by a real reader (openpyxl in a Python
+// script), not by the writer's own model.
+
+#include <QJsonObject>
+#include <QString>
+
+struct SheetCell {
+    bool present = false;
+    QVariant value;
+    QString type;  // "str", "int", "float", "datetime"
+    bool bold = false;
+    QString colour;  // "FF0000" or empty
+    QString format;
+};
+
+class ReadBackSheet {
+public:
+    // Fails the calling test (ADD_FAILURE) when the reader cannot read the file.
+    explicit ReadBackSheet(const QString &file);
+    bool ok() const { return ok_; }
+    int maxRow() const { return root_.value(QStringLiteral("max_row")).toInt(); }
+    int maxColumn() const { return root_.value(QStringLiteral("max_column")).toInt(); }
+    // row and column from 1.
+    SheetCell cell(int row, int column) const;
+    double width(int column) const;  // 0 when the column has no width
+    // Every cell as "A1=value" lines, for comparing two workbooks.
+    QString dump() const;
+
+private:
+    bool ok_ = false;
+    QJsonObject root_;
+};
+
+QString ColumnLetter(int column);
