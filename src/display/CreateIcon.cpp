@@ -1,0 +1,181 @@
+#include "CreateIcon.h"
+
+#include "Failure.h"
+
+#include <QPainter>
+#include <QPixmap>
+#include <array>
+#include <cmath>
+
+namespace {
+
+QImage loadStrip(const char *path, int width)
+{
+    QImage image(QString::fromLatin1(path));
+    if (image.isNull() || image.width() != width || image.height() != 16)
+        throw SaldomatError(QStringLiteral("Картинка %1 не найдена в ресурсах").arg(QLatin1String(path)));
+    return image.convertToFormat(QImage::Format_RGB32);
+}
+
+constexpr QRgb White = 0xFFFFFFFF;
+
+}  // namespace
+
+const QImage &DigitsBitmap()
+{
+    static const QImage strip = guarded("CreateIcon.DigitsBitmap", [] { return loadStrip(":/DIGITS.xpm", 58); });
+    return strip;
+}
+
+const QImage &RedDigitsBitmap()
+{
+    static const QImage strip =
+        guarded("CreateIcon.RedDigitsBitmap", [] { return loadStrip(":/REDDIGITS.xpm", 58); });
+    return strip;
+}
+
+const QImage &AniIconsBitmap()
+{
+    static const QImage strip = guarded("CreateIcon.AniIconsBitmap", [] { return loadStrip(":/ANIICONS.xpm", 160); });
+    return strip;
+}
+
+QString TrayNumberText(float value)
+{
+    return guarded("CreateIcon.TrayNumberText", [&] {
+        QString text;
+        if (value > 10)
+            text = QString::asprintf("%.0f", static_cast<double>(value));
+        else if (value >= -9 && value <= 10)
+            text = QString::asprintf("%.1f", static_cast<double>(value));
+        else
+            text = QString::asprintf("%.0f", static_cast<double>(value));
+        text.remove(QLatin1String(".0"));
+        if (text.size() > 4)
+            return QStringLiteral("---");
+        // "nan" and "inf" have no glyphs: they are no number the tray can show.
+        for (QChar c : text)
+            if (!c.isDigit() && c != QLatin1Char('.') && c != QLatin1Char(',') && c != QLatin1Char('-'))
+                return QStringLiteral("---");
+        return text;
+    });
+}
+
+const QImage &ChooseDigits(float value, float threshold)
+{
+    if (threshold == NoMark)
+        return DigitsBitmap();
+    if (value > threshold)
+        return DigitsBitmap();
+    return RedDigitsBitmap();  // at or below the threshold, or not comparable
+}
+
+QImage DrawNumber16(const QImage &strip, float value)
+{
+    return guarded("CreateIcon.DrawNumber16", [&] {
+        QImage target(16, 16, QImage::Format_RGB32);
+        target.fill(White);
+        QImage work(16, 16, QImage::Format_RGB32);
+        work.fill(White);
+        const QString text = TrayNumberText(value);
+        int x = 0;
+        for (QChar c : text) {
+            int left, width;
+            if (c == QLatin1Char('.') || c == QLatin1Char(',')) {
+                left = GlyphPointLeft;
+                width = GlyphPointWidth;
+            } else if (c == QLatin1Char('-')) {
+                left = GlyphMinusLeft;
+                width = GlyphMinusWidth;
+            } else {
+                left = GlyphDigitLeft + GlyphDigitWidth * (c.unicode() - '0');
+                width = GlyphDigitWidth;
+            }
+            for (int col = 0; col < width; ++col) {
+                const int dx = x + col;
+                if (dx >= 16)
+                    break;  // beyond the last column: lost
+                for (int row = 0; row < 16; ++row)
+                    work.setPixel(dx, row, strip.pixel(left + col, row));
+            }
+            x += width;
+        }
+        const int w = x;
+        const int srcWidth = std::min(w, 16);
+        const int dstLeft = std::max(8 - w / 2, 0);
+        const int dstRight = std::min(8 + w / 2, 16);
+        const int dstWidth = dstRight - dstLeft;
+        if (srcWidth <= 0 || dstWidth <= 0)
+            return target;
+        // Scaled copy, column by column. Where two source columns fall into one
+        // target column their pixels are combined with AND, so that ink (darker
+        // than the white ground) is never lost by the squeeze.
+        for (int j = 0; j < dstWidth; ++j) {
+            int from = j * srcWidth / dstWidth;
+            int to = (j + 1) * srcWidth / dstWidth;
+            if (to <= from)
+                to = from + 1;
+            for (int row = 0; row < 16; ++row) {
+                QRgb p = 0xFFFFFFFF;
+                for (int s = from; s < to; ++s)
+                    p &= work.pixel(s, row);
+                target.setPixel(dstLeft + j, row, p | 0xFF000000);
+            }
+        }
+        return target;
+    });
+}
+
+QImage CreateIconFromBitmap(const QImage &bitmap)
+{
+    return guarded("CreateIcon.CreateIconFromBitmap", [&] {
+        QImage src = bitmap.convertToFormat(QImage::Format_RGB32);
+        QImage icon(src.size(), QImage::Format_ARGB32);
+        if (src.isNull())
+            return icon;
+        const QRgb ground = src.pixel(0, 0);
+        for (int y = 0; y < src.height(); ++y) {
+            const QRgb *in = reinterpret_cast<const QRgb *>(src.constScanLine(y));
+            QRgb *out = reinterpret_cast<QRgb *>(icon.scanLine(y));
+            for (int x = 0; x < src.width(); ++x)
+                out[x] = in[x] == ground ? 0x00000000 : (in[x] | 0xFF000000);
+        }
+        return icon;
+    });
+}
+
+QImage NumberImage(float value, float colourValue, float threshold)
+{
+    return guarded("CreateIcon.CreateNumberIcon", [&] {
+        return CreateIconFromBitmap(DrawNumber16(ChooseDigits(colourValue, threshold), value));
+    });
+}
+
+QIcon TrayIconFromImage(const QImage &image16)
+{
+    QIcon icon;
+    icon.addPixmap(QPixmap::fromImage(image16));
+    for (int size : {22, 24, 32, 48})
+        icon.addPixmap(QPixmap::fromImage(image16.scaled(size, size, Qt::IgnoreAspectRatio, Qt::FastTransformation)));
+    return icon;
+}
+
+const QImage &AniIconImage(int i)
+{
+    static const std::array<QImage, 10> frames = guarded("CreateIcon.CreateAniIcons", [] {
+        std::array<QImage, 10> result;
+        const QImage &strip = AniIconsBitmap();
+        for (int n = 0; n < 10; ++n) {
+            QImage work(16, 16, QImage::Format_RGB32);
+            work.fill(White);
+            QPainter p(&work);
+            p.drawImage(QPoint(0, 0), strip, QRect(16 * n, 0, 16, 16));
+            p.end();
+            result[n] = CreateIconFromBitmap(work);
+        }
+        return result;
+    });
+    if (i < 1 || i > 10)
+        throw SaldomatError(QStringLiteral("CreateIcon.AniIconImage -- > кадр %1 вне 1..10").arg(i));
+    return frames[i - 1];
+}

@@ -1,0 +1,575 @@
+#include "PhonesInfo.h"
+
+#include "Common.h"
+#include "Failure.h"
+#include "IniFile.h"
+#include "LoadedPages.h"
+#include "PhoneTable.h"
+#include "Setup.h"
+#include "TrayIcon.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QShowEvent>
+#include <QHideEvent>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QPainter>
+#include <QScreen>
+#include <QStyledItemDelegate>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString Section = QStringLiteral("PhonesInfo Form");
+
+struct ColumnDef {
+    const char *key;
+    const char *caption;
+    bool TGeneralSettings::*tick;  // nullptr: always present
+    bool rightAlign;
+    const char *writeLabel;
+};
+
+const ColumnDef Columns[] = {
+    {"LicSchet", "Л/счет", &TGeneralSettings::cbLicSchet, false, "Write LicSchet"},
+    {"Alias", "Псевдоним", &TGeneralSettings::cbAlias, false, "Write Alias"},
+    {"UserName", "Имя", &TGeneralSettings::cbUserName, false, "Write UserName"},
+    {"PhoneNum", "Номер", &TGeneralSettings::cbPhoneNum, false, "Write PhoneNum"},
+    {"Balance", "Баланс", nullptr, true, "Write Balance"},
+    {"ObPlat", "О.П.", &TGeneralSettings::cbObPlat, true, "Write ObPlat"},
+    {"Average", "$/день", &TGeneralSettings::cbAverage, true, "Write Average"},
+    {"BalDelta", "Delta ($)", &TGeneralSettings::cbBalDelta, true, "Write BalDelta"},
+    {"TurnOff", "Откл.", &TGeneralSettings::cbTurnOff, true, "Write TurnOff"},
+    {"Recomend", "Рекоменд.", &TGeneralSettings::cbRecomend, true, "Write Recomend"},
+    {"BalExpired", "Джинс дней", &TGeneralSettings::cbJeansBalExpired, true, "Write JeansExpired"},
+    {"SMS", "SMS", &TGeneralSettings::cbSMS, true, "Write SMS"},
+    {"Min", "Минут", &TGeneralSettings::cbMin, true, "Write Min"},
+    {"LastQueryTime", "Посл.запрос", &TGeneralSettings::cbLastQueryTime, false, "Write LastUpdate"},
+};
+
+QString money(float v)
+{
+    return QString::asprintf("%.2f", static_cast<double>(v));
+}
+
+// Draws the cells with their styles, the caption line and the state pictures.
+class CellDelegate : public QStyledItemDelegate {
+public:
+    explicit CellDelegate(TfrmPhonesInfo *form) : QStyledItemDelegate(form), form_(form) {}
+
+    void paint(QPainter *p, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        const QRect r = option.rect;
+        const QVariant object = index.data(TSortGrid::ObjectRole);
+        const QString text = index.data(Qt::DisplayRole).toString();
+        p->save();
+        QFont font = option.font;
+        QColor fg = option.palette.color(QPalette::Text);
+        bool right = false;
+        if (object.canConvert<TCellStyle>()) {
+            const TCellStyle style = object.value<TCellStyle>();
+            p->fillRect(r, index.row() == form_->SelectedRow ? SelectedBg : style.BgColor);
+            fg = style.FontColor;
+            font.setBold(style.Bold);
+            right = style.RightAlign;
+        } else {
+            p->fillRect(r, index.row() == form_->SelectedRow ? SelectedBg : option.palette.color(QPalette::Base));
+        }
+        p->setFont(font);
+        p->setPen(fg);
+        p->setClipRect(r);
+        const QRect textRect = r.adjusted(3, 2, -3, 0);
+        p->drawText(textRect, (right ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignTop | Qt::TextSingleLine, text);
+        if (index.row() == 0) {
+            p->setPen(Qt::black);
+            p->drawLine(r.topLeft(), r.topRight());
+        } else if (index.column() == 0 && r.width() > 0) {
+            bool ok = false;
+            const int slot = text.toInt(&ok);
+            if (ok && slot >= 1 && slot <= MaxPhones) {
+                const TRequestState state = IssaArray[slot].State;
+                if (state == dsRequest || state == dsError) {
+                    static const QPixmap request(QStringLiteral(":/dsRequest.xpm"));
+                    static const QPixmap error(QStringLiteral(":/dsError.xpm"));
+                    const int rowHeight = r.height();
+                    p->drawPixmap(r.x() + r.width() - 8, r.y() + rowHeight / 2 - 1,
+                                  state == dsRequest ? request : error);
+                }
+            }
+        }
+        p->restore();
+    }
+
+private:
+    TfrmPhonesInfo *form_;
+};
+
+}  // namespace
+
+const QStringList &TfrmPhonesInfo::AllKeys()
+{
+    static const QStringList keys = [] {
+        QStringList k;
+        for (const ColumnDef &c : Columns)
+            k << QLatin1String(c.key);
+        return k;
+    }();
+    return keys;
+}
+
+QString PhoneCellText(const QString &key, int slot)
+{
+    const TIssa &issa = IssaArray[slot];
+    if (key == QLatin1String("NN"))
+        return QString::number(slot);
+    if (key == QLatin1String("Alias"))
+        return issa.Alias;
+    if (key == QLatin1String("PhoneNum"))
+        return FormatPhoneNumber(issa.PhoneNumber);
+    const bool never = issa.QueryDateTime == 0;
+    const QString dash = QStringLiteral("-");
+    auto zeroEmpty = [&](bool zero, const QString &text) { return zero ? QString() : (never ? dash : text); };
+    if (key == QLatin1String("LicSchet"))
+        return never ? dash : issa.LicSchet;
+    if (key == QLatin1String("UserName"))
+        return never ? dash : issa.UserName;
+    if (key == QLatin1String("Balance"))
+        return never ? dash : money(issa.Balance);
+    if (key == QLatin1String("ObPlat"))
+        return zeroEmpty(issa.ObPlat == 0, money(issa.ObPlat));
+    if (key == QLatin1String("Average"))
+        return zeroEmpty(issa.Average == 0, money(issa.Average));
+    if (key == QLatin1String("BalDelta"))
+        return issa.BalDelta == 0 || never ? dash : money(issa.BalDelta);
+    if (key == QLatin1String("TurnOff"))
+        return zeroEmpty(issa.TurnOff == 0, QString::number(issa.TurnOff));
+    if (key == QLatin1String("Recomend"))
+        return zeroEmpty(issa.Recomend == 0, money(issa.Recomend));
+    if (key == QLatin1String("BalExpired"))
+        return zeroEmpty(issa.JeansExpired == 0, QString::number(issa.JeansExpired));
+    if (key == QLatin1String("SMS"))
+        return zeroEmpty(issa.SMS == 0, QString::number(issa.SMS));
+    if (key == QLatin1String("Min"))
+        return zeroEmpty(issa.Minutes == 0, QString::number(issa.Minutes));
+    if (key == QLatin1String("LastQueryTime"))
+        return never ? dash : FormatShortDateTime(issa.QueryDateTime);
+    return QString();
+}
+
+TfrmPhonesInfo::TfrmPhonesInfo(QWidget *parent) : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint)
+{
+    guarded("TfrmPhonesInfo.FormCreate", [&] {
+        setObjectName(QStringLiteral("frmPhonesInfo"));
+        setWindowTitle(QStringLiteral("Информация о балансе телефонов"));
+        resize(333, 117);
+        auto *layout = new QVBoxLayout(this);
+        layout->setContentsMargins(0, 0, 0, 0);
+        Grid = new TSortGrid(this);
+        Grid->setObjectName(QStringLiteral("strgrPhonesInfo"));
+        Grid->setFrameShape(QFrame::NoFrame);
+        Grid->setItemDelegate(new CellDelegate(this));
+        Grid->setContextMenuPolicy(Qt::PreventContextMenu);
+        Grid->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+        layout->addWidget(Grid);
+        QPixmap down(QStringLiteral(":/Down1.xpm")), up(QStringLiteral(":/Up1.xpm"));
+        Grid->SetCursors(QCursor(down, 7, 7), QCursor(up, 7, 7));
+        Grid->viewport()->installEventFilter(this);
+        connect(Grid, &TSortGrid::leftButtonReleased, this,
+                [this](const QPoint &) { runHandler("TfrmPhonesInfo.strgrPhonesInfoMouseUp", [&] { SaveColumnsWidth(); }); });
+        connect(Grid, &TSortGrid::rightButtonReleased, this, [this](const QPoint &pos) {
+            runHandler("TfrmPhonesInfo.strgrPhonesInfoMouseUp", [&] { rightButtonUp(pos); });
+        });
+
+        PopupMenu = new QMenu(this);
+        ppmRequestOnlyOne = PopupMenu->addAction(QStringLiteral("Запрос по этому телефону"));
+        ppmRequestOnlyOne->setObjectName(QStringLiteral("ppmRequestOnlyOne"));
+        ppmHistory = PopupMenu->addAction(QStringLiteral("История баланса по телефону"));
+        ppmHistory->setObjectName(QStringLiteral("ppmHistory"));
+        ppmHistory->setEnabled(false);  // the history window is not part of the program yet
+        PopupMenu->addSeparator();
+        ppmErrorMsg = PopupMenu->addAction(QStringLiteral("Просмотреть сообщение об ошибке"));
+        ppmErrorMsg->setObjectName(QStringLiteral("ppmErrorMsg"));
+        ppmShowPages = PopupMenu->addAction(QStringLiteral("Посмотреть загруженные страницы"));
+        ppmShowPages->setObjectName(QStringLiteral("ppmShowPages"));
+        PopupMenu->addSeparator();
+        ppmExcel = PopupMenu->addMenu(QStringLiteral("Экспорт баланса в Excell"));
+        ppmExcel->setObjectName(QStringLiteral("ppmExcel"));
+        ppmExcelAll = ppmExcel->addAction(QStringLiteral("Экспорт всех телефонов"));
+        ppmExcelRed = ppmExcel->addAction(QStringLiteral("Только \"красные\" телефоны"));
+        ppmExcel->setEnabled(false);  // the export is not part of the program yet
+        ppmExcel->menuAction()->setEnabled(false);
+
+        connect(ppmRequestOnlyOne, &QAction::triggered, this, [this] {
+            const int slot = SelectedPhoneID;
+            // After the menu has closed: the run processes events for a long time.
+            QTimer::singleShot(0, this, [this, slot] { Q_EMIT requestOnlyOne(slot); });
+        });
+        connect(ppmHistory, &QAction::triggered, this, [this] {
+            const int slot = SelectedPhoneID;
+            QTimer::singleShot(0, this, [this, slot] { Q_EMIT historyRequested(slot); });
+        });
+        connect(ppmErrorMsg, &QAction::triggered, this,
+                [this] { runHandler("TfrmPhonesInfo.ppmErrorMsgClick", [&] { ShowErrorMessage(); }); });
+        connect(ppmShowPages, &QAction::triggered, this,
+                [this] { runHandler("TfrmPhonesInfo.ppmShowPagesClick", [&] { ShowLoadedPages(); }); });
+
+        PopupShown = false;
+        SelectedRow = -1;
+        CreateGreed();
+    });
+}
+
+TfrmPhonesInfo::~TfrmPhonesInfo()
+{
+    if (appStateConnection_)
+        disconnect(appStateConnection_);
+}
+
+void TfrmPhonesInfo::SetupColumns()
+{
+    guarded("TfrmPhonesInfo.SetupColumns", [&] {
+        const TGeneralSettings &g = SetupModel().General;
+        ColumnKeys.clear();
+        ColumnKeys << QStringLiteral("NN");
+        QStringList captions{QStringLiteral("NN")};
+        for (const ColumnDef &c : Columns)
+            if (!c.tick || g.*(c.tick)) {
+                ColumnKeys << QLatin1String(c.key);
+                captions << QString::fromUtf8(c.caption);
+            }
+        Grid->Set_ColCount(static_cast<int>(ColumnKeys.size()));
+        for (int col = 0; col < ColumnKeys.size(); ++col) {
+            Grid->setColumnWidth(col, TSortGrid::DefaultColWidth);
+            TCellStyle style;
+            style.BgColor = CaptionBg;
+            style.FontColor = Qt::black;
+            style.Bold = ColumnKeys[col] == QLatin1String("Balance");
+            Grid->SetCell(col, 0, captions[col], QVariant::fromValue(style));
+        }
+        Grid->setColumnWidth(0, g.cbNN ? 25 : 0);
+        for (const QString &key : AllKeys())
+            Set_ColumnWidth(key, IniFile.ReadInteger(Section, QStringLiteral("Width_") + key, -1));
+    });
+}
+
+void TfrmPhonesInfo::CreateGreed()
+{
+    guarded("TfrmPhonesInfo.CreateGreed", [&] {
+        SetupColumns();
+        Grid->SetSortDirectionForAllColumns(1);
+        Grid->Set_RowCount(1);  // the old rows go
+        Grid->Set_RowCount(MonitorPhonesCount() + 1);
+        TCellStyle caption;
+        caption.BgColor = CaptionBg;
+        int row = 0;
+        for (int slot = 1; slot <= MaxPhones; ++slot) {
+            if (!MonitorPhoneEnabled(slot))
+                continue;
+            ++row;
+            if (row >= Grid->RowCount())
+                break;
+            Grid->SetCell(0, row, QString::number(slot), QVariant::fromValue(caption));
+        }
+    });
+}
+
+int TfrmPhonesInfo::RowOfSlot(int slot) const
+{
+    const QString text = QString::number(slot);
+    for (int row = 1; row < Grid->RowCount(); ++row)
+        if (Grid->Cells(0, row) == text)
+            return row;
+    return -1;
+}
+
+void TfrmPhonesInfo::FillGrid()
+{
+    int slotAt = 0, rowAt = 0;
+    try {
+        for (int slot = 1; slot <= MaxPhones; ++slot) {
+            if (!MonitorPhoneEnabled(slot))
+                continue;
+            slotAt = slot;
+            const int row = RowOfSlot(slot);
+            rowAt = row;
+            if (row < 0)
+                break;
+            const TIssa &issa = IssaArray[slot];
+            const QColor fg = issa.Success ? QColor(Qt::black) : FailedText;
+            const QColor marked = issa.Success ? MarkedText : FailedMarkedText;
+            for (const ColumnDef &c : Columns) {
+                guarded(c.writeLabel, [&] {
+                    const QString key = QLatin1String(c.key);
+                    bool red = false;
+                    if (key == QLatin1String("Balance"))
+                        red = NeedMarkBalance(slot);
+                    else if (key == QLatin1String("TurnOff"))
+                        red = NeedMarkTurnOff(slot);
+                    SetCellValue(key, row, PhoneCellText(key, slot), DataBg, red ? marked : fg,
+                                 key == QLatin1String("Balance"), c.rightAlign);
+                });
+            }
+        }
+        Grid->viewport()->update();
+    } catch (const std::exception &e) {
+        throw SaldomatError(QStringLiteral("TfrmPhonesInfo.FillGrid -- > ") + failureText(e) +
+                            QStringLiteral(" (PhoneID: %1, RowInd: %2)").arg(slotAt).arg(rowAt));
+    }
+}
+
+void TfrmPhonesInfo::SetCellValue(const QString &key, int row, const QString &text, const QColor &bg,
+                                  const QColor &fg, bool bold, bool rightAlign)
+{
+    const int col = columnOf(key);
+    try {
+        if (col < 0)
+            return;
+        TCellStyle style{fg, bg, bold, rightAlign};
+        Grid->SetCell(col, row, text, QVariant::fromValue(style));
+    } catch (const std::exception &e) {
+        throw SaldomatError(QStringLiteral("TfrmPhonesInfo.SetCellValue -- > ") + failureText(e) +
+                            QStringLiteral(" (Column = %1, ColNum=%2, Row = %3, Value= %4")
+                                .arg(key)
+                                .arg(col)
+                                .arg(row)
+                                .arg(text));
+    }
+}
+
+void TfrmPhonesInfo::Set_ColumnWidth(const QString &key, int width)
+{
+    const int col = columnOf(key);
+    if (col >= 0 && width >= 1 && width != NoValue)
+        Grid->setColumnWidth(col, width);
+}
+
+int TfrmPhonesInfo::Get_ColumnWidth(const QString &key) const
+{
+    const int col = columnOf(key);
+    return col < 0 ? -1 : Grid->columnWidth(col);
+}
+
+void TfrmPhonesInfo::SetFormWidth()
+{
+    int sum = 0;
+    for (int col = 0; col < Grid->ColCount(); ++col)
+        sum += Grid->columnWidth(col);
+    resize(sum + 25, height());
+}
+
+void TfrmPhonesInfo::writeWidthToIni(const QString &key)
+{
+    const int width = Get_ColumnWidth(key);
+    if (width != -1)
+        IniFile.WriteInteger(Section, QStringLiteral("Width_") + key, width);
+}
+
+void TfrmPhonesInfo::SaveColumnsWidth()
+{
+    guarded("TfrmPhonesInfo.SaveColumnsWidth", [&] {
+        TIniUpdate batch(IniFile);
+        for (const QString &key : AllKeys())
+            writeWidthToIni(key);
+        batch.commit();
+    });
+}
+
+void TfrmPhonesInfo::SaveVisibleIniParameters()
+{
+    guarded("TfrmPhonesInfo.SaveVisibleIniParameters", [&] {
+        TIniUpdate batch(IniFile);
+        IniFile.WriteInteger(Section, QStringLiteral("Width"), width());
+        IniFile.WriteInteger(Section, QStringLiteral("Height"), height());
+        IniFile.WriteInteger(Section, QStringLiteral("Left"), x());
+        IniFile.WriteInteger(Section, QStringLiteral("Top"), y());
+        for (const QString &key : AllKeys())
+            writeWidthToIni(key);
+        batch.commit();
+    });
+}
+
+void TfrmPhonesInfo::LoadVisibleIniParameters()
+{
+    guarded("TfrmPhonesInfo.LoadVisibleIniParameters", [&] {
+        const int w = IniFile.ReadInteger(Section, QStringLiteral("Width"), NoValue);
+        const int h = IniFile.ReadInteger(Section, QStringLiteral("Height"), NoValue);
+        const int l = IniFile.ReadInteger(Section, QStringLiteral("Left"), NoValue);
+        const int t = IniFile.ReadInteger(Section, QStringLiteral("Top"), NoValue);
+        if (w == NoValue)
+            SetFormWidth();
+        else
+            resize(w, height());
+        if (h != NoValue)
+            resize(width(), h);
+        int left = l != NoValue ? l : x();
+        int top = t != NoValue ? t : y();
+        const QScreen *screen = QGuiApplication::primaryScreen();
+        const QSize screenSize = screen ? screen->geometry().size() : QSize(1024, 768);
+        left = std::min(left, screenSize.width() - 50);
+        top = std::min(top, screenSize.height() - 50);
+        if (left + width() < 50)
+            left = 50 - width();
+        if (top + height() < 50)
+            top = 50 - height();
+        if (left != x() || top != y())
+            move(left, top);
+        for (const QString &key : AllKeys())
+            Set_ColumnWidth(key, IniFile.ReadInteger(Section, QStringLiteral("Width_") + key, -1));
+    });
+}
+
+void TfrmPhonesInfo::ShowPhonesInfo()
+{
+    guarded("TfrmMain.ShowPhonesInfo", [&] {
+        if (isHidden()) {
+            show();
+            raise();
+            activateWindow();
+        } else {
+            hide();
+        }
+    });
+}
+
+void TfrmPhonesInfo::SetMenusEnabled(bool enabled)
+{
+    menusEnabled_ = enabled;
+    ppmRequestOnlyOne->setEnabled(enabled);
+    // History and export stay disabled until their windows are part of the program.
+}
+
+void TfrmPhonesInfo::phonesChanged()
+{
+    runHandler("TfrmPhonesInfo.FillGrid", [&] { FillGrid(); });
+}
+
+void TfrmPhonesInfo::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (event->spontaneous())
+        return;
+    runHandler("TfrmPhonesInfo.FormShow", [&] {
+        appStateConnection_ = connect(qApp, &QGuiApplication::applicationStateChanged, this,
+                                      [this](Qt::ApplicationState state) {
+                                          if (state != Qt::ApplicationActive && isVisible())
+                                              runHandler("TfrmPhonesInfo.FormDeactivate",
+                                                         [&] { SaveVisibleIniParameters(); });
+                                      });
+        CreateGreed();
+        LoadVisibleIniParameters();
+        FillGrid();
+        raise();
+        activateWindow();
+    });
+    Q_EMIT visibilityChanged(true);
+}
+
+void TfrmPhonesInfo::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    if (event->spontaneous())
+        return;
+    if (appStateConnection_)
+        disconnect(appStateConnection_);
+    runHandler("TfrmPhonesInfo.FormHide", [&] { SaveVisibleIniParameters(); });
+    Q_EMIT visibilityChanged(false);
+}
+
+void TfrmPhonesInfo::closeEvent(QCloseEvent *event)
+{
+    event->ignore();
+    hide();
+}
+
+void TfrmPhonesInfo::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        hide();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void TfrmPhonesInfo::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && !isActiveWindow() && isVisible())
+        runHandler("TfrmPhonesInfo.FormDeactivate", [&] { SaveVisibleIniParameters(); });
+}
+
+bool TfrmPhonesInfo::eventFilter(QObject *watched, QEvent *event)
+{
+    // The grid's next message after the context menu drops the highlight.
+    if (watched == Grid->viewport() && PopupShown && event->type() != QEvent::Paint) {
+        PopupShown = false;
+        SelectedRow = -1;
+        Grid->viewport()->update();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+bool TfrmPhonesInfo::PrepareContextMenu(const QPoint &pos)
+{
+    return guarded("TfrmPhonesInfo.strgrPhonesInfoContextPopup", [&] {
+        const int row = Grid->rowAt(pos.y());
+        const int col = Grid->columnAt(pos.x());
+        if (row < 1 || col < 0)
+            return false;
+        bool ok = false;
+        const int slot = Grid->Cells(0, row).toInt(&ok);
+        if (!ok || slot < 1 || slot > MaxPhones)
+            return false;
+        SelectedRow = row;
+        SelectedPhoneID = slot;
+        ppmErrorMsg->setVisible(!IssaArray[slot].ErrorMsg.isEmpty());
+        ppmShowPages->setVisible(!IssaArray[slot].LoadedPages.isEmpty());
+        ppmRequestOnlyOne->setEnabled(menusEnabled_);
+        Grid->viewport()->update();
+        return true;
+    });
+}
+
+void TfrmPhonesInfo::rightButtonUp(const QPoint &pos)
+{
+    const int row = Grid->rowAt(pos.y());
+    const int col = Grid->columnAt(pos.x());
+    if (row < 0 || col < 0) {
+        Q_EMIT trayMenuRequested(Grid->viewport()->mapToGlobal(pos));
+        return;
+    }
+    if (!PrepareContextMenu(pos))
+        return;  // the caption row
+    PopupMenu->exec(QCursor::pos());
+    PopupShown = true;
+    SelectedRow = -1;
+    Grid->viewport()->update();
+}
+
+void TfrmPhonesInfo::ShowErrorMessage()
+{
+    const int slot = SelectedPhoneID;
+    if (slot < 1 || slot > MaxPhones)
+        return;
+    QMessageBox::information(this, QLatin1String(ProgramName),
+                             QStringLiteral("При запросе информации ИССА вернула ошибку: \r\n") +
+                                 IssaArray[slot].ErrorMsg);
+}
+
+void TfrmPhonesInfo::ShowLoadedPages()
+{
+    const int slot = SelectedPhoneID;
+    if (slot < 1 || slot > MaxPhones || IssaArray[slot].LoadedPages.isEmpty())
+        return;
+    TfrmLoadedPages viewer(this);
+    viewer.SetHeader(PhoneHumanInfo(slot));
+    viewer.SetPages(IssaArray[slot].LoadedPages);
+    if (trayIcon_)
+        trayIcon_->Pause();
+    viewer.exec();
+    if (trayIcon_)
+        trayIcon_->Resume();
+}

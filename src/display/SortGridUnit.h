@@ -1,0 +1,87 @@
+#pragma once
+// TSortGrid: a string grid whose rows are put in order by clicking a column's
+// header cell (row 0). A click on the same header again reverses the order.
+// Cell texts are compared pair by pair as numbers, as date-times or as text.
+//
+// Every cell carries a text and an object (any QVariant, for instance its
+// display style); sorting moves whole rows, objects included.
+#include <QCursor>
+#include <QString>
+#include <QTableWidget>
+#include <QVariant>
+#include <cstdint>
+#include <vector>
+
+// Compare routines: each gives -1, 0 or 1 in result and returns whether it could compare.
+bool MyCompareNumber(const QString &s1, const QString &s2, int &result);
+bool MyCompareDate(const QString &s1, const QString &s2, int &result);
+bool MyCompareText(const QString &s1, const QString &s2, int &result);
+int Compare(const QString &s1, const QString &s2);
+
+// Date-times as the grids show them (the locale's short date with a four-digit
+// year, and the time) and back; an unreadable text gives NoValue.
+QString FormatShortDateTime(double oleDate);
+double ParseShortDateTime(const QString &text);
+
+struct TColProperty {
+    std::uint8_t SortDirection = 0;  // 0 ascending, 1 descending
+};
+
+class TSortGrid : public QTableWidget {
+    Q_OBJECT
+public:
+    explicit TSortGrid(QWidget *parent = nullptr);
+
+    // The item role that holds a cell's object.
+    static constexpr int ObjectRole = Qt::UserRole + 1;
+    static constexpr int DefaultColWidth = 64;
+    static constexpr int DefaultRowHeight = 17;
+    static constexpr int HeaderMargin = 10;
+
+    int ColCount() const { return columnCount(); }
+    int RowCount() const { return rowCount(); }
+    void Set_ColCount(int count);
+    void Set_RowCount(int count);
+    int FixedRows() const { return rowCount() > 1 ? 1 : 0; }
+
+    QString Cells(int col, int row) const;
+    void SetCells(int col, int row, const QString &text);
+    QVariant Objects(int col, int row) const;
+    void SetObjects(int col, int row, const QVariant &object);
+    // Text and object in one step (one change notification).
+    void SetCell(int col, int row, const QString &text, const QVariant &object);
+
+    void SetSortDirectionForAllColumns(std::uint8_t direction);
+    std::uint8_t SortDirection(int col) const;
+    int SortColumn() const { return sortColumn_; }
+    void SetSortColumn(int col) { sortColumn_ = col; }
+
+    // The cell under viewport point (x, y); true only inside a header cell at
+    // least HeaderMargin pixels from both its left and right edges.
+    bool IsHeaderArea(int x, int y, int &col, int &row) const;
+    void Sort();
+
+    void SetCursors(const QCursor &down, const QCursor &up);
+
+Q_SIGNALS:
+    // The left button was released over the grid (after a click, a sort or a
+    // column resize).
+    void leftButtonReleased(const QPoint &pos);
+    void rightButtonReleased(const QPoint &pos);
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+
+private:
+    int resizeBorderAt(int x, int y) const;
+
+    bool MouseDownInHeader = false;
+    std::vector<TColProperty> ColProperties;
+    QCursor CursorDown;
+    QCursor CursorUp;
+    int sortColumn_ = 0;
+    int resizingColumn_ = -1;
+    bool cursorSet_ = false;
+};

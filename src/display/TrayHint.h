@@ -1,0 +1,123 @@
+#pragma once
+// TTrayHint: the balloon that pops up over the tray icon with the balances of
+// up to ten phones, or with the progress text while a request runs.
+// THintControl: the mouse rest over the icon, the show and hide timers, the
+// list filling and the progress text.
+#include <QLabel>
+#include <QPointer>
+#include <QRect>
+#include <QRegion>
+#include <QTimer>
+#include <QWidget>
+#include <array>
+#include <functional>
+
+#include <QSystemTrayIcon>
+
+struct TPhoneInfo {
+    QString Alias;
+    QString Balance;  // already formatted; empty ends the list
+    bool IsRed = false;
+};
+
+class TTrayHint : public QWidget {
+    Q_OBJECT
+public:
+    explicit TTrayHint(QWidget *parent = nullptr);
+
+    static constexpr int MaxHintPhones = 10;
+
+    void ClearPhonesInfo();
+    bool EmptyBalances() const;
+    void PhoneLabaelsVisible(bool visible);
+    void ShowPhonesInfoXY(int x, int y);
+    void ShowMessageXY(int x, int y);
+    void ShowPhonesInfoAtMousePosition();
+    void ShowMessageAtMousePosition();
+    void ShowAnyAtMousePosition();
+    // Shapes the window for the corner (0..3), places it with the tail tip at (x, y), shows it.
+    void ShowTrayHint(int x, int y, int corner);
+    void ShowHintWindow();
+    void HideTrayHint();
+
+    // The corner for a window of the given size pointing at (x, y):
+    // 3 above left, 2 above right, 1 below left, 0 below right.
+    static int ChooseCorner(int x, int y, int width, int height);
+
+    bool HintAllowed = true;
+    int ShowMode = 0;  // 0 progress text, 1 phone list
+    std::array<TPhoneInfo, MaxHintPhones + 1> PhonesInfo;  // entries 1..10
+    QString Message;
+    QString Title = QStringLiteral("Saldomat 2.20");
+
+    QLabel *lblTitle = nullptr;
+    QLabel *lblText = nullptr;
+    std::array<QLabel *, MaxHintPhones + 1> lblAlias{};
+    std::array<QLabel *, MaxHintPhones + 1> lblBreak{};
+    std::array<QLabel *, MaxHintPhones + 1> lblBalance{};
+
+    int Corner() const { return corner_; }
+    QRegion BodyRegion() const { return body_; }
+    QRegion TailRegion() const { return tail_; }
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    QLabel *makeLabel(const QString &name);
+    bool ShowingNow = false;
+    bool HidingNow = false;
+    QRegion body_;
+    QRegion tail_;
+    int corner_ = 3;
+};
+
+class THintControl : public QObject {
+    Q_OBJECT
+public:
+    // The tray icon is the controller's; it may be nullptr (no tray).
+    THintControl(TTrayHint *hint, QSystemTrayIcon *tray, QObject *parent = nullptr);
+
+    void SetTray(QSystemTrayIcon *tray);
+    // Tells whether the phones window is visible (no hint then).
+    void SetPhonesWindowVisible(std::function<bool()> visible) { phonesVisible_ = std::move(visible); }
+
+    // The main form's routines.
+    void FillTrayHintInfo();
+    void MouseMoveOverIcon(const QPoint &cursor);
+    void ShowTrayHint();
+    void HideTrayHint();
+    void SetHintAllowed(bool allowed);
+
+    QTimer tmrHintShow;
+    QTimer tmrHideTrayHint;
+    QRect ShowRect() const { return showRect_; }
+    QRect HideRect() const { return hideRect_; }
+    // The cursor position; tests replace it.
+    std::function<QPoint()> CursorPos;
+
+public Q_SLOTS:
+    // Engine signal: the progress text of a run.
+    void progressMessage(const QString &text);
+    // The tray menu is about to open.
+    void menuAboutToShow();
+
+private:
+    void pollCursor();
+    void updateToolTip();
+
+    QPointer<TTrayHint> hint_;
+    QPointer<QSystemTrayIcon> tray_;
+    std::function<bool()> phonesVisible_;
+    QTimer poll_;
+    bool cursorOnIcon_ = false;
+    QRect showRect_;
+    QRect hideRect_;
+};
+
+// ±8 pixels around a point.
+QRect RectAround(const QPoint &p);

@@ -1,0 +1,150 @@
+#include "TrayIcon.h"
+
+#include "Common.h"
+#include "CreateIcon.h"
+#include "Failure.h"
+#include "PhoneTable.h"
+#include "Setup.h"
+
+#include <QSystemTrayIcon>
+
+QIcon PlainTrayIcon()
+{
+    return QIcon(QStringLiteral(":/z_TrayIcon.xpm"));
+}
+
+TTrayIcon::TTrayIcon(QSystemTrayIcon *tray, QObject *parent) : QObject(parent), tray_(tray)
+{
+    aniTimer_.setInterval(100);
+    connect(&aniTimer_, &QTimer::timeout, this, [this] {
+        runHandler("TAnimatedTray.Execute", [&] { animationTick(); });
+    });
+    image_ = QImage(QStringLiteral(":/z_TrayIcon.xpm"));
+}
+
+TTrayIcon::~TTrayIcon() = default;
+
+void TTrayIcon::SetTray(QSystemTrayIcon *tray)
+{
+    tray_ = tray;
+}
+
+void TTrayIcon::ChangeTrayIcon(const QIcon &icon, const QImage &image16)
+{
+    guarded("TrayIcon.ChangeTrayIcon", [&] {
+        image_ = image16;
+        if (tray_)
+            tray_->setIcon(icon);
+    });
+}
+
+void TTrayIcon::ShowPlainIcon()
+{
+    kind_ = PlainImage;
+    ChangeTrayIcon(PlainTrayIcon(), QImage(QStringLiteral(":/z_TrayIcon.xpm")));
+}
+
+float TTrayIcon::TrayThreshold()
+{
+    const TSetupModel &model = SetupModel();
+    return model.General.cbMarkIfBalance ? model.CommonBalanceLessThen() : NoMark;
+}
+
+void TTrayIcon::ChangeTrayPhoneInfo()
+{
+    guarded("TrayIcon.ChangeTrayPhoneInfo", [&] {
+        ShowPlainIcon();
+        float minimum = 3.4e38f;
+        for (int slot = 1; slot <= MaxPhones; ++slot) {
+            if (!MonitorPhoneEnabled(slot))
+                continue;
+            minimum = std::min(minimum, IssaArray[slot].Balance);
+            if (ShowTrayChecked(slot)) {
+                UpdateTrayIcon(IssaArray[slot].Balance);
+                break;
+            }
+        }
+        if (SetupModel().TrayShowMinimal())
+            UpdateTrayIcon(minimum);
+    });
+}
+
+void TTrayIcon::UpdateTrayIcon(float balance)
+{
+    guarded("TrayIcon.UpdateTrayIcon", [&] {
+        if (balance == static_cast<float>(NoValue)) {
+            ShowPlainIcon();
+            return;
+        }
+        float value = balance;
+        if (value > 999)
+            value = value / 1000;
+        ShowTrayIcon(value, balance);
+    });
+}
+
+void TTrayIcon::ShowTrayIcon(float value, float colourValue)
+{
+    guarded("TrayIcon.ShowTrayIcon", [&] {
+        const QImage image = NumberImage(value, colourValue, TrayThreshold());
+        kind_ = NumberImageKind;
+        ChangeTrayIcon(TrayIconFromImage(image), image);
+    });
+}
+
+void TTrayIcon::UpdateIcon()
+{
+    if (RequestStopped)
+        return;
+    const QImage &frame = AniIconImage(aniIndex_);
+    kind_ = FrameImage;
+    ChangeTrayIcon(TrayIconFromImage(frame), frame);
+}
+
+void TTrayIcon::animationTick()
+{
+    if (aniIndex_ > 10)
+        aniIndex_ = 1;
+    UpdateIcon();
+    ++aniIndex_;
+}
+
+void TTrayIcon::animationStart()
+{
+    runHandler("TAnimatedTray.Resume", [&] {
+        wanted_ = true;
+        if (paused_ || aniTimer_.isActive())
+            return;
+        aniTimer_.start();
+        animationTick();  // the first frame at once, then one every 100 ms
+    });
+}
+
+void TTrayIcon::animationStop()
+{
+    wanted_ = false;
+    aniTimer_.stop();
+}
+
+void TTrayIcon::Pause()
+{
+    paused_ = true;
+    aniTimer_.stop();
+}
+
+void TTrayIcon::Resume()
+{
+    paused_ = false;
+    if (wanted_)
+        animationStart();
+}
+
+void TTrayIcon::plainTrayIcon()
+{
+    runHandler("TrayIcon.ChangeTrayIcon", [&] { ShowPlainIcon(); });
+}
+
+void TTrayIcon::trayPhoneInfoChanged()
+{
+    runHandler("TrayIcon.ChangeTrayPhoneInfo", [&] { ChangeTrayPhoneInfo(); });
+}

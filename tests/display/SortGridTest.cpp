@@ -1,0 +1,235 @@
+// The sortable grid: comparisons, header clicks, directions, cursors, rows
+// travelling with their objects.
+#include "Common.h"
+#include "SortGridUnit.h"
+
+#include <QApplication>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+int cmp(const char *a, const char *b)
+{
+    return Compare(QString::fromUtf8(a), QString::fromUtf8(b));
+}
+
+// A grid of one text column plus a tag column, filled with the keys.
+struct Grid {
+    TSortGrid grid;
+    explicit Grid(const QStringList &keys)
+    {
+        grid.resize(400, 300);
+        grid.Set_ColCount(2);
+        grid.Set_RowCount(static_cast<int>(keys.size()) + 1);
+        grid.SetCells(0, 0, QStringLiteral("Key"));
+        grid.SetCells(1, 0, QStringLiteral("Tag"));
+        for (int i = 0; i < keys.size(); ++i) {
+            grid.SetCell(0, i + 1, keys[i], QVariant(i * 10));
+            grid.SetCell(1, i + 1, QStringLiteral("row%1").arg(i), QVariant(i * 10 + 1));
+        }
+        grid.show();
+        QApplication::processEvents();
+    }
+    QStringList column(int col = 0) const
+    {
+        QStringList out;
+        for (int r = 1; r < grid.RowCount(); ++r)
+            out << grid.Cells(col, r);
+        return out;
+    }
+    QPoint headerPoint(int col, int dx) const
+    {
+        return QPoint(grid.columnViewportPosition(col) + dx, grid.rowViewportPosition(0) + 5);
+    }
+    void hover(const QPoint &p)
+    {
+        QMouseEvent move(QEvent::MouseMove, p, grid.viewport()->mapToGlobal(p), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(grid.viewport(), &move);
+    }
+    void click(const QPoint &p)
+    {
+        QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, p);
+    }
+};
+
+}  // namespace
+
+TEST(SortCompare, NumbersByValueWithTolerance)
+{
+    EXPECT_EQ(cmp("9", "10"), -1);
+    EXPECT_EQ(cmp("100", "10"), 1);
+    EXPECT_EQ(cmp("1.5", "1.50001"), 0);
+    EXPECT_EQ(cmp("1.5", "1.6"), -1);
+    EXPECT_EQ(cmp("-2.5", "-2.4"), -1);
+    EXPECT_EQ(cmp(" 7 ", "7.0"), 0);
+    int r = 5;
+    EXPECT_FALSE(MyCompareNumber(QStringLiteral("-230973"), QStringLiteral("1"), r)) << "the no-value mark is no number";
+    EXPECT_FALSE(MyCompareNumber(QStringLiteral("1,5"), QStringLiteral("1"), r)) << "only the point separates decimals";
+    EXPECT_FALSE(MyCompareNumber(QStringLiteral("inf"), QStringLiteral("1"), r));
+    EXPECT_FALSE(MyCompareNumber(QStringLiteral(""), QStringLiteral("1"), r));
+    EXPECT_EQ(r, 5) << "a failed comparison leaves the result alone";
+}
+
+TEST(SortCompare, DatesByTime)
+{
+    const double early = 46000.25, late = 46000.75, nextDay = 46001.1;
+    const QString a = FormatShortDateTime(early), b = FormatShortDateTime(late), c = FormatShortDateTime(nextDay);
+    int r = 0;
+    ASSERT_TRUE(MyCompareDate(a, b, r)) << a.toStdString();
+    EXPECT_EQ(r, -1);
+    ASSERT_TRUE(MyCompareDate(c, b, r));
+    EXPECT_EQ(r, 1);
+    ASSERT_TRUE(MyCompareDate(a, a, r));
+    EXPECT_EQ(r, 0);
+    EXPECT_EQ(Compare(c, a), 1);
+    EXPECT_FALSE(MyCompareDate(QStringLiteral("-"), a, r));
+    EXPECT_NEAR(ParseShortDateTime(a), early, 1.0 / 1440);
+}
+
+TEST(SortCompare, TextFoldsOnlyLatinLetters)
+{
+    EXPECT_EQ(cmp("abc", "ABD"), -1);
+    EXPECT_EQ(cmp("ABC", "abc"), 0);
+    // Cyrillic is compared by its one-byte code: "Я" (0xDF) before "я" (0xFF).
+    EXPECT_EQ(cmp("Я", "я"), -1);
+    EXPECT_EQ(cmp("Иван", "иван"), -1);
+    EXPECT_EQ(cmp("z", "а"), -1) << "Latin before Cyrillic by code";
+    EXPECT_EQ(cmp("Ё", "Ж"), -1) << "0xA8 before 0xC6";
+    EXPECT_EQ(cmp("ab", "abc"), -1);
+    EXPECT_EQ(cmp("-", "1"), -1) << "a number against a non-number is text";
+    EXPECT_EQ(cmp("", ""), 0);
+}
+
+TEST(SortGrid, HeaderClicksSortAscendingThenDescending)
+{
+    Grid g({"10", "9", "-", "100", "2.5"});
+    g.grid.SetSortDirectionForAllColumns(1);
+    g.click(g.headerPoint(0, 30));
+    EXPECT_EQ(g.column(), QStringList({"-", "2.5", "9", "10", "100"}));
+    EXPECT_EQ(g.grid.SortColumn(), 0);
+    EXPECT_EQ(g.grid.SortDirection(0), 0);
+    g.click(g.headerPoint(0, 30));
+    EXPECT_EQ(g.column(), QStringList({"100", "10", "9", "2.5", "-"}));
+    EXPECT_EQ(g.grid.SortDirection(0), 1);
+    // Another column: all directions reset, the new one sorts ascending.
+    g.click(g.headerPoint(1, 30));
+    EXPECT_EQ(g.grid.SortDirection(0), 1);
+    EXPECT_EQ(g.grid.SortDirection(1), 0);
+    EXPECT_EQ(g.column(1), QStringList({"row0", "row1", "row2", "row3", "row4"}));
+}
+
+TEST(SortGrid, RowsKeepTheirCellsAndObjects)
+{
+    Grid g({"c", "a", "b"});
+    g.grid.SetSortDirectionForAllColumns(1);
+    g.click(g.headerPoint(0, 30));
+    ASSERT_EQ(g.column(), QStringList({"a", "b", "c"}));
+    EXPECT_EQ(g.column(1), QStringList({"row1", "row2", "row0"}));
+    EXPECT_EQ(g.grid.Objects(0, 1).toInt(), 10);
+    EXPECT_EQ(g.grid.Objects(1, 1).toInt(), 11);
+    EXPECT_EQ(g.grid.Objects(0, 3).toInt(), 0);
+    EXPECT_EQ(g.grid.Objects(1, 2).toInt(), 21);
+    EXPECT_EQ(g.grid.Cells(0, 0), QStringLiteral("Key")) << "the header row stays";
+}
+
+TEST(SortGrid, ClicksNearTheEdgeOrWithAMoveDoNotSort)
+{
+    Grid g({"3", "1", "2"});
+    const QStringList before = g.column();
+    g.click(g.headerPoint(0, 5));  // within 10 pixels of the left edge
+    g.click(g.headerPoint(0, TSortGrid::DefaultColWidth - 5));
+    EXPECT_EQ(g.column(), before);
+    EXPECT_EQ(g.grid.SortColumn(), 0);
+    int col = -1, row = -1;
+    EXPECT_TRUE(g.grid.IsHeaderArea(g.headerPoint(0, 10).x(), g.headerPoint(0, 10).y(), col, row));
+    EXPECT_FALSE(g.grid.IsHeaderArea(g.headerPoint(0, 9).x(), g.headerPoint(0, 9).y(), col, row));
+    EXPECT_FALSE(g.grid.IsHeaderArea(g.headerPoint(0, 30).x(), g.grid.rowViewportPosition(1) + 5, col, row))
+        << "a data row is no header";
+    // Press, move, release in the sort area.
+    QTest::mousePress(g.grid.viewport(), Qt::LeftButton, {}, g.headerPoint(0, 30));
+    QTest::mouseMove(g.grid.viewport(), g.headerPoint(0, 32));
+    QMouseEvent release(QEvent::MouseButtonRelease, g.headerPoint(0, 32), g.grid.viewport()->mapToGlobal(g.headerPoint(0, 32)),
+                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(g.grid.viewport(), &release);
+    EXPECT_EQ(g.column(), before);
+    // A press on a data row released on the header does not sort either.
+    QTest::mousePress(g.grid.viewport(), Qt::LeftButton, {}, QPoint(30, g.grid.rowViewportPosition(2) + 5));
+    QMouseEvent release2(QEvent::MouseButtonRelease, g.headerPoint(0, 30), g.grid.viewport()->mapToGlobal(g.headerPoint(0, 30)),
+                         Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(g.grid.viewport(), &release2);
+    EXPECT_EQ(g.column(), before);
+}
+
+TEST(SortGrid, CursorTellsTheDirectionOfTheNextClick)
+{
+    Grid g({"2", "1"});
+    QPixmap downPix(16, 16), upPix(8, 8);
+    downPix.fill(Qt::red);
+    upPix.fill(Qt::blue);
+    g.grid.SetCursors(QCursor(downPix), QCursor(upPix));
+    g.grid.SetSortDirectionForAllColumns(0);
+    g.hover(g.headerPoint(0, 30));
+    EXPECT_EQ(g.grid.viewport()->cursor().pixmap().size(), QSize(16, 16));
+    g.grid.SetSortDirectionForAllColumns(1);
+    g.hover(g.headerPoint(0, 31));
+    EXPECT_EQ(g.grid.viewport()->cursor().pixmap().size(), QSize(8, 8));
+    // Near the edge of the header cell the sort cursor goes.
+    g.hover(QPoint(g.grid.columnViewportPosition(0) + 20, g.grid.rowViewportPosition(1) + 5));
+    EXPECT_EQ(g.grid.viewport()->cursor().shape(), Qt::ArrowCursor);
+}
+
+TEST(SortGrid, HeaderOnlyGridAndCounts)
+{
+    TSortGrid grid;
+    grid.Set_RowCount(0);
+    EXPECT_EQ(grid.RowCount(), 1);
+    EXPECT_EQ(grid.FixedRows(), 0);
+    grid.Set_ColCount(-3);
+    EXPECT_EQ(grid.ColCount(), 1);
+    grid.SetSortColumn(0);
+    EXPECT_NO_THROW(grid.Sort());
+    grid.Set_RowCount(5);
+    EXPECT_EQ(grid.FixedRows(), 1);
+    grid.SetSortColumn(7);  // no such column
+    EXPECT_NO_THROW(grid.Sort());
+    // New columns start ascending, old ones keep their direction.
+    grid.SetSortDirectionForAllColumns(1);
+    grid.Set_ColCount(3);
+    EXPECT_EQ(grid.SortDirection(0), 1);
+    EXPECT_EQ(grid.SortDirection(2), 0);
+}
+
+TEST(SortGrid, MixedKindsNeverBreakTheSort)
+{
+    // Pairwise kinds make the order intransitive; the sort must still keep every row.
+    QStringList keys;
+    const char *pool[] = {"-", "10", "9", "abc", "1.5", "", "Я", "-230973", "2", "z", "100"};
+    for (int i = 0; i < 300; ++i)
+        keys << QString::fromUtf8(pool[(i * 7) % 11]);
+    Grid g(keys);
+    g.grid.SetSortDirectionForAllColumns(1);
+    g.click(g.headerPoint(0, 30));
+    QStringList sorted = g.column(), expected = keys;
+    sorted.sort();
+    expected.sort();
+    EXPECT_EQ(sorted, expected);
+    QStringList tags = g.column(1);
+    tags.removeDuplicates();
+    EXPECT_EQ(tags.size(), 300);
+}
+
+TEST(SortGrid, ColumnsAreResizedByDraggingTheHeaderBorder)
+{
+    Grid g({"1"});
+    const int border = g.grid.columnViewportPosition(0) + g.grid.columnWidth(0);
+    const QPoint start(border, g.grid.rowViewportPosition(0) + 5);
+    QTest::mousePress(g.grid.viewport(), Qt::LeftButton, {}, start);
+    QMouseEvent move(QEvent::MouseMove, start + QPoint(40, 0), g.grid.viewport()->mapToGlobal(start + QPoint(40, 0)),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(g.grid.viewport(), &move);
+    QTest::mouseRelease(g.grid.viewport(), Qt::LeftButton, {}, start + QPoint(40, 0));
+    EXPECT_EQ(g.grid.columnWidth(0), TSortGrid::DefaultColWidth + 40);
+    EXPECT_EQ(g.column(), QStringList({"1"}));
+}

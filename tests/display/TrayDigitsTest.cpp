@@ -1,0 +1,365 @@
+// The tray digits: texts, glyph columns, squeezing, colours, the choice of the
+// balance and the animation frames.
+#include "Common.h"
+#include "CreateIcon.h"
+#include "PhoneTable.h"
+#include "Setup.h"
+#include "TestHome.h"
+#include "TrayIcon.h"
+
+#include <QSet>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr QRgb White = 0xFFFFFFFF;
+constexpr QRgb Navy = 0xFF000080;
+constexpr QRgb Red = 0xFFFF0000;
+
+// Strip columns of one character.
+std::pair<int, int> glyph(QChar c)
+{
+    if (c == QLatin1Char('.'))
+        return {3, 4};
+    if (c == QLatin1Char('-'))
+        return {0, 3};
+    return {8 + 5 * (c.unicode() - '0'), 5};
+}
+
+// The columns of the text laid side by side from the strip, without any squeeze.
+std::vector<std::vector<QRgb>> laidColumns(const QImage &strip, const QString &text)
+{
+    std::vector<std::vector<QRgb>> cols;
+    for (QChar c : text) {
+        auto [left, width] = glyph(c);
+        for (int x = left; x < left + width; ++x) {
+            std::vector<QRgb> col;
+            for (int y = 0; y < 16; ++y)
+                col.push_back(strip.pixel(x, y) | 0xFF000000);
+            cols.push_back(col);
+        }
+    }
+    return cols;
+}
+
+std::vector<QRgb> column(const QImage &img, int x)
+{
+    std::vector<QRgb> col;
+    for (int y = 0; y < 16; ++y)
+        col.push_back(img.pixel(x, y) | 0xFF000000);
+    return col;
+}
+
+bool columnBlank(const QImage &img, int x)
+{
+    for (int y = 0; y < 16; ++y)
+        if ((img.pixel(x, y) | 0xFF000000) != White)
+            return false;
+    return true;
+}
+
+class TrayFixture : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        SetupModel() = TSetupModel();
+        ResetIssaArray();
+        RequestStopped = false;
+    }
+    void monitor(int slot, float balance, bool tray = false)
+    {
+        SetupModel().Line(slot).Monitor = true;
+        SetupModel().Line(slot).Number = QStringLiteral("916000000%1").arg(slot);
+        if (tray)
+            SetupModel().SetTrayShow(slot, true);
+        IssaArray[slot].Balance = balance;
+    }
+    TestHome home;
+};
+
+}  // namespace
+
+TEST(TrayDigits, TextsOfTheListedBalances)
+{
+    struct Case {
+        float value;
+        const char *text;
+    } cases[] = {{2.5f, "2.5"},   {3.0f, "3"},    {10.f, "10"},         {10.4f, "10"},  {123.4f, "123"},
+                 {999.f, "999"},  {1.5f, "1.5"},  {0.9995f, "1"},       {12.345f, "12"}, {10000.f, "---"},
+                 {-5.f, "-5"},    {-0.5f, "-0.5"}, {-12345.f, "---"},   {3.4e38f, "---"}, {0.04f, "0"},
+                 {-9.f, "-9"},    {-9.4f, "-9"},  {-10.f, "-10"},       {1000.f, "1000"}};
+    for (const Case &c : cases)
+        EXPECT_EQ(TrayNumberText(c.value), QString::fromLatin1(c.text)) << c.value;
+}
+
+TEST(TrayDigits, NumbersWithoutGlyphsShowDashes)
+{
+    EXPECT_EQ(TrayNumberText(std::numeric_limits<float>::quiet_NaN()), QStringLiteral("---"));
+    EXPECT_EQ(TrayNumberText(std::numeric_limits<float>::infinity()), QStringLiteral("---"));
+    EXPECT_EQ(TrayNumberText(-std::numeric_limits<float>::infinity()), QStringLiteral("---"));
+    // Drawing them neither fails nor reads outside the strip.
+    const QImage img = DrawNumber16(DigitsBitmap(), std::numeric_limits<float>::quiet_NaN());
+    EXPECT_EQ(img.size(), QSize(16, 16));
+}
+
+TEST(TrayDigits, GlyphStripsHaveTheLayoutAndInk)
+{
+    const QImage &navy = DigitsBitmap();
+    const QImage &red = RedDigitsBitmap();
+    ASSERT_EQ(navy.size(), QSize(58, 16));
+    ASSERT_EQ(red.size(), QSize(58, 16));
+    QSet<QRgb> navyColours, redColours;
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 58; ++x) {
+            const QRgb n = navy.pixel(x, y) | 0xFF000000, r = red.pixel(x, y) | 0xFF000000;
+            navyColours.insert(n);
+            redColours.insert(r);
+            if (y < 4 || y > 13 || x == 7) {
+                EXPECT_EQ(n, White) << x << "," << y;
+                EXPECT_EQ(r, White) << x << "," << y;
+            }
+            EXPECT_EQ(n == White, r == White) << "same shapes at " << x << "," << y;
+        }
+    EXPECT_EQ(navyColours, (QSet<QRgb>{White, Navy}));
+    EXPECT_EQ(redColours, (QSet<QRgb>{White, Red}));
+    // Every glyph has ink, and no two digits look alike.
+    QSet<QString> shapes;
+    for (int d = 0; d < 10; ++d) {
+        QString shape;
+        for (int x = 8 + 5 * d; x < 13 + 5 * d; ++x)
+            for (int y = 0; y < 16; ++y)
+                shape += (navy.pixel(x, y) | 0xFF000000) == White ? QLatin1Char('.') : QLatin1Char('#');
+        EXPECT_TRUE(shape.contains(QLatin1Char('#'))) << d;
+        shapes.insert(shape);
+    }
+    EXPECT_EQ(shapes.size(), 10);
+}
+
+TEST(TrayDigits, EvenWidthTextIsCopiedColumnForColumnAndCentred)
+{
+    // "2.5": 5 + 4 + 5 = 14 columns, drawn into columns 1 to 14.
+    const QImage img = DrawNumber16(DigitsBitmap(), 2.5f);
+    const auto expected = laidColumns(DigitsBitmap(), QStringLiteral("2.5"));
+    ASSERT_EQ(expected.size(), 14u);
+    EXPECT_TRUE(columnBlank(img, 0));
+    EXPECT_TRUE(columnBlank(img, 15));
+    for (int i = 0; i < 14; ++i)
+        EXPECT_EQ(column(img, 1 + i), expected[static_cast<size_t>(i)]) << "column " << 1 + i;
+    // "10": 10 columns into 3..12; "-5": 8 columns into 4..11.
+    for (auto [value, text, left] : {std::tuple{10.f, "10", 3}, std::tuple{-5.f, "-5", 4}, std::tuple{999.f, "999", 1}}) {
+        const QImage im = DrawNumber16(DigitsBitmap(), value);
+        const auto cols = laidColumns(DigitsBitmap(), QString::fromLatin1(text));
+        for (int x = 0; x < 16; ++x) {
+            const int i = x - left;
+            if (i >= 0 && i < static_cast<int>(cols.size()))
+                EXPECT_EQ(column(im, x), cols[static_cast<size_t>(i)]) << text << " column " << x;
+            else
+                EXPECT_TRUE(columnBlank(im, x)) << text << " column " << x;
+        }
+    }
+}
+
+TEST(TrayDigits, OddWidthIsSqueezedByOneColumnWithoutLosingInk)
+{
+    // "3": 5 columns onto 8 - 2 .. 8 + 2, four columns.
+    const QImage img = DrawNumber16(DigitsBitmap(), 3.0f);
+    const auto cols = laidColumns(DigitsBitmap(), QStringLiteral("3"));
+    for (int x = 0; x < 16; ++x)
+        if (x < 6 || x > 9)
+            EXPECT_TRUE(columnBlank(img, x)) << x;
+    for (int y = 0; y < 16; ++y) {
+        bool inkIn = false, inkOut = false;
+        for (const auto &c : cols)
+            inkIn |= c[static_cast<size_t>(y)] != White;
+        for (int x = 6; x <= 9; ++x)
+            inkOut |= (img.pixel(x, y) | 0xFF000000) != White;
+        EXPECT_EQ(inkIn, inkOut) << "row " << y;
+    }
+}
+
+TEST(TrayDigits, TooWideTextShowsItsFirstSixteenColumns)
+{
+    // "-0.5": 3 + 5 + 4 + 5 = 17 columns; columns 0..15 are the first 16.
+    const QImage img = DrawNumber16(DigitsBitmap(), -0.5f);
+    const auto cols = laidColumns(DigitsBitmap(), QStringLiteral("-0.5"));
+    for (int x = 0; x < 16; ++x)
+        EXPECT_EQ(column(img, x), cols[static_cast<size_t>(x)]) << x;
+    // "---": three minus glyphs, 9 columns, squeezed onto 4..11.
+    const QImage dashes = DrawNumber16(DigitsBitmap(), 1e7f);
+    EXPECT_TRUE(columnBlank(dashes, 3));
+    EXPECT_TRUE(columnBlank(dashes, 12));
+    EXPECT_FALSE(columnBlank(dashes, 4));
+}
+
+TEST(TrayDigits, IconIsTransparentWhereTheGroundIs)
+{
+    const QImage icon = CreateIconFromBitmap(DrawNumber16(RedDigitsBitmap(), 2.5f));
+    ASSERT_TRUE(icon.hasAlphaChannel());
+    int ink = 0;
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) {
+            const QRgb p = icon.pixel(x, y);
+            if (qAlpha(p) == 0)
+                continue;
+            EXPECT_EQ(p, Red) << x << "," << y;
+            ++ink;
+        }
+    EXPECT_GT(ink, 10);
+    EXPECT_EQ(qAlpha(icon.pixel(0, 0)), 0);
+}
+
+TEST(TrayDigits, LargerTrayImagesAreNotBlurred)
+{
+    const QImage img = NumberImage(2.5f, 2.5f, NoMark);
+    const QIcon icon = TrayIconFromImage(img);
+    for (int size : {22, 24, 32}) {
+        const QImage big = icon.pixmap(size, size).toImage().convertToFormat(QImage::Format_ARGB32);
+        ASSERT_EQ(big.size(), QSize(size, size));
+        for (int y = 0; y < size; ++y)
+            for (int x = 0; x < size; ++x) {
+                const QRgb p = big.pixel(x, y);
+                EXPECT_TRUE(qAlpha(p) == 0 || p == Navy) << size << ": " << x << "," << y << " " << Qt::hex << p;
+            }
+    }
+}
+
+TEST(TrayDigits, ColourByThreshold)
+{
+    EXPECT_EQ(&ChooseDigits(2.5f, 2.5f), &RedDigitsBitmap());
+    EXPECT_EQ(&ChooseDigits(2.51f, 2.5f), &DigitsBitmap());
+    EXPECT_EQ(&ChooseDigits(-100.f, NoMark), &DigitsBitmap());
+    EXPECT_EQ(&ChooseDigits(std::numeric_limits<float>::quiet_NaN(), 2.5f), &RedDigitsBitmap());
+}
+
+namespace {
+QSet<QRgb> inkColours(const QImage &img)
+{
+    QSet<QRgb> s;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            if (qAlpha(img.pixel(x, y)) != 0)
+                s.insert(img.pixel(x, y));
+    return s;
+}
+}  // namespace
+
+TEST_F(TrayFixture, MarkingOnAndOffDecidesTheInk)
+{
+    TTrayIcon tray;
+    SetupModel().General.cbMarkIfBalance = true;
+    SetupModel().General.edBalanceLessThen = QStringLiteral("2.5");
+    tray.UpdateTrayIcon(2.5f);
+    EXPECT_EQ(inkColours(tray.CurrentImage()), QSet<QRgb>{Red});
+    tray.UpdateTrayIcon(2.51f);
+    EXPECT_EQ(inkColours(tray.CurrentImage()), QSet<QRgb>{Navy});
+    // Thousands are coloured by the balance itself, not by the number shown.
+    tray.UpdateTrayIcon(1500.f);
+    EXPECT_EQ(inkColours(tray.CurrentImage()), QSet<QRgb>{Navy});
+    SetupModel().General.cbMarkIfBalance = false;
+    tray.UpdateTrayIcon(-5.f);
+    EXPECT_EQ(inkColours(tray.CurrentImage()), QSet<QRgb>{Navy});
+    // An unreadable threshold text counts as 2.5.
+    SetupModel().General.cbMarkIfBalance = true;
+    SetupModel().General.edBalanceLessThen = QStringLiteral("abc");
+    tray.UpdateTrayIcon(2.5f);
+    EXPECT_EQ(inkColours(tray.CurrentImage()), QSet<QRgb>{Red});
+}
+
+TEST_F(TrayFixture, ThousandsAndNoValue)
+{
+    TTrayIcon tray;
+    SetupModel().General.cbMarkIfBalance = false;
+    tray.UpdateTrayIcon(1500.f);
+    EXPECT_EQ(tray.CurrentKind(), TTrayIcon::NumberImageKind);
+    EXPECT_EQ(tray.CurrentImage(), NumberImage(1.5f, 1.5f, NoMark));
+    tray.UpdateTrayIcon(999.5f);
+    EXPECT_EQ(tray.CurrentImage(), NumberImage(1.f, 1.f, NoMark));
+    tray.UpdateTrayIcon(12345.f);
+    EXPECT_EQ(tray.CurrentImage(), NumberImage(12.f, 12.f, NoMark));
+    tray.UpdateTrayIcon(static_cast<float>(NoValue));
+    EXPECT_EQ(tray.CurrentKind(), TTrayIcon::PlainImage);
+}
+
+TEST_F(TrayFixture, ChoiceOfTheBalanceShown)
+{
+    SetupModel().General.cbMarkIfBalance = false;
+    TTrayIcon tray;
+    monitor(1, 50.f);
+    monitor(2, 7.f, /*tray=*/true);
+    monitor(3, 1.f);
+    IssaArray[4].Balance = -100.f;  // not monitored
+    tray.ChangeTrayPhoneInfo();
+    EXPECT_EQ(tray.CurrentImage(), NumberImage(7.f, 7.f, NoMark)) << "the tray phone wins over a smaller balance";
+
+    SetupModel().SetTrayShowMinimal(true);
+    tray.ChangeTrayPhoneInfo();
+    EXPECT_EQ(tray.CurrentImage(), NumberImage(1.f, 1.f, NoMark)) << "phone 4 is not monitored";
+
+    SetupModel().SetTrayNotShow(true);
+    tray.ChangeTrayPhoneInfo();
+    EXPECT_EQ(tray.CurrentKind(), TTrayIcon::PlainImage);
+}
+
+TEST_F(TrayFixture, SmallestOfNoPhonesShowsDashes)
+{
+    SetupModel().SetTrayShowMinimal(true);
+    TTrayIcon tray;
+    tray.ChangeTrayPhoneInfo();
+    EXPECT_EQ(tray.CurrentKind(), TTrayIcon::NumberImageKind);
+    EXPECT_EQ(tray.CurrentImage(), NumberImage(3.4e38f / 1000, 3.4e38f, NoMark));
+    EXPECT_EQ(TrayNumberText(3.4e38f / 1000), QStringLiteral("---"));
+}
+
+TEST_F(TrayFixture, AnimationGoesOnFromTheFrameWhereItStopped)
+{
+    TTrayIcon tray;
+    tray.animationStart();
+    EXPECT_EQ(tray.CurrentKind(), TTrayIcon::FrameImage);
+    EXPECT_EQ(tray.CurrentImage(), AniIconImage(1)) << "the first frame at once";
+    EXPECT_EQ(tray.AniIndex(), 2);
+    QTest::qWait(250);
+    const int reached = tray.AniIndex();
+    EXPECT_GE(reached, 3);
+    tray.animationStop();
+    tray.plainTrayIcon();
+    EXPECT_EQ(tray.CurrentKind(), TTrayIcon::PlainImage);
+    QTest::qWait(150);
+    EXPECT_EQ(tray.AniIndex(), reached) << "no frames while stopped";
+    tray.animationStart();
+    EXPECT_EQ(tray.CurrentImage(), AniIconImage(reached > 10 ? 1 : reached));
+    tray.animationStop();
+    // The frames are ten different pictures.
+    QSet<QByteArray> frames;
+    for (int i = 1; i <= 10; ++i)
+        frames.insert(QByteArray(reinterpret_cast<const char *>(AniIconImage(i).constBits()),
+                                 static_cast<int>(AniIconImage(i).sizeInBytes())));
+    EXPECT_EQ(frames.size(), 10);
+}
+
+TEST_F(TrayFixture, AnimationWrapsAndRespectsTheStopFlagAndPause)
+{
+    TTrayIcon tray;
+    tray.animationStart();
+    QTest::qWait(1150);
+    tray.animationStop();
+    EXPECT_GE(tray.AniIndex(), 1);
+    EXPECT_LE(tray.AniIndex(), 11);
+
+    tray.ShowPlainIcon();
+    RequestStopped = true;
+    tray.animationStart();
+    EXPECT_EQ(tray.CurrentKind(), TTrayIcon::PlainImage) << "a stopped run shows no frames";
+    tray.animationStop();
+    RequestStopped = false;
+
+    tray.Pause();
+    tray.animationStart();
+    EXPECT_FALSE(tray.AnimationRunning());
+    tray.Resume();
+    EXPECT_TRUE(tray.AnimationRunning()) << "the engine started while paused";
+    tray.Pause();
+    tray.animationStop();
+    tray.Resume();
+    EXPECT_FALSE(tray.AnimationRunning()) << "the engine stopped while paused";
+}
