@@ -1,0 +1,34 @@
+#pragma once
+// TfrmAddIssaUrl, "Добавить региональную ИССА": the region name, login address
+// and short name of a new region, or of the one being edited.
+
+#include <QDialog>
+
+class QLineEdit;
+class QPushButton;
+
+class TfrmAddIssaUrl : public QDialog {
+    Q_OBJECT
+public:
+    // editedLongName: the region being edited (left out of the short-name
+    // test), empty when adding.
+    explicit TfrmAddIssaUrl(QWidget *parent = nullptr, const QString &editedLongName = QString());
+
+    void SetValues(const QString &longName, const QString &loginUrl, const QString &shortName);
+    // The entered values, blanks around removed.
+    QString RegionName() const;
+    QString LoginUrl() const;
+    QString ShortName() const;
+
+    QLineEdit *edRegionName, *edExampleUrl, *edLoginUrl, *edShortName, *edSupportMail;
+    QPushButton *bnOk, *bnCancel;
+
+public Q_SLOTS:
+    void accept() override;  // "ОК" after the input checks
+
+private:
+    QString editedLongName_;
+};
+
+// The address shown in the note of the dialog.
+inline constexpr char SupportMailAddress[] = "saldomat@zelkor.example";

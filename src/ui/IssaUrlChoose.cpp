@@ -1,0 +1,168 @@
+#include "IssaUrlChoose.h"
+
+#include "AddIssaUrl.h"
+#include "Failure.h"
+#include "IssaUrl.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+bool isDefaultLongName(const QString &longName)
+{
+    return longName.compare(DefaultIssaUrl.LongName, Qt::CaseInsensitive) == 0;
+}
+
+QToolButton *smallButton(const char *name, const char *text, const char *hint)
+{
+    auto *b = new QToolButton;
+    b->setObjectName(QLatin1String(name));
+    b->setText(QString::fromUtf8(text));
+    b->setToolTip(QString::fromUtf8(hint));
+    b->setFixedSize(24, 24);
+    return b;
+}
+}  // namespace
+
+TfrmIssaUrlChoose::TfrmIssaUrlChoose(QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("frmIssaUrlChoose"));
+    setWindowTitle(QStringLiteral("Выбор региона для телефона"));
+    if (DefaultIssaUrl.LongName.isEmpty())
+        FillDefaultIssaUrl();
+
+    auto *top = new QVBoxLayout(this);
+    auto *line = new QHBoxLayout;
+    cbIssaLongName = new QComboBox;
+    cbIssaLongName->setObjectName(QStringLiteral("cbIssaLongName"));
+    cbIssaLongName->setEditable(false);
+    cbIssaLongName->setMinimumWidth(240);
+    cbIssaLongName->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    bnEdit = smallButton("bnEdit", "…", "Редактировать");
+    bnAdd = smallButton("bnAdd", "+", "Добавить");
+    bnRemove = smallButton("bnRemove", "−", "Удалить");
+    line->addWidget(cbIssaLongName, 1);
+    line->addWidget(bnEdit);
+    line->addWidget(bnAdd);
+    line->addWidget(bnRemove);
+    top->addLayout(line);
+
+    auto *info = new QGridLayout;
+    info->addWidget(new QLabel(QStringLiteral("Коротко:")), 0, 0);
+    lblShortName = new QLabel;
+    lblShortName->setObjectName(QStringLiteral("lblShortName"));
+    info->addWidget(lblShortName, 0, 1);
+    info->addWidget(new QLabel(QStringLiteral("Web адрес:")), 1, 0);
+    lblLoginUrl = new QLabel;
+    lblLoginUrl->setObjectName(QStringLiteral("lblLoginUrl"));
+    lblLoginUrl->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    info->addWidget(lblLoginUrl, 1, 1);
+    info->setColumnStretch(1, 1);
+    top->addLayout(info);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    bnChoose = new QPushButton(QStringLiteral("Выбрать"));
+    bnChoose->setObjectName(QStringLiteral("bnChoose"));
+    bnChoose->setDefault(true);
+    bnCancel = new QPushButton(QStringLiteral("Отмена"));
+    bnCancel->setObjectName(QStringLiteral("bnCancel"));
+    buttons->addWidget(bnChoose);
+    buttons->addWidget(bnCancel);
+    top->addLayout(buttons);
+
+    connect(bnChoose, &QPushButton::clicked, this, &QDialog::accept);
+    connect(bnCancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(cbIssaLongName, &QComboBox::currentIndexChanged, this, [this] {
+        runHandler("TfrmIssaUrlChoose.cbIssaLongNameChange", [&] { cbIssaLongNameChange(); });
+    });
+    connect(bnAdd, &QToolButton::clicked, this,
+            [this] { runHandler("TfrmIssaUrlChoose.bnAddClick", [&] { bnAddClick(); }); });
+    connect(bnEdit, &QToolButton::clicked, this,
+            [this] { runHandler("TfrmIssaUrlChoose.bnEditClick", [&] { bnEditClick(); }); });
+    connect(bnRemove, &QToolButton::clicked, this,
+            [this] { runHandler("TfrmIssaUrlChoose.bnRemoveClick", [&] { bnRemoveClick(); }); });
+}
+
+void TfrmIssaUrlChoose::Prepare(const QString &shortName)
+{
+    guarded("TfrmIssaUrlChoose.Prepare", [&] {
+        const QString selected = IssaLongNameForShortName(shortName);
+        {
+            const QSignalBlocker blocker(cbIssaLongName);
+            cbIssaLongName->clear();
+            cbIssaLongName->addItems(IssaLongNames());
+            // A section may carry the built-in region's name: the first line wins.
+            const int index = cbIssaLongName->findText(selected, Qt::MatchFixedString);
+            cbIssaLongName->setCurrentIndex(index >= 0 ? index : 0);
+        }
+        cbIssaLongNameChange();
+    });
+}
+
+void TfrmIssaUrlChoose::cbIssaLongNameChange()
+{
+    const QString longName = cbIssaLongName->currentText();
+    if (cbIssaLongName->currentIndex() <= 0 || isDefaultLongName(longName)) {
+        lblShortName->setText(DefaultIssaUrl.ShortName);
+        lblLoginUrl->setText(DefaultIssaUrl.LoginURL);
+        bnEdit->setEnabled(false);
+        bnRemove->setEnabled(false);
+        return;
+    }
+    TIssaUrlInfo info;
+    IssaUrlByLongName(longName, info);
+    lblShortName->setText(info.ShortName);
+    lblLoginUrl->setText(info.LoginURL);
+    bnEdit->setEnabled(true);
+    bnRemove->setEnabled(true);
+}
+
+QString TfrmIssaUrlChoose::SelectedShortName() const
+{
+    return lblShortName->text();
+}
+
+QString TfrmIssaUrlChoose::SelectedLongName() const
+{
+    return cbIssaLongName->currentText();
+}
+
+void TfrmIssaUrlChoose::bnAddClick()
+{
+    TfrmAddIssaUrl dialog(this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    AddIssaUrl(dialog.RegionName(), dialog.ShortName(), dialog.LoginUrl());
+    Prepare(dialog.ShortName());
+}
+
+void TfrmIssaUrlChoose::bnEditClick()
+{
+    const QString oldName = SelectedLongName();
+    TfrmAddIssaUrl dialog(this, oldName);
+    dialog.SetValues(oldName, lblLoginUrl->text(), lblShortName->text());
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    EditIssaUrl(oldName, dialog.RegionName(), dialog.ShortName(), dialog.LoginUrl());
+    Prepare(dialog.ShortName());
+}
+
+void TfrmIssaUrlChoose::bnRemoveClick()
+{
+    const QString name = SelectedLongName();
+    const auto answer =
+        QMessageBox::question(this, QStringLiteral("Подтверждение"),
+                              QStringLiteral("Удалить региональную ИССА \"%1\" из списка?").arg(name),
+                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    if (answer != QMessageBox::Yes)
+        return;
+    RemoveIssaUrl(name);
+    Prepare(DefaultIssaUrl.ShortName);
+}

@@ -1,0 +1,74 @@
+#include "ProxyServerSetup.h"
+
+#include "Failure.h"
+#include "IniFile.h"
+#include "Passw.h"
+#include "SettingsFile.h"
+
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+TfrmProxyServerSetup::TfrmProxyServerSetup(QWidget *parent) : QDialog(parent)
+{
+    guarded("TfrmProxyServerSetup.FormCreate", [&] {
+        setObjectName(QStringLiteral("frmProxyServerSetup"));
+        setWindowTitle(QStringLiteral("Настройка Proxy сервера"));
+        auto *top = new QVBoxLayout(this);
+        auto *text = new QLabel(QStringLiteral(
+            "Программа выходит в интернет через тот прокси сервер, который указан в настройках Вашей системы "
+            "(переменные окружения http_proxy и https_proxy). Если для него нужна авторизация, то введите "
+            "имя и пароль:"));
+        text->setWordWrap(true);
+        top->addWidget(text);
+        auto *form = new QFormLayout;
+        edUserName = new QLineEdit;
+        edUserName->setObjectName(QStringLiteral("edUserName"));
+        edPassword = new QLineEdit;
+        edPassword->setObjectName(QStringLiteral("edPassword"));
+        edPassword->setEchoMode(QLineEdit::Password);
+        form->addRow(QStringLiteral("Имя"), edUserName);
+        form->addRow(QStringLiteral("Пароль"), edPassword);
+        top->addLayout(form);
+        auto *buttons = new QHBoxLayout;
+        buttons->addStretch(1);
+        bnOK = new QPushButton(QStringLiteral("OK"));
+        bnOK->setObjectName(QStringLiteral("bnOK"));
+        bnOK->setDefault(true);
+        bnCancel = new QPushButton(QStringLiteral("Cancel"));
+        bnCancel->setObjectName(QStringLiteral("bnCancel"));
+        buttons->addWidget(bnOK);
+        buttons->addWidget(bnCancel);
+        top->addLayout(buttons);
+        connect(bnOK, &QPushButton::clicked, this, &TfrmProxyServerSetup::accept);
+        connect(bnCancel, &QPushButton::clicked, this, &QDialog::reject);
+        setMinimumWidth(380);
+
+        // The stored password is shown even without a user name.
+        edUserName->setText(GetProxyUserName());
+        const QString stored =
+            IniFile.ReadString(QStringLiteral("Connection"), QStringLiteral("ProxyPassword"), QString());
+        edPassword->setText(stored.isEmpty() ? QString() : DecodePass(stored));
+    });
+}
+
+void TfrmProxyServerSetup::accept()
+{
+    bool stored = false;
+    try {
+        guarded("TfrmProxyServerSetup.bnOKClick", [&] {
+            SetProxyCredentials(edUserName->text(), edPassword->text());
+            stored = true;
+        });
+    } catch (const std::exception &e) {
+        MainException(e);
+        QMessageBox::critical(this, QStringLiteral("Ошибка"),
+                              QStringLiteral("Настройки прокси не сохранены:\n%1").arg(failureText(e)));
+    }
+    if (stored)
+        QDialog::accept();
+}

@@ -1,0 +1,418 @@
+// The setup dialog: key filters, the "Сохранить" checks, cancelling, the tray
+// radio group, the refresh-time captions and the enabling rules.
+
+#include "ExSetupPhone.h"
+#include "IniFile.h"
+#include "IssaUrlChoose.h"
+#include "PhonesXml.h"
+#include "SetupForm.h"
+#include "UiSetupSupport.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTest>
+#include <QToolButton>
+
+namespace {
+TSetupPhoneLine phone(const char *number, const char *password, bool monitor = true, const char *alias = "")
+{
+    TSetupPhoneLine line;
+    line.Number = QString::fromUtf8(number);
+    line.Password = QString::fromUtf8(password);
+    line.Alias = QString::fromUtf8(alias);
+    line.Monitor = monitor;
+    return line;
+}
+
+// Stores rows in phones.xml and the model, as a run of the program would have.
+void storePhones(const std::vector<std::pair<int, TSetupPhoneLine>> &rows)
+{
+    TSetupModel model;
+    for (const auto &[slot, line] : rows)
+        model.SetLine(slot, line);
+    SavePhonesInfoToXml(model, PhonesXmlFileName, MaxPhones);
+    LoadPhonesInfoFromXml();
+    LoadIniFile();
+}
+
+class SetupFormTest : public ::testing::Test {
+protected:
+    UiHome home;
+    TfrmSetup dlg;
+    const TSetupRowWidgets &row(int slot) { return dlg.Row(slot); }
+};
+}  // namespace
+
+TEST_F(SetupFormTest, KeyFiltersOfTheFields)
+{
+    dlg.show();
+    row(1).cbMonitor->setChecked(true);
+    TypeText(row(1).edNumber, QStringLiteral("a/ 9+1-6x"));
+    EXPECT_EQ(row(1).edNumber->text(), QStringLiteral("9+1-6"));
+    QTest::keyClick(row(1).edNumber, Qt::Key_Backspace);  // control keys pass
+    QTest::keyClick(row(1).edNumber, Qt::Key_Left);
+    TypeText(row(1).edNumber, QStringLiteral("7"));
+    EXPECT_EQ(row(1).edNumber->text(), QStringLiteral("9+17-"));
+    TypeText(row(1).edPassword, QStringLiteral("p 12,3"));
+    EXPECT_EQ(row(1).edPassword->text(), QStringLiteral("123"));
+    TypeText(row(1).edAlias, U("Дом 1,a"));
+    EXPECT_EQ(row(1).edAlias->text(), U("Дом 1,a"));
+
+    dlg.edBalanceLessThen->clear();
+    TypeText(dlg.edBalanceLessThen, QStringLiteral("-1,5a$ 2"));
+    EXPECT_EQ(dlg.edBalanceLessThen->text(), QStringLiteral("-1.5 2"));
+    dlg.edTurnOffLessThen->clear();
+    TypeText(dlg.edTurnOffLessThen, QStringLiteral("3,5x"));
+    EXPECT_EQ(dlg.edTurnOffLessThen->text(), QStringLiteral("3,5x"));
+}
+
+TEST_F(SetupFormTest, ShowingLoadsTheStoredRowsAndSettings)
+{
+    TSetupPhoneLine own = phone("9161112233", "secret1", true, "Дом");
+    own.Region = QStringLiteral("СПБ");
+    own.ExSettings = {true, 1.5f, 4};
+    storePhones({{1, own}, {2, phone("9162223344", "", false)}});
+    SetupModel().General.cbSMS = true;
+    SetupModel().General.cbRefreshTime = 7;
+    SetupModel().General.edBalanceLessThen = QStringLiteral("3.25");
+    dlg.show();
+
+    EXPECT_EQ(row(1).edNumber->text(), QStringLiteral("9161112233"));
+    EXPECT_EQ(row(1).edPassword->text(), QStringLiteral("secret1"));
+    EXPECT_EQ(row(1).edPassword->echoMode(), QLineEdit::Password);
+    EXPECT_EQ(row(1).edAlias->text(), U("Дом"));
+    EXPECT_EQ(row(1).bnIssa->text(), U("СПБ"));
+    EXPECT_EQ(row(3).bnIssa->text(), U("МСК"));
+    EXPECT_EQ(row(1).bnExSetup->icon().pixmap(16, 16).toImage(), ExSetupPicture(true).toImage());
+    EXPECT_EQ(row(2).bnExSetup->icon().pixmap(16, 16).toImage(), ExSetupPicture(false).toImage());
+    EXPECT_NE(ExSetupPicture(true).toImage(), ExSetupPicture(false).toImage());
+    EXPECT_TRUE(dlg.cbSMS->isChecked());
+    EXPECT_EQ(dlg.cbRefreshTime->currentText(), QStringLiteral("24"));
+    EXPECT_EQ(dlg.edBalanceLessThen->text(), QStringLiteral("3.25"));
+    EXPECT_TRUE(dlg.cbBalans->isChecked());
+    EXPECT_FALSE(dlg.cbBalans->isEnabled());
+    EXPECT_TRUE(SetupDialogOpen);
+
+    // A row that is not monitored is greyed but keeps its contents.
+    EXPECT_TRUE(row(1).edNumber->isEnabled());
+    EXPECT_FALSE(row(2).edNumber->isEnabled());
+    EXPECT_FALSE(row(2).bnIssa->isEnabled());
+    EXPECT_FALSE(row(2).rbTrayShow->isEnabled());
+    EXPECT_EQ(row(2).edNumber->text(), QStringLiteral("9162223344"));
+    EXPECT_EQ(row(2).edNumber->palette().color(QPalette::Disabled, QPalette::Base),
+              row(2).edNumber->palette().color(QPalette::Button));
+    QTest::mouseClick(row(1).cbMonitor, Qt::LeftButton, {}, QPoint(8, 10));
+    EXPECT_FALSE(row(1).cbMonitor->isChecked());
+    for (QWidget *w : {static_cast<QWidget *>(row(1).edNumber), static_cast<QWidget *>(row(1).edPassword),
+                       static_cast<QWidget *>(row(1).edAlias), static_cast<QWidget *>(row(1).bnIssa),
+                       static_cast<QWidget *>(row(1).bnExSetup), static_cast<QWidget *>(row(1).rbTrayShow)})
+        EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
+
+    dlg.reject();
+    EXPECT_FALSE(SetupDialogOpen);
+}
+
+TEST_F(SetupFormTest, RowsFollowTheirGeometryNamesAndTabOrder)
+{
+    EXPECT_EQ(row(1).edNumber->objectName(), QStringLiteral("edNumber_1"));
+    EXPECT_EQ(row(100).bnExSetup->objectName(), QStringLiteral("bnExSetup_100"));
+    EXPECT_EQ(row(3).plNN->objectName(), QStringLiteral("plNN__3"));
+    EXPECT_EQ(row(3).plNN->text(), QStringLiteral("3"));
+    EXPECT_EQ(row(1).edNumber->geometry(), QRect(74, 5, 90, 21));
+    EXPECT_EQ(row(100).edNumber->geometry(), QRect(74, 5 + 21 * 99, 90, 21));
+    EXPECT_EQ(row(2).bnExSetup->geometry(), QRect(377, 26, 21, 21));
+    EXPECT_EQ(row(1).bnIssa->toolTip(), U("Выбор региона"));
+    EXPECT_EQ(row(1).bnExSetup->toolTip(), U("Дополнительные настройки телефона"));
+    EXPECT_GT(dlg.rbTrayShowMinimal->y(), row(100).edNumber->geometry().bottom());
+    EXPECT_GT(dlg.rbTrayNotShow->y(), dlg.rbTrayShowMinimal->geometry().bottom());
+    // Tick, radio button, number, password, alias, region button, next row.
+    EXPECT_EQ(row(4).cbMonitor->nextInFocusChain(), row(4).rbTrayShow);
+    EXPECT_EQ(row(4).rbTrayShow->nextInFocusChain(), row(4).edNumber);
+    EXPECT_EQ(row(4).edAlias->nextInFocusChain(), row(4).bnIssa);
+    QWidget *next = row(4).bnIssa->nextInFocusChain();
+    while (next && next->focusPolicy() == Qt::NoFocus)
+        next = next->nextInFocusChain();
+    EXPECT_EQ(next, row(5).cbMonitor);
+    EXPECT_EQ(dlg.pages()->currentWidget(), dlg.phonesPage());
+}
+
+TEST_F(SetupFormTest, SaveChecksNumbersThenPasswordsAndFocusesTheFirstGap)
+{
+    storePhones({{1, phone("9161112233", "pw1")}, {2, phone("9169990000", "", false)}});
+    const QByteArray stored = ReadFileBytes(PhonesXmlFileName);
+    dlg.show();
+    dlg.pages()->setCurrentIndex(2);
+    row(3).cbMonitor->setChecked(true);
+    row(3).edNumber->setText(QStringLiteral("   "));
+    row(7).cbMonitor->setChecked(true);
+    {
+        MessageCatcher catcher;
+        QTest::mouseClick(dlg.bnOK, Qt::LeftButton);
+        ASSERT_EQ(catcher.texts, QStringList{U("Не заполнен номер телефона")});
+        EXPECT_EQ(catcher.icons.value(0), QMessageBox::Critical);
+    }
+    EXPECT_TRUE(dlg.isVisible());
+    EXPECT_EQ(dlg.pages()->currentWidget(), dlg.phonesPage());
+    EXPECT_EQ(dlg.focusWidget(), row(3).edNumber);
+    EXPECT_EQ(ReadFileBytes(PhonesXmlFileName), stored);
+
+    row(3).edNumber->setText(QStringLiteral("9163334455"));
+    {
+        MessageCatcher catcher;
+        QTest::mouseClick(dlg.bnOK, Qt::LeftButton);
+        ASSERT_EQ(catcher.texts, QStringList{U("Не заполнен номер телефона")});
+    }
+    EXPECT_EQ(dlg.focusWidget(), row(7).edNumber);
+    row(7).edNumber->setText(QStringLiteral("9167778899"));
+    row(7).edPassword->setText(QStringLiteral("77"));
+    {
+        MessageCatcher catcher;
+        QTest::mouseClick(dlg.bnOK, Qt::LeftButton);
+        ASSERT_EQ(catcher.texts, QStringList{U("Не заполнен пароль")});
+        EXPECT_EQ(catcher.icons.value(0), QMessageBox::Critical);
+    }
+    EXPECT_EQ(dlg.focusWidget(), row(3).edPassword);
+    EXPECT_TRUE(dlg.isVisible());
+    EXPECT_EQ(ReadFileBytes(PhonesXmlFileName), stored);
+
+    // The unmonitored row 2 without a password is not checked, and is saved.
+    row(3).edPassword->setText(QStringLiteral("33"));
+    MessageCatcher catcher;
+    QTest::mouseClick(dlg.bnOK, Qt::LeftButton);
+    EXPECT_TRUE(catcher.texts.isEmpty());
+    EXPECT_EQ(dlg.result(), QDialog::Accepted);
+    EXPECT_FALSE(dlg.isVisible());
+    // Until the next load the rows keep their slots.
+    EXPECT_EQ(SetupModel().Line(7).Number, QStringLiteral("9167778899"));
+    TSetupModel reloaded;
+    LoadPhonesInfoFromXml(reloaded, PhonesXmlFileName, MaxPhones);
+    EXPECT_EQ(reloaded.Line(2).Number, QStringLiteral("9169990000"));
+    EXPECT_FALSE(reloaded.Line(2).Monitor);
+    EXPECT_EQ(reloaded.Line(3).Number, QStringLiteral("9163334455"));
+    EXPECT_EQ(reloaded.Line(4).Number, QStringLiteral("9167778899"));
+    EXPECT_EQ(reloaded.Line(4).Password, QStringLiteral("77"));
+}
+
+TEST_F(SetupFormTest, CancellingByButtonEscOrCloseBoxRestoresTheStoredRows)
+{
+    storePhones({{1, phone("9161112233", "pw1", true, "A")}});
+    const QByteArray stored = ReadFileBytes(PhonesXmlFileName);
+    for (int way = 0; way < 3; ++way) {
+        dlg.show();
+        EXPECT_EQ(row(1).edNumber->text(), QStringLiteral("9161112233")) << way;
+        row(1).edNumber->setText(QStringLiteral("000"));
+        row(2).cbMonitor->setChecked(true);
+        row(2).edNumber->setText(QStringLiteral("111"));
+        if (way == 0)
+            QTest::mouseClick(dlg.bnCancel, Qt::LeftButton);
+        else if (way == 1)
+            QTest::keyClick(&dlg, Qt::Key_Escape);
+        else
+            dlg.close();
+        EXPECT_FALSE(dlg.isVisible()) << way;
+        EXPECT_EQ(dlg.result(), QDialog::Rejected) << way;
+        EXPECT_EQ(ReadFileBytes(PhonesXmlFileName), stored) << way;
+        EXPECT_EQ(SetupModel().Line(1).Number, QStringLiteral("9161112233")) << way;
+        EXPECT_FALSE(SetupModel().Line(2).Monitor) << way;
+    }
+    dlg.show();
+    EXPECT_EQ(row(1).edNumber->text(), QStringLiteral("9161112233"));
+    EXPECT_TRUE(row(2).edNumber->text().isEmpty());
+    EXPECT_FALSE(row(2).cbMonitor->isChecked());
+}
+
+TEST_F(SetupFormTest, RunSetupDialogSavesOrRestoresTheGeneralSettings)
+{
+    storePhones({{1, phone("9161112233", "pw1")}});
+    SaveIniFile();
+    const QByteArray storedIni = ReadFileBytes(IniFileName);
+
+    WhenModal<TfrmSetup>([](TfrmSetup *d) {
+        d->cbExecAfterRun->setChecked(true);
+        d->cbNN->setChecked(false);
+        d->edTurnOffLessThen->setText(QStringLiteral("9"));
+        d->cbRequestNow->setChecked(true);
+        QTest::mouseClick(d->bnCancel, Qt::LeftButton);
+    });
+    TSetupResult result = RunSetupDialog(dlg);
+    EXPECT_FALSE(result.Confirmed);
+    EXPECT_TRUE(result.RequestNow);  // ticked as the dialog closed, whichever way
+    EXPECT_EQ(ReadFileBytes(IniFileName), storedIni);
+    EXPECT_FALSE(SetupModel().General.cbExecAfterRun);
+    EXPECT_TRUE(SetupModel().General.cbNN);
+    EXPECT_EQ(SetupModel().General.edTurnOffLessThen, QStringLiteral("2"));
+    EXPECT_FALSE(SetupDialogOpen);
+
+    // Showing again unticks "Сохранить и запросить баланс" and shows the stored values.
+    WhenModal<TfrmSetup>([](TfrmSetup *d) {
+        EXPECT_FALSE(d->cbRequestNow->isChecked());
+        EXPECT_FALSE(d->cbExecAfterRun->isChecked());
+        EXPECT_TRUE(d->cbNN->isChecked());
+        d->cbExecAfterRun->setChecked(true);
+        d->cbRefreshTime->setCurrentIndex(0);
+        QTest::mouseClick(d->bnOK, Qt::LeftButton);
+    });
+    result = RunSetupDialog(dlg);
+    EXPECT_TRUE(result.Confirmed);
+    EXPECT_FALSE(result.RequestNow);
+    TSetupModel fromFile;
+    LoadIniFile(fromFile);
+    EXPECT_TRUE(fromFile.General.cbExecAfterRun);
+    EXPECT_EQ(fromFile.General.cbRefreshTime, 0);
+    EXPECT_EQ(RequestIntervalMs(), 3 * 3600000LL);
+}
+
+TEST_F(SetupFormTest, TrayRadioGroupSpansRowsAndTheTwoButtons)
+{
+    dlg.show();
+    EXPECT_TRUE(dlg.rbTrayNotShow->isChecked());
+    dlg.reject();
+
+    TSetupPhoneLine shown = phone("9162223344", "pw");
+    shown.TrayShow = true;
+    storePhones({{1, phone("9161112233", "pw")}, {2, shown}});
+    dlg.show();
+    EXPECT_TRUE(row(2).rbTrayShow->isChecked());
+    EXPECT_FALSE(dlg.rbTrayNotShow->isChecked());
+    QTest::mouseClick(dlg.rbTrayShowMinimal, Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_TRUE(dlg.rbTrayShowMinimal->isChecked());
+    EXPECT_FALSE(row(2).rbTrayShow->isChecked());
+    QTest::mouseClick(row(1).rbTrayShow, Qt::LeftButton, {}, QPoint(8, 10));
+    EXPECT_TRUE(row(1).rbTrayShow->isChecked());
+    EXPECT_FALSE(dlg.rbTrayShowMinimal->isChecked());
+    QTest::mouseClick(dlg.bnOK, Qt::LeftButton);
+    ASSERT_EQ(dlg.result(), QDialog::Accepted);
+    EXPECT_EQ(SetupModel().TraySlot(), 1);
+    EXPECT_FALSE(SetupModel().TrayShowMinimal());
+
+    // "Minimal balance" saved, and shown again after a restart.
+    dlg.show();
+    QTest::mouseClick(dlg.rbTrayShowMinimal, Qt::LeftButton, {}, QPoint(5, 5));
+    QTest::mouseClick(dlg.bnOK, Qt::LeftButton);
+    ASSERT_EQ(dlg.result(), QDialog::Accepted);
+    SaveIniFile();
+    InitConfig();
+    LoadPhonesInfoFromXml();
+    LoadIniFile();
+    EXPECT_TRUE(SetupModel().TrayShowMinimal());
+    dlg.show();
+    EXPECT_TRUE(dlg.rbTrayShowMinimal->isChecked());
+    EXPECT_FALSE(row(1).rbTrayShow->isChecked());
+    QTest::mouseClick(dlg.rbTrayNotShow, Qt::LeftButton, {}, QPoint(5, 5));
+    QTest::mouseClick(dlg.bnOK, Qt::LeftButton);
+    EXPECT_TRUE(SetupModel().TrayNotShow());
+}
+
+TEST_F(SetupFormTest, RefreshCaptionsMarkTicksAndWarningPointer)
+{
+    dlg.show();
+    const struct {
+        const char *value, *a, *b;
+    } cases[] = {{"3", "Каждые", "часа"}, {"4", "Каждые", "часа"}, {"5", "Каждые", "часов"},
+                 {"12", "Каждые", "часов"}, {"24", "Каждые", "часов"}, {"3", "Каждые", "часа"}};
+    for (const auto &c : cases) {
+        dlg.cbRefreshTime->setCurrentIndex(dlg.cbRefreshTime->findText(QLatin1String(c.value)));
+        EXPECT_EQ(dlg.lblRefresh_a->text(), U(c.a)) << c.value;
+        EXPECT_EQ(dlg.lblRefresh_b->text(), U(c.b)) << c.value;
+    }
+
+    EXPECT_TRUE(dlg.edBalanceLessThen->isEnabled());
+    dlg.cbMarkIfBalance->click();
+    EXPECT_FALSE(dlg.edBalanceLessThen->isEnabled());
+    EXPECT_TRUE(dlg.edTurnOffLessThen->isEnabled());
+    dlg.cbMarkIfTurnOff->click();
+    EXPECT_FALSE(dlg.edTurnOffLessThen->isEnabled());
+    dlg.cbMarkIfBalance->click();
+    EXPECT_TRUE(dlg.edBalanceLessThen->isEnabled());
+
+    EXPECT_EQ(dlg.gbWarning->palette().color(QPalette::WindowText), QColor(128, 64, 64));
+    QEvent enter(QEvent::Enter);
+    QApplication::sendEvent(dlg.lblWarning, &enter);
+    EXPECT_EQ(dlg.gbWarning->palette().color(QPalette::WindowText), QColor(Qt::red));
+    EXPECT_EQ(dlg.lblWarning->palette().color(QPalette::WindowText), QColor(Qt::black));
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(dlg.lblWarning, &leave);
+    EXPECT_EQ(dlg.gbWarning->palette().color(QPalette::WindowText), QColor(128, 64, 64));
+    EXPECT_NE(dlg.lblWarning->palette().color(QPalette::WindowText), QColor(Qt::black));
+}
+
+TEST_F(SetupFormTest, RowButtonsOpenTheRegionAndPerPhoneDialogs)
+{
+    ServersIni.WriteString(U("Питер"), QStringLiteral("ShortName"), U("СПБ"));
+    ServersIni.WriteString(U("Питер"), QStringLiteral("LoginURL"), QStringLiteral("http://127.0.0.1:1/x"));
+    storePhones({{1, phone("9161112233", "pw", true, "Дом")}});
+    dlg.show();
+    WhenModal<TfrmIssaUrlChoose>([](TfrmIssaUrlChoose *c) {
+        EXPECT_EQ(c->SelectedShortName(), U("МСК"));
+        c->cbIssaLongName->setCurrentIndex(1);
+        QTest::mouseClick(c->bnChoose, Qt::LeftButton);
+    });
+    QTest::mouseClick(row(1).bnIssa, Qt::LeftButton);
+    EXPECT_EQ(row(1).bnIssa->text(), U("СПБ"));
+    EXPECT_TRUE(dlg.isVisible());
+
+    WhenModal<TfrmExSetupPhone>([](TfrmExSetupPhone *e) {
+        EXPECT_EQ(e->lblPhone->text(), U("9161112233 (Дом)"));
+        e->cbIndividSetup->setChecked(true);
+        e->edBalanceLessThen->setText(QStringLiteral("7.5"));
+        QTest::mouseClick(e->bnOK, Qt::LeftButton);
+    });
+    QTest::mouseClick(row(1).bnExSetup, Qt::LeftButton);
+    EXPECT_EQ(row(1).bnExSetup->icon().pixmap(16, 16).toImage(), ExSetupPicture(true).toImage());
+    EXPECT_TRUE(dlg.EditedModel().Line(1).ExSettings.Individual);
+    EXPECT_FALSE(SetupModel().Line(1).ExSettings.Individual);  // not before "Сохранить"
+    QTest::mouseClick(dlg.bnOK, Qt::LeftButton);
+    TSetupModel reloaded;
+    LoadPhonesInfoFromXml(reloaded, PhonesXmlFileName, MaxPhones);
+    EXPECT_EQ(reloaded.Line(1).Region, U("СПБ"));
+    EXPECT_TRUE(reloaded.Line(1).ExSettings.Individual);
+    EXPECT_FLOAT_EQ(reloaded.Line(1).ExSettings.BalanceLessThen, 7.5f);
+}
+
+TEST_F(SetupFormTest, AnUnreadablePhoneListIsKeptBeforeItIsSavedOver)
+{
+    const QByteArray broken = "<Phones><Phone Number=\"916\"";
+    WriteFileBytes(PhonesXmlFileName, broken);
+    dlg.show();
+    EXPECT_TRUE(row(1).edNumber->text().isEmpty());
+    row(1).cbMonitor->setChecked(true);
+    row(1).edNumber->setText(QStringLiteral("9165550000"));
+    row(1).edPassword->setText(QStringLiteral("5"));
+    QTest::mouseClick(dlg.bnOK, Qt::LeftButton);
+    ASSERT_EQ(dlg.result(), QDialog::Accepted);
+    EXPECT_EQ(ReadFileBytes(PhonesXmlFileName + QStringLiteral(".bad")), broken);
+    TSetupModel reloaded;
+    EXPECT_EQ(LoadPhonesInfoFromXml(reloaded, PhonesXmlFileName, MaxPhones), TPhonesXmlState::Loaded);
+    EXPECT_EQ(reloaded.Line(1).Number, QStringLiteral("9165550000"));
+
+    // A readable list is saved over without a copy.
+    QFile::remove(PhonesXmlFileName + QStringLiteral(".bad"));
+    dlg.show();
+    QTest::mouseClick(dlg.bnOK, Qt::LeftButton);
+    EXPECT_FALSE(QFile::exists(PhonesXmlFileName + QStringLiteral(".bad")));
+}
+
+TEST_F(SetupFormTest, AFailedSaveKeepsTheDialogOpenAndSaysSo)
+{
+    storePhones({{1, phone("9161112233", "pw")}});
+    dlg.show();
+    row(1).edNumber->setText(QStringLiteral("9160000000"));
+    // The program directory is gone: the phone list cannot be written.
+    const QString saved = PhonesXmlFileName;
+    PhonesXmlFileName = home.dir() + QStringLiteral("missing/phones.xml");
+    MessageCatcher catcher;
+    QTest::mouseClick(dlg.bnOK, Qt::LeftButton);
+    PhonesXmlFileName = saved;
+    ASSERT_EQ(catcher.texts.size(), 1);
+    EXPECT_TRUE(catcher.texts[0].startsWith(U("Настройки не сохранены")));
+    EXPECT_TRUE(dlg.isVisible());
+    EXPECT_EQ(SetupModel().Line(1).Number, QStringLiteral("9161112233"));
+    EXPECT_TRUE(ReadFileBytes(ErrFileName).contains("TfrmSetup.bnOKClick"));
+}
