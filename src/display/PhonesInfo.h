@@ -11,7 +11,7 @@
 #include <QStringList>
 #include <QWidget>
 
-class TTrayIcon;
+#include "TrayIcon.h"
 
 // Display attributes of one grid cell (the cell's object in the grid).
 struct TCellStyle {

@@ -1,0 +1,156 @@
+// The loaded pages viewer: navigation, the indicator, saving, the position in
+// the settings file, and that a stored page never reaches the network.
+#include "Common.h"
+#include "Encoding.h"
+#include "IniFile.h"
+#include "LoadedPages.h"
+#include "TestHome.h"
+
+#include <QApplication>
+#include <QTcpServer>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+class ViewerFixture : public ::testing::Test {
+protected:
+    void SetUp() override { IniFile.SetFileName(IniFileName); }
+    static QStringList pages(int n)
+    {
+        QStringList list;
+        for (int i = 1; i <= n; ++i)
+            list << QStringLiteral("<!-- http://issa.example/page%1 -->\r\n<body><p>Страница %1</p></body>").arg(i);
+        return list;
+    }
+    static void open(TfrmLoadedPages &v)
+    {
+        v.show();
+        QTest::qWait(60);  // the start timer
+    }
+    TestHome home;
+};
+
+}  // namespace
+
+TEST_F(ViewerFixture, OpensOnTheNewestPageAndWalksBack)
+{
+    TfrmLoadedPages v;
+    v.SetPages(pages(5));
+    open(v);
+    EXPECT_EQ(v.CurrentPage, 5);
+    EXPECT_EQ(v.lblViewPage->text(), QStringLiteral("5 (5)"));
+    EXPECT_FALSE(v.bnNext->isEnabled());
+    EXPECT_TRUE(v.bnPred->isEnabled());
+    EXPECT_TRUE(v.WB->toPlainText().contains(QStringLiteral("Страница 5")));
+    for (int i = 0; i < 4; ++i)
+        QTest::mouseClick(v.bnPred, Qt::LeftButton);
+    EXPECT_EQ(v.lblViewPage->text(), QStringLiteral("1 (5)"));
+    EXPECT_FALSE(v.bnPred->isEnabled());
+    EXPECT_TRUE(v.bnNext->isEnabled());
+    EXPECT_TRUE(v.WB->toPlainText().contains(QStringLiteral("Страница 1")));
+    QTest::mouseClick(v.bnNext, Qt::LeftButton);
+    EXPECT_EQ(v.lblViewPage->text(), QStringLiteral("2 (5)"));
+    EXPECT_TRUE(v.WB->toPlainText().contains(QStringLiteral("Страница 2")));
+    // Out of range is ignored.
+    v.ShowPage(0);
+    v.ShowPage(6);
+    EXPECT_TRUE(v.WB->toPlainText().contains(QStringLiteral("Страница 2")));
+    EXPECT_EQ(v.lblViewPage->text(), QStringLiteral("2 (5)"));
+}
+
+TEST_F(ViewerFixture, OnePageDisablesBothButtons)
+{
+    TfrmLoadedPages v;
+    v.SetPages(pages(1));
+    open(v);
+    EXPECT_EQ(v.lblViewPage->text(), QStringLiteral("1 (1)"));
+    EXPECT_FALSE(v.bnPred->isEnabled());
+    EXPECT_FALSE(v.bnNext->isEnabled());
+    QTest::keyClick(&v, Qt::Key_Escape);
+    EXPECT_FALSE(v.isVisible());
+    EXPECT_EQ(v.result(), QDialog::Rejected);
+}
+
+TEST_F(ViewerFixture, SavesThePageShownUnchanged)
+{
+    TfrmLoadedPages v;
+    QStringList list = pages(3);
+    list[1] = QStringLiteral("<!-- a -->\r\n<html><head><meta charset=\"windows-1251\"></head><body>Баланс: 12.50 руб.</body></html>");
+    v.SetPages(list);
+    v.SetHeader(QStringLiteral("(916) 123-4567 [Я]"));
+    open(v);
+    v.CurrentPage = 2;
+    v.ShowPage(2);
+    EXPECT_EQ(v.ProposedFileName(), QStringLiteral("(916) 123-4567 [Я]_2.html"));
+    const QString path = home.file(QStringLiteral("page.html"));
+    v.SavePageTo(path);
+    EXPECT_EQ(ReadFileBytes(path), ToCp1251(list[1]));
+
+    // A character the code page lacks: nothing is lost.
+    v.Pages[1] = QStringLiteral("<body>€ ✓ 中文</body>");
+    v.SavePageTo(path);
+    EXPECT_EQ(ReadFileBytes(path), QByteArray("\xEF\xBB\xBF") + v.Pages[1].toUtf8());
+
+    // A header with a path separator makes no folder of the name.
+    v.SetHeader(QStringLiteral("(916) 123-4567 [Дом/Дача]"));
+    EXPECT_EQ(v.ProposedFileName(), QStringLiteral("(916) 123-4567 [Дом_Дача]_2.html"));
+}
+
+TEST_F(ViewerFixture, PositionIsKept)
+{
+    {
+        TfrmLoadedPages v;
+        EXPECT_EQ(v.size(), QSize(502, 318)) << "no stored position: the default size";
+        v.SetPages(pages(2));
+        open(v);
+        v.resize(640, 400);
+        v.move(30, 40);
+    }
+    EXPECT_EQ(IniFile.ReadInteger(QStringLiteral("LoadedPages Form"), QStringLiteral("Width"), 0), 640);
+    EXPECT_EQ(IniFile.ReadInteger(QStringLiteral("LoadedPages Form"), QStringLiteral("Height"), 0), 400);
+    TfrmLoadedPages again;
+    EXPECT_EQ(again.size(), QSize(640, 400));
+    EXPECT_EQ(again.bnSave->x(), again.plNavigation->width() - again.bnSave->width() - 8);
+}
+
+TEST_F(ViewerFixture, StoredPageNeverReachesTheNetwork)
+{
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+    int connections = 0;
+    QObject::connect(&server, &QTcpServer::newConnection, [&] {
+        while (QTcpSocket *s = server.nextPendingConnection()) {
+            ++connections;
+            s->close();
+        }
+    });
+    const QString base = QStringLiteral("http://127.0.0.1:%1").arg(server.serverPort());
+    const QString page =
+        QStringLiteral("<!-- %1/login -->\r\n<html><head>"
+                       "<meta http-equiv=\"refresh\" content=\"0; url=%1/refresh\">"
+                       "<link rel=\"stylesheet\" href=\"%1/style.css\">"
+                       "<script src=\"%1/script.js\"></script>"
+                       "<script>document.write('SCRIPT-RAN'); new Image().src='%1/beacon';</script>"
+                       "</head><body onload=\"location='%1/onload'\">"
+                       "<img src=\"%1/image.png\"><img src=\"file:///etc/hostname\">"
+                       "<iframe src=\"%1/frame\"></iframe>"
+                       "<a href=\"%1/link\">ссылка</a>"
+                       "<form action=\"%1/form\" method=\"post\"><input name=a value=b></form>"
+                       "<p>Баланс</p></body></html>")
+            .arg(base);
+    TfrmLoadedPages v;
+    v.SetPages({page});
+    open(v);
+    // Follow the link the way a user would.
+    const QPoint link = v.WB->cursorRect(v.WB->document()->find(QStringLiteral("ссылка"))).center();
+    QTest::mouseClick(v.WB->viewport(), Qt::LeftButton, {}, link);
+    QTest::qWait(300);
+    EXPECT_EQ(connections, 0);
+    EXPECT_GT(v.WB->RefusedResources(), 0) << "the images were asked for and refused";
+    EXPECT_TRUE(v.WB->toPlainText().contains(QStringLiteral("Баланс")));
+    EXPECT_FALSE(v.WB->toPlainText().contains(QStringLiteral("SCRIPT-RAN")));
+    EXPECT_FALSE(v.WB->toPlainText().contains(QStringLiteral("document.write")));
+    EXPECT_TRUE(v.WB->source().isEmpty());
+    EXPECT_EQ(v.CurrentPage, 1);
+}

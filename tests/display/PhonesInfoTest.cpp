@@ -1,0 +1,291 @@
+// The phones window: columns from the settings, cell texts and colours per
+// phone state, the context menu, sizes kept in the settings file.
+#include "Common.h"
+#include "IniFile.h"
+#include "PhoneTable.h"
+#include "PhonesInfo.h"
+#include "Setup.h"
+#include "SortGridUnit.h"
+#include "TestHome.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+class PhonesFixture : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        SetupModel() = TSetupModel();
+        ResetIssaArray();
+        IniFile.SetFileName(IniFileName);
+    }
+    void monitor(int slot, float balance, bool success = true, double queried = 46000.5)
+    {
+        TSetupPhoneLine &line = SetupModel().Line(slot);
+        line.Monitor = true;
+        line.Number = QStringLiteral("91612345%1").arg(slot, 2, 10, QLatin1Char('0'));
+        TIssa &issa = IssaArray[slot];
+        issa.PhoneNumber = line.Number;
+        issa.Alias = QStringLiteral("Alias %1").arg(slot);
+        issa.Balance = balance;
+        issa.Success = success;
+        issa.QueryDateTime = queried;
+    }
+    TCellStyle style(TfrmPhonesInfo &w, const QString &key, int row)
+    {
+        return w.Grid->Objects(static_cast<int>(w.ColumnKeys.indexOf(key)), row).value<TCellStyle>();
+    }
+    QString text(TfrmPhonesInfo &w, const QString &key, int row)
+    {
+        const int col = static_cast<int>(w.ColumnKeys.indexOf(key));
+        return col < 0 ? QStringLiteral("<none>") : w.Grid->Cells(col, row);
+    }
+    void allColumns(bool on)
+    {
+        TGeneralSettings &g = SetupModel().General;
+        for (bool *b : {&g.cbNN, &g.cbLicSchet, &g.cbAlias, &g.cbUserName, &g.cbPhoneNum, &g.cbObPlat,
+                        &g.cbAverage, &g.cbTurnOff, &g.cbRecomend, &g.cbSMS, &g.cbMin, &g.cbJeansBalExpired,
+                        &g.cbBalDelta, &g.cbLastQueryTime})
+            *b = on;
+    }
+    TestHome home;
+};
+
+}  // namespace
+
+TEST_F(PhonesFixture, ColumnsFollowTheSettings)
+{
+    allColumns(true);
+    TfrmPhonesInfo w;
+    QStringList expected{QStringLiteral("NN")};
+    expected += TfrmPhonesInfo::AllKeys();
+    EXPECT_EQ(w.ColumnKeys, expected);
+    EXPECT_EQ(w.Grid->Cells(static_cast<int>(w.ColumnKeys.indexOf(QStringLiteral("BalExpired"))), 0),
+              QStringLiteral("Джинс дней"));
+    EXPECT_EQ(w.Grid->columnWidth(0), 25);
+    EXPECT_TRUE(style(w, QStringLiteral("Balance"), 0).Bold);
+    EXPECT_FALSE(style(w, QStringLiteral("SMS"), 0).Bold);
+    EXPECT_EQ(style(w, QStringLiteral("SMS"), 0).BgColor, CaptionBg);
+
+    allColumns(false);
+    w.CreateGreed();
+    EXPECT_EQ(w.ColumnKeys, QStringList({QStringLiteral("NN"), QStringLiteral("Balance")}));
+    EXPECT_EQ(w.Grid->ColCount(), 2);
+    EXPECT_EQ(w.Grid->columnWidth(0), 0);
+    EXPECT_EQ(w.Get_ColumnWidth(QStringLiteral("SMS")), -1);
+}
+
+TEST_F(PhonesFixture, NeverQueriedPhone)
+{
+    allColumns(true);
+    monitor(1, 0.f, /*success=*/false, /*queried=*/0);
+    IssaArray[1].Alias = QStringLiteral("Дом");
+    TfrmPhonesInfo w;
+    w.FillGrid();
+    EXPECT_EQ(text(w, QStringLiteral("NN"), 1), QStringLiteral("1"));
+    EXPECT_EQ(text(w, QStringLiteral("Alias"), 1), QStringLiteral("Дом"));
+    EXPECT_EQ(text(w, QStringLiteral("PhoneNum"), 1), QStringLiteral("(916) 123-4501"));
+    for (const char *key : {"LicSchet", "UserName", "Balance", "BalDelta", "LastQueryTime"})
+        EXPECT_EQ(text(w, QLatin1String(key), 1), QStringLiteral("-")) << key;
+    // The zero rules win over the dash.
+    for (const char *key : {"ObPlat", "Average", "TurnOff", "Recomend", "BalExpired", "SMS", "Min"})
+        EXPECT_EQ(text(w, QLatin1String(key), 1), QString()) << key;
+    const TCellStyle balance = style(w, QStringLiteral("Balance"), 1);
+    EXPECT_TRUE(balance.Bold);
+    EXPECT_TRUE(balance.RightAlign);
+    EXPECT_EQ(balance.FontColor, FailedMarkedText) << "0 is at or below the threshold 2.5";
+    EXPECT_EQ(balance.BgColor, DataBg);
+    EXPECT_EQ(style(w, QStringLiteral("LicSchet"), 1).FontColor, FailedText);
+    EXPECT_FALSE(style(w, QStringLiteral("LicSchet"), 1).RightAlign);
+    EXPECT_EQ(style(w, QStringLiteral("NN"), 1).BgColor, CaptionBg);
+}
+
+TEST_F(PhonesFixture, QueriedAndFailedPhones)
+{
+    allColumns(true);
+    monitor(1, 100.25f);
+    TIssa &ok = IssaArray[1];
+    ok.LicSchet = QStringLiteral("123456");
+    ok.UserName = QStringLiteral("Иванов");
+    ok.ObPlat = 0;
+    ok.Average = 3.456f;
+    ok.BalDelta = 0;
+    ok.TurnOff = 2;  // at the threshold 2
+    ok.Recomend = 50;
+    ok.JeansExpired = 12;
+    ok.SMS = 0;
+    ok.Minutes = 30;
+    monitor(2, 1.f, /*success=*/false);
+    IssaArray[2].BalDelta = -3.5f;
+    IssaArray[2].TurnOff = 10;
+    IssaArray[2].ErrorMsg = QStringLiteral("Ошибка авторизации");
+    IssaArray[2].State = dsError;
+    TfrmPhonesInfo w;
+    w.FillGrid();
+    EXPECT_EQ(text(w, QStringLiteral("Balance"), 1), QStringLiteral("100.25"));
+    EXPECT_EQ(text(w, QStringLiteral("ObPlat"), 1), QString());
+    EXPECT_EQ(text(w, QStringLiteral("Average"), 1), QStringLiteral("3.46"));
+    EXPECT_EQ(text(w, QStringLiteral("BalDelta"), 1), QStringLiteral("-"));
+    EXPECT_EQ(text(w, QStringLiteral("TurnOff"), 1), QStringLiteral("2"));
+    EXPECT_EQ(text(w, QStringLiteral("Recomend"), 1), QStringLiteral("50.00"));
+    EXPECT_EQ(text(w, QStringLiteral("BalExpired"), 1), QStringLiteral("12"));
+    EXPECT_EQ(text(w, QStringLiteral("SMS"), 1), QString());
+    EXPECT_EQ(text(w, QStringLiteral("Min"), 1), QStringLiteral("30"));
+    EXPECT_EQ(text(w, QStringLiteral("LastQueryTime"), 1), FormatShortDateTime(46000.5));
+    EXPECT_EQ(style(w, QStringLiteral("Balance"), 1).FontColor, QColor(Qt::black));
+    EXPECT_EQ(style(w, QStringLiteral("TurnOff"), 1).FontColor, MarkedText);
+    EXPECT_EQ(style(w, QStringLiteral("UserName"), 1).FontColor, QColor(Qt::black));
+
+    EXPECT_EQ(text(w, QStringLiteral("Balance"), 2), QStringLiteral("1.00")) << "a failed phone keeps its figures";
+    EXPECT_EQ(text(w, QStringLiteral("BalDelta"), 2), QStringLiteral("-3.50"));
+    EXPECT_EQ(style(w, QStringLiteral("Balance"), 2).FontColor, FailedMarkedText);
+    EXPECT_EQ(style(w, QStringLiteral("TurnOff"), 2).FontColor, FailedText);
+    EXPECT_EQ(style(w, QStringLiteral("Alias"), 2).FontColor, FailedText);
+
+    // The failed phone's menu offers its error text, the other's does not.
+    const QPoint row2(w.Grid->columnViewportPosition(1) + 5, w.Grid->rowViewportPosition(2) + 5);
+    ASSERT_TRUE(w.PrepareContextMenu(row2));
+    EXPECT_EQ(w.SelectedPhoneID, 2);
+    EXPECT_EQ(w.SelectedRow, 2);
+    EXPECT_TRUE(w.ppmErrorMsg->isVisible());
+    EXPECT_FALSE(w.ppmShowPages->isVisible());
+    IssaArray[1].LoadedPages << QStringLiteral("<!-- x -->\r\n<body></body>");
+    ASSERT_TRUE(w.PrepareContextMenu(QPoint(row2.x(), w.Grid->rowViewportPosition(1) + 5)));
+    EXPECT_FALSE(w.ppmErrorMsg->isVisible());
+    EXPECT_TRUE(w.ppmShowPages->isVisible());
+    EXPECT_FALSE(w.PrepareContextMenu(QPoint(row2.x(), w.Grid->rowViewportPosition(0) + 5))) << "caption row";
+}
+
+TEST_F(PhonesFixture, RowsAreFoundBySlotAfterSorting)
+{
+    monitor(1, 30.f);
+    monitor(3, 10.f);
+    monitor(5, 20.f);
+    TfrmPhonesInfo w;
+    w.resize(600, 300);
+    w.Grid->SetSortColumn(static_cast<int>(w.ColumnKeys.indexOf(QStringLiteral("Balance"))));
+    w.FillGrid();
+    w.Grid->SetSortDirectionForAllColumns(0);
+    w.Grid->Sort();
+    EXPECT_EQ(w.Grid->Cells(0, 1), QStringLiteral("3"));
+    EXPECT_EQ(w.Grid->Cells(0, 3), QStringLiteral("1"));
+    IssaArray[1].Balance = 1;
+    w.FillGrid();
+    EXPECT_EQ(w.Grid->Cells(0, 3), QStringLiteral("1")) << "refresh in place, no re-sort";
+    EXPECT_EQ(text(w, QStringLiteral("Balance"), 3), QStringLiteral("1.00"));
+    EXPECT_EQ(w.RowOfSlot(5), 2);
+    EXPECT_EQ(w.RowOfSlot(2), -1);
+    // Showing again rebuilds the rows in slot order and resets the directions.
+    w.Grid->SetSortDirectionForAllColumns(0);
+    w.show();
+    EXPECT_EQ(w.Grid->Cells(0, 1), QStringLiteral("1"));
+    EXPECT_EQ(w.Grid->Cells(0, 2), QStringLiteral("3"));
+    EXPECT_EQ(w.Grid->SortDirection(1), 1);
+    w.hide();
+}
+
+TEST_F(PhonesFixture, PhonesAddedWithoutRebuildStopTheFill)
+{
+    monitor(1, 30.f);
+    TfrmPhonesInfo w;
+    monitor(2, 10.f);  // monitored after the rows were laid out
+    monitor(3, 10.f);
+    EXPECT_NO_THROW(w.FillGrid());
+    EXPECT_EQ(w.Grid->RowCount(), 2);
+    EXPECT_EQ(text(w, QStringLiteral("Balance"), 1), QStringLiteral("30.00"));
+}
+
+TEST_F(PhonesFixture, SizesAreSavedAndRestored)
+{
+    monitor(1, 30.f);
+    {
+        TfrmPhonesInfo w;
+        w.show();
+        w.Grid->setColumnWidth(static_cast<int>(w.ColumnKeys.indexOf(QStringLiteral("Balance"))), 91);
+        w.resize(420, 210);
+        w.move(100, 120);
+        w.hide();
+    }
+    EXPECT_EQ(IniFile.ReadInteger(QStringLiteral("PhonesInfo Form"), QStringLiteral("Width_Balance"), 0), 91);
+    EXPECT_EQ(IniFile.ReadInteger(QStringLiteral("PhonesInfo Form"), QStringLiteral("Width"), 0), 420);
+    EXPECT_EQ(IniFile.ReadInteger(QStringLiteral("PhonesInfo Form"), QStringLiteral("Height"), 0), 210);
+    EXPECT_FALSE(IniFile.ValueExists(QStringLiteral("PhonesInfo Form"), QStringLiteral("Width_NN")));
+    EXPECT_FALSE(IniFile.ValueExists(QStringLiteral("PhonesInfo Form"), QStringLiteral("Width_SMS")))
+        << "no column, no width";
+    TfrmPhonesInfo again;
+    again.show();
+    EXPECT_EQ(again.Get_ColumnWidth(QStringLiteral("Balance")), 91);
+    EXPECT_EQ(again.size(), QSize(420, 210));
+    again.hide();
+}
+
+TEST_F(PhonesFixture, WindowIsKeptReachable)
+{
+    monitor(1, 30.f);
+    const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
+    IniFile.WriteInteger(QStringLiteral("PhonesInfo Form"), QStringLiteral("Left"), 5000);
+    IniFile.WriteInteger(QStringLiteral("PhonesInfo Form"), QStringLiteral("Top"), -5000);
+    IniFile.WriteInteger(QStringLiteral("PhonesInfo Form"), QStringLiteral("Width"), 300);
+    IniFile.WriteInteger(QStringLiteral("PhonesInfo Form"), QStringLiteral("Height"), 200);
+    TfrmPhonesInfo w;
+    w.LoadVisibleIniParameters();
+    EXPECT_EQ(w.x(), screen.width() - 50);
+    EXPECT_EQ(w.y(), 50 - 200);
+    // Without a stored width the window takes the columns' width.
+    IniFile.EraseSection(QStringLiteral("PhonesInfo Form"));
+    IniFile.WriteInteger(QStringLiteral("PhonesInfo Form"), QStringLiteral("Width_Balance"), 0);  // ignored
+    w.LoadVisibleIniParameters();
+    int sum = 0;
+    for (int c = 0; c < w.Grid->ColCount(); ++c)
+        sum += w.Grid->columnWidth(c);
+    EXPECT_EQ(w.width(), sum + 25);
+    EXPECT_EQ(w.Get_ColumnWidth(QStringLiteral("Balance")), TSortGrid::DefaultColWidth);
+}
+
+TEST_F(PhonesFixture, EscapeHidesAndTheMenuAsksForOnePhone)
+{
+    monitor(1, 30.f);
+    monitor(2, 40.f);
+    TfrmPhonesInfo w;
+    w.ShowPhonesInfo();
+    ASSERT_TRUE(w.isVisible());
+    QTest::keyClick(&w, Qt::Key_Escape);
+    EXPECT_FALSE(w.isVisible());
+    w.ShowPhonesInfo();
+    EXPECT_TRUE(w.isVisible());
+    w.ShowPhonesInfo();
+    EXPECT_FALSE(w.isVisible());
+
+    QSignalSpy ask(&w, &TfrmPhonesInfo::requestOnlyOne);
+    ASSERT_TRUE(w.PrepareContextMenu(QPoint(w.Grid->columnViewportPosition(1) + 5, w.Grid->rowViewportPosition(2) + 5)));
+    w.ppmRequestOnlyOne->trigger();
+    ASSERT_TRUE(ask.wait(500));
+    EXPECT_EQ(ask.at(0).at(0).toInt(), 2);
+    // History and export stay off until their windows exist.
+    w.SetMenusEnabled(true);
+    EXPECT_FALSE(w.ppmHistory->isEnabled());
+    EXPECT_FALSE(w.ppmExcel->menuAction()->isEnabled());
+    w.SetMenusEnabled(false);
+    EXPECT_FALSE(w.ppmRequestOnlyOne->isEnabled());
+}
+
+TEST_F(PhonesFixture, RightClickBelowTheRowsAsksForTheTrayMenu)
+{
+    monitor(1, 30.f);
+    TfrmPhonesInfo w;
+    w.resize(400, 300);
+    w.show();
+    QSignalSpy tray(&w, &TfrmPhonesInfo::trayMenuRequested);
+    const QPoint below(20, w.Grid->rowViewportPosition(1) + 60);
+    QTest::mouseClick(w.Grid->viewport(), Qt::RightButton, {}, below);
+    EXPECT_EQ(tray.count(), 1);
+    QTest::mouseClick(w.Grid->viewport(), Qt::RightButton, {}, QPoint(20, 5));  // caption row: nothing
+    EXPECT_EQ(tray.count(), 1);
+    w.hide();
+}

@@ -1,0 +1,260 @@
+// The tray hint: the list, the layout and the corner, hiding, and the timers
+// of the mouse rest over the icon.
+#include "PhoneTable.h"
+#include "Setup.h"
+#include "TestHome.h"
+#include "TrayHint.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+class HintFixture : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        SetupModel() = TSetupModel();
+        ResetIssaArray();
+    }
+    void monitor(int slot, float balance, const QString &alias = {})
+    {
+        SetupModel().Line(slot).Monitor = true;
+        SetupModel().Line(slot).Number = QStringLiteral("91600000%1").arg(slot, 2, 10, QLatin1Char('0'));
+        IssaArray[slot].Balance = balance;
+        IssaArray[slot].Alias = alias;
+        IssaArray[slot].PhoneNumber = SetupModel().Line(slot).Number;
+    }
+    QRect screen() const { return QGuiApplication::primaryScreen()->geometry(); }
+    TestHome home;
+    TTrayHint hint;
+    THintControl control{&hint, nullptr};
+};
+
+}  // namespace
+
+TEST_F(HintFixture, FillListsTenMonitoredPhonesInSlotOrder)
+{
+    for (int slot = 1; slot <= 12; ++slot)
+        if (slot != 3)
+            monitor(slot, slot * 1.5f, QStringLiteral("Phone %1").arg(slot));
+    IssaArray[3].Balance = 1;  // not monitored
+    SetupModel().General.edBalanceLessThen = QStringLiteral("3");
+    control.FillTrayHintInfo();
+    EXPECT_EQ(hint.ShowMode, 1);
+    const int expectedSlots[] = {1, 2, 4, 5, 6, 7, 8, 9, 10, 11};
+    for (int n = 1; n <= 10; ++n) {
+        const int slot = expectedSlots[n - 1];
+        EXPECT_EQ(hint.PhonesInfo[n].Alias, QStringLiteral("Phone %1").arg(slot));
+        EXPECT_EQ(hint.PhonesInfo[n].Balance, QString::asprintf("%.2f", slot * 1.5));
+        EXPECT_EQ(hint.PhonesInfo[n].IsRed, slot * 1.5f <= 3.0f) << slot;
+    }
+    // A new fill starts from an empty list.
+    SetupModel().Line(1).Monitor = false;
+    for (int slot = 2; slot <= 12; ++slot)
+        SetupModel().Line(slot).Monitor = false;
+    control.FillTrayHintInfo();
+    EXPECT_TRUE(hint.EmptyBalances());
+}
+
+TEST_F(HintFixture, AliasFallsBackAndThresholdIsInclusive)
+{
+    monitor(1, 2.5f);
+    IssaArray[1].UserName = QStringLiteral("  Иван  ");
+    SetupModel().General.edBalanceLessThen = QStringLiteral("2.5");
+    control.FillTrayHintInfo();
+    EXPECT_EQ(hint.PhonesInfo[1].Alias, QStringLiteral("Иван"));
+    EXPECT_EQ(hint.PhonesInfo[1].Balance, QStringLiteral("2.50"));
+    EXPECT_TRUE(hint.PhonesInfo[1].IsRed);
+}
+
+TEST_F(HintFixture, NoPhonesNoHint)
+{
+    control.FillTrayHintInfo();
+    hint.ShowPhonesInfoXY(500, 500);
+    EXPECT_FALSE(hint.isVisible());
+}
+
+TEST_F(HintFixture, NearTheTopLeftTheHintOpensBelowRight)
+{
+    monitor(1, 100.f, QStringLiteral("Рабочий"));
+    control.FillTrayHintInfo();
+    const QPoint at = screen().topLeft() + QPoint(50, 50);
+    hint.ShowPhonesInfoXY(at.x(), at.y());
+    ASSERT_TRUE(hint.isVisible());
+    EXPECT_EQ(hint.Corner(), 0);
+    EXPECT_EQ(hint.lblTitle->y(), 25);
+    EXPECT_EQ(hint.pos(), QPoint(at.x() - 20, at.y() - 2));
+    // The tail reaches up to its tip, the body begins below it.
+    EXPECT_TRUE(hint.TailRegion().contains(QPoint(21, 4)));
+    EXPECT_FALSE(hint.BodyRegion().contains(QPoint(5, 10)));
+    EXPECT_TRUE(hint.BodyRegion().contains(QPoint(5, 30)));
+    hint.HideTrayHint();
+}
+
+TEST_F(HintFixture, AtTheBottomRightTheTailPointsAtTheCursor)
+{
+    for (int slot = 1; slot <= 10; ++slot)
+        monitor(slot, slot == 4 ? 1.f : 1234.5f * slot, QStringLiteral("Телефон номер %1").arg(slot));
+    control.FillTrayHintInfo();
+    const QPoint at = screen().bottomRight() - QPoint(5, 5);
+    hint.ShowPhonesInfoXY(at.x(), at.y());
+    ASSERT_TRUE(hint.isVisible());
+    EXPECT_EQ(hint.Corner(), 3);
+    EXPECT_EQ(hint.lblTitle->y(), 5);
+    EXPECT_EQ(hint.x() + hint.width() - 20, at.x());
+    EXPECT_EQ(hint.y() + hint.height(), at.y());
+    EXPECT_TRUE(hint.TailRegion().contains(QPoint(hint.width() - 22, hint.height() - 3)));
+    EXPECT_FALSE(hint.BodyRegion().contains(QPoint(5, hint.height() - 5)));
+
+    // Layout: the columns line up and the balances end in one column.
+    int a = 0;
+    for (int n = 1; n <= 10; ++n) {
+        EXPECT_TRUE(hint.lblAlias[n]->isVisible());
+        EXPECT_EQ(hint.lblAlias[n]->x(), 10);
+        a = std::max(a, hint.lblAlias[n]->width());
+    }
+    const int rowHeight = hint.lblAlias[1]->height();
+    for (int n = 1; n <= 10; ++n) {
+        EXPECT_EQ(hint.lblBreak[n]->x(), a + 13);
+        EXPECT_EQ(hint.lblBalance[n]->x(), a + 25);
+        EXPECT_EQ(hint.lblBalance[n]->width(), hint.lblBalance[1]->width());
+        EXPECT_EQ(hint.lblAlias[n]->y(), 5 + hint.lblTitle->height() + 5 + (n - 1) * rowHeight);
+        EXPECT_EQ(hint.lblBalance[n]->y(), hint.lblAlias[n]->y());
+    }
+    EXPECT_EQ(hint.height(), 5 + 5 + 10 * rowHeight + 40);
+    EXPECT_GE(hint.width(), a + hint.lblBalance[1]->width() + 40);
+    EXPECT_EQ(hint.lblBalance[4]->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+    EXPECT_EQ(hint.lblBalance[5]->palette().color(QPalette::WindowText), QColor(0, 0, 0));
+    EXPECT_EQ(hint.lblBalance[1]->text(), QStringLiteral("1234.50"));
+    // Every row lies inside the body.
+    for (int n = 1; n <= 10; ++n)
+        EXPECT_TRUE(hint.BodyRegion().contains(hint.lblBalance[n]->geometry().center())) << n;
+    hint.HideTrayHint();
+}
+
+TEST_F(HintFixture, CornersOneAndTwo)
+{
+    EXPECT_EQ(TTrayHint::ChooseCorner(300, 10, 100, 50), 1);   // left only
+    EXPECT_EQ(TTrayHint::ChooseCorner(10, 300, 100, 50), 2);   // above only
+    EXPECT_EQ(TTrayHint::ChooseCorner(100, 50, 100, 50), 3);   // exactly fits
+    EXPECT_EQ(TTrayHint::ChooseCorner(99, 49, 100, 50), 0);
+    monitor(1, 5.f, QStringLiteral("A"));
+    control.FillTrayHintInfo();
+    const QRect s = screen();
+    hint.ShowPhonesInfoXY(s.right() - 5, s.top() + 5);
+    EXPECT_EQ(hint.Corner(), 1);
+    EXPECT_EQ(hint.x() + hint.width() - 20, s.right() - 5);
+    EXPECT_EQ(hint.y(), s.top() + 3);
+    hint.HideTrayHint();
+    hint.ShowPhonesInfoXY(s.left() + 5, s.bottom() - 5);
+    EXPECT_EQ(hint.Corner(), 2);
+    EXPECT_EQ(hint.x(), s.left() - 15);
+    EXPECT_EQ(hint.y() + hint.height(), s.bottom() - 5);
+    hint.HideTrayHint();
+}
+
+TEST_F(HintFixture, ProgressTextShowsInsteadOfTheList)
+{
+    monitor(1, 5.f, QStringLiteral("A"));
+    control.FillTrayHintInfo();
+    control.progressMessage(QStringLiteral("Запрос по телефону № 1: A\r\n"));
+    EXPECT_EQ(hint.ShowMode, 0);
+    const QPoint at = screen().bottomRight() - QPoint(5, 5);
+    hint.ShowMessageXY(at.x(), at.y());
+    ASSERT_TRUE(hint.isVisible());
+    EXPECT_TRUE(hint.lblText->isVisible());
+    EXPECT_FALSE(hint.lblAlias[1]->isVisible());
+    EXPECT_EQ(hint.lblText->text().trimmed(), QStringLiteral("Запрос по телефону № 1: A"));
+    EXPECT_EQ(hint.lblText->y(), hint.lblTitle->y() + hint.lblTitle->height() + 8);
+    EXPECT_EQ(hint.height(), 2 * hint.lblText->height() + 25);
+    EXPECT_EQ(hint.width(), std::max(8 + hint.lblTitle->width(), 10 + hint.lblText->width()) + 8);
+    EXPECT_EQ(hint.lblTitle->text(), QStringLiteral("Saldomat 2.20"));
+    hint.HideTrayHint();
+}
+
+TEST_F(HintFixture, ClickOrMoveOnTheHintHidesIt)
+{
+    monitor(1, 5.f, QStringLiteral("A"));
+    control.FillTrayHintInfo();
+    hint.ShowPhonesInfoXY(400, 400);
+    ASSERT_TRUE(hint.isVisible());
+    QTest::mouseClick(&hint, Qt::LeftButton, {}, hint.lblAlias[1]->geometry().center());
+    EXPECT_FALSE(hint.isVisible());
+    hint.ShowPhonesInfoXY(400, 400);
+    ASSERT_TRUE(hint.isVisible());
+    QMouseEvent move(QEvent::MouseMove, QPointF(30, 30), hint.mapToGlobal(QPointF(30, 30)), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(&hint, &move);
+    EXPECT_FALSE(hint.isVisible());
+}
+
+TEST_F(HintFixture, RestOnTheIconShowsAndMovingAwayHides)
+{
+    monitor(1, 5.f, QStringLiteral("A"));
+    control.FillTrayHintInfo();
+    QPoint cursor(600, 500);
+    control.CursorPos = [&] { return cursor; };
+    control.tmrHintShow.setInterval(20);
+    control.tmrHideTrayHint.setInterval(20);
+
+    control.MouseMoveOverIcon(cursor);
+    cursor += QPoint(20, 0);  // moved away before the timer fired
+    QTest::qWait(80);
+    EXPECT_FALSE(hint.isVisible());
+
+    cursor = QPoint(600, 500);
+    control.MouseMoveOverIcon(cursor);
+    cursor += QPoint(8, -8);  // still within 8 pixels
+    QTest::qWait(80);
+    ASSERT_TRUE(hint.isVisible());
+    EXPECT_EQ(control.HideRect(), RectAround(cursor));
+    QTest::qWait(80);
+    EXPECT_TRUE(hint.isVisible()) << "the cursor rests in the hide rectangle";
+    cursor += QPoint(0, 9);
+    QTest::qWait(80);
+    EXPECT_FALSE(hint.isVisible());
+    EXPECT_FALSE(control.tmrHideTrayHint.isActive());
+}
+
+TEST_F(HintFixture, NoHintWhenForbiddenOrWhenThePhonesWindowIsOpen)
+{
+    monitor(1, 5.f, QStringLiteral("A"));
+    control.FillTrayHintInfo();
+    QPoint cursor(600, 500);
+    control.CursorPos = [&] { return cursor; };
+    control.SetHintAllowed(false);
+    control.ShowTrayHint();
+    EXPECT_FALSE(hint.isVisible());
+    control.SetHintAllowed(true);
+    bool phonesOpen = true;
+    control.SetPhonesWindowVisible([&] { return phonesOpen; });
+    control.ShowTrayHint();
+    EXPECT_FALSE(hint.isVisible());
+    phonesOpen = false;
+    control.ShowTrayHint();
+    EXPECT_TRUE(hint.isVisible());
+    // The tray menu hides it and cancels a pending show.
+    control.MouseMoveOverIcon(cursor);
+    control.menuAboutToShow();
+    EXPECT_FALSE(hint.isVisible());
+    EXPECT_FALSE(control.tmrHintShow.isActive());
+    // Forbidding hides a visible hint.
+    control.ShowTrayHint();
+    control.SetHintAllowed(false);
+    EXPECT_FALSE(hint.isVisible());
+}
+
+TEST_F(HintFixture, WindowFlagsAndLabels)
+{
+    EXPECT_TRUE(hint.windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_TRUE(hint.windowFlags() & Qt::WindowDoesNotAcceptFocus);
+    EXPECT_TRUE(hint.testAttribute(Qt::WA_ShowWithoutActivating));
+    EXPECT_EQ(hint.findChildren<QLabel *>().size(), 32);
+    EXPECT_NE(hint.findChild<QLabel *>(QStringLiteral("lblBalance_10")), nullptr);
+    EXPECT_EQ(hint.findChild<QLabel *>(QStringLiteral("lblBreak_3"))->text(), QStringLiteral(":"));
+    EXPECT_EQ(hint.lblTitle->palette().color(QPalette::WindowText), QColor(128, 0, 0));
+}
