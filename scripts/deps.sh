@@ -11,7 +11,7 @@ PACKAGES=(
   libcpp-httplib-dev libssl-dev openssl
   sqlite3 xvfb trayer xdotool x11-utils imagemagick tinyproxy
   fonts-dejavu-core
-  qt6-charts-dev
+  qt6-charts-dev libqt6opengl6-dev
   python3-openpyxl
 )
 
