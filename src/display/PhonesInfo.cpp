@@ -9,6 +9,7 @@
 #include "TrayIcon.h"
 
 #include <QApplication>
+#include <array>
 #include <QCloseEvent>
 #include <QShowEvent>
 #include <QHideEvent>
@@ -290,11 +291,20 @@ void TfrmPhonesInfo::FillGrid()
 {
     int slotAt = 0, rowAt = 0;
     try {
+        // Rows are found by the slot number in column "NN", wherever sorting put them.
+        std::array<int, MaxPhones + 1> rowOfSlot;
+        rowOfSlot.fill(-1);
+        for (int row = Grid->RowCount() - 1; row >= 1; --row) {
+            bool ok = false;
+            const int slot = Grid->Cells(0, row).toInt(&ok);
+            if (ok && slot >= 1 && slot <= MaxPhones)
+                rowOfSlot[static_cast<size_t>(slot)] = row;
+        }
         for (int slot = 1; slot <= MaxPhones; ++slot) {
             if (!MonitorPhoneEnabled(slot))
                 continue;
             slotAt = slot;
-            const int row = RowOfSlot(slot);
+            const int row = rowOfSlot[static_cast<size_t>(slot)];
             rowAt = row;
             if (row < 0)
                 break;
