@@ -1,0 +1,161 @@
+#include "ConvertToExcel.h"
+
+#include "Common.h"
+#include "Failure.h"
+#include "HistoryWorkbook.h"
+#include "SaveIssaToExcel.h"
+#include "Setup.h"
+#include "XlsxWorkbook.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QStandardPaths>
+
+namespace {
+ExcelFileDialog &fileDialog()
+{
+    static ExcelFileDialog dialog;
+    return dialog;
+}
+
+QString runFileDialog(QWidget *parent, const QString &proposed)
+{
+    QFileDialog sdExcel(parent);
+    sdExcel.setObjectName(QStringLiteral("sdExcel"));
+    sdExcel.setAcceptMode(QFileDialog::AcceptSave);
+    sdExcel.setFileMode(QFileDialog::AnyFile);
+    sdExcel.setNameFilter(QStringLiteral("*.xlsx"));
+    sdExcel.setDefaultSuffix(QStringLiteral("xlsx"));
+    // The overwrite question is ours (with its own wording and check).
+    sdExcel.setOption(QFileDialog::DontConfirmOverwrite, true);
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        folder = QDir::homePath();
+    sdExcel.setDirectory(folder);
+    sdExcel.selectFile(proposed);
+    if (sdExcel.exec() != QDialog::Accepted || sdExcel.selectedFiles().isEmpty())
+        return QString();
+    return sdExcel.selectedFiles().constFirst();
+}
+
+QString quoted(const QString &fileName)
+{
+    return QLatin1Char('"') + QDir::toNativeSeparators(fileName) + QLatin1Char('"');
+}
+}  // namespace
+
+void SetExcelFileDialog(ExcelFileDialog dialog)
+{
+    fileDialog() = std::move(dialog);
+}
+
+QString ExcelFileNameFor(const QString &displayText)
+{
+    QString name = displayText;
+    for (QChar &ch : name)
+        if (ch.unicode() < 32 || QStringLiteral("/\\:*?\"<>|").contains(ch))
+            ch = QLatin1Char('_');
+    name = name.trimmed();
+    if (name.isEmpty() || name.startsWith(QLatin1Char('.')))
+        name.prepend(QStringLiteral("Saldomat"));
+    return name + QStringLiteral(".xlsx");
+}
+
+QString OverwriteQuestionText(const QString &fileName)
+{
+    return QStringLiteral("Файл ") + quoted(fileName) + QStringLiteral(" существует! Перезаписать?");
+}
+
+QString CannotOverwriteText(const QString &fileName)
+{
+    return QStringLiteral("Файл ") + quoted(fileName) +
+           QStringLiteral(" не может быть перезаписан.\r\nВозможно он уже открыт в Excel");
+}
+
+bool ChooseExcelFile(QWidget *parent, QString &fileName, const char *label)
+{
+    return guarded(label, [&] {
+        const QString chosen = fileDialog() ? fileDialog()(parent, fileName) : runFileDialog(parent, fileName);
+        if (chosen.isEmpty())
+            return false;
+        fileName = chosen;
+        if (!QFileInfo::exists(fileName) && CanReplaceFile(fileName))
+            return true;
+        if (QFileInfo::exists(fileName) &&
+            QMessageBox::question(parent, QString::fromLatin1(ProgramName), OverwriteQuestionText(fileName),
+                                  QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
+            return false;
+        if (CanReplaceFile(fileName))
+            return true;
+        QMessageBox::critical(parent, QString::fromLatin1(ProgramName), CannotOverwriteText(fileName));
+        return false;
+    });
+}
+
+TdmExcel::TdmExcel(QString dbFile) : dbFile_(std::move(dbFile)) {}
+
+bool TdmExcel::GetAll(const QString &phone)
+{
+    return guarded("TdmExcel.GetAll", [&] {
+        rows_ = HistoryAllRows(phone, dbFile_);
+        return !rows_.isEmpty();
+    });
+}
+
+bool TdmExcel::GetDays(const QString &phone, int days)
+{
+    return guarded("TdmExcel.GetDays", [&] {
+        rows_ = HistoryLastDays(phone, days, dbFile_);
+        return !rows_.isEmpty();
+    });
+}
+
+bool TdmExcel::GetCount(const QString &phone, int count)
+{
+    return guarded("TdmExcel.GetCount", [&] {
+        rows_ = HistoryNewestRows(phone, count, dbFile_);
+        return !rows_.isEmpty();
+    });
+}
+
+void TdmExcel::ConvertHistoryToXls(QWidget *parent, const QString &fileName, int slot, int n, HistoryPeriod mode)
+{
+    guarded("TdmExcel.ConvertHistoryToXls", [&] {
+        const QString phone = UserPhone(slot);
+        bool found = false;
+        switch (mode) {
+        case HistoryPeriod::All:
+            found = GetAll(phone);
+            break;
+        case HistoryPeriod::LastDays:
+            found = GetDays(phone, n);
+            break;
+        case HistoryPeriod::LastCount:
+            found = GetCount(phone, n);
+            break;
+        }
+        if (!found) {
+            QMessageBox::warning(parent, QString::fromLatin1(ProgramName), QString::fromUtf8(MsgHistoryNotFound));
+            return;
+        }
+        WriteHistoryWorkbook(fileName, rows_);
+        QMessageBox::information(parent, QString::fromLatin1(ProgramName), QString::fromUtf8(MsgHistoryExported));
+    });
+}
+
+void SaveInfoToExcel(QWidget *parent, bool redOnly)
+{
+    runHandler("SaveIssaToExcel.SaveInfoToExcel", [&] {
+        if (redOnly && !HasRedPhones()) {
+            QMessageBox::information(parent, QString::fromLatin1(ProgramName), QString::fromUtf8(MsgNoRedPhones));
+            return;
+        }
+        QString fileName = DefaultCurrentExportName();
+        if (!ChooseExcelFile(parent, fileName, "SaveIssaToExcel.ChooseExcelFile"))
+            return;
+        WriteCurrentWorkbook(fileName, redOnly);
+        QMessageBox::information(parent, QString::fromLatin1(ProgramName), QString::fromUtf8(MsgCurrentExported));
+    });
+}

@@ -1,0 +1,63 @@
+#pragma once
+// The dialogs of the two workbook exports: the file choice with the overwrite
+// question, and the messages. The workbooks themselves are written by the
+// export library (HistoryWorkbook.h, SaveIssaToExcel.h).
+//
+// TdmExcel: the export of one phone's history for a period (the history
+// chooser's "Excel" button).
+
+#include "HistoryQueries.h"
+
+#include <QString>
+#include <QVector>
+#include <functional>
+
+class QWidget;
+
+// The save dialog: takes the proposed file name, returns the chosen one or an
+// empty text on cancel. Tests put their own in place; null restores the file
+// dialog (filter "*.xlsx", default suffix "xlsx").
+using ExcelFileDialog = std::function<QString(QWidget *parent, const QString &proposed)>;
+void SetExcelFileDialog(ExcelFileDialog dialog);
+
+// A file name made of the phone's display text: characters that cannot stand
+// in a file name become "_", and ".xlsx" is appended.
+QString ExcelFileNameFor(const QString &displayText);
+
+// The file choice of both exports. True when a name was chosen and it can be
+// written: no file of that name, or the user agreed to overwrite it and it
+// can be replaced. The old file is not touched here: it is replaced only when
+// the new workbook is complete.
+// label: the failure label of the caller's file choice.
+bool ChooseExcelFile(QWidget *parent, QString &fileName, const char *label = "TfrmHistory.ChooseExcelFile");
+
+inline constexpr char MsgHistoryNotFound[] = "История по выбранному телефону не найдена!";
+inline constexpr char MsgHistoryExported[] = "История успешно конвертирована в Excel";
+QString OverwriteQuestionText(const QString &fileName);
+QString CannotOverwriteText(const QString &fileName);
+
+class TdmExcel {
+public:
+    explicit TdmExcel(QString dbFile = QString());  // empty: the program's history file
+
+    // Read the phone's rows of the period; true when there is at least one.
+    bool GetAll(const QString &phone);
+    bool GetDays(const QString &phone, int days);
+    bool GetCount(const QString &phone, int count);
+    const QVector<HistoryRow> &rows() const { return rows_; }
+
+    // The whole export with its messages: the rows of the slot's phone for
+    // the period, the warning when there are none, the workbook, the success
+    // message. Failures are thrown, labelled "TdmExcel.ConvertHistoryToXls".
+    void ConvertHistoryToXls(QWidget *parent, const QString &fileName, int slot, int n, HistoryPeriod mode);
+
+private:
+    QString dbFile_;
+    QVector<HistoryRow> rows_;
+};
+
+// The export of the current figures of all monitored phones (redOnly false)
+// or of the red ones, with the file choice and the messages. Never throws:
+// a failure goes to the error log with "SaveIssaToExcel.SaveInfoToExcel -- > "
+// and no success message is shown.
+void SaveInfoToExcel(QWidget *parent, bool redOnly);
