@@ -4,6 +4,7 @@
 #include "IniFile.h"
 #include "Passw.h"
 #include "SettingsFile.h"
+#include "SetupForm.h"
 
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -30,7 +31,7 @@ TfrmProxyServerSetup::TfrmProxyServerSetup(QWidget *parent) : QDialog(parent)
         edUserName->setObjectName(QStringLiteral("edUserName"));
         edPassword = new QLineEdit;
         edPassword->setObjectName(QStringLiteral("edPassword"));
-        edPassword->setEchoMode(QLineEdit::Password);
+        ShowPasswordAsStars(edPassword);
         form->addRow(QStringLiteral("Имя"), edUserName);
         form->addRow(QStringLiteral("Пароль"), edPassword);
         top->addLayout(form);

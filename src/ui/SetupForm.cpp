@@ -26,6 +26,9 @@
 #include <QScrollBar>
 #include <QTabWidget>
 #include <QToolButton>
+#include <QApplication>
+#include <QPointer>
+#include <QProxyStyle>
 #include <QVBoxLayout>
 
 namespace {
@@ -78,6 +81,18 @@ private:
     Kind kind_;
 };
 
+// Password fields show "*" for each character, whatever the style draws by default.
+class StarPasswordStyle : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption *option, const QWidget *widget,
+                  QStyleHintReturn *returnData) const override
+    {
+        if (hint == SH_LineEdit_PasswordCharacter)
+            return '*';
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
 bool isControlChar(QChar c)
 {
     return c.unicode() < 32 || c.unicode() == 127;
@@ -107,6 +122,17 @@ bool BalanceFieldKeyAllowed(QChar c)
 {
     return isControlChar(c) || c == QLatin1Char(' ') || c == QLatin1Char('-') || c == QLatin1Char('.') ||
            (c >= QLatin1Char('0') && c <= QLatin1Char('9'));
+}
+
+void ShowPasswordAsStars(QLineEdit *edit)
+{
+    static QPointer<StarPasswordStyle> style;
+    if (!style) {
+        style = new StarPasswordStyle;
+        style->setParent(qApp);
+    }
+    edit->setEchoMode(QLineEdit::Password);
+    edit->setStyle(style);
 }
 
 void InstallBalanceKeyFilter(QLineEdit *edit)
@@ -181,7 +207,7 @@ TfrmSetup::TfrmSetup(QWidget *parent) : QDialog(parent)
                 label->setToolTip(QStringLiteral("Баланс в трее"));
             }
             label->adjustSize();
-            label->move(h.x + frame, 0);
+            label->move(h.x + frame + (h.text ? 0 : 1), 0);
         }
         pcSetup->addTab(tsPhones, QStringLiteral("Телефоны"));
 
@@ -385,7 +411,7 @@ void TfrmSetup::CreateSetupPhoneLine(QWidget *parent, int slot)
         r.edNumber = edit(QStringLiteral("edNumber_"), kNumberX, kNumberW);
         InstallPhoneKeyFilter(r.edNumber);
         r.edPassword = edit(QStringLiteral("edPassword_"), kPasswordX, kPasswordW);
-        r.edPassword->setEchoMode(QLineEdit::Password);
+        ShowPasswordAsStars(r.edPassword);
         InstallPhoneKeyFilter(r.edPassword);
         r.edAlias = edit(QStringLiteral("edAlias_"), kAliasX, kAliasW);
 

@@ -132,6 +132,8 @@ bool BalanceFieldKeyAllowed(QChar c);
 // the per-phone one).
 void InstallBalanceKeyFilter(QLineEdit *edit);
 void InstallPhoneKeyFilter(QLineEdit *edit);
+// Masks an edit as a password field showing "*" for each character.
+void ShowPasswordAsStars(QLineEdit *edit);
 
 // The picture of a row's extra-settings button.
 QPixmap ExSetupPicture(bool individual);

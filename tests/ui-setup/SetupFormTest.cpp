@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
+#include <QStyle>
 #include <QTest>
 #include <QToolButton>
 
@@ -87,6 +88,8 @@ TEST_F(SetupFormTest, ShowingLoadsTheStoredRowsAndSettings)
     EXPECT_EQ(row(1).edNumber->text(), QStringLiteral("9161112233"));
     EXPECT_EQ(row(1).edPassword->text(), QStringLiteral("secret1"));
     EXPECT_EQ(row(1).edPassword->echoMode(), QLineEdit::Password);
+    EXPECT_EQ(row(1).edPassword->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr, row(1).edPassword),
+              '*');
     EXPECT_EQ(row(1).edAlias->text(), U("Дом"));
     EXPECT_EQ(row(1).bnIssa->text(), U("СПБ"));
     EXPECT_EQ(row(3).bnIssa->text(), U("МСК"));

@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QStyle>
 #include <QTest>
 
 namespace {
@@ -82,6 +83,7 @@ TEST_F(SmallDialogsTest, ProxyDialogStoresTrimmedAndMaskedAtOnce)
         TfrmProxyServerSetup d;
         EXPECT_EQ(d.windowTitle(), U("Настройка Proxy сервера"));
         EXPECT_EQ(d.edPassword->echoMode(), QLineEdit::Password);
+        EXPECT_EQ(d.edPassword->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr, d.edPassword), '*');
         EXPECT_TRUE(d.edUserName->text().isEmpty());
         d.show();
         TypeText(d.edUserName, QStringLiteral("  ivan "));
