@@ -44,6 +44,8 @@ WebBrowser::WebBrowser(QObject *parent)
     connect(nam_, &QNetworkAccessManager::proxyAuthenticationRequired, this,
             [this](const QNetworkProxy &proxy, QAuthenticator *authenticator) {
                 Q_EMIT ProxyAuthenticationRequired(proxy, authenticator);
+                if (!authenticator->user().isEmpty())
+                    proxyLogonGiven_ = true;
             });
     refreshTimer_.setSingleShot(true);
     connect(&refreshTimer_, &QTimer::timeout, this, [this] {
@@ -69,9 +71,9 @@ void WebBrowser::Navigate(const QUrl &url)
     StartTop(url, false, {}, false);
 }
 
-void WebBrowser::NavigatePost(const QUrl &url, const QByteArray &body)
+void WebBrowser::NavigatePost(const QUrl &url, const QByteArray &body, bool carriesPassword)
 {
-    StartTop(url, true, body, false);
+    StartTop(url, true, body, false, carriesPassword);
 }
 
 void WebBrowser::Stop()
@@ -85,6 +87,7 @@ void WebBrowser::ResetSession()
     nam_->setCookieJar(new QNetworkCookieJar(nam_)); // deletes the old jar
     nam_->clearAccessCache();
     nam_->clearConnectionCache();
+    proxyLogonGiven_ = false;
     top_.reset();
     current_.reset();
     frames_.clear();
@@ -131,7 +134,8 @@ void WebBrowser::AbortAll()
     }
 }
 
-void WebBrowser::StartTop(const QUrl &url, bool post, const QByteArray &body, bool fromRefresh)
+void WebBrowser::StartTop(const QUrl &url, bool post, const QByteArray &body, bool fromRefresh,
+                          bool carriesPassword)
 {
     AbortAll();
     if (!fromRefresh)
@@ -141,12 +145,30 @@ void WebBrowser::StartTop(const QUrl &url, bool post, const QByteArray &body, bo
     load.url = url;
     load.post = post;
     load.body = body;
+    load.carriesPassword = post && carriesPassword;
     load.top = true;
     Start(std::move(load));
 }
 
 void WebBrowser::Start(Load load)
 {
+    if (load.post && load.carriesPassword && !load.plainConfirmed
+        && load.url.scheme().compare(u"http", Qt::CaseInsensitive) == 0) {
+        // The slot may show a dialog and run the event loop meanwhile.
+        const quint64 generation = generation_;
+        QPointer<WebBrowser> self(this);
+        bool send = true;
+        Q_EMIT PasswordOverPlainHttp(load.url, &send);
+        if (!self || generation != generation_)
+            return; // stopped, reset or navigated elsewhere meanwhile
+        if (!send) {
+            Failed(load, QStringLiteral("Пароль не отправлен: соединение с %1 не защищено, "
+                                        "отправка отменена")
+                             .arg(Address(load.url)));
+            return;
+        }
+        load.plainConfirmed = true;
+    }
     QNetworkRequest request(load.url);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
@@ -273,6 +295,21 @@ void WebBrowser::OnFinished(QNetworkReply *reply)
         return;
     }
 
+    if (status == 407 || (status == 401 && proxyLogonGiven_)) {
+        // The proxy's own page is no document of the site.
+        if (load.top) {
+            QPointer<WebBrowser> self(this);
+            const quint64 generation = generation_;
+            Q_EMIT ProxyLogonRefused(load.url);
+            if (!self || generation != generation_)
+                return;
+        }
+        Failed(load, QStringLiteral("Прокси-сервер не принял имя и пароль (ответ %1): %2")
+                         .arg(status)
+                         .arg(Address(load.url)));
+        return;
+    }
+
     load.data += reply->readAll();
     if (load.data.size() > maxAnswerBytes_) {
         Failed(load, TooLargeMessage(reply->url()));
@@ -316,7 +353,8 @@ void WebBrowser::Completed(Load &load, QNetworkReply *reply)
     QPointer<WebBrowser> self(this);
     document->SetNavigator([self](const FormRequest &request) {
         if (self)
-            self->StartTop(request.url, request.post, request.body, false);
+            self->StartTop(request.url, request.post, request.body, false,
+                           request.carriesPassword);
     });
 
     const quint64 generation = generation_;

@@ -44,8 +44,9 @@ public:
 
     // A new navigation of the top document; whatever is loading is abandoned.
     void Navigate(const QUrl &url);
-    // POST with an application/x-www-form-urlencoded body.
-    void NavigatePost(const QUrl &url, const QByteArray &body);
+    // POST with an application/x-www-form-urlencoded body; carriesPassword
+    // marks a body with a password in it (see PasswordOverPlainHttp).
+    void NavigatePost(const QUrl &url, const QByteArray &body, bool carriesPassword = false);
     // Abandons every load and a pending meta refresh; no signal follows for
     // them. The documents already completed stay available.
     void Stop();
@@ -89,12 +90,24 @@ Q_SIGNALS:
     // A proxy asks for a logon: fill the authenticator (directly connected
     // slot) or leave it empty to let the load fail.
     void ProxyAuthenticationRequired(const QNetworkProxy &proxy, QAuthenticator *authenticator);
+    // The proxy refused the name and password given to it: an answer 407, or
+    // 401 once a proxy logon was given in this session (some proxies, such as
+    // tinyproxy, answer a wrong logon so). Qt does not ask again; the load
+    // fails and NavigationError follows.
+    void ProxyLogonRefused(const QUrl &url);
+    // A POST whose body carries a password (a form with a filled password
+    // field, or a body marked so) is about to go to a plain http:// address.
+    // A directly connected slot may set *send to false: the navigation then
+    // fails and nothing is sent. Asked once per navigation.
+    void PasswordOverPlainHttp(const QUrl &url, bool *send);
 
 private:
     struct Load {
         QUrl url;
         bool post = false;
         QByteArray body;
+        bool carriesPassword = false;
+        bool plainConfirmed = false;
         bool top = true;
         int depth = 0;
         int redirects = 0;
@@ -102,7 +115,8 @@ private:
         QList<QSslError> sslErrors;
     };
 
-    void StartTop(const QUrl &url, bool post, const QByteArray &body, bool fromRefresh);
+    void StartTop(const QUrl &url, bool post, const QByteArray &body, bool fromRefresh,
+                  bool carriesPassword = false);
     void Start(Load load);
     void OnReadyRead(QNetworkReply *reply);
     void OnMetaData(QNetworkReply *reply);
@@ -123,6 +137,7 @@ private:
     QUrl refreshUrl_;
     quint64 generation_ = 0;
     int refreshHops_ = 0;
+    bool proxyLogonGiven_ = false;
     int framesStarted_ = 0;
     qint64 maxAnswerBytes_ = kDefaultMaxAnswerBytes;
     int maxRedirects_ = kDefaultMaxRedirects;

@@ -490,6 +490,8 @@ FormRequest HtmlDocument::BuildSubmission(const HtmlElement &formElement,
             return true;
         }
         QString value = Attr(n, "value");
+        if (type == u"password" && !value.isEmpty())
+            request.carriesPassword = true;
         if (type == u"hidden" && name.compare(u"_charset_", Qt::CaseInsensitive) == 0 && value.isEmpty())
             value = QString::fromLatin1(charset);
         entries.append({name, value});

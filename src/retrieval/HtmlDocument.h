@@ -43,6 +43,7 @@ struct FormRequest {
     QUrl url;
     QByteArray body;        // POST only, application/x-www-form-urlencoded
     QByteArray charset;     // the charset the values were encoded in
+    bool carriesPassword = false; // a password field with a value is among the values
 };
 
 // A meta refresh of a document: the delay and the address to load (the

@@ -1,6 +1,7 @@
 #include "WBForm.h"
 
 #include "AtomicFile.h"
+#include "BrowserDialogHost.h"
 #include "BalanceParser2.h"
 #include "Common.h"
 #include "Encoding.h"
@@ -13,7 +14,9 @@
 #include "IniFile.h"
 #include "SettingsFile.h"
 
+#include <QAuthenticator>
 #include <QDateTime>
+#include <QNetworkProxy>
 #include <QRegularExpression>
 
 namespace {
@@ -23,6 +26,11 @@ const QString kTimeOutMsg = QStringLiteral("TimeOut: Нет информации
 QString replaceNoCase(QString text, const QString &what, const QString &with)
 {
     return text.replace(what, with, Qt::CaseInsensitive);
+}
+
+QString proxyName(const QNetworkProxy &proxy)
+{
+    return QStringLiteral("%1:%2").arg(proxy.hostName()).arg(proxy.port());
 }
 }  // namespace
 
@@ -39,6 +47,21 @@ TfrmWB::TfrmWB(QObject *parent) : QObject(parent), WB(std::make_unique<WebBrowse
         connect(WB.get(), &WebBrowser::NavigationError, this, [this](const QUrl &url, const QString &message) {
             runHandler("TfrmWB.NavigationError", [&] { NavigationFailed(url, message); });
         });
+        // Both are answered before the signal returns (the browser waits).
+        connect(WB.get(), &WebBrowser::ProxyAuthenticationRequired, this,
+                [this](const QNetworkProxy &proxy, QAuthenticator *authenticator) {
+                    runHandler("TfrmWB.ProxyAuthenticationRequired", [&] { ProxyLogon(proxy, authenticator); });
+                }, Qt::DirectConnection);
+        connect(WB.get(), &WebBrowser::ProxyLogonRefused, this, [this](const QUrl &) {
+            runHandler("TfrmWB.ProxyLogonRefused", [&] {
+                if (phoneOpen() && !Done)
+                    FailPhone(proxyRefusedMessage());
+            });
+        });
+        connect(WB.get(), &WebBrowser::PasswordOverPlainHttp, this,
+                [this](const QUrl &url, bool *send) {
+                    runHandler("TfrmWB.PasswordOverPlainHttp", [&] { *send = PlainPasswordAllowed(url); });
+                }, Qt::DirectConnection);
     });
 }
 
@@ -76,6 +99,17 @@ void TfrmWB::RequestInformation(int mode, int slot)
             SetNotSuccessToIssaArrayWhereBad();
         else if (slot >= 1 && slot <= MaxPhones)
             SetNotSuccess(IssaArray[slot]);
+        // The browser window is shown off the screen for the run.
+        struct WindowGuard {
+            BrowserDialogHost *host;
+            ~WindowGuard()
+            {
+                if (host)
+                    host->HideWindow();
+            }
+        } windowGuard{dialogHost_};
+        if (dialogHost_)
+            dialogHost_->ShowOffScreen();
         RequestStopped = false;
         int pause = 0;
         Q_EMIT phonesChanged();
@@ -135,6 +169,8 @@ void TfrmWB::RequestInfoForPhoneID(int slot, int pauseMs)
         IssaUrlInfo.PhoneNumber = UserPhone(slot);
         IssaUrlInfo.Password = Password(slot);
         WB->ResetSession();  // a phone never sees another phone's session
+        proxyLogons_ = 0;
+        proxyName_.clear();
         RequestIssa();
 
         QEventLoop loop;
@@ -193,7 +229,9 @@ void TfrmWB::PostWithWebBrowser(const QString &body, const QString &url)
 {
     guarded("TfrmWB.PostWithWebBrowser", [&] {
         // The body goes out in the code page of the login form.
-        WB->NavigatePost(QUrl(url), ToCp1251(body));
+        const bool withPassword = IssaUrlInfo.LoginStr.contains(QLatin1String("<%Password%>"), Qt::CaseInsensitive) &&
+                                  !IssaUrlInfo.Password.isEmpty();
+        WB->NavigatePost(QUrl(url), ToCp1251(body), withPassword);
     });
 }
 
@@ -365,4 +403,65 @@ void TfrmWB::StopRequest()
         RequestStopped = true;
         wakeWaiter();
     });
+}
+
+void TfrmWB::ProxyLogon(const QNetworkProxy &proxy, QAuthenticator *authenticator)
+{
+    // Whatever the proxy saw before is not offered again: an empty
+    // authenticator lets the load fail instead of asking once more.
+    *authenticator = QAuthenticator();
+    if (!phoneOpen() || Done)
+        return;
+    const int phone = PhoneID;
+    if (proxyLogons_ > 0) {
+        // The proxy asks again after the logon was answered: it refused the
+        // name and password. Asking again would only repeat the refusal.
+        FailPhone(proxyRefusedMessage());
+        return;
+    }
+    ++proxyLogons_;
+    proxyName_ = proxyName(proxy);
+
+    QString user, password;
+    bool confirmed = true;
+    if (dialogHost_) {
+        confirmed = dialogHost_->AskProxyLogon(proxy, user, password);
+    } else {
+        try {
+            user = GetProxyUserName();
+            password = GetProxyPassword();
+        } catch (const std::exception &e) {
+            MainException(QStringLiteral("TfrmWB.ProxyAuthenticationRequired -- > ") + failureText(e));
+            FailPhone(QStringLiteral("Пароль прокси-сервера в настройках не прочитан: ") + failureText(e));
+            return;
+        }
+    }
+    // The prompt ran the event loop: the phone may have ended meanwhile.
+    if (!phoneOpen() || Done || PhoneID != phone)
+        return;
+    if (!confirmed) {
+        FailPhone(QStringLiteral("Вход на прокси-сервер %1 отменён").arg(proxyName(proxy)));
+        return;
+    }
+    if (user.isEmpty()) {
+        FailPhone(QStringLiteral("Прокси-сервер %1 требует имя и пароль, а они не заданы. Введите их в настройке "
+                                 "Proxy сервера")
+                      .arg(proxyName(proxy)));
+        return;
+    }
+    authenticator->setUser(user);
+    authenticator->setPassword(password);
+}
+
+QString TfrmWB::proxyRefusedMessage() const
+{
+    const QString proxy = proxyName_.isEmpty() ? QStringLiteral("(адрес неизвестен)") : proxyName_;
+    return QStringLiteral("Прокси-сервер %1 не принял имя и пароль. Проверьте их в настройке Proxy сервера").arg(proxy);
+}
+
+bool TfrmWB::PlainPasswordAllowed(const QUrl &url)
+{
+    if (!dialogHost_)
+        return true;  // nobody to ask: answered as the dialog would be
+    return dialogHost_->ConfirmPlainPassword(url);
 }

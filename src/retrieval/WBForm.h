@@ -12,7 +12,10 @@
 #include <QUrl>
 #include <memory>
 
+class BrowserDialogHost;
 class HtmlDocument;
+class QAuthenticator;
+class QNetworkProxy;
 class TmdbStore;
 class WebBrowser;
 
@@ -56,6 +59,10 @@ public:
     // Extra trusted certificate authorities (PEM), for private servers.
     void SetCaCertificates(const QString &pemFile);
     WebBrowser &Browser() { return *WB; }
+    // The window hosting the browser and its dialogs (not owned; may be null:
+    // then proxy logons and notices are answered without dialogs).
+    void SetDialogHost(BrowserDialogHost *host) { dialogHost_ = host; }
+    BrowserDialogHost *DialogHost() const { return dialogHost_; }
     bool IsRunning() const { return running_; }
 
 Q_SIGNALS:
@@ -77,6 +84,9 @@ private:
     void SubmitIssa(HtmlDocument *document);
     void WBDocumentComplete(const QUrl &url, HtmlDocument *document);
     void NavigationFailed(const QUrl &url, const QString &message);
+    void ProxyLogon(const QNetworkProxy &proxy, QAuthenticator *authenticator);
+    bool PlainPasswordAllowed(const QUrl &url);
+    QString proxyRefusedMessage() const;
     void StoreBalance(const QString &html);
     void FailPhone(const QString &message);
     void wakeWaiter();
@@ -89,6 +99,9 @@ private:
     bool Done = false;
     bool running_ = false;
     TmdbStore *store_ = nullptr;
+    BrowserDialogHost *dialogHost_ = nullptr;
+    int proxyLogons_ = 0;  // logons answered for the current phone
+    QString proxyName_;    // host:port of the proxy that asked
     QEventLoop *waiter_ = nullptr;
     int timeOutMs_ = 180000;
     int pauseMs_ = 3000;

@@ -1,0 +1,27 @@
+#pragma once
+// What the request engine asks of the window that hosts its browser: the
+// window itself (shown off the screen during a run) and the dialogs the
+// browser raises on it. The tray program gives the engine a BrowserWindow;
+// without a host (saldomat-cli) the engine answers headless: the proxy logon
+// with the stored proxy credentials, the plain-HTTP notice with "yes".
+
+#include <QString>
+
+class QNetworkProxy;
+class QUrl;
+
+class BrowserDialogHost {
+public:
+    virtual ~BrowserDialogHost() = default;
+
+    // The run starts: the window goes to -10000, -10000 and is shown there.
+    virtual void ShowOffScreen() = 0;
+    // The run ended.
+    virtual void HideWindow() = 0;
+    // The proxy logon prompt, modal. true when it was confirmed; user and
+    // password are what was entered into it.
+    virtual bool AskProxyLogon(const QNetworkProxy &proxy, QString &user, QString &password) = 0;
+    // The notice before a password goes out over plain HTTP, modal. true when
+    // it was confirmed.
+    virtual bool ConfirmPlainPassword(const QUrl &url) = 0;
+};

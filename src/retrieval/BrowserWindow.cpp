@@ -1,0 +1,118 @@
+#include "BrowserWindow.h"
+
+#include "Common.h"
+#include "DialogClickYes.h"
+#include "Failure.h"
+#include "ProxyLogonDialog.h"
+#include "SettingsFile.h"
+
+#include <QChildEvent>
+#include <QMessageBox>
+#include <QNetworkProxy>
+#include <QPushButton>
+#include <QUrl>
+
+BrowserWindow::BrowserWindow(QWidget *parent) : QWidget(parent, Qt::Tool)
+{
+    setObjectName(QStringLiteral("frmWB"));
+    setWindowTitle(QStringLiteral("Saldomat: запрос баланса"));
+    resize(640, 480);
+    DialogsTimer.setSingleShot(true);
+    DialogsTimer.setTimerType(Qt::PreciseTimer);
+    DialogsTimer.setInterval(kDialogsDelayMs);
+    connect(&DialogsTimer, &QTimer::timeout, this, [this] {
+        runHandler("TfrmWB.DialogsTimerTimer", [&] { DialogsTimerTimer(); });
+    });
+    // Sees every window created on this one before it is shown.
+    installEventFilter(this);
+}
+
+BrowserWindow::~BrowserWindow()
+{
+    removeEventFilter(this);
+    DialogsTimer.stop();
+}
+
+void BrowserWindow::ShowOffScreen()
+{
+    move(kOffScreen, kOffScreen);
+    show();
+}
+
+void BrowserWindow::HideWindow()
+{
+    hide();
+}
+
+bool BrowserWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == this) {
+        if (event->type() == QEvent::ChildAdded) {
+            QObject *child = static_cast<QChildEvent *>(event)->child();
+            // Only windows of their own (dialogs), not widgets inside this one.
+            if (child->isWidgetType() && (static_cast<QWidget *>(child)->windowFlags() & Qt::Window))
+                Catch(static_cast<QWidget *>(child));
+        }
+    } else if (event->type() == QEvent::Polish || event->type() == QEvent::Show) {
+        // A dialog may place itself when it is shown: keep it out of sight.
+        auto *dialog = qobject_cast<QWidget *>(watched);
+        if (dialog && dialog->isWindow() && dialog->pos() != QPoint(kOffScreen, kOffScreen))
+            dialog->move(kOffScreen, kOffScreen);
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void BrowserWindow::Catch(QWidget *dialog)
+{
+    dialog->move(kOffScreen, kOffScreen);
+    dialog->installEventFilter(this);
+    dialogWnd_ = dialog;
+    // Started by the first of several windows: the timer then answers the
+    // last one created before it fires.
+    if (!DialogsTimer.isActive())
+        DialogsTimer.start();
+    Q_EMIT dialogCaught(dialog);
+}
+
+void BrowserWindow::DialogsTimerTimer()
+{
+    DialogsTimer.stop();
+    QWidget *dialog = dialogWnd_;
+    if (!dialog)
+        return;
+    // Unreadable credentials are logged; the dialog is still confirmed, so the
+    // request ends with its error instead of waiting for the time limit.
+    try {
+        const QString user = GetProxyUserName();
+        if (!user.isEmpty())
+            EnterProxyAuth(dialog, user, GetProxyPassword());
+    } catch (const std::exception &e) {
+        MainException(QStringLiteral("TfrmWB.DialogsTimerTimer -- > ") + failureText(e));
+    }
+    const bool clicked = ClickYesToDialog(dialog);
+    Q_EMIT dialogAnswered(dialog, clicked);
+}
+
+bool BrowserWindow::AskProxyLogon(const QNetworkProxy &proxy, QString &user, QString &password)
+{
+    ProxyLogonDialog dialog(QStringLiteral("%1:%2").arg(proxy.hostName()).arg(proxy.port()), this);
+    const bool confirmed = dialog.exec() == QDialog::Accepted;
+    user = dialog.UserName();
+    password = dialog.Password();
+    return confirmed;
+}
+
+bool BrowserWindow::ConfirmPlainPassword(const QUrl &url)
+{
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Предупреждение системы безопасности"),
+                    QStringLiteral("Пароль будет отправлен на адрес %1 по незащищённому соединению (HTTP): "
+                                   "по дороге его могут перехватить.\n\nПродолжить?")
+                        .arg(url.toDisplayString(QUrl::RemoveUserInfo | QUrl::RemoveQuery)),
+                    QMessageBox::NoButton, this);
+    QPushButton *yes = box.addButton(QStringLiteral("Да"), QMessageBox::YesRole);
+    QPushButton *no = box.addButton(QStringLiteral("Нет"), QMessageBox::NoRole);
+    box.setDefaultButton(no);
+    box.setEscapeButton(no);
+    box.exec();
+    return box.clickedButton() == yes;
+}

@@ -1,0 +1,50 @@
+#pragma once
+// The browser window of the request engine: the host of the browser's dialogs.
+// During a run it is shown at -10000, -10000, out of sight. Every window the
+// browser creates on it (the proxy logon, notices) is caught as it is
+// created, moved out of sight too, and answered 70 ms later: when a proxy user
+// name is set, the proxy user name and password are typed into its two edit
+// fields; then its affirmative button is clicked. Only the window created last
+// is answered when several come within the 70 ms.
+
+#include "BrowserDialogHost.h"
+
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+
+class BrowserWindow : public QWidget, public BrowserDialogHost {
+    Q_OBJECT
+public:
+    static constexpr int kDialogsDelayMs = 70;
+    static constexpr int kOffScreen = -10000;
+
+    explicit BrowserWindow(QWidget *parent = nullptr);
+    ~BrowserWindow() override;
+
+    void ShowOffScreen() override;
+    void HideWindow() override;
+    bool AskProxyLogon(const QNetworkProxy &proxy, QString &user, QString &password) override;
+    bool ConfirmPlainPassword(const QUrl &url) override;
+
+    // The window created on this one last (null when gone).
+    QWidget *DialogWnd() const { return dialogWnd_; }
+    bool DialogsTimerActive() const { return DialogsTimer.isActive(); }
+
+Q_SIGNALS:
+    // A window was created on this one and moved out of sight. It is still
+    // being constructed: only its address means anything yet.
+    void dialogCaught(QWidget *dialog);
+    // The timer answered it; clicked: an affirmative button was found.
+    void dialogAnswered(QWidget *dialog, bool clicked);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void DialogsTimerTimer();
+    void Catch(QWidget *dialog);
+
+    QPointer<QWidget> dialogWnd_;
+    QTimer DialogsTimer;
+};

@@ -1,0 +1,175 @@
+// The browser window catches the windows created on it, moves them out of
+// sight and answers them 70 ms later.
+#include "BrowserWindow.h"
+#include "DialogTestSupport.h"
+#include "ProxyLogonDialog.h"
+#include "SettingsFile.h"
+#include "TestHome.h"
+
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QNetworkProxy>
+#include <QPushButton>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Out of sight: where the window was moved to (a platform may add its frame).
+bool OffScreen(const QPoint &pos)
+{
+    return pos.x() <= BrowserWindow::kOffScreen + 50 && pos.y() <= BrowserWindow::kOffScreen + 50;
+}
+
+// A dialog with two filled edit fields and "OK".
+QDialog *MakeDialog(QWidget *parent, QLineEdit **a = nullptr, QLineEdit **b = nullptr)
+{
+    auto *dialog = new QDialog(parent);
+    dialog->setAttribute(Qt::WA_DeleteOnClose, false);
+    auto *layout = new QVBoxLayout(dialog);
+    auto *first = new QLineEdit(QStringLiteral("x"), dialog);
+    auto *second = new QLineEdit(QStringLiteral("y"), dialog);
+    layout->addWidget(first);
+    layout->addWidget(second);
+    auto *ok = new QPushButton(QStringLiteral("OK"), dialog);
+    layout->addWidget(ok);
+    QObject::connect(ok, &QPushButton::clicked, dialog, &QDialog::accept);
+    if (a)
+        *a = first;
+    if (b)
+        *b = second;
+    return dialog;
+}
+
+class BrowserWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override { InitConfig(); }
+    TestHome home;
+};
+
+} // namespace
+
+TEST_F(BrowserWindowTest, ProxyLogonAnsweredWithTheStoredCredentials)
+{
+    SetProxyCredentials(QStringLiteral("  saldo "), QStringLiteral("m4t-пароль"));
+    BrowserWindow window;
+    window.ShowOffScreen();
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_TRUE(OffScreen(window.pos()));
+
+    QPoint shownAt(0, 0);
+    qint64 answeredAfter = -1;
+    QElapsedTimer clock;
+    QObject::connect(&window, &BrowserWindow::dialogCaught, [&](QWidget *) { clock.start(); });
+    QObject::connect(&window, &BrowserWindow::dialogAnswered, [&](QWidget *dialog, bool clicked) {
+        shownAt = dialog->pos();
+        answeredAfter = clicked ? clock.elapsed() : -2;
+    });
+    QString user, password;
+    const bool confirmed = window.AskProxyLogon(
+        QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("127.0.0.1"), 3128), user, password);
+    EXPECT_TRUE(confirmed);
+    EXPECT_EQ(user, QStringLiteral("saldo"));
+    EXPECT_EQ(password, QStringLiteral("m4t-пароль"));
+    EXPECT_TRUE(OffScreen(shownAt)) << shownAt.x() << "," << shownAt.y();
+    EXPECT_GE(answeredAfter, BrowserWindow::kDialogsDelayMs - 5);
+
+    window.HideWindow();
+    EXPECT_FALSE(window.isVisible());
+}
+
+TEST_F(BrowserWindowTest, WithoutProxyUserNameTheDialogIsOnlyConfirmed)
+{
+    // A password alone is no logon.
+    SetProxyCredentials(QString(), QStringLiteral("secret"));
+    BrowserWindow window;
+    QString user = QStringLiteral("?"), password = QStringLiteral("?");
+    EXPECT_TRUE(window.AskProxyLogon(QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("proxy"), 8080), user,
+                                     password));
+    EXPECT_TRUE(user.isEmpty());
+    EXPECT_TRUE(password.isEmpty());
+
+    // Whatever the fields held stays: nothing is typed.
+    QLineEdit *a = nullptr, *b = nullptr;
+    QDialog *dialog = MakeDialog(&window, &a, &b);
+    dialog->show();
+    ASSERT_TRUE(WaitUntil([&] { return !dialog->isVisible(); }, 2000));
+    EXPECT_EQ(dialog->result(), QDialog::Accepted);
+    EXPECT_EQ(a->text(), QStringLiteral("x"));
+    EXPECT_EQ(b->text(), QStringLiteral("y"));
+}
+
+TEST_F(BrowserWindowTest, PlainHttpNoticeIsConfirmed)
+{
+    BrowserWindow window;
+    bool messageBox = false;
+    int answered = 0;
+    QObject::connect(&window, &BrowserWindow::dialogAnswered, [&](QWidget *dialog, bool clicked) {
+        messageBox = qobject_cast<QMessageBox *>(dialog) != nullptr && clicked;
+        ++answered;
+    });
+    EXPECT_TRUE(window.ConfirmPlainPassword(QUrl(QStringLiteral("http://127.0.0.1:1/cgi-bin/cgi.exe?x=1"))));
+    EXPECT_TRUE(messageBox);
+    EXPECT_EQ(answered, 1);
+}
+
+TEST_F(BrowserWindowTest, WindowsOfOtherWindowsAreLeftAlone)
+{
+    SetProxyCredentials(QStringLiteral("saldo"), QStringLiteral("m4t"));
+    BrowserWindow window;
+    QWidget other;
+    other.move(100, 100);
+    other.show();
+    int caught = 0;
+    QObject::connect(&window, &BrowserWindow::dialogCaught, [&](QWidget *) { ++caught; });
+
+    QLineEdit *a = nullptr, *b = nullptr;
+    std::unique_ptr<QDialog> dialog(MakeDialog(&other, &a, &b));
+    dialog->show();
+    // A widget inside the browser window is no dialog either.
+    auto *inner = new QLineEdit(&window);
+    inner->show();
+    Pump(4 * BrowserWindow::kDialogsDelayMs);
+    EXPECT_EQ(caught, 0);
+    EXPECT_FALSE(window.DialogsTimerActive());
+    EXPECT_EQ(window.DialogWnd(), nullptr);
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_FALSE(OffScreen(dialog->pos()));
+    EXPECT_EQ(a->text(), QStringLiteral("x"));
+    EXPECT_EQ(b->text(), QStringLiteral("y"));
+}
+
+TEST_F(BrowserWindowTest, OnlyTheLastOfTwoDialogsWithin70msIsAnswered)
+{
+    SetProxyCredentials(QStringLiteral("saldo"), QStringLiteral("m4t"));
+    BrowserWindow window;
+    int answered = 0;
+    QObject::connect(&window, &BrowserWindow::dialogAnswered, [&](QWidget *, bool) { ++answered; });
+    QLineEdit *a1 = nullptr, *b1 = nullptr, *a2 = nullptr, *b2 = nullptr;
+    std::unique_ptr<QDialog> first(MakeDialog(&window, &a1, &b1));
+    first->show();
+    std::unique_ptr<QDialog> second(MakeDialog(&window, &a2, &b2));
+    second->show();
+    EXPECT_EQ(window.DialogWnd(), second.get());
+    EXPECT_TRUE(OffScreen(first->pos()));
+    EXPECT_TRUE(OffScreen(second->pos()));
+
+    ASSERT_TRUE(WaitUntil([&] { return !second->isVisible(); }, 2000));
+    EXPECT_EQ(second->result(), QDialog::Accepted);
+    EXPECT_EQ(a2->text(), QStringLiteral("saldo"));
+    EXPECT_EQ(b2->text(), QStringLiteral("m4t"));
+    Pump(3 * BrowserWindow::kDialogsDelayMs);
+    EXPECT_EQ(answered, 1);
+    EXPECT_TRUE(first->isVisible());
+    EXPECT_EQ(a1->text(), QStringLiteral("x"));
+
+    // A later dialog is answered again on its own.
+    std::unique_ptr<QDialog> third(MakeDialog(&window));
+    third->show();
+    ASSERT_TRUE(WaitUntil([&] { return !third->isVisible(); }, 2000));
+    EXPECT_EQ(answered, 2);
+    EXPECT_TRUE(first->isVisible());
+}

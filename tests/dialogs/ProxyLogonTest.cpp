@@ -1,0 +1,187 @@
+// Request runs through a proxy that asks for a logon (tinyproxy with basic
+// authentication on 127.0.0.1) against the emulator, with the browser window
+// answering the logon prompt and the plain-HTTP notice, and headless.
+#include "Browser.h"
+#include "BrowserWindow.h"
+#include "DialogTestSupport.h"
+#include "EngineFixture.h"
+#include "PhoneTable.h"
+#include "ProxyLogonDialog.h"
+#include "IniFile.h"
+#include "SettingsFile.h"
+
+#include <QMessageBox>
+#include <QNetworkProxy>
+
+namespace {
+
+class DecliningWindow : public BrowserWindow {
+public:
+    bool ConfirmPlainPassword(const QUrl &) override
+    {
+        ++asked;
+        return false;
+    }
+    int asked = 0;
+};
+
+class ProxyLogonTest : public EngineTest {
+protected:
+    void SetUp() override
+    {
+        EngineTest::SetUp();
+        engine->SetTimeOutMs(20000);
+        engine->SetDialogHost(&window);
+        // Counted when answered: by then each dialog is fully built.
+        QObject::connect(&window, &BrowserWindow::dialogAnswered, [this](QWidget *dialog, bool clicked) {
+            if (qobject_cast<ProxyLogonDialog *>(dialog))
+                ++logons;
+            else if (qobject_cast<QMessageBox *>(dialog))
+                ++notices;
+            else
+                ++others;
+            clicked ? ++confirmed : ++unanswered;
+        });
+        QObject::connect(&window, &BrowserWindow::dialogCaught, [this](QWidget *) { ++caught; });
+    }
+    void TearDown() override { engine->SetDialogHost(nullptr); }
+
+    // The emulator with these phones, reached through a proxy that wants
+    // saldo / m4t.
+    void startBehindProxy(const QList<EmulatorPhone> &phones)
+    {
+        if (!TinyProxy::Installed())
+            GTEST_SKIP() << "tinyproxy is not installed";
+        startWith(phones);
+        const int port = proxy.Start("saldo", "m4t");
+        ASSERT_GT(port, 0);
+        engine->Browser().SetProxy(QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("127.0.0.1"), quint16(port)));
+    }
+
+    BrowserWindow window;
+    TinyProxy proxy;
+    int logons = 0, notices = 0, others = 0, confirmed = 0, unanswered = 0, caught = 0;
+};
+
+const QString kNumber1 = QStringLiteral("9161110001");
+const QString kNumber2 = QStringLiteral("9161110002");
+
+} // namespace
+
+TEST_F(ProxyLogonTest, RightCredentialsTypedIntoTheLogonPrompt)
+{
+    startBehindProxy({phone(kNumber1, QStringLiteral("ok"), 12.5), phone(kNumber2, QStringLiteral("redirect"), 3)});
+    SetProxyCredentials(QStringLiteral("saldo"), QStringLiteral("m4t"));
+    run();
+
+    EXPECT_TRUE(IssaArray[1].Success) << IssaArray[1].ErrorMsg.toStdString();
+    EXPECT_DOUBLE_EQ(IssaArray[1].Balance, 12.5);
+    EXPECT_TRUE(IssaArray[2].Success) << IssaArray[2].ErrorMsg.toStdString();
+    EXPECT_DOUBLE_EQ(IssaArray[2].Balance, 3);
+    EXPECT_EQ(emu.loginCount(kNumber1), 1);
+    EXPECT_EQ(emu.loginCount(kNumber2), 1);
+    // Each phone starts a fresh session: one logon each, the second phone's
+    // logon is not taken for a refusal of the first one's.
+    EXPECT_EQ(logons, 2);
+    // The login body carries the password over plain HTTP: one notice a phone.
+    EXPECT_EQ(notices, 2);
+    EXPECT_EQ(others, 0);
+    EXPECT_EQ(confirmed, 4);
+    EXPECT_EQ(unanswered, 0);
+    // The browser window is hidden again after the run.
+    EXPECT_FALSE(window.isVisible());
+}
+
+TEST_F(ProxyLogonTest, RefusedCredentialsFailThePhoneAfterOnePrompt)
+{
+    startBehindProxy({phone(kNumber1), phone(kNumber2)});
+    SetProxyCredentials(QStringLiteral("saldo"), QStringLiteral("wrong"));
+    run();
+
+    for (int slot : {1, 2}) {
+        const TIssa &issa = IssaArray[slot];
+        EXPECT_FALSE(issa.Success);
+        EXPECT_EQ(issa.State, dsError);
+        EXPECT_TRUE(issa.ErrorMsg.contains(QStringLiteral("не принял имя и пароль"))) << issa.ErrorMsg.toStdString();
+        EXPECT_TRUE(issa.ErrorMsg.contains(QStringLiteral("127.0.0.1:%1").arg(proxy.port())));
+    }
+    EXPECT_EQ(logons, 2) << "one prompt a phone, never asked again";
+    EXPECT_EQ(emu.loginCount(kNumber1), 0);
+    EXPECT_EQ(emu.loginCount(kNumber2), 0);
+}
+
+TEST_F(ProxyLogonTest, WithoutCredentialsThePromptIsOnlyConfirmed)
+{
+    startBehindProxy({phone(kNumber1)});
+    run();
+
+    const TIssa &issa = IssaArray[1];
+    EXPECT_FALSE(issa.Success);
+    EXPECT_EQ(issa.State, dsError);
+    EXPECT_TRUE(issa.ErrorMsg.contains(QStringLiteral("требует имя и пароль, а они не заданы")))
+        << issa.ErrorMsg.toStdString();
+    EXPECT_EQ(logons, 1);
+    EXPECT_GE(confirmed, 1);
+    EXPECT_EQ(emu.loginCount(kNumber1), 0);
+}
+
+TEST_F(ProxyLogonTest, HeadlessEngineGivesTheStoredCredentials)
+{
+    startBehindProxy({phone(kNumber1, QStringLiteral("ok"), 7.25)});
+    engine->SetDialogHost(nullptr);
+    SetProxyCredentials(QStringLiteral("saldo"), QStringLiteral("m4t"));
+    run();
+    EXPECT_TRUE(IssaArray[1].Success) << IssaArray[1].ErrorMsg.toStdString();
+    EXPECT_DOUBLE_EQ(IssaArray[1].Balance, 7.25);
+
+    SetProxyCredentials(QStringLiteral("saldo"), QStringLiteral("bad"));
+    run();
+    EXPECT_FALSE(IssaArray[1].Success);
+    EXPECT_TRUE(IssaArray[1].ErrorMsg.contains(QStringLiteral("не принял имя и пароль")))
+        << IssaArray[1].ErrorMsg.toStdString();
+
+    SetProxyCredentials(QString(), QString());
+    run();
+    EXPECT_TRUE(IssaArray[1].ErrorMsg.contains(QStringLiteral("не заданы"))) << IssaArray[1].ErrorMsg.toStdString();
+    EXPECT_EQ(logons + notices + others, 0);
+    EXPECT_EQ(emu.loginCount(kNumber1), 1);
+}
+
+TEST_F(ProxyLogonTest, PlainHttpNoticeBeforeTheLoginFormIsSent)
+{
+    startWith({phone(kNumber1, QStringLiteral("ok"), 4)}, true);
+    run();
+    EXPECT_TRUE(IssaArray[1].Success) << IssaArray[1].ErrorMsg.toStdString();
+    // The form page itself carries no password: one notice, for the submission.
+    EXPECT_EQ(notices, 1);
+    EXPECT_EQ(logons, 0);
+
+    // A declined notice sends nothing and fails the phone at once.
+    DecliningWindow declining;
+    engine->SetDialogHost(&declining);
+    for (bool form : {true, false}) {
+        ASSERT_TRUE(emu.resetStats());
+        ServersIni.WriteString(QStringLiteral("Эмулятор"), QStringLiteral("LoginURL"),
+                               form ? emu.formUrl() : emu.loginUrl());
+        run();
+        const TIssa &issa = IssaArray[1];
+        EXPECT_FALSE(issa.Success);
+        EXPECT_TRUE(issa.ErrorMsg.contains(QStringLiteral("Пароль не отправлен"))) << issa.ErrorMsg.toStdString();
+        EXPECT_EQ(emu.loginCount(kNumber1), 0);
+    }
+    EXPECT_EQ(declining.asked, 2);
+}
+
+TEST_F(ProxyLogonTest, CertificateErrorRaisesNoDialog)
+{
+    QString cert, key, error;
+    ASSERT_TRUE(MakeTestCertificate(home.dir(), QStringLiteral("issa"), &cert, &key, &error)) << error.toStdString();
+    startWith({phone(kNumber1)}, false, cert, key);
+    run();
+    const TIssa &issa = IssaArray[1];
+    EXPECT_FALSE(issa.Success);
+    EXPECT_EQ(issa.State, dsError);
+    EXPECT_TRUE(issa.ErrorMsg.contains(QStringLiteral("Сертификат"))) << issa.ErrorMsg.toStdString();
+    EXPECT_EQ(caught, 0);
+    EXPECT_EQ(emu.loginCount(kNumber1), 0);
+}
