@@ -395,6 +395,17 @@ TEST_F(SetupFormTest, AnUnreadablePhoneListIsKeptBeforeItIsSavedOver)
     EXPECT_EQ(LoadPhonesInfoFromXml(reloaded, PhonesXmlFileName, MaxPhones), TPhonesXmlState::Loaded);
     EXPECT_EQ(reloaded.Line(1).Number, QStringLiteral("9165550000"));
 
+    // A list that stops loading at a bad element is kept as well.
+    QByteArray badElement = ReadFileBytes(PhonesXmlFileName);
+    badElement.replace("</Phones>", "<Phone Number=\"9160000001\"/></Phones>");
+    WriteFileBytes(PhonesXmlFileName, badElement);
+    dlg.show();
+    EXPECT_EQ(row(1).edNumber->text(), QStringLiteral("9165550000"));
+    EXPECT_TRUE(ReadFileBytes(ErrFileName).contains("TfrmSetup.FormShow"));
+    QTest::mouseClick(dlg.bnOK, Qt::LeftButton);
+    ASSERT_EQ(dlg.result(), QDialog::Accepted);
+    EXPECT_EQ(ReadFileBytes(PhonesXmlFileName + QStringLiteral(".bad")), badElement);
+
     // A readable list is saved over without a copy.
     QFile::remove(PhonesXmlFileName + QStringLiteral(".bad"));
     dlg.show();
