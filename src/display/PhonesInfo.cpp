@@ -489,12 +489,6 @@ void TfrmPhonesInfo::hideEvent(QHideEvent *event)
     Q_EMIT visibilityChanged(false);
 }
 
-void TfrmPhonesInfo::closeEvent(QCloseEvent *event)
-{
-    event->ignore();
-    hide();
-}
-
 void TfrmPhonesInfo::keyPressEvent(QKeyEvent *event)
 {
     if (event->key() == Qt::Key_Escape) {

@@ -13,6 +13,7 @@
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
@@ -273,6 +274,23 @@ TEST_F(PhonesFixture, EscapeHidesAndTheMenuAsksForOnePhone)
     EXPECT_FALSE(w.ppmExcel->menuAction()->isEnabled());
     w.SetMenusEnabled(false);
     EXPECT_FALSE(w.ppmRequestOnlyOne->isEnabled());
+}
+
+TEST_F(PhonesFixture, ClosingHidesAndNeverHoldsUpTheProgramsEnd)
+{
+    monitor(1, 30.f);
+    TfrmPhonesInfo w;
+    w.show();
+    EXPECT_TRUE(w.close());
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_TRUE(IniFile.ValueExists(QStringLiteral("PhonesInfo Form"), QStringLiteral("Width")));
+    // The program's end closes every window; an open phones window must not refuse.
+    w.show();
+    bool quitReached = false;
+    QTimer::singleShot(0, [&] { QCoreApplication::quit(); });
+    QTimer::singleShot(2000, [&] { QCoreApplication::exit(1); });
+    quitReached = QCoreApplication::exec() == 0;
+    EXPECT_TRUE(quitReached);
 }
 
 TEST_F(PhonesFixture, RightClickBelowTheRowsAsksForTheTrayMenu)
