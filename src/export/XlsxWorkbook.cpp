@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryFile>
+#include <charconv>
 #include <cmath>
 #include <filesystem>
 #include <xlsxwriter.h>
@@ -19,7 +20,8 @@ double RoundTo(float value, int decimals)
 {
     // A float has 24 significant bits; times 10^4 (14 bits) the product is
     // exact in a double, so the halves are judged on the stored value.
-    const double scale = std::pow(10.0, decimals);
+    static constexpr double kPowers[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
+    const double scale = decimals >= 0 && decimals <= 6 ? kPowers[decimals] : std::pow(10.0, decimals);
     const double scaled = static_cast<double>(value) * scale;
     // nearbyint: the current rounding mode, which is to nearest, halves to even.
     return std::nearbyint(scaled) / scale;
@@ -38,12 +40,29 @@ QString XlsxCellText(const XlsxCell &cell)
     return QString();
 }
 
+namespace {
+// The length of a cell's text without building it (numbers in their shortest form).
+int textLength(const XlsxCell &cell)
+{
+    char buffer[64];
+    if (const auto *text = std::get_if<QString>(&cell))
+        return static_cast<int>(text->size());
+    if (const auto *number = std::get_if<double>(&cell))
+        return static_cast<int>(std::to_chars(buffer, buffer + sizeof buffer, *number).ptr - buffer);
+    if (const auto *whole = std::get_if<std::int64_t>(&cell))
+        return static_cast<int>(std::to_chars(buffer, buffer + sizeof buffer, *whole).ptr - buffer);
+    if (std::holds_alternative<XlsxDateTime>(cell))
+        return 19;  // dd.mm.yyyy hh:mm:ss
+    return 0;
+}
+}  // namespace
+
 QVector<double> FittedColumnWidths(const QVector<QVector<XlsxCell>> &rows, int columns)
 {
     QVector<int> longest(columns, 0);
     for (const QVector<XlsxCell> &row : rows)
         for (int c = 0; c < columns && c < row.size(); ++c)
-            longest[c] = std::max<int>(longest[c], static_cast<int>(XlsxCellText(row[c]).size()));
+            longest[c] = std::max(longest[c], textLength(row[c]));
     QVector<double> widths(columns);
     for (int c = 0; c < columns; ++c)
         widths[c] = longest[c] == 0 ? LXW_DEF_COL_WIDTH : longest[c] + 2.0;  // a margin for bold captions
