@@ -58,9 +58,15 @@ TfrmHistory::TfrmHistory(QWidget *parent)
         setWindowTitle(QStringLiteral("История баланса"));
         setAttribute(Qt::WA_DeleteOnClose, false);
 
-        GroupBox1 = new QGroupBox(QStringLiteral("За какой период времени показывать историю:"), this);
+        // The caption is longer than the narrow window: a wrapped label inside
+        // the group carries it.
+        GroupBox1 = new QGroupBox(this);
         GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
         auto *period = new QGridLayout(GroupBox1);
+        auto *caption = new QLabel(QStringLiteral("За какой период времени показывать историю:"), GroupBox1);
+        caption->setObjectName(QStringLiteral("lblPeriodCaption"));
+        caption->setWordWrap(true);
+        period->addWidget(caption, 0, 0, 1, 3);
         rbShowLastRequest = new QRadioButton(QStringLiteral("Последение"), GroupBox1);
         rbShowLastRequest->setObjectName(QStringLiteral("rbShowLastRequest"));
         rbShowLastRequest->setChecked(true);
@@ -81,13 +87,13 @@ TfrmHistory::TfrmHistory(QWidget *parent)
             ed->installEventFilter(this);
             ed->setContextMenuPolicy(Qt::NoContextMenu);  // no paste around the key filter
         }
-        period->addWidget(rbShowLastRequest, 0, 0);
-        period->addWidget(edLastRequest, 0, 1);
-        period->addWidget(Label1, 0, 2);
-        period->addWidget(rbShowLastDays, 1, 0);
-        period->addWidget(edLastDays, 1, 1);
-        period->addWidget(Label12, 1, 2);
-        period->addWidget(rbShowAll, 2, 0, 1, 3);
+        period->addWidget(rbShowLastRequest, 1, 0);
+        period->addWidget(edLastRequest, 1, 1);
+        period->addWidget(Label1, 1, 2);
+        period->addWidget(rbShowLastDays, 2, 0);
+        period->addWidget(edLastDays, 2, 1);
+        period->addWidget(Label12, 2, 2);
+        period->addWidget(rbShowAll, 3, 0, 1, 3);
         period->setColumnStretch(2, 1);
 
         grbPhones = new QGroupBox(QStringLiteral("Выберите телефон"), this);
@@ -188,6 +194,9 @@ void TfrmHistory::CreatePhonesButtons()
         phoneGroup_ = new QButtonGroup(this);
         phoneGroup_->setExclusive(true);
         int top = 8;
+        // At least 200 wide; the room the scroll box offers when it is more.
+        const int textWidth = std::max(200, scrbxPhones->viewport()->width() > 100 ? scrbxPhones->viewport()->width() - 25 - 4
+                                                                                    : kWidth - 40 - 25);
         for (int slot = 1; slot <= MaxPhones; ++slot) {
             if (!MonitorPhoneEnabled(slot))
                 continue;
@@ -197,7 +206,7 @@ void TfrmHistory::CreatePhonesButtons()
             rb->setObjectName(QStringLiteral("rbPhone_%1").arg(slot));
             rb->setProperty("tag", slot);
             const int h = rb->sizeHint().height();
-            rb->setGeometry(25, top, 200, h);
+            rb->setGeometry(25, top, textWidth, h);
             number->setGeometry(9, top + 2, 20, number->sizeHint().height());
             rb->setToolTip(rb->text());
             rb->installEventFilter(this);
@@ -211,7 +220,7 @@ void TfrmHistory::CreatePhonesButtons()
             slots_.append(slot);
             top += h + 2;
         }
-        box->resize(kWidth - 40, top + 8);
+        box->resize(25 + textWidth, top + 8);
         scrbxPhones->setWidget(box);
         // Nothing to show or export without a phone.
         bnShow->setEnabled(!slots_.isEmpty());

@@ -258,8 +258,11 @@ void TfrmHistoryPhone::FillChart(const QVector<HistoryRow> &rows, int slot)
     axisX->setTickCount(spanDays <= 3 ? 5 : 7);
     axisX->setRange(QDateTime::fromMSecsSinceEpoch(first), QDateTime::fromMSecsSinceEpoch(last));
     auto *axisY = new QValueAxis;
-    const double pad = std::max(1.0, (high - low) * 0.1);
-    axisY->setRange(std::floor(low - pad), std::ceil(high + pad));
+    const double pad = std::max(1.0, (high - low) * 0.05);
+    // Balances that never went below zero keep zero as the floor of the axis.
+    const double bottom = low >= 0 ? std::max(0.0, low - pad) : low - pad;
+    axisY->setRange(std::floor(bottom), std::ceil(high + pad));
+    axisY->applyNiceNumbers();
     axisY->setLabelFormat(QStringLiteral("%.2f"));
     chart->addAxis(axisX, Qt::AlignBottom);
     chart->addAxis(axisY, Qt::AlignLeft);
