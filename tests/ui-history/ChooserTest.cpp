@@ -207,3 +207,40 @@ TEST_F(ChooserTest, ShowHistoryOpensOneChooserOnlyWhenTheHistoryIsAvailable)
     EXPECT_TRUE(wasInstance);
     EXPECT_EQ(TfrmHistory::Instance(), nullptr);
 }
+
+TEST_F(ChooserTest, EscapeClosesTheChooserAlsoFromAnEdit)
+{
+    TfrmHistory h;
+    h.show();
+    auto *ed = child<QLineEdit>(&h, "edLastDays");
+    ed->setFocus();
+    QTest::keyClick(ed, Qt::Key_Escape);
+    EXPECT_FALSE(h.isVisible());
+    EXPECT_EQ(h.result(), QDialog::Rejected);
+}
+
+TEST_F(ChooserTest, PhonesWindowOpensTheGridOfASlotWithTheNewestRows)
+{
+    phone(6, QStringLiteral("9035550006"), QStringLiteral("Шестой"));
+    const TDateTime now = NowOle();
+    for (int i = 0; i < 60; ++i)
+        StoreRow(db, {QStringLiteral("9035550006"), now - i * 0.01, 1.0 * i});
+    ModalWatcher watcher;
+    int rows = -1;
+    QString newest;
+    watcher.onWindow([&](QWidget *w) {
+        auto *grid = qobject_cast<TfrmHistoryPhone *>(w);
+        ASSERT_NE(grid, nullptr);
+        rows = grid->grid()->rowCount();
+        newest = grid->grid()->item(0, 2)->text();
+    });
+    HistoryAvailable = false;
+    ShowHistoryPhone(6);
+    EXPECT_TRUE(watcher.seen().isEmpty());
+    HistoryAvailable = true;
+    ShowHistoryPhone(6);
+    ASSERT_EQ(watcher.seen().size(), 1);
+    EXPECT_EQ(watcher.seen()[0].text, "Телефон (903) 555-0006 [Шестой]");
+    EXPECT_EQ(rows, 50);
+    EXPECT_EQ(newest, "0.00");
+}
