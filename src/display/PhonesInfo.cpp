@@ -519,8 +519,8 @@ bool TfrmPhonesInfo::eventFilter(QObject *watched, QEvent *event)
 bool TfrmPhonesInfo::PrepareContextMenu(const QPoint &pos)
 {
     return guarded("TfrmPhonesInfo.strgrPhonesInfoContextPopup", [&] {
-        const int row = Grid->rowAt(pos.y());
-        const int col = Grid->columnAt(pos.x());
+        int col, row;
+        Grid->CellAt(pos.x(), pos.y(), col, row);
         if (row < 1 || col < 0)
             return false;
         bool ok = false;
@@ -539,10 +539,10 @@ bool TfrmPhonesInfo::PrepareContextMenu(const QPoint &pos)
 
 void TfrmPhonesInfo::rightButtonUp(const QPoint &pos)
 {
-    const int row = Grid->rowAt(pos.y());
-    const int col = Grid->columnAt(pos.x());
+    int col, row;
+    Grid->CellAt(pos.x(), pos.y(), col, row);
     if (row < 0 || col < 0) {
-        Q_EMIT trayMenuRequested(Grid->viewport()->mapToGlobal(pos));
+        Q_EMIT trayMenuRequested(QCursor::pos());
         return;
     }
     if (!PrepareContextMenu(pos))

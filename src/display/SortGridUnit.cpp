@@ -8,6 +8,8 @@
 #include <QHeaderView>
 #include <QLocale>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QStyleOptionViewItem>
 #include <array>
 #include <cmath>
 
@@ -138,12 +140,69 @@ int Compare(const QString &s1, const QString &s2)
     return result;
 }
 
+// The caption strip: paints row 0 of the grid with the grid's own cell drawing
+// and hands the mouse to the grid; resizing by the section borders is its own.
+class TGridHeader : public QHeaderView {
+public:
+    explicit TGridHeader(TSortGrid *grid) : QHeaderView(Qt::Horizontal, grid), grid_(grid)
+    {
+        setSectionsClickable(false);
+        setSectionsMovable(false);
+        setHighlightSections(false);
+        setSectionResizeMode(QHeaderView::Interactive);
+        setMinimumSectionSize(0);
+        setDefaultSectionSize(TSortGrid::DefaultColWidth);
+        setStretchLastSection(false);
+        setMouseTracking(true);
+        setContextMenuPolicy(Qt::PreventContextMenu);
+        setFixedHeight(TSortGrid::DefaultRowHeight + 1);
+    }
+
+protected:
+    void paintSection(QPainter *painter, const QRect &rect, int logicalIndex) const override
+    {
+        if (!rect.isValid())
+            return;
+        QStyleOptionViewItem option;
+        option.initFrom(grid_);
+        option.rect = rect;
+        option.font = grid_->font();
+        option.state = QStyle::State_Enabled;
+        const QModelIndex index = grid_->model()->index(0, logicalIndex);
+        painter->save();
+        grid_->itemDelegate()->paint(painter, option, index);
+        painter->restore();
+        painter->save();
+        painter->setPen(grid_->gridStyle() == Qt::NoPen ? QColor(Qt::gray) : QColor(160, 160, 160));
+        painter->drawLine(rect.topRight(), rect.bottomRight());
+        painter->drawLine(rect.bottomLeft(), rect.bottomRight());
+        painter->restore();
+    }
+    void mousePressEvent(QMouseEvent *e) override
+    {
+        grid_->GridMouseDown(e->button(), grid_->HeaderToGrid(e->position().toPoint()));
+        QHeaderView::mousePressEvent(e);
+    }
+    void mouseMoveEvent(QMouseEvent *e) override
+    {
+        QHeaderView::mouseMoveEvent(e);
+        grid_->GridMouseMove(e->buttons(), grid_->HeaderToGrid(e->position().toPoint()), viewport());
+    }
+    void mouseReleaseEvent(QMouseEvent *e) override
+    {
+        QHeaderView::mouseReleaseEvent(e);
+        grid_->GridMouseUp(e->button(), grid_->HeaderToGrid(e->position().toPoint()), viewport());
+    }
+    void mouseDoubleClickEvent(QMouseEvent *e) override { QHeaderView::mouseDoubleClickEvent(e); }
+
+private:
+    TSortGrid *grid_;
+};
+
 TSortGrid::TSortGrid(QWidget *parent) : QTableWidget(parent)
 {
-    horizontalHeader()->hide();
+    setHorizontalHeader(new TGridHeader(this));
     verticalHeader()->hide();
-    horizontalHeader()->setMinimumSectionSize(0);
-    horizontalHeader()->setDefaultSectionSize(DefaultColWidth);
     verticalHeader()->setMinimumSectionSize(1);
     verticalHeader()->setDefaultSectionSize(DefaultRowHeight);
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
@@ -167,6 +226,7 @@ void TSortGrid::Set_ColCount(int count)
 void TSortGrid::Set_RowCount(int count)
 {
     setRowCount(std::max(count, 1));
+    setRowHidden(0, true);  // shown by the caption strip
 }
 
 QString TSortGrid::Cells(int col, int row) const
@@ -230,10 +290,27 @@ std::uint8_t TSortGrid::SortDirection(int col) const
     return ColProperties[static_cast<size_t>(col)].SortDirection;
 }
 
-bool TSortGrid::IsHeaderArea(int x, int y, int &col, int &row) const
+int TSortGrid::HeaderHeight() const
+{
+    return horizontalHeader()->isHidden() ? 0 : horizontalHeader()->height();
+}
+
+void TSortGrid::CellAt(int x, int y, int &col, int &row) const
 {
     col = columnAt(x);
-    row = rowAt(y);
+    if (y < 0)
+        row = y >= -HeaderHeight() ? 0 : -1;
+    else
+        row = rowAt(y);
+    if (col < 0)
+        row = -1;
+    if (row < 0)
+        col = -1;
+}
+
+bool TSortGrid::IsHeaderArea(int x, int y, int &col, int &row) const
+{
+    CellAt(x, y, col, row);
     if (row != 0 || col < 0)
         return false;
     const int left = columnViewportPosition(col);
@@ -301,77 +378,67 @@ void TSortGrid::SetCursors(const QCursor &down, const QCursor &up)
     CursorUp = up;
 }
 
-int TSortGrid::resizeBorderAt(int x, int y) const
-{
-    if (rowAt(y) != 0)
-        return -1;
-    for (int c = 0; c < columnCount(); ++c) {
-        const int right = columnViewportPosition(c) + columnWidth(c);
-        if (std::abs(x - right) <= 3)
-            return c;
-    }
-    return -1;
-}
-
-void TSortGrid::mousePressEvent(QMouseEvent *event)
+void TSortGrid::GridMouseDown(Qt::MouseButton button, const QPoint &pos)
 {
     runHandler("TSortGrid.MouseDown", [&] {
-        const QPoint p = event->position().toPoint();
         int col, row;
-        if (event->button() == Qt::LeftButton) {
-            resizingColumn_ = resizeBorderAt(p.x(), p.y());
-            if (resizingColumn_ < 0 && IsHeaderArea(p.x(), p.y(), col, row))
-                MouseDownInHeader = true;
-        }
+        if (button == Qt::LeftButton && IsHeaderArea(pos.x(), pos.y(), col, row))
+            MouseDownInHeader = true;
     });
-    QTableWidget::mousePressEvent(event);
 }
 
-void TSortGrid::mouseMoveEvent(QMouseEvent *event)
+void TSortGrid::GridMouseMove(Qt::MouseButtons buttons, const QPoint &pos, QWidget *cursorWidget)
 {
     runHandler("TSortGrid.MouseMove", [&] {
         MouseDownInHeader = false;
-        const QPoint p = event->position().toPoint();
-        if (resizingColumn_ >= 0 && (event->buttons() & Qt::LeftButton)) {
-            setColumnWidth(resizingColumn_, std::max(0, p.x() - columnViewportPosition(resizingColumn_)));
-            return;
-        }
-        if (event->buttons() & Qt::LeftButton)
+        if (buttons & Qt::LeftButton)
             return;
         int col, row;
-        if (resizeBorderAt(p.x(), p.y()) >= 0) {
-            viewport()->setCursor(Qt::SplitHCursor);
+        if (IsHeaderArea(pos.x(), pos.y(), col, row)) {
+            cursorWidget->setCursor(SortDirection(col) == 0 ? CursorDown : CursorUp);
             cursorSet_ = true;
-        } else if (IsHeaderArea(p.x(), p.y(), col, row)) {
-            viewport()->setCursor(SortDirection(col) == 0 ? CursorDown : CursorUp);
-            cursorSet_ = true;
-        } else if (cursorSet_) {
-            viewport()->unsetCursor();
+        } else if (cursorSet_ && cursorWidget->cursor().shape() == Qt::BitmapCursor) {
+            cursorWidget->unsetCursor();
             cursorSet_ = false;
         }
     });
-    QTableWidget::mouseMoveEvent(event);
 }
 
-void TSortGrid::mouseReleaseEvent(QMouseEvent *event)
+void TSortGrid::GridMouseUp(Qt::MouseButton button, const QPoint &pos, QWidget *cursorWidget)
 {
     runHandler("TSortGrid.MouseUp", [&] {
-        const QPoint p = event->position().toPoint();
-        resizingColumn_ = -1;
         int col, row;
-        if (event->button() == Qt::LeftButton && MouseDownInHeader && IsHeaderArea(p.x(), p.y(), col, row)) {
+        if (button == Qt::LeftButton && MouseDownInHeader && IsHeaderArea(pos.x(), pos.y(), col, row)) {
             MouseDownInHeader = false;
             sortColumn_ = col;
             const std::uint8_t remembered = SortDirection(col);
             SetSortDirectionForAllColumns(1);
             ColProperties[static_cast<size_t>(col)].SortDirection = remembered == 1 ? 0 : 1;
             Sort();
-            viewport()->setCursor(SortDirection(col) == 0 ? CursorDown : CursorUp);
+            cursorWidget->setCursor(SortDirection(col) == 0 ? CursorDown : CursorUp);
         }
+        MouseDownInHeader = false;
     });
+    if (button == Qt::LeftButton)
+        Q_EMIT leftButtonReleased(pos);
+    else if (button == Qt::RightButton)
+        Q_EMIT rightButtonReleased(pos);
+}
+
+void TSortGrid::mousePressEvent(QMouseEvent *event)
+{
+    GridMouseDown(event->button(), event->position().toPoint());
+    QTableWidget::mousePressEvent(event);
+}
+
+void TSortGrid::mouseMoveEvent(QMouseEvent *event)
+{
+    GridMouseMove(event->buttons(), event->position().toPoint(), viewport());
+    QTableWidget::mouseMoveEvent(event);
+}
+
+void TSortGrid::mouseReleaseEvent(QMouseEvent *event)
+{
     QTableWidget::mouseReleaseEvent(event);
-    if (event->button() == Qt::LeftButton)
-        Q_EMIT leftButtonReleased(event->position().toPoint());
-    else if (event->button() == Qt::RightButton)
-        Q_EMIT rightButtonReleased(event->position().toPoint());
+    GridMouseUp(event->button(), event->position().toPoint(), viewport());
 }

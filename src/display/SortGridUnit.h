@@ -56,8 +56,15 @@ public:
     int SortColumn() const { return sortColumn_; }
     void SetSortColumn(int col) { sortColumn_ = col; }
 
-    // The cell under viewport point (x, y); true only inside a header cell at
-    // least HeaderMargin pixels from both its left and right edges.
+    // Points are given in the grid's viewport coordinates. The caption row
+    // (row 0) is shown by the header strip above the scrolling rows, so it
+    // stays in sight; there it lies at y from -HeaderHeight() to -1.
+    int HeaderHeight() const;
+    QPoint HeaderToGrid(const QPoint &headerPos) const { return {headerPos.x(), headerPos.y() - HeaderHeight()}; }
+    // The cell under (x, y): column and row, -1 where there is none.
+    void CellAt(int x, int y, int &col, int &row) const;
+    // True only inside a caption cell at least HeaderMargin pixels from both
+    // its left and right edges (a border drag resizes the column instead).
     bool IsHeaderArea(int x, int y, int &col, int &row) const;
     void Sort();
 
@@ -75,13 +82,16 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
-    int resizeBorderAt(int x, int y) const;
+    friend class TGridHeader;
+    // The mouse handling of the grid, for its cells and its caption strip alike.
+    void GridMouseDown(Qt::MouseButton button, const QPoint &pos);
+    void GridMouseMove(Qt::MouseButtons buttons, const QPoint &pos, QWidget *cursorWidget);
+    void GridMouseUp(Qt::MouseButton button, const QPoint &pos, QWidget *cursorWidget);
 
     bool MouseDownInHeader = false;
     std::vector<TColProperty> ColProperties;
     QCursor CursorDown;
     QCursor CursorUp;
     int sortColumn_ = 0;
-    int resizingColumn_ = -1;
     bool cursorSet_ = false;
 };

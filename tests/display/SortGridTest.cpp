@@ -4,6 +4,9 @@
 #include "SortGridUnit.h"
 
 #include <QApplication>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QHeaderView>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -38,19 +41,20 @@ struct Grid {
             out << grid.Cells(col, r);
         return out;
     }
-    QPoint headerPoint(int col, int dx) const
-    {
-        return QPoint(grid.columnViewportPosition(col) + dx, grid.rowViewportPosition(0) + 5);
-    }
+    QWidget *header() const { return grid.horizontalHeader()->viewport(); }
+    // A point of the caption strip, in its own coordinates.
+    QPoint headerPoint(int col, int dx) const { return QPoint(grid.columnViewportPosition(col) + dx, 5); }
+    // The same point in the grid's coordinates.
+    QPoint inGrid(const QPoint &p) const { return grid.HeaderToGrid(p); }
     void hover(const QPoint &p)
     {
-        QMouseEvent move(QEvent::MouseMove, p, grid.viewport()->mapToGlobal(p), Qt::NoButton, Qt::NoButton,
+        QMouseEvent move(QEvent::MouseMove, p, header()->mapToGlobal(p), Qt::NoButton, Qt::NoButton,
                          Qt::NoModifier);
-        QApplication::sendEvent(grid.viewport(), &move);
+        QApplication::sendEvent(header(), &move);
     }
     void click(const QPoint &p)
     {
-        QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, p);
+        QTest::mouseClick(header(), Qt::LeftButton, {}, p);
     }
 };
 
@@ -143,22 +147,25 @@ TEST(SortGrid, ClicksNearTheEdgeOrWithAMoveDoNotSort)
     EXPECT_EQ(g.column(), before);
     EXPECT_EQ(g.grid.SortColumn(), 0);
     int col = -1, row = -1;
-    EXPECT_TRUE(g.grid.IsHeaderArea(g.headerPoint(0, 10).x(), g.headerPoint(0, 10).y(), col, row));
-    EXPECT_FALSE(g.grid.IsHeaderArea(g.headerPoint(0, 9).x(), g.headerPoint(0, 9).y(), col, row));
-    EXPECT_FALSE(g.grid.IsHeaderArea(g.headerPoint(0, 30).x(), g.grid.rowViewportPosition(1) + 5, col, row))
-        << "a data row is no header";
+    QPoint p = g.inGrid(g.headerPoint(0, 10));
+    EXPECT_TRUE(g.grid.IsHeaderArea(p.x(), p.y(), col, row));
+    EXPECT_EQ(col, 0);
+    EXPECT_EQ(row, 0);
+    p = g.inGrid(g.headerPoint(0, 9));
+    EXPECT_FALSE(g.grid.IsHeaderArea(p.x(), p.y(), col, row));
+    p = g.inGrid(g.headerPoint(1, TSortGrid::DefaultColWidth - 9));
+    EXPECT_FALSE(g.grid.IsHeaderArea(p.x(), p.y(), col, row));
+    EXPECT_FALSE(g.grid.IsHeaderArea(30, g.grid.rowViewportPosition(1) + 5, col, row)) << "a data row is no header";
+    EXPECT_EQ(row, 1);
     // Press, move, release in the sort area.
-    QTest::mousePress(g.grid.viewport(), Qt::LeftButton, {}, g.headerPoint(0, 30));
-    QTest::mouseMove(g.grid.viewport(), g.headerPoint(0, 32));
-    QMouseEvent release(QEvent::MouseButtonRelease, g.headerPoint(0, 32), g.grid.viewport()->mapToGlobal(g.headerPoint(0, 32)),
-                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(g.grid.viewport(), &release);
+    QTest::mousePress(g.header(), Qt::LeftButton, {}, g.headerPoint(0, 30));
+    QMouseEvent move(QEvent::MouseMove, g.headerPoint(0, 32), g.header()->mapToGlobal(g.headerPoint(0, 32)),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(g.header(), &move);
+    QTest::mouseRelease(g.header(), Qt::LeftButton, {}, g.headerPoint(0, 32));
     EXPECT_EQ(g.column(), before);
-    // A press on a data row released on the header does not sort either.
-    QTest::mousePress(g.grid.viewport(), Qt::LeftButton, {}, QPoint(30, g.grid.rowViewportPosition(2) + 5));
-    QMouseEvent release2(QEvent::MouseButtonRelease, g.headerPoint(0, 30), g.grid.viewport()->mapToGlobal(g.headerPoint(0, 30)),
-                         Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(g.grid.viewport(), &release2);
+    // A right click does not sort.
+    QTest::mouseClick(g.header(), Qt::RightButton, {}, g.headerPoint(0, 30));
     EXPECT_EQ(g.column(), before);
 }
 
@@ -171,13 +178,13 @@ TEST(SortGrid, CursorTellsTheDirectionOfTheNextClick)
     g.grid.SetCursors(QCursor(downPix), QCursor(upPix));
     g.grid.SetSortDirectionForAllColumns(0);
     g.hover(g.headerPoint(0, 30));
-    EXPECT_EQ(g.grid.viewport()->cursor().pixmap().size(), QSize(16, 16));
+    EXPECT_EQ(g.header()->cursor().pixmap().size(), QSize(16, 16));
     g.grid.SetSortDirectionForAllColumns(1);
     g.hover(g.headerPoint(0, 31));
-    EXPECT_EQ(g.grid.viewport()->cursor().pixmap().size(), QSize(8, 8));
+    EXPECT_EQ(g.header()->cursor().pixmap().size(), QSize(8, 8));
     // Near the edge of the header cell the sort cursor goes.
-    g.hover(QPoint(g.grid.columnViewportPosition(0) + 20, g.grid.rowViewportPosition(1) + 5));
-    EXPECT_EQ(g.grid.viewport()->cursor().shape(), Qt::ArrowCursor);
+    g.hover(g.headerPoint(0, 3));
+    EXPECT_NE(g.header()->cursor().shape(), Qt::BitmapCursor);
 }
 
 TEST(SortGrid, HeaderOnlyGridAndCounts)
@@ -220,16 +227,37 @@ TEST(SortGrid, MixedKindsNeverBreakTheSort)
     EXPECT_EQ(tags.size(), 300);
 }
 
-TEST(SortGrid, ColumnsAreResizedByDraggingTheHeaderBorder)
+TEST(SortGrid, ColumnsAreResizedByDraggingTheCaptionBorder)
 {
-    Grid g({"1"});
-    const int border = g.grid.columnViewportPosition(0) + g.grid.columnWidth(0);
-    const QPoint start(border, g.grid.rowViewportPosition(0) + 5);
-    QTest::mousePress(g.grid.viewport(), Qt::LeftButton, {}, start);
-    QMouseEvent move(QEvent::MouseMove, start + QPoint(40, 0), g.grid.viewport()->mapToGlobal(start + QPoint(40, 0)),
+    Grid g({"1", "2"});
+    QSignalSpy released(&g.grid, &TSortGrid::leftButtonReleased);
+    const QPoint start(g.grid.columnViewportPosition(0) + g.grid.columnWidth(0) - 1, 5);
+    QTest::mousePress(g.header(), Qt::LeftButton, {}, start);
+    QMouseEvent move(QEvent::MouseMove, start + QPoint(40, 0), g.header()->mapToGlobal(start + QPoint(40, 0)),
                      Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(g.grid.viewport(), &move);
-    QTest::mouseRelease(g.grid.viewport(), Qt::LeftButton, {}, start + QPoint(40, 0));
+    QApplication::sendEvent(g.header(), &move);
+    QTest::mouseRelease(g.header(), Qt::LeftButton, {}, start + QPoint(40, 0));
     EXPECT_EQ(g.grid.columnWidth(0), TSortGrid::DefaultColWidth + 40);
-    EXPECT_EQ(g.column(), QStringList({"1"}));
+    EXPECT_EQ(g.column(), QStringList({"1", "2"})) << "a border drag is no sort click";
+    EXPECT_EQ(released.count(), 1) << "the owner saves the widths on the release";
+}
+
+TEST(SortGrid, CaptionRowStaysInSightWhenScrolled)
+{
+    QStringList keys;
+    for (int i = 0; i < 60; ++i)
+        keys << QString::number(i);
+    Grid g(keys);
+    g.grid.resize(200, 120);
+    g.grid.scrollToBottom();
+    QApplication::processEvents();
+    ASSERT_GT(g.grid.verticalScrollBar()->value(), 0);
+    int col, row;
+    const QPoint p = g.inGrid(g.headerPoint(0, 30));
+    EXPECT_TRUE(g.grid.IsHeaderArea(p.x(), p.y(), col, row));
+    g.grid.SetSortDirectionForAllColumns(0);
+    g.click(g.headerPoint(0, 30));  // descending
+    EXPECT_EQ(g.grid.Cells(0, 1), QStringLiteral("59"));
+    EXPECT_TRUE(g.grid.isRowHidden(0));
+    EXPECT_TRUE(g.grid.horizontalHeader()->isVisible());
 }
