@@ -1,0 +1,68 @@
+#include "StatusDisplay.h"
+
+#include "Failure.h"
+
+TStatusDisplay::TStatusDisplay(QSystemTrayIcon *tray, QObject *parent)
+    : QObject(parent),
+      trayIcon_(std::make_unique<TTrayIcon>(nullptr)),
+      hint_(std::make_unique<TTrayHint>()),
+      hintControl_(std::make_unique<THintControl>(hint_.get(), nullptr)),
+      phonesInfo_(std::make_unique<TfrmPhonesInfo>())
+{
+    hint_->Title = QStringLiteral("Saldomat 2.20");
+    phonesInfo_->SetTrayIcon(trayIcon_.get());
+    TfrmPhonesInfo *phones = phonesInfo_.get();
+    hintControl_->SetPhonesWindowVisible([phones] { return phones->isVisible(); });
+    connect(phones, &TfrmPhonesInfo::requestOnlyOne, this, &TStatusDisplay::requestOnlyOne);
+    connect(phones, &TfrmPhonesInfo::visibilityChanged, this, [this](bool visible) {
+        if (visible)
+            hintControl_->HideTrayHint();
+    });
+    connect(phones, &TfrmPhonesInfo::trayMenuRequested, this, [this](const QPoint &at) {
+        if (menu_)
+            menu_->popup(at);
+    });
+    SetTray(tray);
+}
+
+TStatusDisplay::~TStatusDisplay() = default;
+
+void TStatusDisplay::SetTray(QSystemTrayIcon *tray)
+{
+    if (activated_)
+        disconnect(activated_);
+    tray_ = tray;
+    trayIcon_->SetTray(tray);
+    hintControl_->SetTray(tray);
+    if (tray)
+        activated_ = connect(tray, &QSystemTrayIcon::activated, this, &TStatusDisplay::trayActivated);
+}
+
+void TStatusDisplay::SetTrayMenu(QMenu *menu)
+{
+    menu_ = menu;
+    if (menu)
+        connect(menu, &QMenu::aboutToShow, hintControl_.get(), &THintControl::menuAboutToShow);
+}
+
+void TStatusDisplay::RefreshAll()
+{
+    guarded("TStatusDisplay.RefreshAll", [&] {
+        phonesInfo_->CreateGreed();
+        phonesInfo_->FillGrid();
+        trayIcon_->ChangeTrayPhoneInfo();
+        hintControl_->FillTrayHintInfo();
+    });
+}
+
+void TStatusDisplay::ShowPhonesInfo()
+{
+    hintControl_->HideTrayHint();
+    phonesInfo_->ShowPhonesInfo();
+}
+
+void TStatusDisplay::trayActivated(QSystemTrayIcon::ActivationReason reason)
+{
+    if (reason == QSystemTrayIcon::Trigger)
+        runHandler("TfrmMain.TrayCallBack", [&] { ShowPhonesInfo(); });
+}

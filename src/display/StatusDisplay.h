@@ -1,0 +1,71 @@
+#pragma once
+// TStatusDisplay: the status display in one piece for the controller. It owns
+// the tray hint, its timers and the phones window, and draws into the tray
+// icon the controller created (never owning it).
+#include "PhonesInfo.h"
+#include "TrayHint.h"
+#include "TrayIcon.h"
+
+#include <QMenu>
+#include <QObject>
+#include <QPointer>
+#include <QSystemTrayIcon>
+#include <memory>
+
+class TStatusDisplay : public QObject {
+    Q_OBJECT
+public:
+    explicit TStatusDisplay(QSystemTrayIcon *tray = nullptr, QObject *parent = nullptr);
+    ~TStatusDisplay() override;
+
+    // The controller's tray icon (nullptr when the desktop has none). Left
+    // clicks on it show and hide the phones window.
+    void SetTray(QSystemTrayIcon *tray);
+    // The tray menu: opening it hides the hint; a right click below the
+    // phones window's rows pops it up.
+    void SetTrayMenu(QMenu *menu);
+
+    TTrayIcon &TrayIcon() { return *trayIcon_; }
+    TTrayHint &Hint() { return *hint_; }
+    THintControl &HintControl() { return *hintControl_; }
+    TfrmPhonesInfo &PhonesInfo() { return *phonesInfo_; }
+
+    // After the history was loaded at start-up and after the setup dialog was
+    // confirmed: rebuild and fill the grid, draw the tray digits, fill the hint.
+    void RefreshAll();
+    // The controller's FillTrayHintInfo.
+    void FillTrayHintInfo() { hintControl_->FillTrayHintInfo(); }
+    void HideTrayHint() { hintControl_->HideTrayHint(); }
+    void SetHintAllowed(bool allowed) { hintControl_->SetHintAllowed(allowed); }
+    // Left click on the tray icon.
+    void ShowPhonesInfo();
+    bool PhonesInfoVisible() const { return phonesInfo_->isVisible(); }
+
+    // Connects the request engine's signals: progressMessage, phonesChanged,
+    // animationStart, animationStop, plainTrayIcon, trayPhoneInfoChanged.
+    template <class Engine>
+    void ConnectEngine(Engine *engine)
+    {
+        connect(engine, &Engine::progressMessage, hintControl_.get(), &THintControl::progressMessage);
+        connect(engine, &Engine::phonesChanged, phonesInfo_.get(), &TfrmPhonesInfo::phonesChanged);
+        connect(engine, &Engine::animationStart, trayIcon_.get(), &TTrayIcon::animationStart);
+        connect(engine, &Engine::animationStop, trayIcon_.get(), &TTrayIcon::animationStop);
+        connect(engine, &Engine::plainTrayIcon, trayIcon_.get(), &TTrayIcon::plainTrayIcon);
+        connect(engine, &Engine::trayPhoneInfoChanged, trayIcon_.get(), &TTrayIcon::trayPhoneInfoChanged);
+    }
+
+Q_SIGNALS:
+    // "Запрос по этому телефону": the controller's RequestInformation(2, slot).
+    void requestOnlyOne(int slot);
+
+private:
+    void trayActivated(QSystemTrayIcon::ActivationReason reason);
+
+    std::unique_ptr<TTrayIcon> trayIcon_;
+    std::unique_ptr<TTrayHint> hint_;
+    std::unique_ptr<THintControl> hintControl_;
+    std::unique_ptr<TfrmPhonesInfo> phonesInfo_;
+    QPointer<QSystemTrayIcon> tray_;
+    QPointer<QMenu> menu_;
+    QMetaObject::Connection activated_;
+};

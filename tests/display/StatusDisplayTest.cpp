@@ -1,0 +1,130 @@
+// The status display as the controller wires it: the engine's signals reach
+// the hint, the grid and the tray digits; the tray icon's left click toggles
+// the phones window; the window's request reaches the controller.
+#include "CreateIcon.h"
+#include "PhoneTable.h"
+#include "Setup.h"
+#include "StatusDisplay.h"
+#include "TestHome.h"
+
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Stands in for the request engine: the same signals.
+class FakeEngine : public QObject {
+    Q_OBJECT
+Q_SIGNALS:
+    void progressMessage(const QString &text);
+    void phonesChanged();
+    void animationStart();
+    void animationStop();
+    void plainTrayIcon();
+    void trayPhoneInfoChanged();
+};
+
+class DisplayFixture : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        SetupModel() = TSetupModel();
+        ResetIssaArray();
+        for (int slot : {1, 2}) {
+            SetupModel().Line(slot).Monitor = true;
+            SetupModel().Line(slot).Number = QStringLiteral("916123450%1").arg(slot);
+            IssaArray[slot].Balance = 10.f * slot;
+            IssaArray[slot].QueryDateTime = 46000;
+            IssaArray[slot].Success = true;
+        }
+        SetupModel().SetTrayShowMinimal(true);
+        SetupModel().General.cbMarkIfBalance = false;
+    }
+    TestHome home;
+};
+
+}  // namespace
+
+TEST_F(DisplayFixture, EngineSignalsReachTheDisplay)
+{
+    QSystemTrayIcon tray;
+    TStatusDisplay display(&tray);
+    FakeEngine engine;
+    display.ConnectEngine(&engine);
+    display.RefreshAll();
+    EXPECT_EQ(display.TrayIcon().CurrentImage(), NumberImage(10.f, 10.f, NoMark));
+    EXPECT_EQ(display.Hint().PhonesInfo[2].Balance, QStringLiteral("20.00"));
+    EXPECT_EQ(display.PhonesInfo().Grid->RowCount(), 3);
+
+    Q_EMIT engine.progressMessage(QStringLiteral("Запрос по телефону № 1: x\r\n"));
+    EXPECT_EQ(display.Hint().ShowMode, 0);
+    EXPECT_EQ(display.Hint().Message, QStringLiteral("Запрос по телефону № 1: x\r\n"));
+
+    Q_EMIT engine.animationStart();
+    EXPECT_TRUE(display.TrayIcon().AnimationRunning());
+    EXPECT_EQ(display.TrayIcon().CurrentKind(), TTrayIcon::FrameImage);
+    Q_EMIT engine.animationStop();
+    EXPECT_FALSE(display.TrayIcon().AnimationRunning());
+    Q_EMIT engine.plainTrayIcon();
+    EXPECT_EQ(display.TrayIcon().CurrentKind(), TTrayIcon::PlainImage);
+
+    IssaArray[1].Balance = 3.f;
+    Q_EMIT engine.trayPhoneInfoChanged();
+    EXPECT_EQ(display.TrayIcon().CurrentImage(), NumberImage(3.f, 3.f, NoMark));
+
+    IssaArray[2].Balance = 99.f;
+    Q_EMIT engine.phonesChanged();
+    const int balanceCol = static_cast<int>(display.PhonesInfo().ColumnKeys.indexOf(QStringLiteral("Balance")));
+    EXPECT_EQ(display.PhonesInfo().Grid->Cells(balanceCol, 2), QStringLiteral("99.00"));
+}
+
+TEST_F(DisplayFixture, LeftClickTogglesThePhonesWindowAndHidesTheHint)
+{
+    QSystemTrayIcon tray;
+    TStatusDisplay display(&tray);
+    display.RefreshAll();
+    display.Hint().ShowPhonesInfoXY(500, 500);
+    ASSERT_TRUE(display.Hint().isVisible());
+    Q_EMIT tray.activated(QSystemTrayIcon::Trigger);
+    EXPECT_TRUE(display.PhonesInfoVisible());
+    EXPECT_FALSE(display.Hint().isVisible());
+    // No hint while the phones window is open.
+    display.HintControl().ShowTrayHint();
+    EXPECT_FALSE(display.Hint().isVisible());
+    Q_EMIT tray.activated(QSystemTrayIcon::Context);
+    EXPECT_TRUE(display.PhonesInfoVisible()) << "the right button opens the menu, not the window";
+    Q_EMIT tray.activated(QSystemTrayIcon::Trigger);
+    EXPECT_FALSE(display.PhonesInfoVisible());
+}
+
+TEST_F(DisplayFixture, QueryThisPhoneReachesTheController)
+{
+    TStatusDisplay display(nullptr);
+    display.RefreshAll();
+    QSignalSpy ask(&display, &TStatusDisplay::requestOnlyOne);
+    TfrmPhonesInfo &w = display.PhonesInfo();
+    ASSERT_TRUE(w.PrepareContextMenu(QPoint(w.Grid->columnViewportPosition(1) + 3, w.Grid->rowViewportPosition(2) + 3)));
+    w.ppmRequestOnlyOne->trigger();
+    ASSERT_TRUE(ask.wait(500));
+    EXPECT_EQ(ask.at(0).at(0).toInt(), 2);
+    // Without a tray icon the digits are still drawn (and nothing fails).
+    EXPECT_EQ(display.TrayIcon().CurrentImage(), NumberImage(10.f, 10.f, NoMark));
+}
+
+TEST_F(DisplayFixture, TrayMenuOpeningHidesTheHint)
+{
+    QMenu menu;
+    menu.addAction(QStringLiteral("x"));
+    TStatusDisplay display(nullptr);
+    display.SetTrayMenu(&menu);
+    display.RefreshAll();
+    display.Hint().ShowPhonesInfoXY(500, 500);
+    ASSERT_TRUE(display.Hint().isVisible());
+    QTimer::singleShot(50, &menu, &QMenu::close);
+    menu.exec(QPoint(100, 100));
+    EXPECT_FALSE(display.Hint().isVisible());
+}
+
+#include "StatusDisplayTest.moc"
