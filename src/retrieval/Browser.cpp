@@ -145,14 +145,14 @@ void WebBrowser::StartTop(const QUrl &url, bool post, const QByteArray &body, bo
     load.url = url;
     load.post = post;
     load.body = body;
-    load.carriesPassword = post && carriesPassword;
+    load.carriesPassword = carriesPassword;
     load.top = true;
     Start(std::move(load));
 }
 
 void WebBrowser::Start(Load load)
 {
-    if (load.post && load.carriesPassword && !load.plainConfirmed
+    if (load.carriesPassword && !load.plainConfirmed
         && load.url.scheme().compare(u"http", Qt::CaseInsensitive) == 0) {
         // The slot may show a dialog and run the event loop meanwhile.
         const quint64 generation = generation_;
@@ -267,6 +267,25 @@ void WebBrowser::OnFinished(QNetworkReply *reply)
 
     const QVariant statusAttr = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     const int status = statusAttr.isValid() ? statusAttr.toInt() : 0;
+    if (status == 407 || (status == 401 && proxyLogonGiven_)) {
+        // The proxy's own answer is no document of the site.
+        if (!proxyLogonGiven_) {
+            Failed(load, QStringLiteral("Прокси-сервер требует имя и пароль, вход не выполнен: %1")
+                             .arg(Address(load.url)));
+            return;
+        }
+        if (load.top) {
+            QPointer<WebBrowser> self(this);
+            const quint64 generation = generation_;
+            Q_EMIT ProxyLogonRefused(load.url);
+            if (!self || generation != generation_)
+                return;
+        }
+        Failed(load, QStringLiteral("Прокси-сервер не принял имя и пароль (ответ %1): %2")
+                         .arg(status)
+                         .arg(Address(load.url)));
+        return;
+    }
     const QNetworkReply::NetworkError error = reply->error();
     // An HTTP error status (4xx, 5xx) with its page is a document like any
     // other; network, proxy and protocol failures end the load.
@@ -295,21 +314,6 @@ void WebBrowser::OnFinished(QNetworkReply *reply)
         return;
     }
 
-    if (status == 407 || (status == 401 && proxyLogonGiven_)) {
-        // The proxy's own page is no document of the site.
-        if (load.top) {
-            QPointer<WebBrowser> self(this);
-            const quint64 generation = generation_;
-            Q_EMIT ProxyLogonRefused(load.url);
-            if (!self || generation != generation_)
-                return;
-        }
-        Failed(load, QStringLiteral("Прокси-сервер не принял имя и пароль (ответ %1): %2")
-                         .arg(status)
-                         .arg(Address(load.url)));
-        return;
-    }
-
     load.data += reply->readAll();
     if (load.data.size() > maxAnswerBytes_) {
         Failed(load, TooLargeMessage(reply->url()));
@@ -335,6 +339,9 @@ void WebBrowser::OnFinished(QNetworkReply *reply)
         if (status != 307 && status != 308) {
             load.post = false;
             load.body.clear();
+            load.carriesPassword = false; // the password stays behind
+        } else if (!load.post) {
+            load.carriesPassword = false; // a new address: the form's query is not in it
         }
         load.url = target;
         load.data.clear();

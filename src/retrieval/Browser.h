@@ -95,8 +95,9 @@ Q_SIGNALS:
     // tinyproxy, answer a wrong logon so). Qt does not ask again; the load
     // fails and NavigationError follows.
     void ProxyLogonRefused(const QUrl &url);
-    // A POST whose body carries a password (a form with a filled password
-    // field, or a body marked so) is about to go to a plain http:// address.
+    // A request that carries a password (a form with a filled password field,
+    // sent by POST or GET, or a POST body marked so) is about to go to a plain
+    // http:// address.
     // A directly connected slot may set *send to false: the navigation then
     // fails and nothing is sent. Asked once per navigation.
     void PasswordOverPlainHttp(const QUrl &url, bool *send);

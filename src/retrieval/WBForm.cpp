@@ -407,16 +407,17 @@ void TfrmWB::StopRequest()
 
 void TfrmWB::ProxyLogon(const QNetworkProxy &proxy, QAuthenticator *authenticator)
 {
-    // Whatever the proxy saw before is not offered again: an empty
-    // authenticator lets the load fail instead of asking once more.
-    *authenticator = QAuthenticator();
-    if (!phoneOpen() || Done)
+    if (!phoneOpen() || Done) {
+        *authenticator = QAuthenticator();  // nobody to log on for: the load fails
         return;
+    }
     const int phone = PhoneID;
     if (proxyLogons_ > 0) {
         // The proxy asks again after the logon was answered: it refused the
-        // name and password. Asking again would only repeat the refusal.
+        // name and password. Asking again would only repeat the refusal, so
+        // the load is abandoned here (Qt would retry what it holds).
         FailPhone(proxyRefusedMessage());
+        WB->Stop();
         return;
     }
     ++proxyLogons_;
@@ -433,6 +434,7 @@ void TfrmWB::ProxyLogon(const QNetworkProxy &proxy, QAuthenticator *authenticato
         } catch (const std::exception &e) {
             MainException(QStringLiteral("TfrmWB.ProxyAuthenticationRequired -- > ") + failureText(e));
             FailPhone(QStringLiteral("Пароль прокси-сервера в настройках не прочитан: ") + failureText(e));
+            WB->Stop();
             return;
         }
     }
@@ -441,12 +443,14 @@ void TfrmWB::ProxyLogon(const QNetworkProxy &proxy, QAuthenticator *authenticato
         return;
     if (!confirmed) {
         FailPhone(QStringLiteral("Вход на прокси-сервер %1 отменён").arg(proxyName(proxy)));
+        WB->Stop();
         return;
     }
     if (user.isEmpty()) {
         FailPhone(QStringLiteral("Прокси-сервер %1 требует имя и пароль, а они не заданы. Введите их в настройке "
                                  "Proxy сервера")
                       .arg(proxyName(proxy)));
+        WB->Stop();
         return;
     }
     authenticator->setUser(user);

@@ -45,7 +45,7 @@ TEST(FindYesButton, AffirmativeCaptionsAndOnlyButtons)
         layout->addWidget(new QCheckBox(QStringLiteral("OK"), &dialog));
         EXPECT_EQ(FindYesButton(&dialog), nullptr);
     }
-    for (const QString caption : {QStringLiteral("&Да"), QStringLiteral("ОК"), QStringLiteral("ok"),
+    for (const QString &caption : {QStringLiteral("&Да"), QStringLiteral("ОК"), QStringLiteral("ok"),
                                   QStringLiteral("Y&es, go on")}) {
         // At any depth, Cyrillic "ОК" and "Да" too, letter case ignored.
         QDialog dialog;

@@ -26,3 +26,19 @@ private:
     QProcess process_;
     int port_ = 0;
 };
+
+class QTcpServer;
+
+// A proxy on 127.0.0.1 that refuses every request with 407 and a request for
+// basic authentication, counting requests and those that offered a logon.
+class RefusingProxy {
+public:
+    RefusingProxy();
+    ~RefusingProxy();
+    int port() const;
+    int requests = 0;
+    int withLogon = 0;
+
+private:
+    QTcpServer *server_;
+};

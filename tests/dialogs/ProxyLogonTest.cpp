@@ -110,6 +110,27 @@ TEST_F(ProxyLogonTest, RefusedCredentialsFailThePhoneAfterOnePrompt)
     EXPECT_EQ(emu.loginCount(kNumber2), 0);
 }
 
+TEST_F(ProxyLogonTest, ProxyAskingAgainAfterTheLogonIsNotAnsweredAgain)
+{
+    // A proxy that answers 407 to every request, logon or not.
+    startWith({phone(kNumber1), phone(kNumber2)});
+    RefusingProxy refusing;
+    engine->Browser().SetProxy(
+        QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("127.0.0.1"), quint16(refusing.port())));
+    SetProxyCredentials(QStringLiteral("saldo"), QStringLiteral("m4t"));
+    run();
+
+    for (int slot : {1, 2}) {
+        EXPECT_EQ(IssaArray[slot].State, dsError);
+        EXPECT_TRUE(IssaArray[slot].ErrorMsg.contains(QStringLiteral("не принял имя и пароль")))
+            << IssaArray[slot].ErrorMsg.toStdString();
+    }
+    EXPECT_EQ(logons, 2);
+    // Each phone offered its logon once and stopped there.
+    EXPECT_EQ(refusing.withLogon, 2);
+    EXPECT_LE(refusing.requests, 4);
+}
+
 TEST_F(ProxyLogonTest, WithoutCredentialsThePromptIsOnlyConfirmed)
 {
     startBehindProxy({phone(kNumber1)});
@@ -172,7 +193,7 @@ TEST_F(ProxyLogonTest, PlainHttpNoticeBeforeTheLoginFormIsSent)
     EXPECT_EQ(declining.asked, 2);
 }
 
-TEST_F(ProxyLogonTest, CertificateErrorRaisesNoDialog)
+TEST_F(ProxyLogonTest, CertificateErrorRaisesNoDialogAndTlsNoNotice)
 {
     QString cert, key, error;
     ASSERT_TRUE(MakeTestCertificate(home.dir(), QStringLiteral("issa"), &cert, &key, &error)) << error.toStdString();
@@ -184,4 +205,11 @@ TEST_F(ProxyLogonTest, CertificateErrorRaisesNoDialog)
     EXPECT_TRUE(issa.ErrorMsg.contains(QStringLiteral("Сертификат"))) << issa.ErrorMsg.toStdString();
     EXPECT_EQ(caught, 0);
     EXPECT_EQ(emu.loginCount(kNumber1), 0);
+
+    // Trusted, the password goes over TLS without any notice.
+    engine->SetCaCertificates(cert);
+    run();
+    EXPECT_TRUE(IssaArray[1].Success) << IssaArray[1].ErrorMsg.toStdString();
+    EXPECT_EQ(caught, 0);
+    EXPECT_EQ(emu.loginCount(kNumber1), 1);
 }
