@@ -432,6 +432,16 @@ void TfrmPhonesInfo::LoadVisibleIniParameters()
     });
 }
 
+void TfrmPhonesInfo::Rebuild()
+{
+    guarded("TfrmPhonesInfo.Rebuild", [&] {
+        CreateGreed();
+        if (isVisible())
+            LoadVisibleIniParameters();
+        FillGrid();
+    });
+}
+
 void TfrmPhonesInfo::ShowPhonesInfo()
 {
     guarded("TfrmMain.ShowPhonesInfo", [&] {

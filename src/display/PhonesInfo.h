@@ -51,6 +51,9 @@ public:
     void SaveVisibleIniParameters();
     void LoadVisibleIniParameters();
 
+    // After the settings changed: rebuilds the columns and rows, and when the
+    // window is open applies its stored sizes again, as a new showing would.
+    void Rebuild();
     // Shows the window when hidden, hides it when shown (left click on the tray icon).
     void ShowPhonesInfo();
     // The animation to pause while the loaded pages viewer is open (optional).

@@ -62,18 +62,18 @@ int sign(double d)
 
 QString FormatShortDateTime(double oleDate)
 {
-    return QLocale::c().toString(FromOleDate(oleDate), shortDateTimeFormat());
+    return QLocale::system().toString(FromOleDate(oleDate), shortDateTimeFormat());
 }
 
 double ParseShortDateTime(const QString &text)
 {
     const QString t = text.trimmed();
-    QDateTime dt = QLocale::c().toDateTime(t, shortDateTimeFormat());
+    QDateTime dt = QLocale::system().toDateTime(t, shortDateTimeFormat());
     if (!dt.isValid()) {
         QString dateOnly = QLocale::system().dateFormat(QLocale::ShortFormat);
         if (!dateOnly.contains(QLatin1String("yyyy")))
             dateOnly.replace(QLatin1String("yy"), QLatin1String("yyyy"));
-        const QDate d = QLocale::c().toDate(t, dateOnly);
+        const QDate d = QLocale::system().toDate(t, dateOnly);
         if (d.isValid())
             dt = QDateTime(d, QTime(0, 0));
     }

@@ -48,8 +48,7 @@ void TStatusDisplay::SetTrayMenu(QMenu *menu)
 void TStatusDisplay::RefreshAll()
 {
     guarded("TStatusDisplay.RefreshAll", [&] {
-        phonesInfo_->CreateGreed();
-        phonesInfo_->FillGrid();
+        phonesInfo_->Rebuild();
         trayIcon_->ChangeTrayPhoneInfo();
         hintControl_->FillTrayHintInfo();
     });

@@ -363,8 +363,13 @@ void THintControl::pollCursor()
     if (!tray_ || !tray_->isVisible())
         return;
     const QRect icon = tray_->geometry();
+    // Where the tray reports no geometry the mouse rest cannot be seen: the
+    // list goes into the icon's tooltip instead.
+    const QString tip = icon.isEmpty() ? tipText_ : QString();
+    if (tray_->toolTip() != tip)
+        tray_->setToolTip(tip);
     if (icon.isEmpty())
-        return;  // the tray gives no geometry: the list is in the tooltip
+        return;
     static QPoint last;
     const QPoint cursor = CursorPos();
     if (icon.contains(cursor)) {
@@ -459,7 +464,7 @@ void THintControl::menuAboutToShow()
 
 void THintControl::updateToolTip()
 {
-    if (!tray_ || !hint_ || !tray_->geometry().isEmpty())
+    if (!hint_)
         return;
     QString tip = hint_->Title;
     if (hint_->ShowMode == 0) {
@@ -470,5 +475,7 @@ void THintControl::updateToolTip()
             tip += QLatin1Char('\n') + hint_->PhonesInfo[n].Alias.trimmed() + QStringLiteral(": ") +
                    hint_->PhonesInfo[n].Balance.trimmed();
     }
-    tray_->setToolTip(tip);
+    tipText_ = tip;
+    if (tray_ && tray_->isVisible() && tray_->geometry().isEmpty())
+        tray_->setToolTip(tip);
 }

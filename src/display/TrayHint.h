@@ -96,6 +96,8 @@ public:
     QTimer tmrHintShow;
     QTimer tmrHideTrayHint;
     QRect ShowRect() const { return showRect_; }
+    // The hint's content as text: the icon's tooltip where the tray gives no geometry.
+    QString ToolTipText() const { return tipText_; }
     QRect HideRect() const { return hideRect_; }
     // The cursor position; tests replace it.
     std::function<QPoint()> CursorPos;
@@ -117,6 +119,7 @@ private:
     bool cursorOnIcon_ = false;
     QRect showRect_;
     QRect hideRect_;
+    QString tipText_;
 };
 
 // ±8 pixels around a point.

@@ -36,6 +36,7 @@ protected:
             SetupModel().Line(slot).Monitor = true;
             SetupModel().Line(slot).Number = QStringLiteral("916123450%1").arg(slot);
             IssaArray[slot].Balance = 10.f * slot;
+            IssaArray[slot].Alias = QStringLiteral("Тел %1").arg(slot);
             IssaArray[slot].QueryDateTime = 46000;
             IssaArray[slot].Success = true;
         }
@@ -125,6 +126,32 @@ TEST_F(DisplayFixture, TrayMenuOpeningHidesTheHint)
     QTimer::singleShot(50, &menu, &QMenu::close);
     menu.exec(QPoint(100, 100));
     EXPECT_FALSE(display.Hint().isVisible());
+}
+
+TEST_F(DisplayFixture, HintContentAsTextForTraysWithoutGeometry)
+{
+    TStatusDisplay display(nullptr);
+    display.RefreshAll();
+    EXPECT_EQ(display.HintControl().ToolTipText(),
+              QStringLiteral("Saldomat 2.20\nТел 1: 10.00\nТел 2: 20.00"));
+    display.HintControl().progressMessage(QStringLiteral("Запрос по телефону № 2: x\r\n"));
+    EXPECT_EQ(display.HintControl().ToolTipText(), QStringLiteral("Saldomat 2.20\nЗапрос по телефону № 2: x"));
+}
+
+TEST_F(DisplayFixture, SettingsChangeRebuildsTheOpenWindow)
+{
+    TStatusDisplay display(nullptr);
+    display.RefreshAll();
+    display.ShowPhonesInfo();
+    ASSERT_TRUE(display.PhonesInfoVisible());
+    SetupModel().General.cbSMS = true;
+    SetupModel().Line(3).Monitor = true;
+    SetupModel().Line(3).Number = QStringLiteral("9161234503");
+    display.RefreshAll();
+    EXPECT_TRUE(display.PhonesInfo().ColumnKeys.contains(QStringLiteral("SMS")));
+    EXPECT_EQ(display.PhonesInfo().Grid->RowCount(), 4);
+    EXPECT_EQ(display.PhonesInfo().Grid->Cells(0, 3), QStringLiteral("3"));
+    display.PhonesInfo().hide();
 }
 
 #include "StatusDisplayTest.moc"
