@@ -2,9 +2,12 @@
 
 #include "Common.h"
 #include "Failure.h"
+#include "About.h"
+#include "History.h"
 #include "PhoneTable.h"
 #include "ProgramInit.h"
 #include "SettingsFile.h"
+#include "SetupForm.h"
 #include "Setup.h"
 #include "StoreMDB.h"
 #include "WBForm.h"
@@ -32,6 +35,7 @@ TfrmMain::TfrmMain(QObject *parent) : QObject(parent), frmWB_(std::make_unique<T
 {
     setObjectName(QStringLiteral("frmMain"));
     StartWorkTimer.setSingleShot(true);
+    RequestTimer.setTimerType(Qt::PreciseTimer);
     StartWorkTimer.setInterval(10);
     connect(&StartWorkTimer, &QTimer::timeout, this, [this] {
         runHandler("TfrmMain.StartWorkTimerTimer", [&] {
@@ -62,12 +66,12 @@ void TfrmMain::buildMenu()
         return a;
     };
     // Items whose windows are not in the program yet are built but stay disabled.
-    ppmAbout = item("ppmAbout", QStringLiteral("О программе"), false);
+    ppmAbout = item("ppmAbout", QStringLiteral("О программе"), true);
     menu_->addSeparator();
     ppmSite = item("ppmSite", QStringLiteral("Помощь и обновления"), true);
-    ppmSetup = item("ppmSetup", QStringLiteral("Настроить программу"), false);
+    ppmSetup = item("ppmSetup", QStringLiteral("Настроить программу"), true);
     menu_->addSeparator();
-    ppmHistory = item("ppmHistory", QStringLiteral("История баланса"), false);
+    ppmHistory = item("ppmHistory", QStringLiteral("История баланса"), true);
     ppmPhonesInfo = item("ppmPhonesInfo", QStringLiteral("Баланс телефонов"), false);
     menu_->addSeparator();
     ppmQueryBad = item("ppmQueryBad", QStringLiteral("Повторить \"неудачные\" попытки"), true);
@@ -80,6 +84,10 @@ void TfrmMain::buildMenu()
     menu_->setDefaultAction(ppmPhonesInfo);
     ppmHistory->setVisible(HistoryAvailable);
 
+    connect(ppmSetup, &QAction::triggered, this, [this] { runHandler("TfrmMain.ppmSetupClick", [&] { SetupAction(); }); });
+    connect(ppmAbout, &QAction::triggered, this, [this] { runHandler("TfrmMain.ppmAboutClick", [&] { AboutAction(); }); });
+    connect(ppmHistory, &QAction::triggered, this,
+            [this] { runHandler("TfrmMain.ppmHistoryClick", [&] { HistoryAction(); }); });
     connect(ppmSite, &QAction::triggered, this, [this] { runHandler("TfrmMain.ppmSiteClick", [&] { GoToSite(); }); });
     connect(ppmQueryNow, &QAction::triggered, this,
             [this] { runHandler("TfrmMain.ppmQueryNowClick", [&] { QueryNowAction(); }); });
@@ -108,6 +116,7 @@ void TfrmMain::FormCreate()
         }
         frmWB_->SetStore(mdbStore_.get());
         IconToTray();
+        frmSetup_ = std::make_unique<TfrmSetup>();
         ppmHistory->setVisible(HistoryAvailable);
         StartWorkTimer.start();
     });
@@ -276,6 +285,59 @@ void TfrmMain::QueryBadAction()
 void TfrmMain::StopRequest()
 {
     frmWB_->StopRequest();
+}
+
+template <class Body>
+void TfrmMain::WithMenusDisabled(Body &&body)
+{
+    SetEnabledForAllMenus(false);
+    try {
+        body();
+    } catch (...) {
+        SetEnabledForAllMenus(true);
+        throw;
+    }
+    SetEnabledForAllMenus(true);
+}
+
+void TfrmMain::SetupAction()
+{
+    TSetupResult result;
+    WithMenusDisabled([&] {
+        StopRequest();
+        result = guarded("TfrmMain.Setup", [&] {
+            ppmSetup->setEnabled(false);
+            const TSetupResult r = RunSetupDialog(*frmSetup_);
+            if (r.Confirmed) {
+                SetRequestInterval();  // the refresh period starts again
+                LoadHistoryInformation();
+            }
+            return r;
+        });
+    });
+    if (result.RequestNow) {
+        ppmSetup->setEnabled(true);
+        QueryNowAction();
+    }
+}
+
+void TfrmMain::AboutAction()
+{
+    WithMenusDisabled([&] {
+        ShowAboutBox(QLatin1String(kSiteUrl), [this] { runHandler("TfrmMain.GoToSite", [&] { GoToSite(); }); });
+    });
+}
+
+void TfrmMain::HistoryAction()
+{
+    guarded("TfrmMain.ShowHistory", [&] {
+        if (!HistoryAvailable)
+            return;
+        WithMenusDisabled([&] {
+            StopRequest();
+            ShowHistory(nullptr);
+        });
+    });
 }
 
 void TfrmMain::GoToSite()

@@ -11,6 +11,7 @@
 class QAction;
 class QMenu;
 class QSystemTrayIcon;
+class TfrmSetup;
 class TfrmWB;
 class TmdbStore;
 
@@ -23,6 +24,9 @@ public:
     // The rest of start-up after the single-instance check.
     void FormCreate();
     void ExitApp();
+
+    // The refresh timer, for tests: the next periodic run.
+    const QTimer &requestTimer() const { return RequestTimer; }
 
     // Commands of a later copy of the program.
     void HandleCommand(const QString &command);
@@ -64,6 +68,12 @@ private:
     void AutoRepeat();
     void QueryBadAction();
     void GoToSite();
+    void SetupAction();
+    void AboutAction();
+    void HistoryAction();
+    // A modal window: the menu is disabled while it is open.
+    template <class Body>
+    void WithMenusDisabled(Body &&body);
     void StopRequest();
     // An item whose window is not part of the program yet stays disabled.
     void setItemEnabled(QAction *item, bool enabled);
@@ -75,4 +85,5 @@ private:
     QTimer RequestTimer;
     std::unique_ptr<TmdbStore> mdbStore_;
     std::unique_ptr<TfrmWB> frmWB_;
+    std::unique_ptr<TfrmSetup> frmSetup_;
 };
