@@ -12,7 +12,8 @@
 #include <QPushButton>
 #include <QUrl>
 
-BrowserWindow::BrowserWindow(QWidget *parent) : QWidget(parent, Qt::Tool)
+BrowserWindow::BrowserWindow(QWidget *parent)
+    : QWidget(parent, Qt::Tool)
 {
     setObjectName(QStringLiteral("frmWB"));
     setWindowTitle(QStringLiteral("Saldomat: запрос баланса"));
@@ -20,9 +21,8 @@ BrowserWindow::BrowserWindow(QWidget *parent) : QWidget(parent, Qt::Tool)
     DialogsTimer.setSingleShot(true);
     DialogsTimer.setTimerType(Qt::PreciseTimer);
     DialogsTimer.setInterval(kDialogsDelayMs);
-    connect(&DialogsTimer, &QTimer::timeout, this, [this] {
-        runHandler("TfrmWB.DialogsTimerTimer", [&] { DialogsTimerTimer(); });
-    });
+    connect(&DialogsTimer, &QTimer::timeout, this,
+        [this] { runHandler("TfrmWB.DialogsTimerTimer", [&] { DialogsTimerTimer(); }); });
     // Sees every window created on this one before it is shown.
     installEventFilter(this);
 }
@@ -105,10 +105,10 @@ bool BrowserWindow::AskProxyLogon(const QNetworkProxy &proxy, QString &user, QSt
 bool BrowserWindow::ConfirmPlainPassword(const QUrl &url)
 {
     QMessageBox box(QMessageBox::Warning, QStringLiteral("Предупреждение системы безопасности"),
-                    QStringLiteral("Пароль будет отправлен на адрес %1 по незащищённому соединению (HTTP): "
-                                   "по дороге его могут перехватить.\n\nПродолжить?")
-                        .arg(url.toDisplayString(QUrl::RemoveUserInfo | QUrl::RemoveQuery)),
-                    QMessageBox::NoButton, this);
+        QStringLiteral("Пароль будет отправлен на адрес %1 по незащищённому соединению (HTTP): "
+                       "по дороге его могут перехватить.\n\nПродолжить?")
+            .arg(url.toDisplayString(QUrl::RemoveUserInfo | QUrl::RemoveQuery)),
+        QMessageBox::NoButton, this);
     QPushButton *yes = box.addButton(QStringLiteral("Да"), QMessageBox::YesRole);
     QPushButton *no = box.addButton(QStringLiteral("Нет"), QMessageBox::NoRole);
     box.setDefaultButton(no);

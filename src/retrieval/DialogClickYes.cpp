@@ -49,8 +49,8 @@ QList<QWidget *> ChildWindows(QWidget *dialog)
 QWidget *FindHandle(QWidget *dialog)
 {
     return guarded("DialogClickYes.FindHandle", [&]() -> QWidget * {
-        static const QString kYes[] = {QStringLiteral("Yes"), QStringLiteral("Да"), QStringLiteral("OK"),
-                                       QStringLiteral("ОК")};
+        static const QString kYes[]
+            = {QStringLiteral("Yes"), QStringLiteral("Да"), QStringLiteral("OK"), QStringLiteral("ОК")};
         for (QWidget *child : ChildWindows(dialog)) {
             if (!ClassName(child).contains(QLatin1String("Button"), Qt::CaseInsensitive))
                 continue;
@@ -113,10 +113,10 @@ bool ClickYesToDialog(QWidget *dialog)
             return false;
         const QPointF local(button->width() / 2.0, button->height() / 2.0);
         const QPointF global = button->mapToGlobal(local);
-        QCoreApplication::postEvent(button, new QMouseEvent(QEvent::MouseButtonPress, local, global, Qt::LeftButton,
-                                                            Qt::LeftButton, Qt::NoModifier));
-        QCoreApplication::postEvent(button, new QMouseEvent(QEvent::MouseButtonRelease, local, global,
-                                                            Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
+        QCoreApplication::postEvent(button,
+            new QMouseEvent(QEvent::MouseButtonPress, local, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+        QCoreApplication::postEvent(button,
+            new QMouseEvent(QEvent::MouseButtonRelease, local, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
         return true;
     });
 }

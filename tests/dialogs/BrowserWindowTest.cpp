@@ -87,8 +87,8 @@ TEST_F(BrowserWindowTest, WithoutProxyUserNameTheDialogIsOnlyConfirmed)
     SetProxyCredentials(QString(), QStringLiteral("secret"));
     BrowserWindow window;
     QString user = QStringLiteral("?"), password = QStringLiteral("?");
-    EXPECT_TRUE(window.AskProxyLogon(QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("proxy"), 8080), user,
-                                     password));
+    EXPECT_TRUE(
+        window.AskProxyLogon(QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("proxy"), 8080), user, password));
     EXPECT_TRUE(user.isEmpty());
     EXPECT_TRUE(password.isEmpty());
 

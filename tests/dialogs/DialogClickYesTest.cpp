@@ -45,8 +45,8 @@ TEST(FindYesButton, AffirmativeCaptionsAndOnlyButtons)
         layout->addWidget(new QCheckBox(QStringLiteral("OK"), &dialog));
         EXPECT_EQ(FindYesButton(&dialog), nullptr);
     }
-    for (const QString &caption : {QStringLiteral("&Да"), QStringLiteral("ОК"), QStringLiteral("ok"),
-                                  QStringLiteral("Y&es, go on")}) {
+    for (const QString &caption :
+        {QStringLiteral("&Да"), QStringLiteral("ОК"), QStringLiteral("ok"), QStringLiteral("Y&es, go on")}) {
         // At any depth, Cyrillic "ОК" and "Да" too, letter case ignored.
         QDialog dialog;
         auto *layout = new QVBoxLayout(&dialog);

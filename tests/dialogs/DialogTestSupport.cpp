@@ -53,8 +53,8 @@ int TinyProxy::Start(const QByteArray &user, const QByteArray &password)
     QFile conf(dir_.path() + QStringLiteral("/tinyproxy.conf"));
     if (!conf.open(QIODevice::WriteOnly))
         return 0;
-    QByteArray text = "Port " + QByteArray::number(port) +
-                      "\nListen 127.0.0.1\nTimeout 20\nMaxClients 20\nAllow 127.0.0.1\nLogLevel Critical\n";
+    QByteArray text = "Port " + QByteArray::number(port)
+        + "\nListen 127.0.0.1\nTimeout 20\nMaxClients 20\nAllow 127.0.0.1\nLogLevel Critical\n";
     if (!user.isEmpty())
         text += "BasicAuth " + user + " " + password + "\n";
     conf.write(text);
@@ -74,7 +74,8 @@ int TinyProxy::Start(const QByteArray &user, const QByteArray &password)
     return port_;
 }
 
-RefusingProxy::RefusingProxy() : server_(new QTcpServer)
+RefusingProxy::RefusingProxy()
+    : server_(new QTcpServer)
 {
     server_->listen(QHostAddress::LocalHost, 0);
     QObject::connect(server_, &QTcpServer::newConnection, server_, [this] {

@@ -5,9 +5,9 @@
 #include "BrowserWindow.h"
 #include "DialogTestSupport.h"
 #include "EngineFixture.h"
+#include "IniFile.h"
 #include "PhoneTable.h"
 #include "ProxyLogonDialog.h"
-#include "IniFile.h"
 #include "SettingsFile.h"
 
 #include <QMessageBox>
@@ -182,8 +182,8 @@ TEST_F(ProxyLogonTest, PlainHttpNoticeBeforeTheLoginFormIsSent)
     engine->SetDialogHost(&declining);
     for (bool form : {true, false}) {
         ASSERT_TRUE(emu.resetStats());
-        ServersIni.WriteString(QStringLiteral("Эмулятор"), QStringLiteral("LoginURL"),
-                               form ? emu.formUrl() : emu.loginUrl());
+        ServersIni.WriteString(
+            QStringLiteral("Эмулятор"), QStringLiteral("LoginURL"), form ? emu.formUrl() : emu.loginUrl());
         run();
         const TIssa &issa = IssaArray[1];
         EXPECT_FALSE(issa.Success);

@@ -40,15 +40,16 @@ struct PasswordServer {
             res.set_header("Location", "/login");
         });
         server.http().Get("/forms", [](const httplib::Request &, httplib::Response &res) {
-            Page(res, "<body>"
-                      "<form id='post' method='post' action='/login'><input name='n' value='1'>"
-                      "<input type='password' name='p' value='secret'></form>"
-                      "<form id='empty' method='post' action='/login'><input name='n' value='2'>"
-                      "<input type='password' name='p' value=''></form>"
-                      "<form id='get' method='get' action='/login'><input name='n' value='3'>"
-                      "<input type='password' name='p' value='secret'></form>"
-                      "<form id='none' method='post' action='/login'><input name='n' value='4'></form>"
-                      "</body>");
+            Page(res,
+                "<body>"
+                "<form id='post' method='post' action='/login'><input name='n' value='1'>"
+                "<input type='password' name='p' value='secret'></form>"
+                "<form id='empty' method='post' action='/login'><input name='n' value='2'>"
+                "<input type='password' name='p' value=''></form>"
+                "<form id='get' method='get' action='/login'><input name='n' value='3'>"
+                "<input type='password' name='p' value='secret'></form>"
+                "<form id='none' method='post' action='/login'><input name='n' value='4'></form>"
+                "</body>");
         });
         server.http().Get("/proxy-refused", [](const httplib::Request &, httplib::Response &res) {
             res.status = 407;
@@ -81,11 +82,12 @@ struct Watch {
     int refused = 0;
     bool answer = true;
 
-    explicit Watch(WebBrowser &b) : browser(b)
+    explicit Watch(WebBrowser &b)
+        : browser(b)
     {
         QObject::connect(&b, &WebBrowser::DocumentComplete, &b, [this](const QUrl &) { ++docs; });
-        QObject::connect(&b, &WebBrowser::NavigationError, &b,
-                         [this](const QUrl &, const QString &message) { errors << message; });
+        QObject::connect(
+            &b, &WebBrowser::NavigationError, &b, [this](const QUrl &, const QString &message) { errors << message; });
         QObject::connect(&b, &WebBrowser::PasswordOverPlainHttp, &b, [this](const QUrl &url, bool *send) {
             asked << url;
             *send = answer;
