@@ -153,12 +153,12 @@ void TTrayHint::ShowPhonesInfoXY(int x, int y)
             a = std::max(a, lblAlias[n]->width());
             lblBreak[n]->show();
             lblBalance[n]->show();
-            h += lblBalance[n]->height();
             lblBalance[n]->setText(PhonesInfo[n].Balance.trimmed());
             QPalette pal = lblBalance[n]->palette();
             pal.setColor(QPalette::WindowText, PhonesInfo[n].IsRed ? QColor(255, 0, 0) : QColor(0, 0, 0));
             lblBalance[n]->setPalette(pal);
             lblBalance[n]->adjustSize();
+            h += lblBalance[n]->height();
             b = std::max(b, lblBalance[n]->width());
             ++visibleRows;
         }
@@ -314,11 +314,6 @@ void TTrayHint::mouseMoveEvent(QMouseEvent *)
     runHandler("TrayHint.OnMouseMove1", [&] { HideTrayHint(); });
 }
 
-bool TTrayHint::eventFilter(QObject *watched, QEvent *event)
-{
-    return QWidget::eventFilter(watched, event);
-}
-
 void TTrayHint::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
@@ -360,28 +355,32 @@ void THintControl::SetTray(QSystemTrayIcon *tray)
 
 void THintControl::pollCursor()
 {
-    if (!tray_ || !tray_->isVisible())
-        return;
-    const QRect icon = tray_->geometry();
-    // Where the tray reports no geometry the mouse rest cannot be seen: the
-    // list goes into the icon's tooltip instead.
-    const QString tip = icon.isEmpty() ? tipText_ : QString();
-    if (tray_->toolTip() != tip)
-        tray_->setToolTip(tip);
+    QRect icon;
+    if (IconGeometry) {
+        icon = IconGeometry();
+    } else {
+        if (!tray_ || !tray_->isVisible())
+            return;
+        icon = tray_->geometry();
+        // Where the tray reports no geometry the mouse rest cannot be seen: the
+        // list goes into the icon's tooltip instead.
+        const QString tip = icon.isEmpty() ? tipText_ : QString();
+        if (tray_->toolTip() != tip)
+            tray_->setToolTip(tip);
+    }
     if (icon.isEmpty())
         return;
-    static QPoint last;
     const QPoint cursor = CursorPos();
     if (icon.contains(cursor)) {
-        if (!cursorOnIcon_ || cursor != last)
+        // A move over the icon (the tray's mouse-move call-back).
+        if (!cursorOnIcon_ || cursor != lastCursor_)
             MouseMoveOverIcon(cursor);
         cursorOnIcon_ = true;
-        last = cursor;
+        lastCursor_ = cursor;
     } else if (cursorOnIcon_) {
         cursorOnIcon_ = false;
         // The cursor left the icon: as the icon's mouse-leave notification.
-        if (!(hint_ && hint_->isVisible() && hideRect_.contains(cursor)))
-            HideTrayHint();
+        HideTrayHint();
     }
 }
 

@@ -64,7 +64,6 @@ protected:
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
     void showEvent(QShowEvent *event) override;
 
 private:
@@ -99,8 +98,10 @@ public:
     // The hint's content as text: the icon's tooltip where the tray gives no geometry.
     QString ToolTipText() const { return tipText_; }
     QRect HideRect() const { return hideRect_; }
-    // The cursor position; tests replace it.
+    // The cursor position and the icon's place on the screen (by default the
+    // tray icon's geometry); tests replace them.
     std::function<QPoint()> CursorPos;
+    std::function<QRect()> IconGeometry;
 
 public Q_SLOTS:
     // Engine signal: the progress text of a run.
@@ -117,6 +118,7 @@ private:
     std::function<bool()> phonesVisible_;
     QTimer poll_;
     bool cursorOnIcon_ = false;
+    QPoint lastCursor_;
     QRect showRect_;
     QRect hideRect_;
     QString tipText_;

@@ -165,9 +165,10 @@ TEST(TrayDigits, OddWidthIsSqueezedByOneColumnWithoutLosingInk)
     // "3": 5 columns onto 8 - 2 .. 8 + 2, four columns.
     const QImage img = DrawNumber16(DigitsBitmap(), 3.0f);
     const auto cols = laidColumns(DigitsBitmap(), QStringLiteral("3"));
-    for (int x = 0; x < 16; ++x)
+    for (int x = 0; x < 16; ++x) {
         if (x < 6 || x > 9)
             EXPECT_TRUE(columnBlank(img, x)) << x;
+    }
     for (int y = 0; y < 16; ++y) {
         bool inkIn = false, inkOut = false;
         for (const auto &c : cols)

@@ -220,6 +220,28 @@ TEST_F(HintFixture, RestOnTheIconShowsAndMovingAwayHides)
     EXPECT_FALSE(control.tmrHideTrayHint.isActive());
 }
 
+TEST_F(HintFixture, TheCursorOverTheIconIsWatched)
+{
+    monitor(1, 5.f, QStringLiteral("A"));
+    control.FillTrayHintInfo();
+    const QRect icon(1000, 700, 22, 24);
+    QPoint cursor(500, 500);
+    control.CursorPos = [&] { return cursor; };
+    control.IconGeometry = [&] { return icon; };
+    control.tmrHintShow.setInterval(150);
+    QTest::qWait(250);
+    EXPECT_FALSE(control.tmrHintShow.isActive()) << "the cursor is elsewhere";
+    cursor = QPoint(1010, 710);
+    QTest::qWait(120);  // one poll sees the cursor on the icon
+    EXPECT_TRUE(control.tmrHintShow.isActive());
+    EXPECT_EQ(control.ShowRect(), RectAround(cursor));
+    QTest::qWait(300);
+    ASSERT_TRUE(hint.isVisible()) << "shown after the rest";
+    cursor = QPoint(1015, 500);  // off the icon
+    QTest::qWait(250);
+    EXPECT_FALSE(hint.isVisible()) << "leaving the icon hides the hint";
+}
+
 TEST_F(HintFixture, NoHintWhenForbiddenOrWhenThePhonesWindowIsOpen)
 {
     monitor(1, 5.f, QStringLiteral("A"));
