@@ -1,10 +1,10 @@
 // Speed of the status display: filling the phones grid for 100 phones, and
 // drawing one tray image (targets: under 5 ms and under 50 microseconds).
+#include "Common.h"
 #include "CreateIcon.h"
 #include "IniFile.h"
 #include "PhoneTable.h"
 #include "PhonesInfo.h"
-#include "Common.h"
 #include "Setup.h"
 
 #include <QApplication>
@@ -39,8 +39,8 @@ void fillTable(int round)
 void BM_FillGrid100(benchmark::State &state)
 {
     TGeneralSettings &g = SetupModel().General;
-    for (bool *b : {&g.cbLicSchet, &g.cbUserName, &g.cbObPlat, &g.cbAverage, &g.cbSMS, &g.cbMin,
-                    &g.cbJeansBalExpired, &g.cbBalDelta})
+    for (bool *b : {&g.cbLicSchet, &g.cbUserName, &g.cbObPlat, &g.cbAverage, &g.cbSMS, &g.cbMin, &g.cbJeansBalExpired,
+             &g.cbBalDelta})
         *b = true;
     fillTable(0);
     TfrmPhonesInfo window;
@@ -48,7 +48,7 @@ void BM_FillGrid100(benchmark::State &state)
     int round = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        fillTable(++round);  // new figures every time, as after a run
+        fillTable(++round); // new figures every time, as after a run
         state.ResumeTiming();
         window.FillGrid();
     }
@@ -82,7 +82,7 @@ void BM_TrayImageWithIcon(benchmark::State &state)
 }
 BENCHMARK(BM_TrayImageWithIcon)->Unit(benchmark::kMicrosecond);
 
-}  // namespace
+} // namespace
 
 int main(int argc, char **argv)
 {

@@ -19,7 +19,7 @@ QImage loadStrip(const char *path, int width)
 
 constexpr QRgb White = 0xFFFFFFFF;
 
-}  // namespace
+} // namespace
 
 const QImage &DigitsBitmap()
 {
@@ -29,8 +29,7 @@ const QImage &DigitsBitmap()
 
 const QImage &RedDigitsBitmap()
 {
-    static const QImage strip =
-        guarded("CreateIcon.RedDigitsBitmap", [] { return loadStrip(":/REDDIGITS.xpm", 58); });
+    static const QImage strip = guarded("CreateIcon.RedDigitsBitmap", [] { return loadStrip(":/REDDIGITS.xpm", 58); });
     return strip;
 }
 
@@ -67,7 +66,7 @@ const QImage &ChooseDigits(float value, float threshold)
         return DigitsBitmap();
     if (value > threshold)
         return DigitsBitmap();
-    return RedDigitsBitmap();  // at or below the threshold, or not comparable
+    return RedDigitsBitmap(); // at or below the threshold, or not comparable
 }
 
 QImage DrawNumber16(const QImage &strip, float value)
@@ -94,7 +93,7 @@ QImage DrawNumber16(const QImage &strip, float value)
             for (int col = 0; col < width; ++col) {
                 const int dx = x + col;
                 if (dx >= 16)
-                    break;  // beyond the last column: lost
+                    break; // beyond the last column: lost
                 for (int row = 0; row < 16; ++row)
                     work.setPixel(dx, row, strip.pixel(left + col, row));
             }
@@ -146,9 +145,8 @@ QImage CreateIconFromBitmap(const QImage &bitmap)
 
 QImage NumberImage(float value, float colourValue, float threshold)
 {
-    return guarded("CreateIcon.CreateNumberIcon", [&] {
-        return CreateIconFromBitmap(DrawNumber16(ChooseDigits(colourValue, threshold), value));
-    });
+    return guarded("CreateIcon.CreateNumberIcon",
+        [&] { return CreateIconFromBitmap(DrawNumber16(ChooseDigits(colourValue, threshold), value)); });
 }
 
 QIcon TrayIconFromImage(const QImage &image16)

@@ -7,9 +7,9 @@
 #include "IniFile.h"
 
 #include <QFileDialog>
-#include <QShowEvent>
 #include <QHBoxLayout>
 #include <QRegularExpression>
+#include <QShowEvent>
 #include <QStringEncoder>
 #include <QVBoxLayout>
 
@@ -17,7 +17,8 @@ namespace {
 const QString Section = QStringLiteral("LoadedPages Form");
 }
 
-TPageView::TPageView(QWidget *parent) : QTextBrowser(parent)
+TPageView::TPageView(QWidget *parent)
+    : QTextBrowser(parent)
 {
     setOpenLinks(false);
     setOpenExternalLinks(false);
@@ -39,14 +40,14 @@ QString PageForDisplay(const QString &page)
 {
     // The rich text engine runs no script, but it would print a script's text.
     static const QRegularExpression script(QStringLiteral("<script\\b[^>]*>.*?</script\\s*>"),
-                                           QRegularExpression::CaseInsensitiveOption |
-                                               QRegularExpression::DotMatchesEverythingOption);
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
     QString text = page;
     text.remove(script);
     return text;
 }
 
-TfrmLoadedPages::TfrmLoadedPages(QWidget *parent) : QDialog(parent)
+TfrmLoadedPages::TfrmLoadedPages(QWidget *parent)
+    : QDialog(parent)
 {
     guarded("TfrmLoadedPages.FormCreate", [&] {
         setWindowTitle(QStringLiteral("Загруженная информация по телефону"));
@@ -113,7 +114,7 @@ TfrmLoadedPages::TfrmLoadedPages(QWidget *parent) : QDialog(parent)
             });
         });
         connect(bnSave, &QPushButton::clicked, this,
-                [this] { runHandler("TfrmLoadedPages.bnSaveClick", [&] { bnSaveClick(); }); });
+            [this] { runHandler("TfrmLoadedPages.bnSaveClick", [&] { bnSaveClick(); }); });
         UpdateControls();
         LoadIniPosition();
     });

@@ -9,19 +9,19 @@
 #include "TrayIcon.h"
 
 #include <QApplication>
-#include <array>
 #include <QCloseEvent>
-#include <QShowEvent>
-#include <QHideEvent>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QHideEvent>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPainter>
 #include <QScreen>
+#include <QShowEvent>
 #include <QStyledItemDelegate>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <array>
 
 namespace {
 
@@ -30,7 +30,7 @@ const QString Section = QStringLiteral("PhonesInfo Form");
 struct ColumnDef {
     const char *key;
     const char *caption;
-    bool TGeneralSettings::*tick;  // nullptr: always present
+    bool TGeneralSettings::*tick; // nullptr: always present
     bool rightAlign;
     const char *writeLabel;
 };
@@ -60,7 +60,11 @@ QString money(float v)
 // Draws the cells with their styles, the caption line and the state pictures.
 class CellDelegate : public QStyledItemDelegate {
 public:
-    explicit CellDelegate(TfrmPhonesInfo *form) : QStyledItemDelegate(form), form_(form) {}
+    explicit CellDelegate(TfrmPhonesInfo *form)
+        : QStyledItemDelegate(form)
+        , form_(form)
+    {
+    }
 
     void paint(QPainter *p, const QStyleOptionViewItem &option, const QModelIndex &index) const override
     {
@@ -97,8 +101,8 @@ public:
                     static const QPixmap request(QStringLiteral(":/dsRequest.xpm"));
                     static const QPixmap error(QStringLiteral(":/dsError.xpm"));
                     const int rowHeight = r.height();
-                    p->drawPixmap(r.x() + r.width() - 8, r.y() + rowHeight / 2 - 1,
-                                  state == dsRequest ? request : error);
+                    p->drawPixmap(
+                        r.x() + r.width() - 8, r.y() + rowHeight / 2 - 1, state == dsRequest ? request : error);
                 }
             }
         }
@@ -109,7 +113,7 @@ private:
     TfrmPhonesInfo *form_;
 };
 
-}  // namespace
+} // namespace
 
 const QStringList &TfrmPhonesInfo::AllKeys()
 {
@@ -161,7 +165,8 @@ QString PhoneCellText(const QString &key, int slot)
     return QString();
 }
 
-TfrmPhonesInfo::TfrmPhonesInfo(QWidget *parent) : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint)
+TfrmPhonesInfo::TfrmPhonesInfo(QWidget *parent)
+    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint)
 {
     guarded("TfrmPhonesInfo.FormCreate", [&] {
         setObjectName(QStringLiteral("frmPhonesInfo"));
@@ -179,8 +184,9 @@ TfrmPhonesInfo::TfrmPhonesInfo(QWidget *parent) : QWidget(parent, Qt::Tool | Qt:
         QPixmap down(QStringLiteral(":/Down1.xpm")), up(QStringLiteral(":/Up1.xpm"));
         Grid->SetCursors(QCursor(down, 7, 7), QCursor(up, 7, 7));
         Grid->viewport()->installEventFilter(this);
-        connect(Grid, &TSortGrid::leftButtonReleased, this,
-                [this](const QPoint &) { runHandler("TfrmPhonesInfo.strgrPhonesInfoMouseUp", [&] { SaveColumnsWidth(); }); });
+        connect(Grid, &TSortGrid::leftButtonReleased, this, [this](const QPoint &) {
+            runHandler("TfrmPhonesInfo.strgrPhonesInfoMouseUp", [&] { SaveColumnsWidth(); });
+        });
         connect(Grid, &TSortGrid::rightButtonReleased, this, [this](const QPoint &pos) {
             runHandler("TfrmPhonesInfo.strgrPhonesInfoMouseUp", [&] { rightButtonUp(pos); });
         });
@@ -190,7 +196,7 @@ TfrmPhonesInfo::TfrmPhonesInfo(QWidget *parent) : QWidget(parent, Qt::Tool | Qt:
         ppmRequestOnlyOne->setObjectName(QStringLiteral("ppmRequestOnlyOne"));
         ppmHistory = PopupMenu->addAction(QStringLiteral("История баланса по телефону"));
         ppmHistory->setObjectName(QStringLiteral("ppmHistory"));
-        ppmHistory->setEnabled(false);  // the history window is not part of the program yet
+        ppmHistory->setEnabled(false); // the history window is not part of the program yet
         PopupMenu->addSeparator();
         ppmErrorMsg = PopupMenu->addAction(QStringLiteral("Просмотреть сообщение об ошибке"));
         ppmErrorMsg->setObjectName(QStringLiteral("ppmErrorMsg"));
@@ -201,7 +207,7 @@ TfrmPhonesInfo::TfrmPhonesInfo(QWidget *parent) : QWidget(parent, Qt::Tool | Qt:
         ppmExcel->setObjectName(QStringLiteral("ppmExcel"));
         ppmExcelAll = ppmExcel->addAction(QStringLiteral("Экспорт всех телефонов"));
         ppmExcelRed = ppmExcel->addAction(QStringLiteral("Только \"красные\" телефоны"));
-        ppmExcel->setEnabled(false);  // the export is not part of the program yet
+        ppmExcel->setEnabled(false); // the export is not part of the program yet
         ppmExcel->menuAction()->setEnabled(false);
 
         connect(ppmRequestOnlyOne, &QAction::triggered, this, [this] {
@@ -214,9 +220,9 @@ TfrmPhonesInfo::TfrmPhonesInfo(QWidget *parent) : QWidget(parent, Qt::Tool | Qt:
             QTimer::singleShot(0, this, [this, slot] { Q_EMIT historyRequested(slot); });
         });
         connect(ppmErrorMsg, &QAction::triggered, this,
-                [this] { runHandler("TfrmPhonesInfo.ppmErrorMsgClick", [&] { ShowErrorMessage(); }); });
+            [this] { runHandler("TfrmPhonesInfo.ppmErrorMsgClick", [&] { ShowErrorMessage(); }); });
         connect(ppmShowPages, &QAction::triggered, this,
-                [this] { runHandler("TfrmPhonesInfo.ppmShowPagesClick", [&] { ShowLoadedPages(); }); });
+            [this] { runHandler("TfrmPhonesInfo.ppmShowPagesClick", [&] { ShowLoadedPages(); }); });
 
         PopupShown = false;
         SelectedRow = -1;
@@ -262,7 +268,7 @@ void TfrmPhonesInfo::CreateGreed()
     guarded("TfrmPhonesInfo.CreateGreed", [&] {
         SetupColumns();
         Grid->SetSortDirectionForAllColumns(1);
-        Grid->Set_RowCount(1);  // the old rows go
+        Grid->Set_RowCount(1); // the old rows go
         Grid->Set_RowCount(MonitorPhonesCount() + 1);
         TCellStyle caption;
         caption.BgColor = CaptionBg;
@@ -320,19 +326,19 @@ void TfrmPhonesInfo::FillGrid()
                     else if (key == QLatin1String("TurnOff"))
                         red = NeedMarkTurnOff(slot);
                     SetCellValue(key, row, PhoneCellText(key, slot), DataBg, red ? marked : fg,
-                                 key == QLatin1String("Balance"), c.rightAlign);
+                        key == QLatin1String("Balance"), c.rightAlign);
                 });
             }
         }
         Grid->viewport()->update();
     } catch (const std::exception &e) {
-        throw SaldomatError(QStringLiteral("TfrmPhonesInfo.FillGrid -- > ") + failureText(e) +
-                            QStringLiteral(" (PhoneID: %1, RowInd: %2)").arg(slotAt).arg(rowAt));
+        throw SaldomatError(QStringLiteral("TfrmPhonesInfo.FillGrid -- > ") + failureText(e)
+            + QStringLiteral(" (PhoneID: %1, RowInd: %2)").arg(slotAt).arg(rowAt));
     }
 }
 
-void TfrmPhonesInfo::SetCellValue(const QString &key, int row, const QString &text, const QColor &bg,
-                                  const QColor &fg, bool bold, bool rightAlign)
+void TfrmPhonesInfo::SetCellValue(
+    const QString &key, int row, const QString &text, const QColor &bg, const QColor &fg, bool bold, bool rightAlign)
 {
     const int col = columnOf(key);
     try {
@@ -341,12 +347,8 @@ void TfrmPhonesInfo::SetCellValue(const QString &key, int row, const QString &te
         TCellStyle style{fg, bg, bold, rightAlign};
         Grid->SetCell(col, row, text, QVariant::fromValue(style));
     } catch (const std::exception &e) {
-        throw SaldomatError(QStringLiteral("TfrmPhonesInfo.SetCellValue -- > ") + failureText(e) +
-                            QStringLiteral(" (Column = %1, ColNum=%2, Row = %3, Value= %4")
-                                .arg(key)
-                                .arg(col)
-                                .arg(row)
-                                .arg(text));
+        throw SaldomatError(QStringLiteral("TfrmPhonesInfo.SetCellValue -- > ") + failureText(e)
+            + QStringLiteral(" (Column = %1, ColNum=%2, Row = %3, Value= %4").arg(key).arg(col).arg(row).arg(text));
     }
 }
 
@@ -473,12 +475,11 @@ void TfrmPhonesInfo::showEvent(QShowEvent *event)
     if (event->spontaneous())
         return;
     runHandler("TfrmPhonesInfo.FormShow", [&] {
-        appStateConnection_ = connect(qApp, &QGuiApplication::applicationStateChanged, this,
-                                      [this](Qt::ApplicationState state) {
-                                          if (state != Qt::ApplicationActive && isVisible())
-                                              runHandler("TfrmPhonesInfo.FormDeactivate",
-                                                         [&] { SaveVisibleIniParameters(); });
-                                      });
+        appStateConnection_
+            = connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+                  if (state != Qt::ApplicationActive && isVisible())
+                      runHandler("TfrmPhonesInfo.FormDeactivate", [&] { SaveVisibleIniParameters(); });
+              });
         CreateGreed();
         LoadVisibleIniParameters();
         FillGrid();
@@ -556,7 +557,7 @@ void TfrmPhonesInfo::rightButtonUp(const QPoint &pos)
         return;
     }
     if (!PrepareContextMenu(pos))
-        return;  // the caption row
+        return; // the caption row
     PopupMenu->exec(QCursor::pos());
     PopupShown = true;
     SelectedRow = -1;
@@ -569,8 +570,7 @@ void TfrmPhonesInfo::ShowErrorMessage()
     if (slot < 1 || slot > MaxPhones)
         return;
     QMessageBox::information(this, QLatin1String(ProgramName),
-                             QStringLiteral("При запросе информации ИССА вернула ошибку: \r\n") +
-                                 IssaArray[slot].ErrorMsg);
+        QStringLiteral("При запросе информации ИССА вернула ошибку: \r\n") + IssaArray[slot].ErrorMsg);
 }
 
 void TfrmPhonesInfo::ShowLoadedPages()

@@ -42,8 +42,8 @@ public:
     void CreateGreed();
     void FillGrid();
     void SetupColumns();
-    void SetCellValue(const QString &key, int row, const QString &text, const QColor &bg, const QColor &fg,
-                      bool bold, bool rightAlign);
+    void SetCellValue(const QString &key, int row, const QString &text, const QColor &bg, const QColor &fg, bool bold,
+        bool rightAlign);
     void Set_ColumnWidth(const QString &key, int width);
     int Get_ColumnWidth(const QString &key) const;
     void SetFormWidth();

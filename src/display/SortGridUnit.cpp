@@ -58,7 +58,7 @@ int sign(double d)
     return d < 0 ? -1 : (d > 0 ? 1 : 0);
 }
 
-}  // namespace
+} // namespace
 
 QString FormatShortDateTime(double oleDate)
 {
@@ -144,7 +144,9 @@ int Compare(const QString &s1, const QString &s2)
 // and hands the mouse to the grid; resizing by the section borders is its own.
 class TGridHeader : public QHeaderView {
 public:
-    explicit TGridHeader(TSortGrid *grid) : QHeaderView(Qt::Horizontal, grid), grid_(grid)
+    explicit TGridHeader(TSortGrid *grid)
+        : QHeaderView(Qt::Horizontal, grid)
+        , grid_(grid)
     {
         setSectionsClickable(false);
         setSectionsMovable(false);
@@ -199,7 +201,8 @@ private:
     TSortGrid *grid_;
 };
 
-TSortGrid::TSortGrid(QWidget *parent) : QTableWidget(parent)
+TSortGrid::TSortGrid(QWidget *parent)
+    : QTableWidget(parent)
 {
     setHorizontalHeader(new TGridHeader(this));
     verticalHeader()->hide();
@@ -226,7 +229,7 @@ void TSortGrid::Set_ColCount(int count)
 void TSortGrid::Set_RowCount(int count)
 {
     setRowCount(std::max(count, 1));
-    setRowHidden(0, true);  // shown by the caption strip
+    setRowHidden(0, true); // shown by the caption strip
 }
 
 QString TSortGrid::Cells(int col, int row) const
@@ -352,9 +355,10 @@ void TSortGrid::Sort()
                 const int mid = std::min(lo + width, rows), hi = std::min(lo + 2 * width, rows);
                 int i = lo, j = mid, k = lo;
                 while (i < mid && j < hi)
-                    buffer[static_cast<size_t>(k++)] = before(order[static_cast<size_t>(i)], order[static_cast<size_t>(j)])
-                                                            ? order[static_cast<size_t>(i++)]
-                                                            : order[static_cast<size_t>(j++)];
+                    buffer[static_cast<size_t>(k++)]
+                        = before(order[static_cast<size_t>(i)], order[static_cast<size_t>(j)])
+                        ? order[static_cast<size_t>(i++)]
+                        : order[static_cast<size_t>(j++)];
                 while (i < mid)
                     buffer[static_cast<size_t>(k++)] = order[static_cast<size_t>(i++)];
                 while (j < hi)

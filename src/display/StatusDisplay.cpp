@@ -3,11 +3,11 @@
 #include "Failure.h"
 
 TStatusDisplay::TStatusDisplay(QSystemTrayIcon *tray, QObject *parent)
-    : QObject(parent),
-      trayIcon_(std::make_unique<TTrayIcon>(nullptr)),
-      hint_(std::make_unique<TTrayHint>()),
-      hintControl_(std::make_unique<THintControl>(hint_.get(), nullptr)),
-      phonesInfo_(std::make_unique<TfrmPhonesInfo>())
+    : QObject(parent)
+    , trayIcon_(std::make_unique<TTrayIcon>(nullptr))
+    , hint_(std::make_unique<TTrayHint>())
+    , hintControl_(std::make_unique<THintControl>(hint_.get(), nullptr))
+    , phonesInfo_(std::make_unique<TfrmPhonesInfo>())
 {
     hint_->Title = QStringLiteral("Saldomat 2.20");
     phonesInfo_->SetTrayIcon(trayIcon_.get());

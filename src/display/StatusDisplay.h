@@ -43,8 +43,7 @@ public:
 
     // Connects the request engine's signals: progressMessage, phonesChanged,
     // animationStart, animationStop, plainTrayIcon, trayPhoneInfoChanged.
-    template <class Engine>
-    void ConnectEngine(Engine *engine)
+    template <class Engine> void ConnectEngine(Engine *engine)
     {
         connect(engine, &Engine::progressMessage, hintControl_.get(), &THintControl::progressMessage);
         connect(engine, &Engine::phonesChanged, phonesInfo_.get(), &TfrmPhonesInfo::phonesChanged);

@@ -35,7 +35,7 @@ QRegion triangleRegion(QPoint a, QPoint b, QPoint c)
     return QRegion(QPolygon({a, b, c}), Qt::WindingFill);
 }
 
-}  // namespace
+} // namespace
 
 QRect RectAround(const QPoint &p)
 {
@@ -43,8 +43,9 @@ QRect RectAround(const QPoint &p)
 }
 
 TTrayHint::TTrayHint(QWidget *parent)
-    : QWidget(parent, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
-                          Qt::WindowDoesNotAcceptFocus | Qt::X11BypassWindowManagerHint)
+    : QWidget(parent,
+        Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus
+            | Qt::X11BypassWindowManagerHint)
 {
     guarded("TrayHint.CreateNew", [&] {
         setAttribute(Qt::WA_ShowWithoutActivating);
@@ -91,7 +92,7 @@ QLabel *TTrayHint::makeLabel(const QString &name)
     auto *label = new QLabel(this);
     label->setObjectName(name);
     label->setTextFormat(Qt::PlainText);
-    label->setAttribute(Qt::WA_TransparentForMouseEvents);  // clicks and moves reach the window
+    label->setAttribute(Qt::WA_TransparentForMouseEvents); // clicks and moves reach the window
     label->setMargin(0);
     label->hide();
     return label;
@@ -298,8 +299,8 @@ void TTrayHint::paintEvent(QPaintEvent *)
     const QRegion shape = body_ + tail_;
     p.fillRect(rect(), palette().color(QPalette::Window));
     // One pixel of black along the inside of the shape.
-    QRegion inner = shape & shape.translated(1, 0) & shape.translated(-1, 0) & shape.translated(0, 1) &
-                    shape.translated(0, -1);
+    QRegion inner
+        = shape & shape.translated(1, 0) & shape.translated(-1, 0) & shape.translated(0, 1) & shape.translated(0, -1);
     p.setClipRegion(shape - inner);
     p.fillRect(rect(), Qt::black);
 }
@@ -317,11 +318,13 @@ void TTrayHint::mouseMoveEvent(QMouseEvent *)
 void TTrayHint::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
-    raise();  // back to the top of the topmost windows, without activation
+    raise(); // back to the top of the topmost windows, without activation
 }
 
 THintControl::THintControl(TTrayHint *hint, QSystemTrayIcon *tray, QObject *parent)
-    : QObject(parent), hint_(hint), tray_(tray)
+    : QObject(parent)
+    , hint_(hint)
+    , tray_(tray)
 {
     CursorPos = [] { return QCursor::pos(); };
     tmrHintShow.setInterval(1000);
@@ -471,8 +474,8 @@ void THintControl::updateToolTip()
             tip += QLatin1Char('\n') + hint_->Message.trimmed();
     } else {
         for (int n = 1; n <= TTrayHint::MaxHintPhones && !hint_->PhonesInfo[n].Balance.isEmpty(); ++n)
-            tip += QLatin1Char('\n') + hint_->PhonesInfo[n].Alias.trimmed() + QStringLiteral(": ") +
-                   hint_->PhonesInfo[n].Balance.trimmed();
+            tip += QLatin1Char('\n') + hint_->PhonesInfo[n].Alias.trimmed() + QStringLiteral(": ")
+                + hint_->PhonesInfo[n].Balance.trimmed();
     }
     tipText_ = tip;
     if (tray_ && tray_->isVisible() && tray_->geometry().isEmpty())

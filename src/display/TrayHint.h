@@ -16,7 +16,7 @@
 
 struct TPhoneInfo {
     QString Alias;
-    QString Balance;  // already formatted; empty ends the list
+    QString Balance; // already formatted; empty ends the list
     bool IsRed = false;
 };
 
@@ -45,8 +45,8 @@ public:
     static int ChooseCorner(int x, int y, int width, int height);
 
     bool HintAllowed = true;
-    int ShowMode = 0;  // 0 progress text, 1 phone list
-    std::array<TPhoneInfo, MaxHintPhones + 1> PhonesInfo;  // entries 1..10
+    int ShowMode = 0; // 0 progress text, 1 phone list
+    std::array<TPhoneInfo, MaxHintPhones + 1> PhonesInfo; // entries 1..10
     QString Message;
     QString Title = QStringLiteral("Saldomat 2.20");
 

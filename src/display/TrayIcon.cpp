@@ -13,12 +13,13 @@ QIcon PlainTrayIcon()
     return QIcon(QStringLiteral(":/z_TrayIcon.xpm"));
 }
 
-TTrayIcon::TTrayIcon(QSystemTrayIcon *tray, QObject *parent) : QObject(parent), tray_(tray)
+TTrayIcon::TTrayIcon(QSystemTrayIcon *tray, QObject *parent)
+    : QObject(parent)
+    , tray_(tray)
 {
     aniTimer_.setInterval(100);
-    connect(&aniTimer_, &QTimer::timeout, this, [this] {
-        runHandler("TAnimatedTray.Execute", [&] { animationTick(); });
-    });
+    connect(
+        &aniTimer_, &QTimer::timeout, this, [this] { runHandler("TAnimatedTray.Execute", [&] { animationTick(); }); });
     image_ = QImage(QStringLiteral(":/z_TrayIcon.xpm"));
 }
 
@@ -116,7 +117,7 @@ void TTrayIcon::animationStart()
         if (paused_ || aniTimer_.isActive())
             return;
         aniTimer_.start();
-        animationTick();  // the first frame at once, then one every 100 ms
+        animationTick(); // the first frame at once, then one every 100 ms
     });
 }
 

@@ -18,7 +18,8 @@ namespace {
 
 void samplePhones(int count)
 {
-    const char *names[] = {"Рабочий", "Дом", "Дача", "Мама", "Папа", "Сын", "Офис 2", "Модем", "Охрана", "Резерв", "Лишний"};
+    const char *names[]
+        = {"Рабочий", "Дом", "Дача", "Мама", "Папа", "Сын", "Офис 2", "Модем", "Охрана", "Резерв", "Лишний"};
     for (int slot = 1; slot <= count; ++slot) {
         TSetupPhoneLine &line = SetupModel().Line(slot);
         line.Monitor = true;
@@ -47,7 +48,7 @@ void samplePhones(int count)
     IssaArray[5].Success = false;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char **argv)
 {
@@ -108,11 +109,12 @@ int main(int argc, char **argv)
         viewer->SetHeader(PhoneHumanInfo(1));
         viewer->SetPages({QStringLiteral("<!-- http://127.0.0.1:9/login -->\r\n<html><body><form><p>Номер: <input "
                                          "name=mobnum></p></form></body></html>"),
-                          QStringLiteral("<!-- http://127.0.0.1:9/account -->\r\n<html><head><meta "
-                                         "http-equiv=refresh content=\"0;url=http://127.0.0.1:9/x\"><script>alert(1)</script>"
-                                         "</head><body><h3>Лицевой счет: 2300101</h3><table border=1><tr><td>Баланс:</td><td>"
-                                         "57.30 руб.</td></tr><tr><td>Средний расход в день:</td><td>3.10</td></tr></table>"
-                                         "<img src=\"http://127.0.0.1:9/logo.png\"><a href=\"http://127.0.0.1:9/\">Выход</a></body></html>")});
+            QStringLiteral(
+                "<!-- http://127.0.0.1:9/account -->\r\n<html><head><meta "
+                "http-equiv=refresh content=\"0;url=http://127.0.0.1:9/x\"><script>alert(1)</script>"
+                "</head><body><h3>Лицевой счет: 2300101</h3><table border=1><tr><td>Баланс:</td><td>"
+                "57.30 руб.</td></tr><tr><td>Средний расход в день:</td><td>3.10</td></tr></table>"
+                "<img src=\"http://127.0.0.1:9/logo.png\"><a href=\"http://127.0.0.1:9/\">Выход</a></body></html>")});
         viewer->move(300, 150);
         viewer->show();
     } else if (mode == QLatin1String("animate")) {

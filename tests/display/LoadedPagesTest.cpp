@@ -1,9 +1,9 @@
 // The loaded pages viewer: navigation, the indicator, saving, the position in
 // the settings file, and that a stored page never reaches the network.
+#include "LoadedPages.h"
 #include "Common.h"
 #include "Encoding.h"
 #include "IniFile.h"
-#include "LoadedPages.h"
 #include "TestHome.h"
 
 #include <QApplication>
@@ -26,12 +26,12 @@ protected:
     static void open(TfrmLoadedPages &v)
     {
         v.show();
-        QTest::qWait(60);  // the start timer
+        QTest::qWait(60); // the start timer
     }
     TestHome home;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(ViewerFixture, OpensOnTheNewestPageAndWalksBack)
 {
@@ -76,7 +76,8 @@ TEST_F(ViewerFixture, SavesThePageShownUnchanged)
 {
     TfrmLoadedPages v;
     QStringList list = pages(3);
-    list[1] = QStringLiteral("<!-- a -->\r\n<html><head><meta charset=\"windows-1251\"></head><body>Баланс: 12.50 руб.</body></html>");
+    list[1] = QStringLiteral(
+        "<!-- a -->\r\n<html><head><meta charset=\"windows-1251\"></head><body>Баланс: 12.50 руб.</body></html>");
     v.SetPages(list);
     v.SetHeader(QStringLiteral("(916) 123-4567 [Я]"));
     open(v);
@@ -126,19 +127,18 @@ TEST_F(ViewerFixture, StoredPageNeverReachesTheNetwork)
         }
     });
     const QString base = QStringLiteral("http://127.0.0.1:%1").arg(server.serverPort());
-    const QString page =
-        QStringLiteral("<!-- %1/login -->\r\n<html><head>"
-                       "<meta http-equiv=\"refresh\" content=\"0; url=%1/refresh\">"
-                       "<link rel=\"stylesheet\" href=\"%1/style.css\">"
-                       "<script src=\"%1/script.js\"></script>"
-                       "<script>document.write('SCRIPT-RAN'); new Image().src='%1/beacon';</script>"
-                       "</head><body onload=\"location='%1/onload'\">"
-                       "<img src=\"%1/image.png\"><img src=\"file:///etc/hostname\">"
-                       "<iframe src=\"%1/frame\"></iframe>"
-                       "<a href=\"%1/link\">ссылка</a>"
-                       "<form action=\"%1/form\" method=\"post\"><input name=a value=b></form>"
-                       "<p>Баланс</p></body></html>")
-            .arg(base);
+    const QString page = QStringLiteral("<!-- %1/login -->\r\n<html><head>"
+                                        "<meta http-equiv=\"refresh\" content=\"0; url=%1/refresh\">"
+                                        "<link rel=\"stylesheet\" href=\"%1/style.css\">"
+                                        "<script src=\"%1/script.js\"></script>"
+                                        "<script>document.write('SCRIPT-RAN'); new Image().src='%1/beacon';</script>"
+                                        "</head><body onload=\"location='%1/onload'\">"
+                                        "<img src=\"%1/image.png\"><img src=\"file:///etc/hostname\">"
+                                        "<iframe src=\"%1/frame\"></iframe>"
+                                        "<a href=\"%1/link\">ссылка</a>"
+                                        "<form action=\"%1/form\" method=\"post\"><input name=a value=b></form>"
+                                        "<p>Баланс</p></body></html>")
+                             .arg(base);
     TfrmLoadedPages v;
     v.SetPages({page});
     open(v);

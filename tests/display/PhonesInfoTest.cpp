@@ -1,18 +1,18 @@
 // The phones window: columns from the settings, cell texts and colours per
 // phone state, the context menu, sizes kept in the settings file.
+#include "PhonesInfo.h"
 #include "Common.h"
 #include "IniFile.h"
 #include "PhoneTable.h"
-#include "PhonesInfo.h"
 #include "Setup.h"
 #include "SortGridUnit.h"
 #include "TestHome.h"
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QScreen>
 #include <QSignalSpy>
-#include <QHeaderView>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -51,15 +51,15 @@ protected:
     void allColumns(bool on)
     {
         TGeneralSettings &g = SetupModel().General;
-        for (bool *b : {&g.cbNN, &g.cbLicSchet, &g.cbAlias, &g.cbUserName, &g.cbPhoneNum, &g.cbObPlat,
-                        &g.cbAverage, &g.cbTurnOff, &g.cbRecomend, &g.cbSMS, &g.cbMin, &g.cbJeansBalExpired,
-                        &g.cbBalDelta, &g.cbLastQueryTime})
+        for (bool *b :
+            {&g.cbNN, &g.cbLicSchet, &g.cbAlias, &g.cbUserName, &g.cbPhoneNum, &g.cbObPlat, &g.cbAverage, &g.cbTurnOff,
+                &g.cbRecomend, &g.cbSMS, &g.cbMin, &g.cbJeansBalExpired, &g.cbBalDelta, &g.cbLastQueryTime})
             *b = on;
     }
     TestHome home;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(PhonesFixture, ColumnsFollowTheSettings)
 {
@@ -69,7 +69,7 @@ TEST_F(PhonesFixture, ColumnsFollowTheSettings)
     expected += TfrmPhonesInfo::AllKeys();
     EXPECT_EQ(w.ColumnKeys, expected);
     EXPECT_EQ(w.Grid->Cells(static_cast<int>(w.ColumnKeys.indexOf(QStringLiteral("BalExpired"))), 0),
-              QStringLiteral("Джинс дней"));
+        QStringLiteral("Джинс дней"));
     EXPECT_EQ(w.Grid->columnWidth(0), 25);
     EXPECT_TRUE(style(w, QStringLiteral("Balance"), 0).Bold);
     EXPECT_FALSE(style(w, QStringLiteral("SMS"), 0).Bold);
@@ -118,7 +118,7 @@ TEST_F(PhonesFixture, QueriedAndFailedPhones)
     ok.ObPlat = 0;
     ok.Average = 3.456f;
     ok.BalDelta = 0;
-    ok.TurnOff = 2;  // at the threshold 2
+    ok.TurnOff = 2; // at the threshold 2
     ok.Recomend = 50;
     ok.JeansExpired = 12;
     ok.SMS = 0;
@@ -196,7 +196,7 @@ TEST_F(PhonesFixture, PhonesAddedWithoutRebuildStopTheFill)
 {
     monitor(1, 30.f);
     TfrmPhonesInfo w;
-    monitor(2, 10.f);  // monitored after the rows were laid out
+    monitor(2, 10.f); // monitored after the rows were laid out
     monitor(3, 10.f);
     EXPECT_NO_THROW(w.FillGrid());
     EXPECT_EQ(w.Grid->RowCount(), 2);
@@ -241,7 +241,7 @@ TEST_F(PhonesFixture, WindowIsKeptReachable)
     EXPECT_EQ(w.y(), 50 - 200);
     // Without a stored width the window takes the columns' width.
     IniFile.EraseSection(QStringLiteral("PhonesInfo Form"));
-    IniFile.WriteInteger(QStringLiteral("PhonesInfo Form"), QStringLiteral("Width_Balance"), 0);  // ignored
+    IniFile.WriteInteger(QStringLiteral("PhonesInfo Form"), QStringLiteral("Width_Balance"), 0); // ignored
     w.LoadVisibleIniParameters();
     int sum = 0;
     for (int c = 0; c < w.Grid->ColCount(); ++c)
@@ -265,7 +265,8 @@ TEST_F(PhonesFixture, EscapeHidesAndTheMenuAsksForOnePhone)
     EXPECT_FALSE(w.isVisible());
 
     QSignalSpy ask(&w, &TfrmPhonesInfo::requestOnlyOne);
-    ASSERT_TRUE(w.PrepareContextMenu(QPoint(w.Grid->columnViewportPosition(1) + 5, w.Grid->rowViewportPosition(2) + 5)));
+    ASSERT_TRUE(
+        w.PrepareContextMenu(QPoint(w.Grid->columnViewportPosition(1) + 5, w.Grid->rowViewportPosition(2) + 5)));
     w.ppmRequestOnlyOne->trigger();
     ASSERT_TRUE(ask.wait(500));
     EXPECT_EQ(ask.at(0).at(0).toInt(), 2);

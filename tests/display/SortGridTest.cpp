@@ -4,9 +4,9 @@
 #include "SortGridUnit.h"
 
 #include <QApplication>
+#include <QHeaderView>
 #include <QScrollBar>
 #include <QSignalSpy>
-#include <QHeaderView>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -48,17 +48,13 @@ struct Grid {
     QPoint inGrid(const QPoint &p) const { return grid.HeaderToGrid(p); }
     void hover(const QPoint &p)
     {
-        QMouseEvent move(QEvent::MouseMove, p, header()->mapToGlobal(p), Qt::NoButton, Qt::NoButton,
-                         Qt::NoModifier);
+        QMouseEvent move(QEvent::MouseMove, p, header()->mapToGlobal(p), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
         QApplication::sendEvent(header(), &move);
     }
-    void click(const QPoint &p)
-    {
-        QTest::mouseClick(header(), Qt::LeftButton, {}, p);
-    }
+    void click(const QPoint &p) { QTest::mouseClick(header(), Qt::LeftButton, {}, p); }
 };
 
-}  // namespace
+} // namespace
 
 TEST(SortCompare, NumbersByValueWithTolerance)
 {
@@ -69,7 +65,8 @@ TEST(SortCompare, NumbersByValueWithTolerance)
     EXPECT_EQ(cmp("-2.5", "-2.4"), -1);
     EXPECT_EQ(cmp(" 7 ", "7.0"), 0);
     int r = 5;
-    EXPECT_FALSE(MyCompareNumber(QStringLiteral("-230973"), QStringLiteral("1"), r)) << "the no-value mark is no number";
+    EXPECT_FALSE(MyCompareNumber(QStringLiteral("-230973"), QStringLiteral("1"), r))
+        << "the no-value mark is no number";
     EXPECT_FALSE(MyCompareNumber(QStringLiteral("1,5"), QStringLiteral("1"), r)) << "only the point separates decimals";
     EXPECT_FALSE(MyCompareNumber(QStringLiteral("inf"), QStringLiteral("1"), r));
     EXPECT_FALSE(MyCompareNumber(QStringLiteral(""), QStringLiteral("1"), r));
@@ -142,7 +139,7 @@ TEST(SortGrid, ClicksNearTheEdgeOrWithAMoveDoNotSort)
 {
     Grid g({"3", "1", "2"});
     const QStringList before = g.column();
-    g.click(g.headerPoint(0, 5));  // within 10 pixels of the left edge
+    g.click(g.headerPoint(0, 5)); // within 10 pixels of the left edge
     g.click(g.headerPoint(0, TSortGrid::DefaultColWidth - 5));
     EXPECT_EQ(g.column(), before);
     EXPECT_EQ(g.grid.SortColumn(), 0);
@@ -160,7 +157,7 @@ TEST(SortGrid, ClicksNearTheEdgeOrWithAMoveDoNotSort)
     // Press, move, release in the sort area.
     QTest::mousePress(g.header(), Qt::LeftButton, {}, g.headerPoint(0, 30));
     QMouseEvent move(QEvent::MouseMove, g.headerPoint(0, 32), g.header()->mapToGlobal(g.headerPoint(0, 32)),
-                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(g.header(), &move);
     QTest::mouseRelease(g.header(), Qt::LeftButton, {}, g.headerPoint(0, 32));
     EXPECT_EQ(g.column(), before);
@@ -199,7 +196,7 @@ TEST(SortGrid, HeaderOnlyGridAndCounts)
     EXPECT_NO_THROW(grid.Sort());
     grid.Set_RowCount(5);
     EXPECT_EQ(grid.FixedRows(), 1);
-    grid.SetSortColumn(7);  // no such column
+    grid.SetSortColumn(7); // no such column
     EXPECT_NO_THROW(grid.Sort());
     // New columns start ascending, old ones keep their direction.
     grid.SetSortDirectionForAllColumns(1);
@@ -234,7 +231,7 @@ TEST(SortGrid, ColumnsAreResizedByDraggingTheCaptionBorder)
     const QPoint start(g.grid.columnViewportPosition(0) + g.grid.columnWidth(0) - 1, 5);
     QTest::mousePress(g.header(), Qt::LeftButton, {}, start);
     QMouseEvent move(QEvent::MouseMove, start + QPoint(40, 0), g.header()->mapToGlobal(start + QPoint(40, 0)),
-                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(g.header(), &move);
     QTest::mouseRelease(g.header(), Qt::LeftButton, {}, start + QPoint(40, 0));
     EXPECT_EQ(g.grid.columnWidth(0), TSortGrid::DefaultColWidth + 40);
@@ -256,7 +253,7 @@ TEST(SortGrid, CaptionRowStaysInSightWhenScrolled)
     const QPoint p = g.inGrid(g.headerPoint(0, 30));
     EXPECT_TRUE(g.grid.IsHeaderArea(p.x(), p.y(), col, row));
     g.grid.SetSortDirectionForAllColumns(0);
-    g.click(g.headerPoint(0, 30));  // descending
+    g.click(g.headerPoint(0, 30)); // descending
     EXPECT_EQ(g.grid.Cells(0, 1), QStringLiteral("59"));
     EXPECT_TRUE(g.grid.isRowHidden(0));
     EXPECT_TRUE(g.grid.horizontalHeader()->isVisible());

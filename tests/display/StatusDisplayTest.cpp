@@ -1,10 +1,10 @@
 // The status display as the controller wires it: the engine's signals reach
 // the hint, the grid and the tray digits; the tray icon's left click toggles
 // the phones window; the window's request reaches the controller.
+#include "StatusDisplay.h"
 #include "CreateIcon.h"
 #include "PhoneTable.h"
 #include "Setup.h"
-#include "StatusDisplay.h"
 #include "TestHome.h"
 
 #include <QSignalSpy>
@@ -46,7 +46,7 @@ protected:
     TestHome home;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(DisplayFixture, EngineSignalsReachTheDisplay)
 {
@@ -106,7 +106,8 @@ TEST_F(DisplayFixture, QueryThisPhoneReachesTheController)
     display.RefreshAll();
     QSignalSpy ask(&display, &TStatusDisplay::requestOnlyOne);
     TfrmPhonesInfo &w = display.PhonesInfo();
-    ASSERT_TRUE(w.PrepareContextMenu(QPoint(w.Grid->columnViewportPosition(1) + 3, w.Grid->rowViewportPosition(2) + 3)));
+    ASSERT_TRUE(
+        w.PrepareContextMenu(QPoint(w.Grid->columnViewportPosition(1) + 3, w.Grid->rowViewportPosition(2) + 3)));
     w.ppmRequestOnlyOne->trigger();
     ASSERT_TRUE(ask.wait(500));
     EXPECT_EQ(ask.at(0).at(0).toInt(), 2);
@@ -132,8 +133,7 @@ TEST_F(DisplayFixture, HintContentAsTextForTraysWithoutGeometry)
 {
     TStatusDisplay display(nullptr);
     display.RefreshAll();
-    EXPECT_EQ(display.HintControl().ToolTipText(),
-              QStringLiteral("Saldomat 2.20\nТел 1: 10.00\nТел 2: 20.00"));
+    EXPECT_EQ(display.HintControl().ToolTipText(), QStringLiteral("Saldomat 2.20\nТел 1: 10.00\nТел 2: 20.00"));
     display.HintControl().progressMessage(QStringLiteral("Запрос по телефону № 2: x\r\n"));
     EXPECT_EQ(display.HintControl().ToolTipText(), QStringLiteral("Saldomat 2.20\nЗапрос по телефону № 2: x"));
 }

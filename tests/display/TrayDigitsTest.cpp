@@ -78,17 +78,17 @@ protected:
     TestHome home;
 };
 
-}  // namespace
+} // namespace
 
 TEST(TrayDigits, TextsOfTheListedBalances)
 {
     struct Case {
         float value;
         const char *text;
-    } cases[] = {{2.5f, "2.5"},   {3.0f, "3"},    {10.f, "10"},         {10.4f, "10"},  {123.4f, "123"},
-                 {999.f, "999"},  {1.5f, "1.5"},  {0.9995f, "1"},       {12.345f, "12"}, {10000.f, "---"},
-                 {-5.f, "-5"},    {-0.5f, "-0.5"}, {-12345.f, "---"},   {3.4e38f, "---"}, {0.04f, "0"},
-                 {-9.f, "-9"},    {-9.4f, "-9"},  {-10.f, "-10"},       {1000.f, "1000"}};
+    } cases[]
+        = {{2.5f, "2.5"}, {3.0f, "3"}, {10.f, "10"}, {10.4f, "10"}, {123.4f, "123"}, {999.f, "999"}, {1.5f, "1.5"},
+            {0.9995f, "1"}, {12.345f, "12"}, {10000.f, "---"}, {-5.f, "-5"}, {-0.5f, "-0.5"}, {-12345.f, "---"},
+            {3.4e38f, "---"}, {0.04f, "0"}, {-9.f, "-9"}, {-9.4f, "-9"}, {-10.f, "-10"}, {1000.f, "1000"}};
     for (const Case &c : cases)
         EXPECT_EQ(TrayNumberText(c.value), QString::fromLatin1(c.text)) << c.value;
 }
@@ -147,7 +147,8 @@ TEST(TrayDigits, EvenWidthTextIsCopiedColumnForColumnAndCentred)
     for (int i = 0; i < 14; ++i)
         EXPECT_EQ(column(img, 1 + i), expected[static_cast<size_t>(i)]) << "column " << 1 + i;
     // "10": 10 columns into 3..12; "-5": 8 columns into 4..11.
-    for (auto [value, text, left] : {std::tuple{10.f, "10", 3}, std::tuple{-5.f, "-5", 4}, std::tuple{999.f, "999", 1}}) {
+    for (auto [value, text, left] :
+        {std::tuple{10.f, "10", 3}, std::tuple{-5.f, "-5", 4}, std::tuple{999.f, "999", 1}}) {
         const QImage im = DrawNumber16(DigitsBitmap(), value);
         const auto cols = laidColumns(DigitsBitmap(), QString::fromLatin1(text));
         for (int x = 0; x < 16; ++x) {
@@ -166,8 +167,9 @@ TEST(TrayDigits, OddWidthIsSqueezedByOneColumnWithoutLosingInk)
     const QImage img = DrawNumber16(DigitsBitmap(), 3.0f);
     const auto cols = laidColumns(DigitsBitmap(), QStringLiteral("3"));
     for (int x = 0; x < 16; ++x) {
-        if (x < 6 || x > 9)
+        if (x < 6 || x > 9) {
             EXPECT_TRUE(columnBlank(img, x)) << x;
+        }
     }
     for (int y = 0; y < 16; ++y) {
         bool inkIn = false, inkOut = false;
@@ -243,7 +245,7 @@ QSet<QRgb> inkColours(const QImage &img)
                 s.insert(img.pixel(x, y));
     return s;
 }
-}  // namespace
+} // namespace
 
 TEST_F(TrayFixture, MarkingOnAndOffDecidesTheInk)
 {
@@ -289,7 +291,7 @@ TEST_F(TrayFixture, ChoiceOfTheBalanceShown)
     monitor(1, 50.f);
     monitor(2, 7.f, /*tray=*/true);
     monitor(3, 1.f);
-    IssaArray[4].Balance = -100.f;  // not monitored
+    IssaArray[4].Balance = -100.f; // not monitored
     tray.ChangeTrayPhoneInfo();
     EXPECT_EQ(tray.CurrentImage(), NumberImage(7.f, 7.f, NoMark)) << "the tray phone wins over a smaller balance";
 
@@ -334,7 +336,7 @@ TEST_F(TrayFixture, AnimationGoesOnFromTheFrameWhereItStopped)
     QSet<QByteArray> frames;
     for (int i = 1; i <= 10; ++i)
         frames.insert(QByteArray(reinterpret_cast<const char *>(AniIconImage(i).constBits()),
-                                 static_cast<int>(AniIconImage(i).sizeInBytes())));
+            static_cast<int>(AniIconImage(i).sizeInBytes())));
     EXPECT_EQ(frames.size(), 10);
 }
 

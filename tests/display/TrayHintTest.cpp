@@ -1,9 +1,9 @@
 // The tray hint: the list, the layout and the corner, hiding, and the timers
 // of the mouse rest over the icon.
+#include "TrayHint.h"
 #include "PhoneTable.h"
 #include "Setup.h"
 #include "TestHome.h"
-#include "TrayHint.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -34,14 +34,14 @@ protected:
     THintControl control{&hint, nullptr};
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(HintFixture, FillListsTenMonitoredPhonesInSlotOrder)
 {
     for (int slot = 1; slot <= 12; ++slot)
         if (slot != 3)
             monitor(slot, slot * 1.5f, QStringLiteral("Phone %1").arg(slot));
-    IssaArray[3].Balance = 1;  // not monitored
+    IssaArray[3].Balance = 1; // not monitored
     SetupModel().General.edBalanceLessThen = QStringLiteral("3");
     control.FillTrayHintInfo();
     EXPECT_EQ(hint.ShowMode, 1);
@@ -138,9 +138,9 @@ TEST_F(HintFixture, AtTheBottomRightTheTailPointsAtTheCursor)
 
 TEST_F(HintFixture, CornersOneAndTwo)
 {
-    EXPECT_EQ(TTrayHint::ChooseCorner(300, 10, 100, 50), 1);   // left only
-    EXPECT_EQ(TTrayHint::ChooseCorner(10, 300, 100, 50), 2);   // above only
-    EXPECT_EQ(TTrayHint::ChooseCorner(100, 50, 100, 50), 3);   // exactly fits
+    EXPECT_EQ(TTrayHint::ChooseCorner(300, 10, 100, 50), 1); // left only
+    EXPECT_EQ(TTrayHint::ChooseCorner(10, 300, 100, 50), 2); // above only
+    EXPECT_EQ(TTrayHint::ChooseCorner(100, 50, 100, 50), 3); // exactly fits
     EXPECT_EQ(TTrayHint::ChooseCorner(99, 49, 100, 50), 0);
     monitor(1, 5.f, QStringLiteral("A"));
     control.FillTrayHintInfo();
@@ -186,8 +186,8 @@ TEST_F(HintFixture, ClickOrMoveOnTheHintHidesIt)
     EXPECT_FALSE(hint.isVisible());
     hint.ShowPhonesInfoXY(400, 400);
     ASSERT_TRUE(hint.isVisible());
-    QMouseEvent move(QEvent::MouseMove, QPointF(30, 30), hint.mapToGlobal(QPointF(30, 30)), Qt::NoButton,
-                     Qt::NoButton, Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, QPointF(30, 30), hint.mapToGlobal(QPointF(30, 30)), Qt::NoButton, Qt::NoButton,
+        Qt::NoModifier);
     QApplication::sendEvent(&hint, &move);
     EXPECT_FALSE(hint.isVisible());
 }
@@ -202,13 +202,13 @@ TEST_F(HintFixture, RestOnTheIconShowsAndMovingAwayHides)
     control.tmrHideTrayHint.setInterval(20);
 
     control.MouseMoveOverIcon(cursor);
-    cursor += QPoint(20, 0);  // moved away before the timer fired
+    cursor += QPoint(20, 0); // moved away before the timer fired
     QTest::qWait(80);
     EXPECT_FALSE(hint.isVisible());
 
     cursor = QPoint(600, 500);
     control.MouseMoveOverIcon(cursor);
-    cursor += QPoint(8, -8);  // still within 8 pixels
+    cursor += QPoint(8, -8); // still within 8 pixels
     QTest::qWait(80);
     ASSERT_TRUE(hint.isVisible());
     EXPECT_EQ(control.HideRect(), RectAround(cursor));
@@ -232,12 +232,12 @@ TEST_F(HintFixture, TheCursorOverTheIconIsWatched)
     QTest::qWait(250);
     EXPECT_FALSE(control.tmrHintShow.isActive()) << "the cursor is elsewhere";
     cursor = QPoint(1010, 710);
-    QTest::qWait(120);  // one poll sees the cursor on the icon
+    QTest::qWait(120); // one poll sees the cursor on the icon
     EXPECT_TRUE(control.tmrHintShow.isActive());
     EXPECT_EQ(control.ShowRect(), RectAround(cursor));
     QTest::qWait(300);
     ASSERT_TRUE(hint.isVisible()) << "shown after the rest";
-    cursor = QPoint(1015, 500);  // off the icon
+    cursor = QPoint(1015, 500); // off the icon
     QTest::qWait(250);
     EXPECT_FALSE(hint.isVisible()) << "leaving the icon hides the hint";
 }
