@@ -3,6 +3,7 @@
 #include "Common.h"
 #include "Failure.h"
 #include "About.h"
+#include "BrowserWindow.h"
 #include "History.h"
 #include "PhoneTable.h"
 #include "ProgramInit.h"
@@ -31,8 +32,10 @@ constexpr int kTrayRetryMs = 2000;
 constexpr int kTrayAttempts = 60;
 }  // namespace
 
-TfrmMain::TfrmMain(QObject *parent) : QObject(parent), frmWB_(std::make_unique<TfrmWB>())
+TfrmMain::TfrmMain(QObject *parent)
+    : QObject(parent), frmWBWindow_(std::make_unique<BrowserWindow>()), frmWB_(std::make_unique<TfrmWB>())
 {
+    frmWB_->SetDialogHost(frmWBWindow_.get());
     setObjectName(QStringLiteral("frmMain"));
     StartWorkTimer.setSingleShot(true);
     RequestTimer.setTimerType(Qt::PreciseTimer);
@@ -189,6 +192,7 @@ void TfrmMain::LoadHistoryInformation()
         if (!mdbStore_)
             return;
         LoadHistoryIntoTable(mdbStore_.get());
+        markWatch_.Reset();
         SetEnabledForAllMenus(true);
     });
 }
@@ -251,7 +255,21 @@ void TfrmMain::RequestInformation(int mode, int slot)
         } restore{this};
         Q_EMIT requestRunStarted(mode);
         frmWB_->RequestInformation(mode, slot);
+        NotifyNewlyMarked();
     });
+}
+
+void TfrmMain::NotifyNewlyMarked()
+{
+    const QList<int> slots = markWatch_.NewlyMarked();
+    if (!SetupModel().General.cbNotify)
+        return;
+    for (int slot : slots) {
+        const QString text = MarkNoticeText(slot);
+        if (tray_)
+            tray_->showMessage(QLatin1String(ProgramName), text, QSystemTrayIcon::Warning);
+        Q_EMIT noticeShown(text);
+    }
 }
 
 void TfrmMain::AutoRepeat()

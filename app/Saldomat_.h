@@ -3,6 +3,8 @@
 // the timers, decides when request runs happen and opens the other windows.
 // It is never shown.
 
+#include "MarkWatch.h"
+
 #include <QObject>
 #include <QTimer>
 
@@ -11,6 +13,7 @@
 class QAction;
 class QMenu;
 class QSystemTrayIcon;
+class BrowserWindow;
 class TfrmSetup;
 class TfrmWB;
 class TmdbStore;
@@ -52,6 +55,8 @@ public:
     QAction *ppmExit = nullptr;
 
 Q_SIGNALS:
+    // A notice for the user (also when there is no tray to show it).
+    void noticeShown(const QString &text);
     // A request run was started (mode 0 all phones, 1 failed phones).
     void requestRunStarted(int mode);
 
@@ -75,15 +80,20 @@ private:
     template <class Body>
     void WithMenusDisabled(Body &&body);
     void StopRequest();
+    // A desktop notice for every phone that has newly become marked.
+    void NotifyNewlyMarked();
     // An item whose window is not part of the program yet stays disabled.
     void setItemEnabled(QAction *item, bool enabled);
 
     QMenu *menu_ = nullptr;
     QSystemTrayIcon *tray_ = nullptr;
     int trayAttempts_ = 0;
+    TMarkWatch markWatch_;
     QTimer StartWorkTimer;
     QTimer RequestTimer;
     std::unique_ptr<TmdbStore> mdbStore_;
+    // The browser's window (parent of its dialogs) outlives the engine.
+    std::unique_ptr<BrowserWindow> frmWBWindow_;
     std::unique_ptr<TfrmWB> frmWB_;
     std::unique_ptr<TfrmSetup> frmSetup_;
 };

@@ -42,6 +42,7 @@ const BoolKey kHintAndMarkKeys[] = {
     {kHint, "cbLastQueryTime", &TGeneralSettings::cbLastQueryTime},
     {kMark, "cbMarkIfBalance", &TGeneralSettings::cbMarkIfBalance},
     {kMark, "cbMarkIfTurnOff", &TGeneralSettings::cbMarkIfTurnOff},
+    {kMark, "cbNotify", &TGeneralSettings::cbNotify},
 };
 const BoolKey kConnectionKeys[] = {
     {kConnection, "cbExecAfterRun", &TGeneralSettings::cbExecAfterRun},

@@ -59,6 +59,7 @@ struct TGeneralSettings {
     // "Mark"
     bool cbMarkIfBalance = true;
     bool cbMarkIfTurnOff = true;
+    bool cbNotify = true;  // a desktop notice when a phone becomes marked
     QString edBalanceLessThen = QString::fromLatin1(DefaultBalanceLessThen);
     QString edTurnOffLessThen = QString::fromLatin1(DefaultTurnOffLessThen);
     // "Connection"

@@ -253,6 +253,9 @@ TfrmSetup::TfrmSetup(QWidget *parent) : QDialog(parent)
         markLayout->addWidget(edBalanceLessThen, 0, 1);
         markLayout->addWidget(cbMarkIfTurnOff, 1, 0);
         markLayout->addWidget(edTurnOffLessThen, 1, 1);
+        cbNotify = new QCheckBox(QStringLiteral("Сообщать, когда телефон начинает выделяться"));
+        cbNotify->setObjectName(QStringLiteral("cbNotify"));
+        markLayout->addWidget(cbNotify, 2, 0, 1, 3);
         markLayout->setColumnStretch(2, 1);
         infoLayout->addWidget(gbMark);
         infoLayout->addStretch(1);
@@ -537,6 +540,7 @@ void TfrmSetup::FillControls()
     cbLastQueryTime->setChecked(g.cbLastQueryTime);
     cbMarkIfBalance->setChecked(g.cbMarkIfBalance);
     cbMarkIfTurnOff->setChecked(g.cbMarkIfTurnOff);
+    cbNotify->setChecked(g.cbNotify);
     edBalanceLessThen->setText(g.edBalanceLessThen);
     edTurnOffLessThen->setText(g.edTurnOffLessThen);
     const int refresh = g.cbRefreshTime >= 0 && g.cbRefreshTime < RefreshTimeCount ? g.cbRefreshTime
@@ -580,6 +584,7 @@ void TfrmSetup::ReadControls(TSetupModel &model) const
     g.cbLastQueryTime = cbLastQueryTime->isChecked();
     g.cbMarkIfBalance = cbMarkIfBalance->isChecked();
     g.cbMarkIfTurnOff = cbMarkIfTurnOff->isChecked();
+    g.cbNotify = cbNotify->isChecked();
     g.edBalanceLessThen = edBalanceLessThen->text();
     g.edTurnOffLessThen = edTurnOffLessThen->text();
     g.cbRefreshTime = cbRefreshTime->currentIndex();

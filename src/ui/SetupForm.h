@@ -57,6 +57,7 @@ public:
     QCheckBox *cbNN, *cbLicSchet, *cbAlias, *cbUserName, *cbPhoneNum, *cbBalans, *cbObPlat, *cbAverage, *cbTurnOff,
         *cbRecomend, *cbSMS, *cbMin, *cbJeansBalExpired, *cbBalDelta, *cbLastQueryTime;
     QCheckBox *cbMarkIfBalance, *cbMarkIfTurnOff;
+    QCheckBox *cbNotify;
     QLineEdit *edBalanceLessThen, *edTurnOffLessThen;
     QGroupBox *gbWarning;
     QLabel *lblWarning;

@@ -96,3 +96,41 @@ TEST_F(ControllerRun, RepeatItemIsOffWhenEveryPhoneSucceeded)
     main.HandleCommand(QStringLiteral("QueryNow"));
     EXPECT_TRUE(runs.isEmpty());
 }
+
+TEST_F(ControllerRun, ANoticeComesOncePerCrossingOfTheThreshold)
+{
+    SetupModel().General.cbAutoReRquest = false;
+    TSetupPhoneLine line = SetupModel().Line(2);
+    line.Monitor = false;
+    SetupModel().SetLine(2, line);
+    QStringList notices;
+    QObject::connect(&main, &TfrmMain::noticeShown, [&](const QString &text) { notices << text; });
+    auto setBalance = [&](double balance) {
+        EmulatorPhone p;
+        p.number = QStringLiteral("9160000001");
+        p.password = QStringLiteral("111");
+        p.balance = balance;
+        ASSERT_TRUE(emu.setPhones({p}));
+    };
+
+    main.HandleCommand(QStringLiteral("QueryNow"));
+    EXPECT_TRUE(notices.isEmpty()) << "10.00 is above the threshold of 2.5";
+    setBalance(1.5);
+    main.HandleCommand(QStringLiteral("QueryNow"));
+    ASSERT_EQ(notices.size(), 1);
+    EXPECT_TRUE(notices.first().contains(QStringLiteral("баланс 1.50")));
+    main.HandleCommand(QStringLiteral("QueryNow"));
+    EXPECT_EQ(notices.size(), 1) << "still marked: no second notice";
+    setBalance(20);
+    main.HandleCommand(QStringLiteral("QueryNow"));
+    setBalance(2.5);
+    main.HandleCommand(QStringLiteral("QueryNow"));
+    EXPECT_EQ(notices.size(), 2) << "marked again after a recovery";
+
+    SetupModel().General.cbNotify = false;
+    setBalance(20);
+    main.HandleCommand(QStringLiteral("QueryNow"));
+    setBalance(1);
+    main.HandleCommand(QStringLiteral("QueryNow"));
+    EXPECT_EQ(notices.size(), 2) << "notices switched off";
+}

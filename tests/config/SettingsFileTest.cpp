@@ -33,7 +33,7 @@ protected:
 const char kDefaultFile[] =
     "[Hint Window]\r\ncbNN=1\r\ncbLicSchet=0\r\ncbAlias=1\r\ncbUserName=0\r\ncbPhoneNum=1\r\ncbObPlat=0\r\ncbAverage=0\r\n"
     "cbTurnOff=1\r\ncbRecomend=1\r\ncbSMS=0\r\ncbMin=0\r\ncbJeansBalExpired=0\r\ncbBalDelta=0\r\ncbLastQueryTime=1\r\n"
-    "\r\n[Mark]\r\ncbMarkIfBalance=1\r\ncbMarkIfTurnOff=1\r\nedBalanceLessThen=2.5\r\nedTurnOffLessThen=2\r\n"
+    "\r\n[Mark]\r\ncbMarkIfBalance=1\r\ncbMarkIfTurnOff=1\r\ncbNotify=1\r\nedBalanceLessThen=2.5\r\nedTurnOffLessThen=2\r\n"
     "\r\n[Connection]\r\ncbRefreshTime=2\r\ncbExecAfterRun=0\r\ncbAutoReRquest=1\r\n"
     "\r\n[Phones]\r\nrbTrayShowMinimal=0\r\n"
     "\r\n[Debug]\r\nSaveLogFiles=0\r\n";
