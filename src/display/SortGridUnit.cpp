@@ -116,10 +116,11 @@ bool MyCompareText(const QString &s1, const QString &s2, int &result)
     for (int i = 0; i < n; ++i) {
         QChar c1 = s1.at(i), c2 = s2.at(i);
         unsigned char b1 = codePageByte(c1), b2 = codePageByte(c2);
-        if (b1 >= 'A' && b1 <= 'Z')
-            b1 = static_cast<unsigned char>(b1 + 32);
-        if (b2 >= 'A' && b2 <= 'Z')
-            b2 = static_cast<unsigned char>(b2 + 32);
+        // Latin letters compare as capitals, as the classic case-blind compare does.
+        if (b1 >= 'a' && b1 <= 'z')
+            b1 = static_cast<unsigned char>(b1 - 32);
+        if (b2 >= 'a' && b2 <= 'z')
+            b2 = static_cast<unsigned char>(b2 - 32);
         if (b1 != b2) {
             result = b1 < b2 ? -1 : 1;
             return true;

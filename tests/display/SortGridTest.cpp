@@ -99,6 +99,7 @@ TEST(SortCompare, TextFoldsOnlyLatinLetters)
     EXPECT_EQ(cmp("z", "а"), -1) << "Latin before Cyrillic by code";
     EXPECT_EQ(cmp("Ё", "Ж"), -1) << "0xA8 before 0xC6";
     EXPECT_EQ(cmp("ab", "abc"), -1);
+    EXPECT_EQ(cmp("a", "_"), -1) << "letters fold to capitals, which come before the underscore";
     EXPECT_EQ(cmp("-", "1"), -1) << "a number against a non-number is text";
     EXPECT_EQ(cmp("", ""), 0);
 }
