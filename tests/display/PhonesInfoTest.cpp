@@ -12,6 +12,7 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QScreen>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -162,6 +163,48 @@ TEST_F(PhonesFixture, QueriedAndFailedPhones)
     EXPECT_FALSE(w.ppmErrorMsg->isVisible());
     EXPECT_TRUE(w.ppmShowPages->isVisible());
     EXPECT_FALSE(w.PrepareContextMenu(w.Grid->HeaderToGrid(QPoint(row2.x(), 5)))) << "caption row";
+}
+
+TEST_F(PhonesFixture, DrawnCellsStatePicturesAndHighlight)
+{
+    monitor(1, 30.f);
+    monitor(2, 1.f, /*success=*/false);
+    monitor(3, 50.f, /*success=*/false);
+    IssaArray[2].State = dsError;
+    IssaArray[3].State = dsRequest;
+    TfrmPhonesInfo w;
+    w.resize(500, 200);
+    w.show();
+    QApplication::processEvents();
+    auto pictureAt = [&](int row) {
+        const QImage img = w.Grid->viewport()->grab().toImage();
+        const int left = w.Grid->columnViewportPosition(0) + w.Grid->columnWidth(0) - 8;
+        const int top = w.Grid->rowViewportPosition(row) + w.Grid->rowHeight(row) / 2 - 1;
+        QSet<QRgb> colours;
+        for (int y = top; y < top + 5; ++y)
+            for (int x = left; x < left + 5; ++x)
+                colours.insert(img.pixel(x, y) | 0xFF000000);
+        return colours;
+    };
+    EXPECT_TRUE(pictureAt(2).contains(qRgb(255, 0, 0))) << "the red cross of a failed request";
+    EXPECT_TRUE(pictureAt(3).contains(qRgb(0, 128, 0))) << "the request picture";
+    EXPECT_FALSE(pictureAt(1).contains(qRgb(255, 0, 0)));
+    EXPECT_FALSE(pictureAt(1).contains(qRgb(0, 128, 0)));
+
+    const int balance = static_cast<int>(w.ColumnKeys.indexOf(QStringLiteral("Balance")));
+    auto background = [&](int row) {
+        const QImage img = w.Grid->viewport()->grab().toImage();
+        return QColor(img.pixel(w.Grid->columnViewportPosition(balance) + 2, w.Grid->rowViewportPosition(row) + 14));
+    };
+    EXPECT_EQ(background(1), DataBg);
+    ASSERT_TRUE(
+        w.PrepareContextMenu(QPoint(w.Grid->columnViewportPosition(balance) + 5, w.Grid->rowViewportPosition(1) + 5)));
+    EXPECT_EQ(background(1), SelectedBg);
+    EXPECT_EQ(background(2), DataBg);
+    // The caption strip is drawn in the caption colours.
+    const QImage header = w.Grid->horizontalHeader()->viewport()->grab().toImage();
+    EXPECT_EQ(QColor(header.pixel(w.Grid->columnViewportPosition(balance) + 2, header.height() - 3)), CaptionBg);
+    w.hide();
 }
 
 TEST_F(PhonesFixture, RowsAreFoundBySlotAfterSorting)
