@@ -25,7 +25,12 @@ TStatusDisplay::TStatusDisplay(QSystemTrayIcon *tray, QObject *parent)
     SetTray(tray);
 }
 
-TStatusDisplay::~TStatusDisplay() = default;
+TStatusDisplay::~TStatusDisplay()
+{
+    // An open phones window keeps its place and sizes for the next run.
+    if (phonesInfo_ && phonesInfo_->isVisible())
+        phonesInfo_->hide();
+}
 
 void TStatusDisplay::SetTray(QSystemTrayIcon *tray)
 {

@@ -2,7 +2,9 @@
 // the hint, the grid and the tray digits; the tray icon's left click toggles
 // the phones window; the window's request reaches the controller.
 #include "StatusDisplay.h"
+#include "Common.h"
 #include "CreateIcon.h"
+#include "IniFile.h"
 #include "PhoneTable.h"
 #include "Setup.h"
 #include "TestHome.h"
@@ -152,6 +154,19 @@ TEST_F(DisplayFixture, SettingsChangeRebuildsTheOpenWindow)
     EXPECT_EQ(display.PhonesInfo().Grid->RowCount(), 4);
     EXPECT_EQ(display.PhonesInfo().Grid->Cells(0, 3), QStringLiteral("3"));
     display.PhonesInfo().hide();
+}
+
+TEST_F(DisplayFixture, OpenPhonesWindowKeepsItsSizeAtTheEnd)
+{
+    IniFile.SetFileName(IniFileName);
+    {
+        TStatusDisplay display(nullptr);
+        display.RefreshAll();
+        display.ShowPhonesInfo();
+        display.PhonesInfo().resize(431, 187);
+    }
+    EXPECT_EQ(IniFile.ReadInteger(QStringLiteral("PhonesInfo Form"), QStringLiteral("Width"), 0), 431);
+    EXPECT_EQ(IniFile.ReadInteger(QStringLiteral("PhonesInfo Form"), QStringLiteral("Height"), 0), 187);
 }
 
 #include "StatusDisplayTest.moc"
