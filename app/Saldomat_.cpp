@@ -233,7 +233,7 @@ bool TfrmMain::HaseBadPhones()
     });
 }
 
-void TfrmMain::RequestInformation(int mode, int slot)
+void TfrmMain::RequestInformation(int mode, int slot, bool automaticRepeat)
 {
     guarded("TfrmMain.RequestInformation", [&] {
         SetEnabledForAllMenus(false);
@@ -254,7 +254,7 @@ void TfrmMain::RequestInformation(int mode, int slot)
             }
         } restore{this};
         Q_EMIT requestRunStarted(mode);
-        frmWB_->RequestInformation(mode, slot);
+        frmWB_->RequestInformation(mode, slot, !automaticRepeat);
         NotifyNewlyMarked();
     });
 }
@@ -279,7 +279,7 @@ void TfrmMain::AutoRepeat()
     for (int repeat = 0; repeat < 2 && !RequestStopped && !ApplicationTerminating; ++repeat) {
         Wait(3000);
         if (!RequestStopped && HaseBadPhones())
-            RequestInformation(1, 0);
+            RequestInformation(1, 0, /*automaticRepeat=*/true);
     }
 }
 

@@ -66,7 +66,7 @@ private:
     void IconFromTray();
     void StartWork();
     void SetRequestInterval();
-    void RequestInformation(int mode, int slot);
+    void RequestInformation(int mode, int slot, bool automaticRepeat = false);
     void LoadHistoryInformation();
     void QueryNowAction();
     // The repeats for the failed phones after a run, when the user wants them.

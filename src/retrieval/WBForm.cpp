@@ -16,6 +16,7 @@
 
 #include <QAuthenticator>
 #include <QDateTime>
+#include <array>
 #include <QNetworkProxy>
 #include <QRegularExpression>
 
@@ -84,7 +85,7 @@ void TfrmWB::wakeWaiter()
         waiter_->quit();
 }
 
-void TfrmWB::RequestInformation(int mode, int slot)
+void TfrmWB::RequestInformation(int mode, int slot, bool retryAuthErrors)
 {
     guarded("TfrmWB.RequestInformation", [&] {
         running_ = true;
@@ -93,12 +94,22 @@ void TfrmWB::RequestInformation(int mode, int slot)
             ~RunGuard() { flag = false; }
         } runGuard{running_};
 
+        std::array<bool, IssaSlots + 1> leaveOut{};
+        if (!retryAuthErrors)
+            for (int i = 1; i <= MaxPhones; ++i)
+                leaveOut[i] = !IssaArray[i].Success && IssaArray[i].ErrorMsg == QString::fromUtf8(AuthErrorMsg);
         if (mode == 0)
             SetNotSuccessToIssaArray();
         else if (mode == 1)
             SetNotSuccessToIssaArrayWhereBad();
         else if (slot >= 1 && slot <= MaxPhones)
             SetNotSuccess(IssaArray[slot]);
+        for (int i = 1; i <= MaxPhones; ++i) {
+            if (leaveOut[i]) {  // keeps its failure as it was
+                IssaArray[i].State = dsError;
+                IssaArray[i].ErrorMsg = QString::fromUtf8(AuthErrorMsg);
+            }
+        }
         // The browser window is shown off the screen for the run.
         struct WindowGuard {
             BrowserDialogHost *host;
@@ -119,7 +130,7 @@ void TfrmWB::RequestInformation(int mode, int slot)
         for (int i = first; i <= last && i >= 1 && i <= MaxPhones && !RequestStopped && !ApplicationTerminating; ++i) {
             const TIssaUrlInfo url = GetIssaUrlByPhoneID(i);
             if (UserPhone(i).isEmpty() || Password(i).isEmpty() || !MonitorPhoneEnabled(i) || SetupDialogOpen ||
-                IssaArray[i].Success || url.LoginURL.isEmpty())
+                IssaArray[i].Success || url.LoginURL.isEmpty() || leaveOut[i])
                 continue;
             Q_EMIT progressMessage(QStringLiteral("Запрос по телефону № %1: %2\r\n").arg(i).arg(PhoneAliasEx(i)));
             RequestInfoForPhoneID(i, pause);
@@ -333,7 +344,7 @@ void TfrmWB::WBDocumentComplete(const QUrl &url, HtmlDocument *document)
         FailPhone(QStringLiteral("Неопознанная ошибка ИССА. Просмотрите загруженные страницы."));
         break;
     case pkAuthError:
-        FailPhone(QStringLiteral("Ошибка аутентификации"));
+        FailPhone(QString::fromUtf8(AuthErrorMsg));
         break;
     case pkSessionExpired:
         FailPhone(QStringLiteral("Время сеанса истекло"));

@@ -31,6 +31,8 @@ enum TPageKind {
     pkSessionExpired = 7,
 };
 
+inline constexpr char AuthErrorMsg[] = "Ошибка аутентификации";
+
 // Host of the second operator's self-service site that is logged in to through
 // its form page.
 inline constexpr char SecondIssaHost[] = "lk.sotovaya-svyaz.example";
@@ -42,7 +44,10 @@ public:
     ~TfrmWB() override;
 
     // A run: mode 0 all phones, 1 the phones whose last request failed, 2 only `slot`.
-    void RequestInformation(int mode, int slot = 0);
+    // An automatic repeat (retryAuthErrors false) leaves out the phones whose
+    // last error was a refused password: retrying does not mend a wrong
+    // password, and operators lock accounts after repeated failures.
+    void RequestInformation(int mode, int slot = 0, bool retryAuthErrors = true);
     void StopRequest();
 
     static int WhatKindOfFile(const QString &html, const QUrl &url);

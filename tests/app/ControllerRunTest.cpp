@@ -134,3 +134,20 @@ TEST_F(ControllerRun, ANoticeComesOncePerCrossingOfTheThreshold)
     main.HandleCommand(QStringLiteral("QueryNow"));
     EXPECT_EQ(notices.size(), 2) << "notices switched off";
 }
+
+TEST_F(ControllerRun, AutomaticRepeatsLeaveOutAWrongPasswordAndAManualOneTriesIt)
+{
+    SetupModel().General.cbAutoReRquest = true;
+    TSetupPhoneLine line = SetupModel().Line(1);
+    line.Password = QStringLiteral("999");  // wrong
+    SetupModel().SetLine(1, line);
+    main.HandleCommand(QStringLiteral("QueryNow"));
+    EXPECT_EQ(IssaArray[1].ErrorMsg, QStringLiteral("Ошибка аутентификации"));
+    EXPECT_EQ(IssaArray[1].State, dsError);
+    EXPECT_EQ(emu.loginCount(QStringLiteral("9160000002")), 3) << "the unavailable phone is repeated";
+    EXPECT_EQ(emu.loginCount(QStringLiteral("9160000001")), 1) << "no automatic retry of a wrong password";
+
+    SetupModel().General.cbAutoReRquest = false;
+    main.HandleCommand(QStringLiteral("QueryOnlyBad"));
+    EXPECT_EQ(emu.loginCount(QStringLiteral("9160000001")), 2) << "the user's own repeat tries it";
+}
