@@ -3,6 +3,10 @@
 #include "Common.h"
 #include "Failure.h"
 #include "About.h"
+#include "ConvertToExcel.h"
+#include "HistoryPhone.h"
+#include "PhonesInfo.h"
+#include "StatusDisplay.h"
 #include "BrowserWindow.h"
 #include "History.h"
 #include "PhoneTable.h"
@@ -51,6 +55,26 @@ TfrmMain::TfrmMain(QObject *parent)
         runHandler("TfrmMain.RequestTimerTimer", [&] { QueryNowAction(); });
     });
     buildMenu();
+
+    display_ = std::make_unique<TStatusDisplay>();
+    display_->SetTrayMenu(menu_);
+    display_->ConnectEngine(frmWB_.get());
+    connect(display_.get(), &TStatusDisplay::requestOnlyOne, this, [this](int slot) {
+        runHandler("TfrmMain.RequestInformation", [&] { RequestInformation(2, slot); });
+    });
+    TfrmPhonesInfo &phones = display_->PhonesInfo();
+    connect(&phones, &TfrmPhonesInfo::historyRequested, this, [this](int slot) {
+        runHandler("TfrmPhonesInfo.ppmHistoryClick", [&] {
+            ShowHistoryPhone(slot, HistoryPeriod::LastCount, 50, &display_->PhonesInfo());
+        });
+    });
+    connect(&phones, &TfrmPhonesInfo::excelRequested, this, [this](bool redOnly) {
+        runHandler("TfrmPhonesInfo.ppmExcelClick", [&] { SaveInfoToExcel(&display_->PhonesInfo(), redOnly); });
+    });
+    // The hint goes away whenever the menu opens.
+    connect(menu_, &QMenu::aboutToShow, this, [this] { display_->HideTrayHint(); });
+    connect(ppmPhonesInfo, &QAction::triggered, this,
+            [this] { runHandler("TfrmMain.ppmPhonesInfoClick", [&] { display_->ShowPhonesInfo(); }); });
 }
 
 TfrmMain::~TfrmMain()
@@ -75,7 +99,7 @@ void TfrmMain::buildMenu()
     ppmSetup = item("ppmSetup", QStringLiteral("Настроить программу"), true);
     menu_->addSeparator();
     ppmHistory = item("ppmHistory", QStringLiteral("История баланса"), true);
-    ppmPhonesInfo = item("ppmPhonesInfo", QStringLiteral("Баланс телефонов"), false);
+    ppmPhonesInfo = item("ppmPhonesInfo", QStringLiteral("Баланс телефонов"), true);
     menu_->addSeparator();
     ppmQueryBad = item("ppmQueryBad", QStringLiteral("Повторить \"неудачные\" попытки"), true);
     ppmQueryBad->setEnabled(false);
@@ -97,7 +121,10 @@ void TfrmMain::buildMenu()
     connect(ppmQueryBad, &QAction::triggered, this,
             [this] { runHandler("TfrmMain.ppmQueryBadClick", [&] { QueryBadAction(); }); });
     connect(ppmStopRequest, &QAction::triggered, this,
-            [this] { runHandler("TfrmMain.ppmStopRequestClick", [&] { StopRequest(); }); });
+            [this] { runHandler("TfrmMain.ppmStopRequestClick", [&] {
+                display_->HideTrayHint();
+                StopRequest();
+            }); });
     connect(ppmExit, &QAction::triggered, this, [this] { runHandler("TfrmMain.ppmExitClick", [&] { ExitApp(); }); });
 }
 
@@ -147,6 +174,7 @@ void TfrmMain::IconToTray()
         tray_->setContextMenu(menu_);
         tray_->setToolTip(QString());
         tray_->show();
+        display_->SetTray(tray_);
         // Start-up measurements watch for this line.
         if (qEnvironmentVariableIsSet("SALDOMAT_STARTUP_PROBE"))
             QTimer::singleShot(0, this, [] { fputs("tray-icon-shown\n", stderr), fflush(stderr); });
@@ -157,6 +185,7 @@ void TfrmMain::IconFromTray()
 {
     guarded("TrayIcon.IconFromTray", [&] {
         if (tray_) {
+            display_->SetTray(nullptr);
             tray_->hide();
             delete tray_;
             tray_ = nullptr;
@@ -167,6 +196,7 @@ void TfrmMain::IconFromTray()
 void TfrmMain::ExitApp()
 {
     guarded("TfrmMain.ExitApp", [&] {
+        display_->HideTrayHint();
         StopRequest();
         SaveIniFile();
         SaveProgramPathToRegistry();
@@ -193,6 +223,7 @@ void TfrmMain::LoadHistoryInformation()
             return;
         LoadHistoryIntoTable(mdbStore_.get());
         markWatch_.Reset();
+        display_->RefreshAll();
         SetEnabledForAllMenus(true);
     });
 }
@@ -217,6 +248,7 @@ void TfrmMain::SetEnabledForAllMenus(bool enabled)
         for (QAction *a : {ppmSetup, ppmQueryNow, ppmAbout, ppmHistory, ppmPhonesInfo})
             setItemEnabled(a, enabled);
         ppmQueryBad->setEnabled(enabled ? HaseBadPhones() : false);
+        display_->PhonesInfo().SetMenusEnabled(enabled);
     });
 }
 
@@ -256,6 +288,11 @@ void TfrmMain::RequestInformation(int mode, int slot, bool automaticRepeat)
         Q_EMIT requestRunStarted(mode);
         frmWB_->RequestInformation(mode, slot, !automaticRepeat);
         NotifyNewlyMarked();
+        if (display_->PhonesInfoVisible()) {
+            display_->PhonesInfo().raise();
+            display_->PhonesInfo().activateWindow();
+        }
+        display_->FillTrayHintInfo();
     });
 }
 
@@ -285,6 +322,7 @@ void TfrmMain::AutoRepeat()
 
 void TfrmMain::QueryNowAction()
 {
+    display_->HideTrayHint();
     StopRequest();
     Wait(100);
     RequestInformation(0, 0);
@@ -294,6 +332,7 @@ void TfrmMain::QueryNowAction()
 
 void TfrmMain::QueryBadAction()
 {
+    display_->HideTrayHint();
     StopRequest();
     RequestInformation(1, 0);
     AutoRepeat();
@@ -304,6 +343,19 @@ void TfrmMain::StopRequest()
 {
     frmWB_->StopRequest();
 }
+
+namespace {
+// The tray hint is forbidden (and hidden) while a window such as the setup is open.
+struct HintForbidden {
+    explicit HintForbidden(TStatusDisplay &d) : display(d)
+    {
+        display.SetHintAllowed(false);
+        display.HideTrayHint();
+    }
+    ~HintForbidden() { display.SetHintAllowed(true); }
+    TStatusDisplay &display;
+};
+}  // namespace
 
 template <class Body>
 void TfrmMain::WithMenusDisabled(Body &&body)
@@ -321,6 +373,7 @@ void TfrmMain::WithMenusDisabled(Body &&body)
 void TfrmMain::SetupAction()
 {
     TSetupResult result;
+    HintForbidden noHint(*display_);
     WithMenusDisabled([&] {
         StopRequest();
         result = guarded("TfrmMain.Setup", [&] {
@@ -329,6 +382,7 @@ void TfrmMain::SetupAction()
             if (r.Confirmed) {
                 SetRequestInterval();  // the refresh period starts again
                 LoadHistoryInformation();
+                display_->RefreshAll();
             }
             return r;
         });
@@ -341,6 +395,7 @@ void TfrmMain::SetupAction()
 
 void TfrmMain::AboutAction()
 {
+    display_->HideTrayHint();
     WithMenusDisabled([&] {
         ShowAboutBox(QLatin1String(kSiteUrl), [this] { runHandler("TfrmMain.GoToSite", [&] { GoToSite(); }); });
     });
@@ -349,6 +404,7 @@ void TfrmMain::AboutAction()
 void TfrmMain::HistoryAction()
 {
     guarded("TfrmMain.ShowHistory", [&] {
+        HintForbidden noHint(*display_);
         if (!HistoryAvailable)
             return;
         WithMenusDisabled([&] {
@@ -360,6 +416,7 @@ void TfrmMain::HistoryAction()
 
 void TfrmMain::GoToSite()
 {
+    display_->HideTrayHint();
     guarded("TfrmMain.GoToSite", [&] {
         QDesktopServices::openUrl(QUrl(QLatin1String(kSiteUrl) + QStringLiteral("?Saldomat-_v_") + QLatin1String(ProgramVersion)));
     });

@@ -14,6 +14,7 @@ class QAction;
 class QMenu;
 class QSystemTrayIcon;
 class BrowserWindow;
+class TStatusDisplay;
 class TfrmSetup;
 class TfrmWB;
 class TmdbStore;
@@ -43,6 +44,7 @@ public:
 
     QMenu *trayMenu() const { return menu_; }
     TfrmWB *engine() const { return frmWB_.get(); }
+    TStatusDisplay *display() const { return display_.get(); }
     QSystemTrayIcon *trayIcon() const { return tray_; }
     QAction *ppmAbout = nullptr;
     QAction *ppmSite = nullptr;
@@ -96,4 +98,5 @@ private:
     std::unique_ptr<BrowserWindow> frmWBWindow_;
     std::unique_ptr<TfrmWB> frmWB_;
     std::unique_ptr<TfrmSetup> frmSetup_;
+    std::unique_ptr<TStatusDisplay> display_;
 };

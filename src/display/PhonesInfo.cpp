@@ -196,7 +196,7 @@ TfrmPhonesInfo::TfrmPhonesInfo(QWidget *parent)
         ppmRequestOnlyOne->setObjectName(QStringLiteral("ppmRequestOnlyOne"));
         ppmHistory = PopupMenu->addAction(QStringLiteral("История баланса по телефону"));
         ppmHistory->setObjectName(QStringLiteral("ppmHistory"));
-        ppmHistory->setEnabled(false); // the history window is not part of the program yet
+        ppmHistory->setVisible(HistoryAvailable);
         PopupMenu->addSeparator();
         ppmErrorMsg = PopupMenu->addAction(QStringLiteral("Просмотреть сообщение об ошибке"));
         ppmErrorMsg->setObjectName(QStringLiteral("ppmErrorMsg"));
@@ -207,8 +207,6 @@ TfrmPhonesInfo::TfrmPhonesInfo(QWidget *parent)
         ppmExcel->setObjectName(QStringLiteral("ppmExcel"));
         ppmExcelAll = ppmExcel->addAction(QStringLiteral("Экспорт всех телефонов"));
         ppmExcelRed = ppmExcel->addAction(QStringLiteral("Только \"красные\" телефоны"));
-        ppmExcel->setEnabled(false); // the export is not part of the program yet
-        ppmExcel->menuAction()->setEnabled(false);
 
         connect(ppmRequestOnlyOne, &QAction::triggered, this, [this] {
             const int slot = SelectedPhoneID;
@@ -219,6 +217,10 @@ TfrmPhonesInfo::TfrmPhonesInfo(QWidget *parent)
             const int slot = SelectedPhoneID;
             QTimer::singleShot(0, this, [this, slot] { Q_EMIT historyRequested(slot); });
         });
+        connect(ppmExcelAll, &QAction::triggered, this,
+                [this] { QTimer::singleShot(0, this, [this] { Q_EMIT excelRequested(false); }); });
+        connect(ppmExcelRed, &QAction::triggered, this,
+                [this] { QTimer::singleShot(0, this, [this] { Q_EMIT excelRequested(true); }); });
         connect(ppmErrorMsg, &QAction::triggered, this,
             [this] { runHandler("TfrmPhonesInfo.ppmErrorMsgClick", [&] { ShowErrorMessage(); }); });
         connect(ppmShowPages, &QAction::triggered, this,
@@ -461,7 +463,8 @@ void TfrmPhonesInfo::SetMenusEnabled(bool enabled)
 {
     menusEnabled_ = enabled;
     ppmRequestOnlyOne->setEnabled(enabled);
-    // History and export stay disabled until their windows are part of the program.
+    ppmHistory->setEnabled(enabled);
+    ppmExcel->menuAction()->setEnabled(enabled);
 }
 
 void TfrmPhonesInfo::phonesChanged()

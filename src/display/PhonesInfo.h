@@ -86,8 +86,10 @@ public:
 Q_SIGNALS:
     // "Запрос по этому телефону": the controller's RequestInformation(2, slot).
     void requestOnlyOne(int slot);
-    // "История баланса по телефону" (enabled once the history window exists).
+    // "История баланса по телефону".
     void historyRequested(int slot);
+    // "Экспорт баланса в Excell": all phones, or only the marked ones.
+    void excelRequested(bool redOnly);
     // Right click below the last row: the tray menu at this screen point.
     void trayMenuRequested(const QPoint &globalPos);
     void visibilityChanged(bool visible);

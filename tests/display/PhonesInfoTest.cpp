@@ -313,12 +313,18 @@ TEST_F(PhonesFixture, EscapeHidesAndTheMenuAsksForOnePhone)
     w.ppmRequestOnlyOne->trigger();
     ASSERT_TRUE(ask.wait(500));
     EXPECT_EQ(ask.at(0).at(0).toInt(), 2);
-    // History and export stay off until their windows exist.
+    // The items follow the controller's menu: off during a run or a modal window.
+    QSignalSpy excel(&w, &TfrmPhonesInfo::excelRequested);
     w.SetMenusEnabled(true);
-    EXPECT_FALSE(w.ppmHistory->isEnabled());
-    EXPECT_FALSE(w.ppmExcel->menuAction()->isEnabled());
+    EXPECT_TRUE(w.ppmHistory->isEnabled());
+    EXPECT_TRUE(w.ppmExcel->menuAction()->isEnabled());
+    w.ppmExcelRed->trigger();
+    ASSERT_TRUE(excel.wait(500));
+    EXPECT_TRUE(excel.at(0).at(0).toBool());
     w.SetMenusEnabled(false);
     EXPECT_FALSE(w.ppmRequestOnlyOne->isEnabled());
+    EXPECT_FALSE(w.ppmHistory->isEnabled());
+    EXPECT_FALSE(w.ppmExcel->menuAction()->isEnabled());
 }
 
 TEST_F(PhonesFixture, ClosingHidesAndNeverHoldsUpTheProgramsEnd)
