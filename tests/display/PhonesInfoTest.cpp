@@ -297,7 +297,9 @@ TEST_F(PhonesFixture, EscapeHidesAndTheMenuAsksForOnePhone)
 {
     monitor(1, 30.f);
     monitor(2, 40.f);
+    HistoryAvailable = true;  // the history item is shown only with a history
     TfrmPhonesInfo w;
+    HistoryAvailable = false;
     w.ShowPhonesInfo();
     ASSERT_TRUE(w.isVisible());
     QTest::keyClick(&w, Qt::Key_Escape);
