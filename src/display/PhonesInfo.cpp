@@ -6,10 +6,12 @@
 #include "LoadedPages.h"
 #include "PhoneTable.h"
 #include "Setup.h"
+#include "SortGridUnit.h"
 #include "TrayIcon.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QHideEvent>
@@ -238,6 +240,26 @@ TfrmPhonesInfo::~TfrmPhonesInfo()
         disconnect(appStateConnection_);
 }
 
+// Width of a column the user has not sized yet: room for its caption and for
+// a typical value, so that numbers and dates are not cut at first sight.
+int TfrmPhonesInfo::DefaultColumnWidth(const QString &key, const QString &caption) const
+{
+    QFont bold = Grid->font();
+    bold.setBold(true);
+    const QFontMetrics plain(Grid->font()), strong(bold);
+    QString sample;
+    if (key == QLatin1String("PhoneNum"))
+        sample = FormatPhoneNumber(QStringLiteral("9999999999"));
+    else if (key == QLatin1String("LastQueryTime"))
+        sample = FormatShortDateTime(ToOleDate(QDateTime(QDate(2026, 12, 28), QTime(23, 59))));
+    else if (key == QLatin1String("Alias") || key == QLatin1String("UserName"))
+        sample = QStringLiteral("Ивановская Мария");
+    else if (key == QLatin1String("LicSchet"))
+        sample = QStringLiteral("999999999999");
+    const int needed = std::max(strong.horizontalAdvance(caption), plain.horizontalAdvance(sample)) + 10;
+    return std::max(TSortGrid::DefaultColWidth, needed);
+}
+
 void TfrmPhonesInfo::SetupColumns()
 {
     guarded("TfrmPhonesInfo.SetupColumns", [&] {
@@ -252,7 +274,7 @@ void TfrmPhonesInfo::SetupColumns()
             }
         Grid->Set_ColCount(static_cast<int>(ColumnKeys.size()));
         for (int col = 0; col < ColumnKeys.size(); ++col) {
-            Grid->setColumnWidth(col, TSortGrid::DefaultColWidth);
+            Grid->setColumnWidth(col, DefaultColumnWidth(ColumnKeys[col], captions[col]));
             TCellStyle style;
             style.BgColor = CaptionBg;
             style.FontColor = Qt::black;
@@ -419,6 +441,8 @@ void TfrmPhonesInfo::LoadVisibleIniParameters()
             resize(w, height());
         if (h != NoValue)
             resize(width(), h);
+        else  // first showing: room for the phones, up to fifteen rows
+            resize(width(), std::max(height(), TSortGrid::DefaultRowHeight * (std::min(Grid->RowCount(), 16) + 1) + 4));
         int left = l != NoValue ? l : x();
         int top = t != NoValue ? t : y();
         const QScreen *screen = QGuiApplication::primaryScreen();

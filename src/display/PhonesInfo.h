@@ -47,6 +47,7 @@ public:
     void Set_ColumnWidth(const QString &key, int width);
     int Get_ColumnWidth(const QString &key) const;
     void SetFormWidth();
+    int DefaultColumnWidth(const QString &key, const QString &caption) const;
     void SaveColumnsWidth();
     void SaveVisibleIniParameters();
     void LoadVisibleIniParameters();
