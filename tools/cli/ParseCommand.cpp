@@ -1,0 +1,65 @@
+// saldomat-cli parse FILE...: the figures that the account page parser reads from
+// saved pages, so that a user can see why a page reads wrong and a script can read
+// the result. One block per file:
+//
+//   ==> FILE <==
+//   LicSchet: 1234567890
+//   ...
+//   USDRate: 31.2
+//   Error: BalanceParser2.ParseBalans -- > List index out of bounds (57)   (only on a failure)
+//
+// A file may be a page saved by the loaded-pages viewer (a "<!-- URL -->" line
+// first) or a whole page as the server sends it, in windows-1251 or UTF-8; of a
+// whole page the body element is read, as the program's browser hands it over.
+// Exit status 0 when every page was read, 1 when a page failed or a file could not
+// be read, 2 without a file.
+
+#include "BalanceParser2.h"
+#include "Cli.h"
+#include "Failure.h"
+#include "SavedPage.h"
+
+#include <QFile>
+
+namespace {
+
+int runParse(const QStringList &args)
+{
+    if (args.isEmpty())
+        return cliFail(QStringLiteral("parse: no file given (usage: saldomat-cli parse FILE...)"));
+    int status = 0;
+    for (qsizetype n = 0; n < args.size(); ++n) {
+        const QString &path = args[n];
+        if (n > 0)
+            cliOut() << "\n";
+        cliOut() << "==> " << path << " <==\n";
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            cliOut() << "Error: cannot read the file: " << file.errorString() << "\n";
+            cliErr() << "saldomat-cli: " << path << ": " << file.errorString() << "\n";
+            status = 1;
+            continue;
+        }
+        const SavedPage page = ReadSavedPage(file.readAll());
+        TIssa issa;
+        QString error;
+        try {
+            ParseBalans(page.html, issa);
+        } catch (const std::exception &e) {
+            error = failureText(e);
+        }
+        for (const QString &line : FigureLines(issa))
+            cliOut() << line << "\n";
+        if (!error.isEmpty()) {
+            cliOut() << "Error: " << error << "\n";
+            cliErr() << "saldomat-cli: " << path << ": " << error << "\n";
+            status = 1;
+        }
+    }
+    return status;
+}
+
+const CliCommand parseCommand{
+    "parse", "parse FILE...", "print the figures that the account page parser reads from saved pages", runParse};
+
+} // namespace
