@@ -6,6 +6,7 @@
 #include "Saldomat_.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QLocale>
 
 namespace {
@@ -33,6 +34,7 @@ int main(int argc, char **argv)
     SaldomatApplication app(argc, argv);
     app.setApplicationName(QLatin1String(ProgramName));
     app.setQuitOnLastWindowClosed(false);
+    app.setWindowIcon(QIcon(QStringLiteral(":/MAINICON.xpm")));
     QLocale::setDefault(QLocale::c());  // "." as the decimal separator everywhere
 
     InitPaths();

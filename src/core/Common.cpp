@@ -65,7 +65,10 @@ QString ProgramDirectory()
         dir = home;
     } else {
         const QString exeDir = QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QString();
-        if (!exeDir.isEmpty() && QFileInfo(exeDir).isWritable())
+        // An installed program (its desktop entry beside the "bin" folder)
+        // keeps each user's files in the user's data folder.
+        const bool installed = QFileInfo::exists(exeDir + QStringLiteral("/../share/applications/saldomat.desktop"));
+        if (!exeDir.isEmpty() && !installed && QFileInfo(exeDir).isWritable())
             dir = exeDir;
         else
             dir = QDir::homePath() + QStringLiteral("/.local/share/saldomat");

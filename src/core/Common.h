@@ -11,7 +11,8 @@ inline constexpr char ProgramVersion[] = "2.20";
 QString MainCaption();
 
 // Program directory with its trailing separator: $SALDOMAT_HOME when set, else
-// the executable's directory when writable, else ~/.local/share/saldomat/.
+// the executable's directory when writable and not an installation's "bin"
+// folder, else ~/.local/share/saldomat/.
 QString ProgramDirectory();
 
 // Paths of the program's files, set by InitPaths() from ProgramDirectory().
