@@ -206,6 +206,14 @@ void TfrmWB::RequestInfoForPhoneID(int slot, int pauseMs)
             if (!TimeOutTimer.isActive())  // it fired; this message wins
                 issa.ErrorMsg = kTimeOutMsg;
         }
+        // Every failed phone leaves a line in the log, so that failures of
+        // unattended runs can be looked up later.
+        if (issa.State == dsError) {
+            QString phone = UserPhone(slot);
+            if (!Alias(slot).isEmpty())
+                phone += QStringLiteral(" [%1]").arg(Alias(slot));
+            AppendStringToFile(QStringLiteral("Телефон № %1, %2: %3").arg(slot).arg(phone, issa.ErrorMsg), ErrFileName);
+        }
     });
 }
 

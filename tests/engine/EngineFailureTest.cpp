@@ -2,6 +2,7 @@
 // the last good query stay.
 #include "EngineFixture.h"
 
+#include "Common.h"
 #include "Encoding.h"
 #include "IniFile.h"
 #include "PhoneTable.h"
@@ -91,4 +92,15 @@ TEST_F(EngineTest, AnUnreadableAccountPageFailsThePhoneAndKeepsItsFigures)
     EXPECT_FLOAT_EQ(IssaArray[1].Balance, 99.5f);
     EXPECT_EQ(historyRows(QStringLiteral("9160000001")), 0);
     EXPECT_EQ(emu.stats().value(QStringLiteral("requests")), 0);
+}
+
+TEST_F(EngineTest, EveryFailedPhoneLeavesALineInTheLog)
+{
+    startWith({phone(QStringLiteral("9160000001"), QStringLiteral("unavailable")), phone(QStringLiteral("9160000002")),
+               phone(QStringLiteral("9160000003"), QStringLiteral("auth-error"))});
+    run();
+    const QString log = FromCp1251(ReadFileBytes(ErrFileName));
+    EXPECT_TRUE(log.contains(QStringLiteral(": Телефон № 1, 9160000001 [Телефон 1]: ИССА временно недоступна\r\n"))) << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral(": Телефон № 3, 9160000003 [Телефон 3]: Ошибка аутентификации\r\n")));
+    EXPECT_FALSE(log.contains(QStringLiteral("Телефон № 2")));
 }
