@@ -5,6 +5,7 @@
 #include "About.h"
 #include "ConvertToExcel.h"
 #include "HistoryPhone.h"
+#include "IniFile.h"
 #include "PhonesInfo.h"
 #include "StatusDisplay.h"
 #include "BrowserWindow.h"
@@ -209,6 +210,7 @@ void TfrmMain::StartWork()
 {
     guarded("TfrmMain.StartWork", [&] {
         LoadSettings();
+        ApplyTestTimings();
         LoadHistoryInformation();
         if (SetupModel().General.cbExecAfterRun)
             QueryNowAction();
@@ -228,11 +230,26 @@ void TfrmMain::LoadHistoryInformation()
     });
 }
 
+void TfrmMain::ApplyTestTimings()
+{
+    // Long runs of the program in tests compress its schedule through keys of
+    // the "Debug" section; a user's settings file has none of them.
+    const QString debug = QStringLiteral("Debug");
+    testRefreshMs_ = 1000 * IniFile.ReadInteger(debug, QStringLiteral("TestRefreshSeconds"), 0);
+    const int pauseMs = IniFile.ReadInteger(debug, QStringLiteral("TestPauseMs"), -1);
+    const int timeOutS = IniFile.ReadInteger(debug, QStringLiteral("TestTimeOutSeconds"), 0);
+    if (pauseMs >= 0)
+        frmWB_->SetPauseMs(pauseMs);
+    if (timeOutS > 0)
+        frmWB_->SetTimeOutMs(timeOutS * 1000);
+}
+
 void TfrmMain::SetRequestInterval()
 {
     guarded("TfrmMain.SetRequestInterval", [&] {
         RequestTimer.stop();
-        RequestTimer.setInterval(static_cast<int>(qMin<qint64>(RequestIntervalMs(), INT_MAX)));
+        const qint64 interval = testRefreshMs_ > 0 ? testRefreshMs_ : RequestIntervalMs();
+        RequestTimer.setInterval(static_cast<int>(qMin<qint64>(interval, INT_MAX)));
         RequestTimer.start();
     });
 }

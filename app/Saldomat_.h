@@ -68,6 +68,7 @@ private:
     void IconFromTray();
     void StartWork();
     void SetRequestInterval();
+    void ApplyTestTimings();
     void RequestInformation(int mode, int slot, bool automaticRepeat = false);
     void LoadHistoryInformation();
     void QueryNowAction();
@@ -91,6 +92,7 @@ private:
     QSystemTrayIcon *tray_ = nullptr;
     int trayAttempts_ = 0;
     TMarkWatch markWatch_;
+    qint64 testRefreshMs_ = 0;
     QTimer StartWorkTimer;
     QTimer RequestTimer;
     std::unique_ptr<TmdbStore> mdbStore_;

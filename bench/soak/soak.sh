@@ -1,0 +1,83 @@
+#!/usr/bin/env bash
+# Soak run of the tray program: a refresh every second (test-only settings),
+# RUNS runs of 20 phones against the emulator with faults switched on at random
+# before every run. At the end every success must be in the history exactly
+# once, the error log must have a line for every failure, and the memory after
+# the last run must be within 10 % of the memory after run 20.
+#
+#   bench/soak/soak.sh [RUNS]        (default 200; needs curl and sqlite3)
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+BIN=${BIN:-$PWD/build/bin}
+RUNS=${1:-200}
+PHONES=20
+WORK=$(mktemp -d)
+export SALDOMAT_HOME=$WORK/home TMPDIR=$WORK XDG_RUNTIME_DIR=$WORK XDG_CONFIG_HOME=$WORK/xdg QT_QPA_PLATFORM=offscreen
+mkdir -p "$SALDOMAT_HOME"
+EMU=""; APP=""
+trap '[ -n "$APP" ] && kill $APP 2>/dev/null; [ -n "$EMU" ] && kill $EMU 2>/dev/null; rm -rf "$WORK"' EXIT
+
+behaviours=(ok ok ok ok ok ok ok slow auth-error unavailable server-error session-expired hang drop)
+write_phones() {
+  : > "$WORK/phones.ini"
+  for i in $(seq 1 $PHONES); do
+    b=${behaviours[$((RANDOM % ${#behaviours[@]}))]}
+    printf '[91620000%02d]\nPassword=%d\nBalance=%d.%02d\nBehaviour=%s\nDelayMs=200\nHangMs=2500\n' \
+      "$i" $((1000 + i)) $((RANDOM % 500)) $((RANDOM % 100)) "$b" >> "$WORK/phones.ini"
+  done
+}
+stat_of() { curl -s "http://127.0.0.1:$PORT/__stats" | awk -v k="$1" -v n="$2" '$1==k && $2==n {print $3}'; }
+rss_kb() { awk '/VmRSS/{print $2}' /proc/$APP/status; }
+
+write_phones
+"$BIN/issa-emulator" --phones "$WORK/phones.ini" --port 0 >"$WORK/port" 2>/dev/null &
+EMU=$!
+for _ in $(seq 100); do grep -q '^port ' "$WORK/port" && break; sleep 0.05; done
+PORT=$(awk '/^port /{print $2}' "$WORK/port")
+
+CLI="$BIN/saldomat-cli"
+"$CLI" history init >/dev/null
+"$CLI" regions add "Soak" "SK" "http://127.0.0.1:$PORT/cgi-bin/cgi.exe?function=is_login" >/dev/null
+for i in $(seq 1 $PHONES); do
+  "$CLI" phones set "$i" --number "$(printf '91620000%02d' $i)" --password $((1000 + i)) --region SK --monitor yes >/dev/null
+done
+"$CLI" settings set Connection cbAutoReRquest 0 >/dev/null
+"$CLI" settings set Connection cbExecAfterRun 1 >/dev/null
+printf '[Debug]\r\nTestRefreshSeconds=1\r\nTestPauseMs=0\r\nTestTimeOutSeconds=1\r\n' >> "$SALDOMAT_HOME/Saldomat.ini"
+
+"$BIN/saldomat" 2>/dev/null &
+APP=$!
+last=$(printf '91620000%02d' $PHONES)
+start=$(date +%s)
+rss20=0
+for run in $(seq 1 "$RUNS"); do
+  # Wait until the run has reached its last phone, then change the faults.
+  for _ in $(seq 600); do
+    n=$(stat_of login "$last"); [ "${n:-0}" -ge "$run" ] && break; sleep 0.05
+  done
+  write_phones
+  curl -s -X POST "http://127.0.0.1:$PORT/__reload" >/dev/null
+  [ "$run" -eq 20 ] && rss20=$(rss_kb)
+  [ $((run % 50)) -eq 0 ] && echo "run $run, $(( $(date +%s) - start )) s, RSS $(rss_kb) kB"
+done
+sleep 3   # the last run ends
+rssEnd=$(rss_kb)
+"$BIN/saldomat" -close || true
+wait $APP 2>/dev/null || true
+APP=""
+
+stats=$(curl -s "http://127.0.0.1:$PORT/__stats")
+served=$(echo "$stats" | awk '$1=="account"{s+=$3} END{print s+0}')
+logins=$(echo "$stats" | awk '$1=="login"{s+=$3} END{print s+0}')
+rows=$(sqlite3 "$SALDOMAT_HOME/Saldomat.db" "select count(*) from Phones")
+dup=$(sqlite3 "$SALDOMAT_HOME/Saldomat.db" "select count(*) from (select PhoneNumber, QueryDateTime, count(*) c from Phones group by 1, 2 having c > 1)")
+failLines=$(iconv -f cp1251 -t utf-8 "$SALDOMAT_HOME/Saldomat.err" | grep -c ': Телефон № ' || true)
+echo "runs $RUNS, logins $logins, account pages served $served, history rows $rows (duplicates $dup)"
+echo "failures $((logins - served)), failure lines in the log $failLines"
+echo "RSS after run 20: $rss20 kB, after run $RUNS: $rssEnd kB ($(awk -v a=$rss20 -v b=$rssEnd 'BEGIN{printf "%+.1f", (b-a)*100/a}') %)"
+ok=1
+[ "$rows" -eq "$served" ] || { echo "history rows differ from the successes"; ok=0; }
+[ "$dup" -eq 0 ] || { echo "duplicate history rows"; ok=0; }
+[ "$failLines" -ge $((logins - served)) ] || { echo "failures missing from the log"; ok=0; }
+awk -v a=$rss20 -v b=$rssEnd 'BEGIN{exit !(b <= a * 1.10)}' || { echo "memory grew by more than 10 %"; ok=0; }
+[ $ok -eq 1 ] && echo "soak passed" || { echo "soak FAILED"; exit 1; }
