@@ -2,6 +2,7 @@
 // saldomat-cli export history PHONE FILE [--last N | --days N | --all]
 // The same workbooks as the windows write, without a display.
 #include "Cli.h"
+#include "CliPeriod.h"
 
 #include "Common.h"
 #include "Failure.h"
@@ -15,13 +16,6 @@
 #include <QFileInfo>
 
 namespace {
-bool wholeNumber(const QString &text, int &value)
-{
-    bool ok = false;
-    value = text.toInt(&ok);
-    return ok && value >= 0;
-}
-
 int runCurrent(const QStringList &args)
 {
     QString file;
@@ -52,30 +46,14 @@ int runCurrent(const QStringList &args)
 
 int runHistoryExport(const QStringList &args)
 {
-    QStringList words;
-    HistoryPeriod period = HistoryPeriod::LastCount;
-    int n = 50;
-    bool periodGiven = false;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString &a = args[i];
-        if (a == QLatin1String("--all") || a == QLatin1String("--last") || a == QLatin1String("--days")) {
-            if (periodGiven)
-                return cliFail(QStringLiteral("give only one of --last, --days and --all"));
-            periodGiven = true;
-            if (a == QLatin1String("--all")) {
-                period = HistoryPeriod::All;
-                continue;
-            }
-            if (i + 1 >= args.size() || !wholeNumber(args[i + 1], n))
-                return cliFail(QStringLiteral("%1 needs a whole number").arg(a));
-            period = a == QLatin1String("--last") ? HistoryPeriod::LastCount : HistoryPeriod::LastDays;
-            ++i;
-        } else if (a.startsWith(QLatin1String("--")) || words.size() == 2) {
-            return cliFail(QStringLiteral("unexpected argument \"%1\"").arg(a));
-        } else {
-            words << a;
-        }
-    }
+    QStringList words = args;
+    CliPeriod p;
+    const QString error = TakeHistoryPeriod(words, p);
+    if (!error.isEmpty())
+        return cliFail(error);
+    for (const QString &w : words)
+        if (w.startsWith(QLatin1String("--")))
+            return cliFail(QStringLiteral("unexpected argument \"%1\"").arg(w));
     if (words.size() != 2)
         return cliFail(QStringLiteral("export history needs a phone number and a file name"));
     const QString db = HistoryDbFileName();
@@ -83,7 +61,7 @@ int runHistoryExport(const QStringList &args)
         cliErr() << "saldomat-cli: no history file " << QDir::toNativeSeparators(db) << "\n";
         return 1;
     }
-    const int rows = ExportHistoryWorkbook(words[1], words[0], period, n, db);
+    const int rows = ExportHistoryWorkbook(words[1], words[0], p.period, p.n, db);
     if (rows == 0) {
         cliErr() << "История по выбранному телефону не найдена!\n";
         return 1;

@@ -1,5 +1,6 @@
 // saldomat-cli history init | show PHONE [--last N | --days N | --all]
 #include "Cli.h"
+#include "CliPeriod.h"
 
 #include "Common.h"
 #include "Failure.h"
@@ -25,38 +26,18 @@ int runInit(const QStringList &args)
     return 0;
 }
 
-bool wholeNumber(const QString &text, int &value)
-{
-    bool ok = false;
-    value = text.toInt(&ok);
-    return ok && value >= 0;
-}
-
 int runShow(const QStringList &args)
 {
+    QStringList words = args;
+    CliPeriod p;
+    const QString error = TakeHistoryPeriod(words, p);
+    if (!error.isEmpty())
+        return cliFail(error);
     QString phone;
-    HistoryPeriod period = HistoryPeriod::LastCount;
-    int n = 50;
-    bool periodGiven = false;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString &a = args[i];
-        if (a == QLatin1String("--all") || a == QLatin1String("--last") || a == QLatin1String("--days")) {
-            if (periodGiven)
-                return cliFail(QStringLiteral("give only one of --last, --days and --all"));
-            periodGiven = true;
-            if (a == QLatin1String("--all")) {
-                period = HistoryPeriod::All;
-                continue;
-            }
-            if (i + 1 >= args.size() || !wholeNumber(args[i + 1], n))
-                return cliFail(QStringLiteral("%1 needs a whole number").arg(a));
-            period = a == QLatin1String("--last") ? HistoryPeriod::LastCount : HistoryPeriod::LastDays;
-            ++i;
-        } else if (a.startsWith(QLatin1String("--")) || !phone.isNull()) {
-            return cliFail(QStringLiteral("unexpected argument \"%1\"").arg(a));
-        } else {
-            phone = a;
-        }
+    for (const QString &w : words) {
+        if (w.startsWith(QLatin1String("--")) || !phone.isNull())
+            return cliFail(QStringLiteral("unexpected argument \"%1\"").arg(w));
+        phone = w;
     }
     if (phone.isNull())
         return cliFail(QStringLiteral("history show needs a phone number"));
@@ -66,7 +47,7 @@ int runShow(const QStringList &args)
                  << " (saldomat-cli history init creates one)\n";
         return 1;
     }
-    const QVector<HistoryRow> rows = HistoryRows(phone, period, n, file);
+    const QVector<HistoryRow> rows = HistoryRows(phone, p.period, p.n, file);
     if (rows.isEmpty()) {
         cliErr() << "История по выбранному телефону не найдена!\n";
         return 1;

@@ -1,0 +1,29 @@
+#include "CliPeriod.h"
+
+QString TakeHistoryPeriod(QStringList &args, CliPeriod &out)
+{
+    bool given = false;
+    QStringList rest;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString &a = args[i];
+        if (a != QLatin1String("--all") && a != QLatin1String("--last") && a != QLatin1String("--days")) {
+            rest << a;
+            continue;
+        }
+        if (given)
+            return QStringLiteral("give only one of --last, --days and --all");
+        given = true;
+        if (a == QLatin1String("--all")) {
+            out.period = HistoryPeriod::All;
+            continue;
+        }
+        bool ok = false;
+        out.n = i + 1 < args.size() ? args[i + 1].toInt(&ok) : 0;
+        if (!ok || out.n < 0)
+            return QStringLiteral("%1 needs a whole number").arg(a);
+        out.period = a == QLatin1String("--last") ? HistoryPeriod::LastCount : HistoryPeriod::LastDays;
+        ++i;
+    }
+    args = rest;
+    return QString();
+}
