@@ -147,7 +147,6 @@ void TfrmMain::FormCreate()
         }
         frmWB_->SetStore(mdbStore_.get());
         IconToTray();
-        frmSetup_ = std::make_unique<TfrmSetup>();
         ppmHistory->setVisible(HistoryAvailable);
         StartWorkTimer.start();
     });
@@ -395,6 +394,8 @@ void TfrmMain::SetupAction()
         StopRequest();
         result = guarded("TfrmMain.Setup", [&] {
             ppmSetup->setEnabled(false);
+            if (!frmSetup_)  // made at its first use: a quicker, smaller start
+                frmSetup_ = std::make_unique<TfrmSetup>();
             const TSetupResult r = RunSetupDialog(*frmSetup_);
             if (r.Confirmed) {
                 SetRequestInterval();  // the refresh period starts again

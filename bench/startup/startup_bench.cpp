@@ -30,9 +30,10 @@ double rssMb(qint64 pid)
     return 0;
 }
 
-bool measure(const QString &program, Sample &out)
+// The program directory of each program lives for the whole run: the first,
+// unmeasured start makes its files, the measured ones are ordinary starts.
+bool measure(const QString &program, const QTemporaryDir &home, Sample &out)
 {
-    QTemporaryDir home;
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("SALDOMAT_HOME"), home.path());
@@ -79,10 +80,16 @@ int main(int argc, char **argv)
     const int runs = argc > 3 ? atoi(argv[3]) : 7;
     const QString programs[2] = {QString::fromLocal8Bit(argv[1]), QString::fromLocal8Bit(argv[2])};
     std::vector<double> start[2], rss[2];
+    QTemporaryDir homes[2];
+    for (int k = 0; k < 2; ++k) {
+        Sample warmUp;
+        if (!measure(programs[k], homes[k], warmUp))
+            return 1;
+    }
     for (int i = 0; i < runs; ++i) {
         for (int k = 0; k < 2; ++k) {  // interleaved, so drift hits both alike
             Sample s;
-            if (!measure(programs[k], s))
+            if (!measure(programs[k], homes[k], s))
                 return 1;
             start[k].push_back(s.startMs);
             rss[k].push_back(s.rssMb);

@@ -97,6 +97,21 @@ QStringList MissingColumns(const QString &dbFile, const QString &table, const QS
     return missingIn(fieldNames(conn.db(), table), columns);
 }
 
+namespace {
+// Whether the history has every column and the per-phone index: then there is
+// nothing to change, and no copy of a large file needs to be taken.
+bool PhonesUpToDate(const QString &dbFile)
+{
+    HistoryConnection conn(dbFile);
+    if (!missingIn(fieldNames(conn.db(), QLatin1String(PhonesTable)), PhonesColumnList()).isEmpty())
+        return false;
+    QSqlQuery q(conn.db());
+    q.prepare(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = ?"));
+    q.addBindValue(QLatin1String(PhonesIndexName));
+    return q.exec() && q.next();
+}
+}  // namespace
+
 void AddNewColumns(const QString &dbFile, const QString &table, const QStringList &columns)
 {
     guarded("AlterTable.AddNewColumns", [&] {
@@ -146,7 +161,7 @@ QString MigrationFailureText(const QString &failure)
 bool AlterTablePhonesIfNeed(const QString &dbFile, QString *failureBoxText)
 {
     return guarded("AlterTable.AlterTablePhonesIfNeed", [&] {
-        if (!HistoryAvailable)
+        if (!HistoryAvailable || PhonesUpToDate(dbFile))
             return true;
         const QString copy = MigrationCopyPath(dbFile);
         QFile::remove(copy);
