@@ -56,7 +56,19 @@ TfrmMain::TfrmMain(QObject *parent)
         runHandler("TfrmMain.RequestTimerTimer", [&] { QueryNowAction(); });
     });
     buildMenu();
+}
 
+TfrmMain::~TfrmMain()
+{
+    delete menu_;
+}
+
+TStatusDisplay &TfrmMain::Display()
+{
+    if (display_)
+        return *display_;
+    // The tray digits, the hint and the phones window are made once the icon
+    // is in the tray: the icon comes up first, the windows a moment later.
     display_ = std::make_unique<TStatusDisplay>();
     display_->SetTrayMenu(menu_);
     display_->ConnectEngine(frmWB_.get());
@@ -76,11 +88,9 @@ TfrmMain::TfrmMain(QObject *parent)
     connect(menu_, &QMenu::aboutToShow, this, [this] { display_->HideTrayHint(); });
     connect(ppmPhonesInfo, &QAction::triggered, this,
             [this] { runHandler("TfrmMain.ppmPhonesInfoClick", [&] { display_->ShowPhonesInfo(); }); });
-}
-
-TfrmMain::~TfrmMain()
-{
-    delete menu_;
+    if (tray_)
+        display_->SetTray(tray_);
+    return *display_;
 }
 
 void TfrmMain::buildMenu()
@@ -123,7 +133,7 @@ void TfrmMain::buildMenu()
             [this] { runHandler("TfrmMain.ppmQueryBadClick", [&] { QueryBadAction(); }); });
     connect(ppmStopRequest, &QAction::triggered, this,
             [this] { runHandler("TfrmMain.ppmStopRequestClick", [&] {
-                display_->HideTrayHint();
+                Display().HideTrayHint();
                 StopRequest();
             }); });
     connect(ppmExit, &QAction::triggered, this, [this] { runHandler("TfrmMain.ppmExitClick", [&] { ExitApp(); }); });
@@ -174,7 +184,8 @@ void TfrmMain::IconToTray()
         tray_->setContextMenu(menu_);
         tray_->setToolTip(QString());
         tray_->show();
-        display_->SetTray(tray_);
+        if (display_)
+            display_->SetTray(tray_);
         // Start-up measurements watch for this line.
         if (qEnvironmentVariableIsSet("SALDOMAT_STARTUP_PROBE"))
             QTimer::singleShot(0, this, [] { fputs("tray-icon-shown\n", stderr), fflush(stderr); });
@@ -185,7 +196,8 @@ void TfrmMain::IconFromTray()
 {
     guarded("TrayIcon.IconFromTray", [&] {
         if (tray_) {
-            display_->SetTray(nullptr);
+            if (display_)
+                display_->SetTray(nullptr);
             tray_->hide();
             delete tray_;
             tray_ = nullptr;
@@ -196,7 +208,7 @@ void TfrmMain::IconFromTray()
 void TfrmMain::ExitApp()
 {
     guarded("TfrmMain.ExitApp", [&] {
-        display_->HideTrayHint();
+        Display().HideTrayHint();
         StopRequest();
         SaveIniFile();
         SaveProgramPathToRegistry();
@@ -208,6 +220,7 @@ void TfrmMain::ExitApp()
 void TfrmMain::StartWork()
 {
     guarded("TfrmMain.StartWork", [&] {
+        Display();
         LoadSettings();
         ApplyTestTimings();
         LoadHistoryInformation();
@@ -224,7 +237,7 @@ void TfrmMain::LoadHistoryInformation()
             return;
         LoadHistoryIntoTable(mdbStore_.get());
         markWatch_.Reset();
-        display_->RefreshAll();
+        Display().RefreshAll();
         SetEnabledForAllMenus(true);
     });
 }
@@ -264,7 +277,7 @@ void TfrmMain::SetEnabledForAllMenus(bool enabled)
         for (QAction *a : {ppmSetup, ppmQueryNow, ppmAbout, ppmHistory, ppmPhonesInfo})
             setItemEnabled(a, enabled);
         ppmQueryBad->setEnabled(enabled ? HaseBadPhones() : false);
-        display_->PhonesInfo().SetMenusEnabled(enabled);
+        Display().PhonesInfo().SetMenusEnabled(enabled);
     });
 }
 
@@ -304,11 +317,11 @@ void TfrmMain::RequestInformation(int mode, int slot, bool automaticRepeat)
         Q_EMIT requestRunStarted(mode);
         frmWB_->RequestInformation(mode, slot, !automaticRepeat);
         NotifyNewlyMarked();
-        if (display_->PhonesInfoVisible()) {
-            display_->PhonesInfo().raise();
-            display_->PhonesInfo().activateWindow();
+        if (Display().PhonesInfoVisible()) {
+            Display().PhonesInfo().raise();
+            Display().PhonesInfo().activateWindow();
         }
-        display_->FillTrayHintInfo();
+        Display().FillTrayHintInfo();
     });
 }
 
@@ -338,7 +351,7 @@ void TfrmMain::AutoRepeat()
 
 void TfrmMain::QueryNowAction()
 {
-    display_->HideTrayHint();
+    Display().HideTrayHint();
     StopRequest();
     Wait(100);
     RequestInformation(0, 0);
@@ -348,7 +361,7 @@ void TfrmMain::QueryNowAction()
 
 void TfrmMain::QueryBadAction()
 {
-    display_->HideTrayHint();
+    Display().HideTrayHint();
     StopRequest();
     RequestInformation(1, 0);
     AutoRepeat();
@@ -389,7 +402,7 @@ void TfrmMain::WithMenusDisabled(Body &&body)
 void TfrmMain::SetupAction()
 {
     TSetupResult result;
-    HintForbidden noHint(*display_);
+    HintForbidden noHint(Display());
     WithMenusDisabled([&] {
         StopRequest();
         result = guarded("TfrmMain.Setup", [&] {
@@ -400,7 +413,7 @@ void TfrmMain::SetupAction()
             if (r.Confirmed) {
                 SetRequestInterval();  // the refresh period starts again
                 LoadHistoryInformation();
-                display_->RefreshAll();
+                Display().RefreshAll();
             }
             return r;
         });
@@ -413,7 +426,7 @@ void TfrmMain::SetupAction()
 
 void TfrmMain::AboutAction()
 {
-    display_->HideTrayHint();
+    Display().HideTrayHint();
     WithMenusDisabled([&] {
         ShowAboutBox(QLatin1String(kSiteUrl), [this] { runHandler("TfrmMain.GoToSite", [&] { GoToSite(); }); });
     });
@@ -422,7 +435,7 @@ void TfrmMain::AboutAction()
 void TfrmMain::HistoryAction()
 {
     guarded("TfrmMain.ShowHistory", [&] {
-        HintForbidden noHint(*display_);
+        HintForbidden noHint(Display());
         if (!HistoryAvailable)
             return;
         WithMenusDisabled([&] {
@@ -434,7 +447,7 @@ void TfrmMain::HistoryAction()
 
 void TfrmMain::GoToSite()
 {
-    display_->HideTrayHint();
+    Display().HideTrayHint();
     guarded("TfrmMain.GoToSite", [&] {
         QDesktopServices::openUrl(QUrl(QLatin1String(kSiteUrl) + QStringLiteral("?Saldomat-_v_") + QLatin1String(ProgramVersion)));
     });

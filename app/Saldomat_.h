@@ -44,7 +44,8 @@ public:
 
     QMenu *trayMenu() const { return menu_; }
     TfrmWB *engine() const { return frmWB_.get(); }
-    TStatusDisplay *display() const { return display_.get(); }
+    // Made at its first use (normally when the work starts).
+    TStatusDisplay &Display();
     QSystemTrayIcon *trayIcon() const { return tray_; }
     QAction *ppmAbout = nullptr;
     QAction *ppmSite = nullptr;

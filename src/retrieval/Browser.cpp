@@ -34,7 +34,6 @@ QString Address(const QUrl &url)
 
 WebBrowser::WebBrowser(QObject *parent)
     : QObject(parent), nam_(new QNetworkAccessManager(this)),
-      ssl_(QSslConfiguration::defaultConfiguration()),
       userAgent_("Mozilla/5.0 (compatible; Saldomat)")
 {
     nam_->setCookieJar(new QNetworkCookieJar(nam_));
@@ -110,13 +109,14 @@ void WebBrowser::SetProxy(const QNetworkProxy &proxy)
 
 bool WebBrowser::SetExtraCaFile(const QString &path)
 {
-    ssl_ = QSslConfiguration::defaultConfiguration();
-    if (path.isEmpty())
-        return true;
-    const QList<QSslCertificate> certificates = QSslCertificate::fromPath(path, QSsl::Pem);
-    if (certificates.isEmpty())
-        return false;
-    ssl_.addCaCertificates(certificates);
+    QList<QSslCertificate> certificates;
+    if (!path.isEmpty()) {
+        certificates = QSslCertificate::fromPath(path, QSsl::Pem);
+        if (certificates.isEmpty())
+            return false;
+    }
+    extraCa_ = certificates;
+    ssl_.reset();
     nam_->clearConnectionCache();
     return true;
 }
@@ -177,8 +177,14 @@ void WebBrowser::Start(Load load)
     request.setRawHeader("Cache-Control", "no-cache");
     request.setRawHeader("User-Agent", userAgent_);
     request.setRawHeader("Accept", "text/html,application/xhtml+xml,*/*;q=0.8");
-    if (load.url.scheme() == u"https")
-        request.setSslConfiguration(ssl_);
+    if (load.url.scheme() == u"https") {
+        // The TLS library is loaded with the first secure address, not at start.
+        if (!ssl_) {
+            ssl_ = QSslConfiguration::defaultConfiguration();
+            ssl_->addCaCertificates(extraCa_);
+        }
+        request.setSslConfiguration(*ssl_);
+    }
     if (inactivityMs_ > 0)
         request.setTransferTimeout(inactivityMs_);
     // Our own size limit bounds decompressed answers; Qt's ratio check would

@@ -22,6 +22,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <memory>
+#include <optional>
 #include <vector>
 
 
@@ -133,7 +134,8 @@ private:
     std::shared_ptr<HtmlDocument> top_;
     std::shared_ptr<HtmlDocument> current_;
     std::vector<std::shared_ptr<HtmlDocument>> frames_;
-    QSslConfiguration ssl_;
+    std::optional<QSslConfiguration> ssl_;  // made at the first secure address
+    QList<QSslCertificate> extraCa_;
     QTimer refreshTimer_;
     QUrl refreshUrl_;
     quint64 generation_ = 0;
