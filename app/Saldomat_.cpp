@@ -20,7 +20,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QCursor>
 #include <QDesktopServices>
 #include <QIcon>
 #include <QMenu>
@@ -31,7 +30,6 @@
 namespace {
 // The maker's home page; the site item opens it with the program and version.
 constexpr char kSiteUrl[] = "https://www.zelkor.example/saldomat/";
-const char *const kReadyProperty = "saldomatReady";
 // Looking for a tray that is not there yet: every 2 s for 2 minutes.
 constexpr int kTrayRetryMs = 2000;
 constexpr int kTrayAttempts = 60;
@@ -96,29 +94,26 @@ TStatusDisplay &TfrmMain::Display()
 void TfrmMain::buildMenu()
 {
     menu_ = new QMenu;
-    auto item = [this](const char *name, const QString &caption, bool ready) {
+    auto item = [this](const char *name, const QString &caption) {
         QAction *a = menu_->addAction(caption);
         a->setObjectName(QLatin1String(name));
-        a->setProperty(kReadyProperty, ready);
-        a->setEnabled(ready);
         return a;
     };
-    // Items whose windows are not in the program yet are built but stay disabled.
-    ppmAbout = item("ppmAbout", QStringLiteral("О программе"), true);
+    ppmAbout = item("ppmAbout", QStringLiteral("О программе"));
     menu_->addSeparator();
-    ppmSite = item("ppmSite", QStringLiteral("Помощь и обновления"), true);
-    ppmSetup = item("ppmSetup", QStringLiteral("Настроить программу"), true);
+    ppmSite = item("ppmSite", QStringLiteral("Помощь и обновления"));
+    ppmSetup = item("ppmSetup", QStringLiteral("Настроить программу"));
     menu_->addSeparator();
-    ppmHistory = item("ppmHistory", QStringLiteral("История баланса"), true);
-    ppmPhonesInfo = item("ppmPhonesInfo", QStringLiteral("Баланс телефонов"), true);
+    ppmHistory = item("ppmHistory", QStringLiteral("История баланса"));
+    ppmPhonesInfo = item("ppmPhonesInfo", QStringLiteral("Баланс телефонов"));
     menu_->addSeparator();
-    ppmQueryBad = item("ppmQueryBad", QStringLiteral("Повторить \"неудачные\" попытки"), true);
+    ppmQueryBad = item("ppmQueryBad", QStringLiteral("Повторить \"неудачные\" попытки"));
     ppmQueryBad->setEnabled(false);
-    ppmStopRequest = item("ppmStopRequest", QStringLiteral("Остановить запрос"), true);
+    ppmStopRequest = item("ppmStopRequest", QStringLiteral("Остановить запрос"));
     ppmStopRequest->setVisible(false);
-    ppmQueryNow = item("ppmQueryNow", QStringLiteral("Запросить информацию сейчас"), true);
+    ppmQueryNow = item("ppmQueryNow", QStringLiteral("Запросить информацию сейчас"));
     menu_->addSeparator();
-    ppmExit = item("ppmExit", QStringLiteral("Выйти"), true);
+    ppmExit = item("ppmExit", QStringLiteral("Выйти"));
     menu_->setDefaultAction(ppmPhonesInfo);
     ppmHistory->setVisible(HistoryAvailable);
 
@@ -157,7 +152,6 @@ void TfrmMain::FormCreate()
         }
         frmWB_->SetStore(mdbStore_.get());
         IconToTray();
-        ppmHistory->setVisible(HistoryAvailable);
         StartWorkTimer.start();
     });
 }
@@ -224,6 +218,7 @@ void TfrmMain::StartWork()
         LoadSettings();
         ApplyTestTimings();
         LoadHistoryInformation();
+        Display().RefreshAll();
         if (SetupModel().General.cbExecAfterRun)
             QueryNowAction();
         SetRequestInterval();
@@ -237,7 +232,6 @@ void TfrmMain::LoadHistoryInformation()
             return;
         LoadHistoryIntoTable(mdbStore_.get());
         markWatch_.Reset();
-        Display().RefreshAll();
         SetEnabledForAllMenus(true);
     });
 }
@@ -266,16 +260,11 @@ void TfrmMain::SetRequestInterval()
     });
 }
 
-void TfrmMain::setItemEnabled(QAction *item, bool enabled)
-{
-    item->setEnabled(enabled && item->property(kReadyProperty).toBool());
-}
-
 void TfrmMain::SetEnabledForAllMenus(bool enabled)
 {
     guarded("TfrmMain.SetEnabledForAllMenus", [&] {
         for (QAction *a : {ppmSetup, ppmQueryNow, ppmAbout, ppmHistory, ppmPhonesInfo})
-            setItemEnabled(a, enabled);
+            a->setEnabled(enabled);
         ppmQueryBad->setEnabled(enabled ? HaseBadPhones() : false);
         Display().PhonesInfo().SetMenusEnabled(enabled);
     });

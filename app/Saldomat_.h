@@ -86,8 +86,6 @@ private:
     void StopRequest();
     // A desktop notice for every phone that has newly become marked.
     void NotifyNewlyMarked();
-    // An item whose window is not part of the program yet stays disabled.
-    void setItemEnabled(QAction *item, bool enabled);
 
     QMenu *menu_ = nullptr;
     QSystemTrayIcon *tray_ = nullptr;

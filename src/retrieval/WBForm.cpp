@@ -88,12 +88,6 @@ void TfrmWB::wakeWaiter()
 void TfrmWB::RequestInformation(int mode, int slot, bool retryAuthErrors)
 {
     guarded("TfrmWB.RequestInformation", [&] {
-        running_ = true;
-        struct RunGuard {
-            bool &flag;
-            ~RunGuard() { flag = false; }
-        } runGuard{running_};
-
         std::array<bool, IssaSlots + 1> leaveOut{};
         if (!retryAuthErrors)
             for (int i = 1; i <= MaxPhones; ++i)

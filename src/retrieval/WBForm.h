@@ -68,7 +68,6 @@ public:
     // then proxy logons and notices are answered without dialogs).
     void SetDialogHost(BrowserDialogHost *host) { dialogHost_ = host; }
     BrowserDialogHost *DialogHost() const { return dialogHost_; }
-    bool IsRunning() const { return running_; }
 
 Q_SIGNALS:
     // Progress of a run for the tray hint ("Запрос по телефону № ...").
@@ -102,7 +101,6 @@ private:
     TIssaUrlInfo IssaUrlInfo;
     int PhoneID = 0;
     bool Done = false;
-    bool running_ = false;
     TmdbStore *store_ = nullptr;
     BrowserDialogHost *dialogHost_ = nullptr;
     int proxyLogons_ = 0;  // logons answered for the current phone
