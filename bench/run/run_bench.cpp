@@ -5,6 +5,7 @@
 //
 // RUN_BENCH_NO_HISTORY=1 leaves the history out, to separate the engine from
 // the durable writes of the history file.
+#include "Common.h"
 #include "EmulatorProcess.h"
 #include "HistoryDb.h"
 #include "IniFile.h"
@@ -44,6 +45,7 @@ int main(int argc, char **argv)
     const int runs = argc > 1 ? atoi(argv[1]) : 5;
     QTemporaryDir home;
     qputenv("SALDOMAT_HOME", home.path().toLocal8Bit());
+    InitPaths();
     Init();
     CreateHistoryDatabase();
     CheckHistoryAvailable();

@@ -14,7 +14,6 @@
 void Init()
 {
     guarded("common.Init", [] {
-        InitPaths();
         InitConfig();
         CheckHistoryAvailable();
     });

@@ -7,8 +7,8 @@
 class TmdbStore;
 struct HistoryPhoneRef;
 
-// Paths, settings file and servers.ini, the built-in region, the history
-// check (HistoryAvailable). Only the history check catches its own failure.
+// After InitPaths(): settings file and servers.ini, the built-in region, the
+// history check (HistoryAvailable). Only the history check catches its own failure.
 void Init();
 // A program directory without settings, phone list and history is a first
 // start: the empty history file is created there (and the log says so), so
