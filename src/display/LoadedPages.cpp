@@ -10,7 +10,6 @@
 #include <QHBoxLayout>
 #include <QRegularExpression>
 #include <QShowEvent>
-#include <QStringEncoder>
 #include <QVBoxLayout>
 
 namespace {
@@ -191,9 +190,9 @@ void TfrmLoadedPages::SavePageTo(const QString &path) const
         const QString &page = Pages.at(CurrentPage - 1);
         // The program's code page when it holds every character of the page;
         // otherwise UTF-8 with a byte order mark, so that nothing is lost.
-        QStringEncoder cp1251("windows-1251");
-        QByteArray bytes = cp1251.encode(page);
-        if (cp1251.hasError()) {
+        bool lossless = true;
+        QByteArray bytes = ToCp1251(page, &lossless);
+        if (!lossless) {
             bytes = QByteArray("\xEF\xBB\xBF") + page.toUtf8();
         }
         WriteFileAtomically(path, bytes);

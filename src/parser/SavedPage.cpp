@@ -116,13 +116,10 @@ QString DecodePageBytes(const QByteArray &bytes, QByteArray *encoding)
         return QStringDecoder(QStringDecoder::Utf16BE).decode(QByteArrayView(bytes).sliced(2));
     }
     const QByteArray declared = metaCharset(bytes);
-    if (!declared.isEmpty()) {
-        QStringDecoder decoder(declared.constData(), QStringConverter::Flag::Stateless);
-        if (decoder.isValid()) {
-            if (encoding)
-                *encoding = declared;
-            return decoder.decode(bytes);
-        }
+    if (IsKnownCharset(declared)) {
+        if (encoding)
+            *encoding = declared;
+        return DecodeByCharset(bytes, declared);
     }
     QStringDecoder utf8(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
     QString text = utf8.decode(bytes);

@@ -3,8 +3,6 @@
 #include "Encoding.h"
 
 #include <QRegularExpression>
-#include <QStringDecoder>
-#include <QStringEncoder>
 
 #include <libxml/HTMLparser.h>
 #include <libxml/tree.h>
@@ -119,8 +117,7 @@ QByteArray ValidCharset(QByteArray name)
     name = name.trimmed().toLower();
     if (name.isEmpty())
         return {};
-    QStringDecoder decoder(name.constData());
-    return decoder.isValid() ? name : QByteArray();
+    return IsKnownCharset(name) ? name : QByteArray();
 }
 
 QByteArray MetaCharset(const QByteArray &bytes)
@@ -135,10 +132,7 @@ QByteArray MetaCharset(const QByteArray &bytes)
 
 QByteArray EncodeText(const QString &text, const QByteArray &charset)
 {
-    QStringEncoder encoder(charset.constData(), QStringConverter::Flag::Stateless);
-    if (!encoder.isValid())
-        encoder = QStringEncoder(QStringConverter::Utf8);
-    QByteArray bytes = encoder.encode(text);
+    QByteArray bytes = EncodeByCharset(text, charset);
     if (DecodeByCharset(bytes, charset) == text)
         return bytes;
     // Characters the charset lacks are sent as numeric character references.
@@ -146,8 +140,7 @@ QByteArray EncodeText(const QString &text, const QByteArray &charset)
     for (qsizetype i = 0; i < text.size();) {
         const qsizetype len = (text[i].isHighSurrogate() && i + 1 < text.size()) ? 2 : 1;
         const QString one = text.mid(i, len);
-        QStringEncoder single(charset.constData(), QStringConverter::Flag::Stateless);
-        const QByteArray encoded = single.encode(one);
+        const QByteArray encoded = EncodeByCharset(one, charset);
         if (DecodeByCharset(encoded, charset) == one)
             bytes += encoded;
         else

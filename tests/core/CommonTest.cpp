@@ -5,6 +5,8 @@
 #include "TestHome.h"
 
 #include <QElapsedTimer>
+#include <QStringDecoder>
+#include <QStringEncoder>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -76,4 +78,49 @@ TEST(Common, Cp1251RoundTripAndCharsetFallback)
     EXPECT_EQ(ToCp1251(QStringLiteral("Я")), QByteArray("\xDF"));
     EXPECT_EQ(DecodeByCharset("\xC1", "no-such-charset"), QStringLiteral("Б"));
     EXPECT_EQ(DecodeByCharset("\xD0\x91", "UTF-8"), QStringLiteral("Б"));
+    EXPECT_EQ(DecodeByCharset("\xC1", " CP1251 "), QStringLiteral("Б"));
+    EXPECT_TRUE(IsKnownCharset("Windows-1251"));
+    EXPECT_TRUE(IsKnownCharset("utf-8"));
+    EXPECT_FALSE(IsKnownCharset("no-such-charset"));
+    EXPECT_FALSE(IsKnownCharset(""));
+}
+
+// The table against the system's conversion library, byte by byte both ways.
+TEST(Common, Cp1251TableAgreesWithTheConversionLibrary)
+{
+    QByteArray all;
+    for (int b = 0; b < 256; ++b)
+        all.append(char(b));
+    const QString decoded = FromCp1251(all);
+    EXPECT_EQ(decoded, QStringDecoder("windows-1251", QStringConverter::Flag::Stateless).decode(all));
+    bool lossless = false;
+    EXPECT_EQ(ToCp1251(decoded, &lossless), all);
+    EXPECT_TRUE(lossless);
+    QStringEncoder reference("windows-1251", QStringConverter::Flag::Stateless);
+    for (char16_t c = 1; c < 0xD800; ++c) {
+        const QString one(QChar{c});
+        const QByteArray expected = reference.encode(one);
+        const bool mapped = expected.size() == 1 && (expected[0] != '\x1A' || c == 0x1A);
+        ToCp1251(one, &lossless);
+        ASSERT_EQ(lossless, mapped) << int(c);
+        if (mapped) {
+            ASSERT_EQ(ToCp1251(one), expected) << int(c);
+        }
+    }
+}
+
+TEST(Common, Cp1251MarksWhatItCannotHold)
+{
+    bool lossless = true;
+    // A Chinese character, an emoji (one surrogate pair), a Latin letter with accent.
+    EXPECT_EQ(ToCp1251(QString::fromUtf8("a\u4e2d\U0001F600\u00e9z"), &lossless), QByteArray("a???z"));
+    EXPECT_FALSE(lossless);
+    // A lone surrogate is one mark too, and NUL stays NUL.
+    EXPECT_EQ(ToCp1251(QString(QChar(0xD800)) + QChar(u'\0') + QChar(u'Ж'), &lossless), QByteArray("?\0\xC6", 3));
+    EXPECT_FALSE(lossless);
+    EXPECT_EQ(EncodeByCharset(QStringLiteral("Ж"), "windows-1251", &lossless), QByteArray("\xC6"));
+    EXPECT_TRUE(lossless);
+    EXPECT_EQ(EncodeByCharset(QStringLiteral("Ж"), "no-such-charset", &lossless), QByteArray("\xD0\x96"));
+    EXPECT_EQ(EncodeByCharset(QString::fromUtf8("\u4e2d"), "koi8-r", &lossless).size(), 1);
+    EXPECT_FALSE(lossless);
 }
