@@ -73,13 +73,12 @@ TStatusDisplay &TfrmMain::Display()
     connect(display_.get(), &TStatusDisplay::requestOnlyOne, this, [this](int slot) {
         runHandler("TfrmMain.RequestInformation", [&] { RequestInformation(2, slot); });
     });
-    TfrmPhonesInfo &phones = display_->PhonesInfo();
-    connect(&phones, &TfrmPhonesInfo::historyRequested, this, [this](int slot) {
+    connect(display_.get(), &TStatusDisplay::historyRequested, this, [this](int slot) {
         runHandler("TfrmPhonesInfo.ppmHistoryClick", [&] {
             ShowHistoryPhone(slot, HistoryPeriod::LastCount, 50, &display_->PhonesInfo());
         });
     });
-    connect(&phones, &TfrmPhonesInfo::excelRequested, this, [this](bool redOnly) {
+    connect(display_.get(), &TStatusDisplay::excelRequested, this, [this](bool redOnly) {
         runHandler("TfrmPhonesInfo.ppmExcelClick", [&] { SaveInfoToExcel(&display_->PhonesInfo(), redOnly); });
     });
     // The hint goes away whenever the menu opens.
@@ -266,7 +265,7 @@ void TfrmMain::SetEnabledForAllMenus(bool enabled)
         for (QAction *a : {ppmSetup, ppmQueryNow, ppmAbout, ppmHistory, ppmPhonesInfo})
             a->setEnabled(enabled);
         ppmQueryBad->setEnabled(enabled ? HaseBadPhones() : false);
-        Display().PhonesInfo().SetMenusEnabled(enabled);
+        Display().SetPhonesMenusEnabled(enabled);
     });
 }
 

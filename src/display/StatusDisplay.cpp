@@ -7,13 +7,23 @@ TStatusDisplay::TStatusDisplay(QSystemTrayIcon *tray, QObject *parent)
     , trayIcon_(std::make_unique<TTrayIcon>(nullptr))
     , hint_(std::make_unique<TTrayHint>())
     , hintControl_(std::make_unique<THintControl>(hint_.get(), nullptr))
-    , phonesInfo_(std::make_unique<TfrmPhonesInfo>())
 {
     hint_->Title = QStringLiteral("Saldomat 2.20");
-    phonesInfo_->SetTrayIcon(trayIcon_.get());
+    hintControl_->SetPhonesWindowVisible([this] { return PhonesInfoVisible(); });
+    SetTray(tray);
+}
+
+TfrmPhonesInfo &TStatusDisplay::PhonesInfo()
+{
+    if (phonesInfo_)
+        return *phonesInfo_;
+    phonesInfo_ = std::make_unique<TfrmPhonesInfo>();
     TfrmPhonesInfo *phones = phonesInfo_.get();
-    hintControl_->SetPhonesWindowVisible([phones] { return phones->isVisible(); });
+    phones->SetTrayIcon(trayIcon_.get());
+    phones->SetMenusEnabled(phonesMenusEnabled_);
     connect(phones, &TfrmPhonesInfo::requestOnlyOne, this, &TStatusDisplay::requestOnlyOne);
+    connect(phones, &TfrmPhonesInfo::historyRequested, this, &TStatusDisplay::historyRequested);
+    connect(phones, &TfrmPhonesInfo::excelRequested, this, &TStatusDisplay::excelRequested);
     connect(phones, &TfrmPhonesInfo::visibilityChanged, this, [this](bool visible) {
         if (visible)
             hintControl_->HideTrayHint();
@@ -22,7 +32,15 @@ TStatusDisplay::TStatusDisplay(QSystemTrayIcon *tray, QObject *parent)
         if (menu_)
             menu_->popup(at);
     });
-    SetTray(tray);
+    phones->Rebuild();
+    return *phones;
+}
+
+void TStatusDisplay::SetPhonesMenusEnabled(bool enabled)
+{
+    phonesMenusEnabled_ = enabled;
+    if (phonesInfo_)
+        phonesInfo_->SetMenusEnabled(enabled);
 }
 
 TStatusDisplay::~TStatusDisplay()
@@ -53,7 +71,8 @@ void TStatusDisplay::SetTrayMenu(QMenu *menu)
 void TStatusDisplay::RefreshAll()
 {
     guarded("TStatusDisplay.RefreshAll", [&] {
-        phonesInfo_->Rebuild();
+        if (phonesInfo_)
+            phonesInfo_->Rebuild();
         trayIcon_->ChangeTrayPhoneInfo();
         hintControl_->FillTrayHintInfo();
     });
@@ -62,7 +81,7 @@ void TStatusDisplay::RefreshAll()
 void TStatusDisplay::ShowPhonesInfo()
 {
     hintControl_->HideTrayHint();
-    phonesInfo_->ShowPhonesInfo();
+    PhonesInfo().ShowPhonesInfo();
 }
 
 void TStatusDisplay::trayActivated(QSystemTrayIcon::ActivationReason reason)

@@ -1,7 +1,9 @@
 #pragma once
 // TStatusDisplay: the status display in one piece for the controller. It owns
 // the tray hint, its timers and the phones window, and draws into the tray
-// icon the controller created (never owning it).
+// icon the controller created (never owning it). The phones window is made
+// when it is first wanted: until then the tray digits and the hint are all
+// there is to draw.
 #include "PhonesInfo.h"
 #include "TrayHint.h"
 #include "TrayIcon.h"
@@ -28,7 +30,9 @@ public:
     TTrayIcon &TrayIcon() { return *trayIcon_; }
     TTrayHint &Hint() { return *hint_; }
     THintControl &HintControl() { return *hintControl_; }
-    TfrmPhonesInfo &PhonesInfo() { return *phonesInfo_; }
+    // The phones window, made (and filled from the phone table) at the first call.
+    TfrmPhonesInfo &PhonesInfo();
+    bool HasPhonesInfo() const { return phonesInfo_ != nullptr; }
 
     // After the history was loaded at start-up and after the setup dialog was
     // confirmed: rebuild and fill the grid, draw the tray digits, fill the hint.
@@ -39,14 +43,20 @@ public:
     void SetHintAllowed(bool allowed) { hintControl_->SetHintAllowed(allowed); }
     // Left click on the tray icon.
     void ShowPhonesInfo();
-    bool PhonesInfoVisible() const { return phonesInfo_->isVisible(); }
+    bool PhonesInfoVisible() const { return phonesInfo_ && phonesInfo_->isVisible(); }
+    // The phones window's request, history and export items, now and for a
+    // window made later.
+    void SetPhonesMenusEnabled(bool enabled);
 
     // Connects the request engine's signals: progressMessage, phonesChanged,
     // animationStart, animationStop, plainTrayIcon, trayPhoneInfoChanged.
     template <class Engine> void ConnectEngine(Engine *engine)
     {
         connect(engine, &Engine::progressMessage, hintControl_.get(), &THintControl::progressMessage);
-        connect(engine, &Engine::phonesChanged, phonesInfo_.get(), &TfrmPhonesInfo::phonesChanged);
+        connect(engine, &Engine::phonesChanged, this, [this] {
+            if (phonesInfo_)
+                phonesInfo_->phonesChanged();
+        });
         connect(engine, &Engine::animationStart, trayIcon_.get(), &TTrayIcon::animationStart);
         connect(engine, &Engine::animationStop, trayIcon_.get(), &TTrayIcon::animationStop);
         connect(engine, &Engine::plainTrayIcon, trayIcon_.get(), &TTrayIcon::plainTrayIcon);
@@ -56,6 +66,9 @@ public:
 Q_SIGNALS:
     // "Запрос по этому телефону": the controller's RequestInformation(2, slot).
     void requestOnlyOne(int slot);
+    // The phones window's "История баланса по телефону" and export items.
+    void historyRequested(int slot);
+    void excelRequested(bool redOnly);
 
 private:
     void trayActivated(QSystemTrayIcon::ActivationReason reason);
@@ -67,4 +80,5 @@ private:
     QPointer<QSystemTrayIcon> tray_;
     QPointer<QMenu> menu_;
     QMetaObject::Connection activated_;
+    bool phonesMenusEnabled_ = true;
 };

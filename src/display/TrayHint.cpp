@@ -60,31 +60,39 @@ TTrayHint::TTrayHint(QWidget *parent)
         pal.setColor(QPalette::WindowText, Qt::black);
         setPalette(pal);
 
-        lblTitle = makeLabel(QStringLiteral("lblTitle"));
-        QFont bold = font();
-        bold.setBold(true);
-        lblTitle->setFont(bold);
-        QPalette maroon = lblTitle->palette();
-        maroon.setColor(QPalette::WindowText, QColor(128, 0, 0));
-        lblTitle->setPalette(maroon);
-        lblTitle->move(8, 5);
-        lblTitle->show();
-        for (int n = 1; n <= MaxHintPhones; ++n) {
-            lblAlias[n] = makeLabel(QStringLiteral("lblAlias_%1").arg(n));
-            lblBreak[n] = makeLabel(QStringLiteral("lblBreak_%1").arg(n));
-            lblBreak[n]->setText(QStringLiteral(":"));
-            lblBreak[n]->adjustSize();
-            lblBalance[n] = makeLabel(QStringLiteral("lblBalance_%1").arg(n));
-            lblBalance[n]->setFont(bold);
-            lblBalance[n]->setAlignment(Qt::AlignRight | Qt::AlignTop);
-            lblAlias[n]->move(10, 0);
-            lblBalance[n]->move(10, 0);
-        }
-        lblText = makeLabel(QStringLiteral("lblText"));
-        lblText->move(10, 0);
         ClearPhonesInfo();
         HintAllowed = true;
     });
+}
+
+// The labels are made at the first showing: a hint that is never shown loads
+// no fonts.
+void TTrayHint::EnsureLabels()
+{
+    if (lblTitle)
+        return;
+    lblTitle = makeLabel(QStringLiteral("lblTitle"));
+    QFont bold = font();
+    bold.setBold(true);
+    lblTitle->setFont(bold);
+    QPalette maroon = lblTitle->palette();
+    maroon.setColor(QPalette::WindowText, QColor(128, 0, 0));
+    lblTitle->setPalette(maroon);
+    lblTitle->move(8, 5);
+    lblTitle->show();
+    for (int n = 1; n <= MaxHintPhones; ++n) {
+        lblAlias[n] = makeLabel(QStringLiteral("lblAlias_%1").arg(n));
+        lblBreak[n] = makeLabel(QStringLiteral("lblBreak_%1").arg(n));
+        lblBreak[n]->setText(QStringLiteral(":"));
+        lblBreak[n]->adjustSize();
+        lblBalance[n] = makeLabel(QStringLiteral("lblBalance_%1").arg(n));
+        lblBalance[n]->setFont(bold);
+        lblBalance[n]->setAlignment(Qt::AlignRight | Qt::AlignTop);
+        lblAlias[n]->move(10, 0);
+        lblBalance[n]->move(10, 0);
+    }
+    lblText = makeLabel(QStringLiteral("lblText"));
+    lblText->move(10, 0);
 }
 
 QLabel *TTrayHint::makeLabel(const QString &name)
@@ -114,6 +122,7 @@ bool TTrayHint::EmptyBalances() const
 
 void TTrayHint::PhoneLabaelsVisible(bool visible)
 {
+    EnsureLabels();
     for (int n = 1; n <= MaxHintPhones; ++n) {
         lblAlias[n]->setVisible(visible);
         lblBreak[n]->setVisible(visible);
@@ -139,6 +148,7 @@ void TTrayHint::ShowPhonesInfoXY(int x, int y)
     guarded("TrayHint.ShowPhonesInfoXY", [&] {
         if (EmptyBalances())
             return;
+        EnsureLabels();
         lblText->hide();
         lblTitle->move(lblTitle->x(), 5);
         lblTitle->setText(Title);
@@ -192,6 +202,7 @@ void TTrayHint::ShowPhonesInfoXY(int x, int y)
 void TTrayHint::ShowMessageXY(int x, int y)
 {
     guarded("TrayHint.ShowMessageXY", [&] {
+        EnsureLabels();
         lblText->show();
         PhoneLabaelsVisible(false);
         lblTitle->setText(Title);

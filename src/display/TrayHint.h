@@ -50,6 +50,8 @@ public:
     QString Message;
     QString Title = QStringLiteral("Saldomat 2.20");
 
+    // Made at the first showing (EnsureLabels); null before.
+    void EnsureLabels();
     QLabel *lblTitle = nullptr;
     QLabel *lblText = nullptr;
     std::array<QLabel *, MaxHintPhones + 1> lblAlias{};

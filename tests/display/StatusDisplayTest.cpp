@@ -117,6 +117,40 @@ TEST_F(DisplayFixture, QueryThisPhoneReachesTheController)
     EXPECT_EQ(display.TrayIcon().CurrentImage(), NumberImage(10.f, 10.f, NoMark));
 }
 
+// The phones window is made at its first use, filled from the table as it
+// stands then, with the item states the controller set before it existed.
+TEST_F(DisplayFixture, PhonesWindowIsMadeWhenFirstWantedAndStartsUpToDate)
+{
+    TStatusDisplay display(nullptr);
+    FakeEngine engine;
+    display.ConnectEngine(&engine);
+    display.RefreshAll();
+    display.SetPhonesMenusEnabled(false);
+    Q_EMIT engine.phonesChanged();
+    EXPECT_FALSE(display.HasPhonesInfo());
+    EXPECT_FALSE(display.PhonesInfoVisible());
+
+    IssaArray[2].Balance = 77.f;
+    const bool historyWas = HistoryAvailable;
+    HistoryAvailable = true;
+    TfrmPhonesInfo &w = display.PhonesInfo();
+    HistoryAvailable = historyWas;
+    EXPECT_TRUE(display.HasPhonesInfo());
+    const int balanceCol = static_cast<int>(w.ColumnKeys.indexOf(QStringLiteral("Balance")));
+    EXPECT_EQ(w.Grid->RowCount(), 3);
+    EXPECT_EQ(w.Grid->Cells(balanceCol, 2), QStringLiteral("77.00"));
+    EXPECT_FALSE(w.ppmHistory->isEnabled());
+    display.SetPhonesMenusEnabled(true);
+    EXPECT_TRUE(w.ppmHistory->isEnabled());
+
+    QSignalSpy history(&display, &TStatusDisplay::historyRequested);
+    ASSERT_TRUE(
+        w.PrepareContextMenu(QPoint(w.Grid->columnViewportPosition(1) + 3, w.Grid->rowViewportPosition(1) + 3)));
+    w.ppmHistory->trigger();
+    ASSERT_TRUE(history.wait(500));
+    EXPECT_EQ(history.at(0).at(0).toInt(), 1);
+}
+
 TEST_F(DisplayFixture, TrayMenuOpeningHidesTheHint)
 {
     QMenu menu;

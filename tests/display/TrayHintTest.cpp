@@ -275,6 +275,10 @@ TEST_F(HintFixture, WindowFlagsAndLabels)
     EXPECT_TRUE(hint.windowFlags() & Qt::WindowStaysOnTopHint);
     EXPECT_TRUE(hint.windowFlags() & Qt::WindowDoesNotAcceptFocus);
     EXPECT_TRUE(hint.testAttribute(Qt::WA_ShowWithoutActivating));
+    // A hint never shown has no labels yet; the first showing makes them.
+    EXPECT_TRUE(hint.findChildren<QLabel *>().isEmpty());
+    hint.Message = QStringLiteral("x");
+    hint.ShowMessageXY(500, 500);
     EXPECT_EQ(hint.findChildren<QLabel *>().size(), 32);
     EXPECT_NE(hint.findChild<QLabel *>(QStringLiteral("lblBalance_10")), nullptr);
     EXPECT_EQ(hint.findChild<QLabel *>(QStringLiteral("lblBreak_3"))->text(), QStringLiteral(":"));
