@@ -33,19 +33,8 @@ QString Address(const QUrl &url)
 } // namespace
 
 WebBrowser::WebBrowser(QObject *parent)
-    : QObject(parent), nam_(new QNetworkAccessManager(this)),
-      userAgent_("Mozilla/5.0 (compatible; Saldomat)")
+    : QObject(parent), userAgent_("Mozilla/5.0 (compatible; Saldomat)")
 {
-    nam_->setCookieJar(new QNetworkCookieJar(nam_));
-    nam_->setProxyFactory(new SystemProxyFactory);
-    nam_->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
-    nam_->setAutoDeleteReplies(false);
-    connect(nam_, &QNetworkAccessManager::proxyAuthenticationRequired, this,
-            [this](const QNetworkProxy &proxy, QAuthenticator *authenticator) {
-                Q_EMIT ProxyAuthenticationRequired(proxy, authenticator);
-                if (!authenticator->user().isEmpty())
-                    proxyLogonGiven_ = true;
-            });
     refreshTimer_.setSingleShot(true);
     connect(&refreshTimer_, &QTimer::timeout, this, [this] {
         runHandler("WebBrowser.MetaRefresh", [&] {
@@ -60,9 +49,24 @@ WebBrowser::~WebBrowser()
     AbortAll();
 }
 
-QNetworkCookieJar *WebBrowser::CookieJar() const
+// The network access is set up at the first page: a program that has not
+// fetched anything yet carries none of it.
+QNetworkAccessManager *WebBrowser::Nam()
 {
-    return nam_->cookieJar();
+    if (nam_)
+        return nam_;
+    nam_ = new QNetworkAccessManager(this);
+    nam_->setCookieJar(new QNetworkCookieJar(nam_));
+    nam_->setProxyFactory(new SystemProxyFactory);
+    nam_->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
+    nam_->setAutoDeleteReplies(false);
+    connect(nam_, &QNetworkAccessManager::proxyAuthenticationRequired, this,
+            [this](const QNetworkProxy &proxy, QAuthenticator *authenticator) {
+                Q_EMIT ProxyAuthenticationRequired(proxy, authenticator);
+                if (!authenticator->user().isEmpty())
+                    proxyLogonGiven_ = true;
+            });
+    return nam_;
 }
 
 void WebBrowser::Navigate(const QUrl &url)
@@ -83,9 +87,11 @@ void WebBrowser::Stop()
 void WebBrowser::ResetSession()
 {
     AbortAll();
-    nam_->setCookieJar(new QNetworkCookieJar(nam_)); // deletes the old jar
-    nam_->clearAccessCache();
-    nam_->clearConnectionCache();
+    if (nam_) {
+        nam_->setCookieJar(new QNetworkCookieJar(nam_)); // deletes the old jar
+        nam_->clearAccessCache();
+        nam_->clearConnectionCache();
+    }
     proxyLogonGiven_ = false;
     top_.reset();
     current_.reset();
@@ -99,12 +105,12 @@ bool WebBrowser::IsBusy() const
 
 void WebBrowser::UseSystemProxy()
 {
-    nam_->setProxyFactory(new SystemProxyFactory);
+    Nam()->setProxyFactory(new SystemProxyFactory);
 }
 
 void WebBrowser::SetProxy(const QNetworkProxy &proxy)
 {
-    nam_->setProxy(proxy);
+    Nam()->setProxy(proxy);
 }
 
 bool WebBrowser::SetExtraCaFile(const QString &path)
@@ -117,7 +123,8 @@ bool WebBrowser::SetExtraCaFile(const QString &path)
     }
     extraCa_ = certificates;
     ssl_.reset();
-    nam_->clearConnectionCache();
+    if (nam_)
+        nam_->clearConnectionCache();
     return true;
 }
 
@@ -195,9 +202,9 @@ void WebBrowser::Start(Load load)
     if (load.post) {
         request.setHeader(QNetworkRequest::ContentTypeHeader,
                           QByteArrayLiteral("application/x-www-form-urlencoded"));
-        reply = nam_->post(request, load.body);
+        reply = Nam()->post(request, load.body);
     } else {
-        reply = nam_->get(request);
+        reply = Nam()->get(request);
     }
     loads_.insert(reply, std::move(load));
     connect(reply, &QNetworkReply::readyRead, this, [this, reply] { OnReadyRead(reply); });

@@ -77,7 +77,6 @@ public:
     // Upper bound of the wait before a meta refresh is followed.
     void SetMetaRefreshDelayLimit(int ms) { refreshDelayLimitMs_ = ms; }
     void SetUserAgent(const QByteArray &userAgent) { userAgent_ = userAgent; }
-    QNetworkCookieJar *CookieJar() const;
 
 Q_SIGNALS:
     // A document completed: the top document first, then each frame and
@@ -129,7 +128,8 @@ private:
     void AbortAll();
     QString TooLargeMessage(const QUrl &url) const;
 
-    QNetworkAccessManager *nam_;
+    QNetworkAccessManager *Nam();
+    QNetworkAccessManager *nam_ = nullptr;
     QHash<QNetworkReply *, Load> loads_;
     std::shared_ptr<HtmlDocument> top_;
     std::shared_ptr<HtmlDocument> current_;
