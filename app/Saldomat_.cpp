@@ -3,15 +3,13 @@
 #include "Common.h"
 #include "Failure.h"
 #include "About.h"
-#include "ConvertToExcel.h"
-#include "HistoryPhone.h"
 #include "IniFile.h"
 #include "PhonesInfo.h"
 #include "StatusDisplay.h"
 #include "BrowserWindow.h"
-#include "History.h"
 #include "PhoneTable.h"
 #include "ProgramInit.h"
+#include "Reports.h"
 #include "SettingsFile.h"
 #include "SetupForm.h"
 #include "Setup.h"
@@ -75,11 +73,11 @@ TStatusDisplay &TfrmMain::Display()
     });
     connect(display_.get(), &TStatusDisplay::historyRequested, this, [this](int slot) {
         runHandler("TfrmPhonesInfo.ppmHistoryClick", [&] {
-            ShowHistoryPhone(slot, HistoryPeriod::LastCount, 50, &display_->PhonesInfo());
+            Reports::ShowHistoryPhone(slot, HistoryPeriod::LastCount, 50, &display_->PhonesInfo());
         });
     });
     connect(display_.get(), &TStatusDisplay::excelRequested, this, [this](bool redOnly) {
-        runHandler("TfrmPhonesInfo.ppmExcelClick", [&] { SaveInfoToExcel(&display_->PhonesInfo(), redOnly); });
+        runHandler("TfrmPhonesInfo.ppmExcelClick", [&] { Reports::SaveInfoToExcel(&display_->PhonesInfo(), redOnly); });
     });
     // The hint goes away whenever the menu opens.
     connect(menu_, &QMenu::aboutToShow, this, [this] { display_->HideTrayHint(); });
@@ -428,7 +426,7 @@ void TfrmMain::HistoryAction()
             return;
         WithMenusDisabled([&] {
             StopRequest();
-            ShowHistory(nullptr);
+            Reports::ShowHistory(nullptr);
         });
     });
 }

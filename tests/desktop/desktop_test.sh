@@ -2,7 +2,8 @@
 # End to end on a desktop: the tray program with the local emulator. Rest the
 # mouse on the icon (hint), left click (phones window), right click and choose
 # "Запросить информацию сейчас", then check the grid, the history and the tray
-# image; a second start with /Close ends the first. Screenshots of each step go
+# image, open the history windows (a module loaded on demand); a second start
+# with /Close ends the first. Screenshots of each step go
 # to the output folder.
 set -uo pipefail
 BIN=$1
@@ -101,12 +102,51 @@ hintpixels=$(convert "$OUT/4-hint.png" -crop 200x120+$((CX - 200))+$((CY - 140))
 # 4. Left click: the phones window with the three phones.
 xdotool mousemove $((CX - 300)) $((CY - 300)); sleep 0.5
 xdotool mousemove $CX $CY click 1; sleep 1.2
-WIN=$(xdotool search --name "Информация о балансе телефонов" 2>/dev/null | head -1)
+WIN=$(xdotool search --onlyvisible --name "Информация о балансе телефонов" 2>/dev/null | head -1)
 [ -n "$WIN" ] || fail "no phones window"
 import -window root "$OUT/5-phones-window.png"
-xdotool key --window "$WIN" Escape; sleep 0.5
+# A second left click hides it again.
+xdotool mousemove $((CX - 300)) $((CY - 300)); sleep 0.3
+xdotool mousemove $CX $CY click 1; sleep 0.8
+[ -z "$(xdotool search --onlyvisible --name "Информация о балансе телефонов" 2>/dev/null)" ] || fail "the phones window stayed"
 
-# 5. A second start with /Close ends the first.
+# 5. The history chooser from the tray menu (its fourth item from the top):
+#    the history windows come from a module loaded now. The mouse comes to
+#    the icon and clicks at once, before a hint can come up under it.
+xdotool mousemove $((CX - 300)) $((CY - 300)); sleep 0.3
+xdotool mousemove $CX $CY click 3; sleep 0.8
+xdotool key Down Down Down Down Return
+HIST=""
+for _ in $(seq 50); do
+  HIST=$(xdotool search --onlyvisible --name "^История баланса$" 2>/dev/null | head -1)
+  [ -n "$HIST" ] && break; sleep 0.1
+done
+[ -n "$HIST" ] || fail "no history chooser (log: $(cat "$SALDOMAT_HOME"/*.log 2>/dev/null | tail -3))"
+sleep 0.5
+import -window root "$OUT/6-history-chooser.png"
+xdotool windowfocus --sync "$HIST" key Escape; sleep 0.5
+
+# 6. The phone's own history with its chart, from the phones window's menu:
+#    right click on the first row, second item.
+xdotool mousemove $((CX - 300)) $((CY - 300)); sleep 0.3
+xdotool mousemove $CX $CY click 1; sleep 1.2
+WIN=$(xdotool search --onlyvisible --name "Информация о балансе телефонов" 2>/dev/null | head -1)
+[ -n "$WIN" ] || fail "no phones window the second time"
+eval "$(xwininfo -id "$WIN" | awk '/Absolute upper-left X/{print "WX="$4} /Absolute upper-left Y/{print "WY="$4}')"
+xdotool mousemove $((WX + 30)) $((WY + 30)) click 3; sleep 0.8
+xdotool key Down Down Return
+GRID=""
+for _ in $(seq 50); do
+  GRID=$(xdotool search --onlyvisible --name "История баланса по телефону" 2>/dev/null | head -1)
+  [ -n "$GRID" ] && break; sleep 0.1
+done
+[ -n "$GRID" ] || fail "no phone history window"
+sleep 0.8
+import -window root "$OUT/7-phone-history.png"
+xdotool windowfocus --sync "$GRID" key Escape; sleep 0.5
+xdotool windowfocus --sync "$WIN" key Escape; sleep 0.5
+
+# 7. A second start with /Close ends the first.
 "$BIN/saldomat" /Close || fail "the closing copy failed"
 for _ in $(seq 50); do kill -0 $APP_PID 2>/dev/null || break; sleep 0.1; done
 kill -0 $APP_PID 2>/dev/null && fail "the program did not end on /Close"
