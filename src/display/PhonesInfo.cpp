@@ -4,6 +4,7 @@
 #include "Failure.h"
 #include "IniFile.h"
 #include "LoadedPages.h"
+#include "MoneyText.h"
 #include "PhoneTable.h"
 #include "Setup.h"
 #include "SortGridUnit.h"
@@ -53,11 +54,6 @@ const ColumnDef Columns[] = {
     {"Min", "Минут", &TGeneralSettings::cbMin, true, "Write Min"},
     {"LastQueryTime", "Посл.запрос", &TGeneralSettings::cbLastQueryTime, false, "Write LastUpdate"},
 };
-
-QString money(float v)
-{
-    return QString::asprintf("%.2f", static_cast<double>(v));
-}
 
 // Draws the cells with their styles, the caption line and the state pictures.
 class CellDelegate : public QStyledItemDelegate {
@@ -145,17 +141,17 @@ QString PhoneCellText(const QString &key, int slot)
     if (key == QLatin1String("UserName"))
         return never ? dash : issa.UserName;
     if (key == QLatin1String("Balance"))
-        return never ? dash : money(issa.Balance);
+        return never ? dash : MoneyText(issa.Balance);
     if (key == QLatin1String("ObPlat"))
-        return zeroEmpty(issa.ObPlat == 0, money(issa.ObPlat));
+        return zeroEmpty(issa.ObPlat == 0, MoneyText(issa.ObPlat));
     if (key == QLatin1String("Average"))
-        return zeroEmpty(issa.Average == 0, money(issa.Average));
+        return zeroEmpty(issa.Average == 0, MoneyText(issa.Average));
     if (key == QLatin1String("BalDelta"))
-        return issa.BalDelta == 0 || never ? dash : money(issa.BalDelta);
+        return issa.BalDelta == 0 || never ? dash : MoneyText(issa.BalDelta);
     if (key == QLatin1String("TurnOff"))
         return zeroEmpty(issa.TurnOff == 0, QString::number(issa.TurnOff));
     if (key == QLatin1String("Recomend"))
-        return zeroEmpty(issa.Recomend == 0, money(issa.Recomend));
+        return zeroEmpty(issa.Recomend == 0, MoneyText(issa.Recomend));
     if (key == QLatin1String("BalExpired"))
         return zeroEmpty(issa.JeansExpired == 0, QString::number(issa.JeansExpired));
     if (key == QLatin1String("SMS"))
@@ -186,8 +182,12 @@ TfrmPhonesInfo::TfrmPhonesInfo(QWidget *parent)
         QPixmap down(QStringLiteral(":/Down1.xpm")), up(QStringLiteral(":/Up1.xpm"));
         Grid->SetCursors(QCursor(down, 7, 7), QCursor(up, 7, 7));
         Grid->viewport()->installEventFilter(this);
+        // A column border dragged by the user: the widths are written when the
+        // button is released, not at every click in the grid.
+        connect(Grid->horizontalHeader(), &QHeaderView::sectionResized, this, [this] { widthsChanged_ = true; });
         connect(Grid, &TSortGrid::leftButtonReleased, this, [this](const QPoint &) {
-            runHandler("TfrmPhonesInfo.strgrPhonesInfoMouseUp", [&] { SaveColumnsWidth(); });
+            if (widthsChanged_)
+                runHandler("TfrmPhonesInfo.strgrPhonesInfoMouseUp", [&] { SaveColumnsWidth(); });
         });
         connect(Grid, &TSortGrid::rightButtonReleased, this, [this](const QPoint &pos) {
             runHandler("TfrmPhonesInfo.strgrPhonesInfoMouseUp", [&] { rightButtonUp(pos); });
@@ -234,11 +234,7 @@ TfrmPhonesInfo::TfrmPhonesInfo(QWidget *parent)
     });
 }
 
-TfrmPhonesInfo::~TfrmPhonesInfo()
-{
-    if (appStateConnection_)
-        disconnect(appStateConnection_);
-}
+TfrmPhonesInfo::~TfrmPhonesInfo() = default;
 
 // Width of a column the user has not sized yet: room for its caption and for
 // a typical value, so that numbers and dates are not cut at first sight.
@@ -282,8 +278,7 @@ void TfrmPhonesInfo::SetupColumns()
             Grid->SetCell(col, 0, captions[col], QVariant::fromValue(style));
         }
         Grid->setColumnWidth(0, g.cbNN ? 25 : 0);
-        for (const QString &key : AllKeys())
-            Set_ColumnWidth(key, IniFile.ReadInteger(Section, QStringLiteral("Width_") + key, -1));
+        // The stored widths are applied by LoadVisibleIniParameters at each showing.
     });
 }
 
@@ -305,6 +300,7 @@ void TfrmPhonesInfo::CreateGreed()
                 break;
             Grid->SetCell(0, row, QString::number(slot), QVariant::fromValue(caption));
         }
+        widthsChanged_ = false;
     });
 }
 
@@ -411,6 +407,7 @@ void TfrmPhonesInfo::SaveColumnsWidth()
         for (const QString &key : AllKeys())
             writeWidthToIni(key);
         batch.commit();
+        widthsChanged_ = false;
     });
 }
 
@@ -425,12 +422,17 @@ void TfrmPhonesInfo::SaveVisibleIniParameters()
         for (const QString &key : AllKeys())
             writeWidthToIni(key);
         batch.commit();
+        widthsChanged_ = false;
     });
 }
 
 void TfrmPhonesInfo::LoadVisibleIniParameters()
 {
     guarded("TfrmPhonesInfo.LoadVisibleIniParameters", [&] {
+        // The columns first: without a stored window width the window takes theirs.
+        for (const QString &key : AllKeys())
+            Set_ColumnWidth(key, IniFile.ReadInteger(Section, QStringLiteral("Width_") + key, -1));
+        widthsChanged_ = false;
         const int w = IniFile.ReadInteger(Section, QStringLiteral("Width"), NoValue);
         const int h = IniFile.ReadInteger(Section, QStringLiteral("Height"), NoValue);
         const int l = IniFile.ReadInteger(Section, QStringLiteral("Left"), NoValue);
@@ -455,17 +457,17 @@ void TfrmPhonesInfo::LoadVisibleIniParameters()
             top = 50 - height();
         if (left != x() || top != y())
             move(left, top);
-        for (const QString &key : AllKeys())
-            Set_ColumnWidth(key, IniFile.ReadInteger(Section, QStringLiteral("Width_") + key, -1));
     });
 }
 
 void TfrmPhonesInfo::Rebuild()
 {
+    // A hidden window is built and filled again at its next showing.
+    if (!isVisible())
+        return;
     guarded("TfrmPhonesInfo.Rebuild", [&] {
         CreateGreed();
-        if (isVisible())
-            LoadVisibleIniParameters();
+        LoadVisibleIniParameters();
         FillGrid();
     });
 }
@@ -485,7 +487,6 @@ void TfrmPhonesInfo::ShowPhonesInfo()
 
 void TfrmPhonesInfo::SetMenusEnabled(bool enabled)
 {
-    menusEnabled_ = enabled;
     ppmRequestOnlyOne->setEnabled(enabled);
     ppmHistory->setEnabled(enabled);
     ppmExcel->menuAction()->setEnabled(enabled);
@@ -493,7 +494,9 @@ void TfrmPhonesInfo::SetMenusEnabled(bool enabled)
 
 void TfrmPhonesInfo::phonesChanged()
 {
-    runHandler("TfrmPhonesInfo.FillGrid", [&] { FillGrid(); });
+    // A hidden window is filled at its next showing.
+    if (isVisible())
+        runHandler("TfrmPhonesInfo.FillGrid", [&] { FillGrid(); });
 }
 
 void TfrmPhonesInfo::showEvent(QShowEvent *event)
@@ -502,11 +505,6 @@ void TfrmPhonesInfo::showEvent(QShowEvent *event)
     if (event->spontaneous())
         return;
     runHandler("TfrmPhonesInfo.FormShow", [&] {
-        appStateConnection_
-            = connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
-                  if (state != Qt::ApplicationActive && isVisible())
-                      runHandler("TfrmPhonesInfo.FormDeactivate", [&] { SaveVisibleIniParameters(); });
-              });
         CreateGreed();
         LoadVisibleIniParameters();
         FillGrid();
@@ -521,8 +519,6 @@ void TfrmPhonesInfo::hideEvent(QHideEvent *event)
     QWidget::hideEvent(event);
     if (event->spontaneous())
         return;
-    if (appStateConnection_)
-        disconnect(appStateConnection_);
     runHandler("TfrmPhonesInfo.FormHide", [&] { SaveVisibleIniParameters(); });
     Q_EMIT visibilityChanged(false);
 }
@@ -569,7 +565,6 @@ bool TfrmPhonesInfo::PrepareContextMenu(const QPoint &pos)
         SelectedPhoneID = slot;
         ppmErrorMsg->setVisible(!IssaArray[slot].ErrorMsg.isEmpty());
         ppmShowPages->setVisible(!IssaArray[slot].LoadedPages.isEmpty());
-        ppmRequestOnlyOne->setEnabled(menusEnabled_);
         Grid->viewport()->update();
         return true;
     });

@@ -52,8 +52,9 @@ public:
     void SaveVisibleIniParameters();
     void LoadVisibleIniParameters();
 
-    // After the settings changed: rebuilds the columns and rows, and when the
-    // window is open applies its stored sizes again, as a new showing would.
+    // After the settings changed: rebuilds the columns and rows of the open
+    // window and applies its stored sizes again, as a new showing would. A
+    // hidden window is left as it is: its next showing builds it.
     void Rebuild();
     // Shows the window when hidden, hides it when shown (left click on the tray icon).
     void ShowPhonesInfo();
@@ -114,8 +115,8 @@ private:
     int columnOf(const QString &key) const { return ColumnKeys.indexOf(key); }
 
     QPointer<TTrayIcon> trayIcon_;
-    bool menusEnabled_ = true;
-    QMetaObject::Connection appStateConnection_;
+    // A column was resized since the widths were last built, loaded or saved.
+    bool widthsChanged_ = false;
 };
 
 // Cell texts of one phone, by column key ("-" and the zero rules applied).

@@ -8,7 +8,6 @@ TStatusDisplay::TStatusDisplay(QSystemTrayIcon *tray, QObject *parent)
     , hint_(std::make_unique<TTrayHint>())
     , hintControl_(std::make_unique<THintControl>(hint_.get(), nullptr))
 {
-    hint_->Title = QStringLiteral("Saldomat 2.20");
     hintControl_->SetPhonesWindowVisible([this] { return PhonesInfoVisible(); });
     SetTray(tray);
 }
@@ -17,6 +16,13 @@ TfrmPhonesInfo &TStatusDisplay::PhonesInfo()
 {
     if (phonesInfo_)
         return *phonesInfo_;
+    // The constructor has laid out the rows: only the figures are missing.
+    makePhonesInfo().FillGrid();
+    return *phonesInfo_;
+}
+
+TfrmPhonesInfo &TStatusDisplay::makePhonesInfo()
+{
     phonesInfo_ = std::make_unique<TfrmPhonesInfo>();
     TfrmPhonesInfo *phones = phonesInfo_.get();
     phones->SetTrayIcon(trayIcon_.get());
@@ -32,7 +38,6 @@ TfrmPhonesInfo &TStatusDisplay::PhonesInfo()
         if (menu_)
             menu_->popup(at);
     });
-    phones->Rebuild();
     return *phones;
 }
 
@@ -81,7 +86,8 @@ void TStatusDisplay::RefreshAll()
 void TStatusDisplay::ShowPhonesInfo()
 {
     hintControl_->HideTrayHint();
-    PhonesInfo().ShowPhonesInfo();
+    // A window made now is built and filled by its showing.
+    (phonesInfo_ ? *phonesInfo_ : makePhonesInfo()).ShowPhonesInfo();
 }
 
 void TStatusDisplay::trayActivated(QSystemTrayIcon::ActivationReason reason)

@@ -54,7 +54,7 @@ public:
     {
         connect(engine, &Engine::progressMessage, hintControl_.get(), &THintControl::progressMessage);
         connect(engine, &Engine::phonesChanged, this, [this] {
-            if (phonesInfo_)
+            if (PhonesInfoVisible())
                 phonesInfo_->phonesChanged();
         });
         connect(engine, &Engine::animationStart, trayIcon_.get(), &TTrayIcon::animationStart);
@@ -71,6 +71,8 @@ Q_SIGNALS:
     void excelRequested(bool redOnly);
 
 private:
+    // Makes and wires the phones window, unfilled.
+    TfrmPhonesInfo &makePhonesInfo();
     void trayActivated(QSystemTrayIcon::ActivationReason reason);
 
     std::unique_ptr<TTrayIcon> trayIcon_;

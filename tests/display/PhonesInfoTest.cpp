@@ -361,3 +361,22 @@ TEST_F(PhonesFixture, RightClickBelowTheRowsAsksForTheTrayMenu)
     EXPECT_EQ(w.SelectedRow, -1);
     w.hide();
 }
+
+TEST_F(PhonesFixture, WidthsAreWrittenAfterAResizeNotAtEveryClick)
+{
+    monitor(1, 30.f);
+    TfrmPhonesInfo w;
+    w.resize(500, 200);
+    w.show();
+    QApplication::processEvents();
+    const int balance = static_cast<int>(w.ColumnKeys.indexOf(QStringLiteral("Balance")));
+    const QString section = QStringLiteral("PhonesInfo Form"), key = QStringLiteral("Width_Balance");
+    IniFile.WriteInteger(section, key, 50); // changed behind the window's back
+    const QPoint cell(w.Grid->columnViewportPosition(balance) + 5, w.Grid->rowViewportPosition(1) + 5);
+    QTest::mouseClick(w.Grid->viewport(), Qt::LeftButton, {}, cell);
+    EXPECT_EQ(IniFile.ReadInteger(section, key, 0), 50) << "a click in the grid writes nothing";
+    w.Grid->setColumnWidth(balance, 77); // as a drag of the column's border does
+    QTest::mouseClick(w.Grid->viewport(), Qt::LeftButton, {}, cell);
+    EXPECT_EQ(IniFile.ReadInteger(section, key, 0), 77) << "written when the button is released";
+    w.hide();
+}

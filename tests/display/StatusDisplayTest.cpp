@@ -77,10 +77,19 @@ TEST_F(DisplayFixture, EngineSignalsReachTheDisplay)
     Q_EMIT engine.trayPhoneInfoChanged();
     EXPECT_EQ(display.TrayIcon().CurrentImage(), NumberImage(3.f, 3.f, NoMark));
 
+    // A hidden window is not refilled: its showing fills it.
+    const int balanceCol = static_cast<int>(display.PhonesInfo().ColumnKeys.indexOf(QStringLiteral("Balance")));
+    IssaArray[2].Balance = 55.f;
+    Q_EMIT engine.phonesChanged();
+    EXPECT_EQ(display.PhonesInfo().Grid->Cells(balanceCol, 2), QStringLiteral("20.00"));
+    display.ShowPhonesInfo();
+    ASSERT_TRUE(display.PhonesInfoVisible());
+    EXPECT_EQ(display.PhonesInfo().Grid->Cells(balanceCol, 2), QStringLiteral("55.00"));
+
     IssaArray[2].Balance = 99.f;
     Q_EMIT engine.phonesChanged();
-    const int balanceCol = static_cast<int>(display.PhonesInfo().ColumnKeys.indexOf(QStringLiteral("Balance")));
     EXPECT_EQ(display.PhonesInfo().Grid->Cells(balanceCol, 2), QStringLiteral("99.00"));
+    display.PhonesInfo().hide();
 }
 
 TEST_F(DisplayFixture, LeftClickTogglesThePhonesWindowAndHidesTheHint)
