@@ -1,6 +1,7 @@
 #include "TrayHint.h"
 
 #include "Failure.h"
+#include "MoneyText.h"
 #include "PhoneTable.h"
 #include "Setup.h"
 
@@ -59,9 +60,6 @@ TTrayHint::TTrayHint(QWidget *parent)
         pal.setColor(QPalette::Window, pal.color(QPalette::ToolTipBase));
         pal.setColor(QPalette::WindowText, Qt::black);
         setPalette(pal);
-
-        ClearPhonesInfo();
-        HintAllowed = true;
     });
 }
 
@@ -150,11 +148,9 @@ void TTrayHint::ShowPhonesInfoXY(int x, int y)
             return;
         EnsureLabels();
         lblText->hide();
-        lblTitle->move(lblTitle->x(), 5);
         lblTitle->setText(Title);
         lblTitle->adjustSize();
         PhoneLabaelsVisible(false);
-        int h = lblTitle->y() + lblTitle->height() + 5;
         int a = 0, b = 0;
         int visibleRows = 0;
         for (int n = 1; n <= MaxHintPhones && !PhonesInfo[n].Balance.isEmpty(); ++n) {
@@ -169,32 +165,24 @@ void TTrayHint::ShowPhonesInfoXY(int x, int y)
             pal.setColor(QPalette::WindowText, PhonesInfo[n].IsRed ? QColor(255, 0, 0) : QColor(0, 0, 0));
             lblBalance[n]->setPalette(pal);
             lblBalance[n]->adjustSize();
-            h += lblBalance[n]->height();
             b = std::max(b, lblBalance[n]->width());
             ++visibleRows;
         }
-        for (int n = 1; n <= MaxHintPhones; ++n) {
-            lblBreak[n]->move(a + 13, lblBreak[n]->y());
-            lblBalance[n]->move(a + 25, lblBalance[n]->y());
-        }
-        const int width = std::max(lblTitle->width() + 20, a + b + 40);
-        resize(width, h + 30);
-        const int corner = ChooseCorner(x, y, width, h + 30);
-        const bool above = corner >= 2;
-        lblTitle->move(lblTitle->x(), above ? 5 : 25);
-        h = lblTitle->y() + 5;
+        // The final size, the same whichever corner: below the tail the title
+        // moves down by 20 pixels and the margin under the rows shrinks by as much.
         const int rowHeight = lblAlias[1]->height();
+        const int width = std::max(lblTitle->width() + 20, a + b + 40);
+        const int height = 50 + visibleRows * rowHeight;
+        resize(width, height);
+        const int corner = ChooseCorner(x, y, width, height);
+        lblTitle->move(lblTitle->x(), corner >= 2 ? 5 : 25);
         for (int n = 1; n <= MaxHintPhones; ++n) {
             const int top = lblTitle->y() + lblTitle->height() + 5 + (n - 1) * rowHeight;
             lblAlias[n]->move(lblAlias[n]->x(), top);
-            lblBreak[n]->move(lblBreak[n]->x(), top);
-            lblBalance[n]->move(lblBalance[n]->x(), top);
+            lblBreak[n]->move(a + 13, top);
+            lblBalance[n]->move(a + 25, top);
             lblBalance[n]->resize(b, lblBalance[n]->height());
-            if (n <= visibleRows)
-                h += rowHeight;
         }
-        h += above ? 40 : 20;
-        resize(width, h);
         ShowTrayHint(x, y, corner);
     });
 }
@@ -219,28 +207,6 @@ void TTrayHint::ShowMessageXY(int x, int y)
         lblTitle->move(lblTitle->x(), above ? 5 : 25);
         lblText->move(lblText->x(), lblTitle->y() + lblTitle->height() + 8);
         ShowTrayHint(x, y, corner);
-    });
-}
-
-void TTrayHint::ShowPhonesInfoAtMousePosition()
-{
-    const QPoint p = QCursor::pos();
-    ShowPhonesInfoXY(p.x(), p.y());
-}
-
-void TTrayHint::ShowMessageAtMousePosition()
-{
-    const QPoint p = QCursor::pos();
-    ShowMessageXY(p.x(), p.y());
-}
-
-void TTrayHint::ShowAnyAtMousePosition()
-{
-    guarded("TrayHint.ShowAnyAtMousePosition", [&] {
-        if (ShowMode == 0)
-            ShowMessageAtMousePosition();
-        else
-            ShowPhonesInfoAtMousePosition();
     });
 }
 
@@ -358,20 +324,39 @@ THintControl::THintControl(TTrayHint *hint, QSystemTrayIcon *tray, QObject *pare
     });
     poll_.setInterval(100);
     connect(&poll_, &QTimer::timeout, this, [this] { runHandler("TfrmMain.TrayCallBack", [&] { pollCursor(); }); });
-    poll_.start();
+    updatePolling();
 }
 
 void THintControl::SetTray(QSystemTrayIcon *tray)
 {
     tray_ = tray;
     updateToolTip();
+    updatePolling();
+}
+
+void THintControl::SetIconGeometry(std::function<QRect()> geometry)
+{
+    iconGeometry_ = std::move(geometry);
+    updatePolling();
+}
+
+void THintControl::updatePolling()
+{
+    // Without a tray icon (and without a given place) there is no cursor to watch.
+    if (tray_ || iconGeometry_) {
+        if (!poll_.isActive())
+            poll_.start();
+    } else {
+        poll_.stop();
+        cursorOnIcon_ = false;
+    }
 }
 
 void THintControl::pollCursor()
 {
     QRect icon;
-    if (IconGeometry) {
-        icon = IconGeometry();
+    if (iconGeometry_) {
+        icon = iconGeometry_();
     } else {
         if (!tray_ || !tray_->isVisible())
             return;
@@ -450,7 +435,7 @@ void THintControl::FillTrayHintInfo()
             ++n;
             TPhoneInfo &info = hint_->PhonesInfo[n];
             info.Alias = PhoneAliasEx(slot);
-            info.Balance = QString::asprintf("%.2f", static_cast<double>(IssaArray[slot].Balance));
+            info.Balance = MoneyText(IssaArray[slot].Balance);
             info.IsRed = NeedMarkBalance(slot);
         }
         hint_->ShowMode = 1;

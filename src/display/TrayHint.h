@@ -14,6 +14,8 @@
 
 #include <QSystemTrayIcon>
 
+#include "Common.h"
+
 struct TPhoneInfo {
     QString Alias;
     QString Balance; // already formatted; empty ends the list
@@ -32,9 +34,6 @@ public:
     void PhoneLabaelsVisible(bool visible);
     void ShowPhonesInfoXY(int x, int y);
     void ShowMessageXY(int x, int y);
-    void ShowPhonesInfoAtMousePosition();
-    void ShowMessageAtMousePosition();
-    void ShowAnyAtMousePosition();
     // Shapes the window for the corner (0..3), places it with the tail tip at (x, y), shows it.
     void ShowTrayHint(int x, int y, int corner);
     void ShowHintWindow();
@@ -48,7 +47,7 @@ public:
     int ShowMode = 0; // 0 progress text, 1 phone list
     std::array<TPhoneInfo, MaxHintPhones + 1> PhonesInfo; // entries 1..10
     QString Message;
-    QString Title = QStringLiteral("Saldomat 2.20");
+    QString Title = QLatin1String(ProgramName) + QLatin1Char(' ') + QLatin1String(ProgramVersion);
 
     // Made at the first showing (EnsureLabels); null before.
     void EnsureLabels();
@@ -101,9 +100,11 @@ public:
     QString ToolTipText() const { return tipText_; }
     QRect HideRect() const { return hideRect_; }
     // The cursor position and the icon's place on the screen (by default the
-    // tray icon's geometry); tests replace them.
+    // tray icon's geometry); tests replace them. The cursor is watched only
+    // while there is a tray icon or a given place.
     std::function<QPoint()> CursorPos;
-    std::function<QRect()> IconGeometry;
+    void SetIconGeometry(std::function<QRect()> geometry);
+    bool WatchingCursor() const { return poll_.isActive(); }
 
 public Q_SLOTS:
     // Engine signal: the progress text of a run.
@@ -113,10 +114,12 @@ public Q_SLOTS:
 
 private:
     void pollCursor();
+    void updatePolling();
     void updateToolTip();
 
     QPointer<TTrayHint> hint_;
     QPointer<QSystemTrayIcon> tray_;
+    std::function<QRect()> iconGeometry_;
     std::function<bool()> phonesVisible_;
     QTimer poll_;
     bool cursorOnIcon_ = false;

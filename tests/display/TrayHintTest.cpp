@@ -227,7 +227,9 @@ TEST_F(HintFixture, TheCursorOverTheIconIsWatched)
     const QRect icon(1000, 700, 22, 24);
     QPoint cursor(500, 500);
     control.CursorPos = [&] { return cursor; };
-    control.IconGeometry = [&] { return icon; };
+    EXPECT_FALSE(control.WatchingCursor()) << "no tray icon, nothing to watch";
+    control.SetIconGeometry([&] { return icon; });
+    EXPECT_TRUE(control.WatchingCursor());
     control.tmrHintShow.setInterval(150);
     QTest::qWait(250);
     EXPECT_FALSE(control.tmrHintShow.isActive()) << "the cursor is elsewhere";
