@@ -7,10 +7,33 @@
 #include "Setup.h"
 
 #include <QSystemTrayIcon>
+#include <array>
+
+namespace {
+
+// The plain picture, decoded once.
+const QImage &plainImage()
+{
+    static const QImage image(QStringLiteral(":/z_TrayIcon.xpm"));
+    return image;
+}
+
+// The icons of the ten animation frames, made at their first showing.
+const QIcon &frameIcon(int i)
+{
+    static std::array<QIcon, 11> icons;
+    QIcon &icon = icons.at(static_cast<size_t>(i));
+    if (icon.isNull())
+        icon = TrayIconFromImage(AniIconImage(i));
+    return icon;
+}
+
+} // namespace
 
 QIcon PlainTrayIcon()
 {
-    return QIcon(QStringLiteral(":/z_TrayIcon.xpm"));
+    static const QIcon icon(QStringLiteral(":/z_TrayIcon.xpm"));
+    return icon;
 }
 
 TTrayIcon::TTrayIcon(QSystemTrayIcon *tray, QObject *parent)
@@ -20,7 +43,7 @@ TTrayIcon::TTrayIcon(QSystemTrayIcon *tray, QObject *parent)
     aniTimer_.setInterval(100);
     connect(
         &aniTimer_, &QTimer::timeout, this, [this] { runHandler("TAnimatedTray.Execute", [&] { animationTick(); }); });
-    image_ = QImage(QStringLiteral(":/z_TrayIcon.xpm"));
+    image_ = plainImage();
 }
 
 TTrayIcon::~TTrayIcon() = default;
@@ -42,7 +65,7 @@ void TTrayIcon::ChangeTrayIcon(const QIcon &icon, const QImage &image16)
 void TTrayIcon::ShowPlainIcon()
 {
     kind_ = PlainImage;
-    ChangeTrayIcon(PlainTrayIcon(), QImage(QStringLiteral(":/z_TrayIcon.xpm")));
+    ChangeTrayIcon(PlainTrayIcon(), plainImage());
 }
 
 float TTrayIcon::TrayThreshold()
@@ -54,19 +77,28 @@ float TTrayIcon::TrayThreshold()
 void TTrayIcon::ChangeTrayPhoneInfo()
 {
     guarded("TrayIcon.ChangeTrayPhoneInfo", [&] {
-        ShowPlainIcon();
+        // The balance to show is chosen first, so that the icon changes once.
         float minimum = 3.4e38f;
+        float balance = 0;
+        bool chosen = false;
         for (int slot = 1; slot <= MaxPhones; ++slot) {
             if (!MonitorPhoneEnabled(slot))
                 continue;
             minimum = std::min(minimum, IssaArray[slot].Balance);
             if (ShowTrayChecked(slot)) {
-                UpdateTrayIcon(IssaArray[slot].Balance);
+                balance = IssaArray[slot].Balance;
+                chosen = true;
                 break;
             }
         }
-        if (SetupModel().TrayShowMinimal())
-            UpdateTrayIcon(minimum);
+        if (SetupModel().TrayShowMinimal()) {
+            balance = minimum;
+            chosen = true;
+        }
+        if (chosen)
+            UpdateTrayIcon(balance);
+        else
+            ShowPlainIcon();
     });
 }
 
@@ -99,7 +131,7 @@ void TTrayIcon::UpdateIcon()
         return;
     const QImage &frame = AniIconImage(aniIndex_);
     kind_ = FrameImage;
-    ChangeTrayIcon(TrayIconFromImage(frame), frame);
+    ChangeTrayIcon(frameIcon(aniIndex_), frame);
 }
 
 void TTrayIcon::animationTick()

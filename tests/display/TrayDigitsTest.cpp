@@ -344,8 +344,27 @@ TEST_F(TrayFixture, AnimationWrapsAndRespectsTheStopFlagAndPause)
 {
     TTrayIcon tray;
     tray.animationStart();
-    QTest::qWait(1150);
+    // Watched until the index falls back: after frame 10 (index 11) comes frame 1.
+    int last = tray.AniIndex(), highest = last, afterWrap = 0;
+    QImage wrappedImage;
+    const bool wrapped = QTest::qWaitFor(
+        [&] {
+            const int now = tray.AniIndex();
+            if (now < last) {
+                afterWrap = now;
+                wrappedImage = tray.CurrentImage();
+                return true;
+            }
+            highest = std::max(highest, now);
+            last = now;
+            return false;
+        },
+        5000);
     tray.animationStop();
+    ASSERT_TRUE(wrapped) << "the index never came back to the first frame";
+    EXPECT_EQ(highest, 11) << "all ten frames before the wrap";
+    EXPECT_EQ(afterWrap, 2);
+    EXPECT_EQ(wrappedImage, AniIconImage(1));
     EXPECT_GE(tray.AniIndex(), 1);
     EXPECT_LE(tray.AniIndex(), 11);
 
