@@ -3,6 +3,7 @@
 #include "Common.h"
 #include "Encoding.h"
 #include "Failure.h"
+#include "NumberText.h"
 #include "OleDate.h"
 
 #include <QHeaderView>
@@ -10,52 +11,102 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyleOptionViewItem>
-#include <array>
 #include <cmath>
 
 namespace {
 
+// A number as the grid compares it; NoValue when the text is none.
 float textToNumber(const QString &text)
 {
-    QLocale c = QLocale::c();
-    c.setNumberOptions(QLocale::RejectGroupSeparator);
-    bool ok = false;
-    const float v = c.toFloat(text.trimmed(), &ok);
-    if (!ok || !std::isfinite(v))
-        return static_cast<float>(NoValue);
-    return v;
+    return TextToFloat32(text).value_or(static_cast<float>(NoValue));
 }
 
-QString shortDateTimeFormat()
+// The locale's short date with a four-digit year.
+const QString &shortDateFormat()
 {
     static const QString format = [] {
         QString date = QLocale::system().dateFormat(QLocale::ShortFormat);
         if (!date.contains(QLatin1String("yyyy")))
             date.replace(QLatin1String("yy"), QLatin1String("yyyy"));
-        return date + QLatin1Char(' ') + QLocale::system().timeFormat(QLocale::ShortFormat);
+        return date;
     }();
     return format;
 }
 
-// Byte of each character in the one-byte code page; characters it lacks become "?".
-unsigned char codePageByte(QChar c)
+const QString &shortDateTimeFormat()
 {
-    static const auto table = [] {
-        std::array<unsigned char, 65536> t{};
-        t.fill('?');
-        for (int b = 0; b < 256; ++b) {
-            const QString s = FromCp1251(QByteArray(1, static_cast<char>(b)));
-            if (s.size() == 1)
-                t[s.at(0).unicode()] = static_cast<unsigned char>(b);
-        }
-        return t;
-    }();
-    return table[c.unicode()];
+    static const QString format
+        = shortDateFormat() + QLatin1Char(' ') + QLocale::system().timeFormat(QLocale::ShortFormat);
+    return format;
+}
+
+// The text in the one-byte code page ("?" for characters it lacks), Latin
+// letters as capitals, as the classic case-blind compare sees it.
+QByteArray textKey(const QString &text)
+{
+    QByteArray bytes = ToCp1251(text);
+    for (char &b : bytes)
+        if (b >= 'a' && b <= 'z')
+            b = static_cast<char>(b - 32);
+    return bytes;
 }
 
 int sign(double d)
 {
     return d < 0 ? -1 : (d > 0 ? 1 : 0);
+}
+
+bool compareNumbers(float a, float b, int &result)
+{
+    if (a == static_cast<float>(NoValue) || b == static_cast<float>(NoValue))
+        return false;
+    const float tolerance = std::min(std::fabs(a), std::fabs(b)) / 10000.0f;
+    if (std::fabs(a - b) <= tolerance)
+        result = 0;
+    else
+        result = a < b ? -1 : 1;
+    return true;
+}
+
+bool compareDates(double a, double b, int &result)
+{
+    if (a == NoValue || b == NoValue)
+        return false;
+    result = sign(a - b);
+    return true;
+}
+
+int compareTexts(const QByteArray &a, const QByteArray &b)
+{
+    const qsizetype n = std::min(a.size(), b.size());
+    for (qsizetype i = 0; i < n; ++i) {
+        const auto b1 = static_cast<unsigned char>(a.at(i)), b2 = static_cast<unsigned char>(b.at(i));
+        if (b1 != b2)
+            return b1 < b2 ? -1 : 1;
+    }
+    return sign(static_cast<double>(a.size() - b.size()));
+}
+
+// A cell text read once for every way of comparing it.
+struct SortKey {
+    float number;
+    double date;
+    QByteArray text;
+};
+
+SortKey sortKey(const QString &text)
+{
+    return {textToNumber(text), ParseShortDateTime(text), textKey(text)};
+}
+
+int compareKeys(const SortKey &a, const SortKey &b)
+{
+    int result = 0;
+    if (compareNumbers(a.number, b.number, result))
+        return result;
+    if (compareDates(a.date, b.date, result))
+        return result;
+    return compareTexts(a.text, b.text);
 }
 
 } // namespace
@@ -70,10 +121,7 @@ double ParseShortDateTime(const QString &text)
     const QString t = text.trimmed();
     QDateTime dt = QLocale::system().toDateTime(t, shortDateTimeFormat());
     if (!dt.isValid()) {
-        QString dateOnly = QLocale::system().dateFormat(QLocale::ShortFormat);
-        if (!dateOnly.contains(QLatin1String("yyyy")))
-            dateOnly.replace(QLatin1String("yy"), QLatin1String("yyyy"));
-        const QDate d = QLocale::system().toDate(t, dateOnly);
+        const QDate d = QLocale::system().toDate(t, shortDateFormat());
         if (d.isValid())
             dt = QDateTime(d, QTime(0, 0));
     }
@@ -84,49 +132,19 @@ double ParseShortDateTime(const QString &text)
 
 bool MyCompareNumber(const QString &s1, const QString &s2, int &result)
 {
-    return guarded("SortGridUnit.MyCompareNumber", [&] {
-        const float a = textToNumber(s1);
-        const float b = textToNumber(s2);
-        if (a == static_cast<float>(NoValue) || b == static_cast<float>(NoValue))
-            return false;
-        const float tolerance = std::min(std::fabs(a), std::fabs(b)) / 10000.0f;
-        if (std::fabs(a - b) <= tolerance)
-            result = 0;
-        else
-            result = a < b ? -1 : 1;
-        return true;
-    });
+    return guarded(
+        "SortGridUnit.MyCompareNumber", [&] { return compareNumbers(textToNumber(s1), textToNumber(s2), result); });
 }
 
 bool MyCompareDate(const QString &s1, const QString &s2, int &result)
 {
-    return guarded("SortGridUnit.MyCompareDate", [&] {
-        const double a = ParseShortDateTime(s1);
-        const double b = ParseShortDateTime(s2);
-        if (a == NoValue || b == NoValue)
-            return false;
-        result = sign(a - b);
-        return true;
-    });
+    return guarded("SortGridUnit.MyCompareDate",
+        [&] { return compareDates(ParseShortDateTime(s1), ParseShortDateTime(s2), result); });
 }
 
 bool MyCompareText(const QString &s1, const QString &s2, int &result)
 {
-    const int n = std::min(s1.size(), s2.size());
-    for (int i = 0; i < n; ++i) {
-        QChar c1 = s1.at(i), c2 = s2.at(i);
-        unsigned char b1 = codePageByte(c1), b2 = codePageByte(c2);
-        // Latin letters compare as capitals, as the classic case-blind compare does.
-        if (b1 >= 'a' && b1 <= 'z')
-            b1 = static_cast<unsigned char>(b1 - 32);
-        if (b2 >= 'a' && b2 <= 'z')
-            b2 = static_cast<unsigned char>(b2 - 32);
-        if (b1 != b2) {
-            result = b1 < b2 ? -1 : 1;
-            return true;
-        }
-    }
-    result = sign(s1.size() - s2.size());
+    result = compareTexts(textKey(s1), textKey(s2));
     return true;
 }
 
@@ -254,18 +272,6 @@ QVariant TSortGrid::Objects(int col, int row) const
     return it ? it->data(ObjectRole) : QVariant();
 }
 
-void TSortGrid::SetObjects(int col, int row, const QVariant &object)
-{
-    QTableWidgetItem *it = item(row, col);
-    if (!it) {
-        it = new QTableWidgetItem;
-        it->setData(ObjectRole, object);
-        setItem(row, col, it);
-    } else {
-        it->setData(ObjectRole, object);
-    }
-}
-
 void TSortGrid::SetCell(int col, int row, const QString &text, const QVariant &object)
 {
     QTableWidgetItem *it = item(row, col);
@@ -331,9 +337,10 @@ void TSortGrid::Sort()
             return;
         // The rows, taken out of the grid with their items (texts and objects).
         std::vector<std::vector<QTableWidgetItem *>> saved(static_cast<size_t>(rows));
-        std::vector<QString> keys(static_cast<size_t>(rows));
+        // Each key is read once, as a number, a date-time and a text.
+        std::vector<SortKey> keys(static_cast<size_t>(rows));
         for (int r = 0; r < rows; ++r) {
-            keys[static_cast<size_t>(r)] = Cells(col, r + 1);
+            keys[static_cast<size_t>(r)] = sortKey(Cells(col, r + 1));
             auto &line = saved[static_cast<size_t>(r)];
             line.resize(static_cast<size_t>(columnCount()));
             for (int c = 0; c < columnCount(); ++c)
@@ -346,7 +353,7 @@ void TSortGrid::Sort()
         for (int i = 0; i < rows; ++i)
             order[static_cast<size_t>(i)] = i;
         auto before = [&](int a, int b) {
-            int r = Compare(keys[static_cast<size_t>(a)], keys[static_cast<size_t>(b)]);
+            int r = compareKeys(keys[static_cast<size_t>(a)], keys[static_cast<size_t>(b)]);
             if (descending)
                 r = -r;
             return r <= 0;

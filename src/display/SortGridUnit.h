@@ -47,7 +47,6 @@ public:
     QString Cells(int col, int row) const;
     void SetCells(int col, int row, const QString &text);
     QVariant Objects(int col, int row) const;
-    void SetObjects(int col, int row, const QVariant &object);
     // Text and object in one step (one change notification).
     void SetCell(int col, int row, const QString &text, const QVariant &object);
 
