@@ -24,9 +24,9 @@ TPageView::TPageView(QWidget *parent)
     setUndoRedoEnabled(false);
 }
 
-QVariant TPageView::loadResource(int, const QUrl &)
+QVariant TPageView::loadResource(int, const QUrl &name)
 {
-    ++refused_;
+    refused_ << name;
     return QVariant();
 }
 

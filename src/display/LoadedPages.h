@@ -11,20 +11,22 @@
 #include <QStringList>
 #include <QTextBrowser>
 #include <QTimer>
+#include <QUrl>
 
 class TPageView : public QTextBrowser {
     Q_OBJECT
 public:
     explicit TPageView(QWidget *parent = nullptr);
     // Every resource the page asks for (images, style sheets), refused.
-    int RefusedResources() const { return refused_; }
+    int RefusedResources() const { return static_cast<int>(refused_.size()); }
+    const QList<QUrl> &RefusedUrls() const { return refused_; }
     QVariant loadResource(int type, const QUrl &name) override;
 
 protected:
     void doSetSource(const QUrl &name, QTextDocument::ResourceType type) override;
 
 private:
-    int refused_ = 0;
+    QList<QUrl> refused_;
 };
 
 class TfrmLoadedPages : public QDialog {

@@ -148,6 +148,9 @@ TEST_F(ViewerFixture, StoredPageNeverReachesTheNetwork)
     QTest::qWait(300);
     EXPECT_EQ(connections, 0);
     EXPECT_GT(v.WB->RefusedResources(), 0) << "the images were asked for and refused";
+    // A plain text browser would read a local file: this one refuses it too.
+    EXPECT_TRUE(v.WB->RefusedUrls().contains(QUrl(QStringLiteral("file:///etc/hostname"))));
+    EXPECT_TRUE(v.WB->RefusedUrls().contains(QUrl(base + QStringLiteral("/image.png"))));
     EXPECT_TRUE(v.WB->toPlainText().contains(QStringLiteral("Баланс")));
     EXPECT_FALSE(v.WB->toPlainText().contains(QStringLiteral("SCRIPT-RAN")));
     EXPECT_FALSE(v.WB->toPlainText().contains(QStringLiteral("document.write")));
