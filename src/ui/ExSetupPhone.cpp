@@ -75,12 +75,6 @@ void TfrmExSetupPhone::Prepare(const QString &number, const QString &alias, cons
     cbIndividSetupClick();
 }
 
-void TfrmExSetupPhone::showEvent(QShowEvent *event)
-{
-    QDialog::showEvent(event);
-    runHandler("TfrmAddSetupPhone.FormShow", [&] { cbIndividSetupClick(); });
-}
-
 void TfrmExSetupPhone::cbIndividSetupClick()
 {
     const bool on = cbIndividSetup->isChecked();
@@ -91,9 +85,12 @@ void TfrmExSetupPhone::cbIndividSetupClick()
 
 void TfrmExSetupPhone::accept()
 {
-    // The numbers are taken even while the tick is off.
+    // The numbers are taken even while the tick is off; unreadable ones become
+    // the program's default thresholds.
     settings_.Individual = cbIndividSetup->isChecked();
-    settings_.BalanceLessThen = TextToFloat32(edBalanceLessThen->text()).value_or(2.5f);
-    settings_.TurnOffLessThen = TextToInt(edTurnOffLessThen->text()).value_or(2);
+    settings_.BalanceLessThen = TextToFloat32(edBalanceLessThen->text())
+                                    .value_or(TextToFloat32(QLatin1String(DefaultBalanceLessThen)).value_or(0));
+    settings_.TurnOffLessThen
+        = TextToInt(edTurnOffLessThen->text()).value_or(TextToInt(QLatin1String(DefaultTurnOffLessThen)).value_or(0));
     QDialog::accept();
 }

@@ -30,9 +30,6 @@ public:
 public Q_SLOTS:
     void accept() override;
 
-protected:
-    void showEvent(QShowEvent *event) override;
-
 private:
     void cbIndividSetupClick();
     TPhoneExSettings settings_;

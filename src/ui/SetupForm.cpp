@@ -1,6 +1,5 @@
 #include "SetupForm.h"
 
-#include "AddIssaUrl.h"
 #include "Common.h"
 #include "ExSetupPhone.h"
 #include "Failure.h"
@@ -163,8 +162,6 @@ TfrmSetup::TfrmSetup(QWidget *parent) : QDialog(parent)
         setObjectName(QStringLiteral("frmSetup"));
         setWindowTitle(QStringLiteral("Настройка программы Saldomat"));
         setWindowIcon(QIcon(QStringLiteral(":/MAINICON.xpm")));
-        exSetupPicture_ = ExSetupPicture(false);
-        exSetupPicture1_ = ExSetupPicture(true);
 
         auto *top = new QVBoxLayout(this);
         pcSetup = new QTabWidget(this);
@@ -429,7 +426,7 @@ void TfrmSetup::CreateSetupPhoneLine(QWidget *parent, int slot)
         r.bnExSetup->setObjectName(QStringLiteral("bnExSetup_") + n);
         r.bnExSetup->setGeometry(kExSetupX, y, kExSetupW, kRowHeight);
         r.bnExSetup->setToolTip(QStringLiteral("Дополнительные настройки телефона"));
-        r.bnExSetup->setIcon(exSetupPicture_);
+        r.bnExSetup->setIcon(ExSetupPicture(false));
         r.bnExSetup->setAutoRaise(true);
         r.bnExSetup->setFocusPolicy(Qt::NoFocus);
 
@@ -487,7 +484,6 @@ void TfrmSetup::ReloadPhonesFromXml(TSetupModel &model)
 
 void TfrmSetup::FormShow()
 {
-    UpdateRefreshCaptions();
     cbRequestNow->setChecked(false);
     model_ = SetupModel();
     try {
@@ -549,9 +545,9 @@ void TfrmSetup::FillControls()
     cbAutoStart->setChecked(g.cbAutoStart);
     cbExecAfterRun->setChecked(g.cbExecAfterRun);
     cbAutoReRquest->setChecked(g.cbAutoReRquest);
+    // The refresh captions and the rows' enabled fields follow their ticks and
+    // the interval box through their own signals.
     UpdateMarkFields();
-    UpdateRefreshCaptions();
-    UpdatePhonesState();
 }
 
 void TfrmSetup::ReadControls(TSetupModel &model) const
@@ -593,14 +589,6 @@ void TfrmSetup::ReadControls(TSetupModel &model) const
     g.cbAutoReRquest = cbAutoReRquest->isChecked();
 }
 
-void TfrmSetup::UpdatePhonesState()
-{
-    guarded("TfrmSetup.UpdatePhonesState", [&] {
-        for (int slot = 1; slot <= MaxPhones; ++slot)
-            ApplyMonitor(slot);
-    });
-}
-
 void TfrmSetup::ApplyMonitor(int slot)
 {
     TSetupRowWidgets &r = rows_[slot];
@@ -637,7 +625,7 @@ void TfrmSetup::UpdateMarkFields()
 
 void TfrmSetup::SetExSetupPicture(int slot)
 {
-    rows_[slot].bnExSetup->setIcon(model_.Line(slot).ExSettings.Individual ? exSetupPicture1_ : exSetupPicture_);
+    rows_[slot].bnExSetup->setIcon(ExSetupPicture(model_.Line(slot).ExSettings.Individual));
 }
 
 void TfrmSetup::SetWarningHot(bool hot)

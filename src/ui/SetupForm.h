@@ -88,7 +88,6 @@ private:
     void FillControls();
     void ReadControls(TSetupModel &model) const;
     void FillRow(int slot);
-    void UpdatePhonesState();
     void ApplyMonitor(int slot);
     void UpdateRefreshCaptions();
     void UpdateMarkFields();
@@ -109,7 +108,6 @@ private:
     std::array<TSetupRowWidgets, MaxPhones + 1> rows_{};
     TSetupModel model_;
     bool phonesFileMalformed_ = false;
-    QPixmap exSetupPicture_, exSetupPicture1_;
 };
 
 // What the controller's setup step learns from the dialog.
