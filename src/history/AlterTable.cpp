@@ -13,21 +13,12 @@
 #include <QSqlRecord>
 
 namespace {
-QString entryName(const QString &entry) { return entry.section(QLatin1Char('='), 0, 0).trimmed(); }
-QString entryType(const QString &entry) { return entry.section(QLatin1Char('='), 1).trimmed(); }
-
-QString reasonOf(const QSqlQuery &q)
-{
-    const QString text = q.lastError().text().trimmed();
-    return text.isEmpty() ? QStringLiteral("unknown database failure") : text;
-}
-
 // Field names of the table as a query of all its columns reports them.
 QStringList fieldNames(QSqlDatabase &db, const QString &table)
 {
     QSqlQuery q(db);
     if (!q.exec(QStringLiteral("SELECT * FROM %1 LIMIT 1").arg(QuoteIdentifier(table))))
-        throw SaldomatError(reasonOf(q));
+        throw SaldomatError(sqlReason(q.lastError()));
     const QSqlRecord record = q.record();
     QStringList names;
     for (int i = 0; i < record.count(); ++i)
@@ -42,7 +33,7 @@ QStringList missingIn(const QStringList &fields, const QStringList &columns)
         present.insert(f.toLower());
     QStringList missing;
     for (const QString &entry : columns)
-        if (!present.contains(entryName(entry).toLower()))
+        if (!present.contains(ColumnEntryName(entry).toLower()))
             missing << entry;
     return missing;
 }
@@ -57,7 +48,7 @@ QList<TableColumn> tableColumns(QSqlDatabase &db, const QString &table)
     QSqlQuery q(db);
     q.setForwardOnly(true);
     if (!q.exec(QStringLiteral("PRAGMA table_info(%1)").arg(QuoteIdentifier(table))))
-        throw SaldomatError(reasonOf(q));
+        throw SaldomatError(sqlReason(q.lastError()));
     QList<TableColumn> result;
     while (q.next())
         result.append({q.value(1).toString(), q.value(2).toString()});
@@ -73,21 +64,70 @@ void rebuildWithCounter(QSqlDatabase &db, const QString &table, const QStringLis
     QStringList definitions;
     QStringList copied;
     for (const QString &entry : missing)
-        if (SqliteColumnType(entryType(entry)).contains(QLatin1String("PRIMARY KEY")))
-            definitions << QuoteIdentifier(entryName(entry)) + QLatin1Char(' ') + SqliteColumnType(entryType(entry));
+        if (IsCounterColumn(entry))
+            definitions << ColumnDefinition(entry);
     for (const TableColumn &c : existing) {
         definitions << QuoteIdentifier(c.name) + (c.declaredType.isEmpty() ? QString() : QLatin1Char(' ') + c.declaredType);
         copied << QuoteIdentifier(c.name);
     }
     for (const QString &entry : missing)
-        if (!SqliteColumnType(entryType(entry)).contains(QLatin1String("PRIMARY KEY")))
-            definitions << QuoteIdentifier(entryName(entry)) + QLatin1Char(' ') + SqliteColumnType(entryType(entry));
+        if (!IsCounterColumn(entry))
+            definitions << ColumnDefinition(entry);
     const QString work = QuoteIdentifier(table + QStringLiteral("_rebuild"));
     ExecFixed(db, QStringLiteral("CREATE TABLE %1 (%2)").arg(work, definitions.join(QStringLiteral(", "))));
     ExecFixed(db, QStringLiteral("INSERT INTO %1 (%2) SELECT %2 FROM %3 ORDER BY rowid")
                       .arg(work, copied.join(QStringLiteral(", ")), QuoteIdentifier(table)));
     ExecFixed(db, QStringLiteral("DROP TABLE %1").arg(QuoteIdentifier(table)));
     ExecFixed(db, QStringLiteral("ALTER TABLE %1 RENAME TO %2").arg(work, QuoteIdentifier(table)));
+}
+
+// Adds the missing entries to table in one transaction, and the per-phone
+// index when table is Phones.
+void addColumns(QSqlDatabase &db, const QString &table, const QStringList &missing)
+{
+    ExecFixed(db, QStringLiteral("BEGIN IMMEDIATE"));
+    try {
+        bool needsCounter = false;
+        for (const QString &entry : missing)
+            needsCounter = needsCounter || IsCounterColumn(entry);
+        if (needsCounter) {
+            rebuildWithCounter(db, table, missing);
+        } else {
+            // SQLite adds one column per statement; the transaction makes
+            // the whole list one change.
+            for (const QString &entry : missing)
+                ExecFixed(db, QStringLiteral("ALTER TABLE %1 ADD COLUMN %2").arg(QuoteIdentifier(table), ColumnDefinition(entry)));
+        }
+        if (table.compare(QLatin1String(PhonesTable), Qt::CaseInsensitive) == 0)
+            ExecFixed(db, PhonesIndexSql());
+        ExecFixed(db, QStringLiteral("COMMIT"));
+    } catch (...) {
+        QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+        throw;
+    }
+}
+
+// The columns that Phones lacks, and whether it has the per-phone index: with
+// every column and the index there is nothing to change, and no copy of a
+// large file needs to be taken.
+struct PhonesState {
+    QStringList missing;
+    bool indexed = false;
+    bool upToDate() const { return missing.isEmpty() && indexed; }
+};
+
+PhonesState phonesState(const QString &dbFile)
+{
+    HistoryConnection conn(dbFile);
+    PhonesState state;
+    state.missing = missingIn(fieldNames(conn.db(), QLatin1String(PhonesTable)), PhonesColumnList());
+    if (!state.missing.isEmpty())
+        return state;
+    QSqlQuery q(conn.db());
+    q.prepare(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = ?"));
+    q.addBindValue(QLatin1String(PhonesIndexName));
+    state.indexed = q.exec() && q.next();
+    return state;
 }
 }  // namespace
 
@@ -97,51 +137,13 @@ QStringList MissingColumns(const QString &dbFile, const QString &table, const QS
     return missingIn(fieldNames(conn.db(), table), columns);
 }
 
-namespace {
-// Whether the history has every column and the per-phone index: then there is
-// nothing to change, and no copy of a large file needs to be taken.
-bool PhonesUpToDate(const QString &dbFile)
-{
-    HistoryConnection conn(dbFile);
-    if (!missingIn(fieldNames(conn.db(), QLatin1String(PhonesTable)), PhonesColumnList()).isEmpty())
-        return false;
-    QSqlQuery q(conn.db());
-    q.prepare(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = ?"));
-    q.addBindValue(QLatin1String(PhonesIndexName));
-    return q.exec() && q.next();
-}
-}  // namespace
-
 void AddNewColumns(const QString &dbFile, const QString &table, const QStringList &columns)
 {
     guarded("AlterTable.AddNewColumns", [&] {
         if (!HistoryAvailable)
             return;
         HistoryConnection conn(dbFile);
-        QSqlDatabase &db = conn.db();
-        const QStringList missing = missingIn(fieldNames(db, table), columns);
-        ExecFixed(db, QStringLiteral("BEGIN IMMEDIATE"));
-        try {
-            bool needsCounter = false;
-            for (const QString &entry : missing)
-                needsCounter = needsCounter || SqliteColumnType(entryType(entry)).contains(QLatin1String("PRIMARY KEY"));
-            if (needsCounter) {
-                rebuildWithCounter(db, table, missing);
-            } else {
-                // SQLite adds one column per statement; the transaction makes
-                // the whole list one change.
-                for (const QString &entry : missing)
-                    ExecFixed(db, QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 %3")
-                                      .arg(QuoteIdentifier(table), QuoteIdentifier(entryName(entry)),
-                                           SqliteColumnType(entryType(entry))));
-            }
-            if (table.compare(QLatin1String(PhonesTable), Qt::CaseInsensitive) == 0)
-                ExecFixed(db, PhonesIndexSql());
-            ExecFixed(db, QStringLiteral("COMMIT"));
-        } catch (...) {
-            QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
-            throw;
-        }
+        addColumns(conn.db(), table, missingIn(fieldNames(conn.db(), table), columns));
     });
 }
 
@@ -161,7 +163,10 @@ QString MigrationFailureText(const QString &failure)
 bool AlterTablePhonesIfNeed(const QString &dbFile, QString *failureBoxText)
 {
     return guarded("AlterTable.AlterTablePhonesIfNeed", [&] {
-        if (!HistoryAvailable || PhonesUpToDate(dbFile))
+        if (!HistoryAvailable)
+            return true;
+        const PhonesState state = phonesState(dbFile);
+        if (state.upToDate())
             return true;
         const QString copy = MigrationCopyPath(dbFile);
         QFile::remove(copy);
@@ -174,7 +179,11 @@ bool AlterTablePhonesIfNeed(const QString &dbFile, QString *failureBoxText)
         if (!copied)
             QFile::remove(copy);
         try {
-            AddNewColumns(dbFile, QLatin1String(PhonesTable), PhonesColumnList());
+            // What AddNewColumns does, with the missing columns already known.
+            guarded("AlterTable.AddNewColumns", [&] {
+                HistoryConnection conn(dbFile);
+                addColumns(conn.db(), QLatin1String(PhonesTable), state.missing);
+            });
         } catch (const std::exception &e) {
             QString failure = failureText(e);
             if (copied) {

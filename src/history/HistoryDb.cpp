@@ -24,13 +24,13 @@ QString sqliteUri(const QString &file, HistoryConnection::Mode mode)
     return QStringLiteral("file:") + QString::fromLatin1(encoded)
         + (mode == HistoryConnection::Mode::Create ? QStringLiteral("?mode=rwc") : QStringLiteral("?mode=rw"));
 }
+}  // namespace
 
 QString sqlReason(const QSqlError &error)
 {
     QString text = error.text().trimmed();
     return text.isEmpty() ? QStringLiteral("unknown database failure") : text;
 }
-}  // namespace
 
 QString HistoryDbFileName()
 {
@@ -68,6 +68,26 @@ QString SqliteColumnType(const QString &classicType)
     if (t.startsWith(QLatin1String("char(")) || t == QLatin1String("text") || t == QLatin1String("memo"))
         return QStringLiteral("TEXT");
     throw SaldomatError(QStringLiteral("unknown column type \"%1\"").arg(classicType));
+}
+
+QString ColumnEntryName(const QString &entry)
+{
+    return entry.section(QLatin1Char('='), 0, 0).trimmed();
+}
+
+QString ColumnEntryType(const QString &entry)
+{
+    return entry.section(QLatin1Char('='), 1).trimmed();
+}
+
+QString ColumnDefinition(const QString &entry)
+{
+    return QuoteIdentifier(ColumnEntryName(entry)) + QLatin1Char(' ') + SqliteColumnType(ColumnEntryType(entry));
+}
+
+bool IsCounterColumn(const QString &entry)
+{
+    return SqliteColumnType(ColumnEntryType(entry)).contains(QLatin1String("PRIMARY KEY"));
 }
 
 QString QuoteIdentifier(const QString &name)
@@ -159,10 +179,8 @@ void CreateHistoryDatabase(const QString &file)
                 HistoryConnection conn(work, HistoryConnection::Mode::Create);
                 created = true;
                 QStringList columns;
-                for (const QString &entry : PhonesColumnList()) {
-                    const QString name = entry.section(QLatin1Char('='), 0, 0);
-                    columns << QuoteIdentifier(name) + QLatin1Char(' ') + SqliteColumnType(entry.section(QLatin1Char('='), 1));
-                }
+                for (const QString &entry : PhonesColumnList())
+                    columns << ColumnDefinition(entry);
                 ExecFixed(conn.db(), QStringLiteral("BEGIN"));
                 ExecFixed(conn.db(), QStringLiteral("CREATE TABLE Phones (") + columns.join(QStringLiteral(", ")) + QLatin1Char(')'));
                 ExecFixed(conn.db(), PhonesIndexSql());

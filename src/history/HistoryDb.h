@@ -10,6 +10,8 @@
 #include <QString>
 #include <QStringList>
 
+class QSqlError;
+
 // Full path of the history file: ProgramDirectory() + "Saldomat.db".
 QString HistoryDbFileName();
 
@@ -26,6 +28,13 @@ QStringList PhonesColumnList();
 // The SQLite declaration of a classic column type ("single" -> "REAL").
 // Throws SaldomatError for a type it does not know.
 QString SqliteColumnType(const QString &classicType);
+// The name and the classic type of a column entry "Name=Type".
+QString ColumnEntryName(const QString &entry);
+QString ColumnEntryType(const QString &entry);
+// The SQLite definition of a column entry: quoted name and SQLite type.
+QString ColumnDefinition(const QString &entry);
+// Whether the entry is the row counter, the table's primary key.
+bool IsCounterColumn(const QString &entry);
 // An identifier in double quotes, inner quotes doubled. Throws SaldomatError
 // for an empty name or one that holds a control character.
 QString QuoteIdentifier(const QString &name);
@@ -48,6 +57,9 @@ private:
     QString name_;
     QSqlDatabase db_;
 };
+
+// The driver's reason of a failed database operation, as the messages show it.
+QString sqlReason(const QSqlError &error);
 
 // How long an operation waits for a lock held by another process before it fails.
 inline constexpr int HistoryBusyTimeoutMs = 500;

@@ -5,16 +5,15 @@
 
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QSqlRecord>
 #include <QVariant>
 
 namespace {
 const char *const kSelect =
-    "SELECT NN, QueryDateTime, Balance, ObPlat, BalDelta, Average, "
+    "SELECT NN, QueryDateTime, PhoneNumber, Balance, ObPlat, BalDelta, Average, "
     "TurnOff, JeansExpired, Recomend, SMS, Minutes, USDRate FROM Phones ";
 const char *const kOrder = " ORDER BY QueryDateTime DESC, NN DESC";
 
-QVector<HistoryRow> runQuery(const QString &dbFile, const QString &phone, const QString &where, const QVariantList &values)
+QVector<HistoryRow> runQuery(const QString &dbFile, const QString &where, const QVariantList &values)
 {
     HistoryConnection conn(dbFile.isEmpty() ? HistoryDbFileName() : dbFile);
     QVector<HistoryRow> rows;
@@ -25,26 +24,26 @@ QVector<HistoryRow> runQuery(const QString &dbFile, const QString &phone, const 
         for (const QVariant &v : values)
             q.addBindValue(v);
         if (!q.exec())
-            throw SaldomatError(q.lastError().text());
+            throw SaldomatError(sqlReason(q.lastError()));
         while (q.next()) {
             HistoryRow r;
             r.NN = q.value(0).toLongLong();
             r.QueryDateTime = q.value(1).toDouble();
-            r.PhoneNumber = phone;
-            r.Balance = q.value(2).toFloat();
-            r.ObPlat = q.value(3).toFloat();
-            r.BalDelta = q.value(4).toFloat();
-            r.Average = q.value(5).toFloat();
-            r.TurnOff = q.value(6).toInt();
-            r.JeansExpired = q.value(7).toInt();
-            r.Recomend = q.value(8).toFloat();
-            r.SMS = q.value(9).toInt();
-            r.Minutes = q.value(10).toInt();
-            r.USDRate = q.value(11).toFloat();
+            r.PhoneNumber = q.value(2).toString();
+            r.Balance = q.value(3).toFloat();
+            r.ObPlat = q.value(4).toFloat();
+            r.BalDelta = q.value(5).toFloat();
+            r.Average = q.value(6).toFloat();
+            r.TurnOff = q.value(7).toInt();
+            r.JeansExpired = q.value(8).toInt();
+            r.Recomend = q.value(9).toFloat();
+            r.SMS = q.value(10).toInt();
+            r.Minutes = q.value(11).toInt();
+            r.USDRate = q.value(12).toFloat();
             rows.append(std::move(r));
         }
         if (q.lastError().isValid())
-            throw SaldomatError(q.lastError().text());
+            throw SaldomatError(sqlReason(q.lastError()));
     }
     return rows;
 }
@@ -64,7 +63,7 @@ QString blankIfZero(const QString &text, const QLatin1String zero)
 QVector<HistoryRow> HistoryAllRows(const QString &phone, const QString &dbFile)
 {
     return guarded("HistoryQueries.HistoryAllRows", [&] {
-        return runQuery(dbFile, phone, QStringLiteral("WHERE PhoneNumber = ?") + QLatin1String(kOrder), {phone});
+        return runQuery(dbFile, QStringLiteral("WHERE PhoneNumber = ?") + QLatin1String(kOrder), {phone});
     });
 }
 
@@ -72,7 +71,7 @@ QVector<HistoryRow> HistoryLastDays(const QString &phone, int days, const QStrin
 {
     return guarded("HistoryQueries.HistoryLastDays", [&] {
         const TDateTime from = (now < 0 ? NowOle() : now) - days;
-        return runQuery(dbFile, phone, QStringLiteral("WHERE PhoneNumber = ? AND QueryDateTime > ?") + QLatin1String(kOrder),
+        return runQuery(dbFile, QStringLiteral("WHERE PhoneNumber = ? AND QueryDateTime > ?") + QLatin1String(kOrder),
                         {phone, from});
     });
 }
@@ -82,7 +81,7 @@ QVector<HistoryRow> HistoryNewestRows(const QString &phone, int count, const QSt
     return guarded("HistoryQueries.HistoryNewestRows", [&] {
         if (count <= 0)
             return QVector<HistoryRow>();
-        return runQuery(dbFile, phone, QStringLiteral("WHERE PhoneNumber = ?") + QLatin1String(kOrder) + QStringLiteral(" LIMIT ?"),
+        return runQuery(dbFile, QStringLiteral("WHERE PhoneNumber = ?") + QLatin1String(kOrder) + QStringLiteral(" LIMIT ?"),
                         {phone, count});
     });
 }
@@ -100,6 +99,20 @@ QVector<HistoryRow> HistoryRows(const QString &phone, HistoryPeriod period, int 
     return HistoryAllRows(phone, dbFile);
 }
 
+QVector<HistoryMoment> HistoryMoments(const QVector<HistoryRow> &rows)
+{
+    QVector<HistoryMoment> moments;
+    moments.reserve(rows.size());
+    QString previousDate;
+    for (const HistoryRow &r : rows) {
+        const QDateTime when = FromOleDate(r.QueryDateTime);
+        const QString date = when.date().toString(QStringLiteral("dd.MM.yyyy"));
+        moments.append({date != previousDate ? date : QString(), when.time().toString(QStringLiteral("hh:mm:ss"))});
+        previousDate = date;
+    }
+    return moments;
+}
+
 QStringList HistoryGridHeaders()
 {
     return {QStringLiteral("      Дата      "), QStringLiteral("   Время   "), QStringLiteral("   Баланс   "),
@@ -112,14 +125,11 @@ QVector<QStringList> HistoryGridCells(const QVector<HistoryRow> &rows)
 {
     QVector<QStringList> cells;
     cells.reserve(rows.size());
-    QString previousDate;
-    for (const HistoryRow &r : rows) {
-        const QDateTime when = FromOleDate(r.QueryDateTime);
-        const QString date = when.date().toString(QStringLiteral("dd.MM.yyyy"));
+    const QVector<HistoryMoment> moments = HistoryMoments(rows);
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        const HistoryRow &r = rows[i];
         QStringList line;
-        line << (date != previousDate ? date : QString());
-        previousDate = date;
-        line << when.time().toString(QStringLiteral("hh:mm:ss"));
+        line << moments[i].date << moments[i].time;
         line << fixed(r.Balance, 2);
         line << blankIfZero(fixed(r.ObPlat, 2), QLatin1String("0.00"));
         line << fixed(r.Average, 2);

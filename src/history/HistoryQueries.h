@@ -43,6 +43,15 @@ QVector<HistoryRow> HistoryNewestRows(const QString &phone, int count, const QSt
 // One of the three by period (n is ignored for All).
 QVector<HistoryRow> HistoryRows(const QString &phone, HistoryPeriod period, int n, const QString &dbFile = QString());
 
+// The date and time texts of rows in their order, as the grid and the workbook
+// show them: the date ("dd.MM.yyyy") only in the first row of each day (empty
+// in the others), the time ("hh:mm:ss") in every row.
+struct HistoryMoment {
+    QString date;
+    QString time;
+};
+QVector<HistoryMoment> HistoryMoments(const QVector<HistoryRow> &rows);
+
 // The history grid: the twelve header captions, exactly as shown.
 QStringList HistoryGridHeaders();
 // The cells of the grid for rows in their order: the date only in the first

@@ -8,15 +8,8 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
-#include <cmath>
 
 namespace {
-QString reasonOf(const QSqlQuery &q)
-{
-    const QString text = q.lastError().text().trimmed();
-    return text.isEmpty() ? QStringLiteral("unknown database failure") : text;
-}
-
 // Rounded as printing with that many decimals rounds it.
 double rounded(float value, int decimals)
 {
@@ -81,11 +74,11 @@ void TmdbStore::CalcBalanceDelta(TIssa &issa)
             q.addBindValue(issa.PhoneNumber);
             q.addBindValue(today);
             if (!q.exec())
-                throw SaldomatError(reasonOf(q));
+                throw SaldomatError(sqlReason(q.lastError()));
             if (q.next())
                 delta = issa.Balance - balanceFromText(q.value(0).toString());
             else if (q.lastError().isValid())
-                throw SaldomatError(reasonOf(q));
+                throw SaldomatError(sqlReason(q.lastError()));
             issa.BalDelta = delta;
         } catch (...) {
             dropConnection();
@@ -124,7 +117,7 @@ bool TmdbStore::SaveIssaToMdb(const TIssa &issa)
             q.addBindValue(rounded(issa.USDRate, 4));
             // Autocommit: the insert is its own transaction, synced before exec returns.
             if (!q.exec())
-                throw SaldomatError(reasonOf(q));
+                throw SaldomatError(sqlReason(q.lastError()));
         } catch (...) {
             dropConnection();
             throw;
@@ -156,7 +149,7 @@ void TmdbStore::LoadHistoryInformation(const QList<HistoryPhoneRef> &monitored, 
                 issa.PhoneNumber = phone.number;
                 q.addBindValue(phone.number);
                 if (!q.exec())
-                    throw SaldomatError(reasonOf(q));
+                    throw SaldomatError(sqlReason(q.lastError()));
                 if (q.next()) {
                     issa.LicSchet = q.value(0).toString();
                     issa.UserName = q.value(1).toString();
@@ -173,7 +166,7 @@ void TmdbStore::LoadHistoryInformation(const QList<HistoryPhoneRef> &monitored, 
                     issa.QueryDateTime = q.value(12).toDouble();
                     issa.Success = issa.QueryDateTime > cutOff;
                 } else if (q.lastError().isValid()) {
-                    throw SaldomatError(reasonOf(q));
+                    throw SaldomatError(sqlReason(q.lastError()));
                 }
                 q.finish();
             }
