@@ -4,19 +4,15 @@
 //
 //   history_bench [--benchmark_filter=...]   (HISTORY_BENCH_DIR picks the folder)
 
+#include "BenchHistory.h"
 #include "Common.h"
 #include "Failure.h"
-#include "HistoryDb.h"
 #include "HistoryQueries.h"
 #include "StoreMDB.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QFile>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QTemporaryDir>
-#include <QVariant>
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <map>
@@ -27,18 +23,7 @@
 #endif
 
 namespace {
-constexpr int kPhones = 100;
-constexpr int kPerDay = 8;
-
-constexpr int kFirstNumber = 10000000;
-
-QString phoneNumber(int i)
-{
-    return QStringLiteral("90%1").arg(kFirstNumber + i);
-}
-
 struct History {
-    QTemporaryDir dir;
     QString file;
     long long rows = 0;
 };
@@ -54,9 +39,6 @@ std::unique_ptr<QTemporaryDir> &baseDir()
     return dir;
 }
 
-// One transaction and one prepared insert that makes every row inside SQLite
-// (a counting sequence joined into the table): rows end today, 8 a day per
-// phone, the phones interleaved as a real run of queries stores them.
 const History &historyOfDays(int days)
 {
     static std::map<int, std::unique_ptr<History>> made;
@@ -65,31 +47,7 @@ const History &historyOfDays(int days)
         return *slot;
     slot = std::make_unique<History>();
     slot->file = baseDir()->path() + QStringLiteral("/Saldomat-%1.db").arg(days);
-    QElapsedTimer timer;
-    timer.start();
-    CreateHistoryDatabase(slot->file);
-    HistoryConnection conn(slot->file);
-    ExecFixed(conn.db(), QStringLiteral("PRAGMA synchronous=OFF"));
-    ExecFixed(conn.db(), QStringLiteral("BEGIN"));
-    const long long rows = static_cast<long long>(days) * kPerDay * kPhones;
-    QSqlQuery q(conn.db());
-    q.prepare(QStringLiteral(
-        "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i + 1 < ?) "
-        "INSERT INTO Phones (PhoneNumber, LicSchet, UserName, QueryDateTime, Balance, ObPlat, BalDelta, Average, "
-        "JeansExpired, TurnOff, Recomend, SMS, Minutes, USDRate) "
-        "SELECT '90' || (? + i % ?), '1234567' || (i % ?), 'Абонент ' || (i % ?), "
-        "? + (i / ?) / CAST(? AS REAL) + 0.5 / 24, 100.0 + (i / ? / ?) % 50 - (i / ? % ?) * 0.25, 0, "
-        "-0.25 * (i / ? % ?), 3.5, (i / ? / ?) % 200, 28, 50.0, (i / ? % ?) * 3, 0, 28.5 FROM n"));
-    const double start = OleDateOnly(NowOle()) - days;
-    for (const QVariant &v : QVariantList{rows, kFirstNumber, kPhones, kPhones, kPhones, start, kPhones,
-                                          kPerDay, kPhones, kPerDay, kPhones, kPerDay, kPhones, kPerDay, kPhones,
-                                          kPerDay, kPhones, kPerDay})
-        q.addBindValue(v);
-    if (!q.exec())
-        throw SaldomatError(QStringLiteral("generating the history failed: ") + q.lastError().text());
-    ExecFixed(conn.db(), QStringLiteral("COMMIT"));
-    slot->rows = rows;
-    std::fprintf(stderr, "generated %lld rows (%d days) in %.1f s\n", slot->rows, days, timer.elapsed() / 1000.0);
+    slot->rows = GenerateHistory(slot->file, days, 28.5);
     return *slot;
 }
 
@@ -110,7 +68,7 @@ void BM_DeltaAndSave(benchmark::State &state)
     issa.USDRate = 28.5f;
     int i = 0;
     for (auto _ : state) {
-        issa.PhoneNumber = phoneNumber(i++ % kPhones);
+        issa.PhoneNumber = BenchPhoneNumber(i++ % BenchPhones);
         store.CalcBalanceDelta(issa);
         store.SaveIssaToMdb(issa);
     }
@@ -121,8 +79,8 @@ void BM_LoadHistoryInformation100(benchmark::State &state)
 {
     const History &h = historyOfDays(static_cast<int>(state.range(0)));
     QList<HistoryPhoneRef> phones;
-    for (int p = 0; p < kPhones; ++p)
-        phones.append({p + 1, phoneNumber(p), QStringLiteral("alias %1").arg(p)});
+    for (int p = 0; p < BenchPhones; ++p)
+        phones.append({p + 1, BenchPhoneNumber(p), QStringLiteral("alias %1").arg(p)});
     TmdbStore store(h.file);
     for (auto _ : state)
         store.LoadHistoryInformation(phones, 3);
@@ -134,19 +92,21 @@ void BM_Newest50(benchmark::State &state)
     const History &h = historyOfDays(static_cast<int>(state.range(0)));
     int i = 0;
     for (auto _ : state) {
-        auto rows = HistoryNewestRows(phoneNumber(i++ % kPhones), 50, h.file);
+        auto rows = HistoryNewestRows(BenchPhoneNumber(i++ % BenchPhones), 50, h.file);
         benchmark::DoNotOptimize(rows.data());
     }
     setRows(state, h);
 }
 
+// All rows of one phone, oldest first: at 3650 days also the reading part of
+// export_bench's BM_ExportAllRowsOfOnePhone, which exports the same history.
 void BM_AllRowsOfOnePhone(benchmark::State &state)
 {
     const History &h = historyOfDays(static_cast<int>(state.range(0)));
     int i = 0;
     long long got = 0;
     for (auto _ : state) {
-        auto rows = HistoryAllRows(phoneNumber(i++ % kPhones), h.file);
+        auto rows = HistoryAllRows(BenchPhoneNumber(i++ % BenchPhones), h.file);
         got = rows.size();
         benchmark::DoNotOptimize(rows.data());
     }
