@@ -9,6 +9,8 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include <sys/stat.h>
+
 TIniFile IniFile;
 TIniFile ServersIni;
 
@@ -203,25 +205,44 @@ void TIniFile::SetFileName(const QString &fileName)
     pendingDirty_ = false;
 }
 
-std::shared_ptr<TIniFile::Document> TIniFile::load() const
+TIniFile::FileStamp TIniFile::stampOf() const
+{
+    struct stat st {};
+    if (fileName_.isEmpty() || ::stat(QFile::encodeName(fileName_).constData(), &st) != 0)
+        return {};
+    return {true, static_cast<qint64>(st.st_size), static_cast<qint64>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
+            static_cast<quint64>(st.st_ino)};
+}
+
+std::shared_ptr<const TIniFile::Document> TIniFile::load() const
 {
     if (pending_)
         return pending_;
-    QFile file(fileName_);
-    if (fileName_.isEmpty() || !file.exists())
-        return std::make_shared<Document>(Document::parse(QByteArray()));
-    if (!file.open(QIODevice::ReadOnly))
-        throw SaldomatError(QStringLiteral("Не удалось прочитать файл \"%1\": %2").arg(fileName_, file.errorString()));
-    return std::make_shared<Document>(Document::parse(file.readAll()));
+    const FileStamp stamp = stampOf();
+    if (cached_ && stamp == cachedStamp_)
+        return cached_;
+    QByteArray bytes;
+    if (stamp.exists) {
+        QFile file(fileName_);
+        if (!file.open(QIODevice::ReadOnly))
+            throw SaldomatError(QStringLiteral("Не удалось прочитать файл \"%1\": %2").arg(fileName_, file.errorString()));
+        bytes = file.readAll();
+    }
+    cached_ = std::make_shared<const Document>(Document::parse(bytes));
+    cachedStamp_ = stamp;
+    return cached_;
 }
 
-void TIniFile::store(const Document &doc)
+void TIniFile::store(const std::shared_ptr<const Document> &doc)
 {
     if (fileName_.isEmpty())
         throw SaldomatError(QStringLiteral("Не задано имя файла настроек"));
-    WriteFileAtomically(fileName_, doc.serialize());
+    WriteFileAtomically(fileName_, doc->serialize());
+    cached_ = doc;
+    cachedStamp_ = stampOf();
 }
 
+// Every change goes through a batch: outside one, the change is a batch of its own.
 template <class Edit>
 void TIniFile::modify(Edit &&edit)
 {
@@ -230,17 +251,15 @@ void TIniFile::modify(Edit &&edit)
         pendingDirty_ = true;
         return;
     }
-    std::shared_ptr<Document> doc = load();
-    const QByteArray before = doc->serialize();
-    edit(*doc);
-    QFile file(fileName_);
-    if (!file.exists() || doc->serialize() != before)
-        store(*doc);
+    TIniUpdate update(*this);
+    edit(*pending_);
+    pendingDirty_ = true;
+    update.commit();
 }
 
 QString TIniFile::ReadString(const QString &section, const QString &key, const QString &defaultValue) const
 {
-    const std::shared_ptr<Document> doc = load();
+    const std::shared_ptr<const Document> doc = load();
     const Line *l = doc->findKey(section, key);
     return l ? l->value : defaultValue;
 }
@@ -271,9 +290,12 @@ void TIniFile::WriteString(const QString &section, const QString &key, const QSt
         throw SaldomatError(QStringLiteral("Значение ключа \"%1\" содержит перевод строки").arg(key));
     modify([&](Document &doc) {
         if (doc.form == TextForm::Cp1251) {
-            for (const QString &t : {s, k, value})
-                if (FromCp1251(ToCp1251(t)) != t)
+            for (const QString &t : {s, k, value}) {
+                bool lossless = true;
+                ToCp1251(t, &lossless);
+                if (!lossless)
                     throw SaldomatError(QStringLiteral("Текст \"%1\" содержит символы вне кодовой страницы windows-1251").arg(t));
+            }
         }
         doc.write(s, k, value);
     });
@@ -291,7 +313,7 @@ void TIniFile::WriteBool(const QString &section, const QString &key, bool value)
 
 QStringList TIniFile::ReadSections() const
 {
-    const std::shared_ptr<Document> doc = load();
+    const std::shared_ptr<const Document> doc = load();
     QStringList names;
     for (const Section &s : doc->sections) {
         if (!s.hasHeader)
@@ -307,7 +329,7 @@ QStringList TIniFile::ReadSections() const
 
 QStringList TIniFile::ReadSection(const QString &section) const
 {
-    const std::shared_ptr<Document> doc = load();
+    const std::shared_ptr<const Document> doc = load();
     QStringList keys;
     if (const Section *s = doc->findSection(section)) {
         for (const Line &l : s->lines) {
@@ -356,8 +378,8 @@ void TIniFile::DeleteKey(const QString &section, const QString &key)
 void TIniFile::BeginUpdate()
 {
     if (updateDepth_ == 0) {
-        std::shared_ptr<Document> doc = load();  // may throw: nothing changed then
-        pending_ = std::make_shared<Document>(*doc);
+        pendingBase_ = load();  // may throw: nothing changed then
+        pending_ = std::make_shared<Document>(*pendingBase_);
         pendingDirty_ = false;
         cancelled_ = false;
     }
@@ -370,21 +392,16 @@ void TIniFile::EndUpdate()
         return;
     if (--updateDepth_ > 0)
         return;
-    std::shared_ptr<Document> doc = std::move(pending_);
+    const std::shared_ptr<const Document> doc = std::move(pending_);
+    const std::shared_ptr<const Document> base = std::move(pendingBase_);
     pending_.reset();
-    const bool write = pendingDirty_ && !cancelled_;
+    pendingBase_.reset();
+    const bool edited = pendingDirty_ && !cancelled_;
     pendingDirty_ = false;
-    if (write)
-        store(*doc);
-}
-
-TIniReading::~TIniReading()
-{
-    try {
-        ini_.EndUpdate();
-    } catch (const std::exception &e) {
-        MainException(e);
-    }
+    // A batch that changed nothing leaves the file alone; the first write
+    // creates a missing file even with default values.
+    if (edited && (!stampOf().exists || doc->serialize() != base->serialize()))
+        store(doc);
 }
 
 void TIniFile::CancelUpdate()

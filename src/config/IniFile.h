@@ -53,8 +53,9 @@ public:
     void DeleteKey(const QString &section, const QString &key);
 
     // Batches writes: between BeginUpdate and EndUpdate the file is read once
-    // and written once, at EndUpdate; CancelUpdate drops the batched writes.
-    // Nested calls count. Prefer TIniUpdate.
+    // and written once, at EndUpdate (and only when its content changed);
+    // CancelUpdate drops the batched writes. Nested calls count. Prefer
+    // TIniUpdate.
     void BeginUpdate();
     void EndUpdate();
     void CancelUpdate();
@@ -62,16 +63,30 @@ public:
     struct Document;
 
 private:
-    std::shared_ptr<Document> load() const;
-    void store(const Document &doc);
+    // What identifies the file on disk between two reads.
+    struct FileStamp {
+        bool exists = false;
+        qint64 size = 0;
+        qint64 modifiedNs = 0;
+        quint64 inode = 0;
+        bool operator==(const FileStamp &) const = default;
+    };
+    FileStamp stampOf() const;
+
+    // The document as it stands: the batch being written, else the file.
+    std::shared_ptr<const Document> load() const;
+    void store(const std::shared_ptr<const Document> &doc);
     template <class Edit>
     void modify(Edit &&edit);
 
     QString fileName_;
     int updateDepth_ = 0;
     std::shared_ptr<Document> pending_;
+    std::shared_ptr<const Document> pendingBase_;  // the file as the batch found it
     bool pendingDirty_ = false;
     bool cancelled_ = false;
+    mutable std::shared_ptr<const Document> cached_;
+    mutable FileStamp cachedStamp_;
 };
 
 // Scope of a batch of writes: commit() writes them all in one atomic rewrite;
@@ -96,20 +111,6 @@ public:
 private:
     TIniFile &ini_;
     bool done_ = false;
-};
-
-// Scope of a series of reads: the file is read once. Meant for reads only;
-// use TIniUpdate for writes (a failed write at the end of a reading scope can
-// only be logged, since destructors do not throw).
-class TIniReading {
-public:
-    explicit TIniReading(TIniFile &ini) : ini_(ini) { ini_.BeginUpdate(); }
-    ~TIniReading();
-    TIniReading(const TIniReading &) = delete;
-    TIniReading &operator=(const TIniReading &) = delete;
-
-private:
-    TIniFile &ini_;
 };
 
 // The settings file "Saldomat.ini" and the server list "servers.ini", opened by

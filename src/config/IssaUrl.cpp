@@ -64,7 +64,6 @@ TIssaUrlInfo GetIssaUrlByShortName(const QString &shortName)
             FillDefaultIssaUrl();
         if (sameText(shortName, DefaultIssaUrl.ShortName))
             return DefaultIssaUrl;
-        TIniReading reading(ServersIni);
         TIssaUrlInfo info;
         const QString section = sectionByShortName(shortName);
         info.LongName = section;
@@ -117,7 +116,6 @@ bool IssaUrlByLongName(const QString &longName, TIssaUrlInfo &info)
             info = DefaultIssaUrl;
             return true;
         }
-        TIniReading reading(ServersIni);
         if (!ServersIni.SectionExists(longName))
             return false;
         info = TIssaUrlInfo{};
@@ -135,7 +133,6 @@ QString IssaLongNameForShortName(const QString &shortName)
     return guarded("TfrmIssaUrlChoose.Prepare", [&] {
         if (DefaultIssaUrl.LongName.isEmpty())
             FillDefaultIssaUrl();
-        TIniReading reading(ServersIni);
         const QString section = sectionByShortName(shortName);
         return section.isEmpty() ? DefaultIssaUrl.LongName : section;
     });
@@ -166,7 +163,6 @@ QString CheckIssaUrlEntry(const QString &longName, const QString &loginUrl, cons
                 return QStringLiteral("Поля не могут содержать перевод строки.");
         if (sameText(shortName, DefaultIssaUrl.ShortName))
             return QString::fromUtf8(MsgShortNameTaken);
-        TIniReading reading(ServersIni);
         for (const QString &section : ServersIni.ReadSections()) {
             if (!editedLongName.isEmpty() && sameText(section, editedLongName))
                 continue;

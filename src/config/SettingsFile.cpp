@@ -99,7 +99,6 @@ void InitConfig()
 void LoadIniFile(TSetupModel &model)
 {
     guarded("TfrmMain.LoadIniFile", [&] {
-        TIniReading reading(IniFile);
         TGeneralSettings &g = model.General;
         for (const BoolKey &k : kHintAndMarkKeys)
             g.*k.member = IniFile.ReadBool(k.section, QLatin1String(k.key), kDefaults.*k.member);

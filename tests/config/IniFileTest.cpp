@@ -2,6 +2,8 @@
 
 #include "ConfigHome.h"
 
+#include <sys/stat.h>
+
 namespace {
 class IniFileTest : public ::testing::Test {
 protected:
@@ -176,4 +178,54 @@ TEST_F(IniFileTest, InterruptedWriteLeavesTheOldFileIntact)
     EXPECT_EQ(ReadFileBytes(path), before);
     EXPECT_EQ(home.files(), QStringList{QStringLiteral("test.ini")});  // no temporary file left behind
     EXPECT_EQ(ini.ReadString(QStringLiteral("A"), QStringLiteral("big"), QStringLiteral("-")), QStringLiteral("-"));
+}
+
+// The parsed file is kept between reads, but whatever another program writes
+// is read: a replacement (as every writer here does), a file created or
+// deleted behind the reader's back, a hand edit that changes the size.
+TEST_F(IniFileTest, ReadsSeeWhatOtherWritersDid)
+{
+    EXPECT_EQ(ini.ReadString(QStringLiteral("A"), QStringLiteral("k"), QStringLiteral("-")), QStringLiteral("-"));
+    TIniFile other{path};
+    other.WriteString(QStringLiteral("A"), QStringLiteral("k"), QStringLiteral("1"));
+    EXPECT_EQ(ini.ReadString(QStringLiteral("A"), QStringLiteral("k"), QStringLiteral("-")), QStringLiteral("1"));
+    other.WriteString(QStringLiteral("A"), QStringLiteral("k"), QStringLiteral("2"));
+    EXPECT_EQ(ini.ReadString(QStringLiteral("A"), QStringLiteral("k"), QStringLiteral("-")), QStringLiteral("2"));
+    WriteFileBytes(path, "[A]\r\nk=33\r\n");  // in place, as an editor may save
+    EXPECT_EQ(ini.ReadString(QStringLiteral("A"), QStringLiteral("k"), QStringLiteral("-")), QStringLiteral("33"));
+    QFile::remove(path);
+    EXPECT_EQ(ini.ReadString(QStringLiteral("A"), QStringLiteral("k"), QStringLiteral("-")), QStringLiteral("-"));
+    // A write after all that starts from the file as it is now.
+    WriteFileBytes(path, "[B]\r\nj=x\r\n");
+    ini.WriteString(QStringLiteral("A"), QStringLiteral("k"), QStringLiteral("4"));
+    EXPECT_EQ(ReadFileBytes(path), QByteArray("[B]\r\nj=x\r\n\r\n[A]\r\nk=4\r\n"));
+}
+
+// Writing the values a file already holds, alone or in a batch, leaves the
+// file as it is: not even rewritten with the same bytes.
+TEST_F(IniFileTest, WritesThatChangeNothingLeaveTheFileAlone)
+{
+    ini.WriteString(QStringLiteral("A"), QStringLiteral("k"), QStringLiteral("v"));
+    ini.WriteInteger(QStringLiteral("A"), QStringLiteral("n"), 5);
+    const auto inode = [&] {
+        struct stat st {};
+        ::stat(QFile::encodeName(path).constData(), &st);
+        return st.st_ino;
+    };
+    const auto id = inode();
+    ini.WriteString(QStringLiteral("A"), QStringLiteral("k"), QStringLiteral("v"));
+    {
+        TIniUpdate update(ini);
+        ini.WriteString(QStringLiteral("A"), QStringLiteral("k"), QStringLiteral("v"));
+        ini.WriteInteger(QStringLiteral("A"), QStringLiteral("n"), 5);
+        update.commit();
+    }
+    EXPECT_EQ(inode(), id) << "the file was rewritten";
+    {
+        TIniUpdate update(ini);
+        ini.WriteInteger(QStringLiteral("A"), QStringLiteral("n"), 6);
+        update.commit();
+    }
+    EXPECT_NE(inode(), id);
+    EXPECT_EQ(ReadFileBytes(path), QByteArray("[A]\r\nk=v\r\nn=6\r\n"));
 }
