@@ -2,8 +2,6 @@
 
 #include "Failure.h"
 
-#include <xlsxwriter.h>
-
 QStringList HistorySheetHeaders()
 {
     return {QStringLiteral("Дата"),  QStringLiteral("Время"), QStringLiteral("Баланс"),     QStringLiteral("Расход в день"),
@@ -11,26 +9,21 @@ QStringList HistorySheetHeaders()
             QStringLiteral("Минут"), QStringLiteral("Курс USD")};
 }
 
-QVector<QVector<XlsxCell>> HistorySheet(const QVector<HistoryRow> &rows)
+XlsxSheet HistorySheet(const QVector<HistoryRow> &rows)
 {
     return guarded("TdmExcel.SetPhoneData", [&] {
-        QVector<QVector<XlsxCell>> sheet;
+        XlsxSheet sheet;
         sheet.reserve(rows.size() + 1);
-        QVector<XlsxCell> header;
-        for (const QString &caption : HistorySheetHeaders())
-            header.append(caption);
-        sheet.append(header);
+        sheet.append(XlsxTextRow(HistorySheetHeaders()));
 
         auto wholeOrEmpty = [](std::int32_t v) { return v == 0 ? XlsxCell() : XlsxCell(std::int64_t(v)); };
-        QString previousDate;
-        for (const HistoryRow &r : rows) {
-            const QDateTime when = FromOleDate(r.QueryDateTime);
-            const QString date = when.date().toString(QStringLiteral("dd.MM.yyyy"));
+        const QVector<HistoryMoment> moments = HistoryMoments(rows);
+        for (qsizetype i = 0; i < rows.size(); ++i) {
+            const HistoryRow &r = rows[i];
             QVector<XlsxCell> line(10);
-            if (date != previousDate)
-                line[0] = date;
-            previousDate = date;
-            line[1] = when.time().toString(QStringLiteral("hh:mm:ss"));
+            if (!moments[i].date.isEmpty())
+                line[0] = moments[i].date;
+            line[1] = moments[i].time;
             line[2] = RoundTo(r.Balance, 2);
             line[3] = RoundTo(r.Average, 2);
             line[4] = RoundTo(r.BalDelta, 2);
@@ -48,14 +41,10 @@ QVector<QVector<XlsxCell>> HistorySheet(const QVector<HistoryRow> &rows)
 
 void WriteHistoryWorkbook(const QString &file, const QVector<HistoryRow> &rows)
 {
-    const QVector<QVector<XlsxCell>> sheet = HistorySheet(rows);
+    const XlsxSheet sheet = HistorySheet(rows);
     guarded("TdmExcel.SavePhoneDataToExcel", [&] {
         XlsxFileWriter writer(file);
-        lxw_format *bold = writer.format(true);
-        writer.setColumnWidths(FittedColumnWidths(sheet, 10));
-        for (int r = 0; r < sheet.size(); ++r)
-            for (int c = 0; c < sheet[r].size(); ++c)
-                writer.write(r, c, sheet[r][c], r == 0 ? bold : nullptr);
+        writer.writeSheet(sheet, FittedColumnWidths(sheet, 10));
         writer.commit();
     });
 }

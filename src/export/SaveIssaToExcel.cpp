@@ -5,7 +5,6 @@
 #include "PhoneTable.h"
 #include "Setup.h"
 
-#include <xlsxwriter.h>
 
 namespace {
 constexpr int kColumns = 15;
@@ -28,13 +27,7 @@ QStringList CurrentSheetHeaders()
 
 bool HasRedPhones()
 {
-    return guarded("SaveIssaToExcel.HasRedPhones", [] {
-        for (int slot = 1; slot <= MaxPhones; ++slot)
-            if (MonitorPhoneEnabled(slot) && IssaArray[slot].QueryDateTime != 0 &&
-                (NeedMarkBalance(slot) || NeedMarkTurnOff(slot)))
-                return true;
-        return false;
-    });
+    return guarded("SaveIssaToExcel.HasRedPhones", [] { return !CurrentExportSlots(true).isEmpty(); });
 }
 
 QList<int> CurrentExportSlots(bool redOnly)
@@ -74,11 +67,7 @@ int WriteCurrentWorkbook(const QString &file, bool redOnly)
 {
     return guarded("SaveIssaToExcel.SaveInfoToExcel", [&] {
         const QList<int> slots = CurrentExportSlots(redOnly);
-        QVector<QVector<XlsxCell>> sheet;
-        QVector<XlsxCell> header;
-        for (const QString &caption : CurrentSheetHeaders())
-            header.append(caption);
-        sheet.append(header);
+        XlsxSheet sheet{XlsxTextRow(CurrentSheetHeaders())};
         QVector<bool> redBalance, redTurnOff;
         for (int slot : slots) {
             sheet.append(CurrentSheetRow(slot));
@@ -87,24 +76,17 @@ int WriteCurrentWorkbook(const QString &file, bool redOnly)
         }
 
         XlsxFileWriter writer(file);
-        lxw_format *bold = writer.format(true);
         lxw_format *boldRed = writer.format(true, kRed);
         lxw_format *red = writer.format(false, kRed);
         QVector<double> widths = FittedColumnWidths(sheet, kColumns);
         widths[kColumns - 1] = std::max(widths[kColumns - 1], 20.0);  // the date-time as "dd.mm.yyyy hh:mm:ss"
-        writer.setColumnWidths(widths);
-        for (int c = 0; c < kColumns; ++c)
-            writer.write(0, c, sheet[0][c], bold);
-        for (int r = 1; r < sheet.size(); ++r) {
-            for (int c = 0; c < kColumns; ++c) {
-                lxw_format *fmt = nullptr;
-                if (c == 4)
-                    fmt = redBalance[r - 1] ? boldRed : bold;
-                else if (c == 8 && redTurnOff[r - 1])
-                    fmt = red;
-                writer.write(r, c, sheet[r][c], fmt);
-            }
-        }
+        writer.writeSheet(sheet, widths, [&](int r, int c) -> lxw_format * {
+            if (c == 4)
+                return redBalance[r - 1] ? boldRed : writer.bold();
+            if (c == 8 && redTurnOff[r - 1])
+                return red;
+            return nullptr;
+        });
         writer.commit();
         return static_cast<int>(slots.size());
     });

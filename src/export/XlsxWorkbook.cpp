@@ -27,17 +27,13 @@ double RoundTo(float value, int decimals)
     return std::nearbyint(scaled) / scale;
 }
 
-QString XlsxCellText(const XlsxCell &cell)
+QVector<XlsxCell> XlsxTextRow(const QStringList &texts)
 {
-    if (const auto *text = std::get_if<QString>(&cell))
-        return *text;
-    if (const auto *number = std::get_if<double>(&cell))
-        return QString::number(*number, 'g', 15);
-    if (const auto *whole = std::get_if<std::int64_t>(&cell))
-        return QString::number(*whole);
-    if (std::holds_alternative<XlsxDateTime>(cell))
-        return QStringLiteral("dd.mm.yyyy hh:mm:ss");
-    return QString();
+    QVector<XlsxCell> row;
+    row.reserve(texts.size());
+    for (const QString &text : texts)
+        row.append(text);
+    return row;
 }
 
 namespace {
@@ -69,6 +65,9 @@ QVector<double> FittedColumnWidths(const QVector<QVector<XlsxCell>> &rows, int c
     return widths;
 }
 
+namespace {
+// The file name a workbook is first written under: hidden, beside the target,
+// unique. The file is created empty (so no other writer takes the name).
 QString CreateTemporaryBeside(const QString &target)
 {
     const QFileInfo info(target);
@@ -80,7 +79,6 @@ QString CreateTemporaryBeside(const QString &target)
     return file.fileName();
 }
 
-namespace {
 void syncFile(const QString &path)
 {
 #ifdef Q_OS_UNIX
@@ -93,8 +91,10 @@ void syncFile(const QString &path)
     Q_UNUSED(path);
 #endif
 }
-}  // namespace
 
+// Makes a fully written temporary file the target, replacing an existing file
+// in one step (its permissions are kept). Throws SaldomatError; the temporary
+// file is then removed and the target untouched.
 void ReplaceWithTemporary(const QString &temporary, const QString &target)
 {
     const QFileInfo old(target);
@@ -114,6 +114,7 @@ void ReplaceWithTemporary(const QString &temporary, const QString &target)
     }
     syncFile(old.absolutePath());
 }
+}  // namespace
 
 bool CanReplaceFile(const QString &file)
 {
@@ -126,12 +127,12 @@ bool CanReplaceFile(const QString &file)
     return info.isFile() && info.isWritable();
 }
 
-XlsxFileWriter::XlsxFileWriter(const QString &target, bool constantMemory) : target_(target)
+XlsxFileWriter::XlsxFileWriter(const QString &target) : target_(target)
 {
     temporary_ = CreateTemporaryBeside(target);
     temporaryName_ = QFile::encodeName(temporary_);
     lxw_workbook_options options{};
-    options.constant_memory = constantMemory ? LXW_TRUE : LXW_FALSE;
+    options.constant_memory = LXW_TRUE;
     workbook_ = workbook_new_opt(temporaryName_.constData(), &options);
     if (!workbook_) {
         QFile::remove(temporary_);
@@ -143,6 +144,7 @@ XlsxFileWriter::XlsxFileWriter(const QString &target, bool constantMemory) : tar
         QFile::remove(temporary_);
         throw SaldomatError(QStringLiteral("Не удалось добавить лист в книгу"));
     }
+    bold_ = format(true);
 }
 
 XlsxFileWriter::~XlsxFileWriter()
@@ -195,6 +197,15 @@ void XlsxFileWriter::setColumnWidths(const QVector<double> &widths)
 {
     for (int c = 0; c < widths.size(); ++c)
         worksheet_set_column(sheet_, static_cast<lxw_col_t>(c), static_cast<lxw_col_t>(c), widths[c], nullptr);
+}
+
+void XlsxFileWriter::writeSheet(const XlsxSheet &sheet, const QVector<double> &widths,
+                                const std::function<lxw_format *(int row, int col)> &cellFormat)
+{
+    setColumnWidths(widths);
+    for (int r = 0; r < sheet.size(); ++r)
+        for (int c = 0; c < sheet[r].size(); ++c)
+            write(r, c, sheet[r][c], r == 0 ? bold_ : cellFormat ? cellFormat(r, c) : nullptr);
 }
 
 void XlsxFileWriter::commit()

@@ -4,7 +4,9 @@
 
 #include <QString>
 #include <QVector>
+#include <QStringList>
 #include <cstdint>
+#include <functional>
 #include <variant>
 
 // One cell of a sheet: empty, text, a number, a whole number or a date-time
@@ -13,6 +15,11 @@ struct XlsxDateTime {
     double days = 0;
 };
 using XlsxCell = std::variant<std::monostate, QString, double, std::int64_t, XlsxDateTime>;
+// The cells of a sheet, row by row; row 0 holds the column captions.
+using XlsxSheet = QVector<QVector<XlsxCell>>;
+
+// A row of text cells: the captions of a sheet.
+QVector<XlsxCell> XlsxTextRow(const QStringList &texts);
 
 // The figure as read from its 32-bit column, rounded to the given number of
 // decimals, halves to the even neighbour. The rounding works on the exact
@@ -20,20 +27,8 @@ using XlsxCell = std::variant<std::monostate, QString, double, std::int64_t, Xls
 // decimal and becomes 28.1234.
 double RoundTo(float value, int decimals);
 
-// The text a cell shows, as far as its width is concerned.
-QString XlsxCellText(const XlsxCell &cell);
-
 // The width (in characters) that fits the longest text of each column.
 QVector<double> FittedColumnWidths(const QVector<QVector<XlsxCell>> &rows, int columns);
-
-// The file name a workbook is first written under: hidden, beside the target,
-// unique. The file is created empty (so no other writer takes the name).
-QString CreateTemporaryBeside(const QString &target);
-
-// Makes a fully written temporary file the target, replacing an existing file
-// in one step (its permissions are kept). Throws SaldomatError; the temporary
-// file is then removed and the target untouched.
-void ReplaceWithTemporary(const QString &temporary, const QString &target);
 
 // Whether an existing file could be replaced by a new workbook (the file and
 // its folder can be written). True for a name with no file yet.
@@ -46,26 +41,29 @@ struct lxw_format;
 // One workbook with one sheet under construction on a temporary file beside
 // the target. commit() closes it and puts it in the target's place; when the
 // object goes away without commit() (a failure half way), the temporary file
-// is removed and the target is left as it was.
+// is removed and the target is left as it was. Rows go to the file as they
+// are written, so they are written in order.
 class XlsxFileWriter {
 public:
-    // constantMemory: rows go to the file as they are written (in order).
-    explicit XlsxFileWriter(const QString &target, bool constantMemory = true);
+    explicit XlsxFileWriter(const QString &target);
     ~XlsxFileWriter();
     XlsxFileWriter(const XlsxFileWriter &) = delete;
     XlsxFileWriter &operator=(const XlsxFileWriter &) = delete;
 
-    lxw_workbook *workbook() { return workbook_; }
-    lxw_worksheet *sheet() { return sheet_; }
     // A format of the workbook: bold, font colour (0xRRGGBB, -1 none), number format.
     lxw_format *format(bool bold, int colour = -1, const char *numberFormat = nullptr);
     // Rows and columns count from 0. An empty cell writes nothing. A
     // date-time without a format of its own gets "dd.mm.yyyy hh:mm:ss".
     void write(int row, int col, const XlsxCell &cell, lxw_format *format = nullptr);
     void setColumnWidths(const QVector<double> &widths);
+    // The bold format of the captions (the workbook's first format).
+    lxw_format *bold() const { return bold_; }
+    // The columns set to widths, then every cell of sheet: the captions of
+    // row 0 in bold, the other cells in the format cellFormat gives for
+    // (row, column) (none without it, or where it gives null).
+    void writeSheet(const XlsxSheet &sheet, const QVector<double> &widths,
+                    const std::function<lxw_format *(int row, int col)> &cellFormat = {});
     void commit();
-
-    const QString &target() const { return target_; }
 
 private:
     QString target_;
@@ -73,5 +71,6 @@ private:
     QByteArray temporaryName_;
     lxw_workbook *workbook_ = nullptr;
     lxw_worksheet *sheet_ = nullptr;
+    lxw_format *bold_ = nullptr;
     lxw_format *dateTime_ = nullptr;
 };
