@@ -15,7 +15,7 @@ QStringList HistorySheetHeaders();
 // of each day, the time text always, the figures as rounded numbers (balance,
 // spend per day, delta and rate even when 0; days to turn-off, recommended
 // payment, SMS and minutes left empty when 0).
-QVector<QVector<XlsxCell>> HistorySheet(const QVector<HistoryRow> &rows);
+XlsxSheet HistorySheet(const QVector<HistoryRow> &rows);
 
 // Writes the sheet (bold header, fitted columns) to file through a temporary
 // file beside it. Throws SaldomatError labelled "TdmExcel.SavePhoneDataToExcel";
@@ -27,3 +27,8 @@ void WriteHistoryWorkbook(const QString &file, const QVector<HistoryRow> &rows);
 // written. dbFile empty: the program's history file.
 int ExportHistoryWorkbook(const QString &file, const QString &phone, HistoryPeriod period, int n,
                           const QString &dbFile = QString());
+
+// What the history windows and the command-line tool say when a phone's
+// history for the period is empty, and after its workbook was written.
+inline constexpr char MsgHistoryNotFound[] = "История по выбранному телефону не найдена!";
+inline constexpr char MsgHistoryExported[] = "История успешно конвертирована в Excel";

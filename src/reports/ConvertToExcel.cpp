@@ -96,51 +96,32 @@ bool ChooseExcelFile(QWidget *parent, QString &fileName, const char *label)
 
 TdmExcel::TdmExcel(QString dbFile) : dbFile_(std::move(dbFile)) {}
 
-bool TdmExcel::GetAll(const QString &phone)
+namespace {
+// The failure label of reading the rows of a period.
+const char *readingLabel(HistoryPeriod period)
 {
-    return guarded("TdmExcel.GetAll", [&] {
-        rows_ = HistoryAllRows(phone, dbFile_);
-        return !rows_.isEmpty();
-    });
+    switch (period) {
+    case HistoryPeriod::LastDays:
+        return "TdmExcel.GetDays";
+    case HistoryPeriod::LastCount:
+        return "TdmExcel.GetCount";
+    case HistoryPeriod::All:
+        break;
+    }
+    return "TdmExcel.GetAll";
 }
-
-bool TdmExcel::GetDays(const QString &phone, int days)
-{
-    return guarded("TdmExcel.GetDays", [&] {
-        rows_ = HistoryLastDays(phone, days, dbFile_);
-        return !rows_.isEmpty();
-    });
-}
-
-bool TdmExcel::GetCount(const QString &phone, int count)
-{
-    return guarded("TdmExcel.GetCount", [&] {
-        rows_ = HistoryNewestRows(phone, count, dbFile_);
-        return !rows_.isEmpty();
-    });
-}
+}  // namespace
 
 void TdmExcel::ConvertHistoryToXls(QWidget *parent, const QString &fileName, int slot, int n, HistoryPeriod mode)
 {
     guarded("TdmExcel.ConvertHistoryToXls", [&] {
         const QString phone = UserPhone(slot);
-        bool found = false;
-        switch (mode) {
-        case HistoryPeriod::All:
-            found = GetAll(phone);
-            break;
-        case HistoryPeriod::LastDays:
-            found = GetDays(phone, n);
-            break;
-        case HistoryPeriod::LastCount:
-            found = GetCount(phone, n);
-            break;
-        }
-        if (!found) {
+        const QVector<HistoryRow> rows = guarded(readingLabel(mode), [&] { return HistoryRows(phone, mode, n, dbFile_); });
+        if (rows.isEmpty()) {
             QMessageBox::warning(parent, QString::fromLatin1(ProgramName), QString::fromUtf8(MsgHistoryNotFound));
             return;
         }
-        WriteHistoryWorkbook(fileName, rows_);
+        WriteHistoryWorkbook(fileName, rows);
         QMessageBox::information(parent, QString::fromLatin1(ProgramName), QString::fromUtf8(MsgHistoryExported));
     });
 }

@@ -31,8 +31,6 @@ QString ExcelFileNameFor(const QString &displayText);
 // label: the failure label of the caller's file choice.
 bool ChooseExcelFile(QWidget *parent, QString &fileName, const char *label = "TfrmHistory.ChooseExcelFile");
 
-inline constexpr char MsgHistoryNotFound[] = "История по выбранному телефону не найдена!";
-inline constexpr char MsgHistoryExported[] = "История успешно конвертирована в Excel";
 QString OverwriteQuestionText(const QString &fileName);
 QString CannotOverwriteText(const QString &fileName);
 
@@ -40,20 +38,15 @@ class TdmExcel {
 public:
     explicit TdmExcel(QString dbFile = QString());  // empty: the program's history file
 
-    // Read the phone's rows of the period; true when there is at least one.
-    bool GetAll(const QString &phone);
-    bool GetDays(const QString &phone, int days);
-    bool GetCount(const QString &phone, int count);
-    const QVector<HistoryRow> &rows() const { return rows_; }
-
     // The whole export with its messages: the rows of the slot's phone for
     // the period, the warning when there are none, the workbook, the success
-    // message. Failures are thrown, labelled "TdmExcel.ConvertHistoryToXls".
+    // message. Failures are thrown, labelled "TdmExcel.ConvertHistoryToXls"
+    // and, when reading the rows fails, "TdmExcel.GetAll", "TdmExcel.GetDays"
+    // or "TdmExcel.GetCount" after it.
     void ConvertHistoryToXls(QWidget *parent, const QString &fileName, int slot, int n, HistoryPeriod mode);
 
 private:
     QString dbFile_;
-    QVector<HistoryRow> rows_;
 };
 
 // The export of the current figures of all monitored phones (redOnly false)

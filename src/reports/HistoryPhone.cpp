@@ -1,8 +1,8 @@
 #include "HistoryPhone.h"
 
 #include "Common.h"
-#include "ConvertToExcel.h"
 #include "Failure.h"
+#include "HistoryWorkbook.h"
 #include "PhoneTable.h"
 #include "Setup.h"
 
@@ -203,9 +203,8 @@ bool TfrmHistoryPhone::thresholdShown(double *value) const
 
 void TfrmHistoryPhone::FillChart(const QVector<HistoryRow> &rows, int slot)
 {
-    const TSetupPhoneLine &line = SetupModel().Line(slot);
     thresholdShown_ = SetupModel().General.cbMarkIfBalance;
-    threshold_ = line.ExSettings.Individual ? line.ExSettings.BalanceLessThen : SetupModel().CommonBalanceLessThen();
+    threshold_ = BalanceThreshold(slot);
 #if defined(QT_CHARTS_LIB)
     auto *chart = new QChart;
     chart->setMargins(QMargins(4, 4, 4, 4));

@@ -63,7 +63,7 @@ int runHistoryExport(const QStringList &args)
     }
     const int rows = ExportHistoryWorkbook(words[1], words[0], p.period, p.n, db);
     if (rows == 0) {
-        cliErr() << "История по выбранному телефону не найдена!\n";
+        cliErr() << QString::fromUtf8(MsgHistoryNotFound) << "\n";
         return 1;
     }
     cliOut() << "wrote " << rows << " row(s) to " << QDir::toNativeSeparators(words[1]) << "\n";

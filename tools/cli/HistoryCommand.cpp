@@ -6,6 +6,7 @@
 #include "Failure.h"
 #include "HistoryDb.h"
 #include "HistoryQueries.h"
+#include "HistoryWorkbook.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -49,7 +50,7 @@ int runShow(const QStringList &args)
     }
     const QVector<HistoryRow> rows = HistoryRows(phone, p.period, p.n, file);
     if (rows.isEmpty()) {
-        cliErr() << "История по выбранному телефону не найдена!\n";
+        cliErr() << QString::fromUtf8(MsgHistoryNotFound) << "\n";
         return 1;
     }
     QStringList headers = HistoryGridHeaders();
