@@ -160,14 +160,15 @@ bool ShowTrayChecked(int slot)
     return guarded("TfrmSetup.ShowTrayChecked", [&] { return SetupModel().Line(slot).TrayShow; });
 }
 
+float BalanceThreshold(int slot)
+{
+    const TSetupPhoneLine &line = SetupModel().Line(slot);
+    return line.ExSettings.Individual ? line.ExSettings.BalanceLessThen : SetupModel().CommonBalanceLessThen();
+}
+
 bool NeedMarkBalance(int slot)
 {
-    return guarded("TfrmSetup.NeedMarkBalance", [&] {
-        const TSetupPhoneLine &line = SetupModel().Line(slot);
-        const float threshold =
-            line.ExSettings.Individual ? line.ExSettings.BalanceLessThen : SetupModel().CommonBalanceLessThen();
-        return IssaArray[slot].Balance <= threshold;
-    });
+    return guarded("TfrmSetup.NeedMarkBalance", [&] { return IssaArray[slot].Balance <= BalanceThreshold(slot); });
 }
 
 bool NeedMarkTurnOff(int slot)

@@ -129,7 +129,9 @@ inline constexpr char MsgPasswordMissing[] = "Не заполнен пароль
 int MonitorPhonesCount();
 bool MonitorPhoneEnabled(int slot);
 bool ShowTrayChecked(int slot);
-// Balance at or below the row's own threshold (when Individual) or the common one.
+// The balance threshold of the slot: the row's own (when Individual) or the common one.
+float BalanceThreshold(int slot);
+// Balance at or below the slot's BalanceThreshold.
 bool NeedMarkBalance(int slot);
 // TurnOff not 0 and at or below the row's own or the common threshold.
 bool NeedMarkTurnOff(int slot);
