@@ -40,7 +40,7 @@ TEST(CliExport, HistoryWorkbookEqualsTheOneOfTheWindowsAndEmptyHistoryWritesNoth
     const QString db = HistoryDbFileName();
     const TDateTime now = NowOle();
     for (int i = 0; i < 5; ++i) {
-        StoredRow r{kPhone, now - i * 0.3, 10.0 + i * 1.005};
+        RawRow r{kPhone, now - i * 0.3, 10.0 + i * 1.005};
         r.sms = i;
         r.usdRate = 28.12345;
         StoreRow(db, r);
@@ -89,9 +89,9 @@ TEST(CliExport, CurrentFiguresFromTheStoredHistoryAllAndRedOnly)
     monitor(8, QStringLiteral("9035550008"), QStringLiteral("Никогда"));
     SavePhonesInfoToXml(model, home.file(QStringLiteral("phones.xml")), MaxPhones);
     const QString db = HistoryDbFileName();
-    StoredRow two{QStringLiteral("9035550002"), At(2026, 12, 1, 10, 0), 80.0};
+    RawRow two{QStringLiteral("9035550002"), At(2026, 12, 1, 10, 0), 80.0};
     two.usdRate = 28.5;
-    StoredRow six{QStringLiteral("9035550006"), At(2026, 12, 2, 11, 15, 30), 1.5};  // red by balance
+    RawRow six{QStringLiteral("9035550006"), At(2026, 12, 2, 11, 15, 30), 1.5};  // red by balance
     six.turnOff = 1;  // and by turn-off
     StoreRow(db, two);
     StoreRow(db, six);
@@ -118,7 +118,7 @@ TEST(CliExport, CurrentFiguresFromTheStoredHistoryAllAndRedOnly)
     EXPECT_EQ(redSheet.cell(2, 1).value.toString(), "Офис");
 
     // No red phone once the threshold is lowered: the message, no file.
-    StoreRow(db, StoredRow{QStringLiteral("9035550006"), At(2026, 12, 3, 9, 0), 70.0});
+    StoreRow(db, RawRow{QStringLiteral("9035550006"), At(2026, 12, 3, 9, 0), 70.0});
     const QString noRed = home.file(QStringLiteral("nored.xlsx"));
     const CliRun none = cli({"export", "current", noRed, "--red"});
     EXPECT_EQ(none.code, 1);

@@ -4,23 +4,12 @@
 #include "Setup.h"
 
 #include <QFileInfo>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <gtest/gtest.h>
 
-void StoreRow(const QString &dbFile, const StoredRow &r)
+void StoreRow(const QString &dbFile, const RawRow &row)
 {
     if (!QFileInfo::exists(dbFile))
         CreateHistoryDatabase(dbFile);
-    HistoryConnection conn(dbFile);
-    QSqlQuery q(conn.db());
-    q.prepare(QStringLiteral(
-        "INSERT INTO Phones (PhoneNumber, LicSchet, UserName, QueryDateTime, Balance, ObPlat, BalDelta, Average, "
-        "JeansExpired, TurnOff, Recomend, SMS, Minutes, USDRate) VALUES (?, 'L1', 'User', ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
-    for (const QVariant &v : QVariantList{r.phone, r.when, r.balance, r.obPlat, r.delta, r.average, r.jeans, r.turnOff,
-                                          r.recomend, r.sms, r.minutes, r.usdRate})
-        q.addBindValue(v);
-    ASSERT_TRUE(q.exec()) << q.lastError().text().toStdString();
+    InsertRaw(dbFile, row);
 }
 
 TDateTime At(int year, int month, int day, int hour, int minute, int second)

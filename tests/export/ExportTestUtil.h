@@ -2,19 +2,13 @@
 // Set-up shared by the export tests: a history file with given rows, and the
 // monitored phones of the settings model.
 
+#include "HistoryTestUtil.h"
 #include "OleDate.h"
 
 #include <QString>
 
-struct StoredRow {
-    QString phone;
-    TDateTime when = 0;
-    double balance = 0, obPlat = 0, delta = 0, average = 0, recomend = 0, usdRate = 0;
-    int turnOff = 0, jeans = 0, sms = 0, minutes = 0;
-};
-
 // Creates the history file when it does not exist yet, then appends the row.
-void StoreRow(const QString &dbFile, const StoredRow &row);
+void StoreRow(const QString &dbFile, const RawRow &row);
 // A date-time of the given day and time, as stored.
 TDateTime At(int year, int month, int day, int hour, int minute, int second = 0);
 // Monitors the slot with the number (and alias) in the program-wide model.

@@ -23,7 +23,7 @@ protected:
 TEST_F(HistoryWorkbookTest, ThreeRowsOfOneDayWithTheBlankRulesAndRounding)
 {
     // Stored oldest first; the sheet lists them newest first.
-    StoredRow a{kPhone, At(2026, 3, 14, 8, 0, 5)};
+    RawRow a{kPhone, At(2026, 3, 14, 8, 0, 5)};
     a.balance = 12.5;
     a.average = 3.25;
     a.delta = -1.5;
@@ -32,21 +32,21 @@ TEST_F(HistoryWorkbookTest, ThreeRowsOfOneDayWithTheBlankRulesAndRounding)
     a.sms = 10;
     a.minutes = 30;
     a.usdRate = 28.5;
-    StoredRow b{kPhone, At(2026, 3, 14, 13, 30, 0)};
+    RawRow b{kPhone, At(2026, 3, 14, 13, 30, 0)};
     b.balance = 0;  // a zero balance is still a number
     b.recomend = 0;
     b.sms = 0;
     b.turnOff = 0;
     b.minutes = 0;
     b.usdRate = 28.12345;
-    StoredRow c{kPhone, At(2026, 3, 14, 21, 45, 59)};
+    RawRow c{kPhone, At(2026, 3, 14, 21, 45, 59)};
     c.balance = -7.125;  // a binary half: ties to even
     c.average = 0;
     c.delta = 0;
     c.usdRate = 0;
-    for (const StoredRow &r : {a, b, c})
+    for (const RawRow &r : {a, b, c})
         StoreRow(db, r);
-    StoreRow(db, StoredRow{QStringLiteral("9990000000"), At(2026, 3, 14, 9, 0), 55});  // another phone
+    StoreRow(db, RawRow{QStringLiteral("9990000000"), At(2026, 3, 14, 9, 0), 55});  // another phone
 
     ASSERT_EQ(ExportHistoryWorkbook(out, kPhone, HistoryPeriod::All, 0), 3);
     ReadBackSheet sheet(out);

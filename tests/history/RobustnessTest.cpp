@@ -90,7 +90,9 @@ void recordLogged(TmdbStore &store, TIssa &issa)
     }
 }
 
-QString saveFailure(TmdbStore &store, const TIssa &issa)
+// The record is taken as the request engine holds it (not const): a failed
+// save must leave it as it was.
+QString saveFailure(TmdbStore &store, TIssa &issa)
 {
     try {
         store.SaveIssaToMdb(issa);
@@ -258,6 +260,8 @@ TEST(HistoryRobustness, FullDisk)
     int stored = 0;
     for (; stored < 20000 && failure.isEmpty(); ++stored) {
         issa.SMS = stored + 1;
+        // As the request engine does: the delta first, then the row.
+        store.CalcBalanceDelta(issa);
         failure = saveFailure(store, issa);
     }
     --stored;  // the last round failed

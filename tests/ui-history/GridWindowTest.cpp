@@ -86,7 +86,7 @@ TEST_F(GridWindowTest, ThreeDaysNewestFirstWithDatesAndSeparatorsOnlyWhereADaySt
 
 TEST_F(GridWindowTest, BlankRulesAndFormats)
 {
-    StoredRow r{kPhone, At(2026, 12, 1, 12, 0)};
+    RawRow r{kPhone, At(2026, 12, 1, 12, 0)};
     r.balance = 0;
     r.obPlat = 0;
     r.delta = 0.001;  // shows as 0.00
@@ -98,7 +98,7 @@ TEST_F(GridWindowTest, BlankRulesAndFormats)
     r.minutes = 0;
     r.usdRate = 0;
     StoreRow(db, r);
-    StoredRow s{kPhone, At(2026, 12, 1, 18, 0)};
+    RawRow s{kPhone, At(2026, 12, 1, 18, 0)};
     s.balance = -12.5;
     s.obPlat = 50;
     s.delta = -3.25;
