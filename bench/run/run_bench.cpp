@@ -7,6 +7,7 @@
 // the durable writes of the history file.
 #include "Common.h"
 #include "EmulatorProcess.h"
+#include "Encoding.h"
 #include "HistoryDb.h"
 #include "IniFile.h"
 #include "PhoneTable.h"
@@ -14,11 +15,11 @@
 #include "SettingsFile.h"
 #include "Setup.h"
 #include "StoreMDB.h"
+#include "TestHome.h"
 #include "WBForm.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
 #include <sys/resource.h>
@@ -43,12 +44,14 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     const int runs = argc > 1 ? atoi(argv[1]) : 5;
-    QTemporaryDir home;
-    qputenv("SALDOMAT_HOME", home.path().toLocal8Bit());
-    InitPaths();
-    Init();
+    TestHome home;
+    // The history first, as on a first start, so that Init() finds it.
     CreateHistoryDatabase();
-    CheckHistoryAvailable();
+    Init();
+    if (!HistoryAvailable) {
+        fprintf(stderr, "the history cannot be used: %s\n", qPrintable(FromCp1251(ReadFileBytes(ErrFileName))));
+        return 1;
+    }
 
     QList<EmulatorPhone> phones;
     for (int i = 1; i <= MaxPhones; ++i) {
