@@ -2,9 +2,9 @@
 // drawing one tray image (targets: under 5 ms and under 50 microseconds).
 #include "Common.h"
 #include "CreateIcon.h"
-#include "IniFile.h"
 #include "PhoneTable.h"
 #include "PhonesInfo.h"
+#include "SettingsFile.h"
 #include "Setup.h"
 
 #include <QApplication>
@@ -91,8 +91,7 @@ int main(int argc, char **argv)
     QTemporaryDir home;
     qputenv("SALDOMAT_HOME", home.path().toUtf8());
     QApplication app(argc, argv);
-    InitPaths();
-    IniFile.SetFileName(IniFileName);
+    InitConfig();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
