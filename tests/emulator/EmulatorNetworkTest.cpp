@@ -17,11 +17,6 @@
 
 namespace {
 
-QString EmulatorBinary()
-{
-    return QStringLiteral(SALDOMAT_BIN_DIR "/issa-emulator");
-}
-
 // Runs the emulator with args and expects it to end by itself.
 struct Finished {
     int code = -1;
@@ -30,7 +25,7 @@ struct Finished {
 Finished RunToEnd(const QStringList &args)
 {
     QProcess p;
-    p.start(EmulatorBinary(), args);
+    p.start(BinaryPath(QStringLiteral("issa-emulator")), args);
     Finished f;
     if (!p.waitForFinished(10000)) {
         p.kill();

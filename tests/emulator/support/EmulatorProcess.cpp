@@ -1,5 +1,7 @@
 #include "EmulatorProcess.h"
 
+#include "TestHome.h"
+
 #include <httplib.h>
 
 #include <QDeadlineTimer>
@@ -7,11 +9,6 @@
 #include <QTextStream>
 
 namespace {
-
-QString BinaryDir()
-{
-    return QStringLiteral(SALDOMAT_BIN_DIR);
-}
 
 QString Number(double value)
 {
@@ -131,7 +128,7 @@ bool EmulatorProcess::start(const QString &phonesFile, const QString &certFile,
     process_ = std::make_unique<QProcess>();
     // stderr goes to a file: a pipe nobody reads would stall the emulator.
     process_->setStandardErrorFile(dir_.filePath(QStringLiteral("emulator.log")));
-    process_->start(BinaryDir() + QStringLiteral("/issa-emulator"), args);
+    process_->start(BinaryPath(QStringLiteral("issa-emulator")), args);
     if (!process_->waitForStarted(timeoutMs)) {
         error_ = QStringLiteral("issa-emulator did not start: ") + process_->errorString();
         process_.reset();
@@ -201,10 +198,7 @@ QString EmulatorProcess::formUrl() const
 
 QString EmulatorProcess::log() const
 {
-    QFile f(dir_.filePath(QStringLiteral("emulator.log")));
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return QString::fromUtf8(f.readAll());
+    return QString::fromUtf8(ReadFileBytes(dir_.filePath(QStringLiteral("emulator.log"))));
 }
 
 bool EmulatorProcess::request(const char *method, const char *path, QByteArray *body) const
