@@ -79,8 +79,6 @@ TStatusDisplay &TfrmMain::Display()
     connect(display_.get(), &TStatusDisplay::excelRequested, this, [this](bool redOnly) {
         runHandler("TfrmPhonesInfo.ppmExcelClick", [&] { Reports::SaveInfoToExcel(&display_->PhonesInfo(), redOnly); });
     });
-    // The hint goes away whenever the menu opens.
-    connect(menu_, &QMenu::aboutToShow, this, [this] { display_->HideTrayHint(); });
     connect(ppmPhonesInfo, &QAction::triggered, this,
             [this] { runHandler("TfrmMain.ppmPhonesInfoClick", [&] { display_->ShowPhonesInfo(); }); });
     if (tray_)
@@ -392,7 +390,6 @@ void TfrmMain::SetupAction()
     WithMenusDisabled([&] {
         StopRequest();
         result = guarded("TfrmMain.Setup", [&] {
-            ppmSetup->setEnabled(false);
             if (!frmSetup_)  // made at its first use: a quicker, smaller start
                 frmSetup_ = std::make_unique<TfrmSetup>();
             const TSetupResult r = RunSetupDialog(*frmSetup_);
@@ -404,10 +401,8 @@ void TfrmMain::SetupAction()
             return r;
         });
     });
-    if (result.RequestNow) {
-        ppmSetup->setEnabled(true);
+    if (result.RequestNow)
         QueryNowAction();
-    }
 }
 
 void TfrmMain::AboutAction()

@@ -46,7 +46,6 @@ public:
     TfrmWB *engine() const { return frmWB_.get(); }
     // Made at its first use (normally when the work starts).
     TStatusDisplay &Display();
-    QSystemTrayIcon *trayIcon() const { return tray_; }
     QAction *ppmAbout = nullptr;
     QAction *ppmSite = nullptr;
     QAction *ppmSetup = nullptr;

@@ -43,10 +43,8 @@ int main(int argc, char **argv)
     NoSecondRun instance(MainCaption());
     const QStringList args = app.arguments().mid(1);
     try {
-        if (!instance.Claim()) {
-            instance.Forward(CommandWords(args));
-            return 0;
-        }
+        if (!instance.Claim())
+            return instance.Forward(CommandWords(args)) ? 0 : 1;
     } catch (const std::exception &e) {
         MainException(e);
         return 1;

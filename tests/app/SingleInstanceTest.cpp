@@ -2,11 +2,19 @@
 // forwarded to the running copy, stale sockets taken over.
 #include "Common.h"
 #include "Encoding.h"
+#include "EmulatorProcess.h"
+#include "IniFile.h"
 #include "NoSecondRun.h"
+#include "PhoneTable.h"
+#include "PhonesXml.h"
+#include "SettingsFile.h"
+#include "Setup.h"
 #include "TestHome.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLocalServer>
 #include <QLocalSocket>
 #include <QProcess>
 #include <QThread>
@@ -120,15 +128,62 @@ TEST_F(SingleInstance, AParameterWithoutARunningCopyQuitsAtOnce)
     EXPECT_FALSE(QFile::exists(home_.file(QStringLiteral("phones.xml"))));
 }
 
-TEST_F(SingleInstance, QueryNowIsForwardedAndAnswered)
+// The asking copy ends only when the running copy has carried the command
+// out: by then the phone has been asked, and the asker's exit code says the
+// answer came.
+TEST_F(SingleInstance, QueryNowIsForwardedAndCarriedOutBeforeTheAnswer)
 {
-    // No repeats of failed phones, so that the run is short.
-    WriteFileBytes(home_.file(QStringLiteral("Saldomat.ini")), "[Connection]\r\ncbAutoReRquest=0\r\n");
+    EmulatorPhone phone;
+    phone.number = QStringLiteral("9160000001");
+    phone.password = QStringLiteral("111");
+    EmulatorProcess emu;
+    ASSERT_TRUE(emu.start({phone})) << emu.errorString().toStdString();
+    InitConfig();
+    ServersIni.WriteString(QStringLiteral("Эмулятор"), QStringLiteral("ShortName"), QStringLiteral("ЭМУ"));
+    ServersIni.WriteString(QStringLiteral("Эмулятор"), QStringLiteral("LoginURL"), emu.loginUrl());
+    TSetupModel model;
+    TSetupPhoneLine line;
+    line.Monitor = true;
+    line.Number = phone.number;
+    line.Password = phone.password;
+    line.Region = QStringLiteral("ЭМУ");
+    model.SetLine(1, line);
+    model.General.cbExecAfterRun = false;  // nothing runs until asked
+    model.General.cbAutoReRquest = false;
+    SavePhonesInfoToXml(model, PhonesXmlFileName, MaxPhones);
+    SaveIniFile(model);
+    IniFile.WriteInteger(QStringLiteral("Debug"), QStringLiteral("TestPauseMs"), 0);
+
     QProcess *first = startRunning();
+    QThread::msleep(300);
+    EXPECT_EQ(emu.loginCount(phone.number), 0);
     QProcess *asker = start({QStringLiteral("-querynow"), QStringLiteral("/queryonlybad")});
-    ASSERT_TRUE(finishes(asker));
+    ASSERT_TRUE(finishes(asker, 30000));
     EXPECT_EQ(asker->exitCode(), 0);
+    EXPECT_EQ(emu.loginCount(phone.number), 1) << "the answer came before the run";
     EXPECT_EQ(first->state(), QProcess::Running);
+}
+
+// A running copy that goes away before it answers: the asker says so in its
+// exit code.
+TEST_F(SingleInstance, AnAskerLeftWithoutAnswerFails)
+{
+    QLocalServer dying;
+    QLocalServer::removeServer(NoSecondRun::ServerName(MainCaption()));
+    ASSERT_TRUE(dying.listen(NoSecondRun::ServerName(MainCaption())));
+    QObject::connect(&dying, &QLocalServer::newConnection, [&] {
+        while (QLocalSocket *s = dying.nextPendingConnection())
+            s->abort();
+    });
+    QProcess *asker = start({QStringLiteral("/QueryNow")});
+    QElapsedTimer t;
+    t.start();
+    while (asker->state() != QProcess::NotRunning && t.elapsed() < 10000) {
+        QCoreApplication::processEvents();
+        asker->waitForFinished(20);
+    }
+    ASSERT_EQ(asker->state(), QProcess::NotRunning);
+    EXPECT_EQ(asker->exitCode(), 1);
 }
 
 TEST_F(SingleInstance, SocketOfAKilledCopyDoesNotBlockTheNextStart)
