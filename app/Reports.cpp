@@ -66,6 +66,8 @@ QStringList ModuleCandidates(const QString &programDir)
 void UseModuleFile(const QString &path)
 {
     moduleFile = path;
+    api = nullptr;
+    complained = false;
 }
 
 bool Loaded()

@@ -19,7 +19,8 @@ void SaveInfoToExcel(QWidget *parent, bool redOnly);
 // Where the module is looked for, in order: beside the program (the build
 // tree), then in the program's library folder of an installation.
 QStringList ModuleCandidates(const QString &programDir);
-// Tests load the module from a file of their choice (empty: the candidates).
+// Tests load the module from a file of their choice (empty: the candidates);
+// the next call loads it afresh and may say again that it is missing.
 void UseModuleFile(const QString &path);
 // True once the module is loaded and its table is taken.
 bool Loaded();

@@ -2,6 +2,7 @@
 // program's own phone table and settings, and a missing or broken module is
 // said once on screen, logged at every attempt, and leaves the program running.
 #include "Common.h"
+#include "Encoding.h"
 #include "Failure.h"
 #include "HistoryDb.h"
 #include "PhoneTable.h"
@@ -89,6 +90,13 @@ TEST(ReportsModule, AMissingModuleIsSaidOnceAndLoggedEveryTime)
     const QString second = ThrownBy([] { Reports::SaveInfoToExcel(nullptr, false); });
     EXPECT_TRUE(second.startsWith(QStringLiteral("Reports.SaveInfoToExcel -- > "))) << second.toStdString();
     EXPECT_FALSE(Reports::Loaded());
+
+    // Reached from the menus, each attempt leaves its line in the error log.
+    runHandler("TfrmMain.ppmHistoryClick", [] { Reports::ShowHistory(nullptr); });
+    runHandler("TfrmPhonesInfo.ppmExcelClick", [] { Reports::SaveInfoToExcel(nullptr, true); });
+    const QString log = FromCp1251(ReadFileBytes(ErrFileName));
+    EXPECT_EQ(log.count(QStringLiteral("модуль saldomat-reports.so не загружен")), 2) << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("TfrmMain.ppmHistoryClick -- > Reports.ShowHistory -- > ")));
 }
 
 TEST(ReportsModule, AFileThatIsNoModuleIsRefused)
