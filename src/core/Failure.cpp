@@ -9,14 +9,26 @@ QString failureText(const std::exception &e)
     return QString::fromLocal8Bit(e.what());
 }
 
+namespace {
+QString labelled(const char *label, const QString &text)
+{
+    return QString::fromUtf8(label) + QStringLiteral(" -- > ") + text;
+}
+}  // namespace
+
+QString labelledText(const char *label, const std::exception &e)
+{
+    return labelled(label, failureText(e));
+}
+
 void rethrowLabelled(const char *label, const std::exception &e)
 {
-    throw SaldomatError(QString::fromUtf8(label) + QStringLiteral(" -- > ") + failureText(e));
+    throw SaldomatError(labelledText(label, e));
 }
 
 void rethrowLabelledUnknown(const char *label)
 {
-    throw SaldomatError(QString::fromUtf8(label) + QStringLiteral(" -- > ") + QStringLiteral("unknown failure"));
+    throw SaldomatError(labelled(label, QStringLiteral("unknown failure")));
 }
 
 void MainException(const QString &message)
@@ -31,4 +43,9 @@ void MainException(const QString &message)
 void MainException(const std::exception &e)
 {
     MainException(failureText(e));
+}
+
+void MainException(const char *label, const std::exception &e)
+{
+    MainException(labelledText(label, e));
 }

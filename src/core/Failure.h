@@ -23,6 +23,8 @@ private:
 
 // The text of any exception as the log should show it.
 QString failureText(const std::exception &e);
+// "label -- > " + the exception's text: the chain guarded() builds.
+QString labelledText(const char *label, const std::exception &e);
 
 // Throws SaldomatError with the label chain "label -- > " + message.
 [[noreturn]] void rethrowLabelled(const char *label, const std::exception &e);
@@ -45,6 +47,8 @@ auto guarded(const char *label, Body &&body) -> decltype(body())
 // The outermost handler: appends the message to the error log. Never throws.
 void MainException(const QString &message);
 void MainException(const std::exception &e);
+// Logs a failure caught inside the routine `label` ("Unit.Routine").
+void MainException(const char *label, const std::exception &e);
 
 // Runs body() and hands any failure to MainException: for slots, timer handlers
 // and event handlers, so that no exception ever crosses the Qt event loop.

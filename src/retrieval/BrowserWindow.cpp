@@ -87,7 +87,7 @@ void BrowserWindow::DialogsTimerTimer()
         if (!user.isEmpty())
             EnterProxyAuth(dialog, user, GetProxyPassword());
     } catch (const std::exception &e) {
-        MainException(QStringLiteral("TfrmWB.DialogsTimerTimer -- > ") + failureText(e));
+        MainException("TfrmWB.DialogsTimerTimer", e);
     }
     const bool clicked = ClickYesToDialog(dialog);
     Q_EMIT dialogAnswered(dialog, clicked);
