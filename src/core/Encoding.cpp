@@ -112,3 +112,73 @@ QByteArray EncodeByCharset(const QString &text, const QByteArray &charset, bool 
         *lossless = !enc.hasError();
     return out;
 }
+
+namespace {
+
+bool IsCharsetNameChar(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_' || c == '.' || c == ':';
+}
+
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
+}
+
+}  // namespace
+
+QByteArray MetaCharset(const QByteArray &bytes)
+{
+    const QByteArray head = bytes.left(kMetaSniffBytes).toLower();
+    for (qsizetype meta = head.indexOf("<meta"); meta >= 0; meta = head.indexOf("<meta", meta + 5)) {
+        qsizetype end = head.indexOf('>', meta);
+        if (end < 0)
+            end = head.size();
+        for (qsizetype key = head.indexOf("charset", meta); key >= 0 && key < end;
+             key = head.indexOf("charset", key + 7)) {
+            qsizetype i = key + 7;
+            while (i < end && IsBlank(head[i]))
+                ++i;
+            if (i >= end || head[i] != '=')
+                continue;
+            ++i;
+            while (i < end && (IsBlank(head[i]) || head[i] == '"' || head[i] == '\''))
+                ++i;
+            const qsizetype start = i;
+            while (i < end && IsCharsetNameChar(head[i]))
+                ++i;
+            if (i > start)
+                return head.mid(start, i - start);
+        }
+    }
+    return {};
+}
+
+QByteArray BomEncoding(const QByteArray &bytes, qsizetype *markLength)
+{
+    struct Mark {
+        const char *bytes;
+        qsizetype length;
+        const char *encoding;
+    };
+    static const Mark marks[] = {{"\xEF\xBB\xBF", 3, "UTF-8"}, {"\xFF\xFE", 2, "UTF-16LE"}, {"\xFE\xFF", 2, "UTF-16BE"}};
+    for (const Mark &mark : marks) {
+        if (bytes.startsWith(QByteArrayView(mark.bytes, mark.length))) {
+            if (markLength)
+                *markLength = mark.length;
+            return mark.encoding;
+        }
+    }
+    if (markLength)
+        *markLength = 0;
+    return {};
+}
+
+QByteArray PageFileBytes(const QString &text)
+{
+    bool lossless = true;
+    QByteArray bytes = ToCp1251(text, &lossless);
+    if (lossless)
+        return bytes;
+    return QByteArray("\xEF\xBB\xBF") + text.toUtf8();
+}

@@ -22,3 +22,18 @@ QString DecodeByCharset(const QByteArray &bytes, const QByteArray &charset);
 // Encodes text by a charset name; an unknown name gives UTF-8. Characters the
 // charset lacks are replaced; *lossless tells whether there were none.
 QByteArray EncodeByCharset(const QString &text, const QByteArray &charset, bool *lossless = nullptr);
+
+// The charset named by the first <meta ... charset=NAME> of a page's first
+// kMetaSniffBytes bytes (the http-equiv and the HTML5 form alike), in lower
+// case; empty when there is none. The name is not checked.
+inline constexpr qsizetype kMetaSniffBytes = 8192;
+QByteArray MetaCharset(const QByteArray &bytes);
+// The encoding a byte order mark at the start of bytes names ("UTF-8",
+// "UTF-16LE", "UTF-16BE"), empty without one; *markLength gets the mark's
+// length (0 without one).
+QByteArray BomEncoding(const QByteArray &bytes, qsizetype *markLength = nullptr);
+
+// A page as the program keeps it in a file: in the code page when that holds
+// every character, otherwise UTF-8 with a byte order mark, so that nothing is
+// lost.
+QByteArray PageFileBytes(const QString &text);

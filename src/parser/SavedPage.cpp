@@ -7,41 +7,6 @@
 
 namespace {
 
-constexpr qsizetype kMetaSniffBytes = 8192;
-
-bool isCharsetNameChar(char c)
-{
-    return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_' || c == '.' || c == ':';
-}
-
-// The charset named by the first <meta ... charset=NAME ...> tag near the top.
-QByteArray metaCharset(const QByteArray &bytes)
-{
-    const QByteArray head = bytes.left(kMetaSniffBytes).toLower();
-    for (qsizetype meta = head.indexOf("<meta"); meta >= 0; meta = head.indexOf("<meta", meta + 5)) {
-        qsizetype end = head.indexOf('>', meta);
-        if (end < 0)
-            end = head.size();
-        const qsizetype key = head.indexOf("charset", meta);
-        if (key < 0 || key > end)
-            continue;
-        qsizetype i = key + 7;
-        while (i < end && (head[i] == ' ' || head[i] == '\t'))
-            ++i;
-        if (i >= end || head[i] != '=')
-            continue;
-        ++i;
-        while (i < end && (head[i] == ' ' || head[i] == '\t' || head[i] == '"' || head[i] == '\''))
-            ++i;
-        const qsizetype start = i;
-        while (i < end && isCharsetNameChar(head[i]))
-            ++i;
-        if (i > start)
-            return head.mid(start, i - start);
-    }
-    return {};
-}
-
 // Drops "<!-- URL -->" and the empty line after it; returns the URL.
 QString takeUrlLine(QString &text)
 {
@@ -103,19 +68,14 @@ QString DecodePageBytes(const QByteArray &bytes, QByteArray *encoding)
         if (encoding)
             *encoding = name;
     };
-    if (bytes.startsWith("\xEF\xBB\xBF")) {
-        use("UTF-8");
-        return QStringDecoder(QStringDecoder::Utf8).decode(QByteArrayView(bytes).sliced(3));
+    qsizetype markLength = 0;
+    const QByteArray marked = BomEncoding(bytes, &markLength);
+    if (!marked.isEmpty()) {
+        if (encoding)
+            *encoding = marked;
+        return DecodeByCharset(bytes.sliced(markLength), marked);
     }
-    if (bytes.startsWith("\xFF\xFE")) {
-        use("UTF-16LE");
-        return QStringDecoder(QStringDecoder::Utf16LE).decode(QByteArrayView(bytes).sliced(2));
-    }
-    if (bytes.startsWith("\xFE\xFF")) {
-        use("UTF-16BE");
-        return QStringDecoder(QStringDecoder::Utf16BE).decode(QByteArrayView(bytes).sliced(2));
-    }
-    const QByteArray declared = metaCharset(bytes);
+    const QByteArray declared = MetaCharset(bytes);
     if (IsKnownCharset(declared)) {
         if (encoding)
             *encoding = declared;

@@ -120,28 +120,19 @@ QByteArray ValidCharset(QByteArray name)
     return IsKnownCharset(name) ? name : QByteArray();
 }
 
-QByteArray MetaCharset(const QByteArray &bytes)
-{
-    static const QRegularExpression re(
-        QStringLiteral("<meta[^>]*charset\\s*=\\s*[\"']?\\s*([A-Za-z0-9_.:-]+)"),
-        QRegularExpression::CaseInsensitiveOption);
-    const QString head = QString::fromLatin1(bytes.left(4096));
-    const QRegularExpressionMatch m = re.match(head);
-    return m.hasMatch() ? m.captured(1).toLatin1() : QByteArray();
-}
-
 QByteArray EncodeText(const QString &text, const QByteArray &charset)
 {
-    QByteArray bytes = EncodeByCharset(text, charset);
-    if (DecodeByCharset(bytes, charset) == text)
+    bool lossless = true;
+    QByteArray bytes = EncodeByCharset(text, charset, &lossless);
+    if (lossless)
         return bytes;
     // Characters the charset lacks are sent as numeric character references.
     bytes.clear();
     for (qsizetype i = 0; i < text.size();) {
         const qsizetype len = (text[i].isHighSurrogate() && i + 1 < text.size()) ? 2 : 1;
         const QString one = text.mid(i, len);
-        const QByteArray encoded = EncodeByCharset(one, charset);
-        if (DecodeByCharset(encoded, charset) == one)
+        const QByteArray encoded = EncodeByCharset(one, charset, &lossless);
+        if (lossless)
             bytes += encoded;
         else
             bytes += "&#" + QByteArray::number(one.toUcs4().value(0)) + ';';
@@ -155,9 +146,7 @@ QByteArray EncodeText(const QString &text, const QByteArray &charset)
 // ---- HtmlElement ----
 
 QString HtmlElement::TagName() const { return node_ ? FromX(node_->name) : QString(); }
-bool HtmlElement::HasAttribute(const char *name) const { return node_ && HasAttr(node_, name); }
 QString HtmlElement::Attribute(const char *name) const { return node_ ? Attr(node_, name) : QString(); }
-QString HtmlElement::Text() const { return node_ ? TextOf(node_) : QString(); }
 
 // ---- free helpers ----
 
@@ -217,12 +206,9 @@ std::unique_ptr<HtmlDocument> HtmlDocument::Parse(const QByteArray &bytes, const
     std::unique_ptr<HtmlDocument> d(new HtmlDocument);
     d->url_ = url;
     d->baseUrl_ = url;
-    QByteArray data = bytes;
-    QByteArray charset;
-    if (data.startsWith("\xEF\xBB\xBF")) {
-        charset = "utf-8";
-        data.remove(0, 3);
-    }
+    qsizetype markLength = 0;
+    QByteArray charset = BomEncoding(bytes, &markLength).toLower();
+    const QByteArray data = bytes.sliced(markLength);
     if (charset.isEmpty())
         charset = ValidCharset(headerCharset);
     if (charset.isEmpty())
@@ -290,19 +276,6 @@ HtmlElement HtmlDocument::ElementByName(const QString &name) const
         return true;
     });
     return HtmlElement::Wrap(exact ? exact : folded);
-}
-
-QList<HtmlElement> HtmlDocument::ElementsByTag(const char *tag) const
-{
-    QList<HtmlElement> result;
-    if (doc_ == nullptr)
-        return result;
-    Walk(xmlDocGetRootElement(doc_), [&](xmlNode *n) {
-        if (IsTag(n, tag))
-            result.append(HtmlElement::Wrap(n));
-        return true;
-    });
-    return result;
 }
 
 QString HtmlDocument::FieldValue(const HtmlElement &field) const
@@ -419,8 +392,8 @@ FormRequest HtmlDocument::BuildSubmission(const HtmlElement &formElement,
         if (!charset.isEmpty())
             break;
     }
-    if (charset.isEmpty())
-        charset = charset_;
+    if (charset.isEmpty())  // the page's own; a UTF-16 page's forms send UTF-8
+        charset = charset_.startsWith("utf-16") ? QByteArray("utf-8") : charset_;
     request.charset = charset;
 
     QList<QPair<QString, QString>> entries;

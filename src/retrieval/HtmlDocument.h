@@ -25,10 +25,7 @@ public:
     bool operator==(const HtmlElement &other) const { return node_ == other.node_; }
 
     QString TagName() const; // lower case
-    bool HasAttribute(const char *name) const;
     QString Attribute(const char *name) const;
-    // The element's text content (all descendant text).
-    QString Text() const;
 
     _xmlNode *Node() const { return node_; }
     static HtmlElement Wrap(_xmlNode *node) { HtmlElement e; e.node_ = node; return e; }
@@ -78,7 +75,6 @@ public:
     // The first element, in document order, whose id or name is `name`
     // (exact match first, then ignoring letter case); null when none.
     HtmlElement ElementByName(const QString &name) const;
-    QList<HtmlElement> ElementsByTag(const char *tag) const;
 
     // Form fields: input, select, textarea.
     QString FieldValue(const HtmlElement &field) const;

@@ -124,3 +124,39 @@ TEST(Common, Cp1251MarksWhatItCannotHold)
     EXPECT_EQ(EncodeByCharset(QString::fromUtf8("\u4e2d"), "koi8-r", &lossless).size(), 1);
     EXPECT_FALSE(lossless);
 }
+
+TEST(Common, MetaCharsetFindsTheFirstDeclarationNearTheTop)
+{
+    EXPECT_EQ(MetaCharset("<META http-equiv=Content-Type content=\"text/html; charset=KOI8-R\">"), "koi8-r");
+    EXPECT_EQ(MetaCharset("<meta charset = 'windows-1251'>"), "windows-1251");
+    EXPECT_EQ(MetaCharset("<meta\ncharset=\n\"utf-8\">"), "utf-8");
+    // A later "charset" of the same tag counts when the first is no declaration.
+    EXPECT_EQ(MetaCharset("<meta name=charset content=x charset=utf-8>"), "utf-8");
+    // Outside a meta tag, after the tag's end, or too far down: none.
+    EXPECT_EQ(MetaCharset("<p>charset=utf-8</p>"), QByteArray());
+    EXPECT_EQ(MetaCharset("<meta name=x>charset=utf-8"), QByteArray());
+    EXPECT_EQ(MetaCharset(QByteArray(kMetaSniffBytes, ' ') + "<meta charset=utf-8>"), QByteArray());
+}
+
+TEST(Common, BomEncodingNamesTheMarkAndItsLength)
+{
+    qsizetype length = -1;
+    EXPECT_EQ(BomEncoding("\xEF\xBB\xBFx", &length), "UTF-8");
+    EXPECT_EQ(length, 3);
+    EXPECT_EQ(BomEncoding("\xFF\xFEx\0", &length), "UTF-16LE");
+    EXPECT_EQ(length, 2);
+    EXPECT_EQ(BomEncoding("\xFE\xFF\0x", &length), "UTF-16BE");
+    EXPECT_EQ(length, 2);
+    EXPECT_EQ(BomEncoding("<html>", &length), QByteArray());
+    EXPECT_EQ(length, 0);
+}
+
+TEST(Common, PageFileBytesKeepEveryCharacter)
+{
+    const QString cyrillic = QStringLiteral("<body>Баланс: 12,50 руб.</body>");
+    EXPECT_EQ(PageFileBytes(cyrillic), ToCp1251(cyrillic));
+    const QString wider = QStringLiteral("<body>Баланс € ✓ 😀</body>");
+    const QByteArray bytes = PageFileBytes(wider);
+    ASSERT_TRUE(bytes.startsWith("\xEF\xBB\xBF"));
+    EXPECT_EQ(QString::fromUtf8(bytes.mid(3)), wider);
+}
