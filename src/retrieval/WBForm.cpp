@@ -18,7 +18,6 @@
 #include <QDateTime>
 #include <array>
 #include <QNetworkProxy>
-#include <QRegularExpression>
 
 namespace {
 const QString kStoppedMsg = QStringLiteral("Запрос остановлен пользователем");
@@ -43,7 +42,7 @@ TfrmWB::TfrmWB(QObject *parent) : QObject(parent), WB(std::make_unique<WebBrowse
             runHandler("TfrmWB.TimeOutTimerTimer", [&] { wakeWaiter(); });
         });
         connect(WB.get(), &WebBrowser::DocumentComplete, this, [this](const QUrl &url) {
-            runHandler("TfrmWB.WBDocumentComplete", [&] { WBDocumentComplete(url, WB->Document().get()); });
+            runHandler("TfrmWB.WBDocumentComplete", [&] { WBDocumentComplete(url, WB->Document()); });
         });
         connect(WB.get(), &WebBrowser::NavigationError, this, [this](const QUrl &url, const QString &message) {
             runHandler("TfrmWB.NavigationError", [&] { NavigationFailed(url, message); });
@@ -116,18 +115,21 @@ void TfrmWB::RequestInformation(int mode, int slot, bool retryAuthErrors)
         if (dialogHost_)
             dialogHost_->ShowOffScreen();
         RequestStopped = false;
+        saveLogFiles_ = IniFile.ReadBool(QStringLiteral("Debug"), QStringLiteral("SaveLogFiles"), false);
         int pause = 0;
         Q_EMIT phonesChanged();
 
         const int first = mode == 2 ? slot : 1;
         const int last = mode == 2 ? slot : MaxPhones;
         for (int i = first; i <= last && i >= 1 && i <= MaxPhones && !RequestStopped && !ApplicationTerminating; ++i) {
-            const TIssaUrlInfo url = GetIssaUrlByPhoneID(i);
             if (UserPhone(i).isEmpty() || Password(i).isEmpty() || !MonitorPhoneEnabled(i) || SetupDialogOpen ||
-                IssaArray[i].Success || url.LoginURL.isEmpty() || leaveOut[i])
+                IssaArray[i].Success || leaveOut[i])
+                continue;
+            const TIssaUrlInfo url = GetIssaUrlByPhoneID(i);
+            if (url.LoginURL.isEmpty())
                 continue;
             Q_EMIT progressMessage(QStringLiteral("Запрос по телефону № %1: %2\r\n").arg(i).arg(PhoneAliasEx(i)));
-            RequestInfoForPhoneID(i, pause);
+            RequestInfoForPhoneID(i, url, pause);
             Q_EMIT phonesChanged();
             pause = pauseMs_;
         }
@@ -141,7 +143,7 @@ void TfrmWB::RequestInformation(int mode, int slot, bool retryAuthErrors)
     });
 }
 
-void TfrmWB::RequestInfoForPhoneID(int slot, int pauseMs)
+void TfrmWB::RequestInfoForPhoneID(int slot, const TIssaUrlInfo &url, int pauseMs)
 {
     guarded("TfrmWB.RequestInfoForPhoneID", [&] {
         struct Cleanup {
@@ -170,7 +172,7 @@ void TfrmWB::RequestInfoForPhoneID(int slot, int pauseMs)
         IssaArray[slot].State = dsRequest;
         Q_EMIT phonesChanged();
 
-        IssaUrlInfo = GetIssaUrlByPhoneID(slot);
+        IssaUrlInfo = url;
         IssaUrlInfo.PhoneNumber = UserPhone(slot);
         IssaUrlInfo.Password = Password(slot);
         WB->ResetSession();  // a phone never sees another phone's session
@@ -248,13 +250,13 @@ void TfrmWB::PostWithWebBrowser(const QString &body, const QString &url)
     });
 }
 
-void TfrmWB::SubmitIssa(HtmlDocument *document)
+void TfrmWB::SubmitIssa(const std::shared_ptr<HtmlDocument> &document)
 {
     guarded("TfrmWB.SubmitIssa", [&] {
         const int phone = PhoneID;
         Wait(1000);
         // The wait runs the event loop: the phone may have ended meanwhile.
-        if (!phoneOpen() || PhoneID != phone || Done || WB->Document().get() != document)
+        if (!phoneOpen() || PhoneID != phone || Done || WB->Document() != document)
             return;
         const HtmlElement number = document->ElementByName(IssaUrlInfo.LoginName);
         if (!number)
@@ -312,11 +314,11 @@ void TfrmWB::SaveHtmlLog(const QString &text)
         lines.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
         if (!lines.endsWith(QLatin1String("\r\n")))
             lines += QLatin1String("\r\n");
-        WriteFileAtomically(ProgramDirectory() + name, ToCp1251(lines));
+        WriteFileAtomically(ProgramDirectory() + name, PageFileBytes(lines));
     });
 }
 
-void TfrmWB::WBDocumentComplete(const QUrl &url, HtmlDocument *document)
+void TfrmWB::WBDocumentComplete(const QUrl &url, const std::shared_ptr<HtmlDocument> &document)
 {
     if (!phoneOpen() || Done)
         return;  // pages that arrive after a stop, a time-out or the end are ignored
@@ -326,12 +328,18 @@ void TfrmWB::WBDocumentComplete(const QUrl &url, HtmlDocument *document)
     const QString html = document->BodyOuterHtml();
     const QString entry = QStringLiteral("<!-- ") + url.toString() + QStringLiteral(" -->\r\n\r\n") + html;
     AddLoadedPage(issa.LoadedPages, entry);
-    if (IniFile.ReadBool(QStringLiteral("Debug"), QStringLiteral("SaveLogFiles"), false))
+    if (saveLogFiles_)
         SaveHtmlLog(entry);
 
     switch (WhatKindOfFile(html, url)) {
     case pkLogin:
-        SubmitIssa(document);
+        // A login page that cannot be filled in or sent ends the phone at once
+        // with the reason, instead of leaving it to the time limit.
+        try {
+            SubmitIssa(document);
+        } catch (const std::exception &e) {
+            FailPhone(failureText(e));
+        }
         break;
     case pkBalance:
         StoreBalance(html);
@@ -366,7 +374,7 @@ void TfrmWB::StoreBalance(const QString &html)
     try {
         ParseBalans(html, parsed);
     } catch (const std::exception &e) {
-        MainException(QStringLiteral("TfrmWB.WBDocumentComplete -- > ") + failureText(e));
+        // The failed phone's line in the log carries the reason.
         FailPhone(QStringLiteral("Страница баланса не прочитана: ") + failureText(e));
         return;
     }
@@ -384,7 +392,7 @@ void TfrmWB::StoreBalance(const QString &html)
             store_->CalcBalanceDelta(issa);
             store_->SaveIssaToMdb(issa);
         } catch (const std::exception &e) {
-            MainException(QStringLiteral("TfrmWB.WBDocumentComplete -- > ") + failureText(e));
+            MainException("TfrmWB.WBDocumentComplete", e);
         }
     }
     Q_EMIT phonesChanged();
@@ -445,7 +453,6 @@ void TfrmWB::ProxyLogon(const QNetworkProxy &proxy, QAuthenticator *authenticato
             user = GetProxyUserName();
             password = GetProxyPassword();
         } catch (const std::exception &e) {
-            MainException(QStringLiteral("TfrmWB.ProxyAuthenticationRequired -- > ") + failureText(e));
             FailPhone(QStringLiteral("Пароль прокси-сервера в настройках не прочитан: ") + failureText(e));
             WB->Stop();
             return;

@@ -81,12 +81,12 @@ Q_SIGNALS:
     void trayPhoneInfoChanged();
 
 private:
-    void RequestInfoForPhoneID(int slot, int pauseMs);
+    void RequestInfoForPhoneID(int slot, const TIssaUrlInfo &url, int pauseMs);
     void RequestIssa();
     void LoadFirstPage(const QString &url);
     void PostWithWebBrowser(const QString &body, const QString &url);
-    void SubmitIssa(HtmlDocument *document);
-    void WBDocumentComplete(const QUrl &url, HtmlDocument *document);
+    void SubmitIssa(const std::shared_ptr<HtmlDocument> &document);
+    void WBDocumentComplete(const QUrl &url, const std::shared_ptr<HtmlDocument> &document);
     void NavigationFailed(const QUrl &url, const QString &message);
     void ProxyLogon(const QNetworkProxy &proxy, QAuthenticator *authenticator);
     bool PlainPasswordAllowed(const QUrl &url);
@@ -106,6 +106,7 @@ private:
     int proxyLogons_ = 0;  // logons answered for the current phone
     QString proxyName_;    // host:port of the proxy that asked
     QEventLoop *waiter_ = nullptr;
+    bool saveLogFiles_ = false;  // the debug switch, read at the start of a run
     int timeOutMs_ = 180000;
     int pauseMs_ = 3000;
     int settleMs_ = 100;

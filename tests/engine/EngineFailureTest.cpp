@@ -7,6 +7,7 @@
 #include "IniFile.h"
 #include "PhoneTable.h"
 
+#include <QElapsedTimer>
 #include <QUrl>
 
 namespace {
@@ -92,6 +93,27 @@ TEST_F(EngineTest, AnUnreadableAccountPageFailsThePhoneAndKeepsItsFigures)
     EXPECT_FLOAT_EQ(IssaArray[1].Balance, 99.5f);
     EXPECT_EQ(historyRows(QStringLiteral("9160000001")), 0);
     EXPECT_EQ(emu.stats().value(QStringLiteral("requests")), 0);
+    // One failure, one line in the log.
+    const QString log = FromCp1251(ReadFileBytes(ErrFileName));
+    EXPECT_EQ(log.count(QStringLiteral("BalanceParser2.ParseBalans -- > ")), 1) << log.toStdString();
+}
+
+TEST_F(EngineTest, ALoginPageWithoutTheNumberFieldFailsAtOnceWithTheReason)
+{
+    // The region names a number field that the emulator's login form lacks.
+    startWith({phone(QStringLiteral("9160000001"), QStringLiteral("form-only"))}, /*formLogin=*/true);
+    ServersIni.WriteString(QStringLiteral("Эмулятор"), QStringLiteral("LoginName"), QStringLiteral("phone"));
+    engine->SetTimeOutMs(20000);
+    QElapsedTimer clock;
+    clock.start();
+    run();
+    EXPECT_LT(clock.elapsed(), 8000) << "ended by the time limit instead of the page";
+    EXPECT_EQ(IssaArray[1].State, dsError);
+    EXPECT_FALSE(IssaArray[1].Success);
+    EXPECT_TRUE(IssaArray[1].ErrorMsg.contains(QStringLiteral("На странице входа нет поля \"phone\"")))
+        << IssaArray[1].ErrorMsg.toStdString();
+    EXPECT_EQ(emu.stats().value(QStringLiteral("form-pages")), 1);
+    EXPECT_EQ(emu.loginCount(QStringLiteral("9160000001")), 0);
 }
 
 TEST_F(EngineTest, EveryFailedPhoneLeavesALineInTheLog)

@@ -2,7 +2,9 @@
 // over redirects, meta refresh, frames and TLS; results and history stored.
 #include "EngineFixture.h"
 
+#include "Common.h"
 #include "IniFile.h"
+#include "OleDate.h"
 #include "PhoneTable.h"
 
 #include <QDir>
@@ -75,11 +77,25 @@ TEST_F(EngineTest, EachPhoneStartsWithoutTheSessionOfTheOneBefore)
 
 TEST_F(EngineTest, BalanceDeltaComesFromAnEarlierDayAndEveryQueryIsStored)
 {
-    startWith({phone(QStringLiteral("9160000001"), QStringLiteral("ok"), 12.5)});
+    const QString number = QStringLiteral("9160000001");
+    startWith({phone(number, QStringLiteral("ok"), 12.5)});
+    // Rows of the history written at other times, each with a balance of its own.
+    auto storeRow = [&](double when, float balance) {
+        TmdbStore earlier;
+        earlier.setClock([when] { return when; });
+        TIssa row;
+        row.PhoneNumber = number;
+        row.Balance = balance;
+        ASSERT_TRUE(earlier.SaveIssaToMdb(row));
+    };
+    const double today = OleDateOnly(NowOle());
+    storeRow(today + 1.0 / 86400, 30);  // today, just after midnight
     run();
-    run();
-    EXPECT_EQ(historyRows(QStringLiteral("9160000001")), 2);
     EXPECT_FLOAT_EQ(IssaArray[1].BalDelta, 0.0f) << "no row of an earlier day yet";
+    storeRow(today - 0.5, 20);  // yesterday noon
+    run();
+    EXPECT_FLOAT_EQ(IssaArray[1].BalDelta, 12.5f - 20.0f);
+    EXPECT_EQ(historyRows(number), 4) << "two rows written here and one for each query";
 }
 
 TEST_F(EngineTest, DebugSwitchSavesEveryPage)
