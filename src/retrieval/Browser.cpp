@@ -95,7 +95,6 @@ void WebBrowser::ResetSession()
     proxyLogonGiven_ = false;
     top_.reset();
     current_.reset();
-    frames_.clear();
 }
 
 bool WebBrowser::IsBusy() const
@@ -378,12 +377,8 @@ void WebBrowser::Completed(Load &load, QNetworkReply *reply)
     });
 
     const quint64 generation = generation_;
-    if (load.top) {
+    if (load.top)
         top_ = document;
-        frames_.clear();
-    } else {
-        frames_.push_back(document);
-    }
     current_ = document;
     Q_EMIT DocumentComplete(url);
     if (!self || generation != generation_)

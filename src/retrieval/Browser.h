@@ -23,7 +23,6 @@
 #include <QUrl>
 #include <memory>
 #include <optional>
-#include <vector>
 
 
 class QNetworkAccessManager;
@@ -133,7 +132,6 @@ private:
     QHash<QNetworkReply *, Load> loads_;
     std::shared_ptr<HtmlDocument> top_;
     std::shared_ptr<HtmlDocument> current_;
-    std::vector<std::shared_ptr<HtmlDocument>> frames_;
     std::optional<QSslConfiguration> ssl_;  // made at the first secure address
     QList<QSslCertificate> extraCa_;
     QTimer refreshTimer_;

@@ -5,7 +5,6 @@
 
 #include "HtmlDocument.h"
 
-#include <libxml/HTMLtree.h>
 #include <libxml/tree.h>
 
 #include <QHash>
