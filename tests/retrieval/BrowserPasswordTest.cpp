@@ -146,7 +146,7 @@ TEST(BrowserPasswordNotice, AskedBeforeAPasswordGoesOverPlainHttp)
     EXPECT_EQ(watch.asked.size(), 3);
     ASSERT_EQ(watch.errors.size(), 1);
     EXPECT_TRUE(watch.errors[0].contains(QStringLiteral("Пароль не отправлен"))) << watch.errors[0].toStdString();
-    SpinFor(100);
+    Pump(100);
     EXPECT_EQ(site.Count(), before);
 }
 

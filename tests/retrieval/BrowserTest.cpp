@@ -5,15 +5,13 @@
 #include "Browser.h"
 #include "Encoding.h"
 #include "TestServer.h"
+#include "TinyProxy.h"
 
 #include <gtest/gtest.h>
 
 #include <QFile>
 #include <QNetworkProxy>
 #include <QProcess>
-#include <QStandardPaths>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 
 #include <atomic>
@@ -89,22 +87,6 @@ struct Recorder {
 void Html(httplib::Response &res, const std::string &body, const char *type = "text/html; charset=utf-8")
 {
     res.set_content(body, type);
-}
-
-int FreePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
-
-bool WaitForPort(int port, int ms)
-{
-    return WaitUntil([&] {
-        QTcpSocket socket;
-        socket.connectToHost(QHostAddress::LocalHost, quint16(port));
-        return socket.waitForConnected(200);
-    }, ms);
 }
 
 } // namespace
@@ -260,7 +242,7 @@ TEST(BrowserNavigation, RedirectsFollowedAndBounded)
     browser.Navigate(server.Url(QStringLiteral("/r/4")));
     ASSERT_TRUE(rec.WaitDocs(1));
     EXPECT_EQ(rec.docs[0].url, server.Url(QStringLiteral("/r/0")));
-    SpinFor(100);
+    Pump(100);
     EXPECT_EQ(rec.docs.size(), 1); // one document for the whole chain
 
     browser.NavigatePost(server.Url(QStringLiteral("/post-303")), "a=1");
@@ -385,12 +367,12 @@ TEST(BrowserLimits, DroppedConnectionStopAndInactivity)
 
     // Stop abandons the load: nothing is signalled afterwards.
     browser.Navigate(server.Url(QStringLiteral("/slow")));
-    SpinFor(100);
+    Pump(100);
     EXPECT_TRUE(browser.IsBusy());
     browser.Stop();
     EXPECT_FALSE(browser.IsBusy());
     ASSERT_TRUE(WaitUntil([&] { return slowServed.load() == 1; }, 5000));
-    SpinFor(200);
+    Pump(200);
     EXPECT_TRUE(rec.docs.isEmpty());
     EXPECT_EQ(rec.errors.size(), 1);
 
@@ -487,7 +469,7 @@ TEST(BrowserFrames, FramesAndIframesCompleteAfterTheTopDocument)
     rec.onComplete = [&](const QUrl &) { documents.append(browser.Document()); };
     browser.Navigate(server.Url(QStringLiteral("/frames")));
     ASSERT_TRUE(WaitUntil([&] { return rec.docs.size() >= 4 && rec.frameErrors.size() >= 1; }));
-    SpinFor(100);
+    Pump(100);
     ASSERT_EQ(rec.docs.size(), 4);
     EXPECT_EQ(rec.docs[0].url, server.Url(QStringLiteral("/frames")));
     EXPECT_EQ(rec.docs[0].html, QStringLiteral("<body></body>"));
@@ -536,7 +518,7 @@ TEST(BrowserFrames, FramesThatLoadThemselvesAreBounded)
         browser.Navigate(server.Url(path));
         ASSERT_TRUE(WaitUntil([&] { return rec.docs.size() >= expected; })) << path.toStdString();
         ASSERT_TRUE(WaitUntil([&] { return !browser.IsBusy(); }));
-        SpinFor(200);
+        Pump(200);
         EXPECT_EQ(rec.docs.size(), expected) << path.toStdString();
         EXPECT_EQ(hits.load(), expected) << path.toStdString();
     }
@@ -577,7 +559,7 @@ TEST(BrowserFrames, MetaRefreshFollowedAFewHops)
     // A page that refreshes itself forever is followed only a few hops.
     browser.Navigate(server.Url(QStringLiteral("/self")));
     ASSERT_TRUE(rec.WaitDocs(4 + 1 + WebBrowser::kMaxMetaRefreshHops));
-    SpinFor(600);
+    Pump(600);
     EXPECT_EQ(rec.docs.size(), 4 + 1 + WebBrowser::kMaxMetaRefreshHops);
     EXPECT_EQ(selfHits.load(), 1 + WebBrowser::kMaxMetaRefreshHops);
     EXPECT_FALSE(browser.IsBusy());
@@ -588,7 +570,7 @@ TEST(BrowserFrames, MetaRefreshFollowedAFewHops)
     const int before = rec.docs.size();
     ASSERT_TRUE(rec.WaitDocs(before + 1));
     browser.Stop();
-    SpinFor(600);
+    Pump(600);
     EXPECT_EQ(rec.docs.size(), before + 1);
 }
 
@@ -695,43 +677,15 @@ class BrowserProxy : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (QStandardPaths::findExecutable(QStringLiteral("tinyproxy")).isEmpty())
+        if (!TinyProxy::Installed())
             GTEST_SKIP() << "tinyproxy is not installed";
     }
-    void TearDown() override
-    {
-        if (proxy_.state() != QProcess::NotRunning) {
-            proxy_.terminate();
-            if (!proxy_.waitForFinished(3000)) {
-                proxy_.kill();
-                proxy_.waitForFinished(3000);
-            }
-        }
-    }
-    // Starts tinyproxy on 127.0.0.1; extra lines go into its configuration.
-    int StartProxy(const QByteArray &extra = {})
-    {
-        const int port = FreePort();
-        QFile conf(dir_.path() + QStringLiteral("/tinyproxy.conf"));
-        if (!conf.open(QIODevice::WriteOnly))
-            return 0;
-        conf.write("Port " + QByteArray::number(port) + "\nListen 127.0.0.1\nTimeout 20\nMaxClients 20\n"
-                   "Allow 127.0.0.1\nLogLevel Critical\n" + extra);
-        conf.close();
-        proxy_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        proxy_.start(QStringLiteral("tinyproxy"), {QStringLiteral("-d"), QStringLiteral("-c"), conf.fileName()});
-        if (!proxy_.waitForStarted(5000) || !WaitForPort(port, 5000))
-            return 0;
-        return port;
-    }
-
-    QTemporaryDir dir_;
-    QProcess proxy_;
+    TinyProxy proxy_;
 };
 
 TEST_F(BrowserProxy, ExplicitAndSystemProxies)
 {
-    const int port = StartProxy();
+    const int port = proxy_.Start();
     ASSERT_GT(port, 0);
     TestServer server;
     server.http().Get("/via", [](const httplib::Request &req, httplib::Response &res) {
@@ -771,7 +725,7 @@ TEST_F(BrowserProxy, ExplicitAndSystemProxies)
 
 TEST_F(BrowserProxy, ProxyLogonGoesThroughTheHook)
 {
-    const int port = StartProxy("BasicAuth saldo m4t\n");
+    const int port = proxy_.Start("saldo", "m4t");
     ASSERT_GT(port, 0);
     TestServer server;
     server.http().Get("/via", [](const httplib::Request &req, httplib::Response &res) {

@@ -1,8 +1,5 @@
 #include "TestServer.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
-
 #include <stdexcept>
 
 TestServer::TestServer(const std::string &certFile, const std::string &keyFile)
@@ -41,19 +38,3 @@ QUrl TestServer::Url(const QString &path) const
                     .arg(path));
 }
 
-bool WaitUntil(const std::function<bool()> &done, int timeoutMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < timeoutMs)
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
-    return done();
-}
-
-void SpinFor(int ms)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
-}

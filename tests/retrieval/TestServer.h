@@ -3,6 +3,8 @@
 // 127.0.0.1 (a free port), served from a thread of the test process, plus
 // the event-loop helpers the tests wait with.
 
+#include "EventLoopWait.h"
+
 #include <httplib.h>
 
 #include <QByteArray>
@@ -34,10 +36,6 @@ private:
     bool tls_ = false;
 };
 
-// Runs the event loop until done() holds or timeoutMs passes; returns done().
-bool WaitUntil(const std::function<bool()> &done, int timeoutMs = 10000);
-// Runs the event loop for a while (to see that nothing more arrives).
-void SpinFor(int ms);
 
 // Readable values in test failure messages.
 inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
