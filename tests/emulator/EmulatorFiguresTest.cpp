@@ -72,9 +72,10 @@ TEST(EmulatorFigures, ParserReadsBackEveryFigureInBothLayouts)
         ASSERT_TRUE(res);
         const QByteArray bytes = QByteArray::fromStdString(res->body);
         const QByteArray type = QByteArray::fromStdString(res->get_header_value("Content-Type"));
-        const QByteArray charset = type.mid(type.indexOf("charset=") + 8);
-        auto doc = HtmlDocument::Parse(bytes, QUrl(emu.loginUrl()), charset);
-        ASSERT_TRUE(doc);
+        auto doc = HtmlDocument::Parse(bytes, QUrl(emu.loginUrl()), CharsetFromContentType(type));
+        // Read in the charset the phone's pages are written in.
+        ASSERT_TRUE(doc && doc->Charset() == (p.charset.isEmpty() ? QByteArray("windows-1251") : p.charset.toLatin1()))
+            << p.number.toStdString() << " " << type.toStdString();
         const QString printed = QStringLiteral("+7 (%1) %2-%3-%4")
                                     .arg(p.number.mid(0, 3), p.number.mid(3, 3), p.number.mid(6, 2),
                                          p.number.mid(8, 2));
@@ -87,6 +88,23 @@ TEST(EmulatorFigures, ParserReadsBackEveryFigureInBothLayouts)
         ParseBalans(PageText(*res), raw);
         ExpectFigures(raw, p, printed, where + " (source)");
     }
+}
+
+TEST(EmulatorFigures, AServerErrorPageReachesTheBrowserInLatin1)
+{
+    EmulatorProcess emu;
+    ASSERT_TRUE(emu.start({FullPhone(QStringLiteral("9160000001"), QStringLiteral("server-error"))}))
+        << emu.errorString().toStdString();
+    auto client = ClientFor(emu);
+    auto res = PostLogin(*client, QStringLiteral("9160000001"), QStringLiteral("secret"));
+    ASSERT_TRUE(res);
+    EXPECT_EQ(res->status, 500);
+    ASSERT_EQ(res->get_header_value_count("Content-Type"), 1u);
+    const QByteArray type = QByteArray::fromStdString(res->get_header_value("Content-Type"));
+    auto doc = HtmlDocument::Parse(QByteArray::fromStdString(res->body), QUrl(emu.loginUrl()),
+                                   CharsetFromContentType(type));
+    EXPECT_EQ(doc->Charset(), QByteArray("iso-8859-1"));
+    EXPECT_TRUE(doc->BodyOuterHtml().contains(QStringLiteral("Internal Server Error")));
 }
 
 } // namespace

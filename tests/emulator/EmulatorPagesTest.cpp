@@ -180,6 +180,8 @@ TEST_F(EmulatorPages, ErrorPagesCarryExactlyTheirOwnMarker)
     res = PostLogin(*client, QStringLiteral("9160000002"), QStringLiteral("secret"));
     ASSERT_TRUE(res);
     EXPECT_EQ(res->status, 500);
+    EXPECT_EQ(res->get_header_value_count("Content-Type"), 1u);
+    EXPECT_EQ(res->get_header_value("Content-Type"), "text/html; charset=iso-8859-1");
     EXPECT_EQ(MarkersIn(PageText(*res)), QStringList{QStringLiteral("Internal Server Error")});
 
     // Session expired and the unrecognised page both live in the account section.

@@ -322,6 +322,28 @@ std::string IssaServer::newSession(const std::string &number)
     return token;
 }
 
+void IssaServer::startSession(httplib::Response &res, const std::string &number)
+{
+    res.set_header("Set-Cookie", std::string(kSessionCookie) + "=" + newSession(number) + "; Path=/; HttpOnly");
+}
+
+std::string IssaServer::issueFormKey()
+{
+    const std::string key = RandomToken();
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++formPages_;
+    if (formKeys_.size() > 10000)
+        formKeys_.clear();
+    formKeys_.insert(key);
+    return key;
+}
+
+void IssaServer::countAccount(const std::string &number)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++accounts_[number];
+}
+
 bool IssaServer::sessionPhone(const httplib::Request &req, EmuPhone &phone)
 {
     const std::string token = CookieValue(req, kSessionCookie);
@@ -343,15 +365,7 @@ void IssaServer::handleCgi(const httplib::Request &req, httplib::Response &res)
     if (function == "is_login" && req.method == "POST") {
         handleLogin(req, res);
     } else if (function == "is_newlog" || function == "is_login" || function.empty()) {
-        const std::string key = RandomToken();
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            ++formPages_;
-            if (formKeys_.size() > 10000)
-                formKeys_.clear();
-            formKeys_.insert(key);
-        }
-        send(res, LoginFormPage(templates_, key, "Введите номер телефона и пароль."));
+        send(res, LoginFormPage(templates_, issueFormKey(), "Введите номер телефона и пароль."));
     } else if (function == "is_account") {
         handleAccount(req, res, query);
     } else if (function == "is_menu") {
@@ -399,39 +413,26 @@ void IssaServer::handleLogin(const httplib::Request &req, httplib::Response &res
     }
     const Encoding enc = PhoneEncoding(phone);
     auto redirectToAccount = [&](const std::string &url) {
-        res.set_header("Set-Cookie", std::string(kSessionCookie) + "=" + newSession(phone.number) +
-                                         "; Path=/; HttpOnly");
+        startSession(res, phone.number);
         res.set_redirect(url, 302);
         std::lock_guard<std::mutex> lock(mutex_);
         ++redirects_;
     };
-    auto countAccount = [&] {
-        std::lock_guard<std::mutex> lock(mutex_);
-        ++accounts_[phone.number];
-    };
     switch (phone.behaviour) {
     case Behaviour::Ok:
     case Behaviour::Slow:
-        res.set_header("Set-Cookie",
-                       std::string(kSessionCookie) + "=" + newSession(phone.number) + "; Path=/; HttpOnly");
-        countAccount();
+        startSession(res, phone.number);
+        countAccount(phone.number);
         send(res, AccountPage(templates_, phone));
         break;
     case Behaviour::FormOnly:
         if (!keyValid) {
             // A login without the form: the form again, with a key of its own.
-            const std::string key = RandomToken();
-            {
-                std::lock_guard<std::mutex> lock(mutex_);
-                ++formPages_;
-                formKeys_.insert(key);
-            }
-            send(res, LoginFormPage(templates_, key, "Для входа заполните, пожалуйста, форму."));
+            send(res, LoginFormPage(templates_, issueFormKey(), "Для входа заполните, пожалуйста, форму."));
             break;
         }
-        res.set_header("Set-Cookie",
-                       std::string(kSessionCookie) + "=" + newSession(phone.number) + "; Path=/; HttpOnly");
-        countAccount();
+        startSession(res, phone.number);
+        countAccount(phone.number);
         send(res, AccountPage(templates_, phone));
         break;
     case Behaviour::Redirect:
@@ -448,10 +449,13 @@ void IssaServer::handleLogin(const httplib::Request &req, httplib::Response &res
     case Behaviour::Unavailable:
         send(res, SitePage(templates_, "unavailable", "Сервис недоступен", {}, false, Encoding{}));
         break;
-    case Behaviour::ServerError:
-        send(res, WholePage(templates_, "server-error", {}, Encoding{}, 500));
-        res.set_header("Content-Type", "text/html; charset=iso-8859-1");
+    case Behaviour::ServerError: {
+        // A server's own error page: in Latin-1, whatever the site's pages are in.
+        Page page = WholePage(templates_, "server-error", {}, Encoding{}, 500);
+        page.contentType = "text/html; charset=iso-8859-1";
+        send(res, page);
         break;
+    }
     case Behaviour::Hang: {
         const int fd = FindConnectionSocket(req.local_port, req.remote_port);
         const bool closed = WaitForPeerClose(fd, phone.hangMs, stopping_);
@@ -466,17 +470,15 @@ void IssaServer::handleLogin(const httplib::Request &req, httplib::Response &res
         log("dropped the connection of " + phone.number);
         break;
     case Behaviour::Oversized:
-        countAccount();
+        countAccount(phone.number);
         sendOversized(res, phone);
         break;
     case Behaviour::MetaRefresh:
-        res.set_header("Set-Cookie",
-                       std::string(kSessionCookie) + "=" + newSession(phone.number) + "; Path=/; HttpOnly");
+        startSession(res, phone.number);
         send(res, WholePage(templates_, "refresh", {}, enc));
         break;
     case Behaviour::Frames:
-        res.set_header("Set-Cookie",
-                       std::string(kSessionCookie) + "=" + newSession(phone.number) + "; Path=/; HttpOnly");
+        startSession(res, phone.number);
         send(res, WholePage(templates_, "frameset", {}, enc));
         break;
     }
@@ -505,19 +507,13 @@ void IssaServer::handleAccount(const httplib::Request &req, httplib::Response &r
         send(res, SitePage(templates_, "unrecognised", "Состояние счета", {}, true, PhoneEncoding(phone)));
         return;
     case Behaviour::Oversized:
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            ++accounts_[phone.number];
-        }
+        countAccount(phone.number);
         sendOversized(res, phone);
         return;
     default:
         break;
     }
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        ++accounts_[phone.number];
-    }
+    countAccount(phone.number);
     send(res, AccountPage(templates_, phone));
 }
 

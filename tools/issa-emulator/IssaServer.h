@@ -50,6 +50,12 @@ private:
     void send(httplib::Response &res, const Page &page);
     void sendOversized(httplib::Response &res, const EmuPhone &phone);
     std::string newSession(const std::string &number);
+    // Sets the session cookie of a new session of the phone on the answer.
+    void startSession(httplib::Response &res, const std::string &number);
+    // A new key for a login form page (the page is counted).
+    std::string issueFormKey();
+    // Counts an account page served to the phone.
+    void countAccount(const std::string &number);
     bool sessionPhone(const httplib::Request &req, EmuPhone &phone);
     void log(const std::string &line);
     void noteServed(const httplib::Request &req, const httplib::Response &res);
