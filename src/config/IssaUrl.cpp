@@ -2,8 +2,7 @@
 
 #include "Failure.h"
 #include "IniFile.h"
-
-TIssaUrlInfo DefaultIssaUrl;
+#include "Setup.h"
 
 namespace {
 const QString kShortName = QStringLiteral("ShortName");
@@ -15,17 +14,6 @@ bool sameText(const QString &a, const QString &b)
 }
 
 // Blanks and control characters (codes 0..32) cut from both ends.
-QString trimControls(const QString &s)
-{
-    qsizetype from = 0;
-    qsizetype to = s.size();
-    while (from < to && s.at(from).unicode() <= 32)
-        ++from;
-    while (to > from && s.at(to - 1).unicode() <= 32)
-        --to;
-    return s.mid(from, to - from);
-}
-
 // First section whose ShortName matches, empty when none.
 QString sectionByShortName(const QString &shortName)
 {
@@ -47,23 +35,25 @@ QString DefaultIssaLoginUrl()
     return QStringLiteral("https://%1/cgi-bin/cgi.exe?function=is_newlog").arg(QLatin1String(DefaultIssaHost));
 }
 
-void FillDefaultIssaUrl()
+const TIssaUrlInfo &DefaultIssaUrl()
 {
-    DefaultIssaUrl = TIssaUrlInfo{};
-    DefaultIssaUrl.LongName = QString::fromUtf8(DefaultIssaLongName);
-    DefaultIssaUrl.ShortName = QString::fromUtf8(DefaultIssaShortName);
-    DefaultIssaUrl.LoginURL = DefaultIssaLoginUrl();
-    DefaultIssaUrl.LoginName = QString::fromLatin1(DefaultLoginName);
-    DefaultIssaUrl.PasswName = QString::fromLatin1(DefaultPasswName);
+    static const TIssaUrlInfo info = [] {
+        TIssaUrlInfo i;
+        i.LongName = QString::fromUtf8(DefaultIssaLongName);
+        i.ShortName = QString::fromUtf8(DefaultIssaShortName);
+        i.LoginURL = DefaultIssaLoginUrl();
+        i.LoginName = QString::fromLatin1(DefaultLoginName);
+        i.PasswName = QString::fromLatin1(DefaultPasswName);
+        return i;
+    }();
+    return info;
 }
 
 TIssaUrlInfo GetIssaUrlByShortName(const QString &shortName)
 {
     return guarded("TfrmSetup.GetIssaUrlByShortName", [&] {
-        if (DefaultIssaUrl.ShortName.isEmpty())
-            FillDefaultIssaUrl();
-        if (sameText(shortName, DefaultIssaUrl.ShortName))
-            return DefaultIssaUrl;
+        if (sameText(shortName, DefaultIssaUrl().ShortName))
+            return DefaultIssaUrl();
         TIssaUrlInfo info;
         const QString section = sectionByShortName(shortName);
         info.LongName = section;
@@ -87,7 +77,7 @@ TIssaUrlInfo GetIssaUrlByShortName(const QString &shortName)
 QString CorrectLoginUrl(const QString &url)
 {
     return guarded("IssaUrlChoose.CorrectLoginUrl", [&] {
-        const QString trimmed = trimControls(url);
+        const QString trimmed = TrimControls(url);
         const QString marker = QStringLiteral("function=is_newlog");
         const qsizetype at = trimmed.indexOf(marker);
         if (at < 0)
@@ -99,9 +89,7 @@ QString CorrectLoginUrl(const QString &url)
 QStringList IssaLongNames()
 {
     return guarded("TfrmIssaUrlChoose.Prepare", [&] {
-        if (DefaultIssaUrl.LongName.isEmpty())
-            FillDefaultIssaUrl();
-        QStringList names{DefaultIssaUrl.LongName};
+        QStringList names{DefaultIssaUrl().LongName};
         names += ServersIni.ReadSections();
         return names;
     });
@@ -110,10 +98,8 @@ QStringList IssaLongNames()
 bool IssaUrlByLongName(const QString &longName, TIssaUrlInfo &info)
 {
     return guarded("TfrmIssaUrlChoose.cbIssaLongNameChange", [&] {
-        if (DefaultIssaUrl.LongName.isEmpty())
-            FillDefaultIssaUrl();
-        if (sameText(longName, DefaultIssaUrl.LongName)) {
-            info = DefaultIssaUrl;
+        if (sameText(longName, DefaultIssaUrl().LongName)) {
+            info = DefaultIssaUrl();
             return true;
         }
         if (!ServersIni.SectionExists(longName))
@@ -131,10 +117,8 @@ bool IssaUrlByLongName(const QString &longName, TIssaUrlInfo &info)
 QString IssaLongNameForShortName(const QString &shortName)
 {
     return guarded("TfrmIssaUrlChoose.Prepare", [&] {
-        if (DefaultIssaUrl.LongName.isEmpty())
-            FillDefaultIssaUrl();
         const QString section = sectionByShortName(shortName);
-        return section.isEmpty() ? DefaultIssaUrl.LongName : section;
+        return section.isEmpty() ? DefaultIssaUrl().LongName : section;
     });
 }
 
@@ -142,8 +126,6 @@ QString CheckIssaUrlEntry(const QString &longName, const QString &loginUrl, cons
                           const QString &editedLongName)
 {
     return guarded("TfrmAddIssaUrl.bnOkClick", [&] {
-        if (DefaultIssaUrl.LongName.isEmpty())
-            FillDefaultIssaUrl();
         const QString name = longName.trimmed();
         const QString url = loginUrl.trimmed();
         const QString shortN = shortName.trimmed();
@@ -152,7 +134,7 @@ QString CheckIssaUrlEntry(const QString &longName, const QString &loginUrl, cons
         if (shortName.size() > IssaShortNameMaxLength)
             return QStringLiteral("Краткое название должно быть не длиннее %1 символов.").arg(IssaShortNameMaxLength);
         // A section under the built-in region's name could never be chosen.
-        if (sameText(name, DefaultIssaUrl.LongName))
+        if (sameText(name, DefaultIssaUrl().LongName))
             return QStringLiteral("Такое название региона уже существует. Выберите другое.");
         // The name becomes a section header: no brackets, no line breaks.
         for (QChar c : longName)
@@ -161,7 +143,7 @@ QString CheckIssaUrlEntry(const QString &longName, const QString &loginUrl, cons
         for (QChar c : loginUrl + shortName)
             if (c == QLatin1Char('\r') || c == QLatin1Char('\n'))
                 return QStringLiteral("Поля не могут содержать перевод строки.");
-        if (sameText(shortName, DefaultIssaUrl.ShortName))
+        if (sameText(shortName, DefaultIssaUrl().ShortName))
             return QString::fromUtf8(MsgShortNameTaken);
         for (const QString &section : ServersIni.ReadSections()) {
             if (!editedLongName.isEmpty() && sameText(section, editedLongName))

@@ -26,9 +26,8 @@ inline constexpr char DefaultLoginName[] = "mobnum";
 inline constexpr char DefaultPasswName[] = "password";
 inline constexpr int IssaShortNameMaxLength = 4;
 
-// The built-in region, filled by InitConfig() (FillDefaultIssaUrl()).
-extern TIssaUrlInfo DefaultIssaUrl;
-void FillDefaultIssaUrl();
+// The built-in region.
+const TIssaUrlInfo &DefaultIssaUrl();
 QString DefaultIssaLoginUrl();  // "https://<host>/cgi-bin/cgi.exe?function=is_newlog"
 
 // The region with that short name (letter case ignored, Cyrillic included): the

@@ -90,7 +90,6 @@ void InitConfig()
             InitPaths();
         IniFile.SetFileName(IniFileName);
         ServersIni.SetFileName(ServersIniFileName);
-        FillDefaultIssaUrl();
         SetupModel() = TSetupModel{};
         SetupDialogOpen = false;
     });

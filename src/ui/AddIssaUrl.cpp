@@ -17,8 +17,6 @@ TfrmAddIssaUrl::TfrmAddIssaUrl(QWidget *parent, const QString &editedLongName)
 {
     setObjectName(QStringLiteral("frmAddIssaUrl"));
     setWindowTitle(QStringLiteral("Добавить региональную ИССА"));
-    if (DefaultIssaUrl.LongName.isEmpty())
-        FillDefaultIssaUrl();
 
     auto *top = new QVBoxLayout(this);
     auto field = [&](const char *name, const char *caption) {
@@ -32,7 +30,7 @@ TfrmAddIssaUrl::TfrmAddIssaUrl(QWidget *parent, const QString &editedLongName)
     edRegionName = field("edRegionName", "Название региона:");
     edExampleUrl = field("edExampleUrl", "URL адрес для входа в ИССА. К примеру, для Москвы такой:");
     edExampleUrl->setReadOnly(true);
-    edExampleUrl->setText(CorrectLoginUrl(DefaultIssaUrl.LoginURL));
+    edExampleUrl->setText(CorrectLoginUrl(DefaultIssaUrl().LoginURL));
     edExampleUrl->setFrame(false);
     edExampleUrl->setCursorPosition(0);
     edLoginUrl = field("edLoginUrl", nullptr);

@@ -16,7 +16,7 @@
 namespace {
 bool isDefaultLongName(const QString &longName)
 {
-    return longName.compare(DefaultIssaUrl.LongName, Qt::CaseInsensitive) == 0;
+    return longName.compare(DefaultIssaUrl().LongName, Qt::CaseInsensitive) == 0;
 }
 
 QToolButton *smallButton(const char *name, const char *text, const char *hint)
@@ -34,8 +34,6 @@ TfrmIssaUrlChoose::TfrmIssaUrlChoose(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmIssaUrlChoose"));
     setWindowTitle(QStringLiteral("Выбор региона для телефона"));
-    if (DefaultIssaUrl.LongName.isEmpty())
-        FillDefaultIssaUrl();
 
     auto *top = new QVBoxLayout(this);
     auto *line = new QHBoxLayout;
@@ -110,8 +108,8 @@ void TfrmIssaUrlChoose::cbIssaLongNameChange()
 {
     const QString longName = cbIssaLongName->currentText();
     if (cbIssaLongName->currentIndex() <= 0 || isDefaultLongName(longName)) {
-        lblShortName->setText(DefaultIssaUrl.ShortName);
-        lblLoginUrl->setText(DefaultIssaUrl.LoginURL);
+        lblShortName->setText(DefaultIssaUrl().ShortName);
+        lblLoginUrl->setText(DefaultIssaUrl().LoginURL);
         bnEdit->setEnabled(false);
         bnRemove->setEnabled(false);
         return;
@@ -164,5 +162,5 @@ void TfrmIssaUrlChoose::bnRemoveClick()
     if (answer != QMessageBox::Yes)
         return;
     RemoveIssaUrl(name);
-    Prepare(DefaultIssaUrl.ShortName);
+    Prepare(DefaultIssaUrl().ShortName);
 }

@@ -140,8 +140,8 @@ int runSet(const QStringList &args)
         const TIssaUrlInfo info = GetIssaUrlByShortName(*region);
         if (info.LoginURL.isEmpty())
             return cliFail(QStringLiteral("unknown region \"%1\" (see \"regions list\")").arg(*region));
-        region = info.ShortName.compare(DefaultIssaUrl.ShortName, Qt::CaseInsensitive) == 0
-                     ? DefaultIssaUrl.ShortName
+        region = info.ShortName.compare(DefaultIssaUrl().ShortName, Qt::CaseInsensitive) == 0
+                     ? DefaultIssaUrl().ShortName
                      : ServersIni.ReadString(info.LongName, QStringLiteral("ShortName"), *region);
     }
 
