@@ -85,3 +85,13 @@ QString FloatToText(double value)
         exponent.remove(0, 1);
     return mantissa + QLatin1Char('E') + sign + exponent;
 }
+
+std::optional<bool> TextToBool(const QString &text)
+{
+    const QString t = text.trimmed().toLower();
+    if (t == QLatin1String("1") || t == QLatin1String("yes") || t == QLatin1String("true"))
+        return true;
+    if (t == QLatin1String("0") || t == QLatin1String("no") || t == QLatin1String("false"))
+        return false;
+    return std::nullopt;
+}

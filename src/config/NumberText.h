@@ -14,6 +14,8 @@ std::optional<std::int32_t> TextToInt(const QString &text);
 std::optional<double> TextToFloat(const QString &text);
 // A finite number that also fits a 32-bit float, rounded to it.
 std::optional<float> TextToFloat32(const QString &text);
+// "1", "yes", "true" or "0", "no", "false", in any case, blanks around ignored.
+std::optional<bool> TextToBool(const QString &text);
 // General format with up to 15 significant digits: 2.5 -> "2.5",
 // 2.6f widened -> "2.59999990463257", 1e20 -> "1E20".
 QString FloatToText(double value);

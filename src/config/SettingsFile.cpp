@@ -56,16 +56,6 @@ bool same(const QString &a, const QString &b)
     return a.compare(b, Qt::CaseInsensitive) == 0;
 }
 
-std::optional<bool> boolFromText(const QString &text)
-{
-    const QString t = text.trimmed().toLower();
-    if (t == QLatin1String("1") || t == QLatin1String("yes") || t == QLatin1String("true"))
-        return true;
-    if (t == QLatin1String("0") || t == QLatin1String("no") || t == QLatin1String("false"))
-        return false;
-    return std::nullopt;
-}
-
 const BoolKey *findBoolKey(const QString &section, const QString &key)
 {
     for (const BoolKey &k : kHintAndMarkKeys)
@@ -247,7 +237,7 @@ QString SetGeneralSettingText(TSetupModel &model, const QString &section, const 
     TGeneralSettings &g = model.General;
     const BoolKey *k = findBoolKey(section, key);
     if (k || same(key, QLatin1String("rbTrayShowMinimal"))) {
-        const std::optional<bool> b = boolFromText(value);
+        const std::optional<bool> b = TextToBool(value);
         if (!b)
             return QStringLiteral("%1 takes 1 or 0 (yes/no, true/false), not \"%2\"").arg(key, value);
         if (k)

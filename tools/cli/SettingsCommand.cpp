@@ -73,12 +73,10 @@ int runSet(const QStringList &args)
         return 0;
     }
     if (isDebugKey(section, key)) {
-        const QString v = value.trimmed().toLower();
-        const bool on = v == QLatin1String("1") || v == QLatin1String("yes") || v == QLatin1String("true");
-        const bool off = v == QLatin1String("0") || v == QLatin1String("no") || v == QLatin1String("false");
-        if (!on && !off)
+        const std::optional<bool> on = TextToBool(value);
+        if (!on)
             return cliFail(QStringLiteral("SaveLogFiles takes 1 or 0, not \"%1\"").arg(value));
-        IniFile.WriteBool(QStringLiteral("Debug"), QStringLiteral("SaveLogFiles"), on);
+        IniFile.WriteBool(QStringLiteral("Debug"), QStringLiteral("SaveLogFiles"), *on);
         return 0;
     }
     if (isProxyKey(section, key)) {
