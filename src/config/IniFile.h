@@ -26,7 +26,6 @@ public:
     TIniFile &operator=(const TIniFile &) = delete;
     ~TIniFile();
 
-    QString FileName() const { return fileName_; }
     void SetFileName(const QString &fileName);
 
     QString ReadString(const QString &section, const QString &key, const QString &defaultValue) const;

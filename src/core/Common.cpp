@@ -13,7 +13,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
-#include <QStandardPaths>
 #include <QRegularExpression>
 #include <QTimer>
 

@@ -3,27 +3,12 @@
 std::array<TIssa, IssaSlots + 1> IssaArray;
 bool RequestStopped = false;
 
+// Every field back to its default, except the pages loaded so far.
 void ClearIssa(TIssa &issa)
 {
-    issa.PhoneID = 0;
-    issa.LicSchet.clear();
-    issa.Alias.clear();
-    issa.UserName.clear();
-    issa.PhoneNumber.clear();
-    issa.Balance = 0;
-    issa.Average = 0;
-    issa.TurnOff = 0;
-    issa.Recomend = 0;
-    issa.SMS = 0;
-    issa.Minutes = 0;
-    issa.JeansExpired = 0;
-    issa.BalDelta = 0;
-    issa.ObPlat = 0;
-    issa.USDRate = 0;
-    issa.QueryDateTime = 0;
-    issa.Success = false;
-    issa.ErrorMsg.clear();
-    issa.State = dsNone;
+    QStringList pages = std::move(issa.LoadedPages);
+    issa = TIssa{};
+    issa.LoadedPages = std::move(pages);
 }
 
 void SetNotSuccess(TIssa &issa)
