@@ -173,7 +173,7 @@ bool NeedMarkBalance(int slot)
 
 bool NeedMarkTurnOff(int slot)
 {
-    return guarded("TfrmSetup.NeedMarkBalance", [&] {
+    return guarded("TfrmSetup.NeedMarkTurnOff", [&] {
         const TSetupPhoneLine &line = SetupModel().Line(slot);
         const std::int32_t turnOff = IssaArray[slot].TurnOff;
         if (turnOff == 0)
