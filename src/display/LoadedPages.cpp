@@ -187,15 +187,7 @@ void TfrmLoadedPages::SavePageTo(const QString &path) const
     guarded("TfrmLoadedPages.SavePage", [&] {
         if (CurrentPage < 1 || CurrentPage > Pages.size())
             return;
-        const QString &page = Pages.at(CurrentPage - 1);
-        // The program's code page when it holds every character of the page;
-        // otherwise UTF-8 with a byte order mark, so that nothing is lost.
-        bool lossless = true;
-        QByteArray bytes = ToCp1251(page, &lossless);
-        if (!lossless) {
-            bytes = QByteArray("\xEF\xBB\xBF") + page.toUtf8();
-        }
-        WriteFileAtomically(path, bytes);
+        WriteFileAtomically(path, PageFileBytes(Pages.at(CurrentPage - 1)));
     });
 }
 
