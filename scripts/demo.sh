@@ -15,13 +15,10 @@ export SALDOMAT_HOME=$DEMO_HOME
 CLI="$BIN/saldomat-cli"
 
 # The emulator stands in for the operator's site on 127.0.0.1.
-PORT_FILE=$(mktemp)
-"$BIN/issa-emulator" --phones tools/issa-emulator/demo-phones.ini --port 0 >"$PORT_FILE" 2>"$DEMO_HOME/emulator.log" &
-EMU_PID=$!
-trap 'kill $EMU_PID 2>/dev/null; rm -f "$PORT_FILE"' EXIT
-for _ in $(seq 100); do grep -q '^port ' "$PORT_FILE" && break; sleep 0.05; done
-PORT=$(awk '/^port /{print $2}' "$PORT_FILE")
-[ -n "$PORT" ] || { echo "the ISSA emulator did not start; see $DEMO_HOME/emulator.log"; exit 1; }
+. scripts/lib.sh
+EMU_PID=""
+trap '[ -z "$EMU_PID" ] || kill "$EMU_PID" 2>/dev/null' EXIT
+start_emulator "$BIN/issa-emulator" tools/issa-emulator/demo-phones.ini "$DEMO_HOME/emulator.log" || exit 1
 echo "ISSA emulator on http://127.0.0.1:$PORT/"
 
 # Program directory: history file, a region pointing at the emulator, a dozen phones.

@@ -7,16 +7,11 @@ cd "$(dirname "$0")/.."
 ./scripts/build.sh
 
 export QT_QPA_PLATFORM=offscreen
-cleanup() { [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null; [ -n "${TRAY_PID:-}" ] && kill "$TRAY_PID" 2>/dev/null; true; }
-trap cleanup EXIT
-# A display with a tray for the tests labelled "tray".
-DISPLAY_NUM=:$((90 + RANDOM % 100))
-Xvfb "$DISPLAY_NUM" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
-XVFB_PID=$!
-for _ in $(seq 50); do xdpyinfo -display "$DISPLAY_NUM" >/dev/null 2>&1 && break; sleep 0.1; done
-DISPLAY=$DISPLAY_NUM trayer --edge bottom --align right --widthtype request --height 24 >/dev/null 2>&1 &
-TRAY_PID=$!
-export SALDOMAT_TEST_DISPLAY=$DISPLAY_NUM
+. scripts/lib.sh
+# A display with a tray host for the tests that drive the real tray (SALDOMAT_TEST_DISPLAY).
+trap stop_test_display EXIT
+start_test_display
+export SALDOMAT_TEST_DISPLAY=$TEST_DISPLAY
 
 cd build
 ctest --output-on-failure -j"$(nproc)" --timeout 300 "$@"

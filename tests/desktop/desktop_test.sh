@@ -25,6 +25,7 @@ cleanup() {
 }
 trap cleanup EXIT
 fail() { echo "FAILED: $*"; import -window root "$OUT/failure.png" 2>/dev/null; exit 1; }
+. "$(dirname "$0")/../../scripts/lib.sh"
 
 # The emulator with three phones: two good ones, one with a low balance.
 cat > "$WORK/phones.ini" <<'INI'
@@ -41,19 +42,15 @@ Password=333
 Balance=310
 Layout=sentences
 INI
-"$BIN/issa-emulator" --phones "$WORK/phones.ini" --port 0 >"$WORK/port" 2>"$WORK/emulator.log" &
-EMU_PID=$!
-for _ in $(seq 100); do grep -q '^port ' "$WORK/port" && break; sleep 0.05; done
-PORT=$(awk '/^port /{print $2}' "$WORK/port")
-[ -n "$PORT" ] || fail "the emulator did not start"
+start_emulator "$BIN/issa-emulator" "$WORK/phones.ini" "$WORK/emulator.log" || fail "the emulator did not start"
 
 CLI="$BIN/saldomat-cli"
 "$CLI" history init >/dev/null || fail "history init"
 "$CLI" regions add "Эмулятор" "ЭМУ" "http://127.0.0.1:$PORT/cgi-bin/cgi.exe?function=is_login" >/dev/null || fail "region"
-"$CLI" phones set 1 --number 9161110001 --password 111 --alias "Рабочий" --region "ЭМУ" --monitor yes --tray yes >/dev/null
-"$CLI" phones set 2 --number 9161110002 --password 222 --alias "Домашний" --region "ЭМУ" --monitor yes >/dev/null
-"$CLI" phones set 3 --number 9161110003 --password 333 --region "ЭМУ" --monitor yes >/dev/null
-"$CLI" settings set Connection cbAutoReRquest 0 >/dev/null
+"$CLI" phones set 1 --number 9161110001 --password 111 --alias "Рабочий" --region "ЭМУ" --monitor yes --tray yes >/dev/null || fail "phone 1"
+"$CLI" phones set 2 --number 9161110002 --password 222 --alias "Домашний" --region "ЭМУ" --monitor yes >/dev/null || fail "phone 2"
+"$CLI" phones set 3 --number 9161110003 --password 333 --region "ЭМУ" --monitor yes >/dev/null || fail "phone 3"
+"$CLI" settings set Connection cbAutoReRquest 0 >/dev/null || fail "settings"
 
 "$BIN/saldomat" 2>"$WORK/app.log" &
 APP_PID=$!
@@ -86,10 +83,13 @@ done
 
 # 2. The tray shows the balance of phone 1: navy digits on white, no plain icon.
 import -window "$ICON" "$WORK/icon.png"
-navy=$(convert "$WORK/icon.png" -fuzz 12% -fill white -opaque navy -fill black +opaque white -format "%[fx:round(mean*w*h)]" info:)
+#    The navy pixels are counted alone (all else black, navy white): "46" in a
+#    22x22 icon has 67 of them, a plain or differently coloured icon none.
+navy=$(convert "$WORK/icon.png" -alpha off -fuzz 12% -fill black +opaque navy -fill white -opaque navy -format "%[fx:round(mean*w*h)]" info:)
 dark=$(convert "$WORK/icon.png" -colorspace gray -threshold 50% -negate -format "%[fx:round(mean*w*h)]" info:)
 convert "$WORK/icon.png" -scale 800% "$OUT/3-tray-icon.png"
 [ "${dark:-0}" -ge 10 ] || fail "the tray icon shows no digits"
+[ "${navy:-0}" -ge 40 ] || fail "the tray digits are not navy (${navy:-no} navy pixels)"
 
 # 3. Rest the mouse on the icon: the hint comes up above it.
 xdotool mousemove $((CX - 300)) $((CY - 300)); sleep 0.3
@@ -151,5 +151,4 @@ xdotool windowfocus --sync "$WIN" key Escape; sleep 0.5
 for _ in $(seq 50); do kill -0 $APP_PID 2>/dev/null || break; sleep 0.1; done
 kill -0 $APP_PID 2>/dev/null && fail "the program did not end on /Close"
 APP_PID=""
-grep -q "Saldomat" "$SALDOMAT_HOME/Saldomat.ini" 2>/dev/null || true
 echo "desktop test passed; screenshots in $OUT"
