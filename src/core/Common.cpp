@@ -20,6 +20,7 @@
 #include <sys/utsname.h>
 #endif
 
+QString ProgramDir;
 QString ErrFileName;
 QString IniFileName;
 QString ServersIniFileName;
@@ -81,7 +82,7 @@ QString ProgramDirectory()
 
 void InitPaths()
 {
-    const QString dir = ProgramDirectory();
+    const QString dir = ProgramDir = ProgramDirectory();
     ErrFileName = dir + QStringLiteral("Saldomat.err");
     IniFileName = dir + QStringLiteral("Saldomat.ini");
     ServersIniFileName = dir + QStringLiteral("servers.ini");

@@ -15,7 +15,9 @@ QString MainCaption();
 // folder, else ~/.local/share/saldomat/.
 QString ProgramDirectory();
 
-// Paths of the program's files, set by InitPaths() from ProgramDirectory().
+// The program directory and the paths of the program's files, set by
+// InitPaths() from ProgramDirectory().
+extern QString ProgramDir;         // with a trailing "/"
 extern QString ErrFileName;        // "Saldomat.err"
 extern QString IniFileName;        // "Saldomat.ini"
 extern QString ServersIniFileName; // "servers.ini"

@@ -34,7 +34,9 @@ QString sqlReason(const QSqlError &error)
 
 QString HistoryDbFileName()
 {
-    return ProgramDirectory() + QStringLiteral("Saldomat.db");
+    if (ProgramDir.isEmpty())
+        InitPaths();
+    return ProgramDir + QStringLiteral("Saldomat.db");
 }
 
 QString PhonesIndexSql()

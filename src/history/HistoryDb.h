@@ -12,7 +12,7 @@
 
 class QSqlError;
 
-// Full path of the history file: ProgramDirectory() + "Saldomat.db".
+// Full path of the history file: the program directory (InitPaths) + "Saldomat.db".
 QString HistoryDbFileName();
 
 inline constexpr char PhonesTable[] = "Phones";

@@ -314,7 +314,7 @@ void TfrmWB::SaveHtmlLog(const QString &text)
         lines.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
         if (!lines.endsWith(QLatin1String("\r\n")))
             lines += QLatin1String("\r\n");
-        WriteFileAtomically(ProgramDirectory() + name, PageFileBytes(lines));
+        WriteFileAtomically(ProgramDir + name, PageFileBytes(lines));
     });
 }
 
