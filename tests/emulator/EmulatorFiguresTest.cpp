@@ -20,8 +20,9 @@ void ExpectFigures(const TIssa &got, const EmulatorPhone &p, const QString &prin
 {
     // An empty account number cell makes the parser take the line after next,
     // as it does with the real site's spacer cells; only a real number is compared.
-    if (!p.licSchet.isEmpty())
+    if (!p.licSchet.isEmpty()) {
         EXPECT_EQ(got.LicSchet, p.licSchet) << where;
+    }
     EXPECT_EQ(got.UserName, p.userName) << where;
     EXPECT_EQ(got.PhoneNumber, printedNumber) << where;
     EXPECT_FLOAT_EQ(got.Balance, float(p.balance)) << where;

@@ -103,7 +103,7 @@ TEST_F(EngineTest, DebugSwitchSavesEveryPage)
     IniFile.WriteBool(QStringLiteral("Debug"), QStringLiteral("SaveLogFiles"), true);
     startWith({phone(QStringLiteral("9160000001"), QStringLiteral("ok"), 1)});
     run();
-    const QStringList saved = QDir(home.dir()).entryList({QStringLiteral("??-??-??_??-??-??-???.html")});
+    const QStringList saved = QDir(home.dir()).entryList({QStringLiteral("\?\?-\?\?-\?\?_\?\?-\?\?-\?\?-\?\?\?.html")});
     ASSERT_EQ(saved.size(), 1);
     const QByteArray bytes = ReadFileBytes(home.file(saved.first()));
     EXPECT_TRUE(bytes.startsWith("<!-- http://127.0.0.1:"));
