@@ -174,13 +174,18 @@ QString GetProxyUserName()
                    [&] { return IniFile.ReadString(kConnection, QStringLiteral("ProxyUserName"), QString()); });
 }
 
+QString StoredProxyPassword()
+{
+    const QString stored = IniFile.ReadString(kConnection, QStringLiteral("ProxyPassword"), QString());
+    return stored.isEmpty() ? QString() : DecodePass(stored);
+}
+
 QString GetProxyPassword()
 {
     return guarded("TfrmSetup.GetProxyPassword", [&] {
         if (GetProxyUserName().isEmpty())
             return QString();
-        const QString stored = IniFile.ReadString(kConnection, QStringLiteral("ProxyPassword"), QString());
-        return stored.isEmpty() ? QString() : DecodePass(stored);
+        return StoredProxyPassword();
     });
 }
 

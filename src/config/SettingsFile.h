@@ -41,6 +41,9 @@ QString GetProxyUserName();
 // Empty when there is no user name or no stored password; a stored password
 // that cannot be decoded throws.
 QString GetProxyPassword();
+// The stored password whether or not there is a user name (the proxy dialog
+// shows it); empty when none is stored, throws when it cannot be decoded.
+QString StoredProxyPassword();
 // The proxy dialog's "OK": both trimmed, the password stored masked (empty
 // when empty), written at once.
 void SetProxyCredentials(const QString &userName, const QString &password);

@@ -1,8 +1,6 @@
 #include "ProxyServerSetup.h"
 
 #include "Failure.h"
-#include "IniFile.h"
-#include "Passw.h"
 #include "SettingsFile.h"
 #include "SetupForm.h"
 
@@ -51,9 +49,7 @@ TfrmProxyServerSetup::TfrmProxyServerSetup(QWidget *parent) : QDialog(parent)
 
         // The stored password is shown even without a user name.
         edUserName->setText(GetProxyUserName());
-        const QString stored =
-            IniFile.ReadString(QStringLiteral("Connection"), QStringLiteral("ProxyPassword"), QString());
-        edPassword->setText(stored.isEmpty() ? QString() : DecodePass(stored));
+        edPassword->setText(StoredProxyPassword());
     });
 }
 
