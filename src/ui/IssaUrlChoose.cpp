@@ -107,19 +107,17 @@ void TfrmIssaUrlChoose::Prepare(const QString &shortName)
 void TfrmIssaUrlChoose::cbIssaLongNameChange()
 {
     const QString longName = cbIssaLongName->currentText();
-    if (cbIssaLongName->currentIndex() <= 0 || isDefaultLongName(longName)) {
-        lblShortName->setText(DefaultIssaUrl().ShortName);
-        lblLoginUrl->setText(DefaultIssaUrl().LoginURL);
-        bnEdit->setEnabled(false);
-        bnRemove->setEnabled(false);
-        return;
-    }
+    // The built-in region is shown, never edited or removed.
+    const bool builtIn = cbIssaLongName->currentIndex() <= 0 || isDefaultLongName(longName);
     TIssaUrlInfo info;
-    IssaUrlByLongName(longName, info);
+    if (builtIn)
+        info = DefaultIssaUrl();
+    else
+        IssaUrlByLongName(longName, info);
     lblShortName->setText(info.ShortName);
     lblLoginUrl->setText(info.LoginURL);
-    bnEdit->setEnabled(true);
-    bnRemove->setEnabled(true);
+    bnEdit->setEnabled(!builtIn);
+    bnRemove->setEnabled(!builtIn);
 }
 
 QString TfrmIssaUrlChoose::SelectedShortName() const
