@@ -5,7 +5,6 @@
 #include "PhoneTable.h"
 #include "Setup.h"
 
-
 namespace {
 constexpr int kColumns = 15;
 constexpr int kRed = 0xFF0000;
