@@ -5,18 +5,20 @@
 # once, the error log must have a line for every failure, and the memory after
 # the last run must be within 10 % of the memory after run 20.
 #
-#   bench/soak/soak.sh [RUNS]        (default 200; needs curl and sqlite3)
+#   bench/soak/soak.sh [RUNS]        (default 200, at least 20; needs curl and sqlite3)
 set -euo pipefail
 [ -n "${SOAK_TRACE:-}" ] && set -x
 cd "$(dirname "$0")/../.."
 BIN=${BIN:-$PWD/build/bin}
 RUNS=${1:-200}
+[ "$RUNS" -ge 20 ] || { echo "RUNS must be at least 20: the memory check compares the last run with run 20"; exit 2; }
 PHONES=20
 WORK=$(mktemp -d)
 export SALDOMAT_HOME=$WORK/home TMPDIR=$WORK XDG_RUNTIME_DIR=$WORK XDG_CONFIG_HOME=$WORK/xdg QT_QPA_PLATFORM=offscreen
 mkdir -p "$SALDOMAT_HOME"
-EMU=""; APP=""
-trap '[ -n "$APP" ] && kill $APP 2>/dev/null; [ -n "$EMU" ] && kill $EMU 2>/dev/null; [ -n "${SOAK_KEEP:-}" ] || rm -rf "$WORK"' EXIT
+EMU_PID=""; APP=""
+trap '[ -n "$APP" ] && kill $APP 2>/dev/null; [ -n "$EMU_PID" ] && kill $EMU_PID 2>/dev/null; [ -n "${SOAK_KEEP:-}" ] || rm -rf "$WORK"' EXIT
+. scripts/lib.sh
 
 behaviours=(ok ok ok ok ok ok ok slow auth-error unavailable server-error session-expired hang drop)
 write_phones() {
@@ -32,10 +34,7 @@ stat_of() { curl -s "http://127.0.0.1:$PORT/__stats" | awk -v k="$1" -v n="$2" '
 rss_kb() { awk '/VmRSS/{print $2}' /proc/$APP/status; }
 
 write_phones
-"$BIN/issa-emulator" --phones "$WORK/phones.ini" --port 0 >"$WORK/port" 2>/dev/null &
-EMU=$!
-for _ in $(seq 100); do grep -q '^port ' "$WORK/port" && break; sleep 0.05; done
-PORT=$(awk '/^port /{print $2}' "$WORK/port")
+start_emulator "$BIN/issa-emulator" "$WORK/phones.ini" "$WORK/emulator.log" || exit 1
 
 CLI="$BIN/saldomat-cli"
 printf '[Debug]\r\nTestRefreshSeconds=1\r\nTestPauseMs=0\r\nTestTimeOutSeconds=1\r\n' > "$SALDOMAT_HOME/Saldomat.ini"
@@ -82,8 +81,10 @@ ok=1
 [ "$dup" -eq 0 ] || { echo "duplicate history rows"; ok=0; }
 [ "$outcomes" -ge $((RUNS * PHONES)) ] && [ "$outcomes" -le $(((RUNS + 1) * PHONES)) ] ||
   { echo "some phone requests have neither a history row nor a log line"; ok=0; }
-if [ "$rss20" -gt 0 ]; then
+if [ "${rss20:-0}" -gt 0 ] && [ "${rssEnd:-0}" -gt 0 ]; then
   awk -v a=$rss20 -v b=$rssEnd 'BEGIN{printf "memory change %+.1f %%\n", (b-a)*100/a; exit !(b <= a * 1.10)}' ||
     { echo "memory grew by more than 10 %"; ok=0; }
+else
+  echo "no memory figure of the program after run 20 or after the last run"; ok=0
 fi
 [ $ok -eq 1 ] && echo "soak passed" || { echo "soak FAILED"; exit 1; }
