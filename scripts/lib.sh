@@ -6,6 +6,18 @@
 #   start_test_display || exit 1                   # TEST_DISPLAY, XVFB_PID, TRAY_PID
 #   trap stop_test_display EXIT
 
+# Waits up to 5 s for a line matching the pattern in the file, giving up
+# early when the process that should write it has ended.
+wait_for_line() {
+  local file=$1 pattern=$2 pid=$3
+  for _ in $(seq 100); do
+    grep -q "$pattern" "$file" && return 0
+    kill -0 "$pid" 2>/dev/null || return 1
+    sleep 0.05
+  done
+  return 1
+}
+
 # Starts the ISSA emulator on a free port of 127.0.0.1 with the given phones
 # file, its log going to the given file. Sets EMU_PID and PORT; fails (EMU_PID
 # still set, for the caller's clean-up) when no port is reported within 5 s.
@@ -14,11 +26,7 @@ start_emulator() {
   portfile=$(mktemp)
   "$emulator" --phones "$phones" --port 0 >"$portfile" 2>"$log" &
   EMU_PID=$!
-  for _ in $(seq 100); do
-    grep -q '^port ' "$portfile" && break
-    kill -0 "$EMU_PID" 2>/dev/null || break
-    sleep 0.05
-  done
+  wait_for_line "$portfile" '^port ' "$EMU_PID" || true
   PORT=$(awk '/^port /{print $2}' "$portfile")
   rm -f "$portfile"
   if [ -z "$PORT" ]; then
@@ -38,11 +46,7 @@ start_test_display() {
   # below, its first client, disconnects.
   Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$numfile" >/dev/null 2>&1 &
   XVFB_PID=$!
-  for _ in $(seq 100); do
-    grep -q '^[0-9][0-9]*$' "$numfile" && break
-    kill -0 "$XVFB_PID" 2>/dev/null || break
-    sleep 0.05
-  done
+  wait_for_line "$numfile" '^[0-9][0-9]*$' "$XVFB_PID" || true
   num=$(head -1 "$numfile")
   rm -f "$numfile"
   if [ -z "$num" ] || ! kill -0 "$XVFB_PID" 2>/dev/null || ! xdpyinfo -display ":$num" >/dev/null 2>&1; then
