@@ -2,6 +2,8 @@
 
 #include "Failure.h"
 
+#include <QIconEngine>
+#include <QPaintDevice>
 #include <QPainter>
 #include <QPixmap>
 #include <array>
@@ -19,6 +21,66 @@ QImage loadStrip(const char *path, int width)
 
 constexpr QRgb White = 0xFFFFFFFF;
 
+// The strip with every inked pixel in one colour.
+QImage recoloured(const QImage &strip, QRgb ink)
+{
+    QImage image = strip;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if ((image.pixel(x, y) | 0xFF000000) != White)
+                image.setPixel(x, y, ink);
+    return image;
+}
+
+// Draws itself through TrayImageAtSize at the size and pixel ratio asked for.
+class TrayImageEngine : public QIconEngine {
+public:
+    explicit TrayImageEngine(QImage image16)
+        : image_(std::move(image16))
+    {
+    }
+    void paint(QPainter *painter, const QRect &rect, QIcon::Mode, QIcon::State) override
+    {
+        const qreal dpr = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
+        const int side = qRound(std::min(rect.width(), rect.height()) * dpr);
+        if (side <= 0)
+            return;
+        QImage image = TrayImageAtSize(image_, side);
+        image.setDevicePixelRatio(dpr);
+        const QSizeF logical(side / dpr, side / dpr);
+        const QPointF at(rect.x() + (rect.width() - logical.width()) / 2, rect.y() + (rect.height() - logical.height()) / 2);
+        painter->drawImage(QRectF(at, logical), image);
+    }
+    QSize actualSize(const QSize &size, QIcon::Mode, QIcon::State) override { return size; }
+    QPixmap pixmap(const QSize &size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return scaledPixmap(size, mode, state, 1.0);
+    }
+    QPixmap scaledPixmap(const QSize &size, QIcon::Mode, QIcon::State, qreal scale) override
+    {
+        const QSize device = size * scale;
+        const int side = std::min(device.width(), device.height());
+        if (side <= 0)
+            return {};
+        QImage image(device, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QPainter p(&image);
+        p.drawImage(QPoint((device.width() - side) / 2, (device.height() - side) / 2), TrayImageAtSize(image_, side));
+        p.end();
+        image.setDevicePixelRatio(scale);
+        return QPixmap::fromImage(image);
+    }
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override
+    {
+        return {QSize(16, 16), QSize(22, 22), QSize(24, 24), QSize(32, 32), QSize(48, 48)};
+    }
+    QString key() const override { return QStringLiteral("SaldomatTrayImage"); }
+    QIconEngine *clone() const override { return new TrayImageEngine(image_); }
+
+private:
+    QImage image_;
+};
+
 } // namespace
 
 const QImage &DigitsBitmap()
@@ -30,6 +92,18 @@ const QImage &DigitsBitmap()
 const QImage &RedDigitsBitmap()
 {
     static const QImage strip = guarded("CreateIcon.RedDigitsBitmap", [] { return loadStrip(":/REDDIGITS.xpm", 58); });
+    return strip;
+}
+
+const QImage &StaleDigitsBitmap()
+{
+    static const QImage strip = recoloured(DigitsBitmap(), 0xFF808080);
+    return strip;
+}
+
+const QImage &StaleRedDigitsBitmap()
+{
+    static const QImage strip = recoloured(DigitsBitmap(), 0xFFFA6E6E);
     return strip;
 }
 
@@ -71,12 +145,16 @@ const QImage &ChooseDigits(float value, float threshold)
 
 QImage DrawNumber16(const QImage &strip, float value)
 {
+    return guarded("CreateIcon.DrawNumber16", [&] { return DrawText16(strip, TrayNumberText(value)); });
+}
+
+QImage DrawText16(const QImage &strip, const QString &text)
+{
     return guarded("CreateIcon.DrawNumber16", [&] {
         QImage target(16, 16, QImage::Format_RGB32);
         target.fill(White);
         QImage work(16, 16, QImage::Format_RGB32);
         work.fill(White);
-        const QString text = TrayNumberText(value);
         int x = 0;
         for (QChar c : text) {
             int left, width;
@@ -143,19 +221,55 @@ QImage CreateIconFromBitmap(const QImage &bitmap)
     });
 }
 
-QImage NumberImage(float value, float colourValue, float threshold)
+QImage NumberImage(float value, float colourValue, float threshold, bool stale)
+{
+    return guarded("CreateIcon.CreateNumberIcon", [&] {
+        const QImage *strip = &ChooseDigits(colourValue, threshold);
+        if (stale)
+            strip = strip == &RedDigitsBitmap() ? &StaleRedDigitsBitmap() : &StaleDigitsBitmap();
+        return CreateIconFromBitmap(DrawNumber16(*strip, value));
+    });
+}
+
+QImage NoFiguresImage()
 {
     return guarded("CreateIcon.CreateNumberIcon",
-        [&] { return CreateIconFromBitmap(DrawNumber16(ChooseDigits(colourValue, threshold), value)); });
+        [] { return CreateIconFromBitmap(DrawText16(DigitsBitmap(), QStringLiteral("--"))); });
+}
+
+QImage TrayImageAtSize(const QImage &image16, int side)
+{
+    const QImage ink = image16.convertToFormat(QImage::Format_ARGB32);
+    if (side < 16) // smaller than the drawing: the tray gets what fits
+        return ink.scaled(side, side, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    const int k = side / 16;
+    const QImage big = ink.scaled(16 * k, 16 * k, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    const int offset = (side - 16 * k) / 2;
+    QImage out(side, side, QImage::Format_ARGB32);
+    out.fill(Qt::transparent);
+    // The outline: every free pixel within r of the ink.
+    const int r = std::max(1, (k + 1) / 2);
+    for (int y = 0; y < big.height(); ++y)
+        for (int x = 0; x < big.width(); ++x) {
+            if (qAlpha(big.pixel(x, y)) == 0)
+                continue;
+            for (int dy = -r; dy <= r; ++dy)
+                for (int dx = -r; dx <= r; ++dx) {
+                    const int ox = offset + x + dx, oy = offset + y + dy;
+                    if (ox >= 0 && oy >= 0 && ox < side && oy < side)
+                        out.setPixel(ox, oy, HaloColour);
+                }
+        }
+    for (int y = 0; y < big.height(); ++y)
+        for (int x = 0; x < big.width(); ++x)
+            if (qAlpha(big.pixel(x, y)) != 0)
+                out.setPixel(offset + x, offset + y, big.pixel(x, y));
+    return out;
 }
 
 QIcon TrayIconFromImage(const QImage &image16)
 {
-    QIcon icon;
-    icon.addPixmap(QPixmap::fromImage(image16));
-    for (int size : {22, 24, 32, 48})
-        icon.addPixmap(QPixmap::fromImage(image16.scaled(size, size, Qt::IgnoreAspectRatio, Qt::FastTransformation)));
-    return icon;
+    return QIcon(new TrayImageEngine(image16));
 }
 
 const QImage &AniIconImage(int i)

@@ -133,8 +133,8 @@ QString PhoneCellText(const QString &key, int slot)
         return issa.Alias;
     if (key == QLatin1String("PhoneNum"))
         return FormatPhoneNumber(issa.PhoneNumber);
-    const bool never = issa.QueryDateTime == 0;
-    const QString dash = QStringLiteral("-");
+    const bool never = PhoneFigures(issa) == TFigures::None;
+    const QString dash = NoDataText();
     auto zeroEmpty = [&](bool zero, const QString &text) { return zero ? QString() : (never ? dash : text); };
     if (key == QLatin1String("LicSchet"))
         return never ? dash : issa.LicSchet;
@@ -147,7 +147,7 @@ QString PhoneCellText(const QString &key, int slot)
     if (key == QLatin1String("Average"))
         return zeroEmpty(issa.Average == 0, MoneyText(issa.Average));
     if (key == QLatin1String("BalDelta"))
-        return issa.BalDelta == 0 || never ? dash : MoneyText(issa.BalDelta);
+        return never ? dash : (issa.BalDelta == 0 ? QStringLiteral("-") : MoneyText(issa.BalDelta));
     if (key == QLatin1String("TurnOff"))
         return zeroEmpty(issa.TurnOff == 0, QString::number(issa.TurnOff));
     if (key == QLatin1String("Recomend"))
@@ -256,6 +256,12 @@ int TfrmPhonesInfo::DefaultColumnWidth(const QString &key, const QString &captio
     return std::max(TSortGrid::DefaultColWidth, needed);
 }
 
+int TfrmPhonesInfo::NNColumnWidth() const
+{
+    // The text starts 3 pixels in; the picture takes the last 8.
+    return std::max(25, 3 + QFontMetrics(Grid->font()).horizontalAdvance(QStringLiteral("100")) + 2 + 8);
+}
+
 void TfrmPhonesInfo::SetupColumns()
 {
     guarded("TfrmPhonesInfo.SetupColumns", [&] {
@@ -277,7 +283,8 @@ void TfrmPhonesInfo::SetupColumns()
             style.Bold = ColumnKeys[col] == QLatin1String("Balance");
             Grid->SetCell(col, 0, captions[col], QVariant::fromValue(style));
         }
-        Grid->setColumnWidth(0, g.cbNN ? 25 : 0);
+        // Room for a three-digit slot number and, right of it, the state picture.
+        Grid->setColumnWidth(0, g.cbNN ? NNColumnWidth() : 0);
         // The stored widths are applied by LoadVisibleIniParameters at each showing.
     });
 }
@@ -341,7 +348,9 @@ void TfrmPhonesInfo::FillGrid()
                 guarded(c.writeLabel, [&] {
                     const QString key = QLatin1String(c.key);
                     bool red = false;
-                    if (key == QLatin1String("Balance"))
+                    if (PhoneFigures(issa) == TFigures::None)
+                        red = false; // no figure, nothing to mark
+                    else if (key == QLatin1String("Balance"))
                         red = NeedMarkBalance(slot);
                     else if (key == QLatin1String("TurnOff"))
                         red = NeedMarkTurnOff(slot);

@@ -48,6 +48,8 @@ public:
     int Get_ColumnWidth(const QString &key) const;
     void SetFormWidth();
     int DefaultColumnWidth(const QString &key, const QString &caption) const;
+    // Width of the "NN" column when shown: the number and the state picture side by side.
+    int NNColumnWidth() const;
     void SaveColumnsWidth();
     void SaveVisibleIniParameters();
     void LoadVisibleIniParameters();

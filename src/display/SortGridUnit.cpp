@@ -21,22 +21,17 @@ float textToNumber(const QString &text)
     return TextToFloat32(text).value_or(static_cast<float>(NoValue));
 }
 
-// The locale's short date with a four-digit year.
+// Date-times in the windows, in the Russian short form whatever the locale
+// of the session: 07.12.2026 12:20:49.
 const QString &shortDateFormat()
 {
-    static const QString format = [] {
-        QString date = QLocale::system().dateFormat(QLocale::ShortFormat);
-        if (!date.contains(QLatin1String("yyyy")))
-            date.replace(QLatin1String("yy"), QLatin1String("yyyy"));
-        return date;
-    }();
+    static const QString format = QStringLiteral("dd.MM.yyyy");
     return format;
 }
 
 const QString &shortDateTimeFormat()
 {
-    static const QString format
-        = shortDateFormat() + QLatin1Char(' ') + QLocale::system().timeFormat(QLocale::ShortFormat);
+    static const QString format = QStringLiteral("dd.MM.yyyy hh:mm:ss");
     return format;
 }
 
@@ -113,15 +108,15 @@ int compareKeys(const SortKey &a, const SortKey &b)
 
 QString FormatShortDateTime(double oleDate)
 {
-    return QLocale::system().toString(FromOleDate(oleDate), shortDateTimeFormat());
+    return FromOleDate(oleDate).toString(shortDateTimeFormat());
 }
 
 double ParseShortDateTime(const QString &text)
 {
     const QString t = text.trimmed();
-    QDateTime dt = QLocale::system().toDateTime(t, shortDateTimeFormat());
+    QDateTime dt = QDateTime::fromString(t, shortDateTimeFormat());
     if (!dt.isValid()) {
-        const QDate d = QLocale::system().toDate(t, shortDateFormat());
+        const QDate d = QDate::fromString(t, shortDateFormat());
         if (d.isValid())
             dt = QDateTime(d, QTime(0, 0));
     }

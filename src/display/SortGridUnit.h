@@ -18,8 +18,8 @@ bool MyCompareDate(const QString &s1, const QString &s2, int &result);
 bool MyCompareText(const QString &s1, const QString &s2, int &result);
 int Compare(const QString &s1, const QString &s2);
 
-// Date-times as the grids show them (the locale's short date with a four-digit
-// year, and the time) and back; an unreadable text gives NoValue.
+// Date-times as the windows show them ("dd.MM.yyyy hh:mm:ss", whatever the
+// locale) and back; an unreadable text gives NoValue.
 QString FormatShortDateTime(double oleDate);
 double ParseShortDateTime(const QString &text);
 

@@ -4,8 +4,11 @@
 #include "MoneyText.h"
 #include "PhoneTable.h"
 #include "Setup.h"
+#include "SortGridUnit.h"
 
+#include <QApplication>
 #include <QCursor>
+#include <QHelpEvent>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
@@ -36,6 +39,18 @@ QRegion triangleRegion(QPoint a, QPoint b, QPoint c)
     return QRegion(QPolygon({a, b, c}), Qt::WindingFill);
 }
 
+QRect screenAround(const QPoint &p)
+{
+    QScreen *screen = QGuiApplication::screenAt(p);
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry() : QRect();
+}
+
+// The greys of figures from an earlier query, as in the phones window.
+const QColor StaleText(128, 128, 128);
+const QColor StaleMarkedText(250, 110, 110);
+
 } // namespace
 
 QRect RectAround(const QPoint &p)
@@ -48,6 +63,7 @@ TTrayHint::TTrayHint(QWidget *parent)
         Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus
             | Qt::X11BypassWindowManagerHint)
 {
+    ScreenRect = screenAround;
     guarded("TrayHint.CreateNew", [&] {
         setAttribute(Qt::WA_ShowWithoutActivating);
         setFocusPolicy(Qt::NoFocus);
@@ -128,10 +144,10 @@ void TTrayHint::PhoneLabaelsVisible(bool visible)
     }
 }
 
-int TTrayHint::ChooseCorner(int x, int y, int width, int height)
+int TTrayHint::ChooseCorner(int x, int y, int width, int height, const QRect &screen)
 {
-    const bool left = x - width >= 0;
-    const bool above = y - height >= 0;
+    const bool left = x - width >= screen.left();
+    const bool above = y - height >= screen.top();
     if (left && above)
         return 3;
     if (above)
@@ -162,7 +178,10 @@ void TTrayHint::ShowPhonesInfoXY(int x, int y)
             lblBalance[n]->show();
             lblBalance[n]->setText(PhonesInfo[n].Balance.trimmed());
             QPalette pal = lblBalance[n]->palette();
-            pal.setColor(QPalette::WindowText, PhonesInfo[n].IsRed ? QColor(255, 0, 0) : QColor(0, 0, 0));
+            const TPhoneInfo &info = PhonesInfo[n];
+            pal.setColor(QPalette::WindowText,
+                info.Stale ? (info.IsRed ? StaleMarkedText : StaleText)
+                           : (info.IsRed ? QColor(255, 0, 0) : QColor(0, 0, 0)));
             lblBalance[n]->setPalette(pal);
             lblBalance[n]->adjustSize();
             b = std::max(b, lblBalance[n]->width());
@@ -174,7 +193,7 @@ void TTrayHint::ShowPhonesInfoXY(int x, int y)
         const int width = std::max(lblTitle->width() + 20, a + b + 40);
         const int height = 50 + visibleRows * rowHeight;
         resize(width, height);
-        const int corner = ChooseCorner(x, y, width, height);
+        const int corner = ChooseCorner(x, y, width, height, ScreenRect(QPoint(x, y)));
         lblTitle->move(lblTitle->x(), corner >= 2 ? 5 : 25);
         for (int n = 1; n <= MaxHintPhones; ++n) {
             const int top = lblTitle->y() + lblTitle->height() + 5 + (n - 1) * rowHeight;
@@ -202,7 +221,7 @@ void TTrayHint::ShowMessageXY(int x, int y)
         const int width = std::max(lblTitle->x() + lblTitle->width(), lblText->x() + lblText->width()) + 8;
         const int height = 2 * lblText->height() + 25;
         resize(width, height);
-        const int corner = ChooseCorner(x, y, width, height);
+        const int corner = ChooseCorner(x, y, width, height, ScreenRect(QPoint(x, y)));
         const bool above = corner >= 2;
         lblTitle->move(lblTitle->x(), above ? 5 : 25);
         lblText->move(lblText->x(), lblTitle->y() + lblTitle->height() + 8);
@@ -214,33 +233,34 @@ void TTrayHint::ShowTrayHint(int x, int y, int corner)
 {
     guarded("TrayHint.ShowTrayHint", [&] {
         const int W = width(), H = height();
-        int left = 0, top = 0;
-        switch (corner) {
-        case 3:
-            body_ = roundRectRegion(0, 0, W, H - 18);
-            tail_ = triangleRegion({W - 40, H - 20}, {W - 20, H}, {W - 20, H - 20});
-            left = x - (W - 20);
-            top = y - H;
-            break;
-        case 2:
-            body_ = roundRectRegion(0, 0, W, H - 18);
-            tail_ = triangleRegion({20, H - 20}, {20, H}, {40, H - 20});
-            left = x - 20;
-            top = y - H;
-            break;
-        case 1:
-            body_ = roundRectRegion(0, 22, W, H);
-            tail_ = triangleRegion({W - 20, 2}, {W - 20, 22}, {W - 40, 22});
-            left = x - (W - 20);
-            top = y - 2;
-            break;
-        default:
-            body_ = roundRectRegion(0, 22, W, H);
-            tail_ = triangleRegion({20, 2}, {20, 22}, {40, 22});
-            left = x - 20;
-            top = y - 2;
+        if (corner < 0 || corner > 3)
             corner = 0;
-            break;
+        const bool above = corner >= 2;
+        const bool leftOfTip = corner == 3 || corner == 1;
+        int left = leftOfTip ? x - (W - 20) : x - 20;
+        int top = above ? y - H : y - 2;
+        // The whole window stays in the free area of the screen: it slides
+        // along the edge it would cross, and its tail moves to follow the point.
+        const QRect screen = ScreenRect(QPoint(x, y));
+        if (screen.isValid()) {
+            left = std::clamp(left, screen.left(), std::max(screen.left(), screen.right() + 1 - W));
+            top = std::clamp(top, screen.top(), std::max(screen.top(), screen.bottom() + 1 - H));
+        }
+        // The tail's tip in window coordinates, kept over the body; its base
+        // lies on the side with room for it.
+        const int tx = std::clamp(x - left, 6, std::max(6, W - 6));
+        const bool baseLeft = tx - 20 >= 4 && (leftOfTip || tx + 20 > W - 4);
+        const int bx = baseLeft ? tx - 20 : tx + 20;
+        if (above) {
+            const int ty = std::clamp(y - top, H - 18, H);
+            body_ = roundRectRegion(0, 0, W, H - 18);
+            tail_ = triangleRegion({bx, H - 20}, {tx, ty}, {tx, H - 20});
+            tip_ = QPoint(tx, ty);
+        } else {
+            const int ty = std::clamp(y - top, 0, 22);
+            body_ = roundRectRegion(0, 22, W, H);
+            tail_ = triangleRegion({tx, ty}, {tx, 22}, {bx, 22});
+            tip_ = QPoint(tx, ty);
         }
         corner_ = corner;
         setMask(body_ + tail_);
@@ -301,7 +321,6 @@ void TTrayHint::showEvent(QShowEvent *event)
 THintControl::THintControl(TTrayHint *hint, QSystemTrayIcon *tray, QObject *parent)
     : QObject(parent)
     , hint_(hint)
-    , tray_(tray)
 {
     CursorPos = [] { return QCursor::pos(); };
     tmrHintShow.setInterval(1000);
@@ -316,71 +335,41 @@ THintControl::THintControl(TTrayHint *hint, QSystemTrayIcon *tray, QObject *pare
     });
     connect(&tmrHideTrayHint, &QTimer::timeout, this, [this] {
         runHandler("TfrmMain.tmrHideTrayHintTimer", [&] {
-            if (hideRect_.contains(CursorPos()))
+            // A menu opened over the hint (the tray menu or any other) hides it.
+            if (hideRect_.contains(CursorPos()) && hint_ && hint_->isVisible() && !QApplication::activePopupWidget())
                 return;
             tmrHideTrayHint.stop();
             HideTrayHint();
         });
     });
-    poll_.setInterval(100);
-    connect(&poll_, &QTimer::timeout, this, [this] { runHandler("TfrmMain.TrayCallBack", [&] { pollCursor(); }); });
-    updatePolling();
+    SetTray(tray);
 }
 
 void THintControl::SetTray(QSystemTrayIcon *tray)
 {
+    if (tray_)
+        tray_->removeEventFilter(this);
     tray_ = tray;
+    // The tray's icon window hands the tooltip moment (the mouse has rested on
+    // the icon) to the tray icon object: that is when the hint shows. Nothing
+    // is polled meanwhile.
+    if (tray_)
+        tray_->installEventFilter(this);
     updateToolTip();
-    updatePolling();
 }
 
-void THintControl::SetIconGeometry(std::function<QRect()> geometry)
+bool THintControl::eventFilter(QObject *watched, QEvent *event)
 {
-    iconGeometry_ = std::move(geometry);
-    updatePolling();
-}
-
-void THintControl::updatePolling()
-{
-    // Without a tray icon (and without a given place) there is no cursor to watch.
-    if (tray_ || iconGeometry_) {
-        if (!poll_.isActive())
-            poll_.start();
-    } else {
-        poll_.stop();
-        cursorOnIcon_ = false;
+    if (watched == tray_ && event->type() == QEvent::ToolTip) {
+        const QPoint at = static_cast<QHelpEvent *>(event)->globalPos();
+        runHandler("TfrmMain.TrayCallBack", [&] {
+            // Where the hint can be placed the tooltip text is not shown as well.
+            if (!tray_->geometry().isEmpty() && !tray_->toolTip().isEmpty())
+                tray_->setToolTip(QString());
+            RestOnIcon(at);
+        });
     }
-}
-
-void THintControl::pollCursor()
-{
-    QRect icon;
-    if (iconGeometry_) {
-        icon = iconGeometry_();
-    } else {
-        if (!tray_ || !tray_->isVisible())
-            return;
-        icon = tray_->geometry();
-        // Where the tray reports no geometry the mouse rest cannot be seen: the
-        // list goes into the icon's tooltip instead.
-        const QString tip = icon.isEmpty() ? tipText_ : QString();
-        if (tray_->toolTip() != tip)
-            tray_->setToolTip(tip);
-    }
-    if (icon.isEmpty())
-        return;
-    const QPoint cursor = CursorPos();
-    if (icon.contains(cursor)) {
-        // A move over the icon (the tray's mouse-move call-back).
-        if (!cursorOnIcon_ || cursor != lastCursor_)
-            MouseMoveOverIcon(cursor);
-        cursorOnIcon_ = true;
-        lastCursor_ = cursor;
-    } else if (cursorOnIcon_) {
-        cursorOnIcon_ = false;
-        // The cursor left the icon: as the icon's mouse-leave notification.
-        HideTrayHint();
-    }
+    return QObject::eventFilter(watched, event);
 }
 
 void THintControl::MouseMoveOverIcon(const QPoint &cursor)
@@ -390,6 +379,13 @@ void THintControl::MouseMoveOverIcon(const QPoint &cursor)
         tmrHintShow.start();
 }
 
+void THintControl::RestOnIcon(const QPoint &cursor)
+{
+    showRect_ = RectAround(cursor);
+    tmrHintShow.stop();
+    ShowTrayHint();
+}
+
 void THintControl::ShowTrayHint()
 {
     guarded("TfrmMain.ShowTrayHint", [&] {
@@ -397,19 +393,25 @@ void THintControl::ShowTrayHint()
             return;
         if (phonesVisible_ && phonesVisible_())
             return;
+        // Never over an open menu: the tray menu, a context menu, a combo list.
+        if (QApplication::activePopupWidget())
+            return;
         hideRect_ = RectAround(CursorPos());
         tmrHideTrayHint.stop();
-        tmrHideTrayHint.start();
         const QPoint p = CursorPos();
         if (hint_->ShowMode == 0)
             hint_->ShowMessageXY(p.x(), p.y());
         else
             hint_->ShowPhonesInfoXY(p.x(), p.y());
+        // The hide timer runs only while there is a hint to hide.
+        if (hint_->isVisible())
+            tmrHideTrayHint.start();
     });
 }
 
 void THintControl::HideTrayHint()
 {
+    tmrHideTrayHint.stop();
     if (hint_)
         hint_->HideTrayHint();
 }
@@ -435,8 +437,25 @@ void THintControl::FillTrayHintInfo()
             ++n;
             TPhoneInfo &info = hint_->PhonesInfo[n];
             info.Alias = PhoneAliasEx(slot);
-            info.Balance = MoneyText(IssaArray[slot].Balance);
-            info.IsRed = NeedMarkBalance(slot);
+            const TIssa &issa = IssaArray[slot];
+            switch (PhoneFigures(issa)) {
+            case TFigures::None:
+                // Nothing read yet: no number, and no mark for the lack of one.
+                info.Balance = NoDataText();
+                info.Stale = true;
+                break;
+            case TFigures::Stale:
+                // The last good figures, with the time they were read.
+                info.Balance = QStringLiteral("(%1) %2").arg(FormatShortDateTime(issa.QueryDateTime),
+                                                            MoneyText(issa.Balance));
+                info.Stale = true;
+                info.IsRed = NeedMarkBalance(slot);
+                break;
+            case TFigures::Current:
+                info.Balance = MoneyText(issa.Balance);
+                info.IsRed = NeedMarkBalance(slot);
+                break;
+            }
         }
         hint_->ShowMode = 1;
         updateToolTip();

@@ -20,6 +20,7 @@ struct TPhoneInfo {
     QString Alias;
     QString Balance; // already formatted; empty ends the list
     bool IsRed = false;
+    bool Stale = false; // the figures of an earlier query: shown greyed
 };
 
 class TTrayHint : public QWidget {
@@ -39,9 +40,13 @@ public:
     void ShowHintWindow();
     void HideTrayHint();
 
-    // The corner for a window of the given size pointing at (x, y):
-    // 3 above left, 2 above right, 1 below left, 0 below right.
-    static int ChooseCorner(int x, int y, int width, int height);
+    // The corner for a window of the given size pointing at (x, y) on a
+    // screen whose free area is `screen`: 3 above left, 2 above right, 1 below
+    // left, 0 below right.
+    static int ChooseCorner(int x, int y, int width, int height, const QRect &screen);
+    // The free area of the screen around a point (without panels); tests
+    // replace it.
+    std::function<QRect(const QPoint &)> ScreenRect;
 
     bool HintAllowed = true;
     int ShowMode = 0; // 0 progress text, 1 phone list
@@ -60,6 +65,8 @@ public:
     int Corner() const { return corner_; }
     QRegion BodyRegion() const { return body_; }
     QRegion TailRegion() const { return tail_; }
+    // The tip of the tail in window coordinates.
+    QPoint TailTip() const { return tip_; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -73,6 +80,7 @@ private:
     bool HidingNow = false;
     QRegion body_;
     QRegion tail_;
+    QPoint tip_;
     int corner_ = 3;
 };
 
@@ -88,7 +96,11 @@ public:
 
     // The main form's routines.
     void FillTrayHintInfo();
+    // A move over the icon: the hint shows after a rest of one second.
     void MouseMoveOverIcon(const QPoint &cursor);
+    // The tray reports that the mouse has rested on the icon (its tooltip
+    // moment): the hint shows at once.
+    void RestOnIcon(const QPoint &cursor);
     void ShowTrayHint();
     void HideTrayHint();
     void SetHintAllowed(bool allowed);
@@ -99,12 +111,11 @@ public:
     // The hint's content as text: the icon's tooltip where the tray gives no geometry.
     QString ToolTipText() const { return tipText_; }
     QRect HideRect() const { return hideRect_; }
-    // The cursor position and the icon's place on the screen (by default the
-    // tray icon's geometry); tests replace them. The cursor is watched only
-    // while there is a tray icon or a given place.
+    // The cursor position; tests replace it.
     std::function<QPoint()> CursorPos;
-    void SetIconGeometry(std::function<QRect()> geometry);
-    bool WatchingCursor() const { return poll_.isActive(); }
+    // No timer runs unless the mouse is on the icon or the hint is shown: the
+    // icon is never polled, the tray tells when the mouse rests on it.
+    bool Idle() const { return !tmrHintShow.isActive() && !tmrHideTrayHint.isActive(); }
 
 public Q_SLOTS:
     // Engine signal: the progress text of a run.
@@ -112,18 +123,15 @@ public Q_SLOTS:
     // The tray menu is about to open.
     void menuAboutToShow();
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
-    void pollCursor();
-    void updatePolling();
     void updateToolTip();
 
     QPointer<TTrayHint> hint_;
     QPointer<QSystemTrayIcon> tray_;
-    std::function<QRect()> iconGeometry_;
     std::function<bool()> phonesVisible_;
-    QTimer poll_;
-    bool cursorOnIcon_ = false;
-    QPoint lastCursor_;
     QRect showRect_;
     QRect hideRect_;
     QString tipText_;

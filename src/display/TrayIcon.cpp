@@ -3,6 +3,7 @@
 #include "Common.h"
 #include "CreateIcon.h"
 #include "Failure.h"
+#include "MoneyText.h"
 #include "PhoneTable.h"
 #include "Setup.h"
 
@@ -77,32 +78,37 @@ float TTrayIcon::TrayThreshold()
 void TTrayIcon::ChangeTrayPhoneInfo()
 {
     guarded("TrayIcon.ChangeTrayPhoneInfo", [&] {
-        // The balance to show is chosen first, so that the icon changes once.
-        float minimum = 3.4e38f;
-        float balance = 0;
-        bool chosen = false;
+        // The phone to show is chosen first, so that the icon changes once.
+        int smallest = 0;
+        int chosen = 0;
         for (int slot = 1; slot <= MaxPhones; ++slot) {
             if (!MonitorPhoneEnabled(slot))
                 continue;
-            minimum = std::min(minimum, IssaArray[slot].Balance);
+            // A phone never read has no balance to be the smallest.
+            if (PhoneFigures(IssaArray[slot]) != TFigures::None
+                && (smallest == 0 || IssaArray[slot].Balance < IssaArray[smallest].Balance))
+                smallest = slot;
             if (ShowTrayChecked(slot)) {
-                balance = IssaArray[slot].Balance;
-                chosen = true;
+                chosen = slot;
                 break;
             }
         }
-        if (SetupModel().TrayShowMinimal()) {
-            balance = minimum;
-            chosen = true;
-        }
-        if (chosen)
-            UpdateTrayIcon(balance);
-        else
+        const bool minimal = SetupModel().TrayShowMinimal();
+        if (minimal)
+            chosen = smallest;
+        if (chosen == 0 && !minimal) {
             ShowPlainIcon();
+            return;
+        }
+        const TFigures figures = chosen ? PhoneFigures(IssaArray[chosen]) : TFigures::None;
+        if (figures == TFigures::None)
+            ShowNoFigures();
+        else
+            UpdateTrayIcon(IssaArray[chosen].Balance, figures == TFigures::Stale);
     });
 }
 
-void TTrayIcon::UpdateTrayIcon(float balance)
+void TTrayIcon::UpdateTrayIcon(float balance, bool stale)
 {
     guarded("TrayIcon.UpdateTrayIcon", [&] {
         if (balance == static_cast<float>(NoValue)) {
@@ -112,15 +118,24 @@ void TTrayIcon::UpdateTrayIcon(float balance)
         float value = balance;
         if (value > 999)
             value = value / 1000;
-        ShowTrayIcon(value, balance);
+        ShowTrayIcon(value, balance, stale);
     });
 }
 
-void TTrayIcon::ShowTrayIcon(float value, float colourValue)
+void TTrayIcon::ShowTrayIcon(float value, float colourValue, bool stale)
 {
     guarded("TrayIcon.ShowTrayIcon", [&] {
-        const QImage image = NumberImage(value, colourValue, TrayThreshold());
+        const QImage image = NumberImage(value, colourValue, TrayThreshold(), stale);
         kind_ = NumberImageKind;
+        ChangeTrayIcon(TrayIconFromImage(image), image);
+    });
+}
+
+void TTrayIcon::ShowNoFigures()
+{
+    guarded("TrayIcon.ShowTrayIcon", [&] {
+        const QImage image = NoFiguresImage();
+        kind_ = NoFiguresKind;
         ChangeTrayIcon(TrayIconFromImage(image), image);
     });
 }

@@ -26,17 +26,22 @@ public:
     void ChangeTrayIcon(const QIcon &icon, const QImage &image16);
     // The plain program icon.
     void ShowPlainIcon();
-    // Chooses the balance to show (the tray row, the smallest balance or none).
+    // Chooses the balance to show (the tray row, the smallest balance or
+    // none). Only figures that were read count: a phone without any shows
+    // "--", a phone whose last request failed its last good balance, greyed.
     void ChangeTrayPhoneInfo();
-    // One balance: the plain icon for NoValue, thousands above 999.
-    void UpdateTrayIcon(float balance);
+    // One balance: the plain icon for NoValue, thousands above 999; stale:
+    // the figures of an earlier query.
+    void UpdateTrayIcon(float balance, bool stale = false);
     // Draws value with the common threshold; the colour is decided by
     // colourValue (the balance before it was turned into thousands).
-    void ShowTrayIcon(float value, float colourValue);
+    void ShowTrayIcon(float value, float colourValue, bool stale = false);
+    // "--": the phone to show has no figures.
+    void ShowNoFigures();
     // The common threshold, or NoMark when balance marking is off.
     static float TrayThreshold();
 
-    enum ImageKind { PlainImage, NumberImageKind, FrameImage };
+    enum ImageKind { PlainImage, NumberImageKind, NoFiguresKind, FrameImage };
     ImageKind CurrentKind() const { return kind_; }
     QImage CurrentImage() const { return image_; }
     // The frame to show next, 1..10.

@@ -1,6 +1,7 @@
 // The sortable grid: comparisons, header clicks, directions, cursors, rows
 // travelling with their objects.
 #include "Common.h"
+#include "OleDate.h"
 #include "SortGridUnit.h"
 
 #include <QApplication>
@@ -87,6 +88,11 @@ TEST(SortCompare, DatesByTime)
     EXPECT_EQ(Compare(c, a), 1);
     EXPECT_FALSE(MyCompareDate(QStringLiteral("-"), a, r));
     EXPECT_NEAR(ParseShortDateTime(a), early, 1.0 / 1440);
+    // The windows' one form of a date-time, whatever the session's locale,
+    // and back to the second.
+    const double when = ToOleDate(QDateTime(QDate(2026, 12, 7), QTime(12, 20, 49)));
+    EXPECT_EQ(FormatShortDateTime(when), QStringLiteral("07.12.2026 12:20:49"));
+    EXPECT_NEAR(ParseShortDateTime(QStringLiteral("07.12.2026 12:20:49")), when, 0.5 / 86400);
 }
 
 TEST(SortCompare, TextFoldsOnlyLatinLetters)

@@ -7,6 +7,7 @@
 #include "TestHome.h"
 #include "TrayIcon.h"
 
+#include <QPainter>
 #include <QSet>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -74,6 +75,8 @@ protected:
         if (tray)
             SetupModel().SetTrayShow(slot, true);
         IssaArray[slot].Balance = balance;
+        IssaArray[slot].QueryDateTime = 46000.5;
+        IssaArray[slot].Success = true;
     }
     TestHome home;
 };
@@ -212,18 +215,67 @@ TEST(TrayDigits, IconIsTransparentWhereTheGroundIs)
     EXPECT_EQ(qAlpha(icon.pixel(0, 0)), 0);
 }
 
-TEST(TrayDigits, LargerTrayImagesAreNotBlurred)
+namespace {
+// A tray image at a tray's size: every pixel of the 16x16 drawing becomes a
+// k x k block of the same ink (no blur), centred; every free pixel touching
+// the ink is the light outline; nothing else is drawn.
+void expectSharpAndOutlined(const QImage &got, const QImage &img16, QRgb ink, const char *how)
 {
-    const QImage img = NumberImage(2.5f, 2.5f, NoMark);
-    const QIcon icon = TrayIconFromImage(img);
-    for (int size : {22, 24, 32}) {
-        const QImage big = icon.pixmap(size, size).toImage().convertToFormat(QImage::Format_ARGB32);
-        ASSERT_EQ(big.size(), QSize(size, size));
-        for (int y = 0; y < size; ++y)
-            for (int x = 0; x < size; ++x) {
-                const QRgb p = big.pixel(x, y);
-                EXPECT_TRUE(qAlpha(p) == 0 || p == Navy) << size << ": " << x << "," << y << " " << Qt::hex << p;
+    const int side = got.width();
+    ASSERT_EQ(got.height(), side) << how;
+    const int k = side / 16, off = (side - 16 * k) / 2;
+    const auto inkAt = [&](int x, int y) {
+        const int sx = x - off, sy = y - off;
+        return sx >= 0 && sy >= 0 && sx < 16 * k && sy < 16 * k && qAlpha(img16.pixel(sx / k, sy / k)) != 0;
+    };
+    int inkPixels = 0, outline = 0;
+    for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side; ++x) {
+            const QRgb p = got.pixel(x, y);
+            if (inkAt(x, y)) {
+                EXPECT_EQ(p, ink) << how << " " << side << ": " << x << "," << y;
+                ++inkPixels;
+                continue;
             }
+            bool touches = false;
+            for (int dy = -1; dy <= 1; ++dy)
+                for (int dx = -1; dx <= 1; ++dx)
+                    touches |= inkAt(x + dx, y + dy);
+            const bool light = qAlpha(p) >= 200 && qRed(p) >= 240 && qGreen(p) >= 240 && qBlue(p) >= 240;
+            if (touches) {
+                EXPECT_TRUE(light) << how << " " << side << ": " << x << "," << y << " " << Qt::hex << p;
+                ++outline;
+            } else {
+                EXPECT_TRUE(qAlpha(p) == 0 || light) << how << " " << side << ": " << x << "," << y;
+            }
+        }
+    EXPECT_GT(inkPixels, 10 * k * k) << how << " " << side;
+    EXPECT_GT(outline, 0);
+}
+} // namespace
+
+TEST(TrayDigits, TrayImagesAreDrawnAtTheTraysSizeWithAnOutline)
+{
+    for (const auto &[image, ink] : {std::pair{NumberImage(2.5f, 2.5f, NoMark), Navy},
+             std::pair{NumberImage(2.5f, 2.5f, 2.5f), Red}}) {
+        const QIcon icon = TrayIconFromImage(image);
+        // An embedding tray paints the icon into its cell, at pixel ratio 1 or 2.
+        for (const auto &[logical, dpr] : {std::pair{16, 1.0}, std::pair{22, 1.0}, std::pair{24, 1.0},
+                 std::pair{32, 1.0}, std::pair{16, 2.0}, std::pair{24, 2.0}}) {
+            const int side = qRound(logical * dpr);
+            QImage canvas(side, side, QImage::Format_ARGB32);
+            canvas.fill(Qt::transparent);
+            canvas.setDevicePixelRatio(dpr);
+            QPainter p(&canvas);
+            icon.paint(&p, QRect(0, 0, logical, logical));
+            p.end();
+            expectSharpAndOutlined(canvas, image, ink, "painted");
+        }
+        // A tray that asks for pixmaps gets them at the sizes it names.
+        for (int size : {22, 32, 48})
+            expectSharpAndOutlined(
+                icon.pixmap(QSize(size, size), 1.0).toImage().convertToFormat(QImage::Format_ARGB32), image, ink,
+                "pixmap");
     }
 }
 
@@ -304,14 +356,47 @@ TEST_F(TrayFixture, ChoiceOfTheBalanceShown)
     EXPECT_EQ(tray.CurrentKind(), TTrayIcon::PlainImage);
 }
 
-TEST_F(TrayFixture, SmallestOfNoPhonesShowsDashes)
+TEST_F(TrayFixture, APhoneWithoutFiguresIsNeverANumber)
 {
-    SetupModel().SetTrayShowMinimal(true);
+    constexpr QRgb Grey = 0xFF808080, PaleRed = 0xFFFA6E6E;
+    SetupModel().General.cbMarkIfBalance = true;
+    SetupModel().General.edBalanceLessThen = QStringLiteral("2.5");
     TTrayIcon tray;
+    // The tray phone has never been read (its password is wrong).
+    monitor(1, 0.f, /*tray=*/true);
+    IssaArray[1].QueryDateTime = 0;
+    IssaArray[1].Success = false;
+    IssaArray[1].State = dsError;
     tray.ChangeTrayPhoneInfo();
-    EXPECT_EQ(tray.CurrentKind(), TTrayIcon::NumberImageKind);
-    EXPECT_EQ(tray.CurrentImage(), NumberImage(3.4e38f / 1000, 3.4e38f, NoMark));
-    EXPECT_EQ(TrayNumberText(3.4e38f / 1000), QStringLiteral("---"));
+    EXPECT_EQ(tray.CurrentKind(), TTrayIcon::NoFiguresKind);
+    EXPECT_EQ(tray.CurrentImage(), NoFiguresImage());
+    EXPECT_EQ(inkColours(tray.CurrentImage()), QSet<QRgb>{Navy}) << "no red for a lack of data";
+    EXPECT_NE(NoFiguresImage(), NumberImage(0.f, 0.f, NoMark));
+
+    // The smallest balance leaves it out; with nothing read at all: "--".
+    monitor(2, 40.f);
+    SetupModel().SetTrayShowMinimal(true);
+    tray.ChangeTrayPhoneInfo();
+    EXPECT_EQ(tray.CurrentImage(), NumberImage(40.f, 40.f, 2.5f));
+    IssaArray[2].QueryDateTime = 0;
+    tray.ChangeTrayPhoneInfo();
+    EXPECT_EQ(tray.CurrentKind(), TTrayIcon::NoFiguresKind);
+    SetupModel().Line(2).Monitor = false;
+    SetupModel().Line(1).Monitor = false;
+    tray.ChangeTrayPhoneInfo();
+    EXPECT_EQ(tray.CurrentKind(), TTrayIcon::NoFiguresKind) << "no monitored phone";
+
+    // A failed request keeps the last good balance, greyed; pale red when low.
+    SetupModel().Line(2).Monitor = true;
+    IssaArray[2].QueryDateTime = 46000.5;
+    IssaArray[2].Success = false;
+    IssaArray[2].State = dsError;
+    tray.ChangeTrayPhoneInfo();
+    EXPECT_EQ(tray.CurrentImage(), NumberImage(40.f, 40.f, 2.5f, /*stale=*/true));
+    EXPECT_EQ(inkColours(tray.CurrentImage()), QSet<QRgb>{Grey});
+    IssaArray[2].Balance = 1.f;
+    tray.ChangeTrayPhoneInfo();
+    EXPECT_EQ(inkColours(tray.CurrentImage()), QSet<QRgb>{PaleRed});
 }
 
 TEST_F(TrayFixture, AnimationGoesOnFromTheFrameWhereItStopped)

@@ -1,12 +1,15 @@
 // The tray hint: the list, the layout and the corner, hiding, and the timers
 // of the mouse rest over the icon.
 #include "TrayHint.h"
+#include "OleDate.h"
 #include "PhoneTable.h"
 #include "Setup.h"
 #include "TestHome.h"
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QHelpEvent>
+#include <QMenu>
 #include <QScreen>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -27,6 +30,8 @@ protected:
         IssaArray[slot].Balance = balance;
         IssaArray[slot].Alias = alias;
         IssaArray[slot].PhoneNumber = SetupModel().Line(slot).Number;
+        IssaArray[slot].QueryDateTime = 46000.5;
+        IssaArray[slot].Success = true;
     }
     QRect screen() const { return QGuiApplication::primaryScreen()->geometry(); }
     TestHome home;
@@ -69,6 +74,31 @@ TEST_F(HintFixture, AliasFallsBackAndThresholdIsInclusive)
     EXPECT_EQ(hint.PhonesInfo[1].Alias, QStringLiteral("Иван"));
     EXPECT_EQ(hint.PhonesInfo[1].Balance, QStringLiteral("2.50"));
     EXPECT_TRUE(hint.PhonesInfo[1].IsRed);
+    EXPECT_FALSE(hint.PhonesInfo[1].Stale);
+}
+
+TEST_F(HintFixture, FailedPhonesShowTheirLastFiguresGreyedAndNoDataIsNoNumber)
+{
+    SetupModel().General.edBalanceLessThen = QStringLiteral("2.5");
+    monitor(1, 1.f, QStringLiteral("Старый"));
+    IssaArray[1].Success = false; // the last request failed
+    IssaArray[1].State = dsError;
+    IssaArray[1].QueryDateTime = ToOleDate(QDateTime(QDate(2026, 12, 7), QTime(12, 20, 49)));
+    monitor(2, 0.f, QStringLiteral("Новый"));
+    IssaArray[2].QueryDateTime = 0; // never read: a wrong password
+    IssaArray[2].Success = false;
+    IssaArray[2].State = dsError;
+    control.FillTrayHintInfo();
+    EXPECT_EQ(hint.PhonesInfo[1].Balance, QStringLiteral("(07.12.2026 12:20:49) 1.00"));
+    EXPECT_TRUE(hint.PhonesInfo[1].Stale);
+    EXPECT_EQ(hint.PhonesInfo[2].Balance, QStringLiteral("—"));
+    EXPECT_FALSE(hint.PhonesInfo[2].IsRed);
+    hint.ShowPhonesInfoXY(400, 400);
+    ASSERT_TRUE(hint.isVisible());
+    EXPECT_EQ(hint.lblBalance[1]->palette().color(QPalette::WindowText), QColor(250, 110, 110));
+    EXPECT_EQ(hint.lblBalance[2]->palette().color(QPalette::WindowText), QColor(128, 128, 128));
+    EXPECT_FALSE(control.ToolTipText().contains(QStringLiteral("0.00")));
+    hint.HideTrayHint();
 }
 
 TEST_F(HintFixture, NoPhonesNoHint)
@@ -105,9 +135,10 @@ TEST_F(HintFixture, AtTheBottomRightTheTailPointsAtTheCursor)
     ASSERT_TRUE(hint.isVisible());
     EXPECT_EQ(hint.Corner(), 3);
     EXPECT_EQ(hint.lblTitle->y(), 5);
-    EXPECT_EQ(hint.x() + hint.width() - 20, at.x());
-    EXPECT_EQ(hint.y() + hint.height(), at.y());
-    EXPECT_TRUE(hint.TailRegion().contains(QPoint(hint.width() - 22, hint.height() - 3)));
+    // The window keeps to the screen; its tail moves to reach the cursor.
+    EXPECT_TRUE(screen().contains(hint.geometry()));
+    EXPECT_EQ(hint.mapToGlobal(hint.TailTip()), at);
+    EXPECT_TRUE(hint.TailRegion().contains(hint.TailTip() - QPoint(2, 3)));
     EXPECT_FALSE(hint.BodyRegion().contains(QPoint(5, hint.height() - 5)));
 
     // Layout: the columns line up and the balances end in one column.
@@ -136,25 +167,42 @@ TEST_F(HintFixture, AtTheBottomRightTheTailPointsAtTheCursor)
     hint.HideTrayHint();
 }
 
-TEST_F(HintFixture, CornersOneAndTwo)
+TEST_F(HintFixture, TheHintStaysOnTheFreeAreaOfTheScreenWhereverTheTrayIs)
 {
-    EXPECT_EQ(TTrayHint::ChooseCorner(300, 10, 100, 50), 1); // left only
-    EXPECT_EQ(TTrayHint::ChooseCorner(10, 300, 100, 50), 2); // above only
-    EXPECT_EQ(TTrayHint::ChooseCorner(100, 50, 100, 50), 3); // exactly fits
-    EXPECT_EQ(TTrayHint::ChooseCorner(99, 49, 100, 50), 0);
-    monitor(1, 5.f, QStringLiteral("A"));
+    for (int slot = 1; slot <= 10; ++slot)
+        monitor(slot, 1234.5f * slot, QStringLiteral("Телефон с длинным именем %1").arg(slot));
     control.FillTrayHintInfo();
-    const QRect s = screen();
-    hint.ShowPhonesInfoXY(s.right() - 5, s.top() + 5);
-    EXPECT_EQ(hint.Corner(), 1);
-    EXPECT_EQ(hint.x() + hint.width() - 20, s.right() - 5);
-    EXPECT_EQ(hint.y(), s.top() + 3);
-    hint.HideTrayHint();
-    hint.ShowPhonesInfoXY(s.left() + 5, s.bottom() - 5);
-    EXPECT_EQ(hint.Corner(), 2);
-    EXPECT_EQ(hint.x(), s.left() - 15);
-    EXPECT_EQ(hint.y() + hint.height(), s.bottom() - 5);
-    hint.HideTrayHint();
+    // A screen with a panel 30 pixels high on each edge.
+    const QRect free(100, 80, 900, 600);
+    hint.ScreenRect = [&](const QPoint &) { return free; };
+    const QRect outer = free.adjusted(-30, -30, 30, 30);
+    // The tray in each corner (on the panel, outside the free area) and the
+    // cursor at places near the corners of the free area itself.
+    const QPoint points[] = {outer.topLeft() + QPoint(5, 5), outer.topRight() + QPoint(-5, 5),
+        outer.bottomLeft() + QPoint(5, -5), outer.bottomRight() - QPoint(5, 5), free.topLeft(), free.bottomRight(),
+        free.topRight() + QPoint(-3, 3), free.bottomLeft() + QPoint(3, -3)};
+    for (bool message : {false, true}) {
+        hint.Message = QStringLiteral("Запрос по телефону № 1: очень длинный текст хода запроса");
+        for (const QPoint &at : points) {
+            if (message)
+                hint.ShowMessageXY(at.x(), at.y());
+            else
+                hint.ShowPhonesInfoXY(at.x(), at.y());
+            ASSERT_TRUE(hint.isVisible());
+            EXPECT_TRUE(free.contains(hint.geometry())) << at.x() << "," << at.y() << " corner " << hint.Corner();
+            // The tail points at the cursor along the edge it sits on.
+            const QPoint tip = hint.mapToGlobal(hint.TailTip());
+            const int wantX = std::clamp(at.x(), hint.x() + 6, hint.x() + hint.width() - 6);
+            EXPECT_EQ(tip.x(), wantX) << at.x() << "," << at.y();
+            EXPECT_FALSE(hint.TailRegion().isEmpty());
+            // The rows stay inside the body.
+            if (!message) {
+                for (int n = 1; n <= 10; ++n)
+                    EXPECT_TRUE(hint.BodyRegion().contains(hint.lblBalance[n]->geometry().center())) << n;
+            }
+            hint.HideTrayHint();
+        }
+    }
 }
 
 TEST_F(HintFixture, ProgressTextShowsInsteadOfTheList)
@@ -220,28 +268,28 @@ TEST_F(HintFixture, RestOnTheIconShowsAndMovingAwayHides)
     EXPECT_FALSE(control.tmrHideTrayHint.isActive());
 }
 
-TEST_F(HintFixture, TheCursorOverTheIconIsWatched)
+TEST_F(HintFixture, IdleNothingRunsAndTheTraysRestMomentShowsTheHint)
 {
     monitor(1, 5.f, QStringLiteral("A"));
     control.FillTrayHintInfo();
-    const QRect icon(1000, 700, 22, 24);
-    QPoint cursor(500, 500);
+    QSystemTrayIcon tray;
+    control.SetTray(&tray);
+    QPoint cursor(1010, 710);
     control.CursorPos = [&] { return cursor; };
-    EXPECT_FALSE(control.WatchingCursor()) << "no tray icon, nothing to watch";
-    control.SetIconGeometry([&] { return icon; });
-    EXPECT_TRUE(control.WatchingCursor());
-    control.tmrHintShow.setInterval(150);
-    QTest::qWait(250);
-    EXPECT_FALSE(control.tmrHintShow.isActive()) << "the cursor is elsewhere";
-    cursor = QPoint(1010, 710);
-    QTest::qWait(120); // one poll sees the cursor on the icon
-    EXPECT_TRUE(control.tmrHintShow.isActive());
-    EXPECT_EQ(control.ShowRect(), RectAround(cursor));
-    QTest::qWait(300);
-    ASSERT_TRUE(hint.isVisible()) << "shown after the rest";
-    cursor = QPoint(1015, 500); // off the icon
-    QTest::qWait(250);
-    EXPECT_FALSE(hint.isVisible()) << "leaving the icon hides the hint";
+    EXPECT_TRUE(control.Idle()) << "no timer while the mouse is elsewhere";
+    // The tray's icon window hands its tooltip moment to the tray icon object.
+    QHelpEvent rest(QEvent::ToolTip, QPoint(3, 3), cursor);
+    QCoreApplication::sendEvent(&tray, &rest);
+    ASSERT_TRUE(hint.isVisible());
+    EXPECT_EQ(control.HideRect(), RectAround(cursor));
+    EXPECT_FALSE(control.Idle()) << "the hide timer watches the cursor while the hint is up";
+    control.tmrHideTrayHint.setInterval(20);
+    control.tmrHideTrayHint.start();
+    cursor += QPoint(0, 30);
+    QTest::qWait(80);
+    EXPECT_FALSE(hint.isVisible());
+    EXPECT_TRUE(control.Idle()) << "hidden: nothing runs any more";
+    control.SetTray(nullptr);
 }
 
 TEST_F(HintFixture, NoHintWhenForbiddenOrWhenThePhonesWindowIsOpen)
@@ -266,23 +314,21 @@ TEST_F(HintFixture, NoHintWhenForbiddenOrWhenThePhonesWindowIsOpen)
     control.menuAboutToShow();
     EXPECT_FALSE(hint.isVisible());
     EXPECT_FALSE(control.tmrHintShow.isActive());
+    // Never over an open menu, the tray menu or any other popup.
+    {
+        QMenu menu;
+        menu.addAction(QStringLiteral("Выход"));
+        menu.popup(QPoint(100, 100));
+        ASSERT_TRUE(QApplication::activePopupWidget());
+        control.RestOnIcon(cursor);
+        EXPECT_FALSE(hint.isVisible());
+        menu.close();
+    }
+    control.RestOnIcon(cursor);
+    EXPECT_TRUE(hint.isVisible());
+    control.HideTrayHint();
     // Forbidding hides a visible hint.
     control.ShowTrayHint();
     control.SetHintAllowed(false);
     EXPECT_FALSE(hint.isVisible());
-}
-
-TEST_F(HintFixture, WindowFlagsAndLabels)
-{
-    EXPECT_TRUE(hint.windowFlags() & Qt::WindowStaysOnTopHint);
-    EXPECT_TRUE(hint.windowFlags() & Qt::WindowDoesNotAcceptFocus);
-    EXPECT_TRUE(hint.testAttribute(Qt::WA_ShowWithoutActivating));
-    // A hint never shown has no labels yet; the first showing makes them.
-    EXPECT_TRUE(hint.findChildren<QLabel *>().isEmpty());
-    hint.Message = QStringLiteral("x");
-    hint.ShowMessageXY(500, 500);
-    EXPECT_EQ(hint.findChildren<QLabel *>().size(), 32);
-    EXPECT_NE(hint.findChild<QLabel *>(QStringLiteral("lblBalance_10")), nullptr);
-    EXPECT_EQ(hint.findChild<QLabel *>(QStringLiteral("lblBreak_3"))->text(), QStringLiteral(":"));
-    EXPECT_EQ(hint.lblTitle->palette().color(QPalette::WindowText), QColor(128, 0, 0));
 }
