@@ -7,7 +7,9 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QLibraryInfo>
 #include <QLocale>
+#include <QTranslator>
 
 namespace {
 // No exception may cross the event loop: whatever escapes an event handler ends
@@ -36,6 +38,10 @@ int main(int argc, char **argv)
     app.setQuitOnLastWindowClosed(false);
     app.setWindowIcon(QIcon(QStringLiteral(":/MAINICON.xpm")));
     QLocale::setDefault(QLocale::c());  // "." as the decimal separator everywhere
+    // Qt's own dialogs (file dialogs, Yes and No) speak Russian like the rest.
+    QTranslator qtTranslator;
+    if (qtTranslator.load(QStringLiteral("qtbase_ru"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        app.installTranslator(&qtTranslator);
 
     InitPaths();
     // One copy per user: a later copy hands its command words to the running

@@ -21,8 +21,10 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QApplication>
@@ -108,6 +110,17 @@ QCheckBox *addTick(QVBoxLayout *layout, const char *name, const char *caption)
     box->setObjectName(QLatin1String(name));
     layout->addWidget(box);
     return box;
+}
+// A page whose controls scroll when the dialog is lower than they are (a
+// small screen, or a large scale factor).
+QScrollArea *scrolling(QWidget *page)
+{
+    auto *area = new QScrollArea;
+    area->setObjectName(page->objectName() + QStringLiteral("Scroll"));
+    area->setFrameShape(QFrame::NoFrame);
+    area->setWidgetResizable(true);
+    area->setWidget(page);
+    return area;
 }
 }  // namespace
 
@@ -260,7 +273,7 @@ TfrmSetup::TfrmSetup(QWidget *parent) : QDialog(parent)
                 [this] { runHandler("TfrmSetup.cbLessThanClick", [&] { UpdateMarkFields(); }); });
         connect(cbMarkIfTurnOff, &QCheckBox::toggled, this,
                 [this] { runHandler("TfrmSetup.cbLessThanClick", [&] { UpdateMarkFields(); }); });
-        pcSetup->addTab(tsInfo, QStringLiteral("Информационное окно"));
+        pcSetup->addTab(scrolling(tsInfo), QStringLiteral("Информационное окно"));
 
         // Page "Соединение".
         auto *tsConnection = new QWidget;
@@ -313,7 +326,7 @@ TfrmSetup::TfrmSetup(QWidget *parent) : QDialog(parent)
         connLayout->addStretch(1);
         connect(bnProxyServer, &QPushButton::clicked, this,
                 [this] { runHandler("TfrmSetup.bnProxyServerClick", [&] { bnProxyServerClick(); }); });
-        pcSetup->addTab(tsConnection, QStringLiteral("Соединение"));
+        pcSetup->addTab(scrolling(tsConnection), QStringLiteral("Соединение"));
 
         // Below the pages.
         auto *bottom = new QHBoxLayout;
@@ -458,7 +471,28 @@ void TfrmSetup::showEvent(QShowEvent *event)
     if (event->spontaneous())
         return;  // the window manager re-showing a minimised dialog
     SetupDialogOpen = true;
+    FitIntoScreen();
     runHandler("TfrmSetup.FormShow", [&] { FormShow(); });
+}
+
+void TfrmSetup::FitIntoScreen()
+{
+    QScreen *where = screen();
+    if (!where)
+        return;
+    const QRect free = where->availableGeometry();
+    // The window manager's frame once it is known, else a title bar's worth.
+    const int extra = frameGeometry().height() > height() ? frameGeometry().height() - height()
+                                                          : style()->pixelMetric(QStyle::PM_TitleBarHeight);
+    const int most = free.height() - extra;
+    if (height() > most)
+        resize(width(), std::max(most, minimumSizeHint().height()));
+    // pos() is the frame's place: the whole frame goes into the free area.
+    int top = pos().y();
+    top = std::min(top, free.bottom() + 1 - (height() + extra));
+    top = std::max(top, free.top());
+    if (top != pos().y())
+        move(pos().x(), top);
 }
 
 void TfrmSetup::hideEvent(QHideEvent *event)

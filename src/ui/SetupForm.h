@@ -76,6 +76,10 @@ public Q_SLOTS:
     void accept() override;  // "Сохранить"
     void reject() override;  // "Отмена", Esc, the close box
 
+    // Never taller than the free area of its screen: the pages scroll, the
+    // buttons stay in reach.
+    void FitIntoScreen();
+
 protected:
     void showEvent(QShowEvent *event) override;
     void hideEvent(QHideEvent *event) override;

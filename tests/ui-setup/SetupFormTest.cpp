@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTabWidget>
 #include <QStyle>
 #include <QTest>
@@ -429,4 +430,28 @@ TEST_F(SetupFormTest, AFailedSaveKeepsTheDialogOpenAndSaysSo)
     EXPECT_TRUE(dlg.isVisible());
     EXPECT_EQ(SetupModel().Line(1).Number, QStringLiteral("9161112233"));
     EXPECT_TRUE(ReadFileBytes(ErrFileName).contains("TfrmSetup.bnOKClick"));
+}
+
+TEST_F(SetupFormTest, NeverTallerThanTheScreenAndTheButtonsStayInReach)
+{
+    // A 1080-line screen at scale 2 less a panel leaves some 500 lines: every
+    // page scrolls instead of pushing the buttons off the screen.
+    for (int page = 0; page < dlg.pages()->count(); ++page) {
+        dlg.pages()->setCurrentIndex(page);
+        dlg.resize(dlg.width(), 320);
+        EXPECT_LE(dlg.height(), 320) << "page " << page;
+    }
+    dlg.pages()->setCurrentIndex(0);
+    // Shown from a size taller than the screen: it is fitted into the free area.
+    dlg.resize(dlg.width(), 5000);
+    dlg.show();
+    const QRect free = dlg.screen()->availableGeometry();
+    EXPECT_LE(dlg.frameGeometry().height(), free.height());
+    EXPECT_TRUE(free.contains(dlg.frameGeometry())) << dlg.frameGeometry().y() << " " << dlg.frameGeometry().height();
+    for (QPushButton *button : {dlg.bnOK, dlg.bnCancel}) {
+        const QRect place(button->mapTo(&dlg, QPoint(0, 0)), button->size());
+        EXPECT_TRUE(button->isVisible());
+        EXPECT_TRUE(dlg.rect().contains(place)) << button->text().toStdString();
+    }
+    dlg.reject();
 }
