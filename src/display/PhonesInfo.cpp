@@ -358,6 +358,13 @@ void TfrmPhonesInfo::FillGrid()
                         key == QLatin1String("Balance"), c.rightAlign);
                 });
             }
+            // Greyed figures say when they were read, whichever columns are shown.
+            const QString tip = PhoneFigures(issa) == TFigures::Stale
+                ? QStringLiteral("Последние данные от %1").arg(FormatShortDateTime(issa.QueryDateTime))
+                : QString();
+            for (int col = 1; col < Grid->ColCount(); ++col)
+                if (QTableWidgetItem *item = Grid->item(row, col))
+                    item->setToolTip(tip);
         }
         Grid->viewport()->update();
     } catch (const std::exception &e) {

@@ -349,24 +349,43 @@ void THintControl::SetTray(QSystemTrayIcon *tray)
 {
     if (tray_)
         tray_->removeEventFilter(this);
+    if (qApp)
+        qApp->removeEventFilter(this);
     tray_ = tray;
-    // The tray's icon window hands the tooltip moment (the mouse has rested on
-    // the icon) to the tray icon object: that is when the hint shows. Nothing
-    // is polled meanwhile.
-    if (tray_)
+    // Nothing is polled: the icon's own window reports the mouse entering,
+    // moving and leaving, and the tray icon object gets the tooltip moment
+    // (the mouse has rested on the icon).
+    if (tray_) {
         tray_->installEventFilter(this);
+        if (qApp)
+            qApp->installEventFilter(this);
+    }
     updateToolTip();
 }
 
 bool THintControl::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == tray_ && event->type() == QEvent::ToolTip) {
+    const QEvent::Type type = event->type();
+    if (!tray_)
+        return QObject::eventFilter(watched, event);
+    if (watched == tray_ && type == QEvent::ToolTip) {
         const QPoint at = static_cast<QHelpEvent *>(event)->globalPos();
         runHandler("TfrmMain.TrayCallBack", [&] {
             // Where the hint can be placed the tooltip text is not shown as well.
             if (!tray_->geometry().isEmpty() && !tray_->toolTip().isEmpty())
                 tray_->setToolTip(QString());
             RestOnIcon(at);
+        });
+    } else if ((type == QEvent::Enter || type == QEvent::MouseMove || type == QEvent::Leave)
+        && watched->isWidgetType() && watched->objectName() == QLatin1String("QSystemTrayIconSys")) {
+        // The window that embeds the icon in an X11 tray.
+        runHandler("TfrmMain.TrayCallBack", [&] {
+            if (type == QEvent::Leave) {
+                tmrHintShow.stop();
+                HideTrayHint();
+            } else {
+                MouseMoveOverIcon(CursorPos());
+            }
         });
     }
     return QObject::eventFilter(watched, event);

@@ -151,6 +151,10 @@ TEST_F(PhonesFixture, QueriedAndFailedPhones)
     EXPECT_EQ(style(w, QStringLiteral("Balance"), 2).FontColor, FailedMarkedText);
     EXPECT_EQ(style(w, QStringLiteral("TurnOff"), 2).FontColor, FailedText);
     EXPECT_EQ(style(w, QStringLiteral("Alias"), 2).FontColor, FailedText);
+    const int balanceCol = static_cast<int>(w.ColumnKeys.indexOf(QStringLiteral("Balance")));
+    EXPECT_EQ(w.Grid->item(2, balanceCol)->toolTip(), QStringLiteral("Последние данные от ") + FormatShortDateTime(46000.5))
+        << "greyed figures say when they were read";
+    EXPECT_EQ(w.Grid->item(1, balanceCol)->toolTip(), QString());
 
     // The failed phone's menu offers its error text, the other's does not.
     const QPoint row2(w.Grid->columnViewportPosition(1) + 5, w.Grid->rowViewportPosition(2) + 5);

@@ -289,7 +289,22 @@ TEST_F(HintFixture, IdleNothingRunsAndTheTraysRestMomentShowsTheHint)
     QTest::qWait(80);
     EXPECT_FALSE(hint.isVisible());
     EXPECT_TRUE(control.Idle()) << "hidden: nothing runs any more";
+
+    // The window embedding the icon in an X11 tray: entering it starts the
+    // rest of one second, leaving it cancels the rest and hides the hint.
+    QWidget embed;
+    embed.setObjectName(QStringLiteral("QSystemTrayIconSys"));
+    cursor = QPoint(1010, 710);
+    QEvent enter(QEvent::Enter);
+    QCoreApplication::sendEvent(&embed, &enter);
+    EXPECT_TRUE(control.tmrHintShow.isActive());
+    EXPECT_EQ(control.ShowRect(), RectAround(cursor));
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(&embed, &leave);
+    EXPECT_TRUE(control.Idle());
     control.SetTray(nullptr);
+    QCoreApplication::sendEvent(&embed, &enter);
+    EXPECT_TRUE(control.Idle()) << "no tray, nothing to watch";
 }
 
 TEST_F(HintFixture, NoHintWhenForbiddenOrWhenThePhonesWindowIsOpen)
