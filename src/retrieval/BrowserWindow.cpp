@@ -33,10 +33,18 @@ BrowserWindow::~BrowserWindow()
     DialogsTimer.stop();
 }
 
+void BrowserWindow::setVisible(bool visible)
+{
+    // Never mapped: a shown window, even off the screen, is managed by the
+    // window manager, takes the keyboard focus and closes an open tray menu.
+    // The dialogs created on it are windows of their own and show without it.
+    if (!visible)
+        QWidget::setVisible(false);
+}
+
 void BrowserWindow::ShowOffScreen()
 {
     move(kOffScreen, kOffScreen);
-    show();
 }
 
 void BrowserWindow::HideWindow()
@@ -64,6 +72,10 @@ bool BrowserWindow::eventFilter(QObject *watched, QEvent *event)
 
 void BrowserWindow::Catch(QWidget *dialog)
 {
+    // Answered by the program 70 ms later: it runs as a dialog (modal, with
+    // its fields and buttons) but is never mapped, so no window flashes up
+    // and the keyboard focus stays where the user left it.
+    dialog->setAttribute(Qt::WA_DontShowOnScreen);
     dialog->move(kOffScreen, kOffScreen);
     dialog->installEventFilter(this);
     dialogWnd_ = dialog;
