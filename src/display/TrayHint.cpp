@@ -5,6 +5,7 @@
 #include "PhoneTable.h"
 #include "Setup.h"
 
+#include <QApplication>
 #include <QCursor>
 #include <QGuiApplication>
 #include <QMouseEvent>
@@ -394,6 +395,10 @@ void THintControl::ShowTrayHint()
 {
     guarded("TfrmMain.ShowTrayHint", [&] {
         if (!hint_ || hint_->isVisible() || !hint_->HintAllowed)
+            return;
+        // The cursor rests on the icon while the tray menu is open: showing
+        // the hint then would close the menu.
+        if (QApplication::activePopupWidget())
             return;
         if (phonesVisible_ && phonesVisible_())
             return;
