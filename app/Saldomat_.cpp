@@ -172,7 +172,9 @@ void TfrmMain::IconToTray()
         if (!QSystemTrayIcon::isSystemTrayAvailable()) {
             // A desktop session may still be starting its tray: look again for
             // a while before running on without an icon.
-            if (trayAttempts_++ < kTrayAttempts) {
+            // Tests shorten the wait through the "Debug" section.
+            const int waitS = IniFile.ReadInteger(QStringLiteral("Debug"), QStringLiteral("TestTrayWaitSeconds"), -1);
+            if (trayAttempts_++ < (waitS >= 0 ? waitS * 1000 / kTrayRetryMs : kTrayAttempts)) {
                 QTimer::singleShot(kTrayRetryMs, this, [this] {
                     runHandler("TrayIcon.IconToTray", [&] {
                         if (!tray_ && !ApplicationTerminating)

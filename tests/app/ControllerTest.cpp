@@ -1,11 +1,15 @@
 // The controller's handling of commands from a later copy: they start a run only
 // when the matching menu item allows it.
 #include "Common.h"
+#include "DesktopNotices.h"
+#include "EventLoopWait.h"
+#include "IniFile.h"
 #include "PhoneTable.h"
 #include "PhonesXml.h"
 #include "Saldomat_.h"
 #include "SettingsFile.h"
 #include "Setup.h"
+#include "StatusDisplay.h"
 #include "TestHome.h"
 
 #include <QAction>
@@ -96,4 +100,21 @@ TEST(Controller, ABadPhoneIsNamedOnceAndTheOthersLoad)
     EXPECT_EQ(UserPhone(1), QStringLiteral("9160000001"));
     EXPECT_TRUE(UserPhone(2).isEmpty());
     EXPECT_EQ(UserPhone(3), QStringLiteral("9160000003"));
+}
+
+// Without a tray (the offscreen platform has none) the program says so once,
+// after its wait for a tray, and shows the phones window instead.
+TEST(Controller, WithoutATrayItSaysSoAndShowsThePhonesWindow)
+{
+    TestHome home;
+    InitConfig();
+    IniFile.WriteInteger(QStringLiteral("Debug"), QStringLiteral("TestTrayWaitSeconds"), 0);
+    TfrmMain main;
+    QStringList told;
+    QObject::connect(&main.notifier(), &Notifier::notified, [&](const QString &text, bool) { told << text; });
+    main.FormCreate();
+    ASSERT_TRUE(WaitUntil([&] { return !told.isEmpty(); }, 10000));
+    Pump(300);
+    EXPECT_EQ(told, QStringList{QString::fromUtf8(NoTrayNoticeText)});
+    EXPECT_TRUE(main.Display().PhonesInfoVisible());
 }
