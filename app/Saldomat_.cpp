@@ -7,6 +7,7 @@
 #include "PhonesInfo.h"
 #include "StatusDisplay.h"
 #include "BrowserWindow.h"
+#include "DesktopNotices.h"
 #include "PhoneTable.h"
 #include "ProgramInit.h"
 #include "Reports.h"
@@ -52,6 +53,20 @@ TfrmMain::TfrmMain(QObject *parent)
         runHandler("TfrmMain.RequestTimerTimer", [&] { QueryNowAction(); });
     });
     buildMenu();
+    // Files changed by another program are read again between runs.
+    config_.SetBusyQuery([this] { return ppmStopRequest->isVisible(); });
+    connect(&config_, &ConfigWatcher::problemsFound, this,
+            [this](const QString &text) { notifier_.ShowProblem(QLatin1String(ProgramName), text); });
+    connect(&config_, &ConfigWatcher::reloaded, this,
+            [this] { runHandler("TfrmMain.ConfigReloaded", [&] { ConfigReloaded(); }); });
+}
+
+void TfrmMain::ConfigReloaded()
+{
+    LoadHistoryInformation();
+    Display().RefreshAll();
+    if (testRefreshMs_ == 0 && RequestTimer.interval() != RequestIntervalMs())
+        SetRequestInterval();
 }
 
 TfrmMain::~TfrmMain()
@@ -157,7 +172,9 @@ void TfrmMain::IconToTray()
         if (!QSystemTrayIcon::isSystemTrayAvailable()) {
             // A desktop session may still be starting its tray: look again for
             // a while before running on without an icon.
-            if (trayAttempts_++ < kTrayAttempts) {
+            // Tests shorten the wait through the "Debug" section.
+            const int waitS = IniFile.ReadInteger(QStringLiteral("Debug"), QStringLiteral("TestTrayWaitSeconds"), -1);
+            if (trayAttempts_++ < (waitS >= 0 ? waitS * 1000 / kTrayRetryMs : kTrayAttempts)) {
                 QTimer::singleShot(kTrayRetryMs, this, [this] {
                     runHandler("TrayIcon.IconToTray", [&] {
                         if (!tray_ && !ApplicationTerminating)
@@ -166,6 +183,7 @@ void TfrmMain::IconToTray()
                 });
             } else {
                 AppendStringToFile(QStringLiteral("Область уведомлений недоступна: программа работает без значка"), ErrFileName);
+                TellNoTray(notifier_, Display());
             }
             return;
         }
@@ -173,6 +191,7 @@ void TfrmMain::IconToTray()
         tray_->setContextMenu(menu_);
         tray_->setToolTip(QString());
         tray_->show();
+        notifier_.SetTray(tray_);
         if (display_)
             display_->SetTray(tray_);
         // Start-up measurements watch for this line.
@@ -199,7 +218,7 @@ void TfrmMain::ExitApp()
     guarded("TfrmMain.ExitApp", [&] {
         Display().HideTrayHint();
         StopRequest();
-        SaveIniFile();
+        config_.SaveChanged();
         SaveProgramPathToRegistry();
         IconFromTray();
         RequestTerminate();
@@ -210,7 +229,7 @@ void TfrmMain::StartWork()
 {
     guarded("TfrmMain.StartWork", [&] {
         Display();
-        LoadSettings();
+        config_.Load();
         ApplyTestTimings();
         LoadHistoryInformation();
         Display().RefreshAll();
@@ -311,15 +330,8 @@ void TfrmMain::RequestInformation(int mode, int slot, bool automaticRepeat)
 
 void TfrmMain::NotifyNewlyMarked()
 {
-    const QList<int> slots = markWatch_.NewlyMarked();
-    if (!SetupModel().General.cbNotify)
-        return;
-    for (int slot : slots) {
-        const QString text = MarkNoticeText(slot);
-        if (tray_)
-            tray_->showMessage(QLatin1String(ProgramName), text, QSystemTrayIcon::Warning);
+    for (const QString &text : SendRunNotices(markWatch_, notifier_))
         Q_EMIT noticeShown(text);
-    }
 }
 
 void TfrmMain::AutoRepeat()
@@ -393,6 +405,7 @@ void TfrmMain::SetupAction()
             if (!frmSetup_)  // made at its first use: a quicker, smaller start
                 frmSetup_ = std::make_unique<TfrmSetup>();
             const TSetupResult r = RunSetupDialog(*frmSetup_);
+            config_.TakeSnapshot();
             if (r.Confirmed) {
                 SetRequestInterval();  // the refresh period starts again
                 LoadHistoryInformation();

@@ -3,7 +3,9 @@
 // the timers, decides when request runs happen and opens the other windows.
 // It is never shown.
 
+#include "ConfigWatcher.h"
 #include "MarkWatch.h"
+#include "Notifier.h"
 
 #include <QObject>
 #include <QTimer>
@@ -44,6 +46,8 @@ public:
 
     QMenu *trayMenu() const { return menu_; }
     TfrmWB *engine() const { return frmWB_.get(); }
+    Notifier &notifier() { return notifier_; }
+    ConfigWatcher &config() { return config_; }
     // Made at its first use (normally when the work starts).
     TStatusDisplay &Display();
     QAction *ppmAbout = nullptr;
@@ -67,6 +71,8 @@ private:
     void IconToTray();
     void IconFromTray();
     void StartWork();
+    // After another program changed the configuration files.
+    void ConfigReloaded();
     void SetRequestInterval();
     void ApplyTestTimings();
     void RequestInformation(int mode, int slot, bool automaticRepeat = false);
@@ -90,6 +96,8 @@ private:
     QSystemTrayIcon *tray_ = nullptr;
     int trayAttempts_ = 0;
     TMarkWatch markWatch_;
+    Notifier notifier_;
+    ConfigWatcher config_;
     qint64 testRefreshMs_ = 0;
     QTimer StartWorkTimer;
     QTimer RequestTimer;

@@ -16,10 +16,18 @@ public:
     // before; remembers the new state of every phone with fresh figures. A
     // failed phone keeps its last known state.
     QList<int> NewlyMarked();
+    // The monitored phones whose request failed and that were not failed at
+    // the last look; a phone that succeeds may be told of again.
+    QList<int> NewlyFailed();
 
 private:
     std::array<bool, IssaSlots + 1> marked_{};
+    std::array<bool, IssaSlots + 1> failed_{};
 };
 
-// The notice for a newly marked phone.
+// The notice for a newly marked phone: its name, balance and threshold.
 QString MarkNoticeText(int slot);
+// The notice for a failed phone: its name and the reason.
+QString FailedNoticeText(int slot);
+// The notice at the end of a run: how many monitored phones answered.
+QString RunFinishedNoticeText();

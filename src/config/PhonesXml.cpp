@@ -22,16 +22,24 @@ const xmlChar *X(const char *s)
     return reinterpret_cast<const xmlChar *>(s);
 }
 
-// An attribute's text; throws when the element lacks it.
+// An attribute's text; throws when the element lacks it. The value is taken
+// from its text as parsed: a reference to an entity declared in the file is
+// refused instead of expanded, so that a small file cannot grow into
+// gigabytes of text here.
 QString attribute(xmlNode *node, const char *name)
 {
-    xmlChar *value = xmlGetProp(node, X(name));
-    if (!value)
+    xmlAttr *attr = xmlHasProp(node, X(name));
+    if (!attr)
         throw SaldomatError(QStringLiteral("У элемента \"%1\" нет атрибута \"%2\"")
                                 .arg(QString::fromUtf8(reinterpret_cast<const char *>(node->name)), QLatin1String(name)));
-    const QString text = QString::fromUtf8(reinterpret_cast<const char *>(value));
-    xmlFree(value);
-    return text;
+    QByteArray utf8;
+    for (xmlNode *part = attr->children; part; part = part->next) {
+        if (part->type != XML_TEXT_NODE)
+            throw SaldomatError(QStringLiteral("Атрибут \"%1\" ссылается на сущность, объявленную в файле").arg(QLatin1String(name)));
+        if (part->content)
+            utf8 += reinterpret_cast<const char *>(part->content);
+    }
+    return QString::fromUtf8(utf8);
 }
 
 // "True"/"False" in any letter case, or a number (non-zero is true).
@@ -108,27 +116,61 @@ void writePhone(xmlNode *root, const TSetupPhoneLine &line)
 }
 }  // namespace
 
-TPhonesXmlState LoadPhonesInfoFromXml(TSetupModel &model, const QString &fileName, int count)
+QString PhoneElementProblem(const QString &fileName, int element, const QString &reason)
+{
+    return QStringLiteral("Файл \"%1\": элемент \"Phone\" № %2 пропущен: %3").arg(fileName).arg(element).arg(reason);
+}
+
+QString PhonesFileTooLargeProblem(const QString &fileName, qint64 size)
+{
+    return QStringLiteral("Файл \"%1\" не прочитан: его размер %2 байт больше допустимого (%3 байт)")
+        .arg(fileName)
+        .arg(size)
+        .arg(PhonesXmlMaxBytes);
+}
+
+TPhonesXmlState LoadPhonesInfoFromXml(TSetupModel &model, const QString &fileName, int count, QStringList *problems)
 {
     return guarded("TfrmSetup.LoadPhonesInfoFromXml", [&] {
         count = std::clamp(count, 0, IssaSlots);
         DocPtr doc;
         QFile file(fileName);
         TPhonesXmlState state = file.exists() ? TPhonesXmlState::Malformed : TPhonesXmlState::Missing;
+        for (int slot = 1; slot <= count; ++slot)
+            model.ClearPhoneInfo(slot);
         if (file.open(QIODevice::ReadOnly)) {
-            const QByteArray bytes = file.readAll();
-            // No network, no entity expansion, no messages on stderr.
+            if (file.size() > PhonesXmlMaxBytes) {
+                const QString problem = PhonesFileTooLargeProblem(fileName, file.size());
+                if (!problems)
+                    throw SaldomatError(problem);
+                problems->append(problem);
+                return TPhonesXmlState::Malformed;
+            }
+            const QByteArray bytes = file.read(PhonesXmlMaxBytes);
+            // No network, no entity substitution (references stay references,
+            // see attribute()), libxml2's limits on entity amplification and
+            // huge texts left on, no messages on stderr.
             doc.reset(xmlReadMemory(bytes.constData(), static_cast<int>(bytes.size()), nullptr, nullptr,
                                     XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_NOBLANKS));
             if (doc && xmlDocGetRootElement(doc.get()))
                 state = TPhonesXmlState::Loaded;
         }
         const std::vector<xmlNode *> elements = phoneElements(doc.get());
-        for (int slot = 1; slot <= count; ++slot)
-            model.ClearPhoneInfo(slot);
         for (int slot = 1; slot <= count && slot <= static_cast<int>(elements.size()); ++slot) {
-            const TSetupPhoneLine line = readPhone(elements[slot - 1]);
-            model.SetLine(slot, line);
+            if (!problems) {
+                model.SetLine(slot, readPhone(elements[slot - 1]));
+                continue;
+            }
+            // Each element on its own: a bad one leaves its row empty and the
+            // rest still load.
+            try {
+                model.SetLine(slot, readPhone(elements[slot - 1]));
+            } catch (const SaldomatError &e) {
+                QString reason = e.message();
+                reason.remove(QStringLiteral("TfrmSetup.FillSetupPhoneLine -- > "));
+                reason.remove(QStringLiteral("Passw.DecodePass -- > "));
+                problems->append(PhoneElementProblem(fileName, slot, reason));
+            }
         }
         return state;
     });

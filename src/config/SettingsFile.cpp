@@ -105,8 +105,9 @@ void LoadIniFile(TSetupModel &model)
         g.cbAutoStart = GetAutoStart();
         for (const BoolKey &k : kConnectionKeys)
             g.*k.member = IniFile.ReadBool(k.section, QLatin1String(k.key), kDefaults.*k.member);
-        if (IniFile.ReadBool(kPhones, QStringLiteral("rbTrayShowMinimal"), false))
-            model.SetTrayShowMinimal(true);
+        // Off switches only the minimum off (the rows keep their choice); it
+        // must still come through when it was on before.
+        model.SetTrayShowMinimal(IniFile.ReadBool(kPhones, QStringLiteral("rbTrayShowMinimal"), false));
     });
 }
 
@@ -122,9 +123,38 @@ void SaveIniFile(const TSetupModel &model)
         IniFile.WriteInteger(kConnection, QStringLiteral("cbRefreshTime"), g.cbRefreshTime);
         for (const BoolKey &k : kConnectionKeys)
             IniFile.WriteBool(k.section, QLatin1String(k.key), g.*k.member);
-        SetAutoStart(g.cbAutoStart);
+        if (g.cbAutoStart != GetAutoStart())
+            SetAutoStart(g.cbAutoStart);
         IniFile.WriteBool(kPhones, QStringLiteral("rbTrayShowMinimal"), model.TrayShowMinimal());
         IniFile.WriteBool(kDebug, QStringLiteral("SaveLogFiles"), IniFile.ReadBool(kDebug, QStringLiteral("SaveLogFiles"), false));
+        update.commit();
+    });
+}
+
+void SaveChangedSettings(const TSetupModel &model, const TSetupModel &loaded)
+{
+    guarded("TfrmMain.SaveIniFile", [&] {
+        const TGeneralSettings &g = model.General;
+        const TGeneralSettings &was = loaded.General;
+        // The batch reads the file as it is now: keys another program wrote
+        // meanwhile stay as they are unless this run changed the same key.
+        TIniUpdate update(IniFile);
+        for (const BoolKey &k : kHintAndMarkKeys)
+            if (g.*k.member != was.*k.member)
+                IniFile.WriteBool(k.section, QLatin1String(k.key), g.*k.member);
+        if (g.edBalanceLessThen != was.edBalanceLessThen)
+            IniFile.WriteString(kMark, QStringLiteral("edBalanceLessThen"), g.edBalanceLessThen);
+        if (g.edTurnOffLessThen != was.edTurnOffLessThen)
+            IniFile.WriteString(kMark, QStringLiteral("edTurnOffLessThen"), g.edTurnOffLessThen);
+        if (g.cbRefreshTime != was.cbRefreshTime)
+            IniFile.WriteInteger(kConnection, QStringLiteral("cbRefreshTime"), g.cbRefreshTime);
+        for (const BoolKey &k : kConnectionKeys)
+            if (g.*k.member != was.*k.member)
+                IniFile.WriteBool(k.section, QLatin1String(k.key), g.*k.member);
+        if (g.cbAutoStart != was.cbAutoStart)
+            SetAutoStart(g.cbAutoStart);
+        if (model.TrayShowMinimal() != loaded.TrayShowMinimal())
+            IniFile.WriteBool(kPhones, QStringLiteral("rbTrayShowMinimal"), model.TrayShowMinimal());
         update.commit();
     });
 }

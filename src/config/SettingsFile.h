@@ -20,9 +20,15 @@ void InitConfig();
 // the rows' tray buttons off.
 void LoadIniFile(TSetupModel &model);
 // Writes the general settings in one atomic rewrite (keys in their fixed
-// order), sets the auto-start entry from the tick, keeps Debug/SaveLogFiles.
+// order), sets the auto-start entry from the tick when it differs from the
+// entry, keeps Debug/SaveLogFiles.
 // A failure leaves the file as it was.
 void SaveIniFile(const TSetupModel &model);
+// What the program writes at exit: only the general settings that differ
+// between the model and the model as it was loaded (keys another program
+// changed meanwhile stay), the auto-start entry only when its tick differs.
+// Nothing changed: the file and the entry are not touched.
+void SaveChangedSettings(const TSetupModel &model, const TSetupModel &loaded);
 void LoadIniFile();  // on SetupModel()
 void SaveIniFile();
 

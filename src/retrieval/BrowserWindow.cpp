@@ -7,9 +7,7 @@
 #include "SettingsFile.h"
 
 #include <QChildEvent>
-#include <QMessageBox>
 #include <QNetworkProxy>
-#include <QPushButton>
 #include <QUrl>
 
 BrowserWindow::BrowserWindow(QWidget *parent)
@@ -33,10 +31,18 @@ BrowserWindow::~BrowserWindow()
     DialogsTimer.stop();
 }
 
+void BrowserWindow::setVisible(bool visible)
+{
+    // Never mapped: a shown window, even off the screen, is managed by the
+    // window manager, takes the keyboard focus and closes an open tray menu.
+    // The dialogs created on it are windows of their own and show without it.
+    if (!visible)
+        QWidget::setVisible(false);
+}
+
 void BrowserWindow::ShowOffScreen()
 {
     move(kOffScreen, kOffScreen);
-    show();
 }
 
 void BrowserWindow::HideWindow()
@@ -64,6 +70,10 @@ bool BrowserWindow::eventFilter(QObject *watched, QEvent *event)
 
 void BrowserWindow::Catch(QWidget *dialog)
 {
+    // Answered by the program 70 ms later: it runs as a dialog (modal, with
+    // its fields and buttons) but is never mapped, so no window flashes up
+    // and the keyboard focus stays where the user left it.
+    dialog->setAttribute(Qt::WA_DontShowOnScreen);
     dialog->move(kOffScreen, kOffScreen);
     dialog->installEventFilter(this);
     dialogWnd_ = dialog;
@@ -102,17 +112,10 @@ bool BrowserWindow::AskProxyLogon(const QNetworkProxy &proxy, QString &user, QSt
     return confirmed;
 }
 
-bool BrowserWindow::ConfirmPlainPassword(const QUrl &url)
+bool BrowserWindow::ConfirmPlainPassword(const QUrl &)
 {
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Предупреждение системы безопасности"),
-        QStringLiteral("Пароль будет отправлен на адрес %1 по незащищённому соединению (HTTP): "
-                       "по дороге его могут перехватить.\n\nПродолжить?")
-            .arg(url.toDisplayString(QUrl::RemoveUserInfo | QUrl::RemoveQuery)),
-        QMessageBox::NoButton, this);
-    QPushButton *yes = box.addButton(QStringLiteral("Да"), QMessageBox::YesRole);
-    QPushButton *no = box.addButton(QStringLiteral("Нет"), QMessageBox::NoRole);
-    box.setDefaultButton(no);
-    box.setEscapeButton(no);
-    box.exec();
-    return box.clickedButton() == yes;
+    // The notice would be answered "yes" 70 ms later by the timer above: it
+    // is not raised at all, since a modal window, even one never mapped,
+    // closes the tray menu the user may have open during the run.
+    return true;
 }

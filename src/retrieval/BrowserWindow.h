@@ -1,8 +1,10 @@
 #pragma once
 // The browser window of the request engine: the host of the browser's dialogs.
-// During a run it is shown at -10000, -10000, out of sight. Every window the
+// It is never shown (show() does nothing), so nothing appears on the screen
+// and nothing takes the keyboard focus during a run. Every window the
 // browser creates on it (the proxy logon, notices) is caught as it is
-// created, moved out of sight too, and answered 70 ms later: when a proxy user
+// created, kept off the screen too (it runs as a dialog but is not mapped),
+// and answered 70 ms later: when a proxy user
 // name is set, the proxy user name and password are typed into its two edit
 // fields; then its affirmative button is clicked. Only the window created last
 // is answered when several come within the 70 ms.
@@ -21,6 +23,9 @@ public:
 
     explicit BrowserWindow(QWidget *parent = nullptr);
     ~BrowserWindow() override;
+
+    // Refuses to show the window; hiding works.
+    void setVisible(bool visible) override;
 
     void ShowOffScreen() override;
     void HideWindow() override;

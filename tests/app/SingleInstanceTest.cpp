@@ -12,8 +12,10 @@
 #include "TestHome.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QProcess>
@@ -50,6 +52,7 @@ protected:
         env.insert(QStringLiteral("SALDOMAT_HOME"), home_.dir());
         env.insert(QStringLiteral("TMPDIR"), home_.dir());
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home_.dir());
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home_.file(QStringLiteral("xdg")));
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         p->setProcessEnvironment(env);
         p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -236,12 +239,73 @@ TEST_F(SingleInstance, FirstStartCreatesTheHistoryAndALaterOneDoesNot)
     QProcess *closer = start({QStringLiteral("/close")});
     ASSERT_TRUE(finishes(closer));
     ASSERT_TRUE(finishes(first));
-    EXPECT_TRUE(QFile::exists(home_.file(QStringLiteral("Saldomat.ini")))) << "settings are saved on exit";
+    EXPECT_FALSE(QFile::exists(home_.file(QStringLiteral("Saldomat.ini")))) << "nothing changed, nothing written at exit";
 
     // Settings there, history lost: the history stays unavailable.
+    WriteFileBytes(home_.file(QStringLiteral("Saldomat.ini")), "[Connection]\r\ncbAutoReRquest=0\r\n");
     ASSERT_TRUE(QFile::remove(home_.file(QStringLiteral("Saldomat.db"))));
     QProcess *second = startRunning();
     EXPECT_TRUE(logSays(QStringLiteral("Ведение истории баланса невозможно по следующей причине: ")));
     EXPECT_FALSE(QFile::exists(home_.file(QStringLiteral("Saldomat.db"))));
     second->kill();
+}
+
+// One damaged phone in phones.xml costs only that phone: the others are
+// queried by the refresh timer, the problem is logged with the element's
+// number, and at exit neither the settings file nor the auto-start entry is
+// touched.
+TEST_F(SingleInstance, ADamagedPhoneListLosesOnlyItsBadPhoneAndNoSettings)
+{
+    QList<EmulatorPhone> phones;
+    for (const char *number : {"9160000001", "9160000002", "9160000003"}) {
+        EmulatorPhone p;
+        p.number = QLatin1String(number);
+        p.password = QStringLiteral("111");
+        phones << p;
+    }
+    EmulatorProcess emu;
+    ASSERT_TRUE(emu.start(phones)) << emu.errorString().toStdString();
+    InitConfig();
+    ServersIni.WriteString(QStringLiteral("Эмулятор"), QStringLiteral("ShortName"), QStringLiteral("ЭМУ"));
+    ServersIni.WriteString(QStringLiteral("Эмулятор"), QStringLiteral("LoginURL"), emu.loginUrl());
+    TSetupModel model;
+    for (int slot = 1; slot <= 3; ++slot) {
+        TSetupPhoneLine line;
+        line.Monitor = true;
+        line.Number = phones[slot - 1].number;
+        line.Password = phones[slot - 1].password;
+        line.Region = QStringLiteral("ЭМУ");
+        model.SetLine(slot, line);
+    }
+    SavePhonesInfoToXml(model, PhonesXmlFileName, MaxPhones);
+    // The second phone's password cannot be decoded.
+    QByteArray xml = ReadFileBytes(PhonesXmlFileName);
+    const qsizetype second = xml.indexOf("Password=\"", xml.indexOf("9160000002"));
+    xml.replace(second, 65, "Password=\"XYZ\"");  // 54 hexadecimal digits in quotes
+    WriteFileBytes(PhonesXmlFileName, xml);
+    // Settings the defaults would overwrite; no query at start, the refresh
+    // timer's first run after 2 s.
+    WriteFileBytes(IniFileName, "; by hand\r\n[Hint Window]\r\ncbNN=0\r\n[Connection]\r\ncbAutoReRquest=0\r\n"
+                                "[Debug]\r\nTestPauseMs=0\r\nTestRefreshSeconds=2\r\n");
+    const QString entry = home_.file(QStringLiteral("xdg/autostart/saldomat.desktop"));
+    QDir().mkpath(QFileInfo(entry).absolutePath());
+    WriteFileBytes(entry, "[Desktop Entry]\nType=Application\nExec=/opt/x/saldomat --mine\n");
+    const QByteArray ini = ReadFileBytes(IniFileName);
+    const QByteArray autostart = ReadFileBytes(entry);
+
+    QProcess *first = startRunning();
+    QElapsedTimer t;
+    t.start();
+    while ((emu.loginCount(phones[0].number) < 1 || emu.loginCount(phones[2].number) < 1) && t.elapsed() < 20000)
+        QThread::msleep(50);
+    EXPECT_GE(emu.loginCount(phones[0].number), 1);
+    EXPECT_GE(emu.loginCount(phones[2].number), 1) << "the phone after the bad one is queried";
+    EXPECT_EQ(emu.loginCount(phones[1].number), 0);
+    QProcess *closer = start({QStringLiteral("/close")});
+    ASSERT_TRUE(finishes(closer));
+    ASSERT_TRUE(finishes(first));
+    EXPECT_EQ(ReadFileBytes(IniFileName), ini);
+    EXPECT_EQ(ReadFileBytes(entry), autostart);
+    const QString log = FromCp1251(ReadFileBytes(ErrFileName));
+    EXPECT_TRUE(log.contains(PhoneElementProblem(PhonesXmlFileName, 2, QString()))) << log.toStdString();
 }

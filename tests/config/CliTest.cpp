@@ -1,6 +1,8 @@
 // saldomat-cli's configuration commands, run as real processes.
 
 #include "ConfigHome.h"
+#include "ConfigWatcher.h"
+#include "EventLoopWait.h"
 #include "IniFile.h"
 #include "Passw.h"
 #include "PhonesXml.h"
@@ -197,4 +199,40 @@ TEST_F(CliTest, SettingsGetAndSet)
                    "settings|set|Connection|cbRefreshTime|8", "settings|set|Hint Window|cbNN|maybe",
                    "settings|set|Debug|SaveLogFiles|2x", "settings|set|History Form|Left|left",
                    "settings|set|Nowhere|key|1", "settings|set|Mark", "settings|get|Nowhere|key", "settings|get"});
+}
+
+// The tray program's view of the files while saldomat-cli changes them: it
+// reads them again once the change has settled and no run is active, and at
+// exit writes back nothing the cli wrote.
+TEST_F(CliTest, ChangesOfARunningTrayProgramsFilesAreLoadedBetweenRuns)
+{
+    ASSERT_EQ(cli("phones|set|1|--number|9161110001|--password|1|--monitor|yes").status, 0);
+    ASSERT_EQ(cli("settings|set|Phones|rbTrayShowMinimal|1").status, 0);
+    ConfigWatcher watcher;
+    bool running = true;
+    watcher.SetBusyQuery([&] { return running; });
+    int reloads = 0;
+    QObject::connect(&watcher, &ConfigWatcher::reloaded, [&] { ++reloads; });
+    watcher.Load();
+    EXPECT_EQ(SetupModel().Line(1).Number, QStringLiteral("9161110001"));
+    EXPECT_TRUE(SetupModel().TrayShowMinimal());
+
+    ASSERT_EQ(cli("phones|set|2|--number|9161110002|--password|2|--monitor|yes").status, 0);
+    ASSERT_EQ(cli("settings|set|Phones|rbTrayShowMinimal|0").status, 0);
+    ASSERT_EQ(cli("settings|set|Hint Window|cbNN|0").status, 0);
+    Pump(ConfigWatcher::kSettleMs + 500);
+    EXPECT_EQ(reloads, 0) << "not in the middle of a run";
+    EXPECT_TRUE(SetupModel().Line(2).Number.isEmpty());
+
+    running = false;
+    ASSERT_TRUE(WaitUntil([&] { return reloads == 1; }, 5000));
+    EXPECT_EQ(SetupModel().Line(2).Number, QStringLiteral("9161110002"));
+    EXPECT_FALSE(SetupModel().TrayShowMinimal());
+    EXPECT_FALSE(SetupModel().General.cbNN);
+
+    // Exit after another change the watcher has not seen yet.
+    ASSERT_EQ(cli("settings|set|Hint Window|cbSMS|1").status, 0);
+    const QByteArray before = ReadFileBytes(IniFileName);
+    watcher.SaveChanged();
+    EXPECT_EQ(ReadFileBytes(IniFileName), before);
 }

@@ -187,12 +187,72 @@ TEST_F(PhonesXmlTest, BadElementStopsTheLoadThereWithTheLabels)
         << loadError().toStdString();
     EXPECT_TRUE(loadError().contains(QStringLiteral("TurnOffLessThen")));
 
+    // The tray program's load skips the bad element alone and names it.
+    QStringList problems;
+    m.SetLine(3, phone(QStringLiteral("old")));
+    EXPECT_EQ(LoadPhonesInfoFromXml(m, path, MaxPhones, &problems), TPhonesXmlState::Loaded);
+    EXPECT_EQ(m.Line(1).Number, QStringLiteral("111"));
+    EXPECT_TRUE(m.Line(2).Number.isEmpty());
+    EXPECT_EQ(m.Line(3).Number, QStringLiteral("333"));
+    ASSERT_EQ(problems.size(), 1);
+    EXPECT_TRUE(problems[0].contains(path) && problems[0].contains(QStringLiteral("№ 2")) &&
+                problems[0].contains(QStringLiteral("TurnOffLessThen")))
+        << problems[0].toStdString();
+
     QString badPassword = attrs(QStringLiteral("222"));
     badPassword.replace(QRegularExpression(QStringLiteral("Password=\"[0-9A-F]+\"")), QStringLiteral("Password=\"ABC\""));
-    WriteFileBytes(path, "<Phones>" + first + element(badPassword) + "</Phones>");
+    WriteFileBytes(path, "<Phones>" + first + element(badPassword) + third + element(lacking) + "</Phones>");
     EXPECT_TRUE(loadError().startsWith(QStringLiteral(
         "TfrmSetup.LoadPhonesInfoFromXml -- > TfrmSetup.FillSetupPhoneLine -- > Passw.DecodePass -- > ")))
         << loadError().toStdString();
+    problems.clear();
+    LoadPhonesInfoFromXml(m, path, MaxPhones, &problems);
+    EXPECT_EQ(m.Line(3).Number, QStringLiteral("333"));
+    ASSERT_EQ(problems.size(), 2);
+    EXPECT_TRUE(problems[0].contains(QStringLiteral("№ 2")));
+    EXPECT_TRUE(problems[1].contains(QStringLiteral("№ 4")));
+}
+
+// A small file whose attributes refer to a large entity many times must not
+// be expanded into gigabytes; references cannot reach outside the file.
+TEST_F(PhonesXmlTest, EntitiesAreNeverExpandedAndLargeFilesAreRefused)
+{
+    const QByteArray big(100000, 'x');
+    const QByteArray refs = QByteArray("&e;").repeated(3000);
+    QString expanding = attrs(QStringLiteral("222"));
+    expanding.replace(QStringLiteral("Alias=\"\""), QStringLiteral("Alias=\"%1\"").arg(QLatin1String(refs)));
+    WriteFileBytes(path, "<?xml version=\"1.0\"?><!DOCTYPE Phones [<!ENTITY e \"" + big + "\">]><Phones>" +
+                             element(attrs(QStringLiteral("111"))) + element(expanding) + "</Phones>");
+    QStringList problems;
+    TSetupModel m;
+    EXPECT_EQ(LoadPhonesInfoFromXml(m, path, MaxPhones, &problems), TPhonesXmlState::Loaded);
+    EXPECT_EQ(m.Line(1).Number, QStringLiteral("111"));
+    EXPECT_TRUE(m.Line(2).Number.isEmpty());
+    ASSERT_EQ(problems.size(), 1);
+    EXPECT_TRUE(problems[0].contains(QStringLiteral("Alias"))) << problems[0].toStdString();
+
+    // Nested entities: libxml2's amplification limit refuses the document.
+    QByteArray laughs = "<!ENTITY a0 \"xxxxxxxxxx\">";
+    for (int i = 1; i <= 9; ++i)
+        laughs += "<!ENTITY a" + QByteArray::number(i) + " \"" + ("&a" + QByteArray::number(i - 1) + ";").repeated(10) + "\">";
+    WriteFileBytes(path, "<!DOCTYPE Phones [" + laughs + "]><Phones>" +
+                             element(attrs(QStringLiteral("&a9;"))) + "</Phones>");
+    problems.clear();
+    EXPECT_NE(LoadPhonesInfoFromXml(m, path, MaxPhones, &problems), TPhonesXmlState::Loaded);
+    EXPECT_TRUE(m.Line(1).Number.isEmpty());
+
+    // Over 1 MB: not read at all, with a clear word; the file stays.
+    const QByteArray large = "<Phones>" + element(attrs(QStringLiteral("111"))) + "<!--" +
+                             QByteArray(PhonesXmlMaxBytes, ' ') + "--></Phones>";
+    WriteFileBytes(path, large);
+    problems.clear();
+    EXPECT_EQ(LoadPhonesInfoFromXml(m, path, MaxPhones, &problems), TPhonesXmlState::Malformed);
+    EXPECT_TRUE(m.Line(1).Number.isEmpty());
+    ASSERT_EQ(problems.size(), 1);
+    EXPECT_EQ(problems[0], PhonesFileTooLargeProblem(path, large.size()));
+    EXPECT_TRUE(problems[0].contains(QStringLiteral("больше допустимого")));
+    EXPECT_THROW(LoadPhonesInfoFromXml(m, path, MaxPhones), SaldomatError);
+    EXPECT_EQ(ReadFileBytes(path), large);
 }
 
 TEST_F(PhonesXmlTest, AttributeTextsReadAsTheWindowsProgramReadsThem)

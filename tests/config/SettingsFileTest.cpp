@@ -141,6 +141,52 @@ TEST_F(SettingsFileTest, StoredMinimumSwitchesTheRowsTrayButtonsOff)
     LoadIniFile(m);
     EXPECT_EQ(m.TraySlot(), 0);
     EXPECT_TRUE(m.TrayShowMinimal());
+    // Switched off again by another program: the next load sees it.
+    IniFile.WriteBool(QStringLiteral("Phones"), QStringLiteral("rbTrayShowMinimal"), false);
+    LoadIniFile(m);
+    EXPECT_FALSE(m.TrayShowMinimal());
+}
+
+// At exit the program writes only what its own run changed: keys another
+// program wrote meanwhile, and an auto-start entry the user removed, stay.
+TEST_F(SettingsFileTest, ExitWritesOnlyTheKeysThisRunChanged)
+{
+    TSetupModel start;
+    start.General.cbAutoStart = true;
+    SaveIniFile(start);
+    const TSetupModel loadedAtStart = loaded();
+    ASSERT_TRUE(loadedAtStart.General.cbAutoStart);
+
+    // Meanwhile: saldomat-cli switches columns and the minimum, the user
+    // removes the auto-start entry.
+    IniFile.WriteBool(QStringLiteral("Hint Window"), QStringLiteral("cbSMS"), true);
+    IniFile.WriteBool(QStringLiteral("Phones"), QStringLiteral("rbTrayShowMinimal"), true);
+    IniFile.WriteString(QStringLiteral("Mark"), QStringLiteral("edBalanceLessThen"), QStringLiteral("7"));
+    ASSERT_TRUE(QFile::remove(AutoStartEntryPath()));
+    const QByteArray before = ReadFileBytes(path);
+
+    // Nothing changed in the run: nothing written, the entry not re-created.
+    SaveChangedSettings(loadedAtStart, loadedAtStart);
+    EXPECT_EQ(ReadFileBytes(path), before);
+    EXPECT_FALSE(QFile::exists(AutoStartEntryPath()));
+
+    // One key changed in the run: that key alone.
+    TSetupModel now = loadedAtStart;
+    now.General.cbNN = false;
+    SaveChangedSettings(now, loadedAtStart);
+    const TSetupModel after = loaded();
+    EXPECT_FALSE(after.General.cbNN);
+    EXPECT_TRUE(after.General.cbSMS);
+    EXPECT_TRUE(after.TrayShowMinimal());
+    EXPECT_EQ(after.General.edBalanceLessThen, QStringLiteral("7"));
+    EXPECT_FALSE(QFile::exists(AutoStartEntryPath()));
+
+    // The tick itself changed in the run: the entry follows it.
+    TSetupModel was = now;
+    was.General.cbAutoStart = false;
+    now.General.cbAutoStart = true;
+    SaveChangedSettings(now, was);
+    EXPECT_TRUE(GetAutoStart());
 }
 
 TEST_F(SettingsFileTest, AutoStartEntryFollowsTheTick)

@@ -1,0 +1,115 @@
+#include "ConfigWatcher.h"
+
+#include "Common.h"
+#include "Failure.h"
+#include "PhonesXml.h"
+#include "SettingsFile.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <sys/stat.h>
+
+ConfigWatcher::ConfigWatcher(QObject *parent) : QObject(parent)
+{
+    settle_.setSingleShot(true);
+    connect(&settle_, &QTimer::timeout, this, [this] { runHandler("ConfigWatcher.Settled", [&] { settled(); }); });
+    connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, [this] { changed(); });
+    connect(&watcher_, &QFileSystemWatcher::fileChanged, this, [this] { changed(); });
+}
+
+ConfigWatcher::~ConfigWatcher() = default;
+
+ConfigWatcher::Stamps ConfigWatcher::stampsNow()
+{
+    Stamps stamps{};
+    const QString names[] = {IniFileName, ServersIniFileName, PhonesXmlFileName};
+    for (size_t i = 0; i < stamps.size(); ++i) {
+        struct stat st {};
+        if (names[i].isEmpty() || ::stat(QFile::encodeName(names[i]).constData(), &st) != 0)
+            continue;
+        stamps[i] = {true, static_cast<qint64>(st.st_size),
+                     static_cast<qint64>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
+                     static_cast<quint64>(st.st_ino)};
+    }
+    return stamps;
+}
+
+void ConfigWatcher::loadFiles()
+{
+    QStringList problems;
+    // The stamps first: a change made while the files are read is seen again.
+    stamps_ = stampsNow();
+    try {
+        LoadPhonesInfoFromXml(SetupModel(), PhonesXmlFileName, MaxPhones, &problems);
+    } catch (const std::exception &e) {
+        MainException("TfrmSetup.LoadSettings", e);
+    }
+    // The settings do not depend on the phone list: read whatever it held.
+    try {
+        LoadIniFile();
+    } catch (const std::exception &e) {
+        MainException("TfrmSetup.LoadSettings", e);
+    }
+    loaded_ = SetupModel();
+    QStringList fresh;
+    for (const QString &p : problems) {
+        if (told_.contains(p))
+            continue;
+        told_.insert(p);
+        fresh.append(p);
+        AppendStringToFile(p, ErrFileName);
+    }
+    if (!fresh.isEmpty())
+        Q_EMIT problemsFound(fresh.join(QLatin1Char('\n')));
+}
+
+void ConfigWatcher::Load()
+{
+    loadFiles();
+    watch();
+}
+
+void ConfigWatcher::TakeSnapshot()
+{
+    loaded_ = SetupModel();
+    stamps_ = stampsNow();
+}
+
+void ConfigWatcher::SaveChanged()
+{
+    SaveChangedSettings(SetupModel(), loaded_);
+    TakeSnapshot();
+}
+
+void ConfigWatcher::watch()
+{
+    // The folder, since the files are replaced by a rename; the files too,
+    // for programs that write them in place. A replaced file drops out of the
+    // watch and is added again here.
+    const QString dir = QFileInfo(IniFileName).absolutePath();
+    if (!watcher_.directories().contains(dir))
+        watcher_.addPath(dir);
+    for (const QString &name : {IniFileName, ServersIniFileName, PhonesXmlFileName})
+        if (QFile::exists(name) && !watcher_.files().contains(name))
+            watcher_.addPath(name);
+}
+
+void ConfigWatcher::changed()
+{
+    if (!settle_.isActive())
+        settle_.start(kSettleMs);
+}
+
+void ConfigWatcher::settled()
+{
+    watch();
+    if (stampsNow() == stamps_)
+        return;  // another file of the folder (the history, the log)
+    if ((busy_ && busy_()) || SetupDialogOpen) {
+        settle_.start(kBusyRetryMs);
+        return;
+    }
+    loadFiles();
+    Q_EMIT reloaded();
+}

@@ -1,0 +1,74 @@
+#pragma once
+// The configuration files of the tray program over its whole run: loads
+// "phones.xml" element by element and the settings file on its own, so that a
+// bad phone costs only its own row; writes at exit only what this run
+// changed; and notices when another program (saldomat-cli, an editor)
+// replaces or edits "Saldomat.ini", "servers.ini" or "phones.xml", reloading
+// them between request runs.
+
+#include "Setup.h"
+
+#include <QFileSystemWatcher>
+#include <QObject>
+#include <QSet>
+#include <QTimer>
+#include <array>
+#include <functional>
+
+class ConfigWatcher : public QObject {
+    Q_OBJECT
+public:
+    explicit ConfigWatcher(QObject *parent = nullptr);
+    ~ConfigWatcher() override;
+
+    // Whether a request run is active now: a change seen during a run is
+    // loaded after it.
+    void SetBusyQuery(std::function<bool()> busy) { busy_ = std::move(busy); }
+
+    // Loads the phone rows and the general settings into SetupModel(), takes
+    // them as the loaded state and starts watching the program directory.
+    // Never throws: failures go to the error log, problems a user must see to
+    // problemsFound.
+    void Load();
+    // SetupModel() as it is now is what the files hold (the setup dialog has
+    // just saved or reloaded them).
+    void TakeSnapshot();
+    // At exit: writes the general settings this run changed, nothing else.
+    void SaveChanged();
+    const TSetupModel &Loaded() const { return loaded_; }
+
+    // How long a change must rest before it is read (the writer may replace
+    // several files one after another), and how often a change seen during a
+    // run is looked at again.
+    static constexpr int kSettleMs = 300;
+    static constexpr int kBusyRetryMs = 1000;
+
+Q_SIGNALS:
+    // Problems of the files that the user has not been told of in this run,
+    // one text, lines separated by "\n".
+    void problemsFound(const QString &text);
+    // The files were reloaded after another program changed them.
+    void reloaded();
+
+private:
+    struct Stamp {
+        bool exists = false;
+        qint64 size = 0;
+        qint64 modifiedNs = 0;
+        quint64 inode = 0;
+        bool operator==(const Stamp &) const = default;
+    };
+    using Stamps = std::array<Stamp, 3>;
+    static Stamps stampsNow();
+    void loadFiles();
+    void watch();
+    void changed();
+    void settled();
+
+    std::function<bool()> busy_;
+    TSetupModel loaded_;
+    Stamps stamps_{};
+    QSet<QString> told_;
+    QFileSystemWatcher watcher_;
+    QTimer settle_;
+};
