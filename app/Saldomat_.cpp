@@ -194,16 +194,27 @@ void TfrmMain::IconFromTray()
     });
 }
 
-void TfrmMain::ExitApp()
+bool TfrmMain::ExitApp()
 {
-    guarded("TfrmMain.ExitApp", [&] {
-        Display().HideTrayHint();
-        StopRequest();
-        SaveIniFile();
-        SaveProgramPathToRegistry();
-        IconFromTray();
-        RequestTerminate();
-    });
+    // The program ends whatever fails on the way out: each step runs, a failed
+    // one is logged, and the exit code (and the answer to a copy that sent
+    // "Close") says that not everything was saved.
+    bool ok = true;
+    auto step = [&ok](auto &&body) {
+        try {
+            guarded("TfrmMain.ExitApp", body);
+        } catch (const std::exception &e) {
+            MainException(e);
+            ok = false;
+        }
+    };
+    step([&] { Display().HideTrayHint(); });
+    step([&] { StopRequest(); });
+    step([&] { SaveIniFile(); });
+    step([&] { SaveProgramPathToRegistry(); });
+    step([&] { IconFromTray(); });
+    RequestTerminate(ok ? 0 : 1);
+    return ok;
 }
 
 void TfrmMain::StartWork()
@@ -444,10 +455,10 @@ bool TfrmMain::QueryBadAllowed() const
     return ppmQueryBad->isEnabled();
 }
 
-void TfrmMain::HandleCommand(const QString &command)
+bool TfrmMain::HandleCommand(const QString &command)
 {
     if (command == QLatin1String("Close")) {
-        ExitApp();
+        return ExitApp();
     } else if (command == QLatin1String("QueryNow")) {
         if (QueryNowAllowed())
             guarded("TfrmMain.ppmQueryNowClick", [&] { QueryNowAction(); });
@@ -455,4 +466,5 @@ void TfrmMain::HandleCommand(const QString &command)
         if (QueryBadAllowed())
             guarded("TfrmMain.ppmQueryBadClick", [&] { QueryBadAction(); });
     }
+    return true;
 }
