@@ -213,16 +213,27 @@ void TfrmMain::IconFromTray()
     });
 }
 
-void TfrmMain::ExitApp()
+bool TfrmMain::ExitApp()
 {
-    guarded("TfrmMain.ExitApp", [&] {
-        Display().HideTrayHint();
-        StopRequest();
-        config_.SaveChanged();
-        SaveProgramPathToRegistry();
-        IconFromTray();
-        RequestTerminate();
-    });
+    // The program ends whatever fails on the way out: each step runs, a failed
+    // one is logged, and the exit code (and the answer to a copy that sent
+    // "Close") says that not everything was saved.
+    bool ok = true;
+    auto step = [&ok](auto &&body) {
+        try {
+            guarded("TfrmMain.ExitApp", body);
+        } catch (const std::exception &e) {
+            MainException(e);
+            ok = false;
+        }
+    };
+    step([&] { Display().HideTrayHint(); });
+    step([&] { StopRequest(); });
+    step([&] { config_.SaveChanged(); });
+    step([&] { SaveProgramPathToRegistry(); });
+    step([&] { IconFromTray(); });
+    RequestTerminate(ok ? 0 : 1);
+    return ok;
 }
 
 void TfrmMain::StartWork()
@@ -457,10 +468,10 @@ bool TfrmMain::QueryBadAllowed() const
     return ppmQueryBad->isEnabled();
 }
 
-void TfrmMain::HandleCommand(const QString &command)
+bool TfrmMain::HandleCommand(const QString &command)
 {
     if (command == QLatin1String("Close")) {
-        ExitApp();
+        return ExitApp();
     } else if (command == QLatin1String("QueryNow")) {
         if (QueryNowAllowed())
             guarded("TfrmMain.ppmQueryNowClick", [&] { QueryNowAction(); });
@@ -468,4 +479,5 @@ void TfrmMain::HandleCommand(const QString &command)
         if (QueryBadAllowed())
             guarded("TfrmMain.ppmQueryBadClick", [&] { QueryBadAction(); });
     }
+    return true;
 }

@@ -29,13 +29,14 @@ public:
 
     // The rest of start-up after the single-instance check.
     void FormCreate();
-    void ExitApp();
+    // Ends the program; false when something (the settings) could not be saved.
+    bool ExitApp();
 
     // The refresh timer, for tests: the next periodic run.
     const QTimer &requestTimer() const { return RequestTimer; }
 
-    // Commands of a later copy of the program.
-    void HandleCommand(const QString &command);
+    // Commands of a later copy of the program; false when one failed.
+    bool HandleCommand(const QString &command);
     // "QueryNow" runs only while "Запросить информацию сейчас" is enabled and
     // visible (no request running); "QueryOnlyBad" only while its item is enabled.
     bool QueryNowAllowed() const;

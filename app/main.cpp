@@ -67,7 +67,7 @@ int main(int argc, char **argv)
     }
 
     TfrmMain frmMain;
-    instance.SetHandler([&frmMain](const QString &command) { frmMain.HandleCommand(command); });
+    instance.SetHandler([&frmMain](const QString &command) { return frmMain.HandleCommand(command); });
     try {
         frmMain.FormCreate();
     } catch (const std::exception &e) {

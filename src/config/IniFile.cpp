@@ -201,6 +201,7 @@ void TIniFile::SetFileName(const QString &fileName)
 {
     fileName_ = fileName;
     updateDepth_ = 0;
+    lock_.Release();
     pending_.reset();
     pendingDirty_ = false;
 }
@@ -378,7 +379,14 @@ void TIniFile::DeleteKey(const QString &section, const QString &key)
 void TIniFile::BeginUpdate()
 {
     if (updateDepth_ == 0) {
-        pendingBase_ = load();  // may throw: nothing changed then
+        if (!fileName_.isEmpty())
+            lock_.Acquire(fileName_);
+        try {
+            pendingBase_ = load();  // may throw: nothing changed then
+        } catch (...) {
+            lock_.Release();
+            throw;
+        }
         pending_ = std::make_shared<Document>(*pendingBase_);
         pendingDirty_ = false;
         cancelled_ = false;
@@ -400,6 +408,10 @@ void TIniFile::EndUpdate()
     pendingDirty_ = false;
     // A batch that changed nothing leaves the file alone; the first write
     // creates a missing file even with default values.
+    struct Unlock {
+        TFileLockHold &hold;
+        ~Unlock() { hold.Release(); }
+    } unlock{lock_};
     if (edited && (!stampOf().exists || doc->serialize() != base->serialize()))
         store(doc);
 }

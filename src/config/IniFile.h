@@ -11,6 +11,8 @@
 // sections (the first occurrence wins). Lines the writer does not change are
 // written back as they were, comments included.
 
+#include "ConfigLock.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -52,7 +54,8 @@ public:
     void DeleteKey(const QString &section, const QString &key);
 
     // Batches writes: between BeginUpdate and EndUpdate the file is read once
-    // and written once, at EndUpdate (and only when its content changed);
+    // and written once, at EndUpdate (and only when its content changed), and
+    // the file's lock is held, so that no other process writes in between;
     // CancelUpdate drops the batched writes. Nested calls count. Prefer
     // TIniUpdate.
     void BeginUpdate();
@@ -84,6 +87,7 @@ private:
     std::shared_ptr<const Document> pendingBase_;  // the file as the batch found it
     bool pendingDirty_ = false;
     bool cancelled_ = false;
+    TFileLockHold lock_;
     mutable std::shared_ptr<const Document> cached_;
     mutable FileStamp cachedStamp_;
 };

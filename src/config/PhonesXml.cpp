@@ -133,6 +133,7 @@ TPhonesXmlState LoadPhonesInfoFromXml(TSetupModel &model, const QString &fileNam
 {
     return guarded("TfrmSetup.LoadPhonesInfoFromXml", [&] {
         count = std::clamp(count, 0, IssaSlots);
+        model.PhonesLock().Acquire(fileName);
         DocPtr doc;
         QFile file(fileName);
         TPhonesXmlState state = file.exists() ? TPhonesXmlState::Malformed : TPhonesXmlState::Missing;
@@ -201,7 +202,16 @@ QByteArray PhonesXmlBytes(const TSetupModel &model, int count)
 
 void SavePhonesInfoToXml(const TSetupModel &model, const QString &fileName, int count)
 {
-    guarded("TfrmSetup.SavePhonesInfoToXml", [&] { WriteFileAtomically(fileName, PhonesXmlBytes(model, count)); });
+    guarded("TfrmSetup.SavePhonesInfoToXml", [&] {
+        // Held since the load, or taken for this write alone.
+        TFileLockHold &hold = model.PhonesLock();
+        hold.Acquire(fileName);
+        struct Unlock {
+            TFileLockHold &hold;
+            ~Unlock() { hold.Release(); }
+        } unlock{hold};
+        WriteFileAtomically(fileName, PhonesXmlBytes(model, count));
+    });
 }
 
 TPhonesXmlState LoadPhonesInfoFromXml()

@@ -17,7 +17,8 @@ inline constexpr qint64 PhonesXmlMaxBytes = 1024 * 1024;
 
 // Loads the file into rows 1..count of the model. A missing or malformed file
 // loads as an empty list; the result tells which, so that a caller can refuse
-// to save over a file the user may still want to repair. An element that
+// to save over a file the user may still want to repair. The model keeps the
+// file's lock until it saves (TSetupModel::PhonesLock). An element that
 // lacks an attribute, carries a bad password or refers to an entity declared
 // in the file is bad. Without a problems list a bad element stops the load
 // there with a labelled error (the rows before it are filled, that row and
@@ -31,6 +32,8 @@ TPhonesXmlState LoadPhonesInfoFromXml(TSetupModel &model, const QString &fileNam
 QString PhoneElementProblem(const QString &fileName, int element, const QString &reason);
 QString PhonesFileTooLargeProblem(const QString &fileName, qint64 size);
 // Writes rows 1..count atomically; a failure leaves the old file in place.
+// The model's lock on the file (taken by the load) is held for the write and
+// given back after it.
 void SavePhonesInfoToXml(const TSetupModel &model, const QString &fileName, int count);
 // The bytes that SavePhonesInfoToXml writes.
 QByteArray PhonesXmlBytes(const TSetupModel &model, int count);

@@ -4,6 +4,7 @@
 // configuration that every part of the program asks; the setup dialog edits a
 // copy and assigns it back on "Сохранить".
 
+#include "ConfigLock.h"
 #include "IssaUrl.h"
 #include "PhoneTable.h"
 
@@ -106,7 +107,15 @@ public:
 
     bool operator==(const TSetupModel &) const = default;
 
+    // The lock of "phones.xml", taken by LoadPhonesInfoFromXml and given back
+    // by SavePhonesInfoToXml (or ReleasePhonesLock, or the model's end): a
+    // load, change and save of the phone list is one writer's at a time. A
+    // copy of the model holds nothing.
+    void ReleasePhonesLock() const { phonesLock_.Release(); }
+    TFileLockHold &PhonesLock() const { return phonesLock_; }
+
 private:
+    mutable TFileLockHold phonesLock_;
     std::array<TSetupPhoneLine, IssaSlots + 1> lines_;
     bool trayMinimal_ = false;
 };

@@ -1,11 +1,20 @@
 #pragma once
 // Every file the program rewrites goes through here: the bytes are written to a
 // temporary file in the same folder and renamed over the old one, so a crash or
-// a full disk never leaves a half-written file behind.
+// a full disk never leaves a half-written file behind. The program's files hold
+// passwords and balances: they are readable by their owner only.
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 // Throws SaldomatError (with the file name and the reason) when the write fails;
-// the old file is then untouched.
+// the old file is then untouched. The file is left with mode 0600 whatever the
+// umask and whatever mode an existing file had.
 void WriteFileAtomically(const QString &path, const QByteArray &bytes);
+
+// Creates a missing folder (and its parents) with mode 0700 for the folder itself.
+void MakePrivateDirectory(const QString &path);
+// Takes every access away from group and others on the existing ones of these
+// files; returns the files that were changed.
+QStringList MakeFilesPrivate(const QStringList &paths);

@@ -73,7 +73,7 @@ QString ProgramDirectory()
         else
             dir = QDir::homePath() + QStringLiteral("/.local/share/saldomat");
     }
-    QDir().mkpath(dir);
+    MakePrivateDirectory(dir);
     dir = QDir::cleanPath(QDir(dir).absolutePath());
     if (!dir.endsWith(QLatin1Char('/')))
         dir += QLatin1Char('/');
@@ -89,17 +89,17 @@ void InitPaths()
     PhonesXmlFileName = dir + QStringLiteral("phones.xml");
 }
 
-void RequestTerminate()
+void RequestTerminate(int exitCode)
 {
     ApplicationTerminating = true;
-    QCoreApplication::quit();
+    QCoreApplication::exit(exitCode);
 }
 
 void AppendStringToFile(const QString &message, const QString &path)
 {
     guarded("common.AppendStringToFile", [&] {
         QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Append, QFileDevice::ReadOwner | QFileDevice::WriteOwner))
             throw SaldomatError(QStringLiteral("Не удалось открыть файл \"%1\": %2").arg(path, file.errorString()));
         QString text;
         if (logHeaderPending) {

@@ -27,8 +27,8 @@ void InitPaths();
 
 // Set once the program is asked to end: every wait returns at once.
 extern bool ApplicationTerminating;
-// Sets ApplicationTerminating and asks the event loop to quit.
-void RequestTerminate();
+// Sets ApplicationTerminating and asks the event loop to end with the exit code.
+void RequestTerminate(int exitCode = 0);
 
 // Appends "date time: message" (CR LF) to the file in the single-byte code page;
 // before the run's first entry the header block is written.

@@ -13,6 +13,7 @@
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -79,6 +80,29 @@ QString CreateTemporaryBeside(const QString &target)
     return file.fileName();
 }
 
+QFileDevice::Permissions newFilePermissions()
+{
+#ifdef Q_OS_UNIX
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    const mode_t mode = 0666 & ~mask;
+    QFileDevice::Permissions permissions;
+    const std::pair<mode_t, QFileDevice::Permission> bits[] = {
+        {S_IRUSR, QFileDevice::ReadOwner}, {S_IWUSR, QFileDevice::WriteOwner}, {S_IRGRP, QFileDevice::ReadGroup},
+        {S_IWGRP, QFileDevice::WriteGroup}, {S_IROTH, QFileDevice::ReadOther}, {S_IWOTH, QFileDevice::WriteOther}};
+    for (const auto &[bit, permission] : bits)
+        if (mode & bit)
+            permissions |= permission;
+    if (permissions & QFileDevice::ReadOwner)
+        permissions |= QFileDevice::ReadUser;
+    if (permissions & QFileDevice::WriteOwner)
+        permissions |= QFileDevice::WriteUser;
+    return permissions;
+#else
+    return QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser | QFileDevice::WriteUser;
+#endif
+}
+
 void syncFile(const QString &path)
 {
 #ifdef Q_OS_UNIX
@@ -98,8 +122,9 @@ void syncFile(const QString &path)
 void ReplaceWithTemporary(const QString &temporary, const QString &target)
 {
     const QFileInfo old(target);
-    QFileDevice::Permissions permissions = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
-                                           QFileDevice::ReadOther;
+    // A workbook is the user's document: a new one gets the mode the user's
+    // umask gives new files, a replaced one keeps its mode.
+    QFileDevice::Permissions permissions = newFilePermissions();
     if (old.exists())
         permissions = old.permissions();
     QFile::setPermissions(temporary, permissions);

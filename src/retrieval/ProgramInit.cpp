@@ -1,6 +1,7 @@
 #include "ProgramInit.h"
 
 #include "AlterTable.h"
+#include "AtomicFile.h"
 #include "Common.h"
 #include "Failure.h"
 #include "HistoryDb.h"
@@ -9,13 +10,33 @@
 #include "Setup.h"
 #include "StoreMDB.h"
 
+#include <QDir>
 #include <QFile>
 
 void Init()
 {
     guarded("common.Init", [] {
         InitConfig();
+        MakeProgramFilesPrivate();
         CheckHistoryAvailable();
+    });
+}
+
+void MakeProgramFilesPrivate()
+{
+    guarded("common.MakeProgramFilesPrivate", [] {
+        const QString db = HistoryDbFileName();
+        QStringList files{ErrFileName, IniFileName, ServersIniFileName, PhonesXmlFileName,
+                          PhonesXmlFileName + QStringLiteral(".bad"), db, db + QStringLiteral("-wal"),
+                          db + QStringLiteral("-shm"), db + QStringLiteral("-journal")};
+        // The pages saved for the log: "yy-MM-dd_HH-mm-ss-zzz.html".
+        const QStringList pages = QDir(ProgramDir).entryList({QStringLiteral("??-??-??_??-??-??-???.html")}, QDir::Files);
+        for (const QString &page : pages)
+            files << ProgramDir + page;
+        const QStringList changed = MakeFilesPrivate(files);
+        if (!changed.isEmpty())
+            AppendStringToFile(QStringLiteral("Закрыт доступ других пользователей к файлам: %1").arg(changed.join(QStringLiteral(", "))),
+                               ErrFileName);
     });
 }
 
@@ -25,6 +46,7 @@ bool CreateHistoryOnFirstStart()
         if (QFile::exists(IniFileName) || QFile::exists(PhonesXmlFileName) || QFile::exists(HistoryDbFileName()))
             return false;
         CreateHistoryDatabase();
+        MakeFilesPrivate({HistoryDbFileName()});
         AppendStringToFile(QStringLiteral("Первый запуск: создан пустой файл истории баланса \"%1\"").arg(HistoryDbFileName()),
                            ErrFileName);
         return true;
@@ -34,7 +56,14 @@ bool CreateHistoryOnFirstStart()
 void LoadSettings()
 {
     guarded("TfrmSetup.LoadSettings", [] {
-        LoadPhonesInfoFromXml();
+        // The live settings are not an edit: the lock is held for the load only.
+        try {
+            LoadPhonesInfoFromXml();
+        } catch (...) {
+            SetupModel().ReleasePhonesLock();
+            throw;
+        }
+        SetupModel().ReleasePhonesLock();
         LoadIniFile();
     });
 }

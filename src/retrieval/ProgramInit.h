@@ -10,6 +10,10 @@ struct HistoryPhoneRef;
 // After InitPaths(): settings file and servers.ini, the built-in region, the
 // history check (HistoryAvailable). Only the history check catches its own failure.
 void Init();
+// The program's files (settings, phone list, servers, log, history and its
+// journals, saved pages) found readable by others are made private, with one
+// line in the log naming them.
+void MakeProgramFilesPrivate();
 // A program directory without settings, phone list and history is a first
 // start: the empty history file is created there (and the log says so), so
 // that the history works from the first query on. Returns whether it did.

@@ -12,18 +12,23 @@
 #include "TestHome.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QLockFile>
+#include <QSysInfo>
+#include <QTemporaryDir>
 #include <QProcess>
 #include <QThread>
 #include <gtest/gtest.h>
 #include <memory>
 
 #include <csignal>
+#include <sys/stat.h>
 
 namespace {
 class SingleInstance : public ::testing::Test {
@@ -32,7 +37,9 @@ protected:
     {
         // Each test gets its own socket folder, so tests can run side by side.
         oldTmp_ = qgetenv("TMPDIR");
+        oldRuntime_ = qgetenv("XDG_RUNTIME_DIR");
         qputenv("TMPDIR", home_.dir().toLocal8Bit());
+        qputenv("XDG_RUNTIME_DIR", runtime_.path().toLocal8Bit());
     }
     void TearDown() override
     {
@@ -43,6 +50,7 @@ protected:
             }
         }
         qputenv("TMPDIR", oldTmp_);
+        qputenv("XDG_RUNTIME_DIR", oldRuntime_);
     }
 
     QProcess *start(const QStringList &args = {})
@@ -51,7 +59,7 @@ protected:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("SALDOMAT_HOME"), home_.dir());
         env.insert(QStringLiteral("TMPDIR"), home_.dir());
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home_.dir());
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime_.path());
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), home_.file(QStringLiteral("xdg")));
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         p->setProcessEnvironment(env);
@@ -83,8 +91,23 @@ protected:
 
     static bool finishes(QProcess *p, int ms = 10000) { return p->waitForFinished(ms) || p->state() == QProcess::NotRunning; }
 
+    // The lock file that marks the running copy, beside its socket.
+    static QString lockName()
+    {
+        return NoSecondRun::ServerName(MainCaption()) + QLatin1Char('-') + QSysInfo::machineHostName() +
+               QStringLiteral(".lock");
+    }
+
+    static unsigned modeOf(const QString &path)
+    {
+        struct stat st {};
+        return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777 : 0;
+    }
+
     TestHome home_;
+    QTemporaryDir runtime_;  // 0700, as a session's runtime folder is
     QByteArray oldTmp_;
+    QByteArray oldRuntime_;
     std::vector<std::unique_ptr<QProcess>> procs_;
 };
 }  // namespace
@@ -171,6 +194,8 @@ TEST_F(SingleInstance, QueryNowIsForwardedAndCarriedOutBeforeTheAnswer)
 // exit code.
 TEST_F(SingleInstance, AnAskerLeftWithoutAnswerFails)
 {
+    QLockFile running(lockName());
+    ASSERT_TRUE(running.tryLock(0));
     QLocalServer dying;
     QLocalServer::removeServer(NoSecondRun::ServerName(MainCaption()));
     ASSERT_TRUE(dying.listen(NoSecondRun::ServerName(MainCaption())));
@@ -241,11 +266,21 @@ TEST_F(SingleInstance, FirstStartCreatesTheHistoryAndALaterOneDoesNot)
     ASSERT_TRUE(finishes(first));
     EXPECT_FALSE(QFile::exists(home_.file(QStringLiteral("Saldomat.ini")))) << "nothing changed, nothing written at exit";
 
-    // Settings there, history lost: the history stays unavailable.
+    // Every file the program made is its user's alone.
+    for (const char *name : {"Saldomat.db", "Saldomat.err"})
+        EXPECT_EQ(modeOf(home_.file(QLatin1String(name))), 0600u) << name;
+
+    // Settings there, history lost: the history stays unavailable. A phone
+    // list brought over readable by all is closed at start, and the log says so.
     WriteFileBytes(home_.file(QStringLiteral("Saldomat.ini")), "[Connection]\r\ncbAutoReRquest=0\r\n");
     ASSERT_TRUE(QFile::remove(home_.file(QStringLiteral("Saldomat.db"))));
+    const QString phones = home_.file(QStringLiteral("phones.xml"));
+    WriteFileBytes(phones, "<?xml version=\"1.0\"?>\r\n<Phones/>\r\n");
+    QFile::setPermissions(phones, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
     QProcess *second = startRunning();
     EXPECT_TRUE(logSays(QStringLiteral("Ведение истории баланса невозможно по следующей причине: ")));
+    EXPECT_TRUE(logSays(QStringLiteral("Закрыт доступ других пользователей к файлам: ") + phones));
+    EXPECT_EQ(modeOf(phones), 0600u);
     EXPECT_FALSE(QFile::exists(home_.file(QStringLiteral("Saldomat.db"))));
     second->kill();
 }
@@ -308,4 +343,88 @@ TEST_F(SingleInstance, ADamagedPhoneListLosesOnlyItsBadPhoneAndNoSettings)
     EXPECT_EQ(ReadFileBytes(entry), autostart);
     const QString log = FromCp1251(ReadFileBytes(ErrFileName));
     EXPECT_TRUE(log.contains(PhoneElementProblem(PhonesXmlFileName, 2, QString()))) << log.toStdString();
+}
+
+// Another program of the same user cannot take the channel away or blow the
+// running copy up: a megabyte without a line end and a silent connection are
+// cut off, a flood of connections is turned away, and a second copy started
+// meanwhile still gives way.
+TEST_F(SingleInstance, FloodsSilenceAndOversizedCommandsAreCutOff)
+{
+    QProcess *first = startRunning();
+    const QString name = NoSecondRun::ServerName(MainCaption());
+    auto hungUp = [](QLocalSocket &s, int ms) {
+        QElapsedTimer t;
+        t.start();
+        while (s.state() != QLocalSocket::UnconnectedState && t.elapsed() < ms)
+            s.waitForReadyRead(20);
+        return s.state() == QLocalSocket::UnconnectedState;
+    };
+
+    QLocalSocket big;
+    big.connectToServer(name);
+    ASSERT_TRUE(big.waitForConnected(2000));
+    big.write(QByteArray(1 << 20, 'x'));
+    big.waitForBytesWritten(500);
+    EXPECT_TRUE(hungUp(big, 3000)) << "a command of a megabyte was taken in";
+
+    QLocalSocket silent;
+    silent.connectToServer(name);
+    ASSERT_TRUE(silent.waitForConnected(2000));
+    EXPECT_TRUE(hungUp(silent, 3000)) << "a silent connection was kept";
+
+    std::vector<std::unique_ptr<QLocalSocket>> flood;
+    for (int i = 0; i < 1100; ++i) {
+        auto s = std::make_unique<QLocalSocket>();
+        s->connectToServer(name);
+        if (!s->waitForConnected(200))
+            break;
+        flood.push_back(std::move(s));
+    }
+    QProcess *second = start();
+    ASSERT_TRUE(finishes(second));
+    EXPECT_EQ(second->exitCode(), 0);
+    EXPECT_EQ(first->state(), QProcess::Running);
+    flood.clear();
+
+    QProcess *closer = start({QStringLiteral("-close")});
+    ASSERT_TRUE(finishes(closer));
+    EXPECT_EQ(closer->exitCode(), 0);
+    EXPECT_TRUE(finishes(first));
+}
+
+// Files left where a copy of the program used to meet the next one (the
+// shared temporary folder: a lock naming a live process, a socket that never
+// answers) neither block nor hang the start.
+TEST_F(SingleInstance, FilesPlantedInTheSharedTemporaryFolderDoNotBlockTheStart)
+{
+    const QByteArray key = (MainCaption() + QLatin1Char('\n') + qEnvironmentVariable("USER")).toUtf8();
+    const QString old = home_.dir() + QStringLiteral("saldomat-") +
+                        QString::fromLatin1(QCryptographicHash::hash(key, QCryptographicHash::Sha1).toHex().left(16));
+    WriteFileBytes(old + QStringLiteral(".lock"), "1\nsystemd\n" + QSysInfo::machineHostName().toUtf8() + "\n");
+    QLocalServer planted;
+    ASSERT_TRUE(planted.listen(old));
+    QProcess *first = startRunning();
+    EXPECT_EQ(first->state(), QProcess::Running);
+    QProcess *closer = start({QStringLiteral("-close")});
+    ASSERT_TRUE(finishes(closer));
+    EXPECT_TRUE(finishes(first));
+}
+
+// Settings that cannot be written at exit: the program still ends, the log
+// says why, and the copy that asked it to close reports the failure.
+TEST_F(SingleInstance, CloseEndsTheProgramEvenWhenTheSettingsCannotBeSaved)
+{
+    QProcess *first = startRunning();
+    // A folder in the settings file's place: no rename can replace it.
+    QFile::remove(home_.file(QStringLiteral("Saldomat.ini")));
+    ASSERT_TRUE(QDir().mkdir(home_.file(QStringLiteral("Saldomat.ini"))));
+    QProcess *closer = start({QStringLiteral("-close")});
+    ASSERT_TRUE(finishes(closer));
+    EXPECT_NE(closer->exitCode(), 0);
+    ASSERT_TRUE(finishes(first)) << "the program kept running";
+    EXPECT_NE(first->exitCode(), 0);
+    EXPECT_TRUE(FromCp1251(ReadFileBytes(home_.file(QStringLiteral("Saldomat.err"))))
+                    .contains(QStringLiteral("TfrmMain.ExitApp -- > TfrmMain.SaveIniFile -- > ")));
+    EXPECT_FALSE(listening());
 }

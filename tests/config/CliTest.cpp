@@ -7,7 +7,10 @@
 #include "Passw.h"
 #include "PhonesXml.h"
 
+#include <QFile>
 #include <QProcess>
+#include <QSet>
+#include <memory>
 
 namespace {
 struct CliRun {
@@ -51,6 +54,7 @@ protected:
     {
         TSetupModel m;
         LoadPhonesInfoFromXml(m, PhonesXmlFileName, MaxPhones);
+        m.ReleasePhonesLock();  // only a look: the tool may write next
         return m;
     }
     // Every file of the program directory with its bytes.
@@ -235,4 +239,40 @@ TEST_F(CliTest, ChangesOfARunningTrayProgramsFilesAreLoadedBetweenRuns)
     const QByteArray before = ReadFileBytes(IniFileName);
     watcher.SaveChanged();
     EXPECT_EQ(ReadFileBytes(IniFileName), before);
+}
+
+// Writers started at the same moment each load, change and save the phone
+// list: one at a time, so no one's phone is lost under another's save.
+TEST_F(CliTest, FortyWritersAtOnceKeepEveryPhone)
+{
+    ASSERT_EQ(cli("phones|set|1|--number|9000000000").status, 0);
+    constexpr int kWriters = 40;
+    std::vector<std::unique_ptr<QProcess>> writers;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("SALDOMAT_HOME"), home.dir());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.xdg());
+    QSet<QString> expected{QStringLiteral("9000000000")};
+    for (int k = 1; k <= kWriters; ++k) {
+        // A slot past the end: the phone joins the end of the list.
+        const QString number = QStringLiteral("90000000%1").arg(k, 2, 10, QLatin1Char('0'));
+        expected.insert(number);
+        auto p = std::make_unique<QProcess>();
+        p->setProcessEnvironment(env);
+        p->start(BinaryPath(QStringLiteral("saldomat-cli")),
+                 {QStringLiteral("phones"), QStringLiteral("set"), QString::number(kWriters + 1 + k), QStringLiteral("--number"),
+                  number, QStringLiteral("--alias"), QStringLiteral("writer %1").arg(k)});
+        writers.push_back(std::move(p));
+    }
+    for (auto &p : writers) {
+        ASSERT_TRUE(p->waitForFinished(120000));
+        EXPECT_EQ(p->exitCode(), 0) << p->readAllStandardError().toStdString();
+    }
+    const TSetupModel m = phones();
+    QSet<QString> kept;
+    for (int slot = 1; slot <= MaxPhones; ++slot)
+        if (!m.Line(slot).Number.isEmpty())
+            kept.insert(m.Line(slot).Number);
+    EXPECT_EQ(kept.size(), kWriters + 1);
+    EXPECT_TRUE(kept == expected);
+    EXPECT_FALSE(QFile::exists(PhonesXmlFileName + QStringLiteral(".lock")));
 }

@@ -1,3 +1,4 @@
+#include "AtomicFile.h"
 #include "Common.h"
 #include "Encoding.h"
 #include "Failure.h"
@@ -5,6 +6,8 @@
 
 #include <QFile>
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 namespace {
 QStringList logLines(const QString &path)
@@ -129,4 +132,36 @@ TEST(ErrorLog, UnwritableLogIsALabelledFailureAndMainExceptionSwallowsIt)
     }
     ErrFileName = dirAsFile;
     EXPECT_NO_THROW(MainException(QStringLiteral("nowhere to go")));
+}
+
+// The log and every rewritten file are the owner's alone, whatever the umask
+// and whatever mode an old file had; a missing program folder is made private.
+TEST(PrivateFiles, LogRewritesAndNewFolderAreOwnerOnlyUnderAnOpenUmask)
+{
+    TestHome home;
+    const mode_t oldMask = ::umask(0);
+    const QString rewritten = home.file(QStringLiteral("phones.xml"));
+    WriteFileBytes(rewritten, "old");
+    QFile::setPermissions(rewritten, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther);
+    AppendStringToFile(QStringLiteral("line"), ErrFileName);
+    WriteFileAtomically(rewritten, "new");
+    WriteFileAtomically(home.file(QStringLiteral("servers.ini")), "[x]");
+    const QString folder = home.file(QStringLiteral("a/b"));
+    MakePrivateDirectory(folder);
+    ::umask(oldMask);
+    const auto mode = [](const QString &path) {
+        struct stat st {};
+        ::stat(QFile::encodeName(path).constData(), &st);
+        return st.st_mode & 07777;
+    };
+    EXPECT_EQ(mode(ErrFileName), 0600u);
+    EXPECT_EQ(mode(rewritten), 0600u);
+    EXPECT_EQ(mode(home.file(QStringLiteral("servers.ini"))), 0600u);
+    EXPECT_EQ(mode(folder), 0700u);
+
+    const QString loose = home.file(QStringLiteral("Saldomat.db"));
+    WriteFileBytes(loose, "db");
+    QFile::setPermissions(loose, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup);
+    EXPECT_EQ(MakeFilesPrivate({loose, rewritten, home.file(QStringLiteral("missing"))}), QStringList{loose});
+    EXPECT_EQ(mode(loose), 0600u);
 }

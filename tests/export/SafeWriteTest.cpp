@@ -11,6 +11,8 @@
 #include <QFileInfo>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 namespace {
 QStringList folderEntries(const QString &dir)
 {
@@ -47,6 +49,21 @@ TEST(SafeWrite, OverwritingReplacesTheContentKeepsThePermissionsAndLeavesNothing
     EXPECT_EQ(sheet.maxRow(), 4);
     EXPECT_EQ(QFileInfo(out).permissions(), permissions);
     EXPECT_EQ(folderEntries(home.dir()), before);
+}
+
+// A new workbook is the user's document: it gets the mode the umask gives.
+TEST(SafeWrite, NewWorkbookFollowsTheUmask)
+{
+    TestHome home;
+    for (const mode_t mask : {mode_t(022), mode_t(077)}) {
+        const QString out = home.file(QStringLiteral("book%1.xlsx").arg(mask));
+        const mode_t oldMask = ::umask(mask);
+        WriteHistoryWorkbook(out, someRows(1));
+        ::umask(oldMask);
+        struct stat st {};
+        ASSERT_EQ(::stat(QFile::encodeName(out).constData(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask) << mask;
+    }
 }
 
 TEST(SafeWrite, FailureHalfWayKeepsTheOldFileAndRemovesTheTemporaryOne)
