@@ -1,5 +1,14 @@
 #include "CliPeriod.h"
 
+#include "AlterTable.h"
+#include "Cli.h"
+#include "Common.h"
+#include "Failure.h"
+#include "HistoryDb.h"
+
+#include <QDir>
+#include <QFileInfo>
+
 QString TakeHistoryPeriod(QStringList &args, CliPeriod &out)
 {
     bool given = false;
@@ -26,4 +35,22 @@ QString TakeHistoryPeriod(QStringList &args, CliPeriod &out)
     }
     args = rest;
     return QString();
+}
+
+int PrepareHistoryFile(const QString &file)
+{
+    if (!QFileInfo::exists(file))
+        return cliFileFail(QStringLiteral("no history file %1 (saldomat-cli history init creates one)")
+                               .arg(QDir::toNativeSeparators(file)));
+    if (!CheckHistoryAvailable(file))
+        return cliFileFail(QStringLiteral("the history file %1 cannot be opened (see %2)")
+                               .arg(QDir::toNativeSeparators(file), QDir::toNativeSeparators(ErrFileName)));
+    QString boxText;
+    try {
+        AlterTablePhonesIfNeed(file, &boxText);
+    } catch (const std::exception &e) {
+        MainException(e);
+        return cliFileFail(boxText.isEmpty() ? failureText(e) : boxText);
+    }
+    return 0;
 }

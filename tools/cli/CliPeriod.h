@@ -13,3 +13,8 @@ struct CliPeriod {
 // Takes the period options out of args (what remains are the other words);
 // returns an error message, empty when the options were right.
 QString TakeHistoryPeriod(QStringList &args, CliPeriod &out);
+
+// Before a history command reads the history file: the file must exist, and
+// its table is checked and brought up to date as the tray program does at
+// start. Returns 0, or the exit status after printing the reason.
+int PrepareHistoryFile(const QString &file);
