@@ -14,8 +14,10 @@ void TMarkWatch::Reset()
 {
     guarded("TMarkWatch.Reset", [&] {
         marked_.fill(false);
+        // A phone without figures on record (balance 0 by default) is not
+        // marked yet: its first low balance is news.
         for (int slot = 1; slot <= MaxPhones; ++slot)
-            marked_[slot] = MonitorPhoneEnabled(slot) && markedNow(slot);
+            marked_[slot] = MonitorPhoneEnabled(slot) && IssaArray[slot].QueryDateTime != 0 && markedNow(slot);
     });
 }
 

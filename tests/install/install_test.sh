@@ -36,6 +36,9 @@ cat > "$work/phones.ini" <<'INI'
 [9161110001]
 Password=111
 Balance=45.50
+[9161110002]
+Password=222
+Balance=1.25
 INI
 start_emulator "$work/prefix/bin/issa-emulator" "$work/phones.ini" "$work/emulator.log" || exit 1
 trap 'kill "$EMU_PID" 2>/dev/null; rm -rf "$work"' EXIT
@@ -50,3 +53,30 @@ read -r -a words <<<"$exec_start"
 "${words[@]}" </dev/null >"$work/service.out" 2>&1 || { echo "the service's command failed:"; cat "$work/service.out"; exit 1; }
 rows=$("$cli" history show 9161110001 --format json | python3 -c 'import json, sys; print(len(json.load(sys.stdin)))')
 [ "$rows" = 1 ] || { echo "the service stored $rows history rows, not 1"; exit 1; }
+
+# --notify: a phone that has fallen to its threshold gives a desktop notice
+# through the notification service of the session bus (dunst on a private
+# display and bus here).
+echo 222 | "$cli" phones set 2 --number 9161110002 --password-stdin --alias "Дача" --region "ЭМУ" --monitor yes >/dev/null
+cat > "$work/notify.sh" <<'SH'
+work=$1 cli=$2
+Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+xvfb=$!
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
+DISPLAY=:$(head -1 "$work/display") dunst >/dev/null 2>&1 &
+dunst=$!
+for _ in $(seq 100); do
+  gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
+    --method org.freedesktop.DBus.NameHasOwner org.freedesktop.Notifications 2>/dev/null | grep -q true && break
+  sleep 0.05
+done
+dbus-monitor --session "type='method_call',interface='org.freedesktop.Notifications',member='Notify'" >"$work/notices" 2>&1 &
+monitor=$!
+for _ in $(seq 100); do [ -s "$work/notices" ] && break; sleep 0.05; done  # connected: it prints its own name
+"$cli" query --notify --phone 2 --pause-ms 0 >"$work/notify-query.out" 2>&1
+for _ in $(seq 100); do grep -q 'member=Notify' "$work/notices" && break; sleep 0.05; done
+kill $monitor $dunst $xvfb
+cat "$work/notices"
+SH
+notices=$(dbus-run-session -- bash "$work/notify.sh" "$work" "$cli")
+grep -q "string \"Дача: баланс 1.25\"" <<<"$notices" || { echo "no desktop notice for the low balance:"; cat "$work/notify-query.out"; echo "$notices"; exit 1; }

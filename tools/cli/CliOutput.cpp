@@ -5,7 +5,6 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QJsonObject>
 #include <cmath>
 
 namespace {
@@ -58,11 +57,22 @@ QString TakeOutputFormat(QStringList &args, OutputFormat &format)
     return QString();
 }
 
+namespace {
+// One JSON value as text (a QJsonObject would sort the keys; the columns keep
+// their order, slot and number first).
+QByteArray jsonText(const QJsonValue &value)
+{
+    QByteArray text = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
+    return text.mid(1, text.size() - 2);
+}
+}  // namespace
+
 QByteArray OutputJson(const OutputRows &rows)
 {
-    QJsonArray array;
-    for (const QVector<QVariant> &row : rows.rows) {
-        QJsonObject object;
+    QByteArray out = "[";
+    for (qsizetype r = 0; r < rows.rows.size(); ++r) {
+        const QVector<QVariant> &row = rows.rows[r];
+        out += r == 0 ? "\n  {" : ",\n  {";
         for (qsizetype c = 0; c < rows.columns.size() && c < row.size(); ++c) {
             const QVariant &v = row[c];
             QJsonValue value;
@@ -76,11 +86,13 @@ QByteArray OutputJson(const OutputRows &rows)
                 value = std::isfinite(v.toDouble()) ? QJsonValue(v.toDouble()) : QJsonValue(QJsonValue::Null);
             else
                 value = v.toString();
-            object.insert(rows.columns[c], value);
+            if (c > 0)
+                out += ", ";
+            out += jsonText(rows.columns[c]) + ": " + jsonText(value);
         }
-        array.append(object);
+        out += "}";
     }
-    return QJsonDocument(array).toJson(QJsonDocument::Indented);
+    return out + (rows.rows.isEmpty() ? "]\n" : "\n]\n");
 }
 
 QByteArray OutputCsv(const OutputRows &rows)

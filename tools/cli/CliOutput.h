@@ -19,7 +19,8 @@ struct OutputRows {
     QVector<QVector<QVariant>> rows;
 };
 
-// One array of objects keyed by the column names; numbers as numbers.
+// One array of objects keyed by the column names, in column order, one object
+// a line; numbers as numbers.
 QByteArray OutputJson(const OutputRows &rows);
 // A header row of the column names, then the rows (UTF-8, CR LF).
 QByteArray OutputCsv(const OutputRows &rows);
