@@ -50,4 +50,11 @@ TEST_F(EngineTest, CliQueryPrintsEveryFormAndNoBalanceForAFailedPhone)
     EXPECT_EQ(csv[0].value(7), QStringLiteral("balance"));
     EXPECT_EQ(csv[1].value(7), QStringLiteral("12.5"));
     EXPECT_EQ(csv[2].value(7), QString());
+
+    // One phone, named by its alias: only it is asked.
+    const CliRun one = RunCli(QStringList{"query", "--phone", QStringLiteral("телефон 1"), "--format", "csv"} + fast);
+    EXPECT_EQ(one.status, 0) << one.err.toStdString();
+    EXPECT_EQ(ParseCsvWithPython(one.outBytes).size(), 2);
+    EXPECT_EQ(historyRows(QStringLiteral("9160000001")), 4);
+    EXPECT_EQ(RunCli(QStringList{"query", "--phone", "nobody"} + fast).status, 2);
 }

@@ -5,6 +5,7 @@
 #include "Common.h"
 #include "Failure.h"
 #include "HistoryDb.h"
+#include "PhoneNumber.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -53,4 +54,13 @@ int PrepareHistoryFile(const QString &file)
         return cliFileFail(boxText.isEmpty() ? failureText(e) : boxText);
     }
     return 0;
+}
+
+QVector<HistoryRow> CliHistoryRows(const QString &phone, const CliPeriod &p, const QString &dbFile)
+{
+    const QString digits = NormalizePhoneNumber(phone).value_or(phone);
+    QVector<HistoryRow> rows = HistoryRows(digits, p.period, p.n, dbFile);
+    if (rows.isEmpty() && digits != phone)
+        rows = HistoryRows(phone, p.period, p.n, dbFile);
+    return rows;
 }

@@ -158,7 +158,7 @@ int runHistoryExport(const QStringList &arguments)
     const QString db = HistoryDbFileName();
     if (const int status = PrepareHistoryFile(db))
         return status;
-    const QVector<HistoryRow> rows = HistoryRows(words[0], p.period, p.n, db);
+    const QVector<HistoryRow> rows = CliHistoryRows(words[0], p, db);
     if (rows.isEmpty()) {
         cliErr() << QString::fromUtf8(MsgHistoryNotFound) << "\n";
         return CliSomeFailed;

@@ -65,7 +65,7 @@ int runShow(const QStringList &args)
     const QString file = HistoryDbFileName();
     if (const int status = PrepareHistoryFile(file))
         return status;
-    const QVector<HistoryRow> rows = HistoryRows(phone, p.period, p.n, file);
+    const QVector<HistoryRow> rows = CliHistoryRows(phone, p, file);
     if (rows.isEmpty()) {
         cliErr() << QString::fromUtf8(MsgHistoryNotFound) << "\n";
         return CliSomeFailed;

@@ -1,6 +1,7 @@
 // saldomat-cli query: a request run without a tray, on the same engine and the
 // same files as the tray program.
 #include "Cli.h"
+#include "CliPhone.h"
 #include "QueryOutput.h"
 
 #include "Common.h"
@@ -17,6 +18,7 @@ int runQuery(const QStringList &arguments)
     int mode = 0, slot = 0, pauseMs = 3000, timeOutS = 180;
     QString caFile;
     bool notify = false;
+    QString phone;
     OutputFormat format = OutputFormat::Table;
     QStringList args = arguments;
     if (const QString error = TakeOutputFormat(args, format); !error.isEmpty())
@@ -33,8 +35,9 @@ int runQuery(const QStringList &arguments)
         } else if (a == QLatin1String("--only-bad")) {
             mode = 1;
         } else if (a == QLatin1String("--phone")) {
-            if (!value(slot) || slot < 1 || slot > MaxPhones)
-                return cliFail(QStringLiteral("--phone takes a slot from 1 to %1").arg(MaxPhones));
+            if (i + 1 >= args.size())
+                return cliFail(QStringLiteral("--phone takes a slot, a number or an alias"));
+            phone = args[++i];
             mode = 2;
         } else if (a == QLatin1String("--pause-ms")) {
             if (!value(pauseMs))
@@ -51,6 +54,12 @@ int runQuery(const QStringList &arguments)
 
     Init();
     LoadSettings();
+    if (mode == 2) {
+        QString notFound;
+        slot = FindPhone(SetupModel(), phone, false, &notFound);
+        if (!slot)
+            return cliFail(notFound);
+    }
     std::unique_ptr<TmdbStore> store = OpenHistoryStore();
     LoadHistoryIntoTable(store.get());
 
@@ -85,11 +94,11 @@ int runQuery(const QStringList &arguments)
     return failed ? CliSomeFailed : CliOk;
 }
 
-CliCommand command{"query", "query [--only-bad] [--phone N] [--format table|json|csv] [--notify] [--pause-ms N] "
+CliCommand command{"query", "query [--only-bad] [--phone PHONE] [--format table|json|csv] [--notify] [--pause-ms N] "
                    "[--timeout-s N] [--ca-file PEM]",
                    "query the monitored phones now, store the results in the history and print them",
                    "--only-bad       only the phones whose last query failed\n"
-                   "--phone N        only the phone in slot N\n"
+                   "--phone PHONE    only this phone: a slot, a number or an alias\n"
                    "--format F       table (default), json or csv; json: one object per phone with slot, number, "
                    "alias, state (ok, error, timeout, not-queried), error, the twelve figures, their time and "
                    "whether they are stale (left from an earlier query); null figures when there are none\n"
