@@ -126,7 +126,7 @@ QString OutputTable(const OutputRows &rows, const QStringList &headers)
         QStringList line;
         for (qsizetype c = 0; c < heads.size(); ++c) {
             const QVariant v = c < row.size() ? row[c] : QVariant();
-            if (v.isNull()) {
+            if (v.isNull() || (isNumber(v) && !isWhole(v) && !std::isfinite(v.toDouble()))) {
                 line << QStringLiteral("—");
             } else if (v.typeId() == QMetaType::Bool) {
                 line << QString::fromLatin1(v.toBool() ? "yes" : "no");
