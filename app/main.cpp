@@ -10,6 +10,7 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
+#include <cstdio>
 
 namespace {
 // No exception may cross the event loop: whatever escapes an event handler ends
@@ -55,8 +56,14 @@ int main(int argc, char **argv)
         MainException(e);
         return 1;
     }
-    if (!args.isEmpty())
-        return 0;  // a command for a copy that does not run
+    if (!args.isEmpty()) {
+        // A command for a copy that does not run: nothing is done, and the
+        // caller (a script, a menu entry) is told so.
+        const QStringList words = CommandWords(args);
+        std::fprintf(stderr, "saldomat: no running copy of Saldomat to send %s to; nothing was done\n",
+                     qPrintable(words.isEmpty() ? args.join(QLatin1Char(' ')) : words.join(QLatin1Char(' '))));
+        return 1;
+    }
 
     try {
         CreateHistoryOnFirstStart();

@@ -10,7 +10,8 @@
 
 class TMarkWatch {
 public:
-    // Takes the marks of the phone table as they are now as known.
+    // Takes the marks of the phone table as they are now as known (phones
+    // without figures on record count as not marked).
     void Reset();
     // The monitored phones with fresh figures that are marked now and were not
     // before; remembers the new state of every phone with fresh figures. A

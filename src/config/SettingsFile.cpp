@@ -240,6 +240,20 @@ void SetProxyCredentials(const QString &userName, const QString &password)
     });
 }
 
+QList<QPair<QString, QString>> GeneralSettingKeys()
+{
+    QList<QPair<QString, QString>> keys;
+    for (const BoolKey &k : kHintAndMarkKeys)
+        keys.append({k.section, QString::fromLatin1(k.key)});
+    keys.append({kMark, QStringLiteral("edBalanceLessThen")});
+    keys.append({kMark, QStringLiteral("edTurnOffLessThen")});
+    keys.append({kConnection, QStringLiteral("cbRefreshTime")});
+    for (const BoolKey &k : kConnectionKeys)
+        keys.append({k.section, QString::fromLatin1(k.key)});
+    keys.append({kPhones, QStringLiteral("rbTrayShowMinimal")});
+    return keys;
+}
+
 bool IsGeneralSettingKey(const QString &section, const QString &key)
 {
     if (findBoolKey(section, key))

@@ -5,6 +5,8 @@
 
 #include "Setup.h"
 
+#include <QList>
+#include <QPair>
 #include <QString>
 #include <cstdint>
 
@@ -60,6 +62,8 @@ void SetProxyPassword(const QString &password);
 // Whether a general setting with this section and key exists (letter case
 // ignored), and its stored text in a model.
 bool IsGeneralSettingKey(const QString &section, const QString &key);
+// Every general setting as (section, key), in the order of the file.
+QList<QPair<QString, QString>> GeneralSettingKeys();
 QString GeneralSettingText(const TSetupModel &model, const QString &section, const QString &key);
 // Sets a general setting from text as the dialog's control would take it;
 // returns an error message (nothing changed) when the text does not fit the

@@ -62,6 +62,14 @@ QVector<XlsxCell> CurrentSheetRow(int slot)
             XlsxDateTime{p.QueryDateTime}};
 }
 
+XlsxSheet CurrentSheet(bool redOnly)
+{
+    XlsxSheet sheet{XlsxTextRow(CurrentSheetHeaders())};
+    for (int slot : CurrentExportSlots(redOnly))
+        sheet.append(CurrentSheetRow(slot));
+    return sheet;
+}
+
 int WriteCurrentWorkbook(const QString &file, bool redOnly)
 {
     return guarded("SaveIssaToExcel.SaveInfoToExcel", [&] {

@@ -26,6 +26,9 @@ QList<int> CurrentExportSlots(bool redOnly);
 // The cells of one phone's row.
 QVector<XlsxCell> CurrentSheetRow(int slot);
 
+// The sheet: the captions, then one row per slot of CurrentExportSlots.
+XlsxSheet CurrentSheet(bool redOnly);
+
 // Writes the sheet through a temporary file beside file (bold captions, bold
 // balance, red balance / days to turn-off when marked, the query time as a
 // date-time, fitted columns). Returns the number of phone rows. Throws

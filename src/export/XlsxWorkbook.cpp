@@ -1,5 +1,6 @@
 #include "XlsxWorkbook.h"
 
+#include "ExportTarget.h"
 #include "Failure.h"
 
 #include <QDir>
@@ -141,19 +142,9 @@ void ReplaceWithTemporary(const QString &temporary, const QString &target)
 }
 }  // namespace
 
-bool CanReplaceFile(const QString &file)
-{
-    const QFileInfo info(file);
-    const QFileInfo folder(info.absolutePath());
-    if (!folder.isDir() || !folder.isWritable())
-        return false;
-    if (!info.exists())
-        return true;
-    return info.isFile() && info.isWritable();
-}
-
 XlsxFileWriter::XlsxFileWriter(const QString &target) : target_(target)
 {
+    RequireExportTarget(target);
     temporary_ = CreateTemporaryBeside(target);
     temporaryName_ = QFile::encodeName(temporary_);
     lxw_workbook_options options{};
@@ -201,10 +192,18 @@ void XlsxFileWriter::write(int row, int col, const XlsxCell &cell, lxw_format *f
     if (const auto *text = std::get_if<QString>(&cell)) {
         err = worksheet_write_string(sheet_, r, c, text->toUtf8().constData(), fmt);
     } else if (const auto *number = std::get_if<double>(&cell)) {
-        err = worksheet_write_number(sheet_, r, c, *number, fmt);
+        // A figure that is not finite has no form in a workbook ("INF" makes
+        // the file unreadable): the cell stays empty.
+        if (std::isfinite(*number))
+            err = worksheet_write_number(sheet_, r, c, *number, fmt);
+        else if (fmt)
+            err = worksheet_write_blank(sheet_, r, c, fmt);
     } else if (const auto *whole = std::get_if<std::int64_t>(&cell)) {
         err = worksheet_write_number(sheet_, r, c, static_cast<double>(*whole), fmt);
-    } else if (const auto *when = std::get_if<XlsxDateTime>(&cell)) {
+    } else if (const auto *when = std::get_if<XlsxDateTime>(&cell); when && !std::isfinite(when->days)) {
+        if (fmt)
+            err = worksheet_write_blank(sheet_, r, c, fmt);
+    } else if (when) {
         if (!fmt) {
             if (!dateTime_)
                 dateTime_ = format(false, -1, "dd.mm.yyyy hh:mm:ss");
@@ -236,6 +235,13 @@ void XlsxFileWriter::writeSheet(const XlsxSheet &sheet, const QVector<double> &w
 void XlsxFileWriter::commit()
 {
     lxw_workbook *wb = workbook_;
+    // Asked again: the target may have changed while the rows were written.
+    if (CheckExportTarget(target_).state == ExportTargetState::Refused) {
+        workbook_ = nullptr;
+        workbook_close(wb);
+        QFile::remove(temporary_);
+        RequireExportTarget(target_);
+    }
     workbook_ = nullptr;
     const lxw_error err = workbook_close(wb);
     if (err != LXW_NO_ERROR) {

@@ -30,16 +30,12 @@ double RoundTo(float value, int decimals);
 // The width (in characters) that fits the longest text of each column.
 QVector<double> FittedColumnWidths(const QVector<QVector<XlsxCell>> &rows, int columns);
 
-// Whether an existing file could be replaced by a new workbook (the file and
-// its folder can be written). True for a name with no file yet.
-bool CanReplaceFile(const QString &file);
-
 struct lxw_workbook;
 struct lxw_worksheet;
 struct lxw_format;
 
 // One workbook with one sheet under construction on a temporary file beside
-// the target. commit() closes it and puts it in the target's place; when the
+// the target (which CheckExportTarget must allow, or the constructor throws). commit() closes it and puts it in the target's place; when the
 // object goes away without commit() (a failure half way), the temporary file
 // is removed and the target is left as it was. Rows go to the file as they
 // are written, so they are written in order.

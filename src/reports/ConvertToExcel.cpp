@@ -1,6 +1,7 @@
 #include "ConvertToExcel.h"
 
 #include "Common.h"
+#include "ExportTarget.h"
 #include "Failure.h"
 #include "HistoryWorkbook.h"
 #include "SaveIssaToExcel.h"
@@ -81,13 +82,18 @@ bool ChooseExcelFile(QWidget *parent, QString &fileName, const char *label)
         if (chosen.isEmpty())
             return false;
         fileName = chosen;
-        if (!QFileInfo::exists(fileName) && CanReplaceFile(fileName))
+        const ExportTargetCheck target = CheckExportTarget(fileName);
+        if (target.state == ExportTargetState::New)
             return true;
-        if (QFileInfo::exists(fileName) &&
-            QMessageBox::question(parent, QString::fromLatin1(ProgramName), OverwriteQuestionText(fileName),
+        // The program's own files are never offered for replacing.
+        if (target.ownFile || (target.state == ExportTargetState::Refused && !QFileInfo::exists(fileName))) {
+            QMessageBox::critical(parent, QString::fromLatin1(ProgramName), target.reason);
+            return false;
+        }
+        if (QMessageBox::question(parent, QString::fromLatin1(ProgramName), OverwriteQuestionText(fileName),
                                   QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
             return false;
-        if (CanReplaceFile(fileName))
+        if (CheckExportTarget(fileName).state == ExportTargetState::Existing)
             return true;
         QMessageBox::critical(parent, QString::fromLatin1(ProgramName), CannotOverwriteText(fileName));
         return false;

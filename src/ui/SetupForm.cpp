@@ -4,6 +4,7 @@
 #include "ExSetupPhone.h"
 #include "Failure.h"
 #include "IssaUrlChoose.h"
+#include "PhoneNumber.h"
 #include "PhonesXml.h"
 #include "ProxyServerSetup.h"
 #include "SettingsFile.h"
@@ -725,6 +726,23 @@ void TfrmSetup::accept()
             ReadControls(model_);
             if (!CheckPhoneNum() || !CheckPassword())
                 return;
+            // The numbers of the watched phones as the site expects them: ten
+            // digits, whatever the user typed around them.
+            for (int slot = 1; slot <= MaxPhones; ++slot) {
+                TSetupPhoneLine &line = model_.Line(slot);
+                if (!line.Monitor || TrimControls(line.Number).isEmpty())
+                    continue;
+                const std::optional<QString> digits = NormalizePhoneNumber(line.Number);
+                if (!digits) {
+                    pcSetup->setCurrentWidget(tsPhones);
+                    sbPhones->ensureWidgetVisible(rows_[slot].edNumber);
+                    rows_[slot].edNumber->setFocus(Qt::OtherFocusReason);
+                    QMessageBox::critical(this, QStringLiteral("Ошибка"), PhoneNumberProblem(line.Number));
+                    return;
+                }
+                line.Number = *digits;
+                rows_[slot].edNumber->setText(*digits);
+            }
             if (phonesFileMalformed_ && QFile::exists(PhonesXmlFileName)) {
                 // The file could not be read: keep it for the user to repair
                 // instead of losing it under the rows shown.

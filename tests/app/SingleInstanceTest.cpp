@@ -53,7 +53,7 @@ protected:
         qputenv("XDG_RUNTIME_DIR", oldRuntime_);
     }
 
-    QProcess *start(const QStringList &args = {})
+    QProcess *start(const QStringList &args = {}, QProcess::ProcessChannelMode channels = QProcess::ForwardedErrorChannel)
     {
         auto p = std::make_unique<QProcess>();
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -63,7 +63,7 @@ protected:
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), home_.file(QStringLiteral("xdg")));
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         p->setProcessEnvironment(env);
-        p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        p->setProcessChannelMode(channels);
         p->start(BinaryPath(QStringLiteral("saldomat")), args);
         EXPECT_TRUE(p->waitForStarted(5000));
         procs_.push_back(std::move(p));
@@ -146,9 +146,12 @@ TEST_F(SingleInstance, CloseInEitherSpellingEndsTheRunningCopy)
 
 TEST_F(SingleInstance, AParameterWithoutARunningCopyQuitsAtOnce)
 {
-    QProcess *p = start({QStringLiteral("/QueryNow")});
+    QProcess *p = start({QStringLiteral("/QueryNow")}, QProcess::SeparateChannels);
     ASSERT_TRUE(finishes(p, 5000));
-    EXPECT_EQ(p->exitCode(), 0);
+    EXPECT_EQ(p->exitCode(), 1);
+    const QStringList said = QString::fromUtf8(p->readAllStandardError()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_FALSE(said.isEmpty());
+    EXPECT_TRUE(said.last().startsWith(QStringLiteral("saldomat: no running copy of Saldomat to send QueryNow"))) << said.last().toStdString();
     EXPECT_FALSE(listening());
     EXPECT_FALSE(QFile::exists(home_.file(QStringLiteral("Saldomat.ini"))));
     EXPECT_FALSE(QFile::exists(home_.file(QStringLiteral("phones.xml"))));

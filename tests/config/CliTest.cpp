@@ -7,48 +7,28 @@
 #include "Passw.h"
 #include "PhonesXml.h"
 
+#include "CliRun.h"
+
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QSet>
 #include <memory>
 
 namespace {
-struct CliRun {
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-// Command words separated by "|": W("phones|set|1|--alias|Мамин телефон").
 QStringList W(const char *utf8)
 {
-    return QString::fromUtf8(utf8).split(QLatin1Char('|'));
+    return CliWords(utf8);
 }
 
 class CliTest : public ::testing::Test {
 protected:
     ConfigHome home;
 
-    CliRun cli(const QStringList &args)
-    {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("SALDOMAT_HOME"), home.dir());
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.xdg());
-        p.setProcessEnvironment(env);
-        p.start(BinaryPath(QStringLiteral("saldomat-cli")), args);
-        CliRun r;
-        if (!p.waitForFinished(30000)) {
-            ADD_FAILURE() << "saldomat-cli did not finish";
-            p.kill();
-            p.waitForFinished();
-            return r;
-        }
-        r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        r.out = QString::fromUtf8(p.readAllStandardOutput());
-        r.err = QString::fromUtf8(p.readAllStandardError());
-        return r;
-    }
+    // ConfigHome has set SALDOMAT_HOME and XDG_CONFIG_HOME for the child too.
+    CliRun cli(const QStringList &args, const QByteArray &input = {}) { return RunCli(args, input); }
     CliRun cli(const char *words) { return cli(W(words)); }
     TSetupModel phones()
     {
@@ -83,7 +63,7 @@ TEST_F(CliTest, PhonesSetListAndRemove)
 {
     CliRun r = cli("phones|set|1|--number|9161234567|--password|271828182845904|--alias|Мамин телефон|--monitor|yes|--tray|yes");
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
-    r = cli("phones|set|2|--number|+7-903-000|--region|мск");
+    r = cli("phones|set|2|--number|+7 (903) 000-11-22|--region|мск");
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
 
     TSetupModel m = phones();
@@ -97,7 +77,7 @@ TEST_F(CliTest, PhonesSetListAndRemove)
     r = cli("phones|list");
     ASSERT_EQ(r.status, 0);
     EXPECT_TRUE(r.out.contains(U("1\t9161234567\tМамин телефон\tМСК\tyes\tyes\n"))) << r.out.toStdString();
-    EXPECT_TRUE(r.out.contains(U("2\t+7-903-000\t\tМСК\tno\tno\n"))) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains(U("2\t9030001122\t\tМСК\tno\tno\n"))) << r.out.toStdString();
     EXPECT_FALSE(r.out.contains(QStringLiteral("271828182845904")));
     EXPECT_FALSE(r.out.contains(QStringLiteral("Password"), Qt::CaseInsensitive));
 
@@ -107,24 +87,34 @@ TEST_F(CliTest, PhonesSetListAndRemove)
     EXPECT_FALSE(m.Line(1).Monitor);
     EXPECT_EQ(m.Line(1).Password, QStringLiteral("271828182845904"));
 
-    // Removing the first row closes the gap.
-    ASSERT_EQ(cli("phones|remove|1").status, 0);
+    // A phone is named by its slot, its number as typed anywhere, or its alias.
+    ASSERT_EQ(cli("phones|set|8 903 000 11 22|--alias|Дача").status, 0);
+    EXPECT_EQ(phones().Line(2).Alias, U("Дача"));
+    ASSERT_EQ(cli("phones|set|дача|--monitor|no").status, 0);
+    EXPECT_EQ(cli("phones|set|9990001122|--alias|x").status, 2);
+
+    // Removing the first row closes the gap, and says so.
+    r = cli("phones|remove|Мамин телефон");
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(r.lines(), (QStringList{U("removed 9161234567 from slot 1"), U("9030001122 moved from slot 2 to slot 1")}));
     m = phones();
-    EXPECT_EQ(m.Line(1).Number, QStringLiteral("+7-903-000"));
+    EXPECT_EQ(m.Line(1).Number, QStringLiteral("9030001122"));
     EXPECT_TRUE(m.Line(2).Number.isEmpty());
 }
 
 TEST_F(CliTest, PhonesBadInputChangesNothing)
 {
-    ASSERT_EQ(cli("phones|set|1|--number|111|--password|1").status, 0);
-    expectRefused({"phones|set|0|--number|1", "phones|set|101|--number|1", "phones|set|x|--number|1",
+    ASSERT_EQ(cli("phones|set|1|--number|9161110000|--password|1").status, 0);
+    expectRefused({"phones|set|1|--number|111", "phones|set|1|--number|+8 916 111 00 00", "phones|set|1|--number|916x1110000",
+                   "phones|set|0|--number|1", "phones|set|101|--number|1", "phones|set|x|--number|1",
                    "phones|set|1|--region|NOPE", "phones|set|1|--password|1234567890123456", "phones|set|1|--password|abc",
                    "phones|set|1|--number|916 123", "phones|set|1|--monitor|maybe", "phones|set|1|--colour|red",
                    "phones|set|1|--alias", "phones|set|2|--alias|no number", "phones|remove|5", "phones|remove",
                    "phones|frobnicate",
                    // a monitored phone needs its password, as the setup dialog demands
-                   "phones|set|2|--number|222|--monitor|yes"});
-    EXPECT_TRUE(cli("phones|set|2|--number|222|--monitor|yes").err.contains(U("Не заполнен пароль")));
+                   "phones|set|2|--number|9162220000|--monitor|yes"});
+    EXPECT_TRUE(cli("phones|set|2|--number|9162220000|--monitor|yes").err.contains(U("Не заполнен пароль")));
+    EXPECT_TRUE(cli("phones|set|1|--number|111").err.contains(U("десять цифр")));
 }
 
 TEST_F(CliTest, PhonesFileThatCannotBeReadIsNotSavedOver)
@@ -132,7 +122,7 @@ TEST_F(CliTest, PhonesFileThatCannotBeReadIsNotSavedOver)
     const QByteArray bad = "<Phones><Phone Number=\"1\" Password=\"XYZ\" Alias=\"\" Monitor=\"True\" TrayShow=\"False\" "
                            "Region=\"X\" Individual=\"False\" BalanceLessThen=\"1\" TurnOffLessThen=\"1\"/></Phones>";
     WriteFileBytes(PhonesXmlFileName, bad);
-    const CliRun r = cli("phones|set|2|--number|2");
+    const CliRun r = cli("phones|set|2|--number|9160000002");
     EXPECT_NE(r.status, 0);
     EXPECT_TRUE(r.err.contains(QStringLiteral("Passw.DecodePass"))) << r.err.toStdString();
     EXPECT_EQ(ReadFileBytes(PhonesXmlFileName), bad);
@@ -140,13 +130,13 @@ TEST_F(CliTest, PhonesFileThatCannotBeReadIsNotSavedOver)
     // Not a phone list at all: listed as empty, but never saved over.
     WriteFileBytes(PhonesXmlFileName, "<Phones><Phone");
     EXPECT_EQ(cli("phones|list").status, 0);
-    expectRefused({"phones|set|1|--number|1", "phones|remove|1"});
+    expectRefused({"phones|set|1|--number|9160000001", "phones|remove|1"});
 }
 
 TEST_F(CliTest, TrayRowSwitchesTheStoredMinimumOff)
 {
     ASSERT_EQ(cli("settings|set|Phones|rbTrayShowMinimal|1").status, 0);
-    ASSERT_EQ(cli("phones|set|1|--number|1|--tray|yes").status, 0);
+    ASSERT_EQ(cli("phones|set|1|--number|9160000001|--tray|yes").status, 0);
     EXPECT_FALSE(IniFile.ReadBool(QStringLiteral("Phones"), QStringLiteral("rbTrayShowMinimal"), true));
     TSetupModel m = phones();
     LoadIniFile(m);
@@ -166,7 +156,7 @@ TEST_F(CliTest, Regions)
     EXPECT_LT(r.out.indexOf(U("Москва")), r.out.indexOf(U("Урал")));
 
     // A row may now use the region by its short name in any letter case.
-    ASSERT_EQ(cli("phones|set|1|--number|1|--region|екб").status, 0);
+    ASSERT_EQ(cli("phones|set|1|--number|9160000001|--region|екб").status, 0);
     EXPECT_EQ(phones().Line(1).Region, U("ЕКБ"));
 
     expectRefused({"regions|add|Своя|мск|https://x.example/", "regions|add|Другая|ЕКБ|https://x.example/",
@@ -189,6 +179,8 @@ TEST_F(CliTest, SettingsGetAndSet)
     TSetupModel m;
     LoadIniFile(m);
     EXPECT_EQ(RequestIntervalMs(m), 86400000);
+    // Shown as the dialog shows it, with the stored index beside it.
+    EXPECT_EQ(cli("settings|get|Connection|cbRefreshTime").out, QStringLiteral("24 hours (stored: 7)\n"));
 
     // Either of the two may come first.
     ASSERT_EQ(cli("settings|set|Connection|ProxyPassword|секрет").status, 0);
@@ -202,7 +194,122 @@ TEST_F(CliTest, SettingsGetAndSet)
     expectRefused({"settings|set|Mark|edBalanceLessThen|1,5", "settings|set|Mark|edTurnOffLessThen|3.5",
                    "settings|set|Connection|cbRefreshTime|8", "settings|set|Hint Window|cbNN|maybe",
                    "settings|set|Debug|SaveLogFiles|2x", "settings|set|History Form|Left|left",
-                   "settings|set|Nowhere|key|1", "settings|set|Mark", "settings|get|Nowhere|key", "settings|get"});
+                   "settings|set|Nowhere|key|1", "settings|set|Mark", "settings|get|Nowhere|key", "settings|get",
+                   "settings|get|Connection|ProxyPassword", "settings|list|--format|xml"});
+}
+
+TEST_F(CliTest, HelpVersionAndUsageErrors)
+{
+    const CliRun help = cli("--help");
+    ASSERT_EQ(help.status, 0);
+    EXPECT_TRUE(help.err.isEmpty());
+    for (const char *word : {"query", "history", "export", "phones", "regions", "settings", "parse", "exit status",
+                             "--password-stdin", "3  a configuration or file problem"})
+        EXPECT_TRUE(help.out.contains(QString::fromUtf8(word))) << word;
+
+    const CliRun version = cli("--version");
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, QStringLiteral("saldomat-cli %1\n").arg(QString::fromLatin1(ProgramVersion)));
+
+    const CliRun exportHelp = cli("help|export");
+    ASSERT_EQ(exportHelp.status, 0);
+    EXPECT_TRUE(exportHelp.out.startsWith(QStringLiteral("usage: saldomat-cli export")));
+    EXPECT_TRUE(exportHelp.out.contains(QStringLiteral("--force")));
+    EXPECT_EQ(cli("export|--help").out, exportHelp.out);
+    EXPECT_EQ(cli("phones|set|1|--help").out, cli("help|phones").out);
+
+    const CliRun man = cli("--man");
+    EXPECT_TRUE(man.out.startsWith(QStringLiteral(".TH SALDOMAT-CLI 1")));
+    EXPECT_TRUE(man.out.contains(QStringLiteral(".SH EXIT STATUS")));
+
+    // Usage errors: 2, a message on stderr, nothing on stdout.
+    for (const char *words : {"", "frobnicate", "help|frobnicate", "phones|list|--format|yaml", "query|--phone|0"}) {
+        const CliRun r = cli(QString::fromUtf8(words).isEmpty() ? QStringList{} : W(words));
+        EXPECT_EQ(r.status, 2) << words;
+        EXPECT_FALSE(r.err.isEmpty()) << words;
+        EXPECT_TRUE(r.out.isEmpty()) << words;
+    }
+}
+
+// The listings in JSON (read by QJsonDocument) and CSV (read by Python's csv
+// module); no password in any of them.
+TEST_F(CliTest, ListingsReadBackInEveryFormat)
+{
+    ASSERT_EQ(cli("phones|set|1|--number|9161234567|--password|271828|--alias|Дом, \"дача\"|--monitor|yes").status, 0);
+    ASSERT_EQ(cli("phones|set|2|--number|9167654321").status, 0);
+    ASSERT_EQ(cli("settings|set|Connection|ProxyUserName|proxyuser").status, 0);
+    ASSERT_EQ(cli("settings|set|Connection|ProxyPassword|271828").status, 0);
+
+    const CliRun json = cli("phones|list|--format|json");
+    ASSERT_EQ(json.status, 0) << json.err.toStdString();
+    EXPECT_FALSE(json.out.contains(QStringLiteral("271828")));
+    QJsonParseError error;
+    const QJsonArray list = QJsonDocument::fromJson(json.outBytes, &error).array();
+    ASSERT_EQ(error.error, QJsonParseError::NoError);
+    ASSERT_EQ(list.size(), 2);
+    EXPECT_EQ(list[0].toObject().value(QStringLiteral("slot")), QJsonValue(1));
+    EXPECT_EQ(list[0].toObject().value(QStringLiteral("alias")).toString(), U("Дом, \"дача\""));
+    EXPECT_EQ(list[0].toObject().value(QStringLiteral("monitor")), QJsonValue(true));
+    EXPECT_EQ(list[1].toObject().value(QStringLiteral("number")).toString(), QStringLiteral("9167654321"));
+
+    const QVector<QStringList> csv = ParseCsvWithPython(cli("phones|list|--format|csv").outBytes);
+    ASSERT_EQ(csv.size(), 3);
+    EXPECT_EQ(csv[0], (QStringList{"slot", "number", "alias", "region", "monitor", "tray"}));
+    EXPECT_EQ(csv[1], (QStringList{"1", "9161234567", U("Дом, \"дача\""), U("МСК"), "true", "false"}));
+
+    const QJsonArray regions = QJsonDocument::fromJson(cli("regions|list|--format|json").outBytes).array();
+    ASSERT_FALSE(regions.isEmpty());
+    EXPECT_EQ(regions[0].toObject().value(QStringLiteral("short")).toString(), U("МСК"));
+    EXPECT_EQ(ParseCsvWithPython(cli("regions|list|--format|csv").outBytes).value(0),
+              (QStringList{"name", "short", "url"}));
+
+    const CliRun settings = cli("settings|list|--format|json");
+    EXPECT_FALSE(settings.out.contains(QStringLiteral("271828")));
+    EXPECT_FALSE(settings.out.contains(QStringLiteral("ProxyPassword")));
+    QJsonObject refresh;
+    for (const QJsonValue &v : QJsonDocument::fromJson(settings.outBytes).array())
+        if (v.toObject().value(QStringLiteral("key")).toString() == QLatin1String("cbRefreshTime"))
+            refresh = v.toObject();
+    EXPECT_EQ(refresh.value(QStringLiteral("value")), QJsonValue(5));
+    EXPECT_EQ(refresh.value(QStringLiteral("unit")).toString(), QStringLiteral("hours"));
+    EXPECT_EQ(refresh.value(QStringLiteral("stored")).toString(), QStringLiteral("2"));
+    EXPECT_TRUE(cli("settings|list").out.contains(QStringLiteral("[Connection] cbRefreshTime = 5 hours (stored: 2)\n")));
+    EXPECT_EQ(ParseCsvWithPython(cli("settings|list|--format|csv").outBytes).size(),
+              QJsonDocument::fromJson(settings.outBytes).array().size() + 1);
+}
+
+// A password given on standard input never shows in the process's command
+// line, which every user of the machine can read.
+TEST_F(CliTest, PasswordFromStandardInputIsNeverOnTheCommandLine)
+{
+    const QByteArray secret = "31415926";
+    auto runWithSecret = [&](const QStringList &args) {
+        QProcess p;
+        p.start(BinaryPath(QStringLiteral("saldomat-cli")), args);
+        EXPECT_TRUE(p.waitForStarted(10000));
+        // Started (exec done) and not yet given the line: its command line is all there is to see.
+        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(p.processId()));
+        EXPECT_TRUE(cmdline.open(QIODevice::ReadOnly));
+        const QByteArray seen = cmdline.readAll();
+        EXPECT_TRUE(seen.contains("--password-stdin")) << seen.toStdString();
+        EXPECT_FALSE(seen.contains(secret));
+        p.write(secret + "\n");
+        p.closeWriteChannel();
+        EXPECT_TRUE(p.waitForFinished(30000));
+        EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    };
+    runWithSecret({"phones", "set", "1", "--number", "9161234567", "--password-stdin", "--monitor", "yes"});
+    EXPECT_EQ(phones().Line(1).Password, QString::fromLatin1(secret));
+    EXPECT_TRUE(phones().Line(1).Monitor);
+    EXPECT_FALSE(ReadFileBytes(PhonesXmlFileName).contains(secret));  // stored masked
+
+    ASSERT_EQ(cli("settings|set|Connection|ProxyUserName|proxyuser").status, 0);
+    runWithSecret({"settings", "set", "Connection", "ProxyPassword", "--password-stdin"});
+    EXPECT_EQ(GetProxyPassword(), QString::fromLatin1(secret));
+
+    // Nothing on standard input: refused, nothing changed.
+    expectRefused({"phones|set|1|--password-stdin"});
+    EXPECT_TRUE(cli("help|phones").out.contains(QStringLiteral("discouraged")));
 }
 
 // The tray program's view of the files while saldomat-cli changes them: it

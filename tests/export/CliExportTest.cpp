@@ -8,27 +8,16 @@
 #include "TestHome.h"
 #include "XlsxReadBack.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QProcess>
+#include "CliRun.h"
 #include <gtest/gtest.h>
 
 namespace {
-struct CliRun {
-    int code = -1;
-    QString out, err;
-};
-
 CliRun cli(const QStringList &args)
 {
-    QProcess p;
-    p.start(BinaryPath(QStringLiteral("saldomat-cli")), args);
-    CliRun r;
-    if (!p.waitForFinished(60000))
-        return r;
-    r.code = p.exitCode();
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
+    return RunCli(args);
 }
 
 const QString kPhone = QStringLiteral("9035550001");
@@ -48,28 +37,89 @@ TEST(CliExport, HistoryWorkbookEqualsTheOneOfTheWindowsAndEmptyHistoryWritesNoth
     const QString viaCli = home.file(QStringLiteral("cli.xlsx"));
     const QString direct = home.file(QStringLiteral("direct.xlsx"));
     const CliRun run = cli({"export", "history", kPhone, viaCli, "--last", "3"});
-    ASSERT_EQ(run.code, 0) << run.err.toStdString();
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
     ASSERT_EQ(ExportHistoryWorkbook(direct, kPhone, HistoryPeriod::LastCount, 3), 3);
     ReadBackSheet a(viaCli), b(direct);
     ASSERT_TRUE(a.ok() && b.ok());
     EXPECT_EQ(a.maxRow(), 4);
     EXPECT_EQ(a.dump(), b.dump());
 
-    EXPECT_EQ(cli({"export", "history", kPhone, viaCli, "--all"}).code, 0);
+    EXPECT_EQ(cli({"export", "history", kPhone, viaCli, "--all", "--force"}).status, 0);
     EXPECT_EQ(ReadBackSheet(viaCli).maxRow(), 6);
-    EXPECT_EQ(cli({"export", "history", kPhone, viaCli, "--days", "1"}).code, 0);
+    EXPECT_EQ(cli({"export", "history", kPhone, viaCli, "--days", "1", "--force"}).status, 0);
     EXPECT_EQ(ReadBackSheet(viaCli).maxRow(), 5);  // now, -0.3, -0.6, -0.9 days
 
     const QString none = home.file(QStringLiteral("none.xlsx"));
     const CliRun empty = cli({"export", "history", QStringLiteral("9999999999"), none});
-    EXPECT_EQ(empty.code, 1);
+    EXPECT_EQ(empty.status, 1);
     EXPECT_TRUE(empty.err.contains(QStringLiteral("История по выбранному телефону не найдена!")));
     EXPECT_FALSE(QFileInfo::exists(none));
 
-    EXPECT_EQ(cli({"export", "history", kPhone}).code, 2);
-    EXPECT_EQ(cli({"export", "history", kPhone, none, "--last", "x"}).code, 2);
-    EXPECT_EQ(cli({"export", "history", kPhone, none, "--all", "--days", "2"}).code, 2);
-    EXPECT_EQ(cli({"export", "nothing"}).code, 2);
+    EXPECT_EQ(cli({"export", "history", kPhone}).status, 2);
+    EXPECT_EQ(cli({"export", "history", kPhone, none, "--last", "x"}).status, 2);
+    EXPECT_EQ(cli({"export", "history", kPhone, none, "--all", "--days", "2"}).status, 2);
+    EXPECT_EQ(cli({"export", "nothing"}).status, 2);
+    EXPECT_EQ(cli({"export", "history", kPhone, home.file(QStringLiteral("out.txt"))}).status, 2);
+
+    // CSV by the extension, and on standard output for "-": the same figures.
+    const QString csvFile = home.file(QStringLiteral("history.csv"));
+    ASSERT_EQ(cli({"export", "history", kPhone, csvFile, "--last", "3"}).status, 0);
+    const QVector<QStringList> csv = ParseCsvWithPython(ReadFileBytes(csvFile));
+    ASSERT_EQ(csv.size(), 4);
+    EXPECT_EQ(csv[0], HistorySheetHeaders());
+    EXPECT_EQ(csv[1][2], QStringLiteral("10"));
+    EXPECT_NEAR(csv[2][2].toDouble(), 11.005, 0.0051);
+    EXPECT_EQ(csv[1][9], QStringLiteral("28.1234"));
+    const CliRun piped = cli({"export", "history", kPhone, "-", "--last", "3"});
+    ASSERT_EQ(piped.status, 0) << piped.err.toStdString();
+    EXPECT_EQ(piped.outBytes, ReadFileBytes(csvFile));
+    const CliRun book = cli({"export", "history", kPhone, "-", "--format", "xlsx"});
+    ASSERT_EQ(book.status, 0) << book.err.toStdString();
+    EXPECT_TRUE(book.outBytes.startsWith("PK"));
+}
+
+// An existing file is replaced only with --force, and only a plain file that
+// is not one of the program's own: exporting onto the history file once
+// destroyed the whole history.
+TEST(CliExport, ExistingFilesAreReplacedOnlyWithForceAndNeverTheProgramsOwn)
+{
+    TestHome home;
+    const QString db = HistoryDbFileName();
+    StoreRow(db, RawRow{kPhone, NowOle(), 10.0});
+    const QByteArray history = ReadFileBytes(db);
+
+    const QString book = home.file(QStringLiteral("book.xlsx"));
+    WriteFileBytes(book, "keep me");
+    CliRun r = cli({"export", "history", kPhone, book});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("--force"))) << r.err.toStdString();
+    EXPECT_EQ(ReadFileBytes(book), QByteArray("keep me"));
+    ASSERT_EQ(cli({"export", "history", kPhone, book, "--force"}).status, 0);
+    EXPECT_TRUE(ReadBackSheet(book).ok());
+
+    const QString folder = home.file(QStringLiteral("folder.csv"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    for (const QString &target : {db, home.file(QStringLiteral("phones.xml")), folder, QStringLiteral("/dev/null")}) {
+        for (const char *sub : {"history", "current"}) {
+            QStringList args{"export", sub};
+            if (qstrcmp(sub, "history") == 0)
+                args << kPhone;
+            args << target << "--force";
+            r = cli(args);
+            EXPECT_EQ(r.status, target.endsWith(QLatin1String(".db")) || target.endsWith(QLatin1String(".xml")) ||
+                                        target == QLatin1String("/dev/null")
+                                    ? 2  // not .xlsx or .csv
+                                    : 3)
+                << target.toStdString() << " " << r.err.toStdString();
+        }
+    }
+    const QString dbAsCsv = home.file(QStringLiteral("Saldomat.csv"));
+    ASSERT_TRUE(QFile::link(db, dbAsCsv));
+    r = cli({"export", "history", kPhone, dbAsCsv, "--force"});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("файл самой программы"))) << r.err.toStdString();
+    EXPECT_EQ(ReadFileBytes(db), history);
+    EXPECT_TRUE(QFileInfo(folder).isDir());
 }
 
 TEST(CliExport, CurrentFiguresFromTheStoredHistoryAllAndRedOnly)
@@ -98,7 +148,7 @@ TEST(CliExport, CurrentFiguresFromTheStoredHistoryAllAndRedOnly)
 
     const QString all = home.file(QStringLiteral("all.xlsx"));
     const CliRun run = cli({"export", "current", all});
-    ASSERT_EQ(run.code, 0) << run.err.toStdString();
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
     ReadBackSheet sheet(all);
     ASSERT_TRUE(sheet.ok());
     EXPECT_EQ(sheet.maxRow(), 3);
@@ -112,7 +162,7 @@ TEST(CliExport, CurrentFiguresFromTheStoredHistoryAllAndRedOnly)
     EXPECT_EQ(sheet.cell(3, 9).colour, "FF0000");
 
     const QString red = home.file(QStringLiteral("red.xlsx"));
-    ASSERT_EQ(cli({"export", "current", red, "--red"}).code, 0);
+    ASSERT_EQ(cli({"export", "current", red, "--red"}).status, 0);
     ReadBackSheet redSheet(red);
     EXPECT_EQ(redSheet.maxRow(), 2);
     EXPECT_EQ(redSheet.cell(2, 1).value.toString(), "Офис");
@@ -121,7 +171,7 @@ TEST(CliExport, CurrentFiguresFromTheStoredHistoryAllAndRedOnly)
     StoreRow(db, RawRow{QStringLiteral("9035550006"), At(2026, 12, 3, 9, 0), 70.0});
     const QString noRed = home.file(QStringLiteral("nored.xlsx"));
     const CliRun none = cli({"export", "current", noRed, "--red"});
-    EXPECT_EQ(none.code, 1);
+    EXPECT_EQ(none.status, 1);
     EXPECT_TRUE(none.err.contains(QStringLiteral("\"Красных\" телефонов нет !")));
     EXPECT_FALSE(QFileInfo::exists(noRed));
 }

@@ -1,6 +1,9 @@
 // A workbook goes to a temporary file beside the target and takes the
 // target's place only when complete.
+#include "CsvSheet.h"
+#include "ExportTarget.h"
 #include "Failure.h"
+#include "HistoryDb.h"
 #include "HistoryWorkbook.h"
 #include "TestHome.h"
 #include "XlsxReadBack.h"
@@ -9,7 +12,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <limits>
+#include <unistd.h>
 
 #include <sys/stat.h>
 
@@ -95,26 +101,75 @@ TEST(SafeWrite, FailureHalfWayKeepsTheOldFileAndRemovesTheTemporaryOne)
     EXPECT_EQ(folderEntries(home.dir()), before);
 }
 
-TEST(SafeWrite, TargetThatCannotBeReplacedFailsLabelledAndLeavesNoTemporaryFile)
+TEST(SafeWrite, OnlyPlainFilesOutsideTheProgramFilesAreEverWritten)
 {
     TestHome home;
     const QString taken = home.file(QStringLiteral("taken.xlsx"));
     ASSERT_TRUE(QDir().mkpath(taken));
     WriteFileBytes(taken + QStringLiteral("/inside"), "x");
+    WriteFileBytes(HistoryDbFileName(), "the whole history");
+    QTemporaryDir elsewhere;
+    const QString outside = elsewhere.filePath(QStringLiteral("outside.xlsx"));
+    WriteFileBytes(outside, "someone else's file");
+    const QString linkOut = home.file(QStringLiteral("link-out.xlsx"));
+    ASSERT_TRUE(QFile::link(outside, linkOut));
+    const QString hardLink = home.file(QStringLiteral("history-copy.xlsx"));
+    ASSERT_EQ(::link(QFile::encodeName(HistoryDbFileName()).constData(), QFile::encodeName(hardLink).constData()), 0);
     const QStringList before = folderEntries(home.dir());
-    EXPECT_FALSE(CanReplaceFile(taken));
-    try {
-        WriteHistoryWorkbook(taken, someRows(2));
-        FAIL() << "no failure";
-    } catch (const SaldomatError &e) {
-        EXPECT_TRUE(e.message().startsWith(QStringLiteral("TdmExcel.SavePhoneDataToExcel -- > "))) << e.message().toStdString();
+
+    const QStringList refused{taken,
+                              home.file(QStringLiteral("missing/book.xlsx")),
+                              HistoryDbFileName(),
+                              home.dir() + QStringLiteral("./phones.xml"),  // not there yet, still the program's
+                              home.file(QStringLiteral("SALDOMAT.INI")),
+                              hardLink,
+                              linkOut,
+                              QStringLiteral("/dev/null")};
+    for (const QString &target : refused) {
+        const ExportTargetCheck check = CheckExportTarget(target);
+        EXPECT_EQ(check.state, ExportTargetState::Refused) << target.toStdString();
+        EXPECT_FALSE(check.reason.isEmpty());
+        try {
+            WriteHistoryWorkbook(target, someRows(2));
+            ADD_FAILURE() << "written: " << target.toStdString();
+        } catch (const SaldomatError &e) {
+            EXPECT_TRUE(e.message().startsWith(QStringLiteral("TdmExcel.SavePhoneDataToExcel -- > "))) << e.message().toStdString();
+        }
+        EXPECT_THROW(WriteCsvFile(target, HistorySheet(someRows(1))), SaldomatError) << target.toStdString();
     }
     EXPECT_TRUE(QFileInfo(taken).isDir());
+    EXPECT_EQ(ReadFileBytes(HistoryDbFileName()), QByteArray("the whole history"));
+    EXPECT_EQ(ReadFileBytes(outside), QByteArray("someone else's file"));
     EXPECT_EQ(folderEntries(home.dir()), before);
-
-    const QString nowhere = home.file(QStringLiteral("missing/book.xlsx"));
-    EXPECT_FALSE(CanReplaceFile(nowhere));
-    EXPECT_THROW(WriteHistoryWorkbook(nowhere, someRows(1)), SaldomatError);
     EXPECT_FALSE(QFileInfo::exists(home.file(QStringLiteral("missing"))));
-    EXPECT_TRUE(CanReplaceFile(home.file(QStringLiteral("new.xlsx"))));
+
+    EXPECT_EQ(CheckExportTarget(home.file(QStringLiteral("new.xlsx"))).state, ExportTargetState::New);
+    WriteFileBytes(home.file(QStringLiteral("old.csv")), "old");
+    EXPECT_EQ(CheckExportTarget(home.file(QStringLiteral("old.csv"))).state, ExportTargetState::Existing);
+    const QString linkIn = home.file(QStringLiteral("link-in.csv"));
+    ASSERT_TRUE(QFile::link(home.file(QStringLiteral("old.csv")), linkIn));
+    EXPECT_EQ(CheckExportTarget(linkIn).state, ExportTargetState::Existing);
+}
+
+// A figure that reads as infinity or NaN leaves its cell empty: "INF" in a
+// workbook makes the file unreadable.
+TEST(SafeWrite, FiguresThatAreNotFiniteAreEmptyCells)
+{
+    TestHome home;
+    QVector<HistoryRow> rows = someRows(2);
+    rows[0].Balance = std::numeric_limits<float>::infinity();
+    rows[1].USDRate = std::numeric_limits<float>::quiet_NaN();
+    const QString book = home.file(QStringLiteral("inf.xlsx"));
+    WriteHistoryWorkbook(book, rows);
+    ReadBackSheet sheet(book);
+    ASSERT_TRUE(sheet.ok());
+    EXPECT_TRUE(sheet.cell(2, 3).value.isNull()) << sheet.dump().toStdString();
+    EXPECT_EQ(sheet.cell(3, 3).value.toDouble(), 99.0);
+    EXPECT_TRUE(sheet.cell(3, 10).value.isNull());
+
+    const QString csv = home.file(QStringLiteral("inf.csv"));
+    WriteCsvFile(csv, HistorySheet(rows));
+    const QList<QByteArray> lines = ReadFileBytes(csv).split('\n');
+    EXPECT_EQ(lines[1].split(',')[2], QByteArray());
+    EXPECT_EQ(lines[2].split(',')[9], QByteArray("\r"));
 }

@@ -3,34 +3,32 @@
 #include "HistoryTestUtil.h"
 #include "TestHome.h"
 
-#include <QProcess>
+#include "CliRun.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QFile>
+#include <QJsonObject>
 #include <gtest/gtest.h>
 
 namespace {
-struct CliRun {
+struct HistoryCliRun {
     int status = -1;
     QStringList lines;
     QString err;
 };
 
-CliRun cli(const QStringList &args)
+HistoryCliRun cli(const QStringList &args)
 {
-    QProcess p;
-    p.start(BinaryPath(QStringLiteral("saldomat-cli")), args);
-    CliRun run;
-    if (!p.waitForFinished(30000))
-        return run;
-    run.status = p.exitCode();
-    run.lines = QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    run.err = QString::fromUtf8(p.readAllStandardError());
-    return run;
+    const CliRun r = RunCli(args);
+    return {r.status, r.lines(), r.err};
 }
 }  // namespace
 
 TEST(HistoryCli, InitCreatesTheFileOnceOnly)
 {
     TestHome home;
-    CliRun run = cli({QStringLiteral("history"), QStringLiteral("init")});
+    HistoryCliRun run = cli({QStringLiteral("history"), QStringLiteral("init")});
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
     EXPECT_TRUE(CheckHistoryAvailable());
     EXPECT_EQ(TableColumnNames(HistoryDbFileName(), QStringLiteral("Phones")).size(), 15);
@@ -56,7 +54,7 @@ TEST(HistoryCli, ShowPrintsTheGridOfTheChosenPeriod)
     InsertRaw(HistoryDbFileName(), {phone, now - 2.5, 14.0});
     InsertRaw(HistoryDbFileName(), {QStringLiteral("other"), now - 0.2, 99.0});
 
-    CliRun run = cli({QStringLiteral("history"), QStringLiteral("show"), phone});
+    HistoryCliRun run = cli({QStringLiteral("history"), QStringLiteral("show"), phone});
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
     ASSERT_EQ(run.lines.size(), 4);
     const QStringList header = run.lines[0].split(QLatin1Char(' '), Qt::SkipEmptyParts);
@@ -77,4 +75,41 @@ TEST(HistoryCli, ShowPrintsTheGridOfTheChosenPeriod)
     EXPECT_EQ(cli({QStringLiteral("history"), QStringLiteral("show"), phone, QStringLiteral("--last"), QStringLiteral("x")}).status, 2);
     EXPECT_EQ(cli({QStringLiteral("history"), QStringLiteral("show"), phone, QStringLiteral("--all"), QStringLiteral("--days"), QStringLiteral("2")}).status, 2);
     EXPECT_EQ(CountRows(HistoryDbFileName()), 4);
+}
+
+// The other forms read back by real readers; an old history file is brought
+// up to date first, as the tray program does, instead of failing.
+TEST(HistoryCli, ShowAsJsonAndCsvOnAnOldHistoryFile)
+{
+    TestHome home;
+    // A table of an older layout, without the later columns.
+    QStringList defs;
+    for (const QString &entry : PhonesColumnList()) {
+        const QString name = entry.section(QLatin1Char('='), 0, 0);
+        if (name != QLatin1String("USDRate") && name != QLatin1String("BalDelta") && name != QLatin1String("ObPlat"))
+            defs << name + QLatin1Char(' ') + SqliteColumnType(entry.section(QLatin1Char('='), 1));
+    }
+    ExecOn(HistoryDbFileName(), QStringLiteral("CREATE TABLE Phones (") + defs.join(QStringLiteral(", ")) + QLatin1Char(')'));
+    ExecOn(HistoryDbFileName(), QStringLiteral("INSERT INTO Phones (QueryDateTime, PhoneNumber, Balance, SMS) VALUES (%1, '9161234567', 12.5, 7)")
+                                    .arg(NowOle() - 0.1, 0, 'f', 6));
+
+    const CliRun json = RunCli({"history", "show", "9161234567", "--format", "json"});
+    ASSERT_EQ(json.status, 0) << json.err.toStdString();
+    QJsonParseError error;
+    const QJsonArray rows = QJsonDocument::fromJson(json.outBytes, &error).array();
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << json.out.toStdString();
+    ASSERT_EQ(rows.size(), 1);
+    EXPECT_EQ(rows[0].toObject().value(QStringLiteral("balance")), QJsonValue(12.5));
+    EXPECT_EQ(rows[0].toObject().value(QStringLiteral("sms")), QJsonValue(7));
+    EXPECT_EQ(TableColumnNames(HistoryDbFileName(), QStringLiteral("Phones")).size(), 15);
+
+    // The number as people type it finds the same rows.
+    const QVector<QStringList> csv = ParseCsvWithPython(RunCli({"history", "show", "+7 916 123-45-67", "--format", "csv"}).outBytes);
+    ASSERT_EQ(csv.size(), 2);
+    EXPECT_EQ(csv[0].value(1), QStringLiteral("balance"));
+    EXPECT_EQ(csv[1].value(1), QStringLiteral("12.5"));
+
+    EXPECT_EQ(RunCli({"history", "show", "9161234567", "--format", "xml"}).status, 2);
+    QFile::remove(HistoryDbFileName());
+    EXPECT_EQ(RunCli({"history", "show", "9161234567"}).status, 3);
 }

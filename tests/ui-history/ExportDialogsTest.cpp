@@ -98,11 +98,20 @@ TEST_F(ExportDialogsTest, OverwriteRefusedOrImpossibleAndCancelWriteNothing)
     EXPECT_EQ(watcher.seen()[2].icon, QMessageBox::Critical);
     EXPECT_TRUE(QFileInfo(chosen).isDir());
 
+    // The history file itself: refused at once, never offered for replacing.
+    chosen = db;
+    const QByteArray history = ReadFileBytes(db);
+    clickExcel(h);
+    ASSERT_EQ(watcher.seen().size(), 4);
+    EXPECT_EQ(watcher.seen()[3].icon, QMessageBox::Critical);
+    EXPECT_TRUE(watcher.seen()[3].text.contains(QStringLiteral("файл самой программы")));
+    EXPECT_EQ(ReadFileBytes(db), history);
+
     // Cancel: no message at all.
     chosen.clear();
     clickExcel(h);
-    EXPECT_EQ(watcher.seen().size(), 3);
-    EXPECT_EQ(proposals.size(), 3);
+    EXPECT_EQ(watcher.seen().size(), 4);
+    EXPECT_EQ(proposals.size(), 4);
 }
 
 TEST_F(ExportDialogsTest, EmptyHistoryWarnsAndWritesNoFile)

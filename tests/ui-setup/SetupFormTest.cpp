@@ -186,8 +186,20 @@ TEST_F(SetupFormTest, SaveChecksNumbersThenPasswordsAndFocusesTheFirstGap)
     EXPECT_TRUE(dlg.isVisible());
     EXPECT_EQ(ReadFileBytes(PhonesXmlFileName), stored);
 
-    // The unmonitored row 2 without a password is not checked, and is saved.
+    // A watched number that is not ten digits is refused; "+7-..." and "8-..."
+    // are stored as the ten digits.
     row(3).edPassword->setText(QStringLiteral("33"));
+    row(7).edNumber->setText(QStringLiteral("8-916-777"));
+    {
+        MessageCatcher catcher;
+        QTest::mouseClick(dlg.bnOK, Qt::LeftButton);
+        ASSERT_EQ(catcher.texts.size(), 1);
+        EXPECT_TRUE(catcher.texts[0].contains(QStringLiteral("8-916-777"))) << catcher.texts[0].toStdString();
+    }
+    EXPECT_EQ(dlg.focusWidget(), row(7).edNumber);
+    EXPECT_EQ(ReadFileBytes(PhonesXmlFileName), stored);
+    row(7).edNumber->setText(QStringLiteral("+7-916-777-88-99"));
+    // The unmonitored row 2 without a password is not checked, and is saved.
     MessageCatcher catcher;
     QTest::mouseClick(dlg.bnOK, Qt::LeftButton);
     EXPECT_TRUE(catcher.texts.isEmpty());

@@ -1,5 +1,15 @@
 #include "CliPeriod.h"
 
+#include "AlterTable.h"
+#include "Cli.h"
+#include "Common.h"
+#include "Failure.h"
+#include "HistoryDb.h"
+#include "PhoneNumber.h"
+
+#include <QDir>
+#include <QFileInfo>
+
 QString TakeHistoryPeriod(QStringList &args, CliPeriod &out)
 {
     bool given = false;
@@ -26,4 +36,31 @@ QString TakeHistoryPeriod(QStringList &args, CliPeriod &out)
     }
     args = rest;
     return QString();
+}
+
+int PrepareHistoryFile(const QString &file)
+{
+    if (!QFileInfo::exists(file))
+        return cliFileFail(QStringLiteral("no history file %1 (saldomat-cli history init creates one)")
+                               .arg(QDir::toNativeSeparators(file)));
+    if (!CheckHistoryAvailable(file))
+        return cliFileFail(QStringLiteral("the history file %1 cannot be opened (see %2)")
+                               .arg(QDir::toNativeSeparators(file), QDir::toNativeSeparators(ErrFileName)));
+    QString boxText;
+    try {
+        AlterTablePhonesIfNeed(file, &boxText);
+    } catch (const std::exception &e) {
+        MainException(e);
+        return cliFileFail(boxText.isEmpty() ? failureText(e) : boxText);
+    }
+    return 0;
+}
+
+QVector<HistoryRow> CliHistoryRows(const QString &phone, const CliPeriod &p, const QString &dbFile)
+{
+    const QString digits = NormalizePhoneNumber(phone).value_or(phone);
+    QVector<HistoryRow> rows = HistoryRows(digits, p.period, p.n, dbFile);
+    if (rows.isEmpty() && digits != phone)
+        rows = HistoryRows(phone, p.period, p.n, dbFile);
+    return rows;
 }

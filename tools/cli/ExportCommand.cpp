@@ -1,10 +1,13 @@
-// saldomat-cli export current FILE [--red]
-// saldomat-cli export history PHONE FILE [--last N | --days N | --all]
-// The same workbooks as the windows write, without a display.
+// saldomat-cli export current FILE [--red] [--force]
+// saldomat-cli export history PHONE FILE [--last N | --days N | --all] [--force]
+// The same sheets as the windows write, without a display: a workbook for
+// ".xlsx", CSV for ".csv", CSV on standard output for "-".
 #include "Cli.h"
 #include "CliPeriod.h"
 
 #include "Common.h"
+#include "CsvSheet.h"
+#include "ExportTarget.h"
 #include "Failure.h"
 #include "HistoryDb.h"
 #include "HistoryWorkbook.h"
@@ -13,23 +16,112 @@
 #include "StoreMDB.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
+#include <unistd.h>
 
 namespace {
-int runCurrent(const QStringList &args)
-{
+struct ExportOptions {
     QString file;
+    bool force = false;
+    bool xlsxToStdout = false;
+};
+
+// Takes --force and --format out of args.
+QString takeOptions(QStringList &args, ExportOptions &o)
+{
+    for (int i = 0; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--force")) {
+            o.force = true;
+        } else if (args[i] == QLatin1String("--format") && i + 1 < args.size()) {
+            if (args[i + 1] != QLatin1String("xlsx") && args[i + 1] != QLatin1String("csv"))
+                return QStringLiteral("--format takes xlsx or csv, not \"%1\"").arg(args[i + 1]);
+            o.xlsxToStdout = args[i + 1] == QLatin1String("xlsx");
+            args.removeAt(i);
+        } else {
+            continue;
+        }
+        args.removeAt(i--);
+    }
+    return QString();
+}
+
+// 0 when the file may be written, else the exit status after the reason.
+int checkTarget(const ExportOptions &o)
+{
+    if (o.file == QLatin1String("-")) {
+        if (o.xlsxToStdout && ::isatty(STDOUT_FILENO))
+            return cliFail(QStringLiteral("a workbook is not written to a terminal: redirect the output or give a "
+                                          "file name"));
+        return 0;
+    }
+    if (o.xlsxToStdout)
+        return cliFail(QStringLiteral("--format is only for \"-\" (a file's extension chooses its form)"));
+    if (ExportFormatOf(o.file) == ExportFormat::Unknown)
+        return cliFail(QStringLiteral("\"%1\": give a file name ending in .xlsx or .csv, or - for standard output")
+                           .arg(o.file));
+    const ExportTargetCheck check = CheckExportTarget(o.file);
+    if (check.state == ExportTargetState::Refused)
+        return cliFileFail(check.reason);
+    if (check.state == ExportTargetState::Existing && !o.force)
+        return cliFileFail(QStringLiteral("%1 exists; give --force to replace it").arg(QDir::toNativeSeparators(o.file)));
+    return 0;
+}
+
+// Writes the sheet: the workbook writer for .xlsx, CSV otherwise, or the
+// bytes on standard output for "-".
+void writeSheet(const ExportOptions &o, const XlsxSheet &sheet, const std::function<void(const QString &)> &writeXlsx)
+{
+    if (o.file != QLatin1String("-")) {
+        if (ExportFormatOf(o.file) == ExportFormat::Xlsx)
+            writeXlsx(o.file);
+        else
+            WriteCsvFile(o.file, sheet);
+        return;
+    }
+    QByteArray bytes;
+    if (o.xlsxToStdout) {
+        QTemporaryDir dir;
+        const QString book = dir.filePath(QStringLiteral("export.xlsx"));
+        writeXlsx(book);
+        QFile f(book);
+        if (!f.open(QIODevice::ReadOnly))
+            throw SaldomatError(f.errorString());
+        bytes = f.readAll();
+    } else {
+        bytes = CsvText(sheet);
+    }
+    QFile out;
+    if (!out.open(stdout, QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.flush())
+        throw SaldomatError(QStringLiteral("cannot write to standard output"));
+}
+
+// Reports on stderr when the sheet went to standard output.
+QTextStream &report(const ExportOptions &o)
+{
+    return o.file == QLatin1String("-") ? cliErr() : cliOut();
+}
+
+int runCurrent(const QStringList &arguments)
+{
+    QStringList args = arguments;
+    ExportOptions o;
+    if (const QString error = takeOptions(args, o); !error.isEmpty())
+        return cliFail(error);
     bool redOnly = false;
     for (const QString &a : args) {
         if (a == QLatin1String("--red"))
             redOnly = true;
-        else if (a.startsWith(QLatin1String("--")) || !file.isNull())
+        else if ((a.startsWith(QLatin1String("--")) && a != QLatin1String("-")) || !o.file.isNull())
             return cliFail(QStringLiteral("unexpected argument \"%1\"").arg(a));
         else
-            file = a;
+            o.file = a;
     }
-    if (file.isEmpty())
-        return cliFail(QStringLiteral("export current needs a file name"));
+    if (o.file.isEmpty())
+        return cliFail(QStringLiteral("export current needs a file name (or - for standard output)"));
+    if (const int status = checkTarget(o))
+        return status;
 
     Init();
     LoadSettings();
@@ -37,16 +129,20 @@ int runCurrent(const QStringList &args)
     LoadHistoryIntoTable(store.get());
     if (redOnly && !HasRedPhones()) {
         cliErr() << QString::fromUtf8(MsgNoRedPhones) << "\n";
-        return 1;
+        return CliSomeFailed;
     }
-    const int rows = WriteCurrentWorkbook(file, redOnly);
-    cliOut() << "wrote " << rows << " phone(s) to " << QDir::toNativeSeparators(file) << "\n";
-    return 0;
+    const XlsxSheet sheet = CurrentSheet(redOnly);
+    writeSheet(o, sheet, [&](const QString &file) { WriteCurrentWorkbook(file, redOnly); });
+    report(o) << "wrote " << sheet.size() - 1 << " phone(s) to " << QDir::toNativeSeparators(o.file) << "\n";
+    return CliOk;
 }
 
-int runHistoryExport(const QStringList &args)
+int runHistoryExport(const QStringList &arguments)
 {
-    QStringList words = args;
+    QStringList words = arguments;
+    ExportOptions o;
+    if (const QString error = takeOptions(words, o); !error.isEmpty())
+        return cliFail(error);
     CliPeriod p;
     const QString error = TakeHistoryPeriod(words, p);
     if (!error.isEmpty())
@@ -56,18 +152,20 @@ int runHistoryExport(const QStringList &args)
             return cliFail(QStringLiteral("unexpected argument \"%1\"").arg(w));
     if (words.size() != 2)
         return cliFail(QStringLiteral("export history needs a phone number and a file name"));
+    o.file = words[1];
+    if (const int status = checkTarget(o))
+        return status;
     const QString db = HistoryDbFileName();
-    if (!QFileInfo::exists(db)) {
-        cliErr() << "saldomat-cli: no history file " << QDir::toNativeSeparators(db) << "\n";
-        return 1;
-    }
-    const int rows = ExportHistoryWorkbook(words[1], words[0], p.period, p.n, db);
-    if (rows == 0) {
+    if (const int status = PrepareHistoryFile(db))
+        return status;
+    const QVector<HistoryRow> rows = CliHistoryRows(words[0], p, db);
+    if (rows.isEmpty()) {
         cliErr() << QString::fromUtf8(MsgHistoryNotFound) << "\n";
-        return 1;
+        return CliSomeFailed;
     }
-    cliOut() << "wrote " << rows << " row(s) to " << QDir::toNativeSeparators(words[1]) << "\n";
-    return 0;
+    writeSheet(o, HistorySheet(rows), [&](const QString &file) { WriteHistoryWorkbook(file, rows); });
+    report(o) << "wrote " << rows.size() << " row(s) to " << QDir::toNativeSeparators(o.file) << "\n";
+    return CliOk;
 }
 
 int runExport(const QStringList &args)
@@ -82,6 +180,16 @@ int runExport(const QStringList &args)
     return cliFail(QStringLiteral("unknown export command \"%1\"").arg(sub));
 }
 
-CliCommand exportCommand{"export", "export current FILE [--red] | history PHONE FILE [--last N | --days N | --all]",
-                         "write the current figures or a phone's history to an .xlsx workbook", &runExport};
+CliCommand exportCommand{
+    "export",
+    "export current FILE [--red] [--force] | history PHONE FILE [--last N | --days N | --all] [--force]",
+    "write the current figures or a phone's history to a workbook (.xlsx) or a CSV file (.csv)",
+    "FILE ending in .xlsx: a workbook; in .csv: CSV (UTF-8, a header row); - : CSV on standard output "
+    "(--format xlsx writes a workbook there instead, but never to a terminal).\n"
+    "--force   replace an existing file; without it an existing file is left alone (exit status 3)\n"
+    "--red     only the phones at or below their thresholds\n"
+    "Only plain files are ever replaced: never a folder, a device or a link into another folder, and never "
+    "the program's own files (Saldomat.db, phones.xml, Saldomat.ini, servers.ini, Saldomat.err).\n"
+    "A figure that is not a finite number is written as an empty cell.",
+    &runExport};
 }  // namespace

@@ -1,5 +1,6 @@
 // saldomat-cli history init | show PHONE [--last N | --days N | --all]
 #include "Cli.h"
+#include "CliOutput.h"
 #include "CliPeriod.h"
 
 #include "Common.h"
@@ -7,6 +8,7 @@
 #include "HistoryDb.h"
 #include "HistoryQueries.h"
 #include "HistoryWorkbook.h"
+#include "XlsxWorkbook.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -27,9 +29,27 @@ int runInit(const QStringList &args)
     return 0;
 }
 
+// One object per stored query: its moment and the figures as numbers.
+OutputRows historyRows(const QVector<HistoryRow> &rows)
+{
+    OutputRows out;
+    out.columns = {QStringLiteral("time"),    QStringLiteral("balance"),     QStringLiteral("promised"),
+                   QStringLiteral("delta"),   QStringLiteral("perDay"),      QStringLiteral("daysLeft"),
+                   QStringLiteral("bonusDays"), QStringLiteral("recommended"), QStringLiteral("sms"),
+                   QStringLiteral("minutes"), QStringLiteral("usdRate")};
+    for (const HistoryRow &r : rows)
+        out.rows.append({FromOleDate(r.QueryDateTime).toString(Qt::ISODate), RoundTo(r.Balance, 2), RoundTo(r.ObPlat, 2),
+                         RoundTo(r.BalDelta, 2), RoundTo(r.Average, 2), qlonglong(r.TurnOff), qlonglong(r.JeansExpired),
+                         RoundTo(r.Recomend, 2), qlonglong(r.SMS), qlonglong(r.Minutes), RoundTo(r.USDRate, 4)});
+    return out;
+}
+
 int runShow(const QStringList &args)
 {
     QStringList words = args;
+    OutputFormat format = OutputFormat::Table;
+    if (const QString error = TakeOutputFormat(words, format); !error.isEmpty())
+        return cliFail(error);
     CliPeriod p;
     const QString error = TakeHistoryPeriod(words, p);
     if (!error.isEmpty())
@@ -43,15 +63,16 @@ int runShow(const QStringList &args)
     if (phone.isNull())
         return cliFail(QStringLiteral("history show needs a phone number"));
     const QString file = HistoryDbFileName();
-    if (!QFileInfo::exists(file)) {
-        cliErr() << "saldomat-cli: no history file " << QDir::toNativeSeparators(file)
-                 << " (saldomat-cli history init creates one)\n";
-        return 1;
-    }
-    const QVector<HistoryRow> rows = HistoryRows(phone, p.period, p.n, file);
+    if (const int status = PrepareHistoryFile(file))
+        return status;
+    const QVector<HistoryRow> rows = CliHistoryRows(phone, p, file);
     if (rows.isEmpty()) {
         cliErr() << QString::fromUtf8(MsgHistoryNotFound) << "\n";
-        return 1;
+        return CliSomeFailed;
+    }
+    if (format != OutputFormat::Table) {
+        PrintRows(historyRows(rows), format);
+        return 0;
     }
     QStringList headers = HistoryGridHeaders();
     for (QString &h : headers)
@@ -91,6 +112,12 @@ int runHistory(const QStringList &args)
     return cliFail(QStringLiteral("unknown history command \"%1\"").arg(sub));
 }
 
-CliCommand historyCommand{"history", "history init | show PHONE [--last N | --days N | --all]",
-                          "create an empty history file; print a phone's stored queries, newest first", &runHistory};
+CliCommand historyCommand{"history", "history init | show PHONE [--last N | --days N | --all] [--format table|json|csv]",
+                          "create an empty history file; print a phone's stored queries, newest first",
+                          "PHONE is the number as stored (ten digits).\n"
+                          "--last N   the newest N queries (50)\n"
+                          "--days N   the queries of the last N days\n"
+                          "--all      every query\n"
+                          "A history file of an older layout is brought up to date first, as the tray program does.",
+                          &runHistory};
 }  // namespace

@@ -60,6 +60,9 @@ int runParse(const QStringList &args)
 }
 
 const CliCommand parseCommand{
-    "parse", "parse FILE...", "print the figures that the account page parser reads from saved pages", runParse};
+    "parse", "parse FILE...", "print the figures that the account page parser reads from saved pages",
+    "A file is a page saved by the loaded-pages viewer or a whole page as the server sends it. "
+    "Exit status 1 when a page could not be read.",
+    runParse};
 
 } // namespace

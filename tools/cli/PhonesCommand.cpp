@@ -2,10 +2,13 @@
 // model code as the setup dialog.
 
 #include "Cli.h"
+#include "CliOutput.h"
+#include "CliPhone.h"
 #include "Common.h"
 #include "IniFile.h"
 #include "IssaUrl.h"
 #include "Passw.h"
+#include "PhoneNumber.h"
 #include "PhonesXml.h"
 #include "SettingsFile.h"
 #include "Setup.h"
@@ -16,14 +19,6 @@ namespace {
 QString yesNo(bool value)
 {
     return value ? QStringLiteral("yes") : QStringLiteral("no");
-}
-
-// 1..MaxPhones, or 0 after printing the reason.
-int parseSlot(const QString &text)
-{
-    bool ok = false;
-    const int slot = text.toInt(&ok);
-    return ok && slot >= 1 && slot <= MaxPhones ? slot : 0;
 }
 
 std::optional<bool> parseYesNo(const QString &text)
@@ -71,36 +66,53 @@ int checkAndSave(const TSetupModel &model)
     return 0;
 }
 
-int runList(const QStringList &args)
+int runList(const QStringList &arguments)
 {
+    QStringList args = arguments;
+    OutputFormat format = OutputFormat::Table;
+    if (const QString error = TakeOutputFormat(args, format); !error.isEmpty())
+        return cliFail(error);
     if (!args.isEmpty())
-        return cliFail(QStringLiteral("phones list takes no arguments"));
+        return cliFail(QStringLiteral("phones list takes no arguments but --format"));
     TSetupModel model;
     loadModel(model, false);
-    cliOut() << "slot\tnumber\talias\tregion\tmonitor\ttray\n";
+    OutputRows rows;
+    rows.columns = {QStringLiteral("slot"),   QStringLiteral("number"),  QStringLiteral("alias"),
+                    QStringLiteral("region"), QStringLiteral("monitor"), QStringLiteral("tray")};
     for (int slot = 1; slot <= MaxPhones; ++slot) {
         const TSetupPhoneLine &line = model.Line(slot);
-        if (TrimControls(line.Number).isEmpty())
-            continue;
-        cliOut() << slot << '\t' << line.Number << '\t' << line.Alias << '\t' << line.Region << '\t' << yesNo(line.Monitor)
-                 << '\t' << yesNo(line.TrayShow) << '\n';
+        if (!TrimControls(line.Number).isEmpty())
+            rows.rows.append({slot, line.Number, line.Alias, line.Region, line.Monitor, line.TrayShow});
     }
+    PrintRows(rows, format, [&] {
+        QString text = QStringLiteral("slot\tnumber\talias\tregion\tmonitor\ttray\n");
+        for (const QVector<QVariant> &r : rows.rows)
+            text += QStringLiteral("%1\t%2\t%3\t%4\t%5\t%6\n")
+                        .arg(r[0].toInt())
+                        .arg(r[1].toString(), r[2].toString(), r[3].toString(), yesNo(r[4].toBool()), yesNo(r[5].toBool()));
+        return text;
+    });
     return 0;
 }
 
 int runSet(const QStringList &args)
 {
     if (args.isEmpty())
-        return cliFail(QStringLiteral("usage: phones set SLOT [--number N] [--password P] [--alias A] [--region R] "
+        return cliFail(QStringLiteral("usage: phones set PHONE [--number N] [--password-stdin] [--alias A] [--region R] "
                                       "[--monitor yes|no] [--tray yes|no]"));
-    const int slot = parseSlot(args.first());
-    if (!slot)
-        return cliFail(QStringLiteral("slot must be a number from 1 to %1, not \"%2\"").arg(MaxPhones).arg(args.first()));
 
     std::optional<QString> number, password, alias, region;
     std::optional<bool> monitor, tray;
     for (int i = 1; i < args.size(); i += 2) {
         const QString &option = args.at(i);
+        if (option == QLatin1String("--password-stdin")) {
+            QString error;
+            password = ReadSecretLine(&error);
+            if (!error.isEmpty())
+                return cliFail(error);
+            --i;
+            continue;
+        }
         if (i + 1 >= args.size())
             return cliFail(QStringLiteral("%1 needs a value").arg(option));
         const QString &value = args.at(i + 1);
@@ -121,9 +133,14 @@ int runSet(const QStringList &args)
             return cliFail(QStringLiteral("unknown option \"%1\"").arg(option));
         }
     }
-    if (number && (TrimControls(*number).isEmpty() || !IsPhoneFieldText(*number)))
-        return cliFail(QStringLiteral("the number may hold only digits, \"+\" and \"-\" and must not be empty "
-                                      "(use \"phones remove\" to empty a slot)"));
+    if (number) {
+        if (TrimControls(*number).isEmpty())
+            return cliFail(QStringLiteral("the number must not be empty (use \"phones remove\" to empty a slot)"));
+        const std::optional<QString> digits = NormalizePhoneNumber(*number);
+        if (!digits)
+            return cliFail(PhoneNumberProblem(*number));
+        number = *digits;
+    }
     if (password) {
         if (password->size() > PasswMaxLength)
             return cliFail(QStringLiteral("the password is longer than %1 characters").arg(PasswMaxLength));
@@ -135,7 +152,11 @@ int runSet(const QStringList &args)
 
     TSetupModel model;
     if (!loadModel(model, true))
-        return 1;
+        return CliFileError;
+    QString notFound;
+    const int slot = FindPhone(model, args.first(), true, &notFound);
+    if (!slot)
+        return cliFail(notFound);
     if (region) {
         const TIssaUrlInfo info = GetIssaUrlByShortName(*region);
         if (info.LoginURL.isEmpty())
@@ -182,24 +203,33 @@ int runSet(const QStringList &args)
 int runRemove(const QStringList &args)
 {
     if (args.size() != 1)
-        return cliFail(QStringLiteral("usage: phones remove SLOT"));
-    const int slot = parseSlot(args.first());
-    if (!slot)
-        return cliFail(QStringLiteral("slot must be a number from 1 to %1, not \"%2\"").arg(MaxPhones).arg(args.first()));
+        return cliFail(QStringLiteral("usage: phones remove PHONE"));
     TSetupModel model;
     if (!loadModel(model, true))
-        return 1;
-    if (TrimControls(model.Line(slot).Number).isEmpty())
-        return cliFail(QStringLiteral("slot %1 is empty").arg(slot));
+        return CliFileError;
+    QString notFound;
+    const int slot = FindPhone(model, args.first(), false, &notFound);
+    if (!slot)
+        return cliFail(notFound);
+    const TSetupModel before = model;
     model.ClearPhoneInfo(slot);
     model.Line(slot).ExSettings = TPhoneExSettings{};
-    return checkAndSave(model);
+    if (const int status = checkAndSave(model))
+        return status;
+    // The phone list keeps no gaps: every later phone moves up one slot.
+    cliOut() << "removed " << before.Line(slot).Number << " from slot " << slot << "\n";
+    for (int s = slot + 1; s <= MaxPhones; ++s) {
+        const int landed = slotAfterSave(model, s);
+        if (!TrimControls(before.Line(s).Number).isEmpty() && landed != s)
+            cliOut() << before.Line(s).Number << " moved from slot " << s << " to slot " << landed << "\n";
+    }
+    return 0;
 }
 
 int runPhones(const QStringList &args)
 {
     if (args.isEmpty())
-        return cliFail(QStringLiteral("usage: phones list | phones set SLOT [options] | phones remove SLOT"));
+        return cliFail(QStringLiteral("usage: phones list | phones set PHONE [options] | phones remove PHONE"));
     const QString sub = args.first();
     const QStringList rest = args.mid(1);
     if (sub == QLatin1String("list"))
@@ -212,7 +242,17 @@ int runPhones(const QStringList &args)
 }
 
 CliCommand phonesCommand{"phones",
-                         "phones list | phones set SLOT [--number N] [--password P] [--alias A] [--region R] "
-                         "[--monitor yes|no] [--tray yes|no] | phones remove SLOT",
-                         "show or change the watched phones (phones.xml)", &runPhones};
+                         "phones list [--format table|json|csv] | phones set PHONE [--number N] [--password-stdin] "
+                         "[--alias A] [--region R] [--monitor yes|no] [--tray yes|no] | phones remove PHONE",
+                         "show or change the watched phones (phones.xml)",
+                         "PHONE is a slot (1..100; an empty one for a new phone), a number or an alias.\n"
+                         "--number N        the number; +7, 8, blanks, brackets and dashes are taken off: "
+                         "\"+7 (916) 123-45-67\" is stored as 9161234567; anything but ten digits is refused\n"
+                         "--password-stdin  read the ISSA password from the first line of standard input\n"
+                         "--password P      the same from the command line (discouraged: visible to other users "
+                         "in the process list and kept in the shell history)\n"
+                         "--region R        the short name of a region (see regions list)\n"
+                         "remove: the phone list keeps no gaps, so every later phone moves up one slot; "
+                         "the command prints each move.",
+                         &runPhones};
 }  // namespace

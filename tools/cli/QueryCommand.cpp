@@ -1,8 +1,11 @@
 // saldomat-cli query: a request run without a tray, on the same engine and the
 // same files as the tray program.
 #include "Cli.h"
+#include "CliPhone.h"
+#include "QueryOutput.h"
 
 #include "Common.h"
+#include "MarkWatch.h"
 #include "PhoneTable.h"
 #include "ProgramInit.h"
 #include "Setup.h"
@@ -10,19 +13,16 @@
 #include "WBForm.h"
 
 namespace {
-QString stateText(const TIssa &issa)
-{
-    if (issa.State == dsError)
-        return QStringLiteral("error");
-    if (issa.State == dsRequest)
-        return QStringLiteral("request");
-    return issa.Success ? QStringLiteral("ok") : QStringLiteral("-");
-}
-
-int runQuery(const QStringList &args)
+int runQuery(const QStringList &arguments)
 {
     int mode = 0, slot = 0, pauseMs = 3000, timeOutS = 180;
     QString caFile;
+    bool notify = false;
+    QString phone;
+    OutputFormat format = OutputFormat::Table;
+    QStringList args = arguments;
+    if (const QString error = TakeOutputFormat(args, format); !error.isEmpty())
+        return cliFail(error);
     for (int i = 0; i < args.size(); ++i) {
         const QString &a = args[i];
         auto value = [&](int &out) {
@@ -30,11 +30,14 @@ int runQuery(const QStringList &args)
             out = i + 1 < args.size() ? args[++i].toInt(&ok) : 0;
             return ok && out >= 0;
         };
-        if (a == QLatin1String("--only-bad")) {
+        if (a == QLatin1String("--notify")) {
+            notify = true;
+        } else if (a == QLatin1String("--only-bad")) {
             mode = 1;
         } else if (a == QLatin1String("--phone")) {
-            if (!value(slot) || slot < 1 || slot > MaxPhones)
-                return cliFail(QStringLiteral("--phone takes a slot from 1 to %1").arg(MaxPhones));
+            if (i + 1 >= args.size())
+                return cliFail(QStringLiteral("--phone takes a slot, a number or an alias"));
+            phone = args[++i];
             mode = 2;
         } else if (a == QLatin1String("--pause-ms")) {
             if (!value(pauseMs))
@@ -51,6 +54,12 @@ int runQuery(const QStringList &args)
 
     Init();
     LoadSettings();
+    if (mode == 2) {
+        QString notFound;
+        slot = FindPhone(SetupModel(), phone, false, &notFound);
+        if (!slot)
+            return cliFail(notFound);
+    }
     std::unique_ptr<TmdbStore> store = OpenHistoryStore();
     LoadHistoryIntoTable(store.get());
 
@@ -64,34 +73,40 @@ int runQuery(const QStringList &args)
         cliErr() << text.trimmed() << "\n";
         cliErr().flush();
     });
+    TMarkWatch marks;
+    marks.Reset();
     engine.RequestInformation(mode, slot);
 
     bool failed = false;
-    cliOut() << QStringLiteral("%1  %2  %3  %4  %5\n")
-                    .arg(QStringLiteral("slot"), 4)
-                    .arg(QStringLiteral("name"), -24)
-                    .arg(QStringLiteral("balance"), 10)
-                    .arg(QStringLiteral("state"), -7)
-                    .arg(QStringLiteral("error"));
+    QList<int> slots;
     for (int i = 1; i <= MaxPhones; ++i) {
         if (!MonitorPhoneEnabled(i) || (mode == 2 && i != slot))
             continue;
-        const TIssa &issa = IssaArray[i];
-        if (!issa.Success)
-            failed = true;
-        QString name = PhoneAliasEx(i);
-        if (name.isEmpty())
-            name = UserPhone(i);
-        cliOut() << QStringLiteral("%1  %2  %3  %4  %5\n")
-                        .arg(i, 4)
-                        .arg(name, -24)
-                        .arg(QString::number(issa.Balance, 'f', 2), 10)
-                        .arg(stateText(issa), -7)
-                        .arg(issa.ErrorMsg);
+        slots << i;
+        failed = failed || !IssaArray[i].Success;
     }
-    return failed ? 1 : 0;
+    PrintRows(QueryResultRows(slots), format, [&] { return QueryResultTable(slots); });
+    if (notify) {
+        const QList<int> marked = marks.NewlyMarked();
+        if (!marked.isEmpty() && !SendMarkNotices(marked))
+            cliErr() << "saldomat-cli: no notification service on the session bus\n";
+    }
+    return failed ? CliSomeFailed : CliOk;
 }
 
-CliCommand command{"query", "query [--only-bad] [--phone N] [--pause-ms N] [--timeout-s N] [--ca-file PEM]",
-                   "query the monitored phones now and print a table of the results", &runQuery};
+CliCommand command{"query", "query [--only-bad] [--phone PHONE] [--format table|json|csv] [--notify] [--pause-ms N] "
+                   "[--timeout-s N] [--ca-file PEM]",
+                   "query the monitored phones now, store the results in the history and print them",
+                   "--only-bad       only the phones whose last query failed\n"
+                   "--phone PHONE    only this phone: a slot, a number or an alias\n"
+                   "--format F       table (default), json or csv; json: one object per phone with slot, number, "
+                   "alias, state (ok, error, timeout, not-queried), error, the twelve figures, their time and "
+                   "whether they are stale (left from an earlier query); null figures when there are none\n"
+                   "--notify         send a desktop notice for each phone that has newly fallen to its "
+                   "threshold, when a notification service runs on the session bus\n"
+                   "--pause-ms N     pause between phones (3000)\n"
+                   "--timeout-s N    time-out per phone (180)\n"
+                   "--ca-file PEM    trust these certificates as well\n"
+                   "A failed phone shows \"—\" and its state, never a balance. Exit status 1 when a phone failed.",
+                   &runQuery};
 }  // namespace

@@ -1,22 +1,34 @@
 // saldomat-cli regions: the regional ISSA servers of "servers.ini".
 
 #include "Cli.h"
+#include "CliOutput.h"
 #include "IniFile.h"
 #include "IssaUrl.h"
 #include "SettingsFile.h"
 
 namespace {
-int runList(const QStringList &args)
+int runList(const QStringList &arguments)
 {
+    QStringList args = arguments;
+    OutputFormat format = OutputFormat::Table;
+    if (const QString error = TakeOutputFormat(args, format); !error.isEmpty())
+        return cliFail(error);
     if (!args.isEmpty())
-        return cliFail(QStringLiteral("regions list takes no arguments"));
+        return cliFail(QStringLiteral("regions list takes no arguments but --format"));
     InitConfig();
-    cliOut() << "name\tshort\turl\n";
+    OutputRows rows;
+    rows.columns = {QStringLiteral("name"), QStringLiteral("short"), QStringLiteral("url")};
     for (const QString &longName : IssaLongNames()) {
         TIssaUrlInfo info;
         if (IssaUrlByLongName(longName, info))
-            cliOut() << info.LongName << '\t' << info.ShortName << '\t' << info.LoginURL << '\n';
+            rows.rows.append({info.LongName, info.ShortName, info.LoginURL});
     }
+    PrintRows(rows, format, [&] {
+        QString text = QStringLiteral("name\tshort\turl\n");
+        for (const QVector<QVariant> &r : rows.rows)
+            text += r[0].toString() + QLatin1Char('\t') + r[1].toString() + QLatin1Char('\t') + r[2].toString() + QLatin1Char('\n');
+        return text;
+    });
     return 0;
 }
 
@@ -48,6 +60,7 @@ int runRegions(const QStringList &args)
     return cliFail(QStringLiteral("unknown regions command \"%1\"").arg(sub));
 }
 
-CliCommand regionsCommand{"regions", "regions list | regions add LONGNAME SHORTNAME URL",
-                          "show or add the regional ISSA servers (servers.ini)", &runRegions};
+CliCommand regionsCommand{"regions", "regions list [--format table|json|csv] | regions add LONGNAME SHORTNAME URL",
+                          "show or add the regional ISSA servers (servers.ini)",
+                          "SHORTNAME is what \"phones set --region\" takes; URL is the login address.", &runRegions};
 }  // namespace

@@ -4,6 +4,7 @@
 // masked; the window placement sections take numbers.
 
 #include "Cli.h"
+#include "CliOutput.h"
 #include "IniFile.h"
 #include "NumberText.h"
 #include "SettingsFile.h"
@@ -30,6 +31,66 @@ bool isDebugKey(const QString &section, const QString &key)
     return same(section, "Debug") && same(key, "SaveLogFiles");
 }
 
+// A setting as the user sees it (the refresh period in hours) and as stored.
+struct SettingValue {
+    QVariant value;
+    QString unit;
+    QString stored;
+};
+
+SettingValue generalValue(const TSetupModel &model, const QString &section, const QString &key)
+{
+    const QString stored = GeneralSettingText(model, section, key);
+    if (same(key, "cbRefreshTime"))
+        return {RefreshHours(model), QStringLiteral("hours"), stored};
+    return {stored, QString(), stored};
+}
+
+QString shownText(const SettingValue &v)
+{
+    QString text = v.value.toString();
+    if (!v.unit.isEmpty())
+        text += QLatin1Char(' ') + v.unit;
+    if (text != v.stored)
+        text += QStringLiteral(" (stored: %1)").arg(v.stored);
+    return text;
+}
+
+int runList(const QStringList &arguments)
+{
+    QStringList args = arguments;
+    OutputFormat format = OutputFormat::Table;
+    if (const QString error = TakeOutputFormat(args, format); !error.isEmpty())
+        return cliFail(error);
+    if (!args.isEmpty())
+        return cliFail(QStringLiteral("settings list takes no arguments but --format"));
+    InitConfig();
+    TSetupModel model;
+    LoadIniFile(model);
+    OutputRows rows;
+    rows.columns = {QStringLiteral("section"), QStringLiteral("key"), QStringLiteral("value"), QStringLiteral("unit"),
+                    QStringLiteral("stored")};
+    auto add = [&](const QString &section, const QString &key, const SettingValue &v) {
+        rows.rows.append({section, key, v.value, v.unit.isEmpty() ? QVariant() : QVariant(v.unit), v.stored});
+    };
+    for (const auto &[section, key] : GeneralSettingKeys())
+        add(section, key, generalValue(model, section, key));
+    const QString debug = IniFile.ReadBool(QStringLiteral("Debug"), QStringLiteral("SaveLogFiles"), false)
+                              ? QStringLiteral("1")
+                              : QStringLiteral("0");
+    add(QStringLiteral("Debug"), QStringLiteral("SaveLogFiles"), {debug, QString(), debug});
+    add(QStringLiteral("Connection"), QStringLiteral("ProxyUserName"), {GetProxyUserName(), QString(), GetProxyUserName()});
+    PrintRows(rows, format, [&] {
+        QString text;
+        for (const QVector<QVariant> &r : rows.rows)
+            text += QStringLiteral("[%1] %2 = %3\n")
+                        .arg(r[0].toString(), r[1].toString(),
+                             shownText({r[2], r[3].toString(), r[4].toString()}));
+        return text;
+    });
+    return 0;
+}
+
 int runGet(const QStringList &args)
 {
     if (args.size() != 2)
@@ -40,13 +101,15 @@ int runGet(const QStringList &args)
     if (IsGeneralSettingKey(section, key)) {
         TSetupModel model;
         LoadIniFile(model);
-        cliOut() << GeneralSettingText(model, section, key) << '\n';
+        cliOut() << shownText(generalValue(model, section, key)) << '\n';
         return 0;
     }
     if (isDebugKey(section, key)) {
         cliOut() << (IniFile.ReadBool(section, key, false) ? 1 : 0) << '\n';
         return 0;
     }
+    if (isProxyKey(section, key) && same(key, "ProxyPassword"))
+        return cliFail(QStringLiteral("the proxy password is never shown"));
     if (!IniFile.ValueExists(section, key)) {
         cliErr() << "saldomat-cli: [" << section << "] " << key << " is not set\n";
         return 1;
@@ -61,7 +124,15 @@ int runSet(const QStringList &args)
         return cliFail(QStringLiteral("usage: settings set SECTION KEY VALUE"));
     const QString &section = args.at(0);
     const QString &key = args.at(1);
-    const QString &value = args.at(2);
+    QString value = args.at(2);
+    if (value == QLatin1String("--password-stdin")) {
+        if (!isProxyKey(section, key) || !same(key, "ProxyPassword"))
+            return cliFail(QStringLiteral("--password-stdin is for [Connection] ProxyPassword"));
+        QString error;
+        value = ReadSecretLine(&error);
+        if (!error.isEmpty())
+            return cliFail(error);
+    }
     InitConfig();
     if (IsGeneralSettingKey(section, key)) {
         TSetupModel model;
@@ -100,8 +171,10 @@ int runSet(const QStringList &args)
 int runSettings(const QStringList &args)
 {
     if (args.isEmpty())
-        return cliFail(QStringLiteral("usage: settings get SECTION KEY | settings set SECTION KEY VALUE"));
+        return cliFail(QStringLiteral("usage: settings list | settings get SECTION KEY | settings set SECTION KEY VALUE"));
     const QString sub = args.first();
+    if (sub == QLatin1String("list"))
+        return runList(args.mid(1));
     if (sub == QLatin1String("get"))
         return runGet(args.mid(1));
     if (sub == QLatin1String("set"))
@@ -109,6 +182,15 @@ int runSettings(const QStringList &args)
     return cliFail(QStringLiteral("unknown settings command \"%1\"").arg(sub));
 }
 
-CliCommand settingsCommand{"settings", "settings get SECTION KEY | settings set SECTION KEY VALUE",
-                           "show or change one key of the settings file (Saldomat.ini)", &runSettings};
+CliCommand settingsCommand{"settings",
+                           "settings list [--format table|json|csv] | settings get SECTION KEY | "
+                           "settings set SECTION KEY VALUE",
+                           "show or change the settings file (Saldomat.ini)",
+                           "list and get show values as the setup dialog does (the refresh period in hours), with "
+                           "the stored value beside it where that differs: \"5 hours (stored: 2)\".\n"
+                           "set takes the stored form: [Connection] cbRefreshTime is an index 0..7 of the list "
+                           "3, 4, 5, 6, 7, 8, 12, 24 hours.\n"
+                           "settings set Connection ProxyPassword --password-stdin reads the proxy password from "
+                           "standard input; the proxy password is never printed.",
+                           &runSettings};
 }  // namespace

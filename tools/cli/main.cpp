@@ -1,10 +1,12 @@
 #include "Cli.h"
+#include "CliHelp.h"
 
 #include "Common.h"
 #include "Failure.h"
 
 #include <QCoreApplication>
-#include <algorithm>
+#include <QFile>
+#include <cstdio>
 #include <vector>
 
 namespace {
@@ -14,19 +16,22 @@ std::vector<const CliCommand *> &commands()
     return table;
 }
 
-void printUsage()
+const CliCommand *findCommand(const QString &name)
 {
-    cliErr() << "usage: saldomat-cli COMMAND [ARGS]\n\ncommands:\n";
-    auto sorted = commands();
-    std::sort(sorted.begin(), sorted.end(), [](auto *a, auto *b) { return qstrcmp(a->usage, b->usage) < 0; });
-    for (const CliCommand *c : sorted)
-        cliErr() << "  " << c->usage << "\n      " << c->summary << "\n";
-    cliErr() << "\nThe program directory is $SALDOMAT_HOME, as for the tray program.\n";
-    cliErr().flush();
+    for (const CliCommand *c : commands())
+        if (name == QLatin1String(c->name))
+            return c;
+    return nullptr;
+}
+
+bool isHelpWord(const QString &word)
+{
+    return word == QLatin1String("--help") || word == QLatin1String("-h");
 }
 }  // namespace
 
-CliCommand::CliCommand(const char *n, const char *u, const char *s, Run r) : name(n), usage(u), summary(s), run(r)
+CliCommand::CliCommand(const char *n, const char *u, const char *s, const char *d, Run r)
+    : name(n), usage(u), summary(s), details(d), run(r)
 {
     commands().push_back(this);
 }
@@ -47,35 +52,88 @@ int cliFail(const QString &message)
 {
     cliErr() << "saldomat-cli: " << message << "\n";
     cliErr().flush();
-    return 2;
+    return CliUsage;
+}
+
+int cliFileFail(const QString &message)
+{
+    cliErr() << "saldomat-cli: " << message << "\n";
+    cliErr().flush();
+    return CliFileError;
+}
+
+QString ReadSecretLine(QString *error)
+{
+    QFile in;
+    if (!in.open(stdin, QIODevice::ReadOnly)) {
+        *error = QStringLiteral("cannot read standard input");
+        return QString();
+    }
+    QByteArray line = in.readLine(4096);
+    if (line.isEmpty()) {
+        *error = QStringLiteral("--password-stdin: standard input is empty");
+        return QString();
+    }
+    while (line.endsWith('\n') || line.endsWith('\r'))
+        line.chop(1);
+    return QString::fromUtf8(line);
 }
 
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Saldomat"));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(ProgramVersion));
     QStringList args = app.arguments().mid(1);
-    if (args.isEmpty() || args.first() == QLatin1String("--help") || args.first() == QLatin1String("-h")) {
-        printUsage();
-        return args.isEmpty() ? 2 : 0;
+    const std::vector<const CliCommand *> &table = commands();
+
+    if (args.isEmpty()) {
+        cliErr() << CliHelpText(table);
+        return CliUsage;
     }
     const QString name = args.takeFirst();
-    for (const CliCommand *c : commands()) {
-        if (name == QLatin1String(c->name)) {
-            InitPaths();
-            int status = 1;
-            try {
-                status = c->run(args);
-            } catch (const std::exception &e) {
-                MainException(e);
-                cliErr() << "saldomat-cli: " << failureText(e) << "\n";
-                status = 1;
-            }
-            cliOut().flush();
-            cliErr().flush();
-            return status;
-        }
+    if (isHelpWord(name)) {
+        cliOut() << CliHelpText(table);
+        return CliOk;
     }
-    printUsage();
-    return cliFail(QStringLiteral("unknown command \"%1\"").arg(name));
+    if (name == QLatin1String("--version")) {
+        cliOut() << "saldomat-cli " << ProgramVersion << "\n";
+        return CliOk;
+    }
+    if (name == QLatin1String("--man")) {  // the manual page, made at build time
+        cliOut() << CliManPage(table);
+        return CliOk;
+    }
+    if (name == QLatin1String("help")) {
+        if (args.isEmpty()) {
+            cliOut() << CliHelpText(table);
+            return CliOk;
+        }
+        if (const CliCommand *c = findCommand(args.first())) {
+            cliOut() << CliCommandHelp(*c);
+            return CliOk;
+        }
+        return cliFail(QStringLiteral("no command \"%1\" (see saldomat-cli --help)").arg(args.first()));
+    }
+    const CliCommand *c = findCommand(name);
+    if (!c) {
+        cliErr() << CliUsageLine();
+        return cliFail(QStringLiteral("unknown command \"%1\" (see saldomat-cli --help)").arg(name));
+    }
+    if (args.contains(QStringLiteral("--help")) || (!args.isEmpty() && args.first() == QLatin1String("-h"))) {
+        cliOut() << CliCommandHelp(*c);
+        return CliOk;
+    }
+    InitPaths();
+    int status = CliFileError;
+    try {
+        status = c->run(args);
+    } catch (const std::exception &e) {
+        MainException(e);
+        cliErr() << "saldomat-cli: " << failureText(e) << "\n";
+        status = CliFileError;
+    }
+    cliOut().flush();
+    cliErr().flush();
+    return status;
 }

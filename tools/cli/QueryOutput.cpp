@@ -1,0 +1,106 @@
+#include "QueryOutput.h"
+
+#include "MarkWatch.h"
+#include "OleDate.h"
+#include "PhoneTable.h"
+#include "Setup.h"
+#include "XlsxWorkbook.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+
+namespace {
+QString stateText(const TIssa &issa)
+{
+    if (issa.Success)
+        return QStringLiteral("ok");
+    if (issa.State == dsError)
+        return QStringLiteral("error");
+    if (issa.State == dsRequest)
+        return QStringLiteral("timeout");
+    return QStringLiteral("not-queried");
+}
+
+QVariant figure(bool has, float value, int decimals)
+{
+    return has ? QVariant(RoundTo(value, decimals)) : QVariant();
+}
+
+QVariant whole(bool has, std::int32_t value)
+{
+    return has ? QVariant(qlonglong(value)) : QVariant();
+}
+
+QString displayName(int slot)
+{
+    const QString name = PhoneAliasEx(slot);
+    return name.isEmpty() ? UserPhone(slot) : name;
+}
+}  // namespace
+
+OutputRows QueryResultRows(const QList<int> &slots)
+{
+    OutputRows out;
+    out.columns = {QStringLiteral("slot"),         QStringLiteral("number"),   QStringLiteral("alias"),
+                   QStringLiteral("state"),        QStringLiteral("error"),    QStringLiteral("account"),
+                   QStringLiteral("name"),         QStringLiteral("balance"),  QStringLiteral("promised"),
+                   QStringLiteral("perDay"),       QStringLiteral("daysLeft"), QStringLiteral("recommended"),
+                   QStringLiteral("sms"),          QStringLiteral("minutes"),  QStringLiteral("bonusDays"),
+                   QStringLiteral("delta"),        QStringLiteral("usdRate"),  QStringLiteral("time"),
+                   QStringLiteral("stale")};
+    for (int slot : slots) {
+        const TIssa &p = IssaArray[slot];
+        const bool has = p.QueryDateTime != 0;  // figures from this run or an earlier one
+        out.rows.append({slot,
+                         UserPhone(slot),
+                         Alias(slot),
+                         stateText(p),
+                         p.ErrorMsg.isEmpty() ? QVariant() : QVariant(p.ErrorMsg),
+                         has ? QVariant(p.LicSchet) : QVariant(),
+                         has ? QVariant(p.UserName) : QVariant(),
+                         figure(has, p.Balance, 2),
+                         figure(has, p.ObPlat, 2),
+                         figure(has, p.Average, 2),
+                         whole(has, p.TurnOff),
+                         figure(has, p.Recomend, 2),
+                         whole(has, p.SMS),
+                         whole(has, p.Minutes),
+                         whole(has, p.JeansExpired),
+                         figure(has, p.BalDelta, 2),
+                         figure(has, p.USDRate, 4),
+                         has ? QVariant(FromOleDate(p.QueryDateTime).toString(Qt::ISODate)) : QVariant(),
+                         has ? QVariant(!p.Success) : QVariant()});
+    }
+    return out;
+}
+
+QString QueryResultTable(const QList<int> &slots)
+{
+    OutputRows table;
+    table.columns = {QStringLiteral("slot"), QStringLiteral("name"), QStringLiteral("balance"), QStringLiteral("state"),
+                     QStringLiteral("error")};
+    for (int slot : slots) {
+        const TIssa &p = IssaArray[slot];
+        // Only a phone that answered in this run has a balance to show.
+        table.rows.append({slot, displayName(slot), p.Success ? QVariant(RoundTo(p.Balance, 2)) : QVariant(),
+                           stateText(p), p.ErrorMsg});
+    }
+    return OutputTable(table);
+}
+
+bool SendMarkNotices(const QList<int> &slots)
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    const QString service = QStringLiteral("org.freedesktop.Notifications");
+    if (!bus.isConnected() || !bus.interface() || !bus.interface()->isServiceRegistered(service))
+        return false;
+    for (int slot : slots) {
+        QDBusMessage m = QDBusMessage::createMethodCall(service, QStringLiteral("/org/freedesktop/Notifications"),
+                                                        service, QStringLiteral("Notify"));
+        m << QStringLiteral("Saldomat") << 0u << QStringLiteral("saldomat") << QStringLiteral("Saldomat")
+          << MarkNoticeText(slot) << QStringList() << QVariantMap() << -1;
+        bus.call(m, QDBus::Block, 5000);
+    }
+    return true;
+}
