@@ -54,6 +54,11 @@ int runQuery(const QStringList &args)
     std::unique_ptr<TmdbStore> store = OpenHistoryStore();
     LoadHistoryIntoTable(store.get());
 
+    if (store)
+        store->setWarning([](const QString &text) {
+            cliErr() << text << "\n";
+            cliErr().flush();
+        });
     TfrmWB engine;
     engine.SetStore(store.get());
     engine.SetPauseMs(pauseMs);
@@ -77,7 +82,8 @@ int runQuery(const QStringList &args)
         if (!MonitorPhoneEnabled(i) || (mode == 2 && i != slot))
             continue;
         const TIssa &issa = IssaArray[i];
-        if (!issa.Success)
+        // A result without its history row is a failure of the run as well.
+        if (!issa.Success || issa.NotSaved)
             failed = true;
         QString name = PhoneAliasEx(i);
         if (name.isEmpty())
@@ -87,7 +93,7 @@ int runQuery(const QStringList &args)
                         .arg(name, -24)
                         .arg(QString::number(issa.Balance, 'f', 2), 10)
                         .arg(stateText(issa), -7)
-                        .arg(issa.ErrorMsg);
+                        .arg(issa.NotSaved ? QStringLiteral("не сохранено") : issa.ErrorMsg);
     }
     return failed ? 1 : 0;
 }
