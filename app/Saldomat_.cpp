@@ -160,6 +160,13 @@ void TfrmMain::FormCreate()
             RequestTerminate();
             throw;
         }
+        if (mdbStore_)
+            mdbStore_->setWarning([](const QString &text) {
+                // Not modal: the run goes on while the box is open.
+                auto *box = new QMessageBox(QMessageBox::Warning, QLatin1String(ProgramName), text, QMessageBox::Ok);
+                box->setAttribute(Qt::WA_DeleteOnClose);
+                box->show();
+            });
         frmWB_->SetStore(mdbStore_.get());
         IconToTray();
         StartWorkTimer.start();
@@ -291,6 +298,7 @@ void TfrmMain::SetEnabledForAllMenus(bool enabled)
         for (QAction *a : {ppmSetup, ppmQueryNow, ppmAbout, ppmHistory, ppmPhonesInfo})
             a->setEnabled(enabled);
         ppmQueryBad->setEnabled(enabled ? HaseBadPhones() : false);
+        ppmHistory->setVisible(HistoryAvailable);  // checked again at every run
         Display().SetPhonesMenusEnabled(enabled);
     });
 }

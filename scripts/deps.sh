@@ -9,7 +9,7 @@ PACKAGES=(
   libxml2-dev libxlsxwriter-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libcpp-httplib-dev libssl-dev openssl
-  sqlite3 curl xvfb trayer xdotool x11-utils imagemagick tinyproxy
+  sqlite3 libsqlite3-dev curl xvfb trayer xdotool x11-utils imagemagick tinyproxy
   openbox xfce4-panel dunst dbus-daemon dbus-bin
   fonts-dejavu-core
   qt6-charts-dev libqt6opengl6-dev

@@ -115,7 +115,7 @@ void BM_AllRowsOfOnePhone(benchmark::State &state)
 }
 
 // The floor of every durable insert on this disk: one 4 KB write made durable
-// (a commit of the rollback journal needs several of them).
+// (a commit to the write-ahead log needs one, a rollback journal several).
 void BM_FsyncBaseline(benchmark::State &state)
 {
     QFile f(baseDir()->path() + QStringLiteral("/fsync-probe"));
@@ -134,8 +134,9 @@ void BM_FsyncBaseline(benchmark::State &state)
     }
 }
 
-// What a commit of the rollback journal does to the file system besides its
-// writes: a new file made durable, then removed.
+// What a commit of a rollback journal (a history file not yet switched to the
+// write-ahead log) does to the file system besides its writes: a new file made
+// durable, then removed.
 void BM_CreateSyncRemoveBaseline(benchmark::State &state)
 {
     const QString name = baseDir()->path() + QStringLiteral("/journal-probe");

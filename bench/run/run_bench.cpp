@@ -1,16 +1,29 @@
-// A request run of 100 phones against the local emulator with no pause between
-// phones: the engine's own time per phone and the run's peak memory.
+// Request runs of 100 phones against the local emulator, with no pause between
+// phones, each figure next to a baseline measured in the same run:
 //
-//   run_bench [RUNS]
+//   engine     the tray program's request engine (TfrmWB::RequestInformation)
+//              in this process, with the history, as the tray program runs it
+//   cli        "saldomat-cli query --pause-ms 0" on the same program folder
+//   floor      the same HTTP requests made with a plain QNetworkAccessManager,
+//              plus one SQLite insert and commit per phone through SQLite's C API
+//   tray       the tray program itself, started once: peak memory of its
+//              100-phone run and its memory when idle afterwards
 //
-// RUN_BENCH_NO_HISTORY=1 leaves the history out, to separate the engine from
-// the durable writes of the history file.
+//   run_bench [ROUNDS]        (default 5; the medians are printed)
+//
+// The emulator serves uncompressed pages (--compression off), and its own
+// serving time is subtracted from every wall time, so that only the client's
+// work is compared. Targets: engine within 1.1x of the CLI, engine within 1.3x
+// of the floor.
 #include "Common.h"
 #include "EmulatorProcess.h"
 #include "Encoding.h"
+#include "Failure.h"
 #include "HistoryDb.h"
 #include "IniFile.h"
+#include "IssaUrl.h"
 #include "PhoneTable.h"
+#include "PhonesXml.h"
 #include "ProgramInit.h"
 #include "SettingsFile.h"
 #include "Setup.h"
@@ -20,8 +33,16 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QNetworkAccessManager>
+#include <QNetworkCookieJar>
+#include <QNetworkReply>
+#include <QProcess>
+#include <QThread>
 #include <algorithm>
 #include <cstdio>
+#include <sqlite3.h>
 #include <sys/resource.h>
 
 namespace {
@@ -32,18 +53,136 @@ double cpuMs()
     return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1e3 + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e3;
 }
 
-double peakMb()
+double childrenCpuMs()
 {
     rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_maxrss / 1024.0;
+    getrusage(RUSAGE_CHILDREN, &u);
+    return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1e3 + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e3;
+}
+
+// A "VmRSS"/"VmHWM" line of /proc/PID/status, in MB (0 when unreadable).
+double procStatusMb(qint64 pid, const char *key)
+{
+    QFile f(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : f.readAll().split('\n'))
+        if (line.startsWith(key))
+            return line.mid(qstrlen(key) + 1).trimmed().split(' ').first().toDouble() / 1024.0;
+    return 0;
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+struct Sample {
+    std::vector<double> wall, own, cpu;
+    long requests = 0;
+    void add(double wallMs, double serveMs, double cpuMsUsed, long requestCount)
+    {
+        wall.push_back(wallMs / MaxPhones);
+        own.push_back((wallMs - serveMs) / MaxPhones);
+        cpu.push_back(cpuMsUsed / MaxPhones);
+        requests = requestCount;
+    }
+};
+
+// Runs body and records its wall time, the emulator's serving time and the
+// emulator's request count meanwhile.
+template <typename Body>
+void measure(EmulatorProcess &emu, Sample &sample, bool childCpu, Body body)
+{
+    const QMap<QString, long> before = emu.stats();
+    const double cpuBefore = childCpu ? childrenCpuMs() : cpuMs();
+    QElapsedTimer clock;
+    clock.start();
+    body();
+    const double wall = clock.nsecsElapsed() / 1e6;
+    const double cpu = (childCpu ? childrenCpuMs() : cpuMs()) - cpuBefore;
+    const QMap<QString, long> after = emu.stats();
+    sample.add(wall, (after.value(QStringLiteral("serve-us")) - before.value(QStringLiteral("serve-us"))) / 1e3, cpu,
+               after.value(QStringLiteral("requests")) - before.value(QStringLiteral("requests")));
+}
+
+// The plain client: per phone the login POST the engine sends (fresh cookies,
+// fresh connection), the whole answer read, then one row inserted and committed.
+class Floor {
+public:
+    explicit Floor(const QString &dbFile)
+    {
+        CreateHistoryDatabase(dbFile);
+        if (sqlite3_open_v2(QFile::encodeName(dbFile).constData(), &db_, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
+            throw SaldomatError(QStringLiteral("floor: cannot open ") + dbFile);
+        sqlite3_busy_timeout(db_, 5000);
+        sqlite3_exec(db_, "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
+        sqlite3_prepare_v2(db_,
+                           "INSERT INTO Phones (PhoneNumber, LicSchet, UserName, QueryDateTime, Balance, SMS) "
+                           "VALUES (?, ?, ?, ?, ?, ?)",
+                           -1, &insert_, nullptr);
+    }
+    ~Floor()
+    {
+        sqlite3_finalize(insert_);
+        sqlite3_close(db_);
+    }
+
+    // False when an answer was not the account page.
+    bool run()
+    {
+        bool ok = true;
+        for (int slot = 1; slot <= MaxPhones; ++slot) {
+            const TIssaUrlInfo url = GetIssaUrlByPhoneID(slot);
+            QString body = url.LoginStr;
+            body.replace(QStringLiteral("<%PhoneNumber%>"), UserPhone(slot), Qt::CaseInsensitive);
+            body.replace(QStringLiteral("<%Password%>"), Password(slot), Qt::CaseInsensitive);
+            // A new session on a new connection for every phone, as the engine's browser.
+            nam_.setCookieJar(new QNetworkCookieJar(&nam_));
+            nam_.clearConnectionCache();
+            QNetworkRequest request{QUrl(url.LoginURL)};
+            request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/x-www-form-urlencoded"));
+            QNetworkReply *reply = nam_.post(request, ToCp1251(body));
+            QEventLoop loop;
+            QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+            loop.exec();
+            const QByteArray page = reply->readAll();
+            ok = ok && reply->error() == QNetworkReply::NoError && page.size() > 1000;
+            reply->deleteLater();
+
+            const QByteArray number = UserPhone(slot).toUtf8();
+            sqlite3_bind_text(insert_, 1, number.constData(), -1, SQLITE_TRANSIENT);
+            sqlite3_bind_text(insert_, 2, "L", -1, SQLITE_STATIC);
+            sqlite3_bind_text(insert_, 3, "U", -1, SQLITE_STATIC);
+            sqlite3_bind_double(insert_, 4, NowOle());
+            sqlite3_bind_double(insert_, 5, slot * 1.25);
+            sqlite3_bind_int(insert_, 6, slot);
+            ok = ok && sqlite3_step(insert_) == SQLITE_DONE;
+            sqlite3_reset(insert_);
+        }
+        return ok;
+    }
+
+private:
+    QNetworkAccessManager nam_;
+    sqlite3 *db_ = nullptr;
+    sqlite3_stmt *insert_ = nullptr;
+};
+
+int allSucceeded()
+{
+    int ok = 0;
+    for (int i = 1; i <= MaxPhones; ++i)
+        ok += IssaArray[i].Success && !IssaArray[i].NotSaved;
+    return ok;
 }
 }  // namespace
 
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    const int runs = argc > 1 ? atoi(argv[1]) : 5;
+    const int rounds = argc > 1 ? std::max(1, atoi(argv[1])) : 5;
     TestHome home;
     // The history first, as on a first start, so that Init() finds it.
     CreateHistoryDatabase();
@@ -67,10 +206,11 @@ int main(int argc, char **argv)
         phones << p;
     }
     EmulatorProcess emu;
-    if (!emu.start(phones)) {
+    if (!emu.start(phones, {}, {}, {QStringLiteral("--compression"), QStringLiteral("off")})) {
         fprintf(stderr, "emulator: %s\n", qPrintable(emu.errorString()));
         return 1;
     }
+    // The program folder as the tray program and the CLI read it.
     ServersIni.WriteString(QStringLiteral("Bench"), QStringLiteral("ShortName"), QStringLiteral("BN"));
     ServersIni.WriteString(QStringLiteral("Bench"), QStringLiteral("LoginURL"), emu.loginUrl());
     for (int i = 1; i <= MaxPhones; ++i) {
@@ -81,44 +221,94 @@ int main(int argc, char **argv)
         line.Region = QStringLiteral("BN");
         SetupModel().SetLine(i, line);
     }
+    SetupModel().General.cbExecAfterRun = true;
+    SetupModel().General.cbAutoReRquest = false;
+    SavePhonesInfoToXml();
+    SaveIniFile();
+    IniFile.WriteString(QStringLiteral("Debug"), QStringLiteral("TestPauseMs"), QStringLiteral("0"));
 
+    // The engine as the tray program runs it: its own limits, no pause.
     TmdbStore store;
     TfrmWB engine;
-    if (!qEnvironmentVariableIsSet("RUN_BENCH_NO_HISTORY"))
-        engine.SetStore(&store);
+    engine.SetStore(&store);
     engine.SetPauseMs(0);
-    engine.SetSettleMs(0);
+    Floor floor(home.file(QStringLiteral("floor.db")));
 
-    std::vector<double> wallPer, ownPer, cpuPer;
-    for (int r = 0; r < runs; ++r) {
-        emu.stats();  // warm connection to the counters
-        const long serveBefore = emu.stats().value(QStringLiteral("serve-us"));
-        const double cpuBefore = cpuMs();
-        QElapsedTimer clock;
-        clock.start();
-        engine.RequestInformation(0);
-        const double wall = clock.nsecsElapsed() / 1e6;
-        const double cpu = cpuMs() - cpuBefore;
-        const double serve = (emu.stats().value(QStringLiteral("serve-us")) - serveBefore) / 1e3;
-        int ok = 0;
-        for (int i = 1; i <= MaxPhones; ++i)
-            ok += IssaArray[i].Success;
-        if (ok != MaxPhones) {
-            fprintf(stderr, "only %d of %d phones succeeded\n", ok, MaxPhones);
+    Sample engineRun, cliRun, floorRun;
+    for (int r = 0; r < rounds; ++r) {
+        measure(emu, engineRun, false, [&] { engine.RequestInformation(0); });
+        if (allSucceeded() != MaxPhones) {
+            fprintf(stderr, "engine: only %d of %d phones succeeded and were stored\n", allSucceeded(), MaxPhones);
             return 1;
         }
-        wallPer.push_back(wall / MaxPhones);
-        ownPer.push_back((wall - serve) / MaxPhones);
-        cpuPer.push_back(cpu / MaxPhones);
+        int cliStatus = -1;
+        QByteArray cliErr;
+        measure(emu, cliRun, true, [&] {
+            QProcess cli;
+            cli.start(BinaryPath(QStringLiteral("saldomat-cli")), {QStringLiteral("query"), QStringLiteral("--pause-ms"), QStringLiteral("0")});
+            if (cli.waitForFinished(600000))
+                cliStatus = cli.exitCode();
+            cliErr = cli.readAllStandardError().right(300);
+        });
+        if (cliStatus != 0) {
+            fprintf(stderr, "saldomat-cli query failed (%d): %s\n", cliStatus, cliErr.constData());
+            return 1;
+        }
+        bool floorOk = false;
+        measure(emu, floorRun, false, [&] { floorOk = floor.run(); });
+        if (!floorOk) {
+            fprintf(stderr, "floor: an answer was not the account page or a row was not stored\n");
+            return 1;
+        }
     }
-    auto median = [](std::vector<double> v) {
-        std::sort(v.begin(), v.end());
-        return v[v.size() / 2];
+    const double enginePeakMb = static_cast<double>([] {
+        rusage u{};
+        getrusage(RUSAGE_SELF, &u);
+        return u.ru_maxrss;
+    }()) / 1024.0;
+
+    // The tray program itself: one run right after start, then idle.
+    emu.resetStats();
+    QProcess tray;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    // Its single-instance socket and lock live in the temporary folder: one of
+    // its own, so that no other copy of the program on the machine answers.
+    env.insert(QStringLiteral("TMPDIR"), home.dir());
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.dir());
+    tray.setProcessEnvironment(env);
+    tray.start(BinaryPath(QStringLiteral("saldomat")), {});
+    double trayPeak = 0, trayIdle = 0, trayRunMs = 0;
+    if (tray.waitForStarted(10000)) {
+        QElapsedTimer clock;
+        clock.start();
+        const QString last = phones.last().number;
+        while (emu.accountCount(last) < 1 && clock.elapsed() < 600000 && tray.state() == QProcess::Running)
+            QThread::msleep(20);
+        trayRunMs = clock.elapsed();
+        QThread::msleep(3000);  // the run's end, then idle
+        trayPeak = procStatusMb(tray.processId(), "VmHWM:");
+        trayIdle = procStatusMb(tray.processId(), "VmRSS:");
+        tray.terminate();
+        if (!tray.waitForFinished(10000))
+            tray.kill();
+    }
+
+    const double engineOwn = median(engineRun.own), cliOwn = median(cliRun.own), floorOwn = median(floorRun.own);
+    printf("100 phones, pause 0, uncompressed pages, %d rounds (median per phone; emulator serving subtracted)\n", rounds);
+    printf("  %-44s %8s %8s %8s %9s\n", "", "wall ms", "own ms", "CPU ms", "requests");
+    auto row = [](const char *name, const Sample &s) {
+        printf("  %-44s %8.2f %8.2f %8.2f %9.2f\n", name, median(s.wall), median(s.own), median(s.cpu),
+               s.requests / double(MaxPhones));
     };
-    printf("100 phones, pause 0, %d runs (median per phone)\n", runs);
-    printf("  wall time per phone            %7.2f ms\n", median(wallPer));
-    printf("  wall minus emulator serving    %7.2f ms\n", median(ownPer));
-    printf("  engine CPU time per phone      %7.2f ms\n", median(cpuPer));
-    printf("  peak memory of the run         %7.1f MB\n", peakMb());
+    row("engine (TfrmWB::RequestInformation)", engineRun);
+    row("saldomat-cli query --pause-ms 0 (process)", cliRun);
+    row("floor (QNetworkAccessManager + sqlite3)", floorRun);
+    printf("  engine / CLI                    %6.2fx   (target <= 1.10)\n", engineOwn / cliOwn);
+    printf("  engine / floor                  %6.2fx   (target <= 1.30)\n", engineOwn / floorOwn);
+    printf("  peak memory of this process     %6.1f MB (engine runs, CLI runs and floor)\n", enginePeakMb);
+    printf("  tray program: 100-phone run     %6.0f ms after start\n", trayRunMs);
+    printf("  tray program: peak memory       %6.1f MB\n", trayPeak);
+    printf("  tray program: idle after run    %6.1f MB\n", trayIdle);
     return 0;
 }

@@ -16,6 +16,7 @@ void SetNotSuccess(TIssa &issa)
     issa.Success = false;
     issa.ErrorMsg.clear();
     issa.State = dsNone;
+    issa.NotSaved = false;
     issa.LoadedPages.clear();
 }
 

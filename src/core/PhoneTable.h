@@ -31,6 +31,8 @@ struct TIssa {
     QString ErrorMsg;
     QStringList LoadedPages;
     TRequestState State = dsNone;
+    // The figures were read, but their history row could not be stored.
+    bool NotSaved = false;
 };
 
 constexpr int MaxPhones = 100;

@@ -159,7 +159,7 @@ QString PhoneCellText(const QString &key, int slot)
     if (key == QLatin1String("Min"))
         return zeroEmpty(issa.Minutes == 0, QString::number(issa.Minutes));
     if (key == QLatin1String("LastQueryTime"))
-        return never ? dash : FormatShortDateTime(issa.QueryDateTime);
+        return never ? dash : FormatShortDateTime(issa.QueryDateTime) + (issa.NotSaved ? QStringLiteral(" не сохранено") : QString());
     return QString();
 }
 

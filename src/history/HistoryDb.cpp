@@ -123,9 +123,8 @@ HistoryConnection::HistoryConnection(const QString &file, Mode mode)
         QSqlDatabase::removeDatabase(name_);
         throw SaldomatError(reason);
     }
-    // Rollback journal with a full sync per commit: every stored row is on the
-    // disk when its insert returns, and the history stays one single file that
-    // can be copied and restored as a whole.
+    // A full sync per commit: every stored row is on the disk when its insert
+    // returns, also in write-ahead-log mode (UseWriteAheadLog).
     ExecFixed(db_, QStringLiteral("PRAGMA synchronous=FULL"));
 }
 
@@ -136,11 +135,26 @@ HistoryConnection::~HistoryConnection()
     QSqlDatabase::removeDatabase(name_);
 }
 
+void Prepare(QSqlQuery &q, const QString &sql)
+{
+    if (!q.prepare(sql))
+        throw SaldomatError(sqlReason(q.lastError()));
+}
+
 void ExecFixed(QSqlDatabase &db, const QString &sql)
 {
     QSqlQuery q(db);
     if (!q.exec(sql))
         throw SaldomatError(sqlReason(q.lastError()));
+}
+
+void UseWriteAheadLog(QSqlDatabase &db)
+{
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("PRAGMA journal_mode=WAL")))
+        throw SaldomatError(sqlReason(q.lastError()));
+    // The pragma answers the mode in force: a file that could not be switched
+    // (read-only) says so in the write that follows.
 }
 
 bool CheckHistoryAvailable(const QString &file)
@@ -183,6 +197,7 @@ void CreateHistoryDatabase(const QString &file)
                 QStringList columns;
                 for (const QString &entry : PhonesColumnList())
                     columns << ColumnDefinition(entry);
+                UseWriteAheadLog(conn.db());
                 ExecFixed(conn.db(), QStringLiteral("BEGIN"));
                 ExecFixed(conn.db(), QStringLiteral("CREATE TABLE Phones (") + columns.join(QStringLiteral(", ")) + QLatin1Char(')'));
                 ExecFixed(conn.db(), PhonesIndexSql());

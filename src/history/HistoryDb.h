@@ -11,6 +11,7 @@
 #include <QStringList>
 
 class QSqlError;
+class QSqlQuery;
 
 // Full path of the history file: the program directory (InitPaths) + "Saldomat.db".
 QString HistoryDbFileName();
@@ -61,8 +62,18 @@ private:
 // The driver's reason of a failed database operation, as the messages show it.
 QString sqlReason(const QSqlError &error);
 
-// How long an operation waits for a lock held by another process before it fails.
-inline constexpr int HistoryBusyTimeoutMs = 500;
+// How long an operation waits for a lock held by another process before it
+// fails: long enough for another program's short transaction or a backup copy.
+inline constexpr int HistoryBusyTimeoutMs = 5000;
+
+// Puts the history file into write-ahead-log mode (kept in the file), so that
+// readers never block the writer nor the writer the readers. Throws
+// SaldomatError with the driver's reason when the file cannot be switched.
+void UseWriteAheadLog(QSqlDatabase &db);
+
+// Prepares q for sql; throws SaldomatError with the driver's reason (a missing
+// table, say) instead of leaving it to a misleading failure of the execution.
+void Prepare(QSqlQuery &q, const QString &sql);
 
 // Runs one statement without bound values (fixed texts only: DDL, PRAGMA,
 // transaction control); throws SaldomatError with the driver's reason.

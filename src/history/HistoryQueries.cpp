@@ -20,7 +20,7 @@ QVector<HistoryRow> runQuery(const QString &dbFile, const QString &where, const 
     {
         QSqlQuery q(conn.db());
         q.setForwardOnly(true);
-        q.prepare(QLatin1String(kSelect) + where);
+        Prepare(q, QLatin1String(kSelect) + where);
         for (const QVariant &v : values)
             q.addBindValue(v);
         if (!q.exec())

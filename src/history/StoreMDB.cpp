@@ -1,9 +1,12 @@
 #include "StoreMDB.h"
 
+#include "AlterTable.h"
 #include "Common.h"
 #include "Failure.h"
 #include "HistoryDb.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -37,6 +40,13 @@ QString HistoryFileMissingText()
                           "Свяжитесь с авторами или обновите программу до последней версии");
 }
 
+QString HistoryNotSavedText(const QString &reason)
+{
+    return QStringLiteral("Результат запроса не сохранён в истории баланса. Полученные цифры показаны, "
+                          "но строки истории для них нет.\r\nПричина: ")
+        + reason;
+}
+
 TmdbStore::TmdbStore(QString dbFile)
     : file_(dbFile.isEmpty() ? HistoryDbFileName() : std::move(dbFile)), clock_(&NowOle)
 {
@@ -44,84 +54,120 @@ TmdbStore::TmdbStore(QString dbFile)
 
 TmdbStore::~TmdbStore() = default;
 
-HistoryConnection &TmdbStore::connection()
+bool TmdbStore::remakeIfMissing(QString *failure)
 {
-    if (!conn_)
-        conn_ = std::make_unique<HistoryConnection>(file_);
-    return *conn_;
+    if (QFileInfo::exists(file_))
+        return true;
+    try {
+        // A write-ahead log left without its database belongs to no file:
+        // replayed onto the new one it would damage it.
+        QFile::remove(file_ + QStringLiteral("-wal"));
+        QFile::remove(file_ + QStringLiteral("-shm"));
+        CreateHistoryDatabase(file_);
+        AppendStringToFile(QStringLiteral("Файл истории баланса \"%1\" не найден: создан заново, пустым")
+                               .arg(QDir::toNativeSeparators(file_)),
+                           ErrFileName);
+        return true;
+    } catch (const std::exception &e) {
+        *failure = HistoryFileMissingText() + QStringLiteral(": ") + failureText(e);
+        AppendStringToFile(*failure, ErrFileName);
+        return false;
+    }
 }
 
-void TmdbStore::dropConnection()
+bool TmdbStore::BeginRun()
 {
-    conn_.reset();
+    warned_ = false;
+    try {
+        QString failure;
+        remakeIfMissing(&failure);
+        if (CheckHistoryAvailable(file_) && !tableChecked_) {
+            AlterTablePhonesIfNeed(file_);
+            tableChecked_ = true;
+        }
+    } catch (const std::exception &e) {
+        HistoryAvailable = false;
+        MainException(e);
+    }
+    return HistoryAvailable;
 }
 
-QString TmdbStore::connectionName()
+bool TmdbStore::Record(TIssa &issa)
 {
-    return connection().name();
+    QString failure;
+    try {
+        // Even when the check at the start of the run failed: the lock or the
+        // damage may be gone by now.
+        if (remakeIfMissing(&failure)) {
+            CalcBalanceDelta(issa);
+            if (SaveIssaToMdb(issa))
+                return true;
+            failure = HistoryFileMissingText();
+        }
+    } catch (const std::exception &e) {
+        MainException(e);
+        failure = failureText(e);
+    }
+    if (!warned_) {
+        warned_ = true;
+        if (warn_)
+            warn_(HistoryNotSavedText(failure));
+    }
+    return false;
 }
 
 void TmdbStore::CalcBalanceDelta(TIssa &issa)
 {
     guarded("TmdbStore.CalcBalanceDelta", [&] {
-        try {
-            const double today = OleDateOnly(clock_());
-            float delta = 0;
-            QSqlQuery q(connection().db());
-            q.setForwardOnly(true);
-            q.prepare(QStringLiteral("SELECT Balance FROM Phones WHERE PhoneNumber = ? AND QueryDateTime < ? "
-                                     "ORDER BY QueryDateTime DESC, NN DESC LIMIT 1"));
-            q.addBindValue(issa.PhoneNumber);
-            q.addBindValue(today);
-            if (!q.exec())
-                throw SaldomatError(sqlReason(q.lastError()));
-            if (q.next())
-                delta = issa.Balance - balanceFromText(q.value(0).toString());
-            else if (q.lastError().isValid())
-                throw SaldomatError(sqlReason(q.lastError()));
-            issa.BalDelta = delta;
-        } catch (...) {
-            dropConnection();
-            throw;
-        }
+        const double today = OleDateOnly(clock_());
+        float delta = 0;
+        HistoryConnection conn(file_);
+        QSqlQuery q(conn.db());
+        q.setForwardOnly(true);
+        Prepare(q, QStringLiteral("SELECT Balance FROM Phones WHERE PhoneNumber = ? AND QueryDateTime < ? "
+                                 "ORDER BY QueryDateTime DESC, NN DESC LIMIT 1"));
+        q.addBindValue(issa.PhoneNumber);
+        q.addBindValue(today);
+        if (!q.exec())
+            throw SaldomatError(sqlReason(q.lastError()));
+        if (q.next())
+            delta = issa.Balance - balanceFromText(q.value(0).toString());
+        else if (q.lastError().isValid())
+            throw SaldomatError(sqlReason(q.lastError()));
+        issa.BalDelta = delta;
     });
 }
 
 bool TmdbStore::SaveIssaToMdb(const TIssa &issa)
 {
     return guarded("TmdbStore.SaveIssaToMdb", [&] {
-        if (!QFileInfo::exists(file_)) {
-            dropConnection();
-            AppendStringToFile(HistoryFileMissingText(), ErrFileName);
+        QString failure;
+        if (!remakeIfMissing(&failure))
             return false;
-        }
-        try {
-            QSqlQuery q(connection().db());
-            q.prepare(QStringLiteral(
-                "INSERT INTO Phones (PhoneNumber, LicSchet, UserName, QueryDateTime, Balance, ObPlat, BalDelta, "
-                "Average, JeansExpired, TurnOff, Recomend, SMS, Minutes, USDRate) "
-                "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
-            q.addBindValue(orSpace(issa.PhoneNumber));
-            q.addBindValue(orSpace(issa.LicSchet));
-            q.addBindValue(orSpace(issa.UserName));
-            q.addBindValue(clock_());
-            q.addBindValue(rounded(issa.Balance, 2));
-            q.addBindValue(rounded(issa.ObPlat, 2));
-            q.addBindValue(rounded(issa.BalDelta, 2));
-            q.addBindValue(rounded(issa.Average, 2));
-            q.addBindValue(issa.JeansExpired);
-            q.addBindValue(issa.TurnOff);
-            q.addBindValue(rounded(issa.Recomend, 2));
-            q.addBindValue(issa.SMS);
-            q.addBindValue(issa.Minutes);
-            q.addBindValue(rounded(issa.USDRate, 4));
-            // Autocommit: the insert is its own transaction, synced before exec returns.
-            if (!q.exec())
-                throw SaldomatError(sqlReason(q.lastError()));
-        } catch (...) {
-            dropConnection();
-            throw;
-        }
+        HistoryConnection conn(file_);
+        UseWriteAheadLog(conn.db());
+        QSqlQuery q(conn.db());
+        Prepare(q, QStringLiteral(
+            "INSERT INTO Phones (PhoneNumber, LicSchet, UserName, QueryDateTime, Balance, ObPlat, BalDelta, "
+            "Average, JeansExpired, TurnOff, Recomend, SMS, Minutes, USDRate) "
+            "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+        q.addBindValue(orSpace(issa.PhoneNumber));
+        q.addBindValue(orSpace(issa.LicSchet));
+        q.addBindValue(orSpace(issa.UserName));
+        q.addBindValue(clock_());
+        q.addBindValue(rounded(issa.Balance, 2));
+        q.addBindValue(rounded(issa.ObPlat, 2));
+        q.addBindValue(rounded(issa.BalDelta, 2));
+        q.addBindValue(rounded(issa.Average, 2));
+        q.addBindValue(issa.JeansExpired);
+        q.addBindValue(issa.TurnOff);
+        q.addBindValue(rounded(issa.Recomend, 2));
+        q.addBindValue(issa.SMS);
+        q.addBindValue(issa.Minutes);
+        q.addBindValue(rounded(issa.USDRate, 4));
+        // Autocommit: the insert is its own transaction, synced before exec returns.
+        if (!q.exec())
+            throw SaldomatError(sqlReason(q.lastError()));
         return true;
     });
 }
@@ -129,15 +175,14 @@ bool TmdbStore::SaveIssaToMdb(const TIssa &issa)
 void TmdbStore::LoadHistoryInformation(const QList<HistoryPhoneRef> &monitored, int refreshHours)
 {
     guarded("TmdbStore.LoadHistoryInformation", [&] {
-        if (!QFileInfo::exists(file_)) {
-            dropConnection();
+        if (!QFileInfo::exists(file_))
             return;
-        }
         const TDateTime cutOff = clock_() - refreshHours / 24.0;
-        try {
-            QSqlQuery q(connection().db());
+        {
+            HistoryConnection conn(file_);
+            QSqlQuery q(conn.db());
             q.setForwardOnly(true);
-            q.prepare(QStringLiteral("SELECT LicSchet, UserName, Balance, ObPlat, Average, BalDelta, Recomend, USDRate, "
+            Prepare(q, QStringLiteral("SELECT LicSchet, UserName, Balance, ObPlat, Average, BalDelta, Recomend, USDRate, "
                                      "TurnOff, JeansExpired, SMS, Minutes, QueryDateTime FROM Phones "
                                      "WHERE PhoneNumber = ? ORDER BY QueryDateTime DESC, NN DESC LIMIT 1"));
             for (const HistoryPhoneRef &phone : monitored) {
@@ -165,14 +210,12 @@ void TmdbStore::LoadHistoryInformation(const QList<HistoryPhoneRef> &monitored, 
                     issa.Minutes = q.value(11).toInt();
                     issa.QueryDateTime = q.value(12).toDouble();
                     issa.Success = issa.QueryDateTime > cutOff;
+                    issa.NotSaved = false;
                 } else if (q.lastError().isValid()) {
                     throw SaldomatError(sqlReason(q.lastError()));
                 }
                 q.finish();
             }
-        } catch (...) {
-            dropConnection();
-            throw;
         }
     });
 }

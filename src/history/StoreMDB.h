@@ -1,7 +1,9 @@
 #pragma once
 // TmdbStore: writes every successful query into the history and loads the
 // newest stored figures of the monitored phones into the phone table.
-// Exists only while HistoryAvailable; all calls run on the main thread.
+// Exists when the history file was there at start-up; all calls run on the
+// main thread. Every operation opens the file anew, so a file that another
+// program replaced or deleted is noticed at the next operation.
 
 #include "OleDate.h"
 #include "PhoneTable.h"
@@ -9,9 +11,6 @@
 #include <QList>
 #include <QString>
 #include <functional>
-#include <memory>
-
-class HistoryConnection;
 
 // One monitored phone as the settings describe it.
 struct HistoryPhoneRef {
@@ -20,9 +19,11 @@ struct HistoryPhoneRef {
     QString alias;
 };
 
-// Logged (and shown in a warning box by the program) when the history file is
-// missing at the moment a result is to be stored.
+// Logged when the history file is missing at the moment a result is to be
+// stored and cannot be made again.
 QString HistoryFileMissingText();
+// The warning shown once per run when results could not be stored.
+QString HistoryNotSavedText(const QString &reason);
 
 class TmdbStore {
 public:
@@ -39,9 +40,10 @@ public:
     // Appends the record as one row, stamped with the current date-time, as one
     // durable transaction: when it returns true the row is on the disk. Empty
     // PhoneNumber, LicSchet and UserName are stored as a single space.
-    // Returns false (after logging HistoryFileMissingText()) when the history
-    // file does not exist; nothing is then stored or created. Other failures
-    // are rethrown with "TmdbStore.SaveIssaToMdb -- > ".
+    // A history file that has gone is made again (empty, as on a first start)
+    // with a line in the log; when that fails too, HistoryFileMissingText() is
+    // logged and false returned. Other failures are rethrown with
+    // "TmdbStore.SaveIssaToMdb -- > ".
     bool SaveIssaToMdb(const TIssa &issa);
 
     // For every monitored phone, in the given order: PhoneID, Alias and
@@ -53,17 +55,32 @@ public:
     // "TmdbStore.LoadHistoryInformation -- > ".
     void LoadHistoryInformation(const QList<HistoryPhoneRef> &monitored, int refreshHours);
 
+    // Start of a request run: a history file that has gone is made again,
+    // HistoryAvailable is checked again (so a lock or damage at start-up does
+    // not switch the history off for the session), the table is brought up to
+    // date if that has not happened yet, and the warning about results that
+    // cannot be stored may be shown once more. Never throws.
+    bool BeginRun();
+    // CalcBalanceDelta then SaveIssaToMdb, as after every successful query.
+    // Returns false when the row could not be stored: the reason is in the log,
+    // and the first such failure of a run goes to the warning handler.
+    bool Record(TIssa &issa);
+    // Shows a warning to the user (a message box in the tray program).
+    void setWarning(std::function<void(const QString &)> warn) { warn_ = std::move(warn); }
+
+    // The table has been brought up to date at start-up (AlterTablePhonesIfNeed).
+    void setTableChecked() { tableChecked_ = true; }
+
     const QString &fileName() const { return file_; }
     // The clock used for "now" (NowOle by default); tests set a fixed one.
     void setClock(std::function<TDateTime()> clock) { clock_ = std::move(clock); }
-    // Name of the open Qt SQL connection (opened on first use), for diagnostics.
-    QString connectionName();
 
 private:
-    HistoryConnection &connection();
-    void dropConnection();
+    bool remakeIfMissing(QString *failure);
 
     QString file_;
-    std::unique_ptr<HistoryConnection> conn_;
     std::function<TDateTime()> clock_;
+    std::function<void(const QString &)> warn_;
+    bool warned_ = false;
+    bool tableChecked_ = false;
 };

@@ -70,10 +70,16 @@ void LoadSettings()
 
 std::unique_ptr<TmdbStore> OpenHistoryStore(QString *failureBoxText)
 {
-    if (!HistoryAvailable)
+    // A history file that is there but cannot be read now (locked, damaged)
+    // still gets its store: every run checks it again.
+    if (!HistoryAvailable && !QFile::exists(HistoryDbFileName()))
         return nullptr;
-    AlterTablePhonesIfNeed(HistoryDbFileName(), failureBoxText);
-    return std::make_unique<TmdbStore>();
+    auto store = std::make_unique<TmdbStore>();
+    if (HistoryAvailable) {
+        AlterTablePhonesIfNeed(HistoryDbFileName(), failureBoxText);
+        store->setTableChecked();
+    }
+    return store;
 }
 
 QList<HistoryPhoneRef> MonitoredPhones()
@@ -87,6 +93,6 @@ QList<HistoryPhoneRef> MonitoredPhones()
 
 void LoadHistoryIntoTable(TmdbStore *store)
 {
-    if (store)
+    if (store && HistoryAvailable)
         store->LoadHistoryInformation(MonitoredPhones(), RefreshHours(SetupModel()));
 }

@@ -21,11 +21,12 @@ bool CreateHistoryOnFirstStart();
 // The phone rows from "phones.xml" and the general settings from the
 // settings file, into the program-wide model.
 void LoadSettings();
-// The history store when the history is available (after bringing its table
-// up to date), else null. A failed migration throws; failureBoxText then has
-// the message for the user.
+// The history store when the history file is there (when it is available
+// now, after bringing its table up to date), else null. A failed migration
+// throws; failureBoxText then has the message for the user.
 std::unique_ptr<TmdbStore> OpenHistoryStore(QString *failureBoxText = nullptr);
 // The monitored phones as the history loader wants them.
 QList<HistoryPhoneRef> MonitoredPhones();
-// The newest stored figures of every monitored phone into the phone table.
+// The newest stored figures of every monitored phone into the phone table
+// (nothing while the history is unavailable).
 void LoadHistoryIntoTable(TmdbStore *store);

@@ -116,6 +116,8 @@ void TfrmWB::RequestInformation(int mode, int slot, bool retryAuthErrors)
             dialogHost_->ShowOffScreen();
         RequestStopped = false;
         saveLogFiles_ = IniFile.ReadBool(QStringLiteral("Debug"), QStringLiteral("SaveLogFiles"), false);
+        if (store_)
+            store_->BeginRun();
         int pause = 0;
         Q_EMIT phonesChanged();
 
@@ -385,16 +387,10 @@ void TfrmWB::StoreBalance(const QString &html)
     parsed.QueryDateTime = NowOle();
     parsed.Success = true;
     issa = parsed;
-    if (store_) {
-        // The figures were read; a history that cannot be written is logged
-        // and leaves them in place.
-        try {
-            store_->CalcBalanceDelta(issa);
-            store_->SaveIssaToMdb(issa);
-        } catch (const std::exception &e) {
-            MainException("TfrmWB.WBDocumentComplete", e);
-        }
-    }
+    // The figures were read and stay; a row the history could not take is
+    // marked, logged and warned about by the store.
+    if (store_)
+        issa.NotSaved = !store_->Record(issa);
     Q_EMIT phonesChanged();
     Done = true;
     wakeWaiter();

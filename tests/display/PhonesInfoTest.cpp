@@ -142,6 +142,9 @@ TEST_F(PhonesFixture, QueriedAndFailedPhones)
     EXPECT_EQ(text(w, QStringLiteral("SMS"), 1), QString());
     EXPECT_EQ(text(w, QStringLiteral("Min"), 1), QStringLiteral("30"));
     EXPECT_EQ(text(w, QStringLiteral("LastQueryTime"), 1), FormatShortDateTime(46000.5));
+    IssaArray[1].NotSaved = true;  // read, but its history row could not be stored
+    w.FillGrid();
+    EXPECT_EQ(text(w, QStringLiteral("LastQueryTime"), 1), FormatShortDateTime(46000.5) + QStringLiteral(" не сохранено"));
     EXPECT_EQ(style(w, QStringLiteral("Balance"), 1).FontColor, QColor(Qt::black));
     EXPECT_EQ(style(w, QStringLiteral("TurnOff"), 1).FontColor, MarkedText);
     EXPECT_EQ(style(w, QStringLiteral("UserName"), 1).FontColor, QColor(Qt::black));

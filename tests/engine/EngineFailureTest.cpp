@@ -4,10 +4,12 @@
 
 #include "Common.h"
 #include "Encoding.h"
+#include "HistoryDb.h"
 #include "IniFile.h"
 #include "PhoneTable.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QUrl>
 
 namespace {
@@ -125,4 +127,32 @@ TEST_F(EngineTest, EveryFailedPhoneLeavesALineInTheLog)
     EXPECT_TRUE(log.contains(QStringLiteral(": Телефон № 1, 9160000001 [Телефон 1]: ИССА временно недоступна\r\n"))) << log.toStdString();
     EXPECT_TRUE(log.contains(QStringLiteral(": Телефон № 3, 9160000003 [Телефон 3]: Ошибка аутентификации\r\n")));
     EXPECT_FALSE(log.contains(QStringLiteral("Телефон № 2")));
+}
+
+TEST_F(EngineTest, ResultsTheHistoryCannotTakeAreMarkedAndWarnedAboutOncePerRun)
+{
+    startWith({phone(QStringLiteral("9160000001")), phone(QStringLiteral("9160000002"), QStringLiteral("ok"), 20.0)});
+    QStringList warnings;
+    store->setWarning([&](const QString &text) { warnings << text; });
+    const QByteArray junk = QByteArray("not a history at all ").repeated(300);
+    for (int round = 1; round <= 2; ++round) {
+        WriteFileBytes(HistoryDbFileName(), junk);
+        run();
+        for (int slot : {1, 2}) {
+            EXPECT_TRUE(IssaArray[slot].Success) << "the figures read are true";
+            EXPECT_TRUE(IssaArray[slot].NotSaved) << slot;
+        }
+        EXPECT_FLOAT_EQ(IssaArray[2].Balance, 20.0f);
+        ASSERT_EQ(warnings.size(), round) << "one warning per run";
+        EXPECT_TRUE(warnings.last().contains(QStringLiteral("file is not a database"))) << warnings.last().toStdString();
+    }
+    EXPECT_FALSE(HistoryAvailable);
+    // Repaired before the next run: checked again, stored, the marks gone.
+    QFile::remove(HistoryDbFileName());
+    CreateHistoryDatabase();
+    run();
+    EXPECT_TRUE(HistoryAvailable);
+    EXPECT_FALSE(IssaArray[1].NotSaved);
+    EXPECT_EQ(historyRows(QStringLiteral("9160000002")), 1);
+    EXPECT_EQ(warnings.size(), 2);
 }

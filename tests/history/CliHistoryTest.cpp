@@ -1,4 +1,5 @@
 #include "Common.h"
+#include "EmulatorProcess.h"
 #include "HistoryDb.h"
 #include "HistoryTestUtil.h"
 #include "TestHome.h"
@@ -112,4 +113,47 @@ TEST(HistoryCli, ShowAsJsonAndCsvOnAnOldHistoryFile)
     EXPECT_EQ(RunCli({"history", "show", "9161234567", "--format", "xml"}).status, 2);
     QFile::remove(HistoryDbFileName());
     EXPECT_EQ(RunCli({"history", "show", "9161234567"}).status, 3);
+}
+
+TEST(HistoryCli, QueryFailsWhenAResultCannotBeStored)
+{
+    TestHome home;
+    QList<EmulatorPhone> phones;
+    for (int i = 1; i <= 2; ++i) {
+        EmulatorPhone p;
+        p.number = QStringLiteral("916000000%1").arg(i);
+        p.password = QStringLiteral("100%1").arg(i);
+        p.balance = 12.5 * i;
+        phones << p;
+    }
+    EmulatorProcess emu;
+    ASSERT_TRUE(emu.start(phones)) << emu.errorString().toStdString();
+    ASSERT_EQ(cli({QStringLiteral("history"), QStringLiteral("init")}).status, 0);
+    ASSERT_EQ(cli({QStringLiteral("regions"), QStringLiteral("add"), QStringLiteral("Эмулятор"), QStringLiteral("ЭМУ"), emu.loginUrl()}).status, 0);
+    for (int i = 1; i <= 2; ++i)
+        ASSERT_EQ(cli({QStringLiteral("phones"), QStringLiteral("set"), QString::number(i), QStringLiteral("--number"),
+                       phones[i - 1].number, QStringLiteral("--password"), phones[i - 1].password, QStringLiteral("--region"),
+                       QStringLiteral("ЭМУ"), QStringLiteral("--monitor"), QStringLiteral("yes")})
+                      .status,
+                  0);
+    const QStringList query{QStringLiteral("query"), QStringLiteral("--pause-ms"), QStringLiteral("0"),
+                            QStringLiteral("--timeout-s"), QStringLiteral("20")};
+    CliRun run = cli(query);
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_EQ(CountRows(HistoryDbFileName()), 2);
+
+    // The history is damaged: the figures read are printed all the same, each
+    // row says it was not stored, the reason is told once and the run fails.
+    const QByteArray junk = QByteArray("not a history at all ").repeated(300);
+    WriteFileBytes(HistoryDbFileName(), junk);
+    run = cli(query);
+    EXPECT_EQ(run.status, 1);
+    ASSERT_EQ(run.lines.size(), 3) << run.lines.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(run.lines[1].contains(QStringLiteral("12.50")) && run.lines[1].contains(QStringLiteral("не сохранено")))
+        << run.lines[1].toStdString();
+    EXPECT_TRUE(run.lines[2].contains(QStringLiteral("25.00")) && run.lines[2].contains(QStringLiteral("не сохранено")))
+        << run.lines[2].toStdString();
+    EXPECT_EQ(run.err.count(QStringLiteral("не сохранён в истории")), 1) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(QStringLiteral("file is not a database"))) << run.err.toStdString();
+    EXPECT_EQ(ReadFileBytes(HistoryDbFileName()), junk);
 }

@@ -63,6 +63,11 @@ int runQuery(const QStringList &arguments)
     std::unique_ptr<TmdbStore> store = OpenHistoryStore();
     LoadHistoryIntoTable(store.get());
 
+    if (store)
+        store->setWarning([](const QString &text) {
+            cliErr() << text << "\n";
+            cliErr().flush();
+        });
     TfrmWB engine;
     engine.SetStore(store.get());
     engine.SetPauseMs(pauseMs);
@@ -83,7 +88,8 @@ int runQuery(const QStringList &arguments)
         if (!MonitorPhoneEnabled(i) || (mode == 2 && i != slot))
             continue;
         slots << i;
-        failed = failed || !IssaArray[i].Success;
+        // A result without its history row is a failure of the run as well.
+        failed = failed || !IssaArray[i].Success || IssaArray[i].NotSaved;
     }
     PrintRows(QueryResultRows(slots), format, [&] { return QueryResultTable(slots); });
     if (notify) {

@@ -22,6 +22,12 @@ QString stateText(const TIssa &issa)
     return QStringLiteral("not-queried");
 }
 
+// A result whose history row could not be written says so where the error goes.
+QString errorText(const TIssa &issa)
+{
+    return issa.NotSaved ? QStringLiteral("не сохранено") : issa.ErrorMsg;
+}
+
 QVariant figure(bool has, float value, int decimals)
 {
     return has ? QVariant(RoundTo(value, decimals)) : QVariant();
@@ -56,7 +62,7 @@ OutputRows QueryResultRows(const QList<int> &slots)
                          UserPhone(slot),
                          Alias(slot),
                          stateText(p),
-                         p.ErrorMsg.isEmpty() ? QVariant() : QVariant(p.ErrorMsg),
+                         errorText(p).isEmpty() ? QVariant() : QVariant(errorText(p)),
                          has ? QVariant(p.LicSchet) : QVariant(),
                          has ? QVariant(p.UserName) : QVariant(),
                          figure(has, p.Balance, 2),
@@ -84,7 +90,7 @@ QString QueryResultTable(const QList<int> &slots)
         const TIssa &p = IssaArray[slot];
         // Only a phone that answered in this run has a balance to show.
         table.rows.append({slot, displayName(slot), p.Success ? QVariant(RoundTo(p.Balance, 2)) : QVariant(),
-                           stateText(p), p.ErrorMsg});
+                           stateText(p), errorText(p)});
     }
     return OutputTable(table);
 }

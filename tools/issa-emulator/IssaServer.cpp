@@ -234,6 +234,11 @@ void IssaServer::routes()
         tServeStart = std::chrono::steady_clock::now();
         tServeNoted = false;
         tNoAnswer = false;
+        if (!options_.compression) {
+            // The server compresses by the request's Accept-Encoding; the request
+            // object is the server's own, only handed to the handlers as const.
+            const_cast<httplib::Request &>(req).headers.erase("Accept-Encoding");
+        }
         if (req.path.rfind("/__", 0) == 0)
             return httplib::Server::HandlerResponse::Unhandled;
         std::lock_guard<std::mutex> lock(mutex_);

@@ -23,6 +23,9 @@ struct EmulatorOptions {
     std::string tlsCert;
     std::string tlsKey;
     int port = 0;
+    // Off: pages go out uncompressed whatever the client accepts, so that a
+    // benchmark does not count the emulator's compressing.
+    bool compression = true;
 };
 
 class IssaServer {

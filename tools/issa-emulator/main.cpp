@@ -16,11 +16,13 @@ namespace {
 
 const char kUsage[] =
     "usage: issa-emulator --phones FILE [--port N|0] [--tls-cert PEM --tls-key PEM] [--pages DIR]\n"
+    "                     [--compression on|off]\n"
     "  --phones FILE   phones, passwords, figures and behaviours (see README.md)\n"
     "  --port N        port on 127.0.0.1; 0 (the default) picks a free one\n"
     "  --tls-cert PEM  serve HTTPS with this certificate (with --tls-key)\n"
     "  --tls-key PEM   private key of the certificate\n"
     "  --pages DIR     page templates <name>.html that replace the built-in ones\n"
+    "  --compression on|off  off: pages are never compressed (for benchmarks)\n"
     "Prints \"port N\" as its first line, then serves until SIGTERM or SIGINT;\n"
     "SIGHUP reads the phones file again.\n";
 
@@ -67,6 +69,8 @@ int main(int argc, char **argv)
             options.tlsKey = value;
         else if (arg == "--pages")
             options.pagesDir = value;
+        else if (arg == "--compression" && (std::string(value) == "on" || std::string(value) == "off"))
+            options.compression = std::string(value) == "on";
         else
             return Usage("unknown option " + arg);
     }
