@@ -7,6 +7,7 @@
 // the durable writes of the history file.
 #include "Common.h"
 #include "EmulatorProcess.h"
+#include "EventLoopWait.h"
 #include "Encoding.h"
 #include "HistoryDb.h"
 #include "IniFile.h"
@@ -87,7 +88,6 @@ int main(int argc, char **argv)
     if (!qEnvironmentVariableIsSet("RUN_BENCH_NO_HISTORY"))
         engine.SetStore(&store);
     engine.SetPauseMs(0);
-    engine.SetSettleMs(0);
 
     std::vector<double> wallPer, ownPer, cpuPer;
     for (int r = 0; r < runs; ++r) {
@@ -96,7 +96,11 @@ int main(int argc, char **argv)
         const double cpuBefore = cpuMs();
         QElapsedTimer clock;
         clock.start();
+        bool finished = false;
+        const auto done = QObject::connect(&engine, &TfrmWB::runFinished, [&] { finished = true; });
         engine.RequestInformation(0);
+        WaitUntil([&] { return finished; }, 600000);
+        QObject::disconnect(done);
         const double wall = clock.nsecsElapsed() / 1e6;
         const double cpu = cpuMs() - cpuBefore;
         const double serve = (emu.stats().value(QStringLiteral("serve-us")) - serveBefore) / 1e3;

@@ -7,10 +7,7 @@
 #include "SettingsFile.h"
 
 #include <QChildEvent>
-#include <QMessageBox>
 #include <QNetworkProxy>
-#include <QPushButton>
-#include <QUrl>
 
 BrowserWindow::BrowserWindow(QWidget *parent)
     : QWidget(parent, Qt::Tool)
@@ -100,19 +97,4 @@ bool BrowserWindow::AskProxyLogon(const QNetworkProxy &proxy, QString &user, QSt
     user = dialog.UserName();
     password = dialog.Password();
     return confirmed;
-}
-
-bool BrowserWindow::ConfirmPlainPassword(const QUrl &url)
-{
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Предупреждение системы безопасности"),
-        QStringLiteral("Пароль будет отправлен на адрес %1 по незащищённому соединению (HTTP): "
-                       "по дороге его могут перехватить.\n\nПродолжить?")
-            .arg(url.toDisplayString(QUrl::RemoveUserInfo | QUrl::RemoveQuery)),
-        QMessageBox::NoButton, this);
-    QPushButton *yes = box.addButton(QStringLiteral("Да"), QMessageBox::YesRole);
-    QPushButton *no = box.addButton(QStringLiteral("Нет"), QMessageBox::NoRole);
-    box.setDefaultButton(no);
-    box.setEscapeButton(no);
-    box.exec();
-    return box.clickedButton() == yes;
 }

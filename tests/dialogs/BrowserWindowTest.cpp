@@ -102,20 +102,6 @@ TEST_F(BrowserWindowTest, WithoutProxyUserNameTheDialogIsOnlyConfirmed)
     EXPECT_EQ(b->text(), QStringLiteral("y"));
 }
 
-TEST_F(BrowserWindowTest, PlainHttpNoticeIsConfirmed)
-{
-    BrowserWindow window;
-    bool messageBox = false;
-    int answered = 0;
-    QObject::connect(&window, &BrowserWindow::dialogAnswered, [&](QWidget *dialog, bool clicked) {
-        messageBox = qobject_cast<QMessageBox *>(dialog) != nullptr && clicked;
-        ++answered;
-    });
-    EXPECT_TRUE(window.ConfirmPlainPassword(QUrl(QStringLiteral("http://127.0.0.1:1/cgi-bin/cgi.exe?x=1"))));
-    EXPECT_TRUE(messageBox);
-    EXPECT_EQ(answered, 1);
-}
-
 TEST_F(BrowserWindowTest, WindowsOfOtherWindowsAreLeftAlone)
 {
     SetProxyCredentials(QStringLiteral("saldo"), QStringLiteral("m4t"));

@@ -9,6 +9,8 @@
 #include "StoreMDB.h"
 #include "WBForm.h"
 
+#include <QCoreApplication>
+
 namespace {
 QString stateText(const TIssa &issa)
 {
@@ -64,7 +66,11 @@ int runQuery(const QStringList &args)
         cliErr() << text.trimmed() << "\n";
         cliErr().flush();
     });
-    engine.RequestInformation(mode, slot);
+    // The run goes on in the application's event loop until it reports its end.
+    QObject::connect(&engine, &TfrmWB::runFinished, QCoreApplication::instance(), &QCoreApplication::quit,
+                     Qt::QueuedConnection);
+    if (engine.RequestInformation(mode, slot))
+        QCoreApplication::exec();
 
     bool failed = false;
     cliOut() << QStringLiteral("%1  %2  %3  %4  %5\n")
