@@ -52,6 +52,11 @@ TfrmMain::TfrmMain(QObject *parent)
     connect(&RequestTimer, &QTimer::timeout, this, [this] {
         runHandler("TfrmMain.RequestTimerTimer", [&] { QueryNowAction(); });
     });
+    RepeatTimer.setSingleShot(true);
+    RepeatTimer.setInterval(3000);
+    connect(&RepeatTimer, &QTimer::timeout, this, [this] { runHandler("TfrmMain.AutoRepeat", [&] { AutoRepeat(); }); });
+    connect(frmWB_.get(), &TfrmWB::runFinished, this,
+            [this] { runHandler("TfrmMain.RequestInformation", [&] { RunFinished(); }); });
     buildMenu();
     // Files changed by another program are read again between runs.
     config_.SetBusyQuery([this] { return ppmStopRequest->isVisible(); });
@@ -84,7 +89,13 @@ TStatusDisplay &TfrmMain::Display()
     display_->SetTrayMenu(menu_);
     display_->ConnectEngine(frmWB_.get());
     connect(display_.get(), &TStatusDisplay::requestOnlyOne, this, [this](int slot) {
-        runHandler("TfrmMain.RequestInformation", [&] { RequestInformation(2, slot); });
+        runHandler("TfrmMain.RequestInformation", [&] {
+            if (frmWB_->IsRunning())
+                return;
+            RepeatTimer.stop();
+            repeatsLeft_ = 0;
+            RequestInformation(2, slot);
+        });
     });
     connect(display_.get(), &TStatusDisplay::historyRequested, this, [this](int slot) {
         runHandler("TfrmPhonesInfo.ppmHistoryClick", [&] {
@@ -253,7 +264,8 @@ void TfrmMain::StartWork()
         Display().RefreshAll();
         if (SetupModel().General.cbExecAfterRun)
             QueryNowAction();
-        SetRequestInterval();
+        if (!Busy())
+            SetRequestInterval();
     });
 }
 
@@ -316,35 +328,67 @@ bool TfrmMain::HaseBadPhones()
     });
 }
 
-void TfrmMain::RequestInformation(int mode, int slot, bool automaticRepeat)
+bool TfrmMain::Busy() const
 {
-    guarded("TfrmMain.RequestInformation", [&] {
+    return frmWB_->IsRunning() || RepeatTimer.isActive();
+}
+
+bool TfrmMain::RequestInformation(int mode, int slot, bool automaticRepeat)
+{
+    return guarded("TfrmMain.RequestInformation", [&] {
+        if (frmWB_->IsRunning())
+            return false;  // one run at a time: a command during a run is refused
+        // The refresh period counts from the end of the run.
+        RequestTimer.stop();
         SetEnabledForAllMenus(false);
         ppmQueryNow->setVisible(false);
         ppmStopRequest->setVisible(true);
-        // The menu comes back also when the run fails.
-        struct MenuRestore {
-            TfrmMain *self;
-            ~MenuRestore()
-            {
-                try {
-                    self->SetEnabledForAllMenus(true);
-                } catch (const std::exception &e) {
-                    MainException(e);
-                }
-                self->ppmQueryNow->setVisible(true);
-                self->ppmStopRequest->setVisible(false);
-            }
-        } restore{this};
         Q_EMIT requestRunStarted(mode);
-        frmWB_->RequestInformation(mode, slot, !automaticRepeat);
+        if (!frmWB_->RequestInformation(mode, slot, !automaticRepeat)) {
+            repeatsLeft_ = 0;
+            RunFinished();
+            return false;
+        }
+        return true;
+    });
+}
+
+void TfrmMain::RunFinished()
+{
+    // The menu comes back also when something below fails.
+    struct MenuRestore {
+        TfrmMain *self;
+        ~MenuRestore()
+        {
+            try {
+                self->SetEnabledForAllMenus(true);
+            } catch (const std::exception &e) {
+                MainException(e);
+            }
+            self->ppmQueryNow->setVisible(true);
+            self->ppmStopRequest->setVisible(false);
+        }
+    };
+    {
+        MenuRestore restore{this};
+        if (ApplicationTerminating)
+            return;
         NotifyNewlyMarked();
         if (Display().PhonesInfoVisible()) {
             Display().PhonesInfo().raise();
             Display().PhonesInfo().activateWindow();
         }
         Display().FillTrayHintInfo();
-    });
+    }
+    // The repeats for the failed phones, when the user wants them.
+    if (repeatsLeft_ > 0 && SetupModel().General.cbAutoReRquest && !RequestStopped && HaseBadPhones()) {
+        --repeatsLeft_;
+        RepeatTimer.start();
+        return;
+    }
+    repeatsLeft_ = 0;
+    SetRequestInterval();
+    Q_EMIT requestActionFinished();
 }
 
 void TfrmMain::NotifyNewlyMarked()
@@ -355,37 +399,46 @@ void TfrmMain::NotifyNewlyMarked()
 
 void TfrmMain::AutoRepeat()
 {
-    if (!SetupModel().General.cbAutoReRquest || RequestStopped)
+    if (ApplicationTerminating)
         return;
-    for (int repeat = 0; repeat < 2 && !RequestStopped && !ApplicationTerminating; ++repeat) {
-        Wait(3000);
-        if (!RequestStopped && HaseBadPhones())
-            RequestInformation(1, 0, /*automaticRepeat=*/true);
+    if (RequestStopped || !HaseBadPhones() || !RequestInformation(1, 0, /*automaticRepeat=*/true)) {
+        repeatsLeft_ = 0;
+        SetRequestInterval();
+        Q_EMIT requestActionFinished();
     }
 }
 
 void TfrmMain::QueryNowAction()
 {
     Display().HideTrayHint();
-    StopRequest();
-    Wait(100);
+    if (frmWB_->IsRunning())
+        return;
+    RepeatTimer.stop();  // a new run replaces the repeats still due
+    repeatsLeft_ = 2;
     RequestInformation(0, 0);
-    AutoRepeat();
-    SetRequestInterval();
 }
 
 void TfrmMain::QueryBadAction()
 {
     Display().HideTrayHint();
-    StopRequest();
+    if (frmWB_->IsRunning())
+        return;
+    RepeatTimer.stop();
+    repeatsLeft_ = 2;
     RequestInformation(1, 0);
-    AutoRepeat();
-    SetRequestInterval();
 }
 
 void TfrmMain::StopRequest()
 {
-    frmWB_->StopRequest();
+    const bool repeatDue = RepeatTimer.isActive();
+    RepeatTimer.stop();
+    repeatsLeft_ = 0;
+    frmWB_->StopRequest();  // a run going on ends here, through RunFinished
+    if (repeatDue) {
+        RequestStopped = true;
+        SetRequestInterval();
+        Q_EMIT requestActionFinished();
+    }
 }
 
 namespace {

@@ -32,8 +32,13 @@ public:
     // Ends the program; false when something (the settings) could not be saved.
     bool ExitApp();
 
-    // The refresh timer, for tests: the next periodic run.
+    // The refresh timer, for tests: the next periodic run. It stands still
+    // during a run and its repeats and counts from their end.
     const QTimer &requestTimer() const { return RequestTimer; }
+    // The pause before each automatic repeat of the failed phones (3 s).
+    void SetRepeatPauseMs(int ms) { RepeatTimer.setInterval(ms); }
+    // True from the start of a run until it and its automatic repeats are over.
+    bool Busy() const;
 
     // Commands of a later copy of the program; false when one failed.
     bool HandleCommand(const QString &command);
@@ -66,6 +71,8 @@ Q_SIGNALS:
     void noticeShown(const QString &text);
     // A request run was started (mode 0 all phones, 1 failed phones).
     void requestRunStarted(int mode);
+    // A run and its automatic repeats are over; the menu is back.
+    void requestActionFinished();
 
 private:
     void buildMenu();
@@ -76,7 +83,9 @@ private:
     void ConfigReloaded();
     void SetRequestInterval();
     void ApplyTestTimings();
-    void RequestInformation(int mode, int slot, bool automaticRepeat = false);
+    // Starts a run unless one is going on (then the command is refused).
+    bool RequestInformation(int mode, int slot, bool automaticRepeat = false);
+    void RunFinished();
     void LoadHistoryInformation();
     void QueryNowAction();
     // The repeats for the failed phones after a run, when the user wants them.
@@ -102,6 +111,8 @@ private:
     qint64 testRefreshMs_ = 0;
     QTimer StartWorkTimer;
     QTimer RequestTimer;
+    QTimer RepeatTimer;
+    int repeatsLeft_ = 0;  // automatic repeats still due after the current run
     std::unique_ptr<TmdbStore> mdbStore_;
     // The browser's window (parent of its dialogs) outlives the engine.
     std::unique_ptr<BrowserWindow> frmWBWindow_;

@@ -17,6 +17,7 @@
 // of the floor.
 #include "Common.h"
 #include "EmulatorProcess.h"
+#include "EventLoopWait.h"
 #include "Encoding.h"
 #include "Failure.h"
 #include "HistoryDb.h"
@@ -236,7 +237,13 @@ int main(int argc, char **argv)
 
     Sample engineRun, cliRun, floorRun;
     for (int r = 0; r < rounds; ++r) {
-        measure(emu, engineRun, false, [&] { engine.RequestInformation(0); });
+        measure(emu, engineRun, false, [&] {
+            bool finished = false;
+            const auto done = QObject::connect(&engine, &TfrmWB::runFinished, [&] { finished = true; });
+            if (engine.RequestInformation(0))
+                WaitUntil([&] { return finished; }, 600000);
+            QObject::disconnect(done);
+        });
         if (allSucceeded() != MaxPhones) {
             fprintf(stderr, "engine: only %d of %d phones succeeded and were stored\n", allSucceeded(), MaxPhones);
             return 1;

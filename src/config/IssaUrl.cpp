@@ -23,10 +23,14 @@ QString sectionByShortName(const QString &shortName)
     return QString();
 }
 
-void writeEntry(const QString &longName, const QString &shortName, const QString &loginUrl)
+void writeEntry(const QString &longName, const QString &shortName, const QString &loginUrl, bool allowPlainHttp)
 {
     ServersIni.WriteString(longName, kLoginUrl, CorrectLoginUrl(loginUrl));
     ServersIni.WriteString(longName, kShortName, shortName);
+    if (allowPlainHttp)
+        ServersIni.WriteBool(longName, QLatin1String(AllowPlainHttpKey), true);
+    else
+        ServersIni.DeleteKey(longName, QLatin1String(AllowPlainHttpKey));
 }
 }  // namespace
 
@@ -64,6 +68,7 @@ TIssaUrlInfo GetIssaUrlByShortName(const QString &shortName)
         info.LoginStr = ServersIni.ReadString(section, QStringLiteral("LoginStr"), QString());
         info.LoginName = ServersIni.ReadString(section, QStringLiteral("LoginName"), QString());
         info.PasswName = ServersIni.ReadString(section, QStringLiteral("PasswName"), QString());
+        info.AllowPlainHttp = ServersIni.ReadBool(section, QLatin1String(AllowPlainHttpKey), false);
         if (info.LoginStr.isEmpty())
             info.LoginStr = QString::fromLatin1(DefaultLoginStr);
         if (info.LoginName.isEmpty())
@@ -110,6 +115,7 @@ bool IssaUrlByLongName(const QString &longName, TIssaUrlInfo &info)
                 info.LongName = section;
         info.ShortName = ServersIni.ReadString(longName, kShortName, QString());
         info.LoginURL = ServersIni.ReadString(longName, kLoginUrl, QString());
+        info.AllowPlainHttp = ServersIni.ReadBool(longName, QLatin1String(AllowPlainHttpKey), false);
         return true;
     });
 }
@@ -156,23 +162,23 @@ QString CheckIssaUrlEntry(const QString &longName, const QString &loginUrl, cons
     });
 }
 
-void AddIssaUrl(const QString &longName, const QString &shortName, const QString &loginUrl)
+void AddIssaUrl(const QString &longName, const QString &shortName, const QString &loginUrl, bool allowPlainHttp)
 {
     guarded("TfrmIssaUrlChoose.bnAddClick", [&] {
         TIniUpdate update(ServersIni);
-        writeEntry(longName, shortName, loginUrl);
+        writeEntry(longName, shortName, loginUrl, allowPlainHttp);
         update.commit();
     });
 }
 
 void EditIssaUrl(const QString &oldLongName, const QString &newLongName, const QString &shortName,
-                 const QString &loginUrl)
+                 const QString &loginUrl, bool allowPlainHttp)
 {
     guarded("TfrmIssaUrlChoose.bnEditClick", [&] {
         TIniUpdate update(ServersIni);
         if (oldLongName != newLongName)
             ServersIni.EraseSection(oldLongName);
-        writeEntry(newLongName, shortName, loginUrl);
+        writeEntry(newLongName, shortName, loginUrl, allowPlainHttp);
         update.commit();
     });
 }

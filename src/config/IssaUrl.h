@@ -14,7 +14,12 @@ struct TIssaUrlInfo {
     QString PasswName;
     QString PhoneNumber;  // filled by the request engine, never by the lookups
     QString Password;     // likewise
+    // "Разрешить вход без шифрования": a password may go to a plain http://
+    // login address (key AllowPlainHttp of the region's section).
+    bool AllowPlainHttp = false;
 };
+
+inline constexpr char AllowPlainHttpKey[] = "AllowPlainHttp";
 
 // The operator's ISSA server of the built-in region.
 inline constexpr char DefaultIssaHost[] = "issa.korvet-mobile.example";
@@ -51,13 +56,15 @@ QString IssaLongNameForShortName(const QString &shortName);
 // when adding). Returns the message to show, empty when the input is accepted.
 QString CheckIssaUrlEntry(const QString &longName, const QString &loginUrl, const QString &shortName,
                           const QString &editedLongName = QString());
-// Writes LoginURL (through CorrectLoginUrl) and ShortName into the section
-// longName, creating it or overwriting those two keys.
-void AddIssaUrl(const QString &longName, const QString &shortName, const QString &loginUrl);
+// Writes LoginURL (through CorrectLoginUrl), ShortName and the plain-login tick
+// (AllowPlainHttp, written only when set) into the section longName, creating
+// it or overwriting those keys.
+void AddIssaUrl(const QString &longName, const QString &shortName, const QString &loginUrl,
+                bool allowPlainHttp = false);
 // Edit with rename: when the name changes (exact comparison) the old section is
 // erased first, with its hand-written keys; then as AddIssaUrl. One rewrite.
 void EditIssaUrl(const QString &oldLongName, const QString &newLongName, const QString &shortName,
-                 const QString &loginUrl);
+                 const QString &loginUrl, bool allowPlainHttp = false);
 void RemoveIssaUrl(const QString &longName);
 
 // Messages of the add/edit dialog.

@@ -8,13 +8,10 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 #include <QRegularExpression>
-#include <QTimer>
 
 #ifdef Q_OS_UNIX
 #include <sys/utsname.h>
@@ -150,26 +147,6 @@ void TruncateFile(const QString &path)
             }
             pos = nl;
         }
-    });
-}
-
-void Wait(int ms)
-{
-    guarded("common.Wait", [&] {
-        QElapsedTimer clock;
-        clock.start();
-        auto done = [&] { return clock.elapsed() >= ms || RequestStopped || ApplicationTerminating; };
-        if (done())
-            return;
-        QEventLoop loop;
-        QTimer tick;
-        tick.setInterval(10);
-        QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
-            if (done())
-                loop.quit();
-        });
-        tick.start();
-        loop.exec();
     });
 }
 

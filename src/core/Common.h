@@ -39,10 +39,6 @@ void ResetLogHeaderFlag();
 void TruncateFile(const QString &path);
 inline constexpr int LogKeepLines = 1000;
 
-// Runs the event loop for ms milliseconds; returns early on RequestStopped or
-// when the program is ending.
-void Wait(int ms);
-
 // "abcdefghij" -> "(abc) def-ghij"; any other length is returned unchanged.
 QString FormatPhoneNumber(const QString &number);
 // The formatted number of a slot, with its alias or subscriber name in brackets.

@@ -10,6 +10,8 @@
 #include <QPointer>
 #include <QSslCertificate>
 
+#include <zlib.h>
+
 namespace {
 
 class SystemProxyFactory : public QNetworkProxyFactory {
@@ -31,6 +33,59 @@ QString Address(const QUrl &url)
 }
 
 } // namespace
+
+// gzip or deflate (zlib or raw) answers inflated piece by piece, so that the
+// size limit counts the bytes as they come out: Qt would inflate what it got
+// in one go, however large.
+class AnswerInflater {
+public:
+    AnswerInflater() { ok_ = inflateInit2(&z_, 15 + 32) == Z_OK; }  // zlib or gzip header
+    ~AnswerInflater() { inflateEnd(&z_); }
+    AnswerInflater(const AnswerInflater &) = delete;
+    AnswerInflater &operator=(const AnswerInflater &) = delete;
+
+    // Appends the inflated input to out, stopping once out holds more than
+    // limit bytes. false when the data is not valid.
+    bool Feed(const QByteArray &input, QByteArray &out, qint64 limit)
+    {
+        if (!ok_)
+            return false;
+        if (ended_)
+            return true;
+        z_.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(input.constData()));
+        z_.avail_in = uInt(input.size());
+        char buffer[64 * 1024];
+        while (z_.avail_in > 0 || z_.avail_out == 0) {
+            z_.next_out = reinterpret_cast<Bytef *>(buffer);
+            z_.avail_out = sizeof buffer;
+            const int rc = inflate(&z_, Z_NO_FLUSH);
+            if (rc == Z_DATA_ERROR && !triedRaw_ && z_.total_out == 0) {
+                // "deflate" sent without its zlib header, as some servers do.
+                triedRaw_ = true;
+                inflateEnd(&z_);
+                z_ = z_stream{};
+                ok_ = inflateInit2(&z_, -15) == Z_OK;
+                return ok_ && Feed(input, out, limit);
+            }
+            if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR)
+                return false;
+            out.append(buffer, qsizetype(sizeof buffer - z_.avail_out));
+            if (out.size() > limit || rc == Z_STREAM_END) {
+                ended_ = rc == Z_STREAM_END;
+                return true;
+            }
+            if (rc == Z_BUF_ERROR)
+                break;
+        }
+        return true;
+    }
+
+private:
+    z_stream z_{};
+    bool ok_ = false;
+    bool ended_ = false;
+    bool triedRaw_ = false;
+};
 
 WebBrowser::WebBrowser(QObject *parent)
     : QObject(parent), userAgent_("Mozilla/5.0 (compatible; Saldomat)")
@@ -141,7 +196,7 @@ void WebBrowser::AbortAll()
 }
 
 void WebBrowser::StartTop(const QUrl &url, bool post, const QByteArray &body, bool fromRefresh,
-                          bool carriesPassword)
+                          bool carriesPassword, bool fromSecure)
 {
     AbortAll();
     if (!fromRefresh)
@@ -152,28 +207,46 @@ void WebBrowser::StartTop(const QUrl &url, bool post, const QByteArray &body, bo
     load.post = post;
     load.body = body;
     load.carriesPassword = carriesPassword;
+    load.fromSecure = fromSecure;
     load.top = true;
     Start(std::move(load));
 }
 
+void WebBrowser::Submit(const FormRequest &request, const QUrl &from)
+{
+    const bool fromSecure = from.scheme().compare(u"https", Qt::CaseInsensitive) == 0;
+    if (!request.post && request.carriesPassword) {
+        QUrl target = request.url;
+        const QByteArray fields = target.query(QUrl::FullyEncoded).toLatin1();
+        target.setQuery(QString());
+        StartTop(target, true, fields, false, true, fromSecure);
+        return;
+    }
+    StartTop(request.url, request.post, request.body, false, request.carriesPassword, fromSecure);
+}
+
 void WebBrowser::Start(Load load)
 {
-    if (load.carriesPassword && !load.plainConfirmed
-        && load.url.scheme().compare(u"http", Qt::CaseInsensitive) == 0) {
-        // The slot may show a dialog and run the event loop meanwhile.
-        const quint64 generation = generation_;
-        QPointer<WebBrowser> self(this);
-        bool send = true;
-        Q_EMIT PasswordOverPlainHttp(load.url, &send);
-        if (!self || generation != generation_)
-            return; // stopped, reset or navigated elsewhere meanwhile
-        if (!send) {
-            Failed(load, QStringLiteral("Пароль не отправлен: соединение с %1 не защищено, "
-                                        "отправка отменена")
-                             .arg(Address(load.url)));
+    if (load.carriesPassword) {
+        const QString scheme = load.url.scheme().toLower();
+        QString refusal;
+        if (scheme != u"http" && scheme != u"https")
+            refusal = QStringLiteral("Пароль не отправлен: адрес %1 не http и не https");
+        else if (scheme == u"http" && load.fromSecure)
+            refusal = QStringLiteral("Пароль не отправлен: защищённая страница отправляет его на незащищённый "
+                                     "адрес %1");
+        else if (scheme == u"http" && !plainPasswordAllowed_)
+            refusal = QStringLiteral("Пароль не отправлен: соединение с %1 не защищено");
+        if (!refusal.isEmpty()) {
+            // Failed from the event loop: the caller may still be setting up.
+            const quint64 generation = generation_;
+            const QString message = refusal.arg(Address(load.url));
+            QTimer::singleShot(0, this, [this, generation, load, message] {
+                if (generation == generation_)
+                    Failed(load, message);
+            });
             return;
         }
-        load.plainConfirmed = true;
     }
     QNetworkRequest request(load.url);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
@@ -193,9 +266,9 @@ void WebBrowser::Start(Load load)
     }
     if (inactivityMs_ > 0)
         request.setTransferTimeout(inactivityMs_);
-    // Our own size limit bounds decompressed answers; Qt's ratio check would
-    // end a well-compressed page with a vague "Decompression failed".
-    request.setDecompressedSafetyCheckThreshold(-1);
+    // Asked for here, compressed answers are left to us to inflate (see
+    // AnswerInflater): the size limit then sees every inflated byte.
+    request.setRawHeader("Accept-Encoding", "gzip, deflate");
 
     QNetworkReply *reply;
     if (load.post) {
@@ -205,6 +278,9 @@ void WebBrowser::Start(Load load)
     } else {
         reply = Nam()->get(request);
     }
+    // Qt holds no more than this of an answer that is not read: the size
+    // limit below sees every byte as it comes, decoded.
+    reply->setReadBufferSize(256 * 1024);
     loads_.insert(reply, std::move(load));
     connect(reply, &QNetworkReply::readyRead, this, [this, reply] { OnReadyRead(reply); });
     connect(reply, &QNetworkReply::metaDataChanged, this, [this, reply] { OnMetaData(reply); });
@@ -243,9 +319,34 @@ void WebBrowser::OnReadyRead(QNetworkReply *reply)
     auto it = loads_.find(reply);
     if (it == loads_.end())
         return;
-    it->data += reply->readAll();
-    if (it->data.size() > maxAnswerBytes_)
+    TakeData(reply, *it);
+}
+
+bool WebBrowser::TakeData(QNetworkReply *reply, Load &load)
+{
+    const QByteArray encoding = reply->rawHeader("Content-Encoding").trimmed().toLower();
+    const bool compressed = encoding == "gzip" || encoding == "x-gzip" || encoding == "deflate";
+    if (!compressed && !encoding.isEmpty() && encoding != "identity") {
+        Fail(reply, QStringLiteral("Ответ сервера сжат неизвестным способом (%1): %2")
+                        .arg(QString::fromLatin1(encoding), Address(reply->url())));
+        return false;
+    }
+    const QByteArray bytes = reply->readAll();
+    if (compressed) {
+        if (!load.inflater)
+            load.inflater = std::make_shared<AnswerInflater>();
+        if (!load.inflater->Feed(bytes, load.data, maxAnswerBytes_)) {
+            Fail(reply, QStringLiteral("Сжатый ответ сервера повреждён: %1").arg(Address(reply->url())));
+            return false;
+        }
+    } else {
+        load.data += bytes;
+    }
+    if (load.data.size() > maxAnswerBytes_) {
         Fail(reply, TooLargeMessage(reply->url()));
+        return false;
+    }
+    return true;
 }
 
 void WebBrowser::Fail(QNetworkReply *reply, const QString &message)
@@ -326,10 +427,13 @@ void WebBrowser::OnFinished(QNetworkReply *reply)
         return;
     }
 
-    load.data += reply->readAll();
-    if (load.data.size() > maxAnswerBytes_) {
-        Failed(load, TooLargeMessage(reply->url()));
-        return;
+    // The rest of the answer, through the same count (the reply is no
+    // longer among the loads: put back for the moment).
+    {
+        auto back = loads_.insert(reply, std::move(load));
+        if (!TakeData(reply, *back))
+            return;
+        load = loads_.take(reply);
     }
 
     if (IsRedirect(status) && reply->hasRawHeader("Location")) {
@@ -348,6 +452,7 @@ void WebBrowser::OnFinished(QNetworkReply *reply)
             return;
         }
         // 307 and 308 repeat the request as it was; the others continue with GET.
+        load.fromSecure = load.fromSecure || load.url.scheme() == u"https";
         if (status != 307 && status != 308) {
             load.post = false;
             load.body.clear();
@@ -357,6 +462,7 @@ void WebBrowser::OnFinished(QNetworkReply *reply)
         }
         load.url = target;
         load.data.clear();
+        load.inflater.reset();
         load.sslErrors.clear();
         Start(std::move(load));
         return;
@@ -370,13 +476,15 @@ void WebBrowser::Completed(Load &load, QNetworkReply *reply)
     const QByteArray charset = CharsetFromContentType(reply->rawHeader("Content-Type"));
     std::shared_ptr<HtmlDocument> document = HtmlDocument::Parse(load.data, url, charset);
     QPointer<WebBrowser> self(this);
-    document->SetNavigator([self](const FormRequest &request) {
+    document->SetNavigator([self, url](const FormRequest &request) {
         if (self)
-            self->StartTop(request.url, request.post, request.body, false,
-                           request.carriesPassword);
+            self->Submit(request, url);
     });
 
     const quint64 generation = generation_;
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    status_ = status.isValid() ? status.toInt() : 0;
+    statusReason_ = reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
     if (load.top)
         top_ = document;
     current_ = document;

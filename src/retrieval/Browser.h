@@ -28,6 +28,7 @@
 class QNetworkAccessManager;
 class QNetworkCookieJar;
 class QNetworkReply;
+class AnswerInflater;
 
 class WebBrowser : public QObject {
     Q_OBJECT
@@ -45,8 +46,12 @@ public:
     // A new navigation of the top document; whatever is loading is abandoned.
     void Navigate(const QUrl &url);
     // POST with an application/x-www-form-urlencoded body; carriesPassword
-    // marks a body with a password in it (see PasswordOverPlainHttp).
+    // marks a body with a password in it (see SetPlainPasswordAllowed).
     void NavigatePost(const QUrl &url, const QByteArray &body, bool carriesPassword = false);
+    // Sends a form submission built from a document at `from`. A form that
+    // would put a filled password field into the address (method GET) is
+    // sent as a POST instead: addresses end up in logs and histories.
+    void Submit(const FormRequest &request, const QUrl &from);
     // Abandons every load and a pending meta refresh; no signal follows for
     // them. The documents already completed stay available.
     void Stop();
@@ -60,6 +65,10 @@ public:
     std::shared_ptr<HtmlDocument> Document() const { return current_; }
     // The top document completed last.
     std::shared_ptr<HtmlDocument> TopDocument() const { return top_; }
+    // HTTP status and reason phrase of the document Document() returns (0 and
+    // empty for a local file).
+    int Status() const { return status_; }
+    QString StatusReason() const { return statusReason_; }
 
     // Proxies: the system configuration (environment http_proxy, https_proxy,
     // no_proxy on Linux) is the default; SetProxy fixes one proxy instead
@@ -76,6 +85,12 @@ public:
     // Upper bound of the wait before a meta refresh is followed.
     void SetMetaRefreshDelayLimit(int ms) { refreshDelayLimitMs_ = ms; }
     void SetUserAgent(const QByteArray &userAgent) { userAgent_ = userAgent; }
+    // A request that carries a password (a form with a filled password field
+    // or a POST body marked so) goes only to http or https addresses, never
+    // from a secure page or request to a plain http:// one, and to a plain
+    // one only when allowed here (default: no). Otherwise the navigation
+    // fails with NavigationError before anything is sent.
+    void SetPlainPasswordAllowed(bool allowed) { plainPasswordAllowed_ = allowed; }
 
 Q_SIGNALS:
     // A document completed: the top document first, then each frame and
@@ -94,12 +109,6 @@ Q_SIGNALS:
     // tinyproxy, answer a wrong logon so). Qt does not ask again; the load
     // fails and NavigationError follows.
     void ProxyLogonRefused(const QUrl &url);
-    // A request that carries a password (a form with a filled password field,
-    // sent by POST or GET, or a POST body marked so) is about to go to a plain
-    // http:// address.
-    // A directly connected slot may set *send to false: the navigation then
-    // fails and nothing is sent. Asked once per navigation.
-    void PasswordOverPlainHttp(const QUrl &url, bool *send);
 
 private:
     struct Load {
@@ -107,18 +116,23 @@ private:
         bool post = false;
         QByteArray body;
         bool carriesPassword = false;
-        bool plainConfirmed = false;
+        bool fromSecure = false;  // made by a secure page or request
         bool top = true;
         int depth = 0;
         int redirects = 0;
         QByteArray data;
         QList<QSslError> sslErrors;
+        // Inflates a compressed answer as it arrives (null when not compressed).
+        std::shared_ptr<AnswerInflater> inflater;
     };
 
     void StartTop(const QUrl &url, bool post, const QByteArray &body, bool fromRefresh,
-                  bool carriesPassword = false);
+                  bool carriesPassword = false, bool fromSecure = false);
     void Start(Load load);
     void OnReadyRead(QNetworkReply *reply);
+    // Appends what the reply has to the load's data, inflated; false (and the
+    // load failed) when it passes the size limit or cannot be inflated.
+    bool TakeData(QNetworkReply *reply, Load &load);
     void OnMetaData(QNetworkReply *reply);
     void OnFinished(QNetworkReply *reply);
     void Fail(QNetworkReply *reply, const QString &message);
@@ -139,6 +153,9 @@ private:
     quint64 generation_ = 0;
     int refreshHops_ = 0;
     bool proxyLogonGiven_ = false;
+    bool plainPasswordAllowed_ = false;
+    int status_ = 0;
+    QString statusReason_;
     int framesStarted_ = 0;
     qint64 maxAnswerBytes_ = kDefaultMaxAnswerBytes;
     int maxRedirects_ = kDefaultMaxRedirects;

@@ -2,8 +2,8 @@
 // What the request engine asks of the window that hosts its browser: the
 // window itself (shown off the screen during a run) and the dialogs the
 // browser raises on it. The tray program gives the engine a BrowserWindow;
-// without a host (saldomat-cli) the engine answers headless: the proxy logon
-// with the stored proxy credentials, the plain-HTTP notice with "yes".
+// without a host (saldomat-cli) the engine answers the proxy logon headless,
+// with the stored proxy credentials.
 
 #include <QString>
 
@@ -21,7 +21,4 @@ public:
     // The proxy logon prompt, modal. true when it was confirmed; user and
     // password are what was entered into it.
     virtual bool AskProxyLogon(const QNetworkProxy &proxy, QString &user, QString &password) = 0;
-    // The notice before a password goes out over plain HTTP, modal. true when
-    // it was confirmed.
-    virtual bool ConfirmPlainPassword(const QUrl &url) = 0;
 };

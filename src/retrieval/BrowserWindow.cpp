@@ -8,7 +8,6 @@
 
 #include <QChildEvent>
 #include <QNetworkProxy>
-#include <QUrl>
 
 BrowserWindow::BrowserWindow(QWidget *parent)
     : QWidget(parent, Qt::Tool)
@@ -110,12 +109,4 @@ bool BrowserWindow::AskProxyLogon(const QNetworkProxy &proxy, QString &user, QSt
     user = dialog.UserName();
     password = dialog.Password();
     return confirmed;
-}
-
-bool BrowserWindow::ConfirmPlainPassword(const QUrl &)
-{
-    // The notice would be answered "yes" 70 ms later by the timer above: it
-    // is not raised at all, since a modal window, even one never mapped,
-    // closes the tray menu the user may have open during the run.
-    return true;
 }

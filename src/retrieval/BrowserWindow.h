@@ -30,7 +30,6 @@ public:
     void ShowOffScreen() override;
     void HideWindow() override;
     bool AskProxyLogon(const QNetworkProxy &proxy, QString &user, QString &password) override;
-    bool ConfirmPlainPassword(const QUrl &url) override;
 
     // The window created on this one last (null when gone).
     QWidget *DialogWnd() const { return dialogWnd_; }

@@ -496,6 +496,20 @@ bool HtmlDocument::Submit(const HtmlElement &form, const HtmlElement &submitter)
     return true;
 }
 
+QString HtmlDocument::Title() const
+{
+    QString title;
+    if (doc_ == nullptr)
+        return title;
+    Walk(xmlDocGetRootElement(doc_), [&](xmlNode *n) {
+        if (!IsTag(n, "title"))
+            return true;
+        title = TextOf(n).simplified();
+        return false;
+    });
+    return title;
+}
+
 QList<QUrl> HtmlDocument::FrameUrls() const
 {
     QList<QUrl> urls;

@@ -92,6 +92,8 @@ public:
     // false when the document has no browser or the form has no usable action.
     bool Submit(const HtmlElement &form, const HtmlElement &submitter = {});
 
+    // The text of the first <title>, blanks collapsed; empty without one.
+    QString Title() const;
     // Addresses of the frames and iframes of this document, resolved.
     QList<QUrl> FrameUrls() const;
     std::optional<MetaRefresh> Refresh() const;

@@ -17,16 +17,14 @@
 #include <QAuthenticator>
 #include <QDateTime>
 #include <array>
+#include <QHostAddress>
 #include <QNetworkProxy>
+#include <QRegularExpression>
+#include <cstdio>
 
 namespace {
 const QString kStoppedMsg = QStringLiteral("Запрос остановлен пользователем");
 const QString kTimeOutMsg = QStringLiteral("TimeOut: Нет информации о балансе в течении 3-х минут");
-
-QString replaceNoCase(QString text, const QString &what, const QString &with)
-{
-    return text.replace(what, with, Qt::CaseInsensitive);
-}
 
 QString proxyName(const QNetworkProxy &proxy)
 {
@@ -38,8 +36,27 @@ TfrmWB::TfrmWB(QObject *parent) : QObject(parent), WB(std::make_unique<WebBrowse
 {
     guarded("TfrmWB.FormCreate", [&] {
         TimeOutTimer.setSingleShot(true);
+        pauseTimer_.setSingleShot(true);
+        submitTimer_.setSingleShot(true);
         connect(&TimeOutTimer, &QTimer::timeout, this, [this] {
-            runHandler("TfrmWB.TimeOutTimerTimer", [&] { wakeWaiter(); });
+            runHandler("TfrmWB.TimeOutTimerTimer", [&] {
+                if (PhoneID == 0)
+                    return;
+                FailPhone(kTimeOutMsg);
+            });
+        });
+        connect(&pauseTimer_, &QTimer::timeout, this, [this] { runHandler("TfrmWB.RequestInformation", [&] { NextPhone(); }); });
+        connect(&submitTimer_, &QTimer::timeout, this, [this] {
+            runHandler("TfrmWB.SubmitIssa", [&] {
+                // A login page that cannot be filled in or sent ends the phone
+                // at once with the reason, instead of leaving it to the time limit.
+                try {
+                    SubmitIssa();
+                } catch (const std::exception &e) {
+                    if (phoneOpen())
+                        FailPhone(failureText(e));
+                }
+            });
         });
         connect(WB.get(), &WebBrowser::DocumentComplete, this, [this](const QUrl &url) {
             runHandler("TfrmWB.WBDocumentComplete", [&] { WBDocumentComplete(url, WB->Document()); });
@@ -47,21 +64,17 @@ TfrmWB::TfrmWB(QObject *parent) : QObject(parent), WB(std::make_unique<WebBrowse
         connect(WB.get(), &WebBrowser::NavigationError, this, [this](const QUrl &url, const QString &message) {
             runHandler("TfrmWB.NavigationError", [&] { NavigationFailed(url, message); });
         });
-        // Both are answered before the signal returns (the browser waits).
+        // Answered before the signal returns (the browser waits).
         connect(WB.get(), &WebBrowser::ProxyAuthenticationRequired, this,
                 [this](const QNetworkProxy &proxy, QAuthenticator *authenticator) {
                     runHandler("TfrmWB.ProxyAuthenticationRequired", [&] { ProxyLogon(proxy, authenticator); });
                 }, Qt::DirectConnection);
         connect(WB.get(), &WebBrowser::ProxyLogonRefused, this, [this](const QUrl &) {
             runHandler("TfrmWB.ProxyLogonRefused", [&] {
-                if (phoneOpen() && !Done)
+                if (phoneOpen())
                     FailPhone(proxyRefusedMessage());
             });
         });
-        connect(WB.get(), &WebBrowser::PasswordOverPlainHttp, this,
-                [this](const QUrl &url, bool *send) {
-                    runHandler("TfrmWB.PasswordOverPlainHttp", [&] { *send = PlainPasswordAllowed(url); });
-                }, Qt::DirectConnection);
     });
 }
 
@@ -75,22 +88,29 @@ void TfrmWB::SetCaCertificates(const QString &pemFile)
 
 bool TfrmWB::phoneOpen() const
 {
-    return !RequestStopped && TimeOutTimer.isActive() && PhoneID >= 1 && PhoneID <= MaxPhones;
+    return running_ && PhoneID >= 1 && PhoneID <= MaxPhones;
 }
 
-void TfrmWB::wakeWaiter()
+bool TfrmWB::PlainLoginAllowed(const TIssaUrlInfo &region)
 {
-    if (waiter_)
-        waiter_->quit();
+    if (region.AllowPlainHttp)
+        return true;
+    const QString host = QUrl(region.LoginURL.trimmed()).host();
+    if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
+        return true;
+    const QHostAddress address(host);
+    return !address.isNull() && address.isLoopback();
 }
 
-void TfrmWB::RequestInformation(int mode, int slot, bool retryAuthErrors)
+bool TfrmWB::RequestInformation(int mode, int slot, bool retryAuthErrors)
 {
-    guarded("TfrmWB.RequestInformation", [&] {
-        std::array<bool, IssaSlots + 1> leaveOut{};
+    return guarded("TfrmWB.RequestInformation", [&] {
+        if (running_)
+            return false;
+        leaveOut_.fill(false);
         if (!retryAuthErrors)
             for (int i = 1; i <= MaxPhones; ++i)
-                leaveOut[i] = !IssaArray[i].Success && IssaArray[i].ErrorMsg == QString::fromUtf8(AuthErrorMsg);
+                leaveOut_[i] = !IssaArray[i].Success && IssaArray[i].ErrorMsg == QString::fromUtf8(AuthErrorMsg);
         if (mode == 0)
             SetNotSuccessToIssaArray();
         else if (mode == 1)
@@ -98,78 +118,65 @@ void TfrmWB::RequestInformation(int mode, int slot, bool retryAuthErrors)
         else if (slot >= 1 && slot <= MaxPhones)
             SetNotSuccess(IssaArray[slot]);
         for (int i = 1; i <= MaxPhones; ++i) {
-            if (leaveOut[i]) {  // keeps its failure as it was
+            if (leaveOut_[i]) {  // keeps its failure as it was
                 IssaArray[i].State = dsError;
                 IssaArray[i].ErrorMsg = QString::fromUtf8(AuthErrorMsg);
             }
         }
-        // The browser window is shown off the screen for the run.
-        struct WindowGuard {
-            BrowserDialogHost *host;
-            ~WindowGuard()
-            {
-                if (host)
-                    host->HideWindow();
-            }
-        } windowGuard{dialogHost_};
-        if (dialogHost_)
-            dialogHost_->ShowOffScreen();
         RequestStopped = false;
+        running_ = true;
+        logFailed_ = false;
+        pageSaveFailed_ = false;
+        asked_ = 0;
         saveLogFiles_ = IniFile.ReadBool(QStringLiteral("Debug"), QStringLiteral("SaveLogFiles"), false);
         if (store_)
             store_->BeginRun();
-        int pause = 0;
+        nextSlot_ = mode == 2 ? slot : 1;
+        lastSlot_ = mode == 2 ? slot : MaxPhones;
         Q_EMIT phonesChanged();
-
-        const int first = mode == 2 ? slot : 1;
-        const int last = mode == 2 ? slot : MaxPhones;
-        for (int i = first; i <= last && i >= 1 && i <= MaxPhones && !RequestStopped && !ApplicationTerminating; ++i) {
-            if (UserPhone(i).isEmpty() || Password(i).isEmpty() || !MonitorPhoneEnabled(i) || SetupDialogOpen ||
-                IssaArray[i].Success || leaveOut[i])
-                continue;
-            const TIssaUrlInfo url = GetIssaUrlByPhoneID(i);
-            if (url.LoginURL.isEmpty())
-                continue;
-            Q_EMIT progressMessage(QStringLiteral("Запрос по телефону № %1: %2\r\n").arg(i).arg(PhoneAliasEx(i)));
-            RequestInfoForPhoneID(i, url, pause);
-            Q_EMIT phonesChanged();
-            pause = pauseMs_;
-        }
-
-        Q_EMIT animationStop();
-        Wait(settleMs_);
-        if (!ApplicationTerminating) {
-            Q_EMIT trayPhoneInfoChanged();
-            Q_EMIT phonesChanged();
-        }
+        pauseTimer_.start(0);
+        return true;
     });
 }
 
-void TfrmWB::RequestInfoForPhoneID(int slot, const TIssaUrlInfo &url, int pauseMs)
+// The next phone of the run that is to be asked, after the pause; the end of
+// the run when there is none.
+void TfrmWB::NextPhone()
+{
+    if (!running_)
+        return;
+    for (; nextSlot_ <= lastSlot_ && nextSlot_ >= 1 && nextSlot_ <= MaxPhones; ++nextSlot_) {
+        if (RequestStopped || ApplicationTerminating)
+            break;
+        const int i = nextSlot_;
+        if (UserPhone(i).isEmpty() || Password(i).isEmpty() || !MonitorPhoneEnabled(i) || SetupDialogOpen ||
+            IssaArray[i].Success || leaveOut_[i])
+            continue;
+        const TIssaUrlInfo url = GetIssaUrlByPhoneID(i);
+        if (url.LoginURL.isEmpty())
+            continue;
+        if (asked_ > 0 && pauseMs_ > 0 && !pausePassed_) {
+            pausePassed_ = true;
+            pauseTimer_.start(pauseMs_);
+            return;
+        }
+        pausePassed_ = false;
+        ++nextSlot_;
+        ++asked_;
+        RequestInfoForPhoneID(i, url);
+        return;
+    }
+    FinishRun();
+}
+
+void TfrmWB::RequestInfoForPhoneID(int slot, const TIssaUrlInfo &url)
 {
     guarded("TfrmWB.RequestInfoForPhoneID", [&] {
-        struct Cleanup {
-            TfrmWB *self;
-            ~Cleanup()
-            {
-                self->TimeOutTimer.stop();
-                self->PhoneID = 0;
-                Q_EMIT self->animationStop();
-                try {
-                    Wait(self->settleMs_);
-                } catch (const std::exception &e) {
-                    MainException(e);
-                }
-                Q_EMIT self->plainTrayIcon();
-            }
-        } cleanup{this};
-
-        Wait(pauseMs);
+        Q_EMIT progressMessage(QStringLiteral("Запрос по телефону № %1: %2\r\n").arg(slot).arg(PhoneAliasEx(slot)));
         Q_EMIT animationStart();
-        if (RequestStopped)
-            return;
-        Done = false;
         PhoneID = slot;
+        credentialsSent_ = false;
+        loginPage_.reset();
         TimeOutTimer.start(timeOutMs_);
         IssaArray[slot].State = dsRequest;
         Q_EMIT phonesChanged();
@@ -178,58 +185,102 @@ void TfrmWB::RequestInfoForPhoneID(int slot, const TIssaUrlInfo &url, int pauseM
         IssaUrlInfo.PhoneNumber = UserPhone(slot);
         IssaUrlInfo.Password = Password(slot);
         WB->ResetSession();  // a phone never sees another phone's session
+        WB->SetPlainPasswordAllowed(PlainLoginAllowed(url));
         proxyLogons_ = 0;
         proxyName_.clear();
-        RequestIssa();
-
-        QEventLoop loop;
-        waiter_ = &loop;
-        // Checks the end of the program, which quits only the outermost loop.
-        QTimer terminationCheck;
-        connect(&terminationCheck, &QTimer::timeout, &loop, [&] {
-            if (ApplicationTerminating)
-                loop.quit();
-        });
-        terminationCheck.start(50);
-        while (!Done && !ApplicationTerminating && TimeOutTimer.isActive() && !RequestStopped)
-            loop.exec();
-        waiter_ = nullptr;
-        WB->Stop();
-
-        TIssa &issa = IssaArray[slot];
-        if (issa.State == dsRequest) {
-            issa.State = dsError;
-            if (RequestStopped)
-                issa.ErrorMsg = kStoppedMsg;
-            if (!TimeOutTimer.isActive())  // it fired; this message wins
-                issa.ErrorMsg = kTimeOutMsg;
+        const QUrl address(url.LoginURL.trimmed());
+        if (address.scheme().compare(QLatin1String("http"), Qt::CaseInsensitive) == 0 && !PlainLoginAllowed(url)) {
+            FailPhone(QStringLiteral("Адрес входа региона %1 (%2) не защищён (http://): пароль не отправлен. Укажите адрес "
+                                     "https:// или отметьте в настройке региона \"Разрешить вход без шифрования\"")
+                          .arg(url.ShortName, address.toDisplayString(QUrl::RemoveUserInfo | QUrl::RemoveQuery)));
+            return;
         }
-        // Every failed phone leaves a line in the log, so that failures of
-        // unattended runs can be looked up later.
-        if (issa.State == dsError) {
-            QString phone = UserPhone(slot);
-            if (!Alias(slot).isEmpty())
-                phone += QStringLiteral(" [%1]").arg(Alias(slot));
-            AppendStringToFile(QStringLiteral("Телефон № %1, %2: %3").arg(slot).arg(phone, issa.ErrorMsg), ErrFileName);
+        try {
+            RequestIssa();
+        } catch (const std::exception &e) {
+            FailPhone(failureText(e));
         }
     });
 }
 
+void TfrmWB::EndPhone()
+{
+    const int slot = PhoneID;
+    if (slot < 1 || slot > MaxPhones)
+        return;
+    PhoneID = 0;
+    TimeOutTimer.stop();
+    submitTimer_.stop();
+    loginPage_.reset();
+    WB->Stop();
+    TIssa &issa = IssaArray[slot];
+    if (issa.State == dsRequest) {
+        issa.State = dsError;
+        issa.ErrorMsg = kStoppedMsg;
+    }
+    // Every failed phone leaves a line in the log, so that failures of
+    // unattended runs can be looked up later.
+    if (issa.State == dsError) {
+        QString phone = UserPhone(slot);
+        if (!Alias(slot).isEmpty())
+            phone += QStringLiteral(" [%1]").arg(Alias(slot));
+        WriteLog(QStringLiteral("Телефон № %1, %2: %3").arg(slot).arg(phone, issa.ErrorMsg));
+    }
+    Q_EMIT animationStop();
+    Q_EMIT plainTrayIcon();
+    Q_EMIT phonesChanged();
+    if (RequestStopped || ApplicationTerminating)
+        FinishRun();
+    else
+        pauseTimer_.start(0);
+}
+
+void TfrmWB::FinishRun()
+{
+    if (!running_)
+        return;
+    if (PhoneID != 0)
+        EndPhone();  // comes back here
+    if (!running_)
+        return;
+    running_ = false;
+    pauseTimer_.stop();
+    pausePassed_ = false;
+    Q_EMIT animationStop();
+    if (!ApplicationTerminating) {
+        Q_EMIT trayPhoneInfoChanged();
+        Q_EMIT phonesChanged();
+    }
+    Q_EMIT runFinished();
+}
+
+// A log that cannot be written never stops a run: the line goes to the
+// standard error instead, with the reason once per run.
+void TfrmWB::WriteLog(const QString &line)
+{
+    try {
+        AppendStringToFile(line, ErrFileName);
+    } catch (const std::exception &e) {
+        if (!logFailed_) {
+            logFailed_ = true;
+            fprintf(stderr, "%s\n", failureText(e).toLocal8Bit().constData());
+        }
+        fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
+        fflush(stderr);
+    }
+}
+
 void TfrmWB::RequestIssa()
 {
-    guarded("TfrmWB.RequestIssa", [&] {
-        const QString url = IssaUrlInfo.LoginURL;
-        if (url.contains(QLatin1String("korvet-test.html"), Qt::CaseInsensitive)) {
-            WB->Navigate(QUrl::fromUserInput(url));
-        } else if (url.contains(QLatin1String("=is_newlog"), Qt::CaseInsensitive) ||
-                   url.contains(QLatin1String(SecondIssaHost), Qt::CaseInsensitive)) {
-            LoadFirstPage(url);
-        } else {
-            QString body = replaceNoCase(IssaUrlInfo.LoginStr, QStringLiteral("<%PhoneNumber%>"), IssaUrlInfo.PhoneNumber);
-            body = replaceNoCase(body, QStringLiteral("<%Password%>"), IssaUrlInfo.Password);
-            PostWithWebBrowser(body, url);
-        }
-    });
+    const QString url = IssaUrlInfo.LoginURL;
+    if (url.contains(QLatin1String("korvet-test.html"), Qt::CaseInsensitive)) {
+        WB->Navigate(QUrl::fromUserInput(url));
+    } else if (url.contains(QLatin1String("=is_newlog"), Qt::CaseInsensitive) ||
+               url.contains(QLatin1String(SecondIssaHost), Qt::CaseInsensitive)) {
+        LoadFirstPage(url);
+    } else {
+        PostWithWebBrowser(url);
+    }
 }
 
 void TfrmWB::LoadFirstPage(const QString &url)
@@ -237,41 +288,61 @@ void TfrmWB::LoadFirstPage(const QString &url)
     guarded("TfrmWB.LoadFirstPage", [&] {
         QString target = url;
         if (target.contains(QLatin1String("function=is_login")))
-            target = replaceNoCase(target, QStringLiteral("function=is_login"), QStringLiteral("function=is_newlog"));
+            target.replace(QStringLiteral("function=is_login"), QStringLiteral("function=is_newlog"), Qt::CaseInsensitive);
         WB->Navigate(QUrl(target));
     });
 }
 
-void TfrmWB::PostWithWebBrowser(const QString &body, const QString &url)
+void TfrmWB::PostWithWebBrowser(const QString &url)
 {
-    guarded("TfrmWB.PostWithWebBrowser", [&] {
-        // The body goes out in the code page of the login form.
-        const bool withPassword = IssaUrlInfo.LoginStr.contains(QLatin1String("<%Password%>"), Qt::CaseInsensitive) &&
-                                  !IssaUrlInfo.Password.isEmpty();
-        WB->NavigatePost(QUrl(url), ToCp1251(body), withPassword);
-    });
+    // Each value goes out form-encoded in the code page of the login form, so
+    // that "+", "&", "%" and the like arrive as they were typed.
+    const QByteArray cp = QByteArrayLiteral("windows-1251");
+    const QByteArray number = FormUrlEncode(IssaUrlInfo.PhoneNumber, cp);
+    const QByteArray password = FormUrlEncode(IssaUrlInfo.Password, cp);
+    const QString pattern = IssaUrlInfo.LoginStr;
+    QByteArray body;
+    bool withPassword = false;
+    static const QString kNumber = QStringLiteral("<%PhoneNumber%>");
+    static const QString kPassword = QStringLiteral("<%Password%>");
+    for (qsizetype i = 0; i < pattern.size();) {
+        if (pattern.mid(i, kNumber.size()).compare(kNumber, Qt::CaseInsensitive) == 0) {
+            body += number;
+            i += kNumber.size();
+        } else if (pattern.mid(i, kPassword.size()).compare(kPassword, Qt::CaseInsensitive) == 0) {
+            body += password;
+            withPassword = withPassword || !IssaUrlInfo.Password.isEmpty();
+            i += kPassword.size();
+        } else {
+            body += ToCp1251(pattern.mid(i, 1));
+            ++i;
+        }
+    }
+    credentialsSent_ = true;
+    WB->NavigatePost(QUrl(url), body, withPassword);
 }
 
-void TfrmWB::SubmitIssa(const std::shared_ptr<HtmlDocument> &document)
+void TfrmWB::SubmitIssa()
 {
-    guarded("TfrmWB.SubmitIssa", [&] {
-        const int phone = PhoneID;
-        Wait(1000);
-        // The wait runs the event loop: the phone may have ended meanwhile.
-        if (!phoneOpen() || PhoneID != phone || Done || WB->Document() != document)
-            return;
-        const HtmlElement number = document->ElementByName(IssaUrlInfo.LoginName);
-        if (!number)
-            throw SaldomatError(QStringLiteral("На странице входа нет поля \"%1\"").arg(IssaUrlInfo.LoginName));
-        document->SetFieldValue(number, IssaUrlInfo.PhoneNumber);
-        const HtmlElement password = document->ElementByName(IssaUrlInfo.PasswName);
-        if (!password)
-            throw SaldomatError(QStringLiteral("На странице входа нет поля \"%1\"").arg(IssaUrlInfo.PasswName));
-        document->SetFieldValue(password, IssaUrlInfo.Password);
-        const HtmlElement form = document->FormOf(password);
-        if (!form || !document->Submit(form))
-            throw SaldomatError(QStringLiteral("Форму входа не удалось отправить"));
-    });
+    const std::shared_ptr<HtmlDocument> document = loginPage_.lock();
+    loginPage_.reset();
+    if (!phoneOpen() || !document || credentialsSent_)
+        return;
+    const HtmlElement number = document->ElementByName(IssaUrlInfo.LoginName);
+    if (!number)
+        throw SaldomatError(QStringLiteral("На странице входа нет поля \"%1\"").arg(IssaUrlInfo.LoginName));
+    document->SetFieldValue(number, IssaUrlInfo.PhoneNumber);
+    const HtmlElement password = document->ElementByName(IssaUrlInfo.PasswName);
+    if (!password)
+        throw SaldomatError(QStringLiteral("На странице входа нет поля \"%1\"").arg(IssaUrlInfo.PasswName));
+    document->SetFieldValue(password, IssaUrlInfo.Password);
+    const HtmlElement form = document->FormOf(password);
+    const FormRequest request = form ? document->BuildSubmission(form) : FormRequest{};
+    if (!request.url.isValid())
+        throw SaldomatError(QStringLiteral("Форму входа не удалось отправить"));
+    // Sent once: a login page that comes back after this is a refusal.
+    credentialsSent_ = true;
+    WB->Submit(request, document->Url());
 }
 
 int TfrmWB::WhatKindOfFile(const QString &html, const QUrl &url)
@@ -320,27 +391,73 @@ void TfrmWB::SaveHtmlLog(const QString &text)
     });
 }
 
+QString TfrmWB::MaskPasswords(const QString &html, const QString &passwordName)
+{
+    QString text = html;
+    // <input ... type="password" ... value="..."> in either order of the two.
+    static const QRegularExpression input(QStringLiteral("<input\\b[^>]*>"), QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression isPassword(QStringLiteral("\\btype\\s*=\\s*[\"']?password\\b"),
+                                               QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression value(QStringLiteral("(\\bvalue\\s*=\\s*)(\"[^\"]*\"|'[^']*'|[^\\s>]*)"),
+                                          QRegularExpression::CaseInsensitiveOption);
+    QString out;
+    qsizetype last = 0;
+    for (auto it = input.globalMatch(text); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        QString tag = m.captured();
+        if (isPassword.match(tag).hasMatch())
+            tag.replace(value, QStringLiteral("\\1\"\""));
+        out += QStringView(text).mid(last, m.capturedStart() - last);
+        out += tag;
+        last = m.capturedEnd();
+    }
+    out += QStringView(text).mid(last);
+    // name=value pairs of password fields in addresses.
+    QStringList names{QStringLiteral("password")};
+    if (!passwordName.isEmpty())
+        names << QRegularExpression::escape(passwordName);
+    const QRegularExpression query(QStringLiteral("([?&;](?:%1)=)[^&#\"'\\s<>]*").arg(names.join(QLatin1Char('|'))),
+                                   QRegularExpression::CaseInsensitiveOption);
+    out.replace(query, QStringLiteral("\\1***"));
+    return out;
+}
+
 void TfrmWB::WBDocumentComplete(const QUrl &url, const std::shared_ptr<HtmlDocument> &document)
 {
-    if (!phoneOpen() || Done)
+    if (!phoneOpen() || !document)
         return;  // pages that arrive after a stop, a time-out or the end are ignored
-    if (!document)
-        return;
     TIssa &issa = IssaArray[PhoneID];
     const QString html = document->BodyOuterHtml();
-    const QString entry = QStringLiteral("<!-- ") + url.toString() + QStringLiteral(" -->\r\n\r\n") + html;
+    const QString entry = MaskPasswords(QStringLiteral("<!-- ") + url.toString() + QStringLiteral(" -->\r\n\r\n") + html,
+                                        IssaUrlInfo.PasswName);
     AddLoadedPage(issa.LoadedPages, entry);
-    if (saveLogFiles_)
-        SaveHtmlLog(entry);
+    if (saveLogFiles_ && !pageSaveFailed_) {
+        // A page that cannot be saved is logged once and never holds up a phone.
+        try {
+            SaveHtmlLog(entry);
+        } catch (const std::exception &e) {
+            pageSaveFailed_ = true;
+            WriteLog(QStringLiteral("Страница не сохранена: ") + failureText(e));
+        }
+    }
+
+    // An error answer of the server ends the phone with its status.
+    const bool top = document == WB->TopDocument();
+    if (top && WB->Status() >= 400) {
+        FailPhone(QStringLiteral("Сервер ответил %1: %2").arg(WB->Status()).arg(WB->StatusReason()));
+        return;
+    }
 
     switch (WhatKindOfFile(html, url)) {
     case pkLogin:
-        // A login page that cannot be filled in or sent ends the phone at once
-        // with the reason, instead of leaving it to the time limit.
-        try {
-            SubmitIssa(document);
-        } catch (const std::exception &e) {
-            FailPhone(failureText(e));
+        if (credentialsSent_) {
+            // The login page again after the number and password were sent:
+            // they were refused. Sending them again would only count more
+            // wrong tries against the account.
+            FailPhone(QString::fromUtf8(AuthErrorMsg));
+        } else if (top) {
+            loginPage_ = document;
+            submitTimer_.start(submitDelayMs_);
         }
         break;
     case pkBalance:
@@ -362,6 +479,13 @@ void TfrmWB::WBDocumentComplete(const QUrl &url, const std::shared_ptr<HtmlDocum
         FailPhone(QStringLiteral("Время сеанса истекло"));
         break;
     default:
+        // A page of no known kind after the credentials went out, with
+        // nothing more to come: named by its title instead of a time-out.
+        if (top && credentialsSent_ && document->Refresh() == std::nullopt && document->FrameUrls().isEmpty()) {
+            const QString title = document->Title().trimmed();
+            FailPhone(QStringLiteral("Неизвестная страница после входа: \"%1\"")
+                          .arg(title.isEmpty() ? url.toDisplayString(QUrl::RemoveUserInfo | QUrl::RemoveQuery) : title));
+        }
         break;
     }
 }
@@ -386,45 +510,49 @@ void TfrmWB::StoreBalance(const QString &html)
     parsed.Alias = Alias(slot);
     parsed.QueryDateTime = NowOle();
     parsed.Success = true;
+    parsed.State = dsNone;
     issa = parsed;
     // The figures were read and stay; a row the history could not take is
     // marked, logged and warned about by the store.
     if (store_)
         issa.NotSaved = !store_->Record(issa);
     Q_EMIT phonesChanged();
-    Done = true;
-    wakeWaiter();
+    EndPhone();
 }
 
 void TfrmWB::FailPhone(const QString &message)
 {
+    if (!phoneOpen())
+        return;
     TIssa &issa = IssaArray[PhoneID];
     issa.ErrorMsg = message;
     issa.State = dsError;
-    Done = true;
-    wakeWaiter();
+    EndPhone();
 }
 
 void TfrmWB::NavigationFailed(const QUrl &url, const QString &message)
 {
     Q_UNUSED(url);
-    if (!phoneOpen() || Done)
-        return;
-    FailPhone(message);
+    if (phoneOpen())
+        FailPhone(message);
 }
 
 void TfrmWB::StopRequest()
 {
     guarded("TfrmWB.StopRequest", [&] {
         WB->Stop();
+        if (!running_)
+            return;
         RequestStopped = true;
-        wakeWaiter();
+        if (phoneOpen())
+            FailPhone(kStoppedMsg);
+        FinishRun();
     });
 }
 
 void TfrmWB::ProxyLogon(const QNetworkProxy &proxy, QAuthenticator *authenticator)
 {
-    if (!phoneOpen() || Done) {
+    if (!phoneOpen()) {
         *authenticator = QAuthenticator();  // nobody to log on for: the load fails
         return;
     }
@@ -434,7 +562,6 @@ void TfrmWB::ProxyLogon(const QNetworkProxy &proxy, QAuthenticator *authenticato
         // name and password. Asking again would only repeat the refusal, so
         // the load is abandoned here (Qt would retry what it holds).
         FailPhone(proxyRefusedMessage());
-        WB->Stop();
         return;
     }
     ++proxyLogons_;
@@ -450,23 +577,20 @@ void TfrmWB::ProxyLogon(const QNetworkProxy &proxy, QAuthenticator *authenticato
             password = GetProxyPassword();
         } catch (const std::exception &e) {
             FailPhone(QStringLiteral("Пароль прокси-сервера в настройках не прочитан: ") + failureText(e));
-            WB->Stop();
             return;
         }
     }
     // The prompt ran the event loop: the phone may have ended meanwhile.
-    if (!phoneOpen() || Done || PhoneID != phone)
+    if (!phoneOpen() || PhoneID != phone)
         return;
     if (!confirmed) {
         FailPhone(QStringLiteral("Вход на прокси-сервер %1 отменён").arg(proxyName(proxy)));
-        WB->Stop();
         return;
     }
     if (user.isEmpty()) {
         FailPhone(QStringLiteral("Прокси-сервер %1 требует имя и пароль, а они не заданы. Введите их в настройке "
                                  "Proxy сервера")
                       .arg(proxyName(proxy)));
-        WB->Stop();
         return;
     }
     authenticator->setUser(user);
@@ -477,11 +601,4 @@ QString TfrmWB::proxyRefusedMessage() const
 {
     const QString proxy = proxyName_.isEmpty() ? QStringLiteral("(адрес неизвестен)") : proxyName_;
     return QStringLiteral("Прокси-сервер %1 не принял имя и пароль. Проверьте их в настройке Proxy сервера").arg(proxy);
-}
-
-bool TfrmWB::PlainPasswordAllowed(const QUrl &url)
-{
-    if (!dialogHost_)
-        return true;  // nobody to ask: answered as the dialog would be
-    return dialogHost_->ConfirmPlainPassword(url);
 }

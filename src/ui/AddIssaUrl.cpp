@@ -4,6 +4,7 @@
 #include "IssaUrl.h"
 #include "Setup.h"
 
+#include <QCheckBox>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -37,6 +38,10 @@ TfrmAddIssaUrl::TfrmAddIssaUrl(QWidget *parent, const QString &editedLongName)
     edShortName = field("edShortName", "Краткое название (до 4-х букв)");
     edShortName->setMaxLength(IssaShortNameMaxLength);
     edShortName->setFixedWidth(80);
+    cbAllowPlainHttp = new QCheckBox(QStringLiteral("Разрешить вход без шифрования"));
+    cbAllowPlainHttp->setObjectName(QStringLiteral("cbAllowPlainHttp"));
+    cbAllowPlainHttp->setToolTip(QStringLiteral("Пароль будет отправляться на адрес http:// открытым текстом"));
+    top->addWidget(cbAllowPlainHttp);
 
     auto *note = new QFrame;
     note->setFrameShape(QFrame::StyledPanel);
@@ -73,11 +78,18 @@ TfrmAddIssaUrl::TfrmAddIssaUrl(QWidget *parent, const QString &editedLongName)
     setMinimumWidth(420);
 }
 
-void TfrmAddIssaUrl::SetValues(const QString &longName, const QString &loginUrl, const QString &shortName)
+void TfrmAddIssaUrl::SetValues(const QString &longName, const QString &loginUrl, const QString &shortName,
+                               bool allowPlainHttp)
 {
     edRegionName->setText(longName);
     edLoginUrl->setText(loginUrl);
     edShortName->setText(shortName);
+    cbAllowPlainHttp->setChecked(allowPlainHttp);
+}
+
+bool TfrmAddIssaUrl::AllowPlainHttp() const
+{
+    return cbAllowPlainHttp->isChecked();
 }
 
 QString TfrmAddIssaUrl::RegionName() const

@@ -4,6 +4,7 @@
 
 #include <QDialog>
 
+class QCheckBox;
 class QLineEdit;
 class QPushButton;
 
@@ -14,13 +15,17 @@ public:
     // test), empty when adding.
     explicit TfrmAddIssaUrl(QWidget *parent = nullptr, const QString &editedLongName = QString());
 
-    void SetValues(const QString &longName, const QString &loginUrl, const QString &shortName);
+    void SetValues(const QString &longName, const QString &loginUrl, const QString &shortName,
+                   bool allowPlainHttp = false);
     // The entered values, blanks around removed.
     QString RegionName() const;
     QString LoginUrl() const;
     QString ShortName() const;
+    // "Разрешить вход без шифрования": passwords may go to an http:// address.
+    bool AllowPlainHttp() const;
 
     QLineEdit *edRegionName, *edExampleUrl, *edLoginUrl, *edShortName, *edSupportMail;
+    QCheckBox *cbAllowPlainHttp;
     QPushButton *bnOk, *bnCancel;
 
 public Q_SLOTS:

@@ -135,7 +135,7 @@ void TfrmIssaUrlChoose::bnAddClick()
     TfrmAddIssaUrl dialog(this);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    AddIssaUrl(dialog.RegionName(), dialog.ShortName(), dialog.LoginUrl());
+    AddIssaUrl(dialog.RegionName(), dialog.ShortName(), dialog.LoginUrl(), dialog.AllowPlainHttp());
     Prepare(dialog.ShortName());
 }
 
@@ -143,10 +143,12 @@ void TfrmIssaUrlChoose::bnEditClick()
 {
     const QString oldName = SelectedLongName();
     TfrmAddIssaUrl dialog(this, oldName);
-    dialog.SetValues(oldName, lblLoginUrl->text(), lblShortName->text());
+    TIssaUrlInfo current;
+    IssaUrlByLongName(oldName, current);
+    dialog.SetValues(oldName, lblLoginUrl->text(), lblShortName->text(), current.AllowPlainHttp);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    EditIssaUrl(oldName, dialog.RegionName(), dialog.ShortName(), dialog.LoginUrl());
+    EditIssaUrl(oldName, dialog.RegionName(), dialog.ShortName(), dialog.LoginUrl(), dialog.AllowPlainHttp());
     Prepare(dialog.ShortName());
 }
 

@@ -2,6 +2,7 @@
 // phones, stopping between them, and the menu afterwards.
 #include "Common.h"
 #include "EmulatorProcess.h"
+#include "EventLoopWait.h"
 #include "IniFile.h"
 #include "PhoneTable.h"
 #include "Saldomat_.h"
@@ -40,7 +41,13 @@ protected:
             SetupModel().SetLine(slot, line);
         }
         main.engine()->SetPauseMs(0);
-        main.engine()->SetSettleMs(0);
+        main.SetRepeatPauseMs(50);
+    }
+    // A command of a later copy, carried out to the end of its run and repeats.
+    void command(const QString &word)
+    {
+        main.HandleCommand(word);
+        ASSERT_TRUE(WaitUntil([&] { return !main.Busy(); }, 30000)) << "the run did not end";
     }
 
     TestHome home;
@@ -54,7 +61,7 @@ TEST_F(ControllerRun, FailedPhonesAreRepeatedTwiceAndThenOffered)
     SetupModel().General.cbAutoReRquest = true;
     QList<int> runs;
     QObject::connect(&main, &TfrmMain::requestRunStarted, [&](int mode) { runs << mode; });
-    main.HandleCommand(QStringLiteral("QueryNow"));
+    command(QStringLiteral("QueryNow"));
     EXPECT_EQ(runs, (QList<int>{0, 1, 1}));
     EXPECT_EQ(emu.loginCount(QStringLiteral("9160000001")), 1) << "the good phone is not asked again";
     EXPECT_EQ(emu.loginCount(QStringLiteral("9160000002")), 3);
@@ -66,18 +73,51 @@ TEST_F(ControllerRun, FailedPhonesAreRepeatedTwiceAndThenOffered)
 TEST_F(ControllerRun, StopInTheFirstRepeatPauseEndsTheAction)
 {
     SetupModel().General.cbAutoReRquest = true;
+    main.SetRepeatPauseMs(3000);
     QList<int> runs;
-    QObject::connect(&main, &TfrmMain::requestRunStarted, [&](int mode) {
-        runs << mode;
-        // Once the first run is over, the user stops during the pause.
-        QTimer::singleShot(1000, &main, [&] { main.ppmStopRequest->trigger(); });
-    });
+    QObject::connect(&main, &TfrmMain::requestRunStarted, [&](int mode) { runs << mode; });
+    bool finished = false;
+    QObject::connect(&main, &TfrmMain::requestActionFinished, [&] { finished = true; });
+    main.HandleCommand(QStringLiteral("QueryNow"));
+    ASSERT_TRUE(WaitUntil([&] { return !main.engine()->IsRunning(); }));
+    EXPECT_TRUE(main.Busy()) << "the repeat is due";
+    EXPECT_FALSE(main.requestTimer().isActive()) << "the refresh period counts from the end of the repeats";
+    main.ppmStopRequest->trigger();
+    EXPECT_TRUE(finished);
+    EXPECT_FALSE(main.Busy());
+    EXPECT_TRUE(main.requestTimer().isActive());
+    EXPECT_EQ(runs, QList<int>{0});
+    EXPECT_EQ(emu.loginCount(QStringLiteral("9160000002")), 1);
+}
+
+// The controller answers during a run: a stop takes effect at once, and a
+// command or the refresh timer never starts a run inside the one going on.
+TEST_F(ControllerRun, ARunNeverStartsInsideAnotherAndStopsAtOnce)
+{
+    SetupModel().General.cbAutoReRquest = false;
+    EmulatorPhone slow;
+    slow.number = QStringLiteral("9160000001");
+    slow.password = QStringLiteral("111");
+    slow.behaviour = QStringLiteral("slow");
+    slow.delayMs = 5000;
+    ASSERT_TRUE(emu.setPhones({slow}));
+    QList<int> runs;
+    QObject::connect(&main, &TfrmMain::requestRunStarted, [&](int mode) { runs << mode; });
+    main.HandleCommand(QStringLiteral("QueryNow"));
+    ASSERT_TRUE(main.engine()->IsRunning()) << "the command returns while the run goes on";
+    EXPECT_FALSE(main.requestTimer().isActive());
+    EXPECT_TRUE(WaitUntil([&] { return emu.stats().value(QStringLiteral("requests")) > 0; }));
+    main.HandleCommand(QStringLiteral("QueryNow"));
+    main.HandleCommand(QStringLiteral("QueryOnlyBad"));
+    EXPECT_EQ(runs, QList<int>{0});
     QElapsedTimer clock;
     clock.start();
-    main.HandleCommand(QStringLiteral("QueryNow"));
-    EXPECT_EQ(runs, QList<int>{0});
-    EXPECT_LT(clock.elapsed(), 2500);
-    EXPECT_EQ(emu.loginCount(QStringLiteral("9160000002")), 1);
+    main.ppmStopRequest->trigger();
+    EXPECT_LT(clock.elapsed(), 100);
+    EXPECT_FALSE(main.Busy());
+    EXPECT_EQ(IssaArray[1].ErrorMsg, QStringLiteral("Запрос остановлен пользователем"));
+    EXPECT_TRUE(main.ppmQueryNow->isVisible());
+    EXPECT_TRUE(main.requestTimer().isActive());
 }
 
 TEST_F(ControllerRun, RepeatItemIsOffWhenEveryPhoneSucceeded)
@@ -86,15 +126,9 @@ TEST_F(ControllerRun, RepeatItemIsOffWhenEveryPhoneSucceeded)
     TSetupPhoneLine line = SetupModel().Line(2);
     line.Monitor = false;
     SetupModel().SetLine(2, line);
-    main.HandleCommand(QStringLiteral("QueryNow"));
+    command(QStringLiteral("QueryNow"));
     EXPECT_TRUE(IssaArray[1].Success);
     EXPECT_FALSE(main.ppmQueryBad->isEnabled());
-    // A run in progress refuses a second one.
-    main.ppmQueryNow->setVisible(false);
-    QList<int> runs;
-    QObject::connect(&main, &TfrmMain::requestRunStarted, [&](int mode) { runs << mode; });
-    main.HandleCommand(QStringLiteral("QueryNow"));
-    EXPECT_TRUE(runs.isEmpty());
 }
 
 TEST_F(ControllerRun, ANoticeComesOncePerCrossingOfTheThreshold)
@@ -113,25 +147,25 @@ TEST_F(ControllerRun, ANoticeComesOncePerCrossingOfTheThreshold)
         ASSERT_TRUE(emu.setPhones({p}));
     };
 
-    main.HandleCommand(QStringLiteral("QueryNow"));
+    command(QStringLiteral("QueryNow"));
     EXPECT_TRUE(notices.isEmpty()) << "10.00 is above the threshold of 2.5";
     setBalance(1.5);
-    main.HandleCommand(QStringLiteral("QueryNow"));
+    command(QStringLiteral("QueryNow"));
     ASSERT_EQ(notices.size(), 1);
     EXPECT_TRUE(notices.first().contains(QStringLiteral("баланс 1.50")));
-    main.HandleCommand(QStringLiteral("QueryNow"));
+    command(QStringLiteral("QueryNow"));
     EXPECT_EQ(notices.size(), 1) << "still marked: no second notice";
     setBalance(20);
-    main.HandleCommand(QStringLiteral("QueryNow"));
+    command(QStringLiteral("QueryNow"));
     setBalance(2.5);
-    main.HandleCommand(QStringLiteral("QueryNow"));
+    command(QStringLiteral("QueryNow"));
     EXPECT_EQ(notices.size(), 2) << "marked again after a recovery";
 
     SetupModel().General.cbNotify = false;
     setBalance(20);
-    main.HandleCommand(QStringLiteral("QueryNow"));
+    command(QStringLiteral("QueryNow"));
     setBalance(1);
-    main.HandleCommand(QStringLiteral("QueryNow"));
+    command(QStringLiteral("QueryNow"));
     EXPECT_EQ(notices.size(), 2) << "notices switched off";
 }
 
@@ -141,13 +175,13 @@ TEST_F(ControllerRun, AutomaticRepeatsLeaveOutAWrongPasswordAndAManualOneTriesIt
     TSetupPhoneLine line = SetupModel().Line(1);
     line.Password = QStringLiteral("999");  // wrong
     SetupModel().SetLine(1, line);
-    main.HandleCommand(QStringLiteral("QueryNow"));
+    command(QStringLiteral("QueryNow"));
     EXPECT_EQ(IssaArray[1].ErrorMsg, QStringLiteral("Ошибка аутентификации"));
     EXPECT_EQ(IssaArray[1].State, dsError);
     EXPECT_EQ(emu.loginCount(QStringLiteral("9160000002")), 3) << "the unavailable phone is repeated";
     EXPECT_EQ(emu.loginCount(QStringLiteral("9160000001")), 1) << "no automatic retry of a wrong password";
 
     SetupModel().General.cbAutoReRquest = false;
-    main.HandleCommand(QStringLiteral("QueryOnlyBad"));
+    command(QStringLiteral("QueryOnlyBad"));
     EXPECT_EQ(emu.loginCount(QStringLiteral("9160000001")), 2) << "the user's own repeat tries it";
 }

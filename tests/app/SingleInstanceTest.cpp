@@ -157,39 +157,62 @@ TEST_F(SingleInstance, AParameterWithoutARunningCopyQuitsAtOnce)
     EXPECT_FALSE(QFile::exists(home_.file(QStringLiteral("phones.xml"))));
 }
 
-// The asking copy ends only when the running copy has carried the command
-// out: by then the phone has been asked, and the asker's exit code says the
-// answer came.
-TEST_F(SingleInstance, QueryNowIsForwardedAndCarriedOutBeforeTheAnswer)
+// A command of a later copy starts a run in the running copy, and runs never
+// nest: the refresh timer, whose period is shorter than a run here, waits for
+// the end of the run. Logins come one phone after the other, each phone once
+// a run.
+TEST_F(SingleInstance, QueryNowIsForwardedAndRunsNeverNest)
 {
-    EmulatorPhone phone;
-    phone.number = QStringLiteral("9160000001");
-    phone.password = QStringLiteral("111");
+    QList<EmulatorPhone> phones;
+    for (int i = 1; i <= 4; ++i) {
+        EmulatorPhone phone;
+        phone.number = QStringLiteral("916000000%1").arg(i);
+        phone.password = QStringLiteral("111");
+        phone.delayMs = 400;
+        phones << phone;
+    }
     EmulatorProcess emu;
-    ASSERT_TRUE(emu.start({phone})) << emu.errorString().toStdString();
+    ASSERT_TRUE(emu.start(phones)) << emu.errorString().toStdString();
     InitConfig();
     ServersIni.WriteString(QStringLiteral("Эмулятор"), QStringLiteral("ShortName"), QStringLiteral("ЭМУ"));
     ServersIni.WriteString(QStringLiteral("Эмулятор"), QStringLiteral("LoginURL"), emu.loginUrl());
     TSetupModel model;
-    TSetupPhoneLine line;
-    line.Monitor = true;
-    line.Number = phone.number;
-    line.Password = phone.password;
-    line.Region = QStringLiteral("ЭМУ");
-    model.SetLine(1, line);
+    for (int i = 1; i <= 4; ++i) {
+        TSetupPhoneLine line;
+        line.Monitor = true;
+        line.Number = phones[i - 1].number;
+        line.Password = phones[i - 1].password;
+        line.Region = QStringLiteral("ЭМУ");
+        model.SetLine(i, line);
+    }
     model.General.cbExecAfterRun = false;  // nothing runs until asked
     model.General.cbAutoReRquest = false;
     SavePhonesInfoToXml(model, PhonesXmlFileName, MaxPhones);
     SaveIniFile(model);
     IniFile.WriteInteger(QStringLiteral("Debug"), QStringLiteral("TestPauseMs"), 0);
+    IniFile.WriteInteger(QStringLiteral("Debug"), QStringLiteral("TestRefreshSeconds"), 1);
 
     QProcess *first = startRunning();
     QThread::msleep(300);
-    EXPECT_EQ(emu.loginCount(phone.number), 0);
-    QProcess *asker = start({QStringLiteral("-querynow"), QStringLiteral("/queryonlybad")});
+    EXPECT_EQ(emu.loginCount(phones[0].number), 0);
+    QProcess *asker = start({QStringLiteral("-querynow")});
     ASSERT_TRUE(finishes(asker, 30000));
     EXPECT_EQ(asker->exitCode(), 0);
-    EXPECT_EQ(emu.loginCount(phone.number), 1) << "the answer came before the run";
+    auto counts = [&] {
+        QList<int> c;
+        for (const EmulatorPhone &p : phones)
+            c << emu.loginCount(p.number);
+        return c;
+    };
+    QElapsedTimer t;
+    t.start();
+    while (counts().constLast() < 3 && t.elapsed() < 30000)
+        QThread::msleep(100);
+    const QList<int> c = counts();
+    EXPECT_GE(c.last(), 3) << "three runs, the user's and two of the timer";
+    for (int i = 0; i + 1 < c.size(); ++i)
+        EXPECT_GE(c[i], c[i + 1]) << "logins per phone: " << c[0] << " " << c[1] << " " << c[2] << " " << c[3];
+    EXPECT_LE(c.first() - c.last(), 1) << "logins per phone: " << c[0] << " " << c[1] << " " << c[2] << " " << c[3];
     EXPECT_EQ(first->state(), QProcess::Running);
 }
 

@@ -1,6 +1,7 @@
 #include "IssaUrl.h"
 
 #include "ConfigHome.h"
+#include "Encoding.h"
 #include "IniFile.h"
 #include "Setup.h"
 
@@ -39,6 +40,15 @@ TEST_F(IssaUrlTest, SectionsResolveWithTheDefaultsForMissingKeys)
     EXPECT_EQ(info.ShortName, U("ЕКБ"));           // as asked
     EXPECT_EQ(info.LoginURL, QStringLiteral("https://ekb.example/is"));
     EXPECT_EQ(info.LoginStr, QStringLiteral("Lang=2&mobnum=<%PhoneNumber%>&Password=<%Password%>"));
+    EXPECT_FALSE(info.AllowPlainHttp);
+
+    // The plain-login tick is an extra key, there only while ticked.
+    EditIssaUrl(U("Санкт-Петербург"), U("Санкт-Петербург"), U("СПБ"), QStringLiteral("http://spb3.example/"), true);
+    EXPECT_TRUE(GetIssaUrlByShortName(U("СПБ")).AllowPlainHttp);
+    EXPECT_TRUE(FromCp1251(ReadFileBytes(path)).contains(QStringLiteral("AllowPlainHttp=")));
+    EditIssaUrl(U("Санкт-Петербург"), U("Санкт-Петербург"), U("СПБ"), QStringLiteral("http://spb3.example/"), false);
+    EXPECT_FALSE(GetIssaUrlByShortName(U("СПБ")).AllowPlainHttp);
+    EXPECT_FALSE(FromCp1251(ReadFileBytes(path)).contains(QStringLiteral("AllowPlainHttp")));
     EXPECT_EQ(info.LoginName, QStringLiteral("mobnum"));
     EXPECT_EQ(info.PasswName, QStringLiteral("password"));
     info = GetIssaUrlByShortName(U("юг"));
@@ -110,6 +120,15 @@ TEST_F(IssaUrlTest, AddEditRenameAndRemove)
     EXPECT_EQ(info.LongName, U("Санкт-Петербург"));
     EXPECT_EQ(info.LoginURL, QStringLiteral("https://spb3.example/"));
     EXPECT_EQ(info.LoginStr, QStringLiteral("Lang=2&mobnum=<%PhoneNumber%>&Password=<%Password%>"));
+    EXPECT_FALSE(info.AllowPlainHttp);
+
+    // The plain-login tick is an extra key, there only while ticked.
+    EditIssaUrl(U("Санкт-Петербург"), U("Санкт-Петербург"), U("СПБ"), QStringLiteral("http://spb3.example/"), true);
+    EXPECT_TRUE(GetIssaUrlByShortName(U("СПБ")).AllowPlainHttp);
+    EXPECT_TRUE(FromCp1251(ReadFileBytes(path)).contains(QStringLiteral("AllowPlainHttp=")));
+    EditIssaUrl(U("Санкт-Петербург"), U("Санкт-Петербург"), U("СПБ"), QStringLiteral("http://spb3.example/"), false);
+    EXPECT_FALSE(GetIssaUrlByShortName(U("СПБ")).AllowPlainHttp);
+    EXPECT_FALSE(FromCp1251(ReadFileBytes(path)).contains(QStringLiteral("AllowPlainHttp")));
 
     RemoveIssaUrl(U("санкт-петербург"));
     EXPECT_TRUE(ServersIni.ReadSections().isEmpty());

@@ -37,29 +37,6 @@ TEST(Common, IsTrueTextAcceptsOnlyTheThreeWords)
         EXPECT_FALSE(IsTrueText(QLatin1String(no))) << no;
 }
 
-TEST(Common, WaitRunsTheEventLoopAndEndsOnTheStopFlag)
-{
-    TestHome home;
-    bool fired = false;
-    QTimer::singleShot(20, [&] { fired = true; });
-    QTimer::singleShot(60, [] { RequestStopped = true; });
-    QElapsedTimer clock;
-    clock.start();
-    Wait(3000);
-    EXPECT_TRUE(fired) << "timers run inside a wait";
-    EXPECT_TRUE(RequestStopped);
-    EXPECT_LT(clock.elapsed(), 2000) << "the wait did not end on the stop flag";
-
-    clock.restart();
-    Wait(3000);  // the flag is already set: back at once
-    EXPECT_LT(clock.elapsed(), 500);
-
-    RequestStopped = false;
-    clock.restart();
-    Wait(50);
-    EXPECT_GE(clock.elapsed(), 50);
-}
-
 TEST(Common, OleDatesRoundTripAndMatchTheEpoch)
 {
     EXPECT_EQ(ToOleDate(QDateTime(QDate(1899, 12, 30), QTime(0, 0))), 0.0);

@@ -15,16 +15,6 @@
 
 namespace {
 
-class DecliningWindow : public BrowserWindow {
-public:
-    bool ConfirmPlainPassword(const QUrl &) override
-    {
-        ++asked;
-        return false;
-    }
-    int asked = 0;
-};
-
 class ProxyLogonTest : public EngineTest {
 protected:
     void SetUp() override
@@ -83,13 +73,12 @@ TEST_F(ProxyLogonTest, RightCredentialsTypedIntoTheLogonPrompt)
     // Each phone starts a fresh session: one logon each, the second phone's
     // logon is not taken for a refusal of the first one's.
     EXPECT_EQ(logons, 2);
-    // The password over plain HTTP raises no window (it would close an open
-    // tray menu): only the logon prompts come up.
+    // The login body goes over plain HTTP to this computer: no notice.
     EXPECT_EQ(notices, 0);
     EXPECT_EQ(others, 0);
     EXPECT_EQ(confirmed, 2);
     EXPECT_EQ(unanswered, 0);
-    // The browser window is hidden again after the run.
+    // The engine never shows the browser window.
     EXPECT_FALSE(window.isVisible());
 }
 
@@ -169,27 +158,27 @@ TEST_F(ProxyLogonTest, HeadlessEngineGivesTheStoredCredentials)
     EXPECT_EQ(emu.loginCount(kNumber1), 1);
 }
 
-TEST_F(ProxyLogonTest, PlainHttpNoticeBeforeTheLoginFormIsSent)
+TEST_F(ProxyLogonTest, PlainHttpAskesNothingAndGoesOnlyToThisComputerOrATickedRegion)
 {
     startWith({phone(kNumber1, QStringLiteral("ok"), 4)}, true);
     run();
     EXPECT_TRUE(IssaArray[1].Success) << IssaArray[1].ErrorMsg.toStdString();
-    EXPECT_EQ(caught, 0) << "the browser window confirms without a window";
+    EXPECT_EQ(notices + others + caught, 0) << "no dialog for a plain login on this computer";
 
-    // A declined notice sends nothing and fails the phone at once.
-    DecliningWindow declining;
-    engine->SetDialogHost(&declining);
-    for (bool form : {true, false}) {
-        ASSERT_TRUE(emu.resetStats());
-        ServersIni.WriteString(
-            QStringLiteral("Эмулятор"), QStringLiteral("LoginURL"), form ? emu.formUrl() : emu.loginUrl());
+    // An address elsewhere over plain HTTP: the phone fails before anything
+    // is sent (the address is never contacted), form and POST login alike.
+    for (const QString &url : {QStringLiteral("http://issa.korvet-mobile.example/cgi-bin/cgi.exe?function=is_newlog"),
+                               QStringLiteral("http://192.0.2.1/cgi-bin/cgi.exe?function=is_login")}) {
+        ServersIni.WriteString(QStringLiteral("Эмулятор"), QStringLiteral("LoginURL"), url);
         run();
         const TIssa &issa = IssaArray[1];
         EXPECT_FALSE(issa.Success);
-        EXPECT_TRUE(issa.ErrorMsg.contains(QStringLiteral("Пароль не отправлен"))) << issa.ErrorMsg.toStdString();
-        EXPECT_EQ(emu.loginCount(kNumber1), 0);
+        EXPECT_TRUE(issa.ErrorMsg.contains(QStringLiteral("Разрешить вход без шифрования"))) << issa.ErrorMsg.toStdString();
     }
-    EXPECT_EQ(declining.asked, 2);
+    EXPECT_EQ(notices + others + caught, 0);
+    // The region's tick allows it.
+    ServersIni.WriteBool(QStringLiteral("Эмулятор"), QString::fromLatin1(AllowPlainHttpKey), true);
+    EXPECT_TRUE(TfrmWB::PlainLoginAllowed(GetIssaUrlByShortName(kRegion)));
 }
 
 TEST_F(ProxyLogonTest, CertificateErrorRaisesNoDialogAndTlsNoNotice)

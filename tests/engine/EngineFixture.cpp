@@ -3,6 +3,7 @@
 #include "HistoryDb.h"
 #include "IniFile.h"
 #include "IssaUrl.h"
+#include "EventLoopWait.h"
 #include "SettingsFile.h"
 #include "Setup.h"
 
@@ -17,7 +18,7 @@ void EngineTest::SetUp()
     engine = std::make_unique<TfrmWB>();
     engine->SetStore(store.get());
     engine->SetPauseMs(0);
-    engine->SetSettleMs(0);
+    engine->SetSubmitDelayMs(0);
     engine->SetTimeOutMs(5000);
     SetupDialogOpen = false;
 }
@@ -74,4 +75,15 @@ int EngineTest::historyRows(const QString &number)
     if (!q.exec() || !q.next())
         return -1;
     return q.value(0).toInt();
+}
+
+void EngineTest::run(int mode, int slot, bool retryAuthErrors)
+{
+    bool finished = false;
+    const QMetaObject::Connection c = QObject::connect(engine.get(), &TfrmWB::runFinished, [&] { finished = true; });
+    ASSERT_TRUE(engine->RequestInformation(mode, slot, retryAuthErrors));
+    const bool ended = WaitUntil([&] { return finished; }, 60000);
+    QObject::disconnect(c);
+    ASSERT_TRUE(ended) << "the run did not end";
+    EXPECT_FALSE(engine->IsRunning());
 }

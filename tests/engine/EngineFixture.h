@@ -23,7 +23,8 @@ protected:
     void setPhone(int slot, const EmulatorPhone &phone, bool monitored = true);
     // History rows stored for a phone.
     int historyRows(const QString &number);
-    void run(int mode = 0, int slot = 0) { engine->RequestInformation(mode, slot); }
+    // Starts a run and pumps the event loop until it reports its end.
+    void run(int mode = 0, int slot = 0, bool retryAuthErrors = true);
 
     static EmulatorPhone phone(const QString &number, const QString &behaviour = QStringLiteral("ok"),
                                double balance = 12.5);

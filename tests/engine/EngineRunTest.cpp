@@ -138,7 +138,7 @@ TEST_F(EngineTest, APageThatArrivesAfterAStopChangesNothing)
     engine->Browser().NavigatePost(QUrl(emu.loginUrl()),
                                    QByteArray("Lang=2&mobnum=") + slow.number.toLatin1() + "&Password=" +
                                        slow.password.toLatin1());
-    Wait(1200);
+    Pump(1200);
     ASSERT_TRUE(WaitUntil([&] { return completed > 0 && !engine->Browser().IsBusy(); }, 5000));
     ASSERT_NE(engine->Browser().Document(), nullptr);
     EXPECT_TRUE(engine->Browser().Document()->BodyOuterHtml().contains(QStringLiteral("туальный баланс")));

@@ -1,5 +1,6 @@
-// The browser asks before a password goes to a plain http:// address, and
-// tells a proxy's refusal of its logon from a page of the site.
+// A password goes to a plain http:// address only when allowed, never from a
+// secure page, never in an address; and a proxy's refusal of its logon is told
+// from a page of the site.
 #include "Browser.h"
 #include "TestServer.h"
 
@@ -78,9 +79,7 @@ struct Watch {
     WebBrowser &browser;
     int docs = 0;
     QStringList errors;
-    QList<QUrl> asked;
     int refused = 0;
-    bool answer = true;
 
     explicit Watch(WebBrowser &b)
         : browser(b)
@@ -88,10 +87,6 @@ struct Watch {
         QObject::connect(&b, &WebBrowser::DocumentComplete, &b, [this](const QUrl &) { ++docs; });
         QObject::connect(
             &b, &WebBrowser::NavigationError, &b, [this](const QUrl &, const QString &message) { errors << message; });
-        QObject::connect(&b, &WebBrowser::PasswordOverPlainHttp, &b, [this](const QUrl &url, bool *send) {
-            asked << url;
-            *send = answer;
-        });
         QObject::connect(&b, &WebBrowser::ProxyLogonRefused, &b, [this](const QUrl &) { ++refused; });
     }
     // Before a navigation: Settle() then waits for one more document or error.
@@ -110,61 +105,69 @@ struct Watch {
 
 } // namespace
 
-TEST(BrowserPasswordNotice, AskedBeforeAPasswordGoesOverPlainHttp)
+TEST(BrowserPassword, PlainHttpOnlyWhenAllowed)
 {
     PasswordServer site;
     WebBrowser browser;
     Watch watch(browser);
 
-    // A marked POST body: asked once, then sent.
+    // Not allowed (the default): nothing is sent and the navigation fails.
     watch.Mark();
     browser.NavigatePost(site.server.Url(QStringLiteral("/login")), "mobnum=1&Password=pw", true);
     ASSERT_TRUE(watch.Settle());
-    ASSERT_EQ(watch.asked.size(), 1);
-    EXPECT_EQ(watch.asked[0].path(), QStringLiteral("/login"));
-    EXPECT_EQ(site.Last(), "POST /login mobnum=1&Password=pw");
-
-    // An unmarked body goes without asking.
-    watch.Mark();
-    browser.NavigatePost(site.server.Url(QStringLiteral("/login")), "a=b");
-    ASSERT_TRUE(watch.Settle());
-    EXPECT_EQ(watch.asked.size(), 1);
-
-    // A 307 repeats the confirmed POST without asking again.
-    watch.Mark();
-    browser.NavigatePost(site.server.Url(QStringLiteral("/again")), "Password=pw", true);
-    ASSERT_TRUE(watch.Settle());
-    EXPECT_EQ(watch.asked.size(), 2);
-    EXPECT_EQ(site.Last(), "POST /login Password=pw");
-
-    // Declined: nothing is sent and the navigation fails.
-    watch.answer = false;
-    const size_t before = site.Count();
-    watch.Mark();
-    browser.NavigatePost(site.server.Url(QStringLiteral("/login")), "Password=pw", true);
-    ASSERT_TRUE(watch.Settle());
-    EXPECT_EQ(watch.asked.size(), 3);
     ASSERT_EQ(watch.errors.size(), 1);
     EXPECT_TRUE(watch.errors[0].contains(QStringLiteral("Пароль не отправлен"))) << watch.errors[0].toStdString();
     Pump(100);
-    EXPECT_EQ(site.Count(), before);
+    EXPECT_EQ(site.Count(), 0u);
+
+    // An unmarked body goes.
+    watch.Mark();
+    browser.NavigatePost(site.server.Url(QStringLiteral("/login")), "a=b");
+    ASSERT_TRUE(watch.Settle());
+    EXPECT_EQ(site.Last(), "POST /login a=b");
+
+    // Allowed: sent, and a 307 repeats it.
+    browser.SetPlainPasswordAllowed(true);
+    watch.Mark();
+    browser.NavigatePost(site.server.Url(QStringLiteral("/again")), "Password=pw", true);
+    ASSERT_TRUE(watch.Settle());
+    EXPECT_EQ(site.Last(), "POST /login Password=pw");
+    EXPECT_EQ(watch.errors.size(), 1);
+
+    // From a secure page to a plain address, or to another scheme: never.
+    for (const char *from : {"https://bank.example/", "http://127.0.0.1/"}) {
+        FormRequest request;
+        request.post = true;
+        request.url = QString::fromLatin1(from).startsWith(QLatin1String("https"))
+            ? site.server.Url(QStringLiteral("/login"))
+            : QUrl(QStringLiteral("file:///tmp/login"));
+        request.body = "Password=pw";
+        request.carriesPassword = true;
+        const size_t before = site.Count();
+        watch.Mark();
+        browser.Submit(request, QUrl(QString::fromLatin1(from)));
+        ASSERT_TRUE(watch.Settle()) << from;
+        EXPECT_TRUE(watch.errors.last().contains(QStringLiteral("Пароль не отправлен"))) << watch.errors.last().toStdString();
+        Pump(100);
+        EXPECT_EQ(site.Count(), before) << from;
+    }
 }
 
-TEST(BrowserPasswordNotice, FormsWithAFilledPasswordField)
+TEST(BrowserPassword, FormsWithAFilledPasswordFieldNeverPutItInTheAddress)
 {
     PasswordServer site;
     WebBrowser browser;
+    browser.SetPlainPasswordAllowed(true);
     Watch watch(browser);
     struct Case {
         const char *form;
-        bool asks;
         std::string sent;
     };
     const Case cases[] = {
-        {"post", true, "POST /login n=1&p=secret"},
-        {"empty", false, "POST /login n=2&p="},
-        {"get", true, "GET /login?n=3&p=secret "},
-        {"none", false, "POST /login n=4"},
+        {"post", "POST /login n=1&p=secret"},
+        {"empty", "POST /login n=2&p="},
+        {"get", "POST /login n=3&p=secret"},  // sent as a POST
+        {"none", "POST /login n=4"},
     };
     for (const Case &c : cases) {
         watch.Mark();
@@ -172,13 +175,11 @@ TEST(BrowserPasswordNotice, FormsWithAFilledPasswordField)
         ASSERT_TRUE(watch.Settle());
         const auto document = browser.Document();
         ASSERT_TRUE(document);
-        const qsizetype asked = watch.asked.size();
         const HtmlElement form = document->ElementByName(QString::fromLatin1(c.form));
         ASSERT_TRUE(form) << c.form;
         watch.Mark();
         ASSERT_TRUE(document->Submit(form));
         ASSERT_TRUE(watch.Settle()) << c.form;
-        EXPECT_EQ(watch.asked.size() - asked, c.asks ? 1 : 0) << c.form;
         EXPECT_EQ(site.Last(), c.sent) << c.form;
     }
     EXPECT_TRUE(watch.errors.isEmpty());

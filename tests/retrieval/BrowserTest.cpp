@@ -413,6 +413,7 @@ TEST(BrowserForms, FillAndSubmitTheLoginForm)
     server.Start();
 
     WebBrowser browser;
+    browser.SetPlainPasswordAllowed(true);  // a server on this computer
     Recorder rec(browser);
     // As the request engine does: fill and submit from the completion handler.
     rec.onComplete = [&](const QUrl &url) {
@@ -633,6 +634,19 @@ TEST_F(BrowserTls, TrustedCaLoadsAndUntrustedNeverSendsTheBody)
         posts.Add(req.body);
         Html(res, "<body>ok</body>");
     });
+    // A secure page that sends the login on to a plain address.
+    TestServer plain;
+    Seen plainPosts;
+    plain.http().Post("/secret", [&](const httplib::Request &req, httplib::Response &res) {
+        plainPosts.Add(req.body);
+        Html(res, "<body>ok</body>");
+    });
+    plain.Start();
+    const std::string downgrade = plain.Url(QStringLiteral("/secret")).toString().toStdString();
+    server.http().Post("/down", [downgrade](const httplib::Request &, httplib::Response &res) {
+        res.status = 307;
+        res.set_header("Location", downgrade);
+    });
     server.Start();
 
     // Without our CA the certificate is not trusted: the navigation fails and
@@ -662,6 +676,15 @@ TEST_F(BrowserTls, TrustedCaLoadsAndUntrustedNeverSendsTheBody)
     browser.NavigatePost(server.Url(QStringLiteral("/secret")), "mobnum=1&Password=topsecret");
     ASSERT_TRUE(rec.WaitDocs(2));
     EXPECT_EQ(posts.All(), (std::vector<std::string>{"mobnum=1&Password=topsecret"}));
+
+    // A 307 from the secure address to a plain one never takes the password
+    // along, even where plain addresses are allowed.
+    browser.SetPlainPasswordAllowed(true);
+    browser.NavigatePost(server.Url(QStringLiteral("/down")), "mobnum=1&Password=topsecret", true);
+    ASSERT_TRUE(rec.WaitError());
+    EXPECT_TRUE(rec.errors.last().second.startsWith(QStringLiteral("Пароль не отправлен"))) << rec.errors.last().second.toStdString();
+    Pump(100);
+    EXPECT_EQ(plainPosts.Count(), 0u);
 
     // Removing the extra CA makes the server untrusted again.
     ASSERT_TRUE(browser.SetExtraCaFile(QString()));

@@ -8,18 +8,22 @@
 //   USDRate: 31.2
 //   Error: BalanceParser2.ParseBalans -- > List index out of bounds (57)   (only on a failure)
 //
-// A file may be a page saved by the loaded-pages viewer (a "<!-- URL -->" line
-// first) or a whole page as the server sends it, in windows-1251 or UTF-8; of a
-// whole page the body element is read, as the program's browser hands it over.
+// A file may be a page saved by the loaded-pages viewer or the debug switch (a
+// "<!-- URL -->" line first: already as the program's browser handed it over)
+// or a whole page as the server sends it, in windows-1251 or UTF-8; a whole
+// page goes through the browser's parser and serialisation first, exactly as
+// in a request, so the result is the one the program would get.
 // Exit status 0 when every page was read, 1 when a page failed or a file could not
 // be read, 2 without a file.
 
 #include "BalanceParser2.h"
 #include "Cli.h"
 #include "Failure.h"
+#include "HtmlDocument.h"
 #include "SavedPage.h"
 
 #include <QFile>
+#include <QUrl>
 
 namespace {
 
@@ -40,7 +44,13 @@ int runParse(const QStringList &args)
             status = 1;
             continue;
         }
-        const SavedPage page = ReadSavedPage(file.readAll());
+        const QByteArray bytes = file.readAll();
+        SavedPage page = ReadSavedPage(bytes);
+        if (page.url.isEmpty()) {
+            QByteArray charset;
+            DecodePageBytes(bytes, &charset);
+            page.html = HtmlDocument::Parse(bytes, QUrl::fromLocalFile(path), charset.toLower())->BodyOuterHtml();
+        }
         TIssa issa;
         QString error;
         try {

@@ -12,6 +12,8 @@
 #include "StoreMDB.h"
 #include "WBForm.h"
 
+#include <QCoreApplication>
+
 namespace {
 int runQuery(const QStringList &arguments)
 {
@@ -80,7 +82,11 @@ int runQuery(const QStringList &arguments)
     });
     TMarkWatch marks;
     marks.Reset();
-    engine.RequestInformation(mode, slot);
+    // The run goes on in the application's event loop until it reports its end.
+    QObject::connect(&engine, &TfrmWB::runFinished, QCoreApplication::instance(), &QCoreApplication::quit,
+                     Qt::QueuedConnection);
+    if (engine.RequestInformation(mode, slot))
+        QCoreApplication::exec();
 
     bool failed = false;
     QList<int> slots;

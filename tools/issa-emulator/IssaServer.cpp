@@ -1,6 +1,15 @@
 #include "IssaServer.h"
 
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <zlib.h>
+
+#include <cerrno>
+#include <mutex>
+#include <thread>
+
 #include "Connection.h"
+#include "Encoding.h"
 
 #include <httplib.h>
 
@@ -30,6 +39,56 @@ thread_local std::chrono::steady_clock::time_point tServeStart;
 thread_local bool tServeNoted = false;
 // Set when the request's connection was closed instead of answered.
 thread_local bool tNoAnswer = false;
+
+// Writes all of data to the socket, giving up when the peer is gone, stop is
+// set or nothing could be sent for 10 s.
+bool SendAll(int fd, const char *data, size_t size, const std::atomic<bool> &stop)
+{
+    int idle = 0;
+    while (size > 0) {
+        if (stop)
+            return false;
+        const ssize_t n = ::send(fd, data, size, MSG_NOSIGNAL);
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
+            if (++idle > 100)
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            continue;
+        }
+        if (n <= 0)
+            return false;
+        idle = 0;
+        data += n;
+        size -= size_t(n);
+    }
+    return true;
+}
+
+// 256 MiB of the same text, gzip-compressed (made once, at the first use).
+const std::string &GzipBombBody()
+{
+    static std::once_flag once;
+    static std::string body;
+    std::call_once(once, [] {
+        z_stream z{};
+        deflateInit2(&z, Z_BEST_COMPRESSION, Z_DEFLATED, 15 + 16, 9, Z_DEFAULT_STRATEGY);
+        const std::string block(1024 * 1024, 'a');
+        std::string out(1024 * 1024, '\0');
+        for (int i = 0; i < 256; ++i) {
+            z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(block.data()));
+            z.avail_in = uInt(block.size());
+            const int flush = i == 255 ? Z_FINISH : Z_NO_FLUSH;
+            do {
+                z.next_out = reinterpret_cast<Bytef *>(out.data());
+                z.avail_out = uInt(out.size());
+                deflate(&z, flush);
+                body.append(out.data(), out.size() - z.avail_out);
+            } while (z.avail_out == 0);
+        }
+        deflateEnd(&z);
+    });
+    return body;
+}
 
 // Closes the client's connection of req without an answer.
 void DropRequestConnection(const httplib::Request &req)
@@ -386,7 +445,8 @@ void IssaServer::handleLogin(const httplib::Request &req, httplib::Response &res
 {
     const auto form = ParseForm(req.body);
     const std::string number = DigitsOnly(Value(form, "mobnum"));
-    const std::string password = Value(form, "password");
+    // The site's pages are windows-1251: so is what their forms send.
+    const std::string password = FromCp1251(QByteArray::fromStdString(Value(form, "password"))).toStdString();
     EmuPhone phone;
     bool known = false;
     bool keyValid = false;
@@ -478,6 +538,35 @@ void IssaServer::handleLogin(const httplib::Request &req, httplib::Response &res
         countAccount(phone.number);
         sendOversized(res, phone);
         break;
+    case Behaviour::LoginAgain:
+        send(res, LoginFormPage(templates_, issueFormKey(), "Неверный номер телефона или пароль."));
+        break;
+    case Behaviour::ChunkBomb:
+    case Behaviour::GzipBomb: {
+        // Written straight to the socket: the HTTP library would keep to the rules.
+        const int fd = FindConnectionSocket(req.local_port, req.remote_port);
+        timeval tv{0, 100000};
+        setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
+        std::string head = "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=windows-1251\r\n";
+        size_t sent = 0;
+        if (phone.behaviour == Behaviour::ChunkBomb) {
+            head += "Transfer-Encoding: chunked\r\n\r\n4000000000000000\r\n";
+            if (SendAll(fd, head.data(), head.size(), stopping_)) {
+                const std::string block = "<p>" + std::string(64 * 1024 - 8, 'x') + "</p>\n";
+                while (sent < (size_t(4) << 30) && SendAll(fd, block.data(), block.size(), stopping_))
+                    sent += block.size();
+            }
+        } else {
+            const std::string &body = GzipBombBody();
+            head += "Content-Encoding: gzip\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n";
+            if (SendAll(fd, head.data(), head.size(), stopping_) && SendAll(fd, body.data(), body.size(), stopping_))
+                sent = body.size();
+        }
+        log(std::string(BehaviourName(phone.behaviour)) + " of " + phone.number + " sent " + std::to_string(sent) + " bytes");
+        DropConnection(fd);
+        tNoAnswer = true;
+        break;
+    }
     case Behaviour::MetaRefresh:
         startSession(res, phone.number);
         send(res, WholePage(templates_, "refresh", {}, enc));

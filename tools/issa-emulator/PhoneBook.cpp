@@ -85,6 +85,9 @@ const BehaviourEntry kBehaviours[] = {
     {"meta-refresh", Behaviour::MetaRefresh},
     {"frames", Behaviour::Frames},
     {"form-only", Behaviour::FormOnly},
+    {"login-again", Behaviour::LoginAgain},
+    {"chunk-bomb", Behaviour::ChunkBomb},
+    {"gzip-bomb", Behaviour::GzipBomb},
 };
 
 // Applies one key of a phone's section; returns an error text or empty.

@@ -24,6 +24,9 @@ enum class Behaviour {
     MetaRefresh,    // a page that refreshes to the account page
     Frames,         // a frameset whose main frame is the account page
     FormOnly,       // the login succeeds only with the key of a served login form
+    LoginAgain,     // the login form again with an error line, even with the right password
+    ChunkBomb,      // a chunked answer announcing one chunk of 2^62 bytes (plain HTTP only)
+    GzipBomb,       // a gzip answer of a few hundred kilobytes that inflates to 256 MiB (plain HTTP only)
 };
 
 struct EmuPhone {
