@@ -59,7 +59,7 @@ TfrmMain::TfrmMain(QObject *parent)
             [this] { runHandler("TfrmMain.RequestInformation", [&] { RunFinished(); }); });
     buildMenu();
     // Files changed by another program are read again between runs.
-    config_.SetBusyQuery([this] { return ppmStopRequest->isVisible(); });
+    config_.SetBusyQuery([this] { return Busy(); });
     connect(&config_, &ConfigWatcher::problemsFound, this,
             [this](const QString &text) { notifier_.ShowProblem(QLatin1String(ProgramName), text); });
     connect(&config_, &ConfigWatcher::reloaded, this,
