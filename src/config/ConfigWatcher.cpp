@@ -45,6 +45,9 @@ void ConfigWatcher::loadFiles()
     } catch (const std::exception &e) {
         MainException("TfrmSetup.LoadSettings", e);
     }
+    // The live settings are not an edit: the file's lock is held for the load
+    // only, so that saldomat-cli can change the list while the program runs.
+    SetupModel().ReleasePhonesLock();
     // The settings do not depend on the phone list: read whatever it held.
     try {
         LoadIniFile();

@@ -138,7 +138,7 @@ TEST(HistoryCli, QueryFailsWhenAResultCannotBeStored)
                   0);
     const QStringList query{QStringLiteral("query"), QStringLiteral("--pause-ms"), QStringLiteral("0"),
                             QStringLiteral("--timeout-s"), QStringLiteral("20")};
-    CliRun run = cli(query);
+    HistoryCliRun run = cli(query);
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
     EXPECT_EQ(CountRows(HistoryDbFileName()), 2);
 

@@ -79,4 +79,4 @@ kill $monitor $dunst $xvfb
 cat "$work/notices"
 SH
 notices=$(dbus-run-session -- bash "$work/notify.sh" "$work" "$cli")
-grep -q "string \"Дача: баланс 1.25\"" <<<"$notices" || { echo "no desktop notice for the low balance:"; cat "$work/notify-query.out"; echo "$notices"; exit 1; }
+grep -q "string \"Дача: баланс 1.25 (порог 2.50)\"" <<<"$notices" || { echo "no desktop notice for the low balance:"; cat "$work/notify-query.out"; echo "$notices"; exit 1; }
