@@ -22,6 +22,9 @@ public:
     }
 };
 
+// What Qt may hold of an answer not yet read.
+constexpr qint64 kReadBufferBytes = 256 * 1024;
+
 bool IsRedirect(int status)
 {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
@@ -279,8 +282,18 @@ void WebBrowser::Start(Load load)
         reply = Nam()->get(request);
     }
     // Qt holds no more than this of an answer that is not read: the size
-    // limit below sees every byte as it comes, decoded.
-    reply->setReadBufferSize(256 * 1024);
+    // limit below sees every byte as it comes, decoded. Qt passes the bound
+    // on to its network thread only once the request has started there, and
+    // a request with a body (POST) starts from the event loop, after this
+    // call: set only here, the bound would be lost for it, and a fast
+    // server's endless answer would pile up by hundreds of megabytes before
+    // the limit could cut it. So it is set again from the event loop, behind
+    // the start. One case the bound does not cover: over plain HTTP without
+    // a proxy, Qt reads a single chunk of a chunked answer for as long as the
+    // socket has data; such a chunk is still cut here, once it arrives.
+    reply->setReadBufferSize(kReadBufferBytes);
+    QMetaObject::invokeMethod(
+        reply, [reply] { reply->setReadBufferSize(kReadBufferBytes); }, Qt::QueuedConnection);
     loads_.insert(reply, std::move(load));
     connect(reply, &QNetworkReply::readyRead, this, [this, reply] { OnReadyRead(reply); });
     connect(reply, &QNetworkReply::metaDataChanged, this, [this, reply] { OnMetaData(reply); });
