@@ -287,10 +287,11 @@ TEST_F(EngineTest, AHostileAnswerIsCutAtTheLimitAsItArrives)
                phone(QStringLiteral("9160000002"), QStringLiteral("chunk-flood")),
                phone(QStringLiteral("9160000003"), QStringLiteral("chunk-bomb")), phone(QStringLiteral("9160000004"))});
     engine->SetTimeOutMs(60000);
-    // 256 MiB inflated from a few hundred kilobytes; 64 KiB chunks without end,
-    // sent as fast as the machine goes, in answer to the login's POST: cut at
-    // the limit, and no more than a bounded part of them held at any time.
-    for (int slot : {1, 2}) {
+    // 256 MiB inflated from a few hundred kilobytes; 64 KiB chunks without end;
+    // one chunk announcing 2^62 bytes. Each sent as fast as the machine goes,
+    // in answer to the login's POST: cut at the limit, and no more than a
+    // bounded part of it held at any time.
+    for (int slot : {1, 2, 3}) {
         ASSERT_TRUE(ResetPeakResident());
         run(2, slot);
         EXPECT_TRUE(IssaArray[slot].ErrorMsg.startsWith(QStringLiteral("Ответ сервера больше 8 МБ")))
@@ -299,13 +300,6 @@ TEST_F(EngineTest, AHostileAnswerIsCutAtTheLimitAsItArrives)
         ASSERT_GT(peak, 0);
         EXPECT_LT(peak, 100 * 1024) << "slot " << slot << ": peak resident size " << peak << " kB";
     }
-    // One chunk announcing 2^62 bytes: cut at the limit too. What it costs in
-    // memory is not bounded here: over plain HTTP without a proxy, Qt's network
-    // thread reads one chunk for as long as the socket has data, whatever the
-    // read buffer size, and takes the abort only afterwards; a sender on the
-    // same machine can keep the socket full for hundreds of megabytes.
-    run(2, 3);
-    EXPECT_TRUE(IssaArray[3].ErrorMsg.startsWith(QStringLiteral("Ответ сервера больше 8 МБ"))) << IssaArray[3].ErrorMsg.toStdString();
     run(2, 4);
     EXPECT_TRUE(IssaArray[4].Success);
 }
