@@ -14,13 +14,46 @@
 
 namespace {
 
-class SystemProxyFactory : public QNetworkProxyFactory {
+// The proxies of the browser's requests: the system configuration, or one
+// proxy fixed. A direct plain HTTP connection is named DefaultProxy, not
+// NoProxy, where the application's own setting (what Qt's socket resolves
+// DefaultProxy to) is a direct connection as well: for NoProxy Qt reads from
+// an unbuffered socket, and reads a single chunk of a chunked answer for as
+// long as the socket has data, whatever the read buffer size; a fast server's
+// one endless chunk piled up by hundreds of megabytes before the size limit
+// could cut it. Any other proxy setting gives a socket that reads 64 KiB at a
+// time, and the bound holds.
+class ProxyChoice : public QNetworkProxyFactory {
 public:
+    explicit ProxyChoice(std::optional<QNetworkProxy> fixed = std::nullopt) : fixed_(std::move(fixed)) {}
+
     QList<QNetworkProxy> queryProxy(const QNetworkProxyQuery &query) override
     {
-        return systemProxyForQuery(query);
+        QList<QNetworkProxy> proxies = fixed_ ? QList<QNetworkProxy>{*fixed_} : systemProxyForQuery(query);
+        if (query.url().scheme() != u"http")
+            return proxies;
+        for (QNetworkProxy &proxy : proxies) {
+            if (proxy.type() == QNetworkProxy::NoProxy && ApplicationGoesDirect(query)) {
+                proxy = QNetworkProxy(QNetworkProxy::DefaultProxy);
+                break;
+            }
+        }
+        return proxies;
     }
+
+private:
+    static bool ApplicationGoesDirect(const QNetworkProxyQuery &query)
+    {
+        const QList<QNetworkProxy> application = QNetworkProxyFactory::proxyForQuery(QNetworkProxyQuery(
+            query.url().host(), query.url().port(80), QString(), QNetworkProxyQuery::TcpSocket));
+        return !application.isEmpty() && application.first().type() == QNetworkProxy::NoProxy;
+    }
+
+    std::optional<QNetworkProxy> fixed_;
 };
+
+// What Qt may hold of an answer not yet read.
+constexpr qint64 kReadBufferBytes = 256 * 1024;
 
 bool IsRedirect(int status)
 {
@@ -112,7 +145,7 @@ QNetworkAccessManager *WebBrowser::Nam()
         return nam_;
     nam_ = new QNetworkAccessManager(this);
     nam_->setCookieJar(new QNetworkCookieJar(nam_));
-    nam_->setProxyFactory(new SystemProxyFactory);
+    nam_->setProxyFactory(new ProxyChoice);
     nam_->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
     nam_->setAutoDeleteReplies(false);
     connect(nam_, &QNetworkAccessManager::proxyAuthenticationRequired, this,
@@ -159,12 +192,12 @@ bool WebBrowser::IsBusy() const
 
 void WebBrowser::UseSystemProxy()
 {
-    Nam()->setProxyFactory(new SystemProxyFactory);
+    Nam()->setProxyFactory(new ProxyChoice);
 }
 
 void WebBrowser::SetProxy(const QNetworkProxy &proxy)
 {
-    Nam()->setProxy(proxy);
+    Nam()->setProxyFactory(new ProxyChoice(proxy));
 }
 
 bool WebBrowser::SetExtraCaFile(const QString &path)
@@ -279,8 +312,17 @@ void WebBrowser::Start(Load load)
         reply = Nam()->get(request);
     }
     // Qt holds no more than this of an answer that is not read: the size
-    // limit below sees every byte as it comes, decoded.
-    reply->setReadBufferSize(256 * 1024);
+    // limit below sees every byte as it comes, decoded. Qt passes the bound
+    // on to its network thread only once the request has started there, and
+    // a request with a body (POST) starts from the event loop, after this
+    // call: set only here, the bound would be lost for it, and a fast
+    // server's endless answer would pile up by hundreds of megabytes before
+    // the limit could cut it. So it is set again from the event loop, behind
+    // the start. (For what the bound needs of the proxy setting, see
+    // ProxyChoice.)
+    reply->setReadBufferSize(kReadBufferBytes);
+    QMetaObject::invokeMethod(
+        reply, [reply] { reply->setReadBufferSize(kReadBufferBytes); }, Qt::QueuedConnection);
     loads_.insert(reply, std::move(load));
     connect(reply, &QNetworkReply::readyRead, this, [this, reply] { OnReadyRead(reply); });
     connect(reply, &QNetworkReply::metaDataChanged, this, [this, reply] { OnMetaData(reply); });

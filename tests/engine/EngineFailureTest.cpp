@@ -262,6 +262,14 @@ TEST_F(EngineTest, CredentialsAreEncodedAndNeverWrittenAnywhere)
 }
 
 namespace {
+// Starts the peak resident size of this process afresh from what it holds now,
+// so that a peak measured next belongs to what runs next.
+bool ResetPeakResident()
+{
+    QFile file(QStringLiteral("/proc/self/clear_refs"));
+    return file.open(QIODevice::WriteOnly) && file.write("5") == 1;
+}
+
 // The peak resident size of this process, in kilobytes.
 long PeakResidentKb()
 {
@@ -276,17 +284,22 @@ long PeakResidentKb()
 TEST_F(EngineTest, AHostileAnswerIsCutAtTheLimitAsItArrives)
 {
     startWith({phone(QStringLiteral("9160000001"), QStringLiteral("gzip-bomb")),
-               phone(QStringLiteral("9160000002"), QStringLiteral("chunk-bomb")), phone(QStringLiteral("9160000003"))});
+               phone(QStringLiteral("9160000002"), QStringLiteral("chunk-flood")),
+               phone(QStringLiteral("9160000003"), QStringLiteral("chunk-bomb")), phone(QStringLiteral("9160000004"))});
     engine->SetTimeOutMs(60000);
-    // 256 MiB inflated from a few hundred kilobytes: counted as it comes out.
-    run(2, 1);
-    EXPECT_TRUE(IssaArray[1].ErrorMsg.startsWith(QStringLiteral("Ответ сервера больше 8 МБ"))) << IssaArray[1].ErrorMsg.toStdString();
-    const long peak = PeakResidentKb();
-    ASSERT_GT(peak, 0);
-    EXPECT_LT(peak, 100 * 1024) << "peak resident size " << peak << " kB";
-    // One chunk of 2^62 bytes announced.
-    run(2, 2);
-    EXPECT_TRUE(IssaArray[2].ErrorMsg.startsWith(QStringLiteral("Ответ сервера больше 8 МБ"))) << IssaArray[2].ErrorMsg.toStdString();
-    run(2, 3);
-    EXPECT_TRUE(IssaArray[3].Success);
+    // 256 MiB inflated from a few hundred kilobytes; 64 KiB chunks without end;
+    // one chunk announcing 2^62 bytes. Each sent as fast as the machine goes,
+    // in answer to the login's POST: cut at the limit, and no more than a
+    // bounded part of it held at any time.
+    for (int slot : {1, 2, 3}) {
+        ASSERT_TRUE(ResetPeakResident());
+        run(2, slot);
+        EXPECT_TRUE(IssaArray[slot].ErrorMsg.startsWith(QStringLiteral("Ответ сервера больше 8 МБ")))
+            << slot << " " << IssaArray[slot].ErrorMsg.toStdString();
+        const long peak = PeakResidentKb();
+        ASSERT_GT(peak, 0);
+        EXPECT_LT(peak, 100 * 1024) << "slot " << slot << ": peak resident size " << peak << " kB";
+    }
+    run(2, 4);
+    EXPECT_TRUE(IssaArray[4].Success);
 }

@@ -542,6 +542,7 @@ void IssaServer::handleLogin(const httplib::Request &req, httplib::Response &res
         send(res, LoginFormPage(templates_, issueFormKey(), "Неверный номер телефона или пароль."));
         break;
     case Behaviour::ChunkBomb:
+    case Behaviour::ChunkFlood:
     case Behaviour::GzipBomb: {
         // Written straight to the socket: the HTTP library would keep to the rules.
         const int fd = FindConnectionSocket(req.local_port, req.remote_port);
@@ -549,18 +550,27 @@ void IssaServer::handleLogin(const httplib::Request &req, httplib::Response &res
         setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
         std::string head = "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=windows-1251\r\n";
         size_t sent = 0;
-        if (phone.behaviour == Behaviour::ChunkBomb) {
-            head += "Transfer-Encoding: chunked\r\n\r\n4000000000000000\r\n";
-            if (SendAll(fd, head.data(), head.size(), stopping_)) {
-                const std::string block = "<p>" + std::string(64 * 1024 - 8, 'x') + "</p>\n";
-                while (sent < (size_t(4) << 30) && SendAll(fd, block.data(), block.size(), stopping_))
-                    sent += block.size();
-            }
-        } else {
+        if (phone.behaviour == Behaviour::GzipBomb) {
             const std::string &body = GzipBombBody();
             head += "Content-Encoding: gzip\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n";
             if (SendAll(fd, head.data(), head.size(), stopping_) && SendAll(fd, body.data(), body.size(), stopping_))
                 sent = body.size();
+        } else {
+            // The same 64 KiB of page over and over: inside one chunk that
+            // announces 2^62 bytes, or each as a chunk of its own.
+            head += "Transfer-Encoding: chunked\r\n\r\n";
+            std::string block = "<p>" + std::string(64 * 1024 - 8, 'x') + "</p>\n";
+            if (phone.behaviour == Behaviour::ChunkBomb) {
+                head += "4000000000000000\r\n";
+            } else {
+                char size[32];
+                std::snprintf(size, sizeof size, "%zx\r\n", block.size());
+                block = size + block + "\r\n";
+            }
+            if (SendAll(fd, head.data(), head.size(), stopping_)) {
+                while (sent < (size_t(4) << 30) && SendAll(fd, block.data(), block.size(), stopping_))
+                    sent += block.size();
+            }
         }
         log(std::string(BehaviourName(phone.behaviour)) + " of " + phone.number + " sent " + std::to_string(sent) + " bytes");
         DropConnection(fd);

@@ -87,6 +87,7 @@ const BehaviourEntry kBehaviours[] = {
     {"form-only", Behaviour::FormOnly},
     {"login-again", Behaviour::LoginAgain},
     {"chunk-bomb", Behaviour::ChunkBomb},
+    {"chunk-flood", Behaviour::ChunkFlood},
     {"gzip-bomb", Behaviour::GzipBomb},
 };
 

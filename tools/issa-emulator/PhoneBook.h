@@ -26,6 +26,7 @@ enum class Behaviour {
     FormOnly,       // the login succeeds only with the key of a served login form
     LoginAgain,     // the login form again with an error line, even with the right password
     ChunkBomb,      // a chunked answer announcing one chunk of 2^62 bytes (plain HTTP only)
+    ChunkFlood,     // a chunked answer of 64 KiB chunks without end (plain HTTP only)
     GzipBomb,       // a gzip answer of a few hundred kilobytes that inflates to 256 MiB (plain HTTP only)
 };
 

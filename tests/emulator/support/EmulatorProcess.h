@@ -38,7 +38,7 @@ struct EmulatorPhone {
     QString layout = QStringLiteral("labels"); // or "sentences"
     // ok, redirect, auth-error, unavailable, session-expired, server-error,
     // unrecognised, slow, hang, redirect-loop, drop, oversized, meta-refresh,
-    // frames, form-only, login-again, chunk-bomb, gzip-bomb
+    // frames, form-only, login-again, chunk-bomb, chunk-flood, gzip-bomb
     QString behaviour = QStringLiteral("ok");
     int delayMs = 0;
     int hangMs = 0;     // 0: the emulator's bound (60 s)
