@@ -440,20 +440,21 @@ TEST_F(SingleInstance, FilesPlantedInTheSharedTemporaryFolderDoNotBlockTheStart)
     EXPECT_TRUE(finishes(first));
 }
 
-// Settings that cannot be written at exit: the program still ends, the log
-// says why, and the copy that asked it to close reports the failure.
+// Something that cannot be saved at exit (here the program's path in the
+// user's settings folder; the settings file is written only when changed):
+// the program still ends, the log says why, and the copy that asked it to
+// close reports the failure.
 TEST_F(SingleInstance, CloseEndsTheProgramEvenWhenTheSettingsCannotBeSaved)
 {
     QProcess *first = startRunning();
     // A folder in the settings file's place: no rename can replace it.
-    QFile::remove(home_.file(QStringLiteral("Saldomat.ini")));
-    ASSERT_TRUE(QDir().mkdir(home_.file(QStringLiteral("Saldomat.ini"))));
+    ASSERT_TRUE(QDir().mkpath(home_.file(QStringLiteral("xdg/Zelkor/Saldomat.conf"))));
     QProcess *closer = start({QStringLiteral("-close")});
     ASSERT_TRUE(finishes(closer));
     EXPECT_NE(closer->exitCode(), 0);
     ASSERT_TRUE(finishes(first)) << "the program kept running";
     EXPECT_NE(first->exitCode(), 0);
     EXPECT_TRUE(FromCp1251(ReadFileBytes(home_.file(QStringLiteral("Saldomat.err"))))
-                    .contains(QStringLiteral("TfrmMain.ExitApp -- > TfrmMain.SaveIniFile -- > ")));
+                    .contains(QStringLiteral("TfrmMain.ExitApp -- > TfrmMain.SaveProgramPathToRegistry -- > ")));
     EXPECT_FALSE(listening());
 }
