@@ -29,6 +29,17 @@ bool isWhole(const QVariant &v)
 }
 }  // namespace
 
+QString ListCommandFormat(const QStringList &arguments, const char *command, OutputFormat &format)
+{
+    QStringList args = arguments;
+    format = OutputFormat::Table;
+    if (QString error = TakeOutputFormat(args, format); !error.isEmpty())
+        return error;
+    if (!args.isEmpty())
+        return QStringLiteral("%1 takes no arguments but --format").arg(QLatin1String(command));
+    return {};
+}
+
 QString TakeOutputFormat(QStringList &args, OutputFormat &format)
 {
     for (int i = 0; i < args.size(); ++i) {

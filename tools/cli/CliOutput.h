@@ -13,6 +13,9 @@ enum class OutputFormat { Table, Json, Csv };
 // Takes "--format X" or "--format=X" out of args; returns an error message,
 // empty when the option was absent or right.
 QString TakeOutputFormat(QStringList &args, OutputFormat &format);
+// The arguments of a list command, which takes nothing but --format: the
+// error text for anything else, empty when they are right.
+QString ListCommandFormat(const QStringList &arguments, const char *command, OutputFormat &format);
 
 struct OutputRows {
     QStringList columns;

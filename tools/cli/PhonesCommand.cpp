@@ -68,12 +68,9 @@ int checkAndSave(const TSetupModel &model)
 
 int runList(const QStringList &arguments)
 {
-    QStringList args = arguments;
     OutputFormat format = OutputFormat::Table;
-    if (const QString error = TakeOutputFormat(args, format); !error.isEmpty())
+    if (const QString error = ListCommandFormat(arguments, "phones list", format); !error.isEmpty())
         return cliFail(error);
-    if (!args.isEmpty())
-        return cliFail(QStringLiteral("phones list takes no arguments but --format"));
     TSetupModel model;
     loadModel(model, false);
     OutputRows rows;

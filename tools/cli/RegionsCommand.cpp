@@ -9,12 +9,9 @@
 namespace {
 int runList(const QStringList &arguments)
 {
-    QStringList args = arguments;
     OutputFormat format = OutputFormat::Table;
-    if (const QString error = TakeOutputFormat(args, format); !error.isEmpty())
+    if (const QString error = ListCommandFormat(arguments, "regions list", format); !error.isEmpty())
         return cliFail(error);
-    if (!args.isEmpty())
-        return cliFail(QStringLiteral("regions list takes no arguments but --format"));
     InitConfig();
     OutputRows rows;
     rows.columns = {QStringLiteral("name"), QStringLiteral("short"), QStringLiteral("url")};

@@ -58,12 +58,9 @@ QString shownText(const SettingValue &v)
 
 int runList(const QStringList &arguments)
 {
-    QStringList args = arguments;
     OutputFormat format = OutputFormat::Table;
-    if (const QString error = TakeOutputFormat(args, format); !error.isEmpty())
+    if (const QString error = ListCommandFormat(arguments, "settings list", format); !error.isEmpty())
         return cliFail(error);
-    if (!args.isEmpty())
-        return cliFail(QStringLiteral("settings list takes no arguments but --format"));
     InitConfig();
     TSetupModel model;
     LoadIniFile(model);
