@@ -45,6 +45,8 @@ void ConfigWatcher::loadFiles()
     } catch (const std::exception &e) {
         MainException("TfrmSetup.LoadSettings", e);
     }
+    // The live settings are not an edit: other writers may go on.
+    SetupModel().ReleasePhonesLock();
     // The settings do not depend on the phone list: read whatever it held.
     try {
         LoadIniFile();
@@ -68,6 +70,9 @@ void ConfigWatcher::Load()
 {
     loadFiles();
     watch();
+    vault_.Load(SetupModel(), [this] {
+        QMetaObject::invokeMethod(this, [this] { Q_EMIT passwordsLoaded(); }, Qt::QueuedConnection);
+    });
 }
 
 void ConfigWatcher::TakeSnapshot()
@@ -111,5 +116,6 @@ void ConfigWatcher::settled()
         return;
     }
     loadFiles();
-    Q_EMIT reloaded();
+    // Read again: the other program may have put a new password there.
+    vault_.Load(SetupModel(), [this] { Q_EMIT reloaded(); });
 }

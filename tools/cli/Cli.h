@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTextStream>
+#include <functional>
 
 struct CliCommand {
     using Run = int (*)(const QStringList &args);
@@ -23,3 +24,6 @@ QTextStream &cliOut();
 QTextStream &cliErr();
 // Prints "saldomat-cli: message" on stderr and returns the usage-error status 2.
 int cliFail(const QString &message);
+// Starts asynchronous work (keyring jobs) and runs the application's event
+// loop until the work calls the function it was given.
+void cliRunUntilDone(const std::function<void(std::function<void()> done)> &start);

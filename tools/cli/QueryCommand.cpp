@@ -3,6 +3,7 @@
 #include "Cli.h"
 
 #include "Common.h"
+#include "PasswordVault.h"
 #include "PhoneTable.h"
 #include "ProgramInit.h"
 #include "Setup.h"
@@ -51,6 +52,8 @@ int runQuery(const QStringList &args)
 
     Init();
     LoadSettings();
+    TPasswordVault vault;
+    cliRunUntilDone([&](std::function<void()> done) { vault.Load(SetupModel(), done); });
     std::unique_ptr<TmdbStore> store = OpenHistoryStore();
     LoadHistoryIntoTable(store.get());
 

@@ -50,6 +50,17 @@ int cliFail(const QString &message)
     return 2;
 }
 
+void cliRunUntilDone(const std::function<void(std::function<void()> done)> &start)
+{
+    bool finished = false;
+    start([&finished] {
+        finished = true;
+        QCoreApplication::quit();
+    });
+    if (!finished)
+        QCoreApplication::exec();
+}
+
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
