@@ -5,6 +5,7 @@
 # never holds them while they are there, a run still logs in (saldomat-cli and
 # the tray program's start-up run), a phone whose entry is gone gets a line in
 # the log, and without a session bus the masked form works as before.
+# The setup dialog's part is a case of test_ui_setup run inside the session.
 #   keyring_test.sh BIN_DIR
 set -u
 BIN=$1
@@ -106,6 +107,11 @@ grep -q 'Keyring=' "$PHONES" && fail "a keyring mark stayed"
 secret-tool clear server Saldomat user 9161110002
 [ "$(query_ok)" = "1 " ] || fail "the phones without and with an entry"
 log_text | grep -q 'Пароль телефона 9161110002 не прочитан из связки ключей системы' || fail "no log line for the missing entry"
+
+# 5b. The setup dialog's tick moves them the same way.
+"$BIN/test_ui_setup" --gtest_filter='SetupFormTest.KeyringTick*' --gtest_brief=1 >"$WORK/dialog.log" 2>&1 ||
+  fail "the setup dialog's keyring tick: $(cat "$WORK/dialog.log")"
+grep -q 'PASSED  ] 1 test' "$WORK/dialog.log" || fail "the dialog test did not run: $(cat "$WORK/dialog.log")"
 
 # 6. Without a session bus the masked form is used as before.
 (
