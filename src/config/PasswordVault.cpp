@@ -47,7 +47,7 @@ QSet<QString> markedInFile(const QString &fileName)
             keys.insert(keyOf(old.Line(slot)));
     return keys;
 }
-}  // namespace
+} // namespace
 
 QString KeyringReadProblem(const QString &number, const QString &reason)
 {
@@ -56,7 +56,10 @@ QString KeyringReadProblem(const QString &number, const QString &reason)
         .arg(number, reason);
 }
 
-TPasswordVault::TPasswordVault(QObject *parent) : QObject(parent) {}
+TPasswordVault::TPasswordVault(QObject *parent)
+    : QObject(parent)
+{
+}
 
 TPasswordVault::~TPasswordVault() = default;
 
@@ -158,9 +161,8 @@ void TPasswordVault::Load(TSetupModel &model, std::function<void()> done)
         then([this, m, key] {
             auto fill = [m, key](int error, const QString &message, const QString &text) {
                 if (error != QKeychain::NoError) {
-                    logLine(KeyringReadProblem(key, error == QKeychain::EntryNotFound
-                                                        ? QStringLiteral("записи нет")
-                                                        : message));
+                    logLine(KeyringReadProblem(
+                        key, error == QKeychain::EntryNotFound ? QStringLiteral("записи нет") : message));
                     return;
                 }
                 for (int slot = 1; slot <= IssaSlots; ++slot) {
@@ -203,7 +205,7 @@ void TPasswordVault::Load(TSetupModel &model, std::function<void()> done)
 }
 
 void TPasswordVault::SavePhones(const TSetupModel &model, const QString &fileName, int count, bool useKeyring,
-                                std::function<void(const TSetupModel &, const QString &)> done)
+    std::function<void(const TSetupModel &, const QString &)> done)
 {
     struct State {
         TSetupModel saved;
@@ -272,7 +274,7 @@ void TPasswordVault::SavePhones(const TSetupModel &model, const QString &fileNam
             SavePhonesInfoToXml(state->saved, fileName, count);
         } catch (const std::exception &e) {
             error = failureText(e);
-            obsolete.clear();  // the old file still refers to them
+            obsolete.clear(); // the old file still refers to them
         }
         obsolete.subtract(keep);
         for (const QString &key : obsolete) {
@@ -292,8 +294,8 @@ void TPasswordVault::SavePhones(const TSetupModel &model, const QString &fileNam
     });
 }
 
-void TPasswordVault::SaveProxy(const QString &userName, const QString &password, bool useKeyring,
-                               std::function<void(const QString &)> done)
+void TPasswordVault::SaveProxy(
+    const QString &userName, const QString &password, bool useKeyring, std::function<void(const QString &)> done)
 {
     const QString pass = TrimControls(password);
     auto written = std::make_shared<bool>(false);
@@ -304,13 +306,15 @@ void TPasswordVault::SaveProxy(const QString &userName, const QString &password,
                 stepDone();
                 return;
             }
-            job(Kind::Write, QLatin1String(ProxyKey), pass, [written](int error, const QString &message, const QString &) {
-                *written = error == QKeychain::NoError;
-                if (!*written)
-                    logLine(QStringLiteral("Связка ключей системы не приняла пароль прокси-сервера (%1): он сохранён "
+            job(Kind::Write, QLatin1String(ProxyKey), pass,
+                [written](int error, const QString &message, const QString &) {
+                    *written = error == QKeychain::NoError;
+                    if (!*written)
+                        logLine(
+                            QStringLiteral("Связка ключей системы не приняла пароль прокси-сервера (%1): он сохранён "
                                            "в файле настроек в замаскированном виде")
                                 .arg(message));
-            });
+                });
         });
     }
     then([this, userName, pass, written, done = std::move(done)]() mutable {
@@ -324,7 +328,9 @@ void TPasswordVault::SaveProxy(const QString &userName, const QString &password,
             dropEntry = false;
         }
         if (dropEntry)
-            then([this] { job(Kind::Delete, QLatin1String(ProxyKey), QString(), [](int, const QString &, const QString &) {}); });
+            then([this] {
+                job(Kind::Delete, QLatin1String(ProxyKey), QString(), [](int, const QString &, const QString &) {});
+            });
         then([this, error, done = std::move(done)] {
             runHandler("TPasswordVault.SaveProxy", [&] { done(error); });
             stepDone();

@@ -45,6 +45,7 @@ done
 kill -0 "$PROGRAM_PID" 2>/dev/null || fail "the program did not start: $(cat "$WORK/err.log")"
 [ "$(stat -c %a "$XDG_CACHE_HOME/saldomat")" = 700 ] || fail "the channel's folder is open to others"
 "$BIN/saldomat-cli" phones set 1 --number 9160000001 --password 271828 >/dev/null || fail "phones set"
+"$BIN/saldomat-cli" settings set Connection cbAutoReRquest 0 >/dev/null || fail "settings set"
 "$BIN/saldomat" -close || fail "-close was not carried out"
 for _ in $(seq 200); do kill -0 "$PROGRAM_PID" 2>/dev/null || break; sleep 0.05; done
 kill -0 "$PROGRAM_PID" 2>/dev/null && fail "the program did not end"
