@@ -4,6 +4,7 @@
 #include "ExSetupPhone.h"
 #include "IniFile.h"
 #include "IssaUrlChoose.h"
+#include "Passw.h"
 #include "PhonesXml.h"
 #include "SetupForm.h"
 #include "UiSetupSupport.h"
@@ -464,6 +465,8 @@ TEST_F(SetupFormTest, KeyringTickMovesThePasswordsAndSaysWhereTheyAre)
     if (qEnvironmentVariableIsEmpty("SALDOMAT_KEYRING_INNER"))
         GTEST_SKIP() << "run by keyring_test.sh in a session with a Secret Service";
     storePhones({{1, phone("9161112233", "2718", true)}, {2, phone("9162223344", "3141", false)}});
+    SetProxyCredentials(QStringLiteral("proxy-user"), QStringLiteral("1618"));
+    auto proxyStored = [] { return IniFile.ReadString(QStringLiteral("Connection"), QStringLiteral("ProxyPassword"), QString()); };
     auto fileText = [] { return QString::fromLatin1(ReadFileBytes(PhonesXmlFileName)); };
     dlg.show();
     ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.lblKeyring->text().contains(U("в связке ключей системы (")); }));
@@ -473,6 +476,9 @@ TEST_F(SetupFormTest, KeyringTickMovesThePasswordsAndSaysWhereTheyAre)
     EXPECT_EQ(fileText().count(QStringLiteral("Keyring=\"True\"")), 2);
     EXPECT_EQ(fileText().count(QStringLiteral("Password=\"\"")), 2);
     EXPECT_EQ(SetupModel().Line(1).Password, QStringLiteral("2718"));
+    EXPECT_TRUE(ProxyPasswordInKeyring());
+    EXPECT_TRUE(proxyStored().isEmpty());
+    EXPECT_EQ(GetProxyPassword(), QStringLiteral("1618"));
 
     // Shown again, the rows show the passwords read from the keyring.
     dlg.show();
@@ -488,4 +494,6 @@ TEST_F(SetupFormTest, KeyringTickMovesThePasswordsAndSaysWhereTheyAre)
     back.ReleasePhonesLock();
     EXPECT_EQ(back.Line(1).Password, QStringLiteral("2718"));
     EXPECT_EQ(back.Line(2).Password, QStringLiteral("3141"));
+    EXPECT_FALSE(ProxyPasswordInKeyring());
+    EXPECT_EQ(DecodePass(proxyStored()), QStringLiteral("1618"));
 }
