@@ -262,10 +262,14 @@ void TfrmMain::StartWork()
         ApplyTestTimings();
         LoadHistoryInformation();
         Display().RefreshAll();
-        if (SetupModel().General.cbExecAfterRun)
-            QueryNowAction();
-        if (!Busy())
-            SetRequestInterval();
+        SetRequestInterval();
+        // The start-up run waits for the passwords kept in the system keyring.
+        connect(&config_, &ConfigWatcher::passwordsLoaded, this, [this] {
+            runHandler("TfrmMain.StartWork", [&] {
+                if (SetupModel().General.cbExecAfterRun && !ApplicationTerminating)
+                    QueryNowAction();
+            });
+        }, Qt::SingleShotConnection);
     });
 }
 

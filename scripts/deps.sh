@@ -14,6 +14,7 @@ PACKAGES=(
   fonts-dejavu-core
   qt6-charts-dev libqt6opengl6-dev
   python3-openpyxl
+  qtkeychain-qt6-dev gnome-keyring libsecret-tools
 )
 
 missing=()

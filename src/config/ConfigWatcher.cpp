@@ -71,6 +71,9 @@ void ConfigWatcher::Load()
 {
     loadFiles();
     watch();
+    vault_.Load(SetupModel(), [this] {
+        QMetaObject::invokeMethod(this, [this] { Q_EMIT passwordsLoaded(); }, Qt::QueuedConnection);
+    });
 }
 
 void ConfigWatcher::TakeSnapshot()
@@ -114,5 +117,6 @@ void ConfigWatcher::settled()
         return;
     }
     loadFiles();
-    Q_EMIT reloaded();
+    // Read again: the other program may have put a new password there.
+    vault_.Load(SetupModel(), [this] { Q_EMIT reloaded(); });
 }

@@ -6,6 +6,7 @@
 // replaces or edits "Saldomat.ini", "servers.ini" or "phones.xml", reloading
 // them between request runs.
 
+#include "PasswordVault.h"
 #include "Setup.h"
 
 #include <QFileSystemWatcher>
@@ -26,10 +27,12 @@ public:
     void SetBusyQuery(std::function<bool()> busy) { busy_ = std::move(busy); }
 
     // Loads the phone rows and the general settings into SetupModel(), takes
-    // them as the loaded state and starts watching the program directory.
+    // them as the loaded state and starts watching the program directory;
+    // the passwords kept in the system keyring follow (passwordsLoaded).
     // Never throws: failures go to the error log, problems a user must see to
     // problemsFound.
     void Load();
+    TPasswordVault &Vault() { return vault_; }
     // SetupModel() as it is now is what the files hold (the setup dialog has
     // just saved or reloaded them).
     void TakeSnapshot();
@@ -47,8 +50,12 @@ Q_SIGNALS:
     // Problems of the files that the user has not been told of in this run,
     // one text, lines separated by "\n".
     void problemsFound(const QString &text);
-    // The files were reloaded after another program changed them.
+    // The files were reloaded after another program changed them (and the
+    // keyring's passwords with them).
     void reloaded();
+    // After Load(): the passwords kept in the system keyring are in the
+    // model (or the log says why not). Always queued.
+    void passwordsLoaded();
 
 private:
     struct Stamp {
@@ -71,4 +78,5 @@ private:
     QSet<QString> told_;
     QFileSystemWatcher watcher_;
     QTimer settle_;
+    TPasswordVault vault_;
 };

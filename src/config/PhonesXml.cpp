@@ -79,7 +79,12 @@ TSetupPhoneLine readPhone(xmlNode *node)
     return guarded("TfrmSetup.FillSetupPhoneLine", [&] {
         TSetupPhoneLine line;
         line.Number = attribute(node, "Number");
-        line.Password = DecodePass(attribute(node, "Password"));
+        // A phone whose password is in the system keyring: the element keeps
+        // an empty Password and the mark; the keyring is read later.
+        line.InKeyring = xmlHasProp(node, X("Keyring")) && IsTrueText(attribute(node, "Keyring"));
+        line.KeyringUnread = line.InKeyring;
+        if (!line.InKeyring)
+            line.Password = DecodePass(attribute(node, "Password"));
         line.Alias = attribute(node, "Alias");
         line.Monitor = textToBool(attribute(node, "Monitor"));
         line.TrayShow = textToBool(attribute(node, "TrayShow"));
@@ -104,7 +109,8 @@ void writePhone(xmlNode *root, const TSetupPhoneLine &line)
                 throw SaldomatError(QStringLiteral("Не удалось записать атрибут \"%1\"").arg(QLatin1String(name)));
         };
         set("Number", line.Number.toUtf8());
-        set("Password", EncodePass(line.Password).toUtf8());
+        const bool keyring = line.InKeyring;
+        set("Password", keyring ? QByteArray() : EncodePass(line.Password).toUtf8());
         set("Alias", line.Alias.toUtf8());
         set("Monitor", boolText(line.Monitor));
         set("TrayShow", boolText(line.TrayShow));
@@ -112,6 +118,8 @@ void writePhone(xmlNode *root, const TSetupPhoneLine &line)
         set("Individual", boolText(line.ExSettings.Individual));
         set("BalanceLessThen", FloatToText(static_cast<double>(line.ExSettings.BalanceLessThen)).toUtf8());
         set("TurnOffLessThen", QByteArray::number(line.ExSettings.TurnOffLessThen));
+        if (keyring)
+            set("Keyring", boolText(true));
     });
 }
 }  // namespace

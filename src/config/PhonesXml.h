@@ -2,7 +2,9 @@
 // The phone list "phones.xml": a "windows-1251" XML document, root "Phones",
 // one empty "Phone" element per row with a number, nine attributes in a fixed
 // order, the password masked by EncodePass. Rows without a number are not
-// written, so saving closes gaps between rows.
+// written, so saving closes gaps between rows. A row whose password is kept in
+// the system keyring (TPasswordVault) is written with an empty Password and a
+// tenth attribute Keyring="True".
 
 #include "Setup.h"
 

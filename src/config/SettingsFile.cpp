@@ -48,6 +48,9 @@ const BoolKey kConnectionKeys[] = {
     {kConnection, "cbExecAfterRun", &TGeneralSettings::cbExecAfterRun},
     {kConnection, "cbAutoReRquest", &TGeneralSettings::cbAutoReRquest},
 };
+const BoolKey kPhonesKeys[] = {
+    {kPhones, "cbKeyring", &TGeneralSettings::cbKeyring},
+};
 
 const TGeneralSettings kDefaults{};
 
@@ -62,6 +65,9 @@ const BoolKey *findBoolKey(const QString &section, const QString &key)
         if (same(k.section, section) && same(QLatin1String(k.key), key))
             return &k;
     for (const BoolKey &k : kConnectionKeys)
+        if (same(k.section, section) && same(QLatin1String(k.key), key))
+            return &k;
+    for (const BoolKey &k : kPhonesKeys)
         if (same(k.section, section) && same(QLatin1String(k.key), key))
             return &k;
     return nullptr;
@@ -108,6 +114,8 @@ void LoadIniFile(TSetupModel &model)
         // Off switches only the minimum off (the rows keep their choice); it
         // must still come through when it was on before.
         model.SetTrayShowMinimal(IniFile.ReadBool(kPhones, QStringLiteral("rbTrayShowMinimal"), false));
+        for (const BoolKey &k : kPhonesKeys)
+            g.*k.member = IniFile.ReadBool(k.section, QLatin1String(k.key), kDefaults.*k.member);
     });
 }
 
@@ -126,6 +134,8 @@ void SaveIniFile(const TSetupModel &model)
         if (g.cbAutoStart != GetAutoStart())
             SetAutoStart(g.cbAutoStart);
         IniFile.WriteBool(kPhones, QStringLiteral("rbTrayShowMinimal"), model.TrayShowMinimal());
+        for (const BoolKey &k : kPhonesKeys)
+            IniFile.WriteBool(k.section, QLatin1String(k.key), g.*k.member);
         IniFile.WriteBool(kDebug, QStringLiteral("SaveLogFiles"), IniFile.ReadBool(kDebug, QStringLiteral("SaveLogFiles"), false));
         update.commit();
     });
@@ -155,6 +165,9 @@ void SaveChangedSettings(const TSetupModel &model, const TSetupModel &loaded)
             SetAutoStart(g.cbAutoStart);
         if (model.TrayShowMinimal() != loaded.TrayShowMinimal())
             IniFile.WriteBool(kPhones, QStringLiteral("rbTrayShowMinimal"), model.TrayShowMinimal());
+        for (const BoolKey &k : kPhonesKeys)
+            if (g.*k.member != was.*k.member)
+                IniFile.WriteBool(k.section, QLatin1String(k.key), g.*k.member);
         update.commit();
     });
 }
@@ -204,8 +217,15 @@ QString GetProxyUserName()
                    [&] { return IniFile.ReadString(kConnection, QStringLiteral("ProxyUserName"), QString()); });
 }
 
+bool ProxyPasswordInKeyring()
+{
+    return IniFile.ReadBool(kConnection, QStringLiteral("ProxyKeyring"), false);
+}
+
 QString StoredProxyPassword()
 {
+    if (ProxyPasswordInKeyring())
+        return SetupModel().KeyringProxyPassword;
     const QString stored = IniFile.ReadString(kConnection, QStringLiteral("ProxyPassword"), QString());
     return stored.isEmpty() ? QString() : DecodePass(stored);
 }
@@ -224,18 +244,25 @@ void SetProxyUserName(const QString &userName)
     IniFile.WriteString(kConnection, QStringLiteral("ProxyUserName"), TrimControls(userName));
 }
 
-void SetProxyPassword(const QString &password)
+void SetProxyPassword(const QString &password, bool inKeyring)
 {
     const QString pass = TrimControls(password);
-    IniFile.WriteString(kConnection, QStringLiteral("ProxyPassword"), pass.isEmpty() ? QString() : EncodePass(pass));
+    IniFile.WriteString(kConnection, QStringLiteral("ProxyPassword"),
+                        pass.isEmpty() || inKeyring ? QString() : EncodePass(pass));
+    if (inKeyring) {
+        IniFile.WriteBool(kConnection, QStringLiteral("ProxyKeyring"), true);
+        SetupModel().KeyringProxyPassword = pass;
+    } else if (IniFile.ValueExists(kConnection, QStringLiteral("ProxyKeyring"))) {
+        IniFile.DeleteKey(kConnection, QStringLiteral("ProxyKeyring"));
+    }
 }
 
-void SetProxyCredentials(const QString &userName, const QString &password)
+void SetProxyCredentials(const QString &userName, const QString &password, bool inKeyring)
 {
     guarded("TfrmProxyServerSetup.bnOKClick", [&] {
         TIniUpdate update(IniFile);
         SetProxyUserName(userName);
-        SetProxyPassword(password);
+        SetProxyPassword(password, inKeyring);
         update.commit();
     });
 }

@@ -51,13 +51,18 @@ QString GetProxyUserName();
 QString GetProxyPassword();
 // The stored password whether or not there is a user name (the proxy dialog
 // shows it); empty when none is stored, throws when it cannot be decoded.
+// Kept in the keyring: the model's KeyringProxyPassword.
 QString StoredProxyPassword();
 // The proxy dialog's "OK": both trimmed, the password stored masked (empty
-// when empty), written at once.
-void SetProxyCredentials(const QString &userName, const QString &password);
+// when empty), written at once. inKeyring: the password has been written to
+// the system keyring; the file keeps an empty ProxyPassword and
+// ProxyKeyring=1, and the model's KeyringProxyPassword takes it.
+void SetProxyCredentials(const QString &userName, const QString &password, bool inKeyring = false);
 // One of the two alone, the same way.
 void SetProxyUserName(const QString &userName);
-void SetProxyPassword(const QString &password);
+void SetProxyPassword(const QString &password, bool inKeyring = false);
+// Whether the settings file marks the proxy password as kept in the keyring.
+bool ProxyPasswordInKeyring();
 
 // Whether a general setting with this section and key exists (letter case
 // ignored), and its stored text in a model.

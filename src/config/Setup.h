@@ -30,6 +30,13 @@ struct TSetupPhoneLine {
     QString Alias;
     QString Region = QString::fromUtf8(DefaultIssaShortName);  // short name of the region
     TPhoneExSettings ExSettings;
+    // The password is kept in the system keyring, not in "phones.xml"
+    // (Keyring="True" beside an empty Password).
+    bool InKeyring = false;
+    // Marked so, but its entry has not been read (yet, or it could not be):
+    // the empty password is not the real one, and a save leaves the entry
+    // and the mark as they are unless a new password was entered.
+    bool KeyringUnread = false;
     bool operator==(const TSetupPhoneLine &) const = default;
 };
 
@@ -68,6 +75,8 @@ struct TGeneralSettings {
     bool cbAutoStart = false;  // mirrors the auto-start entry, not stored in the file
     bool cbExecAfterRun = false;
     bool cbAutoReRquest = true;
+    // "Phones": passwords in the system keyring when one answers.
+    bool cbKeyring = true;
     bool operator==(const TGeneralSettings &) const = default;
 };
 
@@ -106,6 +115,10 @@ public:
     std::int32_t CommonTurnOffLessThen() const;
 
     bool operator==(const TSetupModel &) const = default;
+
+    // The proxy password read from the system keyring, used while the
+    // settings file marks it as kept there (ProxyKeyring=1).
+    QString KeyringProxyPassword;
 
     // The lock of "phones.xml", taken by LoadPhonesInfoFromXml and given back
     // by SavePhonesInfoToXml (or ReleasePhonesLock, or the model's end): a

@@ -1,6 +1,7 @@
 #include "ProxyServerSetup.h"
 
 #include "Failure.h"
+#include "PasswordVault.h"
 #include "SettingsFile.h"
 #include "SetupForm.h"
 
@@ -9,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -55,6 +57,24 @@ TfrmProxyServerSetup::TfrmProxyServerSetup(QWidget *parent) : QDialog(parent)
 
 void TfrmProxyServerSetup::accept()
 {
+    if (vault_) {
+        bnOK->setEnabled(false);
+        bnCancel->setEnabled(false);
+        QPointer<TfrmProxyServerSetup> self(this);
+        vault_->SaveProxy(edUserName->text(), edPassword->text(), useKeyring_, [this, self](const QString &error) {
+            if (!self)
+                return;
+            bnOK->setEnabled(true);
+            bnCancel->setEnabled(true);
+            if (error.isEmpty()) {
+                QDialog::accept();
+                return;
+            }
+            MainException(QStringLiteral("TfrmProxyServerSetup.bnOKClick -- > ") + error);
+            QMessageBox::critical(this, QStringLiteral("Ошибка"), QStringLiteral("Настройки прокси не сохранены:\n%1").arg(error));
+        });
+        return;
+    }
     bool stored = false;
     try {
         guarded("TfrmProxyServerSetup.bnOKClick", [&] {

@@ -220,6 +220,15 @@ TfrmSetup::TfrmSetup(QWidget *parent) : QDialog(parent)
             label->adjustSize();
             label->move(h.x + frame + (h.text ? 0 : 1), 0);
         }
+        // Where the passwords are kept.
+        cbKeyring = new QCheckBox(QStringLiteral("Хранить пароли в связке ключей системы"));
+        cbKeyring->setObjectName(QStringLiteral("cbKeyring"));
+        lblKeyring = new QLabel;
+        lblKeyring->setObjectName(QStringLiteral("lblKeyring"));
+        lblKeyring->setWordWrap(true);
+        phonesLayout->addWidget(cbKeyring);
+        phonesLayout->addWidget(lblKeyring);
+        connect(cbKeyring, &QCheckBox::toggled, this, [this] { UpdateKeyringLabel(); });
         pcSetup->addTab(tsPhones, QStringLiteral("Телефоны"));
 
         // Page "Информационное окно".
@@ -534,6 +543,13 @@ void TfrmSetup::FormShow()
         throw;
     }
     FillControls();
+    // The rows kept in the keyring show their passwords once read.
+    vault_.Probe([this](bool) { UpdateKeyringLabel(); });
+    vault_.Load(model_, [this] {
+        for (int slot = 1; slot <= MaxPhones; ++slot)
+            if (model_.Line(slot).InKeyring && rows_[slot].edPassword->text().isEmpty())
+                rows_[slot].edPassword->setText(model_.Line(slot).Password);
+    });
 }
 
 void TfrmSetup::FillRow(int slot)
@@ -586,6 +602,8 @@ void TfrmSetup::FillControls()
     cbAutoStart->setChecked(g.cbAutoStart);
     cbExecAfterRun->setChecked(g.cbExecAfterRun);
     cbAutoReRquest->setChecked(g.cbAutoReRquest);
+    cbKeyring->setChecked(g.cbKeyring);
+    UpdateKeyringLabel();
     // The refresh captions and the rows' enabled fields follow their ticks and
     // the interval box through their own signals.
     UpdateMarkFields();
@@ -628,6 +646,22 @@ void TfrmSetup::ReadControls(TSetupModel &model) const
     g.cbAutoStart = cbAutoStart->isChecked();
     g.cbExecAfterRun = cbExecAfterRun->isChecked();
     g.cbAutoReRquest = cbAutoReRquest->isChecked();
+    g.cbKeyring = cbKeyring->isChecked();
+}
+
+void TfrmSetup::UpdateKeyringLabel()
+{
+    const std::optional<bool> answers = vault_.Answers();
+    QString text;
+    if (answers && !*answers)
+        text = QStringLiteral("Связка ключей системы недоступна: пароли хранятся в файлах программы в замаскированном виде.");
+    else if (!cbKeyring->isChecked())
+        text = QStringLiteral("Пароли хранятся в файлах программы в замаскированном виде.");
+    else if (answers)
+        text = QStringLiteral("Пароли хранятся в связке ключей системы (служба «Saldomat»).");
+    else
+        text = QStringLiteral("Проверяется связка ключей системы...");
+    lblKeyring->setText(text);
 }
 
 void TfrmSetup::ApplyMonitor(int slot)
@@ -752,8 +786,6 @@ void TfrmSetup::accept()
                     throw SaldomatError(QStringLiteral("Не удалось сохранить копию файла %1").arg(kept));
                 phonesFileMalformed_ = false;
             }
-            SavePhonesInfoToXml(model_, PhonesXmlFileName, MaxPhones);
-            SetupModel() = model_;
             saved = true;
         });
     } catch (const std::exception &e) {
@@ -761,13 +793,48 @@ void TfrmSetup::accept()
         QMessageBox::critical(this, QStringLiteral("Ошибка"),
                               QStringLiteral("Настройки не сохранены:\n%1").arg(failureText(e)));
     }
-    if (saved)
-        QDialog::accept();
+    if (!saved)
+        return;
+    // The passwords go into the keyring (or back into the file) first; the
+    // dialog closes when the file is written.
+    saving_ = true;
+    bnOK->setEnabled(false);
+    bnCancel->setEnabled(false);
+    const bool keyring = model_.General.cbKeyring;
+    vault_.SavePhones(model_, PhonesXmlFileName, MaxPhones, keyring,
+                      [this, keyring](const TSetupModel &written, const QString &error) {
+        if (!error.isEmpty()) {
+            saving_ = false;
+            bnOK->setEnabled(true);
+            bnCancel->setEnabled(true);
+            MainException(QStringLiteral("TfrmSetup.bnOKClick -- > ") + error);
+            QMessageBox::critical(this, QStringLiteral("Ошибка"), QStringLiteral("Настройки не сохранены:\n%1").arg(error));
+            return;
+        }
+        model_ = written;
+        SetupModel() = model_;
+        vault_.MoveProxy(keyring, [this](const QString &proxyError) {
+            if (!proxyError.isEmpty())
+                MainException(QStringLiteral("TfrmSetup.bnOKClick -- > ") + proxyError);
+            model_.KeyringProxyPassword = SetupModel().KeyringProxyPassword;
+            saving_ = false;
+            bnOK->setEnabled(true);
+            bnCancel->setEnabled(true);
+            QDialog::accept();
+        });
+    });
 }
 
 void TfrmSetup::reject()
 {
-    runHandler("TfrmSetup.bnCancelClick", [&] { ReloadPhonesFromXml(SetupModel()); });
+    if (saving_)
+        return;  // the save in progress closes the dialog
+    runHandler("TfrmSetup.bnCancelClick", [&] {
+        const TSetupModel before = SetupModel();
+        ReloadPhonesFromXml(SetupModel());
+        TPasswordVault::KeepKnownPasswords(SetupModel(), before);
+        vault_.Load(SetupModel(), [] {});
+    });
     QDialog::reject();
 }
 
@@ -792,6 +859,7 @@ void TfrmSetup::bnExSetupClick(int slot)
 void TfrmSetup::bnProxyServerClick()
 {
     TfrmProxyServerSetup dialog(this);
+    dialog.SetVault(&vault_, cbKeyring->isChecked());
     dialog.exec();
 }
 

@@ -5,7 +5,10 @@
 // (SetupModel()) with the phone rows reloaded from "phones.xml". "Сохранить"
 // checks the monitored rows, writes "phones.xml" and assigns the copy back;
 // every way of cancelling drops the copy and reloads the rows from the file.
+// Passwords kept in the system keyring are read and written through its own
+// TPasswordVault: "Сохранить" closes the dialog once they are stored.
 
+#include "PasswordVault.h"
 #include "Setup.h"
 
 #include <QDialog>
@@ -64,6 +67,8 @@ public:
     QLabel *lblRefresh_a, *lblRefresh_b;
     QComboBox *cbRefreshTime;
     QCheckBox *cbAutoStart, *cbExecAfterRun, *cbAutoReRquest;
+    QCheckBox *cbKeyring;
+    QLabel *lblKeyring;  // where the passwords are kept
     QPushButton *bnProxyServer;
     QRadioButton *rbTrayShowMinimal, *rbTrayNotShow;
     QPushButton *bnOK, *bnCancel;
@@ -104,6 +109,7 @@ private:
     void bnProxyServerClick();
     void SetWarningHot(bool hot);
     void ReloadPhonesFromXml(TSetupModel &model);
+    void UpdateKeyringLabel();
 
     QTabWidget *pcSetup = nullptr;
     QWidget *tsPhones = nullptr;
@@ -112,6 +118,8 @@ private:
     std::array<TSetupRowWidgets, MaxPhones + 1> rows_{};
     TSetupModel model_;
     bool phonesFileMalformed_ = false;
+    TPasswordVault vault_;
+    bool saving_ = false;
 };
 
 // What the controller's setup step learns from the dialog.

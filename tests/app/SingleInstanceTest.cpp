@@ -299,6 +299,8 @@ TEST_F(SingleInstance, FirstStartCreatesTheHistoryAndALaterOneDoesNot)
     // Settings there, history lost: the history stays unavailable. A phone
     // list brought over readable by all is closed at start, and the log says so.
     WriteFileBytes(home_.file(QStringLiteral("Saldomat.ini")), "[Connection]\r\ncbAutoReRquest=0\r\n");
+    // Private already (whatever the umask), so that the log names the phone list alone.
+    QFile::setPermissions(home_.file(QStringLiteral("Saldomat.ini")), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     ASSERT_TRUE(QFile::remove(home_.file(QStringLiteral("Saldomat.db"))));
     const QString phones = home_.file(QStringLiteral("phones.xml"));
     WriteFileBytes(phones, "<?xml version=\"1.0\"?>\r\n<Phones/>\r\n");

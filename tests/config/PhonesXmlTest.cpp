@@ -3,6 +3,7 @@
 #include "ConfigHome.h"
 #include "NumberText.h"
 #include "Passw.h"
+#include "PasswordVault.h"
 
 #include <QRegularExpression>
 
@@ -286,6 +287,54 @@ TEST_F(PhonesXmlTest, AttributeTextsReadAsTheWindowsProgramReadsThem)
                                                                                 QStringLiteral("Monitor=\"maybe\""))) +
                              "</Phones>");
     EXPECT_TRUE(loadError().contains(QStringLiteral("maybe")));
+}
+
+// A row kept in the keyring is written without its password and comes back
+// marked and unread; without a keyring a save masks every known password but
+// leaves a marked row that was never read as it is, so that nothing is lost.
+TEST_F(PhonesXmlTest, RowsKeptInTheKeyringHoldNoPasswordAndAreNeverLost)
+{
+    TSetupModel m;
+    TSetupPhoneLine kept = phone(QStringLiteral("9161110001"), QStringLiteral("271828"));
+    kept.InKeyring = true;
+    m.SetLine(1, kept);
+    m.SetLine(2, phone(QStringLiteral("9161110002"), QStringLiteral("314159")));
+    SavePhonesInfoToXml(m, path, MaxPhones);
+    const QByteArray bytes = ReadFileBytes(path);
+    EXPECT_FALSE(bytes.contains("271828"));
+    EXPECT_TRUE(bytes.contains("Number=\"9161110001\" Password=\"\""));
+    EXPECT_EQ(bytes.count("Keyring=\"True\""), 1);
+    TSetupModel r = reload();
+    EXPECT_TRUE(r.Line(1).InKeyring && r.Line(1).KeyringUnread);
+    EXPECT_TRUE(r.Line(1).Password.isEmpty());
+    EXPECT_EQ(r.Line(2).Password, QStringLiteral("314159"));
+    EXPECT_FALSE(r.Line(2).InKeyring);
+
+    // No session bus: no keyring; the save is done before SavePhones returns.
+    const QByteArray bus = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+    qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+    r.Line(2).Password = QStringLiteral("161803");
+    TPasswordVault vault;
+    bool done = false;
+    vault.SavePhones(r, path, MaxPhones, true, [&](const TSetupModel &saved, const QString &error) {
+        done = true;
+        EXPECT_TRUE(error.isEmpty()) << error.toStdString();
+        EXPECT_TRUE(saved.Line(1).InKeyring);
+        EXPECT_FALSE(saved.Line(2).InKeyring);
+    });
+    if (!bus.isEmpty())
+        qputenv("DBUS_SESSION_BUS_ADDRESS", bus);
+    ASSERT_TRUE(done);
+    EXPECT_EQ(vault.Answers(), std::optional<bool>(false));
+    r = reload();
+    EXPECT_TRUE(r.Line(1).InKeyring && r.Line(1).KeyringUnread) << "the unread entry keeps its mark";
+    EXPECT_EQ(r.Line(2).Password, QStringLiteral("161803"));
+    // A marked row whose entry cannot be read loads with an empty password.
+    bool loaded = false;
+    vault.Load(r, [&] { loaded = true; });
+    EXPECT_TRUE(loaded);
+    EXPECT_TRUE(r.Line(1).Password.isEmpty() && r.Line(1).KeyringUnread);
+    EXPECT_TRUE(FromCp1251(ReadFileBytes(ErrFileName)).contains(U("Пароль телефона 9161110001 не прочитан")));
 }
 
 TEST_F(PhonesXmlTest, HandWrittenFilesLoadByElementOrder)

@@ -35,7 +35,7 @@ const char kDefaultFile[] =
     "cbTurnOff=1\r\ncbRecomend=1\r\ncbSMS=0\r\ncbMin=0\r\ncbJeansBalExpired=0\r\ncbBalDelta=0\r\ncbLastQueryTime=1\r\n"
     "\r\n[Mark]\r\ncbMarkIfBalance=1\r\ncbMarkIfTurnOff=1\r\ncbNotify=1\r\nedBalanceLessThen=2.5\r\nedTurnOffLessThen=2\r\n"
     "\r\n[Connection]\r\ncbRefreshTime=2\r\ncbExecAfterRun=0\r\ncbAutoReRquest=1\r\n"
-    "\r\n[Phones]\r\nrbTrayShowMinimal=0\r\n"
+    "\r\n[Phones]\r\nrbTrayShowMinimal=0\r\ncbKeyring=1\r\n"
     "\r\n[Debug]\r\nSaveLogFiles=0\r\n";
 }  // namespace
 
@@ -75,6 +75,7 @@ TEST_F(SettingsFileTest, EveryValueRoundTrips)
     g.cbRefreshTime = 6;
     g.cbExecAfterRun = true;
     g.cbAutoReRquest = false;
+    g.cbKeyring = false;
     m.SetTrayShowMinimal(true);
     SaveIniFile(m);
     const TSetupModel r = loaded();

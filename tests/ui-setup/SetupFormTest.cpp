@@ -4,6 +4,7 @@
 #include "ExSetupPhone.h"
 #include "IniFile.h"
 #include "IssaUrlChoose.h"
+#include "Passw.h"
 #include "PhonesXml.h"
 #include "SetupForm.h"
 #include "UiSetupSupport.h"
@@ -466,4 +467,45 @@ TEST_F(SetupFormTest, NeverTallerThanTheScreenAndTheButtonsStayInReach)
         EXPECT_TRUE(dlg.rect().contains(place)) << button->text().toStdString();
     }
     dlg.reject();
+}
+
+// The tick moves every password into the keyring and back at "Сохранить", and
+// the dialog says where they are. It needs a Secret Service: keyring_test.sh
+// runs it inside its own session; elsewhere it is skipped.
+TEST_F(SetupFormTest, KeyringTickMovesThePasswordsAndSaysWhereTheyAre)
+{
+    if (qEnvironmentVariableIsEmpty("SALDOMAT_KEYRING_INNER"))
+        GTEST_SKIP() << "run by keyring_test.sh in a session with a Secret Service";
+    storePhones({{1, phone("9161112233", "2718", true)}, {2, phone("9162223344", "3141", false)}});
+    SetProxyCredentials(QStringLiteral("proxy-user"), QStringLiteral("1618"));
+    auto proxyStored = [] { return IniFile.ReadString(QStringLiteral("Connection"), QStringLiteral("ProxyPassword"), QString()); };
+    auto fileText = [] { return QString::fromLatin1(ReadFileBytes(PhonesXmlFileName)); };
+    dlg.show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.lblKeyring->text().contains(U("в связке ключей системы (")); }));
+    EXPECT_TRUE(dlg.cbKeyring->isChecked());
+    dlg.accept();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !dlg.isVisible(); }));
+    EXPECT_EQ(fileText().count(QStringLiteral("Keyring=\"True\"")), 2);
+    EXPECT_EQ(fileText().count(QStringLiteral("Password=\"\"")), 2);
+    EXPECT_EQ(SetupModel().Line(1).Password, QStringLiteral("2718"));
+    EXPECT_TRUE(ProxyPasswordInKeyring());
+    EXPECT_TRUE(proxyStored().isEmpty());
+    EXPECT_EQ(GetProxyPassword(), QStringLiteral("1618"));
+
+    // Shown again, the rows show the passwords read from the keyring.
+    dlg.show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return row(2).edPassword->text() == QStringLiteral("3141"); }));
+    EXPECT_EQ(row(1).edPassword->text(), QStringLiteral("2718"));
+    dlg.cbKeyring->setChecked(false);
+    EXPECT_TRUE(dlg.lblKeyring->text().contains(U("в замаскированном виде")));
+    dlg.accept();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !dlg.isVisible(); }));
+    EXPECT_FALSE(fileText().contains(QStringLiteral("Keyring=")));
+    TSetupModel back;
+    LoadPhonesInfoFromXml(back, PhonesXmlFileName, MaxPhones);
+    back.ReleasePhonesLock();
+    EXPECT_EQ(back.Line(1).Password, QStringLiteral("2718"));
+    EXPECT_EQ(back.Line(2).Password, QStringLiteral("3141"));
+    EXPECT_FALSE(ProxyPasswordInKeyring());
+    EXPECT_EQ(DecodePass(proxyStored()), QStringLiteral("1618"));
 }

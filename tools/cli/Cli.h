@@ -11,6 +11,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTextStream>
+#include <functional>
 
 struct CliCommand {
     using Run = int (*)(const QStringList &args);
@@ -41,3 +42,6 @@ int cliFileFail(const QString &message);
 // without its line end. Empty with an error message in *error when stdin is
 // empty.
 QString ReadSecretLine(QString *error);
+// Starts asynchronous work (keyring jobs) and runs the application's event
+// loop until the work calls the function it was given.
+void cliRunUntilDone(const std::function<void(std::function<void()> done)> &start);

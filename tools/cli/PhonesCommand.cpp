@@ -9,6 +9,7 @@
 #include "IssaUrl.h"
 #include "Passw.h"
 #include "PhoneNumber.h"
+#include "PasswordVault.h"
 #include "PhonesXml.h"
 #include "SettingsFile.h"
 #include "Setup.h"
@@ -42,6 +43,11 @@ bool loadModel(TSetupModel &model, bool forWriting)
                  << "\" is not a readable phone list; repair or remove it first\n";
         return false;
     }
+    // The rows are saved again whole: the passwords kept in the keyring too.
+    if (forWriting) {
+        TPasswordVault vault;
+        cliRunUntilDone([&](std::function<void()> done) { vault.Load(model, done); });
+    }
     return true;
 }
 
@@ -62,7 +68,20 @@ int checkAndSave(const TSetupModel &model)
         return cliFail(QStringLiteral("%1 (slot %2)").arg(QString::fromUtf8(MsgNumberMissing)).arg(slot));
     if (const int slot = model.FirstMonitoredWithoutPassword())
         return cliFail(QStringLiteral("%1 (slot %2)").arg(QString::fromUtf8(MsgPasswordMissing)).arg(slot));
-    SavePhonesInfoToXml(model, PhonesXmlFileName, MaxPhones);
+    // As the setup dialog saves: into the keyring when the settings say so
+    // and one answers, else masked.
+    TSetupModel settings;
+    LoadIniFile(settings);
+    TPasswordVault vault;
+    QString error;
+    cliRunUntilDone([&](std::function<void()> done) {
+        vault.SavePhones(model, PhonesXmlFileName, MaxPhones, settings.General.cbKeyring,
+                         [&error, done](const TSetupModel &, const QString &e) { error = e, done(); });
+    });
+    if (!error.isEmpty()) {
+        cliErr() << "saldomat-cli: " << error << "\n";
+        return 1;
+    }
     return 0;
 }
 

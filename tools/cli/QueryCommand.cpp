@@ -6,6 +6,7 @@
 
 #include "Common.h"
 #include "MarkWatch.h"
+#include "PasswordVault.h"
 #include "PhoneTable.h"
 #include "ProgramInit.h"
 #include "Setup.h"
@@ -56,6 +57,8 @@ int runQuery(const QStringList &arguments)
 
     Init();
     LoadSettings();
+    TPasswordVault vault;
+    cliRunUntilDone([&](std::function<void()> done) { vault.Load(SetupModel(), done); });
     if (mode == 2) {
         QString notFound;
         slot = FindPhone(SetupModel(), phone, false, &notFound);

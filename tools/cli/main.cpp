@@ -79,6 +79,17 @@ QString ReadSecretLine(QString *error)
     return QString::fromUtf8(line);
 }
 
+void cliRunUntilDone(const std::function<void(std::function<void()> done)> &start)
+{
+    bool finished = false;
+    start([&finished] {
+        finished = true;
+        QCoreApplication::quit();
+    });
+    if (!finished)
+        QCoreApplication::exec();
+}
+
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
