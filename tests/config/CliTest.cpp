@@ -287,10 +287,15 @@ TEST_F(CliTest, PasswordFromStandardInputIsNeverOnTheCommandLine)
         QProcess p;
         p.start(BinaryPath(QStringLiteral("saldomat-cli")), args);
         EXPECT_TRUE(p.waitForStarted(10000));
-        // Started (exec done) and not yet given the line: its command line is all there is to see.
-        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(p.processId()));
-        EXPECT_TRUE(cmdline.open(QIODevice::ReadOnly));
-        const QByteArray seen = cmdline.readAll();
+        // Not yet given the line: its command line is all there is to see. It
+        // is read once the new program's words are in place (just after the
+        // start, /proc may still show the parent's).
+        QByteArray seen;
+        WaitUntil([&] {
+            QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(p.processId()));
+            seen = cmdline.open(QIODevice::ReadOnly) ? cmdline.readAll() : QByteArray();
+            return seen.contains("--password-stdin");
+        }, 5000);
         EXPECT_TRUE(seen.contains("--password-stdin")) << seen.toStdString();
         EXPECT_FALSE(seen.contains(secret));
         p.write(secret + "\n");
