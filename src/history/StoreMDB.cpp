@@ -11,6 +11,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
+#include <sys/stat.h>
 
 namespace {
 // Rounded as printing with that many decimals rounds it.
@@ -54,6 +55,47 @@ TmdbStore::TmdbStore(QString dbFile)
 
 TmdbStore::~TmdbStore() = default;
 
+HistoryConnection &TmdbStore::connection()
+{
+    struct stat st {};
+    const bool exists = ::stat(QFile::encodeName(file_).constData(), &st) == 0;
+    if (conn_ && (!exists || static_cast<quint64>(st.st_dev) != connDevice_ || static_cast<quint64>(st.st_ino) != connInode_)) {
+        // Replaced or deleted: the open connection writes into a file nobody
+        // sees. Its write-ahead log, left behind under the shared name because
+        // a moved file is not folded back, belongs to the old file: replayed
+        // onto the new one it would damage it.
+        conn_.reset();
+        QFile::remove(file_ + QStringLiteral("-wal"));
+        QFile::remove(file_ + QStringLiteral("-shm"));
+    }
+    if (!conn_) {
+        if (!exists)
+            throw SaldomatError(QStringLiteral("file \"%1\" not found").arg(QDir::toNativeSeparators(file_)));
+        auto conn = std::make_unique<HistoryConnection>(file_);
+        connDevice_ = static_cast<quint64>(st.st_dev);
+        connInode_ = static_cast<quint64>(st.st_ino);
+        connWal_ = false;
+        conn_ = std::move(conn);
+    }
+    return *conn_;
+}
+
+template <typename Op>
+auto TmdbStore::onConnection(Op op)
+{
+    try {
+        return op(connection());
+    } catch (...) {
+        conn_.reset();  // a lock, damage or a full disk: the next operation starts afresh
+        throw;
+    }
+}
+
+void TmdbStore::EndRun()
+{
+    conn_.reset();
+}
+
 bool TmdbStore::remakeIfMissing(QString *failure)
 {
     if (QFileInfo::exists(file_))
@@ -78,6 +120,7 @@ bool TmdbStore::remakeIfMissing(QString *failure)
 bool TmdbStore::BeginRun()
 {
     warned_ = false;
+    conn_.reset();
     try {
         QString failure;
         remakeIfMissing(&failure);
@@ -121,19 +164,21 @@ void TmdbStore::CalcBalanceDelta(TIssa &issa)
     guarded("TmdbStore.CalcBalanceDelta", [&] {
         const double today = OleDateOnly(clock_());
         float delta = 0;
-        HistoryConnection conn(file_);
-        QSqlQuery q(conn.db());
-        q.setForwardOnly(true);
-        Prepare(q, QStringLiteral("SELECT Balance FROM Phones WHERE PhoneNumber = ? AND QueryDateTime < ? "
-                                 "ORDER BY QueryDateTime DESC, NN DESC LIMIT 1"));
-        q.addBindValue(issa.PhoneNumber);
-        q.addBindValue(today);
-        if (!q.exec())
-            throw SaldomatError(sqlReason(q.lastError()));
-        if (q.next())
-            delta = issa.Balance - balanceFromText(q.value(0).toString());
-        else if (q.lastError().isValid())
-            throw SaldomatError(sqlReason(q.lastError()));
+        onConnection([&](HistoryConnection &conn) {
+            QSqlQuery q(conn.db());
+            q.setForwardOnly(true);
+            Prepare(q,
+                QStringLiteral("SELECT Balance FROM Phones WHERE PhoneNumber = ? AND QueryDateTime < ? "
+                               "ORDER BY QueryDateTime DESC, NN DESC LIMIT 1"));
+            q.addBindValue(issa.PhoneNumber);
+            q.addBindValue(today);
+            if (!q.exec())
+                throw SaldomatError(sqlReason(q.lastError()));
+            if (q.next())
+                delta = issa.Balance - balanceFromText(q.value(0).toString());
+            else if (q.lastError().isValid())
+                throw SaldomatError(sqlReason(q.lastError()));
+        });
         issa.BalDelta = delta;
     });
 }
@@ -144,31 +189,42 @@ bool TmdbStore::SaveIssaToMdb(const TIssa &issa)
         QString failure;
         if (!remakeIfMissing(&failure))
             return false;
-        HistoryConnection conn(file_);
-        UseWriteAheadLog(conn.db());
-        QSqlQuery q(conn.db());
-        Prepare(q, QStringLiteral(
-            "INSERT INTO Phones (PhoneNumber, LicSchet, UserName, QueryDateTime, Balance, ObPlat, BalDelta, "
-            "Average, JeansExpired, TurnOff, Recomend, SMS, Minutes, USDRate) "
-            "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
-        q.addBindValue(orSpace(issa.PhoneNumber));
-        q.addBindValue(orSpace(issa.LicSchet));
-        q.addBindValue(orSpace(issa.UserName));
-        q.addBindValue(clock_());
-        q.addBindValue(rounded(issa.Balance, 2));
-        q.addBindValue(rounded(issa.ObPlat, 2));
-        q.addBindValue(rounded(issa.BalDelta, 2));
-        q.addBindValue(rounded(issa.Average, 2));
-        q.addBindValue(issa.JeansExpired);
-        q.addBindValue(issa.TurnOff);
-        q.addBindValue(rounded(issa.Recomend, 2));
-        q.addBindValue(issa.SMS);
-        q.addBindValue(issa.Minutes);
-        q.addBindValue(rounded(issa.USDRate, 4));
-        // Autocommit: the insert is its own transaction, synced before exec returns.
-        if (!q.exec())
-            throw SaldomatError(sqlReason(q.lastError()));
-        return true;
+        return onConnection([&](HistoryConnection &conn) {
+            if (!connWal_) {
+                UseWriteAheadLog(conn.db());
+                connWal_ = true;
+            }
+            QSqlQuery q(conn.db());
+            Prepare(q,
+                QStringLiteral(
+                    "INSERT INTO Phones (PhoneNumber, LicSchet, UserName, QueryDateTime, Balance, ObPlat, BalDelta, "
+                    "Average, JeansExpired, TurnOff, Recomend, SMS, Minutes, USDRate) "
+                    "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+            q.addBindValue(orSpace(issa.PhoneNumber));
+            q.addBindValue(orSpace(issa.LicSchet));
+            q.addBindValue(orSpace(issa.UserName));
+            q.addBindValue(clock_());
+            q.addBindValue(rounded(issa.Balance, 2));
+            q.addBindValue(rounded(issa.ObPlat, 2));
+            q.addBindValue(rounded(issa.BalDelta, 2));
+            q.addBindValue(rounded(issa.Average, 2));
+            q.addBindValue(issa.JeansExpired);
+            q.addBindValue(issa.TurnOff);
+            q.addBindValue(rounded(issa.Recomend, 2));
+            q.addBindValue(issa.SMS);
+            q.addBindValue(issa.Minutes);
+            q.addBindValue(rounded(issa.USDRate, 4));
+            // Autocommit: the insert is its own transaction, synced before exec returns.
+            if (!q.exec())
+                throw SaldomatError(sqlReason(q.lastError()));
+            // The row folded into the file at once (without waiting for
+            // readers), so that the log holds nothing of value while the
+            // connection stays open: a file replaced meanwhile finds no rows
+            // of another file in the log.
+            QSqlQuery checkpoint(conn.db());
+            checkpoint.exec(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)"));
+            return true;
+        });
     });
 }
 
@@ -182,9 +238,10 @@ void TmdbStore::LoadHistoryInformation(const QList<HistoryPhoneRef> &monitored, 
             HistoryConnection conn(file_);
             QSqlQuery q(conn.db());
             q.setForwardOnly(true);
-            Prepare(q, QStringLiteral("SELECT LicSchet, UserName, Balance, ObPlat, Average, BalDelta, Recomend, USDRate, "
-                                     "TurnOff, JeansExpired, SMS, Minutes, QueryDateTime FROM Phones "
-                                     "WHERE PhoneNumber = ? ORDER BY QueryDateTime DESC, NN DESC LIMIT 1"));
+            Prepare(q,
+                QStringLiteral("SELECT LicSchet, UserName, Balance, ObPlat, Average, BalDelta, Recomend, USDRate, "
+                               "TurnOff, JeansExpired, SMS, Minutes, QueryDateTime FROM Phones "
+                               "WHERE PhoneNumber = ? ORDER BY QueryDateTime DESC, NN DESC LIMIT 1"));
             for (const HistoryPhoneRef &phone : monitored) {
                 if (phone.slot < 1 || phone.slot > MaxPhones)
                     continue;

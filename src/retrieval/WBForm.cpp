@@ -246,6 +246,8 @@ void TfrmWB::FinishRun()
     running_ = false;
     pauseTimer_.stop();
     pausePassed_ = false;
+    if (store_)
+        store_->EndRun();
     Q_EMIT animationStop();
     if (!ApplicationTerminating) {
         Q_EMIT trayPhoneInfoChanged();
