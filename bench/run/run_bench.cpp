@@ -5,7 +5,10 @@
 //              in this process, with the history, as the tray program runs it
 //   cli        "saldomat-cli query --pause-ms 0" on the same program folder
 //   floor      the same HTTP requests made with a plain QNetworkAccessManager,
-//              plus one SQLite insert and commit per phone through SQLite's C API
+//              plus one SQLite insert and commit per phone through SQLite's C API,
+//              on a file of the same table and index, in the product's journal
+//              mode and sync level (write-ahead log, synchronous=FULL, 5 s busy
+//              time-out): one fdatasync per committed row
 //   tray       the tray program itself, started once: peak memory of its
 //              100-phone run and its memory when idle afterwards
 //

@@ -64,7 +64,7 @@ HistoryConnection &TmdbStore::connection()
         // sees. Its write-ahead log, left behind under the shared name because
         // a moved file is not folded back, belongs to the old file: replayed
         // onto the new one it would damage it.
-        conn_.reset();
+        dropConnection();
         QFile::remove(file_ + QStringLiteral("-wal"));
         QFile::remove(file_ + QStringLiteral("-shm"));
     }
@@ -86,14 +86,32 @@ auto TmdbStore::onConnection(Op op)
     try {
         return op(connection());
     } catch (...) {
-        conn_.reset();  // a lock, damage or a full disk: the next operation starts afresh
+        dropConnection();  // a lock, damage or a full disk: the next operation starts afresh
         throw;
     }
 }
 
 void TmdbStore::EndRun()
 {
+    dropConnection();
+}
+
+void TmdbStore::dropConnection()
+{
+    deltaQuery_.reset();
+    insertQuery_.reset();
     conn_.reset();
+}
+
+QSqlQuery &TmdbStore::prepared(std::unique_ptr<QSqlQuery> &slot, const QString &sql)
+{
+    if (!slot) {
+        auto q = std::make_unique<QSqlQuery>(conn_->db());
+        q->setForwardOnly(true);
+        Prepare(*q, sql);
+        slot = std::move(q);
+    }
+    return *slot;
 }
 
 bool TmdbStore::remakeIfMissing(QString *failure)
@@ -120,7 +138,7 @@ bool TmdbStore::remakeIfMissing(QString *failure)
 bool TmdbStore::BeginRun()
 {
     warned_ = false;
-    conn_.reset();
+    dropConnection();
     try {
         QString failure;
         remakeIfMissing(&failure);
@@ -165,19 +183,19 @@ void TmdbStore::CalcBalanceDelta(TIssa &issa)
         const double today = OleDateOnly(clock_());
         float delta = 0;
         onConnection([&](HistoryConnection &conn) {
-            QSqlQuery q(conn.db());
-            q.setForwardOnly(true);
-            Prepare(q,
+            Q_UNUSED(conn);
+            QSqlQuery &q = prepared(deltaQuery_,
                 QStringLiteral("SELECT Balance FROM Phones WHERE PhoneNumber = ? AND QueryDateTime < ? "
                                "ORDER BY QueryDateTime DESC, NN DESC LIMIT 1"));
-            q.addBindValue(issa.PhoneNumber);
-            q.addBindValue(today);
+            q.bindValue(0, issa.PhoneNumber);
+            q.bindValue(1, today);
             if (!q.exec())
                 throw SaldomatError(sqlReason(q.lastError()));
             if (q.next())
                 delta = issa.Balance - balanceFromText(q.value(0).toString());
             else if (q.lastError().isValid())
                 throw SaldomatError(sqlReason(q.lastError()));
+            q.finish();  // no read transaction left open between phones
         });
         issa.BalDelta = delta;
     });
@@ -194,26 +212,25 @@ bool TmdbStore::SaveIssaToMdb(const TIssa &issa)
                 UseWriteAheadLog(conn.db());
                 connWal_ = true;
             }
-            QSqlQuery q(conn.db());
-            Prepare(q,
+            QSqlQuery &q = prepared(insertQuery_,
                 QStringLiteral(
                     "INSERT INTO Phones (PhoneNumber, LicSchet, UserName, QueryDateTime, Balance, ObPlat, BalDelta, "
                     "Average, JeansExpired, TurnOff, Recomend, SMS, Minutes, USDRate) "
                     "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
-            q.addBindValue(orSpace(issa.PhoneNumber));
-            q.addBindValue(orSpace(issa.LicSchet));
-            q.addBindValue(orSpace(issa.UserName));
-            q.addBindValue(clock_());
-            q.addBindValue(rounded(issa.Balance, 2));
-            q.addBindValue(rounded(issa.ObPlat, 2));
-            q.addBindValue(rounded(issa.BalDelta, 2));
-            q.addBindValue(rounded(issa.Average, 2));
-            q.addBindValue(issa.JeansExpired);
-            q.addBindValue(issa.TurnOff);
-            q.addBindValue(rounded(issa.Recomend, 2));
-            q.addBindValue(issa.SMS);
-            q.addBindValue(issa.Minutes);
-            q.addBindValue(rounded(issa.USDRate, 4));
+            q.bindValue(0, orSpace(issa.PhoneNumber));
+            q.bindValue(1, orSpace(issa.LicSchet));
+            q.bindValue(2, orSpace(issa.UserName));
+            q.bindValue(3, clock_());
+            q.bindValue(4, rounded(issa.Balance, 2));
+            q.bindValue(5, rounded(issa.ObPlat, 2));
+            q.bindValue(6, rounded(issa.BalDelta, 2));
+            q.bindValue(7, rounded(issa.Average, 2));
+            q.bindValue(8, issa.JeansExpired);
+            q.bindValue(9, issa.TurnOff);
+            q.bindValue(10, rounded(issa.Recomend, 2));
+            q.bindValue(11, issa.SMS);
+            q.bindValue(12, issa.Minutes);
+            q.bindValue(13, rounded(issa.USDRate, 4));
             // Autocommit: the insert is its own transaction, synced before exec returns.
             if (!q.exec())
                 throw SaldomatError(sqlReason(q.lastError()));

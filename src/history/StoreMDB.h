@@ -16,6 +16,7 @@
 #include <memory>
 
 class HistoryConnection;
+class QSqlQuery;
 
 // One monitored phone as the settings describe it.
 struct HistoryPhoneRef {
@@ -90,6 +91,10 @@ private:
     HistoryConnection &connection();
     // Runs op on the kept connection; a failure drops it and is rethrown.
     template <typename Op> auto onConnection(Op op);
+    // The connection closed with its prepared statements.
+    void dropConnection();
+    // The statement sql prepared once per connection in *slot.
+    QSqlQuery &prepared(std::unique_ptr<QSqlQuery> &slot, const QString &sql);
 
     QString file_;
     std::function<TDateTime()> clock_;
@@ -99,4 +104,6 @@ private:
     std::unique_ptr<HistoryConnection> conn_;
     quint64 connDevice_ = 0, connInode_ = 0;
     bool connWal_ = false;  // write-ahead log switched on for conn_
+    // Prepared on conn_ (declared after it: they go before it).
+    std::unique_ptr<QSqlQuery> deltaQuery_, insertQuery_;
 };
