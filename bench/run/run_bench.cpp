@@ -20,7 +20,6 @@
 // of the floor.
 #include "Common.h"
 #include "EmulatorProcess.h"
-#include "EventLoopWait.h"
 #include "Encoding.h"
 #include "Failure.h"
 #include "HistoryDb.h"
@@ -241,10 +240,13 @@ int main(int argc, char **argv)
     Sample engineRun, cliRun, floorRun;
     for (int r = 0; r < rounds; ++r) {
         measure(emu, engineRun, false, [&] {
-            bool finished = false;
-            const auto done = QObject::connect(&engine, &TfrmWB::runFinished, [&] { finished = true; });
+            // The event loop as the tray program and the CLI run it: it sleeps
+            // until something arrives (a polling wait would spin meanwhile and
+            // bill its own turns to the engine).
+            QEventLoop loop;
+            const auto done = QObject::connect(&engine, &TfrmWB::runFinished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
             if (engine.RequestInformation(0))
-                WaitUntil([&] { return finished; }, 600000);
+                loop.exec();
             QObject::disconnect(done);
         });
         if (allSucceeded() != MaxPhones) {

@@ -231,15 +231,11 @@ bool TmdbStore::SaveIssaToMdb(const TIssa &issa)
             q.bindValue(11, issa.SMS);
             q.bindValue(12, issa.Minutes);
             q.bindValue(13, rounded(issa.USDRate, 4));
-            // Autocommit: the insert is its own transaction, synced before exec returns.
+            // Autocommit: the insert is its own transaction, synced before exec
+            // returns (one sync of the log); the log is folded into the file
+            // when the run's connection closes, or by SQLite when it grows.
             if (!q.exec())
                 throw SaldomatError(sqlReason(q.lastError()));
-            // The row folded into the file at once (without waiting for
-            // readers), so that the log holds nothing of value while the
-            // connection stays open: a file replaced meanwhile finds no rows
-            // of another file in the log.
-            QSqlQuery checkpoint(conn.db());
-            checkpoint.exec(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)"));
             return true;
         });
     });
