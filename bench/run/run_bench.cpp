@@ -5,7 +5,10 @@
 //              in this process, with the history, as the tray program runs it
 //   cli        "saldomat-cli query --pause-ms 0" on the same program folder
 //   floor      the same HTTP requests made with a plain QNetworkAccessManager,
-//              plus one SQLite insert and commit per phone through SQLite's C API
+//              plus one SQLite insert and commit per phone through SQLite's C API,
+//              on a file of the same table and index, in the product's journal
+//              mode and sync level (write-ahead log, synchronous=FULL, 5 s busy
+//              time-out): one fdatasync per committed row
 //   tray       the tray program itself, started once: peak memory of its
 //              100-phone run and its memory when idle afterwards
 //
@@ -17,7 +20,6 @@
 // of the floor.
 #include "Common.h"
 #include "EmulatorProcess.h"
-#include "EventLoopWait.h"
 #include "Encoding.h"
 #include "Failure.h"
 #include "HistoryDb.h"
@@ -238,10 +240,13 @@ int main(int argc, char **argv)
     Sample engineRun, cliRun, floorRun;
     for (int r = 0; r < rounds; ++r) {
         measure(emu, engineRun, false, [&] {
-            bool finished = false;
-            const auto done = QObject::connect(&engine, &TfrmWB::runFinished, [&] { finished = true; });
+            // The event loop as the tray program and the CLI run it: it sleeps
+            // until something arrives (a polling wait would spin meanwhile and
+            // bill its own turns to the engine).
+            QEventLoop loop;
+            const auto done = QObject::connect(&engine, &TfrmWB::runFinished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
             if (engine.RequestInformation(0))
-                WaitUntil([&] { return finished; }, 600000);
+                loop.exec();
             QObject::disconnect(done);
         });
         if (allSucceeded() != MaxPhones) {

@@ -11,6 +11,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
+#include <sys/stat.h>
 
 namespace {
 // Rounded as printing with that many decimals rounds it.
@@ -54,6 +55,65 @@ TmdbStore::TmdbStore(QString dbFile)
 
 TmdbStore::~TmdbStore() = default;
 
+HistoryConnection &TmdbStore::connection()
+{
+    struct stat st {};
+    const bool exists = ::stat(QFile::encodeName(file_).constData(), &st) == 0;
+    if (conn_ && (!exists || static_cast<quint64>(st.st_dev) != connDevice_ || static_cast<quint64>(st.st_ino) != connInode_)) {
+        // Replaced or deleted: the open connection writes into a file nobody
+        // sees. Its write-ahead log, left behind under the shared name because
+        // a moved file is not folded back, belongs to the old file: replayed
+        // onto the new one it would damage it.
+        dropConnection();
+        QFile::remove(file_ + QStringLiteral("-wal"));
+        QFile::remove(file_ + QStringLiteral("-shm"));
+    }
+    if (!conn_) {
+        if (!exists)
+            throw SaldomatError(QStringLiteral("file \"%1\" not found").arg(QDir::toNativeSeparators(file_)));
+        auto conn = std::make_unique<HistoryConnection>(file_);
+        connDevice_ = static_cast<quint64>(st.st_dev);
+        connInode_ = static_cast<quint64>(st.st_ino);
+        connWal_ = false;
+        conn_ = std::move(conn);
+    }
+    return *conn_;
+}
+
+template <typename Op>
+auto TmdbStore::onConnection(Op op)
+{
+    try {
+        return op(connection());
+    } catch (...) {
+        dropConnection();  // a lock, damage or a full disk: the next operation starts afresh
+        throw;
+    }
+}
+
+void TmdbStore::EndRun()
+{
+    dropConnection();
+}
+
+void TmdbStore::dropConnection()
+{
+    deltaQuery_.reset();
+    insertQuery_.reset();
+    conn_.reset();
+}
+
+QSqlQuery &TmdbStore::prepared(std::unique_ptr<QSqlQuery> &slot, const QString &sql)
+{
+    if (!slot) {
+        auto q = std::make_unique<QSqlQuery>(conn_->db());
+        q->setForwardOnly(true);
+        Prepare(*q, sql);
+        slot = std::move(q);
+    }
+    return *slot;
+}
+
 bool TmdbStore::remakeIfMissing(QString *failure)
 {
     if (QFileInfo::exists(file_))
@@ -78,6 +138,7 @@ bool TmdbStore::remakeIfMissing(QString *failure)
 bool TmdbStore::BeginRun()
 {
     warned_ = false;
+    dropConnection();
     try {
         QString failure;
         remakeIfMissing(&failure);
@@ -121,19 +182,21 @@ void TmdbStore::CalcBalanceDelta(TIssa &issa)
     guarded("TmdbStore.CalcBalanceDelta", [&] {
         const double today = OleDateOnly(clock_());
         float delta = 0;
-        HistoryConnection conn(file_);
-        QSqlQuery q(conn.db());
-        q.setForwardOnly(true);
-        Prepare(q, QStringLiteral("SELECT Balance FROM Phones WHERE PhoneNumber = ? AND QueryDateTime < ? "
-                                 "ORDER BY QueryDateTime DESC, NN DESC LIMIT 1"));
-        q.addBindValue(issa.PhoneNumber);
-        q.addBindValue(today);
-        if (!q.exec())
-            throw SaldomatError(sqlReason(q.lastError()));
-        if (q.next())
-            delta = issa.Balance - balanceFromText(q.value(0).toString());
-        else if (q.lastError().isValid())
-            throw SaldomatError(sqlReason(q.lastError()));
+        onConnection([&](HistoryConnection &conn) {
+            Q_UNUSED(conn);
+            QSqlQuery &q = prepared(deltaQuery_,
+                QStringLiteral("SELECT Balance FROM Phones WHERE PhoneNumber = ? AND QueryDateTime < ? "
+                               "ORDER BY QueryDateTime DESC, NN DESC LIMIT 1"));
+            q.bindValue(0, issa.PhoneNumber);
+            q.bindValue(1, today);
+            if (!q.exec())
+                throw SaldomatError(sqlReason(q.lastError()));
+            if (q.next())
+                delta = issa.Balance - balanceFromText(q.value(0).toString());
+            else if (q.lastError().isValid())
+                throw SaldomatError(sqlReason(q.lastError()));
+            q.finish();  // no read transaction left open between phones
+        });
         issa.BalDelta = delta;
     });
 }
@@ -144,31 +207,37 @@ bool TmdbStore::SaveIssaToMdb(const TIssa &issa)
         QString failure;
         if (!remakeIfMissing(&failure))
             return false;
-        HistoryConnection conn(file_);
-        UseWriteAheadLog(conn.db());
-        QSqlQuery q(conn.db());
-        Prepare(q, QStringLiteral(
-            "INSERT INTO Phones (PhoneNumber, LicSchet, UserName, QueryDateTime, Balance, ObPlat, BalDelta, "
-            "Average, JeansExpired, TurnOff, Recomend, SMS, Minutes, USDRate) "
-            "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
-        q.addBindValue(orSpace(issa.PhoneNumber));
-        q.addBindValue(orSpace(issa.LicSchet));
-        q.addBindValue(orSpace(issa.UserName));
-        q.addBindValue(clock_());
-        q.addBindValue(rounded(issa.Balance, 2));
-        q.addBindValue(rounded(issa.ObPlat, 2));
-        q.addBindValue(rounded(issa.BalDelta, 2));
-        q.addBindValue(rounded(issa.Average, 2));
-        q.addBindValue(issa.JeansExpired);
-        q.addBindValue(issa.TurnOff);
-        q.addBindValue(rounded(issa.Recomend, 2));
-        q.addBindValue(issa.SMS);
-        q.addBindValue(issa.Minutes);
-        q.addBindValue(rounded(issa.USDRate, 4));
-        // Autocommit: the insert is its own transaction, synced before exec returns.
-        if (!q.exec())
-            throw SaldomatError(sqlReason(q.lastError()));
-        return true;
+        return onConnection([&](HistoryConnection &conn) {
+            if (!connWal_) {
+                UseWriteAheadLog(conn.db());
+                connWal_ = true;
+            }
+            QSqlQuery &q = prepared(insertQuery_,
+                QStringLiteral(
+                    "INSERT INTO Phones (PhoneNumber, LicSchet, UserName, QueryDateTime, Balance, ObPlat, BalDelta, "
+                    "Average, JeansExpired, TurnOff, Recomend, SMS, Minutes, USDRate) "
+                    "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+            q.bindValue(0, orSpace(issa.PhoneNumber));
+            q.bindValue(1, orSpace(issa.LicSchet));
+            q.bindValue(2, orSpace(issa.UserName));
+            q.bindValue(3, clock_());
+            q.bindValue(4, rounded(issa.Balance, 2));
+            q.bindValue(5, rounded(issa.ObPlat, 2));
+            q.bindValue(6, rounded(issa.BalDelta, 2));
+            q.bindValue(7, rounded(issa.Average, 2));
+            q.bindValue(8, issa.JeansExpired);
+            q.bindValue(9, issa.TurnOff);
+            q.bindValue(10, rounded(issa.Recomend, 2));
+            q.bindValue(11, issa.SMS);
+            q.bindValue(12, issa.Minutes);
+            q.bindValue(13, rounded(issa.USDRate, 4));
+            // Autocommit: the insert is its own transaction, synced before exec
+            // returns (one sync of the log); the log is folded into the file
+            // when the run's connection closes, or by SQLite when it grows.
+            if (!q.exec())
+                throw SaldomatError(sqlReason(q.lastError()));
+            return true;
+        });
     });
 }
 
@@ -182,9 +251,10 @@ void TmdbStore::LoadHistoryInformation(const QList<HistoryPhoneRef> &monitored, 
             HistoryConnection conn(file_);
             QSqlQuery q(conn.db());
             q.setForwardOnly(true);
-            Prepare(q, QStringLiteral("SELECT LicSchet, UserName, Balance, ObPlat, Average, BalDelta, Recomend, USDRate, "
-                                     "TurnOff, JeansExpired, SMS, Minutes, QueryDateTime FROM Phones "
-                                     "WHERE PhoneNumber = ? ORDER BY QueryDateTime DESC, NN DESC LIMIT 1"));
+            Prepare(q,
+                QStringLiteral("SELECT LicSchet, UserName, Balance, ObPlat, Average, BalDelta, Recomend, USDRate, "
+                               "TurnOff, JeansExpired, SMS, Minutes, QueryDateTime FROM Phones "
+                               "WHERE PhoneNumber = ? ORDER BY QueryDateTime DESC, NN DESC LIMIT 1"));
             for (const HistoryPhoneRef &phone : monitored) {
                 if (phone.slot < 1 || phone.slot > MaxPhones)
                     continue;

@@ -2,8 +2,10 @@
 // TmdbStore: writes every successful query into the history and loads the
 // newest stored figures of the monitored phones into the phone table.
 // Exists when the history file was there at start-up; all calls run on the
-// main thread. Every operation opens the file anew, so a file that another
-// program replaced or deleted is noticed at the next operation.
+// main thread. A run keeps one connection (BeginRun .. EndRun); before every
+// use the file's device and inode are compared with the ones it was opened
+// with, so a file that another program replaced or deleted is noticed at the
+// next operation and opened anew. A failed operation drops the connection.
 
 #include "OleDate.h"
 #include "PhoneTable.h"
@@ -11,6 +13,10 @@
 #include <QList>
 #include <QString>
 #include <functional>
+#include <memory>
+
+class HistoryConnection;
+class QSqlQuery;
 
 // One monitored phone as the settings describe it.
 struct HistoryPhoneRef {
@@ -61,6 +67,9 @@ public:
     // date if that has not happened yet, and the warning about results that
     // cannot be stored may be shown once more. Never throws.
     bool BeginRun();
+    // End of a request run: the run's connection is closed (the write-ahead
+    // log is folded into the file then). Never throws.
+    void EndRun();
     // CalcBalanceDelta then SaveIssaToMdb, as after every successful query.
     // Returns false when the row could not be stored: the reason is in the log,
     // and the first such failure of a run goes to the warning handler.
@@ -77,10 +86,24 @@ public:
 
 private:
     bool remakeIfMissing(QString *failure);
+    // The kept connection, opened anew when there is none or the file under
+    // the name is no longer the one it was opened on. Throws SaldomatError.
+    HistoryConnection &connection();
+    // Runs op on the kept connection; a failure drops it and is rethrown.
+    template <typename Op> auto onConnection(Op op);
+    // The connection closed with its prepared statements.
+    void dropConnection();
+    // The statement sql prepared once per connection in *slot.
+    QSqlQuery &prepared(std::unique_ptr<QSqlQuery> &slot, const QString &sql);
 
     QString file_;
     std::function<TDateTime()> clock_;
     std::function<void(const QString &)> warn_;
     bool warned_ = false;
     bool tableChecked_ = false;
+    std::unique_ptr<HistoryConnection> conn_;
+    quint64 connDevice_ = 0, connInode_ = 0;
+    bool connWal_ = false;  // write-ahead log switched on for conn_
+    // Prepared on conn_ (declared after it: they go before it).
+    std::unique_ptr<QSqlQuery> deltaQuery_, insertQuery_;
 };

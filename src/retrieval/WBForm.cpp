@@ -246,6 +246,8 @@ void TfrmWB::FinishRun()
     running_ = false;
     pauseTimer_.stop();
     pausePassed_ = false;
+    if (store_)
+        store_->EndRun();
     Q_EMIT animationStop();
     if (!ApplicationTerminating) {
         Q_EMIT trayPhoneInfoChanged();
@@ -412,7 +414,13 @@ QString TfrmWB::MaskPasswords(const QString &html, const QString &passwordName)
         last = m.capturedEnd();
     }
     out += QStringView(text).mid(last);
-    // name=value pairs of password fields in addresses.
+    // name=value pairs of password fields in addresses. Most pages hold none:
+    // the expression is only built and run over a page that has "name=".
+    const auto holds = [&](const QString &name) {
+        return out.contains(name + QLatin1Char('='), Qt::CaseInsensitive);
+    };
+    if (!holds(QStringLiteral("password")) && (passwordName.isEmpty() || !holds(passwordName)))
+        return out;
     QStringList names{QStringLiteral("password")};
     if (!passwordName.isEmpty())
         names << QRegularExpression::escape(passwordName);
