@@ -185,11 +185,12 @@ void TfrmWB::RequestInfoForPhoneID(int slot, const TIssaUrlInfo &url)
         IssaUrlInfo.PhoneNumber = UserPhone(slot);
         IssaUrlInfo.Password = Password(slot);
         WB->ResetSession();  // a phone never sees another phone's session
-        WB->SetPlainPasswordAllowed(PlainLoginAllowed(url));
+        const bool plainAllowed = PlainLoginAllowed(url);
+        WB->SetPlainPasswordAllowed(plainAllowed);
         proxyLogons_ = 0;
         proxyName_.clear();
         const QUrl address(url.LoginURL.trimmed());
-        if (address.scheme().compare(QLatin1String("http"), Qt::CaseInsensitive) == 0 && !PlainLoginAllowed(url)) {
+        if (address.scheme().compare(QLatin1String("http"), Qt::CaseInsensitive) == 0 && !plainAllowed) {
             FailPhone(QStringLiteral("Адрес входа региона %1 (%2) не защищён (http://): пароль не отправлен. Укажите адрес "
                                      "https:// или отметьте в настройке региона \"Разрешить вход без шифрования\"")
                           .arg(url.ShortName, address.toDisplayString(QUrl::RemoveUserInfo | QUrl::RemoveQuery)));
@@ -302,24 +303,34 @@ void TfrmWB::PostWithWebBrowser(const QString &url)
     const QByteArray cp = QByteArrayLiteral("windows-1251");
     const QByteArray number = FormUrlEncode(IssaUrlInfo.PhoneNumber, cp);
     const QByteArray password = FormUrlEncode(IssaUrlInfo.Password, cp);
-    const QString pattern = IssaUrlInfo.LoginStr;
+    const QStringView pattern(IssaUrlInfo.LoginStr);
     QByteArray body;
     bool withPassword = false;
-    static const QString kNumber = QStringLiteral("<%PhoneNumber%>");
-    static const QString kPassword = QStringLiteral("<%Password%>");
+    const QLatin1String kNumber("<%PhoneNumber%>");
+    const QLatin1String kPassword("<%Password%>");
+    // The text between the placeholders goes out run by run.
+    qsizetype runStart = 0;
+    const auto endRun = [&](qsizetype i) {
+        if (i > runStart)
+            body += ToCp1251(pattern.mid(runStart, i - runStart).toString());
+    };
     for (qsizetype i = 0; i < pattern.size();) {
-        if (pattern.mid(i, kNumber.size()).compare(kNumber, Qt::CaseInsensitive) == 0) {
+        if (pattern.mid(i).startsWith(kNumber, Qt::CaseInsensitive)) {
+            endRun(i);
             body += number;
             i += kNumber.size();
-        } else if (pattern.mid(i, kPassword.size()).compare(kPassword, Qt::CaseInsensitive) == 0) {
+            runStart = i;
+        } else if (pattern.mid(i).startsWith(kPassword, Qt::CaseInsensitive)) {
+            endRun(i);
             body += password;
             withPassword = withPassword || !IssaUrlInfo.Password.isEmpty();
             i += kPassword.size();
+            runStart = i;
         } else {
-            body += ToCp1251(pattern.mid(i, 1));
             ++i;
         }
     }
+    endRun(pattern.size());
     credentialsSent_ = true;
     WB->NavigatePost(QUrl(url), body, withPassword);
 }
@@ -404,7 +415,10 @@ QString TfrmWB::MaskPasswords(const QString &html, const QString &passwordName)
                                           QRegularExpression::CaseInsensitiveOption);
     QString out;
     qsizetype last = 0;
-    for (auto it = input.globalMatch(text); it.hasNext();) {
+    // Most pages (the account page among them) hold no input field at all:
+    // the expression runs only over those that do.
+    const bool inputs = text.contains(QLatin1String("<input"), Qt::CaseInsensitive);
+    for (auto it = input.globalMatch(inputs ? QStringView(text) : QStringView()); it.hasNext();) {
         const QRegularExpressionMatch m = it.next();
         QString tag = m.captured();
         if (isPassword.match(tag).hasMatch())
@@ -413,7 +427,10 @@ QString TfrmWB::MaskPasswords(const QString &html, const QString &passwordName)
         out += tag;
         last = m.capturedEnd();
     }
-    out += QStringView(text).mid(last);
+    if (last == 0)
+        out = text;  // no field: the page itself, not a copy
+    else
+        out += QStringView(text).mid(last);
     // name=value pairs of password fields in addresses. Most pages hold none:
     // the expression is only built and run over a page that has "name=".
     const auto holds = [&](const QString &name) {
