@@ -541,8 +541,7 @@ void TfrmWB::StoreBalance(const QString &html)
     // marked, logged and warned about by the store.
     if (store_)
         issa.NotSaved = !store_->Record(issa);
-    Q_EMIT phonesChanged();
-    EndPhone();
+    EndPhone();  // tells the phones window, once
 }
 
 void TfrmWB::FailPhone(const QString &message)
