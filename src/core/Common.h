@@ -1,13 +1,15 @@
 #pragma once
 // Routines and process-wide values shared by every part of the program.
 
+#include "SaldomatVersion.h"
+
 #include <QString>
 
 inline constexpr int NoValue = -230973;  // the program-wide mark for "no value"
 
 inline constexpr char ProgramName[] = "Saldomat";
-inline constexpr char ProgramVersion[] = "2.20";
-// "Saldomat  v 2.20": the main caption; instances find each other by it.
+inline constexpr char ProgramVersion[] = SALDOMAT_VERSION;
+// "Saldomat  v <version>": the main caption; instances find each other by it.
 QString MainCaption();
 
 // Program directory with its trailing separator: $SALDOMAT_HOME when set, else

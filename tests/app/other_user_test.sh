@@ -30,7 +30,9 @@ unset XDG_RUNTIME_DIR
 
 # The other user plants, in the shared folder, a lock naming a live process and
 # a file in the socket's place under the names a copy of the program could use.
-hash=$(printf 'Saldomat  v 2.20\n%s' "${USER:-root}" | sha1sum | cut -c1-16)
+version=$("$BIN/saldomat-cli" --version | awk '{print $2}')
+[ -n "$version" ] || fail "saldomat-cli --version printed no version"
+hash=$(printf 'Saldomat  v %s\n%s' "$version" "${USER:-root}" | sha1sum | cut -c1-16)
 runuser -u "$OTHER" -- sh -c "printf '1\nsystemd\n%s\n' \"\$(hostname)\" >'$TMPDIR/saldomat-$hash.lock'; : >'$TMPDIR/saldomat-$hash'; mkdir -p '$TMPDIR/saldomat-0'" ||
   fail "the other user could not plant files"
 runuser -u "$OTHER" -- mkdir -p "$XDG_CACHE_HOME/saldomat" 2>/dev/null && fail "the other user wrote into the user's home"

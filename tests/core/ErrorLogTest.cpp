@@ -44,7 +44,7 @@ TEST(ErrorLog, OneHeaderPerRunAndOneLinePerFailure)
     ASSERT_EQ(lines.size(), 8) << lines.join(QLatin1Char('|')).toStdString();
     EXPECT_TRUE(lines[0].isEmpty());
     EXPECT_EQ(lines[1], QString(142, QLatin1Char('*')));
-    EXPECT_EQ(lines[2], QStringLiteral("Saldomat 2.20"));
+    EXPECT_EQ(lines[2], QStringLiteral("Saldomat " SALDOMAT_VERSION));
     EXPECT_TRUE(lines[3].startsWith(QStringLiteral("WVI: MajorVersion="))) << lines[3].toStdString();
     EXPECT_TRUE(lines[3].contains(QStringLiteral("CSDVersion=Linux")));
     EXPECT_TRUE(lines[4].isEmpty());

@@ -191,7 +191,8 @@ if [ "$TRAY" = trayer ]; then
   xdotool mousemove $((CX - 300)) $((CY - 300)); sleep 0.3
   xdotool mousemove $CX $CY; sleep 2.5
   import -window root "$OUT/4-hint.png"
-  HINT=$(xwininfo -root -tree | awk '/"Saldomat 2.20"/ {print $1; exit}')
+  VERSION=$("$CLI" --version | awk '{print $2}')
+  HINT=$(xwininfo -root -tree | awk -v title="\"Saldomat $VERSION\"" 'index($0, title) {print $1; exit}')
   hintpixels=$(convert "$OUT/4-hint.png" -crop 200x120+$((CX - 200))+$((CY - 140)) -fill black -fuzz 3% +opaque "rgb(255,255,225)" -format "%[fx:round(mean*w*h)]" info:)
   [ "${hintpixels:-0}" -ge 2000 ] || fail "no hint over the icon (hint window: ${HINT:-none})"
 fi

@@ -178,9 +178,9 @@ TEST_F(DisplayFixture, HintContentAsTextForTraysWithoutGeometry)
 {
     TStatusDisplay display(nullptr);
     display.RefreshAll();
-    EXPECT_EQ(display.HintControl().ToolTipText(), QStringLiteral("Saldomat 2.20\nТел 1: 10.00\nТел 2: 20.00"));
+    EXPECT_EQ(display.HintControl().ToolTipText(), QStringLiteral("Saldomat " SALDOMAT_VERSION "\nТел 1: 10.00\nТел 2: 20.00"));
     display.HintControl().progressMessage(QStringLiteral("Запрос по телефону № 2: x\r\n"));
-    EXPECT_EQ(display.HintControl().ToolTipText(), QStringLiteral("Saldomat 2.20\nЗапрос по телефону № 2: x"));
+    EXPECT_EQ(display.HintControl().ToolTipText(), QStringLiteral("Saldomat " SALDOMAT_VERSION "\nЗапрос по телефону № 2: x"));
 }
 
 TEST_F(DisplayFixture, SettingsChangeRebuildsTheOpenWindow)

@@ -1,6 +1,7 @@
 // The tray hint: the list, the layout and the corner, hiding, and the timers
 // of the mouse rest over the icon.
 #include "TrayHint.h"
+#include "SaldomatVersion.h"
 #include "OleDate.h"
 #include "PhoneTable.h"
 #include "Setup.h"
@@ -220,7 +221,7 @@ TEST_F(HintFixture, ProgressTextShowsInsteadOfTheList)
     EXPECT_EQ(hint.lblText->y(), hint.lblTitle->y() + hint.lblTitle->height() + 8);
     EXPECT_EQ(hint.height(), 2 * hint.lblText->height() + 25);
     EXPECT_EQ(hint.width(), std::max(8 + hint.lblTitle->width(), 10 + hint.lblText->width()) + 8);
-    EXPECT_EQ(hint.lblTitle->text(), QStringLiteral("Saldomat 2.20"));
+    EXPECT_EQ(hint.lblTitle->text(), QStringLiteral("Saldomat " SALDOMAT_VERSION));
     hint.HideTrayHint();
 }
 

@@ -11,6 +11,9 @@ for f in bin/saldomat bin/saldomat-cli lib/saldomat/saldomat-reports.so share/ap
          share/icons/hicolor/16x16/apps/saldomat.png share/icons/hicolor/256x256/apps/saldomat.png; do
   [ -e "$work/prefix/$f" ] || { echo "missing after install: $f"; exit 1; }
 done
+# The emulator is a test tool, run from the build tree: never installed.
+leaked=$(find "$work/prefix" -name 'issa-emulator*')
+[ -z "$leaked" ] || { echo "the test emulator was installed: $leaked"; exit 1; }
 mkdir -p "$work/home"
 env -u SALDOMAT_HOME HOME="$work/home" "$work/prefix/bin/saldomat-cli" regions add "Тест" "ТСТ" "http://127.0.0.1:1/cgi-bin/cgi.exe?function=is_login" >/dev/null
 [ -f "$work/home/.local/share/saldomat/servers.ini" ] || { echo "servers.ini is not in the user's data folder"; exit 1; }
@@ -40,7 +43,7 @@ Balance=45.50
 Password=222
 Balance=1.25
 INI
-start_emulator "$work/prefix/bin/issa-emulator" "$work/phones.ini" "$work/emulator.log" || exit 1
+start_emulator "$build/bin/issa-emulator" "$work/phones.ini" "$work/emulator.log" || exit 1
 trap 'kill "$EMU_PID" 2>/dev/null; rm -rf "$work"' EXIT
 export SALDOMAT_HOME=$work/service-home
 mkdir -p "$SALDOMAT_HOME"

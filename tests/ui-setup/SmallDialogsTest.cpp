@@ -5,6 +5,7 @@
 #include "IniFile.h"
 #include "Passw.h"
 #include "ProxyServerSetup.h"
+#include "SaldomatVersion.h"
 #include "UiSetupSupport.h"
 
 #include <QCheckBox>
@@ -136,7 +137,7 @@ TEST_F(SmallDialogsTest, AboutBoxShowsVersionAndOpensTheSite)
     TAboutBox box(QStringLiteral("https://www.zelkor.example/saldomat/"), [&] { ++opened; });
     box.show();
     EXPECT_EQ(box.windowTitle(), QStringLiteral("About"));
-    EXPECT_EQ(box.lblVersion->text(), QStringLiteral("2.20"));
+    EXPECT_EQ(box.lblVersion->text(), QStringLiteral(SALDOMAT_VERSION));
     EXPECT_EQ(box.ProductName->text(), QStringLiteral("Saldomat"));
     EXPECT_FALSE(box.ProgramIcon->pixmap().isNull());
     EXPECT_EQ(box.ProgramIcon->size(), QSize(33, 33));
