@@ -30,7 +30,7 @@ void MakeProgramFilesPrivate()
                           PhonesXmlFileName + QStringLiteral(".bad"), db, db + QStringLiteral("-wal"),
                           db + QStringLiteral("-shm"), db + QStringLiteral("-journal")};
         // The pages saved for the log: "yy-MM-dd_HH-mm-ss-zzz.html".
-        const QStringList pages = QDir(ProgramDir).entryList({QStringLiteral("??-??-??_??-??-??-???.html")}, QDir::Files);
+        const QStringList pages = QDir(ProgramDir).entryList({QStringLiteral("?\?-?\?-?\?_?\?-?\?-?\?-?\??.html")}, QDir::Files);
         for (const QString &page : pages)
             files << ProgramDir + page;
         const QStringList changed = MakeFilesPrivate(files);
