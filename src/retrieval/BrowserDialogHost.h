@@ -1,7 +1,6 @@
 #pragma once
 // What the request engine asks of the window that hosts its browser: the
-// window itself (shown off the screen during a run) and the dialogs the
-// browser raises on it. The tray program gives the engine a BrowserWindow;
+// dialogs the browser raises on it (the window itself is never shown). The tray program gives the engine a BrowserWindow;
 // without a host (saldomat-cli) the engine answers the proxy logon headless,
 // with the stored proxy credentials.
 
@@ -14,10 +13,6 @@ class BrowserDialogHost {
 public:
     virtual ~BrowserDialogHost() = default;
 
-    // The run starts: the window goes to -10000, -10000 and is shown there.
-    virtual void ShowOffScreen() = 0;
-    // The run ended.
-    virtual void HideWindow() = 0;
     // The proxy logon prompt, modal. true when it was confirmed; user and
     // password are what was entered into it.
     virtual bool AskProxyLogon(const QNetworkProxy &proxy, QString &user, QString &password) = 0;

@@ -39,16 +39,6 @@ void BrowserWindow::setVisible(bool visible)
         QWidget::setVisible(false);
 }
 
-void BrowserWindow::ShowOffScreen()
-{
-    move(kOffScreen, kOffScreen);
-}
-
-void BrowserWindow::HideWindow()
-{
-    hide();
-}
-
 bool BrowserWindow::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == this) {

@@ -27,8 +27,6 @@ public:
     // Refuses to show the window; hiding works.
     void setVisible(bool visible) override;
 
-    void ShowOffScreen() override;
-    void HideWindow() override;
     bool AskProxyLogon(const QNetworkProxy &proxy, QString &user, QString &password) override;
 
     // The window created on this one last (null when gone).

@@ -58,7 +58,6 @@ TEST_F(BrowserWindowTest, ProxyLogonAnsweredWithTheStoredCredentials)
     BrowserWindow window;
     // The window itself never appears: a run must not put a window on the
     // screen or take the focus. Its dialogs still come up as dialogs.
-    window.ShowOffScreen();
     window.show();
     EXPECT_FALSE(window.isVisible());
 
