@@ -8,7 +8,6 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <sys/stat.h>
 
 ConfigWatcher::ConfigWatcher(QObject *parent) : QObject(parent)
 {
@@ -22,17 +21,7 @@ ConfigWatcher::~ConfigWatcher() = default;
 
 ConfigWatcher::Stamps ConfigWatcher::stampsNow()
 {
-    Stamps stamps{};
-    const QString names[] = {IniFileName, ServersIniFileName, PhonesXmlFileName};
-    for (size_t i = 0; i < stamps.size(); ++i) {
-        struct stat st {};
-        if (names[i].isEmpty() || ::stat(QFile::encodeName(names[i]).constData(), &st) != 0)
-            continue;
-        stamps[i] = {true, static_cast<qint64>(st.st_size),
-                     static_cast<qint64>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
-                     static_cast<quint64>(st.st_ino)};
-    }
-    return stamps;
+    return {StampOfFile(IniFileName), StampOfFile(ServersIniFileName), StampOfFile(PhonesXmlFileName)};
 }
 
 void ConfigWatcher::loadFiles()

@@ -6,6 +6,7 @@
 // replaces or edits "Saldomat.ini", "servers.ini" or "phones.xml", reloading
 // them between request runs.
 
+#include "AtomicFile.h"
 #include "PasswordVault.h"
 #include "Setup.h"
 
@@ -32,13 +33,11 @@ public:
     // Never throws: failures go to the error log, problems a user must see to
     // problemsFound.
     void Load();
-    TPasswordVault &Vault() { return vault_; }
     // SetupModel() as it is now is what the files hold (the setup dialog has
     // just saved or reloaded them).
     void TakeSnapshot();
     // At exit: writes the general settings this run changed, nothing else.
     void SaveChanged();
-    const TSetupModel &Loaded() const { return loaded_; }
 
     // How long a change must rest before it is read (the writer may replace
     // several files one after another), and how often a change seen during a
@@ -58,14 +57,7 @@ Q_SIGNALS:
     void passwordsLoaded();
 
 private:
-    struct Stamp {
-        bool exists = false;
-        qint64 size = 0;
-        qint64 modifiedNs = 0;
-        quint64 inode = 0;
-        bool operator==(const Stamp &) const = default;
-    };
-    using Stamps = std::array<Stamp, 3>;
+    using Stamps = std::array<FileStamp, 3>;
     static Stamps stampsNow();
     void loadFiles();
     void watch();

@@ -9,7 +9,6 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
-#include <sys/stat.h>
 
 TIniFile IniFile;
 TIniFile ServersIni;
@@ -204,15 +203,6 @@ void TIniFile::SetFileName(const QString &fileName)
     lock_.Release();
     pending_.reset();
     pendingDirty_ = false;
-}
-
-TIniFile::FileStamp TIniFile::stampOf() const
-{
-    struct stat st {};
-    if (fileName_.isEmpty() || ::stat(QFile::encodeName(fileName_).constData(), &st) != 0)
-        return {};
-    return {true, static_cast<qint64>(st.st_size), static_cast<qint64>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
-            static_cast<quint64>(st.st_ino)};
 }
 
 std::shared_ptr<const TIniFile::Document> TIniFile::load() const

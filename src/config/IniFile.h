@@ -11,6 +11,7 @@
 // sections (the first occurrence wins). Lines the writer does not change are
 // written back as they were, comments included.
 
+#include "AtomicFile.h"
 #include "ConfigLock.h"
 
 #include <QByteArray>
@@ -65,15 +66,7 @@ public:
     struct Document;
 
 private:
-    // What identifies the file on disk between two reads.
-    struct FileStamp {
-        bool exists = false;
-        qint64 size = 0;
-        qint64 modifiedNs = 0;
-        quint64 inode = 0;
-        bool operator==(const FileStamp &) const = default;
-    };
-    FileStamp stampOf() const;
+    FileStamp stampOf() const { return StampOfFile(fileName_); }
 
     // The document as it stands: the batch being written, else the file.
     std::shared_ptr<const Document> load() const;

@@ -66,3 +66,12 @@ QStringList MakeFilesPrivate(const QStringList &paths)
 #endif
     return changed;
 }
+
+FileStamp StampOfFile(const QString &path)
+{
+    struct stat st {};
+    if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return {};
+    return {true, static_cast<qint64>(st.st_size), static_cast<qint64>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
+            static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino)};
+}

@@ -18,3 +18,16 @@ void MakePrivateDirectory(const QString &path);
 // Takes every access away from group and others on the existing ones of these
 // files; returns the files that were changed.
 QStringList MakeFilesPrivate(const QStringList &paths);
+
+// What identifies a file on disk between two looks at it: a file replaced by
+// a rename has another inode, one written in place another size or time.
+struct FileStamp {
+    bool exists = false;
+    qint64 size = 0;
+    qint64 modifiedNs = 0;
+    quint64 device = 0;
+    quint64 inode = 0;
+    bool operator==(const FileStamp &) const = default;
+    bool sameFile(const FileStamp &other) const { return exists && other.exists && device == other.device && inode == other.inode; }
+};
+FileStamp StampOfFile(const QString &path);

@@ -11,7 +11,6 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
-#include <sys/stat.h>
 
 namespace {
 // Rounded as printing with that many decimals rounds it.
@@ -57,9 +56,8 @@ TmdbStore::~TmdbStore() = default;
 
 HistoryConnection &TmdbStore::connection()
 {
-    struct stat st {};
-    const bool exists = ::stat(QFile::encodeName(file_).constData(), &st) == 0;
-    if (conn_ && (!exists || static_cast<quint64>(st.st_dev) != connDevice_ || static_cast<quint64>(st.st_ino) != connInode_)) {
+    const FileStamp now = StampOfFile(file_);
+    if (conn_ && !now.sameFile(connFile_)) {
         // Replaced or deleted: the open connection writes into a file nobody
         // sees. Its write-ahead log, left behind under the shared name because
         // a moved file is not folded back, belongs to the old file: replayed
@@ -69,11 +67,10 @@ HistoryConnection &TmdbStore::connection()
         QFile::remove(file_ + QStringLiteral("-shm"));
     }
     if (!conn_) {
-        if (!exists)
+        if (!now.exists)
             throw SaldomatError(QStringLiteral("file \"%1\" not found").arg(QDir::toNativeSeparators(file_)));
         auto conn = std::make_unique<HistoryConnection>(file_);
-        connDevice_ = static_cast<quint64>(st.st_dev);
-        connInode_ = static_cast<quint64>(st.st_ino);
+        connFile_ = now;
         connWal_ = false;
         conn_ = std::move(conn);
     }

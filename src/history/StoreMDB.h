@@ -7,6 +7,7 @@
 // with, so a file that another program replaced or deleted is noticed at the
 // next operation and opened anew. A failed operation drops the connection.
 
+#include "AtomicFile.h"
 #include "OleDate.h"
 #include "PhoneTable.h"
 
@@ -102,7 +103,7 @@ private:
     bool warned_ = false;
     bool tableChecked_ = false;
     std::unique_ptr<HistoryConnection> conn_;
-    quint64 connDevice_ = 0, connInode_ = 0;
+    FileStamp connFile_;  // the file the open connection was opened on
     bool connWal_ = false;  // write-ahead log switched on for conn_
     // Prepared on conn_ (declared after it: they go before it).
     std::unique_ptr<QSqlQuery> deltaQuery_, insertQuery_;
