@@ -1,6 +1,7 @@
 #include "HistoryDb.h"
 
 #include "Common.h"
+#include "AtomicFile.h"
 #include "Failure.h"
 
 #include <QAtomicInt>
@@ -205,6 +206,8 @@ void CreateHistoryDatabase(const QString &file)
             }
             if (QFileInfo::exists(file))
                 throw SaldomatError(QStringLiteral("file \"%1\" already exists").arg(QDir::toNativeSeparators(file)));
+            // Private whatever the umask, also when it is made again during a run.
+            MakeFilesPrivate({work});
             if (!QFile::rename(work, file))
                 throw SaldomatError(QStringLiteral("cannot rename \"%1\"").arg(QDir::toNativeSeparators(work)));
         } catch (...) {

@@ -46,7 +46,6 @@ bool CreateHistoryOnFirstStart()
         if (QFile::exists(IniFileName) || QFile::exists(PhonesXmlFileName) || QFile::exists(HistoryDbFileName()))
             return false;
         CreateHistoryDatabase();
-        MakeFilesPrivate({HistoryDbFileName()});
         AppendStringToFile(QStringLiteral("Первый запуск: создан пустой файл истории баланса \"%1\"").arg(HistoryDbFileName()),
                            ErrFileName);
         return true;
