@@ -236,11 +236,11 @@ void XlsxFileWriter::commit()
 {
     lxw_workbook *wb = workbook_;
     // Asked again: the target may have changed while the rows were written.
-    if (CheckExportTarget(target_).state == ExportTargetState::Refused) {
+    if (const ExportTargetCheck check = CheckExportTarget(target_); check.state == ExportTargetState::Refused) {
         workbook_ = nullptr;
         workbook_close(wb);
         QFile::remove(temporary_);
-        RequireExportTarget(target_);
+        throw SaldomatError(check.reason);
     }
     workbook_ = nullptr;
     const lxw_error err = workbook_close(wb);
