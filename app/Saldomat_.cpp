@@ -172,12 +172,8 @@ void TfrmMain::FormCreate()
             throw;
         }
         if (mdbStore_)
-            mdbStore_->setWarning([](const QString &text) {
-                // Not modal: the run goes on while the box is open.
-                auto *box = new QMessageBox(QMessageBox::Warning, QLatin1String(ProgramName), text, QMessageBox::Ok);
-                box->setAttribute(Qt::WA_DeleteOnClose);
-                box->show();
-            });
+            // Not modal: the run goes on while the window is open.
+            mdbStore_->setWarning([this](const QString &text) { notifier_.ShowProblem(QLatin1String(ProgramName), text); });
         frmWB_->SetStore(mdbStore_.get());
         IconToTray();
         StartWorkTimer.start();
@@ -348,12 +344,20 @@ bool TfrmMain::RequestInformation(int mode, int slot, bool automaticRepeat)
         ppmQueryNow->setVisible(false);
         ppmStopRequest->setVisible(true);
         Q_EMIT requestRunStarted(mode);
-        if (!frmWB_->RequestInformation(mode, slot, !automaticRepeat)) {
+        // A run that does not start gives the menu and the refresh timer back.
+        bool started = false;
+        try {
+            started = frmWB_->RequestInformation(mode, slot, !automaticRepeat);
+        } catch (...) {
             repeatsLeft_ = 0;
             RunFinished();
-            return false;
+            throw;
         }
-        return true;
+        if (!started) {
+            repeatsLeft_ = 0;
+            RunFinished();
+        }
+        return started;
     });
 }
 
