@@ -1,7 +1,7 @@
 // The controller's runs against the emulator: automatic repeats for the failed
 // phones, stopping between them, and the menu afterwards.
 #include "Common.h"
-#include "EmulatorProcess.h"
+#include "EmulatorPhones.h"
 #include "EventLoopWait.h"
 #include "IniFile.h"
 #include "PhoneTable.h"
@@ -30,16 +30,7 @@ protected:
         bad.number = QStringLiteral("9160000002");
         bad.behaviour = QStringLiteral("unavailable");
         ASSERT_TRUE(emu.start({good, bad})) << emu.errorString().toStdString();
-        ServersIni.WriteString(QStringLiteral("Эмулятор"), QStringLiteral("ShortName"), QStringLiteral("ЭМУ"));
-        ServersIni.WriteString(QStringLiteral("Эмулятор"), QStringLiteral("LoginURL"), emu.loginUrl());
-        for (int slot = 1; slot <= 2; ++slot) {
-            TSetupPhoneLine line;
-            line.Monitor = true;
-            line.Number = slot == 1 ? good.number : bad.number;
-            line.Password = good.password;
-            line.Region = QStringLiteral("ЭМУ");
-            SetupModel().SetLine(slot, line);
-        }
+        PutEmulatorPhones(emu, {good, bad}, SetupModel());
         main.engine()->SetPauseMs(0);
         main.SetRepeatPauseMs(50);
     }

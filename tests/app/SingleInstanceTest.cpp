@@ -9,6 +9,7 @@
 #include "PhonesXml.h"
 #include "SettingsFile.h"
 #include "Setup.h"
+#include "EmulatorPhones.h"
 #include "TestHome.h"
 
 #include <QCoreApplication>
@@ -174,17 +175,8 @@ TEST_F(SingleInstance, QueryNowIsForwardedAndRunsNeverNest)
     EmulatorProcess emu;
     ASSERT_TRUE(emu.start(phones)) << emu.errorString().toStdString();
     InitConfig();
-    ServersIni.WriteString(QStringLiteral("Эмулятор"), QStringLiteral("ShortName"), QStringLiteral("ЭМУ"));
-    ServersIni.WriteString(QStringLiteral("Эмулятор"), QStringLiteral("LoginURL"), emu.loginUrl());
     TSetupModel model;
-    for (int i = 1; i <= 4; ++i) {
-        TSetupPhoneLine line;
-        line.Monitor = true;
-        line.Number = phones[i - 1].number;
-        line.Password = phones[i - 1].password;
-        line.Region = QStringLiteral("ЭМУ");
-        model.SetLine(i, line);
-    }
+    PutEmulatorPhones(emu, phones, model);
     model.General.cbExecAfterRun = false;  // nothing runs until asked
     model.General.cbAutoReRquest = false;
     SavePhonesInfoToXml(model, PhonesXmlFileName, MaxPhones);
@@ -332,17 +324,8 @@ TEST_F(SingleInstance, ADamagedPhoneListLosesOnlyItsBadPhoneAndNoSettings)
     EmulatorProcess emu;
     ASSERT_TRUE(emu.start(phones)) << emu.errorString().toStdString();
     InitConfig();
-    ServersIni.WriteString(QStringLiteral("Эмулятор"), QStringLiteral("ShortName"), QStringLiteral("ЭМУ"));
-    ServersIni.WriteString(QStringLiteral("Эмулятор"), QStringLiteral("LoginURL"), emu.loginUrl());
     TSetupModel model;
-    for (int slot = 1; slot <= 3; ++slot) {
-        TSetupPhoneLine line;
-        line.Monitor = true;
-        line.Number = phones[slot - 1].number;
-        line.Password = phones[slot - 1].password;
-        line.Region = QStringLiteral("ЭМУ");
-        model.SetLine(slot, line);
-    }
+    PutEmulatorPhones(emu, phones, model);
     SavePhonesInfoToXml(model, PhonesXmlFileName, MaxPhones);
     // The second phone's password cannot be decoded.
     QByteArray xml = ReadFileBytes(PhonesXmlFileName);

@@ -41,14 +41,6 @@ TEST_F(IssaUrlTest, SectionsResolveWithTheDefaultsForMissingKeys)
     EXPECT_EQ(info.LoginURL, QStringLiteral("https://ekb.example/is"));
     EXPECT_EQ(info.LoginStr, QStringLiteral("Lang=2&mobnum=<%PhoneNumber%>&Password=<%Password%>"));
     EXPECT_FALSE(info.AllowPlainHttp);
-
-    // The plain-login tick is an extra key, there only while ticked.
-    EditIssaUrl(U("Санкт-Петербург"), U("Санкт-Петербург"), U("СПБ"), QStringLiteral("http://spb3.example/"), true);
-    EXPECT_TRUE(GetIssaUrlByShortName(U("СПБ")).AllowPlainHttp);
-    EXPECT_TRUE(FromCp1251(ReadFileBytes(path)).contains(QStringLiteral("AllowPlainHttp=")));
-    EditIssaUrl(U("Санкт-Петербург"), U("Санкт-Петербург"), U("СПБ"), QStringLiteral("http://spb3.example/"), false);
-    EXPECT_FALSE(GetIssaUrlByShortName(U("СПБ")).AllowPlainHttp);
-    EXPECT_FALSE(FromCp1251(ReadFileBytes(path)).contains(QStringLiteral("AllowPlainHttp")));
     EXPECT_EQ(info.LoginName, QStringLiteral("mobnum"));
     EXPECT_EQ(info.PasswName, QStringLiteral("password"));
     info = GetIssaUrlByShortName(U("юг"));

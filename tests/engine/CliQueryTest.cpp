@@ -3,6 +3,7 @@
 #include "CliRun.h"
 #include "Common.h"
 #include "EngineFixture.h"
+#include "HistoryDb.h"
 #include "PhonesXml.h"
 #include "Setup.h"
 
@@ -57,4 +58,17 @@ TEST_F(EngineTest, CliQueryPrintsEveryFormAndNoBalanceForAFailedPhone)
     EXPECT_EQ(ParseCsvWithPython(one.outBytes).size(), 2);
     EXPECT_EQ(historyRows(QStringLiteral("9160000001")), 4);
     EXPECT_EQ(RunCli(QStringList{"query", "--phone", "nobody"} + fast).status, 2);
+
+    // The history is damaged: the figures read are printed all the same, the
+    // row says it was not stored, the reason is told once and the run fails.
+    const QByteArray junk = QByteArray("not a history at all ").repeated(300);
+    WriteFileBytes(HistoryDbFileName(), junk);
+    const CliRun lost = RunCli(QStringList{"query", "--phone", "1"} + fast);
+    EXPECT_EQ(lost.status, 1);
+    ASSERT_EQ(lost.lines().size(), 2) << lost.out.toStdString();
+    EXPECT_TRUE(lost.lines()[1].contains(QStringLiteral("12.50")) && lost.lines()[1].contains(QStringLiteral("не сохранено")))
+        << lost.lines()[1].toStdString();
+    EXPECT_EQ(lost.err.count(QStringLiteral("не сохранён в истории")), 1) << lost.err.toStdString();
+    EXPECT_TRUE(lost.err.contains(QStringLiteral("file is not a database"))) << lost.err.toStdString();
+    EXPECT_EQ(ReadFileBytes(HistoryDbFileName()), junk);
 }
