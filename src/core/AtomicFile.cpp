@@ -11,7 +11,7 @@
 #include <sys/stat.h>
 #endif
 
-void WriteFileAtomically(const QString &path, const QByteArray &bytes)
+void WriteFileAtomically(const QString &path, const QByteArray &bytes, FileAccess access)
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
@@ -19,7 +19,7 @@ void WriteFileAtomically(const QString &path, const QByteArray &bytes)
 #ifdef Q_OS_UNIX
     // The temporary file takes the umask's mode, or an old file's mode: the
     // new content becomes private before a byte of it is written.
-    if (::fchmod(file.handle(), S_IRUSR | S_IWUSR) != 0) {
+    if (access == FileAccess::Private && ::fchmod(file.handle(), S_IRUSR | S_IWUSR) != 0) {
         file.cancelWriting();
         throw SaldomatError(QStringLiteral("Не удалось закрыть доступ к файлу \"%1\"").arg(path));
     }

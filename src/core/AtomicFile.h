@@ -8,10 +8,15 @@
 #include <QString>
 #include <QStringList>
 
+// Who may read the file written: the program's own files are the owner's
+// alone; an export is the user's document and takes the mode the umask gives
+// (or keeps the mode of the file it replaces).
+enum class FileAccess { Private, UserDocument };
+
 // Throws SaldomatError (with the file name and the reason) when the write fails;
-// the old file is then untouched. The file is left with mode 0600 whatever the
-// umask and whatever mode an existing file had.
-void WriteFileAtomically(const QString &path, const QByteArray &bytes);
+// the old file is then untouched. A private file is left with mode 0600
+// whatever the umask and whatever mode an existing file had.
+void WriteFileAtomically(const QString &path, const QByteArray &bytes, FileAccess access = FileAccess::Private);
 
 // Creates a missing folder (and its parents) with mode 0700 for the folder itself.
 void MakePrivateDirectory(const QString &path);

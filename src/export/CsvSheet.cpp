@@ -65,7 +65,7 @@ QByteArray CsvText(const XlsxSheet &sheet)
 void WriteCsvFile(const QString &file, const XlsxSheet &sheet)
 {
     RequireExportTarget(file);
-    WriteFileAtomically(file, CsvText(sheet));
+    WriteFileAtomically(file, CsvText(sheet), FileAccess::UserDocument);
 }
 
 ExportFormat ExportFormatOf(const QString &file)

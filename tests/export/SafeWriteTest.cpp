@@ -57,18 +57,23 @@ TEST(SafeWrite, OverwritingReplacesTheContentKeepsThePermissionsAndLeavesNothing
     EXPECT_EQ(folderEntries(home.dir()), before);
 }
 
-// A new workbook is the user's document: it gets the mode the umask gives.
-TEST(SafeWrite, NewWorkbookFollowsTheUmask)
+// A new export, workbook or CSV, is the user's document: it gets the mode the
+// umask gives.
+TEST(SafeWrite, NewExportsFollowTheUmask)
 {
     TestHome home;
     for (const mode_t mask : {mode_t(022), mode_t(077)}) {
-        const QString out = home.file(QStringLiteral("book%1.xlsx").arg(mask));
+        const QString book = home.file(QStringLiteral("book%1.xlsx").arg(mask));
+        const QString csv = home.file(QStringLiteral("sheet%1.csv").arg(mask));
         const mode_t oldMask = ::umask(mask);
-        WriteHistoryWorkbook(out, someRows(1));
+        WriteHistoryWorkbook(book, someRows(1));
+        WriteCsvFile(csv, XlsxSheet{{XlsxCell(QStringLiteral("a"))}});
         ::umask(oldMask);
-        struct stat st {};
-        ASSERT_EQ(::stat(QFile::encodeName(out).constData(), &st), 0);
-        EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask) << mask;
+        for (const QString &out : {book, csv}) {
+            struct stat st {};
+            ASSERT_EQ(::stat(QFile::encodeName(out).constData(), &st), 0);
+            EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask) << mask << " " << out.toStdString();
+        }
     }
 }
 
