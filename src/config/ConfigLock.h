@@ -31,3 +31,9 @@ private:
     std::shared_ptr<QLockFile> lock_;
     QString fileName_;
 };
+
+// Gives a held lock back at the end of a scope, whatever happens in it.
+struct TFileLockRelease {
+    TFileLockHold &hold;
+    ~TFileLockRelease() { hold.Release(); }
+};

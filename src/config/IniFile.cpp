@@ -398,10 +398,7 @@ void TIniFile::EndUpdate()
     pendingDirty_ = false;
     // A batch that changed nothing leaves the file alone; the first write
     // creates a missing file even with default values.
-    struct Unlock {
-        TFileLockHold &hold;
-        ~Unlock() { hold.Release(); }
-    } unlock{lock_};
+    TFileLockRelease unlock{lock_};
     if (edited && (!stampOf().exists || doc->serialize() != base->serialize()))
         store(doc);
 }

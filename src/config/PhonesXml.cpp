@@ -214,10 +214,7 @@ void SavePhonesInfoToXml(const TSetupModel &model, const QString &fileName, int 
         // Held since the load, or taken for this write alone.
         TFileLockHold &hold = model.PhonesLock();
         hold.Acquire(fileName);
-        struct Unlock {
-            TFileLockHold &hold;
-            ~Unlock() { hold.Release(); }
-        } unlock{hold};
+        TFileLockRelease unlock{hold};
         WriteFileAtomically(fileName, PhonesXmlBytes(model, count));
     });
 }

@@ -56,13 +56,10 @@ void LoadSettings()
 {
     guarded("TfrmSetup.LoadSettings", [] {
         // The live settings are not an edit: the lock is held for the load only.
-        try {
+        {
+            TFileLockRelease unlock{SetupModel().PhonesLock()};
             LoadPhonesInfoFromXml();
-        } catch (...) {
-            SetupModel().ReleasePhonesLock();
-            throw;
         }
-        SetupModel().ReleasePhonesLock();
         LoadIniFile();
     });
 }

@@ -517,10 +517,7 @@ void TfrmSetup::ReloadPhonesFromXml(TSetupModel &model)
     phonesFileMalformed_ = false;
     // The dialog's rows are the user's to edit for as long as they like: the
     // file's lock is held only for the load and, later, for the save.
-    struct Unlock {
-        TSetupModel &model;
-        ~Unlock() { model.ReleasePhonesLock(); }
-    } unlock{model};
+    TFileLockRelease unlock{model.PhonesLock()};
     try {
         phonesFileMalformed_ =
             LoadPhonesInfoFromXml(model, PhonesXmlFileName, MaxPhones) == TPhonesXmlState::Malformed;
