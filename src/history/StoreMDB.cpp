@@ -32,20 +32,23 @@ float balanceFromText(QString text)
     const double value = text.trimmed().toDouble(&ok);
     return ok ? static_cast<float>(value) : 0.0f;
 }
-}  // namespace
 
+// Logged when the history file is missing at the moment a result is to be
+// stored and cannot be made again.
 QString HistoryFileMissingText()
 {
     return QStringLiteral("Файл истории баланса Saldomat.db не найден! "
                           "Свяжитесь с авторами или обновите программу до последней версии");
 }
 
+// The warning shown once per run when results could not be stored.
 QString HistoryNotSavedText(const QString &reason)
 {
     return QStringLiteral("Результат запроса не сохранён в истории баланса. Полученные цифры показаны, "
                           "но строки истории для них нет.\r\nПричина: ")
         + reason;
 }
+}  // namespace
 
 TmdbStore::TmdbStore(QString dbFile)
     : file_(dbFile.isEmpty() ? HistoryDbFileName() : std::move(dbFile)), clock_(&NowOle)

@@ -26,12 +26,6 @@ struct HistoryPhoneRef {
     QString alias;
 };
 
-// Logged when the history file is missing at the moment a result is to be
-// stored and cannot be made again.
-QString HistoryFileMissingText();
-// The warning shown once per run when results could not be stored.
-QString HistoryNotSavedText(const QString &reason);
-
 class TmdbStore {
 public:
     explicit TmdbStore(QString dbFile = QString());  // empty: HistoryDbFileName()
