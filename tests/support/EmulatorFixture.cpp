@@ -42,21 +42,27 @@ EmulatorPhone EngineTest::phone(const QString &number, const QString &behaviour,
     return p;
 }
 
+namespace {
+TSetupPhoneLine EmulatorLine(int slot, const EmulatorPhone &p, bool monitored)
+{
+    TSetupPhoneLine line;
+    line.Monitor = monitored;
+    line.Number = p.number;
+    line.Password = p.password;
+    line.Alias = QStringLiteral("Телефон %1").arg(slot);
+    line.Region = kRegion;
+    return line;
+}
+} // namespace
+
 void PutEmulatorPhones(const EmulatorProcess &emu, const QList<EmulatorPhone> &phones, TSetupModel &model,
                        const QString &url)
 {
     // Written as a user would by hand, so that a form address stays as it is.
     ServersIni.WriteString(QStringLiteral("Эмулятор"), QStringLiteral("ShortName"), kRegion);
     ServersIni.WriteString(QStringLiteral("Эмулятор"), QStringLiteral("LoginURL"), url.isEmpty() ? emu.loginUrl() : url);
-    for (int slot = 1; slot <= phones.size(); ++slot) {
-        TSetupPhoneLine line;
-        line.Monitor = true;
-        line.Number = phones[slot - 1].number;
-        line.Password = phones[slot - 1].password;
-        line.Alias = QStringLiteral("Телефон %1").arg(slot);
-        line.Region = kRegion;
-        model.SetLine(slot, line);
-    }
+    for (int slot = 1; slot <= phones.size(); ++slot)
+        model.SetLine(slot, EmulatorLine(slot, phones[slot - 1], true));
 }
 
 void EngineTest::startWith(const QList<EmulatorPhone> &phones, bool formLogin, const QString &cert, const QString &key)
@@ -70,13 +76,7 @@ void EngineTest::startWith(const QList<EmulatorPhone> &phones, bool formLogin, c
 
 void EngineTest::setPhone(int slot, const EmulatorPhone &p, bool monitored)
 {
-    TSetupPhoneLine line;
-    line.Monitor = monitored;
-    line.Number = p.number;
-    line.Password = p.password;
-    line.Alias = QStringLiteral("Телефон %1").arg(slot);
-    line.Region = kRegion;
-    SetupModel().SetLine(slot, line);
+    SetupModel().SetLine(slot, EmulatorLine(slot, p, monitored));
 }
 
 int EngineTest::historyRows(const QString &number)
