@@ -91,16 +91,11 @@ TEST_F(HistoryWorkbookTest, ThreeRowsOfOneDayWithTheBlankRulesAndRounding)
     EXPECT_DOUBLE_EQ(sheet.cell(3, 10).value.toDouble(), 28.1234);
 
     // a: every figure a number.
-    EXPECT_EQ(sheet.cell(4, 3).value.toDouble(), 12.5);
-    EXPECT_EQ(sheet.cell(4, 4).value.toDouble(), 3.25);
-    EXPECT_EQ(sheet.cell(4, 5).value.toDouble(), -1.5);
-    EXPECT_EQ(sheet.cell(4, 6).value.toInt(), 4);
-    EXPECT_EQ(sheet.cell(4, 7).value.toDouble(), 100.0);
-    EXPECT_EQ(sheet.cell(4, 8).value.toInt(), 10);
-    EXPECT_EQ(sheet.cell(4, 9).value.toInt(), 30);
-    EXPECT_EQ(sheet.cell(4, 10).value.toDouble(), 28.5);
-    for (int col = 3; col <= 10; ++col)
+    const double figures[] = {12.5, 3.25, -1.5, 4, 100, 10, 30, 28.5};
+    for (int col = 3; col <= 10; ++col) {
+        EXPECT_EQ(sheet.cell(4, col).value.toDouble(), figures[col - 3]) << col;
         EXPECT_NE(sheet.cell(4, col).type, "str") << col;
+    }
 }
 
 TEST_F(HistoryWorkbookTest, DateWrittenInTheFirstRowOfEachDay)
