@@ -117,17 +117,6 @@ TEST_F(PhonesXmlTest, RoundTripKeepsEveryField)
     EXPECT_EQ(reload(), m);
 }
 
-TEST_F(PhonesXmlTest, LongPasswordComesBackCut)
-{
-    TSetupModel m;
-    m.SetLine(1, phone(QStringLiteral("1"), QStringLiteral("1234567890123456")));
-    m.SetLine(2, phone(QStringLiteral("2"), U("абвгдеёжзийклмно")));
-    SavePhonesInfoToXml(m, path, MaxPhones);
-    const TSetupModel r = reload();
-    EXPECT_EQ(r.Line(1).Password, QStringLiteral("123456789012345"));
-    EXPECT_EQ(r.Line(2).Password, U("абвгдеёжзийклмн"));
-}
-
 TEST_F(PhonesXmlTest, SavingClosesGapsAndSkipsBlankNumbers)
 {
     TSetupModel m;
@@ -351,19 +340,6 @@ TEST_F(PhonesXmlTest, HandWrittenFilesLoadByElementOrder)
     EXPECT_EQ(m.Line(2).Password, QStringLiteral("1"));
 }
 
-TEST_F(PhonesXmlTest, ExtraElementsBeyondTheRowsAreIgnored)
-{
-    QByteArray body;
-    for (int i = 1; i <= MaxPhones + 5; ++i)
-        body += element(attrs(QString::number(i)));
-    WriteFileBytes(path, "<Phones>" + body + "</Phones>");
-    TSetupModel m = reload();
-    EXPECT_EQ(m.Line(MaxPhones).Number, QString::number(MaxPhones));
-    EXPECT_TRUE(m.Line(MaxPhones + 1).Number.isEmpty());
-    SavePhonesInfoToXml(m, path, MaxPhones);
-    EXPECT_EQ(ReadFileBytes(path).count("<Phone "), MaxPhones);
-}
-
 TEST_F(PhonesXmlTest, TrayButtonsFormOneGroupWhenLoaded)
 {
     QByteArray body;
@@ -392,20 +368,4 @@ TEST_F(PhonesXmlTest, InterruptedSaveLeavesTheOldFileIntact)
     }
     EXPECT_EQ(ReadFileBytes(path), before);
     EXPECT_EQ(home.files(), QStringList{QStringLiteral("phones.xml")});
-}
-
-TEST(NumberText, FloatsAreWrittenInTheGeneralFormOfFifteenDigits)
-{
-    EXPECT_EQ(FloatToText(2.5), QStringLiteral("2.5"));
-    EXPECT_EQ(FloatToText(static_cast<double>(2.6f)), QStringLiteral("2.59999990463257"));
-    EXPECT_EQ(FloatToText(0), QStringLiteral("0"));
-    EXPECT_EQ(FloatToText(-1.25), QStringLiteral("-1.25"));
-    EXPECT_EQ(FloatToText(1e20), QStringLiteral("1E20"));
-    EXPECT_EQ(FloatToText(123456789012345.0), QStringLiteral("123456789012345"));
-    EXPECT_EQ(FloatToText(0.0001), QStringLiteral("0.0001"));
-    EXPECT_EQ(FloatToText(static_cast<double>(1e-6f)), QStringLiteral("9.99999997475243E-7"));
-    EXPECT_EQ(TextToFloat(QStringLiteral("1,5")), std::nullopt);
-    EXPECT_EQ(TextToFloat(QStringLiteral("inf")), std::nullopt);
-    EXPECT_EQ(TextToFloat(QStringLiteral("1 000")), std::nullopt);
-    EXPECT_EQ(TextToFloat(QStringLiteral(" 1.5 ")), 1.5);
 }
