@@ -1,6 +1,7 @@
-// The browser against real servers on 127.0.0.1: navigation, cookies,
-// redirects, limits, dropped connections, forms, frames, meta refresh, TLS
-// and proxies.
+// The browser against real servers on 127.0.0.1: cookies, redirects, limits,
+// dropped connections, frames and meta refresh that never end, TLS and
+// proxies. (Plain loads, error pages, forms and frames of a login are the
+// request engine's tests against the emulator.)
 
 #include "Browser.h"
 #include "Encoding.h"
@@ -92,80 +93,6 @@ void Html(httplib::Response &res, const std::string &body, const char *type = "t
 } // namespace
 
 // ---------------------------------------------------------------- navigation
-
-TEST(BrowserNavigation, GetPostErrorPagesAndNoCache)
-{
-    TestServer server;
-    Seen pragma, posts;
-    server.http().Get("/page", [&](const httplib::Request &req, httplib::Response &res) {
-        pragma.Add(req.get_header_value("Pragma") + "|" + req.get_header_value("Cache-Control"));
-        res.set_content(ToCp1251(QStringLiteral("<html><body><p>Актуальный баланс</p></body></html>")).toStdString(),
-                        "text/html; charset=windows-1251");
-    });
-    server.http().Post("/login", [&](const httplib::Request &req, httplib::Response &res) {
-        posts.Add(req.get_header_value("Content-Type") + "|" + req.body);
-        Html(res, "<body><p>logged in</p></body>");
-    });
-    server.http().Get("/fail", [](const httplib::Request &, httplib::Response &res) {
-        res.status = 500;
-        Html(res, "<html><body><h1>Internal Server Error</h1></body></html>");
-    });
-    server.Start();
-
-    WebBrowser browser;
-    Recorder rec(browser);
-    EXPECT_EQ(browser.Document(), nullptr);
-    browser.Navigate(server.Url(QStringLiteral("/page")));
-    ASSERT_TRUE(rec.WaitDocs(1));
-    EXPECT_EQ(rec.docs[0].url, server.Url(QStringLiteral("/page")));
-    EXPECT_TRUE(rec.docs[0].html.contains(QStringLiteral("<p>Актуальный баланс</p>"))) << rec.docs[0].html.toStdString();
-    EXPECT_EQ(browser.Document(), browser.TopDocument());
-    EXPECT_EQ(browser.Document()->Charset(), QByteArray("windows-1251"));
-    ASSERT_EQ(pragma.Count(), 1u);
-    EXPECT_EQ(pragma.All()[0], "no-cache|no-cache");
-    // A second load of the same address goes to the server again.
-    browser.Navigate(server.Url(QStringLiteral("/page")));
-    ASSERT_TRUE(rec.WaitDocs(2));
-    EXPECT_EQ(pragma.Count(), 2u);
-
-    const QByteArray body = "Lang=2&mobnum=9001234567&Password=%C7x+y";
-    browser.NavigatePost(server.Url(QStringLiteral("/login")), body);
-    ASSERT_TRUE(rec.WaitDocs(3));
-    ASSERT_EQ(posts.Count(), 1u);
-    EXPECT_EQ(posts.All()[0], "application/x-www-form-urlencoded|" + body.toStdString());
-    EXPECT_TRUE(rec.docs[2].html.contains(QStringLiteral("logged in")));
-
-    // An HTTP error status with a page is a document, not a failure.
-    browser.Navigate(server.Url(QStringLiteral("/fail")));
-    ASSERT_TRUE(rec.WaitDocs(4));
-    EXPECT_TRUE(rec.docs[3].html.contains(QStringLiteral("Internal Server Error")));
-    EXPECT_TRUE(rec.errors.isEmpty());
-
-    // Nobody listening: a clear error and no document.
-    const QUrl closed(QStringLiteral("http://127.0.0.1:%1/x").arg(FreePort()));
-    browser.Navigate(closed);
-    ASSERT_TRUE(rec.WaitError());
-    EXPECT_EQ(rec.errors[0].first, closed);
-    EXPECT_TRUE(rec.errors[0].second.startsWith(QStringLiteral("Ошибка сети при загрузке"))) << rec.errors[0].second.toStdString();
-    EXPECT_EQ(rec.docs.size(), 4);
-    EXPECT_FALSE(browser.IsBusy());
-
-    // A saved page opened from a local file, its charset from the meta tag.
-    QTemporaryDir dir;
-    const QString saved = dir.filePath(QStringLiteral("korvet-test.html"));
-    QFile file(saved);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("<html><head><meta http-equiv=Content-Type content='text/html; charset=windows-1251'></head><body><p>"
-               + ToCp1251(QStringLiteral("Актуальный баланс")) + "</p></body></html>");
-    file.close();
-    browser.Navigate(QUrl::fromLocalFile(saved));
-    ASSERT_TRUE(rec.WaitDocs(5));
-    EXPECT_EQ(rec.docs[4].url, QUrl::fromLocalFile(saved));
-    EXPECT_TRUE(rec.docs[4].html.contains(QStringLiteral("<p>Актуальный баланс</p>")));
-    browser.Navigate(QUrl::fromLocalFile(dir.filePath(QStringLiteral("missing.html"))));
-    ASSERT_TRUE(rec.WaitError());
-    EXPECT_EQ(rec.docs.size(), 5);
-}
 
 TEST(BrowserNavigation, CookiesLastOneSession)
 {
@@ -384,112 +311,7 @@ TEST(BrowserLimits, DroppedConnectionStopAndInactivity)
     EXPECT_TRUE(WaitUntil([&] { return slowServed.load() == 2; }, 5000));
 }
 
-// ---------------------------------------------------------------- forms
-
-TEST(BrowserForms, FillAndSubmitTheLoginForm)
-{
-    TestServer server;
-    Seen posts, queries;
-    server.http().Get("/login-form", [](const httplib::Request &, httplib::Response &res) {
-        const QString page = QStringLiteral(
-            "<html><head><title>Вход</title></head><body><table><form name=f method=post action='do-login' accept-charset=windows-1251>"
-            "<tr><td>Номер</td><td><input type=text name=mobnum></td></tr>"
-            "<tr><td>Пароль</td><td><input type=password name=Password></td></tr>"
-            "<input type=hidden name=Lang value=2>"
-            "<tr><td><select name=region><option value=1>Москва</option><option value=2 selected>Тверь</option></select></td></tr>"
-            "<tr><td><input type=checkbox name=remember checked><input type=checkbox name=spam value=y></td></tr>"
-            "<tr><td><input type=submit name=enter value='Войти'></td></tr></form></table></body></html>");
-        res.set_content(page.toUtf8().toStdString(), "text/html; charset=utf-8");
-    });
-    server.http().Post("/do-login", [&](const httplib::Request &req, httplib::Response &res) {
-        posts.Add(req.body);
-        res.set_content(ToCp1251(QStringLiteral("<body><table><tr><td>Актуальный баланс:</td><td>12,34</td></tr></table></body>")).toStdString(),
-                        "text/html; charset=windows-1251");
-    });
-    server.http().Get("/search", [&](const httplib::Request &req, httplib::Response &res) {
-        queries.Add(req.target);
-        Html(res, "<body>found</body>");
-    });
-    server.Start();
-
-    WebBrowser browser;
-    browser.SetPlainPasswordAllowed(true);  // a server on this computer
-    Recorder rec(browser);
-    // As the request engine does: fill and submit from the completion handler.
-    rec.onComplete = [&](const QUrl &url) {
-        if (!url.path().endsWith(QStringLiteral("/login-form")))
-            return;
-        const auto doc = browser.Document();
-        ASSERT_TRUE(doc->SetFieldValue(doc->ElementByName(QStringLiteral("mobnum")), QStringLiteral("9001234567")));
-        const HtmlElement password = doc->ElementByName(QStringLiteral("Password"));
-        ASSERT_TRUE(doc->SetFieldValue(password, QStringLiteral("Пароль 1")));
-        EXPECT_TRUE(doc->Submit(doc->FormOf(password)));
-    };
-    browser.Navigate(server.Url(QStringLiteral("/login-form")));
-    ASSERT_TRUE(rec.WaitDocs(2));
-    ASSERT_EQ(posts.Count(), 1u);
-    EXPECT_EQ(posts.All()[0], "mobnum=9001234567&Password=%CF%E0%F0%EE%EB%FC+1&Lang=2&region=2&remember=on");
-    EXPECT_EQ(rec.docs[1].url, server.Url(QStringLiteral("/do-login")));
-    EXPECT_TRUE(rec.docs[1].html.contains(QStringLiteral("<td>12,34</td>")));
-
-    // A GET form on a windows-1251 page puts the encoded fields in the query.
-    rec.onComplete = nullptr;
-    const QByteArray page = "<body><form id=s action='/search?ignored=1'><input name=q value='" + ToCp1251(QStringLiteral("Да")) + "'></form></body>";
-    auto doc = HtmlDocument::Parse(page, server.Url(QStringLiteral("/start")), "windows-1251");
-    doc->SetNavigator([&](const FormRequest &r) { r.post ? browser.NavigatePost(r.url, r.body) : browser.Navigate(r.url); });
-    ASSERT_TRUE(doc->Submit(doc->ElementByName(QStringLiteral("s"))));
-    ASSERT_TRUE(rec.WaitDocs(3));
-    EXPECT_EQ(queries.All(), (std::vector<std::string>{"/search?q=%C4%E0"}));
-}
-
 // ---------------------------------------------------------------- frames and refresh
-
-TEST(BrowserFrames, FramesAndIframesCompleteAfterTheTopDocument)
-{
-    TestServer server;
-    const int closedPort = FreePort();
-    server.http().Get("/frames", [&](const httplib::Request &, httplib::Response &res) {
-        Html(res, "<html><frameset cols='20%,*'><frame src='f1'><frame src='/f2'>"
-                  "<frame src='http://127.0.0.1:" + std::to_string(closedPort) + "/gone'></frameset></html>");
-    });
-    server.http().Get("/f1", [](const httplib::Request &, httplib::Response &res) {
-        Html(res, "<body><p>frame one</p></body>");
-    });
-    server.http().Get("/f2", [](const httplib::Request &, httplib::Response &res) {
-        Html(res, "<body><p>frame two</p><iframe src='/f3'></iframe></body>");
-    });
-    server.http().Get("/f3", [](const httplib::Request &, httplib::Response &res) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        Html(res, "<body><p>inner</p></body>");
-    });
-    server.Start();
-
-    WebBrowser browser;
-    Recorder rec(browser);
-    QList<std::shared_ptr<HtmlDocument>> documents;
-    rec.onComplete = [&](const QUrl &) { documents.append(browser.Document()); };
-    browser.Navigate(server.Url(QStringLiteral("/frames")));
-    ASSERT_TRUE(WaitUntil([&] { return rec.docs.size() >= 4 && rec.frameErrors.size() >= 1; }));
-    Pump(100);
-    ASSERT_EQ(rec.docs.size(), 4);
-    EXPECT_EQ(rec.docs[0].url, server.Url(QStringLiteral("/frames")));
-    EXPECT_EQ(rec.docs[0].html, QStringLiteral("<body></body>"));
-    QMap<QString, QString> frames;
-    for (int i = 1; i < 4; ++i)
-        frames.insert(rec.docs[i].url.path(), rec.docs[i].html);
-    EXPECT_TRUE(frames.value(QStringLiteral("/f1")).contains(QStringLiteral("frame one")));
-    EXPECT_TRUE(frames.value(QStringLiteral("/f2")).contains(QStringLiteral("frame two")));
-    EXPECT_TRUE(frames.value(QStringLiteral("/f3")).contains(QStringLiteral("inner")));
-    EXPECT_EQ(rec.docs[3].url.path(), QStringLiteral("/f3")); // the iframe after its frame
-    // A failed frame does not fail the page.
-    EXPECT_TRUE(rec.errors.isEmpty());
-    EXPECT_EQ(rec.frameErrors[0].first.path(), QStringLiteral("/gone"));
-    // Each frame is a document of its own; the top one stays the top document.
-    ASSERT_EQ(documents.size(), 4);
-    EXPECT_EQ(browser.TopDocument(), documents[0]);
-    EXPECT_NE(documents[1], documents[0]);
-    EXPECT_EQ(browser.Document(), documents[3]);
-}
 
 TEST(BrowserFrames, FramesThatLoadThemselvesAreBounded)
 {

@@ -109,17 +109,11 @@ TEST(HtmlSerialisation, BlocksBreaksTextAndEscapes)
 
 TEST(HtmlSerialisation, EmptyBodiesAndDocumentsWithoutBody)
 {
-    EXPECT_EQ(Utf8Doc(QStringLiteral("<html><body></body></html>"))->BodyOuterHtml(), QStringLiteral("<body></body>"));
-    EXPECT_EQ(Utf8Doc(QStringLiteral("<html><body>\n  \n\t</body></html>"))->BodyOuterHtml(), QStringLiteral("<body></body>"));
-    EXPECT_EQ(Utf8Doc(QStringLiteral("<html><body bgcolor=white onload='go()'> </body></html>"))->BodyOuterHtml(),
+    EXPECT_EQ(Utf8Doc(QStringLiteral("<html><body bgcolor=white onload='go()'>\n \t</body></html>"))->BodyOuterHtml(),
               QStringLiteral("<body></body>"));
-    EXPECT_EQ(Utf8Doc(QStringLiteral("<body class=a><b></b></body>"))->BodyOuterHtml(), QStringLiteral("<body class=\"a\"><b></b></body>"));
     EXPECT_EQ(HtmlDocument::Parse(QByteArray(), kPage)->BodyOuterHtml(), QStringLiteral("<body></body>"));
-    EXPECT_EQ(Utf8Doc(QStringLiteral("<html><head><title>t</title></head><frameset cols='50%,50%'>"
-                                     "<frame src=a.html><frame src=b.html></frameset></html>"))
-                  ->BodyOuterHtml(),
+    EXPECT_EQ(Utf8Doc(QStringLiteral("<frameset cols='50%,50%'><frame src=a.html></frameset>"))->BodyOuterHtml(),
               QStringLiteral("<body></body>"));
-    // A fragment without html/body tags still gets its implied body.
     EXPECT_EQ(Utf8Doc(QStringLiteral("text only"))->BodyOuterHtml(), QStringLiteral("<body>\r\n<p>text only</p></body>"));
 }
 
