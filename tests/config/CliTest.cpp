@@ -267,8 +267,8 @@ TEST_F(CliTest, PasswordFromStandardInputIsNeverOnTheCommandLine)
 {
     const QByteArray secret = "31415926";
     auto runWithSecret = [&](const QStringList &args) {
-        QProcess p;
-        p.start(BinaryPath(QStringLiteral("saldomat-cli")), args);
+        const std::unique_ptr<QProcess> started = StartCli(args);
+        QProcess &p = *started;
         EXPECT_TRUE(p.waitForStarted(10000));
         // Not yet given the line: its command line is all there is to see. It
         // is read once the new program's words are in place (just after the
@@ -342,20 +342,13 @@ TEST_F(CliTest, FortyWritersAtOnceKeepEveryPhone)
     ASSERT_EQ(cli("phones|set|1|--number|9000000000").status, 0);
     constexpr int kWriters = 40;
     std::vector<std::unique_ptr<QProcess>> writers;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("SALDOMAT_HOME"), home.dir());
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.xdg());
     QSet<QString> expected{QStringLiteral("9000000000")};
     for (int k = 1; k <= kWriters; ++k) {
         // A slot past the end: the phone joins the end of the list.
         const QString number = QStringLiteral("90000000%1").arg(k, 2, 10, QLatin1Char('0'));
         expected.insert(number);
-        auto p = std::make_unique<QProcess>();
-        p->setProcessEnvironment(env);
-        p->start(BinaryPath(QStringLiteral("saldomat-cli")),
-                 {QStringLiteral("phones"), QStringLiteral("set"), QString::number(kWriters + 1 + k), QStringLiteral("--number"),
-                  number, QStringLiteral("--alias"), QStringLiteral("writer %1").arg(k)});
-        writers.push_back(std::move(p));
+        writers.push_back(StartCli({QStringLiteral("phones"), QStringLiteral("set"), QString::number(kWriters + 1 + k),
+                                    QStringLiteral("--number"), number, QStringLiteral("--alias"), QStringLiteral("writer %1").arg(k)}));
     }
     for (auto &p : writers) {
         ASSERT_TRUE(p->waitForFinished(120000));
