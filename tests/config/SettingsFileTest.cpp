@@ -121,23 +121,6 @@ TEST_F(SettingsFileTest, SavingKeepsWhatOtherPartsStoreInTheFile)
     EXPECT_EQ(bytes.count("SaveLogFiles"), 1);
 }
 
-TEST_F(SettingsFileTest, StoredMinimumSwitchesTheRowsTrayButtonsOff)
-{
-    TSetupModel m;
-    m.Line(4).Number = QStringLiteral("1");
-    m.SetTrayShow(4, true);
-    LoadIniFile(m);  // no file: the rows keep their choice
-    EXPECT_EQ(m.TraySlot(), 4);
-    IniFile.WriteBool(QStringLiteral("Phones"), QStringLiteral("rbTrayShowMinimal"), true);
-    LoadIniFile(m);
-    EXPECT_EQ(m.TraySlot(), 0);
-    EXPECT_TRUE(m.TrayShowMinimal());
-    // Switched off again by another program: the next load sees it.
-    IniFile.WriteBool(QStringLiteral("Phones"), QStringLiteral("rbTrayShowMinimal"), false);
-    LoadIniFile(m);
-    EXPECT_FALSE(m.TrayShowMinimal());
-}
-
 // At exit the program writes only what its own run changed: keys another
 // program wrote meanwhile, and an auto-start entry the user removed, stay.
 TEST_F(SettingsFileTest, ExitWritesOnlyTheKeysThisRunChanged)

@@ -1,7 +1,7 @@
 // The browser against real servers on 127.0.0.1: cookies, redirects, limits,
-// dropped connections, frames and meta refresh that never end, TLS and
-// proxies. (Plain loads, error pages, forms and frames of a login are the
-// request engine's tests against the emulator.)
+// dropped connections, frames and meta refresh that never end, TLS, proxies
+// and where a password may go. (Plain loads, error pages, forms and frames of
+// a login are the request engine's tests against the emulator.)
 
 #include "Browser.h"
 #include "Encoding.h"
@@ -598,4 +598,115 @@ TEST_F(BrowserProxy, ProxyLogonGoesThroughTheHook)
     ASSERT_TRUE(rec.WaitDocs(1));
     EXPECT_GE(asked, 1);
     EXPECT_TRUE(rec.docs[0].html.contains(QStringLiteral("tinyproxy")));
+}
+
+// ---------------------------------------------------------------- passwords
+
+namespace {
+// A site that records what reaches it ("METHOD target body"), with forms
+// holding a password field and the answers of a proxy or site wanting a logon.
+struct PasswordSite {
+    TestServer server;
+    Seen received;
+    PasswordSite()
+    {
+        const auto record = [this](const httplib::Request &req, httplib::Response &res) {
+            received.Add(req.method + " " + req.target + " " + req.body);
+            Html(res, "<body><p>logged in</p></body>");
+        };
+        server.http().Post("/login", record);
+        server.http().Get("/login", record);
+        server.http().Post("/again", [this](const httplib::Request &req, httplib::Response &res) {
+            received.Add(req.method + " " + req.target + " " + req.body);
+            res.status = 307;
+            res.set_header("Location", "/login");
+        });
+        server.http().Get("/forms", [](const httplib::Request &, httplib::Response &res) {
+            Html(res, "<body><form id='post' method='post' action='/login'><input name='n' value='1'>"
+                      "<input type='password' name='p' value='secret'></form>"
+                      "<form id='empty' method='post' action='/login'><input name='n' value='2'>"
+                      "<input type='password' name='p' value=''></form>"
+                      "<form id='get' method='get' action='/login'><input name='n' value='3'>"
+                      "<input type='password' name='p' value='secret'></form>"
+                      "<form id='none' method='post' action='/login'><input name='n' value='4'></form></body>");
+        });
+        server.http().Get("/proxy-refused", [](const httplib::Request &, httplib::Response &res) {
+            res.status = 407;
+            Html(res, "<body><p>Proxy Authentication Required</p></body>");
+        });
+        server.http().Get("/site-auth", [](const httplib::Request &, httplib::Response &res) {
+            res.status = 401;
+            res.set_header("WWW-Authenticate", "Basic realm=\"site\"");
+            Html(res, "<body><p>site wants a logon</p></body>");
+        });
+        server.Start();
+    }
+    std::string Last()
+    {
+        const auto all = received.All();
+        return all.empty() ? std::string() : all.back();
+    }
+};
+}  // namespace
+
+// A password goes to a plain http:// address only when allowed, never from a
+// secure page or to another scheme, and never in an address.
+TEST(BrowserPassword, PlainHttpOnlyWhenAllowedAndNeverInTheAddress)
+{
+    PasswordSite site;
+    WebBrowser browser;
+    Recorder rec(browser);
+    browser.NavigatePost(site.server.Url(QStringLiteral("/login")), "mobnum=1&Password=pw", true);
+    ASSERT_TRUE(rec.WaitError());
+    EXPECT_TRUE(rec.errors.last().second.contains(QStringLiteral("Пароль не отправлен"))) << rec.errors.last().second.toStdString();
+    browser.NavigatePost(site.server.Url(QStringLiteral("/login")), "a=b");  // an unmarked body goes
+    ASSERT_TRUE(rec.WaitDocs(1));
+    EXPECT_EQ(site.received.All(), std::vector<std::string>{"POST /login a=b"});
+
+    browser.SetPlainPasswordAllowed(true);  // allowed: sent, and a 307 repeats it
+    browser.NavigatePost(site.server.Url(QStringLiteral("/again")), "Password=pw", true);
+    ASSERT_TRUE(rec.WaitDocs(2));
+    EXPECT_EQ(site.Last(), "POST /login Password=pw");
+    for (const char *from : {"https://bank.example/", "http://127.0.0.1/"}) {
+        FormRequest request;
+        request.post = request.carriesPassword = true;
+        request.url = QByteArray(from).startsWith("https") ? site.server.Url(QStringLiteral("/login"))
+                                                            : QUrl(QStringLiteral("file:///tmp/login"));
+        request.body = "Password=pw";
+        const size_t before = site.received.Count();
+        browser.Submit(request, QUrl(QString::fromLatin1(from)));
+        ASSERT_TRUE(rec.WaitError()) << from;
+        EXPECT_TRUE(rec.errors.last().second.contains(QStringLiteral("Пароль не отправлен")));
+        Pump(100);
+        EXPECT_EQ(site.received.Count(), before) << from;
+    }
+
+    // A form with a filled password field is posted even when it says GET.
+    for (const auto &[form, sent] : {std::pair{"post", "POST /login n=1&p=secret"}, {"empty", "POST /login n=2&p="},
+                                     {"get", "POST /login n=3&p=secret"}, {"none", "POST /login n=4"}}) {
+        browser.Navigate(site.server.Url(QStringLiteral("/forms")));
+        ASSERT_TRUE(rec.WaitDocs(rec.docs.size() + 1));
+        const auto document = browser.Document();
+        const int docs = rec.docs.size();
+        ASSERT_TRUE(document->Submit(document->ElementByName(QString::fromLatin1(form)))) << form;
+        ASSERT_TRUE(rec.WaitDocs(docs + 1)) << form;
+        EXPECT_EQ(site.Last(), sent);
+    }
+}
+
+// A 407 with no proxy logon given fails the navigation without a refusal
+// being reported; a 401 of the site is the site's own page.
+TEST(BrowserProxyRefusal, A407WithoutLogonFailsA401OfTheSiteIsAPage)
+{
+    PasswordSite site;
+    WebBrowser browser;
+    Recorder rec(browser);
+    int refused = 0;
+    QObject::connect(&browser, &WebBrowser::ProxyLogonRefused, &browser, [&](const QUrl &) { ++refused; });
+    browser.Navigate(site.server.Url(QStringLiteral("/proxy-refused")));
+    ASSERT_TRUE(rec.WaitError());
+    EXPECT_TRUE(rec.errors[0].second.contains(QStringLiteral("требует имя и пароль"))) << rec.errors[0].second.toStdString();
+    browser.Navigate(site.server.Url(QStringLiteral("/site-auth")));
+    ASSERT_TRUE(rec.WaitDocs(1));
+    EXPECT_EQ(refused, 0);
 }
