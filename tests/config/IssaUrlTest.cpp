@@ -41,13 +41,12 @@ TEST_F(IssaUrlTest, SectionsResolveWithTheDefaultsForMissingKeys)
     EXPECT_EQ(info.LoginURL, QStringLiteral("https://issa.korvet-mobile.example/cgi-bin/cgi.exe?function=is_newlog"));
     EXPECT_TRUE(info.LoginStr.isEmpty());
     EXPECT_EQ(info.PasswName, QStringLiteral("password"));
-}
 
-TEST_F(IssaUrlTest, SectionNamedLikeTheDefaultShortName)
-{
+    // A section named like the built-in short name: lookups take the built-in,
+    // the region chooser the section.
     WriteFileBytes(path, Cp("[Своя Москва]\nShortName=МСК\nLoginURL=https://own.example/\n"));
-    EXPECT_EQ(GetIssaUrlByShortName(U("мск")).LongName, U("Корвет - Москва"));  // lookups: the built-in
-    EXPECT_EQ(IssaLongNameForShortName(U("мск")), U("Своя Москва"));             // the chooser: the section
+    EXPECT_EQ(GetIssaUrlByShortName(U("мск")).LongName, U("Корвет - Москва"));
+    EXPECT_EQ(IssaLongNameForShortName(U("мск")), U("Своя Москва"));
     EXPECT_EQ(IssaLongNameForShortName(U("ХЗ")), U("Корвет - Москва"));
     EXPECT_EQ(IssaLongNames(), (QStringList{U("Корвет - Москва"), U("Своя Москва")}));
 }
