@@ -3,7 +3,7 @@
 // the same cell texts painted with QPainter::drawText in the same cells of an
 // image of the same size, and drawing one tray image (targets: under 5 ms and
 // under 50 microseconds). The painting and its floor run 5 times each; their
-// least CPU times are compared at the end.
+// least CPU and wall times are compared at the end.
 #include "Common.h"
 #include "CreateIcon.h"
 #include "LeastTimes.h"
@@ -185,7 +185,7 @@ int main(int argc, char **argv)
         return 1;
     LeastTimes reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    std::printf("Least CPU time of 5 runs:\n");
+    std::printf("Least times of 5 runs:\n");
     reporter.printRatio("Painting the grid of 100 phones", "BM_PaintGrid100", "BM_PaintFloor", "ms");
     benchmark::Shutdown();
     return 0;

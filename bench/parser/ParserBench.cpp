@@ -8,8 +8,8 @@
 // characters, which is bytes in windows-1251. Throughput is in MB/s (10^6).
 //
 // The parser and the floor run 5 times each; after the run the program prints
-// the ratio of their least CPU times per page, for both pages. The "Growth"
-// benchmarks check that the time stays linear in the size: on realistic pages
+// the ratios of their least CPU and wall times per page, for both pages. The
+// "Growth" benchmarks check that the time stays linear in the size: on realistic pages
 // up to 5 MB, on one line of up to 4 MB full of tags and markers, and on pages
 // of NUL characters, each fitted to O(N); a small RMS and a steady MB/s across
 // the sizes say that it is linear.
@@ -181,7 +181,7 @@ int main(int argc, char **argv)
         return 1;
     LeastTimes reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    std::printf("Least CPU time per page of 5 runs:\n");
+    std::printf("Least times per page of 5 runs:\n");
     reporter.printRatio("ParseBalans, 30 KB page", "BM_ParseBalans/30720", "BM_Floor/30720", "us");
     reporter.printRatio("ParseBalans, 300 KB page", "BM_ParseBalans/307200", "BM_Floor/307200", "us");
     benchmark::Shutdown();
