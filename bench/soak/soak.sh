@@ -90,7 +90,11 @@ echo "phones with both failures and account pages: $mixed of $((PHONES - 1))"
 echo "phone outcomes recorded $outcomes, phone requests $((RUNS * PHONES)) to $(((RUNS + 1) * PHONES))"
 echo "RSS after run 20: $rss20 kB, after run $RUNS: $rssEnd kB"
 ok=1
-[ "$rows" -eq "$served" ] || { echo "history rows differ from the account pages served"; ok=0; }
+# The close at the end may stop a phone of the next run after its account page
+# was served and before it was stored: it is logged as stopped, not lost.
+stopped=$(iconv -f cp1251 -t utf-8 "$SALDOMAT_HOME/Saldomat.err" | grep -c ': Запрос остановлен пользователем' || true)
+[ "$rows" -le "$served" ] && [ "$rows" -ge $((served - stopped)) ] ||
+  { echo "history rows differ from the account pages served (phones stopped by the close: $stopped)"; ok=0; }
 [ "$dup" -eq 0 ] || { echo "duplicate history rows"; ok=0; }
 [ "$mixed" -eq $((PHONES - 1)) ] || { echo "the faults did not change between runs"; ok=0; }
 [ "$outcomes" -ge $((RUNS * PHONES)) ] && [ "$outcomes" -le $(((RUNS + 1) * PHONES)) ] ||
