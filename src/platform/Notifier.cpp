@@ -1,19 +1,16 @@
 #include "Notifier.h"
 
+#include "DesktopNotice.h"
+
 #include <QDBusConnection>
-#include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QMessageBox>
 #include <QSystemTrayIcon>
-#include <QVariantMap>
 
 #include <memory>
 
 namespace {
-const QString kService = QStringLiteral("org.freedesktop.Notifications");
-const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
-
 // Answers still to come for one call of Notify, and the texts the service
 // did not take.
 struct Pending {
@@ -51,13 +48,7 @@ void Notifier::Notify(const QString &title, const QStringList &texts, Urgency ur
     auto pending = std::make_shared<Pending>();
     pending->left = static_cast<int>(texts.size());
     for (const QString &text : texts) {
-        QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kService, QStringLiteral("Notify"));
-        QVariantMap hints;
-        hints.insert(QStringLiteral("urgency"), QVariant::fromValue<uchar>(urgency == Urgency::Critical ? 2 : 1));
-        hints.insert(QStringLiteral("desktop-entry"), QStringLiteral("saldomat"));
-        // replaces_id 0: every text a notification of its own.
-        call << QStringLiteral("Saldomat") << 0u << QStringLiteral("dialog-warning") << title << text << QStringList()
-             << hints << -1;
+        const QDBusMessage call = DesktopNoticeCall(title, text, urgency == Urgency::Critical);
         auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), this);
         connect(watcher, &QDBusPendingCallWatcher::finished, this,
                 [this, watcher, pending, title, text, urgency] {

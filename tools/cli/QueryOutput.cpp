@@ -1,5 +1,6 @@
 #include "QueryOutput.h"
 
+#include "DesktopNotice.h"
 #include "MarkWatch.h"
 #include "OleDate.h"
 #include "PhoneTable.h"
@@ -7,8 +8,6 @@
 #include "XlsxWorkbook.h"
 
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
-#include <QDBusMessage>
 
 namespace {
 QString stateText(const TIssa &issa)
@@ -97,16 +96,10 @@ QString QueryResultTable(const QList<int> &slots)
 
 bool SendMarkNotices(const QList<int> &slots)
 {
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    const QString service = QStringLiteral("org.freedesktop.Notifications");
-    if (!bus.isConnected() || !bus.interface() || !bus.interface()->isServiceRegistered(service))
+    if (!DesktopNoticeServiceRunning())
         return false;
-    for (int slot : slots) {
-        QDBusMessage m = QDBusMessage::createMethodCall(service, QStringLiteral("/org/freedesktop/Notifications"),
-                                                        service, QStringLiteral("Notify"));
-        m << QStringLiteral("Saldomat") << 0u << QStringLiteral("saldomat") << QStringLiteral("Saldomat")
-          << MarkNoticeText(slot) << QStringList() << QVariantMap() << -1;
-        bus.call(m, QDBus::Block, 5000);
-    }
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    for (int slot : slots)
+        bus.call(DesktopNoticeCall(QStringLiteral("Saldomat"), MarkNoticeText(slot), false), QDBus::Block, 5000);
     return true;
 }
