@@ -2,6 +2,7 @@
 
 #include "Failure.h"
 #include "IniFile.h"
+#include "Readers.h"
 #include "Setup.h"
 
 namespace {

@@ -3,6 +3,7 @@
 #include "Common.h"
 #include "Failure.h"
 #include "PhonesXml.h"
+#include "Readers.h"
 #include "SettingsFile.h"
 
 #include <QMap>

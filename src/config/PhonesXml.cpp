@@ -3,7 +3,7 @@
 #include "AtomicFile.h"
 #include "Common.h"
 #include "Failure.h"
-#include "NumberText.h"
+#include "Readers.h"
 #include "Passw.h"
 
 #include <QFile>
@@ -42,16 +42,11 @@ QString attribute(xmlNode *node, const char *name)
     return QString::fromUtf8(utf8);
 }
 
-// "True"/"False" in any letter case, or a number (non-zero is true).
-bool textToBool(const QString &text)
+// "Monitor" and "TrayShow": an unreadable text skips the phone.
+bool tickText(const QString &text)
 {
-    const QString t = text.trimmed();
-    if (t.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0)
-        return true;
-    if (t.compare(QLatin1String("False"), Qt::CaseInsensitive) == 0)
-        return false;
-    if (const std::optional<double> n = TextToFloat(t))
-        return *n != 0;
+    if (const std::optional<bool> b = TickTextToBool(text))
+        return *b;
     throw SaldomatError(QStringLiteral("'%1' is not a valid boolean value").arg(text));
 }
 
@@ -86,8 +81,8 @@ TSetupPhoneLine readPhone(xmlNode *node)
         if (!line.InKeyring)
             line.Password = DecodePass(attribute(node, "Password"));
         line.Alias = attribute(node, "Alias");
-        line.Monitor = textToBool(attribute(node, "Monitor"));
-        line.TrayShow = textToBool(attribute(node, "TrayShow"));
+        line.Monitor = tickText(attribute(node, "Monitor"));
+        line.TrayShow = tickText(attribute(node, "TrayShow"));
         line.Region = attribute(node, "Region");
         line.ExSettings.Individual = IsTrueText(attribute(node, "Individual"));
         line.ExSettings.BalanceLessThen = TextToFloat32(attribute(node, "BalanceLessThen")).value_or(2.5f);

@@ -4,7 +4,7 @@
 #include "Common.h"
 #include "Failure.h"
 #include "IniFile.h"
-#include "NumberText.h"
+#include "Readers.h"
 #include "Passw.h"
 
 #include <QCoreApplication>

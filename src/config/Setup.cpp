@@ -1,7 +1,7 @@
 #include "Setup.h"
 
 #include "Failure.h"
-#include "NumberText.h"
+#include "Readers.h"
 
 bool SetupDialogOpen = false;
 
@@ -12,17 +12,6 @@ void checkSlot(int slot)
         throw SaldomatError(QStringLiteral("Неверный номер телефона в списке: %1").arg(slot));
 }
 }  // namespace
-
-QString TrimControls(const QString &text)
-{
-    qsizetype from = 0;
-    qsizetype to = text.size();
-    while (from < to && text.at(from).unicode() <= 32)
-        ++from;
-    while (to > from && text.at(to - 1).unicode() <= 32)
-        --to;
-    return text.mid(from, to - from);
-}
 
 bool IsPhoneFieldText(const QString &text)
 {

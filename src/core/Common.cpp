@@ -167,9 +167,3 @@ QString PhoneHumanInfo(int slot)
         return QStringLiteral("%1 [%2]").arg(number, issa.UserName);
     return number;
 }
-
-bool IsTrueText(const QString &text)
-{
-    return text.compare(QLatin1String("TRUE"), Qt::CaseInsensitive) == 0 ||
-           text.compare(QLatin1String("YES"), Qt::CaseInsensitive) == 0 || text == QLatin1String("1");
-}

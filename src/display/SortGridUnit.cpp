@@ -3,7 +3,7 @@
 #include "Common.h"
 #include "Encoding.h"
 #include "Failure.h"
-#include "NumberText.h"
+#include "Readers.h"
 #include "OleDate.h"
 
 #include <QHeaderView>

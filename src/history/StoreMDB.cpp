@@ -4,6 +4,7 @@
 #include "Common.h"
 #include "Failure.h"
 #include "HistoryDb.h"
+#include "Readers.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,15 +23,6 @@ double rounded(float value, int decimals)
 QString orSpace(const QString &text)
 {
     return text.isEmpty() ? QStringLiteral(" ") : text;
-}
-
-// "12,50" and "12.50" both read 12.5; anything unreadable reads 0.
-float balanceFromText(QString text)
-{
-    text.replace(QLatin1Char(','), QLatin1Char('.'));
-    bool ok = false;
-    const double value = text.trimmed().toDouble(&ok);
-    return ok ? static_cast<float>(value) : 0.0f;
 }
 
 // Logged when the history file is missing at the moment a result is to be
@@ -192,7 +184,7 @@ void TmdbStore::CalcBalanceDelta(TIssa &issa)
             if (!q.exec())
                 throw SaldomatError(sqlReason(q.lastError()));
             if (q.next())
-                delta = issa.Balance - balanceFromText(q.value(0).toString());
+                delta = issa.Balance - FigureToFloat(q.value(0).toString()).value_or(0);
             else if (q.lastError().isValid())
                 throw SaldomatError(sqlReason(q.lastError()));
             q.finish();  // no read transaction left open between phones

@@ -5,7 +5,7 @@
 #include "Failure.h"
 #include "HistoryPhone.h"
 #include "IniFile.h"
-#include "NumberText.h"
+#include "Readers.h"
 #include "PhoneTable.h"
 #include "Setup.h"
 

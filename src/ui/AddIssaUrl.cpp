@@ -2,6 +2,7 @@
 
 #include "Failure.h"
 #include "IssaUrl.h"
+#include "Readers.h"
 #include "Setup.h"
 
 #include <QCheckBox>

@@ -1,7 +1,7 @@
 #include "ExSetupPhone.h"
 
 #include "Failure.h"
-#include "NumberText.h"
+#include "Readers.h"
 #include "SetupForm.h"
 
 #include <QCheckBox>

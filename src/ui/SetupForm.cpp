@@ -7,6 +7,7 @@
 #include "PhoneNumber.h"
 #include "PhonesXml.h"
 #include "ProxyServerSetup.h"
+#include "Readers.h"
 #include "SettingsFile.h"
 
 #include <QButtonGroup>

@@ -1,7 +1,7 @@
 #include "PhonesXml.h"
 
 #include "ConfigHome.h"
-#include "NumberText.h"
+#include "Readers.h"
 #include "Passw.h"
 #include "PasswordVault.h"
 
@@ -394,7 +394,7 @@ TEST_F(PhonesXmlTest, InterruptedSaveLeavesTheOldFileIntact)
     EXPECT_EQ(home.files(), QStringList{QStringLiteral("phones.xml")});
 }
 
-TEST(NumberText, FloatsAreWrittenInTheGeneralFormOfFifteenDigits)
+TEST(Readers, FloatsAreWrittenInTheGeneralFormOfFifteenDigits)
 {
     EXPECT_EQ(FloatToText(2.5), QStringLiteral("2.5"));
     EXPECT_EQ(FloatToText(static_cast<double>(2.6f)), QStringLiteral("2.59999990463257"));

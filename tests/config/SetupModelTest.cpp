@@ -1,6 +1,7 @@
 #include "Setup.h"
 
 #include "ConfigHome.h"
+#include "Readers.h"
 
 namespace {
 class SetupModelTest : public ::testing::Test {

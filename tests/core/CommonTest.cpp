@@ -29,14 +29,6 @@ TEST(Common, PhoneHumanInfoPrefersAliasThenUserName)
     EXPECT_EQ(PhoneHumanInfo(9), QStringLiteral("(916) 123-4567 [Мама]"));
 }
 
-TEST(Common, IsTrueTextAcceptsOnlyTheThreeWords)
-{
-    for (const char *yes : {"TRUE", "true", "Yes", "yes", "1"})
-        EXPECT_TRUE(IsTrueText(QLatin1String(yes))) << yes;
-    for (const char *no : {"Y", "0", "", "tru", "yes ", "2"})
-        EXPECT_FALSE(IsTrueText(QLatin1String(no))) << no;
-}
-
 TEST(Common, OleDatesRoundTripAndMatchTheEpoch)
 {
     EXPECT_EQ(ToOleDate(QDateTime(QDate(1899, 12, 30), QTime(0, 0))), 0.0);
