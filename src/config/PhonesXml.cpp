@@ -71,7 +71,7 @@ std::vector<xmlNode *> phoneElements(xmlDoc *doc)
 
 TSetupPhoneLine readPhone(xmlNode *node)
 {
-    return guarded("TfrmSetup.FillSetupPhoneLine", [&] {
+    return guarded(THIS_ROUTINE, [&] {
         TSetupPhoneLine line;
         line.Number = attribute(node, "Number");
         // A phone whose password is in the system keyring: the element keeps
@@ -93,7 +93,7 @@ TSetupPhoneLine readPhone(xmlNode *node)
 
 void writePhone(xmlNode *root, const TSetupPhoneLine &line)
 {
-    guarded("TfrmSetup.SavePhoneToXml", [&] {
+    guarded(THIS_ROUTINE, [&] {
         if (TrimControls(line.Number).isEmpty())
             return;
         xmlNode *node = xmlNewChild(root, nullptr, X("Phone"), nullptr);
@@ -134,7 +134,7 @@ QString PhonesFileTooLargeProblem(const QString &fileName, qint64 size)
 
 TPhonesXmlState LoadPhonesInfoFromXml(TSetupModel &model, const QString &fileName, int count, QStringList *problems)
 {
-    return guarded("TfrmSetup.LoadPhonesInfoFromXml", [&] {
+    return guarded(THIS_ROUTINE, [&] {
         count = std::clamp(count, 0, IssaSlots);
         model.PhonesLock().Acquire(fileName);
         DocPtr doc;
@@ -170,9 +170,11 @@ TPhonesXmlState LoadPhonesInfoFromXml(TSetupModel &model, const QString &fileNam
             try {
                 model.SetLine(slot, readPhone(elements[slot - 1]));
             } catch (const SaldomatError &e) {
+                // The reason without the labels of readPhone and DecodePass.
                 QString reason = e.message();
-                reason.remove(QStringLiteral("TfrmSetup.FillSetupPhoneLine -- > "));
-                reason.remove(QStringLiteral("Passw.DecodePass -- > "));
+                const qsizetype labels = reason.lastIndexOf(QLatin1String(" -- > "));
+                if (labels >= 0)
+                    reason.remove(0, labels + 6);
                 problems->append(PhoneElementProblem(fileName, slot, reason));
             }
         }
@@ -205,7 +207,7 @@ QByteArray PhonesXmlBytes(const TSetupModel &model, int count)
 
 void SavePhonesInfoToXml(const TSetupModel &model, const QString &fileName, int count)
 {
-    guarded("TfrmSetup.SavePhonesInfoToXml", [&] {
+    guarded(THIS_ROUTINE, [&] {
         // Held since the load, or taken for this write alone.
         TFileLockHold &hold = model.PhonesLock();
         hold.Acquire(fileName);

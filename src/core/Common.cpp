@@ -94,7 +94,7 @@ void RequestTerminate(int exitCode)
 
 void AppendStringToFile(const QString &message, const QString &path)
 {
-    guarded("common.AppendStringToFile", [&] {
+    guarded(THIS_ROUTINE, [&] {
         QFile file(path);
         if (!file.open(QIODevice::WriteOnly | QIODevice::Append, QFileDevice::ReadOwner | QFileDevice::WriteOwner))
             throw SaldomatError(QStringLiteral("Не удалось открыть файл \"%1\": %2").arg(path, file.errorString()));
@@ -123,7 +123,7 @@ void ResetLogHeaderFlag()
 
 void TruncateFile(const QString &path)
 {
-    guarded("common.TruncateFile", [&] {
+    guarded(THIS_ROUTINE, [&] {
         QFile file(path);
         if (!file.exists())
             return;

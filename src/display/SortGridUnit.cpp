@@ -276,7 +276,7 @@ bool TSortGrid::IsHeaderArea(int x, int y, int &col, int &row) const
 
 void TSortGrid::Sort()
 {
-    guarded("TSortGrid.Sort", [&] {
+    guarded(THIS_ROUTINE, [&] {
         const int rows = rowCount() - 1;
         const int col = sortColumn_;
         if (rows < 2 || col < 0 || col >= columnCount())
@@ -319,7 +319,7 @@ void TSortGrid::SetCursors(const QCursor &down, const QCursor &up)
 
 void TSortGrid::GridMouseDown(Qt::MouseButton button, const QPoint &pos)
 {
-    runHandler("TSortGrid.MouseDown", [&] {
+    runHandler(THIS_ROUTINE, [&] {
         int col, row;
         if (button == Qt::LeftButton && IsHeaderArea(pos.x(), pos.y(), col, row))
             MouseDownInHeader = true;
@@ -328,7 +328,7 @@ void TSortGrid::GridMouseDown(Qt::MouseButton button, const QPoint &pos)
 
 void TSortGrid::GridMouseMove(Qt::MouseButtons buttons, const QPoint &pos, QWidget *cursorWidget)
 {
-    runHandler("TSortGrid.MouseMove", [&] {
+    runHandler(THIS_ROUTINE, [&] {
         MouseDownInHeader = false;
         if (buttons & Qt::LeftButton)
             return;
@@ -345,7 +345,7 @@ void TSortGrid::GridMouseMove(Qt::MouseButtons buttons, const QPoint &pos, QWidg
 
 void TSortGrid::GridMouseUp(Qt::MouseButton button, const QPoint &pos, QWidget *cursorWidget)
 {
-    runHandler("TSortGrid.MouseUp", [&] {
+    runHandler(THIS_ROUTINE, [&] {
         int col, row;
         if (button == Qt::LeftButton && MouseDownInHeader && IsHeaderArea(pos.x(), pos.y(), col, row)) {
             MouseDownInHeader = false;

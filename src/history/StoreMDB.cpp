@@ -171,7 +171,7 @@ bool TmdbStore::Record(TIssa &issa)
 
 void TmdbStore::CalcBalanceDelta(TIssa &issa)
 {
-    guarded("TmdbStore.CalcBalanceDelta", [&] {
+    guarded(THIS_ROUTINE, [&] {
         const double today = OleDateOnly(clock_());
         float delta = 0;
         onConnection([&](HistoryConnection &conn) {
@@ -195,7 +195,7 @@ void TmdbStore::CalcBalanceDelta(TIssa &issa)
 
 bool TmdbStore::SaveIssaToMdb(const TIssa &issa)
 {
-    return guarded("TmdbStore.SaveIssaToMdb", [&] {
+    return guarded(THIS_ROUTINE, [&] {
         QString failure;
         if (!remakeIfMissing(&failure))
             return false;
@@ -235,7 +235,7 @@ bool TmdbStore::SaveIssaToMdb(const TIssa &issa)
 
 void TmdbStore::LoadHistoryInformation(const QList<HistoryPhoneRef> &monitored, int refreshHours)
 {
-    guarded("TmdbStore.LoadHistoryInformation", [&] {
+    guarded(THIS_ROUTINE, [&] {
         if (!QFileInfo::exists(file_))
             return;
         const TDateTime cutOff = clock_() - refreshHours / 24.0;

@@ -210,7 +210,7 @@ template <class LineAt> void applyRules(std::uint32_t found, qsizetype i, LineAt
 
 QString HtmlToStr(QStringView text)
 {
-    return guarded("BalanceParser2.HtmlToStr", [&] {
+    return guarded(THIS_ROUTINE, [&] {
         QString s = text.toString();
         if (!s.contains(u'&'))
             return s;
@@ -230,7 +230,7 @@ QString HtmlToStr(QStringView text)
 
 QString RemoveTags(QStringView line)
 {
-    return guarded("BalanceParser2.RemoveTags", [&] {
+    return guarded(THIS_ROUTINE, [&] {
         // Deleting "<...>" and searching again from the start is the same as
         // walking on: the text kept so far holds neither "<" nor ">".
         const qsizetype first = line.indexOf(u'<');
@@ -275,7 +275,7 @@ bool ContainsNoCase(QStringView text, QStringView subText)
 
 QString GetStringParam(QStringView text, QStringView startMarker, QStringView endMarker, const QString &defaultValue)
 {
-    return guarded("BalanceParser2.GetStringParam", [&] {
+    return guarded(THIS_ROUTINE, [&] {
         QString s = RemoveTags(text);
         // A marker found goes together with what precedes it; a marker not found
         // still takes as many leading characters as it is long.
@@ -293,7 +293,7 @@ QString GetStringParam(QStringView text, QStringView startMarker, QStringView en
 
 float GetSingleParam(QStringView text, QStringView startMarker, QStringView endMarker, float defaultValue)
 {
-    return guarded("BalanceParser2.GetSingleParam", [&] {
+    return guarded(THIS_ROUTINE, [&] {
         return FigureToFloat(GetStringParam(text, startMarker, endMarker, QString())).value_or(defaultValue);
     });
 }
@@ -301,7 +301,7 @@ float GetSingleParam(QStringView text, QStringView startMarker, QStringView endM
 std::int32_t GetIntegerParam(
     QStringView text, QStringView startMarker, QStringView endMarker, std::int32_t defaultValue)
 {
-    return guarded("BalanceParser2.GetIntegerParam",
+    return guarded(THIS_ROUTINE,
         [&] { return FigureToInt(GetStringParam(text, startMarker, endMarker, QString())).value_or(defaultValue); });
 }
 
@@ -319,7 +319,7 @@ std::vector<PageLine> ScanBalancePage(QStringView html)
 
 void ParseBalans(QStringView html, TIssa &issa)
 {
-    guarded("BalanceParser2.ParseBalans", [&] {
+    guarded(THIS_ROUTINE, [&] {
         ClearIssa(issa);
         // Line i is interpreted once line i + 3 is known (or the page has ended):
         // its rules read lines i, i + 1 and i + 3. The last four lines are kept.

@@ -184,7 +184,7 @@ TEST_F(PhonesXmlTest, BadElementStopsTheLoadThereWithTheLabels)
     EXPECT_TRUE(m.Line(2).Number.isEmpty());  // not half-filled
     EXPECT_TRUE(m.Line(3).Number.isEmpty());  // emptied, not left as before
     EXPECT_TRUE(loadError().startsWith(
-        QStringLiteral("TfrmSetup.LoadPhonesInfoFromXml -- > TfrmSetup.FillSetupPhoneLine -- > ")))
+        QStringLiteral("PhonesXml.LoadPhonesInfoFromXml -- > PhonesXml.readPhone -- > ")))
         << loadError().toStdString();
     EXPECT_TRUE(loadError().contains(QStringLiteral("TurnOffLessThen")));
 
@@ -204,7 +204,7 @@ TEST_F(PhonesXmlTest, BadElementStopsTheLoadThereWithTheLabels)
     badPassword.replace(QRegularExpression(QStringLiteral("Password=\"[0-9A-F]+\"")), QStringLiteral("Password=\"ABC\""));
     WriteFileBytes(path, "<Phones>" + first + element(badPassword) + third + element(lacking) + "</Phones>");
     EXPECT_TRUE(loadError().startsWith(QStringLiteral(
-        "TfrmSetup.LoadPhonesInfoFromXml -- > TfrmSetup.FillSetupPhoneLine -- > Passw.DecodePass -- > ")))
+        "PhonesXml.LoadPhonesInfoFromXml -- > PhonesXml.readPhone -- > Passw.DecodePass -- > ")))
         << loadError().toStdString();
     problems.clear();
     LoadPhonesInfoFromXml(m, path, MaxPhones, &problems);

@@ -106,7 +106,7 @@ TEST_F(SetupModelTest, RowQueries)
     EXPECT_EQ(Password(4), U("пароль"));
     EXPECT_EQ(Alias(4), U("Дача"));
     EXPECT_TRUE(UserPhone(IssaSlots).isEmpty());  // the spare rows exist and stay empty
-    EXPECT_TRUE(failure([] { UserPhone(0); }).startsWith(QStringLiteral("common.UserPhone -- > ")));
+    EXPECT_TRUE(failure([] { UserPhone(0); }).startsWith(QStringLiteral("Setup.UserPhone -- > ")));
     EXPECT_FALSE(failure([] { MonitorPhoneEnabled(IssaSlots + 1); }).isEmpty());
     EXPECT_FALSE(failure([] { NeedMarkBalance(-3); }).isEmpty());
 }

@@ -15,13 +15,19 @@ QStringList logLines(const QString &path)
     return FromCp1251(ReadFileBytes(path)).split(QStringLiteral("\r\n"));
 }
 
+void webRequest()
+{
+    guarded(THIS_ROUTINE, [] { throw std::runtime_error("Access violation"); });
+}
+
+void requestInformation()
+{
+    guarded(THIS_ROUTINE, [] { webRequest(); });
+}
+
 void failThreeDeep()
 {
-    guarded("TfrmMain.ppmQueryNowClick", [] {
-        guarded("TfrmMain.RequestInformation", [] {
-            guarded("TfrmWB.RequestInformation", [] { throw std::runtime_error("Access violation"); });
-        });
-    });
+    guarded(THIS_ROUTINE, [] { requestInformation(); });
 }
 
 QByteArray numberedLines(int count)
@@ -76,16 +82,17 @@ TEST(ErrorLog, LabelChainOfAFailureThreeRoutinesDeep)
         MainException(e);
     }
     const QString text = FromCp1251(ReadFileBytes(ErrFileName));
-    EXPECT_TRUE(text.contains(QStringLiteral(": TfrmMain.ppmQueryNowClick -- > TfrmMain.RequestInformation -- > "
-                                             "TfrmWB.RequestInformation -- > Access violation\r\n")))
+    // The unit is the file's name, the routine the function's own.
+    EXPECT_TRUE(text.contains(QStringLiteral(": ErrorLogTest.failThreeDeep -- > ErrorLogTest.requestInformation -- > "
+                                             "ErrorLogTest.webRequest -- > Access violation\r\n")))
         << text.toStdString();
 }
 
 TEST(ErrorLog, RunHandlerLogsInsteadOfThrowing)
 {
     TestHome home;
-    EXPECT_NO_THROW(runHandler("TfrmMain.TrayCallBack", [] { throw SaldomatError(QStringLiteral("boom")); }));
-    EXPECT_TRUE(FromCp1251(ReadFileBytes(ErrFileName)).contains(QStringLiteral("TfrmMain.TrayCallBack -- > boom")));
+    EXPECT_NO_THROW(runHandler(ROUTINE("TrayCallBack"), [] { throw SaldomatError(QStringLiteral("boom")); }));
+    EXPECT_TRUE(FromCp1251(ReadFileBytes(ErrFileName)).contains(QStringLiteral("ErrorLogTest.TrayCallBack -- > boom")));
 }
 
 TEST(ErrorLog, TruncateKeepsExactlyTheLastThousandLines)
@@ -128,7 +135,7 @@ TEST(ErrorLog, UnwritableLogIsALabelledFailureAndMainExceptionSwallowsIt)
         AppendStringToFile(QStringLiteral("x"), dirAsFile);
         FAIL();
     } catch (const SaldomatError &e) {
-        EXPECT_TRUE(e.message().startsWith(QStringLiteral("common.AppendStringToFile -- > ")));
+        EXPECT_TRUE(e.message().startsWith(QStringLiteral("Common.AppendStringToFile -- > ")));
     }
     ErrFileName = dirAsFile;
     EXPECT_NO_THROW(MainException(QStringLiteral("nowhere to go")));
