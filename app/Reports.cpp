@@ -77,17 +77,17 @@ bool Loaded()
 
 void ShowHistory(QWidget *parent)
 {
-    guarded("Reports.ShowHistory", [&] { Api(parent).showHistory(parent); });
+    guarded(THIS_ROUTINE, [&] { Api(parent).showHistory(parent); });
 }
 
 void ShowHistoryPhone(int slot, HistoryPeriod mode, int n, QWidget *parent)
 {
-    guarded("Reports.ShowHistoryPhone", [&] { Api(parent).showHistoryPhone(slot, mode, n, parent); });
+    guarded(THIS_ROUTINE, [&] { Api(parent).showHistoryPhone(slot, mode, n, parent); });
 }
 
 void SaveInfoToExcel(QWidget *parent, bool redOnly)
 {
-    guarded("Reports.SaveInfoToExcel", [&] { Api(parent).saveInfoToExcel(parent, redOnly); });
+    guarded(THIS_ROUTINE, [&] { Api(parent).saveInfoToExcel(parent, redOnly); });
 }
 
 } // namespace Reports

@@ -43,27 +43,27 @@ TfrmMain::TfrmMain(QObject *parent)
     RequestTimer.setTimerType(Qt::PreciseTimer);
     StartWorkTimer.setInterval(10);
     connect(&StartWorkTimer, &QTimer::timeout, this, [this] {
-        runHandler("TfrmMain.StartWorkTimerTimer", [&] {
+        runHandler(ROUTINE("StartWorkTimerTimer"), [&] {
             StartWorkTimer.stop();
             if (!ApplicationTerminating)
                 StartWork();
         });
     });
     connect(&RequestTimer, &QTimer::timeout, this, [this] {
-        runHandler("TfrmMain.RequestTimerTimer", [&] { QueryNowAction(); });
+        runHandler(ROUTINE("RequestTimerTimer"), [&] { QueryNowAction(); });
     });
     RepeatTimer.setSingleShot(true);
     RepeatTimer.setInterval(3000);
-    connect(&RepeatTimer, &QTimer::timeout, this, [this] { runHandler("TfrmMain.AutoRepeat", [&] { AutoRepeat(); }); });
+    connect(&RepeatTimer, &QTimer::timeout, this, [this] { runHandler(ROUTINE("AutoRepeat"), [&] { AutoRepeat(); }); });
     connect(frmWB_.get(), &TfrmWB::runFinished, this,
-            [this] { runHandler("TfrmMain.RequestInformation", [&] { RunFinished(); }); });
+            [this] { runHandler(ROUTINE("RunFinished"), [&] { RunFinished(); }); });
     buildMenu();
     // Files changed by another program are read again between runs.
     config_.SetBusyQuery([this] { return Busy(); });
     connect(&config_, &ConfigWatcher::problemsFound, this,
             [this](const QString &text) { notifier_.ShowProblem(QLatin1String(ProgramName), text); });
     connect(&config_, &ConfigWatcher::reloaded, this,
-            [this] { runHandler("TfrmMain.ConfigReloaded", [&] { ConfigReloaded(); }); });
+            [this] { runHandler(ROUTINE("ConfigReloaded"), [&] { ConfigReloaded(); }); });
 }
 
 void TfrmMain::ConfigReloaded()
@@ -89,7 +89,7 @@ TStatusDisplay &TfrmMain::Display()
     display_->SetTrayMenu(menu_);
     display_->ConnectEngine(frmWB_.get());
     connect(display_.get(), &TStatusDisplay::requestOnlyOne, this, [this](int slot) {
-        runHandler("TfrmMain.RequestInformation", [&] {
+        runHandler(ROUTINE("RequestInformation"), [&] {
             if (frmWB_->IsRunning())
                 return;
             RepeatTimer.stop();
@@ -98,15 +98,15 @@ TStatusDisplay &TfrmMain::Display()
         });
     });
     connect(display_.get(), &TStatusDisplay::historyRequested, this, [this](int slot) {
-        runHandler("TfrmPhonesInfo.ppmHistoryClick", [&] {
+        runHandler(ROUTINE("historyRequested"), [&] {
             Reports::ShowHistoryPhone(slot, HistoryPeriod::LastCount, 50, &display_->PhonesInfo());
         });
     });
     connect(display_.get(), &TStatusDisplay::excelRequested, this, [this](bool redOnly) {
-        runHandler("TfrmPhonesInfo.ppmExcelClick", [&] { Reports::SaveInfoToExcel(&display_->PhonesInfo(), redOnly); });
+        runHandler(ROUTINE("ppmExcelClick"), [&] { Reports::SaveInfoToExcel(&display_->PhonesInfo(), redOnly); });
     });
     connect(ppmPhonesInfo, &QAction::triggered, this,
-            [this] { runHandler("TfrmMain.ppmPhonesInfoClick", [&] { display_->ShowPhonesInfo(); }); });
+            [this] { runHandler(ROUTINE("ppmPhonesInfoClick"), [&] { display_->ShowPhonesInfo(); }); });
     if (tray_)
         display_->SetTray(tray_);
     return *display_;
@@ -138,26 +138,26 @@ void TfrmMain::buildMenu()
     menu_->setDefaultAction(ppmPhonesInfo);
     ppmHistory->setVisible(HistoryAvailable);
 
-    connect(ppmSetup, &QAction::triggered, this, [this] { runHandler("TfrmMain.ppmSetupClick", [&] { SetupAction(); }); });
-    connect(ppmAbout, &QAction::triggered, this, [this] { runHandler("TfrmMain.ppmAboutClick", [&] { AboutAction(); }); });
+    connect(ppmSetup, &QAction::triggered, this, [this] { runHandler(ROUTINE("ppmSetupClick"), [&] { SetupAction(); }); });
+    connect(ppmAbout, &QAction::triggered, this, [this] { runHandler(ROUTINE("ppmAboutClick"), [&] { AboutAction(); }); });
     connect(ppmHistory, &QAction::triggered, this,
-            [this] { runHandler("TfrmMain.ppmHistoryClick", [&] { HistoryAction(); }); });
-    connect(ppmSite, &QAction::triggered, this, [this] { runHandler("TfrmMain.ppmSiteClick", [&] { GoToSite(); }); });
+            [this] { runHandler(ROUTINE("ppmHistoryClick"), [&] { HistoryAction(); }); });
+    connect(ppmSite, &QAction::triggered, this, [this] { runHandler(ROUTINE("ppmSiteClick"), [&] { GoToSite(); }); });
     connect(ppmQueryNow, &QAction::triggered, this,
-            [this] { runHandler("TfrmMain.ppmQueryNowClick", [&] { QueryNowAction(); }); });
+            [this] { runHandler(ROUTINE("ppmQueryNowClick"), [&] { QueryNowAction(); }); });
     connect(ppmQueryBad, &QAction::triggered, this,
-            [this] { runHandler("TfrmMain.ppmQueryBadClick", [&] { QueryBadAction(); }); });
+            [this] { runHandler(ROUTINE("ppmQueryBadClick"), [&] { QueryBadAction(); }); });
     connect(ppmStopRequest, &QAction::triggered, this,
-            [this] { runHandler("TfrmMain.ppmStopRequestClick", [&] {
+            [this] { runHandler(ROUTINE("ppmStopRequestClick"), [&] {
                 Display().HideTrayHint();
                 StopRequest();
             }); });
-    connect(ppmExit, &QAction::triggered, this, [this] { runHandler("TfrmMain.ppmExitClick", [&] { ExitApp(); }); });
+    connect(ppmExit, &QAction::triggered, this, [this] { runHandler(ROUTINE("ppmExitClick"), [&] { ExitApp(); }); });
 }
 
 void TfrmMain::FormCreate()
 {
-    guarded("TfrmMain.FormCreate", [&] {
+    guarded(THIS_ROUTINE, [&] {
         TruncateFile(ErrFileName);
         QString failureBox;
         try {
@@ -182,7 +182,7 @@ void TfrmMain::FormCreate()
 
 void TfrmMain::IconToTray()
 {
-    guarded("TrayIcon.IconToTray", [&] {
+    guarded(THIS_ROUTINE, [&] {
         if (!QSystemTrayIcon::isSystemTrayAvailable()) {
             // A desktop session may still be starting its tray: look again for
             // a while before running on without an icon.
@@ -190,7 +190,7 @@ void TfrmMain::IconToTray()
             const int waitS = IniFile.ReadInteger(QStringLiteral("Debug"), QStringLiteral("TestTrayWaitSeconds"), -1);
             if (trayAttempts_++ < (waitS >= 0 ? waitS * 1000 / kTrayRetryMs : kTrayAttempts)) {
                 QTimer::singleShot(kTrayRetryMs, this, [this] {
-                    runHandler("TrayIcon.IconToTray", [&] {
+                    runHandler(ROUTINE("IconToTray"), [&] {
                         if (!tray_ && !ApplicationTerminating)
                             IconToTray();
                     });
@@ -216,7 +216,7 @@ void TfrmMain::IconToTray()
 
 void TfrmMain::IconFromTray()
 {
-    guarded("TrayIcon.IconFromTray", [&] {
+    guarded(THIS_ROUTINE, [&] {
         if (tray_) {
             if (display_)
                 display_->SetTray(nullptr);
@@ -235,7 +235,7 @@ bool TfrmMain::ExitApp()
     bool ok = true;
     auto step = [&ok](auto &&body) {
         try {
-            guarded("TfrmMain.ExitApp", body);
+            guarded(ROUTINE("ExitApp"), body);
         } catch (const std::exception &e) {
             MainException(e);
             ok = false;
@@ -252,7 +252,7 @@ bool TfrmMain::ExitApp()
 
 void TfrmMain::StartWork()
 {
-    guarded("TfrmMain.StartWork", [&] {
+    guarded(THIS_ROUTINE, [&] {
         Display();
         config_.Load();
         ApplyTestTimings();
@@ -261,7 +261,7 @@ void TfrmMain::StartWork()
         SetRequestInterval();
         // The start-up run waits for the passwords kept in the system keyring.
         connect(&config_, &ConfigWatcher::passwordsLoaded, this, [this] {
-            runHandler("TfrmMain.StartWork", [&] {
+            runHandler(ROUTINE("StartWork"), [&] {
                 if (SetupModel().General.cbExecAfterRun && !ApplicationTerminating)
                     QueryNowAction();
             });
@@ -271,7 +271,7 @@ void TfrmMain::StartWork()
 
 void TfrmMain::LoadHistoryInformation()
 {
-    guarded("TfrmMain.LoadHistoryInformation", [&] {
+    guarded(THIS_ROUTINE, [&] {
         if (!mdbStore_)
             return;
         LoadHistoryIntoTable(mdbStore_.get());
@@ -296,7 +296,7 @@ void TfrmMain::ApplyTestTimings()
 
 void TfrmMain::SetRequestInterval()
 {
-    guarded("TfrmMain.SetRequestInterval", [&] {
+    guarded(THIS_ROUTINE, [&] {
         RequestTimer.stop();
         const qint64 interval = testRefreshMs_ > 0 ? testRefreshMs_ : RequestIntervalMs();
         RequestTimer.setInterval(static_cast<int>(qMin<qint64>(interval, INT_MAX)));
@@ -306,7 +306,7 @@ void TfrmMain::SetRequestInterval()
 
 void TfrmMain::SetEnabledForAllMenus(bool enabled)
 {
-    guarded("TfrmMain.SetEnabledForAllMenus", [&] {
+    guarded(THIS_ROUTINE, [&] {
         for (QAction *a : {ppmSetup, ppmQueryNow, ppmAbout, ppmHistory, ppmPhonesInfo})
             a->setEnabled(enabled);
         ppmQueryBad->setEnabled(enabled ? HaseBadPhones() : false);
@@ -317,7 +317,7 @@ void TfrmMain::SetEnabledForAllMenus(bool enabled)
 
 bool TfrmMain::HaseBadPhones()
 {
-    return guarded("TfrmMain.HaseBadPhones", [&] {
+    return guarded(THIS_ROUTINE, [&] {
         for (int i = 1; i <= MaxPhones; ++i) {
             if (MonitorPhoneEnabled(i) && !IssaArray[i].Success) {
                 QApplication::beep();
@@ -335,7 +335,7 @@ bool TfrmMain::Busy() const
 
 bool TfrmMain::RequestInformation(int mode, int slot, bool automaticRepeat)
 {
-    return guarded("TfrmMain.RequestInformation", [&] {
+    return guarded(THIS_ROUTINE, [&] {
         if (frmWB_->IsRunning())
             return false;  // one run at a time: a command during a run is refused
         // The refresh period counts from the end of the run.
@@ -481,7 +481,7 @@ void TfrmMain::SetupAction()
     HintForbidden noHint(Display());
     WithMenusDisabled([&] {
         StopRequest();
-        result = guarded("TfrmMain.Setup", [&] {
+        result = guarded(ROUTINE("Setup"), [&] {
             if (!frmSetup_)  // made at its first use: a quicker, smaller start
                 frmSetup_ = std::make_unique<TfrmSetup>();
             const TSetupResult r = RunSetupDialog(*frmSetup_);
@@ -502,13 +502,13 @@ void TfrmMain::AboutAction()
 {
     Display().HideTrayHint();
     WithMenusDisabled([&] {
-        ShowAboutBox(QLatin1String(kSiteUrl), [this] { runHandler("TfrmMain.GoToSite", [&] { GoToSite(); }); });
+        ShowAboutBox(QLatin1String(kSiteUrl), [this] { runHandler(ROUTINE("GoToSite"), [&] { GoToSite(); }); });
     });
 }
 
 void TfrmMain::HistoryAction()
 {
-    guarded("TfrmMain.ShowHistory", [&] {
+    guarded(THIS_ROUTINE, [&] {
         HintForbidden noHint(Display());
         if (!HistoryAvailable)
             return;
@@ -522,7 +522,7 @@ void TfrmMain::HistoryAction()
 void TfrmMain::GoToSite()
 {
     Display().HideTrayHint();
-    guarded("TfrmMain.GoToSite", [&] {
+    guarded(THIS_ROUTINE, [&] {
         QDesktopServices::openUrl(QUrl(QLatin1String(kSiteUrl) + QStringLiteral("?Saldomat-_v_") + QLatin1String(ProgramVersion)));
     });
 }
@@ -543,10 +543,10 @@ bool TfrmMain::HandleCommand(const QString &command)
         return ExitApp();
     } else if (command == QLatin1String("QueryNow")) {
         if (QueryNowAllowed())
-            guarded("TfrmMain.ppmQueryNowClick", [&] { QueryNowAction(); });
+            guarded(THIS_ROUTINE, [&] { QueryNowAction(); });
     } else if (command == QLatin1String("QueryOnlyBad")) {
         if (QueryBadAllowed())
-            guarded("TfrmMain.ppmQueryBadClick", [&] { QueryBadAction(); });
+            guarded(THIS_ROUTINE, [&] { QueryBadAction(); });
     }
     return true;
 }

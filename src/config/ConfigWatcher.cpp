@@ -12,7 +12,7 @@
 ConfigWatcher::ConfigWatcher(QObject *parent) : QObject(parent)
 {
     settle_.setSingleShot(true);
-    connect(&settle_, &QTimer::timeout, this, [this] { runHandler("ConfigWatcher.Settled", [&] { settled(); }); });
+    connect(&settle_, &QTimer::timeout, this, [this] { runHandler(ROUTINE("Settled"), [&] { settled(); }); });
     connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, [this] { changed(); });
     connect(&watcher_, &QFileSystemWatcher::fileChanged, this, [this] { changed(); });
 }
@@ -32,7 +32,7 @@ void ConfigWatcher::loadFiles()
     try {
         LoadPhonesInfoFromXml(SetupModel(), PhonesXmlFileName, MaxPhones, &problems);
     } catch (const std::exception &e) {
-        MainException("TfrmSetup.LoadSettings", e);
+        MainException(THIS_ROUTINE, e);
     }
     // The live settings are not an edit: the file's lock is held for the load
     // only, so that saldomat-cli can change the list while the program runs.
@@ -41,7 +41,7 @@ void ConfigWatcher::loadFiles()
     try {
         LoadIniFile();
     } catch (const std::exception &e) {
-        MainException("TfrmSetup.LoadSettings", e);
+        MainException(THIS_ROUTINE, e);
     }
     loaded_ = SetupModel();
     QStringList fresh;

@@ -3,7 +3,7 @@
 #include "AtomicFile.h"
 #include "Encoding.h"
 #include "Failure.h"
-#include "NumberText.h"
+#include "Readers.h"
 
 #include <QFile>
 #include <QStringDecoder>
@@ -58,20 +58,26 @@ struct TIniFile::Document {
     static Document parse(const QByteArray &bytes)
     {
         Document doc;
+        qsizetype markLength = 0;
+        const QByteArray marked = BomEncoding(bytes, &markLength);
+        doc.form = marked == "UTF-8"      ? TextForm::Utf8Bom
+                   : marked == "UTF-16LE" ? TextForm::Utf16LE
+                   : marked == "UTF-16BE" ? TextForm::Utf16BE
+                                          : TextForm::Cp1251;
         QString text;
-        if (bytes.startsWith("\xEF\xBB\xBF")) {
-            doc.form = TextForm::Utf8Bom;
-            text = QString::fromUtf8(bytes.mid(3));
-        } else if (bytes.startsWith("\xFF\xFE")) {
-            doc.form = TextForm::Utf16LE;
-            QStringDecoder decode(QStringDecoder::Utf16LE);
-            text = decode(bytes.mid(2));
-        } else if (bytes.startsWith("\xFE\xFF")) {
-            doc.form = TextForm::Utf16BE;
-            QStringDecoder decode(QStringDecoder::Utf16BE);
-            text = decode(bytes.mid(2));
-        } else {
+        switch (doc.form) {
+        case TextForm::Utf8Bom:
+            text = QString::fromUtf8(bytes.mid(markLength));
+            break;
+        case TextForm::Utf16LE:
+        case TextForm::Utf16BE: {
+            QStringDecoder decode(doc.form == TextForm::Utf16LE ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE);
+            text = decode(bytes.mid(markLength));
+            break;
+        }
+        case TextForm::Cp1251:
             text = FromCp1251(bytes);
+            break;
         }
         QStringList lines = text.split(QLatin1Char('\n'));
         if (!lines.isEmpty() && lines.last().isEmpty())

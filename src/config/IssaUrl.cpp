@@ -2,6 +2,7 @@
 
 #include "Failure.h"
 #include "IniFile.h"
+#include "Readers.h"
 #include "Setup.h"
 
 namespace {
@@ -55,7 +56,7 @@ const TIssaUrlInfo &DefaultIssaUrl()
 
 TIssaUrlInfo GetIssaUrlByShortName(const QString &shortName)
 {
-    return guarded("TfrmSetup.GetIssaUrlByShortName", [&] {
+    return guarded(THIS_ROUTINE, [&] {
         if (sameText(shortName, DefaultIssaUrl().ShortName))
             return DefaultIssaUrl();
         TIssaUrlInfo info;
@@ -81,7 +82,7 @@ TIssaUrlInfo GetIssaUrlByShortName(const QString &shortName)
 
 QString CorrectLoginUrl(const QString &url)
 {
-    return guarded("IssaUrlChoose.CorrectLoginUrl", [&] {
+    return guarded(THIS_ROUTINE, [&] {
         const QString trimmed = TrimControls(url);
         const QString marker = QStringLiteral("function=is_newlog");
         const qsizetype at = trimmed.indexOf(marker);
@@ -93,7 +94,7 @@ QString CorrectLoginUrl(const QString &url)
 
 QStringList IssaLongNames()
 {
-    return guarded("TfrmIssaUrlChoose.Prepare", [&] {
+    return guarded(THIS_ROUTINE, [&] {
         QStringList names{DefaultIssaUrl().LongName};
         names += ServersIni.ReadSections();
         return names;
@@ -102,7 +103,7 @@ QStringList IssaLongNames()
 
 bool IssaUrlByLongName(const QString &longName, TIssaUrlInfo &info)
 {
-    return guarded("TfrmIssaUrlChoose.cbIssaLongNameChange", [&] {
+    return guarded(THIS_ROUTINE, [&] {
         if (sameText(longName, DefaultIssaUrl().LongName)) {
             info = DefaultIssaUrl();
             return true;
@@ -122,7 +123,7 @@ bool IssaUrlByLongName(const QString &longName, TIssaUrlInfo &info)
 
 QString IssaLongNameForShortName(const QString &shortName)
 {
-    return guarded("TfrmIssaUrlChoose.Prepare", [&] {
+    return guarded(THIS_ROUTINE, [&] {
         const QString section = sectionByShortName(shortName);
         return section.isEmpty() ? DefaultIssaUrl().LongName : section;
     });
@@ -131,7 +132,7 @@ QString IssaLongNameForShortName(const QString &shortName)
 QString CheckIssaUrlEntry(const QString &longName, const QString &loginUrl, const QString &shortName,
                           const QString &editedLongName)
 {
-    return guarded("TfrmAddIssaUrl.bnOkClick", [&] {
+    return guarded(THIS_ROUTINE, [&] {
         const QString name = longName.trimmed();
         const QString url = loginUrl.trimmed();
         const QString shortN = shortName.trimmed();
@@ -164,7 +165,7 @@ QString CheckIssaUrlEntry(const QString &longName, const QString &loginUrl, cons
 
 void AddIssaUrl(const QString &longName, const QString &shortName, const QString &loginUrl, bool allowPlainHttp)
 {
-    guarded("TfrmIssaUrlChoose.bnAddClick", [&] {
+    guarded(THIS_ROUTINE, [&] {
         TIniUpdate update(ServersIni);
         writeEntry(longName, shortName, loginUrl, allowPlainHttp);
         update.commit();
@@ -174,7 +175,7 @@ void AddIssaUrl(const QString &longName, const QString &shortName, const QString
 void EditIssaUrl(const QString &oldLongName, const QString &newLongName, const QString &shortName,
                  const QString &loginUrl, bool allowPlainHttp)
 {
-    guarded("TfrmIssaUrlChoose.bnEditClick", [&] {
+    guarded(THIS_ROUTINE, [&] {
         TIniUpdate update(ServersIni);
         if (oldLongName != newLongName)
             ServersIni.EraseSection(oldLongName);
@@ -185,5 +186,5 @@ void EditIssaUrl(const QString &oldLongName, const QString &newLongName, const Q
 
 void RemoveIssaUrl(const QString &longName)
 {
-    guarded("TfrmIssaUrlChoose.bnRemoveClick", [&] { ServersIni.EraseSection(longName); });
+    guarded(THIS_ROUTINE, [&] { ServersIni.EraseSection(longName); });
 }

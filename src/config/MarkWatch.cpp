@@ -12,7 +12,7 @@ bool markedNow(int slot)
 
 void TMarkWatch::Reset()
 {
-    guarded("TMarkWatch.Reset", [&] {
+    guarded(THIS_ROUTINE, [&] {
         marked_.fill(false);
         // A phone without figures (never queried) is not known as marked:
         // its first low balance is news.
@@ -24,7 +24,7 @@ void TMarkWatch::Reset()
 
 QList<int> TMarkWatch::NewlyMarked()
 {
-    return guarded("TMarkWatch.NewlyMarked", [&] {
+    return guarded(THIS_ROUTINE, [&] {
         QList<int> slots;
         for (int slot = 1; slot <= MaxPhones; ++slot) {
             if (!MonitorPhoneEnabled(slot)) {
@@ -44,7 +44,7 @@ QList<int> TMarkWatch::NewlyMarked()
 
 QList<int> TMarkWatch::NewlyFailed()
 {
-    return guarded("TMarkWatch.NewlyFailed", [&] {
+    return guarded(THIS_ROUTINE, [&] {
         QList<int> slots;
         for (int slot = 1; slot <= MaxPhones; ++slot) {
             const bool now = MonitorPhoneEnabled(slot) && IssaArray[slot].State == dsError;

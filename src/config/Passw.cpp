@@ -42,7 +42,7 @@ int readHex(const QString &text, int from, int count)
 
 QString EncodePass(const QString &plain)
 {
-    return guarded("Passw.EncodePass", [&] {
+    return guarded(THIS_ROUTINE, [&] {
         QRandomGenerator *random = QRandomGenerator::system();
         const QByteArray bytes = ToCp1251(plain.left(PasswMaxLength));
         const int n = static_cast<int>(bytes.size());
@@ -66,7 +66,7 @@ QString EncodePass(const QString &plain)
 
 QString DecodePass(const QString &encoded)
 {
-    return guarded("Passw.DecodePass", [&] {
+    return guarded(THIS_ROUTINE, [&] {
         if (encoded.size() < 4)
             throw SaldomatError(QStringLiteral("Слишком короткий код пароля (%1 симв.)").arg(encoded.size()));
         const int k1 = readHex(encoded, 1, 2);

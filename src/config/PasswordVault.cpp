@@ -3,6 +3,7 @@
 #include "Common.h"
 #include "Failure.h"
 #include "PhonesXml.h"
+#include "Readers.h"
 #include "SettingsFile.h"
 
 #include <QMap>
@@ -79,7 +80,7 @@ void TPasswordVault::next()
     try {
         step();
     } catch (const std::exception &e) {
-        MainException("TPasswordVault.Step", e);
+        MainException(THIS_ROUTINE, e);
         stepDone();
     }
 }
@@ -109,7 +110,7 @@ void TPasswordVault::job(Kind kind, const QString &key, const QString &text, Job
     connect(j, &QKeychain::Job::finished, this, [this, done = std::move(done)](QKeychain::Job *finished) {
         const auto *read = qobject_cast<QKeychain::ReadPasswordJob *>(finished);
         const QString data = read && finished->error() == QKeychain::NoError ? read->textData() : QString();
-        runHandler("TPasswordVault.JobFinished", [&] { done(finished->error(), finished->errorString(), data); });
+        runHandler(ROUTINE("JobFinished"), [&] { done(finished->error(), finished->errorString(), data); });
         stepDone();
     });
     j->start();
@@ -137,7 +138,7 @@ void TPasswordVault::Probe(std::function<void(bool)> done)
 {
     then([this] { probeStep(); });
     then([this, done = std::move(done)] {
-        runHandler("TPasswordVault.Probe", [&] { done(answers_.value_or(false)); });
+        runHandler(ROUTINE("Probe"), [&] { done(answers_.value_or(false)); });
         stepDone();
     });
 }
@@ -199,7 +200,7 @@ void TPasswordVault::Load(TSetupModel &model, std::function<void()> done)
         });
     }
     then([this, done = std::move(done)] {
-        runHandler("TPasswordVault.Load", [&] { done(); });
+        runHandler(ROUTINE("Load"), [&] { done(); });
         stepDone();
     });
 }
@@ -287,7 +288,7 @@ void TPasswordVault::SavePhones(const TSetupModel &model, const QString &fileNam
             });
         }
         then([this, state, error, done = std::move(done)] {
-            runHandler("TPasswordVault.SavePhones", [&] { done(state->saved, error); });
+            runHandler(ROUTINE("SavePhones"), [&] { done(state->saved, error); });
             stepDone();
         });
         stepDone();
@@ -332,7 +333,7 @@ void TPasswordVault::SaveProxy(
                 job(Kind::Delete, QLatin1String(ProxyKey), QString(), [](int, const QString &, const QString &) {});
             });
         then([this, error, done = std::move(done)] {
-            runHandler("TPasswordVault.SaveProxy", [&] { done(error); });
+            runHandler(ROUTINE("SaveProxy"), [&] { done(error); });
             stepDone();
         });
         stepDone();

@@ -3,7 +3,7 @@
 #include "AtomicFile.h"
 #include "Common.h"
 #include "Failure.h"
-#include "NumberText.h"
+#include "Readers.h"
 #include "Passw.h"
 
 #include <QFile>
@@ -42,16 +42,11 @@ QString attribute(xmlNode *node, const char *name)
     return QString::fromUtf8(utf8);
 }
 
-// "True"/"False" in any letter case, or a number (non-zero is true).
-bool textToBool(const QString &text)
+// "Monitor" and "TrayShow": an unreadable text skips the phone.
+bool tickText(const QString &text)
 {
-    const QString t = text.trimmed();
-    if (t.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0)
-        return true;
-    if (t.compare(QLatin1String("False"), Qt::CaseInsensitive) == 0)
-        return false;
-    if (const std::optional<double> n = TextToFloat(t))
-        return *n != 0;
+    if (const std::optional<bool> b = TickTextToBool(text))
+        return *b;
     throw SaldomatError(QStringLiteral("'%1' is not a valid boolean value").arg(text));
 }
 
@@ -76,7 +71,7 @@ std::vector<xmlNode *> phoneElements(xmlDoc *doc)
 
 TSetupPhoneLine readPhone(xmlNode *node)
 {
-    return guarded("TfrmSetup.FillSetupPhoneLine", [&] {
+    return guarded(THIS_ROUTINE, [&] {
         TSetupPhoneLine line;
         line.Number = attribute(node, "Number");
         // A phone whose password is in the system keyring: the element keeps
@@ -86,8 +81,8 @@ TSetupPhoneLine readPhone(xmlNode *node)
         if (!line.InKeyring)
             line.Password = DecodePass(attribute(node, "Password"));
         line.Alias = attribute(node, "Alias");
-        line.Monitor = textToBool(attribute(node, "Monitor"));
-        line.TrayShow = textToBool(attribute(node, "TrayShow"));
+        line.Monitor = tickText(attribute(node, "Monitor"));
+        line.TrayShow = tickText(attribute(node, "TrayShow"));
         line.Region = attribute(node, "Region");
         line.ExSettings.Individual = IsTrueText(attribute(node, "Individual"));
         line.ExSettings.BalanceLessThen = TextToFloat32(attribute(node, "BalanceLessThen")).value_or(2.5f);
@@ -98,7 +93,7 @@ TSetupPhoneLine readPhone(xmlNode *node)
 
 void writePhone(xmlNode *root, const TSetupPhoneLine &line)
 {
-    guarded("TfrmSetup.SavePhoneToXml", [&] {
+    guarded(THIS_ROUTINE, [&] {
         if (TrimControls(line.Number).isEmpty())
             return;
         xmlNode *node = xmlNewChild(root, nullptr, X("Phone"), nullptr);
@@ -139,7 +134,7 @@ QString PhonesFileTooLargeProblem(const QString &fileName, qint64 size)
 
 TPhonesXmlState LoadPhonesInfoFromXml(TSetupModel &model, const QString &fileName, int count, QStringList *problems)
 {
-    return guarded("TfrmSetup.LoadPhonesInfoFromXml", [&] {
+    return guarded(THIS_ROUTINE, [&] {
         count = std::clamp(count, 0, IssaSlots);
         model.PhonesLock().Acquire(fileName);
         DocPtr doc;
@@ -175,9 +170,11 @@ TPhonesXmlState LoadPhonesInfoFromXml(TSetupModel &model, const QString &fileNam
             try {
                 model.SetLine(slot, readPhone(elements[slot - 1]));
             } catch (const SaldomatError &e) {
+                // The reason without the labels of readPhone and DecodePass.
                 QString reason = e.message();
-                reason.remove(QStringLiteral("TfrmSetup.FillSetupPhoneLine -- > "));
-                reason.remove(QStringLiteral("Passw.DecodePass -- > "));
+                const qsizetype labels = reason.lastIndexOf(QLatin1String(" -- > "));
+                if (labels >= 0)
+                    reason.remove(0, labels + 6);
                 problems->append(PhoneElementProblem(fileName, slot, reason));
             }
         }
@@ -210,7 +207,7 @@ QByteArray PhonesXmlBytes(const TSetupModel &model, int count)
 
 void SavePhonesInfoToXml(const TSetupModel &model, const QString &fileName, int count)
 {
-    guarded("TfrmSetup.SavePhonesInfoToXml", [&] {
+    guarded(THIS_ROUTINE, [&] {
         // Held since the load, or taken for this write alone.
         TFileLockHold &hold = model.PhonesLock();
         hold.Acquire(fileName);

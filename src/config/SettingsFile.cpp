@@ -4,7 +4,7 @@
 #include "Common.h"
 #include "Failure.h"
 #include "IniFile.h"
-#include "NumberText.h"
+#include "Readers.h"
 #include "Passw.h"
 
 #include <QCoreApplication>
@@ -81,7 +81,7 @@ QString boolText(bool value)
 
 void InitConfig()
 {
-    guarded("common.Init", [&] {
+    guarded(THIS_ROUTINE, [&] {
         if (IniFileName.isEmpty())
             InitPaths();
         IniFile.SetFileName(IniFileName);
@@ -93,7 +93,7 @@ void InitConfig()
 
 void LoadIniFile(TSetupModel &model)
 {
-    guarded("TfrmMain.LoadIniFile", [&] {
+    guarded(THIS_ROUTINE, [&] {
         TGeneralSettings &g = model.General;
         for (const BoolKey &k : kHintAndMarkKeys)
             g.*k.member = IniFile.ReadBool(k.section, QLatin1String(k.key), kDefaults.*k.member);
@@ -121,7 +121,7 @@ void LoadIniFile(TSetupModel &model)
 
 void SaveIniFile(const TSetupModel &model)
 {
-    guarded("TfrmMain.SaveIniFile", [&] {
+    guarded(THIS_ROUTINE, [&] {
         const TGeneralSettings &g = model.General;
         TIniUpdate update(IniFile);
         for (const BoolKey &k : kHintAndMarkKeys)
@@ -143,7 +143,7 @@ void SaveIniFile(const TSetupModel &model)
 
 void SaveChangedSettings(const TSetupModel &model, const TSetupModel &loaded)
 {
-    guarded("TfrmMain.SaveIniFile", [&] {
+    guarded(THIS_ROUTINE, [&] {
         const TGeneralSettings &g = model.General;
         const TGeneralSettings &was = loaded.General;
         // The batch reads the file as it is now: keys another program wrote
@@ -200,7 +200,7 @@ std::int64_t RequestIntervalMs()
 
 void SaveProgramPathToRegistry(const QString &programPath)
 {
-    guarded("TfrmMain.SaveProgramPathToRegistry", [&] {
+    guarded(THIS_ROUTINE, [&] {
         const QString path =
             QDir::toNativeSeparators(programPath.isEmpty() ? QCoreApplication::applicationFilePath() : programPath);
         QSettings settings(QStringLiteral("Zelkor"), QStringLiteral("Saldomat"));
@@ -213,7 +213,7 @@ void SaveProgramPathToRegistry(const QString &programPath)
 
 QString GetProxyUserName()
 {
-    return guarded("TfrmSetup.GetProxyUserName",
+    return guarded(THIS_ROUTINE,
                    [&] { return IniFile.ReadString(kConnection, QStringLiteral("ProxyUserName"), QString()); });
 }
 
@@ -232,7 +232,7 @@ QString StoredProxyPassword()
 
 QString GetProxyPassword()
 {
-    return guarded("TfrmSetup.GetProxyPassword", [&] {
+    return guarded(THIS_ROUTINE, [&] {
         if (GetProxyUserName().isEmpty())
             return QString();
         return StoredProxyPassword();
@@ -259,7 +259,7 @@ void SetProxyPassword(const QString &password, bool inKeyring)
 
 void SetProxyCredentials(const QString &userName, const QString &password, bool inKeyring)
 {
-    guarded("TfrmProxyServerSetup.bnOKClick", [&] {
+    guarded(THIS_ROUTINE, [&] {
         TIniUpdate update(IniFile);
         SetProxyUserName(userName);
         SetProxyPassword(password, inKeyring);

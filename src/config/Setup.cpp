@@ -1,7 +1,7 @@
 #include "Setup.h"
 
 #include "Failure.h"
-#include "NumberText.h"
+#include "Readers.h"
 
 bool SetupDialogOpen = false;
 
@@ -12,17 +12,6 @@ void checkSlot(int slot)
         throw SaldomatError(QStringLiteral("Неверный номер телефона в списке: %1").arg(slot));
 }
 }  // namespace
-
-QString TrimControls(const QString &text)
-{
-    qsizetype from = 0;
-    qsizetype to = text.size();
-    while (from < to && text.at(from).unicode() <= 32)
-        ++from;
-    while (to > from && text.at(to - 1).unicode() <= 32)
-        --to;
-    return text.mid(from, to - from);
-}
 
 bool IsPhoneFieldText(const QString &text)
 {
@@ -147,17 +136,17 @@ TSetupModel &SetupModel()
 
 int MonitorPhonesCount()
 {
-    return guarded("TfrmSetup.MonitorPhonesCount", [&] { return SetupModel().MonitorPhonesCount(); });
+    return guarded(THIS_ROUTINE, [&] { return SetupModel().MonitorPhonesCount(); });
 }
 
 bool MonitorPhoneEnabled(int slot)
 {
-    return guarded("TfrmSetup.MonitorPhoneEnabled", [&] { return SetupModel().Line(slot).Monitor; });
+    return guarded(THIS_ROUTINE, [&] { return SetupModel().Line(slot).Monitor; });
 }
 
 bool ShowTrayChecked(int slot)
 {
-    return guarded("TfrmSetup.ShowTrayChecked", [&] { return SetupModel().Line(slot).TrayShow; });
+    return guarded(THIS_ROUTINE, [&] { return SetupModel().Line(slot).TrayShow; });
 }
 
 float BalanceThreshold(int slot)
@@ -168,12 +157,12 @@ float BalanceThreshold(int slot)
 
 bool NeedMarkBalance(int slot)
 {
-    return guarded("TfrmSetup.NeedMarkBalance", [&] { return IssaArray[slot].Balance <= BalanceThreshold(slot); });
+    return guarded(THIS_ROUTINE, [&] { return IssaArray[slot].Balance <= BalanceThreshold(slot); });
 }
 
 bool NeedMarkTurnOff(int slot)
 {
-    return guarded("TfrmSetup.NeedMarkTurnOff", [&] {
+    return guarded(THIS_ROUTINE, [&] {
         const TSetupPhoneLine &line = SetupModel().Line(slot);
         const std::int32_t turnOff = IssaArray[slot].TurnOff;
         if (turnOff == 0)
@@ -186,20 +175,20 @@ bool NeedMarkTurnOff(int slot)
 
 QString UserPhone(int slot)
 {
-    return guarded("common.UserPhone", [&] { return SetupModel().Line(slot).Number; });
+    return guarded(THIS_ROUTINE, [&] { return SetupModel().Line(slot).Number; });
 }
 
 QString Password(int slot)
 {
-    return guarded("common.Password", [&] { return SetupModel().Line(slot).Password; });
+    return guarded(THIS_ROUTINE, [&] { return SetupModel().Line(slot).Password; });
 }
 
 QString Alias(int slot)
 {
-    return guarded("common.Alias", [&] { return SetupModel().Line(slot).Alias; });
+    return guarded(THIS_ROUTINE, [&] { return SetupModel().Line(slot).Alias; });
 }
 
 TIssaUrlInfo GetIssaUrlByPhoneID(int slot)
 {
-    return guarded("TfrmSetup.GetIssaUrlByPhoneID", [&] { return GetIssaUrlByShortName(SetupModel().Line(slot).Region); });
+    return guarded(THIS_ROUTINE, [&] { return GetIssaUrlByShortName(SetupModel().Line(slot).Region); });
 }

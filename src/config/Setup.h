@@ -140,8 +140,6 @@ extern bool SetupDialogOpen;
 
 // Characters the number and password fields accept: "+", "-", "0".."9".
 bool IsPhoneFieldText(const QString &text);
-// Blanks and control characters (codes 0..32) cut from both ends.
-QString TrimControls(const QString &text);
 
 // Messages of the "Сохранить" checks.
 inline constexpr char MsgNumberMissing[] = "Не заполнен номер телефона";

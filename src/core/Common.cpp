@@ -94,7 +94,7 @@ void RequestTerminate(int exitCode)
 
 void AppendStringToFile(const QString &message, const QString &path)
 {
-    guarded("common.AppendStringToFile", [&] {
+    guarded(THIS_ROUTINE, [&] {
         QFile file(path);
         if (!file.open(QIODevice::WriteOnly | QIODevice::Append, QFileDevice::ReadOwner | QFileDevice::WriteOwner))
             throw SaldomatError(QStringLiteral("Не удалось открыть файл \"%1\": %2").arg(path, file.errorString()));
@@ -123,7 +123,7 @@ void ResetLogHeaderFlag()
 
 void TruncateFile(const QString &path)
 {
-    guarded("common.TruncateFile", [&] {
+    guarded(THIS_ROUTINE, [&] {
         QFile file(path);
         if (!file.exists())
             return;
@@ -166,10 +166,4 @@ QString PhoneHumanInfo(int slot)
     if (!issa.UserName.isEmpty())
         return QStringLiteral("%1 [%2]").arg(number, issa.UserName);
     return number;
-}
-
-bool IsTrueText(const QString &text)
-{
-    return text.compare(QLatin1String("TRUE"), Qt::CaseInsensitive) == 0 ||
-           text.compare(QLatin1String("YES"), Qt::CaseInsensitive) == 0 || text == QLatin1String("1");
 }

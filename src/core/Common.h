@@ -45,5 +45,3 @@ inline constexpr int LogKeepLines = 1000;
 QString FormatPhoneNumber(const QString &number);
 // The formatted number of a slot, with its alias or subscriber name in brackets.
 QString PhoneHumanInfo(int slot);
-// "TRUE", "YES", "1" in any case.
-bool IsTrueText(const QString &text);

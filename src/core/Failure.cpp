@@ -2,6 +2,8 @@
 
 #include "Common.h"
 
+#include <cstring>
+
 QString failureText(const std::exception &e)
 {
     if (auto *own = dynamic_cast<const SaldomatError *>(&e))
@@ -9,26 +11,31 @@ QString failureText(const std::exception &e)
     return QString::fromLocal8Bit(e.what());
 }
 
-namespace {
-QString labelled(const char *label, const QString &text)
+QString FailureLabel::text() const
 {
-    return QString::fromUtf8(label) + QStringLiteral(" -- > ") + text;
-}
-}  // namespace
-
-QString labelledText(const char *label, const std::exception &e)
-{
-    return labelled(label, failureText(e));
+    const char *dot = std::strchr(file, '.');
+    const QString unit = QString::fromUtf8(file, dot ? dot - file : -1);
+    return unit + QLatin1Char('.') + QString::fromUtf8(routine);
 }
 
-void rethrowLabelled(const char *label, const std::exception &e)
+QString labelledText(const FailureLabel &label, const QString &text)
+{
+    return label.text() + QStringLiteral(" -- > ") + text;
+}
+
+QString labelledText(const FailureLabel &label, const std::exception &e)
+{
+    return labelledText(label, failureText(e));
+}
+
+void rethrowLabelled(const FailureLabel &label, const std::exception &e)
 {
     throw SaldomatError(labelledText(label, e));
 }
 
-void rethrowLabelledUnknown(const char *label)
+void rethrowLabelledUnknown(const FailureLabel &label)
 {
-    throw SaldomatError(labelled(label, QStringLiteral("unknown failure")));
+    throw SaldomatError(labelledText(label, QStringLiteral("unknown failure")));
 }
 
 void MainException(const QString &message)
@@ -45,7 +52,7 @@ void MainException(const std::exception &e)
     MainException(failureText(e));
 }
 
-void MainException(const char *label, const std::exception &e)
+void MainException(const FailureLabel &label, const std::exception &e)
 {
     MainException(labelledText(label, e));
 }

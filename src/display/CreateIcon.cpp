@@ -85,13 +85,13 @@ private:
 
 const QImage &DigitsBitmap()
 {
-    static const QImage strip = guarded("CreateIcon.DigitsBitmap", [] { return loadStrip(":/DIGITS.xpm", 58); });
+    static const QImage strip = guarded(THIS_ROUTINE, [] { return loadStrip(":/DIGITS.xpm", 58); });
     return strip;
 }
 
 const QImage &RedDigitsBitmap()
 {
-    static const QImage strip = guarded("CreateIcon.RedDigitsBitmap", [] { return loadStrip(":/REDDIGITS.xpm", 58); });
+    static const QImage strip = guarded(THIS_ROUTINE, [] { return loadStrip(":/REDDIGITS.xpm", 58); });
     return strip;
 }
 
@@ -109,13 +109,13 @@ const QImage &StaleRedDigitsBitmap()
 
 const QImage &AniIconsBitmap()
 {
-    static const QImage strip = guarded("CreateIcon.AniIconsBitmap", [] { return loadStrip(":/ANIICONS.xpm", 160); });
+    static const QImage strip = guarded(THIS_ROUTINE, [] { return loadStrip(":/ANIICONS.xpm", 160); });
     return strip;
 }
 
 QString TrayNumberText(float value)
 {
-    return guarded("CreateIcon.TrayNumberText", [&] {
+    return guarded(THIS_ROUTINE, [&] {
         QString text;
         if (value > 10)
             text = QString::asprintf("%.0f", static_cast<double>(value));
@@ -145,12 +145,12 @@ const QImage &ChooseDigits(float value, float threshold)
 
 QImage DrawNumber16(const QImage &strip, float value)
 {
-    return guarded("CreateIcon.DrawNumber16", [&] { return DrawText16(strip, TrayNumberText(value)); });
+    return guarded(THIS_ROUTINE, [&] { return DrawText16(strip, TrayNumberText(value)); });
 }
 
 QImage DrawText16(const QImage &strip, const QString &text)
 {
-    return guarded("CreateIcon.DrawNumber16", [&] {
+    return guarded(THIS_ROUTINE, [&] {
         QImage target(16, 16, QImage::Format_RGB32);
         target.fill(White);
         QImage work(16, 16, QImage::Format_RGB32);
@@ -205,7 +205,7 @@ QImage DrawText16(const QImage &strip, const QString &text)
 
 QImage CreateIconFromBitmap(const QImage &bitmap)
 {
-    return guarded("CreateIcon.CreateIconFromBitmap", [&] {
+    return guarded(THIS_ROUTINE, [&] {
         QImage src = bitmap.convertToFormat(QImage::Format_RGB32);
         QImage icon(src.size(), QImage::Format_ARGB32);
         if (src.isNull())
@@ -223,7 +223,7 @@ QImage CreateIconFromBitmap(const QImage &bitmap)
 
 QImage NumberImage(float value, float colourValue, float threshold, bool stale)
 {
-    return guarded("CreateIcon.CreateNumberIcon", [&] {
+    return guarded(THIS_ROUTINE, [&] {
         const QImage *strip = &ChooseDigits(colourValue, threshold);
         if (stale)
             strip = strip == &RedDigitsBitmap() ? &StaleRedDigitsBitmap() : &StaleDigitsBitmap();
@@ -233,7 +233,7 @@ QImage NumberImage(float value, float colourValue, float threshold, bool stale)
 
 QImage NoFiguresImage()
 {
-    return guarded("CreateIcon.CreateNumberIcon",
+    return guarded(THIS_ROUTINE,
         [] { return CreateIconFromBitmap(DrawText16(DigitsBitmap(), QStringLiteral("--"))); });
 }
 
@@ -274,7 +274,7 @@ QIcon TrayIconFromImage(const QImage &image16)
 
 const QImage &AniIconImage(int i)
 {
-    static const std::array<QImage, 10> frames = guarded("CreateIcon.CreateAniIcons", [] {
+    static const std::array<QImage, 10> frames = guarded(THIS_ROUTINE, [] {
         std::array<QImage, 10> result;
         const QImage &strip = AniIconsBitmap();
         for (int n = 0; n < 10; ++n) {
@@ -288,6 +288,6 @@ const QImage &AniIconImage(int i)
         return result;
     });
     if (i < 1 || i > 10)
-        throw SaldomatError(QStringLiteral("CreateIcon.AniIconImage -- > кадр %1 вне 1..10").arg(i));
+        throw SaldomatError(labelledText(THIS_ROUTINE, QStringLiteral("кадр %1 вне 1..10").arg(i)));
     return frames[i - 1];
 }

@@ -48,7 +48,7 @@ QString PageForDisplay(const QString &page)
 TfrmLoadedPages::TfrmLoadedPages(QWidget *parent)
     : QDialog(parent)
 {
-    guarded("TfrmLoadedPages.FormCreate", [&] {
+    guarded(THIS_ROUTINE, [&] {
         setWindowTitle(QStringLiteral("Загруженная информация по телефону"));
         resize(502, 318);
         auto *layout = new QVBoxLayout(this);
@@ -92,28 +92,28 @@ TfrmLoadedPages::TfrmLoadedPages(QWidget *parent)
         Timer1.setInterval(10);
         Timer1.setSingleShot(true);
         connect(&Timer1, &QTimer::timeout, this, [this] {
-            runHandler("TfrmLoadedPages.Timer1Timer", [&] {
+            runHandler(ROUTINE("Timer1Timer"), [&] {
                 Timer1.stop();
                 CurrentPage = static_cast<int>(Pages.size());
                 ShowPage(CurrentPage);
             });
         });
         connect(bnPred, &QPushButton::clicked, this, [this] {
-            runHandler("TfrmLoadedPages.bnPredClick", [&] {
+            runHandler(ROUTINE("bnPredClick"), [&] {
                 if (CurrentPage > 1)
                     --CurrentPage;
                 ShowPage(CurrentPage);
             });
         });
         connect(bnNext, &QPushButton::clicked, this, [this] {
-            runHandler("TfrmLoadedPages.bnNextClick", [&] {
+            runHandler(ROUTINE("bnNextClick"), [&] {
                 if (CurrentPage < Pages.size())
                     ++CurrentPage;
                 ShowPage(CurrentPage);
             });
         });
         connect(bnSave, &QPushButton::clicked, this,
-            [this] { runHandler("TfrmLoadedPages.bnSaveClick", [&] { bnSaveClick(); }); });
+            [this] { runHandler(ROUTINE("bnSaveClick"), [&] { bnSaveClick(); }); });
         UpdateControls();
         LoadIniPosition();
     });
@@ -121,7 +121,7 @@ TfrmLoadedPages::TfrmLoadedPages(QWidget *parent)
 
 TfrmLoadedPages::~TfrmLoadedPages()
 {
-    runHandler("TfrmLoadedPages.FormDestroy", [&] { SaveIniPosition(); });
+    runHandler(THIS_ROUTINE, [&] { SaveIniPosition(); });
 }
 
 void TfrmLoadedPages::SetHeader(const QString &caption)
@@ -131,7 +131,7 @@ void TfrmLoadedPages::SetHeader(const QString &caption)
 
 void TfrmLoadedPages::ShowPage(int n)
 {
-    guarded("TfrmLoadedPages.ShowPage", [&] {
+    guarded(THIS_ROUTINE, [&] {
         if (n < 1 || n > Pages.size())
             return;
         UpdateControls();
@@ -149,7 +149,7 @@ void TfrmLoadedPages::UpdateControls()
 
 void TfrmLoadedPages::LoadIniPosition()
 {
-    guarded("TfrmLoadedPages.LoadIniPosition", [&] {
+    guarded(THIS_ROUTINE, [&] {
         const int t = IniFile.ReadInteger(Section, QStringLiteral("Top"), NoValue);
         const int l = IniFile.ReadInteger(Section, QStringLiteral("Left"), NoValue);
         const int w = IniFile.ReadInteger(Section, QStringLiteral("Width"), NoValue);
@@ -164,7 +164,7 @@ void TfrmLoadedPages::LoadIniPosition()
 
 void TfrmLoadedPages::SaveIniPosition()
 {
-    guarded("TfrmLoadedPages.SaveIniPosition", [&] {
+    guarded(THIS_ROUTINE, [&] {
         TIniUpdate batch(IniFile);
         IniFile.WriteInteger(Section, QStringLiteral("Top"), y());
         IniFile.WriteInteger(Section, QStringLiteral("Left"), x());
@@ -184,7 +184,7 @@ QString TfrmLoadedPages::ProposedFileName() const
 
 void TfrmLoadedPages::SavePageTo(const QString &path) const
 {
-    guarded("TfrmLoadedPages.SavePage", [&] {
+    guarded(THIS_ROUTINE, [&] {
         if (CurrentPage < 1 || CurrentPage > Pages.size())
             return;
         WriteFileAtomically(path, PageFileBytes(Pages.at(CurrentPage - 1)));

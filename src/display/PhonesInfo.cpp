@@ -35,24 +35,24 @@ struct ColumnDef {
     const char *caption;
     bool TGeneralSettings::*tick; // nullptr: always present
     bool rightAlign;
-    const char *writeLabel;
+    FailureLabel writeLabel;  // each column is written in its own guarded step
 };
 
 const ColumnDef Columns[] = {
-    {"LicSchet", "Л/счет", &TGeneralSettings::cbLicSchet, false, "Write LicSchet"},
-    {"Alias", "Псевдоним", &TGeneralSettings::cbAlias, false, "Write Alias"},
-    {"UserName", "Имя", &TGeneralSettings::cbUserName, false, "Write UserName"},
-    {"PhoneNum", "Номер", &TGeneralSettings::cbPhoneNum, false, "Write PhoneNum"},
-    {"Balance", "Баланс", nullptr, true, "Write Balance"},
-    {"ObPlat", "О.П.", &TGeneralSettings::cbObPlat, true, "Write ObPlat"},
-    {"Average", "$/день", &TGeneralSettings::cbAverage, true, "Write Average"},
-    {"BalDelta", "Delta ($)", &TGeneralSettings::cbBalDelta, true, "Write BalDelta"},
-    {"TurnOff", "Откл.", &TGeneralSettings::cbTurnOff, true, "Write TurnOff"},
-    {"Recomend", "Рекоменд.", &TGeneralSettings::cbRecomend, true, "Write Recomend"},
-    {"BalExpired", "Джинс дней", &TGeneralSettings::cbJeansBalExpired, true, "Write JeansExpired"},
-    {"SMS", "SMS", &TGeneralSettings::cbSMS, true, "Write SMS"},
-    {"Min", "Минут", &TGeneralSettings::cbMin, true, "Write Min"},
-    {"LastQueryTime", "Посл.запрос", &TGeneralSettings::cbLastQueryTime, false, "Write LastUpdate"},
+    {"LicSchet", "Л/счет", &TGeneralSettings::cbLicSchet, false, ROUTINE("WriteLicSchet")},
+    {"Alias", "Псевдоним", &TGeneralSettings::cbAlias, false, ROUTINE("WriteAlias")},
+    {"UserName", "Имя", &TGeneralSettings::cbUserName, false, ROUTINE("WriteUserName")},
+    {"PhoneNum", "Номер", &TGeneralSettings::cbPhoneNum, false, ROUTINE("WritePhoneNum")},
+    {"Balance", "Баланс", nullptr, true, ROUTINE("WriteBalance")},
+    {"ObPlat", "О.П.", &TGeneralSettings::cbObPlat, true, ROUTINE("WriteObPlat")},
+    {"Average", "$/день", &TGeneralSettings::cbAverage, true, ROUTINE("WriteAverage")},
+    {"BalDelta", "Delta ($)", &TGeneralSettings::cbBalDelta, true, ROUTINE("WriteBalDelta")},
+    {"TurnOff", "Откл.", &TGeneralSettings::cbTurnOff, true, ROUTINE("WriteTurnOff")},
+    {"Recomend", "Рекоменд.", &TGeneralSettings::cbRecomend, true, ROUTINE("WriteRecomend")},
+    {"BalExpired", "Джинс дней", &TGeneralSettings::cbJeansBalExpired, true, ROUTINE("WriteJeansExpired")},
+    {"SMS", "SMS", &TGeneralSettings::cbSMS, true, ROUTINE("WriteSMS")},
+    {"Min", "Минут", &TGeneralSettings::cbMin, true, ROUTINE("WriteMin")},
+    {"LastQueryTime", "Посл.запрос", &TGeneralSettings::cbLastQueryTime, false, ROUTINE("WriteLastUpdate")},
 };
 
 // Draws the cells with their styles, the caption line and the state pictures.
@@ -166,7 +166,7 @@ QString PhoneCellText(const QString &key, int slot)
 TfrmPhonesInfo::TfrmPhonesInfo(QWidget *parent)
     : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint)
 {
-    guarded("TfrmPhonesInfo.FormCreate", [&] {
+    guarded(THIS_ROUTINE, [&] {
         setObjectName(QStringLiteral("frmPhonesInfo"));
         setWindowTitle(QStringLiteral("Информация о балансе телефонов"));
         resize(333, 117);
@@ -187,10 +187,10 @@ TfrmPhonesInfo::TfrmPhonesInfo(QWidget *parent)
         connect(Grid->horizontalHeader(), &QHeaderView::sectionResized, this, [this] { widthsChanged_ = true; });
         connect(Grid, &TSortGrid::leftButtonReleased, this, [this](const QPoint &) {
             if (widthsChanged_)
-                runHandler("TfrmPhonesInfo.strgrPhonesInfoMouseUp", [&] { SaveColumnsWidth(); });
+                runHandler(ROUTINE("strgrPhonesInfoMouseUp"), [&] { SaveColumnsWidth(); });
         });
         connect(Grid, &TSortGrid::rightButtonReleased, this, [this](const QPoint &pos) {
-            runHandler("TfrmPhonesInfo.strgrPhonesInfoMouseUp", [&] { rightButtonUp(pos); });
+            runHandler(ROUTINE("strgrPhonesInfoMouseUp"), [&] { rightButtonUp(pos); });
         });
 
         PopupMenu = new QMenu(this);
@@ -224,9 +224,9 @@ TfrmPhonesInfo::TfrmPhonesInfo(QWidget *parent)
         connect(ppmExcelRed, &QAction::triggered, this,
                 [this] { QTimer::singleShot(0, this, [this] { Q_EMIT excelRequested(true); }); });
         connect(ppmErrorMsg, &QAction::triggered, this,
-            [this] { runHandler("TfrmPhonesInfo.ppmErrorMsgClick", [&] { ShowErrorMessage(); }); });
+            [this] { runHandler(ROUTINE("ppmErrorMsgClick"), [&] { ShowErrorMessage(); }); });
         connect(ppmShowPages, &QAction::triggered, this,
-            [this] { runHandler("TfrmPhonesInfo.ppmShowPagesClick", [&] { ShowLoadedPages(); }); });
+            [this] { runHandler(ROUTINE("ppmShowPagesClick"), [&] { ShowLoadedPages(); }); });
 
         PopupShown = false;
         SelectedRow = -1;
@@ -264,7 +264,7 @@ int TfrmPhonesInfo::NNColumnWidth() const
 
 void TfrmPhonesInfo::SetupColumns()
 {
-    guarded("TfrmPhonesInfo.SetupColumns", [&] {
+    guarded(THIS_ROUTINE, [&] {
         const TGeneralSettings &g = SetupModel().General;
         ColumnKeys.clear();
         ColumnKeys << QStringLiteral("NN");
@@ -291,7 +291,7 @@ void TfrmPhonesInfo::SetupColumns()
 
 void TfrmPhonesInfo::CreateGreed()
 {
-    guarded("TfrmPhonesInfo.CreateGreed", [&] {
+    guarded(THIS_ROUTINE, [&] {
         SetupColumns();
         Grid->SetSortDirectionForAllColumns(1);
         Grid->Set_RowCount(1); // the old rows go
@@ -368,8 +368,8 @@ void TfrmPhonesInfo::FillGrid()
         }
         Grid->viewport()->update();
     } catch (const std::exception &e) {
-        throw SaldomatError(QStringLiteral("TfrmPhonesInfo.FillGrid -- > ") + failureText(e)
-            + QStringLiteral(" (PhoneID: %1, RowInd: %2)").arg(slotAt).arg(rowAt));
+        throw SaldomatError(labelledText(THIS_ROUTINE, failureText(e)
+            + QStringLiteral(" (PhoneID: %1, RowInd: %2)").arg(slotAt).arg(rowAt)));
     }
 }
 
@@ -383,8 +383,8 @@ void TfrmPhonesInfo::SetCellValue(
         TCellStyle style{fg, bg, bold, rightAlign};
         Grid->SetCell(col, row, text, QVariant::fromValue(style));
     } catch (const std::exception &e) {
-        throw SaldomatError(QStringLiteral("TfrmPhonesInfo.SetCellValue -- > ") + failureText(e)
-            + QStringLiteral(" (Column = %1, ColNum=%2, Row = %3, Value= %4").arg(key).arg(col).arg(row).arg(text));
+        throw SaldomatError(labelledText(THIS_ROUTINE, failureText(e)
+            + QStringLiteral(" (Column = %1, ColNum=%2, Row = %3, Value= %4").arg(key).arg(col).arg(row).arg(text)));
     }
 }
 
@@ -418,7 +418,7 @@ void TfrmPhonesInfo::writeWidthToIni(const QString &key)
 
 void TfrmPhonesInfo::SaveColumnsWidth()
 {
-    guarded("TfrmPhonesInfo.SaveColumnsWidth", [&] {
+    guarded(THIS_ROUTINE, [&] {
         TIniUpdate batch(IniFile);
         for (const QString &key : AllKeys())
             writeWidthToIni(key);
@@ -429,7 +429,7 @@ void TfrmPhonesInfo::SaveColumnsWidth()
 
 void TfrmPhonesInfo::SaveVisibleIniParameters()
 {
-    guarded("TfrmPhonesInfo.SaveVisibleIniParameters", [&] {
+    guarded(THIS_ROUTINE, [&] {
         TIniUpdate batch(IniFile);
         IniFile.WriteInteger(Section, QStringLiteral("Width"), width());
         IniFile.WriteInteger(Section, QStringLiteral("Height"), height());
@@ -444,7 +444,7 @@ void TfrmPhonesInfo::SaveVisibleIniParameters()
 
 void TfrmPhonesInfo::LoadVisibleIniParameters()
 {
-    guarded("TfrmPhonesInfo.LoadVisibleIniParameters", [&] {
+    guarded(THIS_ROUTINE, [&] {
         // The columns first: without a stored window width the window takes theirs.
         for (const QString &key : AllKeys())
             Set_ColumnWidth(key, IniFile.ReadInteger(Section, QStringLiteral("Width_") + key, -1));
@@ -481,7 +481,7 @@ void TfrmPhonesInfo::Rebuild()
     // A hidden window is built and filled again at its next showing.
     if (!isVisible())
         return;
-    guarded("TfrmPhonesInfo.Rebuild", [&] {
+    guarded(THIS_ROUTINE, [&] {
         CreateGreed();
         LoadVisibleIniParameters();
         FillGrid();
@@ -490,7 +490,7 @@ void TfrmPhonesInfo::Rebuild()
 
 void TfrmPhonesInfo::ShowPhonesInfo()
 {
-    guarded("TfrmMain.ShowPhonesInfo", [&] {
+    guarded(THIS_ROUTINE, [&] {
         if (isHidden()) {
             show();
             raise();
@@ -512,7 +512,7 @@ void TfrmPhonesInfo::phonesChanged()
 {
     // A hidden window is filled at its next showing.
     if (isVisible())
-        runHandler("TfrmPhonesInfo.FillGrid", [&] { FillGrid(); });
+        runHandler(THIS_ROUTINE, [&] { FillGrid(); });
 }
 
 void TfrmPhonesInfo::showEvent(QShowEvent *event)
@@ -520,7 +520,7 @@ void TfrmPhonesInfo::showEvent(QShowEvent *event)
     QWidget::showEvent(event);
     if (event->spontaneous())
         return;
-    runHandler("TfrmPhonesInfo.FormShow", [&] {
+    runHandler(THIS_ROUTINE, [&] {
         CreateGreed();
         LoadVisibleIniParameters();
         FillGrid();
@@ -535,7 +535,7 @@ void TfrmPhonesInfo::hideEvent(QHideEvent *event)
     QWidget::hideEvent(event);
     if (event->spontaneous())
         return;
-    runHandler("TfrmPhonesInfo.FormHide", [&] { SaveVisibleIniParameters(); });
+    runHandler(THIS_ROUTINE, [&] { SaveVisibleIniParameters(); });
     Q_EMIT visibilityChanged(false);
 }
 
@@ -552,7 +552,7 @@ void TfrmPhonesInfo::changeEvent(QEvent *event)
 {
     QWidget::changeEvent(event);
     if (event->type() == QEvent::ActivationChange && !isActiveWindow() && isVisible())
-        runHandler("TfrmPhonesInfo.FormDeactivate", [&] { SaveVisibleIniParameters(); });
+        runHandler(THIS_ROUTINE, [&] { SaveVisibleIniParameters(); });
 }
 
 bool TfrmPhonesInfo::eventFilter(QObject *watched, QEvent *event)
@@ -568,7 +568,7 @@ bool TfrmPhonesInfo::eventFilter(QObject *watched, QEvent *event)
 
 bool TfrmPhonesInfo::PrepareContextMenu(const QPoint &pos)
 {
-    return guarded("TfrmPhonesInfo.strgrPhonesInfoContextPopup", [&] {
+    return guarded(THIS_ROUTINE, [&] {
         int col, row;
         Grid->CellAt(pos.x(), pos.y(), col, row);
         if (row < 1 || col < 0)

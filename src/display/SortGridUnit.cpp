@@ -3,7 +3,7 @@
 #include "Common.h"
 #include "Encoding.h"
 #include "Failure.h"
-#include "NumberText.h"
+#include "Readers.h"
 #include "OleDate.h"
 
 #include <QHeaderView>
@@ -11,7 +11,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyleOptionViewItem>
-#include <cmath>
+#include <algorithm>
 
 namespace {
 
@@ -46,44 +46,14 @@ QByteArray textKey(const QString &text)
     return bytes;
 }
 
-int sign(double d)
-{
-    return d < 0 ? -1 : (d > 0 ? 1 : 0);
-}
-
-bool compareNumbers(float a, float b, int &result)
-{
-    if (a == static_cast<float>(NoValue) || b == static_cast<float>(NoValue))
-        return false;
-    const float tolerance = std::min(std::fabs(a), std::fabs(b)) / 10000.0f;
-    if (std::fabs(a - b) <= tolerance)
-        result = 0;
-    else
-        result = a < b ? -1 : 1;
-    return true;
-}
-
-bool compareDates(double a, double b, int &result)
-{
-    if (a == NoValue || b == NoValue)
-        return false;
-    result = sign(a - b);
-    return true;
-}
-
-int compareTexts(const QByteArray &a, const QByteArray &b)
-{
-    const qsizetype n = std::min(a.size(), b.size());
-    for (qsizetype i = 0; i < n; ++i) {
-        const auto b1 = static_cast<unsigned char>(a.at(i)), b2 = static_cast<unsigned char>(b.at(i));
-        if (b1 != b2)
-            return b1 < b2 ? -1 : 1;
-    }
-    return sign(static_cast<double>(a.size() - b.size()));
-}
-
-// A cell text read once for every way of comparing it.
+// A cell text read once, in the order the grid sorts by: texts before the
+// digits (empty, dashes), then numbers by value, then date-times by time,
+// then the other texts (letters, "—") by their code page bytes. Each kind
+// compared exactly, so the order is total; the classic pair-by-pair guess
+// (number if both are, else date if both are, else text, numbers equal within
+// 1/10000) was not transitive.
 struct SortKey {
+    enum Kind { LowText, Number, Date, HighText } kind;
     float number;
     double date;
     QByteArray text;
@@ -91,17 +61,22 @@ struct SortKey {
 
 SortKey sortKey(const QString &text)
 {
-    return {textToNumber(text), ParseShortDateTime(text), textKey(text)};
+    SortKey key{SortKey::Number, textToNumber(text), ParseShortDateTime(text), textKey(text)};
+    if (key.number == static_cast<float>(NoValue))
+        key.kind = key.date != NoValue ? SortKey::Date : key.text < "0" ? SortKey::LowText : SortKey::HighText;
+    return key;
 }
 
 int compareKeys(const SortKey &a, const SortKey &b)
 {
-    int result = 0;
-    if (compareNumbers(a.number, b.number, result))
-        return result;
-    if (compareDates(a.date, b.date, result))
-        return result;
-    return compareTexts(a.text, b.text);
+    const auto order = [](auto x, auto y) { return x < y ? -1 : (y < x ? 1 : 0); };
+    if (a.kind != b.kind)
+        return order(a.kind, b.kind);
+    if (a.kind == SortKey::Number)
+        return order(a.number, b.number);
+    if (a.kind == SortKey::Date)
+        return order(a.date, b.date);
+    return order(a.text, b.text);
 }
 
 } // namespace
@@ -125,33 +100,9 @@ double ParseShortDateTime(const QString &text)
     return ToOleDate(dt);
 }
 
-bool MyCompareNumber(const QString &s1, const QString &s2, int &result)
-{
-    return guarded(
-        "SortGridUnit.MyCompareNumber", [&] { return compareNumbers(textToNumber(s1), textToNumber(s2), result); });
-}
-
-bool MyCompareDate(const QString &s1, const QString &s2, int &result)
-{
-    return guarded("SortGridUnit.MyCompareDate",
-        [&] { return compareDates(ParseShortDateTime(s1), ParseShortDateTime(s2), result); });
-}
-
-bool MyCompareText(const QString &s1, const QString &s2, int &result)
-{
-    result = compareTexts(textKey(s1), textKey(s2));
-    return true;
-}
-
 int Compare(const QString &s1, const QString &s2)
 {
-    int result = 0;
-    if (MyCompareNumber(s1, s2, result))
-        return result;
-    if (MyCompareDate(s1, s2, result))
-        return result;
-    MyCompareText(s1, s2, result);
-    return result;
+    return compareKeys(sortKey(s1), sortKey(s2));
 }
 
 // The caption strip: paints row 0 of the grid with the grid's own cell drawing
@@ -325,7 +276,7 @@ bool TSortGrid::IsHeaderArea(int x, int y, int &col, int &row) const
 
 void TSortGrid::Sort()
 {
-    guarded("TSortGrid.Sort", [&] {
+    guarded(THIS_ROUTINE, [&] {
         const int rows = rowCount() - 1;
         const int col = sortColumn_;
         if (rows < 2 || col < 0 || col >= columnCount())
@@ -341,34 +292,15 @@ void TSortGrid::Sort()
             for (int c = 0; c < columnCount(); ++c)
                 line[static_cast<size_t>(c)] = takeItem(r + 1, c);
         }
-        // The kind of comparison is chosen pair by pair, so the order need not
-        // be transitive: a merge sort stays within bounds whatever the answers.
         const bool descending = SortDirection(col) == 1;
-        std::vector<int> order(static_cast<size_t>(rows)), buffer(static_cast<size_t>(rows));
+        std::vector<int> order(static_cast<size_t>(rows));
         for (int i = 0; i < rows; ++i)
             order[static_cast<size_t>(i)] = i;
-        auto before = [&](int a, int b) {
-            int r = compareKeys(keys[static_cast<size_t>(a)], keys[static_cast<size_t>(b)]);
-            if (descending)
-                r = -r;
-            return r <= 0;
-        };
-        for (int width = 1; width < rows; width *= 2) {
-            for (int lo = 0; lo < rows; lo += 2 * width) {
-                const int mid = std::min(lo + width, rows), hi = std::min(lo + 2 * width, rows);
-                int i = lo, j = mid, k = lo;
-                while (i < mid && j < hi)
-                    buffer[static_cast<size_t>(k++)]
-                        = before(order[static_cast<size_t>(i)], order[static_cast<size_t>(j)])
-                        ? order[static_cast<size_t>(i++)]
-                        : order[static_cast<size_t>(j++)];
-                while (i < mid)
-                    buffer[static_cast<size_t>(k++)] = order[static_cast<size_t>(i++)];
-                while (j < hi)
-                    buffer[static_cast<size_t>(k++)] = order[static_cast<size_t>(j++)];
-            }
-            order.swap(buffer);
-        }
+        // Rows with equal keys keep their order.
+        std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+            const int r = compareKeys(keys[static_cast<size_t>(a)], keys[static_cast<size_t>(b)]);
+            return descending ? r > 0 : r < 0;
+        });
         for (int i = 0; i < rows; ++i) {
             auto &line = saved[static_cast<size_t>(order[static_cast<size_t>(i)])];
             for (int c = 0; c < columnCount(); ++c)
@@ -387,7 +319,7 @@ void TSortGrid::SetCursors(const QCursor &down, const QCursor &up)
 
 void TSortGrid::GridMouseDown(Qt::MouseButton button, const QPoint &pos)
 {
-    runHandler("TSortGrid.MouseDown", [&] {
+    runHandler(THIS_ROUTINE, [&] {
         int col, row;
         if (button == Qt::LeftButton && IsHeaderArea(pos.x(), pos.y(), col, row))
             MouseDownInHeader = true;
@@ -396,7 +328,7 @@ void TSortGrid::GridMouseDown(Qt::MouseButton button, const QPoint &pos)
 
 void TSortGrid::GridMouseMove(Qt::MouseButtons buttons, const QPoint &pos, QWidget *cursorWidget)
 {
-    runHandler("TSortGrid.MouseMove", [&] {
+    runHandler(THIS_ROUTINE, [&] {
         MouseDownInHeader = false;
         if (buttons & Qt::LeftButton)
             return;
@@ -413,7 +345,7 @@ void TSortGrid::GridMouseMove(Qt::MouseButtons buttons, const QPoint &pos, QWidg
 
 void TSortGrid::GridMouseUp(Qt::MouseButton button, const QPoint &pos, QWidget *cursorWidget)
 {
-    runHandler("TSortGrid.MouseUp", [&] {
+    runHandler(THIS_ROUTINE, [&] {
         int col, row;
         if (button == Qt::LeftButton && MouseDownInHeader && IsHeaderArea(pos.x(), pos.y(), col, row)) {
             MouseDownInHeader = false;

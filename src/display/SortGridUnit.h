@@ -1,7 +1,7 @@
 #pragma once
 // TSortGrid: a string grid whose rows are put in order by clicking a column's
 // header cell (row 0). A click on the same header again reverses the order.
-// Cell texts are compared pair by pair as numbers, as date-times or as text.
+// Cell texts are ordered as numbers, as date-times or as text.
 //
 // Every cell carries a text and an object (any QVariant, for instance its
 // display style); sorting moves whole rows, objects included.
@@ -12,10 +12,9 @@
 #include <cstdint>
 #include <vector>
 
-// Compare routines: each gives -1, 0 or 1 in result and returns whether it could compare.
-bool MyCompareNumber(const QString &s1, const QString &s2, int &result);
-bool MyCompareDate(const QString &s1, const QString &s2, int &result);
-bool MyCompareText(const QString &s1, const QString &s2, int &result);
+// -1, 0 or 1: the order in which Sort puts two cell texts (ascending), a
+// total order: texts sorting before the digits, numbers, date-times, other
+// texts; see SortKey.
 int Compare(const QString &s1, const QString &s2);
 
 // Date-times as the windows show them ("dd.MM.yyyy hh:mm:ss", whatever the

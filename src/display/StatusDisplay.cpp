@@ -75,7 +75,7 @@ void TStatusDisplay::SetTrayMenu(QMenu *menu)
 
 void TStatusDisplay::RefreshAll()
 {
-    guarded("TStatusDisplay.RefreshAll", [&] {
+    guarded(THIS_ROUTINE, [&] {
         if (phonesInfo_)
             phonesInfo_->Rebuild();
         trayIcon_->ChangeTrayPhoneInfo();
@@ -93,5 +93,5 @@ void TStatusDisplay::ShowPhonesInfo()
 void TStatusDisplay::trayActivated(QSystemTrayIcon::ActivationReason reason)
 {
     if (reason == QSystemTrayIcon::Trigger)
-        runHandler("TfrmMain.TrayCallBack", [&] { ShowPhonesInfo(); });
+        runHandler(THIS_ROUTINE, [&] { ShowPhonesInfo(); });
 }

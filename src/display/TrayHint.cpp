@@ -64,7 +64,7 @@ TTrayHint::TTrayHint(QWidget *parent)
             | Qt::X11BypassWindowManagerHint)
 {
     ScreenRect = screenAround;
-    guarded("TrayHint.CreateNew", [&] {
+    guarded(THIS_ROUTINE, [&] {
         setAttribute(Qt::WA_ShowWithoutActivating);
         setFocusPolicy(Qt::NoFocus);
         setMouseTracking(true);
@@ -159,7 +159,7 @@ int TTrayHint::ChooseCorner(int x, int y, int width, int height, const QRect &sc
 
 void TTrayHint::ShowPhonesInfoXY(int x, int y)
 {
-    guarded("TrayHint.ShowPhonesInfoXY", [&] {
+    guarded(THIS_ROUTINE, [&] {
         if (EmptyBalances())
             return;
         EnsureLabels();
@@ -208,7 +208,7 @@ void TTrayHint::ShowPhonesInfoXY(int x, int y)
 
 void TTrayHint::ShowMessageXY(int x, int y)
 {
-    guarded("TrayHint.ShowMessageXY", [&] {
+    guarded(THIS_ROUTINE, [&] {
         EnsureLabels();
         lblText->show();
         PhoneLabaelsVisible(false);
@@ -231,7 +231,7 @@ void TTrayHint::ShowMessageXY(int x, int y)
 
 void TTrayHint::ShowTrayHint(int x, int y, int corner)
 {
-    guarded("TrayHint.ShowTrayHint", [&] {
+    guarded(THIS_ROUTINE, [&] {
         const int W = width(), H = height();
         if (corner < 0 || corner > 3)
             corner = 0;
@@ -304,12 +304,12 @@ void TTrayHint::paintEvent(QPaintEvent *)
 
 void TTrayHint::mousePressEvent(QMouseEvent *)
 {
-    runHandler("TrayHint.OnMouseClick1", [&] { HideTrayHint(); });
+    runHandler(THIS_ROUTINE, [&] { HideTrayHint(); });
 }
 
 void TTrayHint::mouseMoveEvent(QMouseEvent *)
 {
-    runHandler("TrayHint.OnMouseMove1", [&] { HideTrayHint(); });
+    runHandler(THIS_ROUTINE, [&] { HideTrayHint(); });
 }
 
 void TTrayHint::showEvent(QShowEvent *event)
@@ -327,14 +327,14 @@ THintControl::THintControl(TTrayHint *hint, QSystemTrayIcon *tray, QObject *pare
     tmrHintShow.setSingleShot(true);
     tmrHideTrayHint.setInterval(1000);
     connect(&tmrHintShow, &QTimer::timeout, this, [this] {
-        runHandler("TfrmMain.tmrHintShowTimer", [&] {
+        runHandler(ROUTINE("tmrHintShowTimer"), [&] {
             tmrHintShow.stop();
             if (showRect_.contains(CursorPos()))
                 ShowTrayHint();
         });
     });
     connect(&tmrHideTrayHint, &QTimer::timeout, this, [this] {
-        runHandler("TfrmMain.tmrHideTrayHintTimer", [&] {
+        runHandler(ROUTINE("tmrHideTrayHintTimer"), [&] {
             // A menu opened over the hint (the tray menu or any other) hides it.
             if (hideRect_.contains(CursorPos()) && hint_ && hint_->isVisible() && !QApplication::activePopupWidget())
                 return;
@@ -370,7 +370,7 @@ bool THintControl::eventFilter(QObject *watched, QEvent *event)
         return QObject::eventFilter(watched, event);
     if (watched == tray_ && type == QEvent::ToolTip) {
         const QPoint at = static_cast<QHelpEvent *>(event)->globalPos();
-        runHandler("TfrmMain.TrayCallBack", [&] {
+        runHandler(THIS_ROUTINE, [&] {
             // Where the hint can be placed the tooltip text is not shown as well.
             if (!tray_->geometry().isEmpty() && !tray_->toolTip().isEmpty())
                 tray_->setToolTip(QString());
@@ -379,7 +379,7 @@ bool THintControl::eventFilter(QObject *watched, QEvent *event)
     } else if ((type == QEvent::Enter || type == QEvent::MouseMove || type == QEvent::Leave)
         && watched->isWidgetType() && watched->objectName() == QLatin1String("QSystemTrayIconSys")) {
         // The window that embeds the icon in an X11 tray.
-        runHandler("TfrmMain.TrayCallBack", [&] {
+        runHandler(THIS_ROUTINE, [&] {
             if (type == QEvent::Leave) {
                 tmrHintShow.stop();
                 HideTrayHint();
@@ -407,7 +407,8 @@ void THintControl::RestOnIcon(const QPoint &cursor)
 
 void THintControl::ShowTrayHint()
 {
-    guarded("TfrmMain.ShowTrayHint", [&] {
+    // TTrayHint::ShowTrayHint has this file's label "TrayHint.ShowTrayHint".
+    guarded(ROUTINE("ShowTrayHintOfMain"), [&] {
         if (!hint_ || hint_->isVisible() || !hint_->HintAllowed)
             return;
         if (phonesVisible_ && phonesVisible_())
@@ -445,7 +446,7 @@ void THintControl::SetHintAllowed(bool allowed)
 
 void THintControl::FillTrayHintInfo()
 {
-    guarded("TfrmMain.FillTrayHintInfo", [&] {
+    guarded(THIS_ROUTINE, [&] {
         if (!hint_)
             return;
         hint_->ClearPhonesInfo();
@@ -483,7 +484,7 @@ void THintControl::FillTrayHintInfo()
 
 void THintControl::progressMessage(const QString &text)
 {
-    runHandler("TfrmMain.progressMessage", [&] {
+    runHandler(THIS_ROUTINE, [&] {
         if (!hint_)
             return;
         hint_->Message = text;

@@ -43,7 +43,7 @@ TTrayIcon::TTrayIcon(QSystemTrayIcon *tray, QObject *parent)
 {
     aniTimer_.setInterval(100);
     connect(
-        &aniTimer_, &QTimer::timeout, this, [this] { runHandler("TAnimatedTray.Execute", [&] { animationTick(); }); });
+        &aniTimer_, &QTimer::timeout, this, [this] { runHandler(ROUTINE("Execute"), [&] { animationTick(); }); });
     image_ = plainImage();
 }
 
@@ -56,7 +56,7 @@ void TTrayIcon::SetTray(QSystemTrayIcon *tray)
 
 void TTrayIcon::ChangeTrayIcon(const QIcon &icon, const QImage &image16)
 {
-    guarded("TrayIcon.ChangeTrayIcon", [&] {
+    guarded(THIS_ROUTINE, [&] {
         image_ = image16;
         if (tray_)
             tray_->setIcon(icon);
@@ -77,7 +77,7 @@ float TTrayIcon::TrayThreshold()
 
 void TTrayIcon::ChangeTrayPhoneInfo()
 {
-    guarded("TrayIcon.ChangeTrayPhoneInfo", [&] {
+    guarded(THIS_ROUTINE, [&] {
         // The phone to show is chosen first, so that the icon changes once.
         int smallest = 0;
         int chosen = 0;
@@ -110,7 +110,7 @@ void TTrayIcon::ChangeTrayPhoneInfo()
 
 void TTrayIcon::UpdateTrayIcon(float balance, bool stale)
 {
-    guarded("TrayIcon.UpdateTrayIcon", [&] {
+    guarded(THIS_ROUTINE, [&] {
         if (balance == static_cast<float>(NoValue)) {
             ShowPlainIcon();
             return;
@@ -124,7 +124,7 @@ void TTrayIcon::UpdateTrayIcon(float balance, bool stale)
 
 void TTrayIcon::ShowTrayIcon(float value, float colourValue, bool stale)
 {
-    guarded("TrayIcon.ShowTrayIcon", [&] {
+    guarded(THIS_ROUTINE, [&] {
         const QImage image = NumberImage(value, colourValue, TrayThreshold(), stale);
         kind_ = NumberImageKind;
         ChangeTrayIcon(TrayIconFromImage(image), image);
@@ -133,7 +133,7 @@ void TTrayIcon::ShowTrayIcon(float value, float colourValue, bool stale)
 
 void TTrayIcon::ShowNoFigures()
 {
-    guarded("TrayIcon.ShowTrayIcon", [&] {
+    guarded(THIS_ROUTINE, [&] {
         const QImage image = NoFiguresImage();
         kind_ = NoFiguresKind;
         ChangeTrayIcon(TrayIconFromImage(image), image);
@@ -159,7 +159,7 @@ void TTrayIcon::animationTick()
 
 void TTrayIcon::animationStart()
 {
-    runHandler("TAnimatedTray.Resume", [&] {
+    runHandler(THIS_ROUTINE, [&] {
         wanted_ = true;
         if (paused_ || aniTimer_.isActive())
             return;
@@ -189,10 +189,10 @@ void TTrayIcon::Resume()
 
 void TTrayIcon::plainTrayIcon()
 {
-    runHandler("TrayIcon.ChangeTrayIcon", [&] { ShowPlainIcon(); });
+    runHandler(THIS_ROUTINE, [&] { ShowPlainIcon(); });
 }
 
 void TTrayIcon::trayPhoneInfoChanged()
 {
-    runHandler("TrayIcon.ChangeTrayPhoneInfo", [&] { ChangeTrayPhoneInfo(); });
+    runHandler(THIS_ROUTINE, [&] { ChangeTrayPhoneInfo(); });
 }

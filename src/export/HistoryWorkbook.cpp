@@ -11,7 +11,7 @@ QStringList HistorySheetHeaders()
 
 XlsxSheet HistorySheet(const QVector<HistoryRow> &rows)
 {
-    return guarded("TdmExcel.SetPhoneData", [&] {
+    return guarded(THIS_ROUTINE, [&] {
         XlsxSheet sheet;
         sheet.reserve(rows.size() + 1);
         sheet.append(XlsxTextRow(HistorySheetHeaders()));
@@ -42,7 +42,7 @@ XlsxSheet HistorySheet(const QVector<HistoryRow> &rows)
 void WriteHistoryWorkbook(const QString &file, const QVector<HistoryRow> &rows)
 {
     const XlsxSheet sheet = HistorySheet(rows);
-    guarded("TdmExcel.SavePhoneDataToExcel", [&] {
+    guarded(THIS_ROUTINE, [&] {
         XlsxFileWriter writer(file);
         writer.writeSheet(sheet, FittedColumnWidths(sheet, 10));
         writer.commit();
@@ -51,7 +51,7 @@ void WriteHistoryWorkbook(const QString &file, const QVector<HistoryRow> &rows)
 
 int ExportHistoryWorkbook(const QString &file, const QString &phone, HistoryPeriod period, int n, const QString &dbFile)
 {
-    return guarded("TdmExcel.ConvertHistoryToXls", [&] {
+    return guarded(THIS_ROUTINE, [&] {
         const QVector<HistoryRow> rows = HistoryRows(phone, period, n, dbFile);
         if (rows.isEmpty())
             return 0;

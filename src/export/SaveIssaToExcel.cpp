@@ -26,7 +26,7 @@ QStringList CurrentSheetHeaders()
 
 bool HasRedPhones()
 {
-    return guarded("SaveIssaToExcel.HasRedPhones", [] { return !CurrentExportSlots(true).isEmpty(); });
+    return guarded(THIS_ROUTINE, [] { return !CurrentExportSlots(true).isEmpty(); });
 }
 
 QList<int> CurrentExportSlots(bool redOnly)
@@ -72,7 +72,7 @@ XlsxSheet CurrentSheet(bool redOnly)
 
 int WriteCurrentWorkbook(const QString &file, bool redOnly)
 {
-    return guarded("SaveIssaToExcel.SaveInfoToExcel", [&] {
+    return guarded(THIS_ROUTINE, [&] {
         const QList<int> slots = CurrentExportSlots(redOnly);
         XlsxSheet sheet{XlsxTextRow(CurrentSheetHeaders())};
         QVector<bool> redBalance, redTurnOff;

@@ -139,7 +139,7 @@ QStringList MissingColumns(const QString &dbFile, const QString &table, const QS
 
 void AddNewColumns(const QString &dbFile, const QString &table, const QStringList &columns)
 {
-    guarded("AlterTable.AddNewColumns", [&] {
+    guarded(THIS_ROUTINE, [&] {
         if (!HistoryAvailable)
             return;
         HistoryConnection conn(dbFile);
@@ -162,7 +162,7 @@ QString MigrationFailureText(const QString &failure)
 
 bool AlterTablePhonesIfNeed(const QString &dbFile, QString *failureBoxText)
 {
-    return guarded("AlterTable.AlterTablePhonesIfNeed", [&] {
+    return guarded(THIS_ROUTINE, [&] {
         if (!HistoryAvailable)
             return true;
         const PhonesState state = phonesState(dbFile);
@@ -179,11 +179,7 @@ bool AlterTablePhonesIfNeed(const QString &dbFile, QString *failureBoxText)
         if (!copied)
             QFile::remove(copy);
         try {
-            // What AddNewColumns does, with the missing columns already known.
-            guarded("AlterTable.AddNewColumns", [&] {
-                HistoryConnection conn(dbFile);
-                addColumns(conn.db(), QLatin1String(PhonesTable), state.missing);
-            });
+            AddNewColumns(dbFile, QLatin1String(PhonesTable), state.missing);
         } catch (const std::exception &e) {
             QString failure = failureText(e);
             if (copied) {

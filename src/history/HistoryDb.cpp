@@ -183,7 +183,7 @@ bool CheckHistoryAvailable(const QString &file)
 
 void CreateHistoryDatabase(const QString &file)
 {
-    guarded("HistoryDb.CreateHistoryDatabase", [&] {
+    guarded(THIS_ROUTINE, [&] {
         if (QFileInfo::exists(file))
             throw SaldomatError(QStringLiteral("file \"%1\" already exists").arg(QDir::toNativeSeparators(file)));
         bool created = false;

@@ -62,14 +62,14 @@ QString blankIfZero(const QString &text, const QLatin1String zero)
 
 QVector<HistoryRow> HistoryAllRows(const QString &phone, const QString &dbFile)
 {
-    return guarded("HistoryQueries.HistoryAllRows", [&] {
+    return guarded(THIS_ROUTINE, [&] {
         return runQuery(dbFile, QStringLiteral("WHERE PhoneNumber = ?") + QLatin1String(kOrder), {phone});
     });
 }
 
 QVector<HistoryRow> HistoryLastDays(const QString &phone, int days, const QString &dbFile, TDateTime now)
 {
-    return guarded("HistoryQueries.HistoryLastDays", [&] {
+    return guarded(THIS_ROUTINE, [&] {
         const TDateTime from = (now < 0 ? NowOle() : now) - days;
         return runQuery(dbFile, QStringLiteral("WHERE PhoneNumber = ? AND QueryDateTime > ?") + QLatin1String(kOrder),
                         {phone, from});
@@ -78,7 +78,7 @@ QVector<HistoryRow> HistoryLastDays(const QString &phone, int days, const QStrin
 
 QVector<HistoryRow> HistoryNewestRows(const QString &phone, int count, const QString &dbFile)
 {
-    return guarded("HistoryQueries.HistoryNewestRows", [&] {
+    return guarded(THIS_ROUTINE, [&] {
         if (count <= 0)
             return QVector<HistoryRow>();
         return runQuery(dbFile, QStringLiteral("WHERE PhoneNumber = ?") + QLatin1String(kOrder) + QStringLiteral(" LIMIT ?"),

@@ -4,6 +4,7 @@
 #include "Common.h"
 #include "Failure.h"
 #include "HistoryDb.h"
+#include "Readers.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,15 +23,6 @@ double rounded(float value, int decimals)
 QString orSpace(const QString &text)
 {
     return text.isEmpty() ? QStringLiteral(" ") : text;
-}
-
-// "12,50" and "12.50" both read 12.5; anything unreadable reads 0.
-float balanceFromText(QString text)
-{
-    text.replace(QLatin1Char(','), QLatin1Char('.'));
-    bool ok = false;
-    const double value = text.trimmed().toDouble(&ok);
-    return ok ? static_cast<float>(value) : 0.0f;
 }
 
 // Logged when the history file is missing at the moment a result is to be
@@ -179,7 +171,7 @@ bool TmdbStore::Record(TIssa &issa)
 
 void TmdbStore::CalcBalanceDelta(TIssa &issa)
 {
-    guarded("TmdbStore.CalcBalanceDelta", [&] {
+    guarded(THIS_ROUTINE, [&] {
         const double today = OleDateOnly(clock_());
         float delta = 0;
         onConnection([&](HistoryConnection &conn) {
@@ -192,7 +184,7 @@ void TmdbStore::CalcBalanceDelta(TIssa &issa)
             if (!q.exec())
                 throw SaldomatError(sqlReason(q.lastError()));
             if (q.next())
-                delta = issa.Balance - balanceFromText(q.value(0).toString());
+                delta = issa.Balance - FigureToFloat(q.value(0).toString()).value_or(0);
             else if (q.lastError().isValid())
                 throw SaldomatError(sqlReason(q.lastError()));
             q.finish();  // no read transaction left open between phones
@@ -203,7 +195,7 @@ void TmdbStore::CalcBalanceDelta(TIssa &issa)
 
 bool TmdbStore::SaveIssaToMdb(const TIssa &issa)
 {
-    return guarded("TmdbStore.SaveIssaToMdb", [&] {
+    return guarded(THIS_ROUTINE, [&] {
         QString failure;
         if (!remakeIfMissing(&failure))
             return false;
@@ -243,7 +235,7 @@ bool TmdbStore::SaveIssaToMdb(const TIssa &issa)
 
 void TmdbStore::LoadHistoryInformation(const QList<HistoryPhoneRef> &monitored, int refreshHours)
 {
-    guarded("TmdbStore.LoadHistoryInformation", [&] {
+    guarded(THIS_ROUTINE, [&] {
         if (!QFileInfo::exists(file_))
             return;
         const TDateTime cutOff = clock_() - refreshHours / 24.0;

@@ -35,7 +35,7 @@ public:
 
     // BalDelta := Balance minus the balance of the phone's newest row stored
     // before today (0 when there is none). On failure BalDelta keeps its value
-    // and the failure is rethrown with "TmdbStore.CalcBalanceDelta -- > ".
+    // and the failure is rethrown with "StoreMDB.CalcBalanceDelta -- > ".
     void CalcBalanceDelta(TIssa &issa);
 
     // Appends the record as one row, stamped with the current date-time, as one
@@ -44,7 +44,7 @@ public:
     // A history file that has gone is made again (empty, as on a first start)
     // with a line in the log; when that fails too, HistoryFileMissingText() is
     // logged and false returned. Other failures are rethrown with
-    // "TmdbStore.SaveIssaToMdb -- > ".
+    // "StoreMDB.SaveIssaToMdb -- > ".
     bool SaveIssaToMdb(const TIssa &issa);
 
     // For every monitored phone, in the given order: PhoneID, Alias and
@@ -53,7 +53,7 @@ public:
     // A phone without rows keeps its figures. Nothing happens when the history
     // file does not exist. A failure stops at the phone concerned (earlier
     // phones keep what was loaded) and is rethrown with
-    // "TmdbStore.LoadHistoryInformation -- > ".
+    // "StoreMDB.LoadHistoryInformation -- > ".
     void LoadHistoryInformation(const QList<HistoryPhoneRef> &monitored, int refreshHours);
 
     // Start of a request run: a history file that has gone is made again,

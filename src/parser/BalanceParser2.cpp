@@ -1,12 +1,10 @@
 #include "BalanceParser2.h"
 
 #include "Failure.h"
+#include "Readers.h"
 
 #include <algorithm>
-#include <charconv>
-#include <cmath>
 #include <optional>
-#include <string>
 
 namespace {
 
@@ -56,128 +54,6 @@ QString replaceAllNoCase(const QString &text, QStringView ref, QStringView repla
         return text;
     out += QStringView(text).mid(from);
     return out;
-}
-
-// Removes the leading and trailing characters with codes 0 to 32.
-QString trimControl(const QString &text)
-{
-    qsizetype b = 0;
-    qsizetype e = text.size();
-    while (b < e && text.at(b).unicode() <= 32)
-        ++b;
-    while (e > b && text.at(e - 1).unicode() <= 32)
-        --e;
-    return (b == 0 && e == text.size()) ? text : text.mid(b, e - b);
-}
-
-bool isDigit(QChar c)
-{
-    return c.unicode() >= u'0' && c.unicode() <= u'9';
-}
-
-// A decimal number with "." as the point: spaces, sign, integer part, fraction,
-// exponent, spaces. Out of the float range: none; below it: a signed zero.
-std::optional<float> textToFloat(QStringView s)
-{
-    qsizetype i = 0;
-    const qsizetype n = s.size();
-    while (i < n && s[i] == u' ')
-        ++i;
-    std::string number;
-    bool negative = false;
-    if (i < n && (s[i] == u'+' || s[i] == u'-')) {
-        negative = s[i] == u'-';
-        ++i;
-    }
-    if (negative)
-        number += '-';
-    // Decimal exponent of the first significant digit, to tell overflow from underflow.
-    long long magnitude = 0;
-    bool significant = false;
-    qsizetype digits = 0;
-    for (; i < n && isDigit(s[i]); ++i, ++digits) {
-        number += char(s[i].unicode());
-        if (significant)
-            ++magnitude;
-        else if (s[i] != u'0')
-            significant = true;
-    }
-    if (i < n && s[i] == u'.') {
-        number += '.';
-        for (++i; i < n && isDigit(s[i]); ++i, ++digits) {
-            number += char(s[i].unicode());
-            if (!significant) {
-                --magnitude;
-                significant = s[i] != u'0';
-            }
-        }
-    }
-    if (digits == 0)
-        return std::nullopt;
-    if (i < n && (s[i] == u'e' || s[i] == u'E')) {
-        number += 'e';
-        ++i;
-        bool expNegative = false;
-        if (i < n && (s[i] == u'+' || s[i] == u'-')) {
-            expNegative = s[i] == u'-';
-            number += char(s[i].unicode());
-            ++i;
-        }
-        long long exponent = 0;
-        qsizetype expDigits = 0;
-        for (; i < n && isDigit(s[i]); ++i, ++expDigits) {
-            number += char(s[i].unicode());
-            if (exponent < 1000000000)
-                exponent = exponent * 10 + (s[i].unicode() - u'0');
-        }
-        if (expDigits == 0)
-            return std::nullopt;
-        magnitude += expNegative ? -exponent : exponent;
-    }
-    while (i < n && s[i] == u' ')
-        ++i;
-    if (i != n)
-        return std::nullopt;
-
-    float value = 0;
-    const auto [end, ec] = std::from_chars(number.data(), number.data() + number.size(), value);
-    if (ec == std::errc::result_out_of_range) {
-        if (magnitude < 0)
-            return negative ? -0.0f : 0.0f;
-        return std::nullopt;
-    }
-    if (ec != std::errc() || end != number.data() + number.size() || !std::isfinite(value))
-        return std::nullopt;
-    return value;
-}
-
-// A whole decimal number in the 32-bit range: leading spaces, sign, digits.
-std::optional<std::int32_t> textToInteger(QStringView s)
-{
-    qsizetype i = 0;
-    const qsizetype n = s.size();
-    while (i < n && s[i] == u' ')
-        ++i;
-    bool negative = false;
-    if (i < n && (s[i] == u'+' || s[i] == u'-')) {
-        negative = s[i] == u'-';
-        ++i;
-    }
-    if (i == n)
-        return std::nullopt;
-    long long value = 0;
-    for (; i < n; ++i) {
-        if (!isDigit(s[i]))
-            return std::nullopt;
-        value = value * 10 + (s[i].unicode() - u'0');
-        if (value > 2147483648LL)
-            return std::nullopt;
-    }
-    if (negative)
-        value = -value;
-    if (value > 2147483647LL)
-        return std::nullopt;
-    return std::int32_t(value);
 }
 
 // ---------------------------------------------------------------- the rules
@@ -334,7 +210,7 @@ template <class LineAt> void applyRules(std::uint32_t found, qsizetype i, LineAt
 
 QString HtmlToStr(QStringView text)
 {
-    return guarded("BalanceParser2.HtmlToStr", [&] {
+    return guarded(THIS_ROUTINE, [&] {
         QString s = text.toString();
         if (!s.contains(u'&'))
             return s;
@@ -354,7 +230,7 @@ QString HtmlToStr(QStringView text)
 
 QString RemoveTags(QStringView line)
 {
-    return guarded("BalanceParser2.RemoveTags", [&] {
+    return guarded(THIS_ROUTINE, [&] {
         // Deleting "<...>" and searching again from the start is the same as
         // walking on: the text kept so far holds neither "<" nor ">".
         const qsizetype first = line.indexOf(u'<');
@@ -375,7 +251,7 @@ QString RemoveTags(QStringView line)
                 cur = close + 1;
             }
         }
-        return trimControl(HtmlToStr(kept));
+        return TrimControls(HtmlToStr(kept));
     });
 }
 
@@ -399,7 +275,7 @@ bool ContainsNoCase(QStringView text, QStringView subText)
 
 QString GetStringParam(QStringView text, QStringView startMarker, QStringView endMarker, const QString &defaultValue)
 {
-    return guarded("BalanceParser2.GetStringParam", [&] {
+    return guarded(THIS_ROUTINE, [&] {
         QString s = RemoveTags(text);
         // A marker found goes together with what precedes it; a marker not found
         // still takes as many leading characters as it is long.
@@ -417,18 +293,16 @@ QString GetStringParam(QStringView text, QStringView startMarker, QStringView en
 
 float GetSingleParam(QStringView text, QStringView startMarker, QStringView endMarker, float defaultValue)
 {
-    return guarded("BalanceParser2.GetSingleParam", [&] {
-        QString value = GetStringParam(text, startMarker, endMarker, QString());
-        value.replace(u',', u'.');
-        return textToFloat(value).value_or(defaultValue);
+    return guarded(THIS_ROUTINE, [&] {
+        return FigureToFloat(GetStringParam(text, startMarker, endMarker, QString())).value_or(defaultValue);
     });
 }
 
 std::int32_t GetIntegerParam(
     QStringView text, QStringView startMarker, QStringView endMarker, std::int32_t defaultValue)
 {
-    return guarded("BalanceParser2.GetIntegerParam",
-        [&] { return textToInteger(GetStringParam(text, startMarker, endMarker, QString())).value_or(defaultValue); });
+    return guarded(THIS_ROUTINE,
+        [&] { return FigureToInt(GetStringParam(text, startMarker, endMarker, QString())).value_or(defaultValue); });
 }
 
 // ---------------------------------------------------------------- the page
@@ -445,7 +319,7 @@ std::vector<PageLine> ScanBalancePage(QStringView html)
 
 void ParseBalans(QStringView html, TIssa &issa)
 {
-    guarded("BalanceParser2.ParseBalans", [&] {
+    guarded(THIS_ROUTINE, [&] {
         ClearIssa(issa);
         // Line i is interpreted once line i + 3 is known (or the page has ended):
         // its rules read lines i, i + 1 and i + 3. The last four lines are kept.

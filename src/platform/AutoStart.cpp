@@ -73,7 +73,7 @@ QString AutoStartEntryPath()
 
 bool GetAutoStart()
 {
-    return guarded("TfrmMain.GetAutoStart", [&] {
+    return guarded(THIS_ROUTINE, [&] {
 #ifdef Q_OS_WIN
         QSettings run(QString::fromLatin1(kRunKey), QSettings::NativeFormat);
         return !run.value(QStringLiteral("Saldomat")).toString().isEmpty();
@@ -109,7 +109,7 @@ bool GetAutoStart()
 
 void SetAutoStart(bool enable, const QString &programPath)
 {
-    guarded("TfrmMain.SetAutoStart", [&] {
+    guarded(THIS_ROUTINE, [&] {
         const QString path = QDir::toNativeSeparators(programPath.isEmpty() ? TrayProgramPath() : programPath);
 #ifdef Q_OS_WIN
         QSettings run(QString::fromLatin1(kRunKey), QSettings::NativeFormat);

@@ -116,7 +116,7 @@ QString NoSecondRun::ServerName(const QString &caption)
 
 bool NoSecondRun::Claim()
 {
-    return guarded("NoSecondRun.Claim", [&] {
+    return guarded(THIS_ROUTINE, [&] {
         const QString name = ServerName(caption_);
         // Held for the whole run. A copy that died leaves a lock whose process
         // is gone, and QLockFile takes that over; a live holder is never timed
@@ -138,7 +138,7 @@ bool NoSecondRun::Claim()
 
 bool NoSecondRun::Forward(const QStringList &commands, int timeoutMs)
 {
-    return guarded("NoSecondRun.Forward", [&] {
+    return guarded(THIS_ROUTINE, [&] {
         if (commands.isEmpty())
             return true;
         const QString name = ServerName(caption_);
@@ -207,7 +207,7 @@ void NoSecondRun::onConnection()
                 bool done = true;
                 if (!CommandWords({QLatin1Char('-') + command}).isEmpty() && handler_) {
                     done = false;
-                    runHandler("NoSecondRun.WndProc", [&] { done = handler_(command); });
+                    runHandler(ROUTINE("WndProc"), [&] { done = handler_(command); });
                 }
                 if (!guard)
                     return;

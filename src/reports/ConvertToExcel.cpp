@@ -75,9 +75,9 @@ QString CannotOverwriteText(const QString &fileName)
            QStringLiteral(" не может быть перезаписан.\r\nВозможно он уже открыт в Excel");
 }
 
-bool ChooseExcelFile(QWidget *parent, QString &fileName, const char *label)
+bool ChooseExcelFile(QWidget *parent, QString &fileName)
 {
-    return guarded(label, [&] {
+    return guarded(THIS_ROUTINE, [&] {
         const QString chosen = fileDialog() ? fileDialog()(parent, fileName) : runFileDialog(parent, fileName);
         if (chosen.isEmpty())
             return false;
@@ -104,23 +104,23 @@ TdmExcel::TdmExcel(QString dbFile) : dbFile_(std::move(dbFile)) {}
 
 namespace {
 // The failure label of reading the rows of a period.
-const char *readingLabel(HistoryPeriod period)
+FailureLabel readingLabel(HistoryPeriod period)
 {
     switch (period) {
     case HistoryPeriod::LastDays:
-        return "TdmExcel.GetDays";
+        return ROUTINE("GetDays");
     case HistoryPeriod::LastCount:
-        return "TdmExcel.GetCount";
+        return ROUTINE("GetCount");
     case HistoryPeriod::All:
         break;
     }
-    return "TdmExcel.GetAll";
+    return ROUTINE("GetAll");
 }
 }  // namespace
 
 void TdmExcel::ConvertHistoryToXls(QWidget *parent, const QString &fileName, int slot, int n, HistoryPeriod mode)
 {
-    guarded("TdmExcel.ConvertHistoryToXls", [&] {
+    guarded(THIS_ROUTINE, [&] {
         const QString phone = UserPhone(slot);
         const QVector<HistoryRow> rows = guarded(readingLabel(mode), [&] { return HistoryRows(phone, mode, n, dbFile_); });
         if (rows.isEmpty()) {
@@ -134,13 +134,13 @@ void TdmExcel::ConvertHistoryToXls(QWidget *parent, const QString &fileName, int
 
 void SaveInfoToExcel(QWidget *parent, bool redOnly)
 {
-    runHandler("SaveIssaToExcel.SaveInfoToExcel", [&] {
+    runHandler(THIS_ROUTINE, [&] {
         if (redOnly && !HasRedPhones()) {
             QMessageBox::information(parent, QString::fromLatin1(ProgramName), QString::fromUtf8(MsgNoRedPhones));
             return;
         }
         QString fileName = DefaultCurrentExportName();
-        if (!ChooseExcelFile(parent, fileName, "SaveIssaToExcel.ChooseExcelFile"))
+        if (!ChooseExcelFile(parent, fileName))
             return;
         WriteCurrentWorkbook(fileName, redOnly);
         QMessageBox::information(parent, QString::fromLatin1(ProgramName), QString::fromUtf8(MsgCurrentExported));

@@ -28,8 +28,7 @@ QString ExcelFileNameFor(const QString &displayText);
 // written: no file of that name, or the user agreed to overwrite it and it
 // can be replaced. The old file is not touched here: it is replaced only when
 // the new workbook is complete.
-// label: the failure label of the caller's file choice.
-bool ChooseExcelFile(QWidget *parent, QString &fileName, const char *label = "TfrmHistory.ChooseExcelFile");
+bool ChooseExcelFile(QWidget *parent, QString &fileName);
 
 QString OverwriteQuestionText(const QString &fileName);
 QString CannotOverwriteText(const QString &fileName);
@@ -40,9 +39,9 @@ public:
 
     // The whole export with its messages: the rows of the slot's phone for
     // the period, the warning when there are none, the workbook, the success
-    // message. Failures are thrown, labelled "TdmExcel.ConvertHistoryToXls"
-    // and, when reading the rows fails, "TdmExcel.GetAll", "TdmExcel.GetDays"
-    // or "TdmExcel.GetCount" after it.
+    // message. Failures are thrown, labelled "ConvertToExcel.ConvertHistoryToXls"
+    // and, when reading the rows fails, "ConvertToExcel.GetAll", "ConvertToExcel.GetDays"
+    // or "ConvertToExcel.GetCount" after it.
     void ConvertHistoryToXls(QWidget *parent, const QString &fileName, int slot, int n, HistoryPeriod mode);
 
 private:

@@ -5,7 +5,7 @@
 #include "Failure.h"
 #include "HistoryPhone.h"
 #include "IniFile.h"
-#include "NumberText.h"
+#include "Readers.h"
 #include "PhoneTable.h"
 #include "Setup.h"
 
@@ -53,7 +53,7 @@ TfrmHistory::TfrmHistory(QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint)
 {
-    guarded("TfrmHistory.FormCreate", [&] {
+    guarded(THIS_ROUTINE, [&] {
         setObjectName(QStringLiteral("frmHistory"));
         setWindowTitle(QStringLiteral("История баланса"));
         setAttribute(Qt::WA_DeleteOnClose, false);
@@ -123,9 +123,9 @@ TfrmHistory::TfrmHistory(QWidget *parent)
         layout->addWidget(grbPhones, 1);
         layout->addLayout(buttons);
 
-        connect(bnShow, &QPushButton::clicked, this, [this] { runHandler("TfrmHistory.bnShowClick", [&] { bnShowClick(); }); });
+        connect(bnShow, &QPushButton::clicked, this, [this] { runHandler(ROUTINE("bnShowClick"), [&] { bnShowClick(); }); });
         connect(bnExcel, &QPushButton::clicked, this,
-                [this] { runHandler("TfrmHistory.bnExcelClick", [&] { bnExcelClick(); }); });
+                [this] { runHandler(ROUTINE("bnExcelClick"), [&] { bnExcelClick(); }); });
 
         setMinimumWidth(kWidth);
         setMaximumWidth(kWidth);
@@ -144,7 +144,7 @@ TfrmHistory::TfrmHistory(QWidget *parent)
 
 TfrmHistory::~TfrmHistory()
 {
-    runHandler("TfrmHistory.FormDestroy", [&] { SaveSettings(); });
+    runHandler(THIS_ROUTINE, [&] { SaveSettings(); });
 }
 
 TfrmHistory *TfrmHistory::Instance()
@@ -188,7 +188,7 @@ void TfrmHistory::SaveSettings()
 
 void TfrmHistory::CreatePhonesButtons()
 {
-    guarded("TfrmHistory.CreatePhonesButtons", [&] {
+    guarded(THIS_ROUTINE, [&] {
         auto *box = new QWidget;
         box->setObjectName(QStringLiteral("phonesBox"));
         phoneGroup_ = new QButtonGroup(this);
@@ -212,7 +212,7 @@ void TfrmHistory::CreatePhonesButtons()
             rb->installEventFilter(this);
             phoneGroup_->addButton(rb, slot);
             connect(rb, &QRadioButton::clicked, this,
-                    [this, slot] { runHandler("TfrmHistory.rbPhoneClick", [&] { rbPhoneClick(slot); }); });
+                    [this, slot] { runHandler(ROUTINE("rbPhoneClick"), [&] { rbPhoneClick(slot); }); });
             if (slots_.isEmpty()) {
                 rb->setChecked(true);
                 selectedPhone_ = slot;
@@ -254,7 +254,7 @@ void TfrmHistory::bnExcelClick()
 
 void TfrmHistory::ShowHistoryForPhone(int slot)
 {
-    guarded("TfrmHistory.ShowHistoryForPhone", [&] {
+    guarded(THIS_ROUTINE, [&] {
         if (gridWindow_ || slot < 1 || slot > MaxPhones)
             return;
         const HistoryRequest request = RequestPeriod();
@@ -271,7 +271,7 @@ void TfrmHistory::ShowHistoryForPhone(int slot)
 
 void TfrmHistory::ConvertHistoryToExcel(int slot)
 {
-    guarded("TfrmHistory.ConvertHistoryToExcel", [&] {
+    guarded(THIS_ROUTINE, [&] {
         if (slot < 1 || slot > MaxPhones)
             return;
         QString fileName = ExcelFileNameFor(PhoneHumanInfo(slot));
@@ -318,7 +318,7 @@ bool TfrmHistory::eventFilter(QObject *watched, QEvent *event)
             rb->setChecked(true);
             selectedPhone_ = slot;
             QMetaObject::invokeMethod(
-                this, [this] { runHandler("TfrmHistory.rbPhoneDblClick", [&] { bnShowClick(); }); }, Qt::QueuedConnection);
+                this, [this] { runHandler(ROUTINE("rbPhoneDblClick"), [&] { bnShowClick(); }); }, Qt::QueuedConnection);
             return true;
         }
     }
@@ -327,7 +327,7 @@ bool TfrmHistory::eventFilter(QObject *watched, QEvent *event)
 
 void ShowHistory(QWidget *parent)
 {
-    runHandler("TfrmHistory.ShowHistory", [&] {
+    runHandler(THIS_ROUTINE, [&] {
         if (!HistoryAvailable)
             return;
         if (TfrmHistory *open = TfrmHistory::Instance()) {

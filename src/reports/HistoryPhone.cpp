@@ -61,7 +61,7 @@ TfrmHistoryPhone::TfrmHistoryPhone(QWidget *parent, QString dbFile)
                           Qt::WindowMaximizeButtonHint),
       dbFile_(std::move(dbFile))
 {
-    guarded("TfrmHistoryPhone.FormCreate", [&] {
+    guarded(THIS_ROUTINE, [&] {
         setObjectName(QStringLiteral("frmHistoryPhone"));
         setWindowTitle(QStringLiteral("История баланса по телефону"));
 
@@ -158,12 +158,12 @@ void TfrmHistoryPhone::CentreCloseButton()
 void TfrmHistoryPhone::resizeEvent(QResizeEvent *event)
 {
     QDialog::resizeEvent(event);
-    runHandler("TfrmHistoryPhone.FormResize", [&] { CentreCloseButton(); });
+    runHandler(THIS_ROUTINE, [&] { CentreCloseButton(); });
 }
 
 int TfrmHistoryPhone::FillInfo(int slot, HistoryPeriod mode, int n)
 {
-    return guarded("TfrmHistoryPhone.FillInfo", [&] {
+    return guarded(THIS_ROUTINE, [&] {
         plHeader->setText(QStringLiteral("Телефон ") + PhoneHumanInfo(slot));
         const QString phone = UserPhone(slot);
         const QVector<HistoryRow> rows = HistoryRows(phone, mode, n, dbFile_);
@@ -182,7 +182,7 @@ int TfrmHistoryPhone::FillInfo(int slot, HistoryPeriod mode, int n)
 
 void TfrmHistoryPhone::WriteQueryToGreed(const QVector<HistoryRow> &rows)
 {
-    guarded("TfrmHistoryPhone.WriteQueryToGreed", [&] {
+    guarded(THIS_ROUTINE, [&] {
         const QVector<QStringList> cells = HistoryGridCells(rows);
         sgHistory->setUpdatesEnabled(false);
         sgHistory->clearContents();
@@ -280,7 +280,7 @@ void TfrmHistoryPhone::FillChart(const QVector<HistoryRow> &rows, int slot)
 
 void ShowHistoryPhone(int slot, HistoryPeriod mode, int n, QWidget *parent)
 {
-    runHandler("TfrmHistoryPhone.ShowHistoryPhone", [&] {
+    runHandler(THIS_ROUTINE, [&] {
         if (!HistoryAvailable || slot < 1 || slot > MaxPhones)
             return;
         TfrmHistoryPhone window(parent);

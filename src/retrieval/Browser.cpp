@@ -125,7 +125,7 @@ WebBrowser::WebBrowser(QObject *parent)
 {
     refreshTimer_.setSingleShot(true);
     connect(&refreshTimer_, &QTimer::timeout, this, [this] {
-        runHandler("WebBrowser.MetaRefresh", [&] {
+        runHandler(ROUTINE("MetaRefresh"), [&] {
             ++refreshHops_;
             StartTop(refreshUrl_, false, {}, true);
         });
@@ -334,7 +334,7 @@ void WebBrowser::Start(Load load)
             it->sslErrors += errors;
     });
     connect(reply, &QNetworkReply::finished, this, [this, reply] {
-        runHandler("WebBrowser.DocumentLoaded", [&] { OnFinished(reply); });
+        runHandler(ROUTINE("DocumentLoaded"), [&] { OnFinished(reply); });
     });
 }
 

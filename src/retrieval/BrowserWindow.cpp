@@ -19,7 +19,7 @@ BrowserWindow::BrowserWindow(QWidget *parent)
     DialogsTimer.setTimerType(Qt::PreciseTimer);
     DialogsTimer.setInterval(kDialogsDelayMs);
     connect(&DialogsTimer, &QTimer::timeout, this,
-        [this] { runHandler("TfrmWB.DialogsTimerTimer", [&] { DialogsTimerTimer(); }); });
+        [this] { runHandler(ROUTINE("DialogsTimerTimer"), [&] { DialogsTimerTimer(); }); });
     // Sees every window created on this one before it is shown.
     installEventFilter(this);
 }
@@ -86,7 +86,7 @@ void BrowserWindow::DialogsTimerTimer()
         if (!user.isEmpty())
             EnterProxyAuth(dialog, user, GetProxyPassword());
     } catch (const std::exception &e) {
-        MainException("TfrmWB.DialogsTimerTimer", e);
+        MainException(THIS_ROUTINE, e);
     }
     const bool clicked = ClickYesToDialog(dialog);
     Q_EMIT dialogAnswered(dialog, clicked);

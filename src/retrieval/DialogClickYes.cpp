@@ -48,7 +48,7 @@ QList<QWidget *> ChildWindows(QWidget *dialog)
 
 QWidget *FindHandle(QWidget *dialog)
 {
-    return guarded("DialogClickYes.FindHandle", [&]() -> QWidget * {
+    return guarded(THIS_ROUTINE, [&]() -> QWidget * {
         static const QString kYes[]
             = {QStringLiteral("Yes"), QStringLiteral("Да"), QStringLiteral("OK"), QStringLiteral("ОК")};
         for (QWidget *child : ChildWindows(dialog)) {
@@ -65,7 +65,7 @@ QWidget *FindHandle(QWidget *dialog)
 
 QList<QWidget *> FindEditHandles(QWidget *dialog)
 {
-    return guarded("DialogClickYes.FindEditHandles", [&] {
+    return guarded(THIS_ROUTINE, [&] {
         QList<QWidget *> edits;
         for (QWidget *child : ChildWindows(dialog)) {
             if (!ClassName(child).contains(QLatin1String("Edit"), Qt::CaseInsensitive))
@@ -98,7 +98,7 @@ void PostCharacters(QWidget *edit, const QString &text)
 
 QWidget *FindYesButton(QWidget *dialog)
 {
-    return guarded("DialogClickYes.FindYesButton", [&]() -> QWidget * {
+    return guarded(THIS_ROUTINE, [&]() -> QWidget * {
         if (!dialog)
             return nullptr;
         return FindHandle(dialog);
@@ -107,7 +107,7 @@ QWidget *FindYesButton(QWidget *dialog)
 
 bool ClickYesToDialog(QWidget *dialog)
 {
-    return guarded("DialogClickYes.ClickYesToDialog", [&] {
+    return guarded(THIS_ROUTINE, [&] {
         QWidget *button = FindYesButton(dialog);
         if (!button)
             return false;
@@ -123,7 +123,7 @@ bool ClickYesToDialog(QWidget *dialog)
 
 std::pair<QWidget *, QWidget *> FindUserPassHandles(QWidget *dialog)
 {
-    return guarded("DialogClickYes.FindUserPassHandles", [&]() -> std::pair<QWidget *, QWidget *> {
+    return guarded(THIS_ROUTINE, [&]() -> std::pair<QWidget *, QWidget *> {
         if (!dialog)
             return {nullptr, nullptr};
         const QList<QWidget *> edits = FindEditHandles(dialog);
@@ -133,7 +133,7 @@ std::pair<QWidget *, QWidget *> FindUserPassHandles(QWidget *dialog)
 
 bool EnterProxyAuth(QWidget *dialog, const QString &user, const QString &password)
 {
-    return guarded("DialogClickYes.EnterProxyAuth", [&] {
+    return guarded(THIS_ROUTINE, [&] {
         auto [userEdit, passEdit] = FindUserPassHandles(dialog);
         if (!userEdit || !passEdit)
             return false;

@@ -15,7 +15,7 @@
 
 void Init()
 {
-    guarded("common.Init", [] {
+    guarded(THIS_ROUTINE, [] {
         InitConfig();
         MakeProgramFilesPrivate();
         CheckHistoryAvailable();
@@ -24,7 +24,7 @@ void Init()
 
 void MakeProgramFilesPrivate()
 {
-    guarded("common.MakeProgramFilesPrivate", [] {
+    guarded(THIS_ROUTINE, [] {
         const QString db = HistoryDbFileName();
         QStringList files{ErrFileName, IniFileName, ServersIniFileName, PhonesXmlFileName,
                           PhonesXmlFileName + QStringLiteral(".bad"), db, db + QStringLiteral("-wal"),
@@ -42,7 +42,7 @@ void MakeProgramFilesPrivate()
 
 bool CreateHistoryOnFirstStart()
 {
-    return guarded("common.CreateHistoryOnFirstStart", [] {
+    return guarded(THIS_ROUTINE, [] {
         if (QFile::exists(IniFileName) || QFile::exists(PhonesXmlFileName) || QFile::exists(HistoryDbFileName()))
             return false;
         CreateHistoryDatabase();
@@ -54,7 +54,7 @@ bool CreateHistoryOnFirstStart()
 
 void LoadSettings()
 {
-    guarded("TfrmSetup.LoadSettings", [] {
+    guarded(THIS_ROUTINE, [] {
         // The live settings are not an edit: the lock is held for the load only.
         {
             TFileLockRelease unlock{SetupModel().PhonesLock()};

@@ -34,20 +34,20 @@ QString proxyName(const QNetworkProxy &proxy)
 
 TfrmWB::TfrmWB(QObject *parent) : QObject(parent), WB(std::make_unique<WebBrowser>())
 {
-    guarded("TfrmWB.FormCreate", [&] {
+    guarded(THIS_ROUTINE, [&] {
         TimeOutTimer.setSingleShot(true);
         pauseTimer_.setSingleShot(true);
         submitTimer_.setSingleShot(true);
         connect(&TimeOutTimer, &QTimer::timeout, this, [this] {
-            runHandler("TfrmWB.TimeOutTimerTimer", [&] {
+            runHandler(ROUTINE("TimeOutTimerTimer"), [&] {
                 if (PhoneID == 0)
                     return;
                 FailPhone(kTimeOutMsg);
             });
         });
-        connect(&pauseTimer_, &QTimer::timeout, this, [this] { runHandler("TfrmWB.RequestInformation", [&] { NextPhone(); }); });
+        connect(&pauseTimer_, &QTimer::timeout, this, [this] { runHandler(ROUTINE("NextPhone"), [&] { NextPhone(); }); });
         connect(&submitTimer_, &QTimer::timeout, this, [this] {
-            runHandler("TfrmWB.SubmitIssa", [&] {
+            runHandler(ROUTINE("SubmitIssa"), [&] {
                 // A login page that cannot be filled in or sent ends the phone
                 // at once with the reason, instead of leaving it to the time limit.
                 try {
@@ -59,18 +59,18 @@ TfrmWB::TfrmWB(QObject *parent) : QObject(parent), WB(std::make_unique<WebBrowse
             });
         });
         connect(WB.get(), &WebBrowser::DocumentComplete, this, [this](const QUrl &url) {
-            runHandler("TfrmWB.WBDocumentComplete", [&] { WBDocumentComplete(url, WB->Document()); });
+            runHandler(ROUTINE("WBDocumentComplete"), [&] { WBDocumentComplete(url, WB->Document()); });
         });
         connect(WB.get(), &WebBrowser::NavigationError, this, [this](const QUrl &url, const QString &message) {
-            runHandler("TfrmWB.NavigationError", [&] { NavigationFailed(url, message); });
+            runHandler(ROUTINE("NavigationError"), [&] { NavigationFailed(url, message); });
         });
         // Answered before the signal returns (the browser waits).
         connect(WB.get(), &WebBrowser::ProxyAuthenticationRequired, this,
                 [this](const QNetworkProxy &proxy, QAuthenticator *authenticator) {
-                    runHandler("TfrmWB.ProxyAuthenticationRequired", [&] { ProxyLogon(proxy, authenticator); });
+                    runHandler(ROUTINE("ProxyAuthenticationRequired"), [&] { ProxyLogon(proxy, authenticator); });
                 }, Qt::DirectConnection);
         connect(WB.get(), &WebBrowser::ProxyLogonRefused, this, [this](const QUrl &) {
-            runHandler("TfrmWB.ProxyLogonRefused", [&] {
+            runHandler(ROUTINE("ProxyLogonRefused"), [&] {
                 if (phoneOpen())
                     FailPhone(proxyRefusedMessage());
             });
@@ -104,7 +104,7 @@ bool TfrmWB::PlainLoginAllowed(const TIssaUrlInfo &region)
 
 bool TfrmWB::RequestInformation(int mode, int slot, bool retryAuthErrors)
 {
-    return guarded("TfrmWB.RequestInformation", [&] {
+    return guarded(THIS_ROUTINE, [&] {
         if (running_)
             return false;
         leaveOut_.fill(false);
@@ -171,7 +171,7 @@ void TfrmWB::NextPhone()
 
 void TfrmWB::RequestInfoForPhoneID(int slot, const TIssaUrlInfo &url)
 {
-    guarded("TfrmWB.RequestInfoForPhoneID", [&] {
+    guarded(THIS_ROUTINE, [&] {
         Q_EMIT progressMessage(QStringLiteral("Запрос по телефону № %1: %2\r\n").arg(slot).arg(PhoneAliasEx(slot)));
         Q_EMIT animationStart();
         PhoneID = slot;
@@ -288,7 +288,7 @@ void TfrmWB::RequestIssa()
 
 void TfrmWB::LoadFirstPage(const QString &url)
 {
-    guarded("TfrmWB.LoadFirstPage", [&] {
+    guarded(THIS_ROUTINE, [&] {
         QString target = url;
         if (target.contains(QLatin1String("function=is_login")))
             target.replace(QStringLiteral("function=is_login"), QStringLiteral("function=is_newlog"), Qt::CaseInsensitive);
@@ -360,7 +360,7 @@ void TfrmWB::SubmitIssa()
 
 int TfrmWB::WhatKindOfFile(const QString &html, const QUrl &url)
 {
-    return guarded("TfrmWB.WhatKindOfFile", [&] {
+    return guarded(THIS_ROUTINE, [&] {
         const QString address = url.toString();
         auto has = [&](const char *marker) { return html.contains(QString::fromUtf8(marker), Qt::CaseInsensitive); };
         if (has("туальный баланс"))
@@ -385,7 +385,7 @@ int TfrmWB::WhatKindOfFile(const QString &html, const QUrl &url)
 
 void TfrmWB::AddLoadedPage(QStringList &pages, const QString &text)
 {
-    guarded("TfrmWB.AddLoadedPage", [&] {
+    guarded(THIS_ROUTINE, [&] {
         if (!text.contains(QLatin1String("<body></body>"), Qt::CaseInsensitive))
             pages.append(text);
     });
@@ -393,7 +393,7 @@ void TfrmWB::AddLoadedPage(QStringList &pages, const QString &text)
 
 void TfrmWB::SaveHtmlLog(const QString &text)
 {
-    guarded("TfrmWB.SaveHtmlLog", [&] {
+    guarded(THIS_ROUTINE, [&] {
         const QString name = QDateTime::currentDateTime().toString(QStringLiteral("yy-MM-dd_HH-mm-ss-zzz")) + QStringLiteral(".html");
         QString lines = text;
         lines.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
@@ -563,7 +563,7 @@ void TfrmWB::NavigationFailed(const QUrl &url, const QString &message)
 
 void TfrmWB::StopRequest()
 {
-    guarded("TfrmWB.StopRequest", [&] {
+    guarded(THIS_ROUTINE, [&] {
         WB->Stop();
         if (!running_)
             return;

@@ -27,7 +27,7 @@ QColor TAboutBox::HotLinkColor()
 TAboutBox::TAboutBox(const QString &homePage, std::function<void()> goToSite, QWidget *parent)
     : QDialog(parent), goToSite_(std::move(goToSite))
 {
-    guarded("TAboutBox.FormCreate", [&] {
+    guarded(THIS_ROUTINE, [&] {
         setObjectName(QStringLiteral("AboutBox"));
         setWindowTitle(QStringLiteral("About"));
         const QIcon icon(QStringLiteral(":/MAINICON.xpm"));
@@ -97,14 +97,14 @@ bool TAboutBox::eventFilter(QObject *watched, QEvent *event)
         switch (event->type()) {
         case QEvent::Enter:
         case QEvent::MouseMove:
-            runHandler("TAboutBox.lblHomePageMouseMove", [&] { setLinkColor(HotLinkColor()); });
+            runHandler(THIS_ROUTINE, [&] { setLinkColor(HotLinkColor()); });
             break;
         case QEvent::Leave:
-            runHandler("TAboutBox.lblHomePageMouseLeave", [&] { setLinkColor(LinkColor()); });
+            runHandler(THIS_ROUTINE, [&] { setLinkColor(LinkColor()); });
             break;
         case QEvent::MouseButtonRelease:
             if (static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton && goToSite_)
-                runHandler("TAboutBox.lblHomePageClick", [&] { goToSite_(); });
+                runHandler(THIS_ROUTINE, [&] { goToSite_(); });
             return true;
         default:
             break;

@@ -2,6 +2,7 @@
 
 #include "Failure.h"
 #include "IssaUrl.h"
+#include "Readers.h"
 #include "Setup.h"
 
 #include <QCheckBox>
@@ -113,7 +114,7 @@ void TfrmAddIssaUrl::accept()
     try {
         message = CheckIssaUrlEntry(RegionName(), LoginUrl(), ShortName(), editedLongName_);
     } catch (const std::exception &e) {
-        MainException(e);  // already labelled "TfrmAddIssaUrl.bnOkClick"
+        MainException(e);  // already labelled "IssaUrl.CheckIssaUrlEntry"
         return;
     }
     if (message.isEmpty()) {

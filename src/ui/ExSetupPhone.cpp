@@ -1,7 +1,7 @@
 #include "ExSetupPhone.h"
 
 #include "Failure.h"
-#include "NumberText.h"
+#include "Readers.h"
 #include "SetupForm.h"
 
 #include <QCheckBox>
@@ -61,7 +61,7 @@ TfrmExSetupPhone::TfrmExSetupPhone(QWidget *parent) : QDialog(parent)
     connect(bnOK, &QPushButton::clicked, this, &TfrmExSetupPhone::accept);
     connect(bnCancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(cbIndividSetup, &QCheckBox::toggled, this,
-            [this] { runHandler("TfrmAddSetupPhone.cbIndividSetupClick", [&] { cbIndividSetupClick(); }); });
+            [this] { runHandler(ROUTINE("cbIndividSetupClick"), [&] { cbIndividSetupClick(); }); });
     Prepare(QString(), QString(), TPhoneExSettings{});
 }
 

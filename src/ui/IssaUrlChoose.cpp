@@ -78,19 +78,19 @@ TfrmIssaUrlChoose::TfrmIssaUrlChoose(QWidget *parent) : QDialog(parent)
     connect(bnChoose, &QPushButton::clicked, this, &QDialog::accept);
     connect(bnCancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(cbIssaLongName, &QComboBox::currentIndexChanged, this, [this] {
-        runHandler("TfrmIssaUrlChoose.cbIssaLongNameChange", [&] { cbIssaLongNameChange(); });
+        runHandler(ROUTINE("cbIssaLongNameChange"), [&] { cbIssaLongNameChange(); });
     });
     connect(bnAdd, &QToolButton::clicked, this,
-            [this] { runHandler("TfrmIssaUrlChoose.bnAddClick", [&] { bnAddClick(); }); });
+            [this] { runHandler(ROUTINE("bnAddClick"), [&] { bnAddClick(); }); });
     connect(bnEdit, &QToolButton::clicked, this,
-            [this] { runHandler("TfrmIssaUrlChoose.bnEditClick", [&] { bnEditClick(); }); });
+            [this] { runHandler(ROUTINE("bnEditClick"), [&] { bnEditClick(); }); });
     connect(bnRemove, &QToolButton::clicked, this,
-            [this] { runHandler("TfrmIssaUrlChoose.bnRemoveClick", [&] { bnRemoveClick(); }); });
+            [this] { runHandler(ROUTINE("bnRemoveClick"), [&] { bnRemoveClick(); }); });
 }
 
 void TfrmIssaUrlChoose::Prepare(const QString &shortName)
 {
-    guarded("TfrmIssaUrlChoose.Prepare", [&] {
+    guarded(THIS_ROUTINE, [&] {
         const QString selected = IssaLongNameForShortName(shortName);
         {
             const QSignalBlocker blocker(cbIssaLongName);

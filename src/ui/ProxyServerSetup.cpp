@@ -16,7 +16,7 @@
 
 TfrmProxyServerSetup::TfrmProxyServerSetup(QWidget *parent) : QDialog(parent)
 {
-    guarded("TfrmProxyServerSetup.FormCreate", [&] {
+    guarded(THIS_ROUTINE, [&] {
         setObjectName(QStringLiteral("frmProxyServerSetup"));
         setWindowTitle(QStringLiteral("Настройка Proxy сервера"));
         auto *top = new QVBoxLayout(this);
@@ -70,14 +70,14 @@ void TfrmProxyServerSetup::accept()
                 QDialog::accept();
                 return;
             }
-            MainException(QStringLiteral("TfrmProxyServerSetup.bnOKClick -- > ") + error);
+            MainException(labelledText(ROUTINE("accept"), error));
             QMessageBox::critical(this, QStringLiteral("Ошибка"), QStringLiteral("Настройки прокси не сохранены:\n%1").arg(error));
         });
         return;
     }
     bool stored = false;
     try {
-        guarded("TfrmProxyServerSetup.bnOKClick", [&] {
+        guarded(THIS_ROUTINE, [&] {
             SetProxyCredentials(edUserName->text(), edPassword->text());
             stored = true;
         });

@@ -7,6 +7,7 @@
 #include "PhoneNumber.h"
 #include "PhonesXml.h"
 #include "ProxyServerSetup.h"
+#include "Readers.h"
 #include "SettingsFile.h"
 
 #include <QButtonGroup>
@@ -172,7 +173,7 @@ QColor TfrmSetup::WarningCaptionColor()
 
 TfrmSetup::TfrmSetup(QWidget *parent) : QDialog(parent)
 {
-    guarded("TfrmSetup.FormCreate", [&] {
+    guarded(THIS_ROUTINE, [&] {
         setObjectName(QStringLiteral("frmSetup"));
         setWindowTitle(QStringLiteral("Настройка программы Saldomat"));
         setWindowIcon(QIcon(QStringLiteral(":/MAINICON.xpm")));
@@ -280,9 +281,9 @@ TfrmSetup::TfrmSetup(QWidget *parent) : QDialog(parent)
         infoLayout->addWidget(gbMark);
         infoLayout->addStretch(1);
         connect(cbMarkIfBalance, &QCheckBox::toggled, this,
-                [this] { runHandler("TfrmSetup.cbLessThanClick", [&] { UpdateMarkFields(); }); });
+                [this] { runHandler(ROUTINE("cbLessThanClick"), [&] { UpdateMarkFields(); }); });
         connect(cbMarkIfTurnOff, &QCheckBox::toggled, this,
-                [this] { runHandler("TfrmSetup.cbLessThanClick", [&] { UpdateMarkFields(); }); });
+                [this] { runHandler(ROUTINE("cbLessThanClick"), [&] { UpdateMarkFields(); }); });
         pcSetup->addTab(scrolling(tsInfo), QStringLiteral("Информационное окно"));
 
         // Page "Соединение".
@@ -318,7 +319,7 @@ TfrmSetup::TfrmSetup(QWidget *parent) : QDialog(parent)
         refreshLayout->addWidget(lblRefresh_b);
         refreshLayout->addStretch(1);
         connect(cbRefreshTime, &QComboBox::currentIndexChanged, this,
-                [this] { runHandler("TfrmSetup.cbRefreshTimeChange", [&] { UpdateRefreshCaptions(); }); });
+                [this] { runHandler(ROUTINE("cbRefreshTimeChange"), [&] { UpdateRefreshCaptions(); }); });
         connLayout->addWidget(gbRefresh);
         auto *gbStart = new QGroupBox(QStringLiteral("Запуск программы и история баланса"));
         auto *startLayout = new QVBoxLayout(gbStart);
@@ -335,7 +336,7 @@ TfrmSetup::TfrmSetup(QWidget *parent) : QDialog(parent)
         connLayout->addLayout(proxyLine);
         connLayout->addStretch(1);
         connect(bnProxyServer, &QPushButton::clicked, this,
-                [this] { runHandler("TfrmSetup.bnProxyServerClick", [&] { bnProxyServerClick(); }); });
+                [this] { runHandler(ROUTINE("bnProxyServerClick"), [&] { bnProxyServerClick(); }); });
         pcSetup->addTab(scrolling(tsConnection), QStringLiteral("Соединение"));
 
         // Below the pages.
@@ -365,7 +366,7 @@ TfrmSetup::~TfrmSetup() = default;
 
 void TfrmSetup::CreateSetupPhones(int count)
 {
-    guarded("TfrmSetup.CreateSetupPhones", [&] {
+    guarded(THIS_ROUTINE, [&] {
         auto *area = new QWidget;
         area->setObjectName(QStringLiteral("sbPhonesArea"));
         trayGroup_ = new QButtonGroup(this);
@@ -393,7 +394,7 @@ void TfrmSetup::CreateSetupPhones(int count)
 
 void TfrmSetup::CreateSetupPhoneLine(QWidget *parent, int slot)
 {
-    guarded("TfrmSetup.CreateSetupPhoneLine", [&] {
+    guarded(THIS_ROUTINE, [&] {
         // Shared by all rows: a disabled field takes the button-face colour,
         // the region button's caption is blue.
         static QPalette fieldPalette, regionPalette;
@@ -454,11 +455,11 @@ void TfrmSetup::CreateSetupPhoneLine(QWidget *parent, int slot)
         r.bnExSetup->setFocusPolicy(Qt::NoFocus);
 
         connect(r.cbMonitor, &QCheckBox::toggled, this,
-                [this, slot] { runHandler("TfrmSetup.cbMonitorClick", [&] { ApplyMonitor(slot); }); });
+                [this, slot] { runHandler(ROUTINE("cbMonitorClick"), [&] { ApplyMonitor(slot); }); });
         connect(r.bnIssa, &QPushButton::clicked, this,
-                [this, slot] { runHandler("TfrmSetup.bnIssaClick", [&] { bnIssaClick(slot); }); });
+                [this, slot] { runHandler(ROUTINE("bnIssaClick"), [&] { bnIssaClick(slot); }); });
         connect(r.bnExSetup, &QToolButton::clicked, this,
-                [this, slot] { runHandler("TfrmSetup.bnExSetupClick", [&] { bnExSetupClick(slot); }); });
+                [this, slot] { runHandler(ROUTINE("bnExSetupClick"), [&] { bnExSetupClick(slot); }); });
         ApplyMonitor(slot);
     });
 }
@@ -482,7 +483,7 @@ void TfrmSetup::showEvent(QShowEvent *event)
         return;  // the window manager re-showing a minimised dialog
     SetupDialogOpen = true;
     FitIntoScreen();
-    runHandler("TfrmSetup.FormShow", [&] { FormShow(); });
+    runHandler(THIS_ROUTINE, [&] { FormShow(); });
 }
 
 void TfrmSetup::FitIntoScreen()
@@ -740,12 +741,12 @@ bool TfrmSetup::CheckRows(int slot, bool number)
 
 bool TfrmSetup::CheckPhoneNum()
 {
-    return guarded("TfrmSetup.CheckPhoneNum", [&] { return CheckRows(model_.FirstMonitoredWithoutNumber(), true); });
+    return guarded(THIS_ROUTINE, [&] { return CheckRows(model_.FirstMonitoredWithoutNumber(), true); });
 }
 
 bool TfrmSetup::CheckPassword()
 {
-    return guarded("TfrmSetup.CheckPassword",
+    return guarded(THIS_ROUTINE,
                    [&] { return CheckRows(model_.FirstMonitoredWithoutPassword(), false); });
 }
 
@@ -753,7 +754,7 @@ void TfrmSetup::accept()
 {
     bool saved = false;
     try {
-        guarded("TfrmSetup.bnOKClick", [&] {
+        guarded(THIS_ROUTINE, [&] {
             ReadControls(model_);
             if (!CheckPhoneNum() || !CheckPassword())
                 return;
@@ -804,7 +805,7 @@ void TfrmSetup::accept()
             saving_ = false;
             bnOK->setEnabled(true);
             bnCancel->setEnabled(true);
-            MainException(QStringLiteral("TfrmSetup.bnOKClick -- > ") + error);
+            MainException(labelledText(ROUTINE("accept"), error));
             QMessageBox::critical(this, QStringLiteral("Ошибка"), QStringLiteral("Настройки не сохранены:\n%1").arg(error));
             return;
         }
@@ -812,7 +813,7 @@ void TfrmSetup::accept()
         SetupModel() = model_;
         vault_.MoveProxy(keyring, [this](const QString &proxyError) {
             if (!proxyError.isEmpty())
-                MainException(QStringLiteral("TfrmSetup.bnOKClick -- > ") + proxyError);
+                MainException(labelledText(ROUTINE("accept"), proxyError));
             model_.KeyringProxyPassword = SetupModel().KeyringProxyPassword;
             saving_ = false;
             bnOK->setEnabled(true);
@@ -826,7 +827,7 @@ void TfrmSetup::reject()
 {
     if (saving_)
         return;  // the save in progress closes the dialog
-    runHandler("TfrmSetup.bnCancelClick", [&] {
+    runHandler(THIS_ROUTINE, [&] {
         const TSetupModel before = SetupModel();
         ReloadPhonesFromXml(SetupModel());
         TPasswordVault::KeepKnownPasswords(SetupModel(), before);
@@ -862,7 +863,7 @@ void TfrmSetup::bnProxyServerClick()
 
 TSetupResult RunSetupDialog(TfrmSetup &dialog)
 {
-    return guarded("TfrmMain.Setup", [&] {
+    return guarded(THIS_ROUTINE, [&] {
         LoadIniFile();
         const int code = dialog.exec();
         SetupDialogOpen = false;

@@ -92,11 +92,11 @@ TEST(ReportsModule, AMissingModuleIsSaidOnceAndLoggedEveryTime)
     EXPECT_FALSE(Reports::Loaded());
 
     // Reached from the menus, each attempt leaves its line in the error log.
-    runHandler("TfrmMain.ppmHistoryClick", [] { Reports::ShowHistory(nullptr); });
-    runHandler("TfrmPhonesInfo.ppmExcelClick", [] { Reports::SaveInfoToExcel(nullptr, true); });
+    runHandler(ROUTINE("ppmHistoryClick"), [] { Reports::ShowHistory(nullptr); });
+    runHandler(ROUTINE("ppmExcelClick"), [] { Reports::SaveInfoToExcel(nullptr, true); });
     const QString log = FromCp1251(ReadFileBytes(ErrFileName));
     EXPECT_EQ(log.count(QStringLiteral("модуль saldomat-reports.so не загружен")), 2) << log.toStdString();
-    EXPECT_TRUE(log.contains(QStringLiteral("TfrmMain.ppmHistoryClick -- > Reports.ShowHistory -- > ")));
+    EXPECT_TRUE(log.contains(QStringLiteral("ReportsModuleTest.ppmHistoryClick -- > Reports.ShowHistory -- > ")));
 }
 
 TEST(ReportsModule, AFileThatIsNoModuleIsRefused)

@@ -427,6 +427,6 @@ TEST_F(SingleInstance, CloseEndsTheProgramEvenWhenTheSettingsCannotBeSaved)
     ASSERT_TRUE(finishes(first)) << "the program kept running";
     EXPECT_NE(first->exitCode(), 0);
     EXPECT_TRUE(FromCp1251(ReadFileBytes(home_.file(QStringLiteral("Saldomat.err"))))
-                    .contains(QStringLiteral("TfrmMain.ExitApp -- > TfrmMain.SaveProgramPathToRegistry -- > ")));
+                    .contains(QStringLiteral("Saldomat_.ExitApp -- > SettingsFile.SaveProgramPathToRegistry -- > ")));
     EXPECT_FALSE(listening());
 }

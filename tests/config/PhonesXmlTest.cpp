@@ -1,7 +1,7 @@
 #include "PhonesXml.h"
 
 #include "ConfigHome.h"
-#include "NumberText.h"
+#include "Readers.h"
 #include "Passw.h"
 #include "PasswordVault.h"
 
@@ -168,7 +168,7 @@ TEST_F(PhonesXmlTest, BadElementStopsTheLoadThereWithTheLabels)
     EXPECT_TRUE(m.Line(2).Number.isEmpty());  // not half-filled
     EXPECT_TRUE(m.Line(3).Number.isEmpty());  // emptied, not left as before
     EXPECT_TRUE(loadError().startsWith(
-        QStringLiteral("TfrmSetup.LoadPhonesInfoFromXml -- > TfrmSetup.FillSetupPhoneLine -- > ")))
+        QStringLiteral("PhonesXml.LoadPhonesInfoFromXml -- > PhonesXml.readPhone -- > ")))
         << loadError().toStdString();
     EXPECT_TRUE(loadError().contains(QStringLiteral("TurnOffLessThen")));
 
@@ -188,7 +188,7 @@ TEST_F(PhonesXmlTest, BadElementStopsTheLoadThereWithTheLabels)
     badPassword.replace(QRegularExpression(QStringLiteral("Password=\"[0-9A-F]+\"")), QStringLiteral("Password=\"ABC\""));
     WriteFileBytes(path, "<Phones>" + first + element(badPassword) + third + element(lacking) + "</Phones>");
     EXPECT_TRUE(loadError().startsWith(QStringLiteral(
-        "TfrmSetup.LoadPhonesInfoFromXml -- > TfrmSetup.FillSetupPhoneLine -- > Passw.DecodePass -- > ")))
+        "PhonesXml.LoadPhonesInfoFromXml -- > PhonesXml.readPhone -- > Passw.DecodePass -- > ")))
         << loadError().toStdString();
     problems.clear();
     LoadPhonesInfoFromXml(m, path, MaxPhones, &problems);
@@ -351,4 +351,19 @@ TEST_F(PhonesXmlTest, InterruptedSaveLeavesTheOldFileIntact)
     }
     EXPECT_EQ(ReadFileBytes(path), before);
     EXPECT_EQ(home.files(), QStringList{QStringLiteral("phones.xml")});
+}
+TEST(Readers, FloatsAreWrittenInTheGeneralFormOfFifteenDigits)
+{
+    EXPECT_EQ(FloatToText(2.5), QStringLiteral("2.5"));
+    EXPECT_EQ(FloatToText(static_cast<double>(2.6f)), QStringLiteral("2.59999990463257"));
+    EXPECT_EQ(FloatToText(0), QStringLiteral("0"));
+    EXPECT_EQ(FloatToText(-1.25), QStringLiteral("-1.25"));
+    EXPECT_EQ(FloatToText(1e20), QStringLiteral("1E20"));
+    EXPECT_EQ(FloatToText(123456789012345.0), QStringLiteral("123456789012345"));
+    EXPECT_EQ(FloatToText(0.0001), QStringLiteral("0.0001"));
+    EXPECT_EQ(FloatToText(static_cast<double>(1e-6f)), QStringLiteral("9.99999997475243E-7"));
+    EXPECT_EQ(TextToFloat(QStringLiteral("1,5")), std::nullopt);
+    EXPECT_EQ(TextToFloat(QStringLiteral("inf")), std::nullopt);
+    EXPECT_EQ(TextToFloat(QStringLiteral("1 000")), std::nullopt);
+    EXPECT_EQ(TextToFloat(QStringLiteral(" 1.5 ")), 1.5);
 }

@@ -210,7 +210,7 @@ TEST_F(SettingsFileTest, FailedSaveLeavesTheSettingsFileAsItWas)
     m.General.cbNN = false;
     m.General.cbAutoStart = true;
     const QString error = saveError(m);
-    EXPECT_TRUE(error.startsWith(QStringLiteral("TfrmMain.SaveIniFile -- > TfrmMain.SetAutoStart -- > "))) << error.toStdString();
+    EXPECT_TRUE(error.startsWith(QStringLiteral("SettingsFile.SaveIniFile -- > AutoStart.SetAutoStart -- > "))) << error.toStdString();
     EXPECT_EQ(ReadFileBytes(path), before);
 
     // A full disk during the rewrite itself.
@@ -248,7 +248,7 @@ TEST_F(SettingsFileTest, ProxyLogon)
         GetProxyPassword();
         ADD_FAILURE() << "a bad stored password must fail";
     } catch (const SaldomatError &e) {
-        EXPECT_TRUE(e.message().startsWith(QStringLiteral("TfrmSetup.GetProxyPassword -- > Passw.DecodePass -- > ")));
+        EXPECT_TRUE(e.message().startsWith(QStringLiteral("SettingsFile.GetProxyPassword -- > Passw.DecodePass -- > ")));
     }
 }
 

@@ -1,6 +1,7 @@
 #include "Setup.h"
 
 #include "ConfigHome.h"
+#include "Readers.h"
 
 namespace {
 class SetupModelTest : public ::testing::Test {
@@ -94,7 +95,7 @@ TEST_F(SetupModelTest, RowQueriesAndSaveChecks)
     EXPECT_FALSE(MonitorPhoneEnabled(5));
     EXPECT_EQ(QStringList({UserPhone(4), Password(4), Alias(4)}), QStringList({a.Number, a.Password, a.Alias}));
     EXPECT_TRUE(UserPhone(IssaSlots).isEmpty());  // the spare rows exist and stay empty
-    EXPECT_TRUE(failure([] { UserPhone(0); }).startsWith(QStringLiteral("common.UserPhone -- > ")));
+    EXPECT_TRUE(failure([] { UserPhone(0); }).startsWith(QStringLiteral("Setup.UserPhone -- > ")));
     EXPECT_FALSE(failure([] { MonitorPhoneEnabled(IssaSlots + 1); }).isEmpty());
 
     EXPECT_EQ(m.FirstMonitoredWithoutNumber(), 0);

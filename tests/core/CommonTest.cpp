@@ -6,14 +6,6 @@
 #include <QStringEncoder>
 #include <gtest/gtest.h>
 
-TEST(Common, IsTrueTextAcceptsOnlyTheThreeWords)
-{
-    for (const char *yes : {"TRUE", "true", "Yes", "yes", "1"})
-        EXPECT_TRUE(IsTrueText(QLatin1String(yes))) << yes;
-    for (const char *no : {"Y", "0", "", "tru", "yes ", "2"})
-        EXPECT_FALSE(IsTrueText(QLatin1String(no))) << no;
-}
-
 TEST(Common, OleDatesRoundTripAndMatchTheEpoch)
 {
     EXPECT_EQ(ToOleDate(QDateTime(QDate(1899, 12, 30), QTime(0, 0))), 0.0);

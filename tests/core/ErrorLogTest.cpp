@@ -15,13 +15,19 @@ QStringList logLines(const QString &path)
     return FromCp1251(ReadFileBytes(path)).split(QStringLiteral("\r\n"));
 }
 
+void webRequest()
+{
+    guarded(THIS_ROUTINE, [] { throw std::runtime_error("Access violation"); });
+}
+
+void requestInformation()
+{
+    guarded(THIS_ROUTINE, [] { webRequest(); });
+}
+
 void failThreeDeep()
 {
-    guarded("TfrmMain.ppmQueryNowClick", [] {
-        guarded("TfrmMain.RequestInformation", [] {
-            guarded("TfrmWB.RequestInformation", [] { throw std::runtime_error("Access violation"); });
-        });
-    });
+    guarded(THIS_ROUTINE, [] { requestInformation(); });
 }
 
 QByteArray numberedLines(int count)
@@ -66,14 +72,15 @@ TEST(ErrorLog, LabelChainsHandlersAndTheNextRunsHeader)
     } catch (const std::exception &e) {
         MainException(e);
     }
-    EXPECT_NO_THROW(runHandler("TfrmMain.TrayCallBack", [] { throw SaldomatError(QStringLiteral("boom")); }));
+    EXPECT_NO_THROW(runHandler(ROUTINE("TrayCallBack"), [] { throw SaldomatError(QStringLiteral("boom")); }));
     ResetLogHeaderFlag();  // as a new start of the program
     MainException(QStringLiteral("run two"));
     const QString text = FromCp1251(ReadFileBytes(ErrFileName));
-    EXPECT_TRUE(text.contains(QStringLiteral(": TfrmMain.ppmQueryNowClick -- > TfrmMain.RequestInformation -- > "
-                                             "TfrmWB.RequestInformation -- > Access violation\r\n")))
+    // The unit is the file's name, the routine the function's own.
+    EXPECT_TRUE(text.contains(QStringLiteral(": ErrorLogTest.failThreeDeep -- > ErrorLogTest.requestInformation -- > "
+                                             "ErrorLogTest.webRequest -- > Access violation\r\n")))
         << text.toStdString();
-    EXPECT_TRUE(text.contains(QStringLiteral("TfrmMain.TrayCallBack -- > boom")));
+    EXPECT_TRUE(text.contains(QStringLiteral("ErrorLogTest.TrayCallBack -- > boom")));
     EXPECT_EQ(text.count(QString(142, QLatin1Char('*'))), 2);
     EXPECT_LT(text.indexOf(QStringLiteral("boom")), text.indexOf(QStringLiteral("run two")));
 }
@@ -114,7 +121,7 @@ TEST(ErrorLog, UnwritableLogIsALabelledFailureAndMainExceptionSwallowsIt)
         AppendStringToFile(QStringLiteral("x"), dirAsFile);
         FAIL();
     } catch (const SaldomatError &e) {
-        EXPECT_TRUE(e.message().startsWith(QStringLiteral("common.AppendStringToFile -- > ")));
+        EXPECT_TRUE(e.message().startsWith(QStringLiteral("Common.AppendStringToFile -- > ")));
     }
     ErrFileName = dirAsFile;
     EXPECT_NO_THROW(MainException(QStringLiteral("nowhere to go")));

@@ -52,40 +52,43 @@ struct Grid {
 
 } // namespace
 
-TEST(SortCompare, NumbersByValueTextByCodeLatinFolded)
+TEST(SortCompare, NumbersByValueThenDatesThenTexts)
 {
+    EXPECT_EQ(cmp("9", "10"), -1);
+    EXPECT_EQ(cmp("100", "10"), 1);
+    EXPECT_EQ(cmp("1.5", "1.6"), -1);
+    EXPECT_EQ(cmp("-2.5", "-2.4"), -1);
+    EXPECT_EQ(cmp(" 7 ", "7.0"), 0);
+    // Exact values: "equal within 1/10000" chained 1 = 1.00009 = 1.00018 > 1.
+    EXPECT_EQ(cmp("1", "1.00009"), -1);
+    // Texts that are no number: before the numbers when they sort before the
+    // digits, after them otherwise.
+    EXPECT_EQ(cmp("-230973", "1"), -1) << "the no-value mark is no number";
+    EXPECT_EQ(cmp("", "-5"), -1);
+    EXPECT_EQ(cmp("1,5", "2"), 1) << "only the point separates decimals";
+    EXPECT_EQ(cmp("inf", "1e30"), 1);
+    EXPECT_EQ(cmp("—", "100"), 1) << "no data";
+    // Pair by pair these made a cycle: 9 < 10 (numbers), 10 < 1a < 9 (texts).
+    EXPECT_EQ(cmp("10", "1a"), -1);
+    EXPECT_EQ(cmp("9", "1a"), -1);
+    // Texts compare by their one-byte code, Latin letters folded: "Я" (0xDF)
+    // before "я" (0xFF), "Ё" (0xA8) before "Ж", capitals before "_".
     const struct {
         const char *a, *b;
         int order;
-    } cases[] = {
-        {"9", "10", -1}, {"100", "10", 1}, {"1.5", "1.50001", 0}, {"-2.5", "-2.4", -1}, {" 7 ", "7.0", 0},
-        {"abc", "ABD", -1}, {"ABC", "abc", 0}, {"ab", "abc", -1}, {"", "", 0},
-        // Cyrillic by its one-byte code: "Я" (0xDF) before "я" (0xFF), "Ё" (0xA8) before "Ж".
-        {"Я", "я", -1}, {"Иван", "иван", -1}, {"z", "а", -1}, {"Ё", "Ж", -1},
-        {"a", "_", -1},  // letters fold to capitals, which come before the underscore
-        {"-", "1", -1},  // a number against a non-number is text
+    } texts[] = {
+        {"abc", "ABD", -1}, {"ABC", "abc", 0}, {"ab", "abc", -1}, {"", "", 0}, {"Я", "я", -1},
+        {"Иван", "иван", -1}, {"z", "а", -1}, {"Ё", "Ж", -1}, {"a", "_", -1}, {"-", "1", -1},
     };
-    for (const auto &c : cases)
+    for (const auto &c : texts)
         EXPECT_EQ(cmp(c.a, c.b), c.order) << c.a << " " << c.b;
-    int r = 5;
-    for (const char *notANumber : {"-230973", "1,5", "inf", ""})
-        EXPECT_FALSE(MyCompareNumber(QString::fromUtf8(notANumber), QStringLiteral("1"), r)) << notANumber;
-    EXPECT_EQ(r, 5) << "a failed comparison leaves the result alone";
-}
-
-TEST(SortCompare, DatesByTime)
-{
     const double early = 46000.25, late = 46000.75, nextDay = 46001.1;
     const QString a = FormatShortDateTime(early), b = FormatShortDateTime(late), c = FormatShortDateTime(nextDay);
-    int r = 0;
-    ASSERT_TRUE(MyCompareDate(a, b, r)) << a.toStdString();
-    EXPECT_EQ(r, -1);
-    ASSERT_TRUE(MyCompareDate(c, b, r));
-    EXPECT_EQ(r, 1);
-    ASSERT_TRUE(MyCompareDate(a, a, r));
-    EXPECT_EQ(r, 0);
-    EXPECT_EQ(Compare(c, a), 1);
-    EXPECT_FALSE(MyCompareDate(QStringLiteral("-"), a, r));
+    EXPECT_EQ(Compare(a, b), -1) << a.toStdString();
+    EXPECT_EQ(Compare(c, b), 1);
+    EXPECT_EQ(Compare(a, a), 0);
+    EXPECT_EQ(Compare(a, QStringLiteral("99999")), 1) << "date-times after numbers";
+    EXPECT_EQ(Compare(a, QStringLiteral("a")), -1) << "and before letters";
     EXPECT_NEAR(ParseShortDateTime(a), early, 1.0 / 1440);
     // The windows' one form of a date-time, whatever the session's locale,
     // and back to the second.
@@ -167,23 +170,34 @@ TEST(SortGrid, HeaderOnlyGridAndCounts)
     EXPECT_EQ(grid.SortDirection(2), 0);
 }
 
-TEST(SortGrid, MixedKindsNeverBreakTheSort)
+TEST(SortGrid, MixedKindsSortInOneTotalOrderKeepingEqualRowsInPlace)
 {
-    // Pairwise kinds make the order intransitive; the sort must still keep every row.
+    // Keys whose pair-by-pair comparison was no order (cycles, tolerance
+    // chains), many times over: every row stays, the order is the one of
+    // Compare, and equal keys keep the order they had.
     QStringList keys;
-    const char *pool[] = {"-", "10", "9", "abc", "1.5", "", "Я", "-230973", "2", "z", "100"};
+    const char *pool[] = {"1a", "10", "9", "", "-", "1.00018", "1", "1.00009", "07.12.2026 12:20:49", "abc", "—", "ABC"};
     for (int i = 0; i < 300; ++i)
-        keys << QString::fromUtf8(pool[(i * 7) % 11]);
+        keys << QString::fromUtf8(pool[(i * 7) % 12]);
     Grid g(keys);
     g.grid.SetSortDirectionForAllColumns(1);
     g.click(g.headerPoint(0, 30));
-    QStringList sorted = g.column(), expected = keys;
-    sorted.sort();
-    expected.sort();
-    EXPECT_EQ(sorted, expected);
-    QStringList tags = g.column(1);
-    tags.removeDuplicates();
-    EXPECT_EQ(tags.size(), 300);
+    QStringList sorted = g.column();
+    sorted.removeDuplicates();
+    EXPECT_EQ(sorted, QString::fromUtf8("|-|1|1.00009|1.00018|9|10|07.12.2026 12:20:49|1a|abc|ABC|—").split(u'|'));
+    const QStringList tags = g.column(1);
+    for (int r = 1; r < tags.size(); ++r) {
+        const int before = tags[r - 1].mid(3).toInt(), after = tags[r].mid(3).toInt();
+        if (Compare(keys[before], keys[after]) == 0)
+            EXPECT_LT(before, after) << "equal keys keep their order";
+    }
+    g.click(g.headerPoint(0, 30));
+    sorted = g.column();
+    sorted.removeDuplicates();
+    EXPECT_EQ(sorted, QString::fromUtf8("—|abc|ABC|1a|07.12.2026 12:20:49|10|9|1.00018|1.00009|1|-|").split(u'|'));
+    QStringList all = g.column(1);
+    all.removeDuplicates();
+    EXPECT_EQ(all.size(), 300);
 }
 
 TEST(SortGrid, ColumnsAreResizedByDraggingTheCaptionBorder)

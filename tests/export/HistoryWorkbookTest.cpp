@@ -151,7 +151,7 @@ TEST_F(HistoryWorkbookTest, MissingHistoryFileIsAFailureWithItsLabels)
         ExportHistoryWorkbook(out, kPhone, HistoryPeriod::All, 0, home.file(QStringLiteral("nothing.db")));
         FAIL() << "no failure";
     } catch (const SaldomatError &e) {
-        EXPECT_TRUE(e.message().startsWith(QStringLiteral("TdmExcel.ConvertHistoryToXls -- > HistoryQueries.HistoryAllRows -- > ")))
+        EXPECT_TRUE(e.message().startsWith(QStringLiteral("HistoryWorkbook.ExportHistoryWorkbook -- > HistoryQueries.HistoryAllRows -- > ")))
             << e.message().toStdString();
     }
     EXPECT_FALSE(QFileInfo::exists(out));

@@ -138,7 +138,7 @@ TEST(SafeWrite, OnlyPlainFilesOutsideTheProgramFilesAreEverWritten)
             WriteHistoryWorkbook(target, someRows(2));
             ADD_FAILURE() << "written: " << target.toStdString();
         } catch (const SaldomatError &e) {
-            EXPECT_TRUE(e.message().startsWith(QStringLiteral("TdmExcel.SavePhoneDataToExcel -- > "))) << e.message().toStdString();
+            EXPECT_TRUE(e.message().startsWith(QStringLiteral("HistoryWorkbook.WriteHistoryWorkbook -- > "))) << e.message().toStdString();
         }
         EXPECT_THROW(WriteCsvFile(target, HistorySheet(someRows(1))), SaldomatError) << target.toStdString();
     }

@@ -246,7 +246,7 @@ TEST(HistoryRobustness, ALockAtStartUpDoesNotTurnTheHistoryOffForTheSession)
         EXPECT_FALSE(w.store.Record(issa));
         ASSERT_EQ(w.warnings.size(), 1);
         EXPECT_TRUE(w.warnings[0].contains(QStringLiteral("database is locked"))) << w.warnings[0].toStdString();
-        EXPECT_TRUE(LogText().contains(QStringLiteral("TmdbStore.CalcBalanceDelta -- > database is locked"))) << LogText().toStdString();
+        EXPECT_TRUE(LogText().contains(QStringLiteral("StoreMDB.CalcBalanceDelta -- > database is locked"))) << LogText().toStdString();
         EXPECT_FLOAT_EQ(issa.Balance, 18.5f);  // the figures read stay
         EXPECT_EQ(locker.finish(), 0);
 
@@ -319,14 +319,14 @@ TEST(HistoryRobustness, DamagedOrEmptyFileIsReportedOncePerRun)
             ASSERT_EQ(w.warnings.size(), run) << "one warning per run, not per phone";
             EXPECT_TRUE(w.warnings.last().contains(c.reason)) << w.warnings.last().toStdString();
         }
-        EXPECT_TRUE(LogText().contains(QStringLiteral("TmdbStore.SaveIssaToMdb -- > ") + c.reason)
-                    || LogText().contains(QStringLiteral("TmdbStore.CalcBalanceDelta -- > ") + c.reason))
+        EXPECT_TRUE(LogText().contains(QStringLiteral("StoreMDB.SaveIssaToMdb -- > ") + c.reason)
+                    || LogText().contains(QStringLiteral("StoreMDB.CalcBalanceDelta -- > ") + c.reason))
             << LogText().toStdString();
         try {
             w.store.LoadHistoryInformation({{1, QStringLiteral("P"), QStringLiteral("a")}}, 3);
             ADD_FAILURE() << "loading from a damaged file succeeded";
         } catch (const SaldomatError &e) {
-            EXPECT_TRUE(e.message().startsWith(QStringLiteral("TmdbStore.LoadHistoryInformation -- > "))) << e.what();
+            EXPECT_TRUE(e.message().startsWith(QStringLiteral("StoreMDB.LoadHistoryInformation -- > "))) << e.what();
         }
         EXPECT_EQ(ReadFileBytes(db), c.bytes);
     }
@@ -356,8 +356,8 @@ TEST(HistoryRobustness, FullDisk)
     ASSERT_EQ(w.warnings.size(), 1);
     EXPECT_TRUE(w.warnings[0].contains(QStringLiteral("full")) || w.warnings[0].contains(QStringLiteral("I/O")))
         << w.warnings[0].toStdString();
-    EXPECT_TRUE(LogText().contains(QStringLiteral("TmdbStore.SaveIssaToMdb -- > "))
-                || LogText().contains(QStringLiteral("TmdbStore.CalcBalanceDelta -- > ")))
+    EXPECT_TRUE(LogText().contains(QStringLiteral("StoreMDB.SaveIssaToMdb -- > "))
+                || LogText().contains(QStringLiteral("StoreMDB.CalcBalanceDelta -- > ")))
         << LogText().toStdString();
     EXPECT_FLOAT_EQ(issa.Balance, 18.5f);
     EXPECT_TRUE(issa.Success);

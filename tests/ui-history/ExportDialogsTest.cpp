@@ -165,8 +165,8 @@ TEST_F(ExportDialogsTest, FailureIsLoggedWithItsLabelsAndNotReportedAsSuccess)
     EXPECT_TRUE(watcher.seen().isEmpty());
     EXPECT_FALSE(QFileInfo::exists(chosen));
     const QString log = FromCp1251(ReadFileBytes(ErrFileName));
-    EXPECT_TRUE(log.contains(QStringLiteral("TfrmHistory.ConvertHistoryToExcel -- > TdmExcel.ConvertHistoryToXls -- > "
-                                            "TdmExcel.GetCount -- > HistoryQueries.HistoryNewestRows -- > ")))
+    EXPECT_TRUE(log.contains(QStringLiteral("History.ConvertHistoryToExcel -- > ConvertToExcel.ConvertHistoryToXls -- > "
+                                            "ConvertToExcel.GetCount -- > HistoryQueries.HistoryNewestRows -- > ")))
         << log.toStdString();
 }
 

@@ -365,7 +365,7 @@ TEST_F(SetupFormTest, AnUnreadablePhoneListIsKeptBeforeItIsSavedOver)
     WriteFileBytes(PhonesXmlFileName, badElement);
     dlg.show();
     EXPECT_EQ(row(1).edNumber->text(), QStringLiteral("9165550000"));
-    EXPECT_TRUE(ReadFileBytes(ErrFileName).contains("TfrmSetup.FormShow"));
+    EXPECT_TRUE(ReadFileBytes(ErrFileName).contains("SetupForm.showEvent"));
     QTest::mouseClick(dlg.bnOK, Qt::LeftButton);
     ASSERT_EQ(dlg.result(), QDialog::Accepted);
     EXPECT_EQ(ReadFileBytes(PhonesXmlFileName + QStringLiteral(".bad")), badElement);
@@ -392,7 +392,7 @@ TEST_F(SetupFormTest, AFailedSaveKeepsTheDialogOpenAndSaysSo)
     EXPECT_TRUE(catcher.texts[0].startsWith(U("Настройки не сохранены")));
     EXPECT_TRUE(dlg.isVisible());
     EXPECT_EQ(SetupModel().Line(1).Number, QStringLiteral("9161112233"));
-    EXPECT_TRUE(ReadFileBytes(ErrFileName).contains("TfrmSetup.bnOKClick"));
+    EXPECT_TRUE(ReadFileBytes(ErrFileName).contains("SetupForm.accept"));
 }
 
 TEST_F(SetupFormTest, NeverTallerThanTheScreenAndTheButtonsStayInReach)

@@ -119,7 +119,7 @@ TEST_F(SmallDialogsTest, ProxyDialogRefusesAnUndecodableStoredPassword)
         TfrmProxyServerSetup d;
         FAIL() << "created";
     } catch (const SaldomatError &e) {
-        EXPECT_TRUE(e.message().startsWith(QStringLiteral("TfrmProxyServerSetup.FormCreate -- > ")));
+        EXPECT_TRUE(e.message().startsWith(QStringLiteral("ProxyServerSetup.TfrmProxyServerSetup -- > ")));
         EXPECT_TRUE(e.message().contains(QStringLiteral("Passw.DecodePass -- > ")));
     }
 }

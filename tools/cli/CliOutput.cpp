@@ -5,6 +5,7 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -40,13 +41,20 @@ QString ListCommandFormat(const QStringList &arguments, const char *command, Out
     return {};
 }
 
-QString TakeOutputFormat(QStringList &args, OutputFormat &format)
+QString TakeOutputFormat(QStringList &args, OutputFormat &format, std::initializer_list<OutputFormat> accepted)
 {
+    static const char *const names[] = {"table", "json", "csv", "xlsx"};
+    QString choices;  // "table, json or csv"
+    for (const OutputFormat f : accepted) {
+        if (!choices.isEmpty())
+            choices += f == *(accepted.end() - 1) ? QStringLiteral(" or ") : QStringLiteral(", ");
+        choices += QLatin1String(names[int(f)]);
+    }
     for (int i = 0; i < args.size(); ++i) {
         QString value;
         if (args[i] == QLatin1String("--format")) {
             if (i + 1 >= args.size())
-                return QStringLiteral("--format takes table, json or csv");
+                return QStringLiteral("--format takes %1").arg(choices);
             value = args[i + 1];
             args.remove(i, 2);
         } else if (args[i].startsWith(QLatin1String("--format="))) {
@@ -55,14 +63,11 @@ QString TakeOutputFormat(QStringList &args, OutputFormat &format)
         } else {
             continue;
         }
-        if (value == QLatin1String("table"))
-            format = OutputFormat::Table;
-        else if (value == QLatin1String("json"))
-            format = OutputFormat::Json;
-        else if (value == QLatin1String("csv"))
-            format = OutputFormat::Csv;
-        else
-            return QStringLiteral("--format takes table, json or csv, not \"%1\"").arg(value);
+        const auto named = std::find_if(accepted.begin(), accepted.end(),
+            [&](OutputFormat f) { return value == QLatin1String(names[int(f)]); });
+        if (named == accepted.end())
+            return QStringLiteral("--format takes %1, not \"%2\"").arg(choices, value);
+        format = *named;
         --i;
     }
     return QString();
@@ -182,6 +187,7 @@ void PrintRows(const OutputRows &rows, OutputFormat format, const std::function<
         cliOut() << QString::fromUtf8(OutputCsv(rows));
         break;
     case OutputFormat::Table:
+    case OutputFormat::Xlsx:  // not a listing's form
         cliOut() << (table ? table() : OutputTable(rows));
         break;
     }

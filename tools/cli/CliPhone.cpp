@@ -1,6 +1,7 @@
 #include "CliPhone.h"
 
 #include "PhoneNumber.h"
+#include "Readers.h"
 
 int FindPhone(const TSetupModel &model, const QString &word, bool emptyAllowed, QString *error)
 {

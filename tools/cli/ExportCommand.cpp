@@ -3,6 +3,7 @@
 // The same sheets as the windows write, without a display: a workbook for
 // ".xlsx", CSV for ".csv", CSV on standard output for "-".
 #include "Cli.h"
+#include "CliOutput.h"
 #include "CliPeriod.h"
 
 #include "Common.h"
@@ -31,20 +32,11 @@ struct ExportOptions {
 // Takes --force and --format out of args.
 QString takeOptions(QStringList &args, ExportOptions &o)
 {
-    for (int i = 0; i < args.size(); ++i) {
-        if (args[i] == QLatin1String("--force")) {
-            o.force = true;
-        } else if (args[i] == QLatin1String("--format") && i + 1 < args.size()) {
-            if (args[i + 1] != QLatin1String("xlsx") && args[i + 1] != QLatin1String("csv"))
-                return QStringLiteral("--format takes xlsx or csv, not \"%1\"").arg(args[i + 1]);
-            o.xlsxToStdout = args[i + 1] == QLatin1String("xlsx");
-            args.removeAt(i);
-        } else {
-            continue;
-        }
-        args.removeAt(i--);
-    }
-    return QString();
+    o.force = args.removeAll(QStringLiteral("--force")) > 0;
+    OutputFormat format = OutputFormat::Csv;
+    const QString error = TakeOutputFormat(args, format, {OutputFormat::Xlsx, OutputFormat::Csv});
+    o.xlsxToStdout = format == OutputFormat::Xlsx;
+    return error;
 }
 
 // 0 when the file may be written, else the exit status after the reason.

@@ -11,6 +11,7 @@
 #include "PhoneNumber.h"
 #include "PasswordVault.h"
 #include "PhonesXml.h"
+#include "Readers.h"
 #include "SettingsFile.h"
 #include "Setup.h"
 
@@ -20,15 +21,6 @@ namespace {
 QString yesNo(bool value)
 {
     return value ? QStringLiteral("yes") : QStringLiteral("no");
-}
-
-std::optional<bool> parseYesNo(const QString &text)
-{
-    if (text == QLatin1String("yes"))
-        return true;
-    if (text == QLatin1String("no"))
-        return false;
-    return std::nullopt;
 }
 
 // Loads the rows. A file with a bad element fails the load; one that is not a
@@ -141,7 +133,7 @@ int runSet(const QStringList &args)
         } else if (option == QLatin1String("--region")) {
             region = value;
         } else if (option == QLatin1String("--monitor") || option == QLatin1String("--tray")) {
-            const std::optional<bool> b = parseYesNo(value);
+            const std::optional<bool> b = TextToBool(value);
             if (!b)
                 return cliFail(QStringLiteral("%1 takes yes or no, not \"%2\"").arg(option, value));
             (option == QLatin1String("--monitor") ? monitor : tray) = b;

@@ -6,7 +6,7 @@
 #include "Cli.h"
 #include "CliOutput.h"
 #include "IniFile.h"
-#include "NumberText.h"
+#include "Readers.h"
 #include "SettingsFile.h"
 #include "Setup.h"
 
