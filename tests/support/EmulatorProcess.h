@@ -74,7 +74,6 @@ public:
     // (-1 when it had to be killed or was not running).
     int stop();
 
-    bool isRunning() const;
     int port() const { return port_; }
     QString errorString() const { return error_; }
     QString phonesFile() const { return phonesFile_; }
