@@ -25,12 +25,7 @@ chmod 700 "$WORK/run"
 export HOME=$WORK/user XDG_RUNTIME_DIR=$WORK/run SALDOMAT_HOME=$WORK/home TMPDIR=$WORK QT_QPA_PLATFORM=offscreen
 export XDG_CONFIG_HOME=$WORK/user/.config XDG_DATA_HOME=$WORK/user/.local/share
 EMU_PID=""; APP_PID=""; KEYRING_PID=""
-cleanup() {
-  [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null
-  [ -n "$EMU_PID" ] && kill "$EMU_PID" 2>/dev/null
-  [ -n "$KEYRING_PID" ] && kill "$KEYRING_PID" 2>/dev/null
-}
-trap cleanup EXIT
+trap 'for pid in $APP_PID $EMU_PID $KEYRING_PID; do kill "$pid" 2>/dev/null; done' EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 . "$(dirname "$0")/../../scripts/lib.sh"
 

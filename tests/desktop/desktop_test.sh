@@ -36,9 +36,7 @@ mkdir -p "$SALDOMAT_HOME"
 EMU_PID=""; APP_PID=""; MON_PID=""
 . "$(dirname "$0")/../../scripts/lib.sh"
 cleanup() {
-  [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null
-  [ -n "$EMU_PID" ] && kill "$EMU_PID" 2>/dev/null
-  [ -n "$MON_PID" ] && kill "$MON_PID" 2>/dev/null
+  for pid in $APP_PID $EMU_PID $MON_PID; do kill "$pid" 2>/dev/null; done
   stop_test_display
 }
 trap cleanup EXIT

@@ -25,23 +25,21 @@ bool OffScreen(const QPoint &pos)
 }
 
 // A dialog with two filled edit fields and "OK".
-QDialog *MakeDialog(QWidget *parent, QLineEdit **a = nullptr, QLineEdit **b = nullptr)
+struct TwoFieldDialog {
+    QDialog *dialog;
+    QLineEdit *a, *b;
+};
+TwoFieldDialog MakeDialog(QWidget *parent)
 {
     auto *dialog = new QDialog(parent);
     dialog->setAttribute(Qt::WA_DeleteOnClose, false);
-    auto *layout = new QVBoxLayout(dialog);
-    auto *first = new QLineEdit(QStringLiteral("x"), dialog);
-    auto *second = new QLineEdit(QStringLiteral("y"), dialog);
-    layout->addWidget(first);
-    layout->addWidget(second);
+    TwoFieldDialog d{dialog, new QLineEdit(QStringLiteral("x"), dialog), new QLineEdit(QStringLiteral("y"), dialog)};
     auto *ok = new QPushButton(QStringLiteral("OK"), dialog);
-    layout->addWidget(ok);
+    auto *layout = new QVBoxLayout(dialog);
+    for (QWidget *w : {static_cast<QWidget *>(d.a), static_cast<QWidget *>(d.b), static_cast<QWidget *>(ok)})
+        layout->addWidget(w);
     QObject::connect(ok, &QPushButton::clicked, dialog, &QDialog::accept);
-    if (a)
-        *a = first;
-    if (b)
-        *b = second;
-    return dialog;
+    return d;
 }
 
 class BrowserWindowTest : public ::testing::Test {
@@ -95,8 +93,7 @@ TEST_F(BrowserWindowTest, WithoutProxyUserNameTheDialogIsOnlyConfirmed)
     EXPECT_TRUE(password.isEmpty());
 
     // Whatever the fields held stays: nothing is typed.
-    QLineEdit *a = nullptr, *b = nullptr;
-    QDialog *dialog = MakeDialog(&window, &a, &b);
+    const auto [dialog, a, b] = MakeDialog(&window);
     dialog->show();
     ASSERT_TRUE(WaitUntil([&] { return !dialog->isVisible(); }, 2000));
     EXPECT_EQ(dialog->result(), QDialog::Accepted);
@@ -114,8 +111,8 @@ TEST_F(BrowserWindowTest, WindowsOfOtherWindowsAreLeftAlone)
     int caught = 0;
     QObject::connect(&window, &BrowserWindow::dialogCaught, [&](QWidget *) { ++caught; });
 
-    QLineEdit *a = nullptr, *b = nullptr;
-    std::unique_ptr<QDialog> dialog(MakeDialog(&other, &a, &b));
+    const auto [made, a, b] = MakeDialog(&other);
+    std::unique_ptr<QDialog> dialog(made);
     dialog->show();
     // A widget inside the browser window is no dialog either.
     auto *inner = new QLineEdit(&window);
@@ -136,10 +133,9 @@ TEST_F(BrowserWindowTest, OnlyTheLastOfTwoDialogsWithin70msIsAnswered)
     BrowserWindow window;
     int answered = 0;
     QObject::connect(&window, &BrowserWindow::dialogAnswered, [&](QWidget *, bool) { ++answered; });
-    QLineEdit *a1 = nullptr, *b1 = nullptr, *a2 = nullptr, *b2 = nullptr;
-    std::unique_ptr<QDialog> first(MakeDialog(&window, &a1, &b1));
+    const TwoFieldDialog one = MakeDialog(&window), two = MakeDialog(&window);
+    std::unique_ptr<QDialog> first(one.dialog), second(two.dialog);
     first->show();
-    std::unique_ptr<QDialog> second(MakeDialog(&window, &a2, &b2));
     second->show();
     EXPECT_EQ(window.DialogWnd(), second.get());
     EXPECT_TRUE(OffScreen(first->pos()));
@@ -147,15 +143,15 @@ TEST_F(BrowserWindowTest, OnlyTheLastOfTwoDialogsWithin70msIsAnswered)
 
     ASSERT_TRUE(WaitUntil([&] { return !second->isVisible(); }, 2000));
     EXPECT_EQ(second->result(), QDialog::Accepted);
-    EXPECT_EQ(a2->text(), QStringLiteral("saldo"));
-    EXPECT_EQ(b2->text(), QStringLiteral("m4t"));
+    EXPECT_EQ(two.a->text(), QStringLiteral("saldo"));
+    EXPECT_EQ(two.b->text(), QStringLiteral("m4t"));
     Pump(3 * BrowserWindow::kDialogsDelayMs);
     EXPECT_EQ(answered, 1);
     EXPECT_TRUE(first->isVisible());
-    EXPECT_EQ(a1->text(), QStringLiteral("x"));
+    EXPECT_EQ(one.a->text(), QStringLiteral("x"));
 
     // A later dialog is answered again on its own.
-    std::unique_ptr<QDialog> third(MakeDialog(&window));
+    std::unique_ptr<QDialog> third(MakeDialog(&window).dialog);
     third->show();
     ASSERT_TRUE(WaitUntil([&] { return !third->isVisible(); }, 2000));
     EXPECT_EQ(answered, 2);

@@ -15,13 +15,8 @@
 #include <gtest/gtest.h>
 
 namespace {
-CliRun cli(const QStringList &args)
-{
-    return RunCli(args);
-}
-
 const QString kPhone = QStringLiteral("9035550001");
-}  // namespace
+} // namespace
 
 TEST(CliExport, HistoryWorkbookEqualsTheOneOfTheWindowsAndEmptyHistoryWritesNothing)
 {
@@ -36,7 +31,7 @@ TEST(CliExport, HistoryWorkbookEqualsTheOneOfTheWindowsAndEmptyHistoryWritesNoth
     }
     const QString viaCli = home.file(QStringLiteral("cli.xlsx"));
     const QString direct = home.file(QStringLiteral("direct.xlsx"));
-    const CliRun run = cli({"export", "history", kPhone, viaCli, "--last", "3"});
+    const CliRun run = RunCli({"export", "history", kPhone, viaCli, "--last", "3"});
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
     ASSERT_EQ(ExportHistoryWorkbook(direct, kPhone, HistoryPeriod::LastCount, 3), 3);
     ReadBackSheet a(viaCli), b(direct);
@@ -44,36 +39,36 @@ TEST(CliExport, HistoryWorkbookEqualsTheOneOfTheWindowsAndEmptyHistoryWritesNoth
     EXPECT_EQ(a.maxRow(), 4);
     EXPECT_EQ(a.dump(), b.dump());
 
-    EXPECT_EQ(cli({"export", "history", kPhone, viaCli, "--all", "--force"}).status, 0);
+    EXPECT_EQ(RunCli({"export", "history", kPhone, viaCli, "--all", "--force"}).status, 0);
     EXPECT_EQ(ReadBackSheet(viaCli).maxRow(), 6);
-    EXPECT_EQ(cli({"export", "history", kPhone, viaCli, "--days", "1", "--force"}).status, 0);
+    EXPECT_EQ(RunCli({"export", "history", kPhone, viaCli, "--days", "1", "--force"}).status, 0);
     EXPECT_EQ(ReadBackSheet(viaCli).maxRow(), 5);  // now, -0.3, -0.6, -0.9 days
 
     const QString none = home.file(QStringLiteral("none.xlsx"));
-    const CliRun empty = cli({"export", "history", QStringLiteral("9999999999"), none});
+    const CliRun empty = RunCli({"export", "history", QStringLiteral("9999999999"), none});
     EXPECT_EQ(empty.status, 1);
     EXPECT_TRUE(empty.err.contains(QStringLiteral("История по выбранному телефону не найдена!")));
     EXPECT_FALSE(QFileInfo::exists(none));
 
-    EXPECT_EQ(cli({"export", "history", kPhone}).status, 2);
-    EXPECT_EQ(cli({"export", "history", kPhone, none, "--last", "x"}).status, 2);
-    EXPECT_EQ(cli({"export", "history", kPhone, none, "--all", "--days", "2"}).status, 2);
-    EXPECT_EQ(cli({"export", "nothing"}).status, 2);
-    EXPECT_EQ(cli({"export", "history", kPhone, home.file(QStringLiteral("out.txt"))}).status, 2);
+    EXPECT_EQ(RunCli({"export", "history", kPhone}).status, 2);
+    EXPECT_EQ(RunCli({"export", "history", kPhone, none, "--last", "x"}).status, 2);
+    EXPECT_EQ(RunCli({"export", "history", kPhone, none, "--all", "--days", "2"}).status, 2);
+    EXPECT_EQ(RunCli({"export", "nothing"}).status, 2);
+    EXPECT_EQ(RunCli({"export", "history", kPhone, home.file(QStringLiteral("out.txt"))}).status, 2);
 
     // CSV by the extension, and on standard output for "-": the same figures.
     const QString csvFile = home.file(QStringLiteral("history.csv"));
-    ASSERT_EQ(cli({"export", "history", kPhone, csvFile, "--last", "3"}).status, 0);
+    ASSERT_EQ(RunCli({"export", "history", kPhone, csvFile, "--last", "3"}).status, 0);
     const QVector<QStringList> csv = ParseCsvWithPython(ReadFileBytes(csvFile));
     ASSERT_EQ(csv.size(), 4);
     EXPECT_EQ(csv[0], HistorySheetHeaders());
     EXPECT_EQ(csv[1][2], QStringLiteral("10"));
     EXPECT_NEAR(csv[2][2].toDouble(), 11.005, 0.0051);
     EXPECT_EQ(csv[1][9], QStringLiteral("28.1234"));
-    const CliRun piped = cli({"export", "history", kPhone, "-", "--last", "3"});
+    const CliRun piped = RunCli({"export", "history", kPhone, "-", "--last", "3"});
     ASSERT_EQ(piped.status, 0) << piped.err.toStdString();
     EXPECT_EQ(piped.outBytes, ReadFileBytes(csvFile));
-    const CliRun book = cli({"export", "history", kPhone, "-", "--format", "xlsx"});
+    const CliRun book = RunCli({"export", "history", kPhone, "-", "--format", "xlsx"});
     ASSERT_EQ(book.status, 0) << book.err.toStdString();
     EXPECT_TRUE(book.outBytes.startsWith("PK"));
 }
@@ -90,11 +85,11 @@ TEST(CliExport, ExistingFilesAreReplacedOnlyWithForceAndNeverTheProgramsOwn)
 
     const QString book = home.file(QStringLiteral("book.xlsx"));
     WriteFileBytes(book, "keep me");
-    CliRun r = cli({"export", "history", kPhone, book});
+    CliRun r = RunCli({"export", "history", kPhone, book});
     EXPECT_EQ(r.status, 3);
     EXPECT_TRUE(r.err.contains(QStringLiteral("--force"))) << r.err.toStdString();
     EXPECT_EQ(ReadFileBytes(book), QByteArray("keep me"));
-    ASSERT_EQ(cli({"export", "history", kPhone, book, "--force"}).status, 0);
+    ASSERT_EQ(RunCli({"export", "history", kPhone, book, "--force"}).status, 0);
     EXPECT_TRUE(ReadBackSheet(book).ok());
 
     const QString folder = home.file(QStringLiteral("folder.csv"));
@@ -105,7 +100,7 @@ TEST(CliExport, ExistingFilesAreReplacedOnlyWithForceAndNeverTheProgramsOwn)
             if (qstrcmp(sub, "history") == 0)
                 args << kPhone;
             args << target << "--force";
-            r = cli(args);
+            r = RunCli(args);
             EXPECT_EQ(r.status, target.endsWith(QLatin1String(".db")) || target.endsWith(QLatin1String(".xml")) ||
                                         target == QLatin1String("/dev/null")
                                     ? 2  // not .xlsx or .csv
@@ -115,7 +110,7 @@ TEST(CliExport, ExistingFilesAreReplacedOnlyWithForceAndNeverTheProgramsOwn)
     }
     const QString dbAsCsv = home.file(QStringLiteral("Saldomat.csv"));
     ASSERT_TRUE(QFile::link(db, dbAsCsv));
-    r = cli({"export", "history", kPhone, dbAsCsv, "--force"});
+    r = RunCli({"export", "history", kPhone, dbAsCsv, "--force"});
     EXPECT_EQ(r.status, 3);
     EXPECT_TRUE(r.err.contains(QStringLiteral("файл самой программы"))) << r.err.toStdString();
     EXPECT_EQ(ReadFileBytes(db), history);
@@ -147,7 +142,7 @@ TEST(CliExport, CurrentFiguresFromTheStoredHistoryAllAndRedOnly)
     StoreRow(db, six);
 
     const QString all = home.file(QStringLiteral("all.xlsx"));
-    const CliRun run = cli({"export", "current", all});
+    const CliRun run = RunCli({"export", "current", all});
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
     ReadBackSheet sheet(all);
     ASSERT_TRUE(sheet.ok());
@@ -162,7 +157,7 @@ TEST(CliExport, CurrentFiguresFromTheStoredHistoryAllAndRedOnly)
     EXPECT_EQ(sheet.cell(3, 9).colour, "FF0000");
 
     const QString red = home.file(QStringLiteral("red.xlsx"));
-    ASSERT_EQ(cli({"export", "current", red, "--red"}).status, 0);
+    ASSERT_EQ(RunCli({"export", "current", red, "--red"}).status, 0);
     ReadBackSheet redSheet(red);
     EXPECT_EQ(redSheet.maxRow(), 2);
     EXPECT_EQ(redSheet.cell(2, 1).value.toString(), "Офис");
@@ -170,7 +165,7 @@ TEST(CliExport, CurrentFiguresFromTheStoredHistoryAllAndRedOnly)
     // No red phone once the threshold is lowered: the message, no file.
     StoreRow(db, RawRow{QStringLiteral("9035550006"), At(2026, 12, 3, 9, 0), 70.0});
     const QString noRed = home.file(QStringLiteral("nored.xlsx"));
-    const CliRun none = cli({"export", "current", noRed, "--red"});
+    const CliRun none = RunCli({"export", "current", noRed, "--red"});
     EXPECT_EQ(none.status, 1);
     EXPECT_TRUE(none.err.contains(QStringLiteral("\"Красных\" телефонов нет !")));
     EXPECT_FALSE(QFileInfo::exists(noRed));

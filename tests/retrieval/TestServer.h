@@ -11,10 +11,8 @@
 #include <QString>
 #include <QUrl>
 
-#include <ostream>
-
-#include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <thread>
 
@@ -35,7 +33,6 @@ private:
     int port_ = 0;
     bool tls_ = false;
 };
-
 
 // Readable values in test failure messages.
 inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }

@@ -8,49 +8,32 @@
 #include <QFile>
 #include <QTextStream>
 
-namespace {
-
-QString Number(double value)
-{
-    return QString::number(value, 'f', 2);
-}
-
-} // namespace
-
 QByteArray EmulatorPhonesText(const QList<EmulatorPhone> &phones)
 {
     QString text;
     QTextStream out(&text);
+    const auto money = [](double value) { return QString::number(value, 'f', 2); };
+    // Optional keys are written only when set, so the file's defaults apply.
+    const auto optional = [&out](const char *key, const QString &value) {
+        if (!value.isEmpty())
+            out << key << "=" << value << "\n";
+    };
+    const auto positive
+        = [&](const char *key, int value) { optional(key, value > 0 ? QString::number(value) : QString()); };
     for (const EmulatorPhone &p : phones) {
-        out << "[" << p.number << "]\n";
-        out << "Password=" << p.password << "\n";
-        if (!p.licSchet.isEmpty())
-            out << "LicSchet=" << p.licSchet << "\n";
-        if (!p.userName.isEmpty())
-            out << "UserName=" << p.userName << "\n";
-        if (!p.phoneNumber.isEmpty())
-            out << "PhoneNumber=" << p.phoneNumber << "\n";
-        out << "Balance=" << Number(p.balance) << "\n";
-        out << "ObPlat=" << Number(p.obPlat) << "\n";
-        out << "Average=" << Number(p.average) << "\n";
-        out << "TurnOff=" << p.turnOff << "\n";
-        out << "Recomend=" << Number(p.recomend) << "\n";
-        out << "SMS=" << p.sms << "\n";
-        out << "Minutes=" << p.minutes << "\n";
-        out << "JeansExpired=" << p.jeansExpired << "\n";
-        out << "USDRate=" << Number(p.usdRate) << "\n";
-        out << "Layout=" << p.layout << "\n";
-        out << "Behaviour=" << p.behaviour << "\n";
-        if (p.delayMs > 0)
-            out << "DelayMs=" << p.delayMs << "\n";
-        if (p.hangMs > 0)
-            out << "HangMs=" << p.hangMs << "\n";
-        if (p.oversizeMb > 0)
-            out << "OversizeMb=" << p.oversizeMb << "\n";
-        if (!p.charset.isEmpty())
-            out << "Charset=" << p.charset << "\n";
-        if (!p.charsetInHeader)
-            out << "CharsetInHeader=no\n";
+        out << "[" << p.number << "]\nPassword=" << p.password << "\n";
+        optional("LicSchet", p.licSchet);
+        optional("UserName", p.userName);
+        optional("PhoneNumber", p.phoneNumber);
+        out << "Balance=" << money(p.balance) << "\nObPlat=" << money(p.obPlat) << "\nAverage=" << money(p.average)
+            << "\nTurnOff=" << p.turnOff << "\nRecomend=" << money(p.recomend) << "\nSMS=" << p.sms
+            << "\nMinutes=" << p.minutes << "\nJeansExpired=" << p.jeansExpired << "\nUSDRate=" << money(p.usdRate)
+            << "\nLayout=" << p.layout << "\nBehaviour=" << p.behaviour << "\n";
+        positive("DelayMs", p.delayMs);
+        positive("HangMs", p.hangMs);
+        positive("OversizeMb", p.oversizeMb);
+        optional("Charset", p.charset);
+        optional("CharsetInHeader", p.charsetInHeader ? QString() : QStringLiteral("no"));
         out << "\n";
     }
     out.flush();
@@ -65,20 +48,16 @@ bool MakeTestCertificate(const QString &dir, const QString &name, QString *certF
     QProcess openssl;
     openssl.setProcessChannelMode(QProcess::MergedChannels);
     openssl.start(QStringLiteral("openssl"),
-                  {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
-                   QStringLiteral("ec"), QStringLiteral("-pkeyopt"),
-                   QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes"),
-                   QStringLiteral("-keyout"), key, QStringLiteral("-out"), cert,
-                   QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-subj"),
-                   QStringLiteral("/CN=127.0.0.1"), QStringLiteral("-addext"),
-                   QStringLiteral("subjectAltName=IP:127.0.0.1,DNS:localhost")});
+        QStringLiteral("req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 "
+                       "-subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1,DNS:localhost")
+                .split(u' ')
+            << QStringLiteral("-keyout") << key << QStringLiteral("-out") << cert);
     const bool finished = openssl.waitForFinished(20000);
     if (!finished || openssl.exitStatus() != QProcess::NormalExit || openssl.exitCode() != 0) {
         if (error)
             *error = QStringLiteral("openssl failed: ") + openssl.errorString() + QLatin1Char(' ') +
                      QString::fromLocal8Bit(openssl.readAll());
-        if (!finished)
-            openssl.kill();
+        openssl.kill();
         return false;
     }
     if (certFile)
@@ -98,14 +77,10 @@ EmulatorProcess::~EmulatorProcess()
 bool EmulatorProcess::start(const QList<EmulatorPhone> &phones, const QString &certFile,
                             const QString &keyFile, const QStringList &extraArgs)
 {
-    if (!dir_.isValid()) {
-        error_ = QStringLiteral("no temporary folder");
-        return false;
-    }
     const QString path = dir_.filePath(QStringLiteral("phones.ini"));
     QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        f.write(EmulatorPhonesText(phones)) < 0) {
+    if (!dir_.isValid() || !f.open(QIODevice::WriteOnly | QIODevice::Truncate)
+        || f.write(EmulatorPhonesText(phones)) < 0) {
         error_ = QStringLiteral("cannot write ") + path;
         return false;
     }
@@ -158,26 +133,17 @@ int EmulatorProcess::stop()
 {
     if (!process_)
         return -1;
-    int code = -1;
     if (process_->state() != QProcess::NotRunning) {
         process_->terminate();
         if (!process_->waitForFinished(5000)) {
             process_->kill();
             process_->waitForFinished(2000);
-        } else if (process_->exitStatus() == QProcess::NormalExit) {
-            code = process_->exitCode();
         }
-    } else if (process_->exitStatus() == QProcess::NormalExit) {
-        code = process_->exitCode();
     }
+    const int code = process_->exitStatus() == QProcess::NormalExit ? process_->exitCode() : -1;
     process_.reset();
     port_ = 0;
     return code;
-}
-
-bool EmulatorProcess::isRunning() const
-{
-    return process_ && process_->state() == QProcess::Running;
 }
 
 QString EmulatorProcess::baseUrl() const

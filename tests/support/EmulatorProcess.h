@@ -21,19 +21,12 @@
 // One phone of the emulator's phones file; empty texts and zero numbers use the
 // file's defaults.
 struct EmulatorPhone {
-    QString number;
-    QString password;
-    QString licSchet;
-    QString userName;
+    QString number, password, licSchet, userName;
     QString phoneNumber; // as the page prints it; empty: from the number
-    double balance = 0;
-    double obPlat = 0;
-    double average = 0;
+    double balance = 0, obPlat = 0, average = 0;
     int turnOff = 0;
     double recomend = 0;
-    int sms = 0;
-    int minutes = 0;
-    int jeansExpired = 0;
+    int sms = 0, minutes = 0, jeansExpired = 0;
     double usdRate = 0;
     QString layout = QStringLiteral("labels"); // or "sentences"
     // ok, redirect, auth-error, unavailable, session-expired, server-error,
@@ -74,7 +67,6 @@ public:
     // (-1 when it had to be killed or was not running).
     int stop();
 
-    bool isRunning() const;
     int port() const { return port_; }
     QString errorString() const { return error_; }
     QString phonesFile() const { return phonesFile_; }
