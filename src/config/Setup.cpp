@@ -3,8 +3,6 @@
 #include "Failure.h"
 #include "NumberText.h"
 
-bool SetupDialogOpen = false;
-
 namespace {
 void checkSlot(int slot)
 {

@@ -34,7 +34,7 @@ void rethrowLabelledUnknown(const char *label)
 void MainException(const QString &message)
 {
     try {
-        AppendStringToFile(message, ErrFileName);
+        AppendStringToFile(message, ErrorLogFileName());
     } catch (...) {
         // The log itself cannot be written: there is nowhere left to report to.
     }

@@ -480,7 +480,7 @@ void TfrmSetup::showEvent(QShowEvent *event)
     QDialog::showEvent(event);
     if (event->spontaneous())
         return;  // the window manager re-showing a minimised dialog
-    SetupDialogOpen = true;
+    open_ = true;
     FitIntoScreen();
     runHandler("TfrmSetup.FormShow", [&] { FormShow(); });
 }
@@ -509,7 +509,7 @@ void TfrmSetup::hideEvent(QHideEvent *event)
 {
     QDialog::hideEvent(event);
     if (!event->spontaneous())
-        SetupDialogOpen = false;
+        open_ = false;
 }
 
 void TfrmSetup::ReloadPhonesFromXml(TSetupModel &model)
@@ -520,7 +520,7 @@ void TfrmSetup::ReloadPhonesFromXml(TSetupModel &model)
     TFileLockRelease unlock{model.PhonesLock()};
     try {
         phonesFileMalformed_ =
-            LoadPhonesInfoFromXml(model, PhonesXmlFileName, MaxPhones) == TPhonesXmlState::Malformed;
+            LoadPhonesInfoFromXml(model, paths_.PhonesXmlFileName, MaxPhones) == TPhonesXmlState::Malformed;
     } catch (...) {
         // A bad element stopped the load: the rows after it are empty, so the
         // file is kept aside before it is ever saved over.
@@ -774,12 +774,12 @@ void TfrmSetup::accept()
                 line.Number = *digits;
                 rows_[slot].edNumber->setText(*digits);
             }
-            if (phonesFileMalformed_ && QFile::exists(PhonesXmlFileName)) {
+            if (phonesFileMalformed_ && QFile::exists(paths_.PhonesXmlFileName)) {
                 // The file could not be read: keep it for the user to repair
                 // instead of losing it under the rows shown.
-                const QString kept = PhonesXmlFileName + QStringLiteral(".bad");
+                const QString kept = paths_.PhonesXmlFileName + QStringLiteral(".bad");
                 QFile::remove(kept);
-                if (!QFile::copy(PhonesXmlFileName, kept))
+                if (!QFile::copy(paths_.PhonesXmlFileName, kept))
                     throw SaldomatError(QStringLiteral("Не удалось сохранить копию файла %1").arg(kept));
                 phonesFileMalformed_ = false;
             }
@@ -798,7 +798,7 @@ void TfrmSetup::accept()
     bnOK->setEnabled(false);
     bnCancel->setEnabled(false);
     const bool keyring = model_.General.cbKeyring;
-    vault_.SavePhones(model_, PhonesXmlFileName, MaxPhones, keyring,
+    vault_.SavePhones(model_, paths_.PhonesXmlFileName, MaxPhones, keyring,
                       [this, keyring](const TSetupModel &written, const QString &error) {
         if (!error.isEmpty()) {
             saving_ = false;
@@ -865,7 +865,6 @@ TSetupResult RunSetupDialog(TfrmSetup &dialog)
     return guarded("TfrmMain.Setup", [&] {
         LoadIniFile();
         const int code = dialog.exec();
-        SetupDialogOpen = false;
         TSetupResult result;
         result.Confirmed = code == QDialog::Accepted;
         result.RequestNow = dialog.RequestNowChecked();

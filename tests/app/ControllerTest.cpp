@@ -84,10 +84,10 @@ TEST(Controller, ABadPhoneIsNamedOnceAndTheOthersLoad)
         line.Number = QStringLiteral("916000000%1").arg(slot);
         model.SetLine(slot, line);
     }
-    SavePhonesInfoToXml(model, PhonesXmlFileName, MaxPhones);
-    QByteArray xml = ReadFileBytes(PhonesXmlFileName);
+    SavePhonesInfoToXml(model, InitPaths().PhonesXmlFileName, MaxPhones);
+    QByteArray xml = ReadFileBytes(InitPaths().PhonesXmlFileName);
     xml.replace("Number=\"9160000002\"", "Numbr=\"9160000002\"");
-    WriteFileBytes(PhonesXmlFileName, xml);
+    WriteFileBytes(InitPaths().PhonesXmlFileName, xml);
 
     TfrmMain main;
     QStringList shown;
@@ -95,7 +95,7 @@ TEST(Controller, ABadPhoneIsNamedOnceAndTheOthersLoad)
     main.config().Load();
     main.config().Load();
     ASSERT_EQ(shown.size(), 1);
-    EXPECT_TRUE(shown[0].contains(PhoneElementProblem(PhonesXmlFileName, 2, QStringLiteral("У элемента \"Phone\" нет атрибута \"Number\""))))
+    EXPECT_TRUE(shown[0].contains(PhoneElementProblem(InitPaths().PhonesXmlFileName, 2, QStringLiteral("У элемента \"Phone\" нет атрибута \"Number\""))))
         << shown[0].toStdString();
     EXPECT_EQ(UserPhone(1), QStringLiteral("9160000001"));
     EXPECT_TRUE(UserPhone(2).isEmpty());

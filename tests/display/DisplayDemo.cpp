@@ -57,7 +57,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
     InitPaths();
-    IniFile.SetFileName(IniFileName);
+    IniFile.SetFileName(InitPaths().IniFileName);
     const QString mode = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("tray");
     const int seconds = argc > 2 ? atoi(argv[2]) : 8;
     SetupModel().General.cbUserName = true;

@@ -20,18 +20,14 @@ TEST(HistoryCheck, GoodFileMakesHistoryAvailableWithoutLogging)
 {
     TestHome home;
     CreateHistoryDatabase();
-    HistoryAvailable = false;
     EXPECT_TRUE(CheckHistoryAvailable());
-    EXPECT_TRUE(HistoryAvailable);
-    EXPECT_FALSE(QFileInfo::exists(ErrFileName));
+    EXPECT_FALSE(QFileInfo::exists(ErrorLogFileName()));
 }
 
 TEST(HistoryCheck, MissingFileIsReportedOnceAndNeverCreated)
 {
     TestHome home;
-    HistoryAvailable = true;
     EXPECT_FALSE(CheckHistoryAvailable());
-    EXPECT_FALSE(HistoryAvailable);
     EXPECT_FALSE(QFileInfo::exists(HistoryDbFileName()));
     EXPECT_FALSE(QFileInfo::exists(home.file(QStringLiteral("Saldomat.tmp"))));
     const QString log = LogText();

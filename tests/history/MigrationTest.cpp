@@ -39,7 +39,6 @@ TEST(Migration, UpToDateTableIsLeftAloneAndTheCopyDeleted)
     TestHome home;
     CreateHistoryDatabase();
     InsertRaw(HistoryDbFileName(), {QStringLiteral("9161234567"), 45000.5, 12.5});
-    HistoryAvailable = true;
     const QStringList before = TableColumnNames(HistoryDbFileName(), QStringLiteral("Phones"));
     EXPECT_TRUE(AlterTablePhonesIfNeed(HistoryDbFileName()));
     EXPECT_FALSE(QFileInfo::exists(tmpOf(home)));
@@ -53,7 +52,6 @@ TEST(Migration, MissingColumnsAreAddedInListOrderAndOldRowsKeepTheirValues)
     const QString db = HistoryDbFileName();
     makeOldTable(db, {QStringLiteral("USDRate"), QStringLiteral("BalDelta"), QStringLiteral("ObPlat")});
     ExecOn(db, QStringLiteral("INSERT INTO Phones (QueryDateTime, PhoneNumber, Balance, SMS) VALUES (45000.25, '9161234567', 20.5, 7)"));
-    HistoryAvailable = true;
     EXPECT_TRUE(AlterTablePhonesIfNeed(db));
     const QStringList cols = TableColumnNames(db, QStringLiteral("Phones"));
     ASSERT_EQ(cols.size(), 15);
@@ -83,7 +81,6 @@ TEST(Migration, ColumnNamesMatchWithoutLetterCase)
     TestHome home;
     const QString db = HistoryDbFileName();
     makeOldTable(db, {QStringLiteral("Minutes")}, /*lowerCaseBalance=*/true);
-    HistoryAvailable = true;
     EXPECT_TRUE(AlterTablePhonesIfNeed(db));
     const QStringList cols = TableColumnNames(db, QStringLiteral("Phones"));
     EXPECT_EQ(cols.size(), 15);
@@ -99,7 +96,6 @@ TEST(Migration, TableWithoutCounterIsRebuiltKeepingRowsAndForeignColumns)
     ExecOn(db, QStringLiteral("CREATE TABLE Phones (QueryDateTime REAL, PhoneNumber TEXT, Balance REAL, Note TEXT)"));
     ExecOn(db, QStringLiteral("INSERT INTO Phones VALUES (45000.1, 'A', 1.5, 'first')"));
     ExecOn(db, QStringLiteral("INSERT INTO Phones VALUES (45000.2, 'A', 2.5, 'second')"));
-    HistoryAvailable = true;
     EXPECT_TRUE(AlterTablePhonesIfNeed(db));
     const QStringList cols = TableColumnNames(db, QStringLiteral("Phones"));
     ASSERT_EQ(cols.size(), 16);
@@ -119,7 +115,6 @@ TEST(Migration, MissingIndexIsCreated)
     const QString db = HistoryDbFileName();
     makeOldTable(db, {});
     ASSERT_TRUE(indexColumns(db).isEmpty());
-    HistoryAvailable = true;
     EXPECT_TRUE(AlterTablePhonesIfNeed(db));
     EXPECT_EQ(indexColumns(db), PerPhoneIndexColumns());
 }
@@ -133,7 +128,6 @@ TEST(Migration, FailureRestoresTheFileReportsTheBoxTextAndKeepsTheCopy)
     ExecOn(db, QStringLiteral("INSERT INTO OldPhones VALUES (45000.1, 'A', 1.5)"));
     ExecOn(db, QStringLiteral("CREATE VIEW Phones AS SELECT * FROM OldPhones"));
     const QByteArray before = ReadFileBytes(db);
-    HistoryAvailable = true;
     QString box;
     try {
         AlterTablePhonesIfNeed(db, &box);
@@ -151,29 +145,11 @@ TEST(Migration, FailureRestoresTheFileReportsTheBoxTextAndKeepsTheCopy)
     EXPECT_EQ(ReadFileBytes(tmpOf(home)), before);
 }
 
-TEST(Migration, NothingHappensWithoutHistory)
-{
-    TestHome home;
-    HistoryAvailable = false;
-    EXPECT_TRUE(AlterTablePhonesIfNeed(HistoryDbFileName()));
-    EXPECT_FALSE(QFileInfo::exists(HistoryDbFileName()));
-    EXPECT_FALSE(QFileInfo::exists(tmpOf(home)));
-
-    // Also with an old file present: it stays as it is.
-    makeOldTable(HistoryDbFileName(), {QStringLiteral("USDRate")});
-    const QByteArray before = ReadFileBytes(HistoryDbFileName());
-    EXPECT_TRUE(AlterTablePhonesIfNeed(HistoryDbFileName()));
-    AddNewColumns(HistoryDbFileName(), QStringLiteral("Phones"), PhonesColumnList());
-    EXPECT_EQ(ReadFileBytes(HistoryDbFileName()), before);
-    EXPECT_FALSE(QFileInfo::exists(tmpOf(home)));
-}
-
 TEST(Migration, AddNewColumnsWorksOnAnyTableAndListsWhatIsMissing)
 {
     TestHome home;
     const QString db = HistoryDbFileName();
     ExecOn(db, QStringLiteral("CREATE TABLE Extra (A INTEGER)"));
-    HistoryAvailable = true;
     const QStringList list{QStringLiteral("a=smallint"), QStringLiteral("B=char(20)"), QStringLiteral("C=single")};
     EXPECT_EQ(MissingColumns(db, QStringLiteral("Extra"), list), QStringList({"B=char(20)", "C=single"}));
     AddNewColumns(db, QStringLiteral("Extra"), list);
@@ -197,7 +173,6 @@ TEST(Migration, FailureAfterColumnsWereAddedLeavesTheOldFile)
     // A table holding the index's name: the columns are added, then the index fails.
     ExecOn(db, QStringLiteral("CREATE TABLE IX_Phones_PhoneNumber_QueryDateTime (x INTEGER)"));
     const QByteArray before = ReadFileBytes(db);
-    HistoryAvailable = true;
     QString box;
     EXPECT_THROW(AlterTablePhonesIfNeed(db, &box), SaldomatError);
     EXPECT_TRUE(box.contains(QStringLiteral("IX_Phones_PhoneNumber_QueryDateTime"))) << box.toStdString();

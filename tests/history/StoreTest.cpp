@@ -22,11 +22,16 @@ struct StoreFixture : ::testing::Test {
     void SetUp() override
     {
         CreateHistoryDatabase();
-        HistoryAvailable = true;
         store = std::make_unique<TmdbStore>();
         store->setClock([this] { return now; });
     }
     QString db() const { return HistoryDbFileName(); }
+    // The loader's records written into the phone table, as at start-up.
+    void load(const QList<HistoryPhoneRef> &phones, int refreshHours)
+    {
+        for (const THistoryRecord &r : store->LoadHistoryInformation(phones, refreshHours))
+            ApplyHistoryRecord(IssaArray[r.slot], r);
+    }
 
     TIssa result(const QString &phone, float balance)
     {
@@ -143,7 +148,7 @@ TEST_F(StoreFixture, TextsWithQuotesAndSqlAreStoredAndFoundExactly)
     QList<HistoryPhoneRef> refs;
     for (int i = 0; i < nasty.size(); ++i)
         refs.append({i + 1, nasty[i], QStringLiteral("alias")});
-    store->LoadHistoryInformation(refs, 3);
+    load(refs, 3);
     for (int i = 0; i < nasty.size(); ++i) {
         const auto rows = HistoryAllRows(nasty[i]);
         ASSERT_EQ(rows.size(), 1) << nasty[i].toStdString();
@@ -160,7 +165,7 @@ TEST_F(StoreFixture, LoadingFromAMissingFileDoesNothing)
 {
     QFile::remove(db());
     IssaArray[1].Balance = 4.0f;
-    store->LoadHistoryInformation({{1, QStringLiteral("9161234567"), QStringLiteral("x")}}, 3);
+    load({{1, QStringLiteral("9161234567"), QStringLiteral("x")}}, 3);
     EXPECT_EQ(IssaArray[1].Balance, 4.0f);
     EXPECT_TRUE(IssaArray[1].Alias.isEmpty());
     EXPECT_FALSE(QFileInfo::exists(db()));
@@ -188,7 +193,7 @@ TEST_F(StoreFixture, LoadingTakesTheNewestRowAndCountsRecentOnesAsSuccess)
     IssaArray[3].Balance = 11.0f;  // slot 3 has no history rows
     IssaArray[4].Balance = 13.0f;  // slot 4 is not monitored
     IssaArray[4].Alias = QStringLiteral("untouched");
-    store->LoadHistoryInformation({{1, QStringLiteral("A"), QStringLiteral("first")},
+    load({{1, QStringLiteral("A"), QStringLiteral("first")},
                                    {2, QStringLiteral("B"), QStringLiteral("second")},
                                    {3, QStringLiteral("C"), QStringLiteral("third")}},
                                   3);
@@ -227,6 +232,6 @@ TEST_F(StoreFixture, LoadingTakesTheNewestRowAndCountsRecentOnesAsSuccess)
     EXPECT_EQ(IssaArray[4].PhoneID, 0);
 
     // A longer refresh time counts the 4-hour-old row as current.
-    store->LoadHistoryInformation({{2, QStringLiteral("B"), QStringLiteral("second")}}, 5);
+    load({{2, QStringLiteral("B"), QStringLiteral("second")}}, 5);
     EXPECT_TRUE(IssaArray[2].Success);
 }

@@ -37,9 +37,10 @@ std::optional<bool> parseYesNo(const QString &text)
 bool loadModel(TSetupModel &model, bool forWriting)
 {
     InitConfig();
-    const TPhonesXmlState state = LoadPhonesInfoFromXml(model, PhonesXmlFileName, MaxPhones);
+    const QString phonesXml = InitPaths().PhonesXmlFileName;
+    const TPhonesXmlState state = LoadPhonesInfoFromXml(model, phonesXml, MaxPhones);
     if (forWriting && state == TPhonesXmlState::Malformed) {
-        cliErr() << "saldomat-cli: \"" << PhonesXmlFileName
+        cliErr() << "saldomat-cli: \"" << phonesXml
                  << "\" is not a readable phone list; repair or remove it first\n";
         return false;
     }
@@ -75,7 +76,7 @@ int checkAndSave(const TSetupModel &model)
     TPasswordVault vault;
     QString error;
     cliRunUntilDone([&](std::function<void()> done) {
-        vault.SavePhones(model, PhonesXmlFileName, MaxPhones, settings.General.cbKeyring,
+        vault.SavePhones(model, InitPaths().PhonesXmlFileName, MaxPhones, settings.General.cbKeyring,
                          [&error, done](const TSetupModel &, const QString &e) { error = e, done(); });
     });
     if (!error.isEmpty()) {
