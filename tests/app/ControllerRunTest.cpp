@@ -1,7 +1,7 @@
 // The controller's runs against the emulator: automatic repeats for the failed
 // phones, stopping between them, and the menu afterwards.
 #include "Common.h"
-#include "EmulatorPhones.h"
+#include "EmulatorFixture.h"
 #include "EventLoopWait.h"
 #include "IniFile.h"
 #include "PhoneTable.h"

@@ -9,7 +9,7 @@
 #include "PhonesXml.h"
 #include "SettingsFile.h"
 #include "Setup.h"
-#include "EmulatorPhones.h"
+#include "EmulatorFixture.h"
 #include "TestHome.h"
 
 #include <QCoreApplication>

@@ -7,7 +7,7 @@
 # opened during it open; two phones turning red in one run give two
 # notifications; the tray shows the digits; the hint (XEmbed only: the
 # position of a StatusNotifierItem icon is not known to the program), the
-# phones window and the history windows come up; a second start with /Close
+# phones window and the history chooser come up; a second start with /Close
 # ends the first. Screenshots of each step go to the output folder.
 set -uo pipefail
 BIN=$1
@@ -224,27 +224,7 @@ sleep 0.5
 import -window root "$OUT/6-history-chooser.png"
 xdotool windowfocus --sync "$HIST" key Escape; sleep 0.5
 
-# 7. The phone's own history with its chart, from the phones window's menu:
-#    right click on the first row, second item.
-xdotool mousemove $((CX - 300)) $((CY - 300)); sleep 0.3
-xdotool mousemove $CX $CY click 1; sleep 1.2
-WIN=$(xdotool search --onlyvisible --name "Информация о балансе телефонов" 2>/dev/null | head -1)
-[ -n "$WIN" ] || fail "no phones window the second time"
-eval "$(xwininfo -id "$WIN" | awk '/Absolute upper-left X/{print "WX="$4} /Absolute upper-left Y/{print "WY="$4}')"
-xdotool mousemove $((WX + 30)) $((WY + 30)) click 3; sleep 0.8
-xdotool key Down Down Return
-GRID=""
-for _ in $(seq 50); do
-  GRID=$(xdotool search --onlyvisible --name "История баланса по телефону" 2>/dev/null | head -1)
-  [ -n "$GRID" ] && break; sleep 0.1
-done
-[ -n "$GRID" ] || fail "no phone history window"
-sleep 0.8
-import -window root "$OUT/7-phone-history.png"
-xdotool windowfocus --sync "$GRID" key Escape; sleep 0.5
-xdotool windowfocus --sync "$WIN" key Escape; sleep 0.5
-
-# 8. A second start with /Close ends the first.
+# 7. A second start with /Close ends the first.
 "$BIN/saldomat" /Close || fail "the closing copy failed"
 for _ in $(seq 50); do kill -0 $APP_PID 2>/dev/null || break; sleep 0.1; done
 kill -0 $APP_PID 2>/dev/null && fail "the program did not end on /Close"

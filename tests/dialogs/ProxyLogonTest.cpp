@@ -4,7 +4,7 @@
 #include "Browser.h"
 #include "BrowserWindow.h"
 #include "DialogTestSupport.h"
-#include "EngineFixture.h"
+#include "EmulatorFixture.h"
 #include "IniFile.h"
 #include "PhoneTable.h"
 #include "ProxyLogonDialog.h"

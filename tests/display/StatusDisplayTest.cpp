@@ -111,21 +111,6 @@ TEST_F(DisplayFixture, LeftClickTogglesThePhonesWindowAndHidesTheHint)
     EXPECT_FALSE(display.PhonesInfoVisible());
 }
 
-TEST_F(DisplayFixture, QueryThisPhoneReachesTheController)
-{
-    TStatusDisplay display(nullptr);
-    display.RefreshAll();
-    QSignalSpy ask(&display, &TStatusDisplay::requestOnlyOne);
-    TfrmPhonesInfo &w = display.PhonesInfo();
-    ASSERT_TRUE(
-        w.PrepareContextMenu(QPoint(w.Grid->columnViewportPosition(1) + 3, w.Grid->rowViewportPosition(2) + 3)));
-    w.ppmRequestOnlyOne->trigger();
-    ASSERT_TRUE(ask.wait(500));
-    EXPECT_EQ(ask.at(0).at(0).toInt(), 2);
-    // Without a tray icon the digits are still drawn (and nothing fails).
-    EXPECT_EQ(display.TrayIcon().CurrentImage(), NumberImage(10.f, 10.f, NoMark));
-}
-
 // The phones window is made at its first use, filled from the table as it
 // stands then, with the item states the controller set before it existed.
 TEST_F(DisplayFixture, PhonesWindowIsMadeWhenFirstWantedAndStartsUpToDate)
@@ -156,6 +141,14 @@ TEST_F(DisplayFixture, PhonesWindowIsMadeWhenFirstWantedAndStartsUpToDate)
     w.ppmHistory->trigger();
     ASSERT_TRUE(history.wait(500));
     EXPECT_EQ(history.at(0).at(0).toInt(), 1);
+    QSignalSpy ask(&display, &TStatusDisplay::requestOnlyOne);
+    ASSERT_TRUE(
+        w.PrepareContextMenu(QPoint(w.Grid->columnViewportPosition(1) + 3, w.Grid->rowViewportPosition(2) + 3)));
+    w.ppmRequestOnlyOne->trigger();
+    ASSERT_TRUE(ask.wait(500));
+    EXPECT_EQ(ask.at(0).at(0).toInt(), 2);
+    // Without a tray icon the digits are still drawn (and nothing fails).
+    EXPECT_EQ(display.TrayIcon().CurrentImage(), NumberImage(10.f, 10.f, NoMark));
 }
 
 TEST_F(DisplayFixture, TrayMenuOpeningHidesTheHint)

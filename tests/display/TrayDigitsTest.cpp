@@ -1,5 +1,5 @@
-// The tray digits: texts, glyph columns, squeezing, colours, the choice of the
-// balance and the animation frames.
+// The tray digits: texts, squeezing, the tray's sizes, the ink, the choice of
+// the balance and the animation frames.
 #include "Common.h"
 #include "CreateIcon.h"
 #include "PhoneTable.h"
@@ -90,77 +90,11 @@ TEST(TrayDigits, TextsOfTheListedBalances)
     } cases[]
         = {{2.5f, "2.5"}, {3.0f, "3"}, {10.f, "10"}, {10.4f, "10"}, {123.4f, "123"}, {999.f, "999"}, {1.5f, "1.5"},
             {0.9995f, "1"}, {12.345f, "12"}, {10000.f, "---"}, {-5.f, "-5"}, {-0.5f, "-0.5"}, {-12345.f, "---"},
-            {3.4e38f, "---"}, {0.04f, "0"}, {-9.f, "-9"}, {-9.4f, "-9"}, {-10.f, "-10"}, {1000.f, "1000"}};
+            {3.4e38f, "---"}, {0.04f, "0"}, {-9.f, "-9"}, {-9.4f, "-9"}, {-10.f, "-10"}, {1000.f, "1000"},
+            {std::numeric_limits<float>::quiet_NaN(), "---"}, {std::numeric_limits<float>::infinity(), "---"},
+            {-std::numeric_limits<float>::infinity(), "---"}};
     for (const Case &c : cases)
         EXPECT_EQ(TrayNumberText(c.value), QString::fromLatin1(c.text)) << c.value;
-}
-
-TEST(TrayDigits, NumbersWithoutGlyphsShowDashes)
-{
-    EXPECT_EQ(TrayNumberText(std::numeric_limits<float>::quiet_NaN()), QStringLiteral("---"));
-    EXPECT_EQ(TrayNumberText(std::numeric_limits<float>::infinity()), QStringLiteral("---"));
-    EXPECT_EQ(TrayNumberText(-std::numeric_limits<float>::infinity()), QStringLiteral("---"));
-    // Drawing them neither fails nor reads outside the strip.
-    const QImage img = DrawNumber16(DigitsBitmap(), std::numeric_limits<float>::quiet_NaN());
-    EXPECT_EQ(img.size(), QSize(16, 16));
-}
-
-TEST(TrayDigits, GlyphStripsHaveTheLayoutAndInk)
-{
-    const QImage &navy = DigitsBitmap();
-    const QImage &red = RedDigitsBitmap();
-    ASSERT_EQ(navy.size(), QSize(58, 16));
-    ASSERT_EQ(red.size(), QSize(58, 16));
-    QSet<QRgb> navyColours, redColours;
-    for (int y = 0; y < 16; ++y)
-        for (int x = 0; x < 58; ++x) {
-            const QRgb n = navy.pixel(x, y) | 0xFF000000, r = red.pixel(x, y) | 0xFF000000;
-            navyColours.insert(n);
-            redColours.insert(r);
-            if (y < 4 || y > 13 || x == 7) {
-                EXPECT_EQ(n, White) << x << "," << y;
-                EXPECT_EQ(r, White) << x << "," << y;
-            }
-            EXPECT_EQ(n == White, r == White) << "same shapes at " << x << "," << y;
-        }
-    EXPECT_EQ(navyColours, (QSet<QRgb>{White, Navy}));
-    EXPECT_EQ(redColours, (QSet<QRgb>{White, Red}));
-    // Every glyph has ink, and no two digits look alike.
-    QSet<QString> shapes;
-    for (int d = 0; d < 10; ++d) {
-        QString shape;
-        for (int x = 8 + 5 * d; x < 13 + 5 * d; ++x)
-            for (int y = 0; y < 16; ++y)
-                shape += (navy.pixel(x, y) | 0xFF000000) == White ? QLatin1Char('.') : QLatin1Char('#');
-        EXPECT_TRUE(shape.contains(QLatin1Char('#'))) << d;
-        shapes.insert(shape);
-    }
-    EXPECT_EQ(shapes.size(), 10);
-}
-
-TEST(TrayDigits, EvenWidthTextIsCopiedColumnForColumnAndCentred)
-{
-    // "2.5": 5 + 4 + 5 = 14 columns, drawn into columns 1 to 14.
-    const QImage img = DrawNumber16(DigitsBitmap(), 2.5f);
-    const auto expected = laidColumns(DigitsBitmap(), QStringLiteral("2.5"));
-    ASSERT_EQ(expected.size(), 14u);
-    EXPECT_TRUE(columnBlank(img, 0));
-    EXPECT_TRUE(columnBlank(img, 15));
-    for (int i = 0; i < 14; ++i)
-        EXPECT_EQ(column(img, 1 + i), expected[static_cast<size_t>(i)]) << "column " << 1 + i;
-    // "10": 10 columns into 3..12; "-5": 8 columns into 4..11.
-    for (auto [value, text, left] :
-        {std::tuple{10.f, "10", 3}, std::tuple{-5.f, "-5", 4}, std::tuple{999.f, "999", 1}}) {
-        const QImage im = DrawNumber16(DigitsBitmap(), value);
-        const auto cols = laidColumns(DigitsBitmap(), QString::fromLatin1(text));
-        for (int x = 0; x < 16; ++x) {
-            const int i = x - left;
-            if (i >= 0 && i < static_cast<int>(cols.size()))
-                EXPECT_EQ(column(im, x), cols[static_cast<size_t>(i)]) << text << " column " << x;
-            else
-                EXPECT_TRUE(columnBlank(im, x)) << text << " column " << x;
-        }
-    }
 }
 
 TEST(TrayDigits, OddWidthIsSqueezedByOneColumnWithoutLosingInk)
@@ -195,23 +129,6 @@ TEST(TrayDigits, TooWideTextShowsItsFirstSixteenColumns)
     EXPECT_TRUE(columnBlank(dashes, 3));
     EXPECT_TRUE(columnBlank(dashes, 12));
     EXPECT_FALSE(columnBlank(dashes, 4));
-}
-
-TEST(TrayDigits, IconIsTransparentWhereTheGroundIs)
-{
-    const QImage icon = CreateIconFromBitmap(DrawNumber16(RedDigitsBitmap(), 2.5f));
-    ASSERT_TRUE(icon.hasAlphaChannel());
-    int ink = 0;
-    for (int y = 0; y < 16; ++y)
-        for (int x = 0; x < 16; ++x) {
-            const QRgb p = icon.pixel(x, y);
-            if (qAlpha(p) == 0)
-                continue;
-            EXPECT_EQ(p, Red) << x << "," << y;
-            ++ink;
-        }
-    EXPECT_GT(ink, 10);
-    EXPECT_EQ(qAlpha(icon.pixel(0, 0)), 0);
 }
 
 namespace {
@@ -276,14 +193,6 @@ TEST(TrayDigits, TrayImagesAreDrawnAtTheTraysSizeWithAnOutline)
                 icon.pixmap(QSize(size, size), 1.0).toImage().convertToFormat(QImage::Format_ARGB32), image, ink,
                 "pixmap");
     }
-}
-
-TEST(TrayDigits, ColourByThreshold)
-{
-    EXPECT_EQ(&ChooseDigits(2.5f, 2.5f), &RedDigitsBitmap());
-    EXPECT_EQ(&ChooseDigits(2.51f, 2.5f), &DigitsBitmap());
-    EXPECT_EQ(&ChooseDigits(-100.f, NoMark), &DigitsBitmap());
-    EXPECT_EQ(&ChooseDigits(std::numeric_limits<float>::quiet_NaN(), 2.5f), &RedDigitsBitmap());
 }
 
 namespace {
@@ -416,12 +325,6 @@ TEST_F(TrayFixture, AnimationGoesOnFromTheFrameWhereItStopped)
     tray.animationStart();
     EXPECT_EQ(tray.CurrentImage(), AniIconImage(reached > 10 ? 1 : reached));
     tray.animationStop();
-    // The frames are ten different pictures.
-    QSet<QByteArray> frames;
-    for (int i = 1; i <= 10; ++i)
-        frames.insert(QByteArray(reinterpret_cast<const char *>(AniIconImage(i).constBits()),
-            static_cast<int>(AniIconImage(i).sizeInBytes())));
-    EXPECT_EQ(frames.size(), 10);
 }
 
 TEST_F(TrayFixture, AnimationWrapsAndRespectsTheStopFlagAndPause)

@@ -2,7 +2,7 @@
 // a failed phone never shown with a balance.
 #include "CliRun.h"
 #include "Common.h"
-#include "EngineFixture.h"
+#include "EmulatorFixture.h"
 #include "HistoryDb.h"
 #include "PhonesXml.h"
 #include "Setup.h"

@@ -1,6 +1,6 @@
 // Error pages and network faults end the phone with its message; the figures of
 // the last good query stay.
-#include "EngineFixture.h"
+#include "EmulatorFixture.h"
 
 #include "Common.h"
 #include "Encoding.h"

@@ -1,6 +1,6 @@
 // Logging in and reading the account page: by POST, through the login form,
 // over redirects, meta refresh, frames and TLS; results and history stored.
-#include "EngineFixture.h"
+#include "EmulatorFixture.h"
 
 #include "Common.h"
 #include "IniFile.h"

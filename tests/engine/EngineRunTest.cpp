@@ -1,6 +1,6 @@
 // Runs: the three modes, the phones that are skipped, stopping, and pages that
 // arrive after a stop.
-#include "EngineFixture.h"
+#include "EmulatorFixture.h"
 
 #include "Browser.h"
 #include "Common.h"

@@ -1,8 +1,11 @@
 #pragma once
-// A program directory, the request engine and an emulator with a region of
-// servers.ini pointing at it: the engine's runs end to end on 127.0.0.1.
+// The emulator set-up every test of the program against it starts from: the
+// emulator as the region "ЭМУ" of servers.ini and its phones in slots 1, 2, ...
+// monitored, in that region; and a fixture with a program directory and the
+// request engine for runs end to end on 127.0.0.1.
 
 #include "EmulatorProcess.h"
+#include "Setup.h"
 #include "StoreMDB.h"
 #include "TestHome.h"
 #include "WBForm.h"
@@ -11,6 +14,11 @@
 #include <memory>
 
 inline const QString kRegion = QStringLiteral("ЭМУ");
+
+// Writes the region (its LoginURL: url, or the emulator's POST login) and puts
+// the phones into slots 1, 2, ... of model, each aliased "Телефон <slot>".
+void PutEmulatorPhones(const EmulatorProcess &emu, const QList<EmulatorPhone> &phones, TSetupModel &model,
+                       const QString &url = {});
 
 class EngineTest : public ::testing::Test {
 protected:

@@ -1,4 +1,4 @@
-#include "EngineFixture.h"
+#include "EmulatorFixture.h"
 
 #include "HistoryDb.h"
 #include "IniFile.h"
@@ -41,20 +41,8 @@ EmulatorPhone EngineTest::phone(const QString &number, const QString &behaviour,
     return p;
 }
 
-void EngineTest::startWith(const QList<EmulatorPhone> &phones, bool formLogin, const QString &cert, const QString &key)
-{
-    ASSERT_TRUE(emu.start(phones, cert, key)) << emu.errorString().toStdString();
-    QString url = formLogin ? emu.formUrl() : emu.loginUrl();
-    if (!cert.isEmpty())
-        url.replace(QStringLiteral("http://"), QStringLiteral("https://"));
-    // Written as a user would by hand, so that a form address stays as it is.
-    ServersIni.WriteString(QStringLiteral("Эмулятор"), QStringLiteral("ShortName"), kRegion);
-    ServersIni.WriteString(QStringLiteral("Эмулятор"), QStringLiteral("LoginURL"), url);
-    for (int i = 0; i < phones.size(); ++i)
-        setPhone(i + 1, phones[i]);
-}
-
-void EngineTest::setPhone(int slot, const EmulatorPhone &p, bool monitored)
+namespace {
+TSetupPhoneLine EmulatorLine(int slot, const EmulatorPhone &p, bool monitored)
 {
     TSetupPhoneLine line;
     line.Monitor = monitored;
@@ -62,7 +50,32 @@ void EngineTest::setPhone(int slot, const EmulatorPhone &p, bool monitored)
     line.Password = p.password;
     line.Alias = QStringLiteral("Телефон %1").arg(slot);
     line.Region = kRegion;
-    SetupModel().SetLine(slot, line);
+    return line;
+}
+} // namespace
+
+void PutEmulatorPhones(const EmulatorProcess &emu, const QList<EmulatorPhone> &phones, TSetupModel &model,
+                       const QString &url)
+{
+    // Written as a user would by hand, so that a form address stays as it is.
+    ServersIni.WriteString(QStringLiteral("Эмулятор"), QStringLiteral("ShortName"), kRegion);
+    ServersIni.WriteString(QStringLiteral("Эмулятор"), QStringLiteral("LoginURL"), url.isEmpty() ? emu.loginUrl() : url);
+    for (int slot = 1; slot <= phones.size(); ++slot)
+        model.SetLine(slot, EmulatorLine(slot, phones[slot - 1], true));
+}
+
+void EngineTest::startWith(const QList<EmulatorPhone> &phones, bool formLogin, const QString &cert, const QString &key)
+{
+    ASSERT_TRUE(emu.start(phones, cert, key)) << emu.errorString().toStdString();
+    QString url = formLogin ? emu.formUrl() : emu.loginUrl();
+    if (!cert.isEmpty())
+        url.replace(QStringLiteral("http://"), QStringLiteral("https://"));
+    PutEmulatorPhones(emu, phones, SetupModel(), url);
+}
+
+void EngineTest::setPhone(int slot, const EmulatorPhone &p, bool monitored)
+{
+    SetupModel().SetLine(slot, EmulatorLine(slot, p, monitored));
 }
 
 int EngineTest::historyRows(const QString &number)
