@@ -7,7 +7,9 @@
 #include "BenchHistory.h"
 #include "Common.h"
 #include "Failure.h"
+#include "HistoryDb.h"
 #include "HistoryQueries.h"
+#include "LeastTimes.h"
 #include "StoreMDB.h"
 
 #include <QCoreApplication>
@@ -17,10 +19,8 @@
 #include <cstdio>
 #include <map>
 #include <memory>
-
-#ifdef Q_OS_UNIX
-#include <unistd.h>
-#endif
+#include <sqlite3.h>
+#include <string>
 
 namespace {
 struct History {
@@ -114,53 +114,83 @@ void BM_AllRowsOfOnePhone(benchmark::State &state)
     state.counters["phone_rows"] = static_cast<double>(got);
 }
 
-// The floor of every durable insert on this disk: one 4 KB write made durable
-// (a commit to the write-ahead log needs one, a rollback journal several).
-void BM_FsyncBaseline(benchmark::State &state)
+// The floor of a stored query: the same row inserted and committed through
+// SQLite's C API on the same file, in the store's journal mode, sync level and
+// busy time-out, with the statement prepared once and the connection kept open.
+void BM_InsertFloor(benchmark::State &state)
 {
-    QFile f(baseDir()->path() + QStringLiteral("/fsync-probe"));
-    if (!f.open(QIODevice::ReadWrite | QIODevice::Truncate)) {
-        state.SkipWithError("cannot create the probe file");
+    const History &h = historyOfDays(static_cast<int>(state.range(0)));
+    sqlite3 *db = nullptr;
+    sqlite3_stmt *insert = nullptr;
+    if (sqlite3_open_v2(QFile::encodeName(h.file).constData(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK
+        || sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL", nullptr, nullptr, nullptr) != SQLITE_OK
+        || sqlite3_prepare_v2(db,
+                              "INSERT INTO Phones (PhoneNumber, LicSchet, UserName, QueryDateTime, Balance, ObPlat, "
+                              "BalDelta, Average, JeansExpired, TurnOff, Recomend, SMS, Minutes, USDRate) "
+                              "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+                              -1, &insert, nullptr) != SQLITE_OK) {
+        state.SkipWithError(sqlite3_errmsg(db));
+        sqlite3_close(db);
         return;
     }
-    const QByteArray page(4096, 'x');
+    sqlite3_busy_timeout(db, HistoryBusyTimeoutMs);
+    const QByteArray licSchet = QByteArrayLiteral("12345670");
+    const QByteArray userName = QStringLiteral("Абонент 0").toUtf8();
+    int i = 0;
     for (auto _ : state) {
-        f.seek(0);
-        f.write(page);
-        f.flush();
-#ifdef Q_OS_UNIX
-        ::fsync(f.handle());
-#endif
+        const QByteArray number = BenchPhoneNumber(i++ % BenchPhones).toUtf8();
+        sqlite3_bind_text(insert, 1, number.constData(), static_cast<int>(number.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(insert, 2, licSchet.constData(), static_cast<int>(licSchet.size()), SQLITE_STATIC);
+        sqlite3_bind_text(insert, 3, userName.constData(), static_cast<int>(userName.size()), SQLITE_STATIC);
+        sqlite3_bind_double(insert, 4, NowOle());
+        sqlite3_bind_double(insert, 5, 95.5);
+        sqlite3_bind_double(insert, 6, 0);
+        sqlite3_bind_double(insert, 7, 0);
+        sqlite3_bind_double(insert, 8, 0);
+        sqlite3_bind_int(insert, 9, 0);
+        sqlite3_bind_int(insert, 10, 0);
+        sqlite3_bind_double(insert, 11, 0);
+        sqlite3_bind_int(insert, 12, 0);
+        sqlite3_bind_int(insert, 13, 0);
+        sqlite3_bind_double(insert, 14, 28.5);
+        if (sqlite3_step(insert) != SQLITE_DONE) {
+            state.SkipWithError(sqlite3_errmsg(db));
+            break;
+        }
+        sqlite3_reset(insert);
     }
+    sqlite3_finalize(insert);
+    sqlite3_close(db);
+    setRows(state, h);
 }
 
-// What a commit of a rollback journal (a history file not yet switched to the
-// write-ahead log) does to the file system besides its writes: a new file made
-// durable, then removed.
-void BM_CreateSyncRemoveBaseline(benchmark::State &state)
+// One stored query without its delta: the insert of the store alone.
+void BM_Save(benchmark::State &state)
 {
-    const QString name = baseDir()->path() + QStringLiteral("/journal-probe");
-    const QByteArray page(4096, 'x');
+    const History &h = historyOfDays(static_cast<int>(state.range(0)));
+    TmdbStore store(h.file);
+    TIssa issa;
+    issa.LicSchet = QStringLiteral("12345670");
+    issa.UserName = QStringLiteral("Абонент 0");
+    issa.Balance = 95.5f;
+    issa.USDRate = 28.5f;
+    int i = 0;
     for (auto _ : state) {
-        QFile f(name);
-        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-            state.SkipWithError("cannot create the probe file");
-            return;
+        issa.PhoneNumber = BenchPhoneNumber(i++ % BenchPhones);
+        if (!store.SaveIssaToMdb(issa)) {
+            state.SkipWithError("the row was not stored");
+            break;
         }
-        f.write(page);
-        f.flush();
-#ifdef Q_OS_UNIX
-        ::fsync(f.handle());
-#endif
-        f.close();
-        QFile::remove(name);
     }
+    setRows(state, h);
 }
 
 // 13 days: about 10 thousand rows; 3650 days: about 2.9 million rows.
-BENCHMARK(BM_FsyncBaseline)->Unit(benchmark::kMillisecond)->MinTime(1.0);
-BENCHMARK(BM_CreateSyncRemoveBaseline)->Unit(benchmark::kMillisecond)->MinTime(1.0);
-BENCHMARK(BM_DeltaAndSave)->Arg(13)->Arg(3650)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+// The inserts and their floor, 5 times each (the least CPU and wall times are
+// compared; --benchmark_enable_random_interleaving=true mixes them on a busy disk).
+BENCHMARK(BM_InsertFloor)->Arg(13)->Arg(3650)->Unit(benchmark::kMillisecond)->MinTime(0.5)->Repetitions(5);
+BENCHMARK(BM_Save)->Arg(13)->Arg(3650)->Unit(benchmark::kMillisecond)->MinTime(0.5)->Repetitions(5);
+BENCHMARK(BM_DeltaAndSave)->Arg(13)->Arg(3650)->Unit(benchmark::kMillisecond)->MinTime(0.5)->Repetitions(5);
 BENCHMARK(BM_LoadHistoryInformation100)->Arg(13)->Arg(3650)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Newest50)->Arg(13)->Arg(3650)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AllRowsOfOnePhone)->Arg(13)->Arg(3650)->Unit(benchmark::kMillisecond);
@@ -173,7 +203,16 @@ int main(int argc, char **argv)
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
     try {
-        benchmark::RunSpecifiedBenchmarks();
+        LeastTimes reporter;
+        benchmark::RunSpecifiedBenchmarks(&reporter);
+        std::printf("Least times per stored row of 5 runs:\n");
+        for (const char *days : {"13", "3650"}) {
+            const std::string floor = std::string("BM_InsertFloor/") + days;
+            const std::string label = std::string(", ") + days + " days";
+            reporter.printRatio(("SaveIssaToMdb" + label).c_str(), std::string("BM_Save/") + days, floor, "ms");
+            reporter.printRatio(("CalcBalanceDelta + SaveIssaToMdb" + label).c_str(),
+                                std::string("BM_DeltaAndSave/") + days, floor, "ms");
+        }
     } catch (const std::exception &e) {
         std::fprintf(stderr, "history_bench: %s\n", qPrintable(failureText(e)));
         return 1;

@@ -13,22 +13,6 @@ protected:
 };
 }  // namespace
 
-TEST_F(IssaUrlTest, DefaultRegionIsFoundInAnyLetterCase)
-{
-    for (const QString &name : {U("МСК"), U("мск"), U("мСк")}) {
-        const TIssaUrlInfo info = GetIssaUrlByShortName(name);
-        EXPECT_EQ(info.LongName, U("Корвет - Москва"));
-        EXPECT_EQ(info.ShortName, U("МСК"));
-        EXPECT_EQ(info.LoginURL, QStringLiteral("https://issa.korvet-mobile.example/cgi-bin/cgi.exe?function=is_newlog"));
-        EXPECT_TRUE(info.LoginStr.isEmpty());  // the built-in region keeps its empty template
-        EXPECT_EQ(info.LoginName, QStringLiteral("mobnum"));
-        EXPECT_EQ(info.PasswName, QStringLiteral("password"));
-        EXPECT_TRUE(info.PhoneNumber.isEmpty());
-        EXPECT_TRUE(info.Password.isEmpty());
-    }
-    EXPECT_FALSE(QFile::exists(path));  // never written to servers.ini
-}
-
 TEST_F(IssaUrlTest, SectionsResolveWithTheDefaultsForMissingKeys)
 {
     WriteFileBytes(path, Cp("[Корвет - Урал]\nShortName=екб\nLoginURL=https://ekb.example/is\n\n"
@@ -49,29 +33,33 @@ TEST_F(IssaUrlTest, SectionsResolveWithTheDefaultsForMissingKeys)
     EXPECT_EQ(info.PasswName, QStringLiteral("pw"));
 
     info = GetIssaUrlByShortName(U("НЕТ"));
-    EXPECT_TRUE(info.LongName.isEmpty());
-    EXPECT_TRUE(info.LoginURL.isEmpty());
-    EXPECT_TRUE(info.LoginStr.isEmpty());
+    EXPECT_TRUE(info.LongName.isEmpty() && info.LoginURL.isEmpty() && info.LoginStr.isEmpty());
     EXPECT_EQ(info.ShortName, U("НЕТ"));
-}
+    // The built-in region in any letter case, with its empty template.
+    info = GetIssaUrlByShortName(U("мСк"));
+    EXPECT_EQ(info.LongName, U("Корвет - Москва"));
+    EXPECT_EQ(info.LoginURL, QStringLiteral("https://issa.korvet-mobile.example/cgi-bin/cgi.exe?function=is_newlog"));
+    EXPECT_TRUE(info.LoginStr.isEmpty());
+    EXPECT_EQ(info.PasswName, QStringLiteral("password"));
 
-TEST_F(IssaUrlTest, SectionNamedLikeTheDefaultShortName)
-{
+    // A section named like the built-in short name: lookups take the built-in,
+    // the region chooser the section.
     WriteFileBytes(path, Cp("[Своя Москва]\nShortName=МСК\nLoginURL=https://own.example/\n"));
-    EXPECT_EQ(GetIssaUrlByShortName(U("мск")).LongName, U("Корвет - Москва"));  // lookups: the built-in
-    EXPECT_EQ(IssaLongNameForShortName(U("мск")), U("Своя Москва"));             // the chooser: the section
+    EXPECT_EQ(GetIssaUrlByShortName(U("мск")).LongName, U("Корвет - Москва"));
+    EXPECT_EQ(IssaLongNameForShortName(U("мск")), U("Своя Москва"));
     EXPECT_EQ(IssaLongNameForShortName(U("ХЗ")), U("Корвет - Москва"));
     EXPECT_EQ(IssaLongNames(), (QStringList{U("Корвет - Москва"), U("Своя Москва")}));
 }
 
 TEST_F(IssaUrlTest, CorrectLoginUrl)
 {
-    EXPECT_EQ(CorrectLoginUrl(QStringLiteral("  https://a.example/cgi-bin/cgi.exe?function=is_newlog&x=1&y=2 \t")),
-              QStringLiteral("https://a.example/cgi-bin/cgi.exe?function=is_login"));
-    EXPECT_EQ(CorrectLoginUrl(QStringLiteral("https://a.example/?function=is_login")), QStringLiteral("https://a.example/?function=is_login"));
-    EXPECT_EQ(CorrectLoginUrl(QStringLiteral("https://a.example/?FUNCTION=IS_NEWLOG")), QStringLiteral("https://a.example/?FUNCTION=IS_NEWLOG"));
-    EXPECT_EQ(CorrectLoginUrl(QStringLiteral("x?function=is_newlogfunction=is_newlog")), QStringLiteral("x?function=is_login"));
-    EXPECT_EQ(CorrectLoginUrl(QStringLiteral(" \r\n")), QString());
+    const std::pair<const char *, const char *> cases[] = {
+        {"  https://a.example/cgi-bin/cgi.exe?function=is_newlog&x=1&y=2 \t", "https://a.example/cgi-bin/cgi.exe?function=is_login"},
+        {"https://a.example/?FUNCTION=IS_NEWLOG", "https://a.example/?FUNCTION=IS_NEWLOG"},
+        {"x?function=is_newlogfunction=is_newlog", "x?function=is_login"},
+        {" \r\n", ""}};
+    for (const auto &[in, out] : cases)
+        EXPECT_EQ(CorrectLoginUrl(QString::fromLatin1(in)), QString::fromLatin1(out)) << in;
 }
 
 TEST_F(IssaUrlTest, AddDialogCheck)
@@ -126,15 +114,13 @@ TEST_F(IssaUrlTest, AddEditRenameAndRemove)
     EXPECT_TRUE(ServersIni.ReadSections().isEmpty());
     EXPECT_TRUE(GetIssaUrlByShortName(U("СПБ")).LoginURL.isEmpty());
     EXPECT_EQ(IssaLongNameForShortName(U("СПБ")), U("Корвет - Москва"));  // the chooser falls back to the default
-}
 
-TEST_F(IssaUrlTest, RowsResolveByTheirRegion)
-{
+    // Rows resolve by their region; a row keeps its short name when the region goes.
     AddIssaUrl(U("Юг"), U("ЮГ"), QStringLiteral("https://south.example/"));
     SetupModel().Line(2).Region = U("юг");
-    EXPECT_EQ(GetIssaUrlByPhoneID(1).LongName, U("Корвет - Москва"));  // a fresh row: the built-in region
+    EXPECT_EQ(GetIssaUrlByPhoneID(1).LongName, U("Корвет - Москва"));
     EXPECT_EQ(GetIssaUrlByPhoneID(2).LoginURL, QStringLiteral("https://south.example/"));
-    RemoveIssaUrl(U("Юг"));  // the row keeps its short name and no longer resolves
+    RemoveIssaUrl(U("Юг"));
     EXPECT_TRUE(GetIssaUrlByPhoneID(2).LoginURL.isEmpty());
     EXPECT_EQ(SetupModel().Line(2).Region, U("юг"));
 }

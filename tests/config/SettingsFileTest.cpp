@@ -43,17 +43,7 @@ TEST_F(SettingsFileTest, NoFileGivesTheDefaultsAndTheirExactFile)
 {
     const TSetupModel m = loaded();
     EXPECT_EQ(m.General, TGeneralSettings{});
-    const TGeneralSettings &g = m.General;
-    // slot number, alias, phone number, switch-off date, recommended payment, last query time
-    EXPECT_TRUE(g.cbNN && g.cbAlias && g.cbPhoneNum && g.cbTurnOff && g.cbRecomend && g.cbLastQueryTime);
-    EXPECT_FALSE(g.cbLicSchet || g.cbUserName || g.cbObPlat || g.cbAverage || g.cbSMS || g.cbMin || g.cbJeansBalExpired ||
-                 g.cbBalDelta);
-    EXPECT_TRUE(g.cbMarkIfBalance && g.cbMarkIfTurnOff);
-    EXPECT_EQ(g.edBalanceLessThen, QStringLiteral("2.5"));
-    EXPECT_EQ(g.edTurnOffLessThen, QStringLiteral("2"));
     EXPECT_EQ(RequestIntervalMs(m), 5LL * 3600000);
-    EXPECT_FALSE(g.cbExecAfterRun);
-    EXPECT_TRUE(g.cbAutoReRquest);
     EXPECT_TRUE(m.TrayNotShow());
     EXPECT_FALSE(QFile::exists(path));
 
@@ -131,23 +121,6 @@ TEST_F(SettingsFileTest, SavingKeepsWhatOtherPartsStoreInTheFile)
     EXPECT_EQ(bytes.count("SaveLogFiles"), 1);
 }
 
-TEST_F(SettingsFileTest, StoredMinimumSwitchesTheRowsTrayButtonsOff)
-{
-    TSetupModel m;
-    m.Line(4).Number = QStringLiteral("1");
-    m.SetTrayShow(4, true);
-    LoadIniFile(m);  // no file: the rows keep their choice
-    EXPECT_EQ(m.TraySlot(), 4);
-    IniFile.WriteBool(QStringLiteral("Phones"), QStringLiteral("rbTrayShowMinimal"), true);
-    LoadIniFile(m);
-    EXPECT_EQ(m.TraySlot(), 0);
-    EXPECT_TRUE(m.TrayShowMinimal());
-    // Switched off again by another program: the next load sees it.
-    IniFile.WriteBool(QStringLiteral("Phones"), QStringLiteral("rbTrayShowMinimal"), false);
-    LoadIniFile(m);
-    EXPECT_FALSE(m.TrayShowMinimal());
-}
-
 // At exit the program writes only what its own run changed: keys another
 // program wrote meanwhile, and an auto-start entry the user removed, stay.
 TEST_F(SettingsFileTest, ExitWritesOnlyTheKeysThisRunChanged)
@@ -203,10 +176,8 @@ TEST_F(SettingsFileTest, AutoStartEntryFollowsTheTick)
     SaveIniFile(m);
     EXPECT_FALSE(QFile::exists(AutoStartEntryPath()));
     EXPECT_FALSE(loaded().General.cbAutoStart);
-}
 
-TEST_F(SettingsFileTest, AutoStartEntryQuotesThePath)
-{
+    // The path quoted as desktop entries want it.
     const QString entry = AutoStartEntryPath();
     SetAutoStart(true, QStringLiteral("/opt/my apps/saldomat"));
     EXPECT_TRUE(ReadFileBytes(entry).contains("\nExec=\"/opt/my apps/saldomat\"\n"));
@@ -290,22 +261,4 @@ TEST_F(SettingsFileTest, ProgramPathRecordIsQuotedWhenItHoldsABlank)
     SaveProgramPathToRegistry(QStringLiteral("/opt/saldomat"));
     settings.sync();
     EXPECT_EQ(settings.value(QStringLiteral("ProgramPath")).toString(), QStringLiteral("/opt/saldomat"));
-}
-
-TEST_F(SettingsFileTest, SettingsTakenFromTextAreChecked)
-{
-    TSetupModel m;
-    EXPECT_TRUE(SetGeneralSettingText(m, QStringLiteral("hint window"), QStringLiteral("CBSMS"), QStringLiteral("yes")).isEmpty());
-    EXPECT_TRUE(m.General.cbSMS);
-    EXPECT_TRUE(SetGeneralSettingText(m, QStringLiteral("Connection"), QStringLiteral("cbRefreshTime"), QStringLiteral("7")).isEmpty());
-    EXPECT_EQ(RequestIntervalMs(m), 86400000);
-    EXPECT_TRUE(SetGeneralSettingText(m, QStringLiteral("Phones"), QStringLiteral("rbTrayShowMinimal"), QStringLiteral("1")).isEmpty());
-    EXPECT_TRUE(m.TrayShowMinimal());
-    const TSetupModel before = m;
-    EXPECT_FALSE(SetGeneralSettingText(m, QStringLiteral("Connection"), QStringLiteral("cbRefreshTime"), QStringLiteral("8")).isEmpty());
-    EXPECT_FALSE(SetGeneralSettingText(m, QStringLiteral("Mark"), QStringLiteral("edBalanceLessThen"), QStringLiteral("1,5")).isEmpty());
-    EXPECT_FALSE(SetGeneralSettingText(m, QStringLiteral("Mark"), QStringLiteral("edTurnOffLessThen"), QStringLiteral("3.5")).isEmpty());
-    EXPECT_FALSE(SetGeneralSettingText(m, QStringLiteral("Hint Window"), QStringLiteral("cbNN"), QStringLiteral("maybe")).isEmpty());
-    EXPECT_FALSE(SetGeneralSettingText(m, QStringLiteral("Mark"), QStringLiteral("cbNN"), QStringLiteral("1")).isEmpty());
-    EXPECT_EQ(m, before);
 }

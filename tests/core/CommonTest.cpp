@@ -1,33 +1,10 @@
 #include "Common.h"
 #include "Encoding.h"
 #include "OleDate.h"
-#include "PhoneTable.h"
-#include "TestHome.h"
 
-#include <QElapsedTimer>
 #include <QStringDecoder>
 #include <QStringEncoder>
-#include <QTimer>
 #include <gtest/gtest.h>
-
-TEST(Common, FormatPhoneNumberOnlyTouchesTenCharacters)
-{
-    EXPECT_EQ(FormatPhoneNumber(QStringLiteral("abcdefghij")), QStringLiteral("(abc) def-ghij"));
-    EXPECT_EQ(FormatPhoneNumber(QStringLiteral("abcdefghijk")), QStringLiteral("abcdefghijk"));
-    EXPECT_EQ(FormatPhoneNumber(QString()), QString());
-}
-
-TEST(Common, PhoneHumanInfoPrefersAliasThenUserName)
-{
-    TestHome home;
-    TIssa &r = IssaArray[9];
-    r.PhoneNumber = QStringLiteral("9161234567");
-    EXPECT_EQ(PhoneHumanInfo(9), QStringLiteral("(916) 123-4567"));
-    r.UserName = QStringLiteral("Иванов И.И.");
-    EXPECT_EQ(PhoneHumanInfo(9), QStringLiteral("(916) 123-4567 [Иванов И.И.]"));
-    r.Alias = QStringLiteral("Мама");
-    EXPECT_EQ(PhoneHumanInfo(9), QStringLiteral("(916) 123-4567 [Мама]"));
-}
 
 TEST(Common, IsTrueTextAcceptsOnlyTheThreeWords)
 {
@@ -113,19 +90,6 @@ TEST(Common, MetaCharsetFindsTheFirstDeclarationNearTheTop)
     EXPECT_EQ(MetaCharset("<p>charset=utf-8</p>"), QByteArray());
     EXPECT_EQ(MetaCharset("<meta name=x>charset=utf-8"), QByteArray());
     EXPECT_EQ(MetaCharset(QByteArray(kMetaSniffBytes, ' ') + "<meta charset=utf-8>"), QByteArray());
-}
-
-TEST(Common, BomEncodingNamesTheMarkAndItsLength)
-{
-    qsizetype length = -1;
-    EXPECT_EQ(BomEncoding("\xEF\xBB\xBFx", &length), "UTF-8");
-    EXPECT_EQ(length, 3);
-    EXPECT_EQ(BomEncoding("\xFF\xFEx\0", &length), "UTF-16LE");
-    EXPECT_EQ(length, 2);
-    EXPECT_EQ(BomEncoding("\xFE\xFF\0x", &length), "UTF-16BE");
-    EXPECT_EQ(length, 2);
-    EXPECT_EQ(BomEncoding("<html>", &length), QByteArray());
-    EXPECT_EQ(length, 0);
 }
 
 TEST(Common, PageFileBytesKeepEveryCharacter)

@@ -56,18 +56,9 @@ TEST(ErrorLog, OneHeaderPerRunAndOneLinePerFailure)
     EXPECT_TRUE(ReadFileBytes(ErrorLogFileName()).contains(ToCp1251(QStringLiteral("первая"))));
 }
 
-TEST(ErrorLog, NextRunAppendsWithItsOwnHeader)
-{
-    TestHome home;
-    MainException(QStringLiteral("run one"));
-    ResetLogHeaderFlag();  // as a new start of the program
-    MainException(QStringLiteral("run two"));
-    const QString text = FromCp1251(ReadFileBytes(ErrorLogFileName()));
-    EXPECT_EQ(text.count(QString(142, QLatin1Char('*'))), 2);
-    EXPECT_LT(text.indexOf(QStringLiteral("run one")), text.indexOf(QStringLiteral("run two")));
-}
-
-TEST(ErrorLog, LabelChainOfAFailureThreeRoutinesDeep)
+// A failure three routines deep names each routine; the handler of a desktop
+// callback logs instead of throwing; the next run gets a header of its own.
+TEST(ErrorLog, LabelChainsHandlersAndTheNextRunsHeader)
 {
     TestHome home;
     try {
@@ -76,19 +67,19 @@ TEST(ErrorLog, LabelChainOfAFailureThreeRoutinesDeep)
     } catch (const std::exception &e) {
         MainException(e);
     }
+    EXPECT_NO_THROW(runHandler("TfrmMain.TrayCallBack", [] { throw SaldomatError(QStringLiteral("boom")); }));
+    ResetLogHeaderFlag();  // as a new start of the program
+    MainException(QStringLiteral("run two"));
     const QString text = FromCp1251(ReadFileBytes(ErrorLogFileName()));
     EXPECT_TRUE(text.contains(QStringLiteral(": TfrmMain.ppmQueryNowClick -- > TfrmMain.RequestInformation -- > "
                                              "TfrmWB.RequestInformation -- > Access violation\r\n")))
         << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("TfrmMain.TrayCallBack -- > boom")));
+    EXPECT_EQ(text.count(QString(142, QLatin1Char('*'))), 2);
+    EXPECT_LT(text.indexOf(QStringLiteral("boom")), text.indexOf(QStringLiteral("run two")));
 }
 
-TEST(ErrorLog, RunHandlerLogsInsteadOfThrowing)
-{
-    TestHome home;
-    EXPECT_NO_THROW(runHandler("TfrmMain.TrayCallBack", [] { throw SaldomatError(QStringLiteral("boom")); }));
-    EXPECT_TRUE(FromCp1251(ReadFileBytes(ErrorLogFileName())).contains(QStringLiteral("TfrmMain.TrayCallBack -- > boom")));
-}
-
+// The last thousand lines stay; a shorter file and a missing one are left alone.
 TEST(ErrorLog, TruncateKeepsExactlyTheLastThousandLines)
 {
     TestHome home;
@@ -98,11 +89,6 @@ TEST(ErrorLog, TruncateKeepsExactlyTheLastThousandLines)
     EXPECT_EQ(data.count('\n'), 1000);
     EXPECT_TRUE(data.startsWith("line 501\r\n"));
     EXPECT_TRUE(data.endsWith("line 1500\r\n"));
-}
-
-TEST(ErrorLog, TruncateLeavesShortFilesAndMissingFilesAlone)
-{
-    TestHome home;
     const QByteArray exact = numberedLines(1000);
     WriteFileBytes(ErrorLogFileName(), exact);
     TruncateFile(ErrorLogFileName());

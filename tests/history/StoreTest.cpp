@@ -1,3 +1,6 @@
+// Storing a result and loading the newest rows back: the balance change of
+// the day, the rounded row, texts that look like SQL.
+
 #include "Common.h"
 #include "Failure.h"
 #include "HistoryDb.h"
@@ -46,6 +49,7 @@ struct StoreFixture : ::testing::Test {
     float record(const QString &phone, float balance)
     {
         TIssa issa = result(phone, balance);
+        issa.BalDelta = 99;
         store->CalcBalanceDelta(issa);
         EXPECT_TRUE(store->SaveIssaToMdb(issa));
         return issa.BalDelta;
@@ -53,43 +57,23 @@ struct StoreFixture : ::testing::Test {
 };
 }  // namespace
 
-TEST_F(StoreFixture, FirstQueryOfAPhoneHasNoDeltaAndStoresOneRow)
-{
-    TIssa issa = result(QStringLiteral("9161234567"), 33.0f);
-    issa.BalDelta = 99;
-    store->CalcBalanceDelta(issa);
-    EXPECT_EQ(issa.BalDelta, 0.0f);
-    EXPECT_TRUE(store->SaveIssaToMdb(issa));
-    EXPECT_EQ(CountRows(db()), 1);
-    // Only rows of today: still nothing to compare with.
-    EXPECT_EQ(record(QStringLiteral("9161234567"), 30.0f), 0.0f);
-}
-
+// The change of the day is against the last row of an earlier day of the same
+// phone; midnight separates the days; a stored text balance is read with a comma.
 TEST_F(StoreFixture, DeltaOfTheDayIsAgainstTheLastRowOfAnEarlierDay)
 {
     const QString phone = QStringLiteral("9161234567");
+    EXPECT_EQ(record(phone, 33.0f), 0.0f);  // the first query of a phone
+    EXPECT_EQ(record(phone, 30.0f), 0.0f);  // only rows of today
     InsertRaw(db(), {phone, kToday - 1 + 9.0 / 24.0, 25.0});
-    InsertRaw(db(), {phone, kToday - 1 + 18.0 / 24.0, 20.0});
-    InsertRaw(db(), {QStringLiteral("9160000000"), kToday - 1 + 20.0 / 24.0, 500.0});  // another phone
+    InsertRaw(db(), {phone, kToday - 1 + (23 * 60 + 59) / 1440.0, 20.0});
+    InsertRaw(db(), {QStringLiteral("9160000000"), kToday - 1 + 23.99 / 24.0, 500.0});  // another phone
     EXPECT_FLOAT_EQ(record(phone, 18.5f), -1.5f);
     now += 2.0 / 24.0;
     EXPECT_FLOAT_EQ(record(phone, 17.0f), -3.0f);
     const auto rows = HistoryAllRows(phone);
-    ASSERT_EQ(rows.size(), 4);
+    ASSERT_EQ(rows.size(), 6);
     EXPECT_FLOAT_EQ(rows[0].BalDelta, -3.0f);
-    EXPECT_FLOAT_EQ(rows[1].BalDelta, -1.5f);
-}
 
-TEST_F(StoreFixture, MidnightSeparatesTheDays)
-{
-    const QString phone = QStringLiteral("9161234567");
-    InsertRaw(db(), {phone, kToday - 1 + (23 * 60 + 59) / 1440.0, 30.0});
-    InsertRaw(db(), {phone, kToday + 1 / 1440.0, 25.0});
-    EXPECT_FLOAT_EQ(record(phone, 28.0f), -2.0f);
-}
-
-TEST_F(StoreFixture, StoredBalanceIsReadBackAsTextWithCommaOrUnreadable)
-{
     InsertRaw(db(), {QStringLiteral("A"), kToday - 2, QStringLiteral("19,50")});
     InsertRaw(db(), {QStringLiteral("B"), kToday - 2, QStringLiteral("n/a")});
     EXPECT_FLOAT_EQ(record(QStringLiteral("A"), 20.0f), 0.5f);
@@ -113,67 +97,43 @@ TEST_F(StoreFixture, RowHoldsTheRoundedFiguresAndTheTimeOfStoring)
     issa.QueryDateTime = now - 0.01;
     now += 1.0 / 86400;
     ASSERT_TRUE(store->SaveIssaToMdb(issa));
-    const QStringList row = Column(db(), QStringLiteral(
+    TIssa empty = result(QString(), 5.0f);  // empty texts are stored as one space
+    ASSERT_TRUE(store->SaveIssaToMdb(empty));
+    const QStringList rows = Column(db(), QStringLiteral(
         "SELECT PhoneNumber || '|' || LicSchet || '|' || UserName || '|' || Balance || '|' || ObPlat || '|' || "
         "BalDelta || '|' || Average || '|' || JeansExpired || '|' || TurnOff || '|' || Recomend || '|' || SMS || '|' "
-        "|| Minutes || '|' || USDRate FROM Phones"));
-    EXPECT_EQ(row, QStringList({"9161234567|123456789|Иванов Иван|12.35|1.0|-0.5|3.46|12|-3|100.0|15|120|28.1234"}));
-    const auto rows = HistoryAllRows(issa.PhoneNumber);
-    ASSERT_EQ(rows.size(), 1);
-    EXPECT_DOUBLE_EQ(rows[0].QueryDateTime, now);
-}
-
-TEST_F(StoreFixture, EmptyTextsAreStoredAsOneSpace)
-{
-    TIssa issa = result(QString(), 5.0f);
-    ASSERT_TRUE(store->SaveIssaToMdb(issa));
-    EXPECT_EQ(Column(db(), QStringLiteral("SELECT '[' || PhoneNumber || '][' || LicSchet || '][' || UserName || ']' FROM Phones")),
-              QStringList({"[ ][ ][ ]"}));
-    EXPECT_TRUE(issa.UserName.isEmpty());
+        "|| Minutes || '|' || USDRate FROM Phones ORDER BY NN"));
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_EQ(rows[0], QStringLiteral("9161234567|123456789|Иванов Иван|12.35|1.0|-0.5|3.46|12|-3|100.0|15|120|28.1234"));
+    EXPECT_TRUE(rows[1].startsWith(QStringLiteral(" | | |5.0|"))) << rows[1].toStdString();
+    const auto stored = HistoryAllRows(issa.PhoneNumber);
+    ASSERT_EQ(stored.size(), 1);
+    EXPECT_DOUBLE_EQ(stored[0].QueryDateTime, now);
 }
 
 TEST_F(StoreFixture, TextsWithQuotesAndSqlAreStoredAndFoundExactly)
 {
     const QStringList nasty{QStringLiteral("O'Brien"), QStringLiteral("\"quoted\" ''double''"),
                             QStringLiteral("x'); DROP TABLE Phones; --"), QStringLiteral("1' OR '1'='1"),
-                            QStringLiteral("a;b;c SELECT * FROM Phones WHERE 1=1"), QStringLiteral("Д'Артаньян\\%_")};
+                            QStringLiteral("Д'Артаньян\\%_")};
+    QList<HistoryPhoneRef> refs;
     for (const QString &text : nasty) {
         TIssa issa = result(text, 10.0f);
-        issa.UserName = text;
-        issa.LicSchet = text;
-        store->CalcBalanceDelta(issa);
+        issa.UserName = issa.LicSchet = text;
         ASSERT_TRUE(store->SaveIssaToMdb(issa));
+        refs.append({int(refs.size()) + 1, text, QStringLiteral("alias")});
     }
-    EXPECT_EQ(CountRows(db()), nasty.size());
-    QList<HistoryPhoneRef> refs;
-    for (int i = 0; i < nasty.size(); ++i)
-        refs.append({i + 1, nasty[i], QStringLiteral("alias")});
     load(refs, 3);
     for (int i = 0; i < nasty.size(); ++i) {
-        const auto rows = HistoryAllRows(nasty[i]);
-        ASSERT_EQ(rows.size(), 1) << nasty[i].toStdString();
-        EXPECT_EQ(rows[0].PhoneNumber, nasty[i]);
+        ASSERT_EQ(HistoryAllRows(nasty[i]).size(), 1) << nasty[i].toStdString();
         EXPECT_EQ(IssaArray[i + 1].UserName, nasty[i]);
         EXPECT_EQ(IssaArray[i + 1].LicSchet, nasty[i]);
-        EXPECT_TRUE(IssaArray[i + 1].Success);
     }
-    // Pattern characters match only themselves.
-    EXPECT_TRUE(HistoryAllRows(QStringLiteral("Д'Артаньян\\%")).isEmpty());
-}
-
-TEST_F(StoreFixture, LoadingFromAMissingFileDoesNothing)
-{
-    QFile::remove(db());
-    IssaArray[1].Balance = 4.0f;
-    load({{1, QStringLiteral("9161234567"), QStringLiteral("x")}}, 3);
-    EXPECT_EQ(IssaArray[1].Balance, 4.0f);
-    EXPECT_TRUE(IssaArray[1].Alias.isEmpty());
-    EXPECT_FALSE(QFileInfo::exists(db()));
+    EXPECT_TRUE(HistoryAllRows(QStringLiteral("Д'Артаньян\\%")).isEmpty());  // pattern characters match only themselves
 }
 
 TEST_F(StoreFixture, LoadingTakesTheNewestRowAndCountsRecentOnesAsSuccess)
 {
-    RawRow older{QStringLiteral("A"), now - 1, 1.0};
     RawRow recent{QStringLiteral("A"), now - 2.0 / 24.0, 42.25};
     recent.licSchet = QStringLiteral("LS-A");
     recent.userName = QStringLiteral("Пётр");
@@ -186,52 +146,36 @@ TEST_F(StoreFixture, LoadingTakesTheNewestRowAndCountsRecentOnesAsSuccess)
     recent.jeans = 30;
     recent.sms = 40;
     recent.minutes = 50;
-    InsertRaw(db(), older);
+    InsertRaw(db(), {QStringLiteral("A"), now - 1, 1.0});
     InsertRaw(db(), recent);
     InsertRaw(db(), {QStringLiteral("B"), now - 4.0 / 24.0, 7.5});
 
     IssaArray[3].Balance = 11.0f;  // slot 3 has no history rows
-    IssaArray[4].Balance = 13.0f;  // slot 4 is not monitored
-    IssaArray[4].Alias = QStringLiteral("untouched");
+    IssaArray[4].Alias = QStringLiteral("untouched");  // slot 4 is not monitored
     load({{1, QStringLiteral("A"), QStringLiteral("first")},
                                    {2, QStringLiteral("B"), QStringLiteral("second")},
                                    {3, QStringLiteral("C"), QStringLiteral("third")}},
                                   3);
     const TIssa &a = IssaArray[1];
-    EXPECT_EQ(a.PhoneID, 1);
-    EXPECT_EQ(a.Alias, QStringLiteral("first"));
-    EXPECT_EQ(a.PhoneNumber, QStringLiteral("A"));
-    EXPECT_EQ(a.LicSchet, QStringLiteral("LS-A"));
-    EXPECT_EQ(a.UserName, QStringLiteral("Пётр"));
-    EXPECT_FLOAT_EQ(a.Balance, 42.25f);
-    EXPECT_FLOAT_EQ(a.ObPlat, 5.0f);
-    EXPECT_FLOAT_EQ(a.BalDelta, -1.25f);
-    EXPECT_FLOAT_EQ(a.Average, 2.5f);
-    EXPECT_FLOAT_EQ(a.Recomend, 60.0f);
-    EXPECT_FLOAT_EQ(a.USDRate, 28.5f);
-    EXPECT_EQ(a.TurnOff, 17);
-    EXPECT_EQ(a.JeansExpired, 30);
-    EXPECT_EQ(a.SMS, 40);
-    EXPECT_EQ(a.Minutes, 50);
+    EXPECT_EQ(QStringList({a.Alias, a.PhoneNumber, a.LicSchet, a.UserName}),
+              QStringList({QStringLiteral("first"), QStringLiteral("A"), QStringLiteral("LS-A"), QStringLiteral("Пётр")}));
+    EXPECT_EQ(QList<float>({a.Balance, a.ObPlat, a.BalDelta, a.Average, a.Recomend, a.USDRate}),
+              QList<float>({42.25f, 5.0f, -1.25f, 2.5f, 60.0f, 28.5f}));
+    EXPECT_EQ(QList<int>({a.PhoneID, a.TurnOff, a.JeansExpired, a.SMS, a.Minutes}), QList<int>({1, 17, 30, 40, 50}));
     EXPECT_DOUBLE_EQ(a.QueryDateTime, recent.when);
-    EXPECT_TRUE(a.Success);  // 2 hours old, refresh time 3 hours
-
-    const TIssa &b = IssaArray[2];
-    EXPECT_FLOAT_EQ(b.Balance, 7.5f);  // shown all the same
-    EXPECT_FALSE(b.Success);          // 4 hours old
-
-    const TIssa &c = IssaArray[3];
-    EXPECT_EQ(c.PhoneID, 3);
-    EXPECT_EQ(c.Alias, QStringLiteral("third"));
-    EXPECT_EQ(c.PhoneNumber, QStringLiteral("C"));
-    EXPECT_FLOAT_EQ(c.Balance, 11.0f);
-    EXPECT_FALSE(c.Success);
-
-    EXPECT_FLOAT_EQ(IssaArray[4].Balance, 13.0f);
+    EXPECT_TRUE(a.Success);                       // 2 hours old, refresh time 3 hours
+    EXPECT_FLOAT_EQ(IssaArray[2].Balance, 7.5f);  // shown all the same
+    EXPECT_FALSE(IssaArray[2].Success);           // 4 hours old
+    EXPECT_EQ(IssaArray[3].PhoneNumber, QStringLiteral("C"));
+    EXPECT_FLOAT_EQ(IssaArray[3].Balance, 11.0f);
+    EXPECT_FALSE(IssaArray[3].Success);
     EXPECT_EQ(IssaArray[4].Alias, QStringLiteral("untouched"));
-    EXPECT_EQ(IssaArray[4].PhoneID, 0);
-
-    // A longer refresh time counts the 4-hour-old row as current.
     load({{2, QStringLiteral("B"), QStringLiteral("second")}}, 5);
-    EXPECT_TRUE(IssaArray[2].Success);
+    EXPECT_TRUE(IssaArray[2].Success);  // a longer refresh time counts it as current
+
+    QFile::remove(db());  // a missing file: nothing loaded, nothing created
+    IssaArray[5].Balance = 4.0f;
+    load({{5, QStringLiteral("A"), QStringLiteral("x")}}, 3);
+    EXPECT_EQ(IssaArray[5].Balance, 4.0f);
+    EXPECT_FALSE(QFileInfo::exists(db()));
 }

@@ -1,6 +1,7 @@
-// The browser against real servers on 127.0.0.1: navigation, cookies,
-// redirects, limits, dropped connections, forms, frames, meta refresh, TLS
-// and proxies.
+// The browser against real servers on 127.0.0.1: cookies, redirects, limits,
+// dropped connections, frames and meta refresh that never end, TLS, proxies
+// and where a password may go. (Plain loads, error pages, forms and frames of
+// a login are the request engine's tests against the emulator.)
 
 #include "Browser.h"
 #include "Encoding.h"
@@ -92,80 +93,6 @@ void Html(httplib::Response &res, const std::string &body, const char *type = "t
 } // namespace
 
 // ---------------------------------------------------------------- navigation
-
-TEST(BrowserNavigation, GetPostErrorPagesAndNoCache)
-{
-    TestServer server;
-    Seen pragma, posts;
-    server.http().Get("/page", [&](const httplib::Request &req, httplib::Response &res) {
-        pragma.Add(req.get_header_value("Pragma") + "|" + req.get_header_value("Cache-Control"));
-        res.set_content(ToCp1251(QStringLiteral("<html><body><p>Актуальный баланс</p></body></html>")).toStdString(),
-                        "text/html; charset=windows-1251");
-    });
-    server.http().Post("/login", [&](const httplib::Request &req, httplib::Response &res) {
-        posts.Add(req.get_header_value("Content-Type") + "|" + req.body);
-        Html(res, "<body><p>logged in</p></body>");
-    });
-    server.http().Get("/fail", [](const httplib::Request &, httplib::Response &res) {
-        res.status = 500;
-        Html(res, "<html><body><h1>Internal Server Error</h1></body></html>");
-    });
-    server.Start();
-
-    WebBrowser browser;
-    Recorder rec(browser);
-    EXPECT_EQ(browser.Document(), nullptr);
-    browser.Navigate(server.Url(QStringLiteral("/page")));
-    ASSERT_TRUE(rec.WaitDocs(1));
-    EXPECT_EQ(rec.docs[0].url, server.Url(QStringLiteral("/page")));
-    EXPECT_TRUE(rec.docs[0].html.contains(QStringLiteral("<p>Актуальный баланс</p>"))) << rec.docs[0].html.toStdString();
-    EXPECT_EQ(browser.Document(), browser.TopDocument());
-    EXPECT_EQ(browser.Document()->Charset(), QByteArray("windows-1251"));
-    ASSERT_EQ(pragma.Count(), 1u);
-    EXPECT_EQ(pragma.All()[0], "no-cache|no-cache");
-    // A second load of the same address goes to the server again.
-    browser.Navigate(server.Url(QStringLiteral("/page")));
-    ASSERT_TRUE(rec.WaitDocs(2));
-    EXPECT_EQ(pragma.Count(), 2u);
-
-    const QByteArray body = "Lang=2&mobnum=9001234567&Password=%C7x+y";
-    browser.NavigatePost(server.Url(QStringLiteral("/login")), body);
-    ASSERT_TRUE(rec.WaitDocs(3));
-    ASSERT_EQ(posts.Count(), 1u);
-    EXPECT_EQ(posts.All()[0], "application/x-www-form-urlencoded|" + body.toStdString());
-    EXPECT_TRUE(rec.docs[2].html.contains(QStringLiteral("logged in")));
-
-    // An HTTP error status with a page is a document, not a failure.
-    browser.Navigate(server.Url(QStringLiteral("/fail")));
-    ASSERT_TRUE(rec.WaitDocs(4));
-    EXPECT_TRUE(rec.docs[3].html.contains(QStringLiteral("Internal Server Error")));
-    EXPECT_TRUE(rec.errors.isEmpty());
-
-    // Nobody listening: a clear error and no document.
-    const QUrl closed(QStringLiteral("http://127.0.0.1:%1/x").arg(FreePort()));
-    browser.Navigate(closed);
-    ASSERT_TRUE(rec.WaitError());
-    EXPECT_EQ(rec.errors[0].first, closed);
-    EXPECT_TRUE(rec.errors[0].second.startsWith(QStringLiteral("Ошибка сети при загрузке"))) << rec.errors[0].second.toStdString();
-    EXPECT_EQ(rec.docs.size(), 4);
-    EXPECT_FALSE(browser.IsBusy());
-
-    // A saved page opened from a local file, its charset from the meta tag.
-    QTemporaryDir dir;
-    const QString saved = dir.filePath(QStringLiteral("korvet-test.html"));
-    QFile file(saved);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("<html><head><meta http-equiv=Content-Type content='text/html; charset=windows-1251'></head><body><p>"
-               + ToCp1251(QStringLiteral("Актуальный баланс")) + "</p></body></html>");
-    file.close();
-    browser.Navigate(QUrl::fromLocalFile(saved));
-    ASSERT_TRUE(rec.WaitDocs(5));
-    EXPECT_EQ(rec.docs[4].url, QUrl::fromLocalFile(saved));
-    EXPECT_TRUE(rec.docs[4].html.contains(QStringLiteral("<p>Актуальный баланс</p>")));
-    browser.Navigate(QUrl::fromLocalFile(dir.filePath(QStringLiteral("missing.html"))));
-    ASSERT_TRUE(rec.WaitError());
-    EXPECT_EQ(rec.docs.size(), 5);
-}
 
 TEST(BrowserNavigation, CookiesLastOneSession)
 {
@@ -384,112 +311,7 @@ TEST(BrowserLimits, DroppedConnectionStopAndInactivity)
     EXPECT_TRUE(WaitUntil([&] { return slowServed.load() == 2; }, 5000));
 }
 
-// ---------------------------------------------------------------- forms
-
-TEST(BrowserForms, FillAndSubmitTheLoginForm)
-{
-    TestServer server;
-    Seen posts, queries;
-    server.http().Get("/login-form", [](const httplib::Request &, httplib::Response &res) {
-        const QString page = QStringLiteral(
-            "<html><head><title>Вход</title></head><body><table><form name=f method=post action='do-login' accept-charset=windows-1251>"
-            "<tr><td>Номер</td><td><input type=text name=mobnum></td></tr>"
-            "<tr><td>Пароль</td><td><input type=password name=Password></td></tr>"
-            "<input type=hidden name=Lang value=2>"
-            "<tr><td><select name=region><option value=1>Москва</option><option value=2 selected>Тверь</option></select></td></tr>"
-            "<tr><td><input type=checkbox name=remember checked><input type=checkbox name=spam value=y></td></tr>"
-            "<tr><td><input type=submit name=enter value='Войти'></td></tr></form></table></body></html>");
-        res.set_content(page.toUtf8().toStdString(), "text/html; charset=utf-8");
-    });
-    server.http().Post("/do-login", [&](const httplib::Request &req, httplib::Response &res) {
-        posts.Add(req.body);
-        res.set_content(ToCp1251(QStringLiteral("<body><table><tr><td>Актуальный баланс:</td><td>12,34</td></tr></table></body>")).toStdString(),
-                        "text/html; charset=windows-1251");
-    });
-    server.http().Get("/search", [&](const httplib::Request &req, httplib::Response &res) {
-        queries.Add(req.target);
-        Html(res, "<body>found</body>");
-    });
-    server.Start();
-
-    WebBrowser browser;
-    browser.SetPlainPasswordAllowed(true);  // a server on this computer
-    Recorder rec(browser);
-    // As the request engine does: fill and submit from the completion handler.
-    rec.onComplete = [&](const QUrl &url) {
-        if (!url.path().endsWith(QStringLiteral("/login-form")))
-            return;
-        const auto doc = browser.Document();
-        ASSERT_TRUE(doc->SetFieldValue(doc->ElementByName(QStringLiteral("mobnum")), QStringLiteral("9001234567")));
-        const HtmlElement password = doc->ElementByName(QStringLiteral("Password"));
-        ASSERT_TRUE(doc->SetFieldValue(password, QStringLiteral("Пароль 1")));
-        EXPECT_TRUE(doc->Submit(doc->FormOf(password)));
-    };
-    browser.Navigate(server.Url(QStringLiteral("/login-form")));
-    ASSERT_TRUE(rec.WaitDocs(2));
-    ASSERT_EQ(posts.Count(), 1u);
-    EXPECT_EQ(posts.All()[0], "mobnum=9001234567&Password=%CF%E0%F0%EE%EB%FC+1&Lang=2&region=2&remember=on");
-    EXPECT_EQ(rec.docs[1].url, server.Url(QStringLiteral("/do-login")));
-    EXPECT_TRUE(rec.docs[1].html.contains(QStringLiteral("<td>12,34</td>")));
-
-    // A GET form on a windows-1251 page puts the encoded fields in the query.
-    rec.onComplete = nullptr;
-    const QByteArray page = "<body><form id=s action='/search?ignored=1'><input name=q value='" + ToCp1251(QStringLiteral("Да")) + "'></form></body>";
-    auto doc = HtmlDocument::Parse(page, server.Url(QStringLiteral("/start")), "windows-1251");
-    doc->SetNavigator([&](const FormRequest &r) { r.post ? browser.NavigatePost(r.url, r.body) : browser.Navigate(r.url); });
-    ASSERT_TRUE(doc->Submit(doc->ElementByName(QStringLiteral("s"))));
-    ASSERT_TRUE(rec.WaitDocs(3));
-    EXPECT_EQ(queries.All(), (std::vector<std::string>{"/search?q=%C4%E0"}));
-}
-
 // ---------------------------------------------------------------- frames and refresh
-
-TEST(BrowserFrames, FramesAndIframesCompleteAfterTheTopDocument)
-{
-    TestServer server;
-    const int closedPort = FreePort();
-    server.http().Get("/frames", [&](const httplib::Request &, httplib::Response &res) {
-        Html(res, "<html><frameset cols='20%,*'><frame src='f1'><frame src='/f2'>"
-                  "<frame src='http://127.0.0.1:" + std::to_string(closedPort) + "/gone'></frameset></html>");
-    });
-    server.http().Get("/f1", [](const httplib::Request &, httplib::Response &res) {
-        Html(res, "<body><p>frame one</p></body>");
-    });
-    server.http().Get("/f2", [](const httplib::Request &, httplib::Response &res) {
-        Html(res, "<body><p>frame two</p><iframe src='/f3'></iframe></body>");
-    });
-    server.http().Get("/f3", [](const httplib::Request &, httplib::Response &res) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        Html(res, "<body><p>inner</p></body>");
-    });
-    server.Start();
-
-    WebBrowser browser;
-    Recorder rec(browser);
-    QList<std::shared_ptr<HtmlDocument>> documents;
-    rec.onComplete = [&](const QUrl &) { documents.append(browser.Document()); };
-    browser.Navigate(server.Url(QStringLiteral("/frames")));
-    ASSERT_TRUE(WaitUntil([&] { return rec.docs.size() >= 4 && rec.frameErrors.size() >= 1; }));
-    Pump(100);
-    ASSERT_EQ(rec.docs.size(), 4);
-    EXPECT_EQ(rec.docs[0].url, server.Url(QStringLiteral("/frames")));
-    EXPECT_EQ(rec.docs[0].html, QStringLiteral("<body></body>"));
-    QMap<QString, QString> frames;
-    for (int i = 1; i < 4; ++i)
-        frames.insert(rec.docs[i].url.path(), rec.docs[i].html);
-    EXPECT_TRUE(frames.value(QStringLiteral("/f1")).contains(QStringLiteral("frame one")));
-    EXPECT_TRUE(frames.value(QStringLiteral("/f2")).contains(QStringLiteral("frame two")));
-    EXPECT_TRUE(frames.value(QStringLiteral("/f3")).contains(QStringLiteral("inner")));
-    EXPECT_EQ(rec.docs[3].url.path(), QStringLiteral("/f3")); // the iframe after its frame
-    // A failed frame does not fail the page.
-    EXPECT_TRUE(rec.errors.isEmpty());
-    EXPECT_EQ(rec.frameErrors[0].first.path(), QStringLiteral("/gone"));
-    // Each frame is a document of its own; the top one stays the top document.
-    ASSERT_EQ(documents.size(), 4);
-    EXPECT_EQ(browser.TopDocument(), documents[0]);
-    EXPECT_NE(documents[1], documents[0]);
-    EXPECT_EQ(browser.Document(), documents[3]);
-}
 
 TEST(BrowserFrames, FramesThatLoadThemselvesAreBounded)
 {
@@ -776,4 +598,115 @@ TEST_F(BrowserProxy, ProxyLogonGoesThroughTheHook)
     ASSERT_TRUE(rec.WaitDocs(1));
     EXPECT_GE(asked, 1);
     EXPECT_TRUE(rec.docs[0].html.contains(QStringLiteral("tinyproxy")));
+}
+
+// ---------------------------------------------------------------- passwords
+
+namespace {
+// A site that records what reaches it ("METHOD target body"), with forms
+// holding a password field and the answers of a proxy or site wanting a logon.
+struct PasswordSite {
+    TestServer server;
+    Seen received;
+    PasswordSite()
+    {
+        const auto record = [this](const httplib::Request &req, httplib::Response &res) {
+            received.Add(req.method + " " + req.target + " " + req.body);
+            Html(res, "<body><p>logged in</p></body>");
+        };
+        server.http().Post("/login", record);
+        server.http().Get("/login", record);
+        server.http().Post("/again", [this](const httplib::Request &req, httplib::Response &res) {
+            received.Add(req.method + " " + req.target + " " + req.body);
+            res.status = 307;
+            res.set_header("Location", "/login");
+        });
+        server.http().Get("/forms", [](const httplib::Request &, httplib::Response &res) {
+            Html(res, "<body><form id='post' method='post' action='/login'><input name='n' value='1'>"
+                      "<input type='password' name='p' value='secret'></form>"
+                      "<form id='empty' method='post' action='/login'><input name='n' value='2'>"
+                      "<input type='password' name='p' value=''></form>"
+                      "<form id='get' method='get' action='/login'><input name='n' value='3'>"
+                      "<input type='password' name='p' value='secret'></form>"
+                      "<form id='none' method='post' action='/login'><input name='n' value='4'></form></body>");
+        });
+        server.http().Get("/proxy-refused", [](const httplib::Request &, httplib::Response &res) {
+            res.status = 407;
+            Html(res, "<body><p>Proxy Authentication Required</p></body>");
+        });
+        server.http().Get("/site-auth", [](const httplib::Request &, httplib::Response &res) {
+            res.status = 401;
+            res.set_header("WWW-Authenticate", "Basic realm=\"site\"");
+            Html(res, "<body><p>site wants a logon</p></body>");
+        });
+        server.Start();
+    }
+    std::string Last()
+    {
+        const auto all = received.All();
+        return all.empty() ? std::string() : all.back();
+    }
+};
+}  // namespace
+
+// A password goes to a plain http:// address only when allowed, never from a
+// secure page or to another scheme, and never in an address.
+TEST(BrowserPassword, PlainHttpOnlyWhenAllowedAndNeverInTheAddress)
+{
+    PasswordSite site;
+    WebBrowser browser;
+    Recorder rec(browser);
+    browser.NavigatePost(site.server.Url(QStringLiteral("/login")), "mobnum=1&Password=pw", true);
+    ASSERT_TRUE(rec.WaitError());
+    EXPECT_TRUE(rec.errors.last().second.contains(QStringLiteral("Пароль не отправлен"))) << rec.errors.last().second.toStdString();
+    browser.NavigatePost(site.server.Url(QStringLiteral("/login")), "a=b");  // an unmarked body goes
+    ASSERT_TRUE(rec.WaitDocs(1));
+    EXPECT_EQ(site.received.All(), std::vector<std::string>{"POST /login a=b"});
+
+    browser.SetPlainPasswordAllowed(true);  // allowed: sent, and a 307 repeats it
+    browser.NavigatePost(site.server.Url(QStringLiteral("/again")), "Password=pw", true);
+    ASSERT_TRUE(rec.WaitDocs(2));
+    EXPECT_EQ(site.Last(), "POST /login Password=pw");
+    for (const char *from : {"https://bank.example/", "http://127.0.0.1/"}) {
+        FormRequest request;
+        request.post = request.carriesPassword = true;
+        request.url = QByteArray(from).startsWith("https") ? site.server.Url(QStringLiteral("/login"))
+                                                            : QUrl(QStringLiteral("file:///tmp/login"));
+        request.body = "Password=pw";
+        const size_t before = site.received.Count();
+        browser.Submit(request, QUrl(QString::fromLatin1(from)));
+        ASSERT_TRUE(rec.WaitError()) << from;
+        EXPECT_TRUE(rec.errors.last().second.contains(QStringLiteral("Пароль не отправлен")));
+        Pump(100);
+        EXPECT_EQ(site.received.Count(), before) << from;
+    }
+
+    // A form with a filled password field is posted even when it says GET.
+    for (const auto &[form, sent] : {std::pair{"post", "POST /login n=1&p=secret"}, {"empty", "POST /login n=2&p="},
+                                     {"get", "POST /login n=3&p=secret"}, {"none", "POST /login n=4"}}) {
+        browser.Navigate(site.server.Url(QStringLiteral("/forms")));
+        ASSERT_TRUE(rec.WaitDocs(rec.docs.size() + 1));
+        const auto document = browser.Document();
+        const int docs = rec.docs.size();
+        ASSERT_TRUE(document->Submit(document->ElementByName(QString::fromLatin1(form)))) << form;
+        ASSERT_TRUE(rec.WaitDocs(docs + 1)) << form;
+        EXPECT_EQ(site.Last(), sent);
+    }
+}
+
+// A 407 with no proxy logon given fails the navigation without a refusal
+// being reported; a 401 of the site is the site's own page.
+TEST(BrowserProxyRefusal, A407WithoutLogonFailsA401OfTheSiteIsAPage)
+{
+    PasswordSite site;
+    WebBrowser browser;
+    Recorder rec(browser);
+    int refused = 0;
+    QObject::connect(&browser, &WebBrowser::ProxyLogonRefused, &browser, [&](const QUrl &) { ++refused; });
+    browser.Navigate(site.server.Url(QStringLiteral("/proxy-refused")));
+    ASSERT_TRUE(rec.WaitError());
+    EXPECT_TRUE(rec.errors[0].second.contains(QStringLiteral("требует имя и пароль"))) << rec.errors[0].second.toStdString();
+    browser.Navigate(site.server.Url(QStringLiteral("/site-auth")));
+    ASSERT_TRUE(rec.WaitDocs(1));
+    EXPECT_EQ(refused, 0);
 }

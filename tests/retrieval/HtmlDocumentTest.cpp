@@ -109,17 +109,11 @@ TEST(HtmlSerialisation, BlocksBreaksTextAndEscapes)
 
 TEST(HtmlSerialisation, EmptyBodiesAndDocumentsWithoutBody)
 {
-    EXPECT_EQ(Utf8Doc(QStringLiteral("<html><body></body></html>"))->BodyOuterHtml(), QStringLiteral("<body></body>"));
-    EXPECT_EQ(Utf8Doc(QStringLiteral("<html><body>\n  \n\t</body></html>"))->BodyOuterHtml(), QStringLiteral("<body></body>"));
-    EXPECT_EQ(Utf8Doc(QStringLiteral("<html><body bgcolor=white onload='go()'> </body></html>"))->BodyOuterHtml(),
+    EXPECT_EQ(Utf8Doc(QStringLiteral("<html><body bgcolor=white onload='go()'>\n \t</body></html>"))->BodyOuterHtml(),
               QStringLiteral("<body></body>"));
-    EXPECT_EQ(Utf8Doc(QStringLiteral("<body class=a><b></b></body>"))->BodyOuterHtml(), QStringLiteral("<body class=\"a\"><b></b></body>"));
     EXPECT_EQ(HtmlDocument::Parse(QByteArray(), kPage)->BodyOuterHtml(), QStringLiteral("<body></body>"));
-    EXPECT_EQ(Utf8Doc(QStringLiteral("<html><head><title>t</title></head><frameset cols='50%,50%'>"
-                                     "<frame src=a.html><frame src=b.html></frameset></html>"))
-                  ->BodyOuterHtml(),
+    EXPECT_EQ(Utf8Doc(QStringLiteral("<frameset cols='50%,50%'><frame src=a.html></frameset>"))->BodyOuterHtml(),
               QStringLiteral("<body></body>"));
-    // A fragment without html/body tags still gets its implied body.
     EXPECT_EQ(Utf8Doc(QStringLiteral("text only"))->BodyOuterHtml(), QStringLiteral("<body>\r\n<p>text only</p></body>"));
 }
 
@@ -191,6 +185,16 @@ TEST(HtmlForms, LookUpAndFieldValues)
     const HtmlElement form = doc->FormOf(pw);
     EXPECT_EQ(form.Attribute("name"), QStringLiteral("login"));
     EXPECT_TRUE(doc->FormOf(doc->ElementByName(QStringLiteral("outside"))).IsNull());
+
+    // A form opened inside a table is closed by the parser before its fields.
+    auto table = Utf8Doc(QStringLiteral(
+        "<body><table><form name=login method=post action=/in><tr><td><input name=mobnum value=1></td>"
+        "<td><input type=password name=pw value=2></td></tr></form></table>"
+        "<form name=search action=/s><input name=q value=3></form></body>"));
+    const HtmlElement tableForm = table->FormOf(table->ElementByName(QStringLiteral("pw")));
+    EXPECT_EQ(tableForm.Attribute("name"), QStringLiteral("login"));
+    EXPECT_EQ(table->BuildSubmission(tableForm).body, QByteArray("mobnum=1&pw=2"));
+    EXPECT_EQ(table->FormOf(table->ElementByName(QStringLiteral("q"))).Attribute("name"), QStringLiteral("search"));
 }
 
 TEST(HtmlForms, SubmissionFollowsTheFormRules)
@@ -261,21 +265,6 @@ TEST(HtmlForms, GetFormsAndCharsets)
     // A script action never yields a request.
     auto script = Utf8Doc(QStringLiteral("<body><form id=f action='javascript:go()'><input name=a></form></body>"));
     EXPECT_FALSE(script->Submit(script->ElementByName(QStringLiteral("f"))));
-}
-
-TEST(HtmlForms, FormClosedEarlyByTheParser)
-{
-    // A form opened inside a table is closed by the parser before its fields.
-    auto doc = Utf8Doc(QStringLiteral(
-        "<body><table><form name=login method=post action=/in><tr><td><input name=mobnum value=1></td>"
-        "<td><input type=password name=pw value=2></td></tr></form></table>"
-        "<form name=search action=/s><input name=q value=3></form></body>"));
-    const HtmlElement pw = doc->ElementByName(QStringLiteral("pw"));
-    const HtmlElement form = doc->FormOf(pw);
-    ASSERT_FALSE(form.IsNull());
-    EXPECT_EQ(form.Attribute("name"), QStringLiteral("login"));
-    EXPECT_EQ(doc->BuildSubmission(form).body, QByteArray("mobnum=1&pw=2"));
-    EXPECT_EQ(doc->FormOf(doc->ElementByName(QStringLiteral("q"))).Attribute("name"), QStringLiteral("search"));
 }
 
 // ---------------------------------------------------------------- frames and refresh

@@ -11,14 +11,21 @@ QStringList CliWords(const char *utf8)
     return QString::fromUtf8(utf8).split(QLatin1Char('|'));
 }
 
-CliRun RunCli(const QStringList &args, const QByteArray &input, const QMap<QString, QString> &env, int timeoutMs)
+std::unique_ptr<QProcess> StartCli(const QStringList &args, const QMap<QString, QString> &env)
 {
-    QProcess p;
+    auto p = std::make_unique<QProcess>();
     QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
     for (auto it = env.begin(); it != env.end(); ++it)
         e.insert(it.key(), it.value());
-    p.setProcessEnvironment(e);
-    p.start(BinaryPath(QStringLiteral("saldomat-cli")), args);
+    p->setProcessEnvironment(e);
+    p->start(BinaryPath(QStringLiteral("saldomat-cli")), args);
+    return p;
+}
+
+CliRun RunCli(const QStringList &args, const QByteArray &input, const QMap<QString, QString> &env, int timeoutMs)
+{
+    const std::unique_ptr<QProcess> started = StartCli(args, env);
+    QProcess &p = *started;
     CliRun r;
     if (!p.waitForStarted(10000)) {
         ADD_FAILURE() << "saldomat-cli did not start";

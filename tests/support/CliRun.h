@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVector>
+#include <memory>
 
 struct CliRun {
     int status = -1;  // -1: it crashed or did not finish
@@ -19,6 +20,10 @@ struct CliRun {
 
 // Command words separated by "|": CliWords("phones|set|1|--alias|Мамин телефон").
 QStringList CliWords(const char *utf8);
+
+// saldomat-cli started with these words (not waited for), for tests that
+// watch or race the process itself.
+std::unique_ptr<QProcess> StartCli(const QStringList &args, const QMap<QString, QString> &env = {});
 
 CliRun RunCli(const QStringList &args, const QByteArray &input = {}, const QMap<QString, QString> &env = {},
               int timeoutMs = 60000);
