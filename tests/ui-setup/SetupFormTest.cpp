@@ -383,11 +383,12 @@ TEST_F(SetupFormTest, AFailedSaveKeepsTheDialogOpenAndSaysSo)
     dlg.show();
     row(1).edNumber->setText(QStringLiteral("9160000000"));
     // The program directory is gone: the phone list cannot be written.
-    const QString saved = InitPaths().PhonesXmlFileName;
-    InitPaths().PhonesXmlFileName = home.dir() + QStringLiteral("missing/phones.xml");
+    TProgramPaths gone = InitPaths();
+    gone.PhonesXmlFileName = home.dir() + QStringLiteral("missing/phones.xml");
+    dlg.SetPaths(gone);
     MessageCatcher catcher;
     QTest::mouseClick(dlg.bnOK, Qt::LeftButton);
-    InitPaths().PhonesXmlFileName = saved;
+    dlg.SetPaths(InitPaths());
     ASSERT_EQ(catcher.texts.size(), 1);
     EXPECT_TRUE(catcher.texts[0].startsWith(U("Настройки не сохранены")));
     EXPECT_TRUE(dlg.isVisible());
