@@ -34,9 +34,12 @@ constexpr int kTrayRetryMs = 2000;
 constexpr int kTrayAttempts = 60;
 }  // namespace
 
-TfrmMain::TfrmMain(QObject *parent)
-    : QObject(parent), frmWBWindow_(std::make_unique<BrowserWindow>()), frmWB_(std::make_unique<TfrmWB>())
+TfrmMain::TfrmMain(TProgramPaths paths, QObject *parent)
+    : QObject(parent), paths_(std::move(paths)), frmWBWindow_(std::make_unique<BrowserWindow>()),
+      frmWB_(std::make_unique<TfrmWB>())
 {
+    frmWB_->SetPaths(paths_);
+    config_.SetPaths(paths_);
     frmWB_->SetDialogHost(frmWBWindow_.get());
     setObjectName(QStringLiteral("frmMain"));
     StartWorkTimer.setSingleShot(true);
@@ -45,7 +48,7 @@ TfrmMain::TfrmMain(QObject *parent)
     connect(&StartWorkTimer, &QTimer::timeout, this, [this] {
         runHandler(ROUTINE("StartWorkTimerTimer"), [&] {
             StartWorkTimer.stop();
-            if (!ApplicationTerminating)
+            if (!terminating_)
                 StartWork();
         });
     });
@@ -59,7 +62,7 @@ TfrmMain::TfrmMain(QObject *parent)
             [this] { runHandler(ROUTINE("RunFinished"), [&] { RunFinished(); }); });
     buildMenu();
     // Files changed by another program are read again between runs.
-    config_.SetBusyQuery([this] { return Busy(); });
+    config_.SetBusyQuery([this] { return Busy() || (frmSetup_ && frmSetup_->IsOpen()); });
     connect(&config_, &ConfigWatcher::problemsFound, this,
             [this](const QString &text) { notifier_.ShowProblem(QLatin1String(ProgramName), text); });
     connect(&config_, &ConfigWatcher::reloaded, this,
@@ -89,17 +92,12 @@ TStatusDisplay &TfrmMain::Display()
     display_->SetTrayMenu(menu_);
     display_->ConnectEngine(frmWB_.get());
     connect(display_.get(), &TStatusDisplay::requestOnlyOne, this, [this](int slot) {
-        runHandler(ROUTINE("RequestInformation"), [&] {
-            if (frmWB_->IsRunning())
-                return;
-            RepeatTimer.stop();
-            repeatsLeft_ = 0;
-            RequestInformation(2, slot);
-        });
+        runHandler(ROUTINE("RequestInformation"), [&] { StartRun(2, slot, 0); });
     });
     connect(display_.get(), &TStatusDisplay::historyRequested, this, [this](int slot) {
         runHandler(ROUTINE("historyRequested"), [&] {
-            Reports::ShowHistoryPhone(slot, HistoryPeriod::LastCount, 50, &display_->PhonesInfo());
+            if (HistoryAvailable())
+                Reports::ShowHistoryPhone(slot, HistoryPeriod::LastCount, 50, &display_->PhonesInfo());
         });
     });
     connect(display_.get(), &TStatusDisplay::excelRequested, this, [this](bool redOnly) {
@@ -136,7 +134,7 @@ void TfrmMain::buildMenu()
     menu_->addSeparator();
     ppmExit = item("ppmExit", QStringLiteral("Выйти"));
     menu_->setDefaultAction(ppmPhonesInfo);
-    ppmHistory->setVisible(HistoryAvailable);
+    ppmHistory->setVisible(false);
 
     connect(ppmSetup, &QAction::triggered, this, [this] { runHandler(ROUTINE("ppmSetupClick"), [&] { SetupAction(); }); });
     connect(ppmAbout, &QAction::triggered, this, [this] { runHandler(ROUTINE("ppmAboutClick"), [&] { AboutAction(); }); });
@@ -158,23 +156,24 @@ void TfrmMain::buildMenu()
 void TfrmMain::FormCreate()
 {
     guarded(THIS_ROUTINE, [&] {
-        TruncateFile(ErrFileName);
+        TruncateFile(paths_.ErrFileName);
         QString failureBox;
         try {
-            mdbStore_ = OpenHistoryStore(&failureBox);
+            mdbStore_ = OpenHistoryStore(paths_, &failureBox);
         } catch (...) {
             // The history table could not be brought up to date: the program
             // cannot record results and ends, after saying why.
             IconFromTray();
             if (!failureBox.isEmpty())
                 QMessageBox::critical(nullptr, QLatin1String(ProgramName), failureBox);
-            RequestTerminate();
+            Terminate();
             throw;
         }
         if (mdbStore_)
             // Not modal: the run goes on while the window is open.
             mdbStore_->setWarning([this](const QString &text) { notifier_.ShowProblem(QLatin1String(ProgramName), text); });
         frmWB_->SetStore(mdbStore_.get());
+        ppmHistory->setVisible(HistoryAvailable());
         IconToTray();
         StartWorkTimer.start();
     });
@@ -191,12 +190,12 @@ void TfrmMain::IconToTray()
             if (trayAttempts_++ < (waitS >= 0 ? waitS * 1000 / kTrayRetryMs : kTrayAttempts)) {
                 QTimer::singleShot(kTrayRetryMs, this, [this] {
                     runHandler(ROUTINE("IconToTray"), [&] {
-                        if (!tray_ && !ApplicationTerminating)
+                        if (!tray_ && !terminating_)
                             IconToTray();
                     });
                 });
             } else {
-                AppendStringToFile(QStringLiteral("Область уведомлений недоступна: программа работает без значка"), ErrFileName);
+                AppendStringToFile(QStringLiteral("Область уведомлений недоступна: программа работает без значка"), paths_.ErrFileName);
                 TellNoTray(notifier_, Display());
             }
             return;
@@ -246,8 +245,14 @@ bool TfrmMain::ExitApp()
     step([&] { config_.SaveChanged(); });
     step([&] { SaveProgramPathToRegistry(); });
     step([&] { IconFromTray(); });
-    RequestTerminate(ok ? 0 : 1);
+    Terminate(ok ? 0 : 1);
     return ok;
+}
+
+void TfrmMain::Terminate(int exitCode)
+{
+    terminating_ = true;
+    QCoreApplication::exit(exitCode);
 }
 
 void TfrmMain::StartWork()
@@ -262,7 +267,7 @@ void TfrmMain::StartWork()
         // The start-up run waits for the passwords kept in the system keyring.
         connect(&config_, &ConfigWatcher::passwordsLoaded, this, [this] {
             runHandler(ROUTINE("StartWork"), [&] {
-                if (SetupModel().General.cbExecAfterRun && !ApplicationTerminating)
+                if (SetupModel().General.cbExecAfterRun && !terminating_)
                     QueryNowAction();
             });
         }, Qt::SingleShotConnection);
@@ -310,7 +315,8 @@ void TfrmMain::SetEnabledForAllMenus(bool enabled)
         for (QAction *a : {ppmSetup, ppmQueryNow, ppmAbout, ppmHistory, ppmPhonesInfo})
             a->setEnabled(enabled);
         ppmQueryBad->setEnabled(enabled ? HaseBadPhones() : false);
-        ppmHistory->setVisible(HistoryAvailable);  // checked again at every run
+        ppmHistory->setVisible(HistoryAvailable());  // checked again at every run
+        Display().SetHistoryAvailable(HistoryAvailable());
         Display().SetPhonesMenusEnabled(enabled);
     });
 }
@@ -326,6 +332,11 @@ bool TfrmMain::HaseBadPhones()
         }
         return false;
     });
+}
+
+bool TfrmMain::HistoryAvailable() const
+{
+    return mdbStore_ && mdbStore_->Available();
 }
 
 bool TfrmMain::Busy() const
@@ -379,7 +390,7 @@ void TfrmMain::RunFinished()
     };
     {
         MenuRestore restore{this};
-        if (ApplicationTerminating)
+        if (terminating_)
             return;
         NotifyNewlyMarked();
         if (Display().PhonesInfoVisible()) {
@@ -389,7 +400,7 @@ void TfrmMain::RunFinished()
         Display().FillTrayHintInfo();
     }
     // The repeats for the failed phones, when the user wants them.
-    if (repeatsLeft_ > 0 && SetupModel().General.cbAutoReRquest && !RequestStopped && HaseBadPhones()) {
+    if (repeatsLeft_ > 0 && SetupModel().General.cbAutoReRquest && !frmWB_->Stopped() && HaseBadPhones()) {
         --repeatsLeft_;
         RepeatTimer.start();
         return;
@@ -407,33 +418,34 @@ void TfrmMain::NotifyNewlyMarked()
 
 void TfrmMain::AutoRepeat()
 {
-    if (ApplicationTerminating)
+    if (terminating_)
         return;
-    if (RequestStopped || !HaseBadPhones() || !RequestInformation(1, 0, /*automaticRepeat=*/true)) {
+    if (frmWB_->Stopped() || !HaseBadPhones() || !RequestInformation(1, 0, /*automaticRepeat=*/true)) {
         repeatsLeft_ = 0;
         SetRequestInterval();
         Q_EMIT requestActionFinished();
     }
 }
 
-void TfrmMain::QueryNowAction()
+void TfrmMain::StartRun(int mode, int slot, int repeats)
 {
-    Display().HideTrayHint();
     if (frmWB_->IsRunning())
         return;
     RepeatTimer.stop();  // a new run replaces the repeats still due
-    repeatsLeft_ = 2;
-    RequestInformation(0, 0);
+    repeatsLeft_ = repeats;
+    RequestInformation(mode, slot);
+}
+
+void TfrmMain::QueryNowAction()
+{
+    Display().HideTrayHint();
+    StartRun(0, 0, 2);
 }
 
 void TfrmMain::QueryBadAction()
 {
     Display().HideTrayHint();
-    if (frmWB_->IsRunning())
-        return;
-    RepeatTimer.stop();
-    repeatsLeft_ = 2;
-    RequestInformation(1, 0);
+    StartRun(1, 0, 2);
 }
 
 void TfrmMain::StopRequest()
@@ -443,7 +455,6 @@ void TfrmMain::StopRequest()
     repeatsLeft_ = 0;
     frmWB_->StopRequest();  // a run going on ends here, through RunFinished
     if (repeatDue) {
-        RequestStopped = true;
         SetRequestInterval();
         Q_EMIT requestActionFinished();
     }
@@ -484,6 +495,13 @@ void TfrmMain::SetupAction()
         result = guarded(ROUTINE("Setup"), [&] {
             if (!frmSetup_)  // made at its first use: a quicker, smaller start
                 frmSetup_ = std::make_unique<TfrmSetup>();
+            frmSetup_->SetPaths(paths_);
+            // While the dialog is open a run passes over every phone.
+            frmWB_->SetSetupDialogOpen(true);
+            struct SetupClosed {
+                TfrmWB &engine;
+                ~SetupClosed() { engine.SetSetupDialogOpen(false); }
+            } closed{*frmWB_};
             const TSetupResult r = RunSetupDialog(*frmSetup_);
             config_.TakeSnapshot();
             if (r.Confirmed) {
@@ -510,7 +528,7 @@ void TfrmMain::HistoryAction()
 {
     guarded(THIS_ROUTINE, [&] {
         HintForbidden noHint(Display());
-        if (!HistoryAvailable)
+        if (!HistoryAvailable())
             return;
         WithMenusDisabled([&] {
             StopRequest();

@@ -3,6 +3,7 @@
 // the timers, decides when request runs happen and opens the other windows.
 // It is never shown.
 
+#include "Common.h"
 #include "ConfigWatcher.h"
 #include "MarkWatch.h"
 #include "Notifier.h"
@@ -24,13 +25,17 @@ class TmdbStore;
 class TfrmMain : public QObject {
     Q_OBJECT
 public:
-    explicit TfrmMain(QObject *parent = nullptr);
+    // paths: the program's files, handed to every part that reads or writes them.
+    explicit TfrmMain(TProgramPaths paths = InitPaths(), QObject *parent = nullptr);
+    const TProgramPaths &Paths() const { return paths_; }
     ~TfrmMain() override;
 
     // The rest of start-up after the single-instance check.
     void FormCreate();
     // Ends the program; false when something (the settings) could not be saved.
     bool ExitApp();
+    // Set once the program is asked to end.
+    bool Terminating() const { return terminating_; }
 
     // The refresh timer, for tests: the next periodic run. It stands still
     // during a run and its repeats and counts from their end.
@@ -39,6 +44,8 @@ public:
     void SetRepeatPauseMs(int ms) { RepeatTimer.setInterval(ms); }
     // True from the start of a run until it and its automatic repeats are over.
     bool Busy() const;
+    // The history could be read at its last check (start-up, then every run).
+    bool HistoryAvailable() const;
 
     // Commands of a later copy of the program; false when one failed.
     bool HandleCommand(const QString &command);
@@ -76,6 +83,8 @@ Q_SIGNALS:
 
 private:
     void buildMenu();
+    // Asks the event loop to end with the exit code.
+    void Terminate(int exitCode = 0);
     void IconToTray();
     void IconFromTray();
     void StartWork();
@@ -85,6 +94,9 @@ private:
     void ApplyTestTimings();
     // Starts a run unless one is going on (then the command is refused).
     bool RequestInformation(int mode, int slot, bool automaticRepeat = false);
+    // A run asked for by the user or the timer (none while one is going on),
+    // followed by up to `repeats` automatic repeats for the failed phones.
+    void StartRun(int mode, int slot, int repeats);
     void RunFinished();
     void LoadHistoryInformation();
     void QueryNowAction();
@@ -102,9 +114,11 @@ private:
     // A desktop notice for every phone that has newly become marked.
     void NotifyNewlyMarked();
 
+    const TProgramPaths paths_;
     QMenu *menu_ = nullptr;
     QSystemTrayIcon *tray_ = nullptr;
     int trayAttempts_ = 0;
+    bool terminating_ = false;
     TMarkWatch markWatch_;
     Notifier notifier_;
     ConfigWatcher config_;

@@ -44,7 +44,7 @@ int main(int argc, char **argv)
     if (qtTranslator.load(QStringLiteral("qtbase_ru"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         app.installTranslator(&qtTranslator);
 
-    InitPaths();
+    const TProgramPaths paths = InitPaths();
     // One copy per user: a later copy hands its command words to the running
     // one and quits before it touches any file.
     NoSecondRun instance(MainCaption());
@@ -66,14 +66,14 @@ int main(int argc, char **argv)
     }
 
     try {
-        CreateHistoryOnFirstStart();
-        Init();
+        CreateHistoryOnFirstStart(paths);
+        Init(paths);
     } catch (const std::exception &e) {
         MainException(e);
         return 1;
     }
 
-    TfrmMain frmMain;
+    TfrmMain frmMain(paths);
     instance.SetHandler([&frmMain](const QString &command) { return frmMain.HandleCommand(command); });
     try {
         frmMain.FormCreate();
@@ -81,7 +81,7 @@ int main(int argc, char **argv)
         MainException(e);
         return 1;
     }
-    if (ApplicationTerminating)
+    if (frmMain.Terminating())
         return 0;
     return app.exec();
 }

@@ -215,8 +215,8 @@ int main(int argc, char **argv)
     // The history first, as on a first start, so that Init() finds it.
     CreateHistoryDatabase();
     Init();
-    if (!HistoryAvailable) {
-        fprintf(stderr, "the history cannot be used: %s\n", qPrintable(FromCp1251(ReadFileBytes(ErrFileName))));
+    if (!CheckHistoryAvailable()) {
+        fprintf(stderr, "the history cannot be used: %s\n", qPrintable(FromCp1251(ReadFileBytes(ErrorLogFileName()))));
         return 1;
     }
 

@@ -19,9 +19,9 @@ ConfigWatcher::ConfigWatcher(QObject *parent) : QObject(parent)
 
 ConfigWatcher::~ConfigWatcher() = default;
 
-ConfigWatcher::Stamps ConfigWatcher::stampsNow()
+ConfigWatcher::Stamps ConfigWatcher::stampsNow() const
 {
-    return {StampOfFile(IniFileName), StampOfFile(ServersIniFileName), StampOfFile(PhonesXmlFileName)};
+    return {StampOfFile(paths_.IniFileName), StampOfFile(paths_.ServersIniFileName), StampOfFile(paths_.PhonesXmlFileName)};
 }
 
 void ConfigWatcher::loadFiles()
@@ -30,7 +30,7 @@ void ConfigWatcher::loadFiles()
     // The stamps first: a change made while the files are read is seen again.
     stamps_ = stampsNow();
     try {
-        LoadPhonesInfoFromXml(SetupModel(), PhonesXmlFileName, MaxPhones, &problems);
+        LoadPhonesInfoFromXml(SetupModel(), paths_.PhonesXmlFileName, MaxPhones, &problems);
     } catch (const std::exception &e) {
         MainException(THIS_ROUTINE, e);
     }
@@ -50,7 +50,7 @@ void ConfigWatcher::loadFiles()
             continue;
         told_.insert(p);
         fresh.append(p);
-        AppendStringToFile(p, ErrFileName);
+        AppendStringToFile(p, paths_.ErrFileName);
     }
     if (!fresh.isEmpty())
         Q_EMIT problemsFound(fresh.join(QLatin1Char('\n')));
@@ -82,10 +82,10 @@ void ConfigWatcher::watch()
     // The folder, since the files are replaced by a rename; the files too,
     // for programs that write them in place. A replaced file drops out of the
     // watch and is added again here.
-    const QString dir = QFileInfo(IniFileName).absolutePath();
+    const QString dir = QFileInfo(paths_.IniFileName).absolutePath();
     if (!watcher_.directories().contains(dir))
         watcher_.addPath(dir);
-    for (const QString &name : {IniFileName, ServersIniFileName, PhonesXmlFileName})
+    for (const QString &name : {paths_.IniFileName, paths_.ServersIniFileName, paths_.PhonesXmlFileName})
         if (QFile::exists(name) && !watcher_.files().contains(name))
             watcher_.addPath(name);
 }
@@ -101,7 +101,7 @@ void ConfigWatcher::settled()
     watch();
     if (stampsNow() == stamps_)
         return;  // another file of the folder (the history, the log)
-    if ((busy_ && busy_()) || SetupDialogOpen) {
+    if (busy_ && busy_()) {
         settle_.start(kBusyRetryMs);
         return;
     }

@@ -6,6 +6,7 @@
 // replaces or edits "Saldomat.ini", "servers.ini" or "phones.xml", reloading
 // them between request runs.
 
+#include "Common.h"
 #include "AtomicFile.h"
 #include "PasswordVault.h"
 #include "Setup.h"
@@ -26,6 +27,8 @@ public:
     // Whether a request run is active now: a change seen during a run is
     // loaded after it.
     void SetBusyQuery(std::function<bool()> busy) { busy_ = std::move(busy); }
+    // The files watched and loaded (those of ProgramDirectory() until set).
+    void SetPaths(const TProgramPaths &paths) { paths_ = paths; }
 
     // Loads the phone rows and the general settings into SetupModel(), takes
     // them as the loaded state and starts watching the program directory;
@@ -58,13 +61,14 @@ Q_SIGNALS:
 
 private:
     using Stamps = std::array<FileStamp, 3>;
-    static Stamps stampsNow();
+    Stamps stampsNow() const;
     void loadFiles();
     void watch();
     void changed();
     void settled();
 
     std::function<bool()> busy_;
+    TProgramPaths paths_ = InitPaths();
     TSetupModel loaded_;
     Stamps stamps_{};
     QSet<QString> told_;

@@ -25,7 +25,7 @@ bool keptAsIs(const TSetupPhoneLine &line)
 void logLine(const QString &text)
 {
     try {
-        AppendStringToFile(text, ErrFileName);
+        AppendStringToFile(text, ErrorLogFileName());
     } catch (const std::exception &e) {
         MainException(e);
     }

@@ -218,10 +218,10 @@ void SavePhonesInfoToXml(const TSetupModel &model, const QString &fileName, int 
 
 TPhonesXmlState LoadPhonesInfoFromXml()
 {
-    return LoadPhonesInfoFromXml(SetupModel(), PhonesXmlFileName, MaxPhones);
+    return LoadPhonesInfoFromXml(SetupModel(), InitPaths().PhonesXmlFileName, MaxPhones);
 }
 
 void SavePhonesInfoToXml()
 {
-    SavePhonesInfoToXml(SetupModel(), PhonesXmlFileName, MaxPhones);
+    SavePhonesInfoToXml(SetupModel(), InitPaths().PhonesXmlFileName, MaxPhones);
 }

@@ -40,6 +40,6 @@ void SavePhonesInfoToXml(const TSetupModel &model, const QString &fileName, int 
 // The bytes that SavePhonesInfoToXml writes.
 QByteArray PhonesXmlBytes(const TSetupModel &model, int count);
 
-// The same on SetupModel(), PhonesXmlFileName and MaxPhones.
+// The same on SetupModel(), the phone list of ProgramDirectory() and MaxPhones.
 TPhonesXmlState LoadPhonesInfoFromXml();
 void SavePhonesInfoToXml();

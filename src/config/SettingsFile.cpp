@@ -82,12 +82,10 @@ QString boolText(bool value)
 void InitConfig()
 {
     guarded(THIS_ROUTINE, [&] {
-        if (IniFileName.isEmpty())
-            InitPaths();
-        IniFile.SetFileName(IniFileName);
-        ServersIni.SetFileName(ServersIniFileName);
+        const TProgramPaths paths = InitPaths();
+        IniFile.SetFileName(paths.IniFileName);
+        ServersIni.SetFileName(paths.ServersIniFileName);
         SetupModel() = TSetupModel{};
-        SetupDialogOpen = false;
     });
 }
 

@@ -1,5 +1,5 @@
 #pragma once
-// The settings file "Saldomat.ini" (IniFileName): the general settings of the
+// The settings file "Saldomat.ini": the general settings of the
 // model, the proxy logon, the program path record, and the start-up of the
 // configuration shared by the tray program and saldomat-cli.
 
@@ -13,7 +13,6 @@
 // Start-up of the configuration: opens IniFile and ServersIni on the program
 // directory's files, fills the built-in region, and resets SetupModel() (its
 // rows and settings are then loaded by LoadPhonesInfoFromXml / LoadIniFile).
-// Sets the paths first when InitPaths() has not run.
 void InitConfig();
 
 // Reads the settings file into the model's general settings, repairing

@@ -3,8 +3,6 @@
 #include "Failure.h"
 #include "Readers.h"
 
-bool SetupDialogOpen = false;
-
 namespace {
 void checkSlot(int slot)
 {

@@ -135,8 +135,6 @@ private:
 
 // The program-wide model.
 TSetupModel &SetupModel();
-// Set while the setup dialog is open: the request engine skips every phone.
-extern bool SetupDialogOpen;
 
 // Characters the number and password fields accept: "+", "-", "0".."9".
 bool IsPhoneFieldText(const QString &text);

@@ -17,13 +17,6 @@
 #include <sys/utsname.h>
 #endif
 
-QString ProgramDir;
-QString ErrFileName;
-QString IniFileName;
-QString ServersIniFileName;
-QString PhonesXmlFileName;
-bool HistoryAvailable = false;
-bool ApplicationTerminating = false;
 
 namespace {
 bool logHeaderPending = true;
@@ -77,19 +70,26 @@ QString ProgramDirectory()
     return dir;
 }
 
-void InitPaths()
+TProgramPaths ProgramPathsIn(const QString &dir)
 {
-    const QString dir = ProgramDir = ProgramDirectory();
-    ErrFileName = dir + QStringLiteral("Saldomat.err");
-    IniFileName = dir + QStringLiteral("Saldomat.ini");
-    ServersIniFileName = dir + QStringLiteral("servers.ini");
-    PhonesXmlFileName = dir + QStringLiteral("phones.xml");
+    TProgramPaths paths;
+    paths.ProgramDir = dir;
+    paths.ErrFileName = dir + QStringLiteral("Saldomat.err");
+    paths.IniFileName = dir + QStringLiteral("Saldomat.ini");
+    paths.ServersIniFileName = dir + QStringLiteral("servers.ini");
+    paths.PhonesXmlFileName = dir + QStringLiteral("phones.xml");
+    paths.HistoryDbFileName = dir + QStringLiteral("Saldomat.db");
+    return paths;
 }
 
-void RequestTerminate(int exitCode)
+TProgramPaths InitPaths()
 {
-    ApplicationTerminating = true;
-    QCoreApplication::exit(exitCode);
+    return ProgramPathsIn(ProgramDirectory());
+}
+
+QString ErrorLogFileName()
+{
+    return ProgramDirectory() + QStringLiteral("Saldomat.err");
 }
 
 void AppendStringToFile(const QString &message, const QString &path)

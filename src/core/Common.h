@@ -17,20 +17,24 @@ QString MainCaption();
 // folder, else ~/.local/share/saldomat/.
 QString ProgramDirectory();
 
-// The program directory and the paths of the program's files, set by
-// InitPaths() from ProgramDirectory().
-extern QString ProgramDir;         // with a trailing "/"
-extern QString ErrFileName;        // "Saldomat.err"
-extern QString IniFileName;        // "Saldomat.ini"
-extern QString ServersIniFileName; // "servers.ini"
-extern QString PhonesXmlFileName;  // "phones.xml"
-extern bool HistoryAvailable;
-void InitPaths();
-
-// Set once the program is asked to end: every wait returns at once.
-extern bool ApplicationTerminating;
-// Sets ApplicationTerminating and asks the event loop to end with the exit code.
-void RequestTerminate(int exitCode = 0);
+// The program directory and the paths of the program's files. The tray
+// program's controller and saldomat-cli make it once (InitPaths) and hand it
+// to whoever needs it.
+struct TProgramPaths {
+    QString ProgramDir;          // with a trailing "/"
+    QString ErrFileName;         // "Saldomat.err"
+    QString IniFileName;         // "Saldomat.ini"
+    QString ServersIniFileName;  // "servers.ini"
+    QString PhonesXmlFileName;   // "phones.xml"
+    QString HistoryDbFileName;   // "Saldomat.db"
+};
+// The paths of the files in `dir` (with its trailing separator).
+TProgramPaths ProgramPathsIn(const QString &dir);
+// The paths in ProgramDirectory(), which is made when missing.
+TProgramPaths InitPaths();
+// The error log of the program directory: where the outermost handler
+// (MainException) writes, whatever object failed.
+QString ErrorLogFileName();
 
 // Appends "date time: message" (CR LF) to the file in the single-byte code page;
 // before the run's first entry the header block is written.

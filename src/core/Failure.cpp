@@ -41,7 +41,7 @@ void rethrowLabelledUnknown(const FailureLabel &label)
 void MainException(const QString &message)
 {
     try {
-        AppendStringToFile(message, ErrFileName);
+        AppendStringToFile(message, ErrorLogFileName());
     } catch (...) {
         // The log itself cannot be written: there is nowhere left to report to.
     }

@@ -1,7 +1,6 @@
 #include "PhoneTable.h"
 
 std::array<TIssa, IssaSlots + 1> IssaArray;
-bool RequestStopped = false;
 
 // Every field back to its default, except the pages loaded so far.
 void ClearIssa(TIssa &issa)

@@ -39,7 +39,6 @@ constexpr int MaxPhones = 100;
 constexpr int IssaSlots = 110;  // room for slots 1..110; element 0 is never used
 
 extern std::array<TIssa, IssaSlots + 1> IssaArray;
-extern bool RequestStopped;
 
 void ClearIssa(TIssa &issa);
 void SetNotSuccess(TIssa &issa);

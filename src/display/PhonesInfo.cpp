@@ -198,7 +198,7 @@ TfrmPhonesInfo::TfrmPhonesInfo(QWidget *parent)
         ppmRequestOnlyOne->setObjectName(QStringLiteral("ppmRequestOnlyOne"));
         ppmHistory = PopupMenu->addAction(QStringLiteral("История баланса по телефону"));
         ppmHistory->setObjectName(QStringLiteral("ppmHistory"));
-        ppmHistory->setVisible(HistoryAvailable);
+        ppmHistory->setVisible(false);
         PopupMenu->addSeparator();
         ppmErrorMsg = PopupMenu->addAction(QStringLiteral("Просмотреть сообщение об ошибке"));
         ppmErrorMsg->setObjectName(QStringLiteral("ppmErrorMsg"));
@@ -320,7 +320,7 @@ int TfrmPhonesInfo::RowOfSlot(int slot) const
     return -1;
 }
 
-void TfrmPhonesInfo::FillGrid()
+void TfrmPhonesInfo::FillGrid(int onlySlot)
 {
     int slotAt = 0, rowAt = 0;
     try {
@@ -334,7 +334,7 @@ void TfrmPhonesInfo::FillGrid()
                 rowOfSlot[static_cast<size_t>(slot)] = row;
         }
         for (int slot = 1; slot <= MaxPhones; ++slot) {
-            if (!MonitorPhoneEnabled(slot))
+            if (!MonitorPhoneEnabled(slot) || (onlySlot != 0 && slot != onlySlot))
                 continue;
             slotAt = slot;
             const int row = rowOfSlot[static_cast<size_t>(slot)];
@@ -501,6 +501,11 @@ void TfrmPhonesInfo::ShowPhonesInfo()
     });
 }
 
+void TfrmPhonesInfo::SetHistoryAvailable(bool available)
+{
+    ppmHistory->setVisible(available);
+}
+
 void TfrmPhonesInfo::SetMenusEnabled(bool enabled)
 {
     ppmRequestOnlyOne->setEnabled(enabled);
@@ -513,6 +518,12 @@ void TfrmPhonesInfo::phonesChanged()
     // A hidden window is filled at its next showing.
     if (isVisible())
         runHandler(THIS_ROUTINE, [&] { FillGrid(); });
+}
+
+void TfrmPhonesInfo::phoneChanged(int slot)
+{
+    if (isVisible())
+        runHandler(ROUTINE("FillGrid"), [&] { FillGrid(slot); });
 }
 
 void TfrmPhonesInfo::showEvent(QShowEvent *event)

@@ -40,7 +40,8 @@ public:
     static const QStringList &AllKeys();
 
     void CreateGreed();
-    void FillGrid();
+    // onlySlot: that phone's row alone (0: every row).
+    void FillGrid(int onlySlot = 0);
     void SetupColumns();
     void SetCellValue(const QString &key, int row, const QString &text, const QColor &bg, const QColor &fg, bool bold,
         bool rightAlign);
@@ -65,6 +66,8 @@ public:
     // Enables or disables the items the controller switches together with its
     // own menu; items whose windows are not part of the program stay disabled.
     void SetMenusEnabled(bool enabled);
+    // The history item is shown only while the history is available.
+    void SetHistoryAvailable(bool available);
 
     TSortGrid *Grid = nullptr;
     QStringList ColumnKeys;
@@ -101,6 +104,8 @@ Q_SIGNALS:
 public Q_SLOTS:
     // Engine signal: refresh the figures (only while the window is visible).
     void phonesChanged();
+    // One phone's row changed: only it is filled again.
+    void phoneChanged(int slot);
 
 protected:
     void showEvent(QShowEvent *event) override;

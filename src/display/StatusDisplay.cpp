@@ -27,6 +27,7 @@ TfrmPhonesInfo &TStatusDisplay::makePhonesInfo()
     TfrmPhonesInfo *phones = phonesInfo_.get();
     phones->SetTrayIcon(trayIcon_.get());
     phones->SetMenusEnabled(phonesMenusEnabled_);
+    phones->SetHistoryAvailable(historyAvailable_);
     connect(phones, &TfrmPhonesInfo::requestOnlyOne, this, &TStatusDisplay::requestOnlyOne);
     connect(phones, &TfrmPhonesInfo::historyRequested, this, &TStatusDisplay::historyRequested);
     connect(phones, &TfrmPhonesInfo::excelRequested, this, &TStatusDisplay::excelRequested);
@@ -46,6 +47,13 @@ void TStatusDisplay::SetPhonesMenusEnabled(bool enabled)
     phonesMenusEnabled_ = enabled;
     if (phonesInfo_)
         phonesInfo_->SetMenusEnabled(enabled);
+}
+
+void TStatusDisplay::SetHistoryAvailable(bool available)
+{
+    historyAvailable_ = available;
+    if (phonesInfo_)
+        phonesInfo_->SetHistoryAvailable(available);
 }
 
 TStatusDisplay::~TStatusDisplay()

@@ -47,8 +47,11 @@ public:
     // The phones window's request, history and export items, now and for a
     // window made later.
     void SetPhonesMenusEnabled(bool enabled);
+    // The phones window's history item, now and for a window made later.
+    void SetHistoryAvailable(bool available);
 
     // Connects the request engine's signals: progressMessage, phonesChanged,
+    // phoneChanged (when the engine has it),
     // animationStart, animationStop, plainTrayIcon, trayPhoneInfoChanged.
     template <class Engine> void ConnectEngine(Engine *engine)
     {
@@ -57,10 +60,17 @@ public:
             if (PhonesInfoVisible())
                 phonesInfo_->phonesChanged();
         });
+        if constexpr (requires { &Engine::phoneChanged; })
+            connect(engine, &Engine::phoneChanged, this, [this](int slot) {
+                if (PhonesInfoVisible())
+                    phonesInfo_->phoneChanged(slot);
+            });
         connect(engine, &Engine::animationStart, trayIcon_.get(), &TTrayIcon::animationStart);
         connect(engine, &Engine::animationStop, trayIcon_.get(), &TTrayIcon::animationStop);
         connect(engine, &Engine::plainTrayIcon, trayIcon_.get(), &TTrayIcon::plainTrayIcon);
         connect(engine, &Engine::trayPhoneInfoChanged, trayIcon_.get(), &TTrayIcon::trayPhoneInfoChanged);
+        if constexpr (requires(Engine *e) { e->Stopped(); })
+            trayIcon_->SetStoppedQuery([engine = QPointer<Engine>(engine)] { return engine && engine->Stopped(); });
     }
 
 Q_SIGNALS:
@@ -83,4 +93,5 @@ private:
     QPointer<QMenu> menu_;
     QMetaObject::Connection activated_;
     bool phonesMenusEnabled_ = true;
+    bool historyAvailable_ = false;
 };

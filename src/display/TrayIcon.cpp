@@ -142,7 +142,7 @@ void TTrayIcon::ShowNoFigures()
 
 void TTrayIcon::UpdateIcon()
 {
-    if (RequestStopped)
+    if (stopped_ && stopped_())
         return;
     const QImage &frame = AniIconImage(aniIndex_);
     kind_ = FrameImage;

@@ -12,6 +12,7 @@
 #include <QTimer>
 
 #include <QSystemTrayIcon>
+#include <functional>
 
 class TTrayIcon : public QObject {
     Q_OBJECT
@@ -52,6 +53,8 @@ public:
     void Pause();
     void Resume();
     bool Paused() const { return paused_; }
+    // Whether the engine's run was stopped: then no frame is shown.
+    void SetStoppedQuery(std::function<bool()> stopped) { stopped_ = std::move(stopped); }
 
 public Q_SLOTS:
     // Engine signals.
@@ -68,6 +71,7 @@ private:
     QTimer aniTimer_;
     int aniIndex_ = 1;
     bool paused_ = false;
+    std::function<bool()> stopped_;
     bool wanted_ = false;
     ImageKind kind_ = PlainImage;
     QImage image_;

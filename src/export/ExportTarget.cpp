@@ -23,8 +23,9 @@ QString quoted(const QString &file)
 // The files the program keeps; an export must never take their place.
 QStringList programFiles()
 {
-    const QString db = HistoryDbFileName();
-    return {db, IniFileName, ServersIniFileName, PhonesXmlFileName, ErrFileName};
+    const TProgramPaths paths = InitPaths();
+    return {paths.HistoryDbFileName, paths.IniFileName, paths.ServersIniFileName, paths.PhonesXmlFileName,
+            paths.ErrFileName};
 }
 
 bool isProgramFile(const QFileInfo &info)

@@ -140,8 +140,6 @@ QStringList MissingColumns(const QString &dbFile, const QString &table, const QS
 void AddNewColumns(const QString &dbFile, const QString &table, const QStringList &columns)
 {
     guarded(THIS_ROUTINE, [&] {
-        if (!HistoryAvailable)
-            return;
         HistoryConnection conn(dbFile);
         addColumns(conn.db(), table, missingIn(fieldNames(conn.db(), table), columns));
     });
@@ -163,8 +161,6 @@ QString MigrationFailureText(const QString &failure)
 bool AlterTablePhonesIfNeed(const QString &dbFile, QString *failureBoxText)
 {
     return guarded(THIS_ROUTINE, [&] {
-        if (!HistoryAvailable)
-            return true;
         const PhonesState state = phonesState(dbFile);
         if (state.upToDate())
             return true;

@@ -11,7 +11,7 @@ inline constexpr char SupportEmail[] = "support@saldomat.ru";
 // Adds to table the entries of columns ("Name=Type", classic type names) that
 // the table lacks, comparing names without letter case, in list order, all in
 // one transaction; also creates the per-phone index of Phones when missing.
-// Does nothing when HistoryAvailable is false. Failures are rethrown with
+// Only for an available history (CheckHistoryAvailable). Failures are rethrown with
 // "AlterTable.AddNewColumns -- > " in front.
 void AddNewColumns(const QString &dbFile, const QString &table, const QStringList &columns);
 
@@ -19,8 +19,8 @@ void AddNewColumns(const QString &dbFile, const QString &table, const QStringLis
 QStringList MissingColumns(const QString &dbFile, const QString &table, const QStringList &columns);
 
 // Copies dbFile to the ".tmp" file beside it, runs AddNewColumns for Phones and
-// deletes the copy again. Returns true when the table is up to date (and at
-// once when HistoryAvailable is false).
+// deletes the copy again, for an available history only. Returns true when
+// the table is up to date.
 // On failure the copy is written back over dbFile (which is then byte for byte
 // the file as it was before), the ".tmp" file stays, *failureBoxText (when
 // given) receives the text of the error message box that the program shows

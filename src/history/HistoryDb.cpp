@@ -35,9 +35,7 @@ QString sqlReason(const QSqlError &error)
 
 QString HistoryDbFileName()
 {
-    if (ProgramDir.isEmpty())
-        InitPaths();
-    return ProgramDir + QStringLiteral("Saldomat.db");
+    return InitPaths().HistoryDbFileName;
 }
 
 QString PhonesIndexSql()
@@ -160,7 +158,6 @@ void UseWriteAheadLog(QSqlDatabase &db)
 
 bool CheckHistoryAvailable(const QString &file)
 {
-    HistoryAvailable = true;
     try {
         HistoryConnection conn(file);
         QSqlQuery q(conn.db());
@@ -169,16 +166,16 @@ bool CheckHistoryAvailable(const QString &file)
         q.next();
         if (q.lastError().isValid())
             throw SaldomatError(sqlReason(q.lastError()));
+        return true;
     } catch (const std::exception &e) {
-        HistoryAvailable = false;
         try {
             AppendStringToFile(QStringLiteral("Ведение истории баланса невозможно по следующей причине: ") + failureText(e),
-                               ErrFileName);
+                               ErrorLogFileName());
         } catch (...) {
             // The log cannot be written either: the history simply stays off.
         }
     }
-    return HistoryAvailable;
+    return false;
 }
 
 void CreateHistoryDatabase(const QString &file)

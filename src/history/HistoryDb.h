@@ -79,10 +79,10 @@ void Prepare(QSqlQuery &q, const QString &sql);
 // transaction control); throws SaldomatError with the driver's reason.
 void ExecFixed(QSqlDatabase &db, const QString &sql);
 
-// The start-up check: HistoryAvailable := whether "Phones" can be read from the
-// history file. On failure one line "Ведение истории баланса невозможно по
-// следующей причине: " + reason goes to the error log. Never creates the file,
-// never throws. Returns HistoryAvailable.
+// The history's availability: whether "Phones" can be read from the history
+// file. On failure one line "Ведение истории баланса невозможно по следующей
+// причине: " + reason goes to the error log. Never creates the file, never
+// throws.
 bool CheckHistoryAvailable(const QString &file = HistoryDbFileName());
 
 // Creates a new history file holding an empty Phones table with every column

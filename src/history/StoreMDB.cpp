@@ -118,11 +118,11 @@ bool TmdbStore::remakeIfMissing(QString *failure)
         CreateHistoryDatabase(file_);
         AppendStringToFile(QStringLiteral("Файл истории баланса \"%1\" не найден: создан заново, пустым")
                                .arg(QDir::toNativeSeparators(file_)),
-                           ErrFileName);
+                           ErrorLogFileName());
         return true;
     } catch (const std::exception &e) {
         *failure = HistoryFileMissingText() + QStringLiteral(": ") + failureText(e);
-        AppendStringToFile(*failure, ErrFileName);
+        AppendStringToFile(*failure, ErrorLogFileName());
         return false;
     }
 }
@@ -134,15 +134,16 @@ bool TmdbStore::BeginRun()
     try {
         QString failure;
         remakeIfMissing(&failure);
-        if (CheckHistoryAvailable(file_) && !tableChecked_) {
+        available_ = CheckHistoryAvailable(file_);
+        if (available_ && !tableChecked_) {
             AlterTablePhonesIfNeed(file_);
             tableChecked_ = true;
         }
     } catch (const std::exception &e) {
-        HistoryAvailable = false;
+        available_ = false;
         MainException(e);
     }
-    return HistoryAvailable;
+    return available_;
 }
 
 bool TmdbStore::Record(TIssa &issa)
@@ -233,11 +234,37 @@ bool TmdbStore::SaveIssaToMdb(const TIssa &issa)
     });
 }
 
-void TmdbStore::LoadHistoryInformation(const QList<HistoryPhoneRef> &monitored, int refreshHours)
+void ApplyHistoryRecord(TIssa &issa, const THistoryRecord &record)
 {
-    guarded(THIS_ROUTINE, [&] {
+    issa.PhoneID = record.slot;
+    issa.Alias = record.alias;
+    issa.PhoneNumber = record.number;
+    if (!record.found)
+        return;
+    const TIssa &f = record.figures;
+    issa.LicSchet = f.LicSchet;
+    issa.UserName = f.UserName;
+    issa.Balance = f.Balance;
+    issa.ObPlat = f.ObPlat;
+    issa.Average = f.Average;
+    issa.BalDelta = f.BalDelta;
+    issa.Recomend = f.Recomend;
+    issa.USDRate = f.USDRate;
+    issa.TurnOff = f.TurnOff;
+    issa.JeansExpired = f.JeansExpired;
+    issa.SMS = f.SMS;
+    issa.Minutes = f.Minutes;
+    issa.QueryDateTime = f.QueryDateTime;
+    issa.Success = f.Success;
+    issa.NotSaved = false;
+}
+
+QList<THistoryRecord> TmdbStore::LoadHistoryInformation(const QList<HistoryPhoneRef> &monitored, int refreshHours)
+{
+    return guarded(THIS_ROUTINE, [&] {
+        QList<THistoryRecord> records;
         if (!QFileInfo::exists(file_))
-            return;
+            return records;
         const TDateTime cutOff = clock_() - refreshHours / 24.0;
         {
             HistoryConnection conn(file_);
@@ -250,10 +277,11 @@ void TmdbStore::LoadHistoryInformation(const QList<HistoryPhoneRef> &monitored, 
             for (const HistoryPhoneRef &phone : monitored) {
                 if (phone.slot < 1 || phone.slot > MaxPhones)
                     continue;
-                TIssa &issa = IssaArray[phone.slot];
-                issa.PhoneID = phone.slot;
-                issa.Alias = phone.alias;
-                issa.PhoneNumber = phone.number;
+                THistoryRecord record;
+                record.slot = phone.slot;
+                record.alias = phone.alias;
+                record.number = phone.number;
+                TIssa &issa = record.figures;
                 q.addBindValue(phone.number);
                 if (!q.exec())
                     throw SaldomatError(sqlReason(q.lastError()));
@@ -272,12 +300,14 @@ void TmdbStore::LoadHistoryInformation(const QList<HistoryPhoneRef> &monitored, 
                     issa.Minutes = q.value(11).toInt();
                     issa.QueryDateTime = q.value(12).toDouble();
                     issa.Success = issa.QueryDateTime > cutOff;
-                    issa.NotSaved = false;
+                    record.found = true;
                 } else if (q.lastError().isValid()) {
                     throw SaldomatError(sqlReason(q.lastError()));
                 }
                 q.finish();
+                records.append(std::move(record));
             }
         }
+        return records;
     });
 }

@@ -26,6 +26,21 @@ struct HistoryPhoneRef {
     QString alias;
 };
 
+// What the history knows of one monitored phone: its newest stored figures.
+struct THistoryRecord {
+    int slot = 0;
+    QString number;
+    QString alias;
+    // The phone has a stored row: LicSchet .. QueryDateTime of `figures` are
+    // that row's, and figures.Success says it is younger than the refresh time.
+    bool found = false;
+    TIssa figures;
+};
+
+// Into the phone table's row: PhoneID, Alias and PhoneNumber, then the
+// figures when a row was found (a phone without rows keeps its figures).
+void ApplyHistoryRecord(TIssa &issa, const THistoryRecord &record);
+
 class TmdbStore {
 public:
     explicit TmdbStore(QString dbFile = QString());  // empty: HistoryDbFileName()
@@ -47,17 +62,16 @@ public:
     // "StoreMDB.SaveIssaToMdb -- > ".
     bool SaveIssaToMdb(const TIssa &issa);
 
-    // For every monitored phone, in the given order: PhoneID, Alias and
-    // PhoneNumber from the settings, then the figures and QueryDateTime of its
-    // newest row, and Success := that row is younger than refreshHours hours.
-    // A phone without rows keeps its figures. Nothing happens when the history
-    // file does not exist. A failure stops at the phone concerned (earlier
-    // phones keep what was loaded) and is rethrown with
-    // "StoreMDB.LoadHistoryInformation -- > ".
-    void LoadHistoryInformation(const QList<HistoryPhoneRef> &monitored, int refreshHours);
+    // A record for every monitored phone with a slot in 1..MaxPhones, in the
+    // given order: number and alias from the settings, then the figures and
+    // QueryDateTime of its newest row, and Success := that row is younger than
+    // refreshHours hours. No records when the history file does not exist.
+    // The caller writes them into its phone table (ApplyHistoryRecord).
+    // Failures are rethrown with "TmdbStore.LoadHistoryInformation -- > ".
+    QList<THistoryRecord> LoadHistoryInformation(const QList<HistoryPhoneRef> &monitored, int refreshHours);
 
     // Start of a request run: a history file that has gone is made again,
-    // HistoryAvailable is checked again (so a lock or damage at start-up does
+    // the availability is checked again (so a lock or damage at start-up does
     // not switch the history off for the session), the table is brought up to
     // date if that has not happened yet, and the warning about results that
     // cannot be stored may be shown once more. Never throws.
@@ -71,6 +85,11 @@ public:
     bool Record(TIssa &issa);
     // Shows a warning to the user (a message box in the tray program).
     void setWarning(std::function<void(const QString &)> warn) { warn_ = std::move(warn); }
+
+    // Whether the history could be read at the last check (at start-up, then
+    // at the start of every run): the history windows are offered only then.
+    bool Available() const { return available_; }
+    void setAvailable(bool available) { available_ = available; }
 
     // The table has been brought up to date at start-up (AlterTablePhonesIfNeed).
     void setTableChecked() { tableChecked_ = true; }
@@ -96,6 +115,7 @@ private:
     std::function<void(const QString &)> warn_;
     bool warned_ = false;
     bool tableChecked_ = false;
+    bool available_ = false;
     std::unique_ptr<HistoryConnection> conn_;
     FileStamp connFile_;  // the file the open connection was opened on
     bool connWal_ = false;  // write-ahead log switched on for conn_

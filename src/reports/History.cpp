@@ -32,12 +32,6 @@ constexpr int kWidth = 275;
 constexpr int kMinHeight = 300;
 constexpr int kInitialHeight = 381;
 
-QPointer<TfrmHistory> &openChooser()
-{
-    static QPointer<TfrmHistory> chooser;
-    return chooser;
-}
-
 QString numberOr(const QString &text, const char *fallback)
 {
     return TextToFloat(text) ? text : QString::fromLatin1(fallback);
@@ -137,8 +131,6 @@ TfrmHistory::TfrmHistory(QWidget *parent)
         }
         RestoreSettings();
         CreatePhonesButtons();
-        if (!openChooser())
-            openChooser() = this;
     });
 }
 
@@ -149,7 +141,11 @@ TfrmHistory::~TfrmHistory()
 
 TfrmHistory *TfrmHistory::Instance()
 {
-    return openChooser().data();
+    // The windows themselves are the record of which chooser is open.
+    for (QWidget *window : QApplication::topLevelWidgets())
+        if (auto *chooser = qobject_cast<TfrmHistory *>(window))
+            return chooser;
+    return nullptr;
 }
 
 void TfrmHistory::RestoreSettings()
@@ -328,8 +324,6 @@ bool TfrmHistory::eventFilter(QObject *watched, QEvent *event)
 void ShowHistory(QWidget *parent)
 {
     runHandler(THIS_ROUTINE, [&] {
-        if (!HistoryAvailable)
-            return;
         if (TfrmHistory *open = TfrmHistory::Instance()) {
             open->raise();
             open->activateWindow();

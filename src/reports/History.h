@@ -78,6 +78,6 @@ private:
 };
 
 // The tray menu's "История баланса": opens the chooser modally, or brings the
-// open one to the front. Does nothing when the history is not available.
+// open one to the front. The caller offers it only for an available history.
 // Never throws (failures go to the error log).
 void ShowHistory(QWidget *parent = nullptr);

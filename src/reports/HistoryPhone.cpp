@@ -281,7 +281,7 @@ void TfrmHistoryPhone::FillChart(const QVector<HistoryRow> &rows, int slot)
 void ShowHistoryPhone(int slot, HistoryPeriod mode, int n, QWidget *parent)
 {
     runHandler(THIS_ROUTINE, [&] {
-        if (!HistoryAvailable || slot < 1 || slot > MaxPhones)
+        if (slot < 1 || slot > MaxPhones)
             return;
         TfrmHistoryPhone window(parent);
         window.FillInfo(slot, mode, n);

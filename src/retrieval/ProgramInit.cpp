@@ -13,66 +13,69 @@
 #include <QDir>
 #include <QFile>
 
-void Init()
+void Init(const TProgramPaths &paths)
 {
-    guarded(THIS_ROUTINE, [] {
+    guarded(THIS_ROUTINE, [&] {
         InitConfig();
-        MakeProgramFilesPrivate();
-        CheckHistoryAvailable();
+        MakeProgramFilesPrivate(paths);
     });
 }
 
-void MakeProgramFilesPrivate()
+void MakeProgramFilesPrivate(const TProgramPaths &paths)
 {
-    guarded(THIS_ROUTINE, [] {
-        const QString db = HistoryDbFileName();
-        QStringList files{ErrFileName, IniFileName, ServersIniFileName, PhonesXmlFileName,
-                          PhonesXmlFileName + QStringLiteral(".bad"), db, db + QStringLiteral("-wal"),
+    guarded(THIS_ROUTINE, [&] {
+        const QString &db = paths.HistoryDbFileName;
+        QStringList files{paths.ErrFileName, paths.IniFileName, paths.ServersIniFileName, paths.PhonesXmlFileName,
+                          paths.PhonesXmlFileName + QStringLiteral(".bad"), db, db + QStringLiteral("-wal"),
                           db + QStringLiteral("-shm"), db + QStringLiteral("-journal")};
         // The pages saved for the log: "yy-MM-dd_HH-mm-ss-zzz.html".
-        const QStringList pages = QDir(ProgramDir).entryList({QStringLiteral("?\?-?\?-?\?_?\?-?\?-?\?-?\??.html")}, QDir::Files);
+        const QStringList pages = QDir(paths.ProgramDir).entryList({QStringLiteral("?\?-?\?-?\?_?\?-?\?-?\?-?\??.html")}, QDir::Files);
         for (const QString &page : pages)
-            files << ProgramDir + page;
+            files << paths.ProgramDir + page;
         const QStringList changed = MakeFilesPrivate(files);
         if (!changed.isEmpty())
             AppendStringToFile(QStringLiteral("Закрыт доступ других пользователей к файлам: %1").arg(changed.join(QStringLiteral(", "))),
-                               ErrFileName);
+                               paths.ErrFileName);
     });
 }
 
-bool CreateHistoryOnFirstStart()
+bool CreateHistoryOnFirstStart(const TProgramPaths &paths)
 {
-    return guarded(THIS_ROUTINE, [] {
-        if (QFile::exists(IniFileName) || QFile::exists(PhonesXmlFileName) || QFile::exists(HistoryDbFileName()))
+    return guarded(THIS_ROUTINE, [&] {
+        if (QFile::exists(paths.IniFileName) || QFile::exists(paths.PhonesXmlFileName) ||
+            QFile::exists(paths.HistoryDbFileName))
             return false;
-        CreateHistoryDatabase();
-        AppendStringToFile(QStringLiteral("Первый запуск: создан пустой файл истории баланса \"%1\"").arg(HistoryDbFileName()),
-                           ErrFileName);
+        CreateHistoryDatabase(paths.HistoryDbFileName);
+        AppendStringToFile(QStringLiteral("Первый запуск: создан пустой файл истории баланса \"%1\"").arg(paths.HistoryDbFileName),
+                           paths.ErrFileName);
         return true;
     });
 }
 
-void LoadSettings()
+void LoadSettings(const TProgramPaths &paths)
 {
-    guarded(THIS_ROUTINE, [] {
+    guarded(THIS_ROUTINE, [&] {
         // The live settings are not an edit: the lock is held for the load only.
         {
             TFileLockRelease unlock{SetupModel().PhonesLock()};
-            LoadPhonesInfoFromXml();
+            LoadPhonesInfoFromXml(SetupModel(), paths.PhonesXmlFileName, MaxPhones);
         }
         LoadIniFile();
     });
 }
 
-std::unique_ptr<TmdbStore> OpenHistoryStore(QString *failureBoxText)
+std::unique_ptr<TmdbStore> OpenHistoryStore(const TProgramPaths &paths, QString *failureBoxText)
 {
     // A history file that is there but cannot be read now (locked, damaged)
     // still gets its store: every run checks it again.
-    if (!HistoryAvailable && !QFile::exists(HistoryDbFileName()))
+    const QString &db = paths.HistoryDbFileName;
+    const bool available = CheckHistoryAvailable(db);
+    if (!available && !QFile::exists(db))
         return nullptr;
-    auto store = std::make_unique<TmdbStore>();
-    if (HistoryAvailable) {
-        AlterTablePhonesIfNeed(HistoryDbFileName(), failureBoxText);
+    auto store = std::make_unique<TmdbStore>(db);
+    store->setAvailable(available);
+    if (available) {
+        AlterTablePhonesIfNeed(db, failureBoxText);
         store->setTableChecked();
     }
     return store;
@@ -89,6 +92,7 @@ QList<HistoryPhoneRef> MonitoredPhones()
 
 void LoadHistoryIntoTable(TmdbStore *store)
 {
-    if (store && HistoryAvailable)
-        store->LoadHistoryInformation(MonitoredPhones(), RefreshHours(SetupModel()));
+    if (store && store->Available())
+        for (const THistoryRecord &record : store->LoadHistoryInformation(MonitoredPhones(), RefreshHours(SetupModel())))
+            ApplyHistoryRecord(IssaArray[record.slot], record);
 }

@@ -123,7 +123,7 @@ bool TfrmWB::RequestInformation(int mode, int slot, bool retryAuthErrors)
                 IssaArray[i].ErrorMsg = QString::fromUtf8(AuthErrorMsg);
             }
         }
-        RequestStopped = false;
+        stopped_ = false;
         running_ = true;
         logFailed_ = false;
         pageSaveFailed_ = false;
@@ -146,10 +146,10 @@ void TfrmWB::NextPhone()
     if (!running_)
         return;
     for (; nextSlot_ <= lastSlot_ && nextSlot_ >= 1 && nextSlot_ <= MaxPhones; ++nextSlot_) {
-        if (RequestStopped || ApplicationTerminating)
+        if (stopped_)
             break;
         const int i = nextSlot_;
-        if (UserPhone(i).isEmpty() || Password(i).isEmpty() || !MonitorPhoneEnabled(i) || SetupDialogOpen ||
+        if (UserPhone(i).isEmpty() || Password(i).isEmpty() || !MonitorPhoneEnabled(i) || setupDialogOpen_ ||
             IssaArray[i].Success || leaveOut_[i])
             continue;
         const TIssaUrlInfo url = GetIssaUrlByPhoneID(i);
@@ -179,7 +179,7 @@ void TfrmWB::RequestInfoForPhoneID(int slot, const TIssaUrlInfo &url)
         loginPage_.reset();
         TimeOutTimer.start(timeOutMs_);
         IssaArray[slot].State = dsRequest;
-        Q_EMIT phonesChanged();
+        Q_EMIT phoneChanged(slot);
 
         IssaUrlInfo = url;
         IssaUrlInfo.PhoneNumber = UserPhone(slot);
@@ -229,8 +229,8 @@ void TfrmWB::EndPhone()
     }
     Q_EMIT animationStop();
     Q_EMIT plainTrayIcon();
-    Q_EMIT phonesChanged();
-    if (RequestStopped || ApplicationTerminating)
+    Q_EMIT phoneChanged(slot);
+    if (stopped_)
         FinishRun();
     else
         pauseTimer_.start(0);
@@ -250,10 +250,8 @@ void TfrmWB::FinishRun()
     if (store_)
         store_->EndRun();
     Q_EMIT animationStop();
-    if (!ApplicationTerminating) {
-        Q_EMIT trayPhoneInfoChanged();
-        Q_EMIT phonesChanged();
-    }
+    Q_EMIT trayPhoneInfoChanged();
+    Q_EMIT phonesChanged();
     Q_EMIT runFinished();
 }
 
@@ -262,7 +260,7 @@ void TfrmWB::FinishRun()
 void TfrmWB::WriteLog(const QString &line)
 {
     try {
-        AppendStringToFile(line, ErrFileName);
+        AppendStringToFile(line, paths_.ErrFileName);
     } catch (const std::exception &e) {
         if (!logFailed_) {
             logFailed_ = true;
@@ -391,7 +389,7 @@ void TfrmWB::AddLoadedPage(QStringList &pages, const QString &text)
     });
 }
 
-void TfrmWB::SaveHtmlLog(const QString &text)
+void TfrmWB::SaveHtmlLog(const QString &dir, const QString &text)
 {
     guarded(THIS_ROUTINE, [&] {
         const QString name = QDateTime::currentDateTime().toString(QStringLiteral("yy-MM-dd_HH-mm-ss-zzz")) + QStringLiteral(".html");
@@ -400,7 +398,7 @@ void TfrmWB::SaveHtmlLog(const QString &text)
         lines.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
         if (!lines.endsWith(QLatin1String("\r\n")))
             lines += QLatin1String("\r\n");
-        WriteFileAtomically(ProgramDir + name, PageFileBytes(lines));
+        WriteFileAtomically(dir + name, PageFileBytes(lines));
     });
 }
 
@@ -459,7 +457,7 @@ void TfrmWB::WBDocumentComplete(const QUrl &url, const std::shared_ptr<HtmlDocum
     if (saveLogFiles_ && !pageSaveFailed_) {
         // A page that cannot be saved is logged once and never holds up a phone.
         try {
-            SaveHtmlLog(entry);
+            SaveHtmlLog(paths_.ProgramDir, entry);
         } catch (const std::exception &e) {
             pageSaveFailed_ = true;
             WriteLog(QStringLiteral("Страница не сохранена: ") + failureText(e));
@@ -565,9 +563,9 @@ void TfrmWB::StopRequest()
 {
     guarded(THIS_ROUTINE, [&] {
         WB->Stop();
+        stopped_ = true;
         if (!running_)
             return;
-        RequestStopped = true;
         if (phoneOpen())
             FailPhone(kStoppedMsg);
         FinishRun();

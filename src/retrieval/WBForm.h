@@ -6,6 +6,7 @@
 // event loop, one phone after the other, driven by the browser's signals and
 // the engine's timers; one run at a time.
 
+#include "Common.h"
 #include "IssaUrl.h"
 #include "PhoneTable.h"
 
@@ -57,11 +58,18 @@ public:
     // run before it returns; runFinished() is emitted from inside.
     void StopRequest();
     bool IsRunning() const { return running_; }
+    // Set by StopRequest, until the next run starts.
+    bool Stopped() const { return stopped_; }
+    // While the setup dialog is open a run passes over every phone.
+    void SetSetupDialogOpen(bool open) { setupDialogOpen_ = open; }
 
     static int WhatKindOfFile(const QString &html, const QUrl &url);
     static void AddLoadedPage(QStringList &pages, const QString &text);
-    // Writes a page to "yy-mm-dd_hh-nn-ss-zzz.html" in the program directory.
-    static void SaveHtmlLog(const QString &text);
+    // Writes a page to "yy-mm-dd_hh-nn-ss-zzz.html" in the folder `dir`.
+    static void SaveHtmlLog(const QString &dir, const QString &text);
+    // The program's files: the log, the saved pages (those of
+    // ProgramDirectory() until set).
+    void SetPaths(const TProgramPaths &paths) { paths_ = paths; }
     // A page as it may be kept: values of password fields emptied, values of
     // `passwordName` (and "password") in addresses masked.
     static QString MaskPasswords(const QString &html, const QString &passwordName);
@@ -91,6 +99,8 @@ Q_SIGNALS:
     void progressMessage(const QString &text);
     // The phone table changed: the phones grid should be refreshed.
     void phonesChanged();
+    // One phone's row changed (its request started or ended).
+    void phoneChanged(int slot);
     void animationStart();
     void animationStop();
     // After each phone: the plain tray icon; after the run: the balance digits.
@@ -126,10 +136,13 @@ private:
     TIssaUrlInfo IssaUrlInfo;
     int PhoneID = 0;
     TmdbStore *store_ = nullptr;
+    TProgramPaths paths_ = InitPaths();
     BrowserDialogHost *dialogHost_ = nullptr;
     int proxyLogons_ = 0;  // logons answered for the current phone
     QString proxyName_;    // host:port of the proxy that asked
     bool running_ = false;
+    bool stopped_ = false;
+    bool setupDialogOpen_ = false;
     int nextSlot_ = 0;  // the next phone of the run to look at
     int lastSlot_ = 0;
     int asked_ = 0;     // phones asked so far in the run

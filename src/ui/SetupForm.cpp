@@ -481,7 +481,7 @@ void TfrmSetup::showEvent(QShowEvent *event)
     QDialog::showEvent(event);
     if (event->spontaneous())
         return;  // the window manager re-showing a minimised dialog
-    SetupDialogOpen = true;
+    open_ = true;
     FitIntoScreen();
     runHandler(THIS_ROUTINE, [&] { FormShow(); });
 }
@@ -510,7 +510,7 @@ void TfrmSetup::hideEvent(QHideEvent *event)
 {
     QDialog::hideEvent(event);
     if (!event->spontaneous())
-        SetupDialogOpen = false;
+        open_ = false;
 }
 
 void TfrmSetup::ReloadPhonesFromXml(TSetupModel &model)
@@ -521,7 +521,7 @@ void TfrmSetup::ReloadPhonesFromXml(TSetupModel &model)
     TFileLockRelease unlock{model.PhonesLock()};
     try {
         phonesFileMalformed_ =
-            LoadPhonesInfoFromXml(model, PhonesXmlFileName, MaxPhones) == TPhonesXmlState::Malformed;
+            LoadPhonesInfoFromXml(model, paths_.PhonesXmlFileName, MaxPhones) == TPhonesXmlState::Malformed;
     } catch (...) {
         // A bad element stopped the load: the rows after it are empty, so the
         // file is kept aside before it is ever saved over.
@@ -775,12 +775,12 @@ void TfrmSetup::accept()
                 line.Number = *digits;
                 rows_[slot].edNumber->setText(*digits);
             }
-            if (phonesFileMalformed_ && QFile::exists(PhonesXmlFileName)) {
+            if (phonesFileMalformed_ && QFile::exists(paths_.PhonesXmlFileName)) {
                 // The file could not be read: keep it for the user to repair
                 // instead of losing it under the rows shown.
-                const QString kept = PhonesXmlFileName + QStringLiteral(".bad");
+                const QString kept = paths_.PhonesXmlFileName + QStringLiteral(".bad");
                 QFile::remove(kept);
-                if (!QFile::copy(PhonesXmlFileName, kept))
+                if (!QFile::copy(paths_.PhonesXmlFileName, kept))
                     throw SaldomatError(QStringLiteral("Не удалось сохранить копию файла %1").arg(kept));
                 phonesFileMalformed_ = false;
             }
@@ -799,7 +799,7 @@ void TfrmSetup::accept()
     bnOK->setEnabled(false);
     bnCancel->setEnabled(false);
     const bool keyring = model_.General.cbKeyring;
-    vault_.SavePhones(model_, PhonesXmlFileName, MaxPhones, keyring,
+    vault_.SavePhones(model_, paths_.PhonesXmlFileName, MaxPhones, keyring,
                       [this, keyring](const TSetupModel &written, const QString &error) {
         if (!error.isEmpty()) {
             saving_ = false;
@@ -866,7 +866,6 @@ TSetupResult RunSetupDialog(TfrmSetup &dialog)
     return guarded(THIS_ROUTINE, [&] {
         LoadIniFile();
         const int code = dialog.exec();
-        SetupDialogOpen = false;
         TSetupResult result;
         result.Confirmed = code == QDialog::Accepted;
         result.RequestNow = dialog.RequestNowChecked();

@@ -8,6 +8,7 @@
 // Passwords kept in the system keyring are read and written through its own
 // TPasswordVault: "Сохранить" closes the dialog once they are stored.
 
+#include "Common.h"
 #include "PasswordVault.h"
 #include "Setup.h"
 
@@ -50,6 +51,10 @@ public:
     const TSetupModel &EditedModel() const { return model_; }
     // "Сохранить и запросить баланс" as the dialog closed.
     bool RequestNowChecked() const;
+    // From the dialog's showing until it is hidden again.
+    bool IsOpen() const { return open_; }
+    // The phone list it loads and saves (that of ProgramDirectory() until set).
+    void SetPaths(const TProgramPaths &paths) { paths_ = paths; }
 
     const TSetupRowWidgets &Row(int slot) const;
     QTabWidget *pages() const { return pcSetup; }
@@ -118,6 +123,8 @@ private:
     std::array<TSetupRowWidgets, MaxPhones + 1> rows_{};
     TSetupModel model_;
     bool phonesFileMalformed_ = false;
+    bool open_ = false;
+    TProgramPaths paths_ = InitPaths();
     TPasswordVault vault_;
     bool saving_ = false;
 };

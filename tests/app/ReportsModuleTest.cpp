@@ -49,7 +49,6 @@ TEST(ReportsModule, WorksOnTheProgramsOwnPhoneTable)
 {
     TestHome home;
     CreateHistoryDatabase();
-    HistoryAvailable = true;
     SetupModel() = TSetupModel();
     ResetIssaArray();
     for (int slot : {2, 5}) {
@@ -94,7 +93,7 @@ TEST(ReportsModule, AMissingModuleIsSaidOnceAndLoggedEveryTime)
     // Reached from the menus, each attempt leaves its line in the error log.
     runHandler(ROUTINE("ppmHistoryClick"), [] { Reports::ShowHistory(nullptr); });
     runHandler(ROUTINE("ppmExcelClick"), [] { Reports::SaveInfoToExcel(nullptr, true); });
-    const QString log = FromCp1251(ReadFileBytes(ErrFileName));
+    const QString log = FromCp1251(ReadFileBytes(ErrorLogFileName()));
     EXPECT_EQ(log.count(QStringLiteral("модуль saldomat-reports.so не загружен")), 2) << log.toStdString();
     EXPECT_TRUE(log.contains(QStringLiteral("ReportsModuleTest.ppmHistoryClick -- > Reports.ShowHistory -- > ")));
 }

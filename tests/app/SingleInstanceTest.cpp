@@ -178,7 +178,7 @@ TEST_F(SingleInstance, QueryNowIsForwardedAndRunsNeverNest)
     PutEmulatorPhones(emu, phones, model);
     model.General.cbExecAfterRun = false;  // nothing runs until asked
     model.General.cbAutoReRquest = false;
-    SavePhonesInfoToXml(model, PhonesXmlFileName, MaxPhones);
+    SavePhonesInfoToXml(model, InitPaths().PhonesXmlFileName, MaxPhones);
     SaveIniFile(model);
     IniFile.WriteInteger(QStringLiteral("Debug"), QStringLiteral("TestPauseMs"), 0);
     IniFile.WriteInteger(QStringLiteral("Debug"), QStringLiteral("TestRefreshSeconds"), 1);
@@ -313,20 +313,20 @@ TEST_F(SingleInstance, ADamagedPhoneListLosesOnlyItsBadPhoneAndNoSettings)
     InitConfig();
     TSetupModel model;
     PutEmulatorPhones(emu, phones, model);
-    SavePhonesInfoToXml(model, PhonesXmlFileName, MaxPhones);
+    SavePhonesInfoToXml(model, InitPaths().PhonesXmlFileName, MaxPhones);
     // The second phone's password cannot be decoded.
-    QByteArray xml = ReadFileBytes(PhonesXmlFileName);
+    QByteArray xml = ReadFileBytes(InitPaths().PhonesXmlFileName);
     const qsizetype second = xml.indexOf("Password=\"", xml.indexOf("9160000002"));
     xml.replace(second, 65, "Password=\"XYZ\"");  // 54 hexadecimal digits in quotes
-    WriteFileBytes(PhonesXmlFileName, xml);
+    WriteFileBytes(InitPaths().PhonesXmlFileName, xml);
     // Settings the defaults would overwrite; no query at start, the refresh
     // timer's first run after 2 s.
-    WriteFileBytes(IniFileName, "; by hand\r\n[Hint Window]\r\ncbNN=0\r\n[Connection]\r\ncbAutoReRquest=0\r\n"
+    WriteFileBytes(InitPaths().IniFileName, "; by hand\r\n[Hint Window]\r\ncbNN=0\r\n[Connection]\r\ncbAutoReRquest=0\r\n"
                                 "[Debug]\r\nTestPauseMs=0\r\nTestRefreshSeconds=2\r\n");
     const QString entry = home_.file(QStringLiteral("xdg/autostart/saldomat.desktop"));
     QDir().mkpath(QFileInfo(entry).absolutePath());
     WriteFileBytes(entry, "[Desktop Entry]\nType=Application\nExec=/opt/x/saldomat --mine\n");
-    const QByteArray ini = ReadFileBytes(IniFileName);
+    const QByteArray ini = ReadFileBytes(InitPaths().IniFileName);
     const QByteArray autostart = ReadFileBytes(entry);
 
     QProcess *first = startRunning();
@@ -340,10 +340,10 @@ TEST_F(SingleInstance, ADamagedPhoneListLosesOnlyItsBadPhoneAndNoSettings)
     QProcess *closer = start({QStringLiteral("/close")});
     ASSERT_TRUE(finishes(closer));
     ASSERT_TRUE(finishes(first));
-    EXPECT_EQ(ReadFileBytes(IniFileName), ini);
+    EXPECT_EQ(ReadFileBytes(InitPaths().IniFileName), ini);
     EXPECT_EQ(ReadFileBytes(entry), autostart);
-    const QString log = FromCp1251(ReadFileBytes(ErrFileName));
-    EXPECT_TRUE(log.contains(PhoneElementProblem(PhonesXmlFileName, 2, QString()))) << log.toStdString();
+    const QString log = FromCp1251(ReadFileBytes(ErrorLogFileName()));
+    EXPECT_TRUE(log.contains(PhoneElementProblem(InitPaths().PhonesXmlFileName, 2, QString()))) << log.toStdString();
 }
 
 // Another program of the same user cannot take the channel away or blow the

@@ -33,7 +33,7 @@ protected:
     TSetupModel phones()
     {
         TSetupModel m;
-        LoadPhonesInfoFromXml(m, PhonesXmlFileName, MaxPhones);
+        LoadPhonesInfoFromXml(m, InitPaths().PhonesXmlFileName, MaxPhones);
         m.ReleasePhonesLock();  // only a look: the tool may write next
         return m;
     }
@@ -119,14 +119,14 @@ TEST_F(CliTest, PhonesFileThatCannotBeReadIsNotSavedOver)
 {
     const QByteArray bad = "<Phones><Phone Number=\"1\" Password=\"XYZ\" Alias=\"\" Monitor=\"True\" TrayShow=\"False\" "
                            "Region=\"X\" Individual=\"False\" BalanceLessThen=\"1\" TurnOffLessThen=\"1\"/></Phones>";
-    WriteFileBytes(PhonesXmlFileName, bad);
+    WriteFileBytes(InitPaths().PhonesXmlFileName, bad);
     const CliRun r = cli("phones|set|2|--number|9160000002");
     EXPECT_NE(r.status, 0);
     EXPECT_TRUE(r.err.contains(QStringLiteral("Passw.DecodePass"))) << r.err.toStdString();
-    EXPECT_EQ(ReadFileBytes(PhonesXmlFileName), bad);
+    EXPECT_EQ(ReadFileBytes(InitPaths().PhonesXmlFileName), bad);
 
     // Not a phone list at all: listed as empty, but never saved over.
-    WriteFileBytes(PhonesXmlFileName, "<Phones><Phone");
+    WriteFileBytes(InitPaths().PhonesXmlFileName, "<Phones><Phone");
     EXPECT_EQ(cli("phones|list").status, 0);
     expectRefused({"phones|set|1|--number|9160000001", "phones|remove|1"});
 }
@@ -174,7 +174,7 @@ TEST_F(CliTest, SettingsGetAndSet)
     ASSERT_EQ(cli("settings|set|Connection|ProxyUserName| proxyuser ").status, 0);
     EXPECT_EQ(GetProxyUserName(), QStringLiteral("proxyuser"));
     EXPECT_EQ(GetProxyPassword(), U("секрет"));
-    EXPECT_FALSE(ReadFileBytes(IniFileName).contains(Cp("секрет")));  // stored masked
+    EXPECT_FALSE(ReadFileBytes(InitPaths().IniFileName).contains(Cp("секрет")));  // stored masked
     ASSERT_EQ(cli("settings|set|History Form|Left|-20").status, 0);
     EXPECT_EQ(IniFile.ReadInteger(QStringLiteral("History Form"), QStringLiteral("Left"), NoValue), -20);
     // A phone's tray button switches the stored minimum off.
@@ -289,7 +289,7 @@ TEST_F(CliTest, PasswordFromStandardInputIsNeverOnTheCommandLine)
     runWithSecret({"phones", "set", "1", "--number", "9161234567", "--password-stdin", "--monitor", "yes"});
     EXPECT_EQ(phones().Line(1).Password, QString::fromLatin1(secret));
     EXPECT_TRUE(phones().Line(1).Monitor);
-    EXPECT_FALSE(ReadFileBytes(PhonesXmlFileName).contains(secret));  // stored masked
+    EXPECT_FALSE(ReadFileBytes(InitPaths().PhonesXmlFileName).contains(secret));  // stored masked
 
     ASSERT_EQ(cli("settings|set|Connection|ProxyUserName|proxyuser").status, 0);
     runWithSecret({"settings", "set", "Connection", "ProxyPassword", "--password-stdin"});
@@ -330,9 +330,9 @@ TEST_F(CliTest, ChangesOfARunningTrayProgramsFilesAreLoadedBetweenRuns)
 
     // Exit after another change the watcher has not seen yet.
     ASSERT_EQ(cli("settings|set|Hint Window|cbSMS|1").status, 0);
-    const QByteArray before = ReadFileBytes(IniFileName);
+    const QByteArray before = ReadFileBytes(InitPaths().IniFileName);
     watcher.SaveChanged();
-    EXPECT_EQ(ReadFileBytes(IniFileName), before);
+    EXPECT_EQ(ReadFileBytes(InitPaths().IniFileName), before);
 }
 
 // Writers started at the same moment each load, change and save the phone
@@ -361,5 +361,5 @@ TEST_F(CliTest, FortyWritersAtOnceKeepEveryPhone)
             kept.insert(m.Line(slot).Number);
     EXPECT_EQ(kept.size(), kWriters + 1);
     EXPECT_TRUE(kept == expected);
-    EXPECT_FALSE(QFile::exists(PhonesXmlFileName + QStringLiteral(".lock")));
+    EXPECT_FALSE(QFile::exists(InitPaths().PhonesXmlFileName + QStringLiteral(".lock")));
 }

@@ -334,7 +334,7 @@ TEST_F(PhonesXmlTest, RowsKeptInTheKeyringHoldNoPasswordAndAreNeverLost)
     vault.Load(r, [&] { loaded = true; });
     EXPECT_TRUE(loaded);
     EXPECT_TRUE(r.Line(1).Password.isEmpty() && r.Line(1).KeyringUnread);
-    EXPECT_TRUE(FromCp1251(ReadFileBytes(ErrFileName)).contains(U("Пароль телефона 9161110001 не прочитан")));
+    EXPECT_TRUE(FromCp1251(ReadFileBytes(ErrorLogFileName())).contains(U("Пароль телефона 9161110001 не прочитан")));
 }
 
 TEST_F(PhonesXmlTest, InterruptedSaveLeavesTheOldFileIntact)

@@ -11,7 +11,7 @@ namespace {
 class SettingsFileTest : public ::testing::Test {
 protected:
     ConfigHome home;
-    QString path = IniFileName;
+    QString path = InitPaths().IniFileName;
 
     TSetupModel loaded()
     {

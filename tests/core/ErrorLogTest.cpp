@@ -4,6 +4,7 @@
 #include "Failure.h"
 #include "TestHome.h"
 
+#include <QDir>
 #include <QFile>
 #include <gtest/gtest.h>
 
@@ -42,10 +43,10 @@ QByteArray numberedLines(int count)
 TEST(ErrorLog, OneHeaderPerRunAndOneLinePerFailure)
 {
     TestHome home;
-    EXPECT_FALSE(QFile::exists(ErrFileName)) << "a run without failures writes nothing";
+    EXPECT_FALSE(QFile::exists(ErrorLogFileName())) << "a run without failures writes nothing";
     MainException(QStringLiteral("первая ошибка"));
     MainException(QStringLiteral("second"));
-    const QStringList lines = logLines(ErrFileName);
+    const QStringList lines = logLines(ErrorLogFileName());
     // empty, stars, name, system line, empty, two entries, and the final break
     ASSERT_EQ(lines.size(), 8) << lines.join(QLatin1Char('|')).toStdString();
     EXPECT_TRUE(lines[0].isEmpty());
@@ -58,7 +59,7 @@ TEST(ErrorLog, OneHeaderPerRunAndOneLinePerFailure)
     EXPECT_TRUE(lines[6].endsWith(QStringLiteral(": second")));
     EXPECT_TRUE(lines[7].isEmpty());
     // The file is in the single-byte code page.
-    EXPECT_TRUE(ReadFileBytes(ErrFileName).contains(ToCp1251(QStringLiteral("первая"))));
+    EXPECT_TRUE(ReadFileBytes(ErrorLogFileName()).contains(ToCp1251(QStringLiteral("первая"))));
 }
 
 // A failure three routines deep names each routine; the handler of a desktop
@@ -75,7 +76,7 @@ TEST(ErrorLog, LabelChainsHandlersAndTheNextRunsHeader)
     EXPECT_NO_THROW(runHandler(ROUTINE("TrayCallBack"), [] { throw SaldomatError(QStringLiteral("boom")); }));
     ResetLogHeaderFlag();  // as a new start of the program
     MainException(QStringLiteral("run two"));
-    const QString text = FromCp1251(ReadFileBytes(ErrFileName));
+    const QString text = FromCp1251(ReadFileBytes(ErrorLogFileName()));
     // The unit is the file's name, the routine the function's own.
     EXPECT_TRUE(text.contains(QStringLiteral(": ErrorLogTest.failThreeDeep -- > ErrorLogTest.requestInformation -- > "
                                              "ErrorLogTest.webRequest -- > Access violation\r\n")))
@@ -89,22 +90,22 @@ TEST(ErrorLog, LabelChainsHandlersAndTheNextRunsHeader)
 TEST(ErrorLog, TruncateKeepsExactlyTheLastThousandLines)
 {
     TestHome home;
-    WriteFileBytes(ErrFileName, numberedLines(1500));
-    TruncateFile(ErrFileName);
-    const QByteArray data = ReadFileBytes(ErrFileName);
+    WriteFileBytes(ErrorLogFileName(), numberedLines(1500));
+    TruncateFile(ErrorLogFileName());
+    const QByteArray data = ReadFileBytes(ErrorLogFileName());
     EXPECT_EQ(data.count('\n'), 1000);
     EXPECT_TRUE(data.startsWith("line 501\r\n"));
     EXPECT_TRUE(data.endsWith("line 1500\r\n"));
     const QByteArray exact = numberedLines(1000);
-    WriteFileBytes(ErrFileName, exact);
-    TruncateFile(ErrFileName);
-    EXPECT_EQ(ReadFileBytes(ErrFileName), exact);
+    WriteFileBytes(ErrorLogFileName(), exact);
+    TruncateFile(ErrorLogFileName());
+    EXPECT_EQ(ReadFileBytes(ErrorLogFileName()), exact);
 
     // 1001 lines, the last one without its line break, loses exactly its first line.
     QByteArray unterminated = numberedLines(1000) + "tail";
-    WriteFileBytes(ErrFileName, unterminated);
-    TruncateFile(ErrFileName);
-    const QByteArray cut = ReadFileBytes(ErrFileName);
+    WriteFileBytes(ErrorLogFileName(), unterminated);
+    TruncateFile(ErrorLogFileName());
+    const QByteArray cut = ReadFileBytes(ErrorLogFileName());
     EXPECT_TRUE(cut.startsWith("line 2\r\n"));
     EXPECT_TRUE(cut.endsWith("tail"));
 
@@ -123,7 +124,7 @@ TEST(ErrorLog, UnwritableLogIsALabelledFailureAndMainExceptionSwallowsIt)
     } catch (const SaldomatError &e) {
         EXPECT_TRUE(e.message().startsWith(QStringLiteral("Common.AppendStringToFile -- > ")));
     }
-    ErrFileName = dirAsFile;
+    ASSERT_TRUE(QDir().mkdir(ErrorLogFileName()));  // the log's place is taken by a folder
     EXPECT_NO_THROW(MainException(QStringLiteral("nowhere to go")));
 }
 
@@ -136,7 +137,7 @@ TEST(PrivateFiles, LogRewritesAndNewFolderAreOwnerOnlyUnderAnOpenUmask)
     const QString rewritten = home.file(QStringLiteral("phones.xml"));
     WriteFileBytes(rewritten, "old");
     QFile::setPermissions(rewritten, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther);
-    AppendStringToFile(QStringLiteral("line"), ErrFileName);
+    AppendStringToFile(QStringLiteral("line"), ErrorLogFileName());
     WriteFileAtomically(rewritten, "new");
     WriteFileAtomically(home.file(QStringLiteral("servers.ini")), "[x]");
     const QString folder = home.file(QStringLiteral("a/b"));
@@ -147,7 +148,7 @@ TEST(PrivateFiles, LogRewritesAndNewFolderAreOwnerOnlyUnderAnOpenUmask)
         ::stat(QFile::encodeName(path).constData(), &st);
         return st.st_mode & 07777;
     };
-    EXPECT_EQ(mode(ErrFileName), 0600u);
+    EXPECT_EQ(mode(ErrorLogFileName()), 0600u);
     EXPECT_EQ(mode(rewritten), 0600u);
     EXPECT_EQ(mode(home.file(QStringLiteral("servers.ini"))), 0600u);
     EXPECT_EQ(mode(folder), 0700u);

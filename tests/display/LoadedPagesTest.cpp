@@ -15,7 +15,7 @@ namespace {
 
 class ViewerFixture : public ::testing::Test {
 protected:
-    void SetUp() override { IniFile.SetFileName(IniFileName); }
+    void SetUp() override { IniFile.SetFileName(InitPaths().IniFileName); }
     static QStringList pages(int n)
     {
         QStringList list;

@@ -26,7 +26,7 @@ protected:
     {
         SetupModel() = TSetupModel();
         ResetIssaArray();
-        IniFile.SetFileName(IniFileName);
+        IniFile.SetFileName(InitPaths().IniFileName);
     }
     void monitor(int slot, float balance, bool success = true, double queried = 46000.5)
     {
@@ -265,9 +265,8 @@ TEST_F(PhonesFixture, EscapeHidesAndTheMenuAsksForOnePhone)
 {
     monitor(1, 30.f);
     monitor(2, 40.f);
-    HistoryAvailable = true;  // the history item is shown only with a history
     TfrmPhonesInfo w;
-    HistoryAvailable = false;
+    w.SetHistoryAvailable(true);  // the history item is shown only with a history
     w.ShowPhonesInfo();
     ASSERT_TRUE(w.isVisible());
     QTest::keyClick(&w, Qt::Key_Escape);

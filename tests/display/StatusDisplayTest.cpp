@@ -125,10 +125,8 @@ TEST_F(DisplayFixture, PhonesWindowIsMadeWhenFirstWantedAndStartsUpToDate)
     EXPECT_FALSE(display.PhonesInfoVisible());
 
     IssaArray[2].Balance = 77.f;
-    const bool historyWas = HistoryAvailable;
-    HistoryAvailable = true;
+    display.SetHistoryAvailable(true);
     TfrmPhonesInfo &w = display.PhonesInfo();
-    HistoryAvailable = historyWas;
     EXPECT_TRUE(display.HasPhonesInfo());
     const int balanceCol = static_cast<int>(w.ColumnKeys.indexOf(QStringLiteral("Balance")));
     EXPECT_EQ(w.Grid->RowCount(), 3);
@@ -194,7 +192,7 @@ TEST_F(DisplayFixture, SettingsChangeRebuildsTheOpenWindow)
 
 TEST_F(DisplayFixture, OpenPhonesWindowKeepsItsSizeAtTheEnd)
 {
-    IniFile.SetFileName(IniFileName);
+    IniFile.SetFileName(InitPaths().IniFileName);
     {
         TStatusDisplay display(nullptr);
         display.RefreshAll();

@@ -66,7 +66,6 @@ protected:
     {
         SetupModel() = TSetupModel();
         ResetIssaArray();
-        RequestStopped = false;
     }
     void monitor(int slot, float balance, bool tray = false)
     {
@@ -357,11 +356,12 @@ TEST_F(TrayFixture, AnimationWrapsAndRespectsTheStopFlagAndPause)
     EXPECT_LE(tray.AniIndex(), 11);
 
     tray.ShowPlainIcon();
-    RequestStopped = true;
+    bool stopped = true;
+    tray.SetStoppedQuery([&] { return stopped; });
     tray.animationStart();
     EXPECT_EQ(tray.CurrentKind(), TTrayIcon::PlainImage) << "a stopped run shows no frames";
     tray.animationStop();
-    RequestStopped = false;
+    stopped = false;
 
     tray.Pause();
     tray.animationStart();

@@ -51,7 +51,7 @@ TEST_F(EngineTest, EveryErrorPageGivesItsMessage)
         EXPECT_EQ(historyRows(phones[i - 1].number), 0);
     }
     // Every failed phone leaves a line in the log.
-    const QString log = FromCp1251(ReadFileBytes(ErrFileName));
+    const QString log = FromCp1251(ReadFileBytes(ErrorLogFileName()));
     EXPECT_TRUE(log.contains(QStringLiteral(": Телефон № 1, 9160000001 [Телефон 1]: Ошибка аутентификации\r\n"))) << log.toStdString();
     EXPECT_EQ(log.count(QStringLiteral(": Телефон № ")), cases.size());
 }
@@ -106,7 +106,7 @@ TEST_F(EngineTest, AnUnreadableAccountPageFailsThePhoneAndKeepsItsFigures)
     EXPECT_EQ(historyRows(QStringLiteral("9160000001")), 0);
     EXPECT_EQ(emu.stats().value(QStringLiteral("requests")), 0);
     // One failure, one line in the log.
-    const QString log = FromCp1251(ReadFileBytes(ErrFileName));
+    const QString log = FromCp1251(ReadFileBytes(ErrorLogFileName()));
     EXPECT_EQ(log.count(QStringLiteral("BalanceParser2.ParseBalans -- > ")), 1) << log.toStdString();
 }
 
@@ -145,12 +145,12 @@ TEST_F(EngineTest, ResultsTheHistoryCannotTakeAreMarkedAndWarnedAboutOncePerRun)
         ASSERT_EQ(warnings.size(), round) << "one warning per run";
         EXPECT_TRUE(warnings.last().contains(QStringLiteral("file is not a database"))) << warnings.last().toStdString();
     }
-    EXPECT_FALSE(HistoryAvailable);
+    EXPECT_FALSE(store->Available());
     // Repaired before the next run: checked again, stored, the marks gone.
     QFile::remove(HistoryDbFileName());
     CreateHistoryDatabase();
     run();
-    EXPECT_TRUE(HistoryAvailable);
+    EXPECT_TRUE(store->Available());
     EXPECT_FALSE(IssaArray[1].NotSaved);
     EXPECT_EQ(historyRows(QStringLiteral("9160000002")), 1);
     EXPECT_EQ(warnings.size(), 2);
@@ -180,7 +180,7 @@ TEST_F(EngineTest, ALogThatCannotBeWrittenStopsNoPhone)
 {
     startWith({phone(QStringLiteral("9160000001"), QStringLiteral("unavailable")), phone(QStringLiteral("9160000002"), QStringLiteral("auth-error")),
                phone(QStringLiteral("9160000003"))});
-    ASSERT_TRUE(QDir().mkpath(ErrFileName));  // a folder where the log should be
+    ASSERT_TRUE(QDir().mkpath(ErrorLogFileName()));  // a folder where the log should be
     IniFile.WriteBool(QStringLiteral("Debug"), QStringLiteral("SaveLogFiles"), true);
     run();
     EXPECT_EQ(IssaArray[1].ErrorMsg, QStringLiteral("ИССА временно недоступна"));

@@ -15,9 +15,9 @@
 TEST_F(EngineTest, EachModeRequestsItsPhonesOnly)
 {
     startWith({phone(QStringLiteral("9160000001")), phone(QStringLiteral("9160000002"))});
-    SetupDialogOpen = true;
+    engine->SetSetupDialogOpen(true);
     run();
-    SetupDialogOpen = false;
+    engine->SetSetupDialogOpen(false);
     EXPECT_EQ(emu.stats().value(QStringLiteral("requests")), 0);
     EXPECT_FALSE(IssaArray[1].Success);
     run(2, 2);
@@ -119,7 +119,6 @@ TEST_F(EngineTest, APageThatArrivesAfterAStopChangesNothing)
     startWith({slow});
     QTimer::singleShot(200, engine.get(), [this] { engine->StopRequest(); });
     run();
-    RequestStopped = false;
     const std::string before = TableState();
     // The engine's browser brings the phone's account page after all, as a
     // late answer would.

@@ -13,9 +13,7 @@ TEST(HistoryCheck, MissingOrUnreadableFilesTurnTheHistoryOffWithTheReason)
 {
     TestHome home;
     const QString failed = QStringLiteral("Ведение истории баланса невозможно по следующей причине: ");
-    HistoryAvailable = true;
     EXPECT_FALSE(CheckHistoryAvailable());
-    EXPECT_FALSE(HistoryAvailable);
     EXPECT_FALSE(QFileInfo::exists(HistoryDbFileName()));  // never created by the check
     EXPECT_TRUE(LogText().contains(QStringLiteral("Saldomat.db"))) << LogText().toStdString();
 
@@ -41,10 +39,8 @@ TEST(HistoryCreate, NewFileHasEveryColumnTheIndexAndACounterAndIsNeverOverwritte
     EXPECT_EQ(Column(HistoryDbFileName(),
                      QStringLiteral("SELECT name FROM pragma_index_info('IX_Phones_PhoneNumber_QueryDateTime')")),
               PerPhoneIndexColumns());
-    HistoryAvailable = false;
     EXPECT_TRUE(CheckHistoryAvailable());
-    EXPECT_TRUE(HistoryAvailable);
-    EXPECT_FALSE(QFileInfo::exists(ErrFileName));
+    EXPECT_FALSE(QFileInfo::exists(ErrorLogFileName()));
     InsertRaw(HistoryDbFileName(), {QStringLiteral("1"), 45000.5});
     InsertRaw(HistoryDbFileName(), {QStringLiteral("2"), 45000.6});
     EXPECT_EQ(Column(HistoryDbFileName(), QStringLiteral("SELECT NN FROM Phones ORDER BY NN")), QStringList({"1", "2"}));

@@ -67,7 +67,7 @@ QStringList TableColumnNames(const QString &file, const QString &table)
 
 QString LogText()
 {
-    return FromCp1251(ReadFileBytes(ErrFileName));
+    return FromCp1251(ReadFileBytes(ErrorLogFileName()));
 }
 
 QStringList PerPhoneIndexColumns()

@@ -38,7 +38,6 @@ struct Migration : ::testing::Test {
     TestHome home;
     const QString db = HistoryDbFileName();
     const QString tmp = home.file(QStringLiteral("Saldomat.tmp"));
-    void SetUp() override { HistoryAvailable = true; }
 };
 }  // namespace
 
@@ -131,19 +130,6 @@ TEST_F(Migration, FailureRestoresTheFileReportsTheBoxTextAndKeepsTheCopy)
     EXPECT_EQ(TableColumnNames(db, QStringLiteral("Phones")).size(), 13);
     EXPECT_EQ(IntegrityCheck(db), QStringLiteral("ok"));
     EXPECT_TRUE(QFileInfo::exists(tmp));
-}
-
-TEST_F(Migration, NothingHappensWithoutHistory)
-{
-    HistoryAvailable = false;
-    EXPECT_TRUE(AlterTablePhonesIfNeed(db));
-    EXPECT_FALSE(QFileInfo::exists(db));
-    makeOldTable(db, {QStringLiteral("USDRate")});
-    const QByteArray before = ReadFileBytes(db);
-    EXPECT_TRUE(AlterTablePhonesIfNeed(db));
-    AddNewColumns(db, QStringLiteral("Phones"), PhonesColumnList());
-    EXPECT_EQ(ReadFileBytes(db), before);
-    EXPECT_FALSE(QFileInfo::exists(tmp));
 }
 
 TEST_F(Migration, AddNewColumnsWorksOnAnyTableAndListsWhatIsMissing)

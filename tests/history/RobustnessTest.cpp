@@ -195,7 +195,7 @@ TEST(HistoryRobustness, AFileReplacedOrDeletedDuringARunIsNoticed)
     // The same when the file goes between runs.
     ASSERT_TRUE(QFile::remove(db));
     EXPECT_TRUE(w.store.BeginRun());
-    EXPECT_TRUE(HistoryAvailable);
+    EXPECT_TRUE(w.store.Available());
     EXPECT_TRUE(w.store.Record(issa));
     EXPECT_EQ(CountRows(db), 1);
     EXPECT_EQ(LogText().count(QStringLiteral("создан заново")), 2);
@@ -233,7 +233,6 @@ TEST(HistoryRobustness, ALockAtStartUpDoesNotTurnTheHistoryOffForTheSession)
         EXPECT_TRUE(CheckHistoryAvailable(db)) << LogText().toStdString();
         EXPECT_EQ(locker.finish(), 0);
     }
-    HistoryAvailable = true;
     {
         // Locked for longer than any wait: off at start, on again at the next run.
         Child locker({QStringLiteral("lock"), db}, "locked\n");
@@ -251,7 +250,7 @@ TEST(HistoryRobustness, ALockAtStartUpDoesNotTurnTheHistoryOffForTheSession)
         EXPECT_EQ(locker.finish(), 0);
 
         EXPECT_TRUE(w.store.BeginRun());
-        EXPECT_TRUE(HistoryAvailable);
+        EXPECT_TRUE(w.store.Available());
         EXPECT_TRUE(w.store.Record(issa));
         EXPECT_EQ(CountRows(db), 1);
         EXPECT_EQ(w.warnings.size(), 1);
@@ -308,7 +307,7 @@ TEST(HistoryRobustness, DamagedOrEmptyFileIsReportedOncePerRun)
         WriteFileBytes(db, c.bytes);
         WatchedStore w;
         EXPECT_FALSE(w.store.BeginRun());
-        EXPECT_FALSE(HistoryAvailable);
+        EXPECT_FALSE(w.store.Available());
         for (int run = 1; run <= 2; ++run) {
             if (run == 2)
                 w.store.BeginRun();

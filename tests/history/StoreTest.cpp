@@ -25,11 +25,16 @@ struct StoreFixture : ::testing::Test {
     void SetUp() override
     {
         CreateHistoryDatabase();
-        HistoryAvailable = true;
         store = std::make_unique<TmdbStore>();
         store->setClock([this] { return now; });
     }
     QString db() const { return HistoryDbFileName(); }
+    // The loader's records written into the phone table, as at start-up.
+    void load(const QList<HistoryPhoneRef> &phones, int refreshHours)
+    {
+        for (const THistoryRecord &r : store->LoadHistoryInformation(phones, refreshHours))
+            ApplyHistoryRecord(IssaArray[r.slot], r);
+    }
 
     TIssa result(const QString &phone, float balance)
     {
@@ -118,7 +123,7 @@ TEST_F(StoreFixture, TextsWithQuotesAndSqlAreStoredAndFoundExactly)
         ASSERT_TRUE(store->SaveIssaToMdb(issa));
         refs.append({int(refs.size()) + 1, text, QStringLiteral("alias")});
     }
-    store->LoadHistoryInformation(refs, 3);
+    load(refs, 3);
     for (int i = 0; i < nasty.size(); ++i) {
         ASSERT_EQ(HistoryAllRows(nasty[i]).size(), 1) << nasty[i].toStdString();
         EXPECT_EQ(IssaArray[i + 1].UserName, nasty[i]);
@@ -147,7 +152,7 @@ TEST_F(StoreFixture, LoadingTakesTheNewestRowAndCountsRecentOnesAsSuccess)
 
     IssaArray[3].Balance = 11.0f;  // slot 3 has no history rows
     IssaArray[4].Alias = QStringLiteral("untouched");  // slot 4 is not monitored
-    store->LoadHistoryInformation({{1, QStringLiteral("A"), QStringLiteral("first")},
+    load({{1, QStringLiteral("A"), QStringLiteral("first")},
                                    {2, QStringLiteral("B"), QStringLiteral("second")},
                                    {3, QStringLiteral("C"), QStringLiteral("third")}},
                                   3);
@@ -165,12 +170,12 @@ TEST_F(StoreFixture, LoadingTakesTheNewestRowAndCountsRecentOnesAsSuccess)
     EXPECT_FLOAT_EQ(IssaArray[3].Balance, 11.0f);
     EXPECT_FALSE(IssaArray[3].Success);
     EXPECT_EQ(IssaArray[4].Alias, QStringLiteral("untouched"));
-    store->LoadHistoryInformation({{2, QStringLiteral("B"), QStringLiteral("second")}}, 5);
+    load({{2, QStringLiteral("B"), QStringLiteral("second")}}, 5);
     EXPECT_TRUE(IssaArray[2].Success);  // a longer refresh time counts it as current
 
     QFile::remove(db());  // a missing file: nothing loaded, nothing created
     IssaArray[5].Balance = 4.0f;
-    store->LoadHistoryInformation({{5, QStringLiteral("A"), QStringLiteral("x")}}, 3);
+    load({{5, QStringLiteral("A"), QStringLiteral("x")}}, 3);
     EXPECT_EQ(IssaArray[5].Balance, 4.0f);
     EXPECT_FALSE(QFileInfo::exists(db()));
 }

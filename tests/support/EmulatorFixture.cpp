@@ -20,7 +20,6 @@ void EngineTest::SetUp()
     engine->SetPauseMs(0);
     engine->SetSubmitDelayMs(0);
     engine->SetTimeOutMs(5000);
-    SetupDialogOpen = false;
 }
 
 EmulatorPhone EngineTest::phone(const QString &number, const QString &behaviour, double balance)

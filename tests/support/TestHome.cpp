@@ -9,11 +9,8 @@
 TestHome::TestHome() : oldHome_(qgetenv("SALDOMAT_HOME"))
 {
     qputenv("SALDOMAT_HOME", dir_.path().toLocal8Bit());
-    InitPaths();
     ResetLogHeaderFlag();
     ResetIssaArray();
-    RequestStopped = false;
-    ApplicationTerminating = false;
 }
 
 TestHome::~TestHome()

@@ -1,6 +1,6 @@
 #pragma once
-// A temporary program directory for one test: SALDOMAT_HOME points at it and the
-// program's file paths are set up inside it. Removed when the test ends.
+// A temporary program directory for one test: SALDOMAT_HOME points at it, so
+// that InitPaths() gives the program's file paths inside it. Removed when the test ends.
 
 #include <QString>
 #include <QTemporaryDir>

@@ -164,7 +164,7 @@ TEST_F(ExportDialogsTest, FailureIsLoggedWithItsLabelsAndNotReportedAsSuccess)
     clickExcel(h);
     EXPECT_TRUE(watcher.seen().isEmpty());
     EXPECT_FALSE(QFileInfo::exists(chosen));
-    const QString log = FromCp1251(ReadFileBytes(ErrFileName));
+    const QString log = FromCp1251(ReadFileBytes(ErrorLogFileName()));
     EXPECT_TRUE(log.contains(QStringLiteral("History.ConvertHistoryToExcel -- > ConvertToExcel.ConvertHistoryToXls -- > "
                                             "ConvertToExcel.GetCount -- > HistoryQueries.HistoryNewestRows -- > ")))
         << log.toStdString();

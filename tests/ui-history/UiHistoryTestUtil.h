@@ -19,12 +19,10 @@ protected:
     {
         InitConfig();
         ResetIssaArray();
-        HistoryAvailable = true;
     }
     void TearDown() override
     {
         SetupModel() = TSetupModel();
-        HistoryAvailable = false;
     }
     // Monitored in the settings and known to the phone table, as at start-up.
     void phone(int slot, const QString &number, const QString &alias = QString())

@@ -18,7 +18,7 @@ class RegionDialogsTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        WriteFileBytes(ServersIniFileName, ToCp1251(U("[Питер]\r\nShortName=СПБ\r\nLoginURL=http://127.0.0.1:1/spb\r\n"
+        WriteFileBytes(InitPaths().ServersIniFileName, ToCp1251(U("[Питер]\r\nShortName=СПБ\r\nLoginURL=http://127.0.0.1:1/spb\r\n"
                                                      "LoginStr=custom\r\n"
                                                      "[Урал]\r\nShortName=ЕКБ\r\nLoginURL=http://127.0.0.1:1/ekb\r\n")));
     }
@@ -77,13 +77,13 @@ TEST_F(RegionDialogsTest, AddingCorrectsTheAddressAndSelectsTheNewRegion)
     EXPECT_EQ(GetIssaUrlByShortName(U("нск")).LongName, U("Сибирь"));
 
     // Cancelling the add dialog writes nothing.
-    const QByteArray before = ReadFileBytes(ServersIniFileName);
+    const QByteArray before = ReadFileBytes(InitPaths().ServersIniFileName);
     WhenModal<TfrmAddIssaUrl>([](TfrmAddIssaUrl *d) {
         fill(d, "Юг", "http://127.0.0.1:1/", "ЮГ");
         QTest::keyClick(d, Qt::Key_Escape);
     });
     QTest::mouseClick(chooser.bnAdd, Qt::LeftButton);
-    EXPECT_EQ(ReadFileBytes(ServersIniFileName), before);
+    EXPECT_EQ(ReadFileBytes(InitPaths().ServersIniFileName), before);
 }
 
 TEST_F(RegionDialogsTest, AddDialogRefusesEmptyFieldsAndTakenShortNames)

@@ -39,7 +39,7 @@ void storePhones(const std::vector<std::pair<int, TSetupPhoneLine>> &rows)
     TSetupModel model;
     for (const auto &[slot, line] : rows)
         model.SetLine(slot, line);
-    SavePhonesInfoToXml(model, PhonesXmlFileName, MaxPhones);
+    SavePhonesInfoToXml(model, InitPaths().PhonesXmlFileName, MaxPhones);
     LoadPhonesInfoFromXml();
     LoadIniFile();
 }
@@ -97,7 +97,7 @@ TEST_F(SetupFormTest, ShowingLoadsTheStoredRowsAndSettings)
     EXPECT_EQ(dlg.edBalanceLessThen->text(), QStringLiteral("3.25"));
     EXPECT_TRUE(dlg.cbBalans->isChecked());
     EXPECT_FALSE(dlg.cbBalans->isEnabled());
-    EXPECT_TRUE(SetupDialogOpen);
+    EXPECT_TRUE(dlg.IsOpen());
 
     // A row that is not monitored is greyed but keeps its contents.
     EXPECT_TRUE(row(1).edNumber->isEnabled());
@@ -113,13 +113,13 @@ TEST_F(SetupFormTest, ShowingLoadsTheStoredRowsAndSettings)
         EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
 
     dlg.reject();
-    EXPECT_FALSE(SetupDialogOpen);
+    EXPECT_FALSE(dlg.IsOpen());
 }
 
 TEST_F(SetupFormTest, SaveChecksNumbersThenPasswordsAndFocusesTheFirstGap)
 {
     storePhones({{1, phone("9161112233", "pw1")}, {2, phone("9169990000", "", false)}});
-    const QByteArray stored = ReadFileBytes(PhonesXmlFileName);
+    const QByteArray stored = ReadFileBytes(InitPaths().PhonesXmlFileName);
     dlg.show();
     dlg.pages()->setCurrentIndex(2);
     row(3).cbMonitor->setChecked(true);
@@ -134,7 +134,7 @@ TEST_F(SetupFormTest, SaveChecksNumbersThenPasswordsAndFocusesTheFirstGap)
     EXPECT_TRUE(dlg.isVisible());
     EXPECT_EQ(dlg.pages()->currentWidget(), dlg.phonesPage());
     EXPECT_EQ(dlg.focusWidget(), row(3).edNumber);
-    EXPECT_EQ(ReadFileBytes(PhonesXmlFileName), stored);
+    EXPECT_EQ(ReadFileBytes(InitPaths().PhonesXmlFileName), stored);
     row(3).edNumber->setText(QStringLiteral("9163334455"));
     row(7).edNumber->setText(QStringLiteral("9167778899"));
     row(7).edPassword->setText(QStringLiteral("77"));
@@ -146,7 +146,7 @@ TEST_F(SetupFormTest, SaveChecksNumbersThenPasswordsAndFocusesTheFirstGap)
     }
     EXPECT_EQ(dlg.focusWidget(), row(3).edPassword);
     EXPECT_TRUE(dlg.isVisible());
-    EXPECT_EQ(ReadFileBytes(PhonesXmlFileName), stored);
+    EXPECT_EQ(ReadFileBytes(InitPaths().PhonesXmlFileName), stored);
 
     // A watched number that is not ten digits is refused; "+7-..." and "8-..."
     // are stored as the ten digits.
@@ -159,7 +159,7 @@ TEST_F(SetupFormTest, SaveChecksNumbersThenPasswordsAndFocusesTheFirstGap)
         EXPECT_TRUE(catcher.texts[0].contains(QStringLiteral("8-916-777"))) << catcher.texts[0].toStdString();
     }
     EXPECT_EQ(dlg.focusWidget(), row(7).edNumber);
-    EXPECT_EQ(ReadFileBytes(PhonesXmlFileName), stored);
+    EXPECT_EQ(ReadFileBytes(InitPaths().PhonesXmlFileName), stored);
     row(7).edNumber->setText(QStringLiteral("+7-916-777-88-99"));
     // The unmonitored row 2 without a password is not checked, and is saved.
     MessageCatcher catcher;
@@ -170,7 +170,7 @@ TEST_F(SetupFormTest, SaveChecksNumbersThenPasswordsAndFocusesTheFirstGap)
     // Until the next load the rows keep their slots.
     EXPECT_EQ(SetupModel().Line(7).Number, QStringLiteral("9167778899"));
     TSetupModel reloaded;
-    LoadPhonesInfoFromXml(reloaded, PhonesXmlFileName, MaxPhones);
+    LoadPhonesInfoFromXml(reloaded, InitPaths().PhonesXmlFileName, MaxPhones);
     EXPECT_EQ(reloaded.Line(2).Number, QStringLiteral("9169990000"));
     EXPECT_FALSE(reloaded.Line(2).Monitor);
     EXPECT_EQ(reloaded.Line(3).Number, QStringLiteral("9163334455"));
@@ -181,7 +181,7 @@ TEST_F(SetupFormTest, SaveChecksNumbersThenPasswordsAndFocusesTheFirstGap)
 TEST_F(SetupFormTest, CancellingByButtonEscOrCloseBoxRestoresTheStoredRows)
 {
     storePhones({{1, phone("9161112233", "pw1", true, "A")}});
-    const QByteArray stored = ReadFileBytes(PhonesXmlFileName);
+    const QByteArray stored = ReadFileBytes(InitPaths().PhonesXmlFileName);
     for (int way = 0; way < 3; ++way) {
         dlg.show();
         EXPECT_EQ(row(1).edNumber->text(), QStringLiteral("9161112233")) << way;
@@ -196,7 +196,7 @@ TEST_F(SetupFormTest, CancellingByButtonEscOrCloseBoxRestoresTheStoredRows)
             dlg.close();
         EXPECT_FALSE(dlg.isVisible()) << way;
         EXPECT_EQ(dlg.result(), QDialog::Rejected) << way;
-        EXPECT_EQ(ReadFileBytes(PhonesXmlFileName), stored) << way;
+        EXPECT_EQ(ReadFileBytes(InitPaths().PhonesXmlFileName), stored) << way;
         EXPECT_EQ(SetupModel().Line(1).Number, QStringLiteral("9161112233")) << way;
         EXPECT_FALSE(SetupModel().Line(2).Monitor) << way;
     }
@@ -210,7 +210,7 @@ TEST_F(SetupFormTest, RunSetupDialogSavesOrRestoresTheGeneralSettings)
 {
     storePhones({{1, phone("9161112233", "pw1")}});
     SaveIniFile();
-    const QByteArray storedIni = ReadFileBytes(IniFileName);
+    const QByteArray storedIni = ReadFileBytes(InitPaths().IniFileName);
 
     WhenModal<TfrmSetup>([](TfrmSetup *d) {
         d->cbExecAfterRun->setChecked(true);
@@ -222,11 +222,11 @@ TEST_F(SetupFormTest, RunSetupDialogSavesOrRestoresTheGeneralSettings)
     TSetupResult result = RunSetupDialog(dlg);
     EXPECT_FALSE(result.Confirmed);
     EXPECT_TRUE(result.RequestNow);  // ticked as the dialog closed, whichever way
-    EXPECT_EQ(ReadFileBytes(IniFileName), storedIni);
+    EXPECT_EQ(ReadFileBytes(InitPaths().IniFileName), storedIni);
     EXPECT_FALSE(SetupModel().General.cbExecAfterRun);
     EXPECT_TRUE(SetupModel().General.cbNN);
     EXPECT_EQ(SetupModel().General.edTurnOffLessThen, QStringLiteral("2"));
-    EXPECT_FALSE(SetupDialogOpen);
+    EXPECT_FALSE(dlg.IsOpen());
 
     // Showing again unticks "Сохранить и запросить баланс" and shows the stored values.
     WhenModal<TfrmSetup>([](TfrmSetup *d) {
@@ -337,7 +337,7 @@ TEST_F(SetupFormTest, RowButtonsOpenTheRegionAndPerPhoneDialogs)
     EXPECT_FALSE(SetupModel().Line(1).ExSettings.Individual);  // not before "Сохранить"
     QTest::mouseClick(dlg.bnOK, Qt::LeftButton);
     TSetupModel reloaded;
-    LoadPhonesInfoFromXml(reloaded, PhonesXmlFileName, MaxPhones);
+    LoadPhonesInfoFromXml(reloaded, InitPaths().PhonesXmlFileName, MaxPhones);
     EXPECT_EQ(reloaded.Line(1).Region, U("СПБ"));
     EXPECT_TRUE(reloaded.Line(1).ExSettings.Individual);
     EXPECT_FLOAT_EQ(reloaded.Line(1).ExSettings.BalanceLessThen, 7.5f);
@@ -346,7 +346,7 @@ TEST_F(SetupFormTest, RowButtonsOpenTheRegionAndPerPhoneDialogs)
 TEST_F(SetupFormTest, AnUnreadablePhoneListIsKeptBeforeItIsSavedOver)
 {
     const QByteArray broken = "<Phones><Phone Number=\"916\"";
-    WriteFileBytes(PhonesXmlFileName, broken);
+    WriteFileBytes(InitPaths().PhonesXmlFileName, broken);
     dlg.show();
     EXPECT_TRUE(row(1).edNumber->text().isEmpty());
     row(1).cbMonitor->setChecked(true);
@@ -354,27 +354,27 @@ TEST_F(SetupFormTest, AnUnreadablePhoneListIsKeptBeforeItIsSavedOver)
     row(1).edPassword->setText(QStringLiteral("5"));
     QTest::mouseClick(dlg.bnOK, Qt::LeftButton);
     ASSERT_EQ(dlg.result(), QDialog::Accepted);
-    EXPECT_EQ(ReadFileBytes(PhonesXmlFileName + QStringLiteral(".bad")), broken);
+    EXPECT_EQ(ReadFileBytes(InitPaths().PhonesXmlFileName + QStringLiteral(".bad")), broken);
     TSetupModel reloaded;
-    EXPECT_EQ(LoadPhonesInfoFromXml(reloaded, PhonesXmlFileName, MaxPhones), TPhonesXmlState::Loaded);
+    EXPECT_EQ(LoadPhonesInfoFromXml(reloaded, InitPaths().PhonesXmlFileName, MaxPhones), TPhonesXmlState::Loaded);
     EXPECT_EQ(reloaded.Line(1).Number, QStringLiteral("9165550000"));
 
     // A list that stops loading at a bad element is kept as well.
-    QByteArray badElement = ReadFileBytes(PhonesXmlFileName);
+    QByteArray badElement = ReadFileBytes(InitPaths().PhonesXmlFileName);
     badElement.replace("</Phones>", "<Phone Number=\"9160000001\"/></Phones>");
-    WriteFileBytes(PhonesXmlFileName, badElement);
+    WriteFileBytes(InitPaths().PhonesXmlFileName, badElement);
     dlg.show();
     EXPECT_EQ(row(1).edNumber->text(), QStringLiteral("9165550000"));
-    EXPECT_TRUE(ReadFileBytes(ErrFileName).contains("SetupForm.showEvent"));
+    EXPECT_TRUE(ReadFileBytes(ErrorLogFileName()).contains("SetupForm.showEvent"));
     QTest::mouseClick(dlg.bnOK, Qt::LeftButton);
     ASSERT_EQ(dlg.result(), QDialog::Accepted);
-    EXPECT_EQ(ReadFileBytes(PhonesXmlFileName + QStringLiteral(".bad")), badElement);
+    EXPECT_EQ(ReadFileBytes(InitPaths().PhonesXmlFileName + QStringLiteral(".bad")), badElement);
 
     // A readable list is saved over without a copy.
-    QFile::remove(PhonesXmlFileName + QStringLiteral(".bad"));
+    QFile::remove(InitPaths().PhonesXmlFileName + QStringLiteral(".bad"));
     dlg.show();
     QTest::mouseClick(dlg.bnOK, Qt::LeftButton);
-    EXPECT_FALSE(QFile::exists(PhonesXmlFileName + QStringLiteral(".bad")));
+    EXPECT_FALSE(QFile::exists(InitPaths().PhonesXmlFileName + QStringLiteral(".bad")));
 }
 
 TEST_F(SetupFormTest, AFailedSaveKeepsTheDialogOpenAndSaysSo)
@@ -383,16 +383,17 @@ TEST_F(SetupFormTest, AFailedSaveKeepsTheDialogOpenAndSaysSo)
     dlg.show();
     row(1).edNumber->setText(QStringLiteral("9160000000"));
     // The program directory is gone: the phone list cannot be written.
-    const QString saved = PhonesXmlFileName;
-    PhonesXmlFileName = home.dir() + QStringLiteral("missing/phones.xml");
+    TProgramPaths gone = InitPaths();
+    gone.PhonesXmlFileName = home.dir() + QStringLiteral("missing/phones.xml");
+    dlg.SetPaths(gone);
     MessageCatcher catcher;
     QTest::mouseClick(dlg.bnOK, Qt::LeftButton);
-    PhonesXmlFileName = saved;
+    dlg.SetPaths(InitPaths());
     ASSERT_EQ(catcher.texts.size(), 1);
     EXPECT_TRUE(catcher.texts[0].startsWith(U("Настройки не сохранены")));
     EXPECT_TRUE(dlg.isVisible());
     EXPECT_EQ(SetupModel().Line(1).Number, QStringLiteral("9161112233"));
-    EXPECT_TRUE(ReadFileBytes(ErrFileName).contains("SetupForm.accept"));
+    EXPECT_TRUE(ReadFileBytes(ErrorLogFileName()).contains("SetupForm.accept"));
 }
 
 TEST_F(SetupFormTest, NeverTallerThanTheScreenAndTheButtonsStayInReach)
@@ -429,7 +430,7 @@ TEST_F(SetupFormTest, KeyringTickMovesThePasswordsAndSaysWhereTheyAre)
     storePhones({{1, phone("9161112233", "2718", true)}, {2, phone("9162223344", "3141", false)}});
     SetProxyCredentials(QStringLiteral("proxy-user"), QStringLiteral("1618"));
     auto proxyStored = [] { return IniFile.ReadString(QStringLiteral("Connection"), QStringLiteral("ProxyPassword"), QString()); };
-    auto fileText = [] { return QString::fromLatin1(ReadFileBytes(PhonesXmlFileName)); };
+    auto fileText = [] { return QString::fromLatin1(ReadFileBytes(InitPaths().PhonesXmlFileName)); };
     dlg.show();
     ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.lblKeyring->text().contains(U("в связке ключей системы (")); }));
     EXPECT_TRUE(dlg.cbKeyring->isChecked());
@@ -452,7 +453,7 @@ TEST_F(SetupFormTest, KeyringTickMovesThePasswordsAndSaysWhereTheyAre)
     ASSERT_TRUE(QTest::qWaitFor([&] { return !dlg.isVisible(); }));
     EXPECT_FALSE(fileText().contains(QStringLiteral("Keyring=")));
     TSetupModel back;
-    LoadPhonesInfoFromXml(back, PhonesXmlFileName, MaxPhones);
+    LoadPhonesInfoFromXml(back, InitPaths().PhonesXmlFileName, MaxPhones);
     back.ReleasePhonesLock();
     EXPECT_EQ(back.Line(1).Password, QStringLiteral("2718"));
     EXPECT_EQ(back.Line(2).Password, QStringLiteral("3141"));

@@ -91,7 +91,7 @@ TEST_F(SmallDialogsTest, ProxyDialogStoresTrimmedAndMaskedAtOnce)
     EXPECT_FALSE(stored.contains(QStringLiteral("0123")));
     EXPECT_EQ(GetProxyPassword(), QStringLiteral("0123456789abcde"));
 
-    const QByteArray before = ReadFileBytes(IniFileName);
+    const QByteArray before = ReadFileBytes(InitPaths().IniFileName);
     {
         TfrmProxyServerSetup d;
         EXPECT_EQ(d.edUserName->text(), QStringLiteral("ivan"));
@@ -100,7 +100,7 @@ TEST_F(SmallDialogsTest, ProxyDialogStoresTrimmedAndMaskedAtOnce)
         d.edUserName->setText(QStringLiteral("petr"));
         QTest::mouseClick(d.bnCancel, Qt::LeftButton);
     }
-    EXPECT_EQ(ReadFileBytes(IniFileName), before);
+    EXPECT_EQ(ReadFileBytes(InitPaths().IniFileName), before);
     {
         TfrmProxyServerSetup d;
         d.show();

@@ -45,7 +45,7 @@ int PrepareHistoryFile(const QString &file)
                                .arg(QDir::toNativeSeparators(file)));
     if (!CheckHistoryAvailable(file))
         return cliFileFail(QStringLiteral("the history file %1 cannot be opened (see %2)")
-                               .arg(QDir::toNativeSeparators(file), QDir::toNativeSeparators(ErrFileName)));
+                               .arg(QDir::toNativeSeparators(file), QDir::toNativeSeparators(ErrorLogFileName())));
     QString boxText;
     try {
         AlterTablePhonesIfNeed(file, &boxText);

@@ -115,9 +115,10 @@ int runCurrent(const QStringList &arguments)
     if (const int status = checkTarget(o))
         return status;
 
-    Init();
-    LoadSettings();
-    std::unique_ptr<TmdbStore> store = OpenHistoryStore();
+    const TProgramPaths paths = InitPaths();
+    Init(paths);
+    LoadSettings(paths);
+    std::unique_ptr<TmdbStore> store = OpenHistoryStore(paths);
     LoadHistoryIntoTable(store.get());
     if (redOnly && !HasRedPhones()) {
         cliErr() << QString::fromUtf8(MsgNoRedPhones) << "\n";

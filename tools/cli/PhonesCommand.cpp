@@ -29,9 +29,10 @@ QString yesNo(bool value)
 bool loadModel(TSetupModel &model, bool forWriting)
 {
     InitConfig();
-    const TPhonesXmlState state = LoadPhonesInfoFromXml(model, PhonesXmlFileName, MaxPhones);
+    const QString phonesXml = InitPaths().PhonesXmlFileName;
+    const TPhonesXmlState state = LoadPhonesInfoFromXml(model, phonesXml, MaxPhones);
     if (forWriting && state == TPhonesXmlState::Malformed) {
-        cliErr() << "saldomat-cli: \"" << PhonesXmlFileName
+        cliErr() << "saldomat-cli: \"" << phonesXml
                  << "\" is not a readable phone list; repair or remove it first\n";
         return false;
     }
@@ -67,7 +68,7 @@ int checkAndSave(const TSetupModel &model)
     TPasswordVault vault;
     QString error;
     cliRunUntilDone([&](std::function<void()> done) {
-        vault.SavePhones(model, PhonesXmlFileName, MaxPhones, settings.General.cbKeyring,
+        vault.SavePhones(model, InitPaths().PhonesXmlFileName, MaxPhones, settings.General.cbKeyring,
                          [&error, done](const TSetupModel &, const QString &e) { error = e, done(); });
     });
     if (!error.isEmpty()) {

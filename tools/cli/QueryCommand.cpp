@@ -55,8 +55,9 @@ int runQuery(const QStringList &arguments)
         }
     }
 
-    Init();
-    LoadSettings();
+    const TProgramPaths paths = InitPaths();
+    Init(paths);
+    LoadSettings(paths);
     TPasswordVault vault;
     cliRunUntilDone([&](std::function<void()> done) { vault.Load(SetupModel(), done); });
     if (mode == 2) {
@@ -65,7 +66,7 @@ int runQuery(const QStringList &arguments)
         if (!slot)
             return cliFail(notFound);
     }
-    std::unique_ptr<TmdbStore> store = OpenHistoryStore();
+    std::unique_ptr<TmdbStore> store = OpenHistoryStore(paths);
     LoadHistoryIntoTable(store.get());
 
     if (store)
@@ -74,6 +75,7 @@ int runQuery(const QStringList &arguments)
             cliErr().flush();
         });
     TfrmWB engine;
+    engine.SetPaths(paths);
     engine.SetStore(store.get());
     engine.SetPauseMs(pauseMs);
     engine.SetTimeOutMs(timeOutS * 1000);

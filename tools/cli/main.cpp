@@ -135,7 +135,6 @@ int main(int argc, char **argv)
         cliOut() << CliCommandHelp(*c);
         return CliOk;
     }
-    InitPaths();
     int status = CliFileError;
     try {
         status = c->run(args);
