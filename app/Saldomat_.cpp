@@ -7,10 +7,12 @@
 #include "PhonesInfo.h"
 #include "StatusDisplay.h"
 #include "BrowserWindow.h"
+#include "ConvertToExcel.h"
 #include "DesktopNotices.h"
+#include "History.h"
+#include "HistoryPhone.h"
 #include "PhoneTable.h"
 #include "ProgramInit.h"
-#include "Reports.h"
 #include "SettingsFile.h"
 #include "SetupForm.h"
 #include "Setup.h"
@@ -99,11 +101,11 @@ TStatusDisplay &TfrmMain::Display()
     });
     connect(display_.get(), &TStatusDisplay::historyRequested, this, [this](int slot) {
         runHandler("TfrmPhonesInfo.ppmHistoryClick", [&] {
-            Reports::ShowHistoryPhone(slot, HistoryPeriod::LastCount, 50, &display_->PhonesInfo());
+            ::ShowHistoryPhone(slot, HistoryPeriod::LastCount, 50, &display_->PhonesInfo());
         });
     });
     connect(display_.get(), &TStatusDisplay::excelRequested, this, [this](bool redOnly) {
-        runHandler("TfrmPhonesInfo.ppmExcelClick", [&] { Reports::SaveInfoToExcel(&display_->PhonesInfo(), redOnly); });
+        runHandler("TfrmPhonesInfo.ppmExcelClick", [&] { ::SaveInfoToExcel(&display_->PhonesInfo(), redOnly); });
     });
     connect(ppmPhonesInfo, &QAction::triggered, this,
             [this] { runHandler("TfrmMain.ppmPhonesInfoClick", [&] { display_->ShowPhonesInfo(); }); });
@@ -514,7 +516,7 @@ void TfrmMain::HistoryAction()
             return;
         WithMenusDisabled([&] {
             StopRequest();
-            Reports::ShowHistory(nullptr);
+            ::ShowHistory(nullptr);
         });
     });
 }
