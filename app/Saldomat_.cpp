@@ -5,6 +5,7 @@
 #include "About.h"
 #include "IniFile.h"
 #include "PhonesInfo.h"
+#include "ResourceImage.h"
 #include "StatusDisplay.h"
 #include "BrowserWindow.h"
 #include "ConvertToExcel.h"
@@ -203,7 +204,7 @@ void TfrmMain::IconToTray()
             }
             return;
         }
-        tray_ = new QSystemTrayIcon(QIcon(QStringLiteral(":/z_TrayIcon.xpm")), this);
+        tray_ = new QSystemTrayIcon(ResourceIcon(QStringLiteral(":/z_TrayIcon.xpm")), this);
         tray_->setContextMenu(menu_);
         tray_->setToolTip(QString());
         tray_->show();
