@@ -168,7 +168,12 @@ float BalanceThreshold(int slot)
 
 bool NeedMarkBalance(int slot)
 {
-    return guarded("TfrmSetup.NeedMarkBalance", [&] { return IssaArray[slot].Balance <= BalanceThreshold(slot); });
+    return guarded("TfrmSetup.NeedMarkBalance", [&] {
+        // The threshold first: reading it refuses a slot out of range before
+        // the phone table is indexed with it.
+        const float threshold = BalanceThreshold(slot);
+        return IssaArray[slot].Balance <= threshold;
+    });
 }
 
 bool NeedMarkTurnOff(int slot)
