@@ -5,12 +5,15 @@
 #include "About.h"
 #include "IniFile.h"
 #include "PhonesInfo.h"
+#include "ResourceImage.h"
 #include "StatusDisplay.h"
 #include "BrowserWindow.h"
+#include "ConvertToExcel.h"
 #include "DesktopNotices.h"
+#include "History.h"
+#include "HistoryPhone.h"
 #include "PhoneTable.h"
 #include "ProgramInit.h"
-#include "Reports.h"
 #include "SettingsFile.h"
 #include "SetupForm.h"
 #include "Setup.h"
@@ -97,11 +100,11 @@ TStatusDisplay &TfrmMain::Display()
     connect(display_.get(), &TStatusDisplay::historyRequested, this, [this](int slot) {
         runHandler(ROUTINE("historyRequested"), [&] {
             if (HistoryAvailable())
-                Reports::ShowHistoryPhone(slot, HistoryPeriod::LastCount, 50, &display_->PhonesInfo());
+                ::ShowHistoryPhone(slot, HistoryPeriod::LastCount, 50, &display_->PhonesInfo());
         });
     });
     connect(display_.get(), &TStatusDisplay::excelRequested, this, [this](bool redOnly) {
-        runHandler(ROUTINE("ppmExcelClick"), [&] { Reports::SaveInfoToExcel(&display_->PhonesInfo(), redOnly); });
+        runHandler(ROUTINE("ppmExcelClick"), [&] { ::SaveInfoToExcel(&display_->PhonesInfo(), redOnly); });
     });
     connect(ppmPhonesInfo, &QAction::triggered, this,
             [this] { runHandler(ROUTINE("ppmPhonesInfoClick"), [&] { display_->ShowPhonesInfo(); }); });
@@ -200,7 +203,7 @@ void TfrmMain::IconToTray()
             }
             return;
         }
-        tray_ = new QSystemTrayIcon(QIcon(QStringLiteral(":/z_TrayIcon.xpm")), this);
+        tray_ = new QSystemTrayIcon(ResourceIcon(QStringLiteral(":/z_TrayIcon.xpm")), this);
         tray_->setContextMenu(menu_);
         tray_->setToolTip(QString());
         tray_->show();
@@ -532,7 +535,7 @@ void TfrmMain::HistoryAction()
             return;
         WithMenusDisabled([&] {
             StopRequest();
-            Reports::ShowHistory(nullptr);
+            ::ShowHistory(nullptr);
         });
     });
 }

@@ -3,6 +3,7 @@
 #include "Failure.h"
 #include "NoSecondRun.h"
 #include "ProgramInit.h"
+#include "ResourceImage.h"
 #include "Saldomat_.h"
 
 #include <QApplication>
@@ -37,7 +38,7 @@ int main(int argc, char **argv)
     SaldomatApplication app(argc, argv);
     app.setApplicationName(QLatin1String(ProgramName));
     app.setQuitOnLastWindowClosed(false);
-    app.setWindowIcon(QIcon(QStringLiteral(":/MAINICON.xpm")));
+    app.setWindowIcon(ResourceIcon(QStringLiteral(":/MAINICON.xpm")));
     QLocale::setDefault(QLocale::c());  // "." as the decimal separator everywhere
     // Qt's own dialogs (file dialogs, Yes and No) speak Russian like the rest.
     QTranslator qtTranslator;

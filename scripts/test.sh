@@ -13,5 +13,5 @@ trap stop_test_display EXIT
 start_test_display
 export SALDOMAT_TEST_DISPLAY=$TEST_DISPLAY
 
-cd build
+cd "${BUILD_DIR:-build}"
 ctest --output-on-failure -j"$(nproc)" --timeout 300 "$@"

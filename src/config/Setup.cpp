@@ -155,7 +155,12 @@ float BalanceThreshold(int slot)
 
 bool NeedMarkBalance(int slot)
 {
-    return guarded(THIS_ROUTINE, [&] { return IssaArray[slot].Balance <= BalanceThreshold(slot); });
+    return guarded(THIS_ROUTINE, [&] {
+        // The threshold first: reading it refuses a slot out of range before
+        // the phone table is indexed with it.
+        const float threshold = BalanceThreshold(slot);
+        return IssaArray[slot].Balance <= threshold;
+    });
 }
 
 bool NeedMarkTurnOff(int slot)

@@ -1,6 +1,7 @@
 #include "CreateIcon.h"
 
 #include "Failure.h"
+#include "ResourceImage.h"
 
 #include <QIconEngine>
 #include <QPaintDevice>
@@ -13,7 +14,7 @@ namespace {
 
 QImage loadStrip(const char *path, int width)
 {
-    QImage image(QString::fromLatin1(path));
+    QImage image = ResourceImage(QString::fromLatin1(path));
     if (image.isNull() || image.width() != width || image.height() != 16)
         throw SaldomatError(QStringLiteral("Картинка %1 не найдена в ресурсах").arg(QLatin1String(path)));
     return image.convertToFormat(QImage::Format_RGB32);

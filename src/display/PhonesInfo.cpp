@@ -6,6 +6,7 @@
 #include "LoadedPages.h"
 #include "MoneyText.h"
 #include "PhoneTable.h"
+#include "ResourceImage.h"
 #include "Setup.h"
 #include "SortGridUnit.h"
 #include "TrayIcon.h"
@@ -96,8 +97,8 @@ public:
             if (ok && slot >= 1 && slot <= MaxPhones) {
                 const TRequestState state = IssaArray[slot].State;
                 if (state == dsRequest || state == dsError) {
-                    static const QPixmap request(QStringLiteral(":/dsRequest.xpm"));
-                    static const QPixmap error(QStringLiteral(":/dsError.xpm"));
+                    static const QPixmap request = ResourcePixmap(QStringLiteral(":/dsRequest.xpm"));
+                    static const QPixmap error = ResourcePixmap(QStringLiteral(":/dsError.xpm"));
                     const int rowHeight = r.height();
                     p->drawPixmap(
                         r.x() + r.width() - 8, r.y() + rowHeight / 2 - 1, state == dsRequest ? request : error);
@@ -179,7 +180,7 @@ TfrmPhonesInfo::TfrmPhonesInfo(QWidget *parent)
         Grid->setContextMenuPolicy(Qt::PreventContextMenu);
         Grid->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
         layout->addWidget(Grid);
-        QPixmap down(QStringLiteral(":/Down1.xpm")), up(QStringLiteral(":/Up1.xpm"));
+        QPixmap down = ResourcePixmap(QStringLiteral(":/Down1.xpm")), up = ResourcePixmap(QStringLiteral(":/Up1.xpm"));
         Grid->SetCursors(QCursor(down, 7, 7), QCursor(up, 7, 7));
         Grid->viewport()->installEventFilter(this);
         // A column border dragged by the user: the widths are written when the

@@ -5,6 +5,7 @@
 #include "Failure.h"
 #include "MoneyText.h"
 #include "PhoneTable.h"
+#include "ResourceImage.h"
 #include "Setup.h"
 
 #include <QSystemTrayIcon>
@@ -15,7 +16,7 @@ namespace {
 // The plain picture, decoded once.
 const QImage &plainImage()
 {
-    static const QImage image(QStringLiteral(":/z_TrayIcon.xpm"));
+    static const QImage image = ResourceImage(QStringLiteral(":/z_TrayIcon.xpm"));
     return image;
 }
 
@@ -33,7 +34,7 @@ const QIcon &frameIcon(int i)
 
 QIcon PlainTrayIcon()
 {
-    static const QIcon icon(QStringLiteral(":/z_TrayIcon.xpm"));
+    static const QIcon icon = ResourceIcon(QStringLiteral(":/z_TrayIcon.xpm"));
     return icon;
 }
 

@@ -13,6 +13,23 @@
 #include <QDir>
 #include <QFile>
 
+namespace {
+// A page saved for the log: "yy-MM-dd_HH-mm-ss-zzz.html", any character where
+// a digit stands, letters in either case. Compared here and not by a name
+// filter, which would bring the regular-expression engine into memory at
+// every start.
+bool IsSavedPageName(const QString &name)
+{
+    static constexpr char pattern[] = "?\?-?\?-?\?_?\?-?\?-?\?-?\??.html";
+    if (name.size() != int(sizeof pattern) - 1)
+        return false;
+    for (int i = 0; i < name.size(); ++i)
+        if (pattern[i] != '?' && name[i].toLower() != QLatin1Char(pattern[i]))
+            return false;
+    return true;
+}
+}  // namespace
+
 void Init(const TProgramPaths &paths)
 {
     guarded(THIS_ROUTINE, [&] {
@@ -28,10 +45,9 @@ void MakeProgramFilesPrivate(const TProgramPaths &paths)
         QStringList files{paths.ErrFileName, paths.IniFileName, paths.ServersIniFileName, paths.PhonesXmlFileName,
                           paths.PhonesXmlFileName + QStringLiteral(".bad"), db, db + QStringLiteral("-wal"),
                           db + QStringLiteral("-shm"), db + QStringLiteral("-journal")};
-        // The pages saved for the log: "yy-MM-dd_HH-mm-ss-zzz.html".
-        const QStringList pages = QDir(paths.ProgramDir).entryList({QStringLiteral("?\?-?\?-?\?_?\?-?\?-?\?-?\??.html")}, QDir::Files);
-        for (const QString &page : pages)
-            files << paths.ProgramDir + page;
+        for (const QString &page : QDir(paths.ProgramDir).entryList(QDir::Files))
+            if (IsSavedPageName(page))
+                files << paths.ProgramDir + page;
         const QStringList changed = MakeFilesPrivate(files);
         if (!changed.isEmpty())
             AppendStringToFile(QStringLiteral("Закрыт доступ других пользователей к файлам: %1").arg(changed.join(QStringLiteral(", "))),

@@ -2,6 +2,7 @@
 
 #include "Common.h"
 #include "Failure.h"
+#include "ResourceImage.h"
 
 #include <QEvent>
 #include <QFrame>
@@ -30,7 +31,7 @@ TAboutBox::TAboutBox(const QString &homePage, std::function<void()> goToSite, QW
     guarded(THIS_ROUTINE, [&] {
         setObjectName(QStringLiteral("AboutBox"));
         setWindowTitle(QStringLiteral("About"));
-        const QIcon icon(QStringLiteral(":/MAINICON.xpm"));
+        const QIcon icon = ResourceIcon(QStringLiteral(":/MAINICON.xpm"));
         setWindowIcon(icon);
         auto *top = new QVBoxLayout(this);
         auto *panel = new QFrame;

@@ -8,6 +8,7 @@
 #include "PhonesXml.h"
 #include "ProxyServerSetup.h"
 #include "Readers.h"
+#include "ResourceImage.h"
 #include "SettingsFile.h"
 
 #include <QButtonGroup>
@@ -161,8 +162,8 @@ void InstallPhoneKeyFilter(QLineEdit *edit)
 
 QPixmap ExSetupPicture(bool individual)
 {
-    static const QPixmap plain(QStringLiteral(":/ExSetupPhone.xpm"));
-    static const QPixmap own(QStringLiteral(":/ExSetupPhone1.xpm"));
+    static const QPixmap plain = ResourcePixmap(QStringLiteral(":/ExSetupPhone.xpm"));
+    static const QPixmap own = ResourcePixmap(QStringLiteral(":/ExSetupPhone1.xpm"));
     return individual ? own : plain;
 }
 
@@ -176,7 +177,7 @@ TfrmSetup::TfrmSetup(QWidget *parent) : QDialog(parent)
     guarded(THIS_ROUTINE, [&] {
         setObjectName(QStringLiteral("frmSetup"));
         setWindowTitle(QStringLiteral("Настройка программы Saldomat"));
-        setWindowIcon(QIcon(QStringLiteral(":/MAINICON.xpm")));
+        setWindowIcon(ResourceIcon(QStringLiteral(":/MAINICON.xpm")));
 
         auto *top = new QVBoxLayout(this);
         pcSetup = new QTabWidget(this);
@@ -215,7 +216,7 @@ TfrmSetup::TfrmSetup(QWidget *parent) : QDialog(parent)
             if (h.text) {
                 label->setText(QString::fromUtf8(h.text));
             } else {
-                label->setPixmap(QIcon(QStringLiteral(":/z_TrayIcon.xpm")).pixmap(16, 16));
+                label->setPixmap(ResourcePixmap(QStringLiteral(":/z_TrayIcon.xpm")));
                 label->setToolTip(QStringLiteral("Баланс в трее"));
             }
             label->adjustSize();

@@ -207,8 +207,8 @@ xdotool mousemove $CX $CY click 1; sleep 0.8
 [ -z "$(xdotool search --onlyvisible --name "Информация о балансе телефонов" 2>/dev/null)" ] || fail "the phones window stayed"
 
 # 6. The history chooser from the tray menu (its fourth item from the top):
-#    the history windows come from a module loaded now. The mouse comes to
-#    the icon and clicks at once, before a hint can come up under it.
+#    the mouse comes to the icon and clicks at once, before a hint can come
+#    up under it.
 xdotool mousemove $((CX - 300)) $((CY - 300)); sleep 0.3
 xdotool mousemove $CX $CY click 3; sleep 0.8
 xdotool key Down Down Down Down Return
