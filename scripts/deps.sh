@@ -15,6 +15,7 @@ PACKAGES=(
   qt6-charts-dev libqt6opengl6-dev
   python3-openpyxl
   qtkeychain-qt6-dev gnome-keyring libsecret-tools
+  clang-format
 )
 
 missing=()
