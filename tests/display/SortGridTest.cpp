@@ -188,8 +188,9 @@ TEST(SortGrid, MixedKindsSortInOneTotalOrderKeepingEqualRowsInPlace)
     const QStringList tags = g.column(1);
     for (int r = 1; r < tags.size(); ++r) {
         const int before = tags[r - 1].mid(3).toInt(), after = tags[r].mid(3).toInt();
-        if (Compare(keys[before], keys[after]) == 0)
+        if (Compare(keys[before], keys[after]) == 0) {
             EXPECT_LT(before, after) << "equal keys keep their order";
+        }
     }
     g.click(g.headerPoint(0, 30));
     sorted = g.column();
