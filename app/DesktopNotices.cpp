@@ -7,10 +7,10 @@
 #include "Setup.h"
 #include "StatusDisplay.h"
 
-const char NoTrayNoticeText[] =
-    "На рабочем столе нет области уведомлений, и значку Saldomat негде показаться: баланс телефонов показан в "
-    "окне \"Информация о балансе телефонов\". Чтобы значок появился, включите область уведомлений: в GNOME это "
-    "расширение AppIndicator (пакет gnome-shell-extension-appindicator).";
+const char NoTrayNoticeText[]
+    = "На рабочем столе нет области уведомлений, и значку Saldomat негде показаться: баланс телефонов показан в "
+      "окне \"Информация о балансе телефонов\". Чтобы значок появился, включите область уведомлений: в GNOME это "
+      "расширение AppIndicator (пакет gnome-shell-extension-appindicator).";
 
 QStringList SendRunNotices(TMarkWatch &watch, Notifier &notifier)
 {

@@ -1,22 +1,22 @@
 #include "Saldomat_.h"
 
-#include "Common.h"
-#include "Failure.h"
 #include "About.h"
-#include "IniFile.h"
-#include "PhonesInfo.h"
-#include "ResourceImage.h"
-#include "StatusDisplay.h"
 #include "BrowserWindow.h"
+#include "Common.h"
 #include "ConvertToExcel.h"
 #include "DesktopNotices.h"
+#include "Failure.h"
 #include "History.h"
 #include "HistoryPhone.h"
+#include "IniFile.h"
 #include "PhoneTable.h"
+#include "PhonesInfo.h"
 #include "ProgramInit.h"
+#include "ResourceImage.h"
 #include "SettingsFile.h"
-#include "SetupForm.h"
 #include "Setup.h"
+#include "SetupForm.h"
+#include "StatusDisplay.h"
 #include "StoreMDB.h"
 #include "WBForm.h"
 
@@ -55,9 +55,8 @@ TfrmMain::TfrmMain(TProgramPaths paths, QObject *parent)
                 StartWork();
         });
     });
-    connect(&RequestTimer, &QTimer::timeout, this, [this] {
-        runHandler(ROUTINE("RequestTimerTimer"), [&] { QueryNowAction(); });
-    });
+    connect(&RequestTimer, &QTimer::timeout, this,
+            [this] { runHandler(ROUTINE("RequestTimerTimer"), [&] { QueryNowAction(); }); });
     RepeatTimer.setSingleShot(true);
     RepeatTimer.setInterval(3000);
     connect(&RepeatTimer, &QTimer::timeout, this, [this] { runHandler(ROUTINE("AutoRepeat"), [&] { AutoRepeat(); }); });
@@ -94,9 +93,8 @@ TStatusDisplay &TfrmMain::Display()
     display_ = std::make_unique<TStatusDisplay>();
     display_->SetTrayMenu(menu_);
     display_->ConnectEngine(frmWB_.get());
-    connect(display_.get(), &TStatusDisplay::requestOnlyOne, this, [this](int slot) {
-        runHandler(ROUTINE("RequestInformation"), [&] { StartRun(2, slot, 0); });
-    });
+    connect(display_.get(), &TStatusDisplay::requestOnlyOne, this,
+            [this](int slot) { runHandler(ROUTINE("RequestInformation"), [&] { StartRun(2, slot, 0); }); });
     connect(display_.get(), &TStatusDisplay::historyRequested, this, [this](int slot) {
         runHandler(ROUTINE("historyRequested"), [&] {
             if (HistoryAvailable())
@@ -139,8 +137,10 @@ void TfrmMain::buildMenu()
     menu_->setDefaultAction(ppmPhonesInfo);
     ppmHistory->setVisible(false);
 
-    connect(ppmSetup, &QAction::triggered, this, [this] { runHandler(ROUTINE("ppmSetupClick"), [&] { SetupAction(); }); });
-    connect(ppmAbout, &QAction::triggered, this, [this] { runHandler(ROUTINE("ppmAboutClick"), [&] { AboutAction(); }); });
+    connect(ppmSetup, &QAction::triggered, this,
+            [this] { runHandler(ROUTINE("ppmSetupClick"), [&] { SetupAction(); }); });
+    connect(ppmAbout, &QAction::triggered, this,
+            [this] { runHandler(ROUTINE("ppmAboutClick"), [&] { AboutAction(); }); });
     connect(ppmHistory, &QAction::triggered, this,
             [this] { runHandler(ROUTINE("ppmHistoryClick"), [&] { HistoryAction(); }); });
     connect(ppmSite, &QAction::triggered, this, [this] { runHandler(ROUTINE("ppmSiteClick"), [&] { GoToSite(); }); });
@@ -148,11 +148,12 @@ void TfrmMain::buildMenu()
             [this] { runHandler(ROUTINE("ppmQueryNowClick"), [&] { QueryNowAction(); }); });
     connect(ppmQueryBad, &QAction::triggered, this,
             [this] { runHandler(ROUTINE("ppmQueryBadClick"), [&] { QueryBadAction(); }); });
-    connect(ppmStopRequest, &QAction::triggered, this,
-            [this] { runHandler(ROUTINE("ppmStopRequestClick"), [&] {
-                Display().HideTrayHint();
-                StopRequest();
-            }); });
+    connect(ppmStopRequest, &QAction::triggered, this, [this] {
+        runHandler(ROUTINE("ppmStopRequestClick"), [&] {
+            Display().HideTrayHint();
+            StopRequest();
+        });
+    });
     connect(ppmExit, &QAction::triggered, this, [this] { runHandler(ROUTINE("ppmExitClick"), [&] { ExitApp(); }); });
 }
 
@@ -174,7 +175,8 @@ void TfrmMain::FormCreate()
         }
         if (mdbStore_)
             // Not modal: the run goes on while the window is open.
-            mdbStore_->setWarning([this](const QString &text) { notifier_.ShowProblem(QLatin1String(ProgramName), text); });
+            mdbStore_->setWarning(
+                [this](const QString &text) { notifier_.ShowProblem(QLatin1String(ProgramName), text); });
         frmWB_->SetStore(mdbStore_.get());
         ppmHistory->setVisible(HistoryAvailable());
         IconToTray();
@@ -198,7 +200,8 @@ void TfrmMain::IconToTray()
                     });
                 });
             } else {
-                AppendStringToFile(QStringLiteral("Область уведомлений недоступна: программа работает без значка"), paths_.ErrFileName);
+                AppendStringToFile(QStringLiteral("Область уведомлений недоступна: программа работает без значка"),
+                                   paths_.ErrFileName);
                 TellNoTray(notifier_, Display());
             }
             return;
@@ -268,12 +271,15 @@ void TfrmMain::StartWork()
         Display().RefreshAll();
         SetRequestInterval();
         // The start-up run waits for the passwords kept in the system keyring.
-        connect(&config_, &ConfigWatcher::passwordsLoaded, this, [this] {
-            runHandler(ROUTINE("StartWork"), [&] {
-                if (SetupModel().General.cbExecAfterRun && !terminating_)
-                    QueryNowAction();
-            });
-        }, Qt::SingleShotConnection);
+        connect(
+            &config_, &ConfigWatcher::passwordsLoaded, this,
+            [this] {
+                runHandler(ROUTINE("StartWork"), [&] {
+                    if (SetupModel().General.cbExecAfterRun && !terminating_)
+                        QueryNowAction();
+                });
+            },
+            Qt::SingleShotConnection);
     });
 }
 
@@ -476,8 +482,7 @@ struct HintForbidden {
 };
 }  // namespace
 
-template <class Body>
-void TfrmMain::WithMenusDisabled(Body &&body)
+template <class Body> void TfrmMain::WithMenusDisabled(Body &&body)
 {
     SetEnabledForAllMenus(false);
     try {
@@ -544,7 +549,8 @@ void TfrmMain::GoToSite()
 {
     Display().HideTrayHint();
     guarded(THIS_ROUTINE, [&] {
-        QDesktopServices::openUrl(QUrl(QLatin1String(kSiteUrl) + QStringLiteral("?Saldomat-_v_") + QLatin1String(ProgramVersion)));
+        QDesktopServices::openUrl(
+            QUrl(QLatin1String(kSiteUrl) + QStringLiteral("?Saldomat-_v_") + QLatin1String(ProgramVersion)));
     });
 }
 

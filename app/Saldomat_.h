@@ -108,8 +108,7 @@ private:
     void AboutAction();
     void HistoryAction();
     // A modal window: the menu is disabled while it is open.
-    template <class Body>
-    void WithMenusDisabled(Body &&body);
+    template <class Body> void WithMenusDisabled(Body &&body);
     void StopRequest();
     // A desktop notice for every phone that has newly become marked.
     void NotifyNewlyMarked();

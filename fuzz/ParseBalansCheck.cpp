@@ -78,7 +78,7 @@ QString checkScanner(const QString &page)
     return {};
 }
 
-} // namespace
+}  // namespace
 
 QString PageFromFuzzInput(QByteArrayView data)
 {

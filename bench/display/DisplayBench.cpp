@@ -50,7 +50,7 @@ void allColumnsShown()
 {
     TGeneralSettings &g = SetupModel().General;
     for (bool *b : {&g.cbLicSchet, &g.cbUserName, &g.cbObPlat, &g.cbAverage, &g.cbSMS, &g.cbMin, &g.cbJeansBalExpired,
-             &g.cbBalDelta})
+                    &g.cbBalDelta})
         *b = true;
 }
 
@@ -63,7 +63,7 @@ void BM_FillGrid100(benchmark::State &state)
     int round = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        fillTable(++round); // new figures every time, as after a run
+        fillTable(++round);  // new figures every time, as after a run
         state.ResumeTiming();
         window.FillGrid();
     }
@@ -107,7 +107,7 @@ void BM_PaintGrid100(benchmark::State &state)
     int shownRows = 0;
     for (int r = 0; r < grid->RowCount(); ++r)
         shownRows += grid->rowViewportPosition(r) >= 0
-                     && grid->rowViewportPosition(r) + grid->rowHeight(r) <= grid->viewport()->height();
+            && grid->rowViewportPosition(r) + grid->rowHeight(r) <= grid->viewport()->height();
     state.counters["rows_shown"] = shownRows;
     state.counters["pixels"] = image.width() * image.height();
 }
@@ -170,7 +170,7 @@ void BM_TrayImageWithIcon(benchmark::State &state)
 }
 BENCHMARK(BM_TrayImageWithIcon)->Unit(benchmark::kMicrosecond);
 
-} // namespace
+}  // namespace
 
 int main(int argc, char **argv)
 {

@@ -36,8 +36,9 @@ struct History {
 std::unique_ptr<QTemporaryDir> benchDir()
 {
     const QByteArray where = qgetenv("EXPORT_BENCH_DIR");
-    return where.isEmpty() ? std::make_unique<QTemporaryDir>()
-                           : std::make_unique<QTemporaryDir>(QString::fromLocal8Bit(where) + QStringLiteral("/ebXXXXXX"));
+    return where.isEmpty()
+        ? std::make_unique<QTemporaryDir>()
+        : std::make_unique<QTemporaryDir>(QString::fromLocal8Bit(where) + QStringLiteral("/ebXXXXXX"));
 }
 
 const History &history()

@@ -33,8 +33,9 @@ std::unique_ptr<QTemporaryDir> &baseDir()
     static std::unique_ptr<QTemporaryDir> dir;
     if (!dir) {
         const QByteArray where = qgetenv("HISTORY_BENCH_DIR");
-        dir = where.isEmpty() ? std::make_unique<QTemporaryDir>()
-                              : std::make_unique<QTemporaryDir>(QString::fromLocal8Bit(where) + QStringLiteral("/hbXXXXXX"));
+        dir = where.isEmpty()
+            ? std::make_unique<QTemporaryDir>()
+            : std::make_unique<QTemporaryDir>(QString::fromLocal8Bit(where) + QStringLiteral("/hbXXXXXX"));
     }
     return dir;
 }
@@ -128,7 +129,8 @@ void BM_InsertFloor(benchmark::State &state)
                               "INSERT INTO Phones (PhoneNumber, LicSchet, UserName, QueryDateTime, Balance, ObPlat, "
                               "BalDelta, Average, JeansExpired, TurnOff, Recomend, SMS, Minutes, USDRate) "
                               "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
-                              -1, &insert, nullptr) != SQLITE_OK) {
+                              -1, &insert, nullptr)
+            != SQLITE_OK) {
         state.SkipWithError(sqlite3_errmsg(db));
         sqlite3_close(db);
         return;

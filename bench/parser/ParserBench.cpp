@@ -172,7 +172,7 @@ BENCHMARK_TEMPLATE(BM_Growth, nulPage)
     ->Complexity(benchmark::oN)
     ->Unit(benchmark::kMillisecond);
 
-} // namespace
+}  // namespace
 
 int main(int argc, char **argv)
 {

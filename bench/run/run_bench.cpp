@@ -104,8 +104,7 @@ struct Sample {
 
 // Runs body and records its wall time, the emulator's serving time and the
 // emulator's request count meanwhile.
-template <typename Body>
-void measure(EmulatorProcess &emu, Sample &sample, bool childCpu, Body body)
+template <typename Body> void measure(EmulatorProcess &emu, Sample &sample, bool childCpu, Body body)
 {
     const QMap<QString, long> before = emu.stats();
     const double cpuBefore = childCpu ? childrenCpuMs() : cpuMs();
@@ -176,11 +175,12 @@ private:
         return sqlite3_open_v2(file_.constData(), &db_, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK
             && sqlite3_busy_timeout(db_, 5000) == SQLITE_OK
             && sqlite3_exec(db_, "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL", nullptr, nullptr, nullptr)
-                   == SQLITE_OK
+            == SQLITE_OK
             && sqlite3_prepare_v2(db_,
                                   "INSERT INTO Phones (PhoneNumber, LicSchet, UserName, QueryDateTime, Balance, SMS) "
                                   "VALUES (?, ?, ?, ?, ?, ?)",
-                                  -1, &insert_, nullptr) == SQLITE_OK;
+                                  -1, &insert_, nullptr)
+            == SQLITE_OK;
     }
     bool close()
     {
@@ -272,7 +272,8 @@ int main(int argc, char **argv)
             // until something arrives (a polling wait would spin meanwhile and
             // bill its own turns to the engine).
             QEventLoop loop;
-            const auto done = QObject::connect(&engine, &TfrmWB::runFinished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
+            const auto done
+                = QObject::connect(&engine, &TfrmWB::runFinished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
             if (engine.RequestInformation(0))
                 loop.exec();
             QObject::disconnect(done);
@@ -288,7 +289,8 @@ int main(int argc, char **argv)
         QByteArray cliErr;
         measure(emu, cliRun, true, [&] {
             QProcess cli;
-            cli.start(BinaryPath(QStringLiteral("saldomat-cli")), {QStringLiteral("query"), QStringLiteral("--pause-ms"), QStringLiteral("0")});
+            cli.start(BinaryPath(QStringLiteral("saldomat-cli")),
+                      {QStringLiteral("query"), QStringLiteral("--pause-ms"), QStringLiteral("0")});
             if (cli.waitForFinished(600000))
                 cliStatus = cli.exitCode();
             cliErr = cli.readAllStandardError().right(300);
@@ -321,10 +323,11 @@ int main(int argc, char **argv)
             if (!steps[(r + k) % 4]())
                 return 1;
     const double enginePeakMb = static_cast<double>([] {
-        rusage u{};
-        getrusage(RUSAGE_SELF, &u);
-        return u.ru_maxrss;
-    }()) / 1024.0;
+                                    rusage u{};
+                                    getrusage(RUSAGE_SELF, &u);
+                                    return u.ru_maxrss;
+                                }())
+        / 1024.0;
 
     // The tray program itself: one run right after start, then idle.
     emu.resetStats();
@@ -354,7 +357,8 @@ int main(int argc, char **argv)
     }
 
     const double engineOwn = least(engineRun.own), cliOwn = least(cliRun.own), floorOwn = least(floorRun.own);
-    printf("100 phones, pause 0, uncompressed pages, %d rounds (least per phone; emulator serving subtracted)\n", rounds);
+    printf("100 phones, pause 0, uncompressed pages, %d rounds (least per phone; emulator serving subtracted)\n",
+           rounds);
     printf("  %-44s %8s %8s %8s %9s\n", "", "wall ms", "own ms", "CPU ms", "requests");
     auto row = [](const char *name, const Sample &s) {
         printf("  %-44s %8.2f %8.2f %8.2f %9.2f\n", name, least(s.wall), least(s.own), least(s.cpu),

@@ -42,9 +42,9 @@ long long GenerateHistory(const QString &file, int days, double usdRate)
     constexpr int phones = BenchPhones;
     constexpr int perDay = BenchQueriesPerDay;
     const double start = OleDateOnly(NowOle()) - days;
-    for (const QVariant &v : QVariantList{rows, kFirstNumber, phones, phones, phones, start, phones, perDay,
-                                          phones, perDay, phones, perDay, phones, perDay, phones, perDay,
-                                          phones, perDay, usdRate})
+    for (const QVariant &v :
+         QVariantList{rows, kFirstNumber, phones, phones, phones, start, phones, perDay, phones, perDay, phones, perDay,
+                      phones, perDay, phones, perDay, phones, perDay, usdRate})
         q.addBindValue(v);
     if (!q.exec())
         throw SaldomatError(QStringLiteral("generating the history failed: ") + q.lastError().text());

@@ -37,8 +37,8 @@ public:
         if (a == least_.end() || b == least_.end())
             return;
         std::printf("%s (%s):\n  CPU  %10.3f / floor %10.3f = %6.2fx\n  wall %10.3f / floor %10.3f = %6.2fx\n", what,
-                    unit, a->second.cpu, b->second.cpu, a->second.cpu / b->second.cpu, a->second.wall,
-                    b->second.wall, a->second.wall / b->second.wall);
+                    unit, a->second.cpu, b->second.cpu, a->second.cpu / b->second.cpu, a->second.wall, b->second.wall,
+                    a->second.wall / b->second.wall);
     }
 
 private:

@@ -21,8 +21,8 @@ std::shared_ptr<QLockFile> sharedLock(const QString &lockName)
     lock->setStaleLockTime(kStaleMs);
     if (!lock->tryLock(kWaitMs)) {
         const QString reason = lock->error() == QLockFile::LockFailedError
-                                   ? QStringLiteral("файл занят другой программой")
-                                   : QStringLiteral("не удалось создать файл блокировки");
+            ? QStringLiteral("файл занят другой программой")
+            : QStringLiteral("не удалось создать файл блокировки");
         throw SaldomatError(QStringLiteral("Не удалось получить блокировку \"%1\": %2").arg(lockName, reason));
     }
     held[lockName] = lock;

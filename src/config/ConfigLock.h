@@ -14,7 +14,7 @@ class TFileLockHold {
 public:
     TFileLockHold() = default;
     // A copy holds nothing: the lock belongs to the reader that took it.
-    TFileLockHold(const TFileLockHold &) {}
+    TFileLockHold(const TFileLockHold &) { }
     TFileLockHold &operator=(const TFileLockHold &) { return *this; }
     TFileLockHold(TFileLockHold &&) = default;
     TFileLockHold &operator=(TFileLockHold &&) = default;

@@ -8,7 +8,6 @@
 #include <QFile>
 #include <QFileInfo>
 
-
 ConfigWatcher::ConfigWatcher(QObject *parent) : QObject(parent)
 {
     settle_.setSingleShot(true);
@@ -21,7 +20,8 @@ ConfigWatcher::~ConfigWatcher() = default;
 
 ConfigWatcher::Stamps ConfigWatcher::stampsNow() const
 {
-    return {StampOfFile(paths_.IniFileName), StampOfFile(paths_.ServersIniFileName), StampOfFile(paths_.PhonesXmlFileName)};
+    return {StampOfFile(paths_.IniFileName), StampOfFile(paths_.ServersIniFileName),
+            StampOfFile(paths_.PhonesXmlFileName)};
 }
 
 void ConfigWatcher::loadFiles()
@@ -61,7 +61,8 @@ void ConfigWatcher::Load()
     loadFiles();
     watch();
     vault_.Load(SetupModel(), [this] {
-        QMetaObject::invokeMethod(this, [this] { Q_EMIT passwordsLoaded(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { Q_EMIT passwordsLoaded(); }, Qt::QueuedConnection);
     });
 }
 

@@ -6,8 +6,8 @@
 // replaces or edits "Saldomat.ini", "servers.ini" or "phones.xml", reloading
 // them between request runs.
 
-#include "Common.h"
 #include "AtomicFile.h"
+#include "Common.h"
 #include "PasswordVault.h"
 #include "Setup.h"
 

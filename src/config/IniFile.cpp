@@ -9,7 +9,6 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
-
 TIniFile IniFile;
 TIniFile ServersIni;
 
@@ -17,8 +16,8 @@ namespace {
 enum class TextForm { Cp1251, Utf8Bom, Utf16LE, Utf16BE };
 
 struct Line {
-    QString raw;    // the line as it stands in the file
-    QString key;    // for key lines: the name as written, trimmed
+    QString raw;  // the line as it stands in the file
+    QString key;  // for key lines: the name as written, trimmed
     QString value;  // for key lines: the value, trimmed and unquoted
     bool isKey = false;
 };
@@ -60,10 +59,10 @@ struct TIniFile::Document {
         Document doc;
         qsizetype markLength = 0;
         const QByteArray marked = BomEncoding(bytes, &markLength);
-        doc.form = marked == "UTF-8"      ? TextForm::Utf8Bom
-                   : marked == "UTF-16LE" ? TextForm::Utf16LE
-                   : marked == "UTF-16BE" ? TextForm::Utf16BE
-                                          : TextForm::Cp1251;
+        doc.form = marked == "UTF-8" ? TextForm::Utf8Bom
+            : marked == "UTF-16LE"   ? TextForm::Utf16LE
+            : marked == "UTF-16BE"   ? TextForm::Utf16BE
+                                     : TextForm::Cp1251;
         QString text;
         switch (doc.form) {
         case TextForm::Utf8Bom:
@@ -222,7 +221,8 @@ std::shared_ptr<const TIniFile::Document> TIniFile::load() const
     if (stamp.exists) {
         QFile file(fileName_);
         if (!file.open(QIODevice::ReadOnly))
-            throw SaldomatError(QStringLiteral("Не удалось прочитать файл \"%1\": %2").arg(fileName_, file.errorString()));
+            throw SaldomatError(
+                QStringLiteral("Не удалось прочитать файл \"%1\": %2").arg(fileName_, file.errorString()));
         bytes = file.readAll();
     }
     cached_ = std::make_shared<const Document>(Document::parse(bytes));
@@ -240,8 +240,7 @@ void TIniFile::store(const std::shared_ptr<const Document> &doc)
 }
 
 // Every change goes through a batch: outside one, the change is a batch of its own.
-template <class Edit>
-void TIniFile::modify(Edit &&edit)
+template <class Edit> void TIniFile::modify(Edit &&edit)
 {
     if (pending_) {
         edit(*pending_);
@@ -280,8 +279,8 @@ void TIniFile::WriteString(const QString &section, const QString &key, const QSt
     const QString k = key.trimmed();
     if (s.isEmpty() || hasLineBreak(s) || s.contains(QLatin1Char('[')) || s.contains(QLatin1Char(']')))
         throw SaldomatError(QStringLiteral("Недопустимое имя раздела \"%1\"").arg(section));
-    if (k.isEmpty() || hasLineBreak(k) || k.contains(QLatin1Char('=')) || k.startsWith(QLatin1Char(';')) ||
-        k.startsWith(QLatin1Char('[')))
+    if (k.isEmpty() || hasLineBreak(k) || k.contains(QLatin1Char('=')) || k.startsWith(QLatin1Char(';'))
+        || k.startsWith(QLatin1Char('[')))
         throw SaldomatError(QStringLiteral("Недопустимое имя ключа \"%1\"").arg(key));
     if (hasLineBreak(value))
         throw SaldomatError(QStringLiteral("Значение ключа \"%1\" содержит перевод строки").arg(key));
@@ -291,7 +290,8 @@ void TIniFile::WriteString(const QString &section, const QString &key, const QSt
                 bool lossless = true;
                 ToCp1251(t, &lossless);
                 if (!lossless)
-                    throw SaldomatError(QStringLiteral("Текст \"%1\" содержит символы вне кодовой страницы windows-1251").arg(t));
+                    throw SaldomatError(
+                        QStringLiteral("Текст \"%1\" содержит символы вне кодовой страницы windows-1251").arg(t));
             }
         }
         doc.write(s, k, value);

@@ -24,7 +24,7 @@
 class TIniFile {
 public:
     TIniFile() = default;
-    explicit TIniFile(const QString &fileName) : fileName_(fileName) {}
+    explicit TIniFile(const QString &fileName) : fileName_(fileName) { }
     TIniFile(const TIniFile &) = delete;
     TIniFile &operator=(const TIniFile &) = delete;
     ~TIniFile();
@@ -71,8 +71,7 @@ private:
     // The document as it stands: the batch being written, else the file.
     std::shared_ptr<const Document> load() const;
     void store(const std::shared_ptr<const Document> &doc);
-    template <class Edit>
-    void modify(Edit &&edit);
+    template <class Edit> void modify(Edit &&edit);
 
     QString fileName_;
     int updateDepth_ = 0;

@@ -146,7 +146,8 @@ QString CheckIssaUrlEntry(const QString &longName, const QString &loginUrl, cons
         // The name becomes a section header: no brackets, no line breaks.
         for (QChar c : longName)
             if (c == QLatin1Char('[') || c == QLatin1Char(']') || c.unicode() < 32)
-                return QStringLiteral("Название региона не может содержать символы \"[\", \"]\" и управляющие символы.");
+                return QStringLiteral(
+                    "Название региона не может содержать символы \"[\", \"]\" и управляющие символы.");
         for (QChar c : loginUrl + shortName)
             if (c == QLatin1Char('\r') || c == QLatin1Char('\n'))
                 return QStringLiteral("Поля не могут содержать перевод строки.");
@@ -155,8 +156,8 @@ QString CheckIssaUrlEntry(const QString &longName, const QString &loginUrl, cons
         for (const QString &section : ServersIni.ReadSections()) {
             if (!editedLongName.isEmpty() && sameText(section, editedLongName))
                 continue;
-            if (sameText(ServersIni.ReadString(section, kShortName, QString()), shortName) &&
-                !ServersIni.ReadString(section, kLoginUrl, QString()).isEmpty())
+            if (sameText(ServersIni.ReadString(section, kShortName, QString()), shortName)
+                && !ServersIni.ReadString(section, kLoginUrl, QString()).isEmpty())
                 return QString::fromUtf8(MsgShortNameTaken);
         }
         return QString();

@@ -13,7 +13,7 @@ struct TIssaUrlInfo {
     QString LoginName;
     QString PasswName;
     QString PhoneNumber;  // filled by the request engine, never by the lookups
-    QString Password;     // likewise
+    QString Password;  // likewise
     // "Разрешить вход без шифрования": a password may go to a plain http://
     // login address (key AllowPlainHttp of the region's section).
     bool AllowPlainHttp = false;

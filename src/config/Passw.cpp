@@ -33,7 +33,8 @@ int readHex(const QString &text, int from, int count)
     for (int i = 0; i < count; ++i) {
         const int d = hexValue(text.at(from - 1 + i));
         if (d < 0)
-            throw SaldomatError(QStringLiteral("'%1' is not a valid integer value").arg(QStringLiteral("$") + text.mid(from - 1, count)));
+            throw SaldomatError(QStringLiteral("'%1' is not a valid integer value")
+                                    .arg(QStringLiteral("$") + text.mid(from - 1, count)));
         value = value * 16 + d;
     }
     return value;

@@ -48,7 +48,7 @@ QSet<QString> markedInFile(const QString &fileName)
             keys.insert(keyOf(old.Line(slot)));
     return keys;
 }
-} // namespace
+}  // namespace
 
 QString KeyringReadProblem(const QString &number, const QString &reason)
 {
@@ -57,10 +57,7 @@ QString KeyringReadProblem(const QString &number, const QString &reason)
         .arg(number, reason);
 }
 
-TPasswordVault::TPasswordVault(QObject *parent)
-    : QObject(parent)
-{
-}
+TPasswordVault::TPasswordVault(QObject *parent) : QObject(parent) { }
 
 TPasswordVault::~TPasswordVault() = default;
 
@@ -206,7 +203,7 @@ void TPasswordVault::Load(TSetupModel &model, std::function<void()> done)
 }
 
 void TPasswordVault::SavePhones(const TSetupModel &model, const QString &fileName, int count, bool useKeyring,
-    std::function<void(const TSetupModel &, const QString &)> done)
+                                std::function<void(const TSetupModel &, const QString &)> done)
 {
     struct State {
         TSetupModel saved;
@@ -275,7 +272,7 @@ void TPasswordVault::SavePhones(const TSetupModel &model, const QString &fileNam
             SavePhonesInfoToXml(state->saved, fileName, count);
         } catch (const std::exception &e) {
             error = failureText(e);
-            obsolete.clear(); // the old file still refers to them
+            obsolete.clear();  // the old file still refers to them
         }
         obsolete.subtract(keep);
         for (const QString &key : obsolete) {
@@ -295,8 +292,8 @@ void TPasswordVault::SavePhones(const TSetupModel &model, const QString &fileNam
     });
 }
 
-void TPasswordVault::SaveProxy(
-    const QString &userName, const QString &password, bool useKeyring, std::function<void(const QString &)> done)
+void TPasswordVault::SaveProxy(const QString &userName, const QString &password, bool useKeyring,
+                               std::function<void(const QString &)> done)
 {
     const QString pass = TrimControls(password);
     auto written = std::make_shared<bool>(false);

@@ -46,13 +46,13 @@ public:
     // A marked row whose entry was never read and whose password is empty
     // keeps its mark and its entry. done(saved model, error text or empty).
     void SavePhones(const TSetupModel &model, const QString &fileName, int count, bool useKeyring,
-        std::function<void(const TSetupModel &saved, const QString &error)> done);
+                    std::function<void(const TSetupModel &saved, const QString &error)> done);
 
     // The proxy logon: the password into the keyring (useKeyring, a keyring
     // that answers, a password) and then the settings file; or the file
     // masked and then the old entry deleted. done(error text or empty).
     void SaveProxy(const QString &userName, const QString &password, bool useKeyring,
-        std::function<void(const QString &error)> done);
+                   std::function<void(const QString &error)> done);
 
     // Moves the proxy password to where useKeyring says, when it is elsewhere
     // and known. done(error text or empty).

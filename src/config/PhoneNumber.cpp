@@ -10,8 +10,8 @@ std::optional<QString> NormalizePhoneNumber(const QString &typed)
             digits += c;
         else if (c == QLatin1Char('+') && digits.isEmpty() && i == 0)
             continue;
-        else if (c != QLatin1Char(' ') && c != QLatin1Char('(') && c != QLatin1Char(')') && c != QLatin1Char('-') &&
-                 c != QLatin1Char('.'))
+        else if (c != QLatin1Char(' ') && c != QLatin1Char('(') && c != QLatin1Char(')') && c != QLatin1Char('-')
+                 && c != QLatin1Char('.'))
             return std::nullopt;
     }
     const bool plus = text.startsWith(QLatin1Char('+'));

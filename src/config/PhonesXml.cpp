@@ -3,8 +3,8 @@
 #include "AtomicFile.h"
 #include "Common.h"
 #include "Failure.h"
-#include "Readers.h"
 #include "Passw.h"
+#include "Readers.h"
 
 #include <QFile>
 #include <libxml/parser.h>
@@ -30,12 +30,14 @@ QString attribute(xmlNode *node, const char *name)
 {
     xmlAttr *attr = xmlHasProp(node, X(name));
     if (!attr)
-        throw SaldomatError(QStringLiteral("У элемента \"%1\" нет атрибута \"%2\"")
-                                .arg(QString::fromUtf8(reinterpret_cast<const char *>(node->name)), QLatin1String(name)));
+        throw SaldomatError(
+            QStringLiteral("У элемента \"%1\" нет атрибута \"%2\"")
+                .arg(QString::fromUtf8(reinterpret_cast<const char *>(node->name)), QLatin1String(name)));
     QByteArray utf8;
     for (xmlNode *part = attr->children; part; part = part->next) {
         if (part->type != XML_TEXT_NODE)
-            throw SaldomatError(QStringLiteral("Атрибут \"%1\" ссылается на сущность, объявленную в файле").arg(QLatin1String(name)));
+            throw SaldomatError(
+                QStringLiteral("Атрибут \"%1\" ссылается на сущность, объявленную в файле").arg(QLatin1String(name)));
         if (part->content)
             utf8 += reinterpret_cast<const char *>(part->content);
     }

@@ -4,8 +4,8 @@
 #include "Common.h"
 #include "Failure.h"
 #include "IniFile.h"
-#include "Readers.h"
 #include "Passw.h"
+#include "Readers.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -95,8 +95,10 @@ void LoadIniFile(TSetupModel &model)
         TGeneralSettings &g = model.General;
         for (const BoolKey &k : kHintAndMarkKeys)
             g.*k.member = IniFile.ReadBool(k.section, QLatin1String(k.key), kDefaults.*k.member);
-        g.edBalanceLessThen = IniFile.ReadString(kMark, QStringLiteral("edBalanceLessThen"), kDefaults.edBalanceLessThen);
-        g.edTurnOffLessThen = IniFile.ReadString(kMark, QStringLiteral("edTurnOffLessThen"), kDefaults.edTurnOffLessThen);
+        g.edBalanceLessThen
+            = IniFile.ReadString(kMark, QStringLiteral("edBalanceLessThen"), kDefaults.edBalanceLessThen);
+        g.edTurnOffLessThen
+            = IniFile.ReadString(kMark, QStringLiteral("edTurnOffLessThen"), kDefaults.edTurnOffLessThen);
         const std::optional<double> balance = TextToFloat(g.edBalanceLessThen);
         if (!balance || *balance == NoValue)
             g.edBalanceLessThen = QString::fromLatin1(DefaultBalanceLessThen);
@@ -134,7 +136,8 @@ void SaveIniFile(const TSetupModel &model)
         IniFile.WriteBool(kPhones, QStringLiteral("rbTrayShowMinimal"), model.TrayShowMinimal());
         for (const BoolKey &k : kPhonesKeys)
             IniFile.WriteBool(k.section, QLatin1String(k.key), g.*k.member);
-        IniFile.WriteBool(kDebug, QStringLiteral("SaveLogFiles"), IniFile.ReadBool(kDebug, QStringLiteral("SaveLogFiles"), false));
+        IniFile.WriteBool(kDebug, QStringLiteral("SaveLogFiles"),
+                          IniFile.ReadBool(kDebug, QStringLiteral("SaveLogFiles"), false));
         update.commit();
     });
 }
@@ -199,8 +202,8 @@ std::int64_t RequestIntervalMs()
 void SaveProgramPathToRegistry(const QString &programPath)
 {
     guarded(THIS_ROUTINE, [&] {
-        const QString path =
-            QDir::toNativeSeparators(programPath.isEmpty() ? QCoreApplication::applicationFilePath() : programPath);
+        const QString path
+            = QDir::toNativeSeparators(programPath.isEmpty() ? QCoreApplication::applicationFilePath() : programPath);
         QSettings settings(QStringLiteral("Zelkor"), QStringLiteral("Saldomat"));
         settings.setValue(QStringLiteral("ProgramPath"), QuotedProgramPath(path));
         settings.sync();
@@ -283,9 +286,10 @@ bool IsGeneralSettingKey(const QString &section, const QString &key)
 {
     if (findBoolKey(section, key))
         return true;
-    return (same(section, kMark) && (same(key, QLatin1String("edBalanceLessThen")) || same(key, QLatin1String("edTurnOffLessThen")))) ||
-           (same(section, kConnection) && same(key, QLatin1String("cbRefreshTime"))) ||
-           (same(section, kPhones) && same(key, QLatin1String("rbTrayShowMinimal")));
+    return (same(section, kMark)
+            && (same(key, QLatin1String("edBalanceLessThen")) || same(key, QLatin1String("edTurnOffLessThen"))))
+        || (same(section, kConnection) && same(key, QLatin1String("cbRefreshTime")))
+        || (same(section, kPhones) && same(key, QLatin1String("rbTrayShowMinimal")));
 }
 
 QString GeneralSettingText(const TSetupModel &model, const QString &section, const QString &key)
@@ -324,7 +328,8 @@ QString SetGeneralSettingText(TSetupModel &model, const QString &section, const 
         const QString t = value.trimmed();
         const std::optional<double> n = TextToFloat(t);
         if (!n || *n == NoValue)
-            return QStringLiteral("edBalanceLessThen takes a number with \".\" as the decimal point, not \"%1\"").arg(value);
+            return QStringLiteral("edBalanceLessThen takes a number with \".\" as the decimal point, not \"%1\"")
+                .arg(value);
         g.edBalanceLessThen = t;
         return QString();
     }
@@ -338,7 +343,8 @@ QString SetGeneralSettingText(TSetupModel &model, const QString &section, const 
     }
     const std::optional<std::int32_t> index = TextToInt(value);
     if (!index || *index < 0 || *index >= RefreshTimeCount)
-        return QStringLiteral("cbRefreshTime takes an index 0..%1 of the list 3, 4, 5, 6, 7, 8, 12, 24 hours, not \"%2\"")
+        return QStringLiteral(
+                   "cbRefreshTime takes an index 0..%1 of the list 3, 4, 5, 6, 7, 8, 12, 24 hours, not \"%2\"")
             .arg(RefreshTimeCount - 1)
             .arg(value);
     g.cbRefreshTime = *index;

@@ -170,8 +170,8 @@ bool NeedMarkTurnOff(int slot)
         const std::int32_t turnOff = IssaArray[slot].TurnOff;
         if (turnOff == 0)
             return false;
-        const std::int32_t threshold =
-            line.ExSettings.Individual ? line.ExSettings.TurnOffLessThen : SetupModel().CommonTurnOffLessThen();
+        const std::int32_t threshold
+            = line.ExSettings.Individual ? line.ExSettings.TurnOffLessThen : SetupModel().CommonTurnOffLessThen();
         return turnOff <= threshold;
     });
 }

@@ -15,7 +15,8 @@ void WriteFileAtomically(const QString &path, const QByteArray &bytes, FileAcces
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
-        throw SaldomatError(QStringLiteral("Не удалось открыть файл \"%1\" для записи: %2").arg(path, file.errorString()));
+        throw SaldomatError(
+            QStringLiteral("Не удалось открыть файл \"%1\" для записи: %2").arg(path, file.errorString()));
 #ifdef Q_OS_UNIX
     // The temporary file takes the umask's mode, or an old file's mode: the
     // new content becomes private before a byte of it is written.
@@ -54,7 +55,7 @@ QStringList MakeFilesPrivate(const QStringList &paths)
     QStringList changed;
 #ifdef Q_OS_UNIX
     for (const QString &path : paths) {
-        struct stat st {};
+        struct stat st { };
         const QByteArray name = QFile::encodeName(path);
         if (::lstat(name.constData(), &st) != 0 || !S_ISREG(st.st_mode) || (st.st_mode & (S_IRWXG | S_IRWXO)) == 0)
             continue;
@@ -69,9 +70,10 @@ QStringList MakeFilesPrivate(const QStringList &paths)
 
 FileStamp StampOfFile(const QString &path)
 {
-    struct stat st {};
+    struct stat st { };
     if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &st) != 0)
         return {};
-    return {true, static_cast<qint64>(st.st_size), static_cast<qint64>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
-            static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino)};
+    return {true, static_cast<qint64>(st.st_size),
+            static_cast<qint64>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec, static_cast<quint64>(st.st_dev),
+            static_cast<quint64>(st.st_ino)};
 }

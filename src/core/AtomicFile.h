@@ -33,6 +33,9 @@ struct FileStamp {
     quint64 device = 0;
     quint64 inode = 0;
     bool operator==(const FileStamp &) const = default;
-    bool sameFile(const FileStamp &other) const { return exists && other.exists && device == other.device && inode == other.inode; }
+    bool sameFile(const FileStamp &other) const
+    {
+        return exists && other.exists && device == other.device && inode == other.inode;
+    }
 };
 FileStamp StampOfFile(const QString &path);

@@ -17,7 +17,6 @@
 #include <sys/utsname.h>
 #endif
 
-
 namespace {
 bool logHeaderPending = true;
 
@@ -30,11 +29,15 @@ QString systemVersionLine()
     if (uname(&info) != 0)
         return QString();
     int numbers[3] = {0, 0, 0};
-    const QStringList parts = QString::fromLocal8Bit(info.release).split(QRegularExpression(QStringLiteral("[^0-9]+")), Qt::SkipEmptyParts);
+    const QStringList parts
+        = QString::fromLocal8Bit(info.release).split(QRegularExpression(QStringLiteral("[^0-9]+")), Qt::SkipEmptyParts);
     for (int i = 0; i < 3 && i < parts.size(); ++i)
         numbers[i] = parts[i].toInt();
     return QStringLiteral("WVI: MajorVersion=%1, MinorVersion=%2, BuildNumber=%3, PlatformId=%4, CSDVersion=%5")
-        .arg(numbers[0]).arg(numbers[1]).arg(numbers[2]).arg(kPlatformIdUnix)
+        .arg(numbers[0])
+        .arg(numbers[1])
+        .arg(numbers[2])
+        .arg(kPlatformIdUnix)
         .arg(QString::fromLocal8Bit(info.sysname));
 #else
     return QString();
@@ -106,8 +109,9 @@ void AppendStringToFile(const QString &message, const QString &path)
         }
         const QDateTime now = QDateTime::currentDateTime();
         const QLocale locale = QLocale::system();
-        text += locale.toString(now.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
-                locale.toString(now.time(), QLocale::LongFormat) + QStringLiteral(": ") + message + QStringLiteral("\r\n");
+        text += locale.toString(now.date(), QLocale::ShortFormat) + QLatin1Char(' ')
+            + locale.toString(now.time(), QLocale::LongFormat) + QStringLiteral(": ") + message
+            + QStringLiteral("\r\n");
         const QByteArray bytes = ToCp1251(text);
         if (file.write(bytes) != bytes.size())
             throw SaldomatError(QStringLiteral("Не удалось записать файл \"%1\": %2").arg(path, file.errorString()));

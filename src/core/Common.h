@@ -21,12 +21,12 @@ QString ProgramDirectory();
 // program's controller and saldomat-cli make it once (InitPaths) and hand it
 // to whoever needs it.
 struct TProgramPaths {
-    QString ProgramDir;          // with a trailing "/"
-    QString ErrFileName;         // "Saldomat.err"
-    QString IniFileName;         // "Saldomat.ini"
+    QString ProgramDir;  // with a trailing "/"
+    QString ErrFileName;  // "Saldomat.err"
+    QString IniFileName;  // "Saldomat.ini"
     QString ServersIniFileName;  // "servers.ini"
-    QString PhonesXmlFileName;   // "phones.xml"
-    QString HistoryDbFileName;   // "Saldomat.db"
+    QString PhonesXmlFileName;  // "phones.xml"
+    QString HistoryDbFileName;  // "Saldomat.db"
 };
 // The paths of the files in `dir` (with its trailing separator).
 TProgramPaths ProgramPathsIn(const QString &dir);

@@ -12,7 +12,7 @@
 
 class SaldomatError : public std::exception {
 public:
-    explicit SaldomatError(QString message) : message_(std::move(message)), utf8_(message_.toStdString()) {}
+    explicit SaldomatError(QString message) : message_(std::move(message)), utf8_(message_.toStdString()) { }
     const QString &message() const noexcept { return message_; }
     const char *what() const noexcept override { return utf8_.c_str(); }
 
@@ -28,9 +28,9 @@ private:
 // a file), ROUTINE("name"): the unit is never typed, and the failure_labels
 // test checks that no label names two routines.
 struct FailureLabel {
-    const char *file;     // __FILE_NAME__
+    const char *file;  // __FILE_NAME__
     const char *routine;
-    QString text() const; // "Unit.Routine"
+    QString text() const;  // "Unit.Routine"
 };
 
 // Refuses, at compile time, THIS_ROUTINE inside a lambda, whose function is
@@ -59,8 +59,7 @@ QString labelledText(const FailureLabel &label, const QString &text);
 [[noreturn]] void rethrowLabelledUnknown(const FailureLabel &label);
 
 // Runs body(); on failure rethrows with the routine's label in front.
-template <class Body>
-auto guarded(const FailureLabel &label, Body &&body) -> decltype(body())
+template <class Body> auto guarded(const FailureLabel &label, Body &&body) -> decltype(body())
 {
     try {
         return body();
@@ -79,8 +78,7 @@ void MainException(const FailureLabel &label, const std::exception &e);
 
 // Runs body() and hands any failure to MainException: for slots, timer handlers
 // and event handlers, so that no exception ever crosses the Qt event loop.
-template <class Body>
-void runHandler(const FailureLabel &label, Body &&body) noexcept
+template <class Body> void runHandler(const FailureLabel &label, Body &&body) noexcept
 {
     try {
         guarded(label, std::forward<Body>(body));

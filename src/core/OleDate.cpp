@@ -5,7 +5,7 @@
 namespace {
 const QDate kEpoch(1899, 12, 30);
 constexpr double kMsPerDay = 86400000.0;
-}
+}  // namespace
 
 TDateTime ToOleDate(const QDateTime &dt)
 {

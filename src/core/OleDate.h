@@ -10,4 +10,7 @@ TDateTime ToOleDate(const QDateTime &dt);
 QDateTime FromOleDate(TDateTime days);
 TDateTime NowOle();
 // Whole-day part, as the date without its time.
-inline double OleDateOnly(TDateTime d) { return static_cast<double>(static_cast<long long>(d)); }
+inline double OleDateOnly(TDateTime d)
+{
+    return static_cast<double>(static_cast<long long>(d));
+}

@@ -33,7 +33,8 @@ std::optional<std::int32_t> TextToInt(const QString &text)
         return std::nullopt;
     for (QChar c : s) {
         const bool digit = c >= QLatin1Char('0') && c <= QLatin1Char('9');
-        const bool hex = (c >= QLatin1Char('a') && c <= QLatin1Char('f')) || (c >= QLatin1Char('A') && c <= QLatin1Char('F'));
+        const bool hex
+            = (c >= QLatin1Char('a') && c <= QLatin1Char('f')) || (c >= QLatin1Char('A') && c <= QLatin1Char('F'));
         if (!digit && !(base == 16 && hex))
             return std::nullopt;
     }
@@ -42,8 +43,8 @@ std::optional<std::int32_t> TextToInt(const QString &text)
     if (!ok)
         return std::nullopt;
     const qlonglong value = negative ? -static_cast<qlonglong>(magnitude) : static_cast<qlonglong>(magnitude);
-    if (magnitude > 0x80000000ULL || value < std::numeric_limits<std::int32_t>::min() ||
-        value > std::numeric_limits<std::int32_t>::max())
+    if (magnitude > 0x80000000ULL || value < std::numeric_limits<std::int32_t>::min()
+        || value > std::numeric_limits<std::int32_t>::max())
         return std::nullopt;
     return static_cast<std::int32_t>(value);
 }
@@ -55,8 +56,8 @@ std::optional<double> TextToFloat(const QString &text)
         return std::nullopt;
     // Only digits, sign, point and exponent: no "inf", "nan" or group separators.
     for (QChar c : s) {
-        if (!(c.isDigit() && c.unicode() < 128) && c != QLatin1Char('.') && c != QLatin1Char('-') && c != QLatin1Char('+') &&
-            c != QLatin1Char('e') && c != QLatin1Char('E'))
+        if (!(c.isDigit() && c.unicode() < 128) && c != QLatin1Char('.') && c != QLatin1Char('-')
+            && c != QLatin1Char('+') && c != QLatin1Char('e') && c != QLatin1Char('E'))
             return std::nullopt;
     }
     QLocale c = QLocale::c();
@@ -221,8 +222,8 @@ std::optional<bool> TickTextToBool(const QString &text)
 
 bool IsTrueText(const QString &text)
 {
-    return text.compare(QLatin1String("TRUE"), Qt::CaseInsensitive) == 0 ||
-           text.compare(QLatin1String("YES"), Qt::CaseInsensitive) == 0 || text == QLatin1String("1");
+    return text.compare(QLatin1String("TRUE"), Qt::CaseInsensitive) == 0
+        || text.compare(QLatin1String("YES"), Qt::CaseInsensitive) == 0 || text == QLatin1String("1");
 }
 
 QString TrimControls(const QString &text)

@@ -36,10 +36,7 @@ QImage recoloured(const QImage &strip, QRgb ink)
 // Draws itself through TrayImageAtSize at the size and pixel ratio asked for.
 class TrayImageEngine : public QIconEngine {
 public:
-    explicit TrayImageEngine(QImage image16)
-        : image_(std::move(image16))
-    {
-    }
+    explicit TrayImageEngine(QImage image16) : image_(std::move(image16)) { }
     void paint(QPainter *painter, const QRect &rect, QIcon::Mode, QIcon::State) override
     {
         const qreal dpr = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
@@ -49,7 +46,8 @@ public:
         QImage image = TrayImageAtSize(image_, side);
         image.setDevicePixelRatio(dpr);
         const QSizeF logical(side / dpr, side / dpr);
-        const QPointF at(rect.x() + (rect.width() - logical.width()) / 2, rect.y() + (rect.height() - logical.height()) / 2);
+        const QPointF at(rect.x() + (rect.width() - logical.width()) / 2,
+                         rect.y() + (rect.height() - logical.height()) / 2);
         painter->drawImage(QRectF(at, logical), image);
     }
     QSize actualSize(const QSize &size, QIcon::Mode, QIcon::State) override { return size; }
@@ -82,7 +80,7 @@ private:
     QImage image_;
 };
 
-} // namespace
+}  // namespace
 
 const QImage &DigitsBitmap()
 {
@@ -141,7 +139,7 @@ const QImage &ChooseDigits(float value, float threshold)
         return DigitsBitmap();
     if (value > threshold)
         return DigitsBitmap();
-    return RedDigitsBitmap(); // at or below the threshold, or not comparable
+    return RedDigitsBitmap();  // at or below the threshold, or not comparable
 }
 
 QImage DrawNumber16(const QImage &strip, float value)
@@ -172,7 +170,7 @@ QImage DrawText16(const QImage &strip, const QString &text)
             for (int col = 0; col < width; ++col) {
                 const int dx = x + col;
                 if (dx >= 16)
-                    break; // beyond the last column: lost
+                    break;  // beyond the last column: lost
                 for (int row = 0; row < 16; ++row)
                     work.setPixel(dx, row, strip.pixel(left + col, row));
             }
@@ -234,14 +232,13 @@ QImage NumberImage(float value, float colourValue, float threshold, bool stale)
 
 QImage NoFiguresImage()
 {
-    return guarded(THIS_ROUTINE,
-        [] { return CreateIconFromBitmap(DrawText16(DigitsBitmap(), QStringLiteral("--"))); });
+    return guarded(THIS_ROUTINE, [] { return CreateIconFromBitmap(DrawText16(DigitsBitmap(), QStringLiteral("--"))); });
 }
 
 QImage TrayImageAtSize(const QImage &image16, int side)
 {
     const QImage ink = image16.convertToFormat(QImage::Format_ARGB32);
-    if (side < 16) // smaller than the drawing: the tray gets what fits
+    if (side < 16)  // smaller than the drawing: the tray gets what fits
         return ink.scaled(side, side, Qt::IgnoreAspectRatio, Qt::FastTransformation);
     const int k = side / 16;
     const QImage big = ink.scaled(16 * k, 16 * k, Qt::IgnoreAspectRatio, Qt::FastTransformation);

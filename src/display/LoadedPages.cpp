@@ -16,8 +16,7 @@ namespace {
 const QString Section = QStringLiteral("LoadedPages Form");
 }
 
-TPageView::TPageView(QWidget *parent)
-    : QTextBrowser(parent)
+TPageView::TPageView(QWidget *parent) : QTextBrowser(parent)
 {
     setOpenLinks(false);
     setOpenExternalLinks(false);
@@ -39,14 +38,14 @@ QString PageForDisplay(const QString &page)
 {
     // The rich text engine runs no script, but it would print a script's text.
     static const QRegularExpression script(QStringLiteral("<script\\b[^>]*>.*?</script\\s*>"),
-        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+                                           QRegularExpression::CaseInsensitiveOption
+                                               | QRegularExpression::DotMatchesEverythingOption);
     QString text = page;
     text.remove(script);
     return text;
 }
 
-TfrmLoadedPages::TfrmLoadedPages(QWidget *parent)
-    : QDialog(parent)
+TfrmLoadedPages::TfrmLoadedPages(QWidget *parent) : QDialog(parent)
 {
     guarded(THIS_ROUTINE, [&] {
         setWindowTitle(QStringLiteral("Загруженная информация по телефону"));
@@ -113,7 +112,7 @@ TfrmLoadedPages::TfrmLoadedPages(QWidget *parent)
             });
         });
         connect(bnSave, &QPushButton::clicked, this,
-            [this] { runHandler(ROUTINE("bnSaveClick"), [&] { bnSaveClick(); }); });
+                [this] { runHandler(ROUTINE("bnSaveClick"), [&] { bnSaveClick(); }); });
         UpdateControls();
         LoadIniPosition();
     });

@@ -34,7 +34,7 @@ const QString Section = QStringLiteral("PhonesInfo Form");
 struct ColumnDef {
     const char *key;
     const char *caption;
-    bool TGeneralSettings::*tick; // nullptr: always present
+    bool TGeneralSettings::*tick;  // nullptr: always present
     bool rightAlign;
     FailureLabel writeLabel;  // each column is written in its own guarded step
 };
@@ -59,11 +59,7 @@ const ColumnDef Columns[] = {
 // Draws the cells with their styles, the caption line and the state pictures.
 class CellDelegate : public QStyledItemDelegate {
 public:
-    explicit CellDelegate(TfrmPhonesInfo *form)
-        : QStyledItemDelegate(form)
-        , form_(form)
-    {
-    }
+    explicit CellDelegate(TfrmPhonesInfo *form) : QStyledItemDelegate(form), form_(form) { }
 
     void paint(QPainter *p, const QStyleOptionViewItem &option, const QModelIndex &index) const override
     {
@@ -100,8 +96,8 @@ public:
                     static const QPixmap request = ResourcePixmap(QStringLiteral(":/dsRequest.xpm"));
                     static const QPixmap error = ResourcePixmap(QStringLiteral(":/dsError.xpm"));
                     const int rowHeight = r.height();
-                    p->drawPixmap(
-                        r.x() + r.width() - 8, r.y() + rowHeight / 2 - 1, state == dsRequest ? request : error);
+                    p->drawPixmap(r.x() + r.width() - 8, r.y() + rowHeight / 2 - 1,
+                                  state == dsRequest ? request : error);
                 }
             }
         }
@@ -112,7 +108,7 @@ private:
     TfrmPhonesInfo *form_;
 };
 
-} // namespace
+}  // namespace
 
 const QStringList &TfrmPhonesInfo::AllKeys()
 {
@@ -160,12 +156,13 @@ QString PhoneCellText(const QString &key, int slot)
     if (key == QLatin1String("Min"))
         return zeroEmpty(issa.Minutes == 0, QString::number(issa.Minutes));
     if (key == QLatin1String("LastQueryTime"))
-        return never ? dash : FormatShortDateTime(issa.QueryDateTime) + (issa.NotSaved ? QStringLiteral(" не сохранено") : QString());
+        return never
+            ? dash
+            : FormatShortDateTime(issa.QueryDateTime) + (issa.NotSaved ? QStringLiteral(" не сохранено") : QString());
     return QString();
 }
 
-TfrmPhonesInfo::TfrmPhonesInfo(QWidget *parent)
-    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint)
+TfrmPhonesInfo::TfrmPhonesInfo(QWidget *parent) : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint)
 {
     guarded(THIS_ROUTINE, [&] {
         setObjectName(QStringLiteral("frmPhonesInfo"));
@@ -225,9 +222,9 @@ TfrmPhonesInfo::TfrmPhonesInfo(QWidget *parent)
         connect(ppmExcelRed, &QAction::triggered, this,
                 [this] { QTimer::singleShot(0, this, [this] { Q_EMIT excelRequested(true); }); });
         connect(ppmErrorMsg, &QAction::triggered, this,
-            [this] { runHandler(ROUTINE("ppmErrorMsgClick"), [&] { ShowErrorMessage(); }); });
+                [this] { runHandler(ROUTINE("ppmErrorMsgClick"), [&] { ShowErrorMessage(); }); });
         connect(ppmShowPages, &QAction::triggered, this,
-            [this] { runHandler(ROUTINE("ppmShowPagesClick"), [&] { ShowLoadedPages(); }); });
+                [this] { runHandler(ROUTINE("ppmShowPagesClick"), [&] { ShowLoadedPages(); }); });
 
         PopupShown = false;
         SelectedRow = -1;
@@ -295,7 +292,7 @@ void TfrmPhonesInfo::CreateGreed()
     guarded(THIS_ROUTINE, [&] {
         SetupColumns();
         Grid->SetSortDirectionForAllColumns(1);
-        Grid->Set_RowCount(1); // the old rows go
+        Grid->Set_RowCount(1);  // the old rows go
         Grid->Set_RowCount(MonitorPhonesCount() + 1);
         TCellStyle caption;
         caption.BgColor = CaptionBg;
@@ -350,13 +347,13 @@ void TfrmPhonesInfo::FillGrid(int onlySlot)
                     const QString key = QLatin1String(c.key);
                     bool red = false;
                     if (PhoneFigures(issa) == TFigures::None)
-                        red = false; // no figure, nothing to mark
+                        red = false;  // no figure, nothing to mark
                     else if (key == QLatin1String("Balance"))
                         red = NeedMarkBalance(slot);
                     else if (key == QLatin1String("TurnOff"))
                         red = NeedMarkTurnOff(slot);
                     SetCellValue(key, row, PhoneCellText(key, slot), DataBg, red ? marked : fg,
-                        key == QLatin1String("Balance"), c.rightAlign);
+                                 key == QLatin1String("Balance"), c.rightAlign);
                 });
             }
             // Greyed figures say when they were read, whichever columns are shown.
@@ -369,13 +366,13 @@ void TfrmPhonesInfo::FillGrid(int onlySlot)
         }
         Grid->viewport()->update();
     } catch (const std::exception &e) {
-        throw SaldomatError(labelledText(THIS_ROUTINE, failureText(e)
-            + QStringLiteral(" (PhoneID: %1, RowInd: %2)").arg(slotAt).arg(rowAt)));
+        throw SaldomatError(labelledText(
+            THIS_ROUTINE, failureText(e) + QStringLiteral(" (PhoneID: %1, RowInd: %2)").arg(slotAt).arg(rowAt)));
     }
 }
 
-void TfrmPhonesInfo::SetCellValue(
-    const QString &key, int row, const QString &text, const QColor &bg, const QColor &fg, bool bold, bool rightAlign)
+void TfrmPhonesInfo::SetCellValue(const QString &key, int row, const QString &text, const QColor &bg, const QColor &fg,
+                                  bool bold, bool rightAlign)
 {
     const int col = columnOf(key);
     try {
@@ -384,8 +381,13 @@ void TfrmPhonesInfo::SetCellValue(
         TCellStyle style{fg, bg, bold, rightAlign};
         Grid->SetCell(col, row, text, QVariant::fromValue(style));
     } catch (const std::exception &e) {
-        throw SaldomatError(labelledText(THIS_ROUTINE, failureText(e)
-            + QStringLiteral(" (Column = %1, ColNum=%2, Row = %3, Value= %4").arg(key).arg(col).arg(row).arg(text)));
+        throw SaldomatError(labelledText(THIS_ROUTINE,
+                                         failureText(e)
+                                             + QStringLiteral(" (Column = %1, ColNum=%2, Row = %3, Value= %4")
+                                                   .arg(key)
+                                                   .arg(col)
+                                                   .arg(row)
+                                                   .arg(text)));
     }
 }
 
@@ -607,7 +609,7 @@ void TfrmPhonesInfo::rightButtonUp(const QPoint &pos)
         return;
     }
     if (!PrepareContextMenu(pos))
-        return; // the caption row
+        return;  // the caption row
     PopupMenu->exec(QCursor::pos());
     PopupShown = true;
     SelectedRow = -1;
@@ -620,7 +622,8 @@ void TfrmPhonesInfo::ShowErrorMessage()
     if (slot < 1 || slot > MaxPhones)
         return;
     QMessageBox::information(this, QLatin1String(ProgramName),
-        QStringLiteral("При запросе информации ИССА вернула ошибку: \r\n") + IssaArray[slot].ErrorMsg);
+                             QStringLiteral("При запросе информации ИССА вернула ошибку: \r\n")
+                                 + IssaArray[slot].ErrorMsg);
 }
 
 void TfrmPhonesInfo::ShowLoadedPages()

@@ -44,7 +44,7 @@ public:
     void FillGrid(int onlySlot = 0);
     void SetupColumns();
     void SetCellValue(const QString &key, int row, const QString &text, const QColor &bg, const QColor &fg, bool bold,
-        bool rightAlign);
+                      bool rightAlign);
     void Set_ColumnWidth(const QString &key, int width);
     int Get_ColumnWidth(const QString &key) const;
     void SetFormWidth();

@@ -3,8 +3,8 @@
 #include "Common.h"
 #include "Encoding.h"
 #include "Failure.h"
-#include "Readers.h"
 #include "OleDate.h"
+#include "Readers.h"
 
 #include <QHeaderView>
 #include <QLocale>
@@ -79,7 +79,7 @@ int compareKeys(const SortKey &a, const SortKey &b)
     return order(a.text, b.text);
 }
 
-} // namespace
+}  // namespace
 
 QString FormatShortDateTime(double oleDate)
 {
@@ -109,9 +109,7 @@ int Compare(const QString &s1, const QString &s2)
 // and hands the mouse to the grid; resizing by the section borders is its own.
 class TGridHeader : public QHeaderView {
 public:
-    explicit TGridHeader(TSortGrid *grid)
-        : QHeaderView(Qt::Horizontal, grid)
-        , grid_(grid)
+    explicit TGridHeader(TSortGrid *grid) : QHeaderView(Qt::Horizontal, grid), grid_(grid)
     {
         setSectionsClickable(false);
         setSectionsMovable(false);
@@ -166,8 +164,7 @@ private:
     TSortGrid *grid_;
 };
 
-TSortGrid::TSortGrid(QWidget *parent)
-    : QTableWidget(parent)
+TSortGrid::TSortGrid(QWidget *parent) : QTableWidget(parent)
 {
     setHorizontalHeader(new TGridHeader(this));
     verticalHeader()->hide();
@@ -194,7 +191,7 @@ void TSortGrid::Set_ColCount(int count)
 void TSortGrid::Set_RowCount(int count)
 {
     setRowCount(std::max(count, 1));
-    setRowHidden(0, true); // shown by the caption strip
+    setRowHidden(0, true);  // shown by the caption strip
 }
 
 QString TSortGrid::Cells(int col, int row) const

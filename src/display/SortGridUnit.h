@@ -23,7 +23,7 @@ QString FormatShortDateTime(double oleDate);
 double ParseShortDateTime(const QString &text);
 
 struct TColProperty {
-    std::uint8_t SortDirection = 0; // 0 ascending, 1 descending
+    std::uint8_t SortDirection = 0;  // 0 ascending, 1 descending
 };
 
 class TSortGrid : public QTableWidget {

@@ -3,10 +3,8 @@
 #include "Failure.h"
 
 TStatusDisplay::TStatusDisplay(QSystemTrayIcon *tray, QObject *parent)
-    : QObject(parent)
-    , trayIcon_(std::make_unique<TTrayIcon>(nullptr))
-    , hint_(std::make_unique<TTrayHint>())
-    , hintControl_(std::make_unique<THintControl>(hint_.get(), nullptr))
+    : QObject(parent), trayIcon_(std::make_unique<TTrayIcon>(nullptr)), hint_(std::make_unique<TTrayHint>()),
+      hintControl_(std::make_unique<THintControl>(hint_.get(), nullptr))
 {
     hintControl_->SetPhonesWindowVisible([this] { return PhonesInfoVisible(); });
     SetTray(tray);

@@ -69,7 +69,7 @@ public:
         connect(engine, &Engine::animationStop, trayIcon_.get(), &TTrayIcon::animationStop);
         connect(engine, &Engine::plainTrayIcon, trayIcon_.get(), &TTrayIcon::plainTrayIcon);
         connect(engine, &Engine::trayPhoneInfoChanged, trayIcon_.get(), &TTrayIcon::trayPhoneInfoChanged);
-        if constexpr (requires(Engine *e) { e->Stopped(); })
+        if constexpr (requires(Engine * e) { e->Stopped(); })
             trayIcon_->SetStoppedQuery([engine = QPointer<Engine>(engine)] { return engine && engine->Stopped(); });
     }
 

@@ -8,8 +8,8 @@
 
 #include <QApplication>
 #include <QCursor>
-#include <QHelpEvent>
 #include <QGuiApplication>
+#include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
@@ -51,7 +51,7 @@ QRect screenAround(const QPoint &p)
 const QColor StaleText(128, 128, 128);
 const QColor StaleMarkedText(250, 110, 110);
 
-} // namespace
+}  // namespace
 
 QRect RectAround(const QPoint &p)
 {
@@ -60,8 +60,8 @@ QRect RectAround(const QPoint &p)
 
 TTrayHint::TTrayHint(QWidget *parent)
     : QWidget(parent,
-        Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus
-            | Qt::X11BypassWindowManagerHint)
+              Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus
+                  | Qt::X11BypassWindowManagerHint)
 {
     ScreenRect = screenAround;
     guarded(THIS_ROUTINE, [&] {
@@ -114,7 +114,7 @@ QLabel *TTrayHint::makeLabel(const QString &name)
     auto *label = new QLabel(this);
     label->setObjectName(name);
     label->setTextFormat(Qt::PlainText);
-    label->setAttribute(Qt::WA_TransparentForMouseEvents); // clicks and moves reach the window
+    label->setAttribute(Qt::WA_TransparentForMouseEvents);  // clicks and moves reach the window
     label->setMargin(0);
     label->hide();
     return label;
@@ -180,8 +180,8 @@ void TTrayHint::ShowPhonesInfoXY(int x, int y)
             QPalette pal = lblBalance[n]->palette();
             const TPhoneInfo &info = PhonesInfo[n];
             pal.setColor(QPalette::WindowText,
-                info.Stale ? (info.IsRed ? StaleMarkedText : StaleText)
-                           : (info.IsRed ? QColor(255, 0, 0) : QColor(0, 0, 0)));
+                         info.Stale ? (info.IsRed ? StaleMarkedText : StaleText)
+                                    : (info.IsRed ? QColor(255, 0, 0) : QColor(0, 0, 0)));
             lblBalance[n]->setPalette(pal);
             lblBalance[n]->adjustSize();
             b = std::max(b, lblBalance[n]->width());
@@ -315,12 +315,10 @@ void TTrayHint::mouseMoveEvent(QMouseEvent *)
 void TTrayHint::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
-    raise(); // back to the top of the topmost windows, without activation
+    raise();  // back to the top of the topmost windows, without activation
 }
 
-THintControl::THintControl(TTrayHint *hint, QSystemTrayIcon *tray, QObject *parent)
-    : QObject(parent)
-    , hint_(hint)
+THintControl::THintControl(TTrayHint *hint, QSystemTrayIcon *tray, QObject *parent) : QObject(parent), hint_(hint)
 {
     CursorPos = [] { return QCursor::pos(); };
     tmrHintShow.setInterval(1000);
@@ -376,8 +374,8 @@ bool THintControl::eventFilter(QObject *watched, QEvent *event)
                 tray_->setToolTip(QString());
             RestOnIcon(at);
         });
-    } else if ((type == QEvent::Enter || type == QEvent::MouseMove || type == QEvent::Leave)
-        && watched->isWidgetType() && watched->objectName() == QLatin1String("QSystemTrayIconSys")) {
+    } else if ((type == QEvent::Enter || type == QEvent::MouseMove || type == QEvent::Leave) && watched->isWidgetType()
+               && watched->objectName() == QLatin1String("QSystemTrayIconSys")) {
         // The window that embeds the icon in an X11 tray.
         runHandler(THIS_ROUTINE, [&] {
             if (type == QEvent::Leave) {
@@ -466,8 +464,8 @@ void THintControl::FillTrayHintInfo()
                 break;
             case TFigures::Stale:
                 // The last good figures, with the time they were read.
-                info.Balance = QStringLiteral("(%1) %2").arg(FormatShortDateTime(issa.QueryDateTime),
-                                                            MoneyText(issa.Balance));
+                info.Balance
+                    = QStringLiteral("(%1) %2").arg(FormatShortDateTime(issa.QueryDateTime), MoneyText(issa.Balance));
                 info.Stale = true;
                 info.IsRed = NeedMarkBalance(slot);
                 break;

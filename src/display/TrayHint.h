@@ -18,9 +18,9 @@
 
 struct TPhoneInfo {
     QString Alias;
-    QString Balance; // already formatted; empty ends the list
+    QString Balance;  // already formatted; empty ends the list
     bool IsRed = false;
-    bool Stale = false; // the figures of an earlier query: shown greyed
+    bool Stale = false;  // the figures of an earlier query: shown greyed
 };
 
 class TTrayHint : public QWidget {
@@ -49,8 +49,8 @@ public:
     std::function<QRect(const QPoint &)> ScreenRect;
 
     bool HintAllowed = true;
-    int ShowMode = 0; // 0 progress text, 1 phone list
-    std::array<TPhoneInfo, MaxHintPhones + 1> PhonesInfo; // entries 1..10
+    int ShowMode = 0;  // 0 progress text, 1 phone list
+    std::array<TPhoneInfo, MaxHintPhones + 1> PhonesInfo;  // entries 1..10
     QString Message;
     QString Title = QLatin1String(ProgramName) + QLatin1Char(' ') + QLatin1String(ProgramVersion);
 

@@ -30,7 +30,7 @@ const QIcon &frameIcon(int i)
     return icon;
 }
 
-} // namespace
+}  // namespace
 
 QIcon PlainTrayIcon()
 {
@@ -38,13 +38,10 @@ QIcon PlainTrayIcon()
     return icon;
 }
 
-TTrayIcon::TTrayIcon(QSystemTrayIcon *tray, QObject *parent)
-    : QObject(parent)
-    , tray_(tray)
+TTrayIcon::TTrayIcon(QSystemTrayIcon *tray, QObject *parent) : QObject(parent), tray_(tray)
 {
     aniTimer_.setInterval(100);
-    connect(
-        &aniTimer_, &QTimer::timeout, this, [this] { runHandler(ROUTINE("Execute"), [&] { animationTick(); }); });
+    connect(&aniTimer_, &QTimer::timeout, this, [this] { runHandler(ROUTINE("Execute"), [&] { animationTick(); }); });
     image_ = plainImage();
 }
 
@@ -165,7 +162,7 @@ void TTrayIcon::animationStart()
         if (paused_ || aniTimer_.isActive())
             return;
         aniTimer_.start();
-        animationTick(); // the first frame at once, then one every 100 ms
+        animationTick();  // the first frame at once, then one every 100 ms
     });
 }
 

@@ -42,8 +42,8 @@ QByteArray cellText(const XlsxCell &cell)
         return QByteArray::number(static_cast<qlonglong>(*whole));
     if (const auto *when = std::get_if<XlsxDateTime>(&cell))
         return std::isfinite(when->days)
-                   ? FromOleDate(when->days).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")).toUtf8()
-                   : QByteArray();
+            ? FromOleDate(when->days).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")).toUtf8()
+            : QByteArray();
     return QByteArray();
 }
 }  // namespace

@@ -36,13 +36,13 @@ bool isProgramFile(const QFileInfo &info)
             continue;
         // The same file under another name (a link, a hard link, "./", "..").
         std::error_code ec;
-        if (info.exists() && QFileInfo::exists(own) && std::filesystem::equivalent(fsPath(absolute), fsPath(own), ec) &&
-            !ec)
+        if (info.exists() && QFileInfo::exists(own) && std::filesystem::equivalent(fsPath(absolute), fsPath(own), ec)
+            && !ec)
             return true;
         // A program file that does not exist yet: its name in the program folder.
         const QFileInfo ownInfo(own);
-        if (QFileInfo(info.absolutePath()).canonicalFilePath() == QFileInfo(ownInfo.absolutePath()).canonicalFilePath() &&
-            info.fileName().compare(ownInfo.fileName(), Qt::CaseInsensitive) == 0)
+        if (QFileInfo(info.absolutePath()).canonicalFilePath() == QFileInfo(ownInfo.absolutePath()).canonicalFilePath()
+            && info.fileName().compare(ownInfo.fileName(), Qt::CaseInsensitive) == 0)
             return true;
     }
     return false;

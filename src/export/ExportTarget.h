@@ -8,14 +8,14 @@
 #include <QString>
 
 enum class ExportTargetState {
-    New,       // no file of that name yet: may be written
+    New,  // no file of that name yet: may be written
     Existing,  // a plain file that may be replaced (after the user agreed)
-    Refused,   // must not be written; reason says why
+    Refused,  // must not be written; reason says why
 };
 
 struct ExportTargetCheck {
     ExportTargetState state = ExportTargetState::Refused;
-    QString reason;        // for Refused: one sentence naming the file
+    QString reason;  // for Refused: one sentence naming the file
     bool ownFile = false;  // refused as one of the program's own files
 };
 

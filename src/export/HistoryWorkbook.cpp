@@ -4,9 +4,10 @@
 
 QStringList HistorySheetHeaders()
 {
-    return {QStringLiteral("Дата"),  QStringLiteral("Время"), QStringLiteral("Баланс"),     QStringLiteral("Расход в день"),
-            QStringLiteral("Delta"), QStringLiteral("Отключение"), QStringLiteral("Заплатить"), QStringLiteral("SMS"),
-            QStringLiteral("Минут"), QStringLiteral("Курс USD")};
+    return {QStringLiteral("Дата"),          QStringLiteral("Время"), QStringLiteral("Баланс"),
+            QStringLiteral("Расход в день"), QStringLiteral("Delta"), QStringLiteral("Отключение"),
+            QStringLiteral("Заплатить"),     QStringLiteral("SMS"),   QStringLiteral("Минут"),
+            QStringLiteral("Курс USD")};
 }
 
 XlsxSheet HistorySheet(const QVector<HistoryRow> &rows)

@@ -17,11 +17,11 @@ QString DefaultCurrentExportName(const QDateTime &now)
 
 QStringList CurrentSheetHeaders()
 {
-    return {QStringLiteral("Псевдоним"),     QStringLiteral("ФИО"),        QStringLiteral("Номер тел."),
-            QStringLiteral("Л/Счет"),        QStringLiteral("Баланс"),     QStringLiteral("Обещ. платеж"),
-            QStringLiteral("Расход в день"), QStringLiteral("Delta ($)"),  QStringLiteral("Отключение"),
-            QStringLiteral("Заплатить"),     QStringLiteral("SMS"),        QStringLiteral("Минут"),
-            QStringLiteral("Истекает"),      QStringLiteral("Курс USD"),   QStringLiteral("Время запроса")};
+    return {QStringLiteral("Псевдоним"),     QStringLiteral("ФИО"),       QStringLiteral("Номер тел."),
+            QStringLiteral("Л/Счет"),        QStringLiteral("Баланс"),    QStringLiteral("Обещ. платеж"),
+            QStringLiteral("Расход в день"), QStringLiteral("Delta ($)"), QStringLiteral("Отключение"),
+            QStringLiteral("Заплатить"),     QStringLiteral("SMS"),       QStringLiteral("Минут"),
+            QStringLiteral("Истекает"),      QStringLiteral("Курс USD"),  QStringLiteral("Время запроса")};
 }
 
 bool HasRedPhones()

@@ -88,9 +88,9 @@ QFileDevice::Permissions newFilePermissions()
     ::umask(mask);
     const mode_t mode = 0666 & ~mask;
     QFileDevice::Permissions permissions;
-    const std::pair<mode_t, QFileDevice::Permission> bits[] = {
-        {S_IRUSR, QFileDevice::ReadOwner}, {S_IWUSR, QFileDevice::WriteOwner}, {S_IRGRP, QFileDevice::ReadGroup},
-        {S_IWGRP, QFileDevice::WriteGroup}, {S_IROTH, QFileDevice::ReadOther}, {S_IWOTH, QFileDevice::WriteOther}};
+    const std::pair<mode_t, QFileDevice::Permission> bits[]
+        = {{S_IRUSR, QFileDevice::ReadOwner},  {S_IWUSR, QFileDevice::WriteOwner}, {S_IRGRP, QFileDevice::ReadGroup},
+           {S_IWGRP, QFileDevice::WriteGroup}, {S_IROTH, QFileDevice::ReadOther},  {S_IWOTH, QFileDevice::WriteOther}};
     for (const auto &[bit, permission] : bits)
         if (mode & bit)
             permissions |= permission;
@@ -214,7 +214,8 @@ void XlsxFileWriter::write(int row, int col, const XlsxCell &cell, lxw_format *f
         err = worksheet_write_blank(sheet_, r, c, fmt);
     }
     if (err != LXW_NO_ERROR)
-        throw SaldomatError(QStringLiteral("Ячейка %1,%2: %3").arg(row + 1).arg(col + 1).arg(QString::fromUtf8(lxw_strerror(err))));
+        throw SaldomatError(
+            QStringLiteral("Ячейка %1,%2: %3").arg(row + 1).arg(col + 1).arg(QString::fromUtf8(lxw_strerror(err))));
 }
 
 void XlsxFileWriter::setColumnWidths(const QVector<double> &widths)

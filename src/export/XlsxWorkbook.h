@@ -3,8 +3,8 @@
 // figures, the fitting of the columns and the safe writing of the file.
 
 #include <QString>
-#include <QVector>
 #include <QStringList>
+#include <QVector>
 #include <cstdint>
 #include <functional>
 #include <variant>
@@ -35,10 +35,9 @@ struct lxw_worksheet;
 struct lxw_format;
 
 // One workbook with one sheet under construction on a temporary file beside
-// the target (which CheckExportTarget must allow, or the constructor throws). commit() closes it and puts it in the target's place; when the
-// object goes away without commit() (a failure half way), the temporary file
-// is removed and the target is left as it was. Rows go to the file as they
-// are written, so they are written in order.
+// the target (which CheckExportTarget must allow, or the constructor throws). commit() closes it and puts it in the
+// target's place; when the object goes away without commit() (a failure half way), the temporary file is removed and
+// the target is left as it was. Rows go to the file as they are written, so they are written in order.
 class XlsxFileWriter {
 public:
     explicit XlsxFileWriter(const QString &target);

@@ -67,7 +67,8 @@ void rebuildWithCounter(QSqlDatabase &db, const QString &table, const QStringLis
         if (IsCounterColumn(entry))
             definitions << ColumnDefinition(entry);
     for (const TableColumn &c : existing) {
-        definitions << QuoteIdentifier(c.name) + (c.declaredType.isEmpty() ? QString() : QLatin1Char(' ') + c.declaredType);
+        definitions << QuoteIdentifier(c.name)
+                + (c.declaredType.isEmpty() ? QString() : QLatin1Char(' ') + c.declaredType);
         copied << QuoteIdentifier(c.name);
     }
     for (const QString &entry : missing)
@@ -75,8 +76,9 @@ void rebuildWithCounter(QSqlDatabase &db, const QString &table, const QStringLis
             definitions << ColumnDefinition(entry);
     const QString work = QuoteIdentifier(table + QStringLiteral("_rebuild"));
     ExecFixed(db, QStringLiteral("CREATE TABLE %1 (%2)").arg(work, definitions.join(QStringLiteral(", "))));
-    ExecFixed(db, QStringLiteral("INSERT INTO %1 (%2) SELECT %2 FROM %3 ORDER BY rowid")
-                      .arg(work, copied.join(QStringLiteral(", ")), QuoteIdentifier(table)));
+    ExecFixed(db,
+              QStringLiteral("INSERT INTO %1 (%2) SELECT %2 FROM %3 ORDER BY rowid")
+                  .arg(work, copied.join(QStringLiteral(", ")), QuoteIdentifier(table)));
     ExecFixed(db, QStringLiteral("DROP TABLE %1").arg(QuoteIdentifier(table)));
     ExecFixed(db, QStringLiteral("ALTER TABLE %1 RENAME TO %2").arg(work, QuoteIdentifier(table)));
 }
@@ -96,7 +98,9 @@ void addColumns(QSqlDatabase &db, const QString &table, const QStringList &missi
             // SQLite adds one column per statement; the transaction makes
             // the whole list one change.
             for (const QString &entry : missing)
-                ExecFixed(db, QStringLiteral("ALTER TABLE %1 ADD COLUMN %2").arg(QuoteIdentifier(table), ColumnDefinition(entry)));
+                ExecFixed(db,
+                          QStringLiteral("ALTER TABLE %1 ADD COLUMN %2")
+                              .arg(QuoteIdentifier(table), ColumnDefinition(entry)));
         }
         if (table.compare(QLatin1String(PhonesTable), Qt::CaseInsensitive) == 0)
             ExecFixed(db, PhonesIndexSql());

@@ -1,7 +1,7 @@
 #include "HistoryDb.h"
 
-#include "Common.h"
 #include "AtomicFile.h"
+#include "Common.h"
 #include "Failure.h"
 
 #include <QAtomicInt>
@@ -47,13 +47,20 @@ QString PhonesIndexSql()
 
 QStringList PhonesColumnList()
 {
-    return {QStringLiteral("NN=counter"),       QStringLiteral("QueryDateTime=DateTime"),
-            QStringLiteral("LicSchet=char(20)"), QStringLiteral("PhoneNumber=char(20)"),
-            QStringLiteral("UserName=char(50)"), QStringLiteral("Balance=single"),
-            QStringLiteral("ObPlat=single"),     QStringLiteral("BalDelta=single"),
-            QStringLiteral("Average=single"),    QStringLiteral("TurnOff=smallint"),
-            QStringLiteral("JeansExpired=smallint"), QStringLiteral("Recomend=single"),
-            QStringLiteral("SMS=smallint"),      QStringLiteral("Minutes=smallint"),
+    return {QStringLiteral("NN=counter"),
+            QStringLiteral("QueryDateTime=DateTime"),
+            QStringLiteral("LicSchet=char(20)"),
+            QStringLiteral("PhoneNumber=char(20)"),
+            QStringLiteral("UserName=char(50)"),
+            QStringLiteral("Balance=single"),
+            QStringLiteral("ObPlat=single"),
+            QStringLiteral("BalDelta=single"),
+            QStringLiteral("Average=single"),
+            QStringLiteral("TurnOff=smallint"),
+            QStringLiteral("JeansExpired=smallint"),
+            QStringLiteral("Recomend=single"),
+            QStringLiteral("SMS=smallint"),
+            QStringLiteral("Minutes=smallint"),
             QStringLiteral("USDRate=single")};
 }
 
@@ -169,7 +176,8 @@ bool CheckHistoryAvailable(const QString &file)
         return true;
     } catch (const std::exception &e) {
         try {
-            AppendStringToFile(QStringLiteral("Ведение истории баланса невозможно по следующей причине: ") + failureText(e),
+            AppendStringToFile(QStringLiteral("Ведение истории баланса невозможно по следующей причине: ")
+                                   + failureText(e),
                                ErrorLogFileName());
         } catch (...) {
             // The log cannot be written either: the history simply stays off.
@@ -197,7 +205,9 @@ void CreateHistoryDatabase(const QString &file)
                     columns << ColumnDefinition(entry);
                 UseWriteAheadLog(conn.db());
                 ExecFixed(conn.db(), QStringLiteral("BEGIN"));
-                ExecFixed(conn.db(), QStringLiteral("CREATE TABLE Phones (") + columns.join(QStringLiteral(", ")) + QLatin1Char(')'));
+                ExecFixed(conn.db(),
+                          QStringLiteral("CREATE TABLE Phones (") + columns.join(QStringLiteral(", "))
+                              + QLatin1Char(')'));
                 ExecFixed(conn.db(), PhonesIndexSql());
                 ExecFixed(conn.db(), QStringLiteral("COMMIT"));
             }

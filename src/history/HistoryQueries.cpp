@@ -8,9 +8,8 @@
 #include <QVariant>
 
 namespace {
-const char *const kSelect =
-    "SELECT NN, QueryDateTime, PhoneNumber, Balance, ObPlat, BalDelta, Average, "
-    "TurnOff, JeansExpired, Recomend, SMS, Minutes, USDRate FROM Phones ";
+const char *const kSelect = "SELECT NN, QueryDateTime, PhoneNumber, Balance, ObPlat, BalDelta, Average, "
+                            "TurnOff, JeansExpired, Recomend, SMS, Minutes, USDRate FROM Phones ";
 const char *const kOrder = " ORDER BY QueryDateTime DESC, NN DESC";
 
 QVector<HistoryRow> runQuery(const QString &dbFile, const QString &where, const QVariantList &values)
@@ -81,7 +80,8 @@ QVector<HistoryRow> HistoryNewestRows(const QString &phone, int count, const QSt
     return guarded(THIS_ROUTINE, [&] {
         if (count <= 0)
             return QVector<HistoryRow>();
-        return runQuery(dbFile, QStringLiteral("WHERE PhoneNumber = ?") + QLatin1String(kOrder) + QStringLiteral(" LIMIT ?"),
+        return runQuery(dbFile,
+                        QStringLiteral("WHERE PhoneNumber = ?") + QLatin1String(kOrder) + QStringLiteral(" LIMIT ?"),
                         {phone, count});
     });
 }
@@ -115,10 +115,18 @@ QVector<HistoryMoment> HistoryMoments(const QVector<HistoryRow> &rows)
 
 QStringList HistoryGridHeaders()
 {
-    return {QStringLiteral("      Дата      "), QStringLiteral("   Время   "), QStringLiteral("   Баланс   "),
-            QStringLiteral("Обещ. плат."),      QStringLiteral("$/день"),      QStringLiteral("Delta ($)"),
-            QStringLiteral("Откл."),            QStringLiteral("Заплатить"),   QStringLiteral("Истекает"),
-            QStringLiteral("SMS"),              QStringLiteral("Минут"),       QStringLiteral("Курс USD")};
+    return {QStringLiteral("      Дата      "),
+            QStringLiteral("   Время   "),
+            QStringLiteral("   Баланс   "),
+            QStringLiteral("Обещ. плат."),
+            QStringLiteral("$/день"),
+            QStringLiteral("Delta ($)"),
+            QStringLiteral("Откл."),
+            QStringLiteral("Заплатить"),
+            QStringLiteral("Истекает"),
+            QStringLiteral("SMS"),
+            QStringLiteral("Минут"),
+            QStringLiteral("Курс USD")};
 }
 
 QVector<QStringList> HistoryGridCells(const QVector<HistoryRow> &rows)

@@ -72,8 +72,7 @@ HistoryConnection &TmdbStore::connection()
     return *conn_;
 }
 
-template <typename Op>
-auto TmdbStore::onConnection(Op op)
+template <typename Op> auto TmdbStore::onConnection(Op op)
 {
     try {
         return op(connection());
@@ -177,9 +176,10 @@ void TmdbStore::CalcBalanceDelta(TIssa &issa)
         float delta = 0;
         onConnection([&](HistoryConnection &conn) {
             Q_UNUSED(conn);
-            QSqlQuery &q = prepared(deltaQuery_,
-                QStringLiteral("SELECT Balance FROM Phones WHERE PhoneNumber = ? AND QueryDateTime < ? "
-                               "ORDER BY QueryDateTime DESC, NN DESC LIMIT 1"));
+            QSqlQuery &q
+                = prepared(deltaQuery_,
+                           QStringLiteral("SELECT Balance FROM Phones WHERE PhoneNumber = ? AND QueryDateTime < ? "
+                                          "ORDER BY QueryDateTime DESC, NN DESC LIMIT 1"));
             q.bindValue(0, issa.PhoneNumber);
             q.bindValue(1, today);
             if (!q.exec())
@@ -205,7 +205,8 @@ bool TmdbStore::SaveIssaToMdb(const TIssa &issa)
                 UseWriteAheadLog(conn.db());
                 connWal_ = true;
             }
-            QSqlQuery &q = prepared(insertQuery_,
+            QSqlQuery &q = prepared(
+                insertQuery_,
                 QStringLiteral(
                     "INSERT INTO Phones (PhoneNumber, LicSchet, UserName, QueryDateTime, Balance, ObPlat, BalDelta, "
                     "Average, JeansExpired, TurnOff, Recomend, SMS, Minutes, USDRate) "
@@ -271,9 +272,9 @@ QList<THistoryRecord> TmdbStore::LoadHistoryInformation(const QList<HistoryPhone
             QSqlQuery q(conn.db());
             q.setForwardOnly(true);
             Prepare(q,
-                QStringLiteral("SELECT LicSchet, UserName, Balance, ObPlat, Average, BalDelta, Recomend, USDRate, "
-                               "TurnOff, JeansExpired, SMS, Minutes, QueryDateTime FROM Phones "
-                               "WHERE PhoneNumber = ? ORDER BY QueryDateTime DESC, NN DESC LIMIT 1"));
+                    QStringLiteral("SELECT LicSchet, UserName, Balance, ObPlat, Average, BalDelta, Recomend, USDRate, "
+                                   "TurnOff, JeansExpired, SMS, Minutes, QueryDateTime FROM Phones "
+                                   "WHERE PhoneNumber = ? ORDER BY QueryDateTime DESC, NN DESC LIMIT 1"));
             for (const HistoryPhoneRef &phone : monitored) {
                 if (phone.slot < 1 || phone.slot > MaxPhones)
                     continue;

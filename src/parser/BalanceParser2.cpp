@@ -59,32 +59,32 @@ QString replaceAllNoCase(const QString &text, QStringView ref, QStringView repla
 // ---------------------------------------------------------------- the rules
 
 enum Rule : unsigned {
-    AccountImage, // 1
-    AccountLabel, // 2
-    UserLabel, // 3
-    PersonImage, // 4
-    SubscriberLabel, // 5
-    PhoneLabel, // 6
-    RateLabel, // 7
-    BalanceLabel, // 8
-    PromisedLabel, // 9
-    AverageLabel, // 10
-    TurnOffLabel, // 11
-    PrepaySentence, // 12
-    RecommendShort, // 13
-    SmsLatin, // 14
-    SmsCyrillic, // 15
-    LocalMinutes, // 16
-    FreeMinutes, // 17
-    TypedMinutes, // 18
-    LocalMinutesColon, // 19
-    TypedMinutes00, // 20
-    TypedMinutes01, // 21
-    PeriodSentence, // 22
-    BalanceSentence, // 23
-    OnAccountLabel, // 24
-    DebtSentence, // 25
-    TurnOffSentence, // 26
+    AccountImage,  // 1
+    AccountLabel,  // 2
+    UserLabel,  // 3
+    PersonImage,  // 4
+    SubscriberLabel,  // 5
+    PhoneLabel,  // 6
+    RateLabel,  // 7
+    BalanceLabel,  // 8
+    PromisedLabel,  // 9
+    AverageLabel,  // 10
+    TurnOffLabel,  // 11
+    PrepaySentence,  // 12
+    RecommendShort,  // 13
+    SmsLatin,  // 14
+    SmsCyrillic,  // 15
+    LocalMinutes,  // 16
+    FreeMinutes,  // 17
+    TypedMinutes,  // 18
+    LocalMinutesColon,  // 19
+    TypedMinutes00,  // 20
+    TypedMinutes01,  // 21
+    PeriodSentence,  // 22
+    BalanceSentence,  // 23
+    OnAccountLabel,  // 24
+    DebtSentence,  // 25
+    TurnOffSentence,  // 26
     RuleCount
 };
 
@@ -189,7 +189,7 @@ template <class LineAt> void applyRules(std::uint32_t found, qsizetype i, LineAt
         r.Minutes = GetIntegerParam(line, kRuleMarkers[TypedMinutes00], u":", 0);
     if (has(TypedMinutes01) && r.Minutes == 0) {
         r.Minutes = GetIntegerParam(line, kRuleMarkers[TypedMinutes01], u":", 0);
-        if (r.Minutes != 0) // hour 01: sixty more, in the field's 32-bit arithmetic
+        if (r.Minutes != 0)  // hour 01: sixty more, in the field's 32-bit arithmetic
             r.Minutes = std::int32_t(std::uint32_t(r.Minutes) + 60u);
     }
     if (has(PeriodSentence))
@@ -204,7 +204,7 @@ template <class LineAt> void applyRules(std::uint32_t found, qsizetype i, LineAt
         r.TurnOff = GetIntegerParam(line, kRuleMarkers[TurnOffSentence], u" ", 0);
 }
 
-} // namespace
+}  // namespace
 
 // ---------------------------------------------------------------- text routines
 
@@ -215,12 +215,8 @@ QString HtmlToStr(QStringView text)
         if (!s.contains(u'&'))
             return s;
         static constexpr QStringView passes[][2] = {
-            {u"&nbsp;", u" "},
-            {u"&lt;", u"<"},
-            {u"&gt;", u">"},
-            {u"&quote;", u";"},
-            {u"&amp;", u"&"},
-            {u"&quot;", u"\""},
+            {u"&nbsp;", u" "},  {u"&lt;", u"<"},  {u"&gt;", u">"},
+            {u"&quote;", u";"}, {u"&amp;", u"&"}, {u"&quot;", u"\""},
         };
         for (const auto &pass : passes)
             s = replaceAllNoCase(s, pass[0], pass[1]);
@@ -298,11 +294,12 @@ float GetSingleParam(QStringView text, QStringView startMarker, QStringView endM
     });
 }
 
-std::int32_t GetIntegerParam(
-    QStringView text, QStringView startMarker, QStringView endMarker, std::int32_t defaultValue)
+std::int32_t GetIntegerParam(QStringView text, QStringView startMarker, QStringView endMarker,
+                             std::int32_t defaultValue)
 {
-    return guarded(THIS_ROUTINE,
-        [&] { return FigureToInt(GetStringParam(text, startMarker, endMarker, QString())).value_or(defaultValue); });
+    return guarded(THIS_ROUTINE, [&] {
+        return FigureToInt(GetStringParam(text, startMarker, endMarker, QString())).value_or(defaultValue);
+    });
 }
 
 // ---------------------------------------------------------------- the page

@@ -40,8 +40,8 @@ QString GetStringParam(QStringView text, QStringView startMarker, QStringView en
 // The same text as a decimal number ("," read as "."), or defaultValue.
 float GetSingleParam(QStringView text, QStringView startMarker, QStringView endMarker, float defaultValue);
 // The same text as a whole decimal number in the 32-bit range, or defaultValue.
-std::int32_t GetIntegerParam(
-    QStringView text, QStringView startMarker, QStringView endMarker, std::int32_t defaultValue);
+std::int32_t GetIntegerParam(QStringView text, QStringView startMarker, QStringView endMarker,
+                             std::int32_t defaultValue);
 
 // Resets the record (ClearIssa) and fills LicSchet, UserName, PhoneNumber,
 // Balance, ObPlat, Average, TurnOff, Recomend, SMS, Minutes, JeansExpired and

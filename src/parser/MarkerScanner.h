@@ -49,12 +49,12 @@ public:
 
 private:
     static constexpr std::uint8_t kBreak = 0xFF;
-    static constexpr char16_t kTableSize = 0x0500; // every marker letter folds below this
+    static constexpr char16_t kTableSize = 0x0500;  // every marker letter folds below this
 
-    std::array<std::uint8_t, kTableSize> classOf_{}; // class of the folded character; 0: in no marker
-    unsigned classShift_ = 0; // a state's row has 1 << classShift_ entries, one per class
-    std::vector<std::uint16_t> next_; // row start of the next state, at row start + class
-    std::vector<std::uint32_t> found_; // markers that end in a state, by state number
+    std::array<std::uint8_t, kTableSize> classOf_{};  // class of the folded character; 0: in no marker
+    unsigned classShift_ = 0;  // a state's row has 1 << classShift_ entries, one per class
+    std::vector<std::uint16_t> next_;  // row start of the next state, at row start + class
+    std::vector<std::uint32_t> found_;  // markers that end in a state, by state number
 };
 
 template <class OnLine> void MarkerScanner::scan(QStringView page, OnLine &&onLine) const
@@ -66,7 +66,7 @@ template <class OnLine> void MarkerScanner::scan(QStringView page, OnLine &&onLi
     const std::uint32_t *found = found_.data();
     qsizetype start = 0;
     const unsigned shift = classShift_;
-    unsigned state = 0; // row start of the current state
+    unsigned state = 0;  // row start of the current state
     std::uint32_t markers = 0;
     for (qsizetype i = 0; i < size; ++i) {
         const char16_t c = data[i];

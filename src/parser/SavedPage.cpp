@@ -54,13 +54,13 @@ QString bodyOf(const QString &text)
 QString numberText(float value)
 {
     if (value == 0)
-        return QStringLiteral("0"); // also the zero of a debt of 0
+        return QStringLiteral("0");  // also the zero of a debt of 0
     char buf[64];
     const auto result = std::to_chars(buf, buf + sizeof buf, value);
     return QString::fromLatin1(buf, result.ptr - buf);
 }
 
-} // namespace
+}  // namespace
 
 QString DecodePageBytes(const QByteArray &bytes, QByteArray *encoding)
 {

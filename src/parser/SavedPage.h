@@ -18,9 +18,9 @@
 QString DecodePageBytes(const QByteArray &bytes, QByteArray *encoding = nullptr);
 
 struct SavedPage {
-    QString url; // from the leading "<!-- URL -->" line; empty without one
-    QString html; // what ParseBalans gets: from "<body" to "</body>" when the page has a body tag
-    QByteArray encoding; // as DecodePageBytes chose it
+    QString url;  // from the leading "<!-- URL -->" line; empty without one
+    QString html;  // what ParseBalans gets: from "<body" to "</body>" when the page has a body tag
+    QByteArray encoding;  // as DecodePageBytes chose it
 };
 SavedPage ReadSavedPage(const QByteArray &bytes);
 

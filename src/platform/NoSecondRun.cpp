@@ -32,9 +32,9 @@ constexpr char kFailed[] = "failed\n";
 bool isPrivateFolder(const QString &path)
 {
 #ifdef Q_OS_UNIX
-    struct stat st {};
-    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
-           (st.st_mode & (S_IRWXG | S_IRWXO)) == 0;
+    struct stat st { };
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid()
+        && (st.st_mode & (S_IRWXG | S_IRWXO)) == 0;
 #else
     return QFileInfo(path).isDir();
 #endif
@@ -46,8 +46,8 @@ bool peerIsThisUser(const QLocalSocket &socket)
 #ifdef Q_OS_LINUX
     ucred cred{};
     socklen_t size = sizeof cred;
-    return ::getsockopt(static_cast<int>(socket.socketDescriptor()), SOL_SOCKET, SO_PEERCRED, &cred, &size) == 0 &&
-           cred.uid == ::geteuid();
+    return ::getsockopt(static_cast<int>(socket.socketDescriptor()), SOL_SOCKET, SO_PEERCRED, &cred, &size) == 0
+        && cred.uid == ::geteuid();
 #else
     Q_UNUSED(socket);
     return true;
@@ -60,8 +60,8 @@ QStringList CommandWords(const QStringList &arguments)
     QStringList words;
     for (const char *word : kWords) {
         for (const QString &arg : arguments) {
-            if (arg.size() > 1 && (arg.front() == QLatin1Char('-') || arg.front() == QLatin1Char('/')) &&
-                arg.mid(1).compare(QLatin1String(word), Qt::CaseInsensitive) == 0) {
+            if (arg.size() > 1 && (arg.front() == QLatin1Char('-') || arg.front() == QLatin1Char('/'))
+                && arg.mid(1).compare(QLatin1String(word), Qt::CaseInsensitive) == 0) {
                 words << QLatin1String(word);
                 break;
             }
@@ -97,7 +97,7 @@ QString NoSecondRun::ChannelDirectory()
     const QString folder = cache + QStringLiteral("/saldomat");
     MakePrivateDirectory(folder);
 #ifdef Q_OS_UNIX
-    struct stat st {};
+    struct stat st { };
     const QByteArray name = QFile::encodeName(folder);
     if (::lstat(name.constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid())
         ::chmod(name.constData(), S_IRWXU);
@@ -110,8 +110,8 @@ QString NoSecondRun::ChannelDirectory()
 QString NoSecondRun::ServerName(const QString &caption)
 {
     const QByteArray key = caption.toUtf8();
-    return ChannelDirectory() + QStringLiteral("/saldomat-") +
-           QString::fromLatin1(QCryptographicHash::hash(key, QCryptographicHash::Sha1).toHex().left(16));
+    return ChannelDirectory() + QStringLiteral("/saldomat-")
+        + QString::fromLatin1(QCryptographicHash::hash(key, QCryptographicHash::Sha1).toHex().left(16));
 }
 
 bool NoSecondRun::Claim()
@@ -121,7 +121,8 @@ bool NoSecondRun::Claim()
         // Held for the whole run. A copy that died leaves a lock whose process
         // is gone, and QLockFile takes that over; a live holder is never timed
         // out. The host's name keeps copies on two machines sharing a home apart.
-        lock_ = std::make_unique<QLockFile>(name + QLatin1Char('-') + QSysInfo::machineHostName() + QStringLiteral(".lock"));
+        lock_ = std::make_unique<QLockFile>(name + QLatin1Char('-') + QSysInfo::machineHostName()
+                                            + QStringLiteral(".lock"));
         lock_->setStaleLockTime(0);
         if (!lock_->tryLock(0)) {
             if (lock_->error() == QLockFile::LockFailedError)

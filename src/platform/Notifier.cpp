@@ -27,7 +27,7 @@ void showWindow(const QString &title, const QString &text, QMessageBox::Icon ico
 }
 }  // namespace
 
-Notifier::Notifier(QObject *parent) : QObject(parent) {}
+Notifier::Notifier(QObject *parent) : QObject(parent) { }
 
 Notifier::~Notifier() = default;
 
@@ -50,16 +50,15 @@ void Notifier::Notify(const QString &title, const QStringList &texts, Urgency ur
     for (const QString &text : texts) {
         const QDBusMessage call = DesktopNoticeCall(title, text, urgency == Urgency::Critical);
         auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), this);
-        connect(watcher, &QDBusPendingCallWatcher::finished, this,
-                [this, watcher, pending, title, text, urgency] {
-                    watcher->deleteLater();
-                    if (watcher->isError())
-                        pending->failed.append(text);
-                    else
-                        Q_EMIT notified(text, true);
-                    if (--pending->left == 0 && !pending->failed.isEmpty())
-                        fallback(title, pending->failed, urgency);
-                });
+        connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, pending, title, text, urgency] {
+            watcher->deleteLater();
+            if (watcher->isError())
+                pending->failed.append(text);
+            else
+                Q_EMIT notified(text, true);
+            if (--pending->left == 0 && !pending->failed.isEmpty())
+                fallback(title, pending->failed, urgency);
+        });
     }
 }
 

@@ -71,8 +71,8 @@ QString OverwriteQuestionText(const QString &fileName)
 
 QString CannotOverwriteText(const QString &fileName)
 {
-    return QStringLiteral("Файл ") + quoted(fileName) +
-           QStringLiteral(" не может быть перезаписан.\r\nВозможно он уже открыт в Excel");
+    return QStringLiteral("Файл ") + quoted(fileName)
+        + QStringLiteral(" не может быть перезаписан.\r\nВозможно он уже открыт в Excel");
 }
 
 bool ChooseExcelFile(QWidget *parent, QString &fileName)
@@ -91,7 +91,8 @@ bool ChooseExcelFile(QWidget *parent, QString &fileName)
             return false;
         }
         if (QMessageBox::question(parent, QString::fromLatin1(ProgramName), OverwriteQuestionText(fileName),
-                                  QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
+                                  QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+            != QMessageBox::Yes)
             return false;
         if (CheckExportTarget(fileName).state == ExportTargetState::Existing)
             return true;
@@ -100,7 +101,7 @@ bool ChooseExcelFile(QWidget *parent, QString &fileName)
     });
 }
 
-TdmExcel::TdmExcel(QString dbFile) : dbFile_(std::move(dbFile)) {}
+TdmExcel::TdmExcel(QString dbFile) : dbFile_(std::move(dbFile)) { }
 
 namespace {
 // The failure label of reading the rows of a period.
@@ -122,7 +123,8 @@ void TdmExcel::ConvertHistoryToXls(QWidget *parent, const QString &fileName, int
 {
     guarded(THIS_ROUTINE, [&] {
         const QString phone = UserPhone(slot);
-        const QVector<HistoryRow> rows = guarded(readingLabel(mode), [&] { return HistoryRows(phone, mode, n, dbFile_); });
+        const QVector<HistoryRow> rows
+            = guarded(readingLabel(mode), [&] { return HistoryRows(phone, mode, n, dbFile_); });
         if (rows.isEmpty()) {
             QMessageBox::warning(parent, QString::fromLatin1(ProgramName), QString::fromUtf8(MsgHistoryNotFound));
             return;

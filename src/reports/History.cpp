@@ -5,8 +5,8 @@
 #include "Failure.h"
 #include "HistoryPhone.h"
 #include "IniFile.h"
-#include "Readers.h"
 #include "PhoneTable.h"
+#include "Readers.h"
 #include "Setup.h"
 
 #include <QApplication>
@@ -44,8 +44,9 @@ int wholeOr(const QString &text, int fallback)
 }  // namespace
 
 TfrmHistory::TfrmHistory(QWidget *parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowCloseButtonHint)
+    : QDialog(parent,
+              Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                  | Qt::WindowCloseButtonHint)
 {
     guarded(THIS_ROUTINE, [&] {
         setObjectName(QStringLiteral("frmHistory"));
@@ -101,7 +102,8 @@ TfrmHistory::TfrmHistory(QWidget *parent)
         scrbxPhones->setWidgetResizable(false);
         phonesLayout->addWidget(scrbxPhones);
 
-        bnShow = new QPushButton(style()->standardIcon(QStyle::SP_FileDialogDetailedView), QStringLiteral("Показать"), this);
+        bnShow = new QPushButton(style()->standardIcon(QStyle::SP_FileDialogDetailedView), QStringLiteral("Показать"),
+                                 this);
         bnShow->setObjectName(QStringLiteral("bnShow"));
         bnExcel = new QPushButton(style()->standardIcon(QStyle::SP_DialogSaveButton), QStringLiteral("Excel"), this);
         bnExcel->setObjectName(QStringLiteral("bnExcel"));
@@ -117,7 +119,8 @@ TfrmHistory::TfrmHistory(QWidget *parent)
         layout->addWidget(grbPhones, 1);
         layout->addLayout(buttons);
 
-        connect(bnShow, &QPushButton::clicked, this, [this] { runHandler(ROUTINE("bnShowClick"), [&] { bnShowClick(); }); });
+        connect(bnShow, &QPushButton::clicked, this,
+                [this] { runHandler(ROUTINE("bnShowClick"), [&] { bnShowClick(); }); });
         connect(bnExcel, &QPushButton::clicked, this,
                 [this] { runHandler(ROUTINE("bnExcelClick"), [&] { bnExcelClick(); }); });
 
@@ -150,7 +153,8 @@ TfrmHistory *TfrmHistory::Instance()
 
 void TfrmHistory::RestoreSettings()
 {
-    edLastRequest->setText(numberOr(IniFile.ReadString(kSection, QStringLiteral("edLastRequest"), QStringLiteral("50")), "50"));
+    edLastRequest->setText(
+        numberOr(IniFile.ReadString(kSection, QStringLiteral("edLastRequest"), QStringLiteral("50")), "50"));
     edLastDays->setText(numberOr(IniFile.ReadString(kSection, QStringLiteral("edLastDays"), QStringLiteral("2")), "2"));
     const int height = IniFile.ReadInteger(kSection, QStringLiteral("Height"), NoValue);
     const int left = IniFile.ReadInteger(kSection, QStringLiteral("Left"), NoValue);
@@ -191,8 +195,8 @@ void TfrmHistory::CreatePhonesButtons()
         phoneGroup_->setExclusive(true);
         int top = 8;
         // At least 200 wide; the room the scroll box offers when it is more.
-        const int textWidth = std::max(200, scrbxPhones->viewport()->width() > 100 ? scrbxPhones->viewport()->width() - 25 - 4
-                                                                                    : kWidth - 40 - 25);
+        const int textWidth = std::max(
+            200, scrbxPhones->viewport()->width() > 100 ? scrbxPhones->viewport()->width() - 25 - 4 : kWidth - 40 - 25);
         for (int slot = 1; slot <= MaxPhones; ++slot) {
             if (!MonitorPhoneEnabled(slot))
                 continue;
@@ -305,7 +309,8 @@ bool TfrmHistory::eventFilter(QObject *watched, QEvent *event)
             static_cast<QLineEdit *>(watched)->insert(QStringLiteral("."));
             return true;
         }
-        return !(text.size() == 1 && (text[0] == QLatin1Char('.') || (text[0] >= QLatin1Char('0') && text[0] <= QLatin1Char('9'))));
+        return !(text.size() == 1
+                 && (text[0] == QLatin1Char('.') || (text[0] >= QLatin1Char('0') && text[0] <= QLatin1Char('9'))));
     }
     // Double-click on a phone: the click has selected it; show its grid.
     if (event->type() == QEvent::MouseButtonDblClick) {

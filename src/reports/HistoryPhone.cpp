@@ -57,8 +57,9 @@ public:
 }  // namespace
 
 TfrmHistoryPhone::TfrmHistoryPhone(QWidget *parent, QString dbFile)
-    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
-                          Qt::WindowMaximizeButtonHint),
+    : QDialog(parent,
+              Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
+                  | Qt::WindowMaximizeButtonHint),
       dbFile_(std::move(dbFile))
 {
     guarded(THIS_ROUTINE, [&] {
@@ -130,8 +131,8 @@ void TfrmHistoryPhone::FitColumns()
     int total = 0;
     for (int c = 0; c < kColumns; ++c) {
         // The header draws the caption in its own font and margins: never narrower than that.
-        const int headerWidth = QFontMetrics(sgHistory->horizontalHeader()->font()).horizontalAdvance(headers[c]) +
-                                2 * sgHistory->style()->pixelMetric(QStyle::PM_HeaderMargin) + 4;
+        const int headerWidth = QFontMetrics(sgHistory->horizontalHeader()->font()).horizontalAdvance(headers[c])
+            + 2 * sgHistory->style()->pixelMetric(QStyle::PM_HeaderMargin) + 4;
         const int width = std::max(metrics.horizontalAdvance(headers[c]) + 10, headerWidth);
         sgHistory->setColumnWidth(c, width);
         total += width;

@@ -25,7 +25,7 @@ namespace {
 // time, and the bound holds.
 class ProxyChoice : public QNetworkProxyFactory {
 public:
-    explicit ProxyChoice(std::optional<QNetworkProxy> fixed = std::nullopt) : fixed_(std::move(fixed)) {}
+    explicit ProxyChoice(std::optional<QNetworkProxy> fixed = std::nullopt) : fixed_(std::move(fixed)) { }
 
     QList<QNetworkProxy> queryProxy(const QNetworkProxyQuery &query) override
     {
@@ -44,8 +44,8 @@ public:
 private:
     static bool ApplicationGoesDirect(const QNetworkProxyQuery &query)
     {
-        const QList<QNetworkProxy> application = QNetworkProxyFactory::proxyForQuery(QNetworkProxyQuery(
-            query.url().host(), query.url().port(80), QString(), QNetworkProxyQuery::TcpSocket));
+        const QList<QNetworkProxy> application = QNetworkProxyFactory::proxyForQuery(
+            QNetworkProxyQuery(query.url().host(), query.url().port(80), QString(), QNetworkProxyQuery::TcpSocket));
         return !application.isEmpty() && application.first().type() == QNetworkProxy::NoProxy;
     }
 
@@ -65,7 +65,7 @@ QString Address(const QUrl &url)
     return url.toDisplayString(QUrl::RemoveUserInfo);
 }
 
-} // namespace
+}  // namespace
 
 // gzip or deflate (zlib or raw) answers inflated piece by piece, so that the
 // size limit counts the bytes as they come out: Qt would inflate what it got
@@ -120,8 +120,7 @@ private:
     bool triedRaw_ = false;
 };
 
-WebBrowser::WebBrowser(QObject *parent)
-    : QObject(parent), userAgent_("Mozilla/5.0 (compatible; Saldomat)")
+WebBrowser::WebBrowser(QObject *parent) : QObject(parent), userAgent_("Mozilla/5.0 (compatible; Saldomat)")
 {
     refreshTimer_.setSingleShot(true);
     connect(&refreshTimer_, &QTimer::timeout, this, [this] {
@@ -176,7 +175,7 @@ void WebBrowser::ResetSession()
 {
     AbortAll();
     if (nam_) {
-        nam_->setCookieJar(new QNetworkCookieJar(nam_)); // deletes the old jar
+        nam_->setCookieJar(new QNetworkCookieJar(nam_));  // deletes the old jar
         nam_->clearAccessCache();
         nam_->clearConnectionCache();
     }
@@ -228,8 +227,8 @@ void WebBrowser::AbortAll()
     }
 }
 
-void WebBrowser::StartTop(const QUrl &url, bool post, const QByteArray &body, bool fromRefresh,
-                          bool carriesPassword, bool fromSecure)
+void WebBrowser::StartTop(const QUrl &url, bool post, const QByteArray &body, bool fromRefresh, bool carriesPassword,
+                          bool fromSecure)
 {
     AbortAll();
     if (!fromRefresh)
@@ -305,8 +304,7 @@ void WebBrowser::Start(Load load)
 
     QNetworkReply *reply;
     if (load.post) {
-        request.setHeader(QNetworkRequest::ContentTypeHeader,
-                          QByteArrayLiteral("application/x-www-form-urlencoded"));
+        request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/x-www-form-urlencoded"));
         reply = Nam()->post(request, load.body);
     } else {
         reply = Nam()->get(request);
@@ -333,9 +331,8 @@ void WebBrowser::Start(Load load)
         if (it != loads_.end())
             it->sslErrors += errors;
     });
-    connect(reply, &QNetworkReply::finished, this, [this, reply] {
-        runHandler(ROUTINE("DocumentLoaded"), [&] { OnFinished(reply); });
-    });
+    connect(reply, &QNetworkReply::finished, this,
+            [this, reply] { runHandler(ROUTINE("DocumentLoaded"), [&] { OnFinished(reply); }); });
 }
 
 QString WebBrowser::TooLargeMessage(const QUrl &url) const
@@ -369,8 +366,9 @@ bool WebBrowser::TakeData(QNetworkReply *reply, Load &load)
     const QByteArray encoding = reply->rawHeader("Content-Encoding").trimmed().toLower();
     const bool compressed = encoding == "gzip" || encoding == "x-gzip" || encoding == "deflate";
     if (!compressed && !encoding.isEmpty() && encoding != "identity") {
-        Fail(reply, QStringLiteral("Ответ сервера сжат неизвестным способом (%1): %2")
-                        .arg(QString::fromLatin1(encoding), Address(reply->url())));
+        Fail(reply,
+             QStringLiteral("Ответ сервера сжат неизвестным способом (%1): %2")
+                 .arg(QString::fromLatin1(encoding), Address(reply->url())));
         return false;
     }
     const QByteArray bytes = reply->readAll();
@@ -425,8 +423,8 @@ void WebBrowser::OnFinished(QNetworkReply *reply)
     if (status == 407 || (status == 401 && proxyLogonGiven_)) {
         // The proxy's own answer is no document of the site.
         if (!proxyLogonGiven_) {
-            Failed(load, QStringLiteral("Прокси-сервер требует имя и пароль, вход не выполнен: %1")
-                             .arg(Address(load.url)));
+            Failed(load,
+                   QStringLiteral("Прокси-сервер требует имя и пароль, вход не выполнен: %1").arg(Address(load.url)));
             return;
         }
         if (load.top) {
@@ -436,9 +434,9 @@ void WebBrowser::OnFinished(QNetworkReply *reply)
             if (!self || generation != generation_)
                 return;
         }
-        Failed(load, QStringLiteral("Прокси-сервер не принял имя и пароль (ответ %1): %2")
-                         .arg(status)
-                         .arg(Address(load.url)));
+        Failed(
+            load,
+            QStringLiteral("Прокси-сервер не принял имя и пароль (ответ %1): %2").arg(status).arg(Address(load.url)));
         return;
     }
     const QNetworkReply::NetworkError error = reply->error();
@@ -458,12 +456,10 @@ void WebBrowser::OnFinished(QNetworkReply *reply)
             message = QStringLiteral("Сертификат сервера %1 не прошёл проверку (%2): соединение "
                                      "прервано, данные не отправлены")
                           .arg(Address(load.url), reasons.join(QStringLiteral("; ")));
-        } else if (error == QNetworkReply::OperationCanceledError
-                   || error == QNetworkReply::TimeoutError) {
+        } else if (error == QNetworkReply::OperationCanceledError || error == QNetworkReply::TimeoutError) {
             message = QStringLiteral("Сервер не отвечает: %1").arg(Address(load.url));
         } else {
-            message = QStringLiteral("Ошибка сети при загрузке %1: %2")
-                          .arg(Address(load.url), reply->errorString());
+            message = QStringLiteral("Ошибка сети при загрузке %1: %2").arg(Address(load.url), reply->errorString());
         }
         Failed(load, message);
         return;
@@ -479,18 +475,19 @@ void WebBrowser::OnFinished(QNetworkReply *reply)
     }
 
     if (IsRedirect(status) && reply->hasRawHeader("Location")) {
-        const QUrl target = reply->url().resolved(
-            QUrl::fromEncoded(reply->rawHeader("Location").trimmed()));
+        const QUrl target = reply->url().resolved(QUrl::fromEncoded(reply->rawHeader("Location").trimmed()));
         if (++load.redirects > maxRedirects_) {
-            Failed(load, QStringLiteral("Перенаправление по кругу или слишком много "
-                                        "перенаправлений (больше %1), последний адрес: %2")
-                             .arg(maxRedirects_)
-                             .arg(Address(target)));
+            Failed(load,
+                   QStringLiteral("Перенаправление по кругу или слишком много "
+                                  "перенаправлений (больше %1), последний адрес: %2")
+                       .arg(maxRedirects_)
+                       .arg(Address(target)));
             return;
         }
         if (!target.isValid() || (target.scheme() != u"http" && target.scheme() != u"https")) {
-            Failed(load, QStringLiteral("Недопустимый адрес перенаправления: %1")
-                             .arg(QString::fromLatin1(reply->rawHeader("Location"))));
+            Failed(load,
+                   QStringLiteral("Недопустимый адрес перенаправления: %1")
+                       .arg(QString::fromLatin1(reply->rawHeader("Location"))));
             return;
         }
         // 307 and 308 repeat the request as it was; the others continue with GET.
@@ -498,9 +495,9 @@ void WebBrowser::OnFinished(QNetworkReply *reply)
         if (status != 307 && status != 308) {
             load.post = false;
             load.body.clear();
-            load.carriesPassword = false; // the password stays behind
+            load.carriesPassword = false;  // the password stays behind
         } else if (!load.post) {
-            load.carriesPassword = false; // a new address: the form's query is not in it
+            load.carriesPassword = false;  // a new address: the form's query is not in it
         }
         load.url = target;
         load.data.clear();
@@ -532,7 +529,7 @@ void WebBrowser::Completed(Load &load, QNetworkReply *reply)
     current_ = document;
     Q_EMIT DocumentComplete(url);
     if (!self || generation != generation_)
-        return; // the handler navigated, stopped or reset
+        return;  // the handler navigated, stopped or reset
 
     if (load.depth < kMaxFrameDepth) {
         for (const QUrl &frameUrl : document->FrameUrls()) {
@@ -549,8 +546,7 @@ void WebBrowser::Completed(Load &load, QNetworkReply *reply)
     if (load.top && refreshHops_ < kMaxMetaRefreshHops) {
         if (const std::optional<MetaRefresh> refresh = document->Refresh()) {
             refreshUrl_ = refresh->url;
-            refreshTimer_.start(int(qMin<qint64>(qint64(refresh->delaySeconds) * 1000,
-                                                 refreshDelayLimitMs_)));
+            refreshTimer_.start(int(qMin<qint64>(qint64(refresh->delaySeconds) * 1000, refreshDelayLimitMs_)));
         }
     }
 }

@@ -11,10 +11,10 @@
 
 #include "HtmlDocument.h"
 
+#include <QAuthenticator>
 #include <QByteArray>
 #include <QHash>
 #include <QList>
-#include <QAuthenticator>
 #include <QNetworkProxy>
 #include <QObject>
 #include <QSslConfiguration>
@@ -23,7 +23,6 @@
 #include <QUrl>
 #include <memory>
 #include <optional>
-
 
 class QNetworkAccessManager;
 class QNetworkCookieJar;
@@ -126,8 +125,8 @@ private:
         std::shared_ptr<AnswerInflater> inflater;
     };
 
-    void StartTop(const QUrl &url, bool post, const QByteArray &body, bool fromRefresh,
-                  bool carriesPassword = false, bool fromSecure = false);
+    void StartTop(const QUrl &url, bool post, const QByteArray &body, bool fromRefresh, bool carriesPassword = false,
+                  bool fromSecure = false);
     void Start(Load load);
     void OnReadyRead(QNetworkReply *reply);
     // Appends what the reply has to the load's data, inflated; false (and the

@@ -1,8 +1,8 @@
 #pragma once
 // What the request engine asks of the window that hosts its browser: the
-// dialogs the browser raises on it (the window itself is never shown). The tray program gives the engine a BrowserWindow;
-// without a host (saldomat-cli) the engine answers the proxy logon headless,
-// with the stored proxy credentials.
+// dialogs the browser raises on it (the window itself is never shown). The tray program gives the engine a
+// BrowserWindow; without a host (saldomat-cli) the engine answers the proxy logon headless, with the stored proxy
+// credentials.
 
 #include <QString>
 

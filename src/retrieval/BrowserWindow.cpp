@@ -9,8 +9,7 @@
 #include <QChildEvent>
 #include <QNetworkProxy>
 
-BrowserWindow::BrowserWindow(QWidget *parent)
-    : QWidget(parent, Qt::Tool)
+BrowserWindow::BrowserWindow(QWidget *parent) : QWidget(parent, Qt::Tool)
 {
     setObjectName(QStringLiteral("frmWB"));
     setWindowTitle(QStringLiteral("Saldomat: запрос баланса"));
@@ -19,7 +18,7 @@ BrowserWindow::BrowserWindow(QWidget *parent)
     DialogsTimer.setTimerType(Qt::PreciseTimer);
     DialogsTimer.setInterval(kDialogsDelayMs);
     connect(&DialogsTimer, &QTimer::timeout, this,
-        [this] { runHandler(ROUTINE("DialogsTimerTimer"), [&] { DialogsTimerTimer(); }); });
+            [this] { runHandler(ROUTINE("DialogsTimerTimer"), [&] { DialogsTimerTimer(); }); });
     // Sees every window created on this one before it is shown.
     installEventFilter(this);
 }

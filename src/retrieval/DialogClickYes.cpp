@@ -94,7 +94,7 @@ void PostCharacters(QWidget *edit, const QString &text)
         QCoreApplication::postEvent(edit, new QKeyEvent(QEvent::KeyPress, 0, Qt::NoModifier, QString(ch)));
 }
 
-} // namespace
+}  // namespace
 
 QWidget *FindYesButton(QWidget *dialog)
 {
@@ -113,9 +113,11 @@ bool ClickYesToDialog(QWidget *dialog)
             return false;
         const QPointF local(button->width() / 2.0, button->height() / 2.0);
         const QPointF global = button->mapToGlobal(local);
-        QCoreApplication::postEvent(button,
+        QCoreApplication::postEvent(
+            button,
             new QMouseEvent(QEvent::MouseButtonPress, local, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
-        QCoreApplication::postEvent(button,
+        QCoreApplication::postEvent(
+            button,
             new QMouseEvent(QEvent::MouseButtonRelease, local, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
         return true;
     });

@@ -11,7 +11,10 @@
 
 namespace {
 
-const xmlChar *X(const char *s) { return reinterpret_cast<const xmlChar *>(s); }
+const xmlChar *X(const char *s)
+{
+    return reinterpret_cast<const xmlChar *>(s);
+}
 
 QString FromX(const xmlChar *s)
 {
@@ -26,8 +29,7 @@ bool IsTag(const xmlNode *node, const char *tag)
 
 bool IsField(const xmlNode *node)
 {
-    return IsTag(node, "input") || IsTag(node, "select") || IsTag(node, "textarea")
-        || IsTag(node, "button");
+    return IsTag(node, "input") || IsTag(node, "select") || IsTag(node, "textarea") || IsTag(node, "button");
 }
 
 QString Attr(const xmlNode *node, const char *name)
@@ -52,8 +54,7 @@ QString TextOf(const xmlNode *node)
 }
 
 // Preorder walk; the visitor returns false to stop.
-template <class Visit>
-bool Walk(xmlNode *node, Visit &&visit)
+template <class Visit> bool Walk(xmlNode *node, Visit &&visit)
 {
     for (; node != nullptr; node = node->next) {
         if (node->type != XML_ELEMENT_NODE)
@@ -141,12 +142,18 @@ QByteArray EncodeText(const QString &text, const QByteArray &charset)
     return bytes;
 }
 
-} // namespace
+}  // namespace
 
 // ---- HtmlElement ----
 
-QString HtmlElement::TagName() const { return node_ ? FromX(node_->name) : QString(); }
-QString HtmlElement::Attribute(const char *name) const { return node_ ? Attr(node_, name) : QString(); }
+QString HtmlElement::TagName() const
+{
+    return node_ ? FromX(node_->name) : QString();
+}
+QString HtmlElement::Attribute(const char *name) const
+{
+    return node_ ? Attr(node_, name) : QString();
+}
 
 // ---- free helpers ----
 
@@ -173,8 +180,8 @@ QByteArray FormUrlEncode(const QString &text, const QByteArray &charset)
     out.reserve(bytes.size() * 3);
     for (const char ch : bytes) {
         const auto c = static_cast<unsigned char>(ch);
-        if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '*'
-            || c == '-' || c == '.' || c == '_') {
+        if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '*' || c == '-'
+            || c == '.' || c == '_') {
             out += char(c);
         } else if (c == ' ') {
             out += '+';
@@ -220,8 +227,8 @@ std::unique_ptr<HtmlDocument> HtmlDocument::Parse(const QByteArray &bytes, const
     const QByteArray utf8 = DecodeByCharset(data, charset).toUtf8();
     if (!utf8.isEmpty()) {
         d->doc_ = htmlReadMemory(utf8.constData(), int(utf8.size()), nullptr, "UTF-8",
-                                 HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING
-                                     | HTML_PARSE_NONET | HTML_PARSE_IGNORE_ENC | HTML_PARSE_COMPACT);
+                                 HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET
+                                     | HTML_PARSE_IGNORE_ENC | HTML_PARSE_COMPACT);
     }
     if (d->doc_ != nullptr) {
         Walk(xmlDocGetRootElement(d->doc_), [&](xmlNode *n) {
@@ -375,8 +382,7 @@ HtmlElement HtmlDocument::FormOf(const HtmlElement &field) const
     return HtmlElement::Wrap(AssociatedForm(root, target, lastForm));
 }
 
-FormRequest HtmlDocument::BuildSubmission(const HtmlElement &formElement,
-                                          const HtmlElement &submitter) const
+FormRequest HtmlDocument::BuildSubmission(const HtmlElement &formElement, const HtmlElement &submitter) const
 {
     FormRequest request;
     xmlNode *form = formElement.Node();
@@ -384,9 +390,8 @@ FormRequest HtmlDocument::BuildSubmission(const HtmlElement &formElement,
         return request;
 
     QByteArray charset;
-    const QStringList accepted = Attr(form, "accept-charset")
-                                     .split(QRegularExpression(QStringLiteral("[\\s,]+")),
-                                            Qt::SkipEmptyParts);
+    const QStringList accepted
+        = Attr(form, "accept-charset").split(QRegularExpression(QStringLiteral("[\\s,]+")), Qt::SkipEmptyParts);
     for (const QString &name : accepted) {
         charset = ValidCharset(name.toLatin1());
         if (!charset.isEmpty())
@@ -409,8 +414,8 @@ FormRequest HtmlDocument::BuildSubmission(const HtmlElement &formElement,
         const QString name = Attr(n, "name");
         const QString type = Attr(n, "type").trimmed().toLower();
         if (IsTag(n, "button") || IsTag(n, "input")) {
-            const bool button = IsTag(n, "button") || type == u"submit" || type == u"image"
-                || type == u"reset" || type == u"button";
+            const bool button
+                = IsTag(n, "button") || type == u"submit" || type == u"image" || type == u"reset" || type == u"button";
             if (button) {
                 if (n != submitter.Node() || type == u"reset" || type == u"button")
                     return true;
@@ -476,7 +481,7 @@ FormRequest HtmlDocument::BuildSubmission(const HtmlElement &formElement,
     const QString action = Attr(form, "action").trimmed();
     QUrl target = action.isEmpty() ? url_ : baseUrl_.resolved(QUrl(action));
     if (!target.isValid() || target.scheme().compare(u"javascript", Qt::CaseInsensitive) == 0)
-        return request; // scripts are never run: no request
+        return request;  // scripts are never run: no request
     request.post = Attr(form, "method").trimmed().compare(u"post", Qt::CaseInsensitive) == 0;
     if (request.post) {
         request.body = encoded;
@@ -519,8 +524,7 @@ QList<QUrl> HtmlDocument::FrameUrls() const
         if ((IsTag(n, "frame") || IsTag(n, "iframe")) && HasAttr(n, "src")) {
             const QString src = Attr(n, "src").trimmed();
             const QUrl url = baseUrl_.resolved(QUrl(src));
-            if (!src.isEmpty() && url.isValid()
-                && (url.scheme() == u"http" || url.scheme() == u"https"))
+            if (!src.isEmpty() && url.isValid() && (url.scheme() == u"http" || url.scheme() == u"https"))
                 urls.append(url);
         }
         return true;
@@ -534,8 +538,7 @@ std::optional<MetaRefresh> HtmlDocument::Refresh() const
         return std::nullopt;
     std::optional<MetaRefresh> result;
     Walk(xmlDocGetRootElement(doc_), [&](xmlNode *n) {
-        if (IsTag(n, "meta")
-            && Attr(n, "http-equiv").trimmed().compare(u"refresh", Qt::CaseInsensitive) == 0) {
+        if (IsTag(n, "meta") && Attr(n, "http-equiv").trimmed().compare(u"refresh", Qt::CaseInsensitive) == 0) {
             static const QRegularExpression re(
                 QStringLiteral("^\\s*(\\d*)(?:\\.\\d*)?\\s*(?:[;,]\\s*(?:url\\s*=\\s*)?(.*))?$"),
                 QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
@@ -551,8 +554,7 @@ std::optional<MetaRefresh> HtmlDocument::Refresh() const
                 target = target.mid(1, end < 0 ? -1 : end - 1);
             }
             refresh.url = target.isEmpty() ? url_ : baseUrl_.resolved(QUrl(target));
-            if (refresh.url.isValid()
-                && (refresh.url.scheme() == u"http" || refresh.url.scheme() == u"https")) {
+            if (refresh.url.isValid() && (refresh.url.scheme() == u"http" || refresh.url.scheme() == u"https")) {
                 result = refresh;
                 return false;
             }

@@ -24,11 +24,16 @@ public:
     explicit operator bool() const { return node_ != nullptr; }
     bool operator==(const HtmlElement &other) const { return node_ == other.node_; }
 
-    QString TagName() const; // lower case
+    QString TagName() const;  // lower case
     QString Attribute(const char *name) const;
 
     _xmlNode *Node() const { return node_; }
-    static HtmlElement Wrap(_xmlNode *node) { HtmlElement e; e.node_ = node; return e; }
+    static HtmlElement Wrap(_xmlNode *node)
+    {
+        HtmlElement e;
+        e.node_ = node;
+        return e;
+    }
 
 private:
     _xmlNode *node_ = nullptr;
@@ -38,9 +43,9 @@ private:
 struct FormRequest {
     bool post = false;
     QUrl url;
-    QByteArray body;        // POST only, application/x-www-form-urlencoded
-    QByteArray charset;     // the charset the values were encoded in
-    bool carriesPassword = false; // a password field with a value is among the values
+    QByteArray body;  // POST only, application/x-www-form-urlencoded
+    QByteArray charset;  // the charset the values were encoded in
+    bool carriesPassword = false;  // a password field with a value is among the values
 };
 
 // A meta refresh of a document: the delay and the address to load (the

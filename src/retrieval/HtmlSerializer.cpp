@@ -23,17 +23,17 @@ unsigned char KindByName(const char *name)
 {
     static const std::unordered_map<std::string_view, unsigned char> kinds = [] {
         std::unordered_map<std::string_view, unsigned char> m;
-        for (const char *n : {"address", "article", "aside", "blockquote", "body", "br", "caption",
-                              "center", "col", "colgroup", "dd", "details", "dir", "div", "dl",
-                              "dt", "fieldset", "figcaption", "figure", "footer", "form", "frame",
-                              "frameset", "h1", "h2", "h3", "h4", "h5", "h6", "header", "hr",
-                              "html", "iframe", "legend", "li", "main", "menu", "nav", "noframes",
-                              "ol", "optgroup", "option", "p", "pre", "section", "summary",
-                              "table", "tbody", "td", "tfoot", "th", "thead", "tr", "ul"})
+        for (const char *n :
+             {"address",  "article",    "aside",  "blockquote", "body",    "br",      "caption",  "center",
+              "col",      "colgroup",   "dd",     "details",    "dir",     "div",     "dl",       "dt",
+              "fieldset", "figcaption", "figure", "footer",     "form",    "frame",   "frameset", "h1",
+              "h2",       "h3",         "h4",     "h5",         "h6",      "header",  "hr",       "html",
+              "iframe",   "legend",     "li",     "main",       "menu",    "nav",     "noframes", "ol",
+              "optgroup", "option",     "p",      "pre",        "section", "summary", "table",    "tbody",
+              "td",       "tfoot",      "th",     "thead",      "tr",      "ul"})
             m[n] |= kBlock;
-        for (const char *n : {"area", "base", "basefont", "br", "col", "embed", "frame", "hr",
-                              "img", "input", "isindex", "keygen", "link", "meta", "param",
-                              "source", "track", "wbr"})
+        for (const char *n : {"area", "base", "basefont", "br", "col", "embed", "frame", "hr", "img", "input",
+                              "isindex", "keygen", "link", "meta", "param", "source", "track", "wbr"})
             m[n] |= kVoid;
         for (const char *n : {"script", "style", "xmp", "plaintext"})
             m[n] |= kRawText;
@@ -52,7 +52,7 @@ bool IsSpace(char c)
 
 class Writer {
 public:
-    QByteArray out; // UTF-8
+    QByteArray out;  // UTF-8
 
     void Element(const xmlNode *node, bool preformatted)
     {
@@ -207,23 +207,27 @@ private:
 
     void Escape(std::string_view text, bool attribute)
     {
-        size_t plain = 0; // start of the run not yet written
-        auto flush = [&](size_t i) {
-            out.append(text.data() + plain, qsizetype(i - plain));
-        };
+        size_t plain = 0;  // start of the run not yet written
+        auto flush = [&](size_t i) { out.append(text.data() + plain, qsizetype(i - plain)); };
         for (size_t i = 0; i < text.size(); ++i) {
             const char c = text[i];
             const char *replacement = nullptr;
             size_t skip = 1;
             switch (c) {
-            case '&': replacement = "&amp;"; break;
-            case '<': replacement = "&lt;"; break;
-            case '>': replacement = "&gt;"; break;
+            case '&':
+                replacement = "&amp;";
+                break;
+            case '<':
+                replacement = "&lt;";
+                break;
+            case '>':
+                replacement = "&gt;";
+                break;
             case '"':
                 if (attribute)
                     replacement = "&quot;";
                 break;
-            case '\xC2': // U+00A0 is C2 A0 in UTF-8
+            case '\xC2':  // U+00A0 is C2 A0 in UTF-8
                 if (i + 1 < text.size() && text[i + 1] == '\xA0') {
                     replacement = "&nbsp;";
                     skip = 2;
@@ -254,7 +258,7 @@ private:
     }
 };
 
-} // namespace
+}  // namespace
 
 QString SerializeHtmlElement(xmlNode *element)
 {
@@ -265,7 +269,7 @@ QString SerializeHtmlElement(xmlNode *element)
     writer.Element(element, false);
     // A body without content is "<body></body>" whatever its attributes: the
     // loaded-pages list recognises empty documents by that text.
-    const qsizetype startTagEnd = writer.out.indexOf('>'); // attribute values escape '>'
+    const qsizetype startTagEnd = writer.out.indexOf('>');  // attribute values escape '>'
     if (startTagEnd + 1 + 7 == writer.out.size() && writer.out.endsWith("</body>"))
         return QStringLiteral("<body></body>");
     return QString::fromUtf8(writer.out);

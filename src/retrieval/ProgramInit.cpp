@@ -42,15 +42,22 @@ void MakeProgramFilesPrivate(const TProgramPaths &paths)
 {
     guarded(THIS_ROUTINE, [&] {
         const QString &db = paths.HistoryDbFileName;
-        QStringList files{paths.ErrFileName, paths.IniFileName, paths.ServersIniFileName, paths.PhonesXmlFileName,
-                          paths.PhonesXmlFileName + QStringLiteral(".bad"), db, db + QStringLiteral("-wal"),
-                          db + QStringLiteral("-shm"), db + QStringLiteral("-journal")};
+        QStringList files{paths.ErrFileName,
+                          paths.IniFileName,
+                          paths.ServersIniFileName,
+                          paths.PhonesXmlFileName,
+                          paths.PhonesXmlFileName + QStringLiteral(".bad"),
+                          db,
+                          db + QStringLiteral("-wal"),
+                          db + QStringLiteral("-shm"),
+                          db + QStringLiteral("-journal")};
         for (const QString &page : QDir(paths.ProgramDir).entryList(QDir::Files))
             if (IsSavedPageName(page))
                 files << paths.ProgramDir + page;
         const QStringList changed = MakeFilesPrivate(files);
         if (!changed.isEmpty())
-            AppendStringToFile(QStringLiteral("Закрыт доступ других пользователей к файлам: %1").arg(changed.join(QStringLiteral(", "))),
+            AppendStringToFile(QStringLiteral("Закрыт доступ других пользователей к файлам: %1")
+                                   .arg(changed.join(QStringLiteral(", "))),
                                paths.ErrFileName);
     });
 }
@@ -58,12 +65,13 @@ void MakeProgramFilesPrivate(const TProgramPaths &paths)
 bool CreateHistoryOnFirstStart(const TProgramPaths &paths)
 {
     return guarded(THIS_ROUTINE, [&] {
-        if (QFile::exists(paths.IniFileName) || QFile::exists(paths.PhonesXmlFileName) ||
-            QFile::exists(paths.HistoryDbFileName))
+        if (QFile::exists(paths.IniFileName) || QFile::exists(paths.PhonesXmlFileName)
+            || QFile::exists(paths.HistoryDbFileName))
             return false;
         CreateHistoryDatabase(paths.HistoryDbFileName);
-        AppendStringToFile(QStringLiteral("Первый запуск: создан пустой файл истории баланса \"%1\"").arg(paths.HistoryDbFileName),
-                           paths.ErrFileName);
+        AppendStringToFile(
+            QStringLiteral("Первый запуск: создан пустой файл истории баланса \"%1\"").arg(paths.HistoryDbFileName),
+            paths.ErrFileName);
         return true;
     });
 }
@@ -109,6 +117,7 @@ QList<HistoryPhoneRef> MonitoredPhones()
 void LoadHistoryIntoTable(TmdbStore *store)
 {
     if (store && store->Available())
-        for (const THistoryRecord &record : store->LoadHistoryInformation(MonitoredPhones(), RefreshHours(SetupModel())))
+        for (const THistoryRecord &record :
+             store->LoadHistoryInformation(MonitoredPhones(), RefreshHours(SetupModel())))
             ApplyHistoryRecord(IssaArray[record.slot], record);
 }

@@ -8,9 +8,7 @@
 #include <QVBoxLayout>
 
 ProxyLogonDialog::ProxyLogonDialog(const QString &proxyName, QWidget *parent)
-    : QDialog(parent)
-    , edUser_(new QLineEdit(this))
-    , edPassword_(new QLineEdit(this))
+    : QDialog(parent), edUser_(new QLineEdit(this)), edPassword_(new QLineEdit(this))
 {
     setObjectName(QStringLiteral("frmProxyLogon"));
     setWindowTitle(QStringLiteral("Вход на прокси-сервер"));

@@ -1,25 +1,25 @@
 #include "WBForm.h"
 
 #include "AtomicFile.h"
-#include "BrowserDialogHost.h"
 #include "BalanceParser2.h"
+#include "Browser.h"
+#include "BrowserDialogHost.h"
 #include "Common.h"
 #include "Encoding.h"
 #include "Failure.h"
 #include "HtmlDocument.h"
+#include "IniFile.h"
 #include "PhoneTable.h"
+#include "SettingsFile.h"
 #include "Setup.h"
 #include "StoreMDB.h"
-#include "Browser.h"
-#include "IniFile.h"
-#include "SettingsFile.h"
 
 #include <QAuthenticator>
 #include <QDateTime>
-#include <array>
 #include <QHostAddress>
 #include <QNetworkProxy>
 #include <QRegularExpression>
+#include <array>
 #include <cstdio>
 
 namespace {
@@ -45,7 +45,8 @@ TfrmWB::TfrmWB(QObject *parent) : QObject(parent), WB(std::make_unique<WebBrowse
                 FailPhone(kTimeOutMsg);
             });
         });
-        connect(&pauseTimer_, &QTimer::timeout, this, [this] { runHandler(ROUTINE("NextPhone"), [&] { NextPhone(); }); });
+        connect(&pauseTimer_, &QTimer::timeout, this,
+                [this] { runHandler(ROUTINE("NextPhone"), [&] { NextPhone(); }); });
         connect(&submitTimer_, &QTimer::timeout, this, [this] {
             runHandler(ROUTINE("SubmitIssa"), [&] {
                 // A login page that cannot be filled in or sent ends the phone
@@ -65,10 +66,12 @@ TfrmWB::TfrmWB(QObject *parent) : QObject(parent), WB(std::make_unique<WebBrowse
             runHandler(ROUTINE("NavigationError"), [&] { NavigationFailed(url, message); });
         });
         // Answered before the signal returns (the browser waits).
-        connect(WB.get(), &WebBrowser::ProxyAuthenticationRequired, this,
-                [this](const QNetworkProxy &proxy, QAuthenticator *authenticator) {
-                    runHandler(ROUTINE("ProxyAuthenticationRequired"), [&] { ProxyLogon(proxy, authenticator); });
-                }, Qt::DirectConnection);
+        connect(
+            WB.get(), &WebBrowser::ProxyAuthenticationRequired, this,
+            [this](const QNetworkProxy &proxy, QAuthenticator *authenticator) {
+                runHandler(ROUTINE("ProxyAuthenticationRequired"), [&] { ProxyLogon(proxy, authenticator); });
+            },
+            Qt::DirectConnection);
         connect(WB.get(), &WebBrowser::ProxyLogonRefused, this, [this](const QUrl &) {
             runHandler(ROUTINE("ProxyLogonRefused"), [&] {
                 if (phoneOpen())
@@ -149,8 +152,8 @@ void TfrmWB::NextPhone()
         if (stopped_)
             break;
         const int i = nextSlot_;
-        if (UserPhone(i).isEmpty() || Password(i).isEmpty() || !MonitorPhoneEnabled(i) || setupDialogOpen_ ||
-            IssaArray[i].Success || leaveOut_[i])
+        if (UserPhone(i).isEmpty() || Password(i).isEmpty() || !MonitorPhoneEnabled(i) || setupDialogOpen_
+            || IssaArray[i].Success || leaveOut_[i])
             continue;
         const TIssaUrlInfo url = GetIssaUrlByPhoneID(i);
         if (url.LoginURL.isEmpty())
@@ -191,9 +194,10 @@ void TfrmWB::RequestInfoForPhoneID(int slot, const TIssaUrlInfo &url)
         proxyName_.clear();
         const QUrl address(url.LoginURL.trimmed());
         if (address.scheme().compare(QLatin1String("http"), Qt::CaseInsensitive) == 0 && !plainAllowed) {
-            FailPhone(QStringLiteral("Адрес входа региона %1 (%2) не защищён (http://): пароль не отправлен. Укажите адрес "
-                                     "https:// или отметьте в настройке региона \"Разрешить вход без шифрования\"")
-                          .arg(url.ShortName, address.toDisplayString(QUrl::RemoveUserInfo | QUrl::RemoveQuery)));
+            FailPhone(
+                QStringLiteral("Адрес входа региона %1 (%2) не защищён (http://): пароль не отправлен. Укажите адрес "
+                               "https:// или отметьте в настройке региона \"Разрешить вход без шифрования\"")
+                    .arg(url.ShortName, address.toDisplayString(QUrl::RemoveUserInfo | QUrl::RemoveQuery)));
             return;
         }
         try {
@@ -276,8 +280,8 @@ void TfrmWB::RequestIssa()
     const QString url = IssaUrlInfo.LoginURL;
     if (url.contains(QLatin1String("korvet-test.html"), Qt::CaseInsensitive)) {
         WB->Navigate(QUrl::fromUserInput(url));
-    } else if (url.contains(QLatin1String("=is_newlog"), Qt::CaseInsensitive) ||
-               url.contains(QLatin1String(SecondIssaHost), Qt::CaseInsensitive)) {
+    } else if (url.contains(QLatin1String("=is_newlog"), Qt::CaseInsensitive)
+               || url.contains(QLatin1String(SecondIssaHost), Qt::CaseInsensitive)) {
         LoadFirstPage(url);
     } else {
         PostWithWebBrowser(url);
@@ -289,7 +293,8 @@ void TfrmWB::LoadFirstPage(const QString &url)
     guarded(THIS_ROUTINE, [&] {
         QString target = url;
         if (target.contains(QLatin1String("function=is_login")))
-            target.replace(QStringLiteral("function=is_login"), QStringLiteral("function=is_newlog"), Qt::CaseInsensitive);
+            target.replace(QStringLiteral("function=is_login"), QStringLiteral("function=is_newlog"),
+                           Qt::CaseInsensitive);
         WB->Navigate(QUrl(target));
     });
 }
@@ -392,7 +397,8 @@ void TfrmWB::AddLoadedPage(QStringList &pages, const QString &text)
 void TfrmWB::SaveHtmlLog(const QString &dir, const QString &text)
 {
     guarded(THIS_ROUTINE, [&] {
-        const QString name = QDateTime::currentDateTime().toString(QStringLiteral("yy-MM-dd_HH-mm-ss-zzz")) + QStringLiteral(".html");
+        const QString name
+            = QDateTime::currentDateTime().toString(QStringLiteral("yy-MM-dd_HH-mm-ss-zzz")) + QStringLiteral(".html");
         QString lines = text;
         lines.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
         lines.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
@@ -431,9 +437,7 @@ QString TfrmWB::MaskPasswords(const QString &html, const QString &passwordName)
         out += QStringView(text).mid(last);
     // name=value pairs of password fields in addresses. Most pages hold none:
     // the expression is only built and run over a page that has "name=".
-    const auto holds = [&](const QString &name) {
-        return out.contains(name + QLatin1Char('='), Qt::CaseInsensitive);
-    };
+    const auto holds = [&](const QString &name) { return out.contains(name + QLatin1Char('='), Qt::CaseInsensitive); };
     if (!holds(QStringLiteral("password")) && (passwordName.isEmpty() || !holds(passwordName)))
         return out;
     QStringList names{QStringLiteral("password")};
@@ -451,8 +455,8 @@ void TfrmWB::WBDocumentComplete(const QUrl &url, const std::shared_ptr<HtmlDocum
         return;  // pages that arrive after a stop, a time-out or the end are ignored
     TIssa &issa = IssaArray[PhoneID];
     const QString html = document->BodyOuterHtml();
-    const QString entry = MaskPasswords(QStringLiteral("<!-- ") + url.toString() + QStringLiteral(" -->\r\n\r\n") + html,
-                                        IssaUrlInfo.PasswName);
+    const QString entry = MaskPasswords(
+        QStringLiteral("<!-- ") + url.toString() + QStringLiteral(" -->\r\n\r\n") + html, IssaUrlInfo.PasswName);
     AddLoadedPage(issa.LoadedPages, entry);
     if (saveLogFiles_ && !pageSaveFailed_) {
         // A page that cannot be saved is logged once and never holds up a phone.
@@ -506,8 +510,9 @@ void TfrmWB::WBDocumentComplete(const QUrl &url, const std::shared_ptr<HtmlDocum
         // nothing more to come: named by its title instead of a time-out.
         if (top && credentialsSent_ && document->Refresh() == std::nullopt && document->FrameUrls().isEmpty()) {
             const QString title = document->Title().trimmed();
-            FailPhone(QStringLiteral("Неизвестная страница после входа: \"%1\"")
-                          .arg(title.isEmpty() ? url.toDisplayString(QUrl::RemoveUserInfo | QUrl::RemoveQuery) : title));
+            FailPhone(
+                QStringLiteral("Неизвестная страница после входа: \"%1\"")
+                    .arg(title.isEmpty() ? url.toDisplayString(QUrl::RemoveUserInfo | QUrl::RemoveQuery) : title));
         }
         break;
     }

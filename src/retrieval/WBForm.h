@@ -130,7 +130,7 @@ private:
 
     std::unique_ptr<WebBrowser> WB;
     QTimer TimeOutTimer;
-    QTimer pauseTimer_;   // before the next phone
+    QTimer pauseTimer_;  // before the next phone
     QTimer submitTimer_;  // before a login form is filled in
     std::weak_ptr<HtmlDocument> loginPage_;
     TIssaUrlInfo IssaUrlInfo;
@@ -139,19 +139,19 @@ private:
     TProgramPaths paths_ = InitPaths();
     BrowserDialogHost *dialogHost_ = nullptr;
     int proxyLogons_ = 0;  // logons answered for the current phone
-    QString proxyName_;    // host:port of the proxy that asked
+    QString proxyName_;  // host:port of the proxy that asked
     bool running_ = false;
     bool stopped_ = false;
     bool setupDialogOpen_ = false;
     int nextSlot_ = 0;  // the next phone of the run to look at
     int lastSlot_ = 0;
-    int asked_ = 0;     // phones asked so far in the run
+    int asked_ = 0;  // phones asked so far in the run
     std::array<bool, IssaSlots + 1> leaveOut_{};
-    bool pausePassed_ = false;      // the pause before nextSlot_ is over
+    bool pausePassed_ = false;  // the pause before nextSlot_ is over
     bool credentialsSent_ = false;  // for the phone being asked
-    bool logFailed_ = false;        // the log could not be written in this run
-    bool pageSaveFailed_ = false;   // a debug page could not be saved in this run
-    bool saveLogFiles_ = false;     // the debug switch, read at the start of a run
+    bool logFailed_ = false;  // the log could not be written in this run
+    bool pageSaveFailed_ = false;  // a debug page could not be saved in this run
+    bool saveLogFiles_ = false;  // the debug switch, read at the start of a run
     int timeOutMs_ = 180000;
     int pauseMs_ = 3000;
     int submitDelayMs_ = 1000;

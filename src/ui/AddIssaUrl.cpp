@@ -52,10 +52,10 @@ TfrmAddIssaUrl::TfrmAddIssaUrl(QWidget *parent, const QString &editedLongName)
     bold.setBold(true);
     noteHead->setFont(bold);
     noteLayout->addWidget(noteHead);
-    auto *noteText = new QLabel(QStringLiteral(
-        "Если Вы настроили программу для своего региона и она работает, пришлите, пожалуйста, эти "
-        "настройки по электронной почте: мы включим их в дистрибутив, и другим пользователям Вашего "
-        "региона не придется их искать. Адрес:"));
+    auto *noteText = new QLabel(
+        QStringLiteral("Если Вы настроили программу для своего региона и она работает, пришлите, пожалуйста, эти "
+                       "настройки по электронной почте: мы включим их в дистрибутив, и другим пользователям Вашего "
+                       "региона не придется их искать. Адрес:"));
     noteText->setWordWrap(true);
     noteLayout->addWidget(noteText);
     edSupportMail = new QLineEdit(QString::fromLatin1(SupportMailAddress));

@@ -77,11 +77,9 @@ TfrmIssaUrlChoose::TfrmIssaUrlChoose(QWidget *parent) : QDialog(parent)
 
     connect(bnChoose, &QPushButton::clicked, this, &QDialog::accept);
     connect(bnCancel, &QPushButton::clicked, this, &QDialog::reject);
-    connect(cbIssaLongName, &QComboBox::currentIndexChanged, this, [this] {
-        runHandler(ROUTINE("cbIssaLongNameChange"), [&] { cbIssaLongNameChange(); });
-    });
-    connect(bnAdd, &QToolButton::clicked, this,
-            [this] { runHandler(ROUTINE("bnAddClick"), [&] { bnAddClick(); }); });
+    connect(cbIssaLongName, &QComboBox::currentIndexChanged, this,
+            [this] { runHandler(ROUTINE("cbIssaLongNameChange"), [&] { cbIssaLongNameChange(); }); });
+    connect(bnAdd, &QToolButton::clicked, this, [this] { runHandler(ROUTINE("bnAddClick"), [&] { bnAddClick(); }); });
     connect(bnEdit, &QToolButton::clicked, this,
             [this] { runHandler(ROUTINE("bnEditClick"), [&] { bnEditClick(); }); });
     connect(bnRemove, &QToolButton::clicked, this,
@@ -155,10 +153,9 @@ void TfrmIssaUrlChoose::bnEditClick()
 void TfrmIssaUrlChoose::bnRemoveClick()
 {
     const QString name = SelectedLongName();
-    const auto answer =
-        QMessageBox::question(this, QStringLiteral("Подтверждение"),
-                              QStringLiteral("Удалить региональную ИССА \"%1\" из списка?").arg(name),
-                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    const auto answer = QMessageBox::question(this, QStringLiteral("Подтверждение"),
+                                              QStringLiteral("Удалить региональную ИССА \"%1\" из списка?").arg(name),
+                                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     if (answer != QMessageBox::Yes)
         return;
     RemoveIssaUrl(name);

@@ -71,7 +71,8 @@ void TfrmProxyServerSetup::accept()
                 return;
             }
             MainException(labelledText(ROUTINE("accept"), error));
-            QMessageBox::critical(this, QStringLiteral("Ошибка"), QStringLiteral("Настройки прокси не сохранены:\n%1").arg(error));
+            QMessageBox::critical(this, QStringLiteral("Ошибка"),
+                                  QStringLiteral("Настройки прокси не сохранены:\n%1").arg(error));
         });
         return;
     }

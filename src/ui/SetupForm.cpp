@@ -11,6 +11,7 @@
 #include "ResourceImage.h"
 #include "SettingsFile.h"
 
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -22,6 +23,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -30,9 +33,6 @@
 #include <QStyle>
 #include <QTabWidget>
 #include <QToolButton>
-#include <QApplication>
-#include <QPointer>
-#include <QProxyStyle>
 #include <QVBoxLayout>
 
 namespace {
@@ -60,7 +60,7 @@ int rowTop(int slot)
 class KeyFilter : public QObject {
 public:
     enum Kind { Phone, Balance };
-    KeyFilter(Kind kind, QObject *parent) : QObject(parent), kind_(kind) {}
+    KeyFilter(Kind kind, QObject *parent) : QObject(parent), kind_(kind) { }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
@@ -129,14 +129,14 @@ QScrollArea *scrolling(QWidget *page)
 
 bool PhoneFieldKeyAllowed(QChar c)
 {
-    return isControlChar(c) || c == QLatin1Char('+') || c == QLatin1Char('-') ||
-           (c >= QLatin1Char('0') && c <= QLatin1Char('9'));
+    return isControlChar(c) || c == QLatin1Char('+') || c == QLatin1Char('-')
+        || (c >= QLatin1Char('0') && c <= QLatin1Char('9'));
 }
 
 bool BalanceFieldKeyAllowed(QChar c)
 {
-    return isControlChar(c) || c == QLatin1Char(' ') || c == QLatin1Char('-') || c == QLatin1Char('.') ||
-           (c >= QLatin1Char('0') && c <= QLatin1Char('9'));
+    return isControlChar(c) || c == QLatin1Char(' ') || c == QLatin1Char('-') || c == QLatin1Char('.')
+        || (c >= QLatin1Char('0') && c <= QLatin1Char('9'));
 }
 
 void ShowPasswordAsStars(QLineEdit *edit)
@@ -203,14 +203,14 @@ TfrmSetup::TfrmSetup(QWidget *parent) : QDialog(parent)
         gbPhonesLayout->addWidget(sbPhones, 1);
         CreateSetupPhones(MaxPhones);
         const int frame = sbPhones->frameWidth();
-        sbPhones->setMinimumWidth(sbPhones->widget()->width() + sbPhones->verticalScrollBar()->sizeHint().width() +
-                                  2 * frame);
+        sbPhones->setMinimumWidth(sbPhones->widget()->width() + sbPhones->verticalScrollBar()->sizeHint().width()
+                                  + 2 * frame);
         // The headings sit over row 1's controls.
         const struct {
             const char *text;
             int x;
-        } heads[] = {{"вкл", kTickX},        {nullptr, kRadioX},      {"Телефон", kNumberX}, {"Пароль", kPasswordX},
-                     {"Псевдоним", kAliasX}, {"Рег-н", kIssaX},        {"Доп", kExSetupX}};
+        } heads[] = {{"вкл", kTickX},        {nullptr, kRadioX}, {"Телефон", kNumberX}, {"Пароль", kPasswordX},
+                     {"Псевдоним", kAliasX}, {"Рег-н", kIssaX},  {"Доп", kExSetupX}};
         for (const auto &h : heads) {
             auto *label = new QLabel(headings);
             if (h.text) {
@@ -294,10 +294,10 @@ TfrmSetup::TfrmSetup(QWidget *parent) : QDialog(parent)
         gbWarning = new QGroupBox(QStringLiteral("Внимание!"));
         gbWarning->setObjectName(QStringLiteral("gbWarning"));
         auto *warnLayout = new QVBoxLayout(gbWarning);
-        lblWarning = new QLabel(QStringLiteral(
-            "Программа сама соединяется с сайтом ИССА и пользуется сетевыми настройками Вашей системы "
-            "(прокси-сервер берется из переменных окружения http_proxy и https_proxy). За один запрос "
-            "информации по каждому телефону из интернета скачивается около 30 кб."));
+        lblWarning = new QLabel(
+            QStringLiteral("Программа сама соединяется с сайтом ИССА и пользуется сетевыми настройками Вашей системы "
+                           "(прокси-сервер берется из переменных окружения http_proxy и https_proxy). За один запрос "
+                           "информации по каждому телефону из интернета скачивается около 30 кб."));
         lblWarning->setObjectName(QStringLiteral("lblWarning"));
         lblWarning->setWordWrap(true);
         lblWarning->setAttribute(Qt::WA_Hover);
@@ -386,8 +386,9 @@ void TfrmSetup::CreateSetupPhones(int count)
         rbTrayNotShow->setChecked(true);
         trayGroup_->addButton(rbTrayShowMinimal);
         trayGroup_->addButton(rbTrayNotShow);
-        const int width = qMax(kRowRight + 4, qMax(rbTrayShowMinimal->x() + rbTrayShowMinimal->width(),
-                                                   rbTrayNotShow->x() + rbTrayNotShow->width()));
+        const int width = qMax(
+            kRowRight + 4,
+            qMax(rbTrayShowMinimal->x() + rbTrayShowMinimal->width(), rbTrayNotShow->x() + rbTrayNotShow->width()));
         area->resize(width, rbTrayNotShow->y() + rbTrayNotShow->height() + 5);
         sbPhones->setWidget(area);
     });
@@ -521,8 +522,8 @@ void TfrmSetup::ReloadPhonesFromXml(TSetupModel &model)
     // file's lock is held only for the load and, later, for the save.
     TFileLockRelease unlock{model.PhonesLock()};
     try {
-        phonesFileMalformed_ =
-            LoadPhonesInfoFromXml(model, paths_.PhonesXmlFileName, MaxPhones) == TPhonesXmlState::Malformed;
+        phonesFileMalformed_
+            = LoadPhonesInfoFromXml(model, paths_.PhonesXmlFileName, MaxPhones) == TPhonesXmlState::Malformed;
     } catch (...) {
         // A bad element stopped the load: the rows after it are empty, so the
         // file is kept aside before it is ever saved over.
@@ -595,8 +596,8 @@ void TfrmSetup::FillControls()
     cbNotify->setChecked(g.cbNotify);
     edBalanceLessThen->setText(g.edBalanceLessThen);
     edTurnOffLessThen->setText(g.edTurnOffLessThen);
-    const int refresh = g.cbRefreshTime >= 0 && g.cbRefreshTime < RefreshTimeCount ? g.cbRefreshTime
-                                                                                  : DefaultRefreshTimeIndex;
+    const int refresh
+        = g.cbRefreshTime >= 0 && g.cbRefreshTime < RefreshTimeCount ? g.cbRefreshTime : DefaultRefreshTimeIndex;
     cbRefreshTime->setCurrentIndex(refresh);
     cbAutoStart->setChecked(g.cbAutoStart);
     cbExecAfterRun->setChecked(g.cbExecAfterRun);
@@ -653,7 +654,8 @@ void TfrmSetup::UpdateKeyringLabel()
     const std::optional<bool> answers = vault_.Answers();
     QString text;
     if (answers && !*answers)
-        text = QStringLiteral("Связка ключей системы недоступна: пароли хранятся в файлах программы в замаскированном виде.");
+        text = QStringLiteral(
+            "Связка ключей системы недоступна: пароли хранятся в файлах программы в замаскированном виде.");
     else if (!cbKeyring->isChecked())
         text = QStringLiteral("Пароли хранятся в файлах программы в замаскированном виде.");
     else if (answers)
@@ -717,8 +719,7 @@ void TfrmSetup::SetWarningHot(bool hot)
 bool TfrmSetup::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == lblWarning) {
-        if (event->type() == QEvent::Enter || event->type() == QEvent::HoverEnter ||
-            event->type() == QEvent::MouseMove)
+        if (event->type() == QEvent::Enter || event->type() == QEvent::HoverEnter || event->type() == QEvent::MouseMove)
             SetWarningHot(true);
         else if (event->type() == QEvent::Leave || event->type() == QEvent::HoverLeave)
             SetWarningHot(false);
@@ -747,8 +748,7 @@ bool TfrmSetup::CheckPhoneNum()
 
 bool TfrmSetup::CheckPassword()
 {
-    return guarded(THIS_ROUTINE,
-                   [&] { return CheckRows(model_.FirstMonitoredWithoutPassword(), false); });
+    return guarded(THIS_ROUTINE, [&] { return CheckRows(model_.FirstMonitoredWithoutPassword(), false); });
 }
 
 void TfrmSetup::accept()
@@ -802,26 +802,27 @@ void TfrmSetup::accept()
     const bool keyring = model_.General.cbKeyring;
     vault_.SavePhones(model_, paths_.PhonesXmlFileName, MaxPhones, keyring,
                       [this, keyring](const TSetupModel &written, const QString &error) {
-        if (!error.isEmpty()) {
-            saving_ = false;
-            bnOK->setEnabled(true);
-            bnCancel->setEnabled(true);
-            MainException(labelledText(ROUTINE("accept"), error));
-            QMessageBox::critical(this, QStringLiteral("Ошибка"), QStringLiteral("Настройки не сохранены:\n%1").arg(error));
-            return;
-        }
-        model_ = written;
-        SetupModel() = model_;
-        vault_.MoveProxy(keyring, [this](const QString &proxyError) {
-            if (!proxyError.isEmpty())
-                MainException(labelledText(ROUTINE("accept"), proxyError));
-            model_.KeyringProxyPassword = SetupModel().KeyringProxyPassword;
-            saving_ = false;
-            bnOK->setEnabled(true);
-            bnCancel->setEnabled(true);
-            QDialog::accept();
-        });
-    });
+                          if (!error.isEmpty()) {
+                              saving_ = false;
+                              bnOK->setEnabled(true);
+                              bnCancel->setEnabled(true);
+                              MainException(labelledText(ROUTINE("accept"), error));
+                              QMessageBox::critical(this, QStringLiteral("Ошибка"),
+                                                    QStringLiteral("Настройки не сохранены:\n%1").arg(error));
+                              return;
+                          }
+                          model_ = written;
+                          SetupModel() = model_;
+                          vault_.MoveProxy(keyring, [this](const QString &proxyError) {
+                              if (!proxyError.isEmpty())
+                                  MainException(labelledText(ROUTINE("accept"), proxyError));
+                              model_.KeyringProxyPassword = SetupModel().KeyringProxyPassword;
+                              saving_ = false;
+                              bnOK->setEnabled(true);
+                              bnCancel->setEnabled(true);
+                              QDialog::accept();
+                          });
+                      });
 }
 
 void TfrmSetup::reject()

@@ -131,7 +131,7 @@ private:
 
 // What the controller's setup step learns from the dialog.
 struct TSetupResult {
-    bool Confirmed = false;   // closed with "Сохранить"
+    bool Confirmed = false;  // closed with "Сохранить"
     bool RequestNow = false;  // "Сохранить и запросить баланс" ticked as it closed
 };
 

@@ -2,8 +2,8 @@
 // what confirming or cancelling the setup does to the refresh period.
 #include "PhoneTable.h"
 #include "Saldomat_.h"
-#include "SetupForm.h"
 #include "Setup.h"
+#include "SetupForm.h"
 #include "UiSetupSupport.h"
 
 #include <QAction>

@@ -1,7 +1,7 @@
 // Desktop notices against a notification service of the test's own, on a
 // session bus the test starts.
-#include "EventLoopWait.h"
 #include "Notifier.h"
+#include "EventLoopWait.h"
 
 #include <QDBusConnection>
 #include <QProcess>
@@ -27,8 +27,8 @@ class NotifierTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        bus.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                                                  QStringLiteral("--print-address")});
+        bus.start(QStringLiteral("dbus-daemon"),
+                  {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address")});
         if (!bus.waitForStarted(5000))
             GTEST_SKIP() << "no dbus-daemon";
         ASSERT_TRUE(bus.waitForReadyRead(5000));
@@ -52,8 +52,10 @@ TEST_F(NotifierTest, OneNotificationPerTextAndOneFallbackWithoutTheService)
 {
     Notifier notifier;
     QList<QPair<QString, bool>> told;
-    QObject::connect(&notifier, &Notifier::notified, [&](const QString &text, bool desktop) { told << qMakePair(text, desktop); });
-    const QStringList texts{QStringLiteral("Домашний: баланс 1.25 (порог 2.50)"), QStringLiteral("Дачный: баланс 0.50 (порог 2.50)")};
+    QObject::connect(&notifier, &Notifier::notified,
+                     [&](const QString &text, bool desktop) { told << qMakePair(text, desktop); });
+    const QStringList texts{QStringLiteral("Домашний: баланс 1.25 (порог 2.50)"),
+                            QStringLiteral("Дачный: баланс 0.50 (порог 2.50)")};
 
     notifier.Notify(QStringLiteral("Saldomat"), texts);
     ASSERT_TRUE(WaitUntil([&] { return !told.isEmpty(); }, 10000));

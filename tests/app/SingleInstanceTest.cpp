@@ -1,15 +1,15 @@
 // The tray program started as real processes: one copy per user, commands
 // forwarded to the running copy, stale sockets taken over.
 #include "Common.h"
-#include "Encoding.h"
+#include "EmulatorFixture.h"
 #include "EmulatorProcess.h"
+#include "Encoding.h"
 #include "IniFile.h"
 #include "NoSecondRun.h"
 #include "PhoneTable.h"
 #include "PhonesXml.h"
 #include "SettingsFile.h"
 #include "Setup.h"
-#include "EmulatorFixture.h"
 #include "TestHome.h"
 
 #include <QCoreApplication>
@@ -21,9 +21,9 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
+#include <QProcess>
 #include <QSysInfo>
 #include <QTemporaryDir>
-#include <QProcess>
 #include <QThread>
 #include <gtest/gtest.h>
 #include <memory>
@@ -54,7 +54,8 @@ protected:
         qputenv("XDG_RUNTIME_DIR", oldRuntime_);
     }
 
-    QProcess *start(const QStringList &args = {}, QProcess::ProcessChannelMode channels = QProcess::ForwardedErrorChannel)
+    QProcess *start(const QStringList &args = {},
+                    QProcess::ProcessChannelMode channels = QProcess::ForwardedErrorChannel)
     {
         auto p = std::make_unique<QProcess>();
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -90,18 +91,21 @@ protected:
         return p;
     }
 
-    static bool finishes(QProcess *p, int ms = 10000) { return p->waitForFinished(ms) || p->state() == QProcess::NotRunning; }
+    static bool finishes(QProcess *p, int ms = 10000)
+    {
+        return p->waitForFinished(ms) || p->state() == QProcess::NotRunning;
+    }
 
     // The lock file that marks the running copy, beside its socket.
     static QString lockName()
     {
-        return NoSecondRun::ServerName(MainCaption()) + QLatin1Char('-') + QSysInfo::machineHostName() +
-               QStringLiteral(".lock");
+        return NoSecondRun::ServerName(MainCaption()) + QLatin1Char('-') + QSysInfo::machineHostName()
+            + QStringLiteral(".lock");
     }
 
     static unsigned modeOf(const QString &path)
     {
-        struct stat st {};
+        struct stat st { };
         return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777 : 0;
     }
 
@@ -119,7 +123,8 @@ TEST(CommandWords, RecognisedWithDashOrSlashInAnyCaseInTableOrder)
     EXPECT_EQ(CommandWords({QStringLiteral("-CLOSE")}), QStringList{QStringLiteral("Close")});
     EXPECT_EQ(CommandWords({QStringLiteral("-queryonlybad"), QStringLiteral("/QueryNow"), QStringLiteral("-close")}),
               (QStringList{QStringLiteral("Close"), QStringLiteral("QueryNow"), QStringLiteral("QueryOnlyBad")}));
-    EXPECT_TRUE(CommandWords({QStringLiteral("close"), QStringLiteral("--close"), QStringLiteral("-closex")}).isEmpty());
+    EXPECT_TRUE(
+        CommandWords({QStringLiteral("close"), QStringLiteral("--close"), QStringLiteral("-closex")}).isEmpty());
 }
 
 // A second copy without parameters gives way; "close" in either spelling ends
@@ -151,7 +156,8 @@ TEST_F(SingleInstance, AParameterWithoutARunningCopyQuitsAtOnce)
     EXPECT_EQ(p->exitCode(), 1);
     const QStringList said = QString::fromUtf8(p->readAllStandardError()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     ASSERT_FALSE(said.isEmpty());
-    EXPECT_TRUE(said.last().startsWith(QStringLiteral("saldomat: no running copy of Saldomat to send QueryNow"))) << said.last().toStdString();
+    EXPECT_TRUE(said.last().startsWith(QStringLiteral("saldomat: no running copy of Saldomat to send QueryNow")))
+        << said.last().toStdString();
     EXPECT_FALSE(listening());
     EXPECT_FALSE(QFile::exists(home_.file(QStringLiteral("Saldomat.ini"))));
     EXPECT_FALSE(QFile::exists(home_.file(QStringLiteral("phones.xml"))));
@@ -269,7 +275,8 @@ TEST_F(SingleInstance, FirstStartCreatesTheHistoryAndALaterOneDoesNot)
     QProcess *closer = start({QStringLiteral("/close")});
     ASSERT_TRUE(finishes(closer));
     ASSERT_TRUE(finishes(first));
-    EXPECT_FALSE(QFile::exists(home_.file(QStringLiteral("Saldomat.ini")))) << "nothing changed, nothing written at exit";
+    EXPECT_FALSE(QFile::exists(home_.file(QStringLiteral("Saldomat.ini"))))
+        << "nothing changed, nothing written at exit";
 
     // Every file the program made is its user's alone.
     for (const char *name : {"Saldomat.db", "Saldomat.err"})
@@ -283,7 +290,8 @@ TEST_F(SingleInstance, FirstStartCreatesTheHistoryAndALaterOneDoesNot)
     ASSERT_TRUE(QFile::remove(home_.file(QStringLiteral("Saldomat.db"))));
     const QString phones = home_.file(QStringLiteral("phones.xml"));
     WriteFileBytes(phones, "<?xml version=\"1.0\"?>\r\n<Phones/>\r\n");
-    QFile::setPermissions(phones, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    QFile::setPermissions(
+        phones, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
     QProcess *second = startRunning();
     EXPECT_TRUE(logSays(QStringLiteral("Ведение истории баланса невозможно по следующей причине: ")));
     // Both files brought over open (the settings and the phone list) are named.
@@ -321,8 +329,9 @@ TEST_F(SingleInstance, ADamagedPhoneListLosesOnlyItsBadPhoneAndNoSettings)
     WriteFileBytes(InitPaths().PhonesXmlFileName, xml);
     // Settings the defaults would overwrite; no query at start, the refresh
     // timer's first run after 2 s.
-    WriteFileBytes(InitPaths().IniFileName, "; by hand\r\n[Hint Window]\r\ncbNN=0\r\n[Connection]\r\ncbAutoReRquest=0\r\n"
-                                "[Debug]\r\nTestPauseMs=0\r\nTestRefreshSeconds=2\r\n");
+    WriteFileBytes(InitPaths().IniFileName,
+                   "; by hand\r\n[Hint Window]\r\ncbNN=0\r\n[Connection]\r\ncbAutoReRquest=0\r\n"
+                   "[Debug]\r\nTestPauseMs=0\r\nTestRefreshSeconds=2\r\n");
     const QString entry = home_.file(QStringLiteral("xdg/autostart/saldomat.desktop"));
     QDir().mkpath(QFileInfo(entry).absolutePath());
     WriteFileBytes(entry, "[Desktop Entry]\nType=Application\nExec=/opt/x/saldomat --mine\n");
@@ -400,8 +409,8 @@ TEST_F(SingleInstance, FloodsSilenceAndOversizedCommandsAreCutOff)
 TEST_F(SingleInstance, FilesPlantedInTheSharedTemporaryFolderDoNotBlockTheStart)
 {
     const QByteArray key = (MainCaption() + QLatin1Char('\n') + qEnvironmentVariable("USER")).toUtf8();
-    const QString old = home_.dir() + QStringLiteral("saldomat-") +
-                        QString::fromLatin1(QCryptographicHash::hash(key, QCryptographicHash::Sha1).toHex().left(16));
+    const QString old = home_.dir() + QStringLiteral("saldomat-")
+        + QString::fromLatin1(QCryptographicHash::hash(key, QCryptographicHash::Sha1).toHex().left(16));
     WriteFileBytes(old + QStringLiteral(".lock"), "1\nsystemd\n" + QSysInfo::machineHostName().toUtf8() + "\n");
     QLocalServer planted;
     ASSERT_TRUE(planted.listen(old));

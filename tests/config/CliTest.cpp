@@ -61,7 +61,8 @@ protected:
 
 TEST_F(CliTest, PhonesSetListAndRemove)
 {
-    CliRun r = cli("phones|set|1|--number|9161234567|--password|271828182845904|--alias|Мамин телефон|--monitor|yes|--tray|yes");
+    CliRun r = cli(
+        "phones|set|1|--number|9161234567|--password|271828182845904|--alias|Мамин телефон|--monitor|yes|--tray|yes");
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
     r = cli("phones|set|2|--number|+7 (903) 000-11-22|--region|мск");
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
@@ -96,7 +97,8 @@ TEST_F(CliTest, PhonesSetListAndRemove)
     // Removing the first row closes the gap, and says so.
     r = cli("phones|remove|Мамин телефон");
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
-    EXPECT_EQ(r.lines(), (QStringList{U("removed 9161234567 from slot 1"), U("9030001122 moved from slot 2 to slot 1")}));
+    EXPECT_EQ(r.lines(),
+              (QStringList{U("removed 9161234567 from slot 1"), U("9030001122 moved from slot 2 to slot 1")}));
     m = phones();
     EXPECT_EQ(m.Line(1).Number, QStringLiteral("9030001122"));
     EXPECT_TRUE(m.Line(2).Number.isEmpty());
@@ -106,9 +108,10 @@ TEST_F(CliTest, PhonesBadInputChangesNothing)
 {
     ASSERT_EQ(cli("phones|set|1|--number|9161110000|--password|1").status, 0);
     expectRefused({"phones|set|1|--number|111", "phones|set|1|--number|+8 916 111 00 00", "phones|set|0|--number|1",
-                   "phones|set|101|--number|1", "phones|set|1|--region|NOPE", "phones|set|1|--password|1234567890123456",
-                   "phones|set|1|--monitor|maybe", "phones|set|1|--colour|red", "phones|set|1|--alias",
-                   "phones|set|2|--alias|no number", "phones|remove|5", "phones|frobnicate",
+                   "phones|set|101|--number|1", "phones|set|1|--region|NOPE",
+                   "phones|set|1|--password|1234567890123456", "phones|set|1|--monitor|maybe",
+                   "phones|set|1|--colour|red", "phones|set|1|--alias", "phones|set|2|--alias|no number",
+                   "phones|remove|5", "phones|frobnicate",
                    // a monitored phone needs its password, as the setup dialog demands
                    "phones|set|2|--number|9162220000|--monitor|yes"});
     EXPECT_TRUE(cli("phones|set|2|--number|9162220000|--monitor|yes").err.contains(U("Не заполнен пароль")));
@@ -117,8 +120,9 @@ TEST_F(CliTest, PhonesBadInputChangesNothing)
 
 TEST_F(CliTest, PhonesFileThatCannotBeReadIsNotSavedOver)
 {
-    const QByteArray bad = "<Phones><Phone Number=\"1\" Password=\"XYZ\" Alias=\"\" Monitor=\"True\" TrayShow=\"False\" "
-                           "Region=\"X\" Individual=\"False\" BalanceLessThen=\"1\" TurnOffLessThen=\"1\"/></Phones>";
+    const QByteArray bad
+        = "<Phones><Phone Number=\"1\" Password=\"XYZ\" Alias=\"\" Monitor=\"True\" TrayShow=\"False\" "
+          "Region=\"X\" Individual=\"False\" BalanceLessThen=\"1\" TurnOffLessThen=\"1\"/></Phones>";
     WriteFileBytes(InitPaths().PhonesXmlFileName, bad);
     const CliRun r = cli("phones|set|2|--number|9160000002");
     EXPECT_NE(r.status, 0);
@@ -149,7 +153,8 @@ TEST_F(CliTest, Regions)
 
     expectRefused({"regions|add|Своя|мск|https://x.example/", "regions|add|Длинная|ABCDE|https://x.example/",
                    "regions|add|[x]|AB|https://x.example/", "regions|add|Two", "regions|remove|x"});
-    EXPECT_TRUE(cli("regions|add|Своя|мск|https://x.example/").err.contains(U("Такое короткое название уже существует")));
+    EXPECT_TRUE(
+        cli("regions|add|Своя|мск|https://x.example/").err.contains(U("Такое короткое название уже существует")));
 }
 
 TEST_F(CliTest, SettingsGetAndSet)
@@ -258,7 +263,8 @@ TEST_F(CliTest, ListingsReadBackInEveryFormat)
     EXPECT_EQ(refresh.value(QStringLiteral("value")), QJsonValue(5));
     EXPECT_EQ(refresh.value(QStringLiteral("unit")).toString(), QStringLiteral("hours"));
     EXPECT_EQ(refresh.value(QStringLiteral("stored")).toString(), QStringLiteral("2"));
-    EXPECT_TRUE(cli("settings|list").out.contains(QStringLiteral("[Connection] cbRefreshTime = 5 hours (stored: 2)\n")));
+    EXPECT_TRUE(
+        cli("settings|list").out.contains(QStringLiteral("[Connection] cbRefreshTime = 5 hours (stored: 2)\n")));
 }
 
 // A password given on standard input never shows in the process's command
@@ -274,11 +280,13 @@ TEST_F(CliTest, PasswordFromStandardInputIsNeverOnTheCommandLine)
         // is read once the new program's words are in place (just after the
         // start, /proc may still show the parent's).
         QByteArray seen;
-        WaitUntil([&] {
-            QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(p.processId()));
-            seen = cmdline.open(QIODevice::ReadOnly) ? cmdline.readAll() : QByteArray();
-            return seen.contains("--password-stdin");
-        }, 5000);
+        WaitUntil(
+            [&] {
+                QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(p.processId()));
+                seen = cmdline.open(QIODevice::ReadOnly) ? cmdline.readAll() : QByteArray();
+                return seen.contains("--password-stdin");
+            },
+            5000);
         EXPECT_TRUE(seen.contains("--password-stdin")) << seen.toStdString();
         EXPECT_FALSE(seen.contains(secret));
         p.write(secret + "\n");
@@ -348,7 +356,8 @@ TEST_F(CliTest, FortyWritersAtOnceKeepEveryPhone)
         const QString number = QStringLiteral("90000000%1").arg(k, 2, 10, QLatin1Char('0'));
         expected.insert(number);
         writers.push_back(StartCli({QStringLiteral("phones"), QStringLiteral("set"), QString::number(kWriters + 1 + k),
-                                    QStringLiteral("--number"), number, QStringLiteral("--alias"), QStringLiteral("writer %1").arg(k)}));
+                                    QStringLiteral("--number"), number, QStringLiteral("--alias"),
+                                    QStringLiteral("writer %1").arg(k)}));
     }
     for (auto &p : writers) {
         ASSERT_TRUE(p->waitForFinished(120000));

@@ -10,9 +10,9 @@
 
 #include <QDir>
 #include <QStringList>
+#include <csignal>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
-#include <csignal>
 
 class ConfigHome : public TestHome {
 public:

@@ -10,7 +10,10 @@ protected:
     ConfigHome home;
     QString path = home.file(QStringLiteral("test.ini"));
     TIniFile ini{path};
-    QString read(const QString &section, const char *key) { return ini.ReadString(section, QLatin1String(key), QStringLiteral("-")); }
+    QString read(const QString &section, const char *key)
+    {
+        return ini.ReadString(section, QLatin1String(key), QStringLiteral("-"));
+    }
 };
 }  // namespace
 
@@ -33,7 +36,9 @@ TEST_F(IniFileTest, WritesKeepWhatTheyDoNotChange)
     ini.WriteString(QStringLiteral("a"), QStringLiteral("Y"), QStringLiteral("20"));
     ini.WriteString(QStringLiteral("C"), QStringLiteral("w"), QString());
     ini.DeleteKey(QStringLiteral("b"), QStringLiteral("Z"));
-    EXPECT_EQ(ReadFileBytes(path), Cp("; настройки\r\n[A]\r\nx = 1 ; note\r\ny=20\r\n\r\n; about B\r\n[B]\r\n\r\n[a]\r\nm=4\r\n\r\n[C]\r\nw=\r\n"));
+    EXPECT_EQ(ReadFileBytes(path),
+              Cp("; настройки\r\n[A]\r\nx = 1 ; note\r\ny=20\r\n\r\n; about "
+                 "B\r\n[B]\r\n\r\n[a]\r\nm=4\r\n\r\n[C]\r\nw=\r\n"));
     ini.EraseSection(QStringLiteral("A"));
     EXPECT_EQ(ini.ReadSections(), (QStringList{QStringLiteral("B"), QStringLiteral("C")}));
 
@@ -44,12 +49,14 @@ TEST_F(IniFileTest, WritesKeepWhatTheyDoNotChange)
 
 TEST_F(IniFileTest, HandWrittenAndMalformedFilesReadAsPrivateProfileReadsDo)
 {
-    WriteFileBytes(path, QByteArray("\xEF\xBB\xBF") + QString::fromUtf8("orphan=1\n; a comment\n  [ Mark ]  \n"
-                                                                         "  edBalanceLessThen =  3.5  \n;x=0\nx=1\nx=0\n"
-                                                                         "quoted=\"  spaced  \"\nsingle='x'\nhalf=\"x\n"
-                                                                         "no equals sign\n[Регион]\r\nShortName=РГН\n"
-                                                                         "[mark]\nlate=1\n")
-                                                          .toUtf8());
+    WriteFileBytes(path,
+                   QByteArray("\xEF\xBB\xBF")
+                       + QString::fromUtf8("orphan=1\n; a comment\n  [ Mark ]  \n"
+                                           "  edBalanceLessThen =  3.5  \n;x=0\nx=1\nx=0\n"
+                                           "quoted=\"  spaced  \"\nsingle='x'\nhalf=\"x\n"
+                                           "no equals sign\n[Регион]\r\nShortName=РГН\n"
+                                           "[mark]\nlate=1\n")
+                             .toUtf8());
     EXPECT_EQ(read(QStringLiteral("Mark"), "edBalanceLessThen"), QStringLiteral("3.5"));
     EXPECT_EQ(read(QStringLiteral("Mark"), "x"), QStringLiteral("1"));  // the first of a key counts
     EXPECT_EQ(read(QStringLiteral("Mark"), "quoted"), QStringLiteral("  spaced  "));
@@ -60,10 +67,12 @@ TEST_F(IniFileTest, HandWrittenAndMalformedFilesReadAsPrivateProfileReadsDo)
     EXPECT_EQ(read(U("регион"), "ShortName"), U("РГН"));
     EXPECT_EQ(ini.ReadSections(), (QStringList{QStringLiteral("Mark"), U("Регион")}));
 
-    WriteFileBytes(path, "[N]\nhex=0x1F\nneg=-5\nplus=+7\nbad=12abc\nempty=\nhuge=99999999999\nmin=-2147483648\n"
-                         "float=3.5\nb2=2\nb0=0\nbyes=yes\n");
-    const std::pair<const char *, int> ints[] = {{"hex", 31}, {"neg", -5}, {"plus", 7}, {"bad", 77}, {"empty", 77},
-                                                 {"huge", 77}, {"min", -2147483647 - 1}, {"float", 77}};
+    WriteFileBytes(path,
+                   "[N]\nhex=0x1F\nneg=-5\nplus=+7\nbad=12abc\nempty=\nhuge=99999999999\nmin=-2147483648\n"
+                   "float=3.5\nb2=2\nb0=0\nbyes=yes\n");
+    const std::pair<const char *, int> ints[]
+        = {{"hex", 31},  {"neg", -5}, {"plus", 7}, {"bad", 77}, {"empty", 77}, {"huge", 77}, {"min", -2147483647 - 1},
+           {"float", 77}};
     for (const auto &[key, want] : ints)
         EXPECT_EQ(ini.ReadInteger(QStringLiteral("N"), QLatin1String(key), 77), want) << key;
     EXPECT_TRUE(ini.ReadBool(QStringLiteral("N"), QStringLiteral("b2"), false));
@@ -83,13 +92,18 @@ TEST_F(IniFileTest, TheFileIsWrittenWholeOrNotAtAll)
 {
     ini.WriteString(QStringLiteral("A"), QStringLiteral("k"), QStringLiteral("v"));
     const QByteArray before = ReadFileBytes(path);
-    for (const auto &[section, key, value] :
-         {std::tuple{"A", "k", "v\r\n[B]\r\nx=1"}, {"A]\r\n[B", "k", "v"}, {"A", "k=j", "v"}, {"A", "", "v"}, {"A", "k", "日本"}})
-        EXPECT_THROW(ini.WriteString(QString::fromUtf8(section), QString::fromUtf8(key), QString::fromUtf8(value)), SaldomatError)
+    for (const auto &[section, key, value] : {std::tuple{"A", "k", "v\r\n[B]\r\nx=1"},
+                                              {"A]\r\n[B", "k", "v"},
+                                              {"A", "k=j", "v"},
+                                              {"A", "", "v"},
+                                              {"A", "k", "日本"}})
+        EXPECT_THROW(ini.WriteString(QString::fromUtf8(section), QString::fromUtf8(key), QString::fromUtf8(value)),
+                     SaldomatError)
             << section << " " << key << " " << value;
     {
         FileSizeLimit limit(40);  // as on a full disk
-        EXPECT_THROW(ini.WriteString(QStringLiteral("A"), QStringLiteral("big"), QString(500, QLatin1Char('x'))), SaldomatError);
+        EXPECT_THROW(ini.WriteString(QStringLiteral("A"), QStringLiteral("big"), QString(500, QLatin1Char('x'))),
+                     SaldomatError);
     }
     EXPECT_EQ(read(QStringLiteral("A"), "big"), QStringLiteral("-"));
     {
@@ -101,7 +115,7 @@ TEST_F(IniFileTest, TheFileIsWrittenWholeOrNotAtAll)
     EXPECT_EQ(home.files(), QStringList{QStringLiteral("test.ini")});  // no temporary file left behind
 
     const auto inode = [&] {
-        struct stat st {};
+        struct stat st { };
         ::stat(QFile::encodeName(path).constData(), &st);
         return st.st_ino;
     };

@@ -15,13 +15,14 @@ protected:
 
 TEST_F(IssaUrlTest, SectionsResolveWithTheDefaultsForMissingKeys)
 {
-    WriteFileBytes(path, Cp("[Корвет - Урал]\nShortName=екб\nLoginURL=https://ekb.example/is\n\n"
-                            "[Корвет - Юг]\nShortName=ЮГ\nLoginURL=https://south.example/is\nLoginStr=a=<%PhoneNumber%>\n"
-                            "LoginName=num\nPasswName=pw\n\n"
-                            "[Second Урал]\nShortName=ЕКБ\nLoginURL=https://other.example/\n"));
+    WriteFileBytes(path,
+                   Cp("[Корвет - Урал]\nShortName=екб\nLoginURL=https://ekb.example/is\n\n"
+                      "[Корвет - Юг]\nShortName=ЮГ\nLoginURL=https://south.example/is\nLoginStr=a=<%PhoneNumber%>\n"
+                      "LoginName=num\nPasswName=pw\n\n"
+                      "[Second Урал]\nShortName=ЕКБ\nLoginURL=https://other.example/\n"));
     TIssaUrlInfo info = GetIssaUrlByShortName(U("ЕКБ"));
     EXPECT_EQ(info.LongName, U("Корвет - Урал"));  // the first in file order
-    EXPECT_EQ(info.ShortName, U("ЕКБ"));           // as asked
+    EXPECT_EQ(info.ShortName, U("ЕКБ"));  // as asked
     EXPECT_EQ(info.LoginURL, QStringLiteral("https://ekb.example/is"));
     EXPECT_EQ(info.LoginStr, QStringLiteral("Lang=2&mobnum=<%PhoneNumber%>&Password=<%Password%>"));
     EXPECT_FALSE(info.AllowPlainHttp);
@@ -53,11 +54,12 @@ TEST_F(IssaUrlTest, SectionsResolveWithTheDefaultsForMissingKeys)
 
 TEST_F(IssaUrlTest, CorrectLoginUrl)
 {
-    const std::pair<const char *, const char *> cases[] = {
-        {"  https://a.example/cgi-bin/cgi.exe?function=is_newlog&x=1&y=2 \t", "https://a.example/cgi-bin/cgi.exe?function=is_login"},
-        {"https://a.example/?FUNCTION=IS_NEWLOG", "https://a.example/?FUNCTION=IS_NEWLOG"},
-        {"x?function=is_newlogfunction=is_newlog", "x?function=is_login"},
-        {" \r\n", ""}};
+    const std::pair<const char *, const char *> cases[]
+        = {{"  https://a.example/cgi-bin/cgi.exe?function=is_newlog&x=1&y=2 \t",
+            "https://a.example/cgi-bin/cgi.exe?function=is_login"},
+           {"https://a.example/?FUNCTION=IS_NEWLOG", "https://a.example/?FUNCTION=IS_NEWLOG"},
+           {"x?function=is_newlogfunction=is_newlog", "x?function=is_login"},
+           {" \r\n", ""}};
     for (const auto &[in, out] : cases)
         EXPECT_EQ(CorrectLoginUrl(QString::fromLatin1(in)), QString::fromLatin1(out)) << in;
 }
@@ -82,7 +84,8 @@ TEST_F(IssaUrlTest, AddDialogCheck)
 TEST_F(IssaUrlTest, AddEditRenameAndRemove)
 {
     AddIssaUrl(U("Питер"), U("СПБ"), QStringLiteral(" https://spb.example/cgi.exe?function=is_newlog&q=1 "));
-    EXPECT_EQ(ReadFileBytes(path), Cp("[Питер]\r\nLoginURL=https://spb.example/cgi.exe?function=is_login\r\nShortName=СПБ\r\n"));
+    EXPECT_EQ(ReadFileBytes(path),
+              Cp("[Питер]\r\nLoginURL=https://spb.example/cgi.exe?function=is_login\r\nShortName=СПБ\r\n"));
     ServersIni.WriteString(U("Питер"), QStringLiteral("LoginStr"), QStringLiteral("x=<%Password%>"));
 
     // Adding over an existing section overwrites the two keys only.

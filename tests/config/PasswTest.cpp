@@ -38,8 +38,9 @@ TEST(Passw, DecodesTheStoredLayoutAndRefusesBadText)
     EXPECT_EQ(DecodePass(otherFiller), QStringLiteral("123"));
     EXPECT_EQ(DecodePass(QStringLiteral("0001FF00")), U("я"));  // windows-1251 bytes
 
-    for (const QString &bad : {QStringLiteral("ABC"), QString(), QStringLiteral("1073112213"), QStringLiteral("G073112213AB"),
-                               QStringLiteral("10731122X3AB"), QStringLiteral("1073112213Z0"), QStringLiteral("107Z112213AB")}) {
+    for (const QString &bad :
+         {QStringLiteral("ABC"), QString(), QStringLiteral("1073112213"), QStringLiteral("G073112213AB"),
+          QStringLiteral("10731122X3AB"), QStringLiteral("1073112213Z0"), QStringLiteral("107Z112213AB")}) {
         try {
             DecodePass(bad);
             ADD_FAILURE() << "decoded " << bad.toStdString();

@@ -1,9 +1,9 @@
 #include "PhonesXml.h"
 
 #include "ConfigHome.h"
-#include "Readers.h"
 #include "Passw.h"
 #include "PasswordVault.h"
+#include "Readers.h"
 
 #include <QRegularExpression>
 
@@ -49,8 +49,9 @@ protected:
     QByteArray element(const QString &attrs) { return ToCp1251(QStringLiteral("<Phone %1/>").arg(attrs)); }
     QString attrs(const QString &number, const QString &extra = QString())
     {
-        return QStringLiteral("Number=\"%1\" Password=\"%2\" Alias=\"\" Monitor=\"True\" TrayShow=\"False\" Region=\"X\" "
-                              "Individual=\"False\" BalanceLessThen=\"1\" TurnOffLessThen=\"1\" %3")
+        return QStringLiteral(
+                   "Number=\"%1\" Password=\"%2\" Alias=\"\" Monitor=\"True\" TrayShow=\"False\" Region=\"X\" "
+                   "Individual=\"False\" BalanceLessThen=\"1\" TurnOffLessThen=\"1\" %3")
             .arg(number, EncodePass(QStringLiteral("1")), extra);
     }
 };
@@ -73,15 +74,16 @@ TEST_F(PhonesXmlTest, SmallFileHasTheExactBytesOfTheWindowsForm)
 
     QStringList passwords;
     const QByteArray masked = maskPasswords(ReadFileBytes(path), &passwords);
-    EXPECT_EQ(masked,
-              Cp("<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n"
-                 "<Phones>\r\n"
-                 "  <Phone Number=\"9161234567\" Password=\"*\" Alias=\"Мама &amp; &lt;папа&gt; &quot;дача&quot;\" "
-                 "Monitor=\"True\" TrayShow=\"True\" Region=\"МСК\" Individual=\"True\" BalanceLessThen=\"2.59999990463257\" "
-                 "TurnOffLessThen=\"3\"/>\r\n"
-                 "  <Phone Number=\" 9031112233 \" Password=\"*\" Alias=\"\" Monitor=\"False\" TrayShow=\"False\" "
-                 "Region=\"СПб\" Individual=\"False\" BalanceLessThen=\"2.5\" TurnOffLessThen=\"0\"/>\r\n"
-                 "</Phones>\r\n"));
+    EXPECT_EQ(
+        masked,
+        Cp("<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n"
+           "<Phones>\r\n"
+           "  <Phone Number=\"9161234567\" Password=\"*\" Alias=\"Мама &amp; &lt;папа&gt; &quot;дача&quot;\" "
+           "Monitor=\"True\" TrayShow=\"True\" Region=\"МСК\" Individual=\"True\" BalanceLessThen=\"2.59999990463257\" "
+           "TurnOffLessThen=\"3\"/>\r\n"
+           "  <Phone Number=\" 9031112233 \" Password=\"*\" Alias=\"\" Monitor=\"False\" TrayShow=\"False\" "
+           "Region=\"СПб\" Individual=\"False\" BalanceLessThen=\"2.5\" TurnOffLessThen=\"0\"/>\r\n"
+           "</Phones>\r\n"));
     EXPECT_EQ(passwords, (QStringList{U("пароль"), QString()}));
 }
 
@@ -138,7 +140,8 @@ TEST_F(PhonesXmlTest, MalformedFilesLoadAsAnEmptyListAndStayUntouched)
         QByteArray(),
         QByteArray("<Phones><Phone Number=\"1\""),
         QByteArray("\x00\x01\x02garbage", 10),
-        QByteArray("<?xml version=\"1.0\"?><!DOCTYPE x [<!ENTITY e SYSTEM \"file:///etc/passwd\">]><Phones>&e;</Phones>"),
+        QByteArray(
+            "<?xml version=\"1.0\"?><!DOCTYPE x [<!ENTITY e SYSTEM \"file:///etc/passwd\">]><Phones>&e;</Phones>"),
         QByteArray("<Phones/><Second/>"),
     };
     for (const QByteArray &bytes : files) {
@@ -167,8 +170,8 @@ TEST_F(PhonesXmlTest, BadElementStopsTheLoadThereWithTheLabels)
     EXPECT_EQ(m.Line(1).Number, QStringLiteral("111"));
     EXPECT_TRUE(m.Line(2).Number.isEmpty());  // not half-filled
     EXPECT_TRUE(m.Line(3).Number.isEmpty());  // emptied, not left as before
-    EXPECT_TRUE(loadError().startsWith(
-        QStringLiteral("PhonesXml.LoadPhonesInfoFromXml -- > PhonesXml.readPhone -- > ")))
+    EXPECT_TRUE(
+        loadError().startsWith(QStringLiteral("PhonesXml.LoadPhonesInfoFromXml -- > PhonesXml.readPhone -- > ")))
         << loadError().toStdString();
     EXPECT_TRUE(loadError().contains(QStringLiteral("TurnOffLessThen")));
 
@@ -180,15 +183,16 @@ TEST_F(PhonesXmlTest, BadElementStopsTheLoadThereWithTheLabels)
     EXPECT_TRUE(m.Line(2).Number.isEmpty());
     EXPECT_EQ(m.Line(3).Number, QStringLiteral("333"));
     ASSERT_EQ(problems.size(), 1);
-    EXPECT_TRUE(problems[0].contains(path) && problems[0].contains(QStringLiteral("№ 2")) &&
-                problems[0].contains(QStringLiteral("TurnOffLessThen")))
+    EXPECT_TRUE(problems[0].contains(path) && problems[0].contains(QStringLiteral("№ 2"))
+                && problems[0].contains(QStringLiteral("TurnOffLessThen")))
         << problems[0].toStdString();
 
     QString badPassword = attrs(QStringLiteral("222"));
-    badPassword.replace(QRegularExpression(QStringLiteral("Password=\"[0-9A-F]+\"")), QStringLiteral("Password=\"ABC\""));
+    badPassword.replace(QRegularExpression(QStringLiteral("Password=\"[0-9A-F]+\"")),
+                        QStringLiteral("Password=\"ABC\""));
     WriteFileBytes(path, "<Phones>" + first + element(badPassword) + third + element(lacking) + "</Phones>");
-    EXPECT_TRUE(loadError().startsWith(QStringLiteral(
-        "PhonesXml.LoadPhonesInfoFromXml -- > PhonesXml.readPhone -- > Passw.DecodePass -- > ")))
+    EXPECT_TRUE(loadError().startsWith(
+        QStringLiteral("PhonesXml.LoadPhonesInfoFromXml -- > PhonesXml.readPhone -- > Passw.DecodePass -- > ")))
         << loadError().toStdString();
     problems.clear();
     LoadPhonesInfoFromXml(m, path, MaxPhones, &problems);
@@ -206,8 +210,9 @@ TEST_F(PhonesXmlTest, EntitiesAreNeverExpandedAndLargeFilesAreRefused)
     const QByteArray refs = QByteArray("&e;").repeated(3000);
     QString expanding = attrs(QStringLiteral("222"));
     expanding.replace(QStringLiteral("Alias=\"\""), QStringLiteral("Alias=\"%1\"").arg(QLatin1String(refs)));
-    WriteFileBytes(path, "<?xml version=\"1.0\"?><!DOCTYPE Phones [<!ENTITY e \"" + big + "\">]><Phones>" +
-                             element(attrs(QStringLiteral("111"))) + element(expanding) + "</Phones>");
+    WriteFileBytes(path,
+                   "<?xml version=\"1.0\"?><!DOCTYPE Phones [<!ENTITY e \"" + big + "\">]><Phones>"
+                       + element(attrs(QStringLiteral("111"))) + element(expanding) + "</Phones>");
     QStringList problems;
     TSetupModel m;
     EXPECT_EQ(LoadPhonesInfoFromXml(m, path, MaxPhones, &problems), TPhonesXmlState::Loaded);
@@ -219,16 +224,17 @@ TEST_F(PhonesXmlTest, EntitiesAreNeverExpandedAndLargeFilesAreRefused)
     // Nested entities: libxml2's amplification limit refuses the document.
     QByteArray laughs = "<!ENTITY a0 \"xxxxxxxxxx\">";
     for (int i = 1; i <= 9; ++i)
-        laughs += "<!ENTITY a" + QByteArray::number(i) + " \"" + ("&a" + QByteArray::number(i - 1) + ";").repeated(10) + "\">";
-    WriteFileBytes(path, "<!DOCTYPE Phones [" + laughs + "]><Phones>" +
-                             element(attrs(QStringLiteral("&a9;"))) + "</Phones>");
+        laughs += "<!ENTITY a" + QByteArray::number(i) + " \"" + ("&a" + QByteArray::number(i - 1) + ";").repeated(10)
+            + "\">";
+    WriteFileBytes(path,
+                   "<!DOCTYPE Phones [" + laughs + "]><Phones>" + element(attrs(QStringLiteral("&a9;"))) + "</Phones>");
     problems.clear();
     EXPECT_NE(LoadPhonesInfoFromXml(m, path, MaxPhones, &problems), TPhonesXmlState::Loaded);
     EXPECT_TRUE(m.Line(1).Number.isEmpty());
 
     // Over 1 MB: not read at all, with a clear word; the file stays.
-    const QByteArray large = "<Phones>" + element(attrs(QStringLiteral("111"))) + "<!--" +
-                             QByteArray(PhonesXmlMaxBytes, ' ') + "--></Phones>";
+    const QByteArray large = "<Phones>" + element(attrs(QStringLiteral("111"))) + "<!--"
+        + QByteArray(PhonesXmlMaxBytes, ' ') + "--></Phones>";
     WriteFileBytes(path, large);
     problems.clear();
     EXPECT_EQ(LoadPhonesInfoFromXml(m, path, MaxPhones, &problems), TPhonesXmlState::Malformed);
@@ -252,9 +258,11 @@ TEST_F(PhonesXmlTest, AttributeTextsReadAsTheWindowsProgramReadsThem)
     const Case cases[] = {
         {"Monitor=\"True\" Individual=\"yes\" BalanceLessThen=\"abc\" TurnOffLessThen=\"\"", true, true, 2.5f, 1},
         {"Monitor=\"false\" Individual=\"on\" BalanceLessThen=\"1,5\" TurnOffLessThen=\"3.5\"", false, false, 2.5f, 1},
-        {"Monitor=\"1\" Individual=\"TRUE\" BalanceLessThen=\" -1.25 \" TurnOffLessThen=\"-4\"", true, true, -1.25f, -4},
+        {"Monitor=\"1\" Individual=\"TRUE\" BalanceLessThen=\" -1.25 \" TurnOffLessThen=\"-4\"", true, true, -1.25f,
+         -4},
         {"Monitor=\"0\" Individual=\"1\" BalanceLessThen=\"1e3\" TurnOffLessThen=\"0x10\"", false, true, 1000.f, 16},
-        {"Monitor=\"2\" Individual=\"0\" BalanceLessThen=\"1e300\" TurnOffLessThen=\"99999999999\"", true, false, 2.5f, 1},
+        {"Monitor=\"2\" Individual=\"0\" BalanceLessThen=\"1e300\" TurnOffLessThen=\"99999999999\"", true, false, 2.5f,
+         1},
     };
     for (const Case &c : cases) {
         const QString a = QStringLiteral("Number=\"1\" Password=\"%1\" Alias=\"\" TrayShow=\"False\" Region=\"X\" %2")
@@ -267,17 +275,21 @@ TEST_F(PhonesXmlTest, AttributeTextsReadAsTheWindowsProgramReadsThem)
         EXPECT_EQ(m.Line(1).ExSettings.TurnOffLessThen, c.turnOff) << c.extra;
     }
     // A flag that is neither a boolean word nor a number stops the load.
-    WriteFileBytes(path, "<Phones>" + element(attrs(QStringLiteral("1")).replace(QStringLiteral("Monitor=\"True\""),
-                                                                                QStringLiteral("Monitor=\"maybe\""))) +
-                             "</Phones>");
+    WriteFileBytes(path,
+                   "<Phones>"
+                       + element(attrs(QStringLiteral("1"))
+                                     .replace(QStringLiteral("Monitor=\"True\""), QStringLiteral("Monitor=\"maybe\"")))
+                       + "</Phones>");
     EXPECT_TRUE(loadError().contains(QStringLiteral("maybe")));
 
     // UTF-8 without a declaration, comments, text and other element names
     // between: only the order of the elements counts. The last tray button wins.
-    const QString text = QString(QChar(0xFEFF)) + QStringLiteral("<List>\n  <!-- first -->\n  <Phone %1/>\n  text\n  <Other %2/>\n</List>\n")
-                             .arg(attrs(U("111")).replace(QStringLiteral("TrayShow=\"False\""), QStringLiteral("TrayShow=\"True\"")),
-                                  attrs(U("222")).replace(QStringLiteral("Region=\"X\""), U("Region=\"Юг\""))
-                                      .replace(QStringLiteral("TrayShow=\"False\""), QStringLiteral("TrayShow=\"True\"")));
+    const QString text = QString(QChar(0xFEFF))
+        + QStringLiteral("<List>\n  <!-- first -->\n  <Phone %1/>\n  text\n  <Other %2/>\n</List>\n")
+              .arg(attrs(U("111")).replace(QStringLiteral("TrayShow=\"False\""), QStringLiteral("TrayShow=\"True\"")),
+                   attrs(U("222"))
+                       .replace(QStringLiteral("Region=\"X\""), U("Region=\"Юг\""))
+                       .replace(QStringLiteral("TrayShow=\"False\""), QStringLiteral("TrayShow=\"True\"")));
     WriteFileBytes(path, text.toUtf8());
     TSetupModel m;
     m.SetTrayShowMinimal(true);

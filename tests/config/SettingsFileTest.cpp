@@ -30,13 +30,16 @@ protected:
     }
 };
 
-const char kDefaultFile[] =
-    "[Hint Window]\r\ncbNN=1\r\ncbLicSchet=0\r\ncbAlias=1\r\ncbUserName=0\r\ncbPhoneNum=1\r\ncbObPlat=0\r\ncbAverage=0\r\n"
-    "cbTurnOff=1\r\ncbRecomend=1\r\ncbSMS=0\r\ncbMin=0\r\ncbJeansBalExpired=0\r\ncbBalDelta=0\r\ncbLastQueryTime=1\r\n"
-    "\r\n[Mark]\r\ncbMarkIfBalance=1\r\ncbMarkIfTurnOff=1\r\ncbNotify=1\r\nedBalanceLessThen=2.5\r\nedTurnOffLessThen=2\r\n"
-    "\r\n[Connection]\r\ncbRefreshTime=2\r\ncbExecAfterRun=0\r\ncbAutoReRquest=1\r\n"
-    "\r\n[Phones]\r\nrbTrayShowMinimal=0\r\ncbKeyring=1\r\n"
-    "\r\n[Debug]\r\nSaveLogFiles=0\r\n";
+const char kDefaultFile[]
+    = "[Hint "
+      "Window]\r\ncbNN=1\r\ncbLicSchet=0\r\ncbAlias=1\r\ncbUserName=0\r\ncbPhoneNum=1\r\ncbObPlat=0\r\ncbAverage=0\r\n"
+      "cbTurnOff=1\r\ncbRecomend=1\r\ncbSMS=0\r\ncbMin=0\r\ncbJeansBalExpired=0\r\ncbBalDelta=0\r\ncbLastQueryTime="
+      "1\r\n"
+      "\r\n[Mark]\r\ncbMarkIfBalance=1\r\ncbMarkIfTurnOff=1\r\ncbNotify=1\r\nedBalanceLessThen=2."
+      "5\r\nedTurnOffLessThen=2\r\n"
+      "\r\n[Connection]\r\ncbRefreshTime=2\r\ncbExecAfterRun=0\r\ncbAutoReRquest=1\r\n"
+      "\r\n[Phones]\r\nrbTrayShowMinimal=0\r\ncbKeyring=1\r\n"
+      "\r\n[Debug]\r\nSaveLogFiles=0\r\n";
 }  // namespace
 
 TEST_F(SettingsFileTest, NoFileGivesTheDefaultsAndTheirExactFile)
@@ -57,7 +60,8 @@ TEST_F(SettingsFileTest, EveryValueRoundTrips)
     TSetupModel m;
     TGeneralSettings &g = m.General;
     g.cbNN = false;
-    g.cbLicSchet = g.cbUserName = g.cbObPlat = g.cbAverage = g.cbSMS = g.cbMin = g.cbJeansBalExpired = g.cbBalDelta = true;
+    g.cbLicSchet = g.cbUserName = g.cbObPlat = g.cbAverage = g.cbSMS = g.cbMin = g.cbJeansBalExpired = g.cbBalDelta
+        = true;
     g.cbAlias = g.cbPhoneNum = g.cbTurnOff = g.cbRecomend = g.cbLastQueryTime = false;
     g.cbMarkIfBalance = g.cbMarkIfTurnOff = false;
     g.edBalanceLessThen = QStringLiteral("10.75");
@@ -85,17 +89,16 @@ TEST_F(SettingsFileTest, UnreadableValuesAreRepaired)
         qint64 wantHours;
     };
     const Case cases[] = {
-        {"abc", "3.5", "7", "2.5", "2", 24},
-        {"1,5", "-230973", "8", "2.5", "2", 5},
-        {"-230973", "x", "-1", "2.5", "2", 5},
-        {"-230973.0", "", "0x1", "2.5", "2", 4},
-        {"3.75", "0", "0", "3.75", "0", 3},
-        {"", "7", "abc", "2.5", "7", 5},
+        {"abc", "3.5", "7", "2.5", "2", 24},   {"1,5", "-230973", "8", "2.5", "2", 5},
+        {"-230973", "x", "-1", "2.5", "2", 5}, {"-230973.0", "", "0x1", "2.5", "2", 4},
+        {"3.75", "0", "0", "3.75", "0", 3},    {"", "7", "abc", "2.5", "7", 5},
     };
     for (const Case &c : cases) {
-        WriteFileBytes(path, QStringLiteral("[Mark]\nedBalanceLessThen=%1\nedTurnOffLessThen=%2\n[Connection]\ncbRefreshTime=%3\n")
-                                 .arg(QLatin1String(c.balance), QLatin1String(c.days), QLatin1String(c.refresh))
-                                 .toLatin1());
+        WriteFileBytes(
+            path,
+            QStringLiteral("[Mark]\nedBalanceLessThen=%1\nedTurnOffLessThen=%2\n[Connection]\ncbRefreshTime=%3\n")
+                .arg(QLatin1String(c.balance), QLatin1String(c.days), QLatin1String(c.refresh))
+                .toLatin1());
         const TSetupModel m = loaded();
         EXPECT_EQ(m.General.edBalanceLessThen, QLatin1String(c.wantBalance)) << c.balance;
         EXPECT_EQ(m.General.edTurnOffLessThen, QLatin1String(c.wantDays)) << c.days;
@@ -103,14 +106,16 @@ TEST_F(SettingsFileTest, UnreadableValuesAreRepaired)
     }
     // The repaired texts are written at the next save.
     SaveIniFile(loaded());
-    EXPECT_EQ(IniFile.ReadString(QStringLiteral("Mark"), QStringLiteral("edBalanceLessThen"), QString()), QStringLiteral("2.5"));
+    EXPECT_EQ(IniFile.ReadString(QStringLiteral("Mark"), QStringLiteral("edBalanceLessThen"), QString()),
+              QStringLiteral("2.5"));
     EXPECT_EQ(IniFile.ReadInteger(QStringLiteral("Connection"), QStringLiteral("cbRefreshTime"), -1), 2);
 }
 
 TEST_F(SettingsFileTest, SavingKeepsWhatOtherPartsStoreInTheFile)
 {
-    WriteFileBytes(path, Cp("; written by hand\n[Debug]\nSaveLogFiles=1\n\n[History Form]\nLeft=10\nedLastDays=2\n\n"
-                            "[Connection]\nProxyUserName=иван\n"));
+    WriteFileBytes(path,
+                   Cp("; written by hand\n[Debug]\nSaveLogFiles=1\n\n[History Form]\nLeft=10\nedLastDays=2\n\n"
+                      "[Connection]\nProxyUserName=иван\n"));
     SaveIniFile(loaded());
     SaveIniFile(loaded());
     EXPECT_TRUE(IniFile.ReadBool(QStringLiteral("Debug"), QStringLiteral("SaveLogFiles"), false));
@@ -210,7 +215,8 @@ TEST_F(SettingsFileTest, FailedSaveLeavesTheSettingsFileAsItWas)
     m.General.cbNN = false;
     m.General.cbAutoStart = true;
     const QString error = saveError(m);
-    EXPECT_TRUE(error.startsWith(QStringLiteral("SettingsFile.SaveIniFile -- > AutoStart.SetAutoStart -- > "))) << error.toStdString();
+    EXPECT_TRUE(error.startsWith(QStringLiteral("SettingsFile.SaveIniFile -- > AutoStart.SetAutoStart -- > ")))
+        << error.toStdString();
     EXPECT_EQ(ReadFileBytes(path), before);
 
     // A full disk during the rewrite itself.
@@ -234,7 +240,8 @@ TEST_F(SettingsFileTest, ProxyLogon)
 
     SetProxyCredentials(QStringLiteral("user"), QStringLiteral("   "));
     EXPECT_TRUE(IniFile.ValueExists(QStringLiteral("Connection"), QStringLiteral("ProxyPassword")));
-    EXPECT_TRUE(IniFile.ReadString(QStringLiteral("Connection"), QStringLiteral("ProxyPassword"), QStringLiteral("x")).isEmpty());
+    EXPECT_TRUE(IniFile.ReadString(QStringLiteral("Connection"), QStringLiteral("ProxyPassword"), QStringLiteral("x"))
+                    .isEmpty());
     EXPECT_TRUE(GetProxyPassword().isEmpty());
 
     // No user name: no password, whatever is stored.
@@ -248,7 +255,8 @@ TEST_F(SettingsFileTest, ProxyLogon)
         GetProxyPassword();
         ADD_FAILURE() << "a bad stored password must fail";
     } catch (const SaldomatError &e) {
-        EXPECT_TRUE(e.message().startsWith(QStringLiteral("SettingsFile.GetProxyPassword -- > Passw.DecodePass -- > ")));
+        EXPECT_TRUE(
+            e.message().startsWith(QStringLiteral("SettingsFile.GetProxyPassword -- > Passw.DecodePass -- > ")));
     }
 }
 

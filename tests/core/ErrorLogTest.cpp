@@ -144,7 +144,7 @@ TEST(PrivateFiles, LogRewritesAndNewFolderAreOwnerOnlyUnderAnOpenUmask)
     MakePrivateDirectory(folder);
     ::umask(oldMask);
     const auto mode = [](const QString &path) {
-        struct stat st {};
+        struct stat st { };
         ::stat(QFile::encodeName(path).constData(), &st);
         return st.st_mode & 07777;
     };

@@ -1,5 +1,5 @@
-#include "Common.h"
 #include "PhoneTable.h"
+#include "Common.h"
 #include "TestHome.h"
 
 #include <gtest/gtest.h>
@@ -27,7 +27,8 @@ TEST(PhoneTable, ClearAndResets)
     IssaArray[3].ErrorMsg = QStringLiteral("x");
     IssaArray[3].State = dsError;
     ClearIssa(IssaArray[3]);
-    EXPECT_TRUE(IssaArray[3].PhoneNumber.isEmpty() && IssaArray[3].UserName.isEmpty() && IssaArray[3].ErrorMsg.isEmpty());
+    EXPECT_TRUE(IssaArray[3].PhoneNumber.isEmpty() && IssaArray[3].UserName.isEmpty()
+                && IssaArray[3].ErrorMsg.isEmpty());
     EXPECT_EQ(IssaArray[3].Balance, 0.0f);
     EXPECT_FALSE(IssaArray[3].Success);
     EXPECT_EQ(IssaArray[3].State, dsNone);

@@ -48,7 +48,7 @@ protected:
     TestHome home;
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(BrowserWindowTest, ProxyLogonAnsweredWithTheStoredCredentials)
 {

@@ -18,8 +18,8 @@ TEST(FindYesButton, AffirmativeCaptionsAtAnyDepthAndOnlyButtons)
     const struct {
         const char *caption;
         bool yes;
-    } cases[] = {{"&Yes", true}, {"&Да", true}, {"ОК", true}, {"ok", true}, {"Y&es, go on", true},
-                 {"Cancel", false}, {"&Нет", false}, {"Отмена", false}};
+    } cases[] = {{"&Yes", true},        {"&Да", true},     {"ОК", true},    {"ok", true},
+                 {"Y&es, go on", true}, {"Cancel", false}, {"&Нет", false}, {"Отмена", false}};
     for (const auto &c : cases) {
         QDialog dialog;
         auto *layout = new QVBoxLayout(&dialog);

@@ -8,8 +8,7 @@
 #include <QTcpSocket>
 #include <memory>
 
-RefusingProxy::RefusingProxy()
-    : server_(new QTcpServer)
+RefusingProxy::RefusingProxy() : server_(new QTcpServer)
 {
     server_->listen(QHostAddress::LocalHost, 0);
     QObject::connect(server_, &QTcpServer::newConnection, server_, [this] {

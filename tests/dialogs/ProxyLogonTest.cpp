@@ -56,7 +56,7 @@ protected:
 const QString kNumber1 = QStringLiteral("9161110001");
 const QString kNumber2 = QStringLiteral("9161110002");
 
-} // namespace
+}  // namespace
 
 TEST_F(ProxyLogonTest, RightCredentialsTypedIntoTheLogonPrompt)
 {
@@ -173,7 +173,8 @@ TEST_F(ProxyLogonTest, PlainHttpAskesNothingAndGoesOnlyToThisComputerOrATickedRe
         run();
         const TIssa &issa = IssaArray[1];
         EXPECT_FALSE(issa.Success);
-        EXPECT_TRUE(issa.ErrorMsg.contains(QStringLiteral("Разрешить вход без шифрования"))) << issa.ErrorMsg.toStdString();
+        EXPECT_TRUE(issa.ErrorMsg.contains(QStringLiteral("Разрешить вход без шифрования")))
+            << issa.ErrorMsg.toStdString();
     }
     EXPECT_EQ(notices + others + caught, 0);
     // The region's tick allows it.

@@ -26,12 +26,12 @@ protected:
     static void open(TfrmLoadedPages &v)
     {
         v.show();
-        QTest::qWait(60); // the start timer
+        QTest::qWait(60);  // the start timer
     }
     TestHome home;
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(ViewerFixture, OpensOnTheNewestPageAndWalksBack)
 {

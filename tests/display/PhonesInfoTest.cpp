@@ -53,14 +53,14 @@ protected:
     {
         TGeneralSettings &g = SetupModel().General;
         for (bool *b :
-            {&g.cbNN, &g.cbLicSchet, &g.cbAlias, &g.cbUserName, &g.cbPhoneNum, &g.cbObPlat, &g.cbAverage, &g.cbTurnOff,
-                &g.cbRecomend, &g.cbSMS, &g.cbMin, &g.cbJeansBalExpired, &g.cbBalDelta, &g.cbLastQueryTime})
+             {&g.cbNN, &g.cbLicSchet, &g.cbAlias, &g.cbUserName, &g.cbPhoneNum, &g.cbObPlat, &g.cbAverage, &g.cbTurnOff,
+              &g.cbRecomend, &g.cbSMS, &g.cbMin, &g.cbJeansBalExpired, &g.cbBalDelta, &g.cbLastQueryTime})
             *b = on;
     }
     TestHome home;
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(PhonesFixture, ColumnsFollowTheSettings)
 {
@@ -105,7 +105,7 @@ TEST_F(PhonesFixture, QueriedAndFailedPhones)
     ok.ObPlat = 0;
     ok.Average = 3.456f;
     ok.BalDelta = 0;
-    ok.TurnOff = 2; // at the threshold 2
+    ok.TurnOff = 2;  // at the threshold 2
     ok.Recomend = 50;
     ok.JeansExpired = 12;
     ok.SMS = 0;
@@ -129,7 +129,8 @@ TEST_F(PhonesFixture, QueriedAndFailedPhones)
     EXPECT_EQ(text(w, QStringLiteral("LastQueryTime"), 1), FormatShortDateTime(46000.5));
     IssaArray[1].NotSaved = true;  // read, but its history row could not be stored
     w.FillGrid();
-    EXPECT_EQ(text(w, QStringLiteral("LastQueryTime"), 1), FormatShortDateTime(46000.5) + QStringLiteral(" не сохранено"));
+    EXPECT_EQ(text(w, QStringLiteral("LastQueryTime"), 1),
+              FormatShortDateTime(46000.5) + QStringLiteral(" не сохранено"));
     EXPECT_EQ(style(w, QStringLiteral("Balance"), 1).FontColor, QColor(Qt::black));
     EXPECT_EQ(style(w, QStringLiteral("TurnOff"), 1).FontColor, MarkedText);
 
@@ -138,7 +139,8 @@ TEST_F(PhonesFixture, QueriedAndFailedPhones)
     EXPECT_EQ(style(w, QStringLiteral("Balance"), 2).FontColor, FailedMarkedText);
     EXPECT_EQ(style(w, QStringLiteral("TurnOff"), 2).FontColor, FailedText);
     const int balanceCol = static_cast<int>(w.ColumnKeys.indexOf(QStringLiteral("Balance")));
-    EXPECT_EQ(w.Grid->item(2, balanceCol)->toolTip(), QStringLiteral("Последние данные от ") + FormatShortDateTime(46000.5))
+    EXPECT_EQ(w.Grid->item(2, balanceCol)->toolTip(),
+              QStringLiteral("Последние данные от ") + FormatShortDateTime(46000.5))
         << "greyed figures say when they were read";
     EXPECT_EQ(w.Grid->item(1, balanceCol)->toolTip(), QString());
 
@@ -216,7 +218,7 @@ TEST_F(PhonesFixture, PhonesAddedWithoutRebuildStopTheFill)
 {
     monitor(1, 30.f);
     TfrmPhonesInfo w;
-    monitor(2, 10.f); // monitored after the rows were laid out
+    monitor(2, 10.f);  // monitored after the rows were laid out
     monitor(3, 10.f);
     EXPECT_NO_THROW(w.FillGrid());
     EXPECT_EQ(w.Grid->RowCount(), 2);
@@ -338,11 +340,11 @@ TEST_F(PhonesFixture, WidthsAreWrittenAfterAResizeNotAtEveryClick)
     QApplication::processEvents();
     const int balance = static_cast<int>(w.ColumnKeys.indexOf(QStringLiteral("Balance")));
     const QString section = QStringLiteral("PhonesInfo Form"), key = QStringLiteral("Width_Balance");
-    IniFile.WriteInteger(section, key, 50); // changed behind the window's back
+    IniFile.WriteInteger(section, key, 50);  // changed behind the window's back
     const QPoint cell(w.Grid->columnViewportPosition(balance) + 5, w.Grid->rowViewportPosition(1) + 5);
     QTest::mouseClick(w.Grid->viewport(), Qt::LeftButton, {}, cell);
     EXPECT_EQ(IniFile.ReadInteger(section, key, 0), 50) << "a click in the grid writes nothing";
-    w.Grid->setColumnWidth(balance, 77); // as a drag of the column's border does
+    w.Grid->setColumnWidth(balance, 77);  // as a drag of the column's border does
     QTest::mouseClick(w.Grid->viewport(), Qt::LeftButton, {}, cell);
     EXPECT_EQ(IniFile.ReadInteger(section, key, 0), 77) << "written when the button is released";
     w.hide();

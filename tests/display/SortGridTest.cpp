@@ -50,7 +50,7 @@ struct Grid {
     void click(const QPoint &p) { QTest::mouseClick(header(), Qt::LeftButton, {}, p); }
 };
 
-} // namespace
+}  // namespace
 
 TEST(SortCompare, NumbersByValueThenDatesThenTexts)
 {
@@ -77,8 +77,8 @@ TEST(SortCompare, NumbersByValueThenDatesThenTexts)
         const char *a, *b;
         int order;
     } texts[] = {
-        {"abc", "ABD", -1}, {"ABC", "abc", 0}, {"ab", "abc", -1}, {"", "", 0}, {"Я", "я", -1},
-        {"Иван", "иван", -1}, {"z", "а", -1}, {"Ё", "Ж", -1}, {"a", "_", -1}, {"-", "1", -1},
+        {"abc", "ABD", -1},   {"ABC", "abc", 0}, {"ab", "abc", -1}, {"", "", 0},    {"Я", "я", -1},
+        {"Иван", "иван", -1}, {"z", "а", -1},    {"Ё", "Ж", -1},    {"a", "_", -1}, {"-", "1", -1},
     };
     for (const auto &c : texts)
         EXPECT_EQ(cmp(c.a, c.b), c.order) << c.a << " " << c.b;
@@ -133,14 +133,14 @@ TEST(SortGrid, ClicksNearTheEdgeOrWithAMoveDoNotSort)
 {
     Grid g({"3", "1", "2"});
     const QStringList before = g.column();
-    g.click(g.headerPoint(0, 5)); // within 10 pixels of the left edge
+    g.click(g.headerPoint(0, 5));  // within 10 pixels of the left edge
     g.click(g.headerPoint(0, TSortGrid::DefaultColWidth - 5));
     EXPECT_EQ(g.column(), before);
     EXPECT_EQ(g.grid.SortColumn(), 0);
     // Press, move, release in the sort area.
     QTest::mousePress(g.header(), Qt::LeftButton, {}, g.headerPoint(0, 30));
     QMouseEvent move(QEvent::MouseMove, g.headerPoint(0, 32), g.header()->mapToGlobal(g.headerPoint(0, 32)),
-        Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(g.header(), &move);
     QTest::mouseRelease(g.header(), Qt::LeftButton, {}, g.headerPoint(0, 32));
     EXPECT_EQ(g.column(), before);
@@ -161,7 +161,7 @@ TEST(SortGrid, HeaderOnlyGridAndCounts)
     EXPECT_NO_THROW(grid.Sort());
     grid.Set_RowCount(5);
     EXPECT_EQ(grid.FixedRows(), 1);
-    grid.SetSortColumn(7); // no such column
+    grid.SetSortColumn(7);  // no such column
     EXPECT_NO_THROW(grid.Sort());
     // New columns start ascending, old ones keep their direction.
     grid.SetSortDirectionForAllColumns(1);
@@ -176,7 +176,8 @@ TEST(SortGrid, MixedKindsSortInOneTotalOrderKeepingEqualRowsInPlace)
     // chains), many times over: every row stays, the order is the one of
     // Compare, and equal keys keep the order they had.
     QStringList keys;
-    const char *pool[] = {"1a", "10", "9", "", "-", "1.00018", "1", "1.00009", "07.12.2026 12:20:49", "abc", "—", "ABC"};
+    const char *pool[]
+        = {"1a", "10", "9", "", "-", "1.00018", "1", "1.00009", "07.12.2026 12:20:49", "abc", "—", "ABC"};
     for (int i = 0; i < 300; ++i)
         keys << QString::fromUtf8(pool[(i * 7) % 12]);
     Grid g(keys);
@@ -208,7 +209,7 @@ TEST(SortGrid, ColumnsAreResizedByDraggingTheCaptionBorder)
     const QPoint start(g.grid.columnViewportPosition(0) + g.grid.columnWidth(0) - 1, 5);
     QTest::mousePress(g.header(), Qt::LeftButton, {}, start);
     QMouseEvent move(QEvent::MouseMove, start + QPoint(40, 0), g.header()->mapToGlobal(start + QPoint(40, 0)),
-        Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(g.header(), &move);
     QTest::mouseRelease(g.header(), Qt::LeftButton, {}, start + QPoint(40, 0));
     EXPECT_EQ(g.grid.columnWidth(0), TSortGrid::DefaultColWidth + 40);
@@ -230,7 +231,7 @@ TEST(SortGrid, CaptionRowStaysInSightWhenScrolled)
     const QPoint p = g.inGrid(g.headerPoint(0, 30));
     EXPECT_TRUE(g.grid.IsHeaderArea(p.x(), p.y(), col, row));
     g.grid.SetSortDirectionForAllColumns(0);
-    g.click(g.headerPoint(0, 30)); // descending
+    g.click(g.headerPoint(0, 30));  // descending
     EXPECT_EQ(g.grid.Cells(0, 1), QStringLiteral("59"));
     EXPECT_TRUE(g.grid.isRowHidden(0));
     EXPECT_TRUE(g.grid.horizontalHeader()->isVisible());

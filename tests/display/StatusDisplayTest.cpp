@@ -48,7 +48,7 @@ protected:
     TestHome home;
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(DisplayFixture, EngineSignalsReachTheDisplay)
 {
@@ -169,9 +169,11 @@ TEST_F(DisplayFixture, HintContentAsTextForTraysWithoutGeometry)
 {
     TStatusDisplay display(nullptr);
     display.RefreshAll();
-    EXPECT_EQ(display.HintControl().ToolTipText(), QStringLiteral("Saldomat " SALDOMAT_VERSION "\nТел 1: 10.00\nТел 2: 20.00"));
+    EXPECT_EQ(display.HintControl().ToolTipText(),
+              QStringLiteral("Saldomat " SALDOMAT_VERSION "\nТел 1: 10.00\nТел 2: 20.00"));
     display.HintControl().progressMessage(QStringLiteral("Запрос по телефону № 2: x\r\n"));
-    EXPECT_EQ(display.HintControl().ToolTipText(), QStringLiteral("Saldomat " SALDOMAT_VERSION "\nЗапрос по телефону № 2: x"));
+    EXPECT_EQ(display.HintControl().ToolTipText(),
+              QStringLiteral("Saldomat " SALDOMAT_VERSION "\nЗапрос по телефону № 2: x"));
 }
 
 TEST_F(DisplayFixture, SettingsChangeRebuildsTheOpenWindow)

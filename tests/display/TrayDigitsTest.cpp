@@ -80,19 +80,35 @@ protected:
     TestHome home;
 };
 
-} // namespace
+}  // namespace
 
 TEST(TrayDigits, TextsOfTheListedBalances)
 {
     struct Case {
         float value;
         const char *text;
-    } cases[]
-        = {{2.5f, "2.5"}, {3.0f, "3"}, {10.f, "10"}, {10.4f, "10"}, {123.4f, "123"}, {999.f, "999"}, {1.5f, "1.5"},
-            {0.9995f, "1"}, {12.345f, "12"}, {10000.f, "---"}, {-5.f, "-5"}, {-0.5f, "-0.5"}, {-12345.f, "---"},
-            {3.4e38f, "---"}, {0.04f, "0"}, {-9.f, "-9"}, {-9.4f, "-9"}, {-10.f, "-10"}, {1000.f, "1000"},
-            {std::numeric_limits<float>::quiet_NaN(), "---"}, {std::numeric_limits<float>::infinity(), "---"},
-            {-std::numeric_limits<float>::infinity(), "---"}};
+    } cases[] = {{2.5f, "2.5"},
+                 {3.0f, "3"},
+                 {10.f, "10"},
+                 {10.4f, "10"},
+                 {123.4f, "123"},
+                 {999.f, "999"},
+                 {1.5f, "1.5"},
+                 {0.9995f, "1"},
+                 {12.345f, "12"},
+                 {10000.f, "---"},
+                 {-5.f, "-5"},
+                 {-0.5f, "-0.5"},
+                 {-12345.f, "---"},
+                 {3.4e38f, "---"},
+                 {0.04f, "0"},
+                 {-9.f, "-9"},
+                 {-9.4f, "-9"},
+                 {-10.f, "-10"},
+                 {1000.f, "1000"},
+                 {std::numeric_limits<float>::quiet_NaN(), "---"},
+                 {std::numeric_limits<float>::infinity(), "---"},
+                 {-std::numeric_limits<float>::infinity(), "---"}};
     for (const Case &c : cases)
         EXPECT_EQ(TrayNumberText(c.value), QString::fromLatin1(c.text)) << c.value;
 }
@@ -168,16 +184,16 @@ void expectSharpAndOutlined(const QImage &got, const QImage &img16, QRgb ink, co
     EXPECT_GT(inkPixels, 10 * k * k) << how << " " << side;
     EXPECT_GT(outline, 0);
 }
-} // namespace
+}  // namespace
 
 TEST(TrayDigits, TrayImagesAreDrawnAtTheTraysSizeWithAnOutline)
 {
-    for (const auto &[image, ink] : {std::pair{NumberImage(2.5f, 2.5f, NoMark), Navy},
-             std::pair{NumberImage(2.5f, 2.5f, 2.5f), Red}}) {
+    for (const auto &[image, ink] :
+         {std::pair{NumberImage(2.5f, 2.5f, NoMark), Navy}, std::pair{NumberImage(2.5f, 2.5f, 2.5f), Red}}) {
         const QIcon icon = TrayIconFromImage(image);
         // An embedding tray paints the icon into its cell, at pixel ratio 1 or 2.
         for (const auto &[logical, dpr] : {std::pair{16, 1.0}, std::pair{22, 1.0}, std::pair{24, 1.0},
-                 std::pair{32, 1.0}, std::pair{16, 2.0}, std::pair{24, 2.0}}) {
+                                           std::pair{32, 1.0}, std::pair{16, 2.0}, std::pair{24, 2.0}}) {
             const int side = qRound(logical * dpr);
             QImage canvas(side, side, QImage::Format_ARGB32);
             canvas.fill(Qt::transparent);
@@ -189,9 +205,8 @@ TEST(TrayDigits, TrayImagesAreDrawnAtTheTraysSizeWithAnOutline)
         }
         // A tray that asks for pixmaps gets them at the sizes it names.
         for (int size : {22, 32, 48})
-            expectSharpAndOutlined(
-                icon.pixmap(QSize(size, size), 1.0).toImage().convertToFormat(QImage::Format_ARGB32), image, ink,
-                "pixmap");
+            expectSharpAndOutlined(icon.pixmap(QSize(size, size), 1.0).toImage().convertToFormat(QImage::Format_ARGB32),
+                                   image, ink, "pixmap");
     }
 }
 
@@ -205,7 +220,7 @@ QSet<QRgb> inkColours(const QImage &img)
                 s.insert(img.pixel(x, y));
     return s;
 }
-} // namespace
+}  // namespace
 
 TEST_F(TrayFixture, MarkingOnAndOffDecidesTheInk)
 {
@@ -251,7 +266,7 @@ TEST_F(TrayFixture, ChoiceOfTheBalanceShown)
     monitor(1, 50.f);
     monitor(2, 7.f, /*tray=*/true);
     monitor(3, 1.f);
-    IssaArray[4].Balance = -100.f; // not monitored
+    IssaArray[4].Balance = -100.f;  // not monitored
     tray.ChangeTrayPhoneInfo();
     EXPECT_EQ(tray.CurrentImage(), NumberImage(7.f, 7.f, NoMark)) << "the tray phone wins over a smaller balance";
 

@@ -1,9 +1,9 @@
 // The tray hint: the list, its place on the free area of the screen, hiding,
 // and the timers of the mouse rest over the icon.
 #include "TrayHint.h"
-#include "SaldomatVersion.h"
 #include "OleDate.h"
 #include "PhoneTable.h"
+#include "SaldomatVersion.h"
 #include "Setup.h"
 #include "TestHome.h"
 
@@ -40,14 +40,14 @@ protected:
     THintControl control{&hint, nullptr};
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(HintFixture, FillListsTenMonitoredPhonesInSlotOrder)
 {
     for (int slot = 1; slot <= 12; ++slot)
         if (slot != 3)
             monitor(slot, slot * 1.5f, QStringLiteral("Phone %1").arg(slot));
-    IssaArray[3].Balance = 1; // not monitored
+    IssaArray[3].Balance = 1;  // not monitored
     SetupModel().General.edBalanceLessThen = QStringLiteral("3");
     control.FillTrayHintInfo();
     EXPECT_EQ(hint.ShowMode, 1);
@@ -82,11 +82,11 @@ TEST_F(HintFixture, FailedPhonesShowTheirLastFiguresGreyedAndNoDataIsNoNumber)
 {
     SetupModel().General.edBalanceLessThen = QStringLiteral("2.5");
     monitor(1, 1.f, QStringLiteral("Старый"));
-    IssaArray[1].Success = false; // the last request failed
+    IssaArray[1].Success = false;  // the last request failed
     IssaArray[1].State = dsError;
     IssaArray[1].QueryDateTime = ToOleDate(QDateTime(QDate(2026, 12, 7), QTime(12, 20, 49)));
     monitor(2, 0.f, QStringLiteral("Новый"));
-    IssaArray[2].QueryDateTime = 0; // never read: a wrong password
+    IssaArray[2].QueryDateTime = 0;  // never read: a wrong password
     IssaArray[2].Success = false;
     IssaArray[2].State = dsError;
     control.FillTrayHintInfo();
@@ -118,9 +118,14 @@ TEST_F(HintFixture, TheHintStaysOnTheFreeAreaOfTheScreenWhereverTheTrayIs)
     const QRect outer = free.adjusted(-30, -30, 30, 30);
     // The tray in each corner (on the panel, outside the free area) and the
     // cursor at places near the corners of the free area itself.
-    const QPoint points[] = {outer.topLeft() + QPoint(5, 5), outer.topRight() + QPoint(-5, 5),
-        outer.bottomLeft() + QPoint(5, -5), outer.bottomRight() - QPoint(5, 5), free.topLeft(), free.bottomRight(),
-        free.topRight() + QPoint(-3, 3), free.bottomLeft() + QPoint(3, -3)};
+    const QPoint points[] = {outer.topLeft() + QPoint(5, 5),
+                             outer.topRight() + QPoint(-5, 5),
+                             outer.bottomLeft() + QPoint(5, -5),
+                             outer.bottomRight() - QPoint(5, 5),
+                             free.topLeft(),
+                             free.bottomRight(),
+                             free.topRight() + QPoint(-3, 3),
+                             free.bottomLeft() + QPoint(3, -3)};
     for (bool message : {false, true}) {
         hint.Message = QStringLiteral("Запрос по телефону № 1: очень длинный текст хода запроса");
         for (const QPoint &at : points) {
@@ -172,7 +177,7 @@ TEST_F(HintFixture, ClickOrMoveOnTheHintHidesIt)
     hint.ShowPhonesInfoXY(400, 400);
     ASSERT_TRUE(hint.isVisible());
     QMouseEvent move(QEvent::MouseMove, QPointF(30, 30), hint.mapToGlobal(QPointF(30, 30)), Qt::NoButton, Qt::NoButton,
-        Qt::NoModifier);
+                     Qt::NoModifier);
     QApplication::sendEvent(&hint, &move);
     EXPECT_FALSE(hint.isVisible());
 }
@@ -187,13 +192,13 @@ TEST_F(HintFixture, RestOnTheIconShowsAndMovingAwayHides)
     control.tmrHideTrayHint.setInterval(20);
 
     control.MouseMoveOverIcon(cursor);
-    cursor += QPoint(20, 0); // moved away before the timer fired
+    cursor += QPoint(20, 0);  // moved away before the timer fired
     QTest::qWait(80);
     EXPECT_FALSE(hint.isVisible());
 
     cursor = QPoint(600, 500);
     control.MouseMoveOverIcon(cursor);
-    cursor += QPoint(8, -8); // still within 8 pixels
+    cursor += QPoint(8, -8);  // still within 8 pixels
     QTest::qWait(80);
     ASSERT_TRUE(hint.isVisible());
     EXPECT_EQ(control.HideRect(), RectAround(cursor));

@@ -102,4 +102,4 @@ TEST(Emulator, HttpsOnlyForClientsThatTrustItsCertificate)
     EXPECT_NE(res->body.find("12,34"), std::string::npos);
 }
 
-} // namespace
+}  // namespace

@@ -46,7 +46,8 @@ TEST_F(EngineTest, CliQueryPrintsEveryFormAndNoBalanceForAFailedPhone)
     EXPECT_TRUE(lines[2].contains(QStringLiteral("error")));
     EXPECT_FALSE(lines[2].contains(QStringLiteral("0.00")));
 
-    const QVector<QStringList> csv = ParseCsvWithPython(RunCli(QStringList{"query", "--format", "csv"} + fast).outBytes);
+    const QVector<QStringList> csv
+        = ParseCsvWithPython(RunCli(QStringList{"query", "--format", "csv"} + fast).outBytes);
     ASSERT_EQ(csv.size(), 3);
     EXPECT_EQ(csv[0].value(7), QStringLiteral("balance"));
     EXPECT_EQ(csv[1].value(7), QStringLiteral("12.5"));
@@ -66,7 +67,8 @@ TEST_F(EngineTest, CliQueryPrintsEveryFormAndNoBalanceForAFailedPhone)
     const CliRun lost = RunCli(QStringList{"query", "--phone", "1"} + fast);
     EXPECT_EQ(lost.status, 1);
     ASSERT_EQ(lost.lines().size(), 2) << lost.out.toStdString();
-    EXPECT_TRUE(lost.lines()[1].contains(QStringLiteral("12.50")) && lost.lines()[1].contains(QStringLiteral("не сохранено")))
+    EXPECT_TRUE(lost.lines()[1].contains(QStringLiteral("12.50"))
+                && lost.lines()[1].contains(QStringLiteral("не сохранено")))
         << lost.lines()[1].toStdString();
     EXPECT_EQ(lost.err.count(QStringLiteral("не сохранён в истории")), 1) << lost.err.toStdString();
     EXPECT_TRUE(lost.err.contains(QStringLiteral("file is not a database"))) << lost.err.toStdString();

@@ -52,7 +52,8 @@ TEST_F(EngineTest, EveryErrorPageGivesItsMessage)
     }
     // Every failed phone leaves a line in the log.
     const QString log = FromCp1251(ReadFileBytes(ErrorLogFileName()));
-    EXPECT_TRUE(log.contains(QStringLiteral(": Телефон № 1, 9160000001 [Телефон 1]: Ошибка аутентификации\r\n"))) << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral(": Телефон № 1, 9160000001 [Телефон 1]: Ошибка аутентификации\r\n")))
+        << log.toStdString();
     EXPECT_EQ(log.count(QStringLiteral(": Телефон № ")), cases.size());
 }
 
@@ -64,14 +65,16 @@ TEST_F(EngineTest, NetworkFaultsEndThePhoneWithAClearError)
     for (int i = 1; i <= 2; ++i) {
         EXPECT_EQ(IssaArray[i].State, dsError) << i;
         EXPECT_FALSE(IssaArray[i].ErrorMsg.isEmpty()) << i;
-        EXPECT_FALSE(IssaArray[i].ErrorMsg.startsWith(QStringLiteral("TimeOut"))) << IssaArray[i].ErrorMsg.toStdString();
+        EXPECT_FALSE(IssaArray[i].ErrorMsg.startsWith(QStringLiteral("TimeOut")))
+            << IssaArray[i].ErrorMsg.toStdString();
     }
     EXPECT_TRUE(IssaArray[1].ErrorMsg.contains(QStringLiteral("перенаправлен"), Qt::CaseInsensitive));
     // A page after the login that is neither an account nor an error page.
     ServersIni.WriteString(QStringLiteral("Эмулятор"), QStringLiteral("LoginURL"),
                            emu.loginUrl().section(QLatin1Char('?'), 0, 0) + QStringLiteral("?function=is_services"));
     run();
-    EXPECT_TRUE(IssaArray[1].ErrorMsg.startsWith(QStringLiteral("Неизвестная страница после входа: \""))) << IssaArray[1].ErrorMsg.toStdString();
+    EXPECT_TRUE(IssaArray[1].ErrorMsg.startsWith(QStringLiteral("Неизвестная страница после входа: \"")))
+        << IssaArray[1].ErrorMsg.toStdString();
 }
 
 TEST_F(EngineTest, AnAnswerThatNeverComesEndsByTheTimeLimit)
@@ -93,8 +96,10 @@ TEST_F(EngineTest, AnUnreadableAccountPageFailsThePhoneAndKeepsItsFigures)
     // line runs past its end.
     startWith({phone(QStringLiteral("9160000001"))});
     const QString page = home.file(QStringLiteral("korvet-test.html"));
-    WriteFileBytes(page, ToCp1251(QStringLiteral("<html><body>Виртуальный баланс<br>Лицевой счет: <br><br></body></html>")));
-    ServersIni.WriteString(QStringLiteral("Эмулятор"), QStringLiteral("LoginURL"), QUrl::fromLocalFile(page).toString());
+    WriteFileBytes(page,
+                   ToCp1251(QStringLiteral("<html><body>Виртуальный баланс<br>Лицевой счет: <br><br></body></html>")));
+    ServersIni.WriteString(QStringLiteral("Эмулятор"), QStringLiteral("LoginURL"),
+                           QUrl::fromLocalFile(page).toString());
     keepOldFigures(1);
     run();
     ASSERT_EQ(IssaArray[1].LoadedPages.size(), 1);
@@ -143,7 +148,8 @@ TEST_F(EngineTest, ResultsTheHistoryCannotTakeAreMarkedAndWarnedAboutOncePerRun)
         }
         EXPECT_FLOAT_EQ(IssaArray[2].Balance, 20.0f);
         ASSERT_EQ(warnings.size(), round) << "one warning per run";
-        EXPECT_TRUE(warnings.last().contains(QStringLiteral("file is not a database"))) << warnings.last().toStdString();
+        EXPECT_TRUE(warnings.last().contains(QStringLiteral("file is not a database")))
+            << warnings.last().toStdString();
     }
     EXPECT_FALSE(store->Available());
     // Repaired before the next run: checked again, stored, the marks gone.
@@ -178,8 +184,8 @@ TEST_F(EngineTest, ALoginPageAfterTheCredentialsEndsThePhoneWithoutASecondTry)
 
 TEST_F(EngineTest, ALogThatCannotBeWrittenStopsNoPhone)
 {
-    startWith({phone(QStringLiteral("9160000001"), QStringLiteral("unavailable")), phone(QStringLiteral("9160000002"), QStringLiteral("auth-error")),
-               phone(QStringLiteral("9160000003"))});
+    startWith({phone(QStringLiteral("9160000001"), QStringLiteral("unavailable")),
+               phone(QStringLiteral("9160000002"), QStringLiteral("auth-error")), phone(QStringLiteral("9160000003"))});
     ASSERT_TRUE(QDir().mkpath(ErrorLogFileName()));  // a folder where the log should be
     IniFile.WriteBool(QStringLiteral("Debug"), QStringLiteral("SaveLogFiles"), true);
     run();
@@ -207,10 +213,12 @@ TEST_F(EngineTest, CredentialsAreEncodedAndNeverWrittenAnywhere)
     startWith(phones);
     IniFile.WriteBool(QStringLiteral("Debug"), QStringLiteral("SaveLogFiles"), true);
     for (bool form : {false, true}) {
-        ServersIni.WriteString(QStringLiteral("Эмулятор"), QStringLiteral("LoginURL"), form ? emu.formUrl() : emu.loginUrl());
+        ServersIni.WriteString(QStringLiteral("Эмулятор"), QStringLiteral("LoginURL"),
+                               form ? emu.formUrl() : emu.loginUrl());
         run();
         for (int i = 1; i <= passwords.size(); ++i)
-            EXPECT_TRUE(IssaArray[i].Success) << (form ? "form " : "POST ") << i << " " << IssaArray[i].ErrorMsg.toStdString();
+            EXPECT_TRUE(IssaArray[i].Success)
+                << (form ? "form " : "POST ") << i << " " << IssaArray[i].ErrorMsg.toStdString();
         EXPECT_EQ(IssaArray[5].ErrorMsg, QString::fromUtf8(AuthErrorMsg));
     }
     QStringList secrets = passwords;
@@ -245,7 +253,8 @@ bool ResetPeakResident()
 // The peak resident size of this process, in kilobytes.
 long PeakResidentKb()
 {
-    const QStringList lines = QString::fromLatin1(ReadFileBytes(QStringLiteral("/proc/self/status"))).split(QLatin1Char('\n'));
+    const QStringList lines
+        = QString::fromLatin1(ReadFileBytes(QStringLiteral("/proc/self/status"))).split(QLatin1Char('\n'));
     for (const QString &line : lines)
         if (line.startsWith(QLatin1String("VmHWM:")))
             return line.section(QLatin1Char(':'), 1).trimmed().section(QLatin1Char(' '), 0, 0).toLong();

@@ -29,7 +29,8 @@ TEST_F(EngineTest, PostLoginFillsTheRecordAndStoresTheHistory)
     EXPECT_EQ(r1.SMS, 25);
     EXPECT_GT(r1.QueryDateTime, 0.0);
     ASSERT_FALSE(r1.LoadedPages.isEmpty());
-    EXPECT_TRUE(r1.LoadedPages.last().startsWith(QStringLiteral("<!-- ") + emu.loginUrl() + QStringLiteral(" -->\r\n\r\n<body")));
+    EXPECT_TRUE(r1.LoadedPages.last().startsWith(QStringLiteral("<!-- ") + emu.loginUrl()
+                                                 + QStringLiteral(" -->\r\n\r\n<body")));
 
     EXPECT_TRUE(IssaArray[2].Success) << IssaArray[2].ErrorMsg.toStdString();
     EXPECT_FLOAT_EQ(IssaArray[2].Balance, -7.25f);

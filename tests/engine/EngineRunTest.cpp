@@ -125,8 +125,8 @@ TEST_F(EngineTest, APageThatArrivesAfterAStopChangesNothing)
     int completed = 0;
     QObject::connect(&engine->Browser(), &WebBrowser::DocumentComplete, engine.get(), [&] { ++completed; });
     engine->Browser().NavigatePost(QUrl(emu.loginUrl()),
-                                   QByteArray("Lang=2&mobnum=") + slow.number.toLatin1() + "&Password=" +
-                                       slow.password.toLatin1());
+                                   QByteArray("Lang=2&mobnum=") + slow.number.toLatin1()
+                                       + "&Password=" + slow.password.toLatin1());
     Pump(1200);
     ASSERT_TRUE(WaitUntil([&] { return completed > 0 && !engine->Browser().IsBusy(); }, 5000));
     ASSERT_NE(engine->Browser().Document(), nullptr);

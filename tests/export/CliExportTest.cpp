@@ -8,15 +8,15 @@
 #include "TestHome.h"
 #include "XlsxReadBack.h"
 
+#include "CliRun.h"
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include "CliRun.h"
 #include <gtest/gtest.h>
 
 namespace {
 const QString kPhone = QStringLiteral("9035550001");
-} // namespace
+}  // namespace
 
 TEST(CliExport, HistoryWorkbookEqualsTheOneOfTheWindowsAndEmptyHistoryWritesNothing)
 {
@@ -101,10 +101,11 @@ TEST(CliExport, ExistingFilesAreReplacedOnlyWithForceAndNeverTheProgramsOwn)
                 args << kPhone;
             args << target << "--force";
             r = RunCli(args);
-            EXPECT_EQ(r.status, target.endsWith(QLatin1String(".db")) || target.endsWith(QLatin1String(".xml")) ||
-                                        target == QLatin1String("/dev/null")
-                                    ? 2  // not .xlsx or .csv
-                                    : 3)
+            EXPECT_EQ(r.status,
+                      target.endsWith(QLatin1String(".db")) || target.endsWith(QLatin1String(".xml"))
+                              || target == QLatin1String("/dev/null")
+                          ? 2  // not .xlsx or .csv
+                          : 3)
                 << target.toStdString() << " " << r.err.toStdString();
         }
     }

@@ -1,8 +1,8 @@
 // The workbook of one phone's history, read back with a real reader.
+#include "HistoryWorkbook.h"
 #include "ExportTestUtil.h"
 #include "Failure.h"
 #include "HistoryDb.h"
-#include "HistoryWorkbook.h"
 #include "TestHome.h"
 #include "XlsxReadBack.h"
 
@@ -23,7 +23,7 @@ protected:
 TEST_F(HistoryWorkbookTest, ThreeRowsOfOneDayWithTheBlankRulesAndRounding)
 {
     // Stored oldest first; the sheet lists them newest first.
-    RawRow a{kPhone, At(2026, 3, 14, 0, 0, 0)}; // midnight: still this day
+    RawRow a{kPhone, At(2026, 3, 14, 0, 0, 0)};  // midnight: still this day
     a.balance = 12.5;
     a.average = 3.25;
     a.delta = -1.5;
@@ -137,7 +137,8 @@ TEST_F(HistoryWorkbookTest, MissingHistoryFileIsAFailureWithItsLabels)
         ExportHistoryWorkbook(out, kPhone, HistoryPeriod::All, 0, home.file(QStringLiteral("nothing.db")));
         FAIL() << "no failure";
     } catch (const SaldomatError &e) {
-        EXPECT_TRUE(e.message().startsWith(QStringLiteral("HistoryWorkbook.ExportHistoryWorkbook -- > HistoryQueries.HistoryAllRows -- > ")))
+        EXPECT_TRUE(e.message().startsWith(
+            QStringLiteral("HistoryWorkbook.ExportHistoryWorkbook -- > HistoryQueries.HistoryAllRows -- > ")))
             << e.message().toStdString();
     }
     EXPECT_FALSE(QFileInfo::exists(out));

@@ -12,11 +12,21 @@ TEST(RoundTo, HalvesGoToTheEvenNeighbourOnTheStoredValue)
         double expected;
     } cases[] = {
         // Exact binary halves: ties, to even.
-        {0.125f, 2, 0.12}, {0.375f, 2, 0.38}, {-0.125f, 2, -0.12}, {2.5f, 0, 2.0}, {3.5f, 0, 4.0},
+        {0.125f, 2, 0.12},
+        {0.375f, 2, 0.38},
+        {-0.125f, 2, -0.12},
+        {2.5f, 0, 2.0},
+        {3.5f, 0, 4.0},
         // Stored a little below the printed half: down; a little above: up.
-        {28.12345f, 4, 28.1234}, {2.675f, 2, 2.67}, {12.345f, 2, 12.35},
+        {28.12345f, 4, 28.1234},
+        {2.675f, 2, 2.67},
+        {12.345f, 2, 12.35},
         // No rounding needed: the nearest double to the decimal, not a neighbour of it.
-        {12.5f, 2, 12.5}, {28.5f, 4, 28.5}, {0.0f, 2, 0.0}, {99.99f, 2, 99.99}, {-1234.57f, 2, -1234.57},
+        {12.5f, 2, 12.5},
+        {28.5f, 4, 28.5},
+        {0.0f, 2, 0.0},
+        {99.99f, 2, 99.99},
+        {-1234.57f, 2, -1234.57},
         {28.1234f, 4, 28.1234},
     };
     for (const auto &c : cases)

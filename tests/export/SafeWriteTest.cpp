@@ -54,7 +54,7 @@ TEST(SafeWrite, FailureHalfWayKeepsTheOldFileSuccessReplacesItKeepingThePermissi
         try {
             XlsxFileWriter writer(target);
             writer.write(0, 0, QString(QStringLiteral("Дата")));
-            EXPECT_EQ(folderEntries(home.dir()).size(), before.size() + 1); // the temporary file beside it
+            EXPECT_EQ(folderEntries(home.dir()).size(), before.size() + 1);  // the temporary file beside it
             writer.write(1, 0, 12.5);
             throw SaldomatError(QStringLiteral("disk gone"));
         } catch (const SaldomatError &) {
@@ -84,7 +84,7 @@ TEST(SafeWrite, NewExportsFollowTheUmask)
         WriteCsvFile(csv, XlsxSheet{{XlsxCell(QStringLiteral("a"))}});
         ::umask(oldMask);
         for (const QString &out : {book, csv}) {
-            struct stat st {};
+            struct stat st { };
             ASSERT_EQ(::stat(QFile::encodeName(out).constData(), &st), 0);
             EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask) << mask << " " << out.toStdString();
         }
@@ -123,7 +123,8 @@ TEST(SafeWrite, OnlyPlainFilesOutsideTheProgramFilesAreEverWritten)
             WriteHistoryWorkbook(target, someRows(2));
             ADD_FAILURE() << "written: " << target.toStdString();
         } catch (const SaldomatError &e) {
-            EXPECT_TRUE(e.message().startsWith(QStringLiteral("HistoryWorkbook.WriteHistoryWorkbook -- > "))) << e.message().toStdString();
+            EXPECT_TRUE(e.message().startsWith(QStringLiteral("HistoryWorkbook.WriteHistoryWorkbook -- > ")))
+                << e.message().toStdString();
         }
         EXPECT_THROW(WriteCsvFile(target, HistorySheet(someRows(1))), SaldomatError) << target.toStdString();
     }

@@ -50,25 +50,29 @@ TEST(HistoryCli, ShowPrintsTheChosenPeriodAsTextJsonAndCsv)
     EXPECT_EQ(first.last(), QStringLiteral("28.5000"));
     EXPECT_TRUE(run.lines()[3].contains(QStringLiteral("14.00")));
     const auto count = [&](const char *words) {
-        return RunCli(QStringList{QStringLiteral("history"), QStringLiteral("show"), phone} + CliWords(words)).lines().size();
+        return RunCli(QStringList{QStringLiteral("history"), QStringLiteral("show"), phone} + CliWords(words))
+            .lines()
+            .size();
     };
     EXPECT_EQ(count("--last|1"), 2);
     EXPECT_EQ(count("--days|1"), 3);
     EXPECT_EQ(count("--all"), 4);
 
-    const CliRun json = RunCli({QStringLiteral("history"), QStringLiteral("show"), phone, QStringLiteral("--format"), QStringLiteral("json")});
+    const CliRun json = RunCli(
+        {QStringLiteral("history"), QStringLiteral("show"), phone, QStringLiteral("--format"), QStringLiteral("json")});
     const QJsonArray rows = QJsonDocument::fromJson(json.outBytes).array();
     ASSERT_EQ(rows.size(), 3) << json.out.toStdString();
     EXPECT_EQ(rows[0].toObject().value(QStringLiteral("balance")), QJsonValue(12.5));
     EXPECT_EQ(rows[0].toObject().value(QStringLiteral("sms")), QJsonValue(7));
     // The number as people type it finds the same rows.
-    const QVector<QStringList> csv = ParseCsvWithPython(RunCli({"history", "show", "+7 916 123-45-67", "--format", "csv"}).outBytes);
+    const QVector<QStringList> csv
+        = ParseCsvWithPython(RunCli({"history", "show", "+7 916 123-45-67", "--format", "csv"}).outBytes);
     ASSERT_EQ(csv.size(), 2);
     EXPECT_EQ(csv[0].value(1), QStringLiteral("balance"));
     EXPECT_EQ(csv[1].value(1), QStringLiteral("12.5"));
 
-    for (const char *words : {"history|show", "history|show|x|--last|x", "history|show|x|--all|--days|2",
-                              "history|show|x|--format|xml"})
+    for (const char *words :
+         {"history|show", "history|show|x|--last|x", "history|show|x|--all|--days|2", "history|show|x|--format|xml"})
         EXPECT_EQ(RunCli(CliWords(words)).status, 2) << words;
     EXPECT_EQ(RunCli({"history", "show", "nobody"}).status, 1);
     EXPECT_EQ(CountRows(HistoryDbFileName()), 4);

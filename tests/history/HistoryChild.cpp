@@ -51,8 +51,7 @@ int main(int argc, char **argv)
             if (ms >= 0)
                 QThread::msleep(static_cast<unsigned long>(ms));
             else
-                while (std::fgetc(stdin) != EOF) {
-                }
+                while (std::fgetc(stdin) != EOF) { }
             ExecFixed(conn.db(), QStringLiteral("ROLLBACK"));
             return 0;
         }

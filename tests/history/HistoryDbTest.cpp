@@ -1,8 +1,8 @@
 // The history file: its check at start-up and its creation.
 
+#include "HistoryDb.h"
 #include "Common.h"
 #include "Failure.h"
-#include "HistoryDb.h"
 #include "HistoryTestUtil.h"
 #include "TestHome.h"
 
@@ -43,7 +43,8 @@ TEST(HistoryCreate, NewFileHasEveryColumnTheIndexAndACounterAndIsNeverOverwritte
     EXPECT_FALSE(QFileInfo::exists(ErrorLogFileName()));
     InsertRaw(HistoryDbFileName(), {QStringLiteral("1"), 45000.5});
     InsertRaw(HistoryDbFileName(), {QStringLiteral("2"), 45000.6});
-    EXPECT_EQ(Column(HistoryDbFileName(), QStringLiteral("SELECT NN FROM Phones ORDER BY NN")), QStringList({"1", "2"}));
+    EXPECT_EQ(Column(HistoryDbFileName(), QStringLiteral("SELECT NN FROM Phones ORDER BY NN")),
+              QStringList({"1", "2"}));
 
     const QByteArray before = ReadFileBytes(HistoryDbFileName());
     try {

@@ -44,7 +44,10 @@ struct Migration : ::testing::Test {
 TEST_F(Migration, MissingColumnsAreAddedInListOrderAndOldRowsKeepTheirValues)
 {
     makeOldTable(db, {QStringLiteral("USDRate"), QStringLiteral("BalDelta"), QStringLiteral("ObPlat")});
-    ExecOn(db, QStringLiteral("INSERT INTO Phones (QueryDateTime, PhoneNumber, Balance, SMS) VALUES (45000.25, '9161234567', 20.5, 7)"));
+    ExecOn(
+        db,
+        QStringLiteral(
+            "INSERT INTO Phones (QueryDateTime, PhoneNumber, Balance, SMS) VALUES (45000.25, '9161234567', 20.5, 7)"));
     EXPECT_TRUE(AlterTablePhonesIfNeed(db));
     const QStringList cols = TableColumnNames(db, QStringLiteral("Phones"));
     ASSERT_EQ(cols.size(), 15);
@@ -111,9 +114,10 @@ TEST_F(Migration, FailureRestoresTheFileReportsTheBoxTextAndKeepsTheCopy)
     } catch (const SaldomatError &e) {
         const QString outer = QStringLiteral("AlterTable.AlterTablePhonesIfNeed -- > ");
         EXPECT_TRUE(e.message().startsWith(outer + QStringLiteral("AlterTable.AddNewColumns -- > "))) << e.what();
-        EXPECT_EQ(box, QStringLiteral("Невозможно преобразовать базу данных с историей баланса в новый формат.\r\n"
-                                      "Пожалуйста, свяжитесь с авторами !!! support@saldomat.ru\r\n\r\nОшибка: \r\n") +
-                           e.message().mid(outer.size()));
+        EXPECT_EQ(box,
+                  QStringLiteral("Невозможно преобразовать базу данных с историей баланса в новый формат.\r\n"
+                                 "Пожалуйста, свяжитесь с авторами !!! support@saldomat.ru\r\n\r\nОшибка: \r\n")
+                      + e.message().mid(outer.size()));
     }
     EXPECT_EQ(ReadFileBytes(db), before);
     EXPECT_EQ(ReadFileBytes(tmp), before);

@@ -75,9 +75,11 @@ TEST(HistoryGrid, CellsFollowTheGridRules)
     for (const QStringList &line : cells)
         dates << line.value(0);
     EXPECT_EQ(dates, QStringList({"11.03.2026", "", "10.03.2026", "09.03.2026", ""}));
-    EXPECT_EQ(cells[0], QStringList({"11.03.2026", "18:00:00", "0.00", "", "0.00", "", "0", "0.00", "", "", "", "0.0000"}));
-    EXPECT_EQ(cells[1], QStringList({"", "06:00:00", "12.50", "3.00", "2.35", "-1.50", "14", "100.00", "30", "5", "60",
-                                     "28.5000"}));
+    EXPECT_EQ(cells[0],
+              QStringList({"11.03.2026", "18:00:00", "0.00", "", "0.00", "", "0", "0.00", "", "", "", "0.0000"}));
+    EXPECT_EQ(
+        cells[1],
+        QStringList({"", "06:00:00", "12.50", "3.00", "2.35", "-1.50", "14", "100.00", "30", "5", "60", "28.5000"}));
     EXPECT_EQ(cells[2][5], QString());
     EXPECT_EQ(cells[3][1], QStringLiteral("21:36:00"));
 }

@@ -43,11 +43,15 @@ public:
             ::umount2(QFile::encodeName(dir_).constData(), MNT_DETACH);
 #endif
     }
-    bool ok() const { return ok_; }
+    bool ok() const
+    {
+        return ok_;
+    }
     bool remountReadOnly()
     {
 #ifdef Q_OS_LINUX
-        return ok_ && ::mount("tmpfs", QFile::encodeName(dir_).constData(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+        return ok_
+            && ::mount("tmpfs", QFile::encodeName(dir_).constData(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr) == 0;
 #else
         return false;
 #endif
@@ -245,7 +249,8 @@ TEST(HistoryRobustness, ALockAtStartUpDoesNotTurnTheHistoryOffForTheSession)
         EXPECT_FALSE(w.store.Record(issa));
         ASSERT_EQ(w.warnings.size(), 1);
         EXPECT_TRUE(w.warnings[0].contains(QStringLiteral("database is locked"))) << w.warnings[0].toStdString();
-        EXPECT_TRUE(LogText().contains(QStringLiteral("StoreMDB.CalcBalanceDelta -- > database is locked"))) << LogText().toStdString();
+        EXPECT_TRUE(LogText().contains(QStringLiteral("StoreMDB.CalcBalanceDelta -- > database is locked")))
+            << LogText().toStdString();
         EXPECT_FLOAT_EQ(issa.Balance, 18.5f);  // the figures read stay
         EXPECT_EQ(locker.finish(), 0);
 
@@ -283,7 +288,8 @@ TEST(HistoryRobustness, ReadOnlyFileAndFolder)
         TIssa issa = figures(QStringLiteral("P"));
         EXPECT_FALSE(w.store.Record(issa)) << (wholeFolder ? "folder" : "file");
         ASSERT_EQ(w.warnings.size(), 1);
-        EXPECT_TRUE(w.warnings[0].contains(QStringLiteral("readonly")) || w.warnings[0].contains(QStringLiteral("unable to open")))
+        EXPECT_TRUE(w.warnings[0].contains(QStringLiteral("readonly"))
+                    || w.warnings[0].contains(QStringLiteral("unable to open")))
             << w.warnings[0].toStdString();
         EXPECT_FLOAT_EQ(issa.Balance, 18.5f);
         EXPECT_TRUE(issa.Success);

@@ -99,12 +99,16 @@ TEST_F(StoreFixture, RowHoldsTheRoundedFiguresAndTheTimeOfStoring)
     ASSERT_TRUE(store->SaveIssaToMdb(issa));
     TIssa empty = result(QString(), 5.0f);  // empty texts are stored as one space
     ASSERT_TRUE(store->SaveIssaToMdb(empty));
-    const QStringList rows = Column(db(), QStringLiteral(
-        "SELECT PhoneNumber || '|' || LicSchet || '|' || UserName || '|' || Balance || '|' || ObPlat || '|' || "
-        "BalDelta || '|' || Average || '|' || JeansExpired || '|' || TurnOff || '|' || Recomend || '|' || SMS || '|' "
-        "|| Minutes || '|' || USDRate FROM Phones ORDER BY NN"));
+    const QStringList rows = Column(
+        db(),
+        QStringLiteral(
+            "SELECT PhoneNumber || '|' || LicSchet || '|' || UserName || '|' || Balance || '|' || ObPlat || '|' || "
+            "BalDelta || '|' || Average || '|' || JeansExpired || '|' || TurnOff || '|' || Recomend || '|' || SMS || "
+            "'|' "
+            "|| Minutes || '|' || USDRate FROM Phones ORDER BY NN"));
     ASSERT_EQ(rows.size(), 2);
-    EXPECT_EQ(rows[0], QStringLiteral("9161234567|123456789|Иванов Иван|12.35|1.0|-0.5|3.46|12|-3|100.0|15|120|28.1234"));
+    EXPECT_EQ(rows[0],
+              QStringLiteral("9161234567|123456789|Иванов Иван|12.35|1.0|-0.5|3.46|12|-3|100.0|15|120|28.1234"));
     EXPECT_TRUE(rows[1].startsWith(QStringLiteral(" | | |5.0|"))) << rows[1].toStdString();
     const auto stored = HistoryAllRows(issa.PhoneNumber);
     ASSERT_EQ(stored.size(), 1);
@@ -153,19 +157,20 @@ TEST_F(StoreFixture, LoadingTakesTheNewestRowAndCountsRecentOnesAsSuccess)
     IssaArray[3].Balance = 11.0f;  // slot 3 has no history rows
     IssaArray[4].Alias = QStringLiteral("untouched");  // slot 4 is not monitored
     load({{1, QStringLiteral("A"), QStringLiteral("first")},
-                                   {2, QStringLiteral("B"), QStringLiteral("second")},
-                                   {3, QStringLiteral("C"), QStringLiteral("third")}},
-                                  3);
+          {2, QStringLiteral("B"), QStringLiteral("second")},
+          {3, QStringLiteral("C"), QStringLiteral("third")}},
+         3);
     const TIssa &a = IssaArray[1];
-    EXPECT_EQ(QStringList({a.Alias, a.PhoneNumber, a.LicSchet, a.UserName}),
-              QStringList({QStringLiteral("first"), QStringLiteral("A"), QStringLiteral("LS-A"), QStringLiteral("Пётр")}));
+    EXPECT_EQ(
+        QStringList({a.Alias, a.PhoneNumber, a.LicSchet, a.UserName}),
+        QStringList({QStringLiteral("first"), QStringLiteral("A"), QStringLiteral("LS-A"), QStringLiteral("Пётр")}));
     EXPECT_EQ(QList<float>({a.Balance, a.ObPlat, a.BalDelta, a.Average, a.Recomend, a.USDRate}),
               QList<float>({42.25f, 5.0f, -1.25f, 2.5f, 60.0f, 28.5f}));
     EXPECT_EQ(QList<int>({a.PhoneID, a.TurnOff, a.JeansExpired, a.SMS, a.Minutes}), QList<int>({1, 17, 30, 40, 50}));
     EXPECT_DOUBLE_EQ(a.QueryDateTime, recent.when);
-    EXPECT_TRUE(a.Success);                       // 2 hours old, refresh time 3 hours
+    EXPECT_TRUE(a.Success);  // 2 hours old, refresh time 3 hours
     EXPECT_FLOAT_EQ(IssaArray[2].Balance, 7.5f);  // shown all the same
-    EXPECT_FALSE(IssaArray[2].Success);           // 4 hours old
+    EXPECT_FALSE(IssaArray[2].Success);  // 4 hours old
     EXPECT_EQ(IssaArray[3].PhoneNumber, QStringLiteral("C"));
     EXPECT_FLOAT_EQ(IssaArray[3].Balance, 11.0f);
     EXPECT_FALSE(IssaArray[3].Success);

@@ -25,7 +25,8 @@ QStringList readLines(const QString &html)
 
 QString crlf(QString text)
 {
-    return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
+    return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
+        .replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
 }
 }  // namespace
 
@@ -61,8 +62,8 @@ TEST(ParseCommand, PrintsOneBlockPerFileAndFailsOnAFailedPageAsTheEngineDoes)
     const CliRun run = RunCli({QStringLiteral("parse"), good, failing});
     EXPECT_EQ(run.status, 1);
     const QByteArray bytes = CorpusBytes(QStringLiteral("user-label-at-end"), QStringLiteral("utf8"));
-    const QStringList engine =
-        readLines(HtmlDocument::Parse(bytes, QUrl::fromLocalFile(failing), "utf-8")->BodyOuterHtml());
+    const QStringList engine
+        = readLines(HtmlDocument::Parse(bytes, QUrl::fromLocalFile(failing), "utf-8")->BodyOuterHtml());
     ASSERT_TRUE(engine.last().startsWith(QStringLiteral("Error: ")));
     EXPECT_NE(engine.last(), CorpusExpected(QStringLiteral("user-label-at-end")).last())
         << "the raw page and the engine's serialisation fail on different lines";
@@ -72,7 +73,8 @@ TEST(ParseCommand, PrintsOneBlockPerFileAndFailsOnAFailedPageAsTheEngineDoes)
     EXPECT_EQ(run.out.split(u'\n'), expected);
     EXPECT_TRUE(run.err.contains(engine.last().mid(7)));
 
-    const CliRun viewer = RunCli({QStringLiteral("parse"), TestDataPath(QStringLiteral("pages/viewer-saved.cp1251.html"))});
+    const CliRun viewer
+        = RunCli({QStringLiteral("parse"), TestDataPath(QStringLiteral("pages/viewer-saved.cp1251.html"))});
     EXPECT_EQ(viewer.status, 0);
     EXPECT_EQ(viewer.out.split(u'\n').mid(1, 12), CorpusExpected(QStringLiteral("viewer-saved")));
     const CliRun missing = RunCli({QStringLiteral("parse"), QStringLiteral("/nonexistent/page.html")});

@@ -41,7 +41,7 @@ QStringList CorpusNames()
 {
     QStringList names;
     for (const QString &file :
-        QDir(TestDataPath(QStringLiteral("pages"))).entryList({QStringLiteral("*.expected")}, QDir::Files, QDir::Name))
+         QDir(TestDataPath(QStringLiteral("pages"))).entryList({QStringLiteral("*.expected")}, QDir::Files, QDir::Name))
         names << file.chopped(int(qstrlen(".expected")));
     return names;
 }

@@ -52,7 +52,7 @@ QStringList figures(const QString &page)
     return FigureLines(r);
 }
 
-} // namespace
+}  // namespace
 
 TEST(Robustness, AFiveMegabytePageReadsLikeTheSmallOne)
 {
@@ -96,9 +96,9 @@ TEST(Robustness, NulCharactersAreOrdinaryCharacters)
     // Around a value it is trimmed like a blank.
     const QString nul(QChar(0));
     EXPECT_EQ(Parse(QStringLiteral("<td>Актуальный баланс:</td>\n<td>") + nul + QStringLiteral("12,5") + nul
-                  + QStringLiteral("</td>\n"))
+                    + QStringLiteral("</td>\n"))
                   .Balance,
-        12.5f);
+              12.5f);
     // In the bytes of a windows-1251 file.
     QByteArray bytes = CorpusBytes(QStringLiteral("account-labels"), QStringLiteral("cp1251"));
     bytes.replace("\r\n<td", QByteArray("\r\n\0<td", 6));

@@ -1,8 +1,8 @@
 // Reading saved pages: the encoding (byte order mark, then the meta charset,
 // then valid UTF-8, else windows-1251), the viewer's address line, the body.
 
-#include "Encoding.h"
 #include "SavedPage.h"
+#include "Encoding.h"
 
 #include <QStringEncoder>
 #include <gtest/gtest.h>
@@ -28,7 +28,8 @@ TEST(DecodePageBytes, MarkThenMetaThenUtf8ElseWindows1251)
         {"\xFE\xFF" + encode("UTF-16BE", text), text, "UTF-16BE"},
         {encode("KOI8-R", koi8), koi8, "koi8-r"},
         {ToCp1251(cp1251), cp1251, "windows-1251"},
-        {QByteArray("<meta charset=windows-1251>\xD0\xB0"), QStringLiteral("<meta charset=windows-1251>Р°"), "windows-1251"},
+        {QByteArray("<meta charset=windows-1251>\xD0\xB0"), QStringLiteral("<meta charset=windows-1251>Р°"),
+         "windows-1251"},
         {text.toUtf8(), text, "UTF-8"},
         {ToCp1251(text), text, "windows-1251"},
         {ToCp1251(unknown), unknown, "windows-1251"},
@@ -49,8 +50,9 @@ TEST(ReadSavedPage, AddressLineOtherCommentsAndTheBody)
     const SavedPage comment = ReadSavedPage("<!-- a comment\nacross lines -->\n<td>x</td>");
     EXPECT_TRUE(comment.url.isEmpty());
     EXPECT_EQ(comment.html, QStringLiteral("<!-- a comment\nacross lines -->\n<td>x</td>"));
-    EXPECT_EQ(ReadSavedPage("<html><head><title>А</title></head>\n<BODY bgColor=#fff>\n<td>x</td>\n</BODY>\n</html>\n").html,
-              QStringLiteral("<BODY bgColor=#fff>\n<td>x</td>\n</BODY>"));
+    EXPECT_EQ(
+        ReadSavedPage("<html><head><title>А</title></head>\n<BODY bgColor=#fff>\n<td>x</td>\n</BODY>\n</html>\n").html,
+        QStringLiteral("<BODY bgColor=#fff>\n<td>x</td>\n</BODY>"));
     EXPECT_EQ(ReadSavedPage("<head></head><body>\n<td>x</td>\n").html, QStringLiteral("<body>\n<td>x</td>\n"));
     EXPECT_EQ(ReadSavedPage("<bodyguard>\n<td>x</td>").html, QStringLiteral("<bodyguard>\n<td>x</td>"));
 }

@@ -58,10 +58,12 @@ struct Recorder {
             const auto doc = browser.Document();
             docs.append({url, doc ? doc->BodyOuterHtml() : QString()});
         });
-        QObject::connect(&b, &WebBrowser::NavigationError, &b,
-                         [this](const QUrl &url, const QString &message) { errors.append({url, message}); });
-        QObject::connect(&b, &WebBrowser::FrameError, &b,
-                         [this](const QUrl &url, const QString &message) { frameErrors.append({url, message}); });
+        QObject::connect(&b, &WebBrowser::NavigationError, &b, [this](const QUrl &url, const QString &message) {
+            errors.append({url, message});
+        });
+        QObject::connect(&b, &WebBrowser::FrameError, &b, [this](const QUrl &url, const QString &message) {
+            frameErrors.append({url, message});
+        });
     }
     // Waits for the n-th document; a new navigation error ends the wait.
     bool WaitDocs(int n, int ms = 10000)
@@ -82,7 +84,7 @@ void Html(httplib::Response &res, const std::string &body, const char *type = "t
     res.set_content(body, type);
 }
 
-} // namespace
+}  // namespace
 
 // ---------------------------------------------------------------- navigation
 
@@ -140,12 +142,10 @@ TEST(BrowserNavigation, RedirectsFollowedAndBounded)
         ++loopHits;
         res.set_redirect("/loop");
     });
-    server.http().Post("/post-303", [](const httplib::Request &, httplib::Response &res) {
-        res.set_redirect("/landing", 303);
-    });
-    server.http().Post("/post-307", [](const httplib::Request &, httplib::Response &res) {
-        res.set_redirect("/landing", 307);
-    });
+    server.http().Post("/post-303",
+                       [](const httplib::Request &, httplib::Response &res) { res.set_redirect("/landing", 303); });
+    server.http().Post("/post-307",
+                       [](const httplib::Request &, httplib::Response &res) { res.set_redirect("/landing", 307); });
     server.http().Get("/landing", [&](const httplib::Request &req, httplib::Response &res) {
         landing.Add("GET|" + req.body);
         Html(res, "<body>landing</body>");
@@ -162,7 +162,7 @@ TEST(BrowserNavigation, RedirectsFollowedAndBounded)
     ASSERT_TRUE(rec.WaitDocs(1));
     EXPECT_EQ(rec.docs[0].url, server.Url(QStringLiteral("/r/0")));
     Pump(100);
-    EXPECT_EQ(rec.docs.size(), 1); // one document for the whole chain
+    EXPECT_EQ(rec.docs.size(), 1);  // one document for the whole chain
 
     browser.NavigatePost(server.Url(QStringLiteral("/post-303")), "a=1");
     ASSERT_TRUE(rec.WaitDocs(2));
@@ -172,7 +172,8 @@ TEST(BrowserNavigation, RedirectsFollowedAndBounded)
 
     browser.Navigate(server.Url(QStringLiteral("/loop")));
     ASSERT_TRUE(rec.WaitError());
-    EXPECT_TRUE(rec.errors[0].second.contains(QStringLiteral("Перенаправление по кругу"))) << rec.errors[0].second.toStdString();
+    EXPECT_TRUE(rec.errors[0].second.contains(QStringLiteral("Перенаправление по кругу")))
+        << rec.errors[0].second.toStdString();
     EXPECT_EQ(loopHits.load(), WebBrowser::kDefaultMaxRedirects + 1);
     EXPECT_EQ(rec.docs.size(), 3);
 
@@ -192,19 +193,22 @@ TEST(BrowserLimits, OversizedAnswersFailAndStopReading)
     std::atomic<bool> finished{false};
     std::atomic<bool> providerDone{false};
     server.http().Get("/big", [&](const httplib::Request &, httplib::Response &res) {
-        res.set_chunked_content_provider("application/octet-stream", [&](size_t, httplib::DataSink &sink) {
-            static const std::string chunk(64 * 1024, 'x');
-            if (sent >= 20LL * 1024 * 1024) {
-                finished = true;
-                sink.done();
+        res.set_chunked_content_provider(
+            "application/octet-stream",
+            [&](size_t, httplib::DataSink &sink) {
+                static const std::string chunk(64 * 1024, 'x');
+                if (sent >= 20LL * 1024 * 1024) {
+                    finished = true;
+                    sink.done();
+                    return true;
+                }
+                if (!sink.write(chunk.data(), chunk.size()))
+                    return false;
+                sent += chunk.size();
+                std::this_thread::sleep_for(std::chrono::milliseconds(3));
                 return true;
-            }
-            if (!sink.write(chunk.data(), chunk.size()))
-                return false;
-            sent += chunk.size();
-            std::this_thread::sleep_for(std::chrono::milliseconds(3));
-            return true;
-        }, [&](bool) { providerDone = true; });
+            },
+            [&](bool) { providerDone = true; });
     });
     // Text is sent compressed: 20 MB of it arrive as a few kilobytes.
     server.http().Get("/big-compressed", [](const httplib::Request &, httplib::Response &res) {
@@ -219,11 +223,12 @@ TEST(BrowserLimits, OversizedAnswersFailAndStopReading)
         });
     });
     server.http().Get("/declared", [](const httplib::Request &, httplib::Response &res) {
-        res.set_content_provider(9 * 1024 * 1024, "text/html", [](size_t offset, size_t length, httplib::DataSink &sink) {
-            static const std::string chunk(64 * 1024, 'y');
-            (void)offset;
-            return sink.write(chunk.data(), std::min(length, chunk.size()));
-        });
+        res.set_content_provider(9 * 1024 * 1024, "text/html",
+                                 [](size_t offset, size_t length, httplib::DataSink &sink) {
+                                     static const std::string chunk(64 * 1024, 'y');
+                                     (void)offset;
+                                     return sink.write(chunk.data(), std::min(length, chunk.size()));
+                                 });
     });
     server.http().Get("/small", [](const httplib::Request &, httplib::Response &res) {
         Html(res, "<body>" + std::string(2000, 'z') + "</body>");
@@ -235,7 +240,8 @@ TEST(BrowserLimits, OversizedAnswersFailAndStopReading)
     browser.Navigate(server.Url(QStringLiteral("/big")));
     ASSERT_TRUE(rec.WaitError(20000));
     EXPECT_EQ(rec.errors[0].second,
-              QStringLiteral("Ответ сервера больше 8 МБ, загрузка прервана: %1").arg(server.Url(QStringLiteral("/big")).toString()));
+              QStringLiteral("Ответ сервера больше 8 МБ, загрузка прервана: %1")
+                  .arg(server.Url(QStringLiteral("/big")).toString()));
     EXPECT_TRUE(rec.docs.isEmpty());
     // The server cannot finish its 20 MB: the browser stopped reading.
     ASSERT_TRUE(WaitUntil([&] { return providerDone.load(); }, 10000));
@@ -248,7 +254,8 @@ TEST(BrowserLimits, OversizedAnswersFailAndStopReading)
 
     browser.Navigate(server.Url(QStringLiteral("/big-compressed")));
     ASSERT_TRUE(rec.WaitError());
-    EXPECT_TRUE(rec.errors[2].second.startsWith(QStringLiteral("Ответ сервера больше 8 МБ"))) << rec.errors[2].second.toStdString();
+    EXPECT_TRUE(rec.errors[2].second.startsWith(QStringLiteral("Ответ сервера больше 8 МБ")))
+        << rec.errors[2].second.toStdString();
     EXPECT_TRUE(rec.docs.isEmpty());
 
     browser.SetMaxAnswerBytes(1000);
@@ -267,7 +274,7 @@ TEST(BrowserLimits, DroppedConnectionStopAndInactivity)
     server.http().Get("/drop", [](const httplib::Request &, httplib::Response &res) {
         res.set_content_provider(10000, "text/html", [](size_t, size_t, httplib::DataSink &sink) {
             sink.write("<body><p>partial", 16);
-            return false; // the connection is closed mid-answer
+            return false;  // the connection is closed mid-answer
         });
     });
     server.http().Get("/slow", [&](const httplib::Request &, httplib::Response &res) {
@@ -281,7 +288,8 @@ TEST(BrowserLimits, DroppedConnectionStopAndInactivity)
     Recorder rec(browser);
     browser.Navigate(server.Url(QStringLiteral("/drop")));
     ASSERT_TRUE(rec.WaitError());
-    EXPECT_TRUE(rec.errors[0].second.startsWith(QStringLiteral("Ошибка сети при загрузке"))) << rec.errors[0].second.toStdString();
+    EXPECT_TRUE(rec.errors[0].second.startsWith(QStringLiteral("Ошибка сети при загрузке")))
+        << rec.errors[0].second.toStdString();
     EXPECT_TRUE(rec.docs.isEmpty());
 
     // Stop abandons the load: nothing is signalled afterwards.
@@ -299,7 +307,8 @@ TEST(BrowserLimits, DroppedConnectionStopAndInactivity)
     browser.SetInactivityTimeout(300);
     browser.Navigate(server.Url(QStringLiteral("/slow")));
     ASSERT_TRUE(WaitUntil([&] { return rec.errors.size() == 2; }, 5000));
-    EXPECT_EQ(rec.errors[1].second, QStringLiteral("Сервер не отвечает: %1").arg(server.Url(QStringLiteral("/slow")).toString()));
+    EXPECT_EQ(rec.errors[1].second,
+              QStringLiteral("Сервер не отвечает: %1").arg(server.Url(QStringLiteral("/slow")).toString()));
     EXPECT_TRUE(WaitUntil([&] { return slowServed.load() == 2; }, 5000));
 }
 
@@ -326,8 +335,8 @@ TEST(BrowserFrames, FramesThatLoadThemselvesAreBounded)
     const int depthBound = 1 + 2 + 4 + 8;
     const int countBound = 1 + WebBrowser::kMaxFrames;
     static_assert(WebBrowser::kMaxFrameDepth == 3 && WebBrowser::kMaxFrames < 3 + 9 + 27);
-    for (const auto &[path, expected] : {std::pair{QStringLiteral("/nest2"), depthBound},
-                                         std::pair{QStringLiteral("/nest3"), countBound}}) {
+    for (const auto &[path, expected] :
+         {std::pair{QStringLiteral("/nest2"), depthBound}, std::pair{QStringLiteral("/nest3"), countBound}}) {
         rec.docs.clear();
         hits = 0;
         browser.Navigate(server.Url(path));
@@ -346,9 +355,8 @@ TEST(BrowserFrames, MetaRefreshFollowedAFewHops)
     server.http().Get("/a", [](const httplib::Request &, httplib::Response &res) {
         Html(res, "<html><head><meta http-equiv='Refresh' content='0; URL=/b'></head><body>a</body></html>");
     });
-    server.http().Get("/b", [](const httplib::Request &, httplib::Response &res) {
-        Html(res, "<body><p>b</p></body>");
-    });
+    server.http().Get("/b",
+                      [](const httplib::Request &, httplib::Response &res) { Html(res, "<body><p>b</p></body>"); });
     server.http().Get("/slow-refresh", [](const httplib::Request &, httplib::Response &res) {
         Html(res, "<html><head><meta http-equiv=refresh content='600;url=/b'></head><body>wait</body></html>");
     });
@@ -434,8 +442,8 @@ TEST_F(BrowserTls, TrustedCaLoadsAndUntrustedNeverSendsTheBody)
         Recorder rec(untrusting);
         untrusting.NavigatePost(server.Url(QStringLiteral("/secret")), "mobnum=1&Password=topsecret");
         ASSERT_TRUE(rec.WaitError());
-        EXPECT_TRUE(rec.errors[0].second.startsWith(
-            QStringLiteral("Сертификат сервера %1 не прошёл проверку").arg(server.Url(QStringLiteral("/secret")).toString())))
+        EXPECT_TRUE(rec.errors[0].second.startsWith(QStringLiteral("Сертификат сервера %1 не прошёл проверку")
+                                                        .arg(server.Url(QStringLiteral("/secret")).toString())))
             << rec.errors[0].second.toStdString();
         EXPECT_TRUE(rec.docs.isEmpty());
         untrusting.Navigate(server.Url(QStringLiteral("/secure")));
@@ -460,7 +468,8 @@ TEST_F(BrowserTls, TrustedCaLoadsAndUntrustedNeverSendsTheBody)
     browser.SetPlainPasswordAllowed(true);
     browser.NavigatePost(server.Url(QStringLiteral("/down")), "mobnum=1&Password=topsecret", true);
     ASSERT_TRUE(rec.WaitError());
-    EXPECT_TRUE(rec.errors.last().second.startsWith(QStringLiteral("Пароль не отправлен"))) << rec.errors.last().second.toStdString();
+    EXPECT_TRUE(rec.errors.last().second.startsWith(QStringLiteral("Пароль не отправлен")))
+        << rec.errors.last().second.toStdString();
     Pump(100);
     EXPECT_EQ(plainPosts.Count(), 0u);
 
@@ -573,13 +582,14 @@ struct PasswordSite {
             res.set_header("Location", "/login");
         });
         server.http().Get("/forms", [](const httplib::Request &, httplib::Response &res) {
-            Html(res, "<body><form id='post' method='post' action='/login'><input name='n' value='1'>"
-                      "<input type='password' name='p' value='secret'></form>"
-                      "<form id='empty' method='post' action='/login'><input name='n' value='2'>"
-                      "<input type='password' name='p' value=''></form>"
-                      "<form id='get' method='get' action='/login'><input name='n' value='3'>"
-                      "<input type='password' name='p' value='secret'></form>"
-                      "<form id='none' method='post' action='/login'><input name='n' value='4'></form></body>");
+            Html(res,
+                 "<body><form id='post' method='post' action='/login'><input name='n' value='1'>"
+                 "<input type='password' name='p' value='secret'></form>"
+                 "<form id='empty' method='post' action='/login'><input name='n' value='2'>"
+                 "<input type='password' name='p' value=''></form>"
+                 "<form id='get' method='get' action='/login'><input name='n' value='3'>"
+                 "<input type='password' name='p' value='secret'></form>"
+                 "<form id='none' method='post' action='/login'><input name='n' value='4'></form></body>");
         });
         server.http().Get("/proxy-refused", [](const httplib::Request &, httplib::Response &res) {
             res.status = 407;
@@ -609,7 +619,8 @@ TEST(BrowserPassword, PlainHttpOnlyWhenAllowedNeverInTheAddressAnd407Or401)
     Recorder rec(browser);
     browser.NavigatePost(site.server.Url(QStringLiteral("/login")), "mobnum=1&Password=pw", true);
     ASSERT_TRUE(rec.WaitError());
-    EXPECT_TRUE(rec.errors.last().second.contains(QStringLiteral("Пароль не отправлен"))) << rec.errors.last().second.toStdString();
+    EXPECT_TRUE(rec.errors.last().second.contains(QStringLiteral("Пароль не отправлен")))
+        << rec.errors.last().second.toStdString();
     browser.NavigatePost(site.server.Url(QStringLiteral("/login")), "a=b");  // an unmarked body goes
     ASSERT_TRUE(rec.WaitDocs(1));
     EXPECT_EQ(site.received.All(), std::vector<std::string>{"POST /login a=b"});
@@ -622,7 +633,7 @@ TEST(BrowserPassword, PlainHttpOnlyWhenAllowedNeverInTheAddressAnd407Or401)
         FormRequest request;
         request.post = request.carriesPassword = true;
         request.url = QByteArray(from).startsWith("https") ? site.server.Url(QStringLiteral("/login"))
-                                                            : QUrl(QStringLiteral("file:///tmp/login"));
+                                                           : QUrl(QStringLiteral("file:///tmp/login"));
         request.body = "Password=pw";
         const size_t before = site.received.Count();
         browser.Submit(request, QUrl(QString::fromLatin1(from)));
@@ -633,8 +644,10 @@ TEST(BrowserPassword, PlainHttpOnlyWhenAllowedNeverInTheAddressAnd407Or401)
     }
 
     // A form with a filled password field is posted even when it says GET.
-    for (const auto &[form, sent] : {std::pair{"post", "POST /login n=1&p=secret"}, {"empty", "POST /login n=2&p="},
-                                     {"get", "POST /login n=3&p=secret"}, {"none", "POST /login n=4"}}) {
+    for (const auto &[form, sent] : {std::pair{"post", "POST /login n=1&p=secret"},
+                                     {"empty", "POST /login n=2&p="},
+                                     {"get", "POST /login n=3&p=secret"},
+                                     {"none", "POST /login n=4"}}) {
         browser.Navigate(site.server.Url(QStringLiteral("/forms")));
         ASSERT_TRUE(rec.WaitDocs(rec.docs.size() + 1));
         const auto document = browser.Document();

@@ -37,4 +37,3 @@ QUrl TestServer::Url(const QString &path) const
                     .arg(port_)
                     .arg(path));
 }
-

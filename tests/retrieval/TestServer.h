@@ -35,6 +35,15 @@ private:
 };
 
 // Readable values in test failure messages.
-inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
-inline void PrintTo(const QByteArray &b, std::ostream *os) { *os << '"' << b.toStdString() << '"'; }
-inline void PrintTo(const QUrl &u, std::ostream *os) { *os << u.toString().toStdString(); }
+inline void PrintTo(const QString &s, std::ostream *os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
+inline void PrintTo(const QByteArray &b, std::ostream *os)
+{
+    *os << '"' << b.toStdString() << '"';
+}
+inline void PrintTo(const QUrl &u, std::ostream *os)
+{
+    *os << u.toString().toStdString();
+}

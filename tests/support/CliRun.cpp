@@ -51,9 +51,10 @@ QVector<QStringList> ParseCsvWithPython(const QByteArray &csv)
 {
     QProcess py;
     py.start(QStringLiteral("python3"),
-             {QStringLiteral("-c"), QStringLiteral("import csv, io, json, sys\n"
-                                                   "text = io.TextIOWrapper(sys.stdin.buffer, encoding='utf-8', newline='')\n"
-                                                   "print(json.dumps(list(csv.reader(text))))")});
+             {QStringLiteral("-c"),
+              QStringLiteral("import csv, io, json, sys\n"
+                             "text = io.TextIOWrapper(sys.stdin.buffer, encoding='utf-8', newline='')\n"
+                             "print(json.dumps(list(csv.reader(text))))")});
     py.write(csv);
     py.closeWriteChannel();
     QVector<QStringList> rows;

@@ -1,9 +1,9 @@
 #include "EmulatorFixture.h"
 
+#include "EventLoopWait.h"
 #include "HistoryDb.h"
 #include "IniFile.h"
 #include "IssaUrl.h"
-#include "EventLoopWait.h"
 #include "SettingsFile.h"
 #include "Setup.h"
 
@@ -52,14 +52,15 @@ TSetupPhoneLine EmulatorLine(int slot, const EmulatorPhone &p, bool monitored)
     line.Region = kRegion;
     return line;
 }
-} // namespace
+}  // namespace
 
 void PutEmulatorPhones(const EmulatorProcess &emu, const QList<EmulatorPhone> &phones, TSetupModel &model,
                        const QString &url)
 {
     // Written as a user would by hand, so that a form address stays as it is.
     ServersIni.WriteString(QStringLiteral("Эмулятор"), QStringLiteral("ShortName"), kRegion);
-    ServersIni.WriteString(QStringLiteral("Эмулятор"), QStringLiteral("LoginURL"), url.isEmpty() ? emu.loginUrl() : url);
+    ServersIni.WriteString(QStringLiteral("Эмулятор"), QStringLiteral("LoginURL"),
+                           url.isEmpty() ? emu.loginUrl() : url);
     for (int slot = 1; slot <= phones.size(); ++slot)
         model.SetLine(slot, EmulatorLine(slot, phones[slot - 1], true));
 }

@@ -40,23 +40,22 @@ QByteArray EmulatorPhonesText(const QList<EmulatorPhone> &phones)
     return text.toUtf8();
 }
 
-bool MakeTestCertificate(const QString &dir, const QString &name, QString *certFile,
-                         QString *keyFile, QString *error)
+bool MakeTestCertificate(const QString &dir, const QString &name, QString *certFile, QString *keyFile, QString *error)
 {
     const QString cert = dir + QLatin1Char('/') + name + QStringLiteral(".pem");
     const QString key = dir + QLatin1Char('/') + name + QStringLiteral("-key.pem");
     QProcess openssl;
     openssl.setProcessChannelMode(QProcess::MergedChannels);
     openssl.start(QStringLiteral("openssl"),
-        QStringLiteral("req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 "
-                       "-subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1,DNS:localhost")
-                .split(u' ')
-            << QStringLiteral("-keyout") << key << QStringLiteral("-out") << cert);
+                  QStringLiteral("req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 "
+                                 "-subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1,DNS:localhost")
+                          .split(u' ')
+                      << QStringLiteral("-keyout") << key << QStringLiteral("-out") << cert);
     const bool finished = openssl.waitForFinished(20000);
     if (!finished || openssl.exitStatus() != QProcess::NormalExit || openssl.exitCode() != 0) {
         if (error)
-            *error = QStringLiteral("openssl failed: ") + openssl.errorString() + QLatin1Char(' ') +
-                     QString::fromLocal8Bit(openssl.readAll());
+            *error = QStringLiteral("openssl failed: ") + openssl.errorString() + QLatin1Char(' ')
+                + QString::fromLocal8Bit(openssl.readAll());
         openssl.kill();
         return false;
     }
@@ -74,8 +73,8 @@ EmulatorProcess::~EmulatorProcess()
     stop();
 }
 
-bool EmulatorProcess::start(const QList<EmulatorPhone> &phones, const QString &certFile,
-                            const QString &keyFile, const QStringList &extraArgs)
+bool EmulatorProcess::start(const QList<EmulatorPhone> &phones, const QString &certFile, const QString &keyFile,
+                            const QStringList &extraArgs)
 {
     const QString path = dir_.filePath(QStringLiteral("phones.ini"));
     QFile f(path);
@@ -88,15 +87,14 @@ bool EmulatorProcess::start(const QList<EmulatorPhone> &phones, const QString &c
     return start(path, certFile, keyFile, extraArgs);
 }
 
-bool EmulatorProcess::start(const QString &phonesFile, const QString &certFile,
-                            const QString &keyFile, const QStringList &extraArgs, int timeoutMs)
+bool EmulatorProcess::start(const QString &phonesFile, const QString &certFile, const QString &keyFile,
+                            const QStringList &extraArgs, int timeoutMs)
 {
     stop();
     error_.clear();
     phonesFile_ = phonesFile;
     certFile_ = certFile;
-    QStringList args{QStringLiteral("--phones"), phonesFile, QStringLiteral("--port"),
-                     QStringLiteral("0")};
+    QStringList args{QStringLiteral("--phones"), phonesFile, QStringLiteral("--port"), QStringLiteral("0")};
     if (!certFile.isEmpty())
         args << QStringLiteral("--tls-cert") << certFile << QStringLiteral("--tls-key") << keyFile;
     args << extraArgs;
@@ -148,8 +146,8 @@ int EmulatorProcess::stop()
 
 QString EmulatorProcess::baseUrl() const
 {
-    return (certFile_.isEmpty() ? QStringLiteral("http") : QStringLiteral("https")) +
-           QStringLiteral("://127.0.0.1:") + QString::number(port_);
+    return (certFile_.isEmpty() ? QStringLiteral("http") : QStringLiteral("https")) + QStringLiteral("://127.0.0.1:")
+        + QString::number(port_);
 }
 
 QString EmulatorProcess::loginUrl() const
@@ -176,8 +174,7 @@ bool EmulatorProcess::request(const char *method, const char *path, QByteArray *
     client.set_read_timeout(5);
     if (!certFile_.isEmpty())
         client.set_ca_cert_path(certFile_.toStdString().c_str());
-    const httplib::Result res =
-        qstrcmp(method, "POST") == 0 ? client.Post(path) : client.Get(path);
+    const httplib::Result res = qstrcmp(method, "POST") == 0 ? client.Post(path) : client.Get(path);
     if (!res || res->status != 200)
         return false;
     if (body)
@@ -218,8 +215,8 @@ bool EmulatorProcess::resetStats() const
 bool EmulatorProcess::setPhones(const QList<EmulatorPhone> &phones)
 {
     QFile f(phonesFile_);
-    if (phonesFile_.isEmpty() || !f.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        f.write(EmulatorPhonesText(phones)) < 0)
+    if (phonesFile_.isEmpty() || !f.open(QIODevice::WriteOnly | QIODevice::Truncate)
+        || f.write(EmulatorPhonesText(phones)) < 0)
         return false;
     f.close();
     return request("POST", "/__reload", nullptr);

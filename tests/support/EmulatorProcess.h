@@ -22,21 +22,21 @@
 // file's defaults.
 struct EmulatorPhone {
     QString number, password, licSchet, userName;
-    QString phoneNumber; // as the page prints it; empty: from the number
+    QString phoneNumber;  // as the page prints it; empty: from the number
     double balance = 0, obPlat = 0, average = 0;
     int turnOff = 0;
     double recomend = 0;
     int sms = 0, minutes = 0, jeansExpired = 0;
     double usdRate = 0;
-    QString layout = QStringLiteral("labels"); // or "sentences"
+    QString layout = QStringLiteral("labels");  // or "sentences"
     // ok, redirect, auth-error, unavailable, session-expired, server-error,
     // unrecognised, slow, hang, redirect-loop, drop, oversized, meta-refresh,
     // frames, form-only, login-again, chunk-bomb, chunk-flood, gzip-bomb
     QString behaviour = QStringLiteral("ok");
     int delayMs = 0;
-    int hangMs = 0;     // 0: the emulator's bound (60 s)
-    int oversizeMb = 0; // 0: 20 MB
-    QString charset;    // empty: windows-1251; or "utf-8"
+    int hangMs = 0;  // 0: the emulator's bound (60 s)
+    int oversizeMb = 0;  // 0: 20 MB
+    QString charset;  // empty: windows-1251; or "utf-8"
     bool charsetInHeader = true;
 };
 
@@ -45,8 +45,8 @@ QByteArray EmulatorPhonesText(const QList<EmulatorPhone> &phones);
 
 // Makes a self-signed certificate for 127.0.0.1 and localhost with the openssl
 // command: dir/<name>.pem and dir/<name>-key.pem.
-bool MakeTestCertificate(const QString &dir, const QString &name, QString *certFile,
-                         QString *keyFile, QString *error = nullptr);
+bool MakeTestCertificate(const QString &dir, const QString &name, QString *certFile, QString *keyFile,
+                         QString *error = nullptr);
 
 class EmulatorProcess {
 public:
@@ -61,8 +61,8 @@ public:
     bool start(const QString &phonesFile, const QString &certFile = {}, const QString &keyFile = {},
                const QStringList &extraArgs = {}, int timeoutMs = 10000);
     // Writes the phones into a file of its own, then starts as above.
-    bool start(const QList<EmulatorPhone> &phones, const QString &certFile = {},
-               const QString &keyFile = {}, const QStringList &extraArgs = {});
+    bool start(const QList<EmulatorPhone> &phones, const QString &certFile = {}, const QString &keyFile = {},
+               const QStringList &extraArgs = {});
     // SIGTERM, then a kill if it has not ended within 5 s. Returns the exit code
     // (-1 when it had to be killed or was not running).
     int stop();

@@ -8,9 +8,9 @@
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 
 // A port of 127.0.0.1 that was free a moment ago.
 inline int FreePort()
@@ -58,8 +58,8 @@ public:
         QFile conf(dir_.path() + QStringLiteral("/tinyproxy.conf"));
         if (!conf.open(QIODevice::WriteOnly))
             return 0;
-        QByteArray text = "Port " + QByteArray::number(port) +
-                          "\nListen 127.0.0.1\nTimeout 20\nMaxClients 20\nAllow 127.0.0.1\nLogLevel Critical\n";
+        QByteArray text = "Port " + QByteArray::number(port)
+            + "\nListen 127.0.0.1\nTimeout 20\nMaxClients 20\nAllow 127.0.0.1\nLogLevel Critical\n";
         if (!user.isEmpty())
             text += "BasicAuth " + user + " " + password + "\n";
         conf.write(text);

@@ -14,8 +14,7 @@
 namespace {
 const QString kSection = QStringLiteral("History Form");
 
-template <class T>
-T *child(QWidget *w, const QString &name)
+template <class T> T *child(QWidget *w, const QString &name)
 {
     T *found = w->findChild<T *>(name);
     EXPECT_NE(found, nullptr) << name.toStdString();
@@ -29,7 +28,7 @@ void setPeriod(TfrmHistory &h, const char *radio, const char *edit = nullptr, co
         child<QLineEdit>(&h, QString::fromLatin1(edit))->setText(text);
 }
 
-class ChooserTest : public UiHistoryTest {};
+class ChooserTest : public UiHistoryTest { };
 }  // namespace
 
 TEST_F(ChooserTest, DefaultsWithoutStoredValues)

@@ -1,12 +1,12 @@
 // The export dialogs: file choice, overwrite question, messages, and the
 // workbooks they lead to.
 #include "ConvertToExcel.h"
+#include "Encoding.h"
 #include "History.h"
 #include "ModalWatcher.h"
 #include "SaveIssaToExcel.h"
 #include "UiHistoryTestUtil.h"
 #include "XlsxReadBack.h"
-#include "Encoding.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -34,7 +34,10 @@ protected:
         SetExcelFileDialog(nullptr);
         UiHistoryTest::TearDown();
     }
-    void clickExcel(TfrmHistory &h) { QTest::mouseClick(h.findChild<QPushButton *>(QStringLiteral("bnExcel")), Qt::LeftButton); }
+    void clickExcel(TfrmHistory &h)
+    {
+        QTest::mouseClick(h.findChild<QPushButton *>(QStringLiteral("bnExcel")), Qt::LeftButton);
+    }
 
     QStringList proposals;
     QString chosen = home.file(QStringLiteral("out.xlsx"));
@@ -83,7 +86,8 @@ TEST_F(ExportDialogsTest, OverwriteRefusedOrImpossibleAndCancelWriteNothing)
 
     watcher.answer(QMessageBox::No);
     clickExcel(h);
-    EXPECT_EQ(texts(watcher), QStringList{"Файл \"" + QDir::toNativeSeparators(chosen) + "\" существует! Перезаписать?"});
+    EXPECT_EQ(texts(watcher),
+              QStringList{"Файл \"" + QDir::toNativeSeparators(chosen) + "\" существует! Перезаписать?"});
     EXPECT_EQ(watcher.seen()[0].icon, QMessageBox::Question);
     EXPECT_EQ(ReadFileBytes(chosen), QByteArray("keep me"));
 
@@ -93,8 +97,9 @@ TEST_F(ExportDialogsTest, OverwriteRefusedOrImpossibleAndCancelWriteNothing)
     watcher.answer(QMessageBox::Yes);
     clickExcel(h);
     ASSERT_EQ(watcher.seen().size(), 3);
-    EXPECT_EQ(watcher.seen()[2].text, "Файл \"" + QDir::toNativeSeparators(chosen) +
-                                          "\" не может быть перезаписан.\r\nВозможно он уже открыт в Excel");
+    EXPECT_EQ(watcher.seen()[2].text,
+              "Файл \"" + QDir::toNativeSeparators(chosen)
+                  + "\" не может быть перезаписан.\r\nВозможно он уже открыт в Excel");
     EXPECT_EQ(watcher.seen()[2].icon, QMessageBox::Critical);
     EXPECT_TRUE(QFileInfo(chosen).isDir());
 
@@ -150,8 +155,9 @@ TEST_F(ExportDialogsTest, CurrentExportRedOnlyAndAll)
     }
     watcher.answer(QMessageBox::Yes);
     SaveInfoToExcel(nullptr, false);
-    EXPECT_EQ(texts(watcher).mid(2), (QStringList{OverwriteQuestionText(chosen),
-                                                  "Текущие данные по всем телефонам успешно записаны в Excel"}));
+    EXPECT_EQ(
+        texts(watcher).mid(2),
+        (QStringList{OverwriteQuestionText(chosen), "Текущие данные по всем телефонам успешно записаны в Excel"}));
     EXPECT_EQ(ReadBackSheet(chosen).maxRow(), 3);
 }
 
@@ -165,8 +171,9 @@ TEST_F(ExportDialogsTest, FailureIsLoggedWithItsLabelsAndNotReportedAsSuccess)
     EXPECT_TRUE(watcher.seen().isEmpty());
     EXPECT_FALSE(QFileInfo::exists(chosen));
     const QString log = FromCp1251(ReadFileBytes(ErrorLogFileName()));
-    EXPECT_TRUE(log.contains(QStringLiteral("History.ConvertHistoryToExcel -- > ConvertToExcel.ConvertHistoryToXls -- > "
-                                            "ConvertToExcel.GetCount -- > HistoryQueries.HistoryNewestRows -- > ")))
+    EXPECT_TRUE(
+        log.contains(QStringLiteral("History.ConvertHistoryToExcel -- > ConvertToExcel.ConvertHistoryToXls -- > "
+                                    "ConvertToExcel.GetCount -- > HistoryQueries.HistoryNewestRows -- > ")))
         << log.toStdString();
 }
 

@@ -66,7 +66,8 @@ TEST_F(GridWindowTest, ThreeDaysNewestFirstWithDatesAndSeparatorsOnlyWhereADaySt
     const QImage image = g->viewport()->grab().toImage();
     auto lineAbove = [&](int row, int col) {
         const int y = g->rowViewportPosition(row) * image.height() / g->viewport()->height();
-        const int x = (g->columnViewportPosition(col) + g->columnWidth(col) / 2) * image.width() / g->viewport()->width();
+        const int x
+            = (g->columnViewportPosition(col) + g->columnWidth(col) / 2) * image.width() / g->viewport()->width();
         return isNavy(image.pixel(x, y));
     };
     for (int col : {0, 5, 11}) {
@@ -106,8 +107,8 @@ TEST_F(GridWindowTest, BlankRulesAndFormats)
     StoreRow(db, s);
     ASSERT_EQ(window->FillInfo(1, HistoryPeriod::LastCount, 50), 2);
     EXPECT_EQ(window->grid()->rowCount(), 2);
-    const QStringList full = {"01.12.2026", "18:00:00", "-12.50", "50.00", "4.00", "-3.25",
-                              "3",          "120.00",   "17",     "25",    "100",  "28.1234"};
+    const QStringList full
+        = {"01.12.2026", "18:00:00", "-12.50", "50.00", "4.00", "-3.25", "3", "120.00", "17", "25", "100", "28.1234"};
     const QStringList zeros = {"", "12:00:00", "0.00", "", "1.00", "", "0", "0.00", "", "", "", "0.0000"};
     for (int c = 0; c < 12; ++c) {
         EXPECT_EQ(cell(0, c), full[c]) << c;

@@ -20,10 +20,7 @@ protected:
         InitConfig();
         ResetIssaArray();
     }
-    void TearDown() override
-    {
-        SetupModel() = TSetupModel();
-    }
+    void TearDown() override { SetupModel() = TSetupModel(); }
     // Monitored in the settings and known to the phone table, as at start-up.
     void phone(int slot, const QString &number, const QString &alias = QString())
     {

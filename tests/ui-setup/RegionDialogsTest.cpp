@@ -18,9 +18,10 @@ class RegionDialogsTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        WriteFileBytes(InitPaths().ServersIniFileName, ToCp1251(U("[Питер]\r\nShortName=СПБ\r\nLoginURL=http://127.0.0.1:1/spb\r\n"
-                                                     "LoginStr=custom\r\n"
-                                                     "[Урал]\r\nShortName=ЕКБ\r\nLoginURL=http://127.0.0.1:1/ekb\r\n")));
+        WriteFileBytes(InitPaths().ServersIniFileName,
+                       ToCp1251(U("[Питер]\r\nShortName=СПБ\r\nLoginURL=http://127.0.0.1:1/spb\r\n"
+                                  "LoginStr=custom\r\n"
+                                  "[Урал]\r\nShortName=ЕКБ\r\nLoginURL=http://127.0.0.1:1/ekb\r\n")));
     }
     UiHome home;
     TfrmIssaUrlChoose chooser;

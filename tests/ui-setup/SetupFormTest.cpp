@@ -2,12 +2,12 @@
 // radio group, the refresh-time captions, the enabling rules, unreadable and
 // unwritable phone lists, the screen's size and the keyring.
 
+#include "SetupForm.h"
 #include "ExSetupPhone.h"
 #include "IniFile.h"
 #include "IssaUrlChoose.h"
 #include "Passw.h"
 #include "PhonesXml.h"
-#include "SetupForm.h"
 #include "UiSetupSupport.h"
 
 #include <QCheckBox>
@@ -19,8 +19,8 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QTabWidget>
-#include <QToolButton>
 #include <QTest>
+#include <QToolButton>
 
 namespace {
 TSetupPhoneLine phone(const char *number, const char *password, bool monitor = true, const char *alias = "")
@@ -293,7 +293,7 @@ TEST_F(SetupFormTest, RefreshCaptionsAndMarkTicks)
     dlg.show();
     const struct {
         const char *value, *a, *b;
-    } cases[] = {{"3", "Каждые", "часа"}, {"4", "Каждые", "часа"}, {"5", "Каждые", "часов"},
+    } cases[] = {{"3", "Каждые", "часа"},   {"4", "Каждые", "часа"},   {"5", "Каждые", "часов"},
                  {"12", "Каждые", "часов"}, {"24", "Каждые", "часов"}, {"3", "Каждые", "часа"}};
     for (const auto &c : cases) {
         dlg.cbRefreshTime->setCurrentIndex(dlg.cbRefreshTime->findText(QLatin1String(c.value)));
@@ -429,7 +429,8 @@ TEST_F(SetupFormTest, KeyringTickMovesThePasswordsAndSaysWhereTheyAre)
         GTEST_SKIP() << "run by keyring_test.sh in a session with a Secret Service";
     storePhones({{1, phone("9161112233", "2718", true)}, {2, phone("9162223344", "3141", false)}});
     SetProxyCredentials(QStringLiteral("proxy-user"), QStringLiteral("1618"));
-    auto proxyStored = [] { return IniFile.ReadString(QStringLiteral("Connection"), QStringLiteral("ProxyPassword"), QString()); };
+    auto proxyStored
+        = [] { return IniFile.ReadString(QStringLiteral("Connection"), QStringLiteral("ProxyPassword"), QString()); };
     auto fileText = [] { return QString::fromLatin1(ReadFileBytes(InitPaths().PhonesXmlFileName)); };
     dlg.show();
     ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.lblKeyring->text().contains(U("в связке ключей системы (")); }));

@@ -4,8 +4,8 @@
 // dialogs open (message boxes, nested dialogs).
 
 #include "Common.h"
-#include "Failure.h"
 #include "Encoding.h"
+#include "Failure.h"
 #include "SettingsFile.h"
 #include "TestHome.h"
 
@@ -73,8 +73,7 @@ private:
 };
 
 // Runs fn on the first modal window of type T that comes up (once).
-template <class T>
-void WhenModal(std::function<void(T *)> fn)
+template <class T> void WhenModal(std::function<void(T *)> fn)
 {
     auto *timer = new QTimer;
     timer->setInterval(10);

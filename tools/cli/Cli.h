@@ -25,10 +25,10 @@ struct CliCommand {
 
 // The exit statuses.
 enum CliStatus {
-    CliOk = 0,          // done; every phone answered
+    CliOk = 0,  // done; every phone answered
     CliSomeFailed = 1,  // some phone failed, or nothing was found
-    CliUsage = 2,       // the command line was wrong
-    CliFileError = 3,   // a configuration or file problem
+    CliUsage = 2,  // the command line was wrong
+    CliFileError = 3,  // a configuration or file problem
 };
 
 QTextStream &cliOut();

@@ -5,20 +5,20 @@
 #include <algorithm>
 
 namespace {
-constexpr char kDescription[] =
-    "saldomat-cli does what the tray program Saldomat does, without a display: it queries the balances of the "
-    "watched phones, keeps and shows their history, exports workbooks and edits the phone list and the settings. "
-    "It uses the same files as the tray program, in the program directory: $SALDOMAT_HOME when set, else the "
-    "program's own folder when it can be written, else ~/.local/share/saldomat/.";
+constexpr char kDescription[]
+    = "saldomat-cli does what the tray program Saldomat does, without a display: it queries the balances of the "
+      "watched phones, keeps and shows their history, exports workbooks and edits the phone list and the settings. "
+      "It uses the same files as the tray program, in the program directory: $SALDOMAT_HOME when set, else the "
+      "program's own folder when it can be written, else ~/.local/share/saldomat/.";
 
-constexpr char kFormats[] =
-    "--format table|json|csv (query, history show, phones list, regions list, settings list): table is for "
-    "people; json is one array of objects, numbers as numbers, null where there is no value; csv has a header "
-    "row and is UTF-8. Passwords are never printed.";
+constexpr char kFormats[]
+    = "--format table|json|csv (query, history show, phones list, regions list, settings list): table is for "
+      "people; json is one array of objects, numbers as numbers, null where there is no value; csv has a header "
+      "row and is UTF-8. Passwords are never printed.";
 
-constexpr char kPasswords[] =
-    "Passwords: give them with --password-stdin (one line on standard input). A password given as an argument "
-    "works too, but other users can see it in the process list and it stays in the shell history.";
+constexpr char kPasswords[]
+    = "Passwords: give them with --password-stdin (one line on standard input). A password given as an argument "
+      "works too, but other users can see it in the process list and it stays in the shell history.";
 
 const std::pair<int, const char *> kStatuses[] = {
     {CliOk, "done; every queried phone answered"},
@@ -66,7 +66,8 @@ QString CliHelpText(const std::vector<const CliCommand *> &commands)
 
 QString CliCommandHelp(const CliCommand &c)
 {
-    QString text = QStringLiteral("usage: saldomat-cli %1\n\n%2\n").arg(QString::fromUtf8(c.usage), QString::fromUtf8(c.summary));
+    QString text = QStringLiteral("usage: saldomat-cli %1\n\n%2\n")
+                       .arg(QString::fromUtf8(c.usage), QString::fromUtf8(c.summary));
     if (c.details && *c.details)
         text += QStringLiteral("\n") + QString::fromUtf8(c.details) + QStringLiteral("\n");
     text += QStringLiteral("\nexit status: ");
@@ -78,17 +79,19 @@ QString CliCommandHelp(const CliCommand &c)
 
 QString CliManPage(const std::vector<const CliCommand *> &commands)
 {
-    QString man = QStringLiteral(".TH SALDOMAT-CLI 1 \"\" \"Saldomat %1\" \"User Commands\"\n").arg(QString::fromLatin1(ProgramVersion));
+    QString man = QStringLiteral(".TH SALDOMAT-CLI 1 \"\" \"Saldomat %1\" \"User Commands\"\n")
+                      .arg(QString::fromLatin1(ProgramVersion));
     man += QStringLiteral(".SH NAME\nsaldomat\\-cli \\- query and keep phone balances without a display\n");
     man += QStringLiteral(".SH SYNOPSIS\n.B saldomat\\-cli\n.I COMMAND\n[\\fIARGS\\fR]\n");
     man += QStringLiteral(".SH DESCRIPTION\n") + manEscape(QString::fromUtf8(kDescription)) + QStringLiteral("\n");
     man += QStringLiteral(".SH COMMANDS\n");
     for (const CliCommand *c : sorted(commands)) {
-        man += QStringLiteral(".TP\n.B ") + manEscape(QString::fromUtf8(c->usage)) + QStringLiteral("\n") +
-               manEscape(QString::fromUtf8(c->summary)) + QStringLiteral("\n");
+        man += QStringLiteral(".TP\n.B ") + manEscape(QString::fromUtf8(c->usage)) + QStringLiteral("\n")
+            + manEscape(QString::fromUtf8(c->summary)) + QStringLiteral("\n");
         if (c->details && *c->details)
-            man += QStringLiteral(".br\n") + manEscape(QString::fromUtf8(c->details)).replace(QLatin1Char('\n'), QStringLiteral("\n.br\n")) +
-                   QStringLiteral("\n");
+            man += QStringLiteral(".br\n")
+                + manEscape(QString::fromUtf8(c->details)).replace(QLatin1Char('\n'), QStringLiteral("\n.br\n"))
+                + QStringLiteral("\n");
     }
     man += QStringLiteral(".SH OUTPUT\n") + manEscape(QString::fromUtf8(kFormats)) + QStringLiteral("\n");
     man += QStringLiteral(".SH PASSWORDS\n") + manEscape(QString::fromUtf8(kPasswords)) + QStringLiteral("\n");

@@ -64,7 +64,7 @@ QString TakeOutputFormat(QStringList &args, OutputFormat &format, std::initializ
             continue;
         }
         const auto named = std::find_if(accepted.begin(), accepted.end(),
-            [&](OutputFormat f) { return value == QLatin1String(names[int(f)]); });
+                                        [&](OutputFormat f) { return value == QLatin1String(names[int(f)]); });
         if (named == accepted.end())
             return QStringLiteral("--format takes %1, not \"%2\"").arg(choices, value);
         format = *named;

@@ -15,7 +15,8 @@ enum class OutputFormat { Table, Json, Csv, Xlsx };
 // Takes "--format X" or "--format=X" out of args, X one of accepted; returns
 // an error message, empty when the option was absent or right.
 QString TakeOutputFormat(QStringList &args, OutputFormat &format,
-    std::initializer_list<OutputFormat> accepted = {OutputFormat::Table, OutputFormat::Json, OutputFormat::Csv});
+                         std::initializer_list<OutputFormat> accepted
+                         = {OutputFormat::Table, OutputFormat::Json, OutputFormat::Csv});
 // The arguments of a list command, which takes nothing but --format: the
 // error text for anything else, empty when they are right.
 QString ListCommandFormat(const QStringList &arguments, const char *command, OutputFormat &format);

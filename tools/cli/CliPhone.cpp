@@ -26,8 +26,9 @@ int FindPhone(const TSetupModel &model, const QString &word, bool emptyAllowed, 
             continue;
         const TSetupPhoneLine &line = model.Line(s);
         const std::optional<QString> stored = NormalizePhoneNumber(line.Number);
-        if ((number && stored == number) || TrimControls(line.Number) == word.trimmed() ||
-            (!line.Alias.trimmed().isEmpty() && line.Alias.trimmed().compare(word.trimmed(), Qt::CaseInsensitive) == 0))
+        if ((number && stored == number) || TrimControls(line.Number) == word.trimmed()
+            || (!line.Alias.trimmed().isEmpty()
+                && line.Alias.trimmed().compare(word.trimmed(), Qt::CaseInsensitive) == 0))
             found << s;
     }
     if (found.size() == 1)
@@ -35,12 +36,11 @@ int FindPhone(const TSetupModel &model, const QString &word, bool emptyAllowed, 
     if (found.isEmpty())
         *error = QStringLiteral("no phone with the slot, number or alias \"%1\" (see \"phones list\")").arg(word);
     else
-        *error = QStringLiteral("\"%1\" names more than one phone (slots %2): give the slot")
-                     .arg(word, [&] {
-                         QStringList s;
-                         for (int f : found)
-                             s << QString::number(f);
-                         return s.join(QStringLiteral(", "));
-                     }());
+        *error = QStringLiteral("\"%1\" names more than one phone (slots %2): give the slot").arg(word, [&] {
+            QStringList s;
+            for (int f : found)
+                s << QString::number(f);
+            return s.join(QStringLiteral(", "));
+        }());
     return 0;
 }

@@ -51,13 +51,14 @@ int checkTarget(const ExportOptions &o)
     if (o.xlsxToStdout)
         return cliFail(QStringLiteral("--format is only for \"-\" (a file's extension chooses its form)"));
     if (ExportFormatOf(o.file) == ExportFormat::Unknown)
-        return cliFail(QStringLiteral("\"%1\": give a file name ending in .xlsx or .csv, or - for standard output")
-                           .arg(o.file));
+        return cliFail(
+            QStringLiteral("\"%1\": give a file name ending in .xlsx or .csv, or - for standard output").arg(o.file));
     const ExportTargetCheck check = CheckExportTarget(o.file);
     if (check.state == ExportTargetState::Refused)
         return cliFileFail(check.reason);
     if (check.state == ExportTargetState::Existing && !o.force)
-        return cliFileFail(QStringLiteral("%1 exists; give --force to replace it").arg(QDir::toNativeSeparators(o.file)));
+        return cliFileFail(
+            QStringLiteral("%1 exists; give --force to replace it").arg(QDir::toNativeSeparators(o.file)));
     return 0;
 }
 
@@ -174,8 +175,7 @@ int runExport(const QStringList &args)
 }
 
 CliCommand exportCommand{
-    "export",
-    "export current FILE [--red] [--force] | history PHONE FILE [--last N | --days N | --all] [--force]",
+    "export", "export current FILE [--red] [--force] | history PHONE FILE [--last N | --days N | --all] [--force]",
     "write the current figures or a phone's history to a workbook (.xlsx) or a CSV file (.csv)",
     "FILE ending in .xlsx: a workbook; in .csv: CSV (UTF-8, a header row); - : CSV on standard output "
     "(--format xlsx writes a workbook there instead, but never to a terminal).\n"

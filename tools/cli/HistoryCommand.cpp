@@ -33,14 +33,15 @@ int runInit(const QStringList &args)
 OutputRows historyRows(const QVector<HistoryRow> &rows)
 {
     OutputRows out;
-    out.columns = {QStringLiteral("time"),    QStringLiteral("balance"),     QStringLiteral("promised"),
-                   QStringLiteral("delta"),   QStringLiteral("perDay"),      QStringLiteral("daysLeft"),
+    out.columns = {QStringLiteral("time"),      QStringLiteral("balance"),     QStringLiteral("promised"),
+                   QStringLiteral("delta"),     QStringLiteral("perDay"),      QStringLiteral("daysLeft"),
                    QStringLiteral("bonusDays"), QStringLiteral("recommended"), QStringLiteral("sms"),
-                   QStringLiteral("minutes"), QStringLiteral("usdRate")};
+                   QStringLiteral("minutes"),   QStringLiteral("usdRate")};
     for (const HistoryRow &r : rows)
-        out.rows.append({FromOleDate(r.QueryDateTime).toString(Qt::ISODate), RoundTo(r.Balance, 2), RoundTo(r.ObPlat, 2),
-                         RoundTo(r.BalDelta, 2), RoundTo(r.Average, 2), qlonglong(r.TurnOff), qlonglong(r.JeansExpired),
-                         RoundTo(r.Recomend, 2), qlonglong(r.SMS), qlonglong(r.Minutes), RoundTo(r.USDRate, 4)});
+        out.rows.append({FromOleDate(r.QueryDateTime).toString(Qt::ISODate), RoundTo(r.Balance, 2),
+                         RoundTo(r.ObPlat, 2), RoundTo(r.BalDelta, 2), RoundTo(r.Average, 2), qlonglong(r.TurnOff),
+                         qlonglong(r.JeansExpired), RoundTo(r.Recomend, 2), qlonglong(r.SMS), qlonglong(r.Minutes),
+                         RoundTo(r.USDRate, 4)});
     return out;
 }
 
@@ -112,7 +113,8 @@ int runHistory(const QStringList &args)
     return cliFail(QStringLiteral("unknown history command \"%1\"").arg(sub));
 }
 
-CliCommand historyCommand{"history", "history init | show PHONE [--last N | --days N | --all] [--format table|json|csv]",
+CliCommand historyCommand{"history",
+                          "history init | show PHONE [--last N | --days N | --all] [--format table|json|csv]",
                           "create an empty history file; print a phone's stored queries, newest first",
                           "PHONE is the number as stored (ten digits).\n"
                           "--last N   the newest N queries (50)\n"

@@ -75,4 +75,4 @@ const CliCommand parseCommand{
     "Exit status 1 when a page could not be read.",
     runParse};
 
-} // namespace
+}  // namespace

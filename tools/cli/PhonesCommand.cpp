@@ -8,8 +8,8 @@
 #include "IniFile.h"
 #include "IssaUrl.h"
 #include "Passw.h"
-#include "PhoneNumber.h"
 #include "PasswordVault.h"
+#include "PhoneNumber.h"
 #include "PhonesXml.h"
 #include "Readers.h"
 #include "SettingsFile.h"
@@ -32,8 +32,7 @@ bool loadModel(TSetupModel &model, bool forWriting)
     const QString phonesXml = InitPaths().PhonesXmlFileName;
     const TPhonesXmlState state = LoadPhonesInfoFromXml(model, phonesXml, MaxPhones);
     if (forWriting && state == TPhonesXmlState::Malformed) {
-        cliErr() << "saldomat-cli: \"" << phonesXml
-                 << "\" is not a readable phone list; repair or remove it first\n";
+        cliErr() << "saldomat-cli: \"" << phonesXml << "\" is not a readable phone list; repair or remove it first\n";
         return false;
     }
     // The rows are saved again whole: the passwords kept in the keyring too.
@@ -98,7 +97,8 @@ int runList(const QStringList &arguments)
         for (const QVector<QVariant> &r : rows.rows)
             text += QStringLiteral("%1\t%2\t%3\t%4\t%5\t%6\n")
                         .arg(r[0].toInt())
-                        .arg(r[1].toString(), r[2].toString(), r[3].toString(), yesNo(r[4].toBool()), yesNo(r[5].toBool()));
+                        .arg(r[1].toString(), r[2].toString(), r[3].toString(), yesNo(r[4].toBool()),
+                             yesNo(r[5].toBool()));
         return text;
     });
     return 0;
@@ -107,8 +107,9 @@ int runList(const QStringList &arguments)
 int runSet(const QStringList &args)
 {
     if (args.isEmpty())
-        return cliFail(QStringLiteral("usage: phones set PHONE [--number N] [--password-stdin] [--alias A] [--region R] "
-                                      "[--monitor yes|no] [--tray yes|no]"));
+        return cliFail(
+            QStringLiteral("usage: phones set PHONE [--number N] [--password-stdin] [--alias A] [--region R] "
+                           "[--monitor yes|no] [--tray yes|no]"));
 
     std::optional<QString> number, password, alias, region;
     std::optional<bool> monitor, tray;
@@ -171,8 +172,8 @@ int runSet(const QStringList &args)
         if (info.LoginURL.isEmpty())
             return cliFail(QStringLiteral("unknown region \"%1\" (see \"regions list\")").arg(*region));
         region = info.ShortName.compare(DefaultIssaUrl().ShortName, Qt::CaseInsensitive) == 0
-                     ? DefaultIssaUrl().ShortName
-                     : ServersIni.ReadString(info.LongName, QStringLiteral("ShortName"), *region);
+            ? DefaultIssaUrl().ShortName
+            : ServersIni.ReadString(info.LongName, QStringLiteral("ShortName"), *region);
     }
 
     TSetupPhoneLine line = model.Line(slot);

@@ -111,7 +111,8 @@ int runQuery(const QStringList &arguments)
     return failed ? CliSomeFailed : CliOk;
 }
 
-CliCommand command{"query", "query [--only-bad] [--phone PHONE] [--format table|json|csv] [--notify] [--pause-ms N] "
+CliCommand command{"query",
+                   "query [--only-bad] [--phone PHONE] [--format table|json|csv] [--notify] [--pause-ms N] "
                    "[--timeout-s N] [--ca-file PEM]",
                    "query the monitored phones now, store the results in the history and print them",
                    "--only-bad       only the phones whose last query failed\n"

@@ -47,33 +47,22 @@ QString displayName(int slot)
 OutputRows QueryResultRows(const QList<int> &slots)
 {
     OutputRows out;
-    out.columns = {QStringLiteral("slot"),         QStringLiteral("number"),   QStringLiteral("alias"),
-                   QStringLiteral("state"),        QStringLiteral("error"),    QStringLiteral("account"),
-                   QStringLiteral("name"),         QStringLiteral("balance"),  QStringLiteral("promised"),
-                   QStringLiteral("perDay"),       QStringLiteral("daysLeft"), QStringLiteral("recommended"),
-                   QStringLiteral("sms"),          QStringLiteral("minutes"),  QStringLiteral("bonusDays"),
-                   QStringLiteral("delta"),        QStringLiteral("usdRate"),  QStringLiteral("time"),
+    out.columns = {QStringLiteral("slot"),   QStringLiteral("number"),   QStringLiteral("alias"),
+                   QStringLiteral("state"),  QStringLiteral("error"),    QStringLiteral("account"),
+                   QStringLiteral("name"),   QStringLiteral("balance"),  QStringLiteral("promised"),
+                   QStringLiteral("perDay"), QStringLiteral("daysLeft"), QStringLiteral("recommended"),
+                   QStringLiteral("sms"),    QStringLiteral("minutes"),  QStringLiteral("bonusDays"),
+                   QStringLiteral("delta"),  QStringLiteral("usdRate"),  QStringLiteral("time"),
                    QStringLiteral("stale")};
     for (int slot : slots) {
         const TIssa &p = IssaArray[slot];
         const bool has = p.QueryDateTime != 0;  // figures from this run or an earlier one
-        out.rows.append({slot,
-                         UserPhone(slot),
-                         Alias(slot),
-                         stateText(p),
+        out.rows.append({slot, UserPhone(slot), Alias(slot), stateText(p),
                          errorText(p).isEmpty() ? QVariant() : QVariant(errorText(p)),
-                         has ? QVariant(p.LicSchet) : QVariant(),
-                         has ? QVariant(p.UserName) : QVariant(),
-                         figure(has, p.Balance, 2),
-                         figure(has, p.ObPlat, 2),
-                         figure(has, p.Average, 2),
-                         whole(has, p.TurnOff),
-                         figure(has, p.Recomend, 2),
-                         whole(has, p.SMS),
-                         whole(has, p.Minutes),
-                         whole(has, p.JeansExpired),
-                         figure(has, p.BalDelta, 2),
-                         figure(has, p.USDRate, 4),
+                         has ? QVariant(p.LicSchet) : QVariant(), has ? QVariant(p.UserName) : QVariant(),
+                         figure(has, p.Balance, 2), figure(has, p.ObPlat, 2), figure(has, p.Average, 2),
+                         whole(has, p.TurnOff), figure(has, p.Recomend, 2), whole(has, p.SMS), whole(has, p.Minutes),
+                         whole(has, p.JeansExpired), figure(has, p.BalDelta, 2), figure(has, p.USDRate, 4),
                          has ? QVariant(FromOleDate(p.QueryDateTime).toString(Qt::ISODate)) : QVariant(),
                          has ? QVariant(!p.Success) : QVariant()});
     }

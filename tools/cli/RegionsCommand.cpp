@@ -23,7 +23,8 @@ int runList(const QStringList &arguments)
     PrintRows(rows, format, [&] {
         QString text = QStringLiteral("name\tshort\turl\n");
         for (const QVector<QVariant> &r : rows.rows)
-            text += r[0].toString() + QLatin1Char('\t') + r[1].toString() + QLatin1Char('\t') + r[2].toString() + QLatin1Char('\n');
+            text += r[0].toString() + QLatin1Char('\t') + r[1].toString() + QLatin1Char('\t') + r[2].toString()
+                + QLatin1Char('\n');
         return text;
     });
     return 0;

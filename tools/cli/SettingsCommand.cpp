@@ -73,16 +73,16 @@ int runList(const QStringList &arguments)
     for (const auto &[section, key] : GeneralSettingKeys())
         add(section, key, generalValue(model, section, key));
     const QString debug = IniFile.ReadBool(QStringLiteral("Debug"), QStringLiteral("SaveLogFiles"), false)
-                              ? QStringLiteral("1")
-                              : QStringLiteral("0");
+        ? QStringLiteral("1")
+        : QStringLiteral("0");
     add(QStringLiteral("Debug"), QStringLiteral("SaveLogFiles"), {debug, QString(), debug});
-    add(QStringLiteral("Connection"), QStringLiteral("ProxyUserName"), {GetProxyUserName(), QString(), GetProxyUserName()});
+    add(QStringLiteral("Connection"), QStringLiteral("ProxyUserName"),
+        {GetProxyUserName(), QString(), GetProxyUserName()});
     PrintRows(rows, format, [&] {
         QString text;
         for (const QVector<QVariant> &r : rows.rows)
             text += QStringLiteral("[%1] %2 = %3\n")
-                        .arg(r[0].toString(), r[1].toString(),
-                             shownText({r[2], r[3].toString(), r[4].toString()}));
+                        .arg(r[0].toString(), r[1].toString(), shownText({r[2], r[3].toString(), r[4].toString()}));
         return text;
     });
     return 0;
@@ -168,7 +168,8 @@ int runSet(const QStringList &args)
 int runSettings(const QStringList &args)
 {
     if (args.isEmpty())
-        return cliFail(QStringLiteral("usage: settings list | settings get SECTION KEY | settings set SECTION KEY VALUE"));
+        return cliFail(
+            QStringLiteral("usage: settings list | settings get SECTION KEY | settings set SECTION KEY VALUE"));
     const QString sub = args.first();
     if (sub == QLatin1String("list"))
         return runList(args.mid(1));

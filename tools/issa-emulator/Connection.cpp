@@ -23,7 +23,7 @@ int PortOf(const sockaddr_storage &addr)
     return -1;
 }
 
-} // namespace
+}  // namespace
 
 int FindConnectionSocket(int localPort, int peerPort)
 {
@@ -32,7 +32,7 @@ int FindConnectionSocket(int localPort, int peerPort)
     if (getrlimit(RLIMIT_NOFILE, &lim) == 0 && lim.rlim_cur != RLIM_INFINITY)
         maxFd = int(std::min<rlim_t>(lim.rlim_cur, 65536));
     for (int fd = 3; fd < maxFd; ++fd) {
-        struct stat st {};
+        struct stat st { };
         if (fstat(fd, &st) != 0 || !S_ISSOCK(st.st_mode))
             continue;
         sockaddr_storage local{}, peer{};
@@ -92,8 +92,7 @@ bool SleepUnlessStopped(int ms, const std::atomic<bool> &stop)
         const auto now = Clock::now();
         if (now >= end)
             return true;
-        std::this_thread::sleep_for(
-            std::min<Clock::duration>(end - now, std::chrono::milliseconds(20)));
+        std::this_thread::sleep_for(std::min<Clock::duration>(end - now, std::chrono::milliseconds(20)));
     }
     return false;
 }

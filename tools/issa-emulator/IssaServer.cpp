@@ -28,10 +28,9 @@ const char kAccountUrl[] = "/cgi-bin/cgi.exe?function=is_account";
 const char kSessionCookie[] = "ISSASESSION";
 
 // A 1x1 transparent GIF for the images the pages name.
-const unsigned char kGif[] = {0x47, 0x49, 0x46, 0x38, 0x39, 0x61, 0x01, 0x00, 0x01, 0x00, 0x80,
-                              0x00, 0x00, 0x00, 0x00, 0x00, 0xff, 0xff, 0xff, 0x21, 0xf9, 0x04,
-                              0x01, 0x00, 0x00, 0x00, 0x00, 0x2c, 0x00, 0x00, 0x00, 0x00, 0x01,
-                              0x00, 0x01, 0x00, 0x00, 0x02, 0x02, 0x44, 0x01, 0x00, 0x3b};
+const unsigned char kGif[] = {0x47, 0x49, 0x46, 0x38, 0x39, 0x61, 0x01, 0x00, 0x01, 0x00, 0x80, 0x00, 0x00, 0x00, 0x00,
+                              0x00, 0xff, 0xff, 0xff, 0x21, 0xf9, 0x04, 0x01, 0x00, 0x00, 0x00, 0x00, 0x2c, 0x00, 0x00,
+                              0x00, 0x00, 0x01, 0x00, 0x01, 0x00, 0x00, 0x02, 0x02, 0x44, 0x01, 0x00, 0x3b};
 
 // When the request being served on this thread began (after its headers were read).
 thread_local std::chrono::steady_clock::time_point tServeStart;
@@ -99,8 +98,7 @@ void DropRequestConnection(const httplib::Request &req)
 
 std::string Lower(std::string s)
 {
-    std::transform(s.begin(), s.end(), s.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return s;
 }
 
@@ -122,8 +120,7 @@ std::string UrlDecode(const std::string &s)
     for (size_t i = 0; i < s.size(); ++i) {
         if (s[i] == '+') {
             out += ' ';
-        } else if (s[i] == '%' && i + 2 < s.size() && HexValue(s[i + 1]) >= 0 &&
-                   HexValue(s[i + 2]) >= 0) {
+        } else if (s[i] == '%' && i + 2 < s.size() && HexValue(s[i + 1]) >= 0 && HexValue(s[i + 2]) >= 0) {
             out += static_cast<char>(HexValue(s[i + 1]) * 16 + HexValue(s[i + 2]));
             i += 2;
         } else {
@@ -153,8 +150,7 @@ std::map<std::string, std::string> ParseForm(const std::string &text)
 std::map<std::string, std::string> QueryOf(const httplib::Request &req)
 {
     const size_t q = req.target.find('?');
-    return q == std::string::npos ? std::map<std::string, std::string>{}
-                                  : ParseForm(req.target.substr(q + 1));
+    return q == std::string::npos ? std::map<std::string, std::string>{} : ParseForm(req.target.substr(q + 1));
 }
 
 std::string Value(const std::map<std::string, std::string> &m, const std::string &key)
@@ -192,7 +188,7 @@ std::string RandomToken()
     return buf;
 }
 
-} // namespace
+}  // namespace
 
 IssaServer::IssaServer() = default;
 IssaServer::~IssaServer() = default;
@@ -282,9 +278,7 @@ void IssaServer::routes()
     // Each answer is counted and logged once it is ready and before it is sent,
     // so a client that has the answer also finds it in the counters and the log.
     // Answers that no route made (404) are logged after sending.
-    s.set_post_routing_handler([this](const httplib::Request &req, httplib::Response &res) {
-        noteServed(req, res);
-    });
+    s.set_post_routing_handler([this](const httplib::Request &req, httplib::Response &res) { noteServed(req, res); });
     s.set_logger([this](const httplib::Request &req, const httplib::Response &res) {
         if (!tServeNoted)
             noteServed(req, res);
@@ -339,15 +333,14 @@ void IssaServer::routes()
 void IssaServer::noteServed(const httplib::Request &req, const httplib::Response &res)
 {
     tServeNoted = true;
-    const auto us =
-        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - tServeStart)
-            .count();
+    const auto us
+        = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - tServeStart).count();
     if (req.path.rfind("/__", 0) != 0) {
         std::lock_guard<std::mutex> lock(mutex_);
         serveMicros_ += us;
     }
-    log(req.method + " " + req.target + " -> " + (tNoAnswer ? std::string("no answer") : std::to_string(res.status)) +
-        " (" + std::to_string(us / 1000) + " ms)");
+    log(req.method + " " + req.target + " -> " + (tNoAnswer ? std::string("no answer") : std::to_string(res.status))
+        + " (" + std::to_string(us / 1000) + " ms)");
 }
 
 void IssaServer::send(httplib::Response &res, const Page &page)
@@ -462,9 +455,9 @@ void IssaServer::handleLogin(const httplib::Request &req, httplib::Response &res
         const std::string key = Value(form, "formkey");
         keyValid = !key.empty() && formKeys_.count(key) > 0;
     }
-    log("login of " + (number.empty() ? std::string("(no number)") : number) +
-        (password.empty() ? ", no password" : ", with a password") +
-        (known ? std::string(", behaviour ") + BehaviourName(phone.behaviour) : ", refused"));
+    log("login of " + (number.empty() ? std::string("(no number)") : number)
+        + (password.empty() ? ", no password" : ", with a password")
+        + (known ? std::string(", behaviour ") + BehaviourName(phone.behaviour) : ", refused"));
     if (!known) {
         send(res, SitePage(templates_, "auth-error", "Ошибка", {}, false, Encoding{}));
         return;
@@ -524,8 +517,8 @@ void IssaServer::handleLogin(const httplib::Request &req, httplib::Response &res
     case Behaviour::Hang: {
         const int fd = FindConnectionSocket(req.local_port, req.remote_port);
         const bool closed = WaitForPeerClose(fd, phone.hangMs, stopping_);
-        log(std::string("hang of ") + phone.number + " ended: " +
-            (closed ? "the client closed the connection" : "time bound or shutdown"));
+        log(std::string("hang of ") + phone.number
+            + " ended: " + (closed ? "the client closed the connection" : "time bound or shutdown"));
         DropConnection(fd);
         tNoAnswer = true;
         break;
@@ -572,7 +565,8 @@ void IssaServer::handleLogin(const httplib::Request &req, httplib::Response &res
                     sent += block.size();
             }
         }
-        log(std::string(BehaviourName(phone.behaviour)) + " of " + phone.number + " sent " + std::to_string(sent) + " bytes");
+        log(std::string(BehaviourName(phone.behaviour)) + " of " + phone.number + " sent " + std::to_string(sent)
+            + " bytes");
         DropConnection(fd);
         tNoAnswer = true;
         break;
@@ -638,34 +632,33 @@ void IssaServer::sendOversized(httplib::Response &res, const EmuPhone &phone)
     const size_t fill = total > head.size() + tail.size() ? total - head.size() - tail.size() : 0;
     res.status = 200;
     res.set_header("Cache-Control", "no-cache, no-store");
-    res.set_content_provider(
-        head.size() + fill + tail.size(), page.contentType.c_str(),
-        [this, head, tail, row, fill](size_t offset, size_t length, httplib::DataSink &sink) {
-            if (stopping_)
-                return false;
-            // Write up to 64 KiB from offset: the head, the filler rows, the tail.
-            std::string chunk;
-            const size_t want = std::min<size_t>(length, 64 * 1024);
-            size_t pos = offset;
-            while (chunk.size() < want) {
-                if (pos < head.size()) {
-                    const size_t n = std::min(want - chunk.size(), head.size() - pos);
-                    chunk.append(head, pos, n);
-                    pos += n;
-                } else if (pos < head.size() + fill) {
-                    const size_t inFill = pos - head.size();
-                    const size_t inRow = inFill % row.size();
-                    size_t n = std::min(want - chunk.size(), row.size() - inRow);
-                    n = std::min(n, fill - inFill);
-                    chunk.append(row, inRow, n);
-                    pos += n;
-                } else {
-                    const size_t inTail = pos - head.size() - fill;
-                    const size_t n = std::min(want - chunk.size(), tail.size() - inTail);
-                    chunk.append(tail, inTail, n);
-                    pos += n;
-                }
-            }
-            return sink.write(chunk.data(), chunk.size());
-        });
+    res.set_content_provider(head.size() + fill + tail.size(), page.contentType.c_str(),
+                             [this, head, tail, row, fill](size_t offset, size_t length, httplib::DataSink &sink) {
+                                 if (stopping_)
+                                     return false;
+                                 // Write up to 64 KiB from offset: the head, the filler rows, the tail.
+                                 std::string chunk;
+                                 const size_t want = std::min<size_t>(length, 64 * 1024);
+                                 size_t pos = offset;
+                                 while (chunk.size() < want) {
+                                     if (pos < head.size()) {
+                                         const size_t n = std::min(want - chunk.size(), head.size() - pos);
+                                         chunk.append(head, pos, n);
+                                         pos += n;
+                                     } else if (pos < head.size() + fill) {
+                                         const size_t inFill = pos - head.size();
+                                         const size_t inRow = inFill % row.size();
+                                         size_t n = std::min(want - chunk.size(), row.size() - inRow);
+                                         n = std::min(n, fill - inFill);
+                                         chunk.append(row, inRow, n);
+                                         pos += n;
+                                     } else {
+                                         const size_t inTail = pos - head.size() - fill;
+                                         const size_t n = std::min(want - chunk.size(), tail.size() - inTail);
+                                         chunk.append(tail, inTail, n);
+                                         pos += n;
+                                     }
+                                 }
+                                 return sink.write(chunk.data(), chunk.size());
+                             });
 }

@@ -15,7 +15,7 @@ namespace httplib {
 class Server;
 struct Request;
 struct Response;
-} // namespace httplib
+}  // namespace httplib
 
 struct EmulatorOptions {
     std::string phonesPath;
@@ -69,15 +69,15 @@ private:
     std::atomic<bool> stopping_{false};
     int port_ = 0;
 
-    std::mutex mutex_; // guards everything below
+    std::mutex mutex_;  // guards everything below
     PhoneBook book_;
-    std::map<std::string, std::string> sessions_; // token -> number
+    std::map<std::string, std::string> sessions_;  // token -> number
     std::set<std::string> formKeys_;
     long requests_ = 0;
     long formPages_ = 0;
     long redirects_ = 0;
-    long long serveMicros_ = 0; // time spent making answers, from the request's headers on
-    std::map<std::string, long> logins_;   // number -> login POSTs carrying a password
-    std::map<std::string, long> accounts_; // number -> account pages served
+    long long serveMicros_ = 0;  // time spent making answers, from the request's headers on
+    std::map<std::string, long> logins_;  // number -> login POSTs carrying a password
+    std::map<std::string, long> accounts_;  // number -> account pages served
     std::mutex logMutex_;
 };

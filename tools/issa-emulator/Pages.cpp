@@ -13,9 +13,9 @@
 namespace {
 
 const char *const kTemplateNames[] = {
-    "site",          "menu",          "login",        "account-labels", "account-sentences",
-    "auth-error",    "unavailable",   "session-expired", "unrecognised", "services",
-    "not-found",     "server-error",  "refresh",      "frameset",       "menu-frame",
+    "site",       "menu",         "login",           "account-labels", "account-sentences",
+    "auth-error", "unavailable",  "session-expired", "unrecognised",   "services",
+    "not-found",  "server-error", "refresh",         "frameset",       "menu-frame",
     "filler-row",
 };
 
@@ -51,7 +51,7 @@ std::string ContentType(Encoding enc)
     return ct;
 }
 
-} // namespace
+}  // namespace
 
 bool PageTemplates::load(const std::string &overrideDir, std::string &error)
 {
@@ -112,11 +112,20 @@ std::string HtmlEscape(const std::string &text)
     out.reserve(text.size());
     for (char c : text) {
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        default: out += c;
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        default:
+            out += c;
         }
     }
     return out;
@@ -160,8 +169,8 @@ PageValues PhoneValues(const EmuPhone &p)
     if (printed.empty()) {
         printed = p.number;
         if (p.number.size() == 10)
-            printed = "+7 (" + p.number.substr(0, 3) + ") " + p.number.substr(3, 3) + "-" +
-                      p.number.substr(6, 2) + "-" + p.number.substr(8, 2);
+            printed = "+7 (" + p.number.substr(0, 3) + ") " + p.number.substr(3, 3) + "-" + p.number.substr(6, 2) + "-"
+                + p.number.substr(8, 2);
     }
     v["LicSchet"] = HtmlEscape(p.licSchet);
     v["UserName"] = HtmlEscape(p.userName);
@@ -181,8 +190,8 @@ PageValues PhoneValues(const EmuPhone &p)
     v["MinutesTime"] = MinutesTime(p.minutes);
     v["JeansExpired"] = std::to_string(p.jeansExpired);
     if (p.balance < 0)
-        v["BalanceSentence"] = "Текущая задолженность вашего лицевого счета равна " +
-                               FormatDot(std::fabs(p.balance)) + " у.е.";
+        v["BalanceSentence"]
+            = "Текущая задолженность вашего лицевого счета равна " + FormatDot(std::fabs(p.balance)) + " у.е.";
     else
         v["BalanceSentence"] = "Баланс вашего лицевого счета равен " + FormatDot(p.balance) + " у.е.";
     return v;
@@ -193,8 +202,8 @@ Encoding PhoneEncoding(const EmuPhone &phone)
     return Encoding{phone.utf8, phone.charsetInHeader};
 }
 
-Page SitePage(const PageTemplates &t, const std::string &content, const std::string &title,
-              const PageValues &values, bool withMenu, Encoding enc, int status)
+Page SitePage(const PageTemplates &t, const std::string &content, const std::string &title, const PageValues &values,
+              bool withMenu, Encoding enc, int status)
 {
     PageValues frame;
     frame["Charset"] = CharsetName(enc);
@@ -208,8 +217,7 @@ Page SitePage(const PageTemplates &t, const std::string &content, const std::str
     return page;
 }
 
-Page WholePage(const PageTemplates &t, const std::string &name, const PageValues &values,
-               Encoding enc, int status)
+Page WholePage(const PageTemplates &t, const std::string &name, const PageValues &values, Encoding enc, int status)
 {
     PageValues all = values;
     all["Charset"] = CharsetName(enc);

@@ -12,7 +12,7 @@ using PageValues = std::map<std::string, std::string>;
 struct Page {
     int status = 200;
     std::string contentType;
-    std::string body; // bytes as sent
+    std::string body;  // bytes as sent
 };
 
 class PageTemplates {
@@ -51,10 +51,10 @@ Encoding PhoneEncoding(const EmuPhone &phone);
 
 // A page of the site: the frame (head, banner, optional menu) around the content
 // template `content`.
-Page SitePage(const PageTemplates &t, const std::string &content, const std::string &title,
-              const PageValues &values, bool withMenu, Encoding enc, int status = 200);
+Page SitePage(const PageTemplates &t, const std::string &content, const std::string &title, const PageValues &values,
+              bool withMenu, Encoding enc, int status = 200);
 // A page whose template is a whole document (frameset, refresh page).
-Page WholePage(const PageTemplates &t, const std::string &name, const PageValues &values,
-               Encoding enc, int status = 200);
+Page WholePage(const PageTemplates &t, const std::string &name, const PageValues &values, Encoding enc,
+               int status = 200);
 Page AccountPage(const PageTemplates &t, const EmuPhone &phone);
 Page LoginFormPage(const PageTemplates &t, const std::string &formKey, const std::string &note);

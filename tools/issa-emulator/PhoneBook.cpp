@@ -21,8 +21,7 @@ std::string Trim(const std::string &s)
 
 std::string Lower(std::string s)
 {
-    std::transform(s.begin(), s.end(), s.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return s;
 }
 
@@ -95,9 +94,7 @@ const BehaviourEntry kBehaviours[] = {
 std::string ApplyKey(EmuPhone &p, const std::string &key, const std::string &value)
 {
     const std::string k = Lower(key);
-    auto number = [&](double &field) {
-        return ToDouble(value, field) ? std::string() : "not a number: " + value;
-    };
+    auto number = [&](double &field) { return ToDouble(value, field) ? std::string() : "not a number: " + value; };
     auto whole = [&](int &field, int min, int max) {
         return ToInt(value, field, min, max) ? std::string() : "not a whole number in range: " + value;
     };
@@ -166,7 +163,7 @@ std::string ApplyKey(EmuPhone &p, const std::string &key, const std::string &val
     return {};
 }
 
-} // namespace
+}  // namespace
 
 std::string DigitsOnly(const std::string &text)
 {
@@ -240,8 +237,7 @@ bool ParsePhoneBook(const std::string &text, PhoneBook &book, std::string &error
             error = where + "a key before the first [number] section";
             return false;
         }
-        const std::string problem =
-            ApplyKey(*current, Trim(line.substr(0, eq)), Trim(line.substr(eq + 1)));
+        const std::string problem = ApplyKey(*current, Trim(line.substr(0, eq)), Trim(line.substr(eq + 1)));
         if (!problem.empty()) {
             error = where + problem;
             return false;

@@ -14,17 +14,16 @@
 
 namespace {
 
-const char kUsage[] =
-    "usage: issa-emulator --phones FILE [--port N|0] [--tls-cert PEM --tls-key PEM] [--pages DIR]\n"
-    "                     [--compression on|off]\n"
-    "  --phones FILE   phones, passwords, figures and behaviours (see README.md)\n"
-    "  --port N        port on 127.0.0.1; 0 (the default) picks a free one\n"
-    "  --tls-cert PEM  serve HTTPS with this certificate (with --tls-key)\n"
-    "  --tls-key PEM   private key of the certificate\n"
-    "  --pages DIR     page templates <name>.html that replace the built-in ones\n"
-    "  --compression on|off  off: pages are never compressed (for benchmarks)\n"
-    "Prints \"port N\" as its first line, then serves until SIGTERM or SIGINT;\n"
-    "SIGHUP reads the phones file again.\n";
+const char kUsage[] = "usage: issa-emulator --phones FILE [--port N|0] [--tls-cert PEM --tls-key PEM] [--pages DIR]\n"
+                      "                     [--compression on|off]\n"
+                      "  --phones FILE   phones, passwords, figures and behaviours (see README.md)\n"
+                      "  --port N        port on 127.0.0.1; 0 (the default) picks a free one\n"
+                      "  --tls-cert PEM  serve HTTPS with this certificate (with --tls-key)\n"
+                      "  --tls-key PEM   private key of the certificate\n"
+                      "  --pages DIR     page templates <name>.html that replace the built-in ones\n"
+                      "  --compression on|off  off: pages are never compressed (for benchmarks)\n"
+                      "Prints \"port N\" as its first line, then serves until SIGTERM or SIGINT;\n"
+                      "SIGHUP reads the phones file again.\n";
 
 int Usage(const std::string &problem)
 {
@@ -44,7 +43,7 @@ bool ParsePort(const char *text, int &port)
     return true;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char **argv)
 {
@@ -112,8 +111,8 @@ int main(int argc, char **argv)
             break;
         if (sig == SIGHUP) {
             std::string why;
-            std::cerr << "issa-emulator: "
-                      << (server.reload(why) ? std::string("phones file read again") : why) << std::endl;
+            std::cerr << "issa-emulator: " << (server.reload(why) ? std::string("phones file read again") : why)
+                      << std::endl;
             continue;
         }
         break;
