@@ -57,16 +57,23 @@ void setRows(benchmark::State &state, const History &h)
     state.counters["rows"] = static_cast<double>(h.rows);
 }
 
-// One stored query: the delta against yesterday, then the durable insert.
-void BM_DeltaAndSave(benchmark::State &state)
+// The figures of one stored query; the number is set per iteration.
+TIssa benchIssa()
 {
-    const History &h = historyOfDays(static_cast<int>(state.range(0)));
-    TmdbStore store(h.file);
     TIssa issa;
     issa.LicSchet = QStringLiteral("12345670");
     issa.UserName = QStringLiteral("Абонент 0");
     issa.Balance = 95.5f;
     issa.USDRate = 28.5f;
+    return issa;
+}
+
+// One stored query: the delta against yesterday, then the durable insert.
+void BM_DeltaAndSave(benchmark::State &state)
+{
+    const History &h = historyOfDays(static_cast<int>(state.range(0)));
+    TmdbStore store(h.file);
+    TIssa issa = benchIssa();
     int i = 0;
     for (auto _ : state) {
         issa.PhoneNumber = BenchPhoneNumber(i++ % BenchPhones);
@@ -171,11 +178,7 @@ void BM_Save(benchmark::State &state)
 {
     const History &h = historyOfDays(static_cast<int>(state.range(0)));
     TmdbStore store(h.file);
-    TIssa issa;
-    issa.LicSchet = QStringLiteral("12345670");
-    issa.UserName = QStringLiteral("Абонент 0");
-    issa.Balance = 95.5f;
-    issa.USDRate = 28.5f;
+    TIssa issa = benchIssa();
     int i = 0;
     for (auto _ : state) {
         issa.PhoneNumber = BenchPhoneNumber(i++ % BenchPhones);
