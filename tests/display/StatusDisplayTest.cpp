@@ -135,15 +135,18 @@ TEST_F(DisplayFixture, PhonesWindowIsMadeWhenFirstWantedAndStartsUpToDate)
     display.SetPhonesMenusEnabled(true);
     EXPECT_TRUE(w.ppmHistory->isEnabled());
 
+    // A row's menu items reach the display's signals with the row's slot.
+    const auto onRow = [&](int row) {
+        return w.PrepareContextMenu(
+            QPoint(w.Grid->columnViewportPosition(1) + 3, w.Grid->rowViewportPosition(row) + 3));
+    };
     QSignalSpy history(&display, &TStatusDisplay::historyRequested);
-    ASSERT_TRUE(
-        w.PrepareContextMenu(QPoint(w.Grid->columnViewportPosition(1) + 3, w.Grid->rowViewportPosition(1) + 3)));
+    ASSERT_TRUE(onRow(1));
     w.ppmHistory->trigger();
     ASSERT_TRUE(history.wait(500));
     EXPECT_EQ(history.at(0).at(0).toInt(), 1);
     QSignalSpy ask(&display, &TStatusDisplay::requestOnlyOne);
-    ASSERT_TRUE(
-        w.PrepareContextMenu(QPoint(w.Grid->columnViewportPosition(1) + 3, w.Grid->rowViewportPosition(2) + 3)));
+    ASSERT_TRUE(onRow(2));
     w.ppmRequestOnlyOne->trigger();
     ASSERT_TRUE(ask.wait(500));
     EXPECT_EQ(ask.at(0).at(0).toInt(), 2);
