@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QSettings>
+#include <span>
 
 namespace {
 const QString kHint = QStringLiteral("Hint Window");
@@ -59,17 +60,15 @@ bool same(const QString &a, const QString &b)
     return a.compare(b, Qt::CaseInsensitive) == 0;
 }
 
+// The yes/no keys in the order the settings file holds them.
+const std::span<const BoolKey> kBoolKeyGroups[] = {kHintAndMarkKeys, kConnectionKeys, kPhonesKeys};
+
 const BoolKey *findBoolKey(const QString &section, const QString &key)
 {
-    for (const BoolKey &k : kHintAndMarkKeys)
-        if (same(k.section, section) && same(QLatin1String(k.key), key))
-            return &k;
-    for (const BoolKey &k : kConnectionKeys)
-        if (same(k.section, section) && same(QLatin1String(k.key), key))
-            return &k;
-    for (const BoolKey &k : kPhonesKeys)
-        if (same(k.section, section) && same(QLatin1String(k.key), key))
-            return &k;
+    for (std::span<const BoolKey> group : kBoolKeyGroups)
+        for (const BoolKey &k : group)
+            if (same(k.section, section) && same(QLatin1String(k.key), key))
+                return &k;
     return nullptr;
 }
 
@@ -279,6 +278,8 @@ QList<QPair<QString, QString>> GeneralSettingKeys()
     for (const BoolKey &k : kConnectionKeys)
         keys.append({k.section, QString::fromLatin1(k.key)});
     keys.append({kPhones, QStringLiteral("rbTrayShowMinimal")});
+    for (const BoolKey &k : kPhonesKeys)
+        keys.append({k.section, QString::fromLatin1(k.key)});
     return keys;
 }
 

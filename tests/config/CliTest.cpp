@@ -265,6 +265,8 @@ TEST_F(CliTest, ListingsReadBackInEveryFormat)
     EXPECT_EQ(refresh.value(QStringLiteral("stored")).toString(), QStringLiteral("2"));
     EXPECT_TRUE(
         cli("settings|list").out.contains(QStringLiteral("[Connection] cbRefreshTime = 5 hours (stored: 2)\n")));
+    // Every key that get and set take is listed.
+    EXPECT_TRUE(cli("settings|list").out.contains(QStringLiteral("[Phones] cbKeyring = ")));
 }
 
 // A password given on standard input never shows in the process's command
