@@ -92,7 +92,7 @@ TProgramPaths InitPaths()
 
 QString ErrorLogFileName()
 {
-    return ProgramDirectory() + QStringLiteral("Saldomat.err");
+    return InitPaths().ErrFileName;
 }
 
 void AppendStringToFile(const QString &message, const QString &path)

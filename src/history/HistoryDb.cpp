@@ -156,11 +156,9 @@ void ExecFixed(QSqlDatabase &db, const QString &sql)
 
 void UseWriteAheadLog(QSqlDatabase &db)
 {
-    QSqlQuery q(db);
-    if (!q.exec(QStringLiteral("PRAGMA journal_mode=WAL")))
-        throw SaldomatError(sqlReason(q.lastError()));
     // The pragma answers the mode in force: a file that could not be switched
     // (read-only) says so in the write that follows.
+    ExecFixed(db, QStringLiteral("PRAGMA journal_mode=WAL"));
 }
 
 bool CheckHistoryAvailable(const QString &file)

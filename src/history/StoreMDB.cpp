@@ -49,17 +49,23 @@ TmdbStore::TmdbStore(QString dbFile)
 
 TmdbStore::~TmdbStore() = default;
 
+void TmdbStore::removeOrphanLog() const
+{
+    // A write-ahead log whose database is gone or replaced belongs to no
+    // file: replayed onto the new one it would damage it.
+    QFile::remove(file_ + QStringLiteral("-wal"));
+    QFile::remove(file_ + QStringLiteral("-shm"));
+}
+
 HistoryConnection &TmdbStore::connection()
 {
     const FileStamp now = StampOfFile(file_);
     if (conn_ && !now.sameFile(connFile_)) {
         // Replaced or deleted: the open connection writes into a file nobody
-        // sees. Its write-ahead log, left behind under the shared name because
-        // a moved file is not folded back, belongs to the old file: replayed
-        // onto the new one it would damage it.
+        // sees, and its write-ahead log, left under the shared name because a
+        // moved file is not folded back, belongs to the old file.
         dropConnection();
-        QFile::remove(file_ + QStringLiteral("-wal"));
-        QFile::remove(file_ + QStringLiteral("-shm"));
+        removeOrphanLog();
     }
     if (!conn_) {
         if (!now.exists)
@@ -110,10 +116,7 @@ bool TmdbStore::remakeIfMissing(QString *failure)
     if (QFileInfo::exists(file_))
         return true;
     try {
-        // A write-ahead log left without its database belongs to no file:
-        // replayed onto the new one it would damage it.
-        QFile::remove(file_ + QStringLiteral("-wal"));
-        QFile::remove(file_ + QStringLiteral("-shm"));
+        removeOrphanLog();
         CreateHistoryDatabase(file_);
         AppendStringToFile(QStringLiteral("Файл истории баланса \"%1\" не найден: создан заново, пустым")
                                .arg(QDir::toNativeSeparators(file_)),

@@ -106,6 +106,7 @@ private:
     // Runs op on the kept connection; a failure drops it and is rethrown.
     template <typename Op> auto onConnection(Op op);
     // The connection closed with its prepared statements.
+    void removeOrphanLog() const;
     void dropConnection();
     // The statement sql prepared once per connection in *slot.
     QSqlQuery &prepared(std::unique_ptr<QSqlQuery> &slot, const QString &sql);

@@ -46,11 +46,8 @@ int runParse(const QStringList &args)
         }
         const QByteArray bytes = file.readAll();
         SavedPage page = ReadSavedPage(bytes);
-        if (page.url.isEmpty()) {
-            QByteArray charset;
-            DecodePageBytes(bytes, &charset);
-            page.html = HtmlDocument::Parse(bytes, QUrl::fromLocalFile(path), charset.toLower())->BodyOuterHtml();
-        }
+        if (page.url.isEmpty())
+            page.html = HtmlDocument::Parse(bytes, QUrl::fromLocalFile(path), page.encoding.toLower())->BodyOuterHtml();
         TIssa issa;
         QString error;
         try {
