@@ -409,7 +409,9 @@ void TfrmMain::RunFinished()
         Display().FillTrayHintInfo();
     }
     // The repeats for the failed phones, when the user wants them.
-    if (repeatsLeft_ > 0 && SetupModel().General.cbAutoReRquest && !frmWB_->Stopped() && HaseBadPhones()) {
+    // The menu has just been given back with the failed-phone check (and its
+    // beep): its "query the failed" item says whether any phone failed.
+    if (repeatsLeft_ > 0 && SetupModel().General.cbAutoReRquest && !frmWB_->Stopped() && ppmQueryBad->isEnabled()) {
         --repeatsLeft_;
         RepeatTimer.start();
         return;
@@ -429,7 +431,7 @@ void TfrmMain::AutoRepeat()
 {
     if (terminating_)
         return;
-    if (frmWB_->Stopped() || !HaseBadPhones() || !RequestInformation(1, 0, /*automaticRepeat=*/true)) {
+    if (frmWB_->Stopped() || !ppmQueryBad->isEnabled() || !RequestInformation(1, 0, /*automaticRepeat=*/true)) {
         repeatsLeft_ = 0;
         SetRequestInterval();
         Q_EMIT requestActionFinished();
