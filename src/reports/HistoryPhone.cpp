@@ -19,13 +19,11 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#if defined(QT_CHARTS_LIB)
 #include <QtCharts/QChart>
 #include <QtCharts/QChartView>
 #include <QtCharts/QDateTimeAxis>
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QValueAxis>
-#endif
 
 #include <algorithm>
 #include <cmath>
@@ -106,7 +104,6 @@ TfrmHistoryPhone::TfrmHistoryPhone(QWidget *parent, QString dbFile)
         layout->setContentsMargins(0, 0, 0, 0);
         layout->setSpacing(0);
         layout->addWidget(plHeader);
-#if defined(QT_CHARTS_LIB)
         auto *view = new QChartView(this);
         view->setObjectName(QStringLiteral("chBalance"));
         view->setRenderHint(QPainter::Antialiasing);
@@ -114,7 +111,6 @@ TfrmHistoryPhone::TfrmHistoryPhone(QWidget *parent, QString dbFile)
         view->setMaximumHeight(kChartHeight);
         chart_ = view;
         layout->addWidget(view);
-#endif
         layout->addWidget(sgHistory, 1);
         layout->addWidget(bottom_);
 
@@ -206,7 +202,6 @@ void TfrmHistoryPhone::FillChart(const QVector<HistoryRow> &rows, int slot)
 {
     thresholdShown_ = SetupModel().General.cbMarkIfBalance;
     threshold_ = BalanceThreshold(slot);
-#if defined(QT_CHARTS_LIB)
     auto *chart = new QChart;
     chart->setMargins(QMargins(4, 4, 4, 4));
     chart->legend()->setAlignment(Qt::AlignBottom);
@@ -274,9 +269,6 @@ void TfrmHistoryPhone::FillChart(const QVector<HistoryRow> &rows, int slot)
     QChart *old = view->chart();
     view->setChart(chart);
     delete old;
-#else
-    Q_UNUSED(rows);
-#endif
 }
 
 void ShowHistoryPhone(int slot, HistoryPeriod mode, int n, QWidget *parent)

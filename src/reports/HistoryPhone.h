@@ -30,7 +30,7 @@ public:
     QTableWidget *grid() const { return sgHistory; }
     QLabel *header() const { return plHeader; }
     QPushButton *closeButton() const { return bnClose; }
-    // The chart (null when the program is built without Qt Charts).
+    // The chart of the balances.
     QWidget *chart() const { return chart_; }
     // The threshold line's value, or nothing when balance marking is off.
     bool thresholdShown(double *value = nullptr) const;

@@ -9,10 +9,8 @@
 #include <QTableWidget>
 #include <QTest>
 
-#if defined(QT_CHARTS_LIB)
 #include <QtCharts/QChartView>
 #include <QtCharts/QLineSeries>
-#endif
 
 namespace {
 const QString kPhone = QStringLiteral("9034440001");
@@ -130,7 +128,6 @@ TEST_F(GridWindowTest, EmptyHistoryWarnsAndKeepsOneEmptyRow)
     EXPECT_EQ(window->header()->text(), "Телефон (903) 444-0001 [Мама]");
 }
 
-#if defined(QT_CHARTS_LIB)
 TEST_F(GridWindowTest, ChartShowsTheBalanceOldestFirstAndTheThresholdOfThePhone)
 {
     StoreRow(db, {kPhone, At(2026, 11, 1, 9, 0), 30});
@@ -168,4 +165,3 @@ TEST_F(GridWindowTest, ChartShowsTheBalanceOldestFirstAndTheThresholdOfThePhone)
     EXPECT_FALSE(third.thresholdShown());
     EXPECT_EQ(qobject_cast<QChartView *>(third.chart())->chart()->series().size(), 1);
 }
-#endif
