@@ -51,7 +51,7 @@ public:
     void SetHistoryAvailable(bool available);
 
     // Connects the request engine's signals: progressMessage, phonesChanged,
-    // phoneChanged (when the engine has it),
+    // phoneChanged,
     // animationStart, animationStop, plainTrayIcon, trayPhoneInfoChanged.
     template <class Engine> void ConnectEngine(Engine *engine)
     {
@@ -60,17 +60,15 @@ public:
             if (PhonesInfoVisible())
                 phonesInfo_->phonesChanged();
         });
-        if constexpr (requires { &Engine::phoneChanged; })
-            connect(engine, &Engine::phoneChanged, this, [this](int slot) {
-                if (PhonesInfoVisible())
-                    phonesInfo_->phoneChanged(slot);
-            });
+        connect(engine, &Engine::phoneChanged, this, [this](int slot) {
+            if (PhonesInfoVisible())
+                phonesInfo_->phoneChanged(slot);
+        });
         connect(engine, &Engine::animationStart, trayIcon_.get(), &TTrayIcon::animationStart);
         connect(engine, &Engine::animationStop, trayIcon_.get(), &TTrayIcon::animationStop);
         connect(engine, &Engine::plainTrayIcon, trayIcon_.get(), &TTrayIcon::plainTrayIcon);
         connect(engine, &Engine::trayPhoneInfoChanged, trayIcon_.get(), &TTrayIcon::trayPhoneInfoChanged);
-        if constexpr (requires(Engine * e) { e->Stopped(); })
-            trayIcon_->SetStoppedQuery([engine = QPointer<Engine>(engine)] { return engine && engine->Stopped(); });
+        trayIcon_->SetStoppedQuery([engine = QPointer<Engine>(engine)] { return engine && engine->Stopped(); });
     }
 
 Q_SIGNALS:

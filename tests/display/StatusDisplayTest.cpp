@@ -19,9 +19,12 @@ namespace {
 // Stands in for the request engine: the same signals.
 class FakeEngine : public QObject {
     Q_OBJECT
+public:
+    bool Stopped() const { return false; }
 Q_SIGNALS:
     void progressMessage(const QString &text);
     void phonesChanged();
+    void phoneChanged(int slot);
     void animationStart();
     void animationStop();
     void plainTrayIcon();
@@ -89,6 +92,10 @@ TEST_F(DisplayFixture, EngineSignalsReachTheDisplay)
     IssaArray[2].Balance = 99.f;
     Q_EMIT engine.phonesChanged();
     EXPECT_EQ(display.PhonesInfo().Grid->Cells(balanceCol, 2), QStringLiteral("99.00"));
+    // One phone's change refills its row.
+    IssaArray[2].Balance = 42.f;
+    Q_EMIT engine.phoneChanged(2);
+    EXPECT_EQ(display.PhonesInfo().Grid->Cells(balanceCol, 2), QStringLiteral("42.00"));
     display.PhonesInfo().hide();
 }
 
