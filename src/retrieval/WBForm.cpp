@@ -353,12 +353,10 @@ void TfrmWB::SubmitIssa()
         throw SaldomatError(QStringLiteral("На странице входа нет поля \"%1\"").arg(IssaUrlInfo.PasswName));
     document->SetFieldValue(password, IssaUrlInfo.Password);
     const HtmlElement form = document->FormOf(password);
-    const FormRequest request = form ? document->BuildSubmission(form) : FormRequest{};
-    if (!request.url.isValid())
-        throw SaldomatError(QStringLiteral("Форму входа не удалось отправить"));
     // Sent once: a login page that comes back after this is a refusal.
     credentialsSent_ = true;
-    WB->Submit(request, document->Url());
+    if (!form || !document->Submit(form))
+        throw SaldomatError(QStringLiteral("Форму входа не удалось отправить"));
 }
 
 int TfrmWB::WhatKindOfFile(const QString &html, const QUrl &url)
