@@ -416,6 +416,11 @@ void TfrmMain::RunFinished()
         RepeatTimer.start();
         return;
     }
+    EndAction();
+}
+
+void TfrmMain::EndAction()
+{
     repeatsLeft_ = 0;
     SetRequestInterval();
     Q_EMIT requestActionFinished();
@@ -432,9 +437,7 @@ void TfrmMain::AutoRepeat()
     if (terminating_)
         return;
     if (frmWB_->Stopped() || !ppmQueryBad->isEnabled() || !RequestInformation(1, 0, /*automaticRepeat=*/true)) {
-        repeatsLeft_ = 0;
-        SetRequestInterval();
-        Q_EMIT requestActionFinished();
+        EndAction();
     }
 }
 
@@ -465,10 +468,8 @@ void TfrmMain::StopRequest()
     RepeatTimer.stop();
     repeatsLeft_ = 0;
     frmWB_->StopRequest();  // a run going on ends here, through RunFinished
-    if (repeatDue) {
-        SetRequestInterval();
-        Q_EMIT requestActionFinished();
-    }
+    if (repeatDue)
+        EndAction();
 }
 
 namespace {

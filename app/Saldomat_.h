@@ -56,6 +56,9 @@ public:
 
     void SetEnabledForAllMenus(bool enabled);
     bool HaseBadPhones();
+    // The end of a query action (its run and repeats): the timer restarts
+    // and requestActionFinished is sent.
+    void EndAction();
 
     QMenu *trayMenu() const { return menu_; }
     TfrmWB *engine() const { return frmWB_.get(); }
