@@ -171,12 +171,7 @@ void TPasswordVault::Load(TSetupModel &model, std::function<void()> done)
                     }
                 }
             };
-            if (!answers_.value_or(false)) {
-                fill(QKeychain::NoBackendAvailable, QStringLiteral("связка ключей системы не отвечает"), QString());
-                stepDone();
-                return;
-            }
-            job(Kind::Read, key, QString(), fill);
+            readStep(key, fill);
         });
     }
     if (proxy) {
@@ -188,18 +183,24 @@ void TPasswordVault::Load(TSetupModel &model, std::function<void()> done)
                     logLine(QStringLiteral("Пароль прокси-сервера не прочитан из связки ключей системы (%1)")
                                 .arg(error == QKeychain::EntryNotFound ? QStringLiteral("записи нет") : message));
             };
-            if (!answers_.value_or(false)) {
-                fill(QKeychain::NoBackendAvailable, QStringLiteral("связка ключей системы не отвечает"), QString());
-                stepDone();
-                return;
-            }
-            job(Kind::Read, QLatin1String(ProxyKey), QString(), fill);
+            readStep(QLatin1String(ProxyKey), fill);
         });
     }
     then([this, done = std::move(done)] {
         runHandler(ROUTINE("Load"), [&] { done(); });
         stepDone();
     });
+}
+
+void TPasswordVault::readStep(const QString &key, const JobDone &fill)
+{
+    // A keyring that did not answer the probe is not asked entry by entry.
+    if (!answers_.value_or(false)) {
+        fill(QKeychain::NoBackendAvailable, QStringLiteral("связка ключей системы не отвечает"), QString());
+        stepDone();
+        return;
+    }
+    job(Kind::Read, key, QString(), fill);
 }
 
 void TPasswordVault::SavePhones(const TSetupModel &model, const QString &fileName, int count, bool useKeyring,

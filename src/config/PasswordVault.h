@@ -73,6 +73,8 @@ private:
     void stepDone();
     void next();
     void job(Kind kind, const QString &key, const QString &text, JobDone done);
+    // Reads one entry into fill, or fills it with the failure at once.
+    void readStep(const QString &key, const JobDone &fill);
     void probeStep();
 
     std::deque<std::function<void()>> steps_;
