@@ -267,6 +267,11 @@ void SetProxyCredentials(const QString &userName, const QString &password, bool 
     });
 }
 
+bool KeyringWanted()
+{
+    return IniFile.ReadBool(kPhones, QStringLiteral("cbKeyring"), kDefaults.cbKeyring);
+}
+
 QList<QPair<QString, QString>> GeneralSettingKeys()
 {
     QList<QPair<QString, QString>> keys;

@@ -31,6 +31,8 @@ void SaveIniFile(const TSetupModel &model);
 // Nothing changed: the file and the entry are not touched.
 void SaveChangedSettings(const TSetupModel &model, const TSetupModel &loaded);
 void LoadIniFile();  // on SetupModel()
+// The keyring tick alone, as the settings file holds it (no other key read).
+bool KeyringWanted();
 void SaveIniFile();
 
 // The request timer's interval for the selected refresh time (5 hours when the

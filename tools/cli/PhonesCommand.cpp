@@ -62,12 +62,11 @@ int checkAndSave(const TSetupModel &model)
         return cliFail(QStringLiteral("%1 (slot %2)").arg(QString::fromUtf8(MsgPasswordMissing)).arg(slot));
     // As the setup dialog saves: into the keyring when the settings say so
     // and one answers, else masked.
-    TSetupModel settings;
-    LoadIniFile(settings);
+    const bool useKeyring = KeyringWanted();
     TPasswordVault vault;
     QString error;
     cliRunUntilDone([&](std::function<void()> done) {
-        vault.SavePhones(model, InitPaths().PhonesXmlFileName, MaxPhones, settings.General.cbKeyring,
+        vault.SavePhones(model, InitPaths().PhonesXmlFileName, MaxPhones, useKeyring,
                          [&error, done](const TSetupModel &, const QString &e) { error = e, done(); });
     });
     if (!error.isEmpty()) {
