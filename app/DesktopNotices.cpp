@@ -1,10 +1,9 @@
 #include "DesktopNotices.h"
 
 #include "Common.h"
-#include "IniFile.h"
 #include "MarkWatch.h"
 #include "Notifier.h"
-#include "Setup.h"
+#include "ProgramState.h"
 #include "StatusDisplay.h"
 
 const char NoTrayNoticeText[]
@@ -12,27 +11,27 @@ const char NoTrayNoticeText[]
       "окне \"Информация о балансе телефонов\". Чтобы значок появился, включите область уведомлений: в GNOME это "
       "расширение AppIndicator (пакет gnome-shell-extension-appindicator).";
 
-QStringList SendRunNotices(TMarkWatch &watch, Notifier &notifier)
+QStringList SendRunNotices(const TProgramState &state, TMarkWatch &watch, Notifier &notifier)
 {
     const QString title = QLatin1String(ProgramName);
     const QList<int> marked = watch.NewlyMarked();
     const QList<int> failed = watch.NewlyFailed();
     QStringList alerts;
-    if (SetupModel().General.cbNotify)
+    if (state.Setup.General.cbNotify)
         for (int slot : marked)
-            alerts << MarkNoticeText(slot);
+            alerts << MarkNoticeText(state, slot);
     notifier.Notify(title, alerts, Notifier::Urgency::Critical);
 
     // Optional notices, off unless switched on by hand.
     const QString section = QStringLiteral("Notices");
-    if (IniFile.ReadBool(section, QStringLiteral("PhoneFailed"), false)) {
+    if (state.IniFile.ReadBool(section, QStringLiteral("PhoneFailed"), false)) {
         QStringList texts;
         for (int slot : failed)
-            texts << FailedNoticeText(slot);
+            texts << FailedNoticeText(state, slot);
         notifier.Notify(title, texts);
     }
-    if (IniFile.ReadBool(section, QStringLiteral("RunFinished"), false))
-        notifier.Notify(title, {RunFinishedNoticeText()});
+    if (state.IniFile.ReadBool(section, QStringLiteral("RunFinished"), false))
+        notifier.Notify(title, {RunFinishedNoticeText(state)});
     return alerts;
 }
 

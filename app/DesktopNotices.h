@@ -6,13 +6,14 @@
 
 class Notifier;
 class TMarkWatch;
+struct TProgramState;
 class TStatusDisplay;
 
 // After a run: one alert per phone that has newly become marked (when the
 // alerts are on), and, when the user switched them on in the section
 // "Notices" of the settings file, one per newly failed phone ("PhoneFailed")
 // and one for the finished run ("RunFinished"). Returns the alert texts.
-QStringList SendRunNotices(TMarkWatch &watch, Notifier &notifier);
+QStringList SendRunNotices(const TProgramState &state, TMarkWatch &watch, Notifier &notifier);
 
 // No tray came up: says so once and shows the phones window instead.
 void TellNoTray(Notifier &notifier, TStatusDisplay &display);

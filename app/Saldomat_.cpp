@@ -8,10 +8,10 @@
 #include "Failure.h"
 #include "History.h"
 #include "HistoryPhone.h"
-#include "IniFile.h"
 #include "PhoneTable.h"
 #include "PhonesInfo.h"
 #include "ProgramInit.h"
+#include "ProgramState.h"
 #include "ResourceImage.h"
 #include "SettingsFile.h"
 #include "Setup.h"
@@ -37,12 +37,10 @@ constexpr int kTrayRetryMs = 2000;
 constexpr int kTrayAttempts = 60;
 }  // namespace
 
-TfrmMain::TfrmMain(TProgramPaths paths, QObject *parent)
-    : QObject(parent), paths_(std::move(paths)), frmWBWindow_(std::make_unique<BrowserWindow>()),
-      frmWB_(std::make_unique<TfrmWB>())
+TfrmMain::TfrmMain(const TProgramPaths &paths, QObject *parent)
+    : QObject(parent), state_(paths), paths_(state_.Paths), markWatch_(state_), config_(state_),
+      frmWBWindow_(std::make_unique<BrowserWindow>(state_)), frmWB_(std::make_unique<TfrmWB>(state_))
 {
-    frmWB_->SetPaths(paths_);
-    config_.SetPaths(paths_);
     frmWB_->SetDialogHost(frmWBWindow_.get());
     setObjectName(QStringLiteral("frmMain"));
     StartWorkTimer.setSingleShot(true);
@@ -75,7 +73,7 @@ void TfrmMain::ConfigReloaded()
 {
     LoadHistoryInformation();
     Display().RefreshAll();
-    if (testRefreshMs_ == 0 && RequestTimer.interval() != RequestIntervalMs())
+    if (testRefreshMs_ == 0 && RequestTimer.interval() != RequestIntervalMs(state_.Setup))
         SetRequestInterval();
 }
 
@@ -90,7 +88,7 @@ TStatusDisplay &TfrmMain::Display()
         return *display_;
     // The tray digits, the hint and the phones window are made once the icon
     // is in the tray: the icon comes up first, the windows a moment later.
-    display_ = std::make_unique<TStatusDisplay>();
+    display_ = std::make_unique<TStatusDisplay>(state_);
     display_->SetTrayMenu(menu_);
     display_->ConnectEngine(frmWB_.get());
     connect(display_.get(), &TStatusDisplay::requestOnlyOne, this,
@@ -98,11 +96,11 @@ TStatusDisplay &TfrmMain::Display()
     connect(display_.get(), &TStatusDisplay::historyRequested, this, [this](int slot) {
         runHandler(ROUTINE("historyRequested"), [&] {
             if (HistoryAvailable())
-                ::ShowHistoryPhone(slot, HistoryPeriod::LastCount, 50, &display_->PhonesInfo());
+                ::ShowHistoryPhone(state_, slot, HistoryPeriod::LastCount, 50, &display_->PhonesInfo());
         });
     });
     connect(display_.get(), &TStatusDisplay::excelRequested, this, [this](bool redOnly) {
-        runHandler(ROUTINE("ppmExcelClick"), [&] { ::SaveInfoToExcel(&display_->PhonesInfo(), redOnly); });
+        runHandler(ROUTINE("ppmExcelClick"), [&] { ::SaveInfoToExcel(state_, &display_->PhonesInfo(), redOnly); });
     });
     connect(ppmPhonesInfo, &QAction::triggered, this,
             [this] { runHandler(ROUTINE("ppmPhonesInfoClick"), [&] { display_->ShowPhonesInfo(); }); });
@@ -191,7 +189,8 @@ void TfrmMain::IconToTray()
             // A desktop session may still be starting its tray: look again for
             // a while before running on without an icon.
             // Tests shorten the wait through the "Debug" section.
-            const int waitS = IniFile.ReadInteger(QStringLiteral("Debug"), QStringLiteral("TestTrayWaitSeconds"), -1);
+            const int waitS
+                = state_.IniFile.ReadInteger(QStringLiteral("Debug"), QStringLiteral("TestTrayWaitSeconds"), -1);
             if (trayAttempts_++ < (waitS >= 0 ? waitS * 1000 / kTrayRetryMs : kTrayAttempts)) {
                 QTimer::singleShot(kTrayRetryMs, this, [this] {
                     runHandler(ROUTINE("IconToTray"), [&] {
@@ -275,7 +274,7 @@ void TfrmMain::StartWork()
             &config_, &ConfigWatcher::passwordsLoaded, this,
             [this] {
                 runHandler(ROUTINE("StartWork"), [&] {
-                    if (SetupModel().General.cbExecAfterRun && !terminating_)
+                    if (state_.Setup.General.cbExecAfterRun && !terminating_)
                         QueryNowAction();
                 });
             },
@@ -288,7 +287,7 @@ void TfrmMain::LoadHistoryInformation()
     guarded(THIS_ROUTINE, [&] {
         if (!mdbStore_)
             return;
-        LoadHistoryIntoTable(mdbStore_.get());
+        LoadHistoryIntoTable(state_, mdbStore_.get());
         markWatch_.Reset();
         SetEnabledForAllMenus(true);
     });
@@ -299,9 +298,9 @@ void TfrmMain::ApplyTestTimings()
     // Long runs of the program in tests compress its schedule through keys of
     // the "Debug" section; a user's settings file has none of them.
     const QString debug = QStringLiteral("Debug");
-    testRefreshMs_ = 1000 * IniFile.ReadInteger(debug, QStringLiteral("TestRefreshSeconds"), 0);
-    const int pauseMs = IniFile.ReadInteger(debug, QStringLiteral("TestPauseMs"), -1);
-    const int timeOutS = IniFile.ReadInteger(debug, QStringLiteral("TestTimeOutSeconds"), 0);
+    testRefreshMs_ = 1000 * state_.IniFile.ReadInteger(debug, QStringLiteral("TestRefreshSeconds"), 0);
+    const int pauseMs = state_.IniFile.ReadInteger(debug, QStringLiteral("TestPauseMs"), -1);
+    const int timeOutS = state_.IniFile.ReadInteger(debug, QStringLiteral("TestTimeOutSeconds"), 0);
     if (pauseMs >= 0)
         frmWB_->SetPauseMs(pauseMs);
     if (timeOutS > 0)
@@ -312,7 +311,7 @@ void TfrmMain::SetRequestInterval()
 {
     guarded(THIS_ROUTINE, [&] {
         RequestTimer.stop();
-        const qint64 interval = testRefreshMs_ > 0 ? testRefreshMs_ : RequestIntervalMs();
+        const qint64 interval = testRefreshMs_ > 0 ? testRefreshMs_ : RequestIntervalMs(state_.Setup);
         RequestTimer.setInterval(static_cast<int>(qMin<qint64>(interval, INT_MAX)));
         RequestTimer.start();
     });
@@ -334,7 +333,7 @@ bool TfrmMain::HaseBadPhones()
 {
     return guarded(THIS_ROUTINE, [&] {
         for (int i = 1; i <= MaxPhones; ++i) {
-            if (MonitorPhoneEnabled(i) && !IssaArray[i].Success) {
+            if (MonitorPhoneEnabled(state_, i) && !state_.IssaArray[i].Success) {
                 QApplication::beep();
                 return true;
             }
@@ -411,7 +410,7 @@ void TfrmMain::RunFinished()
     // The repeats for the failed phones, when the user wants them.
     // The menu has just been given back with the failed-phone check (and its
     // beep): its "query the failed" item says whether any phone failed.
-    if (repeatsLeft_ > 0 && SetupModel().General.cbAutoReRquest && !frmWB_->Stopped() && ppmQueryBad->isEnabled()) {
+    if (repeatsLeft_ > 0 && state_.Setup.General.cbAutoReRquest && !frmWB_->Stopped() && ppmQueryBad->isEnabled()) {
         --repeatsLeft_;
         RepeatTimer.start();
         return;
@@ -428,7 +427,7 @@ void TfrmMain::EndAction()
 
 void TfrmMain::NotifyNewlyMarked()
 {
-    for (const QString &text : SendRunNotices(markWatch_, notifier_))
+    for (const QString &text : SendRunNotices(state_, markWatch_, notifier_))
         Q_EMIT noticeShown(text);
 }
 
@@ -505,15 +504,14 @@ void TfrmMain::SetupAction()
         StopRequest();
         result = guarded(ROUTINE("Setup"), [&] {
             if (!frmSetup_)  // made at its first use: a quicker, smaller start
-                frmSetup_ = std::make_unique<TfrmSetup>();
-            frmSetup_->SetPaths(paths_);
+                frmSetup_ = std::make_unique<TfrmSetup>(state_);
             // While the dialog is open a run passes over every phone.
             frmWB_->SetSetupDialogOpen(true);
             struct SetupClosed {
                 TfrmWB &engine;
                 ~SetupClosed() { engine.SetSetupDialogOpen(false); }
             } closed{*frmWB_};
-            const TSetupResult r = RunSetupDialog(*frmSetup_);
+            const TSetupResult r = RunSetupDialog(state_, *frmSetup_);
             config_.TakeSnapshot();
             if (r.Confirmed) {
                 SetRequestInterval();  // the refresh period starts again
@@ -543,7 +541,7 @@ void TfrmMain::HistoryAction()
             return;
         WithMenusDisabled([&] {
             StopRequest();
-            ::ShowHistory(nullptr);
+            ::ShowHistory(state_, nullptr);
         });
     });
 }

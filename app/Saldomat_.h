@@ -7,6 +7,7 @@
 #include "ConfigWatcher.h"
 #include "MarkWatch.h"
 #include "Notifier.h"
+#include "ProgramState.h"
 
 #include <QObject>
 #include <QTimer>
@@ -26,8 +27,10 @@ class TfrmMain : public QObject {
     Q_OBJECT
 public:
     // paths: the program's files, handed to every part that reads or writes them.
-    explicit TfrmMain(TProgramPaths paths = InitPaths(), QObject *parent = nullptr);
+    // Owns the program's state on the files of paths.
+    explicit TfrmMain(const TProgramPaths &paths, QObject *parent = nullptr);
     const TProgramPaths &Paths() const { return paths_; }
+    TProgramState &State() { return state_; }
     ~TfrmMain() override;
 
     // The rest of start-up after the single-instance check.
@@ -116,7 +119,8 @@ private:
     // A desktop notice for every phone that has newly become marked.
     void NotifyNewlyMarked();
 
-    const TProgramPaths paths_;
+    TProgramState state_;
+    const TProgramPaths &paths_;
     QMenu *menu_ = nullptr;
     QSystemTrayIcon *tray_ = nullptr;
     int trayAttempts_ = 0;

@@ -12,24 +12,34 @@
 #include "SettingsFile.h"
 #include "Setup.h"
 
+#include "ProgramState.h"
 #include <QApplication>
 #include <QHeaderView>
 #include <QImage>
 #include <QPainter>
 #include <QTemporaryDir>
+
 #include <algorithm>
 #include <benchmark/benchmark.h>
 #include <cstdio>
 
 namespace {
 
+// The program state on the bench's directory (made at the first call, once
+// main has chosen the directory).
+TProgramState &program()
+{
+    static TProgramState state(InitPaths());
+    return state;
+}
+
 void fillTable(int round)
 {
     for (int slot = 1; slot <= MaxPhones; ++slot) {
-        TSetupPhoneLine &line = SetupModel().Line(slot);
+        TSetupPhoneLine &line = program().Setup.Line(slot);
         line.Monitor = true;
         line.Number = QStringLiteral("9161234%1").arg(slot, 3, 10, QLatin1Char('0'));
-        TIssa &issa = IssaArray[slot];
+        TIssa &issa = program().IssaArray[slot];
         issa.PhoneNumber = line.Number;
         issa.Alias = QStringLiteral("Телефон %1").arg(slot);
         issa.UserName = QStringLiteral("Абонент %1").arg(slot);
@@ -48,7 +58,7 @@ void fillTable(int round)
 
 void allColumnsShown()
 {
-    TGeneralSettings &g = SetupModel().General;
+    TGeneralSettings &g = program().Setup.General;
     for (bool *b : {&g.cbLicSchet, &g.cbUserName, &g.cbObPlat, &g.cbAverage, &g.cbSMS, &g.cbMin, &g.cbJeansBalExpired,
                     &g.cbBalDelta})
         *b = true;
@@ -58,7 +68,7 @@ void BM_FillGrid100(benchmark::State &state)
 {
     allColumnsShown();
     fillTable(0);
-    TfrmPhonesInfo window;
+    TfrmPhonesInfo window{program()};
     window.FillGrid();
     int round = 0;
     for (auto _ : state) {
@@ -74,7 +84,7 @@ BENCHMARK(BM_FillGrid100)->Unit(benchmark::kMillisecond);
 // The phones window sized so that its grid shows every row and column, shown
 // offscreen and laid out.
 struct ShownGrid {
-    TfrmPhonesInfo window;
+    TfrmPhonesInfo window{program()};
     ShownGrid()
     {
         allColumnsShown();
@@ -179,7 +189,7 @@ int main(int argc, char **argv)
     QTemporaryDir home;
     qputenv("SALDOMAT_HOME", home.path().toUtf8());
     QApplication app(argc, argv);
-    InitConfig();
+    program();
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;

@@ -11,6 +11,7 @@
 #include "HistoryWorkbook.h"
 #include "LeastTimes.h"
 #include "PhoneTable.h"
+#include "ProgramState.h"
 #include "SaveIssaToExcel.h"
 #include "Setup.h"
 
@@ -145,12 +146,13 @@ void BM_WriteWorkbookFloor(benchmark::State &state)
 void BM_CurrentFiguresOf100Phones(benchmark::State &state)
 {
     const std::unique_ptr<QTemporaryDir> dir = benchDir();
+    TProgramState program(ProgramPathsIn(dir->path() + QLatin1Char('/')));
     for (int slot = 1; slot <= BenchPhones; ++slot) {
         TSetupPhoneLine line;
         line.Monitor = true;
         line.Number = BenchPhoneNumber(slot - 1);
-        SetupModel().SetLine(slot, line);
-        TIssa &p = IssaArray[slot];
+        program.Setup.SetLine(slot, line);
+        TIssa &p = program.IssaArray[slot];
         p.PhoneNumber = line.Number;
         p.Alias = QStringLiteral("Телефон %1").arg(slot);
         p.Balance = static_cast<float>(slot % 7);
@@ -158,7 +160,7 @@ void BM_CurrentFiguresOf100Phones(benchmark::State &state)
     }
     const QString out = dir->path() + QStringLiteral("/current.xlsx");
     for (auto _ : state)
-        WriteCurrentWorkbook(out, false);
+        WriteCurrentWorkbook(program, out, false);
 }
 
 BENCHMARK(BM_ExportAllRowsOfOnePhone)->Unit(benchmark::kMillisecond)->MinTime(2.0);

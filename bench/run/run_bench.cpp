@@ -32,11 +32,11 @@
 #include "Encoding.h"
 #include "Failure.h"
 #include "HistoryDb.h"
-#include "IniFile.h"
 #include "IssaUrl.h"
 #include "PhoneTable.h"
 #include "PhonesXml.h"
 #include "ProgramInit.h"
+#include "ProgramState.h"
 #include "SettingsFile.h"
 #include "Setup.h"
 #include "StoreMDB.h"
@@ -126,7 +126,8 @@ public:
     // write-ahead log is reused instead of made anew (the cheapest way);
     // otherwise it is opened for each run and closed at its end, as a run of
     // the program does (the close folds the log into the file and removes it).
-    Floor(const QString &dbFile, bool keepOpen) : file_(QFile::encodeName(dbFile)), keepOpen_(keepOpen)
+    Floor(const TProgramState &state, const QString &dbFile, bool keepOpen)
+        : state_(state), file_(QFile::encodeName(dbFile)), keepOpen_(keepOpen)
     {
         CreateHistoryDatabase(dbFile);
     }
@@ -137,10 +138,10 @@ public:
     {
         bool ok = open();
         for (int slot = 1; ok && slot <= MaxPhones; ++slot) {
-            const TIssaUrlInfo url = GetIssaUrlByPhoneID(slot);
+            const TIssaUrlInfo url = GetIssaUrlByPhoneID(state_, slot);
             QString body = url.LoginStr;
-            body.replace(QStringLiteral("<%PhoneNumber%>"), UserPhone(slot), Qt::CaseInsensitive);
-            body.replace(QStringLiteral("<%Password%>"), Password(slot), Qt::CaseInsensitive);
+            body.replace(QStringLiteral("<%PhoneNumber%>"), UserPhone(state_, slot), Qt::CaseInsensitive);
+            body.replace(QStringLiteral("<%Password%>"), Password(state_, slot), Qt::CaseInsensitive);
             // A new session on a new connection for every phone, as the engine's browser.
             nam_.setCookieJar(new QNetworkCookieJar(&nam_));
             nam_.clearConnectionCache();
@@ -154,7 +155,7 @@ public:
             ok = ok && reply->error() == QNetworkReply::NoError && page.size() > 1000;
             reply->deleteLater();
 
-            const QByteArray number = UserPhone(slot).toUtf8();
+            const QByteArray number = UserPhone(state_, slot).toUtf8();
             sqlite3_bind_text(insert_, 1, number.constData(), -1, SQLITE_TRANSIENT);
             sqlite3_bind_text(insert_, 2, "L", -1, SQLITE_STATIC);
             sqlite3_bind_text(insert_, 3, "U", -1, SQLITE_STATIC);
@@ -191,6 +192,7 @@ private:
         return closed;
     }
 
+    const TProgramState &state_;
     QByteArray file_;
     bool keepOpen_;
     sqlite3 *db_ = nullptr;
@@ -198,11 +200,11 @@ private:
     QNetworkAccessManager nam_;
 };
 
-int allSucceeded()
+int allSucceeded(const TProgramState &state)
 {
     int ok = 0;
     for (int i = 1; i <= MaxPhones; ++i)
-        ok += IssaArray[i].Success && !IssaArray[i].NotSaved;
+        ok += state.IssaArray[i].Success && !state.IssaArray[i].NotSaved;
     return ok;
 }
 }  // namespace
@@ -212,9 +214,10 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     const int rounds = argc > 1 ? std::max(1, atoi(argv[1])) : 5;
     TestHome home;
+    TProgramState state(InitPaths());
     // The history first, as on a first start, so that Init() finds it.
     CreateHistoryDatabase();
-    Init();
+    Init(state.Paths);
     if (!CheckHistoryAvailable()) {
         fprintf(stderr, "the history cannot be used: %s\n", qPrintable(FromCp1251(ReadFileBytes(ErrorLogFileName()))));
         return 1;
@@ -239,29 +242,29 @@ int main(int argc, char **argv)
         return 1;
     }
     // The program folder as the tray program and the CLI read it.
-    ServersIni.WriteString(QStringLiteral("Bench"), QStringLiteral("ShortName"), QStringLiteral("BN"));
-    ServersIni.WriteString(QStringLiteral("Bench"), QStringLiteral("LoginURL"), emu.loginUrl());
+    state.ServersIni.WriteString(QStringLiteral("Bench"), QStringLiteral("ShortName"), QStringLiteral("BN"));
+    state.ServersIni.WriteString(QStringLiteral("Bench"), QStringLiteral("LoginURL"), emu.loginUrl());
     for (int i = 1; i <= MaxPhones; ++i) {
         TSetupPhoneLine line;
         line.Monitor = true;
         line.Number = phones[i - 1].number;
         line.Password = phones[i - 1].password;
         line.Region = QStringLiteral("BN");
-        SetupModel().SetLine(i, line);
+        state.Setup.SetLine(i, line);
     }
-    SetupModel().General.cbExecAfterRun = true;
-    SetupModel().General.cbAutoReRquest = false;
-    SavePhonesInfoToXml();
-    SaveIniFile();
-    IniFile.WriteString(QStringLiteral("Debug"), QStringLiteral("TestPauseMs"), QStringLiteral("0"));
+    state.Setup.General.cbExecAfterRun = true;
+    state.Setup.General.cbAutoReRquest = false;
+    SavePhonesInfoToXml(state.Setup, state.Paths.PhonesXmlFileName, MaxPhones);
+    SaveIniFile(state.IniFile, state.Setup);
+    state.IniFile.WriteString(QStringLiteral("Debug"), QStringLiteral("TestPauseMs"), QStringLiteral("0"));
 
     // The engine as the tray program runs it: its own limits, no pause.
     TmdbStore store;
-    TfrmWB engine;
+    TfrmWB engine(state);
     engine.SetStore(&store);
     engine.SetPauseMs(0);
-    Floor floor(home.file(QStringLiteral("floor.db")), false);
-    Floor openFloor(home.file(QStringLiteral("floor-open.db")), true);
+    Floor floor(state, home.file(QStringLiteral("floor.db")), false);
+    Floor openFloor(state, home.file(QStringLiteral("floor-open.db")), true);
 
     Sample engineRun, cliRun, floorRun, openFloorRun;
     // The four take turns in a rotating order, so that none always runs
@@ -278,8 +281,8 @@ int main(int argc, char **argv)
                 loop.exec();
             QObject::disconnect(done);
         });
-        if (allSucceeded() != MaxPhones) {
-            fprintf(stderr, "engine: only %d of %d phones succeeded and were stored\n", allSucceeded(), MaxPhones);
+        if (allSucceeded(state) != MaxPhones) {
+            fprintf(stderr, "engine: only %d of %d phones succeeded and were stored\n", allSucceeded(state), MaxPhones);
             return false;
         }
         return true;

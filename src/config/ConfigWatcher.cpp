@@ -3,12 +3,14 @@
 #include "Common.h"
 #include "Failure.h"
 #include "PhonesXml.h"
+#include "ProgramState.h"
 #include "SettingsFile.h"
 
 #include <QFile>
 #include <QFileInfo>
 
-ConfigWatcher::ConfigWatcher(QObject *parent) : QObject(parent)
+ConfigWatcher::ConfigWatcher(TProgramState &state, QObject *parent)
+    : QObject(parent), state_(state), paths_(state.Paths), vault_(state)
 {
     settle_.setSingleShot(true);
     connect(&settle_, &QTimer::timeout, this, [this] { runHandler(ROUTINE("Settled"), [&] { settled(); }); });
@@ -30,20 +32,20 @@ void ConfigWatcher::loadFiles()
     // The stamps first: a change made while the files are read is seen again.
     stamps_ = stampsNow();
     try {
-        LoadPhonesInfoFromXml(SetupModel(), paths_.PhonesXmlFileName, MaxPhones, &problems);
+        LoadPhonesInfoFromXml(state_.Setup, paths_.PhonesXmlFileName, MaxPhones, &problems);
     } catch (const std::exception &e) {
         MainException(THIS_ROUTINE, e);
     }
     // The live settings are not an edit: the file's lock is held for the load
     // only, so that saldomat-cli can change the list while the program runs.
-    SetupModel().ReleasePhonesLock();
+    state_.Setup.ReleasePhonesLock();
     // The settings do not depend on the phone list: read whatever it held.
     try {
-        LoadIniFile();
+        LoadIniFile(state_.IniFile, state_.Setup);
     } catch (const std::exception &e) {
         MainException(THIS_ROUTINE, e);
     }
-    loaded_ = SetupModel();
+    loaded_ = state_.Setup;
     QStringList fresh;
     for (const QString &p : problems) {
         if (told_.contains(p))
@@ -60,7 +62,7 @@ void ConfigWatcher::Load()
 {
     loadFiles();
     watch();
-    vault_.Load(SetupModel(), [this] {
+    vault_.Load(state_.Setup, [this] {
         QMetaObject::invokeMethod(
             this, [this] { Q_EMIT passwordsLoaded(); }, Qt::QueuedConnection);
     });
@@ -68,13 +70,13 @@ void ConfigWatcher::Load()
 
 void ConfigWatcher::TakeSnapshot()
 {
-    loaded_ = SetupModel();
+    loaded_ = state_.Setup;
     stamps_ = stampsNow();
 }
 
 void ConfigWatcher::SaveChanged()
 {
-    SaveChangedSettings(SetupModel(), loaded_);
+    SaveChangedSettings(state_.IniFile, state_.Setup, loaded_);
     TakeSnapshot();
 }
 
@@ -108,5 +110,5 @@ void ConfigWatcher::settled()
     }
     loadFiles();
     // Read again: the other program may have put a new password there.
-    vault_.Load(SetupModel(), [this] { Q_EMIT reloaded(); });
+    vault_.Load(state_.Setup, [this] { Q_EMIT reloaded(); });
 }

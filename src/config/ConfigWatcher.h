@@ -11,6 +11,8 @@
 #include "PasswordVault.h"
 #include "Setup.h"
 
+struct TProgramState;
+
 #include <QFileSystemWatcher>
 #include <QObject>
 #include <QSet>
@@ -21,22 +23,21 @@
 class ConfigWatcher : public QObject {
     Q_OBJECT
 public:
-    explicit ConfigWatcher(QObject *parent = nullptr);
+    // Loads into and saves from the state's model and files.
+    explicit ConfigWatcher(TProgramState &state, QObject *parent = nullptr);
     ~ConfigWatcher() override;
 
     // Whether a request run is active now: a change seen during a run is
     // loaded after it.
     void SetBusyQuery(std::function<bool()> busy) { busy_ = std::move(busy); }
-    // The files watched and loaded (those of ProgramDirectory() until set).
-    void SetPaths(const TProgramPaths &paths) { paths_ = paths; }
 
-    // Loads the phone rows and the general settings into SetupModel(), takes
+    // Loads the phone rows and the general settings into the state's model, takes
     // them as the loaded state and starts watching the program directory;
     // the passwords kept in the system keyring follow (passwordsLoaded).
     // Never throws: failures go to the error log, problems a user must see to
     // problemsFound.
     void Load();
-    // SetupModel() as it is now is what the files hold (the setup dialog has
+    // The state's model as it is now is what the files hold (the setup dialog has
     // just saved or reloaded them).
     void TakeSnapshot();
     // At exit: writes the general settings this run changed, nothing else.
@@ -68,7 +69,8 @@ private:
     void settled();
 
     std::function<bool()> busy_;
-    TProgramPaths paths_ = InitPaths();
+    TProgramState &state_;
+    const TProgramPaths &paths_;
     TSetupModel loaded_;
     Stamps stamps_{};
     QSet<QString> told_;

@@ -9,9 +9,6 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
-TIniFile IniFile;
-TIniFile ServersIni;
-
 namespace {
 enum class TextForm { Cp1251, Utf8Bom, Utf16LE, Utf16BE };
 

@@ -107,8 +107,3 @@ private:
     TIniFile &ini_;
     bool done_ = false;
 };
-
-// The settings file "Saldomat.ini" and the server list "servers.ini", opened by
-// InitConfig().
-extern TIniFile IniFile;
-extern TIniFile ServersIni;

@@ -16,22 +16,23 @@ bool sameText(const QString &a, const QString &b)
 
 // Blanks and control characters (codes 0..32) cut from both ends.
 // First section whose ShortName matches, empty when none.
-QString sectionByShortName(const QString &shortName)
+QString sectionByShortName(const TIniFile &serversIni, const QString &shortName)
 {
-    for (const QString &section : ServersIni.ReadSections())
-        if (sameText(ServersIni.ReadString(section, kShortName, QString()), shortName))
+    for (const QString &section : serversIni.ReadSections())
+        if (sameText(serversIni.ReadString(section, kShortName, QString()), shortName))
             return section;
     return QString();
 }
 
-void writeEntry(const QString &longName, const QString &shortName, const QString &loginUrl, bool allowPlainHttp)
+void writeEntry(TIniFile &serversIni, const QString &longName, const QString &shortName, const QString &loginUrl,
+                bool allowPlainHttp)
 {
-    ServersIni.WriteString(longName, kLoginUrl, CorrectLoginUrl(loginUrl));
-    ServersIni.WriteString(longName, kShortName, shortName);
+    serversIni.WriteString(longName, kLoginUrl, CorrectLoginUrl(loginUrl));
+    serversIni.WriteString(longName, kShortName, shortName);
     if (allowPlainHttp)
-        ServersIni.WriteBool(longName, QLatin1String(AllowPlainHttpKey), true);
+        serversIni.WriteBool(longName, QLatin1String(AllowPlainHttpKey), true);
     else
-        ServersIni.DeleteKey(longName, QLatin1String(AllowPlainHttpKey));
+        serversIni.DeleteKey(longName, QLatin1String(AllowPlainHttpKey));
 }
 }  // namespace
 
@@ -54,22 +55,22 @@ const TIssaUrlInfo &DefaultIssaUrl()
     return info;
 }
 
-TIssaUrlInfo GetIssaUrlByShortName(const QString &shortName)
+TIssaUrlInfo GetIssaUrlByShortName(const TIniFile &serversIni, const QString &shortName)
 {
     return guarded(THIS_ROUTINE, [&] {
         if (sameText(shortName, DefaultIssaUrl().ShortName))
             return DefaultIssaUrl();
         TIssaUrlInfo info;
-        const QString section = sectionByShortName(shortName);
+        const QString section = sectionByShortName(serversIni, shortName);
         info.LongName = section;
         info.ShortName = shortName;
         if (section.isEmpty())
             return info;
-        info.LoginURL = ServersIni.ReadString(section, kLoginUrl, QString());
-        info.LoginStr = ServersIni.ReadString(section, QStringLiteral("LoginStr"), QString());
-        info.LoginName = ServersIni.ReadString(section, QStringLiteral("LoginName"), QString());
-        info.PasswName = ServersIni.ReadString(section, QStringLiteral("PasswName"), QString());
-        info.AllowPlainHttp = ServersIni.ReadBool(section, QLatin1String(AllowPlainHttpKey), false);
+        info.LoginURL = serversIni.ReadString(section, kLoginUrl, QString());
+        info.LoginStr = serversIni.ReadString(section, QStringLiteral("LoginStr"), QString());
+        info.LoginName = serversIni.ReadString(section, QStringLiteral("LoginName"), QString());
+        info.PasswName = serversIni.ReadString(section, QStringLiteral("PasswName"), QString());
+        info.AllowPlainHttp = serversIni.ReadBool(section, QLatin1String(AllowPlainHttpKey), false);
         if (info.LoginStr.isEmpty())
             info.LoginStr = QString::fromLatin1(DefaultLoginStr);
         if (info.LoginName.isEmpty())
@@ -92,45 +93,45 @@ QString CorrectLoginUrl(const QString &url)
     });
 }
 
-QStringList IssaLongNames()
+QStringList IssaLongNames(const TIniFile &serversIni)
 {
     return guarded(THIS_ROUTINE, [&] {
         QStringList names{DefaultIssaUrl().LongName};
-        names += ServersIni.ReadSections();
+        names += serversIni.ReadSections();
         return names;
     });
 }
 
-bool IssaUrlByLongName(const QString &longName, TIssaUrlInfo &info)
+bool IssaUrlByLongName(const TIniFile &serversIni, const QString &longName, TIssaUrlInfo &info)
 {
     return guarded(THIS_ROUTINE, [&] {
         if (sameText(longName, DefaultIssaUrl().LongName)) {
             info = DefaultIssaUrl();
             return true;
         }
-        if (!ServersIni.SectionExists(longName))
+        if (!serversIni.SectionExists(longName))
             return false;
         info = TIssaUrlInfo{};
-        for (const QString &section : ServersIni.ReadSections())
+        for (const QString &section : serversIni.ReadSections())
             if (sameText(section, longName))
                 info.LongName = section;
-        info.ShortName = ServersIni.ReadString(longName, kShortName, QString());
-        info.LoginURL = ServersIni.ReadString(longName, kLoginUrl, QString());
-        info.AllowPlainHttp = ServersIni.ReadBool(longName, QLatin1String(AllowPlainHttpKey), false);
+        info.ShortName = serversIni.ReadString(longName, kShortName, QString());
+        info.LoginURL = serversIni.ReadString(longName, kLoginUrl, QString());
+        info.AllowPlainHttp = serversIni.ReadBool(longName, QLatin1String(AllowPlainHttpKey), false);
         return true;
     });
 }
 
-QString IssaLongNameForShortName(const QString &shortName)
+QString IssaLongNameForShortName(const TIniFile &serversIni, const QString &shortName)
 {
     return guarded(THIS_ROUTINE, [&] {
-        const QString section = sectionByShortName(shortName);
+        const QString section = sectionByShortName(serversIni, shortName);
         return section.isEmpty() ? DefaultIssaUrl().LongName : section;
     });
 }
 
-QString CheckIssaUrlEntry(const QString &longName, const QString &loginUrl, const QString &shortName,
-                          const QString &editedLongName)
+QString CheckIssaUrlEntry(const TIniFile &serversIni, const QString &longName, const QString &loginUrl,
+                          const QString &shortName, const QString &editedLongName)
 {
     return guarded(THIS_ROUTINE, [&] {
         const QString name = longName.trimmed();
@@ -153,39 +154,40 @@ QString CheckIssaUrlEntry(const QString &longName, const QString &loginUrl, cons
                 return QStringLiteral("Поля не могут содержать перевод строки.");
         if (sameText(shortName, DefaultIssaUrl().ShortName))
             return QString::fromUtf8(MsgShortNameTaken);
-        for (const QString &section : ServersIni.ReadSections()) {
+        for (const QString &section : serversIni.ReadSections()) {
             if (!editedLongName.isEmpty() && sameText(section, editedLongName))
                 continue;
-            if (sameText(ServersIni.ReadString(section, kShortName, QString()), shortName)
-                && !ServersIni.ReadString(section, kLoginUrl, QString()).isEmpty())
+            if (sameText(serversIni.ReadString(section, kShortName, QString()), shortName)
+                && !serversIni.ReadString(section, kLoginUrl, QString()).isEmpty())
                 return QString::fromUtf8(MsgShortNameTaken);
         }
         return QString();
     });
 }
 
-void AddIssaUrl(const QString &longName, const QString &shortName, const QString &loginUrl, bool allowPlainHttp)
+void AddIssaUrl(TIniFile &serversIni, const QString &longName, const QString &shortName, const QString &loginUrl,
+                bool allowPlainHttp)
 {
     guarded(THIS_ROUTINE, [&] {
-        TIniUpdate update(ServersIni);
-        writeEntry(longName, shortName, loginUrl, allowPlainHttp);
+        TIniUpdate update(serversIni);
+        writeEntry(serversIni, longName, shortName, loginUrl, allowPlainHttp);
         update.commit();
     });
 }
 
-void EditIssaUrl(const QString &oldLongName, const QString &newLongName, const QString &shortName,
+void EditIssaUrl(TIniFile &serversIni, const QString &oldLongName, const QString &newLongName, const QString &shortName,
                  const QString &loginUrl, bool allowPlainHttp)
 {
     guarded(THIS_ROUTINE, [&] {
-        TIniUpdate update(ServersIni);
+        TIniUpdate update(serversIni);
         if (oldLongName != newLongName)
-            ServersIni.EraseSection(oldLongName);
-        writeEntry(newLongName, shortName, loginUrl, allowPlainHttp);
+            serversIni.EraseSection(oldLongName);
+        writeEntry(serversIni, newLongName, shortName, loginUrl, allowPlainHttp);
         update.commit();
     });
 }
 
-void RemoveIssaUrl(const QString &longName)
+void RemoveIssaUrl(TIniFile &serversIni, const QString &longName)
 {
-    guarded(THIS_ROUTINE, [&] { ServersIni.EraseSection(longName); });
+    guarded(THIS_ROUTINE, [&] { serversIni.EraseSection(longName); });
 }

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+class TIniFile;
+
 struct TIssaUrlInfo {
     QString LongName;
     QString LoginURL;
@@ -38,34 +40,34 @@ QString DefaultIssaLoginUrl();  // "https://<host>/cgi-bin/cgi.exe?function=is_n
 // The region with that short name (letter case ignored, Cyrillic included): the
 // built-in one first, else the first section of servers.ini in file order. An
 // unknown short name gives empty fields but ShortName.
-TIssaUrlInfo GetIssaUrlByShortName(const QString &shortName);
+TIssaUrlInfo GetIssaUrlByShortName(const TIniFile &serversIni, const QString &shortName);
 
 // Trims blanks; "...function=is_newlog<anything>" becomes "...function=is_login".
 QString CorrectLoginUrl(const QString &url);
 
 // Long names for the region chooser: the built-in region, then the sections.
-QStringList IssaLongNames();
+QStringList IssaLongNames(const TIniFile &serversIni);
 // Short name and login address of a region by its long name (the built-in one
 // included); false when there is no such region.
-bool IssaUrlByLongName(const QString &longName, TIssaUrlInfo &info);
+bool IssaUrlByLongName(const TIniFile &serversIni, const QString &longName, TIssaUrlInfo &info);
 // The long name of the first section whose ShortName matches, else the
 // built-in region's (what the chooser selects for a row's short name).
-QString IssaLongNameForShortName(const QString &shortName);
+QString IssaLongNameForShortName(const TIniFile &serversIni, const QString &shortName);
 
 // Check of the add/edit dialog; editedLongName is the entry being edited (empty
 // when adding). Returns the message to show, empty when the input is accepted.
-QString CheckIssaUrlEntry(const QString &longName, const QString &loginUrl, const QString &shortName,
-                          const QString &editedLongName = QString());
+QString CheckIssaUrlEntry(const TIniFile &serversIni, const QString &longName, const QString &loginUrl,
+                          const QString &shortName, const QString &editedLongName = QString());
 // Writes LoginURL (through CorrectLoginUrl), ShortName and the plain-login tick
 // (AllowPlainHttp, written only when set) into the section longName, creating
 // it or overwriting those keys.
-void AddIssaUrl(const QString &longName, const QString &shortName, const QString &loginUrl,
+void AddIssaUrl(TIniFile &serversIni, const QString &longName, const QString &shortName, const QString &loginUrl,
                 bool allowPlainHttp = false);
 // Edit with rename: when the name changes (exact comparison) the old section is
 // erased first, with its hand-written keys; then as AddIssaUrl. One rewrite.
-void EditIssaUrl(const QString &oldLongName, const QString &newLongName, const QString &shortName,
+void EditIssaUrl(TIniFile &serversIni, const QString &oldLongName, const QString &newLongName, const QString &shortName,
                  const QString &loginUrl, bool allowPlainHttp = false);
-void RemoveIssaUrl(const QString &longName);
+void RemoveIssaUrl(TIniFile &serversIni, const QString &longName);
 
 // Messages of the add/edit dialog.
 inline constexpr char MsgAllFieldsRequired[] = "Все поля должны быть заполнены !";

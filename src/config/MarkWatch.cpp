@@ -1,12 +1,12 @@
 #include "MarkWatch.h"
 
 #include "Failure.h"
-#include "Setup.h"
+#include "ProgramState.h"
 
 namespace {
-bool markedNow(int slot)
+bool markedNow(const TProgramState &state, int slot)
 {
-    return NeedMarkBalance(slot) || NeedMarkTurnOff(slot);
+    return NeedMarkBalance(state, slot) || NeedMarkTurnOff(state, slot);
 }
 }  // namespace
 
@@ -17,7 +17,8 @@ void TMarkWatch::Reset()
         // A phone without figures (never queried) is not known as marked:
         // its first low balance is news.
         for (int slot = 1; slot <= MaxPhones; ++slot)
-            marked_[slot] = MonitorPhoneEnabled(slot) && IssaArray[slot].QueryDateTime != 0 && markedNow(slot);
+            marked_[slot] = MonitorPhoneEnabled(state_, slot) && state_.IssaArray[slot].QueryDateTime != 0
+                && markedNow(state_, slot);
         failed_.fill(false);
     });
 }
@@ -27,13 +28,13 @@ QList<int> TMarkWatch::NewlyMarked()
     return guarded(THIS_ROUTINE, [&] {
         QList<int> slots;
         for (int slot = 1; slot <= MaxPhones; ++slot) {
-            if (!MonitorPhoneEnabled(slot)) {
+            if (!MonitorPhoneEnabled(state_, slot)) {
                 marked_[slot] = false;
                 continue;
             }
-            if (!IssaArray[slot].Success)
+            if (!state_.IssaArray[slot].Success)
                 continue;
-            const bool now = markedNow(slot);
+            const bool now = markedNow(state_, slot);
             if (now && !marked_[slot])
                 slots.append(slot);
             marked_[slot] = now;
@@ -47,41 +48,42 @@ QList<int> TMarkWatch::NewlyFailed()
     return guarded(THIS_ROUTINE, [&] {
         QList<int> slots;
         for (int slot = 1; slot <= MaxPhones; ++slot) {
-            const bool now = MonitorPhoneEnabled(slot) && IssaArray[slot].State == dsError;
+            const bool now = MonitorPhoneEnabled(state_, slot) && state_.IssaArray[slot].State == dsError;
             if (now && !failed_[slot])
                 slots.append(slot);
-            if (now || IssaArray[slot].Success || !MonitorPhoneEnabled(slot))
+            if (now || state_.IssaArray[slot].Success || !MonitorPhoneEnabled(state_, slot))
                 failed_[slot] = now;
         }
         return slots;
     });
 }
 
-QString MarkNoticeText(int slot)
+QString MarkNoticeText(const TProgramState &state, int slot)
 {
-    const TIssa &issa = IssaArray[slot];
+    const TIssa &issa = state.IssaArray[slot];
     QString text = QStringLiteral("%1: баланс %2 (порог %3)")
-                       .arg(PhoneAliasEx(slot), QString::number(issa.Balance, 'f', 2),
-                            QString::number(BalanceThreshold(slot), 'f', 2));
-    if (NeedMarkTurnOff(slot))
+                       .arg(PhoneAliasEx(state.IssaArray[slot]), QString::number(issa.Balance, 'f', 2),
+                            QString::number(BalanceThreshold(state, slot), 'f', 2));
+    if (NeedMarkTurnOff(state, slot))
         text += QStringLiteral(", отключение через %1 дн.").arg(issa.TurnOff);
     return text;
 }
 
-QString FailedNoticeText(int slot)
+QString FailedNoticeText(const TProgramState &state, int slot)
 {
-    return QStringLiteral("%1: запрос не удался: %2").arg(PhoneAliasEx(slot), IssaArray[slot].ErrorMsg);
+    return QStringLiteral("%1: запрос не удался: %2")
+        .arg(PhoneAliasEx(state.IssaArray[slot]), state.IssaArray[slot].ErrorMsg);
 }
 
-QString RunFinishedNoticeText()
+QString RunFinishedNoticeText(const TProgramState &state)
 {
     int monitored = 0;
     int answered = 0;
     for (int slot = 1; slot <= MaxPhones; ++slot) {
-        if (!MonitorPhoneEnabled(slot))
+        if (!MonitorPhoneEnabled(state, slot))
             continue;
         ++monitored;
-        if (IssaArray[slot].Success)
+        if (state.IssaArray[slot].Success)
             ++answered;
     }
     return QStringLiteral("Запрос баланса завершён: ответили %1 из %2 телефонов").arg(answered).arg(monitored);

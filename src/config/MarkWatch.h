@@ -8,8 +8,11 @@
 #include <QList>
 #include <array>
 
+struct TProgramState;
+
 class TMarkWatch {
 public:
+    explicit TMarkWatch(const TProgramState &state) : state_(state) { }
     // Takes the marks of the phone table as they are now as known (phones
     // without figures on record count as not marked).
     void Reset();
@@ -22,13 +25,14 @@ public:
     QList<int> NewlyFailed();
 
 private:
+    const TProgramState &state_;
     std::array<bool, IssaSlots + 1> marked_{};
     std::array<bool, IssaSlots + 1> failed_{};
 };
 
 // The notice for a newly marked phone: its name, balance and threshold.
-QString MarkNoticeText(int slot);
+QString MarkNoticeText(const TProgramState &state, int slot);
 // The notice for a failed phone: its name and the reason.
-QString FailedNoticeText(int slot);
+QString FailedNoticeText(const TProgramState &state, int slot);
 // The notice at the end of a run: how many monitored phones answered.
-QString RunFinishedNoticeText();
+QString RunFinishedNoticeText(const TProgramState &state);

@@ -3,6 +3,7 @@
 #include "Common.h"
 #include "Failure.h"
 #include "PhonesXml.h"
+#include "ProgramState.h"
 #include "Readers.h"
 #include "SettingsFile.h"
 
@@ -57,7 +58,7 @@ QString KeyringReadProblem(const QString &number, const QString &reason)
         .arg(number, reason);
 }
 
-TPasswordVault::TPasswordVault(QObject *parent) : QObject(parent) { }
+TPasswordVault::TPasswordVault(TProgramState &state, QObject *parent) : QObject(parent), state_(state) { }
 
 TPasswordVault::~TPasswordVault() = default;
 
@@ -148,7 +149,7 @@ void TPasswordVault::Load(TSetupModel &model, std::function<void()> done)
         if (line.InKeyring && line.KeyringUnread && !keyOf(line).isEmpty())
             keys.insert(keyOf(line));
     }
-    const bool proxy = ProxyPasswordInKeyring() && model.KeyringProxyPassword.isEmpty();
+    const bool proxy = ProxyPasswordInKeyring(state_) && model.KeyringProxyPassword.isEmpty();
     if (keys.isEmpty() && !proxy) {
         done();
         return;
@@ -320,8 +321,8 @@ void TPasswordVault::SaveProxy(const QString &userName, const QString &password,
         QString error;
         bool dropEntry = false;
         try {
-            dropEntry = ProxyPasswordInKeyring() && !*written;
-            SetProxyCredentials(userName, pass, *written);
+            dropEntry = ProxyPasswordInKeyring(state_) && !*written;
+            SetProxyCredentials(state_, userName, pass, *written);
         } catch (const std::exception &e) {
             error = failureText(e);
             dropEntry = false;
@@ -342,18 +343,18 @@ void TPasswordVault::MoveProxy(bool useKeyring, std::function<void(const QString
 {
     QString password;
     try {
-        password = StoredProxyPassword();
+        password = StoredProxyPassword(state_);
     } catch (const std::exception &e) {
         done(failureText(e));
         return;
     }
-    const bool inKeyring = ProxyPasswordInKeyring();
+    const bool inKeyring = ProxyPasswordInKeyring(state_);
     // Nothing stored, already there, or kept in the keyring but never read.
     if (password.isEmpty() || inKeyring == useKeyring) {
         done(QString());
         return;
     }
-    SaveProxy(GetProxyUserName(), password, useKeyring, std::move(done));
+    SaveProxy(GetProxyUserName(state_), password, useKeyring, std::move(done));
 }
 
 void TPasswordVault::KeepKnownPasswords(TSetupModel &reloaded, const TSetupModel &before)

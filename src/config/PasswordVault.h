@@ -12,6 +12,8 @@
 
 #include "Setup.h"
 
+struct TProgramState;
+
 #include <QObject>
 #include <QSet>
 #include <deque>
@@ -24,7 +26,8 @@ public:
     static constexpr char Service[] = "Saldomat";
     static constexpr char ProxyKey[] = "Proxy";
 
-    explicit TPasswordVault(QObject *parent = nullptr);
+    // The proxy password's mark and masked copy are the state's settings file's.
+    explicit TPasswordVault(TProgramState &state, QObject *parent = nullptr);
     ~TPasswordVault() override;
 
     // Whether a keyring answers: known without asking when there is no
@@ -80,6 +83,7 @@ private:
     std::deque<std::function<void()>> steps_;
     bool running_ = false;
     std::optional<bool> answers_;
+    TProgramState &state_;
 };
 
 // The log line for a phone whose keyring entry could not be read.

@@ -217,13 +217,3 @@ void SavePhonesInfoToXml(const TSetupModel &model, const QString &fileName, int 
         WriteFileAtomically(fileName, PhonesXmlBytes(model, count));
     });
 }
-
-TPhonesXmlState LoadPhonesInfoFromXml()
-{
-    return LoadPhonesInfoFromXml(SetupModel(), InitPaths().PhonesXmlFileName, MaxPhones);
-}
-
-void SavePhonesInfoToXml()
-{
-    SavePhonesInfoToXml(SetupModel(), InitPaths().PhonesXmlFileName, MaxPhones);
-}

@@ -39,7 +39,3 @@ QString PhonesFileTooLargeProblem(const QString &fileName, qint64 size);
 void SavePhonesInfoToXml(const TSetupModel &model, const QString &fileName, int count);
 // The bytes that SavePhonesInfoToXml writes.
 QByteArray PhonesXmlBytes(const TSetupModel &model, int count);
-
-// The same on SetupModel(), the phone list of ProgramDirectory() and MaxPhones.
-TPhonesXmlState LoadPhonesInfoFromXml();
-void SavePhonesInfoToXml();

@@ -5,6 +5,7 @@
 #include "Failure.h"
 #include "IniFile.h"
 #include "Passw.h"
+#include "ProgramState.h"
 #include "Readers.h"
 
 #include <QCoreApplication>
@@ -78,108 +79,88 @@ QString boolText(bool value)
 }
 }  // namespace
 
-void InitConfig()
-{
-    guarded(THIS_ROUTINE, [&] {
-        const TProgramPaths paths = InitPaths();
-        IniFile.SetFileName(paths.IniFileName);
-        ServersIni.SetFileName(paths.ServersIniFileName);
-        SetupModel() = TSetupModel{};
-    });
-}
-
-void LoadIniFile(TSetupModel &model)
+void LoadIniFile(const TIniFile &iniFile, TSetupModel &model)
 {
     guarded(THIS_ROUTINE, [&] {
         TGeneralSettings &g = model.General;
         for (const BoolKey &k : kHintAndMarkKeys)
-            g.*k.member = IniFile.ReadBool(k.section, QLatin1String(k.key), kDefaults.*k.member);
+            g.*k.member = iniFile.ReadBool(k.section, QLatin1String(k.key), kDefaults.*k.member);
         g.edBalanceLessThen
-            = IniFile.ReadString(kMark, QStringLiteral("edBalanceLessThen"), kDefaults.edBalanceLessThen);
+            = iniFile.ReadString(kMark, QStringLiteral("edBalanceLessThen"), kDefaults.edBalanceLessThen);
         g.edTurnOffLessThen
-            = IniFile.ReadString(kMark, QStringLiteral("edTurnOffLessThen"), kDefaults.edTurnOffLessThen);
+            = iniFile.ReadString(kMark, QStringLiteral("edTurnOffLessThen"), kDefaults.edTurnOffLessThen);
         const std::optional<double> balance = TextToFloat(g.edBalanceLessThen);
         if (!balance || *balance == NoValue)
             g.edBalanceLessThen = QString::fromLatin1(DefaultBalanceLessThen);
         const std::optional<std::int32_t> days = TextToInt(g.edTurnOffLessThen);
         if (!days || *days == NoValue)
             g.edTurnOffLessThen = QString::fromLatin1(DefaultTurnOffLessThen);
-        g.cbRefreshTime = IniFile.ReadInteger(kConnection, QStringLiteral("cbRefreshTime"), DefaultRefreshTimeIndex);
+        g.cbRefreshTime = iniFile.ReadInteger(kConnection, QStringLiteral("cbRefreshTime"), DefaultRefreshTimeIndex);
         if (g.cbRefreshTime < 0 || g.cbRefreshTime >= RefreshTimeCount)
             g.cbRefreshTime = DefaultRefreshTimeIndex;
         g.cbAutoStart = GetAutoStart();
         for (const BoolKey &k : kConnectionKeys)
-            g.*k.member = IniFile.ReadBool(k.section, QLatin1String(k.key), kDefaults.*k.member);
+            g.*k.member = iniFile.ReadBool(k.section, QLatin1String(k.key), kDefaults.*k.member);
         // Off switches only the minimum off (the rows keep their choice); it
         // must still come through when it was on before.
-        model.SetTrayShowMinimal(IniFile.ReadBool(kPhones, QStringLiteral("rbTrayShowMinimal"), false));
+        model.SetTrayShowMinimal(iniFile.ReadBool(kPhones, QStringLiteral("rbTrayShowMinimal"), false));
         for (const BoolKey &k : kPhonesKeys)
-            g.*k.member = IniFile.ReadBool(k.section, QLatin1String(k.key), kDefaults.*k.member);
+            g.*k.member = iniFile.ReadBool(k.section, QLatin1String(k.key), kDefaults.*k.member);
     });
 }
 
-void SaveIniFile(const TSetupModel &model)
+void SaveIniFile(TIniFile &iniFile, const TSetupModel &model)
 {
     guarded(THIS_ROUTINE, [&] {
         const TGeneralSettings &g = model.General;
-        TIniUpdate update(IniFile);
+        TIniUpdate update(iniFile);
         for (const BoolKey &k : kHintAndMarkKeys)
-            IniFile.WriteBool(k.section, QLatin1String(k.key), g.*k.member);
-        IniFile.WriteString(kMark, QStringLiteral("edBalanceLessThen"), g.edBalanceLessThen);
-        IniFile.WriteString(kMark, QStringLiteral("edTurnOffLessThen"), g.edTurnOffLessThen);
-        IniFile.WriteInteger(kConnection, QStringLiteral("cbRefreshTime"), g.cbRefreshTime);
+            iniFile.WriteBool(k.section, QLatin1String(k.key), g.*k.member);
+        iniFile.WriteString(kMark, QStringLiteral("edBalanceLessThen"), g.edBalanceLessThen);
+        iniFile.WriteString(kMark, QStringLiteral("edTurnOffLessThen"), g.edTurnOffLessThen);
+        iniFile.WriteInteger(kConnection, QStringLiteral("cbRefreshTime"), g.cbRefreshTime);
         for (const BoolKey &k : kConnectionKeys)
-            IniFile.WriteBool(k.section, QLatin1String(k.key), g.*k.member);
+            iniFile.WriteBool(k.section, QLatin1String(k.key), g.*k.member);
         if (g.cbAutoStart != GetAutoStart())
             SetAutoStart(g.cbAutoStart);
-        IniFile.WriteBool(kPhones, QStringLiteral("rbTrayShowMinimal"), model.TrayShowMinimal());
+        iniFile.WriteBool(kPhones, QStringLiteral("rbTrayShowMinimal"), model.TrayShowMinimal());
         for (const BoolKey &k : kPhonesKeys)
-            IniFile.WriteBool(k.section, QLatin1String(k.key), g.*k.member);
-        IniFile.WriteBool(kDebug, QStringLiteral("SaveLogFiles"),
-                          IniFile.ReadBool(kDebug, QStringLiteral("SaveLogFiles"), false));
+            iniFile.WriteBool(k.section, QLatin1String(k.key), g.*k.member);
+        iniFile.WriteBool(kDebug, QStringLiteral("SaveLogFiles"),
+                          iniFile.ReadBool(kDebug, QStringLiteral("SaveLogFiles"), false));
         update.commit();
     });
 }
 
-void SaveChangedSettings(const TSetupModel &model, const TSetupModel &loaded)
+void SaveChangedSettings(TIniFile &iniFile, const TSetupModel &model, const TSetupModel &loaded)
 {
     guarded(THIS_ROUTINE, [&] {
         const TGeneralSettings &g = model.General;
         const TGeneralSettings &was = loaded.General;
         // The batch reads the file as it is now: keys another program wrote
         // meanwhile stay as they are unless this run changed the same key.
-        TIniUpdate update(IniFile);
+        TIniUpdate update(iniFile);
         for (const BoolKey &k : kHintAndMarkKeys)
             if (g.*k.member != was.*k.member)
-                IniFile.WriteBool(k.section, QLatin1String(k.key), g.*k.member);
+                iniFile.WriteBool(k.section, QLatin1String(k.key), g.*k.member);
         if (g.edBalanceLessThen != was.edBalanceLessThen)
-            IniFile.WriteString(kMark, QStringLiteral("edBalanceLessThen"), g.edBalanceLessThen);
+            iniFile.WriteString(kMark, QStringLiteral("edBalanceLessThen"), g.edBalanceLessThen);
         if (g.edTurnOffLessThen != was.edTurnOffLessThen)
-            IniFile.WriteString(kMark, QStringLiteral("edTurnOffLessThen"), g.edTurnOffLessThen);
+            iniFile.WriteString(kMark, QStringLiteral("edTurnOffLessThen"), g.edTurnOffLessThen);
         if (g.cbRefreshTime != was.cbRefreshTime)
-            IniFile.WriteInteger(kConnection, QStringLiteral("cbRefreshTime"), g.cbRefreshTime);
+            iniFile.WriteInteger(kConnection, QStringLiteral("cbRefreshTime"), g.cbRefreshTime);
         for (const BoolKey &k : kConnectionKeys)
             if (g.*k.member != was.*k.member)
-                IniFile.WriteBool(k.section, QLatin1String(k.key), g.*k.member);
+                iniFile.WriteBool(k.section, QLatin1String(k.key), g.*k.member);
         if (g.cbAutoStart != was.cbAutoStart)
             SetAutoStart(g.cbAutoStart);
         if (model.TrayShowMinimal() != loaded.TrayShowMinimal())
-            IniFile.WriteBool(kPhones, QStringLiteral("rbTrayShowMinimal"), model.TrayShowMinimal());
+            iniFile.WriteBool(kPhones, QStringLiteral("rbTrayShowMinimal"), model.TrayShowMinimal());
         for (const BoolKey &k : kPhonesKeys)
             if (g.*k.member != was.*k.member)
-                IniFile.WriteBool(k.section, QLatin1String(k.key), g.*k.member);
+                iniFile.WriteBool(k.section, QLatin1String(k.key), g.*k.member);
         update.commit();
     });
-}
-
-void LoadIniFile()
-{
-    LoadIniFile(SetupModel());
-}
-
-void SaveIniFile()
-{
-    SaveIniFile(SetupModel());
 }
 
 int RefreshHours(const TSetupModel &model)
@@ -191,11 +172,6 @@ int RefreshHours(const TSetupModel &model)
 std::int64_t RequestIntervalMs(const TSetupModel &model)
 {
     return static_cast<std::int64_t>(RefreshHours(model)) * 3600000;
-}
-
-std::int64_t RequestIntervalMs()
-{
-    return RequestIntervalMs(SetupModel());
 }
 
 void SaveProgramPathToRegistry(const QString &programPath)
@@ -211,65 +187,65 @@ void SaveProgramPathToRegistry(const QString &programPath)
     });
 }
 
-QString GetProxyUserName()
+QString GetProxyUserName(const TProgramState &state)
 {
     return guarded(THIS_ROUTINE,
-                   [&] { return IniFile.ReadString(kConnection, QStringLiteral("ProxyUserName"), QString()); });
+                   [&] { return state.IniFile.ReadString(kConnection, QStringLiteral("ProxyUserName"), QString()); });
 }
 
-bool ProxyPasswordInKeyring()
+bool ProxyPasswordInKeyring(const TProgramState &state)
 {
-    return IniFile.ReadBool(kConnection, QStringLiteral("ProxyKeyring"), false);
+    return state.IniFile.ReadBool(kConnection, QStringLiteral("ProxyKeyring"), false);
 }
 
-QString StoredProxyPassword()
+QString StoredProxyPassword(const TProgramState &state)
 {
-    if (ProxyPasswordInKeyring())
-        return SetupModel().KeyringProxyPassword;
-    const QString stored = IniFile.ReadString(kConnection, QStringLiteral("ProxyPassword"), QString());
+    if (ProxyPasswordInKeyring(state))
+        return state.Setup.KeyringProxyPassword;
+    const QString stored = state.IniFile.ReadString(kConnection, QStringLiteral("ProxyPassword"), QString());
     return stored.isEmpty() ? QString() : DecodePass(stored);
 }
 
-QString GetProxyPassword()
+QString GetProxyPassword(const TProgramState &state)
 {
     return guarded(THIS_ROUTINE, [&] {
-        if (GetProxyUserName().isEmpty())
+        if (GetProxyUserName(state).isEmpty())
             return QString();
-        return StoredProxyPassword();
+        return StoredProxyPassword(state);
     });
 }
 
-void SetProxyUserName(const QString &userName)
+void SetProxyUserName(TProgramState &state, const QString &userName)
 {
-    IniFile.WriteString(kConnection, QStringLiteral("ProxyUserName"), TrimControls(userName));
+    state.IniFile.WriteString(kConnection, QStringLiteral("ProxyUserName"), TrimControls(userName));
 }
 
-void SetProxyPassword(const QString &password, bool inKeyring)
+void SetProxyPassword(TProgramState &state, const QString &password, bool inKeyring)
 {
     const QString pass = TrimControls(password);
-    IniFile.WriteString(kConnection, QStringLiteral("ProxyPassword"),
-                        pass.isEmpty() || inKeyring ? QString() : EncodePass(pass));
+    state.IniFile.WriteString(kConnection, QStringLiteral("ProxyPassword"),
+                              pass.isEmpty() || inKeyring ? QString() : EncodePass(pass));
     if (inKeyring) {
-        IniFile.WriteBool(kConnection, QStringLiteral("ProxyKeyring"), true);
-        SetupModel().KeyringProxyPassword = pass;
-    } else if (IniFile.ValueExists(kConnection, QStringLiteral("ProxyKeyring"))) {
-        IniFile.DeleteKey(kConnection, QStringLiteral("ProxyKeyring"));
+        state.IniFile.WriteBool(kConnection, QStringLiteral("ProxyKeyring"), true);
+        state.Setup.KeyringProxyPassword = pass;
+    } else if (state.IniFile.ValueExists(kConnection, QStringLiteral("ProxyKeyring"))) {
+        state.IniFile.DeleteKey(kConnection, QStringLiteral("ProxyKeyring"));
     }
 }
 
-void SetProxyCredentials(const QString &userName, const QString &password, bool inKeyring)
+void SetProxyCredentials(TProgramState &state, const QString &userName, const QString &password, bool inKeyring)
 {
     guarded(THIS_ROUTINE, [&] {
-        TIniUpdate update(IniFile);
-        SetProxyUserName(userName);
-        SetProxyPassword(password, inKeyring);
+        TIniUpdate update(state.IniFile);
+        SetProxyUserName(state, userName);
+        SetProxyPassword(state, password, inKeyring);
         update.commit();
     });
 }
 
-bool KeyringWanted()
+bool KeyringWanted(const TIniFile &iniFile)
 {
-    return IniFile.ReadBool(kPhones, QStringLiteral("cbKeyring"), kDefaults.cbKeyring);
+    return iniFile.ReadBool(kPhones, QStringLiteral("cbKeyring"), kDefaults.cbKeyring);
 }
 
 QList<QPair<QString, QString>> GeneralSettingKeys()

@@ -10,35 +10,30 @@
 #include <QString>
 #include <cstdint>
 
-// Start-up of the configuration: opens IniFile and ServersIni on the program
-// directory's files, fills the built-in region, and resets SetupModel() (its
-// rows and settings are then loaded by LoadPhonesInfoFromXml / LoadIniFile).
-void InitConfig();
+class TIniFile;
+struct TProgramState;
 
 // Reads the settings file into the model's general settings, repairing
 // unreadable thresholds ("2.5", "2") and refresh indexes (2); the auto-start
 // tick comes from GetAutoStart(); a stored "show the minimal balance" switches
 // the rows' tray buttons off.
-void LoadIniFile(TSetupModel &model);
+void LoadIniFile(const TIniFile &iniFile, TSetupModel &model);
 // Writes the general settings in one atomic rewrite (keys in their fixed
 // order), sets the auto-start entry from the tick when it differs from the
 // entry, keeps Debug/SaveLogFiles.
 // A failure leaves the file as it was.
-void SaveIniFile(const TSetupModel &model);
+void SaveIniFile(TIniFile &iniFile, const TSetupModel &model);
 // What the program writes at exit: only the general settings that differ
 // between the model and the model as it was loaded (keys another program
 // changed meanwhile stay), the auto-start entry only when its tick differs.
 // Nothing changed: the file and the entry are not touched.
-void SaveChangedSettings(const TSetupModel &model, const TSetupModel &loaded);
-void LoadIniFile();  // on SetupModel()
+void SaveChangedSettings(TIniFile &iniFile, const TSetupModel &model, const TSetupModel &loaded);
 // The keyring tick alone, as the settings file holds it (no other key read).
-bool KeyringWanted();
-void SaveIniFile();
+bool KeyringWanted(const TIniFile &iniFile);
 
 // The request timer's interval for the selected refresh time (5 hours when the
 // index is outside the list).
 std::int64_t RequestIntervalMs(const TSetupModel &model);
-std::int64_t RequestIntervalMs();
 int RefreshHours(const TSetupModel &model);
 
 // Records where the program is installed: QSettings "Zelkor"/"Saldomat", value
@@ -46,24 +41,25 @@ int RefreshHours(const TSetupModel &model);
 void SaveProgramPathToRegistry(const QString &programPath = QString());
 
 // Section "Connection": the proxy logon.
-QString GetProxyUserName();
+QString GetProxyUserName(const TProgramState &state);
 // Empty when there is no user name or no stored password; a stored password
 // that cannot be decoded throws.
-QString GetProxyPassword();
+QString GetProxyPassword(const TProgramState &state);
 // The stored password whether or not there is a user name (the proxy dialog
 // shows it); empty when none is stored, throws when it cannot be decoded.
 // Kept in the keyring: the model's KeyringProxyPassword.
-QString StoredProxyPassword();
+QString StoredProxyPassword(const TProgramState &state);
 // The proxy dialog's "OK": both trimmed, the password stored masked (empty
 // when empty), written at once. inKeyring: the password has been written to
 // the system keyring; the file keeps an empty ProxyPassword and
 // ProxyKeyring=1, and the model's KeyringProxyPassword takes it.
-void SetProxyCredentials(const QString &userName, const QString &password, bool inKeyring = false);
+void SetProxyCredentials(TProgramState &state, const QString &userName, const QString &password,
+                         bool inKeyring = false);
 // One of the two alone, the same way.
-void SetProxyUserName(const QString &userName);
-void SetProxyPassword(const QString &password, bool inKeyring = false);
+void SetProxyUserName(TProgramState &state, const QString &userName);
+void SetProxyPassword(TProgramState &state, const QString &password, bool inKeyring = false);
 // Whether the settings file marks the proxy password as kept in the keyring.
-bool ProxyPasswordInKeyring();
+bool ProxyPasswordInKeyring(const TProgramState &state);
 
 // Whether a general setting with this section and key exists (letter case
 // ignored), and its stored text in a model.

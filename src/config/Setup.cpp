@@ -1,6 +1,7 @@
 #include "Setup.h"
 
 #include "Failure.h"
+#include "ProgramState.h"
 #include "Readers.h"
 
 namespace {
@@ -126,72 +127,67 @@ std::int32_t TSetupModel::CommonTurnOffLessThen() const
     return TextToInt(General.edTurnOffLessThen).value_or(2);
 }
 
-TSetupModel &SetupModel()
+int MonitorPhonesCount(const TProgramState &state)
 {
-    static TSetupModel model;
-    return model;
+    return guarded(THIS_ROUTINE, [&] { return state.Setup.MonitorPhonesCount(); });
 }
 
-int MonitorPhonesCount()
+bool MonitorPhoneEnabled(const TProgramState &state, int slot)
 {
-    return guarded(THIS_ROUTINE, [&] { return SetupModel().MonitorPhonesCount(); });
+    return guarded(THIS_ROUTINE, [&] { return state.Setup.Line(slot).Monitor; });
 }
 
-bool MonitorPhoneEnabled(int slot)
+bool ShowTrayChecked(const TProgramState &state, int slot)
 {
-    return guarded(THIS_ROUTINE, [&] { return SetupModel().Line(slot).Monitor; });
+    return guarded(THIS_ROUTINE, [&] { return state.Setup.Line(slot).TrayShow; });
 }
 
-bool ShowTrayChecked(int slot)
+float BalanceThreshold(const TProgramState &state, int slot)
 {
-    return guarded(THIS_ROUTINE, [&] { return SetupModel().Line(slot).TrayShow; });
+    const TSetupPhoneLine &line = state.Setup.Line(slot);
+    return line.ExSettings.Individual ? line.ExSettings.BalanceLessThen : state.Setup.CommonBalanceLessThen();
 }
 
-float BalanceThreshold(int slot)
-{
-    const TSetupPhoneLine &line = SetupModel().Line(slot);
-    return line.ExSettings.Individual ? line.ExSettings.BalanceLessThen : SetupModel().CommonBalanceLessThen();
-}
-
-bool NeedMarkBalance(int slot)
+bool NeedMarkBalance(const TProgramState &state, int slot)
 {
     return guarded(THIS_ROUTINE, [&] {
         // The threshold first: reading it refuses a slot out of range before
         // the phone table is indexed with it.
-        const float threshold = BalanceThreshold(slot);
-        return IssaArray[slot].Balance <= threshold;
+        const float threshold = BalanceThreshold(state, slot);
+        return state.IssaArray[slot].Balance <= threshold;
     });
 }
 
-bool NeedMarkTurnOff(int slot)
+bool NeedMarkTurnOff(const TProgramState &state, int slot)
 {
     return guarded(THIS_ROUTINE, [&] {
-        const TSetupPhoneLine &line = SetupModel().Line(slot);
-        const std::int32_t turnOff = IssaArray[slot].TurnOff;
+        const TSetupPhoneLine &line = state.Setup.Line(slot);
+        const std::int32_t turnOff = state.IssaArray[slot].TurnOff;
         if (turnOff == 0)
             return false;
         const std::int32_t threshold
-            = line.ExSettings.Individual ? line.ExSettings.TurnOffLessThen : SetupModel().CommonTurnOffLessThen();
+            = line.ExSettings.Individual ? line.ExSettings.TurnOffLessThen : state.Setup.CommonTurnOffLessThen();
         return turnOff <= threshold;
     });
 }
 
-QString UserPhone(int slot)
+QString UserPhone(const TProgramState &state, int slot)
 {
-    return guarded(THIS_ROUTINE, [&] { return SetupModel().Line(slot).Number; });
+    return guarded(THIS_ROUTINE, [&] { return state.Setup.Line(slot).Number; });
 }
 
-QString Password(int slot)
+QString Password(const TProgramState &state, int slot)
 {
-    return guarded(THIS_ROUTINE, [&] { return SetupModel().Line(slot).Password; });
+    return guarded(THIS_ROUTINE, [&] { return state.Setup.Line(slot).Password; });
 }
 
-QString Alias(int slot)
+QString Alias(const TProgramState &state, int slot)
 {
-    return guarded(THIS_ROUTINE, [&] { return SetupModel().Line(slot).Alias; });
+    return guarded(THIS_ROUTINE, [&] { return state.Setup.Line(slot).Alias; });
 }
 
-TIssaUrlInfo GetIssaUrlByPhoneID(int slot)
+TIssaUrlInfo GetIssaUrlByPhoneID(const TProgramState &state, int slot)
 {
-    return guarded(THIS_ROUTINE, [&] { return GetIssaUrlByShortName(SetupModel().Line(slot).Region); });
+    return guarded(THIS_ROUTINE,
+                   [&] { return GetIssaUrlByShortName(state.ServersIni, state.Setup.Line(slot).Region); });
 }

@@ -1,8 +1,8 @@
 #pragma once
 // The settings model: what the setup dialog shows and edits. 100 phone rows and
-// the general settings. One program-wide model (SetupModel()) is the live
-// configuration that every part of the program asks; the setup dialog edits a
-// copy and assigns it back on "Сохранить".
+// the general settings. The program state's model (TProgramState::Setup) is the
+// live configuration that every part of the program asks; the setup dialog
+// edits a copy and assigns it back on "Сохранить".
 
 #include "ConfigLock.h"
 #include "IssaUrl.h"
@@ -133,9 +133,6 @@ private:
     bool trayMinimal_ = false;
 };
 
-// The program-wide model.
-TSetupModel &SetupModel();
-
 // Characters the number and password fields accept: "+", "-", "0".."9".
 bool IsPhoneFieldText(const QString &text);
 
@@ -143,18 +140,20 @@ bool IsPhoneFieldText(const QString &text);
 inline constexpr char MsgNumberMissing[] = "Не заполнен номер телефона";
 inline constexpr char MsgPasswordMissing[] = "Не заполнен пароль";
 
-// Queries over SetupModel() and the phone table, by slot (1..MaxPhones).
-int MonitorPhonesCount();
-bool MonitorPhoneEnabled(int slot);
-bool ShowTrayChecked(int slot);
+struct TProgramState;
+
+// Queries over the state's model and phone table, by slot (1..MaxPhones).
+int MonitorPhonesCount(const TProgramState &state);
+bool MonitorPhoneEnabled(const TProgramState &state, int slot);
+bool ShowTrayChecked(const TProgramState &state, int slot);
 // The balance threshold of the slot: the row's own (when Individual) or the common one.
-float BalanceThreshold(int slot);
+float BalanceThreshold(const TProgramState &state, int slot);
 // Balance at or below the slot's BalanceThreshold.
-bool NeedMarkBalance(int slot);
+bool NeedMarkBalance(const TProgramState &state, int slot);
 // TurnOff not 0 and at or below the row's own or the common threshold.
-bool NeedMarkTurnOff(int slot);
-QString UserPhone(int slot);
-QString Password(int slot);
-QString Alias(int slot);
+bool NeedMarkTurnOff(const TProgramState &state, int slot);
+QString UserPhone(const TProgramState &state, int slot);
+QString Password(const TProgramState &state, int slot);
+QString Alias(const TProgramState &state, int slot);
 // The row's regional server entry.
-TIssaUrlInfo GetIssaUrlByPhoneID(int slot);
+TIssaUrlInfo GetIssaUrlByPhoneID(const TProgramState &state, int slot);

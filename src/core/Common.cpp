@@ -161,9 +161,8 @@ QString FormatPhoneNumber(const QString &number)
     return QStringLiteral("(%1) %2-%3%4").arg(number.mid(0, 3), number.mid(3, 3), number.mid(6, 2), number.mid(8, 2));
 }
 
-QString PhoneHumanInfo(int slot)
+QString PhoneHumanInfo(const TIssa &issa)
 {
-    const TIssa &issa = IssaArray[slot];
     const QString number = FormatPhoneNumber(issa.PhoneNumber);
     if (!issa.Alias.isEmpty())
         return QStringLiteral("%1 [%2]").arg(number, issa.Alias);

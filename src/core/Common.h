@@ -5,6 +5,8 @@
 
 #include <QString>
 
+struct TIssa;
+
 inline constexpr int NoValue = -230973;  // the program-wide mark for "no value"
 
 inline constexpr char ProgramName[] = "Saldomat";
@@ -47,5 +49,5 @@ inline constexpr int LogKeepLines = 1000;
 
 // "abcdefghij" -> "(abc) def-ghij"; any other length is returned unchanged.
 QString FormatPhoneNumber(const QString &number);
-// The formatted number of a slot, with its alias or subscriber name in brackets.
-QString PhoneHumanInfo(int slot);
+// The formatted number of a phone, with its alias or subscriber name in brackets.
+QString PhoneHumanInfo(const TIssa &issa);

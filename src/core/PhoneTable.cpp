@@ -1,7 +1,5 @@
 #include "PhoneTable.h"
 
-std::array<TIssa, IssaSlots + 1> IssaArray;
-
 // Every field back to its default, except the pages loaded so far.
 void ClearIssa(TIssa &issa)
 {
@@ -19,28 +17,21 @@ void SetNotSuccess(TIssa &issa)
     issa.LoadedPages.clear();
 }
 
-void SetNotSuccessToIssaArray()
+void SetNotSuccessToIssaArray(TIssaArray &issaArray)
 {
     for (int i = 1; i <= MaxPhones; ++i)
-        SetNotSuccess(IssaArray[i]);
+        SetNotSuccess(issaArray[i]);
 }
 
-void SetNotSuccessToIssaArrayWhereBad()
+void SetNotSuccessToIssaArrayWhereBad(TIssaArray &issaArray)
 {
     for (int i = 1; i <= MaxPhones; ++i)
-        if (!IssaArray[i].Success)
-            SetNotSuccess(IssaArray[i]);
+        if (!issaArray[i].Success)
+            SetNotSuccess(issaArray[i]);
 }
 
-void ResetIssaArray()
+QString PhoneAliasEx(const TIssa &issa)
 {
-    for (auto &issa : IssaArray)
-        issa = TIssa{};
-}
-
-QString PhoneAliasEx(int slot)
-{
-    const TIssa &issa = IssaArray[slot];
     if (!issa.Alias.isEmpty())
         return issa.Alias;
     const QString user = issa.UserName.trimmed();

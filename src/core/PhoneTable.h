@@ -38,14 +38,14 @@ struct TIssa {
 constexpr int MaxPhones = 100;
 constexpr int IssaSlots = 110;  // room for slots 1..110; element 0 is never used
 
-extern std::array<TIssa, IssaSlots + 1> IssaArray;
+// The phone table, by slot. Owned by the program's state (TProgramState) and
+// passed down to what reads or writes it.
+using TIssaArray = std::array<TIssa, IssaSlots + 1>;
 
 void ClearIssa(TIssa &issa);
 void SetNotSuccess(TIssa &issa);
-void SetNotSuccessToIssaArray();
-void SetNotSuccessToIssaArrayWhereBad();
-// Empties every slot (start of the program; tests).
-void ResetIssaArray();
+void SetNotSuccessToIssaArray(TIssaArray &issaArray);
+void SetNotSuccessToIssaArrayWhereBad(TIssaArray &issaArray);
 
 // Display name: alias, else trimmed subscriber name, else trimmed number.
-QString PhoneAliasEx(int slot);
+QString PhoneAliasEx(const TIssa &issa);

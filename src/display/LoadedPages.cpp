@@ -45,7 +45,7 @@ QString PageForDisplay(const QString &page)
     return text;
 }
 
-TfrmLoadedPages::TfrmLoadedPages(QWidget *parent) : QDialog(parent)
+TfrmLoadedPages::TfrmLoadedPages(TIniFile &iniFile, QWidget *parent) : QDialog(parent), iniFile_(iniFile)
 {
     guarded(THIS_ROUTINE, [&] {
         setWindowTitle(QStringLiteral("Загруженная информация по телефону"));
@@ -149,10 +149,10 @@ void TfrmLoadedPages::UpdateControls()
 void TfrmLoadedPages::LoadIniPosition()
 {
     guarded(THIS_ROUTINE, [&] {
-        const int t = IniFile.ReadInteger(Section, QStringLiteral("Top"), NoValue);
-        const int l = IniFile.ReadInteger(Section, QStringLiteral("Left"), NoValue);
-        const int w = IniFile.ReadInteger(Section, QStringLiteral("Width"), NoValue);
-        const int h = IniFile.ReadInteger(Section, QStringLiteral("Height"), NoValue);
+        const int t = iniFile_.ReadInteger(Section, QStringLiteral("Top"), NoValue);
+        const int l = iniFile_.ReadInteger(Section, QStringLiteral("Left"), NoValue);
+        const int w = iniFile_.ReadInteger(Section, QStringLiteral("Width"), NoValue);
+        const int h = iniFile_.ReadInteger(Section, QStringLiteral("Height"), NoValue);
         if (l != NoValue || t != NoValue)
             move(l != NoValue ? l : x(), t != NoValue ? t : y());
         if (w != NoValue || h != NoValue)
@@ -164,11 +164,11 @@ void TfrmLoadedPages::LoadIniPosition()
 void TfrmLoadedPages::SaveIniPosition()
 {
     guarded(THIS_ROUTINE, [&] {
-        TIniUpdate batch(IniFile);
-        IniFile.WriteInteger(Section, QStringLiteral("Top"), y());
-        IniFile.WriteInteger(Section, QStringLiteral("Left"), x());
-        IniFile.WriteInteger(Section, QStringLiteral("Width"), width());
-        IniFile.WriteInteger(Section, QStringLiteral("Height"), height());
+        TIniUpdate batch(iniFile_);
+        iniFile_.WriteInteger(Section, QStringLiteral("Top"), y());
+        iniFile_.WriteInteger(Section, QStringLiteral("Left"), x());
+        iniFile_.WriteInteger(Section, QStringLiteral("Width"), width());
+        iniFile_.WriteInteger(Section, QStringLiteral("Height"), height());
         batch.commit();
     });
 }

@@ -29,10 +29,13 @@ private:
     QList<QUrl> refused_;
 };
 
+class TIniFile;
+
 class TfrmLoadedPages : public QDialog {
     Q_OBJECT
 public:
-    explicit TfrmLoadedPages(QWidget *parent = nullptr);
+    // Its position is kept in the settings file.
+    explicit TfrmLoadedPages(TIniFile &iniFile, QWidget *parent = nullptr);
     ~TfrmLoadedPages() override;
 
     void SetHeader(const QString &caption);
@@ -64,6 +67,7 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    TIniFile &iniFile_;
     void bnSaveClick();
     void placeSaveButton();
 };

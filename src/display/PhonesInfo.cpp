@@ -2,10 +2,10 @@
 
 #include "Common.h"
 #include "Failure.h"
-#include "IniFile.h"
 #include "LoadedPages.h"
 #include "MoneyText.h"
 #include "PhoneTable.h"
+#include "ProgramState.h"
 #include "ResourceImage.h"
 #include "Setup.h"
 #include "SortGridUnit.h"
@@ -91,7 +91,7 @@ public:
             bool ok = false;
             const int slot = text.toInt(&ok);
             if (ok && slot >= 1 && slot <= MaxPhones) {
-                const TRequestState state = IssaArray[slot].State;
+                const TRequestState state = form_->State().IssaArray[slot].State;
                 if (state == dsRequest || state == dsError) {
                     static const QPixmap request = ResourcePixmap(QStringLiteral(":/dsRequest.xpm"));
                     static const QPixmap error = ResourcePixmap(QStringLiteral(":/dsError.xpm"));
@@ -121,9 +121,8 @@ const QStringList &TfrmPhonesInfo::AllKeys()
     return keys;
 }
 
-QString PhoneCellText(const QString &key, int slot)
+QString PhoneCellText(const TIssa &issa, const QString &key, int slot)
 {
-    const TIssa &issa = IssaArray[slot];
     if (key == QLatin1String("NN"))
         return QString::number(slot);
     if (key == QLatin1String("Alias"))
@@ -162,7 +161,8 @@ QString PhoneCellText(const QString &key, int slot)
     return QString();
 }
 
-TfrmPhonesInfo::TfrmPhonesInfo(QWidget *parent) : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint)
+TfrmPhonesInfo::TfrmPhonesInfo(TProgramState &state, QWidget *parent)
+    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint), state_(state)
 {
     guarded(THIS_ROUTINE, [&] {
         setObjectName(QStringLiteral("frmPhonesInfo"));
@@ -263,7 +263,7 @@ int TfrmPhonesInfo::NNColumnWidth() const
 void TfrmPhonesInfo::SetupColumns()
 {
     guarded(THIS_ROUTINE, [&] {
-        const TGeneralSettings &g = SetupModel().General;
+        const TGeneralSettings &g = state_.Setup.General;
         ColumnKeys.clear();
         ColumnKeys << QStringLiteral("NN");
         QStringList captions{QStringLiteral("NN")};
@@ -293,12 +293,12 @@ void TfrmPhonesInfo::CreateGreed()
         SetupColumns();
         Grid->SetSortDirectionForAllColumns(1);
         Grid->Set_RowCount(1);  // the old rows go
-        Grid->Set_RowCount(MonitorPhonesCount() + 1);
+        Grid->Set_RowCount(MonitorPhonesCount(state_) + 1);
         TCellStyle caption;
         caption.BgColor = CaptionBg;
         int row = 0;
         for (int slot = 1; slot <= MaxPhones; ++slot) {
-            if (!MonitorPhoneEnabled(slot))
+            if (!MonitorPhoneEnabled(state_, slot))
                 continue;
             ++row;
             if (row >= Grid->RowCount())
@@ -332,14 +332,14 @@ void TfrmPhonesInfo::FillGrid(int onlySlot)
                 rowOfSlot[static_cast<size_t>(slot)] = row;
         }
         for (int slot = 1; slot <= MaxPhones; ++slot) {
-            if (!MonitorPhoneEnabled(slot) || (onlySlot != 0 && slot != onlySlot))
+            if (!MonitorPhoneEnabled(state_, slot) || (onlySlot != 0 && slot != onlySlot))
                 continue;
             slotAt = slot;
             const int row = rowOfSlot[static_cast<size_t>(slot)];
             rowAt = row;
             if (row < 0)
                 break;
-            const TIssa &issa = IssaArray[slot];
+            const TIssa &issa = state_.IssaArray[slot];
             const QColor fg = issa.Success ? QColor(Qt::black) : FailedText;
             const QColor marked = issa.Success ? MarkedText : FailedMarkedText;
             for (const ColumnDef &c : Columns) {
@@ -349,10 +349,10 @@ void TfrmPhonesInfo::FillGrid(int onlySlot)
                     if (PhoneFigures(issa) == TFigures::None)
                         red = false;  // no figure, nothing to mark
                     else if (key == QLatin1String("Balance"))
-                        red = NeedMarkBalance(slot);
+                        red = NeedMarkBalance(state_, slot);
                     else if (key == QLatin1String("TurnOff"))
-                        red = NeedMarkTurnOff(slot);
-                    SetCellValue(key, row, PhoneCellText(key, slot), DataBg, red ? marked : fg,
+                        red = NeedMarkTurnOff(state_, slot);
+                    SetCellValue(key, row, PhoneCellText(state_.IssaArray[slot], key, slot), DataBg, red ? marked : fg,
                                  key == QLatin1String("Balance"), c.rightAlign);
                 });
             }
@@ -416,13 +416,13 @@ void TfrmPhonesInfo::writeWidthToIni(const QString &key)
 {
     const int width = Get_ColumnWidth(key);
     if (width != -1)
-        IniFile.WriteInteger(Section, QStringLiteral("Width_") + key, width);
+        state_.IniFile.WriteInteger(Section, QStringLiteral("Width_") + key, width);
 }
 
 void TfrmPhonesInfo::SaveColumnsWidth()
 {
     guarded(THIS_ROUTINE, [&] {
-        TIniUpdate batch(IniFile);
+        TIniUpdate batch(state_.IniFile);
         for (const QString &key : AllKeys())
             writeWidthToIni(key);
         batch.commit();
@@ -433,11 +433,11 @@ void TfrmPhonesInfo::SaveColumnsWidth()
 void TfrmPhonesInfo::SaveVisibleIniParameters()
 {
     guarded(THIS_ROUTINE, [&] {
-        TIniUpdate batch(IniFile);
-        IniFile.WriteInteger(Section, QStringLiteral("Width"), width());
-        IniFile.WriteInteger(Section, QStringLiteral("Height"), height());
-        IniFile.WriteInteger(Section, QStringLiteral("Left"), x());
-        IniFile.WriteInteger(Section, QStringLiteral("Top"), y());
+        TIniUpdate batch(state_.IniFile);
+        state_.IniFile.WriteInteger(Section, QStringLiteral("Width"), width());
+        state_.IniFile.WriteInteger(Section, QStringLiteral("Height"), height());
+        state_.IniFile.WriteInteger(Section, QStringLiteral("Left"), x());
+        state_.IniFile.WriteInteger(Section, QStringLiteral("Top"), y());
         for (const QString &key : AllKeys())
             writeWidthToIni(key);
         batch.commit();
@@ -450,12 +450,12 @@ void TfrmPhonesInfo::LoadVisibleIniParameters()
     guarded(THIS_ROUTINE, [&] {
         // The columns first: without a stored window width the window takes theirs.
         for (const QString &key : AllKeys())
-            Set_ColumnWidth(key, IniFile.ReadInteger(Section, QStringLiteral("Width_") + key, -1));
+            Set_ColumnWidth(key, state_.IniFile.ReadInteger(Section, QStringLiteral("Width_") + key, -1));
         widthsChanged_ = false;
-        const int w = IniFile.ReadInteger(Section, QStringLiteral("Width"), NoValue);
-        const int h = IniFile.ReadInteger(Section, QStringLiteral("Height"), NoValue);
-        const int l = IniFile.ReadInteger(Section, QStringLiteral("Left"), NoValue);
-        const int t = IniFile.ReadInteger(Section, QStringLiteral("Top"), NoValue);
+        const int w = state_.IniFile.ReadInteger(Section, QStringLiteral("Width"), NoValue);
+        const int h = state_.IniFile.ReadInteger(Section, QStringLiteral("Height"), NoValue);
+        const int l = state_.IniFile.ReadInteger(Section, QStringLiteral("Left"), NoValue);
+        const int t = state_.IniFile.ReadInteger(Section, QStringLiteral("Top"), NoValue);
         if (w == NoValue)
             SetFormWidth();
         else
@@ -593,8 +593,8 @@ bool TfrmPhonesInfo::PrepareContextMenu(const QPoint &pos)
             return false;
         SelectedRow = row;
         SelectedPhoneID = slot;
-        ppmErrorMsg->setVisible(!IssaArray[slot].ErrorMsg.isEmpty());
-        ppmShowPages->setVisible(!IssaArray[slot].LoadedPages.isEmpty());
+        ppmErrorMsg->setVisible(!state_.IssaArray[slot].ErrorMsg.isEmpty());
+        ppmShowPages->setVisible(!state_.IssaArray[slot].LoadedPages.isEmpty());
         Grid->viewport()->update();
         return true;
     });
@@ -623,17 +623,17 @@ void TfrmPhonesInfo::ShowErrorMessage()
         return;
     QMessageBox::information(this, QLatin1String(ProgramName),
                              QStringLiteral("При запросе информации ИССА вернула ошибку: \r\n")
-                                 + IssaArray[slot].ErrorMsg);
+                                 + state_.IssaArray[slot].ErrorMsg);
 }
 
 void TfrmPhonesInfo::ShowLoadedPages()
 {
     const int slot = SelectedPhoneID;
-    if (slot < 1 || slot > MaxPhones || IssaArray[slot].LoadedPages.isEmpty())
+    if (slot < 1 || slot > MaxPhones || state_.IssaArray[slot].LoadedPages.isEmpty())
         return;
-    TfrmLoadedPages viewer(this);
-    viewer.SetHeader(PhoneHumanInfo(slot));
-    viewer.SetPages(IssaArray[slot].LoadedPages);
+    TfrmLoadedPages viewer(state_.IniFile, this);
+    viewer.SetHeader(PhoneHumanInfo(state_.IssaArray[slot]));
+    viewer.SetPages(state_.IssaArray[slot].LoadedPages);
     if (trayIcon_)
         trayIcon_->Pause();
     viewer.exec();

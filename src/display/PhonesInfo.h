@@ -30,10 +30,15 @@ inline const QColor FailedText(128, 128, 128);
 inline const QColor MarkedText(255, 0, 0);
 inline const QColor FailedMarkedText(250, 110, 110);
 
+struct TIssa;
+struct TProgramState;
+
 class TfrmPhonesInfo : public QWidget {
     Q_OBJECT
 public:
-    explicit TfrmPhonesInfo(QWidget *parent = nullptr);
+    // Shows the state's phone table; keeps its geometry in the settings file.
+    explicit TfrmPhonesInfo(TProgramState &state, QWidget *parent = nullptr);
+    const TProgramState &State() const { return state_; }
     ~TfrmPhonesInfo() override;
 
     // The fourteen keys after "NN", in grid order when all are present.
@@ -115,6 +120,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    TProgramState &state_;
     void ShowErrorMessage();
     void ShowLoadedPages();
     void rightButtonUp(const QPoint &pos);
@@ -127,4 +133,4 @@ private:
 };
 
 // Cell texts of one phone, by column key ("-" and the zero rules applied).
-QString PhoneCellText(const QString &key, int slot);
+QString PhoneCellText(const TIssa &issa, const QString &key, int slot);

@@ -2,9 +2,9 @@
 
 #include "Failure.h"
 
-TStatusDisplay::TStatusDisplay(QSystemTrayIcon *tray, QObject *parent)
-    : QObject(parent), trayIcon_(std::make_unique<TTrayIcon>(nullptr)), hint_(std::make_unique<TTrayHint>()),
-      hintControl_(std::make_unique<THintControl>(hint_.get(), nullptr))
+TStatusDisplay::TStatusDisplay(TProgramState &state, QSystemTrayIcon *tray, QObject *parent)
+    : QObject(parent), state_(state), trayIcon_(std::make_unique<TTrayIcon>(state)),
+      hint_(std::make_unique<TTrayHint>()), hintControl_(std::make_unique<THintControl>(state, hint_.get(), nullptr))
 {
     hintControl_->SetPhonesWindowVisible([this] { return PhonesInfoVisible(); });
     SetTray(tray);
@@ -21,7 +21,7 @@ TfrmPhonesInfo &TStatusDisplay::PhonesInfo()
 
 TfrmPhonesInfo &TStatusDisplay::makePhonesInfo()
 {
-    phonesInfo_ = std::make_unique<TfrmPhonesInfo>();
+    phonesInfo_ = std::make_unique<TfrmPhonesInfo>(state_);
     TfrmPhonesInfo *phones = phonesInfo_.get();
     phones->SetTrayIcon(trayIcon_.get());
     phones->SetMenusEnabled(phonesMenusEnabled_);

@@ -14,10 +14,13 @@
 #include <QSystemTrayIcon>
 #include <memory>
 
+struct TProgramState;
+
 class TStatusDisplay : public QObject {
     Q_OBJECT
 public:
-    explicit TStatusDisplay(QSystemTrayIcon *tray = nullptr, QObject *parent = nullptr);
+    // Shows the state's phone table and settings.
+    explicit TStatusDisplay(TProgramState &state, QSystemTrayIcon *tray = nullptr, QObject *parent = nullptr);
     ~TStatusDisplay() override;
 
     // The controller's tray icon (nullptr when the desktop has none). Left
@@ -83,6 +86,7 @@ private:
     TfrmPhonesInfo &makePhonesInfo();
     void trayActivated(QSystemTrayIcon::ActivationReason reason);
 
+    TProgramState &state_;
     std::unique_ptr<TTrayIcon> trayIcon_;
     std::unique_ptr<TTrayHint> hint_;
     std::unique_ptr<THintControl> hintControl_;

@@ -3,7 +3,7 @@
 #include "Failure.h"
 #include "MoneyText.h"
 #include "PhoneTable.h"
-#include "Setup.h"
+#include "ProgramState.h"
 #include "SortGridUnit.h"
 
 #include <QApplication>
@@ -318,7 +318,8 @@ void TTrayHint::showEvent(QShowEvent *event)
     raise();  // back to the top of the topmost windows, without activation
 }
 
-THintControl::THintControl(TTrayHint *hint, QSystemTrayIcon *tray, QObject *parent) : QObject(parent), hint_(hint)
+THintControl::THintControl(const TProgramState &state, TTrayHint *hint, QSystemTrayIcon *tray, QObject *parent)
+    : QObject(parent), state_(state), hint_(hint)
 {
     CursorPos = [] { return QCursor::pos(); };
     tmrHintShow.setInterval(1000);
@@ -450,12 +451,12 @@ void THintControl::FillTrayHintInfo()
         hint_->ClearPhonesInfo();
         int n = 0;
         for (int slot = 1; slot <= MaxPhones && n < TTrayHint::MaxHintPhones; ++slot) {
-            if (!MonitorPhoneEnabled(slot))
+            if (!MonitorPhoneEnabled(state_, slot))
                 continue;
             ++n;
             TPhoneInfo &info = hint_->PhonesInfo[n];
-            info.Alias = PhoneAliasEx(slot);
-            const TIssa &issa = IssaArray[slot];
+            info.Alias = PhoneAliasEx(state_.IssaArray[slot]);
+            const TIssa &issa = state_.IssaArray[slot];
             switch (PhoneFigures(issa)) {
             case TFigures::None:
                 // Nothing read yet: no number, and no mark for the lack of one.
@@ -467,11 +468,11 @@ void THintControl::FillTrayHintInfo()
                 info.Balance
                     = QStringLiteral("(%1) %2").arg(FormatShortDateTime(issa.QueryDateTime), MoneyText(issa.Balance));
                 info.Stale = true;
-                info.IsRed = NeedMarkBalance(slot);
+                info.IsRed = NeedMarkBalance(state_, slot);
                 break;
             case TFigures::Current:
                 info.Balance = MoneyText(issa.Balance);
-                info.IsRed = NeedMarkBalance(slot);
+                info.IsRed = NeedMarkBalance(state_, slot);
                 break;
             }
         }

@@ -84,11 +84,14 @@ private:
     int corner_ = 3;
 };
 
+struct TProgramState;
+
 class THintControl : public QObject {
     Q_OBJECT
 public:
     // The tray icon is the controller's; it may be nullptr (no tray).
-    THintControl(TTrayHint *hint, QSystemTrayIcon *tray, QObject *parent = nullptr);
+    // The hint shows the state's phone table.
+    THintControl(const TProgramState &state, TTrayHint *hint, QSystemTrayIcon *tray, QObject *parent = nullptr);
 
     void SetTray(QSystemTrayIcon *tray);
     // Tells whether the phones window is visible (no hint then).
@@ -129,6 +132,7 @@ protected:
 private:
     void updateToolTip();
 
+    const TProgramState &state_;
     QPointer<TTrayHint> hint_;
     QPointer<QSystemTrayIcon> tray_;
     std::function<bool()> phonesVisible_;

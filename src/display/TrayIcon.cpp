@@ -5,8 +5,8 @@
 #include "Failure.h"
 #include "MoneyText.h"
 #include "PhoneTable.h"
+#include "ProgramState.h"
 #include "ResourceImage.h"
-#include "Setup.h"
 
 #include <QSystemTrayIcon>
 #include <array>
@@ -38,7 +38,8 @@ QIcon PlainTrayIcon()
     return icon;
 }
 
-TTrayIcon::TTrayIcon(QSystemTrayIcon *tray, QObject *parent) : QObject(parent), tray_(tray)
+TTrayIcon::TTrayIcon(const TProgramState &state, QSystemTrayIcon *tray, QObject *parent)
+    : QObject(parent), state_(state), tray_(tray)
 {
     aniTimer_.setInterval(100);
     connect(&aniTimer_, &QTimer::timeout, this, [this] { runHandler(ROUTINE("Execute"), [&] { animationTick(); }); });
@@ -67,9 +68,9 @@ void TTrayIcon::ShowPlainIcon()
     ChangeTrayIcon(PlainTrayIcon(), plainImage());
 }
 
-float TTrayIcon::TrayThreshold()
+float TTrayIcon::TrayThreshold() const
 {
-    const TSetupModel &model = SetupModel();
+    const TSetupModel &model = state_.Setup;
     return model.General.cbMarkIfBalance ? model.CommonBalanceLessThen() : NoMark;
 }
 
@@ -80,29 +81,29 @@ void TTrayIcon::ChangeTrayPhoneInfo()
         int smallest = 0;
         int chosen = 0;
         for (int slot = 1; slot <= MaxPhones; ++slot) {
-            if (!MonitorPhoneEnabled(slot))
+            if (!MonitorPhoneEnabled(state_, slot))
                 continue;
             // A phone never read has no balance to be the smallest.
-            if (PhoneFigures(IssaArray[slot]) != TFigures::None
-                && (smallest == 0 || IssaArray[slot].Balance < IssaArray[smallest].Balance))
+            if (PhoneFigures(state_.IssaArray[slot]) != TFigures::None
+                && (smallest == 0 || state_.IssaArray[slot].Balance < state_.IssaArray[smallest].Balance))
                 smallest = slot;
-            if (ShowTrayChecked(slot)) {
+            if (ShowTrayChecked(state_, slot)) {
                 chosen = slot;
                 break;
             }
         }
-        const bool minimal = SetupModel().TrayShowMinimal();
+        const bool minimal = state_.Setup.TrayShowMinimal();
         if (minimal)
             chosen = smallest;
         if (chosen == 0 && !minimal) {
             ShowPlainIcon();
             return;
         }
-        const TFigures figures = chosen ? PhoneFigures(IssaArray[chosen]) : TFigures::None;
+        const TFigures figures = chosen ? PhoneFigures(state_.IssaArray[chosen]) : TFigures::None;
         if (figures == TFigures::None)
             ShowNoFigures();
         else
-            UpdateTrayIcon(IssaArray[chosen].Balance, figures == TFigures::Stale);
+            UpdateTrayIcon(state_.IssaArray[chosen].Balance, figures == TFigures::Stale);
     });
 }
 

@@ -14,10 +14,13 @@
 #include <QSystemTrayIcon>
 #include <functional>
 
+struct TProgramState;
+
 class TTrayIcon : public QObject {
     Q_OBJECT
 public:
-    explicit TTrayIcon(QSystemTrayIcon *tray = nullptr, QObject *parent = nullptr);
+    // Shows a phone of the state's table.
+    explicit TTrayIcon(const TProgramState &state, QSystemTrayIcon *tray = nullptr, QObject *parent = nullptr);
     ~TTrayIcon() override;
 
     void SetTray(QSystemTrayIcon *tray);
@@ -40,7 +43,7 @@ public:
     // "--": the phone to show has no figures.
     void ShowNoFigures();
     // The common threshold, or NoMark when balance marking is off.
-    static float TrayThreshold();
+    float TrayThreshold() const;
 
     enum ImageKind { PlainImage, NumberImageKind, NoFiguresKind, FrameImage };
     ImageKind CurrentKind() const { return kind_; }
@@ -67,6 +70,7 @@ private:
     void UpdateIcon();
     void animationTick();
 
+    const TProgramState &state_;
     QPointer<QSystemTrayIcon> tray_;
     QTimer aniTimer_;
     int aniIndex_ = 1;

@@ -3,7 +3,7 @@
 #include "Common.h"
 #include "Failure.h"
 #include "PhoneTable.h"
-#include "Setup.h"
+#include "ProgramState.h"
 
 namespace {
 constexpr int kColumns = 15;
@@ -24,27 +24,26 @@ QStringList CurrentSheetHeaders()
             QStringLiteral("Истекает"),      QStringLiteral("Курс USD"),  QStringLiteral("Время запроса")};
 }
 
-bool HasRedPhones()
+bool HasRedPhones(const TProgramState &state)
 {
-    return guarded(THIS_ROUTINE, [] { return !CurrentExportSlots(true).isEmpty(); });
+    return guarded(THIS_ROUTINE, [&] { return !CurrentExportSlots(state, true).isEmpty(); });
 }
 
-QList<int> CurrentExportSlots(bool redOnly)
+QList<int> CurrentExportSlots(const TProgramState &state, bool redOnly)
 {
     QList<int> slots;
     for (int slot = 1; slot <= MaxPhones; ++slot) {
-        if (!MonitorPhoneEnabled(slot) || IssaArray[slot].QueryDateTime == 0)
+        if (!MonitorPhoneEnabled(state, slot) || state.IssaArray[slot].QueryDateTime == 0)
             continue;
-        if (redOnly && !NeedMarkBalance(slot) && !NeedMarkTurnOff(slot))
+        if (redOnly && !NeedMarkBalance(state, slot) && !NeedMarkTurnOff(state, slot))
             continue;
         slots.append(slot);
     }
     return slots;
 }
 
-QVector<XlsxCell> CurrentSheetRow(int slot)
+QVector<XlsxCell> CurrentSheetRow(const TIssa &p)
 {
-    const TIssa &p = IssaArray[slot];
     return {p.Alias,
             p.UserName,
             FormatPhoneNumber(p.PhoneNumber),
@@ -62,24 +61,24 @@ QVector<XlsxCell> CurrentSheetRow(int slot)
             XlsxDateTime{p.QueryDateTime}};
 }
 
-XlsxSheet CurrentSheet(bool redOnly)
+XlsxSheet CurrentSheet(const TProgramState &state, bool redOnly)
 {
     XlsxSheet sheet{XlsxTextRow(CurrentSheetHeaders())};
-    for (int slot : CurrentExportSlots(redOnly))
-        sheet.append(CurrentSheetRow(slot));
+    for (int slot : CurrentExportSlots(state, redOnly))
+        sheet.append(CurrentSheetRow(state.IssaArray[slot]));
     return sheet;
 }
 
-int WriteCurrentWorkbook(const QString &file, bool redOnly)
+int WriteCurrentWorkbook(const TProgramState &state, const QString &file, bool redOnly)
 {
     return guarded(THIS_ROUTINE, [&] {
-        const QList<int> slots = CurrentExportSlots(redOnly);
+        const QList<int> slots = CurrentExportSlots(state, redOnly);
         XlsxSheet sheet{XlsxTextRow(CurrentSheetHeaders())};
         QVector<bool> redBalance, redTurnOff;
         for (int slot : slots) {
-            sheet.append(CurrentSheetRow(slot));
-            redBalance.append(NeedMarkBalance(slot));
-            redTurnOff.append(NeedMarkTurnOff(slot));
+            sheet.append(CurrentSheetRow(state.IssaArray[slot]));
+            redBalance.append(NeedMarkBalance(state, slot));
+            redTurnOff.append(NeedMarkTurnOff(state, slot));
         }
 
         XlsxFileWriter writer(file);

@@ -9,6 +9,9 @@
 #include <QList>
 #include <QStringList>
 
+struct TIssa;
+struct TProgramState;
+
 // "Balance dd-mm-yy hh-nn.xlsx" for the given moment.
 QString DefaultCurrentExportName(const QDateTime &now = QDateTime::currentDateTime());
 
@@ -17,23 +20,23 @@ QStringList CurrentSheetHeaders();
 
 // Some monitored phone with a query on record is at or below its balance or
 // turn-off threshold.
-bool HasRedPhones();
+bool HasRedPhones(const TProgramState &state);
 
 // The slots that go into the sheet, in slot order: monitored, with a query on
 // record, and (redOnly) marked by balance or by days to turn-off.
-QList<int> CurrentExportSlots(bool redOnly);
+QList<int> CurrentExportSlots(const TProgramState &state, bool redOnly);
 
 // The cells of one phone's row.
-QVector<XlsxCell> CurrentSheetRow(int slot);
+QVector<XlsxCell> CurrentSheetRow(const TIssa &phone);
 
 // The sheet: the captions, then one row per slot of CurrentExportSlots.
-XlsxSheet CurrentSheet(bool redOnly);
+XlsxSheet CurrentSheet(const TProgramState &state, bool redOnly);
 
 // Writes the sheet through a temporary file beside file (bold captions, bold
 // balance, red balance / days to turn-off when marked, the query time as a
 // date-time, fitted columns). Returns the number of phone rows. Throws
 // SaldomatError labelled "SaveIssaToExcel.SaveInfoToExcel"; file is then untouched.
-int WriteCurrentWorkbook(const QString &file, bool redOnly);
+int WriteCurrentWorkbook(const TProgramState &state, const QString &file, bool redOnly);
 
 inline constexpr char MsgNoRedPhones[] = "\"Красных\" телефонов нет !";
 inline constexpr char MsgCurrentExported[] = "Текущие данные по всем телефонам успешно записаны в Excel";

@@ -13,8 +13,6 @@
 #include <QUrl>
 
 namespace {
-QAtomicInt connectionCounter;
-
 // "file:/path?mode=rw": the URI form lets SQLite open the file without creating it.
 QString sqliteUri(const QString &file, HistoryConnection::Mode mode)
 {
@@ -111,7 +109,9 @@ QString QuoteIdentifier(const QString &name)
 }
 
 HistoryConnection::HistoryConnection(const QString &file, Mode mode)
-    : name_(QStringLiteral("saldomat-history-%1").arg(connectionCounter.fetchAndAddRelaxed(1) + 1))
+    // Named after the object, which owns the connection for its whole life:
+    // no two live connections share a name, in any thread.
+    : name_(QStringLiteral("saldomat-history-%1").arg(quintptr(this), 0, 16))
 {
     if (mode == Mode::Existing && !QFileInfo::exists(file))
         throw SaldomatError(QStringLiteral("file \"%1\" not found").arg(QDir::toNativeSeparators(file)));

@@ -119,10 +119,10 @@ FailureLabel readingLabel(HistoryPeriod period)
 }
 }  // namespace
 
-void TdmExcel::ConvertHistoryToXls(QWidget *parent, const QString &fileName, int slot, int n, HistoryPeriod mode)
+void TdmExcel::ConvertHistoryToXls(QWidget *parent, const QString &fileName, const QString &phone, int n,
+                                   HistoryPeriod mode)
 {
     guarded(THIS_ROUTINE, [&] {
-        const QString phone = UserPhone(slot);
         const QVector<HistoryRow> rows
             = guarded(readingLabel(mode), [&] { return HistoryRows(phone, mode, n, dbFile_); });
         if (rows.isEmpty()) {
@@ -134,17 +134,17 @@ void TdmExcel::ConvertHistoryToXls(QWidget *parent, const QString &fileName, int
     });
 }
 
-void SaveInfoToExcel(QWidget *parent, bool redOnly)
+void SaveInfoToExcel(const TProgramState &state, QWidget *parent, bool redOnly)
 {
     runHandler(THIS_ROUTINE, [&] {
-        if (redOnly && !HasRedPhones()) {
+        if (redOnly && !HasRedPhones(state)) {
             QMessageBox::information(parent, QString::fromLatin1(ProgramName), QString::fromUtf8(MsgNoRedPhones));
             return;
         }
         QString fileName = DefaultCurrentExportName();
         if (!ChooseExcelFile(parent, fileName))
             return;
-        WriteCurrentWorkbook(fileName, redOnly);
+        WriteCurrentWorkbook(state, fileName, redOnly);
         QMessageBox::information(parent, QString::fromLatin1(ProgramName), QString::fromUtf8(MsgCurrentExported));
     });
 }

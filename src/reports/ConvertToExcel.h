@@ -13,6 +13,7 @@
 #include <functional>
 
 class QWidget;
+struct TProgramState;
 
 // The save dialog: takes the proposed file name, returns the chosen one or an
 // empty text on cancel. Tests put their own in place; null restores the file
@@ -37,12 +38,12 @@ class TdmExcel {
 public:
     explicit TdmExcel(QString dbFile = QString());  // empty: the program's history file
 
-    // The whole export with its messages: the rows of the slot's phone for
+    // The whole export with its messages: the rows of the phone number for
     // the period, the warning when there are none, the workbook, the success
     // message. Failures are thrown, labelled "ConvertToExcel.ConvertHistoryToXls"
     // and, when reading the rows fails, "ConvertToExcel.GetAll", "ConvertToExcel.GetDays"
     // or "ConvertToExcel.GetCount" after it.
-    void ConvertHistoryToXls(QWidget *parent, const QString &fileName, int slot, int n, HistoryPeriod mode);
+    void ConvertHistoryToXls(QWidget *parent, const QString &fileName, const QString &phone, int n, HistoryPeriod mode);
 
 private:
     QString dbFile_;
@@ -52,4 +53,4 @@ private:
 // or of the red ones, with the file choice and the messages. Never throws:
 // a failure goes to the error log with "SaveIssaToExcel.SaveInfoToExcel -- > "
 // and no success message is shown.
-void SaveInfoToExcel(QWidget *parent, bool redOnly);
+void SaveInfoToExcel(const TProgramState &state, QWidget *parent, bool redOnly);

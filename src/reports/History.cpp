@@ -4,8 +4,8 @@
 #include "ConvertToExcel.h"
 #include "Failure.h"
 #include "HistoryPhone.h"
-#include "IniFile.h"
 #include "PhoneTable.h"
+#include "ProgramState.h"
 #include "Readers.h"
 #include "Setup.h"
 
@@ -43,10 +43,11 @@ int wholeOr(const QString &text, int fallback)
 }
 }  // namespace
 
-TfrmHistory::TfrmHistory(QWidget *parent)
+TfrmHistory::TfrmHistory(TProgramState &state, QWidget *parent)
     : QDialog(parent,
               Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                  | Qt::WindowCloseButtonHint)
+                  | Qt::WindowCloseButtonHint),
+      state_(state)
 {
     guarded(THIS_ROUTINE, [&] {
         setObjectName(QStringLiteral("frmHistory"));
@@ -154,11 +155,12 @@ TfrmHistory *TfrmHistory::Instance()
 void TfrmHistory::RestoreSettings()
 {
     edLastRequest->setText(
-        numberOr(IniFile.ReadString(kSection, QStringLiteral("edLastRequest"), QStringLiteral("50")), "50"));
-    edLastDays->setText(numberOr(IniFile.ReadString(kSection, QStringLiteral("edLastDays"), QStringLiteral("2")), "2"));
-    const int height = IniFile.ReadInteger(kSection, QStringLiteral("Height"), NoValue);
-    const int left = IniFile.ReadInteger(kSection, QStringLiteral("Left"), NoValue);
-    const int top = IniFile.ReadInteger(kSection, QStringLiteral("Top"), NoValue);
+        numberOr(state_.IniFile.ReadString(kSection, QStringLiteral("edLastRequest"), QStringLiteral("50")), "50"));
+    edLastDays->setText(
+        numberOr(state_.IniFile.ReadString(kSection, QStringLiteral("edLastDays"), QStringLiteral("2")), "2"));
+    const int height = state_.IniFile.ReadInteger(kSection, QStringLiteral("Height"), NoValue);
+    const int left = state_.IniFile.ReadInteger(kSection, QStringLiteral("Left"), NoValue);
+    const int top = state_.IniFile.ReadInteger(kSection, QStringLiteral("Top"), NoValue);
     if (height != NoValue)
         resize(kWidth, std::max(height, kMinHeight));
     QPoint place = pos();
@@ -177,12 +179,12 @@ void TfrmHistory::RestoreSettings()
 
 void TfrmHistory::SaveSettings()
 {
-    TIniUpdate update(IniFile);
-    IniFile.WriteString(kSection, QStringLiteral("edLastRequest"), edLastRequest->text());
-    IniFile.WriteString(kSection, QStringLiteral("edLastDays"), edLastDays->text());
-    IniFile.WriteInteger(kSection, QStringLiteral("Height"), height());
-    IniFile.WriteInteger(kSection, QStringLiteral("Left"), pos().x());
-    IniFile.WriteInteger(kSection, QStringLiteral("Top"), pos().y());
+    TIniUpdate update(state_.IniFile);
+    state_.IniFile.WriteString(kSection, QStringLiteral("edLastRequest"), edLastRequest->text());
+    state_.IniFile.WriteString(kSection, QStringLiteral("edLastDays"), edLastDays->text());
+    state_.IniFile.WriteInteger(kSection, QStringLiteral("Height"), height());
+    state_.IniFile.WriteInteger(kSection, QStringLiteral("Left"), pos().x());
+    state_.IniFile.WriteInteger(kSection, QStringLiteral("Top"), pos().y());
     update.commit();
 }
 
@@ -198,11 +200,11 @@ void TfrmHistory::CreatePhonesButtons()
         const int textWidth = std::max(
             200, scrbxPhones->viewport()->width() > 100 ? scrbxPhones->viewport()->width() - 25 - 4 : kWidth - 40 - 25);
         for (int slot = 1; slot <= MaxPhones; ++slot) {
-            if (!MonitorPhoneEnabled(slot))
+            if (!MonitorPhoneEnabled(state_, slot))
                 continue;
             auto *number = new QLabel(QString::number(slot), box);
             number->setObjectName(QStringLiteral("lblNN_%1").arg(slot));
-            auto *rb = new QRadioButton(PhoneHumanInfo(slot), box);
+            auto *rb = new QRadioButton(PhoneHumanInfo(state_.IssaArray[slot]), box);
             rb->setObjectName(QStringLiteral("rbPhone_%1").arg(slot));
             rb->setProperty("tag", slot);
             const int h = rb->sizeHint().height();
@@ -258,7 +260,7 @@ void TfrmHistory::ShowHistoryForPhone(int slot)
         if (gridWindow_ || slot < 1 || slot > MaxPhones)
             return;
         const HistoryRequest request = RequestPeriod();
-        TfrmHistoryPhone window(this);
+        TfrmHistoryPhone window(state_, this);
         gridWindow_ = &window;
         struct Reset {
             TfrmHistoryPhone *&p;
@@ -274,12 +276,12 @@ void TfrmHistory::ConvertHistoryToExcel(int slot)
     guarded(THIS_ROUTINE, [&] {
         if (slot < 1 || slot > MaxPhones)
             return;
-        QString fileName = ExcelFileNameFor(PhoneHumanInfo(slot));
+        QString fileName = ExcelFileNameFor(PhoneHumanInfo(state_.IssaArray[slot]));
         if (!ChooseExcelFile(this, fileName))
             return;
         const HistoryRequest request = RequestPeriod();
         TdmExcel dmExcel;
-        dmExcel.ConvertHistoryToXls(this, fileName, slot, request.n, request.mode);
+        dmExcel.ConvertHistoryToXls(this, fileName, UserPhone(state_, slot), request.n, request.mode);
     });
 }
 
@@ -326,7 +328,7 @@ bool TfrmHistory::eventFilter(QObject *watched, QEvent *event)
     return QDialog::eventFilter(watched, event);
 }
 
-void ShowHistory(QWidget *parent)
+void ShowHistory(TProgramState &state, QWidget *parent)
 {
     runHandler(THIS_ROUTINE, [&] {
         if (TfrmHistory *open = TfrmHistory::Instance()) {
@@ -334,7 +336,7 @@ void ShowHistory(QWidget *parent)
             open->activateWindow();
             return;
         }
-        TfrmHistory chooser(parent);
+        TfrmHistory chooser(state, parent);
         chooser.exec();
     });
 }

@@ -16,6 +16,7 @@ class QPushButton;
 class QRadioButton;
 class QScrollArea;
 class TfrmHistoryPhone;
+struct TProgramState;
 
 // The period of a request as the chooser's controls give it.
 struct HistoryRequest {
@@ -28,7 +29,8 @@ class TfrmHistory : public QDialog {
 public:
     // Restores the settings of section "History Form" and creates one row per
     // monitored phone.
-    explicit TfrmHistory(QWidget *parent = nullptr);
+    // The state's monitored phones; its settings file keeps the chooser's choices.
+    explicit TfrmHistory(TProgramState &state, QWidget *parent = nullptr);
     // Saves the settings.
     ~TfrmHistory() override;
 
@@ -51,6 +53,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    TProgramState &state_;
     void RestoreSettings();
     void SaveSettings();
     void CreatePhonesButtons();
@@ -80,4 +83,4 @@ private:
 // The tray menu's "История баланса": opens the chooser modally, or brings the
 // open one to the front. The caller offers it only for an available history.
 // Never throws (failures go to the error log).
-void ShowHistory(QWidget *parent = nullptr);
+void ShowHistory(TProgramState &state, QWidget *parent = nullptr);

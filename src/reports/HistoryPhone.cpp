@@ -4,7 +4,7 @@
 #include "Failure.h"
 #include "HistoryWorkbook.h"
 #include "PhoneTable.h"
-#include "Setup.h"
+#include "ProgramState.h"
 
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -54,11 +54,11 @@ public:
 };
 }  // namespace
 
-TfrmHistoryPhone::TfrmHistoryPhone(QWidget *parent, QString dbFile)
+TfrmHistoryPhone::TfrmHistoryPhone(const TProgramState &state, QWidget *parent, QString dbFile)
     : QDialog(parent,
               Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
                   | Qt::WindowMaximizeButtonHint),
-      dbFile_(std::move(dbFile))
+      state_(state), dbFile_(std::move(dbFile))
 {
     guarded(THIS_ROUTINE, [&] {
         setObjectName(QStringLiteral("frmHistoryPhone"));
@@ -161,8 +161,8 @@ void TfrmHistoryPhone::resizeEvent(QResizeEvent *event)
 int TfrmHistoryPhone::FillInfo(int slot, HistoryPeriod mode, int n)
 {
     return guarded(THIS_ROUTINE, [&] {
-        plHeader->setText(QStringLiteral("Телефон ") + PhoneHumanInfo(slot));
-        const QString phone = UserPhone(slot);
+        plHeader->setText(QStringLiteral("Телефон ") + PhoneHumanInfo(state_.IssaArray[slot]));
+        const QString phone = UserPhone(state_, slot);
         const QVector<HistoryRow> rows = HistoryRows(phone, mode, n, dbFile_);
         if (rows.isEmpty()) {
             sgHistory->setRowCount(1);
@@ -200,8 +200,8 @@ bool TfrmHistoryPhone::thresholdShown(double *value) const
 
 void TfrmHistoryPhone::FillChart(const QVector<HistoryRow> &rows, int slot)
 {
-    thresholdShown_ = SetupModel().General.cbMarkIfBalance;
-    threshold_ = BalanceThreshold(slot);
+    thresholdShown_ = state_.Setup.General.cbMarkIfBalance;
+    threshold_ = BalanceThreshold(state_, slot);
     auto *chart = new QChart;
     chart->setMargins(QMargins(4, 4, 4, 4));
     chart->legend()->setAlignment(Qt::AlignBottom);
@@ -271,12 +271,12 @@ void TfrmHistoryPhone::FillChart(const QVector<HistoryRow> &rows, int slot)
     delete old;
 }
 
-void ShowHistoryPhone(int slot, HistoryPeriod mode, int n, QWidget *parent)
+void ShowHistoryPhone(const TProgramState &state, int slot, HistoryPeriod mode, int n, QWidget *parent)
 {
     runHandler(THIS_ROUTINE, [&] {
         if (slot < 1 || slot > MaxPhones)
             return;
-        TfrmHistoryPhone window(parent);
+        TfrmHistoryPhone window(state, parent);
         window.FillInfo(slot, mode, n);
         window.exec();
     });

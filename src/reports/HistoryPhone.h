@@ -13,11 +13,12 @@ class QLabel;
 class QPushButton;
 class QTableWidget;
 class QWidget;
+struct TProgramState;
 
 class TfrmHistoryPhone : public QDialog {
     Q_OBJECT
 public:
-    explicit TfrmHistoryPhone(QWidget *parent = nullptr, QString dbFile = QString());
+    explicit TfrmHistoryPhone(const TProgramState &state, QWidget *parent = nullptr, QString dbFile = QString());
 
     // Header "Телефон " + the phone's display text, the rows of the slot's
     // phone for the period (mode 0 all, 1 the last n days, 2 the newest n)
@@ -39,6 +40,7 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    const TProgramState &state_;
     void FitColumns();
     void CentreCloseButton();
     void FillChart(const QVector<HistoryRow> &rows, int slot);
@@ -56,4 +58,5 @@ private:
 // The phones window's "История баланса по телефону": the grid window of the
 // slot with the newest n rows (or another period), shown modally. Never
 // throws (failures go to the error log).
-void ShowHistoryPhone(int slot, HistoryPeriod mode = HistoryPeriod::LastCount, int n = 50, QWidget *parent = nullptr);
+void ShowHistoryPhone(const TProgramState &state, int slot, HistoryPeriod mode = HistoryPeriod::LastCount, int n = 50,
+                      QWidget *parent = nullptr);

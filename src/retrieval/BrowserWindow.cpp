@@ -9,7 +9,7 @@
 #include <QChildEvent>
 #include <QNetworkProxy>
 
-BrowserWindow::BrowserWindow(QWidget *parent) : QWidget(parent, Qt::Tool)
+BrowserWindow::BrowserWindow(const TProgramState &state, QWidget *parent) : QWidget(parent, Qt::Tool), state_(state)
 {
     setObjectName(QStringLiteral("frmWB"));
     setWindowTitle(QStringLiteral("Saldomat: запрос баланса"));
@@ -81,9 +81,9 @@ void BrowserWindow::DialogsTimerTimer()
     // Unreadable credentials are logged; the dialog is still confirmed, so the
     // request ends with its error instead of waiting for the time limit.
     try {
-        const QString user = GetProxyUserName();
+        const QString user = GetProxyUserName(state_);
         if (!user.isEmpty())
-            EnterProxyAuth(dialog, user, GetProxyPassword());
+            EnterProxyAuth(dialog, user, GetProxyPassword(state_));
     } catch (const std::exception &e) {
         MainException(THIS_ROUTINE, e);
     }

@@ -15,13 +15,16 @@
 #include <QTimer>
 #include <QWidget>
 
+struct TProgramState;
+
 class BrowserWindow : public QWidget, public BrowserDialogHost {
     Q_OBJECT
 public:
     static constexpr int kDialogsDelayMs = 70;
     static constexpr int kOffScreen = -10000;
 
-    explicit BrowserWindow(QWidget *parent = nullptr);
+    // The stored proxy logon it enters is the state's.
+    explicit BrowserWindow(const TProgramState &state, QWidget *parent = nullptr);
     ~BrowserWindow() override;
 
     // Refuses to show the window; hiding works.
@@ -47,6 +50,7 @@ private:
     void DialogsTimerTimer();
     void Catch(QWidget *dialog);
 
+    const TProgramState &state_;
     QPointer<QWidget> dialogWnd_;
     QTimer DialogsTimer;
 };

@@ -6,6 +6,7 @@
 #include "Failure.h"
 #include "HistoryDb.h"
 #include "PhonesXml.h"
+#include "ProgramState.h"
 #include "SettingsFile.h"
 #include "Setup.h"
 #include "StoreMDB.h"
@@ -32,10 +33,7 @@ bool IsSavedPageName(const QString &name)
 
 void Init(const TProgramPaths &paths)
 {
-    guarded(THIS_ROUTINE, [&] {
-        InitConfig();
-        MakeProgramFilesPrivate(paths);
-    });
+    guarded(THIS_ROUTINE, [&] { MakeProgramFilesPrivate(paths); });
 }
 
 void MakeProgramFilesPrivate(const TProgramPaths &paths)
@@ -76,15 +74,15 @@ bool CreateHistoryOnFirstStart(const TProgramPaths &paths)
     });
 }
 
-void LoadSettings(const TProgramPaths &paths)
+void LoadSettings(TProgramState &state)
 {
     guarded(THIS_ROUTINE, [&] {
         // The live settings are not an edit: the lock is held for the load only.
         {
-            TFileLockRelease unlock{SetupModel().PhonesLock()};
-            LoadPhonesInfoFromXml(SetupModel(), paths.PhonesXmlFileName, MaxPhones);
+            TFileLockRelease unlock{state.Setup.PhonesLock()};
+            LoadPhonesInfoFromXml(state.Setup, state.Paths.PhonesXmlFileName, MaxPhones);
         }
-        LoadIniFile();
+        LoadIniFile(state.IniFile, state.Setup);
     });
 }
 
@@ -105,19 +103,19 @@ std::unique_ptr<TmdbStore> OpenHistoryStore(const TProgramPaths &paths, QString 
     return store;
 }
 
-QList<HistoryPhoneRef> MonitoredPhones()
+QList<HistoryPhoneRef> MonitoredPhones(const TProgramState &state)
 {
     QList<HistoryPhoneRef> phones;
     for (int slot = 1; slot <= MaxPhones; ++slot)
-        if (MonitorPhoneEnabled(slot))
-            phones.append({slot, UserPhone(slot), Alias(slot)});
+        if (MonitorPhoneEnabled(state, slot))
+            phones.append({slot, UserPhone(state, slot), Alias(state, slot)});
     return phones;
 }
 
-void LoadHistoryIntoTable(TmdbStore *store)
+void LoadHistoryIntoTable(TProgramState &state, TmdbStore *store)
 {
     if (store && store->Available())
         for (const THistoryRecord &record :
-             store->LoadHistoryInformation(MonitoredPhones(), RefreshHours(SetupModel())))
-            ApplyHistoryRecord(IssaArray[record.slot], record);
+             store->LoadHistoryInformation(MonitoredPhones(state), RefreshHours(state.Setup)))
+            ApplyHistoryRecord(state.IssaArray[record.slot], record);
 }

@@ -8,8 +8,8 @@
 #include "Encoding.h"
 #include "Failure.h"
 #include "HtmlDocument.h"
-#include "IniFile.h"
 #include "PhoneTable.h"
+#include "ProgramState.h"
 #include "SettingsFile.h"
 #include "Setup.h"
 #include "StoreMDB.h"
@@ -32,7 +32,8 @@ QString proxyName(const QNetworkProxy &proxy)
 }
 }  // namespace
 
-TfrmWB::TfrmWB(QObject *parent) : QObject(parent), WB(std::make_unique<WebBrowser>())
+TfrmWB::TfrmWB(TProgramState &state, QObject *parent)
+    : QObject(parent), state_(state), paths_(state.Paths), WB(std::make_unique<WebBrowser>())
 {
     guarded(THIS_ROUTINE, [&] {
         TimeOutTimer.setSingleShot(true);
@@ -113,17 +114,18 @@ bool TfrmWB::RequestInformation(int mode, int slot, bool retryAuthErrors)
         leaveOut_.fill(false);
         if (!retryAuthErrors)
             for (int i = 1; i <= MaxPhones; ++i)
-                leaveOut_[i] = !IssaArray[i].Success && IssaArray[i].ErrorMsg == QString::fromUtf8(AuthErrorMsg);
+                leaveOut_[i]
+                    = !state_.IssaArray[i].Success && state_.IssaArray[i].ErrorMsg == QString::fromUtf8(AuthErrorMsg);
         if (mode == 0)
-            SetNotSuccessToIssaArray();
+            SetNotSuccessToIssaArray(state_.IssaArray);
         else if (mode == 1)
-            SetNotSuccessToIssaArrayWhereBad();
+            SetNotSuccessToIssaArrayWhereBad(state_.IssaArray);
         else if (slot >= 1 && slot <= MaxPhones)
-            SetNotSuccess(IssaArray[slot]);
+            SetNotSuccess(state_.IssaArray[slot]);
         for (int i = 1; i <= MaxPhones; ++i) {
             if (leaveOut_[i]) {  // keeps its failure as it was
-                IssaArray[i].State = dsError;
-                IssaArray[i].ErrorMsg = QString::fromUtf8(AuthErrorMsg);
+                state_.IssaArray[i].State = dsError;
+                state_.IssaArray[i].ErrorMsg = QString::fromUtf8(AuthErrorMsg);
             }
         }
         stopped_ = false;
@@ -131,7 +133,7 @@ bool TfrmWB::RequestInformation(int mode, int slot, bool retryAuthErrors)
         logFailed_ = false;
         pageSaveFailed_ = false;
         asked_ = 0;
-        saveLogFiles_ = IniFile.ReadBool(QStringLiteral("Debug"), QStringLiteral("SaveLogFiles"), false);
+        saveLogFiles_ = state_.IniFile.ReadBool(QStringLiteral("Debug"), QStringLiteral("SaveLogFiles"), false);
         if (store_)
             store_->BeginRun();
         nextSlot_ = mode == 2 ? slot : 1;
@@ -152,10 +154,10 @@ void TfrmWB::NextPhone()
         if (stopped_)
             break;
         const int i = nextSlot_;
-        if (UserPhone(i).isEmpty() || Password(i).isEmpty() || !MonitorPhoneEnabled(i) || setupDialogOpen_
-            || IssaArray[i].Success || leaveOut_[i])
+        if (UserPhone(state_, i).isEmpty() || Password(state_, i).isEmpty() || !MonitorPhoneEnabled(state_, i)
+            || setupDialogOpen_ || state_.IssaArray[i].Success || leaveOut_[i])
             continue;
-        const TIssaUrlInfo url = GetIssaUrlByPhoneID(i);
+        const TIssaUrlInfo url = GetIssaUrlByPhoneID(state_, i);
         if (url.LoginURL.isEmpty())
             continue;
         if (asked_ > 0 && pauseMs_ > 0 && !pausePassed_) {
@@ -175,18 +177,19 @@ void TfrmWB::NextPhone()
 void TfrmWB::RequestInfoForPhoneID(int slot, const TIssaUrlInfo &url)
 {
     guarded(THIS_ROUTINE, [&] {
-        Q_EMIT progressMessage(QStringLiteral("Запрос по телефону № %1: %2\r\n").arg(slot).arg(PhoneAliasEx(slot)));
+        Q_EMIT progressMessage(
+            QStringLiteral("Запрос по телефону № %1: %2\r\n").arg(slot).arg(PhoneAliasEx(state_.IssaArray[slot])));
         Q_EMIT animationStart();
         PhoneID = slot;
         credentialsSent_ = false;
         loginPage_.reset();
         TimeOutTimer.start(timeOutMs_);
-        IssaArray[slot].State = dsRequest;
+        state_.IssaArray[slot].State = dsRequest;
         Q_EMIT phoneChanged(slot);
 
         IssaUrlInfo = url;
-        IssaUrlInfo.PhoneNumber = UserPhone(slot);
-        IssaUrlInfo.Password = Password(slot);
+        IssaUrlInfo.PhoneNumber = UserPhone(state_, slot);
+        IssaUrlInfo.Password = Password(state_, slot);
         WB->ResetSession();  // a phone never sees another phone's session
         const bool plainAllowed = PlainLoginAllowed(url);
         WB->SetPlainPasswordAllowed(plainAllowed);
@@ -218,7 +221,7 @@ void TfrmWB::EndPhone()
     submitTimer_.stop();
     loginPage_.reset();
     WB->Stop();
-    TIssa &issa = IssaArray[slot];
+    TIssa &issa = state_.IssaArray[slot];
     if (issa.State == dsRequest) {
         issa.State = dsError;
         issa.ErrorMsg = kStoppedMsg;
@@ -226,9 +229,9 @@ void TfrmWB::EndPhone()
     // Every failed phone leaves a line in the log, so that failures of
     // unattended runs can be looked up later.
     if (issa.State == dsError) {
-        QString phone = UserPhone(slot);
-        if (!Alias(slot).isEmpty())
-            phone += QStringLiteral(" [%1]").arg(Alias(slot));
+        QString phone = UserPhone(state_, slot);
+        if (!Alias(state_, slot).isEmpty())
+            phone += QStringLiteral(" [%1]").arg(Alias(state_, slot));
         WriteLog(QStringLiteral("Телефон № %1, %2: %3").arg(slot).arg(phone, issa.ErrorMsg));
     }
     Q_EMIT animationStop();
@@ -451,7 +454,7 @@ void TfrmWB::WBDocumentComplete(const QUrl &url, const std::shared_ptr<HtmlDocum
 {
     if (!phoneOpen() || !document)
         return;  // pages that arrive after a stop, a time-out or the end are ignored
-    TIssa &issa = IssaArray[PhoneID];
+    TIssa &issa = state_.IssaArray[PhoneID];
     const QString html = document->BodyOuterHtml();
     const QString entry = MaskPasswords(
         QStringLiteral("<!-- ") + url.toString() + QStringLiteral(" -->\r\n\r\n") + html, IssaUrlInfo.PasswName);
@@ -519,7 +522,7 @@ void TfrmWB::WBDocumentComplete(const QUrl &url, const std::shared_ptr<HtmlDocum
 void TfrmWB::StoreBalance(const QString &html)
 {
     const int slot = PhoneID;
-    TIssa &issa = IssaArray[slot];
+    TIssa &issa = state_.IssaArray[slot];
     // Read into a copy: a page that cannot be read must not wipe the figures
     // of the last good query.
     TIssa parsed = issa;
@@ -531,9 +534,9 @@ void TfrmWB::StoreBalance(const QString &html)
         return;
     }
     parsed.LoadedPages = issa.LoadedPages;
-    parsed.PhoneNumber = UserPhone(slot);
+    parsed.PhoneNumber = UserPhone(state_, slot);
     parsed.PhoneID = slot;
-    parsed.Alias = Alias(slot);
+    parsed.Alias = Alias(state_, slot);
     parsed.QueryDateTime = NowOle();
     parsed.Success = true;
     parsed.State = dsNone;
@@ -549,7 +552,7 @@ void TfrmWB::FailPhone(const QString &message)
 {
     if (!phoneOpen())
         return;
-    TIssa &issa = IssaArray[PhoneID];
+    TIssa &issa = state_.IssaArray[PhoneID];
     issa.ErrorMsg = message;
     issa.State = dsError;
     EndPhone();
@@ -598,8 +601,8 @@ void TfrmWB::ProxyLogon(const QNetworkProxy &proxy, QAuthenticator *authenticato
         confirmed = dialogHost_->AskProxyLogon(proxy, user, password);
     } else {
         try {
-            user = GetProxyUserName();
-            password = GetProxyPassword();
+            user = GetProxyUserName(state_);
+            password = GetProxyPassword(state_);
         } catch (const std::exception &e) {
             FailPhone(QStringLiteral("Пароль прокси-сервера в настройках не прочитан: ") + failureText(e));
             return;

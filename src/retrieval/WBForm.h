@@ -21,6 +21,7 @@ class HtmlDocument;
 class QAuthenticator;
 class QNetworkProxy;
 class TmdbStore;
+struct TProgramState;
 class WebBrowser;
 
 // Page kinds of the classification.
@@ -44,7 +45,8 @@ inline constexpr char SecondIssaHost[] = "lk.sotovaya-svyaz.example";
 class TfrmWB : public QObject {
     Q_OBJECT
 public:
-    explicit TfrmWB(QObject *parent = nullptr);
+    // Reads the phones and settings of the state and writes its phone table.
+    explicit TfrmWB(TProgramState &state, QObject *parent = nullptr);
     ~TfrmWB() override;
 
     // Starts a run and returns at once; runFinished() follows when it has
@@ -67,9 +69,6 @@ public:
     static void AddLoadedPage(QStringList &pages, const QString &text);
     // Writes a page to "yy-mm-dd_hh-nn-ss-zzz.html" in the folder `dir`.
     static void SaveHtmlLog(const QString &dir, const QString &text);
-    // The program's files: the log, the saved pages (those of
-    // ProgramDirectory() until set).
-    void SetPaths(const TProgramPaths &paths) { paths_ = paths; }
     // A page as it may be kept: values of password fields emptied, values of
     // `passwordName` (and "password") in addresses masked.
     static QString MaskPasswords(const QString &html, const QString &passwordName);
@@ -128,6 +127,8 @@ private:
     void WriteLog(const QString &line);
     bool phoneOpen() const;
 
+    TProgramState &state_;
+    const TProgramPaths &paths_;
     std::unique_ptr<WebBrowser> WB;
     QTimer TimeOutTimer;
     QTimer pauseTimer_;  // before the next phone
@@ -136,7 +137,6 @@ private:
     TIssaUrlInfo IssaUrlInfo;
     int PhoneID = 0;
     TmdbStore *store_ = nullptr;
-    TProgramPaths paths_ = InitPaths();
     BrowserDialogHost *dialogHost_ = nullptr;
     int proxyLogons_ = 0;  // logons answered for the current phone
     QString proxyName_;  // host:port of the proxy that asked

@@ -2,6 +2,7 @@
 
 #include "Failure.h"
 #include "IssaUrl.h"
+#include "ProgramState.h"
 #include "Readers.h"
 #include "Setup.h"
 
@@ -14,8 +15,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-TfrmAddIssaUrl::TfrmAddIssaUrl(QWidget *parent, const QString &editedLongName)
-    : QDialog(parent), editedLongName_(editedLongName)
+TfrmAddIssaUrl::TfrmAddIssaUrl(const TIniFile &serversIni, QWidget *parent, const QString &editedLongName)
+    : QDialog(parent), serversIni_(serversIni), editedLongName_(editedLongName)
 {
     setObjectName(QStringLiteral("frmAddIssaUrl"));
     setWindowTitle(QStringLiteral("Добавить региональную ИССА"));
@@ -112,7 +113,7 @@ void TfrmAddIssaUrl::accept()
 {
     QString message;
     try {
-        message = CheckIssaUrlEntry(RegionName(), LoginUrl(), ShortName(), editedLongName_);
+        message = CheckIssaUrlEntry(serversIni_, RegionName(), LoginUrl(), ShortName(), editedLongName_);
     } catch (const std::exception &e) {
         MainException(e);  // already labelled "IssaUrl.CheckIssaUrlEntry"
         return;

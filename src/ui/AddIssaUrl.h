@@ -8,12 +8,16 @@ class QCheckBox;
 class QLineEdit;
 class QPushButton;
 
+class TIniFile;
+
 class TfrmAddIssaUrl : public QDialog {
     Q_OBJECT
 public:
     // editedLongName: the region being edited (left out of the short-name
     // test), empty when adding.
-    explicit TfrmAddIssaUrl(QWidget *parent = nullptr, const QString &editedLongName = QString());
+    // Checks the entry against the regions of that server list.
+    explicit TfrmAddIssaUrl(const TIniFile &serversIni, QWidget *parent = nullptr,
+                            const QString &editedLongName = QString());
 
     void SetValues(const QString &longName, const QString &loginUrl, const QString &shortName,
                    bool allowPlainHttp = false);
@@ -32,6 +36,7 @@ public Q_SLOTS:
     void accept() override;  // "ОК" after the input checks
 
 private:
+    const TIniFile &serversIni_;
     QString editedLongName_;
 };
 

@@ -3,6 +3,7 @@
 #include "AddIssaUrl.h"
 #include "Failure.h"
 #include "IssaUrl.h"
+#include "ProgramState.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -30,7 +31,7 @@ QToolButton *smallButton(const char *name, const char *text, const char *hint)
 }
 }  // namespace
 
-TfrmIssaUrlChoose::TfrmIssaUrlChoose(QWidget *parent) : QDialog(parent)
+TfrmIssaUrlChoose::TfrmIssaUrlChoose(TIniFile &serversIni, QWidget *parent) : QDialog(parent), serversIni_(serversIni)
 {
     setObjectName(QStringLiteral("frmIssaUrlChoose"));
     setWindowTitle(QStringLiteral("Выбор региона для телефона"));
@@ -89,11 +90,11 @@ TfrmIssaUrlChoose::TfrmIssaUrlChoose(QWidget *parent) : QDialog(parent)
 void TfrmIssaUrlChoose::Prepare(const QString &shortName)
 {
     guarded(THIS_ROUTINE, [&] {
-        const QString selected = IssaLongNameForShortName(shortName);
+        const QString selected = IssaLongNameForShortName(serversIni_, shortName);
         {
             const QSignalBlocker blocker(cbIssaLongName);
             cbIssaLongName->clear();
-            cbIssaLongName->addItems(IssaLongNames());
+            cbIssaLongName->addItems(IssaLongNames(serversIni_));
             // A section may carry the built-in region's name: the first line wins.
             const int index = cbIssaLongName->findText(selected, Qt::MatchFixedString);
             cbIssaLongName->setCurrentIndex(index >= 0 ? index : 0);
@@ -111,7 +112,7 @@ void TfrmIssaUrlChoose::cbIssaLongNameChange()
     if (builtIn)
         info = DefaultIssaUrl();
     else
-        IssaUrlByLongName(longName, info);
+        IssaUrlByLongName(serversIni_, longName, info);
     lblShortName->setText(info.ShortName);
     lblLoginUrl->setText(info.LoginURL);
     bnEdit->setEnabled(!builtIn);
@@ -130,23 +131,24 @@ QString TfrmIssaUrlChoose::SelectedLongName() const
 
 void TfrmIssaUrlChoose::bnAddClick()
 {
-    TfrmAddIssaUrl dialog(this);
+    TfrmAddIssaUrl dialog(serversIni_, this);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    AddIssaUrl(dialog.RegionName(), dialog.ShortName(), dialog.LoginUrl(), dialog.AllowPlainHttp());
+    AddIssaUrl(serversIni_, dialog.RegionName(), dialog.ShortName(), dialog.LoginUrl(), dialog.AllowPlainHttp());
     Prepare(dialog.ShortName());
 }
 
 void TfrmIssaUrlChoose::bnEditClick()
 {
     const QString oldName = SelectedLongName();
-    TfrmAddIssaUrl dialog(this, oldName);
+    TfrmAddIssaUrl dialog(serversIni_, this, oldName);
     TIssaUrlInfo current;
-    IssaUrlByLongName(oldName, current);
+    IssaUrlByLongName(serversIni_, oldName, current);
     dialog.SetValues(oldName, lblLoginUrl->text(), lblShortName->text(), current.AllowPlainHttp);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    EditIssaUrl(oldName, dialog.RegionName(), dialog.ShortName(), dialog.LoginUrl(), dialog.AllowPlainHttp());
+    EditIssaUrl(serversIni_, oldName, dialog.RegionName(), dialog.ShortName(), dialog.LoginUrl(),
+                dialog.AllowPlainHttp());
     Prepare(dialog.ShortName());
 }
 
@@ -158,6 +160,6 @@ void TfrmIssaUrlChoose::bnRemoveClick()
                                               QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     if (answer != QMessageBox::Yes)
         return;
-    RemoveIssaUrl(name);
+    RemoveIssaUrl(serversIni_, name);
     Prepare(DefaultIssaUrl().ShortName);
 }

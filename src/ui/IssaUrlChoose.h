@@ -10,10 +10,13 @@ class QLabel;
 class QPushButton;
 class QToolButton;
 
+class TIniFile;
+
 class TfrmIssaUrlChoose : public QDialog {
     Q_OBJECT
 public:
-    explicit TfrmIssaUrlChoose(QWidget *parent = nullptr);
+    // The regions of that server list, which it adds to and edits.
+    explicit TfrmIssaUrlChoose(TIniFile &serversIni, QWidget *parent = nullptr);
 
     // Fills the list (the built-in region first, then the file's sections in
     // file order) and selects the region with that short name, else the
@@ -29,6 +32,7 @@ public:
     QPushButton *bnChoose, *bnCancel;
 
 private:
+    TIniFile &serversIni_;
     void cbIssaLongNameChange();
     void bnAddClick();
     void bnEditClick();

@@ -2,6 +2,7 @@
 
 #include "Failure.h"
 #include "PasswordVault.h"
+#include "ProgramState.h"
 #include "SettingsFile.h"
 #include "SetupForm.h"
 
@@ -14,7 +15,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-TfrmProxyServerSetup::TfrmProxyServerSetup(QWidget *parent) : QDialog(parent)
+TfrmProxyServerSetup::TfrmProxyServerSetup(TProgramState &state, QWidget *parent) : QDialog(parent), state_(state)
 {
     guarded(THIS_ROUTINE, [&] {
         setObjectName(QStringLiteral("frmProxyServerSetup"));
@@ -50,8 +51,8 @@ TfrmProxyServerSetup::TfrmProxyServerSetup(QWidget *parent) : QDialog(parent)
         setMinimumWidth(380);
 
         // The stored password is shown even without a user name.
-        edUserName->setText(GetProxyUserName());
-        edPassword->setText(StoredProxyPassword());
+        edUserName->setText(GetProxyUserName(state_));
+        edPassword->setText(StoredProxyPassword(state_));
     });
 }
 
@@ -79,7 +80,7 @@ void TfrmProxyServerSetup::accept()
     bool stored = false;
     try {
         guarded(THIS_ROUTINE, [&] {
-            SetProxyCredentials(edUserName->text(), edPassword->text());
+            SetProxyCredentials(state_, edUserName->text(), edPassword->text());
             stored = true;
         });
     } catch (const std::exception &e) {

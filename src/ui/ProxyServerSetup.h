@@ -8,13 +8,15 @@
 
 class QLineEdit;
 class TPasswordVault;
+struct TProgramState;
 class QPushButton;
 
 class TfrmProxyServerSetup : public QDialog {
     Q_OBJECT
 public:
     // Reads the stored logon; a stored password that cannot be decoded throws.
-    explicit TfrmProxyServerSetup(QWidget *parent = nullptr);
+    // The proxy logon of the state's settings file.
+    explicit TfrmProxyServerSetup(TProgramState &state, QWidget *parent = nullptr);
 
     QLineEdit *edUserName, *edPassword;
     QPushButton *bnOK, *bnCancel;
@@ -27,6 +29,7 @@ public:
     }
 
 private:
+    TProgramState &state_;
     TPasswordVault *vault_ = nullptr;
     bool useKeyring_ = false;
 

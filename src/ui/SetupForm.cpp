@@ -6,6 +6,7 @@
 #include "IssaUrlChoose.h"
 #include "PhoneNumber.h"
 #include "PhonesXml.h"
+#include "ProgramState.h"
 #include "ProxyServerSetup.h"
 #include "Readers.h"
 #include "ResourceImage.h"
@@ -172,7 +173,8 @@ QColor TfrmSetup::WarningCaptionColor()
     return QColor(128, 64, 64);
 }
 
-TfrmSetup::TfrmSetup(QWidget *parent) : QDialog(parent)
+TfrmSetup::TfrmSetup(TProgramState &state, QWidget *parent)
+    : QDialog(parent), state_(state), paths_(state.Paths), vault_(state)
 {
     guarded(THIS_ROUTINE, [&] {
         setObjectName(QStringLiteral("frmSetup"));
@@ -535,7 +537,7 @@ void TfrmSetup::ReloadPhonesFromXml(TSetupModel &model)
 void TfrmSetup::FormShow()
 {
     cbRequestNow->setChecked(false);
-    model_ = SetupModel();
+    model_ = state_.Setup;
     try {
         ReloadPhonesFromXml(model_);
     } catch (...) {
@@ -812,11 +814,11 @@ void TfrmSetup::accept()
                               return;
                           }
                           model_ = written;
-                          SetupModel() = model_;
+                          state_.Setup = model_;
                           vault_.MoveProxy(keyring, [this](const QString &proxyError) {
                               if (!proxyError.isEmpty())
                                   MainException(labelledText(ROUTINE("accept"), proxyError));
-                              model_.KeyringProxyPassword = SetupModel().KeyringProxyPassword;
+                              model_.KeyringProxyPassword = state_.Setup.KeyringProxyPassword;
                               saving_ = false;
                               bnOK->setEnabled(true);
                               bnCancel->setEnabled(true);
@@ -830,17 +832,17 @@ void TfrmSetup::reject()
     if (saving_)
         return;  // the save in progress closes the dialog
     runHandler(THIS_ROUTINE, [&] {
-        const TSetupModel before = SetupModel();
-        ReloadPhonesFromXml(SetupModel());
-        TPasswordVault::KeepKnownPasswords(SetupModel(), before);
-        vault_.Load(SetupModel(), [] {});
+        const TSetupModel before = state_.Setup;
+        ReloadPhonesFromXml(state_.Setup);
+        TPasswordVault::KeepKnownPasswords(state_.Setup, before);
+        vault_.Load(state_.Setup, [] {});
     });
     QDialog::reject();
 }
 
 void TfrmSetup::bnIssaClick(int slot)
 {
-    TfrmIssaUrlChoose chooser(this);
+    TfrmIssaUrlChoose chooser(state_.ServersIni, this);
     chooser.Prepare(rows_[slot].bnIssa->text());
     if (chooser.exec() == QDialog::Accepted)
         rows_[slot].bnIssa->setText(chooser.SelectedShortName());
@@ -858,23 +860,23 @@ void TfrmSetup::bnExSetupClick(int slot)
 
 void TfrmSetup::bnProxyServerClick()
 {
-    TfrmProxyServerSetup dialog(this);
+    TfrmProxyServerSetup dialog(state_, this);
     dialog.SetVault(&vault_, cbKeyring->isChecked());
     dialog.exec();
 }
 
-TSetupResult RunSetupDialog(TfrmSetup &dialog)
+TSetupResult RunSetupDialog(TProgramState &state, TfrmSetup &dialog)
 {
     return guarded(THIS_ROUTINE, [&] {
-        LoadIniFile();
+        LoadIniFile(state.IniFile, state.Setup);
         const int code = dialog.exec();
         TSetupResult result;
         result.Confirmed = code == QDialog::Accepted;
         result.RequestNow = dialog.RequestNowChecked();
         if (result.Confirmed)
-            SaveIniFile();
+            SaveIniFile(state.IniFile, state.Setup);
         else
-            LoadIniFile();
+            LoadIniFile(state.IniFile, state.Setup);
         return result;
     });
 }

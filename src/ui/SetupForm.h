@@ -1,8 +1,8 @@
 #pragma once
 // TfrmSetup, "Настройка программы Saldomat": the dialog in which the user enters
 // the phones to watch and the general settings. It is created once and kept
-// for the whole run; each showing edits a copy of the program-wide model
-// (SetupModel()) with the phone rows reloaded from "phones.xml". "Сохранить"
+// for the whole run; each showing edits a copy of the program state's model
+// with the phone rows reloaded from "phones.xml". "Сохранить"
 // checks the monitored rows, writes "phones.xml" and assigns the copy back;
 // every way of cancelling drops the copy and reloads the rows from the file.
 // Passwords kept in the system keyring are read and written through its own
@@ -17,6 +17,7 @@
 #include <array>
 
 class QButtonGroup;
+struct TProgramState;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
@@ -44,7 +45,8 @@ struct TSetupRowWidgets {
 class TfrmSetup : public QDialog {
     Q_OBJECT
 public:
-    explicit TfrmSetup(QWidget *parent = nullptr);
+    // Edits a copy of the state's model; "Сохранить" assigns it back.
+    explicit TfrmSetup(TProgramState &state, QWidget *parent = nullptr);
     ~TfrmSetup() override;
 
     // The copy being edited (valid while the dialog is shown).
@@ -53,8 +55,6 @@ public:
     bool RequestNowChecked() const;
     // From the dialog's showing until it is hidden again.
     bool IsOpen() const { return open_; }
-    // The phone list it loads and saves (that of ProgramDirectory() until set).
-    void SetPaths(const TProgramPaths &paths) { paths_ = paths; }
 
     const TSetupRowWidgets &Row(int slot) const;
     QTabWidget *pages() const { return pcSetup; }
@@ -124,7 +124,8 @@ private:
     TSetupModel model_;
     bool phonesFileMalformed_ = false;
     bool open_ = false;
-    TProgramPaths paths_ = InitPaths();
+    TProgramState &state_;
+    const TProgramPaths &paths_;
     TPasswordVault vault_;
     bool saving_ = false;
 };
@@ -139,7 +140,7 @@ struct TSetupResult {
 // the model, shows the dialog modally, then saves the settings file (confirmed)
 // or loads it again (cancelled, dropping the edits of the general settings).
 // The request engine skips every phone while the dialog is open.
-TSetupResult RunSetupDialog(TfrmSetup &dialog);
+TSetupResult RunSetupDialog(TProgramState &state, TfrmSetup &dialog);
 
 // The characters the row's number and password fields take from the keyboard,
 // and those of a balance threshold field ("," typed becomes "."). Control

@@ -28,7 +28,7 @@ int remainingAfterSetup(TfrmMain &main, bool confirm, bool *menuWasDisabled)
 TEST(ControllerDialogs, ConfirmingTheSetupRestartsTheRefreshPeriod)
 {
     UiHome home;
-    TfrmMain main;
+    TfrmMain main(InitPaths());
     main.FormCreate();
     // The start-up work arms the refresh timer.
     for (int i = 0; i < 200 && !main.requestTimer().isActive(); ++i) {

@@ -22,7 +22,6 @@ class ControllerRun : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        InitConfig();
         EmulatorPhone good;
         good.number = QStringLiteral("9160000001");
         good.password = QStringLiteral("111");
@@ -31,7 +30,7 @@ protected:
         bad.number = QStringLiteral("9160000002");
         bad.behaviour = QStringLiteral("unavailable");
         ASSERT_TRUE(emu.start({good, bad})) << emu.errorString().toStdString();
-        PutEmulatorPhones(emu, {good, bad}, SetupModel());
+        PutEmulatorPhones(emu, {good, bad}, state);
         main.engine()->SetPauseMs(0);
         main.SetRepeatPauseMs(50);
     }
@@ -44,13 +43,14 @@ protected:
 
     TestHome home;
     EmulatorProcess emu;
-    TfrmMain main;
+    TfrmMain main{InitPaths()};
+    TProgramState &state = main.State();
 };
 }  // namespace
 
 TEST_F(ControllerRun, FailedPhonesAreRepeatedTwiceAndThenOffered)
 {
-    SetupModel().General.cbAutoReRquest = true;
+    state.Setup.General.cbAutoReRquest = true;
     QList<int> runs;
     QObject::connect(&main, &TfrmMain::requestRunStarted, [&](int mode) { runs << mode; });
     command(QStringLiteral("QueryNow"));
@@ -64,7 +64,7 @@ TEST_F(ControllerRun, FailedPhonesAreRepeatedTwiceAndThenOffered)
 
 TEST_F(ControllerRun, StopInTheFirstRepeatPauseEndsTheAction)
 {
-    SetupModel().General.cbAutoReRquest = true;
+    state.Setup.General.cbAutoReRquest = true;
     main.SetRepeatPauseMs(3000);
     QList<int> runs;
     QObject::connect(&main, &TfrmMain::requestRunStarted, [&](int mode) { runs << mode; });
@@ -86,7 +86,7 @@ TEST_F(ControllerRun, StopInTheFirstRepeatPauseEndsTheAction)
 // command or the refresh timer never starts a run inside the one going on.
 TEST_F(ControllerRun, ARunNeverStartsInsideAnotherAndStopsAtOnce)
 {
-    SetupModel().General.cbAutoReRquest = false;
+    state.Setup.General.cbAutoReRquest = false;
     EmulatorPhone slow;
     slow.number = QStringLiteral("9160000001");
     slow.password = QStringLiteral("111");
@@ -110,7 +110,7 @@ TEST_F(ControllerRun, ARunNeverStartsInsideAnotherAndStopsAtOnce)
     main.ppmStopRequest->trigger();
     EXPECT_LT(clock.elapsed(), 100);
     EXPECT_FALSE(main.Busy());
-    EXPECT_EQ(IssaArray[1].ErrorMsg, QStringLiteral("Запрос остановлен пользователем"));
+    EXPECT_EQ(state.IssaArray[1].ErrorMsg, QStringLiteral("Запрос остановлен пользователем"));
     EXPECT_TRUE(main.ppmQueryNow->isVisible());
     EXPECT_TRUE(main.requestTimer().isActive());
 }
@@ -119,10 +119,10 @@ TEST_F(ControllerRun, ARunNeverStartsInsideAnotherAndStopsAtOnce)
 // crossing of the threshold.
 TEST_F(ControllerRun, ANoticeComesOncePerCrossingOfTheThreshold)
 {
-    SetupModel().General.cbAutoReRquest = false;
-    TSetupPhoneLine line = SetupModel().Line(2);
+    state.Setup.General.cbAutoReRquest = false;
+    TSetupPhoneLine line = state.Setup.Line(2);
     line.Monitor = false;
-    SetupModel().SetLine(2, line);
+    state.Setup.SetLine(2, line);
     QStringList notices;
     QObject::connect(&main, &TfrmMain::noticeShown, [&](const QString &text) { notices << text; });
     auto setBalance = [&](double balance) {
@@ -134,7 +134,7 @@ TEST_F(ControllerRun, ANoticeComesOncePerCrossingOfTheThreshold)
     };
 
     command(QStringLiteral("QueryNow"));
-    EXPECT_TRUE(IssaArray[1].Success);
+    EXPECT_TRUE(state.IssaArray[1].Success);
     EXPECT_FALSE(main.ppmQueryBad->isEnabled());
     EXPECT_TRUE(notices.isEmpty()) << "10.00 is above the threshold of 2.5";
     setBalance(1.5);
@@ -149,7 +149,7 @@ TEST_F(ControllerRun, ANoticeComesOncePerCrossingOfTheThreshold)
     command(QStringLiteral("QueryNow"));
     EXPECT_EQ(notices.size(), 2) << "marked again after a recovery";
 
-    SetupModel().General.cbNotify = false;
+    state.Setup.General.cbNotify = false;
     setBalance(20);
     command(QStringLiteral("QueryNow"));
     setBalance(1);
@@ -159,17 +159,17 @@ TEST_F(ControllerRun, ANoticeComesOncePerCrossingOfTheThreshold)
 
 TEST_F(ControllerRun, AutomaticRepeatsLeaveOutAWrongPasswordAndAManualOneTriesIt)
 {
-    SetupModel().General.cbAutoReRquest = true;
-    TSetupPhoneLine line = SetupModel().Line(1);
+    state.Setup.General.cbAutoReRquest = true;
+    TSetupPhoneLine line = state.Setup.Line(1);
     line.Password = QStringLiteral("999");  // wrong
-    SetupModel().SetLine(1, line);
+    state.Setup.SetLine(1, line);
     command(QStringLiteral("QueryNow"));
-    EXPECT_EQ(IssaArray[1].ErrorMsg, QStringLiteral("Ошибка аутентификации"));
-    EXPECT_EQ(IssaArray[1].State, dsError);
+    EXPECT_EQ(state.IssaArray[1].ErrorMsg, QStringLiteral("Ошибка аутентификации"));
+    EXPECT_EQ(state.IssaArray[1].State, dsError);
     EXPECT_EQ(emu.loginCount(QStringLiteral("9160000002")), 3) << "the unavailable phone is repeated";
     EXPECT_EQ(emu.loginCount(QStringLiteral("9160000001")), 1) << "no automatic retry of a wrong password";
 
-    SetupModel().General.cbAutoReRquest = false;
+    state.Setup.General.cbAutoReRquest = false;
     command(QStringLiteral("QueryOnlyBad"));
     EXPECT_EQ(emu.loginCount(QStringLiteral("9160000001")), 2) << "the user's own repeat tries it";
 }

@@ -3,7 +3,7 @@
 #include "Common.h"
 #include "DesktopNotices.h"
 #include "EventLoopWait.h"
-#include "IniFile.h"
+#include "ProgramState.h"
 #include "Saldomat_.h"
 #include "SettingsFile.h"
 #include "Setup.h"
@@ -17,9 +17,8 @@
 TEST(Controller, CommandsRunOnlyWhileTheirItemIsEnabledAndVisible)
 {
     TestHome home;
-    InitConfig();
-    SetupModel().General.cbAutoReRquest = false;
-    TfrmMain main;
+    TfrmMain main(InitPaths());
+    main.State().Setup.General.cbAutoReRquest = false;
     EXPECT_EQ(main.trayMenu()->defaultAction(), main.ppmPhonesInfo);
     EXPECT_FALSE(main.ppmStopRequest->isVisible());
     QList<int> runs;
@@ -47,9 +46,8 @@ TEST(Controller, CommandsRunOnlyWhileTheirItemIsEnabledAndVisible)
 TEST(Controller, WithoutATrayItSaysSoAndShowsThePhonesWindow)
 {
     TestHome home;
-    InitConfig();
-    IniFile.WriteInteger(QStringLiteral("Debug"), QStringLiteral("TestTrayWaitSeconds"), 0);
-    TfrmMain main;
+    TfrmMain main(InitPaths());
+    main.State().IniFile.WriteInteger(QStringLiteral("Debug"), QStringLiteral("TestTrayWaitSeconds"), 0);
     QStringList told;
     QObject::connect(&main.notifier(), &Notifier::notified, [&](const QString &text, bool) { told << text; });
     main.FormCreate();

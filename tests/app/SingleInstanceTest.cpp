@@ -4,10 +4,10 @@
 #include "EmulatorFixture.h"
 #include "EmulatorProcess.h"
 #include "Encoding.h"
-#include "IniFile.h"
 #include "NoSecondRun.h"
 #include "PhoneTable.h"
 #include "PhonesXml.h"
+#include "ProgramState.h"
 #include "SettingsFile.h"
 #include "Setup.h"
 #include "TestHome.h"
@@ -179,15 +179,15 @@ TEST_F(SingleInstance, QueryNowIsForwardedAndRunsNeverNest)
     }
     EmulatorProcess emu;
     ASSERT_TRUE(emu.start(phones)) << emu.errorString().toStdString();
-    InitConfig();
-    TSetupModel model;
-    PutEmulatorPhones(emu, phones, model);
+    TProgramState state(InitPaths());
+    TSetupModel &model = state.Setup;
+    PutEmulatorPhones(emu, phones, state);
     model.General.cbExecAfterRun = false;  // nothing runs until asked
     model.General.cbAutoReRquest = false;
     SavePhonesInfoToXml(model, InitPaths().PhonesXmlFileName, MaxPhones);
-    SaveIniFile(model);
-    IniFile.WriteInteger(QStringLiteral("Debug"), QStringLiteral("TestPauseMs"), 0);
-    IniFile.WriteInteger(QStringLiteral("Debug"), QStringLiteral("TestRefreshSeconds"), 1);
+    SaveIniFile(state.IniFile, model);
+    state.IniFile.WriteInteger(QStringLiteral("Debug"), QStringLiteral("TestPauseMs"), 0);
+    state.IniFile.WriteInteger(QStringLiteral("Debug"), QStringLiteral("TestRefreshSeconds"), 1);
 
     QProcess *first = startRunning();
     QThread::msleep(300);
@@ -318,9 +318,9 @@ TEST_F(SingleInstance, ADamagedPhoneListLosesOnlyItsBadPhoneAndNoSettings)
     }
     EmulatorProcess emu;
     ASSERT_TRUE(emu.start(phones)) << emu.errorString().toStdString();
-    InitConfig();
-    TSetupModel model;
-    PutEmulatorPhones(emu, phones, model);
+    TProgramState state(InitPaths());
+    TSetupModel &model = state.Setup;
+    PutEmulatorPhones(emu, phones, state);
     SavePhonesInfoToXml(model, InitPaths().PhonesXmlFileName, MaxPhones);
     // The second phone's password cannot be decoded.
     QByteArray xml = ReadFileBytes(InitPaths().PhonesXmlFileName);

@@ -26,6 +26,7 @@ QStringList W(const char *utf8)
 class CliTest : public ::testing::Test {
 protected:
     ConfigHome home;
+    TProgramState &state = home.state;
 
     // ConfigHome has set SALDOMAT_HOME and XDG_CONFIG_HOME for the child too.
     CliRun cli(const QStringList &args, const QByteArray &input = {}) { return RunCli(args, input); }
@@ -139,7 +140,7 @@ TEST_F(CliTest, Regions)
 {
     CliRun r = cli("regions|add|Корвет - Урал|ЕКБ| https://ekb.example/cgi-bin/cgi.exe?function=is_newlog&lang=2 ");
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
-    EXPECT_EQ(ServersIni.ReadString(U("Корвет - Урал"), QStringLiteral("LoginURL"), QString()),
+    EXPECT_EQ(state.ServersIni.ReadString(U("Корвет - Урал"), QStringLiteral("LoginURL"), QString()),
               QStringLiteral("https://ekb.example/cgi-bin/cgi.exe?function=is_login"));
     r = cli("regions|list");
     ASSERT_EQ(r.status, 0);
@@ -163,13 +164,14 @@ TEST_F(CliTest, SettingsGetAndSet)
     ASSERT_EQ(cli("settings|set|Mark|edBalanceLessThen|4.25").status, 0);
     EXPECT_EQ(cli("settings|get|mark|EDBALANCELESSTHEN").out, QStringLiteral("4.25\n"));
     // A settings save writes the whole set of keys, as the dialog does.
-    EXPECT_TRUE(IniFile.ValueExists(QStringLiteral("Hint Window"), QStringLiteral("cbNN")));
+    EXPECT_TRUE(state.IniFile.ValueExists(QStringLiteral("Hint Window"), QStringLiteral("cbNN")));
 
     ASSERT_EQ(cli("settings|set|Debug|SaveLogFiles|1").status, 0);
     ASSERT_EQ(cli("settings|set|Connection|cbRefreshTime|7").status, 0);
-    EXPECT_TRUE(IniFile.ReadBool(QStringLiteral("Debug"), QStringLiteral("SaveLogFiles"), false));  // kept by the save
+    EXPECT_TRUE(
+        state.IniFile.ReadBool(QStringLiteral("Debug"), QStringLiteral("SaveLogFiles"), false));  // kept by the save
     TSetupModel m;
-    LoadIniFile(m);
+    LoadIniFile(state.IniFile, m);
     EXPECT_EQ(RequestIntervalMs(m), 86400000);
     // Shown as the dialog shows it, with the stored index beside it.
     EXPECT_EQ(cli("settings|get|Connection|cbRefreshTime").out, QStringLiteral("24 hours (stored: 7)\n"));
@@ -177,15 +179,15 @@ TEST_F(CliTest, SettingsGetAndSet)
     // Either of the two may come first.
     ASSERT_EQ(cli("settings|set|Connection|ProxyPassword|секрет").status, 0);
     ASSERT_EQ(cli("settings|set|Connection|ProxyUserName| proxyuser ").status, 0);
-    EXPECT_EQ(GetProxyUserName(), QStringLiteral("proxyuser"));
-    EXPECT_EQ(GetProxyPassword(), U("секрет"));
+    EXPECT_EQ(GetProxyUserName(state), QStringLiteral("proxyuser"));
+    EXPECT_EQ(GetProxyPassword(state), U("секрет"));
     EXPECT_FALSE(ReadFileBytes(InitPaths().IniFileName).contains(Cp("секрет")));  // stored masked
     ASSERT_EQ(cli("settings|set|History Form|Left|-20").status, 0);
-    EXPECT_EQ(IniFile.ReadInteger(QStringLiteral("History Form"), QStringLiteral("Left"), NoValue), -20);
+    EXPECT_EQ(state.IniFile.ReadInteger(QStringLiteral("History Form"), QStringLiteral("Left"), NoValue), -20);
     // A phone's tray button switches the stored minimum off.
     ASSERT_EQ(cli("settings|set|Phones|rbTrayShowMinimal|1").status, 0);
     ASSERT_EQ(cli("phones|set|1|--number|9160000001|--tray|yes").status, 0);
-    EXPECT_FALSE(IniFile.ReadBool(QStringLiteral("Phones"), QStringLiteral("rbTrayShowMinimal"), true));
+    EXPECT_FALSE(state.IniFile.ReadBool(QStringLiteral("Phones"), QStringLiteral("rbTrayShowMinimal"), true));
 
     expectRefused({"settings|set|Mark|edBalanceLessThen|1,5", "settings|set|Mark|edTurnOffLessThen|3.5",
                    "settings|set|Connection|cbRefreshTime|8", "settings|set|Hint Window|cbNN|maybe",
@@ -303,7 +305,7 @@ TEST_F(CliTest, PasswordFromStandardInputIsNeverOnTheCommandLine)
 
     ASSERT_EQ(cli("settings|set|Connection|ProxyUserName|proxyuser").status, 0);
     runWithSecret({"settings", "set", "Connection", "ProxyPassword", "--password-stdin"});
-    EXPECT_EQ(GetProxyPassword(), QString::fromLatin1(secret));
+    EXPECT_EQ(GetProxyPassword(state), QString::fromLatin1(secret));
 
     // Nothing on standard input: refused, nothing changed.
     expectRefused({"phones|set|1|--password-stdin"});
@@ -316,27 +318,27 @@ TEST_F(CliTest, ChangesOfARunningTrayProgramsFilesAreLoadedBetweenRuns)
 {
     ASSERT_EQ(cli("phones|set|1|--number|9161110001|--password|1|--monitor|yes").status, 0);
     ASSERT_EQ(cli("settings|set|Phones|rbTrayShowMinimal|1").status, 0);
-    ConfigWatcher watcher;
+    ConfigWatcher watcher(state);
     bool running = true;
     watcher.SetBusyQuery([&] { return running; });
     int reloads = 0;
     QObject::connect(&watcher, &ConfigWatcher::reloaded, [&] { ++reloads; });
     watcher.Load();
-    EXPECT_EQ(SetupModel().Line(1).Number, QStringLiteral("9161110001"));
-    EXPECT_TRUE(SetupModel().TrayShowMinimal());
+    EXPECT_EQ(state.Setup.Line(1).Number, QStringLiteral("9161110001"));
+    EXPECT_TRUE(state.Setup.TrayShowMinimal());
 
     ASSERT_EQ(cli("phones|set|2|--number|9161110002|--password|2|--monitor|yes").status, 0);
     ASSERT_EQ(cli("settings|set|Phones|rbTrayShowMinimal|0").status, 0);
     ASSERT_EQ(cli("settings|set|Hint Window|cbNN|0").status, 0);
     Pump(ConfigWatcher::kSettleMs + 500);
     EXPECT_EQ(reloads, 0) << "not in the middle of a run";
-    EXPECT_TRUE(SetupModel().Line(2).Number.isEmpty());
+    EXPECT_TRUE(state.Setup.Line(2).Number.isEmpty());
 
     running = false;
     ASSERT_TRUE(WaitUntil([&] { return reloads == 1; }, 5000));
-    EXPECT_EQ(SetupModel().Line(2).Number, QStringLiteral("9161110002"));
-    EXPECT_FALSE(SetupModel().TrayShowMinimal());
-    EXPECT_FALSE(SetupModel().General.cbNN);
+    EXPECT_EQ(state.Setup.Line(2).Number, QStringLiteral("9161110002"));
+    EXPECT_FALSE(state.Setup.TrayShowMinimal());
+    EXPECT_FALSE(state.Setup.General.cbNN);
 
     // Exit after another change the watcher has not seen yet.
     ASSERT_EQ(cli("settings|set|Hint Window|cbSMS|1").status, 0);

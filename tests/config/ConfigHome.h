@@ -1,10 +1,11 @@
 #pragma once
-// A temporary program directory with the configuration opened on it, and an
+// A temporary program directory with the program state opened on it, and an
 // XDG config folder of its own (auto-start entry, program path record).
 
 #include "Common.h"
 #include "Encoding.h"
 #include "Failure.h"
+#include "ProgramState.h"
 #include "SettingsFile.h"
 #include "TestHome.h"
 
@@ -20,7 +21,6 @@ public:
     {
         QDir().mkpath(xdg());
         qputenv("XDG_CONFIG_HOME", xdg().toLocal8Bit());
-        InitConfig();
     }
     ~ConfigHome()
     {
@@ -30,6 +30,8 @@ public:
             qputenv("XDG_CONFIG_HOME", oldXdg_);
     }
     QString xdg() const { return dir() + QStringLiteral("xdg"); }
+    // The program's state on this directory's files.
+    TProgramState state{InitPaths()};
     // Files in the program directory (the XDG folder left out).
     QStringList files() const
     {

@@ -9,6 +9,7 @@ namespace {
 class IssaUrlTest : public ::testing::Test {
 protected:
     ConfigHome home;
+    TProgramState &state = home.state;
     QString path = home.file(QStringLiteral("servers.ini"));
 };
 }  // namespace
@@ -20,7 +21,7 @@ TEST_F(IssaUrlTest, SectionsResolveWithTheDefaultsForMissingKeys)
                       "[Корвет - Юг]\nShortName=ЮГ\nLoginURL=https://south.example/is\nLoginStr=a=<%PhoneNumber%>\n"
                       "LoginName=num\nPasswName=pw\n\n"
                       "[Second Урал]\nShortName=ЕКБ\nLoginURL=https://other.example/\n"));
-    TIssaUrlInfo info = GetIssaUrlByShortName(U("ЕКБ"));
+    TIssaUrlInfo info = GetIssaUrlByShortName(state.ServersIni, U("ЕКБ"));
     EXPECT_EQ(info.LongName, U("Корвет - Урал"));  // the first in file order
     EXPECT_EQ(info.ShortName, U("ЕКБ"));  // as asked
     EXPECT_EQ(info.LoginURL, QStringLiteral("https://ekb.example/is"));
@@ -28,16 +29,16 @@ TEST_F(IssaUrlTest, SectionsResolveWithTheDefaultsForMissingKeys)
     EXPECT_FALSE(info.AllowPlainHttp);
     EXPECT_EQ(info.LoginName, QStringLiteral("mobnum"));
     EXPECT_EQ(info.PasswName, QStringLiteral("password"));
-    info = GetIssaUrlByShortName(U("юг"));
+    info = GetIssaUrlByShortName(state.ServersIni, U("юг"));
     EXPECT_EQ(info.LoginStr, QStringLiteral("a=<%PhoneNumber%>"));
     EXPECT_EQ(info.LoginName, QStringLiteral("num"));
     EXPECT_EQ(info.PasswName, QStringLiteral("pw"));
 
-    info = GetIssaUrlByShortName(U("НЕТ"));
+    info = GetIssaUrlByShortName(state.ServersIni, U("НЕТ"));
     EXPECT_TRUE(info.LongName.isEmpty() && info.LoginURL.isEmpty() && info.LoginStr.isEmpty());
     EXPECT_EQ(info.ShortName, U("НЕТ"));
     // The built-in region in any letter case, with its empty template.
-    info = GetIssaUrlByShortName(U("мСк"));
+    info = GetIssaUrlByShortName(state.ServersIni, U("мСк"));
     EXPECT_EQ(info.LongName, U("Корвет - Москва"));
     EXPECT_EQ(info.LoginURL, QStringLiteral("https://issa.korvet-mobile.example/cgi-bin/cgi.exe?function=is_newlog"));
     EXPECT_TRUE(info.LoginStr.isEmpty());
@@ -46,10 +47,10 @@ TEST_F(IssaUrlTest, SectionsResolveWithTheDefaultsForMissingKeys)
     // A section named like the built-in short name: lookups take the built-in,
     // the region chooser the section.
     WriteFileBytes(path, Cp("[Своя Москва]\nShortName=МСК\nLoginURL=https://own.example/\n"));
-    EXPECT_EQ(GetIssaUrlByShortName(U("мск")).LongName, U("Корвет - Москва"));
-    EXPECT_EQ(IssaLongNameForShortName(U("мск")), U("Своя Москва"));
-    EXPECT_EQ(IssaLongNameForShortName(U("ХЗ")), U("Корвет - Москва"));
-    EXPECT_EQ(IssaLongNames(), (QStringList{U("Корвет - Москва"), U("Своя Москва")}));
+    EXPECT_EQ(GetIssaUrlByShortName(state.ServersIni, U("мск")).LongName, U("Корвет - Москва"));
+    EXPECT_EQ(IssaLongNameForShortName(state.ServersIni, U("мск")), U("Своя Москва"));
+    EXPECT_EQ(IssaLongNameForShortName(state.ServersIni, U("ХЗ")), U("Корвет - Москва"));
+    EXPECT_EQ(IssaLongNames(state.ServersIni), (QStringList{U("Корвет - Москва"), U("Своя Москва")}));
 }
 
 TEST_F(IssaUrlTest, CorrectLoginUrl)
@@ -69,61 +70,70 @@ TEST_F(IssaUrlTest, AddDialogCheck)
     WriteFileBytes(path, Cp("[Урал]\nShortName=ЕКБ\nLoginURL=https://ekb.example/\n\n[Без адреса]\nShortName=БА\n"));
     const QString all = U("Все поля должны быть заполнены !");
     const QString taken = U("Такое короткое название уже существует. Выберите другое.");
-    EXPECT_EQ(CheckIssaUrlEntry(QStringLiteral("  "), QStringLiteral("u"), QStringLiteral("s")), all);
-    EXPECT_EQ(CheckIssaUrlEntry(QStringLiteral("n"), QStringLiteral(" "), QStringLiteral("s")), all);
-    EXPECT_EQ(CheckIssaUrlEntry(QStringLiteral("n"), QStringLiteral("u"), QString()), all);
-    EXPECT_EQ(CheckIssaUrlEntry(QStringLiteral("n"), QStringLiteral("u"), U("мск")), taken);
-    EXPECT_EQ(CheckIssaUrlEntry(QStringLiteral("n"), QStringLiteral("u"), U("екб")), taken);
-    EXPECT_EQ(CheckIssaUrlEntry(QStringLiteral("n"), QStringLiteral("u"), U("БА")), QString());  // no address: free
-    EXPECT_EQ(CheckIssaUrlEntry(U("Урал"), QStringLiteral("u"), U("ЕКБ"), U("Урал")), QString());  // editing itself
-    EXPECT_FALSE(CheckIssaUrlEntry(QStringLiteral("n"), QStringLiteral("u"), QStringLiteral("ABCDE")).isEmpty());
-    EXPECT_FALSE(CheckIssaUrlEntry(QStringLiteral("a]b"), QStringLiteral("u"), QStringLiteral("AB")).isEmpty());
-    EXPECT_FALSE(CheckIssaUrlEntry(U("корвет - москва"), QStringLiteral("u"), QStringLiteral("AB")).isEmpty());
+    EXPECT_EQ(CheckIssaUrlEntry(state.ServersIni, QStringLiteral("  "), QStringLiteral("u"), QStringLiteral("s")), all);
+    EXPECT_EQ(CheckIssaUrlEntry(state.ServersIni, QStringLiteral("n"), QStringLiteral(" "), QStringLiteral("s")), all);
+    EXPECT_EQ(CheckIssaUrlEntry(state.ServersIni, QStringLiteral("n"), QStringLiteral("u"), QString()), all);
+    EXPECT_EQ(CheckIssaUrlEntry(state.ServersIni, QStringLiteral("n"), QStringLiteral("u"), U("мск")), taken);
+    EXPECT_EQ(CheckIssaUrlEntry(state.ServersIni, QStringLiteral("n"), QStringLiteral("u"), U("екб")), taken);
+    EXPECT_EQ(CheckIssaUrlEntry(state.ServersIni, QStringLiteral("n"), QStringLiteral("u"), U("БА")),
+              QString());  // no address: free
+    EXPECT_EQ(CheckIssaUrlEntry(state.ServersIni, U("Урал"), QStringLiteral("u"), U("ЕКБ"), U("Урал")),
+              QString());  // editing itself
+    EXPECT_FALSE(CheckIssaUrlEntry(state.ServersIni, QStringLiteral("n"), QStringLiteral("u"), QStringLiteral("ABCDE"))
+                     .isEmpty());
+    EXPECT_FALSE(CheckIssaUrlEntry(state.ServersIni, QStringLiteral("a]b"), QStringLiteral("u"), QStringLiteral("AB"))
+                     .isEmpty());
+    EXPECT_FALSE(
+        CheckIssaUrlEntry(state.ServersIni, U("корвет - москва"), QStringLiteral("u"), QStringLiteral("AB")).isEmpty());
 }
 
 TEST_F(IssaUrlTest, AddEditRenameAndRemove)
 {
-    AddIssaUrl(U("Питер"), U("СПБ"), QStringLiteral(" https://spb.example/cgi.exe?function=is_newlog&q=1 "));
+    AddIssaUrl(state.ServersIni, U("Питер"), U("СПБ"),
+               QStringLiteral(" https://spb.example/cgi.exe?function=is_newlog&q=1 "));
     EXPECT_EQ(ReadFileBytes(path),
               Cp("[Питер]\r\nLoginURL=https://spb.example/cgi.exe?function=is_login\r\nShortName=СПБ\r\n"));
-    ServersIni.WriteString(U("Питер"), QStringLiteral("LoginStr"), QStringLiteral("x=<%Password%>"));
+    state.ServersIni.WriteString(U("Питер"), QStringLiteral("LoginStr"), QStringLiteral("x=<%Password%>"));
 
     // Adding over an existing section overwrites the two keys only.
-    AddIssaUrl(U("Питер"), U("СПТ"), QStringLiteral("https://spb2.example/"));
-    EXPECT_EQ(GetIssaUrlByShortName(U("СПТ")).LoginStr, QStringLiteral("x=<%Password%>"));
+    AddIssaUrl(state.ServersIni, U("Питер"), U("СПТ"), QStringLiteral("https://spb2.example/"));
+    EXPECT_EQ(GetIssaUrlByShortName(state.ServersIni, U("СПТ")).LoginStr, QStringLiteral("x=<%Password%>"));
 
     // Editing without a rename keeps the hand-written key.
-    EditIssaUrl(U("Питер"), U("Питер"), U("СПТ"), QStringLiteral("https://spb2.example/"));
-    EXPECT_EQ(GetIssaUrlByShortName(U("СПТ")).LoginStr, QStringLiteral("x=<%Password%>"));
+    EditIssaUrl(state.ServersIni, U("Питер"), U("Питер"), U("СПТ"), QStringLiteral("https://spb2.example/"));
+    EXPECT_EQ(GetIssaUrlByShortName(state.ServersIni, U("СПТ")).LoginStr, QStringLiteral("x=<%Password%>"));
 
     // A rename drops it and moves the entry.
-    EditIssaUrl(U("Питер"), U("Санкт-Петербург"), U("СПБ"), QStringLiteral("https://spb3.example/"));
-    EXPECT_EQ(ServersIni.ReadSections(), QStringList{U("Санкт-Петербург")});
-    const TIssaUrlInfo info = GetIssaUrlByShortName(U("спб"));
+    EditIssaUrl(state.ServersIni, U("Питер"), U("Санкт-Петербург"), U("СПБ"), QStringLiteral("https://spb3.example/"));
+    EXPECT_EQ(state.ServersIni.ReadSections(), QStringList{U("Санкт-Петербург")});
+    const TIssaUrlInfo info = GetIssaUrlByShortName(state.ServersIni, U("спб"));
     EXPECT_EQ(info.LongName, U("Санкт-Петербург"));
     EXPECT_EQ(info.LoginURL, QStringLiteral("https://spb3.example/"));
     EXPECT_EQ(info.LoginStr, QStringLiteral("Lang=2&mobnum=<%PhoneNumber%>&Password=<%Password%>"));
     EXPECT_FALSE(info.AllowPlainHttp);
 
     // The plain-login tick is an extra key, there only while ticked.
-    EditIssaUrl(U("Санкт-Петербург"), U("Санкт-Петербург"), U("СПБ"), QStringLiteral("http://spb3.example/"), true);
-    EXPECT_TRUE(GetIssaUrlByShortName(U("СПБ")).AllowPlainHttp);
+    EditIssaUrl(state.ServersIni, U("Санкт-Петербург"), U("Санкт-Петербург"), U("СПБ"),
+                QStringLiteral("http://spb3.example/"), true);
+    EXPECT_TRUE(GetIssaUrlByShortName(state.ServersIni, U("СПБ")).AllowPlainHttp);
     EXPECT_TRUE(FromCp1251(ReadFileBytes(path)).contains(QStringLiteral("AllowPlainHttp=")));
-    EditIssaUrl(U("Санкт-Петербург"), U("Санкт-Петербург"), U("СПБ"), QStringLiteral("http://spb3.example/"), false);
-    EXPECT_FALSE(GetIssaUrlByShortName(U("СПБ")).AllowPlainHttp);
+    EditIssaUrl(state.ServersIni, U("Санкт-Петербург"), U("Санкт-Петербург"), U("СПБ"),
+                QStringLiteral("http://spb3.example/"), false);
+    EXPECT_FALSE(GetIssaUrlByShortName(state.ServersIni, U("СПБ")).AllowPlainHttp);
     EXPECT_FALSE(FromCp1251(ReadFileBytes(path)).contains(QStringLiteral("AllowPlainHttp")));
 
-    RemoveIssaUrl(U("санкт-петербург"));
-    EXPECT_TRUE(ServersIni.ReadSections().isEmpty());
-    EXPECT_TRUE(GetIssaUrlByShortName(U("СПБ")).LoginURL.isEmpty());
-    EXPECT_EQ(IssaLongNameForShortName(U("СПБ")), U("Корвет - Москва"));  // the chooser falls back to the default
+    RemoveIssaUrl(state.ServersIni, U("санкт-петербург"));
+    EXPECT_TRUE(state.ServersIni.ReadSections().isEmpty());
+    EXPECT_TRUE(GetIssaUrlByShortName(state.ServersIni, U("СПБ")).LoginURL.isEmpty());
+    EXPECT_EQ(IssaLongNameForShortName(state.ServersIni, U("СПБ")),
+              U("Корвет - Москва"));  // the chooser falls back to the default
 
     // Rows resolve by their region; a row keeps its short name when the region goes.
-    AddIssaUrl(U("Юг"), U("ЮГ"), QStringLiteral("https://south.example/"));
-    SetupModel().Line(2).Region = U("юг");
-    EXPECT_EQ(GetIssaUrlByPhoneID(1).LongName, U("Корвет - Москва"));
-    EXPECT_EQ(GetIssaUrlByPhoneID(2).LoginURL, QStringLiteral("https://south.example/"));
-    RemoveIssaUrl(U("Юг"));
-    EXPECT_TRUE(GetIssaUrlByPhoneID(2).LoginURL.isEmpty());
-    EXPECT_EQ(SetupModel().Line(2).Region, U("юг"));
+    AddIssaUrl(state.ServersIni, U("Юг"), U("ЮГ"), QStringLiteral("https://south.example/"));
+    state.Setup.Line(2).Region = U("юг");
+    EXPECT_EQ(GetIssaUrlByPhoneID(state, 1).LongName, U("Корвет - Москва"));
+    EXPECT_EQ(GetIssaUrlByPhoneID(state, 2).LoginURL, QStringLiteral("https://south.example/"));
+    RemoveIssaUrl(state.ServersIni, U("Юг"));
+    EXPECT_TRUE(GetIssaUrlByPhoneID(state, 2).LoginURL.isEmpty());
+    EXPECT_EQ(state.Setup.Line(2).Region, U("юг"));
 }

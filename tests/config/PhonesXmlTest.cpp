@@ -326,7 +326,8 @@ TEST_F(PhonesXmlTest, RowsKeptInTheKeyringHoldNoPasswordAndAreNeverLost)
     const QByteArray bus = qgetenv("DBUS_SESSION_BUS_ADDRESS");
     qunsetenv("DBUS_SESSION_BUS_ADDRESS");
     r.Line(2).Password = QStringLiteral("161803");
-    TPasswordVault vault;
+    TProgramState state(InitPaths());
+    TPasswordVault vault(state);
     bool done = false;
     vault.SavePhones(r, path, MaxPhones, true, [&](const TSetupModel &saved, const QString &error) {
         done = true;

@@ -11,18 +11,19 @@ namespace {
 class SettingsFileTest : public ::testing::Test {
 protected:
     ConfigHome home;
+    TProgramState &state = home.state;
     QString path = InitPaths().IniFileName;
 
     TSetupModel loaded()
     {
         TSetupModel m;
-        LoadIniFile(m);
+        LoadIniFile(state.IniFile, m);
         return m;
     }
     QString saveError(const TSetupModel &m)
     {
         try {
-            SaveIniFile(m);
+            SaveIniFile(state.IniFile, m);
         } catch (const SaldomatError &e) {
             return e.message();
         }
@@ -50,7 +51,7 @@ TEST_F(SettingsFileTest, NoFileGivesTheDefaultsAndTheirExactFile)
     EXPECT_TRUE(m.TrayNotShow());
     EXPECT_FALSE(QFile::exists(path));
 
-    SaveIniFile(m);
+    SaveIniFile(state.IniFile, m);
     EXPECT_EQ(ReadFileBytes(path), QByteArray(kDefaultFile));
     EXPECT_FALSE(QFile::exists(AutoStartEntryPath()));
 }
@@ -71,7 +72,7 @@ TEST_F(SettingsFileTest, EveryValueRoundTrips)
     g.cbAutoReRquest = false;
     g.cbKeyring = false;
     m.SetTrayShowMinimal(true);
-    SaveIniFile(m);
+    SaveIniFile(state.IniFile, m);
     const TSetupModel r = loaded();
     EXPECT_EQ(r.General, g);
     EXPECT_TRUE(r.TrayShowMinimal());
@@ -105,10 +106,10 @@ TEST_F(SettingsFileTest, UnreadableValuesAreRepaired)
         EXPECT_EQ(RequestIntervalMs(m), c.wantHours * 3600000) << c.refresh;
     }
     // The repaired texts are written at the next save.
-    SaveIniFile(loaded());
-    EXPECT_EQ(IniFile.ReadString(QStringLiteral("Mark"), QStringLiteral("edBalanceLessThen"), QString()),
+    SaveIniFile(state.IniFile, loaded());
+    EXPECT_EQ(state.IniFile.ReadString(QStringLiteral("Mark"), QStringLiteral("edBalanceLessThen"), QString()),
               QStringLiteral("2.5"));
-    EXPECT_EQ(IniFile.ReadInteger(QStringLiteral("Connection"), QStringLiteral("cbRefreshTime"), -1), 2);
+    EXPECT_EQ(state.IniFile.ReadInteger(QStringLiteral("Connection"), QStringLiteral("cbRefreshTime"), -1), 2);
 }
 
 TEST_F(SettingsFileTest, SavingKeepsWhatOtherPartsStoreInTheFile)
@@ -116,11 +117,11 @@ TEST_F(SettingsFileTest, SavingKeepsWhatOtherPartsStoreInTheFile)
     WriteFileBytes(path,
                    Cp("; written by hand\n[Debug]\nSaveLogFiles=1\n\n[History Form]\nLeft=10\nedLastDays=2\n\n"
                       "[Connection]\nProxyUserName=иван\n"));
-    SaveIniFile(loaded());
-    SaveIniFile(loaded());
-    EXPECT_TRUE(IniFile.ReadBool(QStringLiteral("Debug"), QStringLiteral("SaveLogFiles"), false));
-    EXPECT_EQ(IniFile.ReadInteger(QStringLiteral("History Form"), QStringLiteral("Left"), NoValue), 10);
-    EXPECT_EQ(GetProxyUserName(), U("иван"));
+    SaveIniFile(state.IniFile, loaded());
+    SaveIniFile(state.IniFile, loaded());
+    EXPECT_TRUE(state.IniFile.ReadBool(QStringLiteral("Debug"), QStringLiteral("SaveLogFiles"), false));
+    EXPECT_EQ(state.IniFile.ReadInteger(QStringLiteral("History Form"), QStringLiteral("Left"), NoValue), 10);
+    EXPECT_EQ(GetProxyUserName(state), U("иван"));
     const QByteArray bytes = ReadFileBytes(path);
     EXPECT_TRUE(bytes.startsWith("; written by hand\r\n[Debug]\r\nSaveLogFiles=1\r\n"));
     EXPECT_EQ(bytes.count("SaveLogFiles"), 1);
@@ -132,27 +133,27 @@ TEST_F(SettingsFileTest, ExitWritesOnlyTheKeysThisRunChanged)
 {
     TSetupModel start;
     start.General.cbAutoStart = true;
-    SaveIniFile(start);
+    SaveIniFile(state.IniFile, start);
     const TSetupModel loadedAtStart = loaded();
     ASSERT_TRUE(loadedAtStart.General.cbAutoStart);
 
     // Meanwhile: saldomat-cli switches columns and the minimum, the user
     // removes the auto-start entry.
-    IniFile.WriteBool(QStringLiteral("Hint Window"), QStringLiteral("cbSMS"), true);
-    IniFile.WriteBool(QStringLiteral("Phones"), QStringLiteral("rbTrayShowMinimal"), true);
-    IniFile.WriteString(QStringLiteral("Mark"), QStringLiteral("edBalanceLessThen"), QStringLiteral("7"));
+    state.IniFile.WriteBool(QStringLiteral("Hint Window"), QStringLiteral("cbSMS"), true);
+    state.IniFile.WriteBool(QStringLiteral("Phones"), QStringLiteral("rbTrayShowMinimal"), true);
+    state.IniFile.WriteString(QStringLiteral("Mark"), QStringLiteral("edBalanceLessThen"), QStringLiteral("7"));
     ASSERT_TRUE(QFile::remove(AutoStartEntryPath()));
     const QByteArray before = ReadFileBytes(path);
 
     // Nothing changed in the run: nothing written, the entry not re-created.
-    SaveChangedSettings(loadedAtStart, loadedAtStart);
+    SaveChangedSettings(state.IniFile, loadedAtStart, loadedAtStart);
     EXPECT_EQ(ReadFileBytes(path), before);
     EXPECT_FALSE(QFile::exists(AutoStartEntryPath()));
 
     // One key changed in the run: that key alone.
     TSetupModel now = loadedAtStart;
     now.General.cbNN = false;
-    SaveChangedSettings(now, loadedAtStart);
+    SaveChangedSettings(state.IniFile, now, loadedAtStart);
     const TSetupModel after = loaded();
     EXPECT_FALSE(after.General.cbNN);
     EXPECT_TRUE(after.General.cbSMS);
@@ -164,7 +165,7 @@ TEST_F(SettingsFileTest, ExitWritesOnlyTheKeysThisRunChanged)
     TSetupModel was = now;
     was.General.cbAutoStart = false;
     now.General.cbAutoStart = true;
-    SaveChangedSettings(now, was);
+    SaveChangedSettings(state.IniFile, now, was);
     EXPECT_TRUE(GetAutoStart());
 }
 
@@ -173,12 +174,13 @@ TEST_F(SettingsFileTest, AutoStartEntryFollowsTheTick)
     EXPECT_EQ(AutoStartEntryPath(), home.xdg() + QStringLiteral("/autostart/saldomat.desktop"));
     TSetupModel m;
     m.General.cbAutoStart = true;
-    SaveIniFile(m);
+    SaveIniFile(state.IniFile, m);
     EXPECT_TRUE(GetAutoStart());
     EXPECT_TRUE(loaded().General.cbAutoStart);
-    EXPECT_FALSE(IniFile.ValueExists(QStringLiteral("Connection"), QStringLiteral("cbAutoStart")));  // not in the file
+    EXPECT_FALSE(
+        state.IniFile.ValueExists(QStringLiteral("Connection"), QStringLiteral("cbAutoStart")));  // not in the file
     m.General.cbAutoStart = false;
-    SaveIniFile(m);
+    SaveIniFile(state.IniFile, m);
     EXPECT_FALSE(QFile::exists(AutoStartEntryPath()));
     EXPECT_FALSE(loaded().General.cbAutoStart);
 
@@ -207,7 +209,7 @@ TEST_F(SettingsFileTest, AutoStartEntryFollowsTheTick)
 
 TEST_F(SettingsFileTest, FailedSaveLeavesTheSettingsFileAsItWas)
 {
-    SaveIniFile(loaded());
+    SaveIniFile(state.IniFile, loaded());
     const QByteArray before = ReadFileBytes(path);
     // The auto-start folder cannot be created: the save stops half-way.
     WriteFileBytes(home.xdg() + QStringLiteral("/autostart"), "not a folder");
@@ -230,29 +232,32 @@ TEST_F(SettingsFileTest, FailedSaveLeavesTheSettingsFileAsItWas)
 
 TEST_F(SettingsFileTest, ProxyLogon)
 {
-    EXPECT_TRUE(GetProxyUserName().isEmpty());
-    EXPECT_TRUE(GetProxyPassword().isEmpty());
-    SetProxyCredentials(QStringLiteral("  user\t"), U(" пароль-длиной-16 "));
-    EXPECT_EQ(GetProxyUserName(), QStringLiteral("user"));
-    EXPECT_EQ(GetProxyPassword(), U("пароль-длиной-1"));
-    const QString stored = IniFile.ReadString(QStringLiteral("Connection"), QStringLiteral("ProxyPassword"), QString());
+    EXPECT_TRUE(GetProxyUserName(state).isEmpty());
+    EXPECT_TRUE(GetProxyPassword(state).isEmpty());
+    SetProxyCredentials(state, QStringLiteral("  user\t"), U(" пароль-длиной-16 "));
+    EXPECT_EQ(GetProxyUserName(state), QStringLiteral("user"));
+    EXPECT_EQ(GetProxyPassword(state), U("пароль-длиной-1"));
+    const QString stored
+        = state.IniFile.ReadString(QStringLiteral("Connection"), QStringLiteral("ProxyPassword"), QString());
     EXPECT_EQ(stored.size(), 54);
 
-    SetProxyCredentials(QStringLiteral("user"), QStringLiteral("   "));
-    EXPECT_TRUE(IniFile.ValueExists(QStringLiteral("Connection"), QStringLiteral("ProxyPassword")));
-    EXPECT_TRUE(IniFile.ReadString(QStringLiteral("Connection"), QStringLiteral("ProxyPassword"), QStringLiteral("x"))
-                    .isEmpty());
-    EXPECT_TRUE(GetProxyPassword().isEmpty());
+    SetProxyCredentials(state, QStringLiteral("user"), QStringLiteral("   "));
+    EXPECT_TRUE(state.IniFile.ValueExists(QStringLiteral("Connection"), QStringLiteral("ProxyPassword")));
+    EXPECT_TRUE(
+        state.IniFile.ReadString(QStringLiteral("Connection"), QStringLiteral("ProxyPassword"), QStringLiteral("x"))
+            .isEmpty());
+    EXPECT_TRUE(GetProxyPassword(state).isEmpty());
 
     // No user name: no password, whatever is stored.
-    IniFile.WriteString(QStringLiteral("Connection"), QStringLiteral("ProxyUserName"), QString());
-    IniFile.WriteString(QStringLiteral("Connection"), QStringLiteral("ProxyPassword"), EncodePass(QStringLiteral("p")));
-    EXPECT_TRUE(GetProxyPassword().isEmpty());
+    state.IniFile.WriteString(QStringLiteral("Connection"), QStringLiteral("ProxyUserName"), QString());
+    state.IniFile.WriteString(QStringLiteral("Connection"), QStringLiteral("ProxyPassword"),
+                              EncodePass(QStringLiteral("p")));
+    EXPECT_TRUE(GetProxyPassword(state).isEmpty());
 
-    IniFile.WriteString(QStringLiteral("Connection"), QStringLiteral("ProxyUserName"), QStringLiteral("u"));
-    IniFile.WriteString(QStringLiteral("Connection"), QStringLiteral("ProxyPassword"), QStringLiteral("XYZ"));
+    state.IniFile.WriteString(QStringLiteral("Connection"), QStringLiteral("ProxyUserName"), QStringLiteral("u"));
+    state.IniFile.WriteString(QStringLiteral("Connection"), QStringLiteral("ProxyPassword"), QStringLiteral("XYZ"));
     try {
-        GetProxyPassword();
+        GetProxyPassword(state);
         ADD_FAILURE() << "a bad stored password must fail";
     } catch (const SaldomatError &e) {
         EXPECT_TRUE(

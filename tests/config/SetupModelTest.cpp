@@ -7,7 +7,8 @@ namespace {
 class SetupModelTest : public ::testing::Test {
 protected:
     ConfigHome home;
-    TSetupModel &m = SetupModel();
+    TProgramState &state = home.state;
+    TSetupModel &m = state.Setup;
 
     QString failure(const std::function<void()> &f)
     {
@@ -26,8 +27,8 @@ TEST_F(SetupModelTest, TrayButtonsFormOneRadioGroupAndClearingKeepsTheThresholds
     EXPECT_TRUE(m.TrayNotShow());
     m.SetTrayShow(3, true);
     m.SetTrayShow(7, true);
-    EXPECT_FALSE(ShowTrayChecked(3));
-    EXPECT_TRUE(ShowTrayChecked(7));
+    EXPECT_FALSE(ShowTrayChecked(state, 3));
+    EXPECT_TRUE(ShowTrayChecked(state, 7));
     m.SetTrayShowMinimal(true);
     EXPECT_EQ(m.TraySlot(), 0);
     m.SetTrayShow(5, true);
@@ -51,34 +52,34 @@ TEST_F(SetupModelTest, TrayButtonsFormOneRadioGroupAndClearingKeepsTheThresholds
 
 TEST_F(SetupModelTest, MarkingUsesTheRowsOrTheCommonThresholds)
 {
-    IssaArray[1].Balance = 2.5f;
-    EXPECT_TRUE(NeedMarkBalance(1));  // equal to the default 2.5
-    IssaArray[1].Balance = 2.6f;
-    EXPECT_FALSE(NeedMarkBalance(1));
+    state.IssaArray[1].Balance = 2.5f;
+    EXPECT_TRUE(NeedMarkBalance(state, 1));  // equal to the default 2.5
+    state.IssaArray[1].Balance = 2.6f;
+    EXPECT_FALSE(NeedMarkBalance(state, 1));
     m.General.edBalanceLessThen = QStringLiteral("2.6");
-    EXPECT_TRUE(NeedMarkBalance(1));  // compared as 32-bit floats
+    EXPECT_TRUE(NeedMarkBalance(state, 1));  // compared as 32-bit floats
     m.General.edBalanceLessThen = QStringLiteral("abc");
-    IssaArray[1].Balance = 2.5f;
-    EXPECT_TRUE(NeedMarkBalance(1));  // not a number: 2.5
+    state.IssaArray[1].Balance = 2.5f;
+    EXPECT_TRUE(NeedMarkBalance(state, 1));  // not a number: 2.5
     m.Line(1).ExSettings = {true, -10.f, 0};
-    EXPECT_FALSE(NeedMarkBalance(1));
+    EXPECT_FALSE(NeedMarkBalance(state, 1));
     m.Line(1).ExSettings.Individual = false;  // own values kept but not used
-    EXPECT_TRUE(NeedMarkBalance(1));
+    EXPECT_TRUE(NeedMarkBalance(state, 1));
 
-    IssaArray[2].TurnOff = 0;
+    state.IssaArray[2].TurnOff = 0;
     m.General.edTurnOffLessThen = QStringLiteral("100");
-    EXPECT_FALSE(NeedMarkTurnOff(2));  // 0 means unknown
-    IssaArray[2].TurnOff = 2;
+    EXPECT_FALSE(NeedMarkTurnOff(state, 2));  // 0 means unknown
+    state.IssaArray[2].TurnOff = 2;
     m.General.edTurnOffLessThen = QStringLiteral("2");
-    EXPECT_TRUE(NeedMarkTurnOff(2));
-    IssaArray[2].TurnOff = 3;
+    EXPECT_TRUE(NeedMarkTurnOff(state, 2));
+    state.IssaArray[2].TurnOff = 3;
     m.General.edTurnOffLessThen = QStringLiteral("3.5");  // not an integer: 2
-    EXPECT_FALSE(NeedMarkTurnOff(2));
-    IssaArray[2].TurnOff = -1;
-    EXPECT_TRUE(NeedMarkTurnOff(2));
+    EXPECT_FALSE(NeedMarkTurnOff(state, 2));
+    state.IssaArray[2].TurnOff = -1;
+    EXPECT_TRUE(NeedMarkTurnOff(state, 2));
     m.Line(2).ExSettings = {true, 0, 9};
-    IssaArray[2].TurnOff = 10;
-    EXPECT_FALSE(NeedMarkTurnOff(2));
+    state.IssaArray[2].TurnOff = 10;
+    EXPECT_FALSE(NeedMarkTurnOff(state, 2));
 }
 
 TEST_F(SetupModelTest, RowQueriesAndSaveChecks)
@@ -91,12 +92,13 @@ TEST_F(SetupModelTest, RowQueriesAndSaveChecks)
     m.SetLine(4, a);
     a.Monitor = false;
     m.SetLine(5, a);
-    EXPECT_EQ(MonitorPhonesCount(), 1);
-    EXPECT_FALSE(MonitorPhoneEnabled(5));
-    EXPECT_EQ(QStringList({UserPhone(4), Password(4), Alias(4)}), QStringList({a.Number, a.Password, a.Alias}));
-    EXPECT_TRUE(UserPhone(IssaSlots).isEmpty());  // the spare rows exist and stay empty
-    EXPECT_TRUE(failure([] { UserPhone(0); }).startsWith(QStringLiteral("Setup.UserPhone -- > ")));
-    EXPECT_FALSE(failure([] { MonitorPhoneEnabled(IssaSlots + 1); }).isEmpty());
+    EXPECT_EQ(MonitorPhonesCount(state), 1);
+    EXPECT_FALSE(MonitorPhoneEnabled(state, 5));
+    EXPECT_EQ(QStringList({UserPhone(state, 4), Password(state, 4), Alias(state, 4)}),
+              QStringList({a.Number, a.Password, a.Alias}));
+    EXPECT_TRUE(UserPhone(state, IssaSlots).isEmpty());  // the spare rows exist and stay empty
+    EXPECT_TRUE(failure([&] { UserPhone(state, 0); }).startsWith(QStringLiteral("Setup.UserPhone -- > ")));
+    EXPECT_FALSE(failure([&] { MonitorPhoneEnabled(state, IssaSlots + 1); }).isEmpty());
 
     EXPECT_EQ(m.FirstMonitoredWithoutNumber(), 0);
     m.Line(3).Monitor = m.Line(7).Monitor = true;

@@ -2,6 +2,7 @@
 // sight and answers them 70 ms later.
 #include "BrowserWindow.h"
 #include "DialogTestSupport.h"
+#include "ProgramState.h"
 #include "ProxyLogonDialog.h"
 #include "SettingsFile.h"
 #include "TestHome.h"
@@ -44,16 +45,16 @@ TwoFieldDialog MakeDialog(QWidget *parent)
 
 class BrowserWindowTest : public ::testing::Test {
 protected:
-    void SetUp() override { InitConfig(); }
     TestHome home;
+    TProgramState state{InitPaths()};
 };
 
 }  // namespace
 
 TEST_F(BrowserWindowTest, ProxyLogonAnsweredWithTheStoredCredentials)
 {
-    SetProxyCredentials(QStringLiteral("  saldo "), QStringLiteral("m4t-пароль"));
-    BrowserWindow window;
+    SetProxyCredentials(state, QStringLiteral("  saldo "), QStringLiteral("m4t-пароль"));
+    BrowserWindow window(state);
     // The window itself never appears: a run must not put a window on the
     // screen or take the focus. Its dialogs still come up as dialogs.
     window.show();
@@ -84,8 +85,8 @@ TEST_F(BrowserWindowTest, ProxyLogonAnsweredWithTheStoredCredentials)
 TEST_F(BrowserWindowTest, WithoutProxyUserNameTheDialogIsOnlyConfirmed)
 {
     // A password alone is no logon.
-    SetProxyCredentials(QString(), QStringLiteral("secret"));
-    BrowserWindow window;
+    SetProxyCredentials(state, QString(), QStringLiteral("secret"));
+    BrowserWindow window(state);
     QString user = QStringLiteral("?"), password = QStringLiteral("?");
     EXPECT_TRUE(
         window.AskProxyLogon(QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("proxy"), 8080), user, password));
@@ -103,8 +104,8 @@ TEST_F(BrowserWindowTest, WithoutProxyUserNameTheDialogIsOnlyConfirmed)
 
 TEST_F(BrowserWindowTest, WindowsOfOtherWindowsAreLeftAlone)
 {
-    SetProxyCredentials(QStringLiteral("saldo"), QStringLiteral("m4t"));
-    BrowserWindow window;
+    SetProxyCredentials(state, QStringLiteral("saldo"), QStringLiteral("m4t"));
+    BrowserWindow window(state);
     QWidget other;
     other.move(100, 100);
     other.show();
@@ -129,8 +130,8 @@ TEST_F(BrowserWindowTest, WindowsOfOtherWindowsAreLeftAlone)
 
 TEST_F(BrowserWindowTest, OnlyTheLastOfTwoDialogsWithin70msIsAnswered)
 {
-    SetProxyCredentials(QStringLiteral("saldo"), QStringLiteral("m4t"));
-    BrowserWindow window;
+    SetProxyCredentials(state, QStringLiteral("saldo"), QStringLiteral("m4t"));
+    BrowserWindow window(state);
     int answered = 0;
     QObject::connect(&window, &BrowserWindow::dialogAnswered, [&](QWidget *, bool) { ++answered; });
     const TwoFieldDialog one = MakeDialog(&window), two = MakeDialog(&window);

@@ -48,7 +48,7 @@ protected:
         engine->Browser().SetProxy(QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("127.0.0.1"), quint16(port)));
     }
 
-    BrowserWindow window;
+    BrowserWindow window{state};
     TinyProxy proxy;
     int logons = 0, notices = 0, others = 0, confirmed = 0, unanswered = 0, caught = 0;
 };
@@ -61,13 +61,13 @@ const QString kNumber2 = QStringLiteral("9161110002");
 TEST_F(ProxyLogonTest, RightCredentialsTypedIntoTheLogonPrompt)
 {
     startBehindProxy({phone(kNumber1, QStringLiteral("ok"), 12.5), phone(kNumber2, QStringLiteral("redirect"), 3)});
-    SetProxyCredentials(QStringLiteral("saldo"), QStringLiteral("m4t"));
+    SetProxyCredentials(state, QStringLiteral("saldo"), QStringLiteral("m4t"));
     run();
 
-    EXPECT_TRUE(IssaArray[1].Success) << IssaArray[1].ErrorMsg.toStdString();
-    EXPECT_DOUBLE_EQ(IssaArray[1].Balance, 12.5);
-    EXPECT_TRUE(IssaArray[2].Success) << IssaArray[2].ErrorMsg.toStdString();
-    EXPECT_DOUBLE_EQ(IssaArray[2].Balance, 3);
+    EXPECT_TRUE(state.IssaArray[1].Success) << state.IssaArray[1].ErrorMsg.toStdString();
+    EXPECT_DOUBLE_EQ(state.IssaArray[1].Balance, 12.5);
+    EXPECT_TRUE(state.IssaArray[2].Success) << state.IssaArray[2].ErrorMsg.toStdString();
+    EXPECT_DOUBLE_EQ(state.IssaArray[2].Balance, 3);
     EXPECT_EQ(emu.loginCount(kNumber1), 1);
     EXPECT_EQ(emu.loginCount(kNumber2), 1);
     // Each phone starts a fresh session: one logon each, the second phone's
@@ -85,11 +85,11 @@ TEST_F(ProxyLogonTest, RightCredentialsTypedIntoTheLogonPrompt)
 TEST_F(ProxyLogonTest, RefusedCredentialsFailThePhoneAfterOnePrompt)
 {
     startBehindProxy({phone(kNumber1), phone(kNumber2)});
-    SetProxyCredentials(QStringLiteral("saldo"), QStringLiteral("wrong"));
+    SetProxyCredentials(state, QStringLiteral("saldo"), QStringLiteral("wrong"));
     run();
 
     for (int slot : {1, 2}) {
-        const TIssa &issa = IssaArray[slot];
+        const TIssa &issa = state.IssaArray[slot];
         EXPECT_FALSE(issa.Success);
         EXPECT_EQ(issa.State, dsError);
         EXPECT_TRUE(issa.ErrorMsg.contains(QStringLiteral("не принял имя и пароль"))) << issa.ErrorMsg.toStdString();
@@ -107,13 +107,13 @@ TEST_F(ProxyLogonTest, ProxyAskingAgainAfterTheLogonIsNotAnsweredAgain)
     RefusingProxy refusing;
     engine->Browser().SetProxy(
         QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("127.0.0.1"), quint16(refusing.port())));
-    SetProxyCredentials(QStringLiteral("saldo"), QStringLiteral("m4t"));
+    SetProxyCredentials(state, QStringLiteral("saldo"), QStringLiteral("m4t"));
     run();
 
     for (int slot : {1, 2}) {
-        EXPECT_EQ(IssaArray[slot].State, dsError);
-        EXPECT_TRUE(IssaArray[slot].ErrorMsg.contains(QStringLiteral("не принял имя и пароль")))
-            << IssaArray[slot].ErrorMsg.toStdString();
+        EXPECT_EQ(state.IssaArray[slot].State, dsError);
+        EXPECT_TRUE(state.IssaArray[slot].ErrorMsg.contains(QStringLiteral("не принял имя и пароль")))
+            << state.IssaArray[slot].ErrorMsg.toStdString();
     }
     EXPECT_EQ(logons, 2);
     // Each phone offered its logon once and stopped there.
@@ -126,7 +126,7 @@ TEST_F(ProxyLogonTest, WithoutCredentialsThePromptIsOnlyConfirmed)
     startBehindProxy({phone(kNumber1)});
     run();
 
-    const TIssa &issa = IssaArray[1];
+    const TIssa &issa = state.IssaArray[1];
     EXPECT_FALSE(issa.Success);
     EXPECT_EQ(issa.State, dsError);
     EXPECT_TRUE(issa.ErrorMsg.contains(QStringLiteral("требует имя и пароль, а они не заданы")))
@@ -140,20 +140,21 @@ TEST_F(ProxyLogonTest, HeadlessEngineGivesTheStoredCredentials)
 {
     startBehindProxy({phone(kNumber1, QStringLiteral("ok"), 7.25)});
     engine->SetDialogHost(nullptr);
-    SetProxyCredentials(QStringLiteral("saldo"), QStringLiteral("m4t"));
+    SetProxyCredentials(state, QStringLiteral("saldo"), QStringLiteral("m4t"));
     run();
-    EXPECT_TRUE(IssaArray[1].Success) << IssaArray[1].ErrorMsg.toStdString();
-    EXPECT_DOUBLE_EQ(IssaArray[1].Balance, 7.25);
+    EXPECT_TRUE(state.IssaArray[1].Success) << state.IssaArray[1].ErrorMsg.toStdString();
+    EXPECT_DOUBLE_EQ(state.IssaArray[1].Balance, 7.25);
 
-    SetProxyCredentials(QStringLiteral("saldo"), QStringLiteral("bad"));
+    SetProxyCredentials(state, QStringLiteral("saldo"), QStringLiteral("bad"));
     run();
-    EXPECT_FALSE(IssaArray[1].Success);
-    EXPECT_TRUE(IssaArray[1].ErrorMsg.contains(QStringLiteral("не принял имя и пароль")))
-        << IssaArray[1].ErrorMsg.toStdString();
+    EXPECT_FALSE(state.IssaArray[1].Success);
+    EXPECT_TRUE(state.IssaArray[1].ErrorMsg.contains(QStringLiteral("не принял имя и пароль")))
+        << state.IssaArray[1].ErrorMsg.toStdString();
 
-    SetProxyCredentials(QString(), QString());
+    SetProxyCredentials(state, QString(), QString());
     run();
-    EXPECT_TRUE(IssaArray[1].ErrorMsg.contains(QStringLiteral("не заданы"))) << IssaArray[1].ErrorMsg.toStdString();
+    EXPECT_TRUE(state.IssaArray[1].ErrorMsg.contains(QStringLiteral("не заданы")))
+        << state.IssaArray[1].ErrorMsg.toStdString();
     EXPECT_EQ(logons + notices + others, 0);
     EXPECT_EQ(emu.loginCount(kNumber1), 1);
 }
@@ -162,24 +163,24 @@ TEST_F(ProxyLogonTest, PlainHttpAskesNothingAndGoesOnlyToThisComputerOrATickedRe
 {
     startWith({phone(kNumber1, QStringLiteral("ok"), 4)}, true);
     run();
-    EXPECT_TRUE(IssaArray[1].Success) << IssaArray[1].ErrorMsg.toStdString();
+    EXPECT_TRUE(state.IssaArray[1].Success) << state.IssaArray[1].ErrorMsg.toStdString();
     EXPECT_EQ(notices + others + caught, 0) << "no dialog for a plain login on this computer";
 
     // An address elsewhere over plain HTTP: the phone fails before anything
     // is sent (the address is never contacted), form and POST login alike.
     for (const QString &url : {QStringLiteral("http://issa.korvet-mobile.example/cgi-bin/cgi.exe?function=is_newlog"),
                                QStringLiteral("http://192.0.2.1/cgi-bin/cgi.exe?function=is_login")}) {
-        ServersIni.WriteString(QStringLiteral("Эмулятор"), QStringLiteral("LoginURL"), url);
+        state.ServersIni.WriteString(QStringLiteral("Эмулятор"), QStringLiteral("LoginURL"), url);
         run();
-        const TIssa &issa = IssaArray[1];
+        const TIssa &issa = state.IssaArray[1];
         EXPECT_FALSE(issa.Success);
         EXPECT_TRUE(issa.ErrorMsg.contains(QStringLiteral("Разрешить вход без шифрования")))
             << issa.ErrorMsg.toStdString();
     }
     EXPECT_EQ(notices + others + caught, 0);
     // The region's tick allows it.
-    ServersIni.WriteBool(QStringLiteral("Эмулятор"), QString::fromLatin1(AllowPlainHttpKey), true);
-    EXPECT_TRUE(TfrmWB::PlainLoginAllowed(GetIssaUrlByShortName(kRegion)));
+    state.ServersIni.WriteBool(QStringLiteral("Эмулятор"), QString::fromLatin1(AllowPlainHttpKey), true);
+    EXPECT_TRUE(TfrmWB::PlainLoginAllowed(GetIssaUrlByShortName(state.ServersIni, kRegion)));
 }
 
 TEST_F(ProxyLogonTest, CertificateErrorRaisesNoDialogAndTlsNoNotice)
@@ -188,7 +189,7 @@ TEST_F(ProxyLogonTest, CertificateErrorRaisesNoDialogAndTlsNoNotice)
     ASSERT_TRUE(MakeTestCertificate(home.dir(), QStringLiteral("issa"), &cert, &key, &error)) << error.toStdString();
     startWith({phone(kNumber1)}, false, cert, key);
     run();
-    const TIssa &issa = IssaArray[1];
+    const TIssa &issa = state.IssaArray[1];
     EXPECT_FALSE(issa.Success);
     EXPECT_EQ(issa.State, dsError);
     EXPECT_TRUE(issa.ErrorMsg.contains(QStringLiteral("Сертификат"))) << issa.ErrorMsg.toStdString();
@@ -198,7 +199,7 @@ TEST_F(ProxyLogonTest, CertificateErrorRaisesNoDialogAndTlsNoNotice)
     // Trusted, the password goes over TLS without any notice.
     engine->SetCaCertificates(cert);
     run();
-    EXPECT_TRUE(IssaArray[1].Success) << IssaArray[1].ErrorMsg.toStdString();
+    EXPECT_TRUE(state.IssaArray[1].Success) << state.IssaArray[1].ErrorMsg.toStdString();
     EXPECT_EQ(caught, 0);
     EXPECT_EQ(emu.loginCount(kNumber1), 1);
 }

@@ -15,7 +15,6 @@ namespace {
 
 class ViewerFixture : public ::testing::Test {
 protected:
-    void SetUp() override { IniFile.SetFileName(InitPaths().IniFileName); }
     static QStringList pages(int n)
     {
         QStringList list;
@@ -29,13 +28,14 @@ protected:
         QTest::qWait(60);  // the start timer
     }
     TestHome home;
+    TIniFile ini{InitPaths().IniFileName};
 };
 
 }  // namespace
 
 TEST_F(ViewerFixture, OpensOnTheNewestPageAndWalksBack)
 {
-    TfrmLoadedPages v;
+    TfrmLoadedPages v(ini);
     v.SetPages(pages(5));
     open(v);
     EXPECT_EQ(v.CurrentPage, 5);
@@ -61,7 +61,7 @@ TEST_F(ViewerFixture, OpensOnTheNewestPageAndWalksBack)
 
 TEST_F(ViewerFixture, SavesThePageShownUnchanged)
 {
-    TfrmLoadedPages v;
+    TfrmLoadedPages v(ini);
     QStringList list = pages(3);
     list[1] = QStringLiteral(
         "<!-- a -->\r\n<html><head><meta charset=\"windows-1251\"></head><body>Баланс: 12.50 руб.</body></html>");
@@ -88,15 +88,15 @@ TEST_F(ViewerFixture, SavesThePageShownUnchanged)
 TEST_F(ViewerFixture, PositionIsKept)
 {
     {
-        TfrmLoadedPages v;
+        TfrmLoadedPages v(ini);
         v.SetPages(pages(2));
         open(v);
         v.resize(640, 400);
         v.move(30, 40);
     }
-    EXPECT_EQ(IniFile.ReadInteger(QStringLiteral("LoadedPages Form"), QStringLiteral("Width"), 0), 640);
-    EXPECT_EQ(IniFile.ReadInteger(QStringLiteral("LoadedPages Form"), QStringLiteral("Height"), 0), 400);
-    TfrmLoadedPages again;
+    EXPECT_EQ(ini.ReadInteger(QStringLiteral("LoadedPages Form"), QStringLiteral("Width"), 0), 640);
+    EXPECT_EQ(ini.ReadInteger(QStringLiteral("LoadedPages Form"), QStringLiteral("Height"), 0), 400);
+    TfrmLoadedPages again(ini);
     EXPECT_EQ(again.size(), QSize(640, 400));
 }
 
@@ -124,7 +124,7 @@ TEST_F(ViewerFixture, StoredPageNeverReachesTheNetwork)
                                         "<form action=\"%1/form\" method=\"post\"><input name=a value=b></form>"
                                         "<p>Баланс</p></body></html>")
                              .arg(base);
-    TfrmLoadedPages v;
+    TfrmLoadedPages v(ini);
     v.SetPages({page});
     open(v);
     // Follow the link the way a user would.

@@ -4,6 +4,7 @@
 #include "Common.h"
 #include "IniFile.h"
 #include "PhoneTable.h"
+#include "ProgramState.h"
 #include "Setup.h"
 #include "SortGridUnit.h"
 #include "TestHome.h"
@@ -22,18 +23,12 @@ namespace {
 
 class PhonesFixture : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        SetupModel() = TSetupModel();
-        ResetIssaArray();
-        IniFile.SetFileName(InitPaths().IniFileName);
-    }
     void monitor(int slot, float balance, bool success = true, double queried = 46000.5)
     {
-        TSetupPhoneLine &line = SetupModel().Line(slot);
+        TSetupPhoneLine &line = state.Setup.Line(slot);
         line.Monitor = true;
         line.Number = QStringLiteral("91612345%1").arg(slot, 2, 10, QLatin1Char('0'));
-        TIssa &issa = IssaArray[slot];
+        TIssa &issa = state.IssaArray[slot];
         issa.PhoneNumber = line.Number;
         issa.Alias = QStringLiteral("Alias %1").arg(slot);
         issa.Balance = balance;
@@ -51,13 +46,14 @@ protected:
     }
     void allColumns(bool on)
     {
-        TGeneralSettings &g = SetupModel().General;
+        TGeneralSettings &g = state.Setup.General;
         for (bool *b :
              {&g.cbNN, &g.cbLicSchet, &g.cbAlias, &g.cbUserName, &g.cbPhoneNum, &g.cbObPlat, &g.cbAverage, &g.cbTurnOff,
               &g.cbRecomend, &g.cbSMS, &g.cbMin, &g.cbJeansBalExpired, &g.cbBalDelta, &g.cbLastQueryTime})
             *b = on;
     }
     TestHome home;
+    TProgramState state{InitPaths()};
 };
 
 }  // namespace
@@ -65,7 +61,7 @@ protected:
 TEST_F(PhonesFixture, ColumnsFollowTheSettings)
 {
     allColumns(true);
-    TfrmPhonesInfo w;
+    TfrmPhonesInfo w(state);
     QStringList expected{QStringLiteral("NN")};
     expected += TfrmPhonesInfo::AllKeys();
     EXPECT_EQ(w.ColumnKeys, expected);
@@ -82,8 +78,8 @@ TEST_F(PhonesFixture, NeverQueriedPhone)
 {
     allColumns(true);
     monitor(1, 0.f, /*success=*/false, /*queried=*/0);
-    IssaArray[1].Alias = QStringLiteral("Дом");
-    TfrmPhonesInfo w;
+    state.IssaArray[1].Alias = QStringLiteral("Дом");
+    TfrmPhonesInfo w(state);
     w.FillGrid();
     EXPECT_EQ(text(w, QStringLiteral("NN"), 1), QStringLiteral("1"));
     EXPECT_EQ(text(w, QStringLiteral("Alias"), 1), QStringLiteral("Дом"));
@@ -99,7 +95,7 @@ TEST_F(PhonesFixture, QueriedAndFailedPhones)
 {
     allColumns(true);
     monitor(1, 100.25f);
-    TIssa &ok = IssaArray[1];
+    TIssa &ok = state.IssaArray[1];
     ok.LicSchet = QStringLiteral("123456");
     ok.UserName = QStringLiteral("Иванов");
     ok.ObPlat = 0;
@@ -111,11 +107,11 @@ TEST_F(PhonesFixture, QueriedAndFailedPhones)
     ok.SMS = 0;
     ok.Minutes = 30;
     monitor(2, 1.f, /*success=*/false);
-    IssaArray[2].BalDelta = -3.5f;
-    IssaArray[2].TurnOff = 10;
-    IssaArray[2].ErrorMsg = QStringLiteral("Ошибка авторизации");
-    IssaArray[2].State = dsError;
-    TfrmPhonesInfo w;
+    state.IssaArray[2].BalDelta = -3.5f;
+    state.IssaArray[2].TurnOff = 10;
+    state.IssaArray[2].ErrorMsg = QStringLiteral("Ошибка авторизации");
+    state.IssaArray[2].State = dsError;
+    TfrmPhonesInfo w(state);
     w.FillGrid();
     EXPECT_EQ(text(w, QStringLiteral("Balance"), 1), QStringLiteral("100.25"));
     EXPECT_EQ(text(w, QStringLiteral("ObPlat"), 1), QString());
@@ -127,7 +123,7 @@ TEST_F(PhonesFixture, QueriedAndFailedPhones)
     EXPECT_EQ(text(w, QStringLiteral("SMS"), 1), QString());
     EXPECT_EQ(text(w, QStringLiteral("Min"), 1), QStringLiteral("30"));
     EXPECT_EQ(text(w, QStringLiteral("LastQueryTime"), 1), FormatShortDateTime(46000.5));
-    IssaArray[1].NotSaved = true;  // read, but its history row could not be stored
+    state.IssaArray[1].NotSaved = true;  // read, but its history row could not be stored
     w.FillGrid();
     EXPECT_EQ(text(w, QStringLiteral("LastQueryTime"), 1),
               FormatShortDateTime(46000.5) + QStringLiteral(" не сохранено"));
@@ -151,7 +147,7 @@ TEST_F(PhonesFixture, QueriedAndFailedPhones)
     EXPECT_EQ(w.SelectedRow, 2);
     EXPECT_TRUE(w.ppmErrorMsg->isVisible());
     EXPECT_FALSE(w.ppmShowPages->isVisible());
-    IssaArray[1].LoadedPages << QStringLiteral("<!-- x -->\r\n<body></body>");
+    state.IssaArray[1].LoadedPages << QStringLiteral("<!-- x -->\r\n<body></body>");
     ASSERT_TRUE(w.PrepareContextMenu(QPoint(row2.x(), w.Grid->rowViewportPosition(1) + 5)));
     EXPECT_FALSE(w.ppmErrorMsg->isVisible());
     EXPECT_TRUE(w.ppmShowPages->isVisible());
@@ -163,9 +159,9 @@ TEST_F(PhonesFixture, FailedAndRunningPhonesShowTheirStatePicture)
     monitor(1, 30.f);
     monitor(2, 1.f, /*success=*/false);
     monitor(3, 50.f, /*success=*/false);
-    IssaArray[2].State = dsError;
-    IssaArray[3].State = dsRequest;
-    TfrmPhonesInfo w;
+    state.IssaArray[2].State = dsError;
+    state.IssaArray[3].State = dsRequest;
+    TfrmPhonesInfo w(state);
     w.resize(500, 200);
     w.show();
     QApplication::processEvents();
@@ -191,7 +187,7 @@ TEST_F(PhonesFixture, RowsAreFoundBySlotAfterSorting)
     monitor(1, 30.f);
     monitor(3, 10.f);
     monitor(5, 20.f);
-    TfrmPhonesInfo w;
+    TfrmPhonesInfo w(state);
     w.resize(600, 300);
     w.Grid->SetSortColumn(static_cast<int>(w.ColumnKeys.indexOf(QStringLiteral("Balance"))));
     w.FillGrid();
@@ -199,7 +195,7 @@ TEST_F(PhonesFixture, RowsAreFoundBySlotAfterSorting)
     w.Grid->Sort();
     EXPECT_EQ(w.Grid->Cells(0, 1), QStringLiteral("3"));
     EXPECT_EQ(w.Grid->Cells(0, 3), QStringLiteral("1"));
-    IssaArray[1].Balance = 1;
+    state.IssaArray[1].Balance = 1;
     w.FillGrid();
     EXPECT_EQ(w.Grid->Cells(0, 3), QStringLiteral("1")) << "refresh in place, no re-sort";
     EXPECT_EQ(text(w, QStringLiteral("Balance"), 3), QStringLiteral("1.00"));
@@ -217,7 +213,7 @@ TEST_F(PhonesFixture, RowsAreFoundBySlotAfterSorting)
 TEST_F(PhonesFixture, PhonesAddedWithoutRebuildStopTheFill)
 {
     monitor(1, 30.f);
-    TfrmPhonesInfo w;
+    TfrmPhonesInfo w(state);
     monitor(2, 10.f);  // monitored after the rows were laid out
     monitor(3, 10.f);
     EXPECT_NO_THROW(w.FillGrid());
@@ -229,20 +225,20 @@ TEST_F(PhonesFixture, SizesAreSavedAndRestored)
 {
     monitor(1, 30.f);
     {
-        TfrmPhonesInfo w;
+        TfrmPhonesInfo w(state);
         w.show();
         w.Grid->setColumnWidth(static_cast<int>(w.ColumnKeys.indexOf(QStringLiteral("Balance"))), 91);
         w.resize(420, 210);
         w.move(100, 120);
         w.hide();
     }
-    EXPECT_EQ(IniFile.ReadInteger(QStringLiteral("PhonesInfo Form"), QStringLiteral("Width_Balance"), 0), 91);
-    EXPECT_EQ(IniFile.ReadInteger(QStringLiteral("PhonesInfo Form"), QStringLiteral("Width"), 0), 420);
-    EXPECT_EQ(IniFile.ReadInteger(QStringLiteral("PhonesInfo Form"), QStringLiteral("Height"), 0), 210);
-    EXPECT_FALSE(IniFile.ValueExists(QStringLiteral("PhonesInfo Form"), QStringLiteral("Width_NN")));
-    EXPECT_FALSE(IniFile.ValueExists(QStringLiteral("PhonesInfo Form"), QStringLiteral("Width_SMS")))
+    EXPECT_EQ(state.IniFile.ReadInteger(QStringLiteral("PhonesInfo Form"), QStringLiteral("Width_Balance"), 0), 91);
+    EXPECT_EQ(state.IniFile.ReadInteger(QStringLiteral("PhonesInfo Form"), QStringLiteral("Width"), 0), 420);
+    EXPECT_EQ(state.IniFile.ReadInteger(QStringLiteral("PhonesInfo Form"), QStringLiteral("Height"), 0), 210);
+    EXPECT_FALSE(state.IniFile.ValueExists(QStringLiteral("PhonesInfo Form"), QStringLiteral("Width_NN")));
+    EXPECT_FALSE(state.IniFile.ValueExists(QStringLiteral("PhonesInfo Form"), QStringLiteral("Width_SMS")))
         << "no column, no width";
-    TfrmPhonesInfo again;
+    TfrmPhonesInfo again(state);
     again.show();
     EXPECT_EQ(again.Get_ColumnWidth(QStringLiteral("Balance")), 91);
     EXPECT_EQ(again.size(), QSize(420, 210));
@@ -253,11 +249,11 @@ TEST_F(PhonesFixture, WindowIsKeptReachable)
 {
     monitor(1, 30.f);
     const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
-    IniFile.WriteInteger(QStringLiteral("PhonesInfo Form"), QStringLiteral("Left"), 5000);
-    IniFile.WriteInteger(QStringLiteral("PhonesInfo Form"), QStringLiteral("Top"), -5000);
-    IniFile.WriteInteger(QStringLiteral("PhonesInfo Form"), QStringLiteral("Width"), 300);
-    IniFile.WriteInteger(QStringLiteral("PhonesInfo Form"), QStringLiteral("Height"), 200);
-    TfrmPhonesInfo w;
+    state.IniFile.WriteInteger(QStringLiteral("PhonesInfo Form"), QStringLiteral("Left"), 5000);
+    state.IniFile.WriteInteger(QStringLiteral("PhonesInfo Form"), QStringLiteral("Top"), -5000);
+    state.IniFile.WriteInteger(QStringLiteral("PhonesInfo Form"), QStringLiteral("Width"), 300);
+    state.IniFile.WriteInteger(QStringLiteral("PhonesInfo Form"), QStringLiteral("Height"), 200);
+    TfrmPhonesInfo w(state);
     w.LoadVisibleIniParameters();
     EXPECT_EQ(w.x(), screen.width() - 50);
     EXPECT_EQ(w.y(), 50 - 200);
@@ -267,7 +263,7 @@ TEST_F(PhonesFixture, EscapeHidesAndTheMenuAsksForOnePhone)
 {
     monitor(1, 30.f);
     monitor(2, 40.f);
-    TfrmPhonesInfo w;
+    TfrmPhonesInfo w(state);
     w.SetHistoryAvailable(true);  // the history item is shown only with a history
     w.ShowPhonesInfo();
     ASSERT_TRUE(w.isVisible());
@@ -296,11 +292,11 @@ TEST_F(PhonesFixture, EscapeHidesAndTheMenuAsksForOnePhone)
 TEST_F(PhonesFixture, ClosingHidesAndNeverHoldsUpTheProgramsEnd)
 {
     monitor(1, 30.f);
-    TfrmPhonesInfo w;
+    TfrmPhonesInfo w(state);
     w.show();
     EXPECT_TRUE(w.close());
     EXPECT_FALSE(w.isVisible());
-    EXPECT_TRUE(IniFile.ValueExists(QStringLiteral("PhonesInfo Form"), QStringLiteral("Width")));
+    EXPECT_TRUE(state.IniFile.ValueExists(QStringLiteral("PhonesInfo Form"), QStringLiteral("Width")));
     // The program's end closes every window; an open phones window must not refuse.
     w.show();
     bool quitReached = false;
@@ -313,7 +309,7 @@ TEST_F(PhonesFixture, ClosingHidesAndNeverHoldsUpTheProgramsEnd)
 TEST_F(PhonesFixture, RightClickBelowTheRowsAsksForTheTrayMenu)
 {
     monitor(1, 30.f);
-    TfrmPhonesInfo w;
+    TfrmPhonesInfo w(state);
     w.resize(400, 300);
     w.show();
     QSignalSpy tray(&w, &TfrmPhonesInfo::trayMenuRequested);
@@ -329,18 +325,18 @@ TEST_F(PhonesFixture, RightClickBelowTheRowsAsksForTheTrayMenu)
 TEST_F(PhonesFixture, WidthsAreWrittenAfterAResizeNotAtEveryClick)
 {
     monitor(1, 30.f);
-    TfrmPhonesInfo w;
+    TfrmPhonesInfo w(state);
     w.resize(500, 200);
     w.show();
     QApplication::processEvents();
     const int balance = static_cast<int>(w.ColumnKeys.indexOf(QStringLiteral("Balance")));
     const QString section = QStringLiteral("PhonesInfo Form"), key = QStringLiteral("Width_Balance");
-    IniFile.WriteInteger(section, key, 50);  // changed behind the window's back
+    state.IniFile.WriteInteger(section, key, 50);  // changed behind the window's back
     const QPoint cell(w.Grid->columnViewportPosition(balance) + 5, w.Grid->rowViewportPosition(1) + 5);
     QTest::mouseClick(w.Grid->viewport(), Qt::LeftButton, {}, cell);
-    EXPECT_EQ(IniFile.ReadInteger(section, key, 0), 50) << "a click in the grid writes nothing";
+    EXPECT_EQ(state.IniFile.ReadInteger(section, key, 0), 50) << "a click in the grid writes nothing";
     w.Grid->setColumnWidth(balance, 77);  // as a drag of the column's border does
     QTest::mouseClick(w.Grid->viewport(), Qt::LeftButton, {}, cell);
-    EXPECT_EQ(IniFile.ReadInteger(section, key, 0), 77) << "written when the button is released";
+    EXPECT_EQ(state.IniFile.ReadInteger(section, key, 0), 77) << "written when the button is released";
     w.hide();
 }

@@ -6,6 +6,7 @@
 #include "CreateIcon.h"
 #include "IniFile.h"
 #include "PhoneTable.h"
+#include "ProgramState.h"
 #include "Setup.h"
 #include "TestHome.h"
 
@@ -35,20 +36,19 @@ class DisplayFixture : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        SetupModel() = TSetupModel();
-        ResetIssaArray();
         for (int slot : {1, 2}) {
-            SetupModel().Line(slot).Monitor = true;
-            SetupModel().Line(slot).Number = QStringLiteral("916123450%1").arg(slot);
-            IssaArray[slot].Balance = 10.f * slot;
-            IssaArray[slot].Alias = QStringLiteral("Тел %1").arg(slot);
-            IssaArray[slot].QueryDateTime = 46000;
-            IssaArray[slot].Success = true;
+            state.Setup.Line(slot).Monitor = true;
+            state.Setup.Line(slot).Number = QStringLiteral("916123450%1").arg(slot);
+            state.IssaArray[slot].Balance = 10.f * slot;
+            state.IssaArray[slot].Alias = QStringLiteral("Тел %1").arg(slot);
+            state.IssaArray[slot].QueryDateTime = 46000;
+            state.IssaArray[slot].Success = true;
         }
-        SetupModel().SetTrayShowMinimal(true);
-        SetupModel().General.cbMarkIfBalance = false;
+        state.Setup.SetTrayShowMinimal(true);
+        state.Setup.General.cbMarkIfBalance = false;
     }
     TestHome home;
+    TProgramState state{InitPaths()};
 };
 
 }  // namespace
@@ -56,7 +56,7 @@ protected:
 TEST_F(DisplayFixture, EngineSignalsReachTheDisplay)
 {
     QSystemTrayIcon tray;
-    TStatusDisplay display(&tray);
+    TStatusDisplay display(state, &tray);
     FakeEngine engine;
     display.ConnectEngine(&engine);
     display.RefreshAll();
@@ -76,24 +76,24 @@ TEST_F(DisplayFixture, EngineSignalsReachTheDisplay)
     Q_EMIT engine.plainTrayIcon();
     EXPECT_EQ(display.TrayIcon().CurrentKind(), TTrayIcon::PlainImage);
 
-    IssaArray[1].Balance = 3.f;
+    state.IssaArray[1].Balance = 3.f;
     Q_EMIT engine.trayPhoneInfoChanged();
     EXPECT_EQ(display.TrayIcon().CurrentImage(), NumberImage(3.f, 3.f, NoMark));
 
     // A hidden window is not refilled: its showing fills it.
     const int balanceCol = static_cast<int>(display.PhonesInfo().ColumnKeys.indexOf(QStringLiteral("Balance")));
-    IssaArray[2].Balance = 55.f;
+    state.IssaArray[2].Balance = 55.f;
     Q_EMIT engine.phonesChanged();
     EXPECT_EQ(display.PhonesInfo().Grid->Cells(balanceCol, 2), QStringLiteral("20.00"));
     display.ShowPhonesInfo();
     ASSERT_TRUE(display.PhonesInfoVisible());
     EXPECT_EQ(display.PhonesInfo().Grid->Cells(balanceCol, 2), QStringLiteral("55.00"));
 
-    IssaArray[2].Balance = 99.f;
+    state.IssaArray[2].Balance = 99.f;
     Q_EMIT engine.phonesChanged();
     EXPECT_EQ(display.PhonesInfo().Grid->Cells(balanceCol, 2), QStringLiteral("99.00"));
     // One phone's change refills its row.
-    IssaArray[2].Balance = 42.f;
+    state.IssaArray[2].Balance = 42.f;
     Q_EMIT engine.phoneChanged(2);
     EXPECT_EQ(display.PhonesInfo().Grid->Cells(balanceCol, 2), QStringLiteral("42.00"));
     display.PhonesInfo().hide();
@@ -102,7 +102,7 @@ TEST_F(DisplayFixture, EngineSignalsReachTheDisplay)
 TEST_F(DisplayFixture, LeftClickTogglesThePhonesWindowAndHidesTheHint)
 {
     QSystemTrayIcon tray;
-    TStatusDisplay display(&tray);
+    TStatusDisplay display(state, &tray);
     display.RefreshAll();
     display.Hint().ShowPhonesInfoXY(500, 500);
     ASSERT_TRUE(display.Hint().isVisible());
@@ -122,7 +122,7 @@ TEST_F(DisplayFixture, LeftClickTogglesThePhonesWindowAndHidesTheHint)
 // stands then, with the item states the controller set before it existed.
 TEST_F(DisplayFixture, PhonesWindowIsMadeWhenFirstWantedAndStartsUpToDate)
 {
-    TStatusDisplay display(nullptr);
+    TStatusDisplay display(state, nullptr);
     FakeEngine engine;
     display.ConnectEngine(&engine);
     display.RefreshAll();
@@ -131,7 +131,7 @@ TEST_F(DisplayFixture, PhonesWindowIsMadeWhenFirstWantedAndStartsUpToDate)
     EXPECT_FALSE(display.HasPhonesInfo());
     EXPECT_FALSE(display.PhonesInfoVisible());
 
-    IssaArray[2].Balance = 77.f;
+    state.IssaArray[2].Balance = 77.f;
     display.SetHistoryAvailable(true);
     TfrmPhonesInfo &w = display.PhonesInfo();
     EXPECT_TRUE(display.HasPhonesInfo());
@@ -165,7 +165,7 @@ TEST_F(DisplayFixture, TrayMenuOpeningHidesTheHint)
 {
     QMenu menu;
     menu.addAction(QStringLiteral("x"));
-    TStatusDisplay display(nullptr);
+    TStatusDisplay display(state, nullptr);
     display.SetTrayMenu(&menu);
     display.RefreshAll();
     display.Hint().ShowPhonesInfoXY(500, 500);
@@ -177,7 +177,7 @@ TEST_F(DisplayFixture, TrayMenuOpeningHidesTheHint)
 
 TEST_F(DisplayFixture, HintContentAsTextForTraysWithoutGeometry)
 {
-    TStatusDisplay display(nullptr);
+    TStatusDisplay display(state, nullptr);
     display.RefreshAll();
     EXPECT_EQ(display.HintControl().ToolTipText(),
               QStringLiteral("Saldomat " SALDOMAT_VERSION "\nТел 1: 10.00\nТел 2: 20.00"));
@@ -188,13 +188,13 @@ TEST_F(DisplayFixture, HintContentAsTextForTraysWithoutGeometry)
 
 TEST_F(DisplayFixture, SettingsChangeRebuildsTheOpenWindow)
 {
-    TStatusDisplay display(nullptr);
+    TStatusDisplay display(state, nullptr);
     display.RefreshAll();
     display.ShowPhonesInfo();
     ASSERT_TRUE(display.PhonesInfoVisible());
-    SetupModel().General.cbSMS = true;
-    SetupModel().Line(3).Monitor = true;
-    SetupModel().Line(3).Number = QStringLiteral("9161234503");
+    state.Setup.General.cbSMS = true;
+    state.Setup.Line(3).Monitor = true;
+    state.Setup.Line(3).Number = QStringLiteral("9161234503");
     display.RefreshAll();
     EXPECT_TRUE(display.PhonesInfo().ColumnKeys.contains(QStringLiteral("SMS")));
     EXPECT_EQ(display.PhonesInfo().Grid->RowCount(), 4);
@@ -204,15 +204,14 @@ TEST_F(DisplayFixture, SettingsChangeRebuildsTheOpenWindow)
 
 TEST_F(DisplayFixture, OpenPhonesWindowKeepsItsSizeAtTheEnd)
 {
-    IniFile.SetFileName(InitPaths().IniFileName);
     {
-        TStatusDisplay display(nullptr);
+        TStatusDisplay display(state, nullptr);
         display.RefreshAll();
         display.ShowPhonesInfo();
         display.PhonesInfo().resize(431, 187);
     }
-    EXPECT_EQ(IniFile.ReadInteger(QStringLiteral("PhonesInfo Form"), QStringLiteral("Width"), 0), 431);
-    EXPECT_EQ(IniFile.ReadInteger(QStringLiteral("PhonesInfo Form"), QStringLiteral("Height"), 0), 187);
+    EXPECT_EQ(state.IniFile.ReadInteger(QStringLiteral("PhonesInfo Form"), QStringLiteral("Width"), 0), 431);
+    EXPECT_EQ(state.IniFile.ReadInteger(QStringLiteral("PhonesInfo Form"), QStringLiteral("Height"), 0), 187);
 }
 
 #include "StatusDisplayTest.moc"

@@ -3,6 +3,7 @@
 #include "Common.h"
 #include "CreateIcon.h"
 #include "PhoneTable.h"
+#include "ProgramState.h"
 #include "Setup.h"
 #include "TestHome.h"
 #include "TrayIcon.h"
@@ -62,22 +63,18 @@ bool columnBlank(const QImage &img, int x)
 
 class TrayFixture : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        SetupModel() = TSetupModel();
-        ResetIssaArray();
-    }
     void monitor(int slot, float balance, bool tray = false)
     {
-        SetupModel().Line(slot).Monitor = true;
-        SetupModel().Line(slot).Number = QStringLiteral("916000000%1").arg(slot);
+        state.Setup.Line(slot).Monitor = true;
+        state.Setup.Line(slot).Number = QStringLiteral("916000000%1").arg(slot);
         if (tray)
-            SetupModel().SetTrayShow(slot, true);
-        IssaArray[slot].Balance = balance;
-        IssaArray[slot].QueryDateTime = 46000.5;
-        IssaArray[slot].Success = true;
+            state.Setup.SetTrayShow(slot, true);
+        state.IssaArray[slot].Balance = balance;
+        state.IssaArray[slot].QueryDateTime = 46000.5;
+        state.IssaArray[slot].Success = true;
     }
     TestHome home;
+    TProgramState state{InitPaths()};
 };
 
 }  // namespace
@@ -224,9 +221,9 @@ QSet<QRgb> inkColours(const QImage &img)
 
 TEST_F(TrayFixture, MarkingOnAndOffDecidesTheInk)
 {
-    TTrayIcon tray;
-    SetupModel().General.cbMarkIfBalance = true;
-    SetupModel().General.edBalanceLessThen = QStringLiteral("2.5");
+    TTrayIcon tray(state);
+    state.Setup.General.cbMarkIfBalance = true;
+    state.Setup.General.edBalanceLessThen = QStringLiteral("2.5");
     tray.UpdateTrayIcon(2.5f);
     EXPECT_EQ(inkColours(tray.CurrentImage()), QSet<QRgb>{Red});
     tray.UpdateTrayIcon(2.51f);
@@ -234,20 +231,20 @@ TEST_F(TrayFixture, MarkingOnAndOffDecidesTheInk)
     // Thousands are coloured by the balance itself, not by the number shown.
     tray.UpdateTrayIcon(1500.f);
     EXPECT_EQ(inkColours(tray.CurrentImage()), QSet<QRgb>{Navy});
-    SetupModel().General.cbMarkIfBalance = false;
+    state.Setup.General.cbMarkIfBalance = false;
     tray.UpdateTrayIcon(-5.f);
     EXPECT_EQ(inkColours(tray.CurrentImage()), QSet<QRgb>{Navy});
     // An unreadable threshold text counts as 2.5.
-    SetupModel().General.cbMarkIfBalance = true;
-    SetupModel().General.edBalanceLessThen = QStringLiteral("abc");
+    state.Setup.General.cbMarkIfBalance = true;
+    state.Setup.General.edBalanceLessThen = QStringLiteral("abc");
     tray.UpdateTrayIcon(2.5f);
     EXPECT_EQ(inkColours(tray.CurrentImage()), QSet<QRgb>{Red});
 }
 
 TEST_F(TrayFixture, ThousandsAndNoValue)
 {
-    TTrayIcon tray;
-    SetupModel().General.cbMarkIfBalance = false;
+    TTrayIcon tray(state);
+    state.Setup.General.cbMarkIfBalance = false;
     tray.UpdateTrayIcon(1500.f);
     EXPECT_EQ(tray.CurrentKind(), TTrayIcon::NumberImageKind);
     EXPECT_EQ(tray.CurrentImage(), NumberImage(1.5f, 1.5f, NoMark));
@@ -261,20 +258,20 @@ TEST_F(TrayFixture, ThousandsAndNoValue)
 
 TEST_F(TrayFixture, ChoiceOfTheBalanceShown)
 {
-    SetupModel().General.cbMarkIfBalance = false;
-    TTrayIcon tray;
+    state.Setup.General.cbMarkIfBalance = false;
+    TTrayIcon tray(state);
     monitor(1, 50.f);
     monitor(2, 7.f, /*tray=*/true);
     monitor(3, 1.f);
-    IssaArray[4].Balance = -100.f;  // not monitored
+    state.IssaArray[4].Balance = -100.f;  // not monitored
     tray.ChangeTrayPhoneInfo();
     EXPECT_EQ(tray.CurrentImage(), NumberImage(7.f, 7.f, NoMark)) << "the tray phone wins over a smaller balance";
 
-    SetupModel().SetTrayShowMinimal(true);
+    state.Setup.SetTrayShowMinimal(true);
     tray.ChangeTrayPhoneInfo();
     EXPECT_EQ(tray.CurrentImage(), NumberImage(1.f, 1.f, NoMark)) << "phone 4 is not monitored";
 
-    SetupModel().SetTrayNotShow(true);
+    state.Setup.SetTrayNotShow(true);
     tray.ChangeTrayPhoneInfo();
     EXPECT_EQ(tray.CurrentKind(), TTrayIcon::PlainImage);
 }
@@ -282,14 +279,14 @@ TEST_F(TrayFixture, ChoiceOfTheBalanceShown)
 TEST_F(TrayFixture, APhoneWithoutFiguresIsNeverANumber)
 {
     constexpr QRgb Grey = 0xFF808080, PaleRed = 0xFFFA6E6E;
-    SetupModel().General.cbMarkIfBalance = true;
-    SetupModel().General.edBalanceLessThen = QStringLiteral("2.5");
-    TTrayIcon tray;
+    state.Setup.General.cbMarkIfBalance = true;
+    state.Setup.General.edBalanceLessThen = QStringLiteral("2.5");
+    TTrayIcon tray(state);
     // The tray phone has never been read (its password is wrong).
     monitor(1, 0.f, /*tray=*/true);
-    IssaArray[1].QueryDateTime = 0;
-    IssaArray[1].Success = false;
-    IssaArray[1].State = dsError;
+    state.IssaArray[1].QueryDateTime = 0;
+    state.IssaArray[1].Success = false;
+    state.IssaArray[1].State = dsError;
     tray.ChangeTrayPhoneInfo();
     EXPECT_EQ(tray.CurrentKind(), TTrayIcon::NoFiguresKind);
     EXPECT_EQ(tray.CurrentImage(), NoFiguresImage());
@@ -298,33 +295,33 @@ TEST_F(TrayFixture, APhoneWithoutFiguresIsNeverANumber)
 
     // The smallest balance leaves it out; with nothing read at all: "--".
     monitor(2, 40.f);
-    SetupModel().SetTrayShowMinimal(true);
+    state.Setup.SetTrayShowMinimal(true);
     tray.ChangeTrayPhoneInfo();
     EXPECT_EQ(tray.CurrentImage(), NumberImage(40.f, 40.f, 2.5f));
-    IssaArray[2].QueryDateTime = 0;
+    state.IssaArray[2].QueryDateTime = 0;
     tray.ChangeTrayPhoneInfo();
     EXPECT_EQ(tray.CurrentKind(), TTrayIcon::NoFiguresKind);
-    SetupModel().Line(2).Monitor = false;
-    SetupModel().Line(1).Monitor = false;
+    state.Setup.Line(2).Monitor = false;
+    state.Setup.Line(1).Monitor = false;
     tray.ChangeTrayPhoneInfo();
     EXPECT_EQ(tray.CurrentKind(), TTrayIcon::NoFiguresKind) << "no monitored phone";
 
     // A failed request keeps the last good balance, greyed; pale red when low.
-    SetupModel().Line(2).Monitor = true;
-    IssaArray[2].QueryDateTime = 46000.5;
-    IssaArray[2].Success = false;
-    IssaArray[2].State = dsError;
+    state.Setup.Line(2).Monitor = true;
+    state.IssaArray[2].QueryDateTime = 46000.5;
+    state.IssaArray[2].Success = false;
+    state.IssaArray[2].State = dsError;
     tray.ChangeTrayPhoneInfo();
     EXPECT_EQ(tray.CurrentImage(), NumberImage(40.f, 40.f, 2.5f, /*stale=*/true));
     EXPECT_EQ(inkColours(tray.CurrentImage()), QSet<QRgb>{Grey});
-    IssaArray[2].Balance = 1.f;
+    state.IssaArray[2].Balance = 1.f;
     tray.ChangeTrayPhoneInfo();
     EXPECT_EQ(inkColours(tray.CurrentImage()), QSet<QRgb>{PaleRed});
 }
 
 TEST_F(TrayFixture, AnimationGoesOnFromTheFrameWhereItStopped)
 {
-    TTrayIcon tray;
+    TTrayIcon tray(state);
     tray.animationStart();
     EXPECT_EQ(tray.CurrentKind(), TTrayIcon::FrameImage);
     EXPECT_EQ(tray.CurrentImage(), AniIconImage(1)) << "the first frame at once";
@@ -344,7 +341,7 @@ TEST_F(TrayFixture, AnimationGoesOnFromTheFrameWhereItStopped)
 
 TEST_F(TrayFixture, AnimationWrapsAndRespectsTheStopFlagAndPause)
 {
-    TTrayIcon tray;
+    TTrayIcon tray(state);
     tray.animationStart();
     // Watched until the index falls back: after frame 10 (index 11) comes frame 1.
     int last = tray.AniIndex(), highest = last, afterWrap = 0;

@@ -3,6 +3,7 @@
 #include "TrayHint.h"
 #include "OleDate.h"
 #include "PhoneTable.h"
+#include "ProgramState.h"
 #include "SaldomatVersion.h"
 #include "Setup.h"
 #include "TestHome.h"
@@ -19,25 +20,21 @@ namespace {
 
 class HintFixture : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        SetupModel() = TSetupModel();
-        ResetIssaArray();
-    }
     void monitor(int slot, float balance, const QString &alias = {})
     {
-        SetupModel().Line(slot).Monitor = true;
-        SetupModel().Line(slot).Number = QStringLiteral("91600000%1").arg(slot, 2, 10, QLatin1Char('0'));
-        IssaArray[slot].Balance = balance;
-        IssaArray[slot].Alias = alias;
-        IssaArray[slot].PhoneNumber = SetupModel().Line(slot).Number;
-        IssaArray[slot].QueryDateTime = 46000.5;
-        IssaArray[slot].Success = true;
+        state.Setup.Line(slot).Monitor = true;
+        state.Setup.Line(slot).Number = QStringLiteral("91600000%1").arg(slot, 2, 10, QLatin1Char('0'));
+        state.IssaArray[slot].Balance = balance;
+        state.IssaArray[slot].Alias = alias;
+        state.IssaArray[slot].PhoneNumber = state.Setup.Line(slot).Number;
+        state.IssaArray[slot].QueryDateTime = 46000.5;
+        state.IssaArray[slot].Success = true;
     }
     QRect screen() const { return QGuiApplication::primaryScreen()->geometry(); }
     TestHome home;
+    TProgramState state{InitPaths()};
     TTrayHint hint;
-    THintControl control{&hint, nullptr};
+    THintControl control{state, &hint, nullptr};
 };
 
 }  // namespace
@@ -47,8 +44,8 @@ TEST_F(HintFixture, FillListsTenMonitoredPhonesInSlotOrder)
     for (int slot = 1; slot <= 12; ++slot)
         if (slot != 3)
             monitor(slot, slot * 1.5f, QStringLiteral("Phone %1").arg(slot));
-    IssaArray[3].Balance = 1;  // not monitored
-    SetupModel().General.edBalanceLessThen = QStringLiteral("3");
+    state.IssaArray[3].Balance = 1;  // not monitored
+    state.Setup.General.edBalanceLessThen = QStringLiteral("3");
     control.FillTrayHintInfo();
     EXPECT_EQ(hint.ShowMode, 1);
     const int expectedSlots[] = {1, 2, 4, 5, 6, 7, 8, 9, 10, 11};
@@ -59,9 +56,9 @@ TEST_F(HintFixture, FillListsTenMonitoredPhonesInSlotOrder)
         EXPECT_EQ(hint.PhonesInfo[n].IsRed, slot * 1.5f <= 3.0f) << slot;
     }
     // A new fill starts from an empty list.
-    SetupModel().Line(1).Monitor = false;
+    state.Setup.Line(1).Monitor = false;
     for (int slot = 2; slot <= 12; ++slot)
-        SetupModel().Line(slot).Monitor = false;
+        state.Setup.Line(slot).Monitor = false;
     control.FillTrayHintInfo();
     EXPECT_TRUE(hint.EmptyBalances());
 }
@@ -69,8 +66,8 @@ TEST_F(HintFixture, FillListsTenMonitoredPhonesInSlotOrder)
 TEST_F(HintFixture, AliasFallsBackAndThresholdIsInclusive)
 {
     monitor(1, 2.5f);
-    IssaArray[1].UserName = QStringLiteral("  Иван  ");
-    SetupModel().General.edBalanceLessThen = QStringLiteral("2.5");
+    state.IssaArray[1].UserName = QStringLiteral("  Иван  ");
+    state.Setup.General.edBalanceLessThen = QStringLiteral("2.5");
     control.FillTrayHintInfo();
     EXPECT_EQ(hint.PhonesInfo[1].Alias, QStringLiteral("Иван"));
     EXPECT_EQ(hint.PhonesInfo[1].Balance, QStringLiteral("2.50"));
@@ -80,15 +77,15 @@ TEST_F(HintFixture, AliasFallsBackAndThresholdIsInclusive)
 
 TEST_F(HintFixture, FailedPhonesShowTheirLastFiguresGreyedAndNoDataIsNoNumber)
 {
-    SetupModel().General.edBalanceLessThen = QStringLiteral("2.5");
+    state.Setup.General.edBalanceLessThen = QStringLiteral("2.5");
     monitor(1, 1.f, QStringLiteral("Старый"));
-    IssaArray[1].Success = false;  // the last request failed
-    IssaArray[1].State = dsError;
-    IssaArray[1].QueryDateTime = ToOleDate(QDateTime(QDate(2026, 12, 7), QTime(12, 20, 49)));
+    state.IssaArray[1].Success = false;  // the last request failed
+    state.IssaArray[1].State = dsError;
+    state.IssaArray[1].QueryDateTime = ToOleDate(QDateTime(QDate(2026, 12, 7), QTime(12, 20, 49)));
     monitor(2, 0.f, QStringLiteral("Новый"));
-    IssaArray[2].QueryDateTime = 0;  // never read: a wrong password
-    IssaArray[2].Success = false;
-    IssaArray[2].State = dsError;
+    state.IssaArray[2].QueryDateTime = 0;  // never read: a wrong password
+    state.IssaArray[2].Success = false;
+    state.IssaArray[2].State = dsError;
     control.FillTrayHintInfo();
     EXPECT_EQ(hint.PhonesInfo[1].Balance, QStringLiteral("(07.12.2026 12:20:49) 1.00"));
     EXPECT_TRUE(hint.PhonesInfo[1].Stale);

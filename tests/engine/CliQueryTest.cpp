@@ -14,7 +14,7 @@
 TEST_F(EngineTest, CliQueryPrintsEveryFormAndNoBalanceForAFailedPhone)
 {
     startWith({phone(QStringLiteral("9160000001")), phone(QStringLiteral("9160000002"), QStringLiteral("auth-error"))});
-    SavePhonesInfoToXml(SetupModel(), InitPaths().PhonesXmlFileName, MaxPhones);
+    SavePhonesInfoToXml(state.Setup, InitPaths().PhonesXmlFileName, MaxPhones);
     const QStringList fast{"--pause-ms", "0", "--timeout-s", "10"};
 
     const CliRun json = RunCli(QStringList{"query", "--format", "json"} + fast);

@@ -17,10 +17,10 @@
 #include <QUrl>
 
 namespace {
-void keepOldFigures(int slot)
+void keepOldFigures(TIssa &issa)
 {
-    IssaArray[slot].Balance = 99.5f;
-    IssaArray[slot].UserName = QStringLiteral("старые данные");
+    issa.Balance = 99.5f;
+    issa.UserName = QStringLiteral("старые данные");
 }
 }  // namespace
 
@@ -38,10 +38,10 @@ TEST_F(EngineTest, EveryErrorPageGivesItsMessage)
         phones << phone(QStringLiteral("916000000%1").arg(i + 1), cases[i].first);
     startWith(phones);
     for (int i = 1; i <= cases.size(); ++i)
-        keepOldFigures(i);
+        keepOldFigures(state.IssaArray[i]);
     run();
     for (int i = 1; i <= cases.size(); ++i) {
-        const TIssa &r = IssaArray[i];
+        const TIssa &r = state.IssaArray[i];
         EXPECT_EQ(r.ErrorMsg, cases[i - 1].second) << cases[i - 1].first.toStdString();
         EXPECT_EQ(r.State, dsError);
         EXPECT_FALSE(r.Success);
@@ -63,18 +63,19 @@ TEST_F(EngineTest, NetworkFaultsEndThePhoneWithAClearError)
                phone(QStringLiteral("9160000002"), QStringLiteral("drop"))});
     run();
     for (int i = 1; i <= 2; ++i) {
-        EXPECT_EQ(IssaArray[i].State, dsError) << i;
-        EXPECT_FALSE(IssaArray[i].ErrorMsg.isEmpty()) << i;
-        EXPECT_FALSE(IssaArray[i].ErrorMsg.startsWith(QStringLiteral("TimeOut")))
-            << IssaArray[i].ErrorMsg.toStdString();
+        EXPECT_EQ(state.IssaArray[i].State, dsError) << i;
+        EXPECT_FALSE(state.IssaArray[i].ErrorMsg.isEmpty()) << i;
+        EXPECT_FALSE(state.IssaArray[i].ErrorMsg.startsWith(QStringLiteral("TimeOut")))
+            << state.IssaArray[i].ErrorMsg.toStdString();
     }
-    EXPECT_TRUE(IssaArray[1].ErrorMsg.contains(QStringLiteral("перенаправлен"), Qt::CaseInsensitive));
+    EXPECT_TRUE(state.IssaArray[1].ErrorMsg.contains(QStringLiteral("перенаправлен"), Qt::CaseInsensitive));
     // A page after the login that is neither an account nor an error page.
-    ServersIni.WriteString(QStringLiteral("Эмулятор"), QStringLiteral("LoginURL"),
-                           emu.loginUrl().section(QLatin1Char('?'), 0, 0) + QStringLiteral("?function=is_services"));
+    state.ServersIni.WriteString(QStringLiteral("Эмулятор"), QStringLiteral("LoginURL"),
+                                 emu.loginUrl().section(QLatin1Char('?'), 0, 0)
+                                     + QStringLiteral("?function=is_services"));
     run();
-    EXPECT_TRUE(IssaArray[1].ErrorMsg.startsWith(QStringLiteral("Неизвестная страница после входа: \"")))
-        << IssaArray[1].ErrorMsg.toStdString();
+    EXPECT_TRUE(state.IssaArray[1].ErrorMsg.startsWith(QStringLiteral("Неизвестная страница после входа: \"")))
+        << state.IssaArray[1].ErrorMsg.toStdString();
 }
 
 TEST_F(EngineTest, AnAnswerThatNeverComesEndsByTheTimeLimit)
@@ -84,9 +85,9 @@ TEST_F(EngineTest, AnAnswerThatNeverComesEndsByTheTimeLimit)
     startWith({hang, phone(QStringLiteral("9160000002"))});
     engine->SetTimeOutMs(600);
     run();
-    EXPECT_EQ(IssaArray[1].State, dsError);
-    EXPECT_EQ(IssaArray[1].ErrorMsg, QStringLiteral("TimeOut: Нет информации о балансе в течении 3-х минут"));
-    EXPECT_TRUE(IssaArray[2].Success) << "the run goes on with the next phone";
+    EXPECT_EQ(state.IssaArray[1].State, dsError);
+    EXPECT_EQ(state.IssaArray[1].ErrorMsg, QStringLiteral("TimeOut: Нет информации о балансе в течении 3-х минут"));
+    EXPECT_TRUE(state.IssaArray[2].Success) << "the run goes on with the next phone";
 }
 
 TEST_F(EngineTest, AnUnreadableAccountPageFailsThePhoneAndKeepsItsFigures)
@@ -98,16 +99,16 @@ TEST_F(EngineTest, AnUnreadableAccountPageFailsThePhoneAndKeepsItsFigures)
     const QString page = home.file(QStringLiteral("korvet-test.html"));
     WriteFileBytes(page,
                    ToCp1251(QStringLiteral("<html><body>Виртуальный баланс<br>Лицевой счет: <br><br></body></html>")));
-    ServersIni.WriteString(QStringLiteral("Эмулятор"), QStringLiteral("LoginURL"),
-                           QUrl::fromLocalFile(page).toString());
-    keepOldFigures(1);
+    state.ServersIni.WriteString(QStringLiteral("Эмулятор"), QStringLiteral("LoginURL"),
+                                 QUrl::fromLocalFile(page).toString());
+    keepOldFigures(state.IssaArray[1]);
     run();
-    ASSERT_EQ(IssaArray[1].LoadedPages.size(), 1);
-    EXPECT_EQ(IssaArray[1].State, dsError) << IssaArray[1].LoadedPages.last().toStdString();
-    EXPECT_FALSE(IssaArray[1].Success);
-    EXPECT_TRUE(IssaArray[1].ErrorMsg.contains(QStringLiteral("BalanceParser2.ParseBalans -- > ")))
-        << IssaArray[1].ErrorMsg.toStdString();
-    EXPECT_FLOAT_EQ(IssaArray[1].Balance, 99.5f);
+    ASSERT_EQ(state.IssaArray[1].LoadedPages.size(), 1);
+    EXPECT_EQ(state.IssaArray[1].State, dsError) << state.IssaArray[1].LoadedPages.last().toStdString();
+    EXPECT_FALSE(state.IssaArray[1].Success);
+    EXPECT_TRUE(state.IssaArray[1].ErrorMsg.contains(QStringLiteral("BalanceParser2.ParseBalans -- > ")))
+        << state.IssaArray[1].ErrorMsg.toStdString();
+    EXPECT_FLOAT_EQ(state.IssaArray[1].Balance, 99.5f);
     EXPECT_EQ(historyRows(QStringLiteral("9160000001")), 0);
     EXPECT_EQ(emu.stats().value(QStringLiteral("requests")), 0);
     // One failure, one line in the log.
@@ -119,16 +120,16 @@ TEST_F(EngineTest, ALoginPageWithoutTheNumberFieldFailsAtOnceWithTheReason)
 {
     // The region names a number field that the emulator's login form lacks.
     startWith({phone(QStringLiteral("9160000001"), QStringLiteral("form-only"))}, /*formLogin=*/true);
-    ServersIni.WriteString(QStringLiteral("Эмулятор"), QStringLiteral("LoginName"), QStringLiteral("phone"));
+    state.ServersIni.WriteString(QStringLiteral("Эмулятор"), QStringLiteral("LoginName"), QStringLiteral("phone"));
     engine->SetTimeOutMs(20000);
     QElapsedTimer clock;
     clock.start();
     run();
     EXPECT_LT(clock.elapsed(), 8000) << "ended by the time limit instead of the page";
-    EXPECT_EQ(IssaArray[1].State, dsError);
-    EXPECT_FALSE(IssaArray[1].Success);
-    EXPECT_TRUE(IssaArray[1].ErrorMsg.contains(QStringLiteral("На странице входа нет поля \"phone\"")))
-        << IssaArray[1].ErrorMsg.toStdString();
+    EXPECT_EQ(state.IssaArray[1].State, dsError);
+    EXPECT_FALSE(state.IssaArray[1].Success);
+    EXPECT_TRUE(state.IssaArray[1].ErrorMsg.contains(QStringLiteral("На странице входа нет поля \"phone\"")))
+        << state.IssaArray[1].ErrorMsg.toStdString();
     EXPECT_EQ(emu.stats().value(QStringLiteral("form-pages")), 1);
     EXPECT_EQ(emu.loginCount(QStringLiteral("9160000001")), 0);
 }
@@ -143,10 +144,10 @@ TEST_F(EngineTest, ResultsTheHistoryCannotTakeAreMarkedAndWarnedAboutOncePerRun)
         WriteFileBytes(HistoryDbFileName(), junk);
         run();
         for (int slot : {1, 2}) {
-            EXPECT_TRUE(IssaArray[slot].Success) << "the figures read are true";
-            EXPECT_TRUE(IssaArray[slot].NotSaved) << slot;
+            EXPECT_TRUE(state.IssaArray[slot].Success) << "the figures read are true";
+            EXPECT_TRUE(state.IssaArray[slot].NotSaved) << slot;
         }
-        EXPECT_FLOAT_EQ(IssaArray[2].Balance, 20.0f);
+        EXPECT_FLOAT_EQ(state.IssaArray[2].Balance, 20.0f);
         ASSERT_EQ(warnings.size(), round) << "one warning per run";
         EXPECT_TRUE(warnings.last().contains(QStringLiteral("file is not a database")))
             << warnings.last().toStdString();
@@ -157,7 +158,7 @@ TEST_F(EngineTest, ResultsTheHistoryCannotTakeAreMarkedAndWarnedAboutOncePerRun)
     CreateHistoryDatabase();
     run();
     EXPECT_TRUE(store->Available());
-    EXPECT_FALSE(IssaArray[1].NotSaved);
+    EXPECT_FALSE(state.IssaArray[1].NotSaved);
     EXPECT_EQ(historyRows(QStringLiteral("9160000002")), 1);
     EXPECT_EQ(warnings.size(), 2);
 }
@@ -173,11 +174,11 @@ TEST_F(EngineTest, ALoginPageAfterTheCredentialsEndsThePhoneWithoutASecondTry)
     QElapsedTimer clock;
     clock.start();
     run();
-    EXPECT_EQ(IssaArray[1].ErrorMsg, QString::fromUtf8(AuthErrorMsg));
+    EXPECT_EQ(state.IssaArray[1].ErrorMsg, QString::fromUtf8(AuthErrorMsg));
     EXPECT_EQ(emu.loginCount(number), 1);
-    ServersIni.WriteString(QStringLiteral("Эмулятор"), QStringLiteral("LoginURL"), emu.formUrl());
+    state.ServersIni.WriteString(QStringLiteral("Эмулятор"), QStringLiteral("LoginURL"), emu.formUrl());
     run();
-    EXPECT_EQ(IssaArray[1].ErrorMsg, QString::fromUtf8(AuthErrorMsg));
+    EXPECT_EQ(state.IssaArray[1].ErrorMsg, QString::fromUtf8(AuthErrorMsg));
     EXPECT_EQ(emu.loginCount(number), 2);
     EXPECT_LT(clock.elapsed(), 10000);
 }
@@ -187,11 +188,11 @@ TEST_F(EngineTest, ALogThatCannotBeWrittenStopsNoPhone)
     startWith({phone(QStringLiteral("9160000001"), QStringLiteral("unavailable")),
                phone(QStringLiteral("9160000002"), QStringLiteral("auth-error")), phone(QStringLiteral("9160000003"))});
     ASSERT_TRUE(QDir().mkpath(ErrorLogFileName()));  // a folder where the log should be
-    IniFile.WriteBool(QStringLiteral("Debug"), QStringLiteral("SaveLogFiles"), true);
+    state.IniFile.WriteBool(QStringLiteral("Debug"), QStringLiteral("SaveLogFiles"), true);
     run();
-    EXPECT_EQ(IssaArray[1].ErrorMsg, QStringLiteral("ИССА временно недоступна"));
-    EXPECT_EQ(IssaArray[2].ErrorMsg, QString::fromUtf8(AuthErrorMsg));
-    EXPECT_TRUE(IssaArray[3].Success) << IssaArray[3].ErrorMsg.toStdString();
+    EXPECT_EQ(state.IssaArray[1].ErrorMsg, QStringLiteral("ИССА временно недоступна"));
+    EXPECT_EQ(state.IssaArray[2].ErrorMsg, QString::fromUtf8(AuthErrorMsg));
+    EXPECT_TRUE(state.IssaArray[3].Success) << state.IssaArray[3].ErrorMsg.toStdString();
 }
 
 // Numbers and passwords with the characters of the form encoding and Cyrillic
@@ -211,15 +212,15 @@ TEST_F(EngineTest, CredentialsAreEncodedAndNeverWrittenAnywhere)
     refused.password = QStringLiteral("Секрет+%&9");
     phones << refused;
     startWith(phones);
-    IniFile.WriteBool(QStringLiteral("Debug"), QStringLiteral("SaveLogFiles"), true);
+    state.IniFile.WriteBool(QStringLiteral("Debug"), QStringLiteral("SaveLogFiles"), true);
     for (bool form : {false, true}) {
-        ServersIni.WriteString(QStringLiteral("Эмулятор"), QStringLiteral("LoginURL"),
-                               form ? emu.formUrl() : emu.loginUrl());
+        state.ServersIni.WriteString(QStringLiteral("Эмулятор"), QStringLiteral("LoginURL"),
+                                     form ? emu.formUrl() : emu.loginUrl());
         run();
         for (int i = 1; i <= passwords.size(); ++i)
-            EXPECT_TRUE(IssaArray[i].Success)
-                << (form ? "form " : "POST ") << i << " " << IssaArray[i].ErrorMsg.toStdString();
-        EXPECT_EQ(IssaArray[5].ErrorMsg, QString::fromUtf8(AuthErrorMsg));
+            EXPECT_TRUE(state.IssaArray[i].Success)
+                << (form ? "form " : "POST ") << i << " " << state.IssaArray[i].ErrorMsg.toStdString();
+        EXPECT_EQ(state.IssaArray[5].ErrorMsg, QString::fromUtf8(AuthErrorMsg));
     }
     QStringList secrets = passwords;
     secrets << refused.password;
@@ -238,7 +239,7 @@ TEST_F(EngineTest, CredentialsAreEncodedAndNeverWrittenAnywhere)
     EXPECT_GT(scanned, 3) << "the pages and the log were written";
     for (int i = 1; i <= 5; ++i)
         for (const QString &secret : secrets)
-            EXPECT_FALSE(IssaArray[i].ErrorMsg.contains(secret));
+            EXPECT_FALSE(state.IssaArray[i].ErrorMsg.contains(secret));
 }
 
 namespace {
@@ -275,12 +276,12 @@ TEST_F(EngineTest, AHostileAnswerIsCutAtTheLimitAsItArrives)
     for (int slot : {1, 2, 3}) {
         ASSERT_TRUE(ResetPeakResident());
         run(2, slot);
-        EXPECT_TRUE(IssaArray[slot].ErrorMsg.startsWith(QStringLiteral("Ответ сервера больше 8 МБ")))
-            << slot << " " << IssaArray[slot].ErrorMsg.toStdString();
+        EXPECT_TRUE(state.IssaArray[slot].ErrorMsg.startsWith(QStringLiteral("Ответ сервера больше 8 МБ")))
+            << slot << " " << state.IssaArray[slot].ErrorMsg.toStdString();
         const long peak = PeakResidentKb();
         ASSERT_GT(peak, 0);
         EXPECT_LT(peak, 100 * 1024) << "slot " << slot << ": peak resident size " << peak << " kB";
     }
     run(2, 4);
-    EXPECT_TRUE(IssaArray[4].Success);
+    EXPECT_TRUE(state.IssaArray[4].Success);
 }

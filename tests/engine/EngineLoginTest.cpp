@@ -17,7 +17,7 @@ TEST_F(EngineTest, PostLoginFillsTheRecordAndStoresTheHistory)
                phone(QStringLiteral("9160000004"), QStringLiteral("frames"), 2)});
     run();
 
-    const TIssa &r1 = IssaArray[1];
+    const TIssa &r1 = state.IssaArray[1];
     EXPECT_TRUE(r1.Success) << r1.ErrorMsg.toStdString();
     EXPECT_EQ(r1.State, dsNone);
     EXPECT_EQ(r1.PhoneID, 1);
@@ -32,14 +32,14 @@ TEST_F(EngineTest, PostLoginFillsTheRecordAndStoresTheHistory)
     EXPECT_TRUE(r1.LoadedPages.last().startsWith(QStringLiteral("<!-- ") + emu.loginUrl()
                                                  + QStringLiteral(" -->\r\n\r\n<body")));
 
-    EXPECT_TRUE(IssaArray[2].Success) << IssaArray[2].ErrorMsg.toStdString();
-    EXPECT_FLOAT_EQ(IssaArray[2].Balance, -7.25f);
+    EXPECT_TRUE(state.IssaArray[2].Success) << state.IssaArray[2].ErrorMsg.toStdString();
+    EXPECT_FLOAT_EQ(state.IssaArray[2].Balance, -7.25f);
     EXPECT_EQ(historyRows(a.number), 1);
     EXPECT_EQ(historyRows(b.number), 1);
     EXPECT_EQ(emu.loginCount(a.number), 1);
     for (int slot : {3, 4}) {  // through a meta refresh and through frames
-        EXPECT_TRUE(IssaArray[slot].Success) << IssaArray[slot].ErrorMsg.toStdString();
-        EXPECT_FLOAT_EQ(IssaArray[slot].Balance, float(slot - 2));
+        EXPECT_TRUE(state.IssaArray[slot].Success) << state.IssaArray[slot].ErrorMsg.toStdString();
+        EXPECT_FLOAT_EQ(state.IssaArray[slot].Balance, float(slot - 2));
     }
 }
 
@@ -47,11 +47,11 @@ TEST_F(EngineTest, FormLoginFillsAndSubmitsTheLoginPage)
 {
     startWith({phone(QStringLiteral("9160000001"), QStringLiteral("form-only"), 33)}, /*formLogin=*/true);
     run();
-    EXPECT_TRUE(IssaArray[1].Success) << IssaArray[1].ErrorMsg.toStdString();
-    EXPECT_FLOAT_EQ(IssaArray[1].Balance, 33.0f);
+    EXPECT_TRUE(state.IssaArray[1].Success) << state.IssaArray[1].ErrorMsg.toStdString();
+    EXPECT_FLOAT_EQ(state.IssaArray[1].Balance, 33.0f);
     EXPECT_EQ(emu.stats().value(QStringLiteral("form-pages")), 1);
     // The login form page and the account page.
-    EXPECT_EQ(IssaArray[1].LoadedPages.size(), 2);
+    EXPECT_EQ(state.IssaArray[1].LoadedPages.size(), 2);
 }
 
 TEST_F(EngineTest, EachPhoneStartsWithoutTheSessionOfTheOneBefore)
@@ -64,14 +64,14 @@ TEST_F(EngineTest, EachPhoneStartsWithoutTheSessionOfTheOneBefore)
     b.password = QStringLiteral("000");
     setPhone(2, b);
     run();
-    EXPECT_TRUE(IssaArray[1].Success);
-    EXPECT_FALSE(IssaArray[2].Success);
-    EXPECT_EQ(IssaArray[2].ErrorMsg, QStringLiteral("Ошибка аутентификации"));
+    EXPECT_TRUE(state.IssaArray[1].Success);
+    EXPECT_FALSE(state.IssaArray[2].Success);
+    EXPECT_EQ(state.IssaArray[2].ErrorMsg, QStringLiteral("Ошибка аутентификации"));
 }
 
 TEST_F(EngineTest, DebugSwitchSavesEveryPage)
 {
-    IniFile.WriteBool(QStringLiteral("Debug"), QStringLiteral("SaveLogFiles"), true);
+    state.IniFile.WriteBool(QStringLiteral("Debug"), QStringLiteral("SaveLogFiles"), true);
     startWith({phone(QStringLiteral("9160000001"), QStringLiteral("ok"), 1)});
     run();
     const QStringList saved = QDir(home.dir()).entryList({QStringLiteral("\?\?-\?\?-\?\?_\?\?-\?\?-\?\?-\?\?\?.html")});
@@ -88,13 +88,14 @@ TEST_F(EngineTest, TlsWithATrustedAndAnUntrustedCertificate)
     startWith({phone(QStringLiteral("9160000001"), QStringLiteral("ok"), 5)}, false, cert, key);
 
     run();  // the certificate is nobody's: the phone fails and nothing is sent
-    EXPECT_FALSE(IssaArray[1].Success);
-    EXPECT_EQ(IssaArray[1].State, dsError);
-    EXPECT_TRUE(IssaArray[1].ErrorMsg.contains(QStringLiteral("Сертификат"))) << IssaArray[1].ErrorMsg.toStdString();
+    EXPECT_FALSE(state.IssaArray[1].Success);
+    EXPECT_EQ(state.IssaArray[1].State, dsError);
+    EXPECT_TRUE(state.IssaArray[1].ErrorMsg.contains(QStringLiteral("Сертификат")))
+        << state.IssaArray[1].ErrorMsg.toStdString();
     EXPECT_EQ(emu.loginCount(QStringLiteral("9160000001")), 0);
 
     engine->SetCaCertificates(cert);
     run();
-    EXPECT_TRUE(IssaArray[1].Success) << IssaArray[1].ErrorMsg.toStdString();
-    EXPECT_FLOAT_EQ(IssaArray[1].Balance, 5.0f);
+    EXPECT_TRUE(state.IssaArray[1].Success) << state.IssaArray[1].ErrorMsg.toStdString();
+    EXPECT_FLOAT_EQ(state.IssaArray[1].Balance, 5.0f);
 }

@@ -19,20 +19,20 @@ TEST_F(EngineTest, EachModeRequestsItsPhonesOnly)
     run();
     engine->SetSetupDialogOpen(false);
     EXPECT_EQ(emu.stats().value(QStringLiteral("requests")), 0);
-    EXPECT_FALSE(IssaArray[1].Success);
+    EXPECT_FALSE(state.IssaArray[1].Success);
     run(2, 2);
     EXPECT_EQ(emu.loginCount(QStringLiteral("9160000001")), 0);
     EXPECT_EQ(emu.loginCount(QStringLiteral("9160000002")), 1);
-    EXPECT_TRUE(IssaArray[2].Success);
+    EXPECT_TRUE(state.IssaArray[2].Success);
     run();
-    ASSERT_TRUE(IssaArray[1].Success);
-    IssaArray[2].Success = false;
-    const QStringList pagesOfOne = IssaArray[1].LoadedPages;
+    ASSERT_TRUE(state.IssaArray[1].Success);
+    state.IssaArray[2].Success = false;
+    const QStringList pagesOfOne = state.IssaArray[1].LoadedPages;
     run(1);
     EXPECT_EQ(emu.loginCount(QStringLiteral("9160000001")), 1);
     EXPECT_EQ(emu.loginCount(QStringLiteral("9160000002")), 3);
-    EXPECT_EQ(IssaArray[1].LoadedPages, pagesOfOne);
-    EXPECT_TRUE(IssaArray[2].Success);
+    EXPECT_EQ(state.IssaArray[1].LoadedPages, pagesOfOne);
+    EXPECT_TRUE(state.IssaArray[2].Success);
 }
 
 TEST_F(EngineTest, PhonesWithoutNumberPasswordTickOrAddressAreSkipped)
@@ -40,23 +40,23 @@ TEST_F(EngineTest, PhonesWithoutNumberPasswordTickOrAddressAreSkipped)
     EmulatorPhone a = phone(QStringLiteral("9160000001"));
     startWith({a, phone(QStringLiteral("9160000002")), phone(QStringLiteral("9160000003")),
                phone(QStringLiteral("9160000004"))});
-    TSetupPhoneLine line = SetupModel().Line(2);
+    TSetupPhoneLine line = state.Setup.Line(2);
     line.Password.clear();
-    SetupModel().SetLine(2, line);
+    state.Setup.SetLine(2, line);
     setPhone(3, phone(QStringLiteral("9160000003")), /*monitored=*/false);
-    line = SetupModel().Line(4);
+    line = state.Setup.Line(4);
     line.Region = QStringLiteral("НЕТ");  // a region nobody has: no address
-    SetupModel().SetLine(4, line);
-    IssaArray[2].ErrorMsg = QStringLiteral("прежнее");
+    state.Setup.SetLine(4, line);
+    state.IssaArray[2].ErrorMsg = QStringLiteral("прежнее");
     run();
-    EXPECT_TRUE(IssaArray[1].Success);
+    EXPECT_TRUE(state.IssaArray[1].Success);
     for (int slot = 2; slot <= 4; ++slot) {
         EXPECT_EQ(emu.loginCount(QStringLiteral("916000000%1").arg(slot)), 0) << slot;
-        EXPECT_EQ(IssaArray[slot].State, dsNone) << slot;
+        EXPECT_EQ(state.IssaArray[slot].State, dsNone) << slot;
     }
     // A run of all phones clears the errors of the last one, also of the
     // phones it passes over.
-    EXPECT_TRUE(IssaArray[2].ErrorMsg.isEmpty()) << IssaArray[2].ErrorMsg.toStdString();
+    EXPECT_TRUE(state.IssaArray[2].ErrorMsg.isEmpty()) << state.IssaArray[2].ErrorMsg.toStdString();
 }
 
 TEST_F(EngineTest, StopDuringAPhoneEndsItAndTheRun)
@@ -69,10 +69,10 @@ TEST_F(EngineTest, StopDuringAPhoneEndsItAndTheRun)
     clock.start();
     run();
     EXPECT_LT(clock.elapsed(), 3000);
-    EXPECT_EQ(IssaArray[1].State, dsError);
-    EXPECT_EQ(IssaArray[1].ErrorMsg, QStringLiteral("Запрос остановлен пользователем"));
+    EXPECT_EQ(state.IssaArray[1].State, dsError);
+    EXPECT_EQ(state.IssaArray[1].ErrorMsg, QStringLiteral("Запрос остановлен пользователем"));
     EXPECT_EQ(emu.loginCount(QStringLiteral("9160000002")), 0);
-    EXPECT_EQ(IssaArray[2].State, dsNone);
+    EXPECT_EQ(state.IssaArray[2].State, dsNone);
 }
 
 TEST_F(EngineTest, StopDuringThePauseRequestsNoFurtherPhone)
@@ -86,20 +86,20 @@ TEST_F(EngineTest, StopDuringThePauseRequestsNoFurtherPhone)
     clock.start();
     run();
     EXPECT_LT(clock.elapsed(), 2500);
-    EXPECT_TRUE(IssaArray[1].Success);
+    EXPECT_TRUE(state.IssaArray[1].Success);
     EXPECT_EQ(emu.loginCount(QStringLiteral("9160000002")), 0);
-    EXPECT_EQ(IssaArray[2].State, dsNone);
+    EXPECT_EQ(state.IssaArray[2].State, dsNone);
 }
 
 namespace {
 
 // What a page could change in the phone table, slot 0 included.
-std::string TableState()
+std::string TableState(const TIssaArray &table)
 {
-    QStringList state;
+    QStringList lines;
     for (int slot = 0; slot <= MaxPhones; ++slot) {
-        const TIssa &issa = IssaArray[slot];
-        state << QStringLiteral("%1 %2 %3 %4 %5 %6")
+        const TIssa &issa = table[slot];
+        lines << QStringLiteral("%1 %2 %3 %4 %5 %6")
                      .arg(slot)
                      .arg(int(issa.Success))
                      .arg(int(issa.State))
@@ -107,7 +107,7 @@ std::string TableState()
                      .arg(double(issa.Balance))
                      .arg(issa.LoadedPages.join(QStringLiteral("|")));
     }
-    return state.join(QLatin1Char('\n')).toStdString();
+    return lines.join(QLatin1Char('\n')).toStdString();
 }
 
 }  // namespace
@@ -119,7 +119,7 @@ TEST_F(EngineTest, APageThatArrivesAfterAStopChangesNothing)
     startWith({slow});
     QTimer::singleShot(200, engine.get(), [this] { engine->StopRequest(); });
     run();
-    const std::string before = TableState();
+    const std::string before = TableState(state.IssaArray);
     // The engine's browser brings the phone's account page after all, as a
     // late answer would.
     int completed = 0;
@@ -131,9 +131,9 @@ TEST_F(EngineTest, APageThatArrivesAfterAStopChangesNothing)
     ASSERT_TRUE(WaitUntil([&] { return completed > 0 && !engine->Browser().IsBusy(); }, 5000));
     ASSERT_NE(engine->Browser().Document(), nullptr);
     EXPECT_TRUE(engine->Browser().Document()->BodyOuterHtml().contains(QStringLiteral("туальный баланс")));
-    EXPECT_EQ(TableState(), before);
-    EXPECT_FALSE(IssaArray[1].Success);
-    EXPECT_EQ(IssaArray[1].ErrorMsg, QStringLiteral("Запрос остановлен пользователем"));
-    EXPECT_TRUE(IssaArray[1].LoadedPages.isEmpty());
+    EXPECT_EQ(TableState(state.IssaArray), before);
+    EXPECT_FALSE(state.IssaArray[1].Success);
+    EXPECT_EQ(state.IssaArray[1].ErrorMsg, QStringLiteral("Запрос остановлен пользователем"));
+    EXPECT_TRUE(state.IssaArray[1].LoadedPages.isEmpty());
     EXPECT_EQ(historyRows(QStringLiteral("9160000001")), 0);
 }

@@ -2,6 +2,7 @@
 #include "Common.h"
 #include "ExportTestUtil.h"
 #include "PhoneTable.h"
+#include "ProgramState.h"
 #include "SaveIssaToExcel.h"
 #include "Setup.h"
 #include "TestHome.h"
@@ -12,18 +13,11 @@
 namespace {
 class CurrentWorkbookTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        SetupModel() = TSetupModel();  // common thresholds 2.5 and 2
-        ResetIssaArray();
-    }
-    void TearDown() override { SetupModel() = TSetupModel(); }
-
     // A monitored phone with a query on record.
     TIssa &phone(int slot, const QString &number, float balance, int turnOff)
     {
-        MonitorPhone(slot, number, QStringLiteral("Alias%1").arg(slot));
-        TIssa &p = IssaArray[slot];
+        MonitorPhone(state.Setup, slot, number, QStringLiteral("Alias%1").arg(slot));
+        TIssa &p = state.IssaArray[slot];
         p.PhoneID = slot;
         p.PhoneNumber = number;
         p.Alias = QStringLiteral("Alias%1").arg(slot);
@@ -36,6 +30,7 @@ protected:
     }
 
     TestHome home;
+    TProgramState state{InitPaths()};
     QString out = home.file(QStringLiteral("current.xlsx"));
 };
 }  // namespace
@@ -53,14 +48,14 @@ TEST_F(CurrentWorkbookTest, AllPhonesInSlotOrderWithFiguresTypesAndMarks)
     p2.USDRate = 28.5f;
     phone(5, QStringLiteral("9034445566"), 1.0f, 1);  // red by balance and by turn-off
     phone(9, QStringLiteral("9037778899"), 50.0f, 0);
-    IssaArray[9].QueryDateTime = 0;  // never queried: not exported
-    MonitorPhone(11, QStringLiteral("9030000000"));
+    state.IssaArray[9].QueryDateTime = 0;  // never queried: not exported
+    MonitorPhone(state.Setup, 11, QStringLiteral("9030000000"));
     phone(14, QStringLiteral("9031231231"), 40.0f, 2);  // red by turn-off only (2 <= 2)
-    TIssa &unmonitored = IssaArray[20];
+    TIssa &unmonitored = state.IssaArray[20];
     unmonitored.Balance = 1;
     unmonitored.QueryDateTime = At(2026, 12, 5, 10, 0);
 
-    ASSERT_EQ(WriteCurrentWorkbook(out, false), 3);
+    ASSERT_EQ(WriteCurrentWorkbook(state, out, false), 3);
     ReadBackSheet sheet(out);
     ASSERT_TRUE(sheet.ok());
     EXPECT_EQ(sheet.maxRow(), 4);
@@ -112,13 +107,13 @@ TEST_F(CurrentWorkbookTest, RedOnlyTakesThePhonesMarkedByBalanceOrTurnOff)
     phone(1, QStringLiteral("9030000001"), 40.0f, 0);
     phone(3, QStringLiteral("9030000003"), 2.0f, 30);  // below the balance threshold only
     phone(4, QStringLiteral("9030000004"), 60.0f, 20);
-    TSetupPhoneLine own = SetupModel().Line(4);  // its own thresholds make it red
+    TSetupPhoneLine own = state.Setup.Line(4);  // its own thresholds make it red
     own.ExSettings = {true, 100.0f, 1};
-    SetupModel().SetLine(4, own);
+    state.Setup.SetLine(4, own);
 
-    EXPECT_TRUE(HasRedPhones());
-    EXPECT_EQ(CurrentExportSlots(true), (QList<int>{3, 4}));
-    ASSERT_EQ(WriteCurrentWorkbook(out, true), 2);
+    EXPECT_TRUE(HasRedPhones(state));
+    EXPECT_EQ(CurrentExportSlots(state, true), (QList<int>{3, 4}));
+    ASSERT_EQ(WriteCurrentWorkbook(state, out, true), 2);
     ReadBackSheet sheet(out);
     EXPECT_EQ(sheet.maxRow(), 3);
     EXPECT_EQ(sheet.cell(2, 1).value.toString(), "Alias3");
@@ -131,10 +126,10 @@ TEST_F(CurrentWorkbookTest, NoRedPhoneWhenTheRedOnesWereNeverQueried)
 {
     phone(1, QStringLiteral("9030000001"), 40.0f, 0);
     phone(2, QStringLiteral("9030000002"), 1.0f, 0);
-    IssaArray[2].QueryDateTime = 0;
-    EXPECT_FALSE(HasRedPhones());
-    EXPECT_TRUE(CurrentExportSlots(true).isEmpty());
-    EXPECT_EQ(CurrentExportSlots(false), QList<int>{1});
+    state.IssaArray[2].QueryDateTime = 0;
+    EXPECT_FALSE(HasRedPhones(state));
+    EXPECT_TRUE(CurrentExportSlots(state, true).isEmpty());
+    EXPECT_EQ(CurrentExportSlots(state, false), QList<int>{1});
 }
 
 TEST_F(CurrentWorkbookTest, DefaultFileName)

@@ -17,12 +17,12 @@ TDateTime At(int year, int month, int day, int hour, int minute, int second)
     return ToOleDate(QDateTime(QDate(year, month, day), QTime(hour, minute, second)));
 }
 
-void MonitorPhone(int slot, const QString &number, const QString &alias)
+void MonitorPhone(TSetupModel &model, int slot, const QString &number, const QString &alias)
 {
-    TSetupPhoneLine line = SetupModel().Line(slot);
+    TSetupPhoneLine line = model.Line(slot);
     line.Monitor = true;
     line.Number = number;
     line.Password = QStringLiteral("pw");
     line.Alias = alias;
-    SetupModel().SetLine(slot, line);
+    model.SetLine(slot, line);
 }

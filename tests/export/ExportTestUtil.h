@@ -7,9 +7,11 @@
 
 #include <QString>
 
+class TSetupModel;
+
 // Creates the history file when it does not exist yet, then appends the row.
 void StoreRow(const QString &dbFile, const RawRow &row);
 // A date-time of the given day and time, as stored.
 TDateTime At(int year, int month, int day, int hour, int minute, int second = 0);
-// Monitors the slot with the number (and alias) in the program-wide model.
-void MonitorPhone(int slot, const QString &number, const QString &alias = QString());
+// Monitors the slot with the number (and alias) in the model.
+void MonitorPhone(TSetupModel &model, int slot, const QString &number, const QString &alias = QString());

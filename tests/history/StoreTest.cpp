@@ -19,6 +19,7 @@ constexpr double kTenOClock = kToday + 10.0 / 24.0;
 
 struct StoreFixture : ::testing::Test {
     TestHome home;
+    TIssaArray table{};
     std::unique_ptr<TmdbStore> store;
     double now = kTenOClock;
 
@@ -33,7 +34,7 @@ struct StoreFixture : ::testing::Test {
     void load(const QList<HistoryPhoneRef> &phones, int refreshHours)
     {
         for (const THistoryRecord &r : store->LoadHistoryInformation(phones, refreshHours))
-            ApplyHistoryRecord(IssaArray[r.slot], r);
+            ApplyHistoryRecord(table[r.slot], r);
     }
 
     TIssa result(const QString &phone, float balance)
@@ -130,8 +131,8 @@ TEST_F(StoreFixture, TextsWithQuotesAndSqlAreStoredAndFoundExactly)
     load(refs, 3);
     for (int i = 0; i < nasty.size(); ++i) {
         ASSERT_EQ(HistoryAllRows(nasty[i]).size(), 1) << nasty[i].toStdString();
-        EXPECT_EQ(IssaArray[i + 1].UserName, nasty[i]);
-        EXPECT_EQ(IssaArray[i + 1].LicSchet, nasty[i]);
+        EXPECT_EQ(table[i + 1].UserName, nasty[i]);
+        EXPECT_EQ(table[i + 1].LicSchet, nasty[i]);
     }
     EXPECT_TRUE(HistoryAllRows(QStringLiteral("Д'Артаньян\\%")).isEmpty());  // pattern characters match only themselves
 }
@@ -154,13 +155,13 @@ TEST_F(StoreFixture, LoadingTakesTheNewestRowAndCountsRecentOnesAsSuccess)
     InsertRaw(db(), recent);
     InsertRaw(db(), {QStringLiteral("B"), now - 4.0 / 24.0, 7.5});
 
-    IssaArray[3].Balance = 11.0f;  // slot 3 has no history rows
-    IssaArray[4].Alias = QStringLiteral("untouched");  // slot 4 is not monitored
+    table[3].Balance = 11.0f;  // slot 3 has no history rows
+    table[4].Alias = QStringLiteral("untouched");  // slot 4 is not monitored
     load({{1, QStringLiteral("A"), QStringLiteral("first")},
           {2, QStringLiteral("B"), QStringLiteral("second")},
           {3, QStringLiteral("C"), QStringLiteral("third")}},
          3);
-    const TIssa &a = IssaArray[1];
+    const TIssa &a = table[1];
     EXPECT_EQ(
         QStringList({a.Alias, a.PhoneNumber, a.LicSchet, a.UserName}),
         QStringList({QStringLiteral("first"), QStringLiteral("A"), QStringLiteral("LS-A"), QStringLiteral("Пётр")}));
@@ -169,18 +170,18 @@ TEST_F(StoreFixture, LoadingTakesTheNewestRowAndCountsRecentOnesAsSuccess)
     EXPECT_EQ(QList<int>({a.PhoneID, a.TurnOff, a.JeansExpired, a.SMS, a.Minutes}), QList<int>({1, 17, 30, 40, 50}));
     EXPECT_DOUBLE_EQ(a.QueryDateTime, recent.when);
     EXPECT_TRUE(a.Success);  // 2 hours old, refresh time 3 hours
-    EXPECT_FLOAT_EQ(IssaArray[2].Balance, 7.5f);  // shown all the same
-    EXPECT_FALSE(IssaArray[2].Success);  // 4 hours old
-    EXPECT_EQ(IssaArray[3].PhoneNumber, QStringLiteral("C"));
-    EXPECT_FLOAT_EQ(IssaArray[3].Balance, 11.0f);
-    EXPECT_FALSE(IssaArray[3].Success);
-    EXPECT_EQ(IssaArray[4].Alias, QStringLiteral("untouched"));
+    EXPECT_FLOAT_EQ(table[2].Balance, 7.5f);  // shown all the same
+    EXPECT_FALSE(table[2].Success);  // 4 hours old
+    EXPECT_EQ(table[3].PhoneNumber, QStringLiteral("C"));
+    EXPECT_FLOAT_EQ(table[3].Balance, 11.0f);
+    EXPECT_FALSE(table[3].Success);
+    EXPECT_EQ(table[4].Alias, QStringLiteral("untouched"));
     load({{2, QStringLiteral("B"), QStringLiteral("second")}}, 5);
-    EXPECT_TRUE(IssaArray[2].Success);  // a longer refresh time counts it as current
+    EXPECT_TRUE(table[2].Success);  // a longer refresh time counts it as current
 
     QFile::remove(db());  // a missing file: nothing loaded, nothing created
-    IssaArray[5].Balance = 4.0f;
+    table[5].Balance = 4.0f;
     load({{5, QStringLiteral("A"), QStringLiteral("x")}}, 3);
-    EXPECT_EQ(IssaArray[5].Balance, 4.0f);
+    EXPECT_EQ(table[5].Balance, 4.0f);
     EXPECT_FALSE(QFileInfo::exists(db()));
 }

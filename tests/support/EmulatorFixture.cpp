@@ -2,7 +2,6 @@
 
 #include "EventLoopWait.h"
 #include "HistoryDb.h"
-#include "IniFile.h"
 #include "IssaUrl.h"
 #include "SettingsFile.h"
 #include "Setup.h"
@@ -11,11 +10,10 @@
 
 void EngineTest::SetUp()
 {
-    InitConfig();
     CreateHistoryDatabase();
     ASSERT_TRUE(CheckHistoryAvailable());
     store = std::make_unique<TmdbStore>();
-    engine = std::make_unique<TfrmWB>();
+    engine = std::make_unique<TfrmWB>(state);
     engine->SetStore(store.get());
     engine->SetPauseMs(0);
     engine->SetSubmitDelayMs(0);
@@ -54,15 +52,15 @@ TSetupPhoneLine EmulatorLine(int slot, const EmulatorPhone &p, bool monitored)
 }
 }  // namespace
 
-void PutEmulatorPhones(const EmulatorProcess &emu, const QList<EmulatorPhone> &phones, TSetupModel &model,
+void PutEmulatorPhones(const EmulatorProcess &emu, const QList<EmulatorPhone> &phones, TProgramState &state,
                        const QString &url)
 {
     // Written as a user would by hand, so that a form address stays as it is.
-    ServersIni.WriteString(QStringLiteral("Эмулятор"), QStringLiteral("ShortName"), kRegion);
-    ServersIni.WriteString(QStringLiteral("Эмулятор"), QStringLiteral("LoginURL"),
-                           url.isEmpty() ? emu.loginUrl() : url);
+    state.ServersIni.WriteString(QStringLiteral("Эмулятор"), QStringLiteral("ShortName"), kRegion);
+    state.ServersIni.WriteString(QStringLiteral("Эмулятор"), QStringLiteral("LoginURL"),
+                                 url.isEmpty() ? emu.loginUrl() : url);
     for (int slot = 1; slot <= phones.size(); ++slot)
-        model.SetLine(slot, EmulatorLine(slot, phones[slot - 1], true));
+        state.Setup.SetLine(slot, EmulatorLine(slot, phones[slot - 1], true));
 }
 
 void EngineTest::startWith(const QList<EmulatorPhone> &phones, bool formLogin, const QString &cert, const QString &key)
@@ -71,12 +69,12 @@ void EngineTest::startWith(const QList<EmulatorPhone> &phones, bool formLogin, c
     QString url = formLogin ? emu.formUrl() : emu.loginUrl();
     if (!cert.isEmpty())
         url.replace(QStringLiteral("http://"), QStringLiteral("https://"));
-    PutEmulatorPhones(emu, phones, SetupModel(), url);
+    PutEmulatorPhones(emu, phones, state, url);
 }
 
 void EngineTest::setPhone(int slot, const EmulatorPhone &p, bool monitored)
 {
-    SetupModel().SetLine(slot, EmulatorLine(slot, p, monitored));
+    state.Setup.SetLine(slot, EmulatorLine(slot, p, monitored));
 }
 
 int EngineTest::historyRows(const QString &number)

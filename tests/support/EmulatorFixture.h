@@ -5,7 +5,7 @@
 // request engine for runs end to end on 127.0.0.1.
 
 #include "EmulatorProcess.h"
-#include "Setup.h"
+#include "ProgramState.h"
 #include "StoreMDB.h"
 #include "TestHome.h"
 #include "WBForm.h"
@@ -16,8 +16,8 @@
 inline const QString kRegion = QStringLiteral("ЭМУ");
 
 // Writes the region (its LoginURL: url, or the emulator's POST login) and puts
-// the phones into slots 1, 2, ... of model, each aliased "Телефон <slot>".
-void PutEmulatorPhones(const EmulatorProcess &emu, const QList<EmulatorPhone> &phones, TSetupModel &model,
+// the phones into slots 1, 2, ... of the state's model, each aliased "Телефон <slot>".
+void PutEmulatorPhones(const EmulatorProcess &emu, const QList<EmulatorPhone> &phones, TProgramState &state,
                        const QString &url = {});
 
 class EngineTest : public ::testing::Test {
@@ -38,6 +38,7 @@ protected:
                                double balance = 12.5);
 
     TestHome home;
+    TProgramState state{InitPaths()};
     EmulatorProcess emu;
     std::unique_ptr<TmdbStore> store;
     std::unique_ptr<TfrmWB> engine;

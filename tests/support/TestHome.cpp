@@ -1,7 +1,6 @@
 #include "TestHome.h"
 
 #include "Common.h"
-#include "PhoneTable.h"
 
 #include <QFile>
 #include <gtest/gtest.h>
@@ -10,7 +9,6 @@ TestHome::TestHome() : oldHome_(qgetenv("SALDOMAT_HOME"))
 {
     qputenv("SALDOMAT_HOME", dir_.path().toLocal8Bit());
     ResetLogHeaderFlag();
-    ResetIssaArray();
 }
 
 TestHome::~TestHome()

@@ -33,7 +33,7 @@ class ChooserTest : public UiHistoryTest { };
 
 TEST_F(ChooserTest, DefaultsWithoutStoredValues)
 {
-    TfrmHistory h;
+    TfrmHistory h(state);
     EXPECT_EQ(child<QLineEdit>(&h, "edLastRequest")->text(), "50");
     EXPECT_EQ(child<QLineEdit>(&h, "edLastDays")->text(), "2");
     EXPECT_TRUE(child<QRadioButton>(&h, "rbShowLastRequest")->isChecked());
@@ -44,13 +44,13 @@ TEST_F(ChooserTest, DefaultsWithoutStoredValues)
 
 TEST_F(ChooserTest, StoredValuesAreCheckedAndWrittenBack)
 {
-    IniFile.WriteString(kSection, QStringLiteral("edLastRequest"), QStringLiteral("abc"));
-    IniFile.WriteString(kSection, QStringLiteral("edLastDays"), QStringLiteral("1.5"));
-    IniFile.WriteInteger(kSection, QStringLiteral("Height"), 420);
-    IniFile.WriteInteger(kSection, QStringLiteral("Left"), 30);
-    IniFile.WriteInteger(kSection, QStringLiteral("Top"), 40);
+    state.IniFile.WriteString(kSection, QStringLiteral("edLastRequest"), QStringLiteral("abc"));
+    state.IniFile.WriteString(kSection, QStringLiteral("edLastDays"), QStringLiteral("1.5"));
+    state.IniFile.WriteInteger(kSection, QStringLiteral("Height"), 420);
+    state.IniFile.WriteInteger(kSection, QStringLiteral("Left"), 30);
+    state.IniFile.WriteInteger(kSection, QStringLiteral("Top"), 40);
     {
-        TfrmHistory h;
+        TfrmHistory h(state);
         EXPECT_EQ(child<QLineEdit>(&h, "edLastRequest")->text(), "50");
         EXPECT_EQ(child<QLineEdit>(&h, "edLastDays")->text(), "1.5");  // a number, shown as it is
         EXPECT_EQ(h.height(), 420);
@@ -73,22 +73,22 @@ TEST_F(ChooserTest, StoredValuesAreCheckedAndWrittenBack)
         h.resize(275, 500);
         h.move(60, 70);
     }
-    EXPECT_EQ(IniFile.ReadString(kSection, QStringLiteral("edLastRequest"), QString()), "12");
-    EXPECT_EQ(IniFile.ReadString(kSection, QStringLiteral("edLastDays"), QString()), "9");
-    EXPECT_EQ(IniFile.ReadInteger(kSection, QStringLiteral("Height"), 0), 500);
-    EXPECT_EQ(IniFile.ReadInteger(kSection, QStringLiteral("Left"), 0), 60);
-    EXPECT_EQ(IniFile.ReadInteger(kSection, QStringLiteral("Top"), 0), 70);
+    EXPECT_EQ(state.IniFile.ReadString(kSection, QStringLiteral("edLastRequest"), QString()), "12");
+    EXPECT_EQ(state.IniFile.ReadString(kSection, QStringLiteral("edLastDays"), QString()), "9");
+    EXPECT_EQ(state.IniFile.ReadInteger(kSection, QStringLiteral("Height"), 0), 500);
+    EXPECT_EQ(state.IniFile.ReadInteger(kSection, QStringLiteral("Left"), 0), 60);
+    EXPECT_EQ(state.IniFile.ReadInteger(kSection, QStringLiteral("Top"), 0), 70);
 
     // A place far off every screen is not taken.
-    IniFile.WriteInteger(kSection, QStringLiteral("Left"), 50000);
-    TfrmHistory again;
+    state.IniFile.WriteInteger(kSection, QStringLiteral("Left"), 50000);
+    TfrmHistory again(state);
     EXPECT_NE(again.pos().x(), 50000);
     EXPECT_EQ(again.height(), 500);
 }
 
 TEST_F(ChooserTest, KeyFilterTurnsCommaIntoPointAndDropsOtherCharacters)
 {
-    TfrmHistory h;
+    TfrmHistory h(state);
     for (const char *name : {"edLastRequest", "edLastDays"}) {
         auto *ed = child<QLineEdit>(&h, QString::fromLatin1(name));
         ed->setText(QString());
@@ -107,12 +107,12 @@ TEST_F(ChooserTest, OneRowPerMonitoredPhoneInSlotOrder)
     phone(3, QStringLiteral("9031110003"), QStringLiteral("Дом"));
     phone(7, QStringLiteral("9031110007"));
     phone(12, QStringLiteral("9031110012"), QStringLiteral("Офис"));
-    MonitorPhone(5, QStringLiteral("9031110005"));
-    TSetupPhoneLine off = SetupModel().Line(5);
+    MonitorPhone(state.Setup, 5, QStringLiteral("9031110005"));
+    TSetupPhoneLine off = state.Setup.Line(5);
     off.Monitor = false;
-    SetupModel().SetLine(5, off);
+    state.Setup.SetLine(5, off);
 
-    TfrmHistory h;
+    TfrmHistory h(state);
     EXPECT_EQ(h.PhoneSlots(), (QList<int>{3, 7, 12}));
     EXPECT_EQ(h.findChild<QRadioButton *>(QStringLiteral("rbPhone_5")), nullptr);
     auto *rb3 = child<QRadioButton>(&h, "rbPhone_3");
@@ -130,7 +130,7 @@ TEST_F(ChooserTest, OneRowPerMonitoredPhoneInSlotOrder)
 
 TEST_F(ChooserTest, NoMonitoredPhoneLeavesTheAreaEmptyAndTheButtonsOff)
 {
-    TfrmHistory h;
+    TfrmHistory h(state);
     EXPECT_TRUE(h.PhoneSlots().isEmpty());
     EXPECT_EQ(h.SelectedPhone(), 0);
     EXPECT_TRUE(h.findChildren<QRadioButton *>(QRegularExpression(QStringLiteral("^rbPhone_"))).isEmpty());
@@ -147,7 +147,7 @@ TEST_F(ChooserTest, ShowAndDoubleClickOpenTheGridOfTheChosenPhoneForThePeriod)
         StoreRow(db, {QStringLiteral("9032220004"), now - i * 0.1, 10.0 + i});
     StoreRow(db, {QStringLiteral("9032220002"), now, 99});
 
-    TfrmHistory h;
+    TfrmHistory h(state);
     h.show();
     ModalWatcher watcher;
     int rowsShown = -1;
@@ -177,9 +177,9 @@ TEST_F(ChooserTest, ShowHistoryOpensOneChooser)
     bool wasInstance = false;
     watcher.onWindow([&](QWidget *w) {
         wasInstance = TfrmHistory::Instance() == w;
-        ShowHistory();  // a second choice while open: no second chooser
+        ShowHistory(state);  // a second choice while open: no second chooser
     });
-    ShowHistory();
+    ShowHistory(state);
     ASSERT_EQ(watcher.seen().size(), 1);
     EXPECT_EQ(watcher.seen()[0].className, "TfrmHistory");
     EXPECT_TRUE(wasInstance);
@@ -188,7 +188,7 @@ TEST_F(ChooserTest, ShowHistoryOpensOneChooser)
 
 TEST_F(ChooserTest, EscapeClosesTheChooserAlsoFromAnEdit)
 {
-    TfrmHistory h;
+    TfrmHistory h(state);
     h.show();
     auto *ed = child<QLineEdit>(&h, "edLastDays");
     ed->setFocus();
@@ -212,7 +212,7 @@ TEST_F(ChooserTest, PhonesWindowOpensTheGridOfASlotWithTheNewestRows)
         rows = grid->grid()->rowCount();
         newest = grid->grid()->item(0, 2)->text();
     });
-    ShowHistoryPhone(6);
+    ShowHistoryPhone(state, 6);
     ASSERT_EQ(watcher.seen().size(), 1);
     EXPECT_EQ(watcher.seen()[0].text, "Телефон (903) 555-0006 [Шестой]");
     EXPECT_EQ(rows, 50);

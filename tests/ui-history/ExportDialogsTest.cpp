@@ -57,7 +57,7 @@ TEST_F(ExportDialogsTest, HistoryExportWritesThePeriodAndReportsSuccess)
     const TDateTime now = NowOle();
     for (int i = 0; i < 7; ++i)
         StoreRow(db, {kPhone, now - i * 0.5, 10.0 + i});
-    TfrmHistory h;
+    TfrmHistory h(state);
     h.show();
     ModalWatcher watcher;
     clickExcel(h);  // the last 50 queries: all 7
@@ -80,7 +80,7 @@ TEST_F(ExportDialogsTest, OverwriteRefusedOrImpossibleAndCancelWriteNothing)
 {
     StoreRow(db, {kPhone, NowOle(), 10});
     WriteFileBytes(chosen, "keep me");
-    TfrmHistory h;
+    TfrmHistory h(state);
     h.show();
     ModalWatcher watcher;
 
@@ -122,7 +122,7 @@ TEST_F(ExportDialogsTest, OverwriteRefusedOrImpossibleAndCancelWriteNothing)
 TEST_F(ExportDialogsTest, EmptyHistoryWarnsAndWritesNoFile)
 {
     StoreRow(db, {QStringLiteral("9999999999"), NowOle(), 10});
-    TfrmHistory h;
+    TfrmHistory h(state);
     h.show();
     ModalWatcher watcher;
     clickExcel(h);
@@ -133,17 +133,17 @@ TEST_F(ExportDialogsTest, EmptyHistoryWarnsAndWritesNoFile)
 
 TEST_F(ExportDialogsTest, CurrentExportRedOnlyAndAll)
 {
-    IssaArray[1].Balance = 40;
-    IssaArray[1].QueryDateTime = At(2026, 12, 5, 10, 0);
+    state.IssaArray[1].Balance = 40;
+    state.IssaArray[1].QueryDateTime = At(2026, 12, 5, 10, 0);
     ModalWatcher watcher;
-    SaveInfoToExcel(nullptr, true);  // no red phone: the message, no file choice
+    SaveInfoToExcel(state, nullptr, true);  // no red phone: the message, no file choice
     EXPECT_EQ(texts(watcher), QStringList{"\"Красных\" телефонов нет !"});
     EXPECT_TRUE(proposals.isEmpty());
 
     phone(3, QStringLiteral("9036660003"), QStringLiteral("Красный"));
-    IssaArray[3].Balance = 1;
-    IssaArray[3].QueryDateTime = At(2026, 12, 5, 11, 0);
-    SaveInfoToExcel(nullptr, true);
+    state.IssaArray[3].Balance = 1;
+    state.IssaArray[3].QueryDateTime = At(2026, 12, 5, 11, 0);
+    SaveInfoToExcel(state, nullptr, true);
     ASSERT_EQ(proposals.size(), 1);
     EXPECT_TRUE(proposals[0].startsWith("Balance ") && proposals[0].endsWith(".xlsx")) << proposals[0].toStdString();
     EXPECT_EQ(proposals[0].size(), QStringLiteral("Balance 05-12-26 14-30.xlsx").size());
@@ -154,7 +154,7 @@ TEST_F(ExportDialogsTest, CurrentExportRedOnlyAndAll)
         EXPECT_EQ(sheet.cell(2, 1).value.toString(), "Красный");
     }
     watcher.answer(QMessageBox::Yes);
-    SaveInfoToExcel(nullptr, false);
+    SaveInfoToExcel(state, nullptr, false);
     EXPECT_EQ(
         texts(watcher).mid(2),
         (QStringList{OverwriteQuestionText(chosen), "Текущие данные по всем телефонам успешно записаны в Excel"}));
@@ -164,7 +164,7 @@ TEST_F(ExportDialogsTest, CurrentExportRedOnlyAndAll)
 TEST_F(ExportDialogsTest, FailureIsLoggedWithItsLabelsAndNotReportedAsSuccess)
 {
     // No history file: the reading fails.
-    TfrmHistory h;
+    TfrmHistory h(state);
     h.show();
     ModalWatcher watcher;
     clickExcel(h);

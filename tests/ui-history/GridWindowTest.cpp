@@ -27,7 +27,7 @@ protected:
         const QTableWidgetItem *item = window->grid()->item(row, col);
         return item ? item->text() : QString();
     }
-    std::unique_ptr<TfrmHistoryPhone> window = std::make_unique<TfrmHistoryPhone>();
+    std::unique_ptr<TfrmHistoryPhone> window = std::make_unique<TfrmHistoryPhone>(state);
 };
 
 bool isNavy(QRgb c)
@@ -151,16 +151,16 @@ TEST_F(GridWindowTest, ChartShowsTheBalanceOldestFirstAndTheThresholdOfThePhone)
     EXPECT_EQ(mark->at(1).x(), balance->at(2).x());
 
     // The phone's own threshold; no line when balances are not marked.
-    TSetupPhoneLine own = SetupModel().Line(1);
+    TSetupPhoneLine own = state.Setup.Line(1);
     own.ExSettings = {true, 7.0f, 1};
-    SetupModel().SetLine(1, own);
-    TfrmHistoryPhone second;
+    state.Setup.SetLine(1, own);
+    TfrmHistoryPhone second(state);
     second.FillInfo(1, HistoryPeriod::All, 0);
     double value = 0;
     EXPECT_TRUE(second.thresholdShown(&value));
     EXPECT_EQ(value, 7.0);
-    SetupModel().General.cbMarkIfBalance = false;
-    TfrmHistoryPhone third;
+    state.Setup.General.cbMarkIfBalance = false;
+    TfrmHistoryPhone third(state);
     third.FillInfo(1, HistoryPeriod::All, 0);
     EXPECT_FALSE(third.thresholdShown());
     EXPECT_EQ(qobject_cast<QChartView *>(third.chart())->chart()->series().size(), 1);

@@ -5,8 +5,7 @@
 #include "Common.h"
 #include "ExportTestUtil.h"
 #include "HistoryDb.h"
-#include "IniFile.h"
-#include "PhoneTable.h"
+#include "ProgramState.h"
 #include "SettingsFile.h"
 #include "Setup.h"
 #include "TestHome.h"
@@ -15,21 +14,16 @@
 
 class UiHistoryTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        InitConfig();
-        ResetIssaArray();
-    }
-    void TearDown() override { SetupModel() = TSetupModel(); }
     // Monitored in the settings and known to the phone table, as at start-up.
     void phone(int slot, const QString &number, const QString &alias = QString())
     {
-        MonitorPhone(slot, number, alias);
-        IssaArray[slot].PhoneID = slot;
-        IssaArray[slot].PhoneNumber = number;
-        IssaArray[slot].Alias = alias;
+        MonitorPhone(state.Setup, slot, number, alias);
+        state.IssaArray[slot].PhoneID = slot;
+        state.IssaArray[slot].PhoneNumber = number;
+        state.IssaArray[slot].Alias = alias;
     }
 
     TestHome home;
+    TProgramState state{InitPaths()};
     QString db = HistoryDbFileName();
 };

@@ -24,7 +24,8 @@ protected:
                                   "[Урал]\r\nShortName=ЕКБ\r\nLoginURL=http://127.0.0.1:1/ekb\r\n")));
     }
     UiHome home;
-    TfrmIssaUrlChoose chooser;
+    TProgramState &state = home.state;
+    TfrmIssaUrlChoose chooser{state.ServersIni};
 };
 
 void fill(TfrmAddIssaUrl *d, const char *name, const char *url, const char *shortName)
@@ -73,9 +74,9 @@ TEST_F(RegionDialogsTest, AddingCorrectsTheAddressAndSelectsTheNewRegion)
     EXPECT_TRUE(chooser.isVisible());
     EXPECT_EQ(chooser.SelectedLongName(), U("Сибирь"));
     EXPECT_EQ(chooser.SelectedShortName(), U("НСК"));
-    EXPECT_EQ(ServersIni.ReadString(U("Сибирь"), QStringLiteral("LoginURL"), QString()),
+    EXPECT_EQ(state.ServersIni.ReadString(U("Сибирь"), QStringLiteral("LoginURL"), QString()),
               QStringLiteral("https://127.0.0.1:1/cgi-bin/cgi.exe?function=is_login"));
-    EXPECT_EQ(GetIssaUrlByShortName(U("нск")).LongName, U("Сибирь"));
+    EXPECT_EQ(GetIssaUrlByShortName(state.ServersIni, U("нск")).LongName, U("Сибирь"));
 
     // Cancelling the add dialog writes nothing.
     const QByteArray before = ReadFileBytes(InitPaths().ServersIniFileName);
@@ -89,7 +90,7 @@ TEST_F(RegionDialogsTest, AddingCorrectsTheAddressAndSelectsTheNewRegion)
 
 TEST_F(RegionDialogsTest, AddDialogRefusesEmptyFieldsAndTakenShortNames)
 {
-    TfrmAddIssaUrl add;
+    TfrmAddIssaUrl add(state.ServersIni);
     add.show();
     TypeText(add.edShortName, QStringLiteral("ABCDEF"));
     EXPECT_EQ(add.edShortName->text(), QStringLiteral("ABCD"));
@@ -139,7 +140,7 @@ TEST_F(RegionDialogsTest, EditingKeepsOrRenamesTheRegion)
         EXPECT_TRUE(catcher.texts.isEmpty());
     }
     EXPECT_EQ(chooser.SelectedLongName(), U("Питер"));
-    EXPECT_EQ(ServersIni.ReadString(U("Питер"), QStringLiteral("LoginStr"), QString()), QStringLiteral("custom"));
+    EXPECT_EQ(state.ServersIni.ReadString(U("Питер"), QStringLiteral("LoginStr"), QString()), QStringLiteral("custom"));
 
     // Taking the other region's short name is refused; renaming drops the hand-written keys.
     WhenModal<TfrmAddIssaUrl>([](TfrmAddIssaUrl *d) {
@@ -155,10 +156,10 @@ TEST_F(RegionDialogsTest, EditingKeepsOrRenamesTheRegion)
     QTest::mouseClick(chooser.bnEdit, Qt::LeftButton);
     EXPECT_EQ(chooser.SelectedLongName(), U("Санкт-Петербург"));
     EXPECT_EQ(chooser.SelectedShortName(), U("СПб"));
-    const QStringList sections = ServersIni.ReadSections();
+    const QStringList sections = state.ServersIni.ReadSections();
     EXPECT_FALSE(sections.contains(U("Питер")));
     EXPECT_TRUE(sections.contains(U("Санкт-Петербург")));
-    EXPECT_TRUE(ServersIni.ReadString(U("Санкт-Петербург"), QStringLiteral("LoginStr"), QString()).isEmpty());
+    EXPECT_TRUE(state.ServersIni.ReadString(U("Санкт-Петербург"), QStringLiteral("LoginStr"), QString()).isEmpty());
 }
 
 TEST_F(RegionDialogsTest, RemovingAsksFirstThenSelectsTheBuiltInRegion)
@@ -171,11 +172,11 @@ TEST_F(RegionDialogsTest, RemovingAsksFirstThenSelectsTheBuiltInRegion)
         EXPECT_EQ(no.texts, QStringList{U("Удалить региональную ИССА \"Урал\" из списка?")});
         EXPECT_EQ(no.icons.value(0), QMessageBox::Question);
     }
-    EXPECT_TRUE(ServersIni.ReadSections().contains(U("Урал")));
+    EXPECT_TRUE(state.ServersIni.ReadSections().contains(U("Урал")));
     EXPECT_EQ(chooser.SelectedLongName(), U("Урал"));
     MessageCatcher yes(QMessageBox::Yes);
     QTest::mouseClick(chooser.bnRemove, Qt::LeftButton);
-    EXPECT_FALSE(ServersIni.ReadSections().contains(U("Урал")));
+    EXPECT_FALSE(state.ServersIni.ReadSections().contains(U("Урал")));
     EXPECT_EQ(chooser.cbIssaLongName->currentIndex(), 0);
     EXPECT_EQ(chooser.cbIssaLongName->count(), 2);
     EXPECT_TRUE(chooser.isVisible());

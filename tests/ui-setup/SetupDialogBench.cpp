@@ -5,6 +5,7 @@
 
 #include "Common.h"
 #include "PhonesXml.h"
+#include "ProgramState.h"
 #include "SettingsFile.h"
 #include "SetupForm.h"
 
@@ -13,6 +14,14 @@
 #include <benchmark/benchmark.h>
 
 namespace {
+// The program state on the bench's directory (made at the first call, once
+// main has chosen the directory).
+TProgramState &program()
+{
+    static TProgramState state(InitPaths());
+    return state;
+}
+
 void fillPhones()
 {
     for (int slot = 1; slot <= MaxPhones; ++slot) {
@@ -21,15 +30,15 @@ void fillPhones()
         line.Number = QStringLiteral("916%1").arg(slot, 7, 10, QLatin1Char('0'));
         line.Password = QStringLiteral("pw%1").arg(slot);
         line.Alias = QStringLiteral("Phone %1").arg(slot);
-        SetupModel().SetLine(slot, line);
+        program().Setup.SetLine(slot, line);
     }
-    SavePhonesInfoToXml();
+    SavePhonesInfoToXml(program().Setup, program().Paths.PhonesXmlFileName, MaxPhones);
 }
 
 void BM_SetupDialogCreateAndShow(benchmark::State &state)
 {
     for (auto _ : state) {
-        TfrmSetup dialog;
+        TfrmSetup dialog(program());
         dialog.show();
         QApplication::processEvents();
         benchmark::DoNotOptimize(dialog.isVisible());
@@ -40,7 +49,7 @@ BENCHMARK(BM_SetupDialogCreateAndShow)->Unit(benchmark::kMillisecond);
 
 void BM_SetupDialogShowAgain(benchmark::State &state)
 {
-    TfrmSetup dialog;
+    TfrmSetup dialog(program());
     for (auto _ : state) {
         dialog.show();
         QApplication::processEvents();
@@ -56,8 +65,6 @@ int main(int argc, char **argv)
     QTemporaryDir home;
     qputenv("SALDOMAT_HOME", home.path().toLocal8Bit());
     QApplication app(argc, argv);
-    InitPaths();
-    InitConfig();
     fillPhones();
     ::benchmark::Initialize(&argc, argv);
     ::benchmark::RunSpecifiedBenchmarks();

@@ -4,7 +4,6 @@
 
 #include "SetupForm.h"
 #include "ExSetupPhone.h"
-#include "IniFile.h"
 #include "IssaUrlChoose.h"
 #include "Passw.h"
 #include "PhonesXml.h"
@@ -34,20 +33,21 @@ TSetupPhoneLine phone(const char *number, const char *password, bool monitor = t
 }
 
 // Stores rows in phones.xml and the model, as a run of the program would have.
-void storePhones(const std::vector<std::pair<int, TSetupPhoneLine>> &rows)
+void storePhones(TProgramState &state, const std::vector<std::pair<int, TSetupPhoneLine>> &rows)
 {
     TSetupModel model;
     for (const auto &[slot, line] : rows)
         model.SetLine(slot, line);
-    SavePhonesInfoToXml(model, InitPaths().PhonesXmlFileName, MaxPhones);
-    LoadPhonesInfoFromXml();
-    LoadIniFile();
+    SavePhonesInfoToXml(model, state.Paths.PhonesXmlFileName, MaxPhones);
+    LoadPhonesInfoFromXml(state.Setup, state.Paths.PhonesXmlFileName, MaxPhones);
+    LoadIniFile(state.IniFile, state.Setup);
 }
 
 class SetupFormTest : public ::testing::Test {
 protected:
     UiHome home;
-    TfrmSetup dlg;
+    TProgramState &state = home.state;
+    TfrmSetup dlg{state};
     const TSetupRowWidgets &row(int slot) { return dlg.Row(slot); }
 };
 }  // namespace
@@ -80,10 +80,10 @@ TEST_F(SetupFormTest, ShowingLoadsTheStoredRowsAndSettings)
     TSetupPhoneLine own = phone("9161112233", "secret1", true, "Дом");
     own.Region = QStringLiteral("СПБ");
     own.ExSettings = {true, 1.5f, 4};
-    storePhones({{1, own}, {2, phone("9162223344", "", false)}});
-    SetupModel().General.cbSMS = true;
-    SetupModel().General.cbRefreshTime = 7;
-    SetupModel().General.edBalanceLessThen = QStringLiteral("3.25");
+    storePhones(state, {{1, own}, {2, phone("9162223344", "", false)}});
+    state.Setup.General.cbSMS = true;
+    state.Setup.General.cbRefreshTime = 7;
+    state.Setup.General.edBalanceLessThen = QStringLiteral("3.25");
     dlg.show();
 
     EXPECT_EQ(row(1).edNumber->text(), QStringLiteral("9161112233"));
@@ -118,7 +118,7 @@ TEST_F(SetupFormTest, ShowingLoadsTheStoredRowsAndSettings)
 
 TEST_F(SetupFormTest, SaveChecksNumbersThenPasswordsAndFocusesTheFirstGap)
 {
-    storePhones({{1, phone("9161112233", "pw1")}, {2, phone("9169990000", "", false)}});
+    storePhones(state, {{1, phone("9161112233", "pw1")}, {2, phone("9169990000", "", false)}});
     const QByteArray stored = ReadFileBytes(InitPaths().PhonesXmlFileName);
     dlg.show();
     dlg.pages()->setCurrentIndex(2);
@@ -168,7 +168,7 @@ TEST_F(SetupFormTest, SaveChecksNumbersThenPasswordsAndFocusesTheFirstGap)
     EXPECT_EQ(dlg.result(), QDialog::Accepted);
     EXPECT_FALSE(dlg.isVisible());
     // Until the next load the rows keep their slots.
-    EXPECT_EQ(SetupModel().Line(7).Number, QStringLiteral("9167778899"));
+    EXPECT_EQ(state.Setup.Line(7).Number, QStringLiteral("9167778899"));
     TSetupModel reloaded;
     LoadPhonesInfoFromXml(reloaded, InitPaths().PhonesXmlFileName, MaxPhones);
     EXPECT_EQ(reloaded.Line(2).Number, QStringLiteral("9169990000"));
@@ -180,7 +180,7 @@ TEST_F(SetupFormTest, SaveChecksNumbersThenPasswordsAndFocusesTheFirstGap)
 
 TEST_F(SetupFormTest, CancellingByButtonEscOrCloseBoxRestoresTheStoredRows)
 {
-    storePhones({{1, phone("9161112233", "pw1", true, "A")}});
+    storePhones(state, {{1, phone("9161112233", "pw1", true, "A")}});
     const QByteArray stored = ReadFileBytes(InitPaths().PhonesXmlFileName);
     for (int way = 0; way < 3; ++way) {
         dlg.show();
@@ -197,8 +197,8 @@ TEST_F(SetupFormTest, CancellingByButtonEscOrCloseBoxRestoresTheStoredRows)
         EXPECT_FALSE(dlg.isVisible()) << way;
         EXPECT_EQ(dlg.result(), QDialog::Rejected) << way;
         EXPECT_EQ(ReadFileBytes(InitPaths().PhonesXmlFileName), stored) << way;
-        EXPECT_EQ(SetupModel().Line(1).Number, QStringLiteral("9161112233")) << way;
-        EXPECT_FALSE(SetupModel().Line(2).Monitor) << way;
+        EXPECT_EQ(state.Setup.Line(1).Number, QStringLiteral("9161112233")) << way;
+        EXPECT_FALSE(state.Setup.Line(2).Monitor) << way;
     }
     dlg.show();
     EXPECT_EQ(row(1).edNumber->text(), QStringLiteral("9161112233"));
@@ -208,8 +208,8 @@ TEST_F(SetupFormTest, CancellingByButtonEscOrCloseBoxRestoresTheStoredRows)
 
 TEST_F(SetupFormTest, RunSetupDialogSavesOrRestoresTheGeneralSettings)
 {
-    storePhones({{1, phone("9161112233", "pw1")}});
-    SaveIniFile();
+    storePhones(state, {{1, phone("9161112233", "pw1")}});
+    SaveIniFile(state.IniFile, state.Setup);
     const QByteArray storedIni = ReadFileBytes(InitPaths().IniFileName);
 
     WhenModal<TfrmSetup>([](TfrmSetup *d) {
@@ -219,13 +219,13 @@ TEST_F(SetupFormTest, RunSetupDialogSavesOrRestoresTheGeneralSettings)
         d->cbRequestNow->setChecked(true);
         QTest::mouseClick(d->bnCancel, Qt::LeftButton);
     });
-    TSetupResult result = RunSetupDialog(dlg);
+    TSetupResult result = RunSetupDialog(state, dlg);
     EXPECT_FALSE(result.Confirmed);
     EXPECT_TRUE(result.RequestNow);  // ticked as the dialog closed, whichever way
     EXPECT_EQ(ReadFileBytes(InitPaths().IniFileName), storedIni);
-    EXPECT_FALSE(SetupModel().General.cbExecAfterRun);
-    EXPECT_TRUE(SetupModel().General.cbNN);
-    EXPECT_EQ(SetupModel().General.edTurnOffLessThen, QStringLiteral("2"));
+    EXPECT_FALSE(state.Setup.General.cbExecAfterRun);
+    EXPECT_TRUE(state.Setup.General.cbNN);
+    EXPECT_EQ(state.Setup.General.edTurnOffLessThen, QStringLiteral("2"));
     EXPECT_FALSE(dlg.IsOpen());
 
     // Showing again unticks "Сохранить и запросить баланс" and shows the stored values.
@@ -237,14 +237,14 @@ TEST_F(SetupFormTest, RunSetupDialogSavesOrRestoresTheGeneralSettings)
         d->cbRefreshTime->setCurrentIndex(0);
         QTest::mouseClick(d->bnOK, Qt::LeftButton);
     });
-    result = RunSetupDialog(dlg);
+    result = RunSetupDialog(state, dlg);
     EXPECT_TRUE(result.Confirmed);
     EXPECT_FALSE(result.RequestNow);
     TSetupModel fromFile;
-    LoadIniFile(fromFile);
+    LoadIniFile(state.IniFile, fromFile);
     EXPECT_TRUE(fromFile.General.cbExecAfterRun);
     EXPECT_EQ(fromFile.General.cbRefreshTime, 0);
-    EXPECT_EQ(RequestIntervalMs(), 3 * 3600000LL);
+    EXPECT_EQ(RequestIntervalMs(state.Setup), 3 * 3600000LL);
 }
 
 TEST_F(SetupFormTest, TrayRadioGroupSpansRowsAndTheTwoButtons)
@@ -255,7 +255,7 @@ TEST_F(SetupFormTest, TrayRadioGroupSpansRowsAndTheTwoButtons)
 
     TSetupPhoneLine shown = phone("9162223344", "pw");
     shown.TrayShow = true;
-    storePhones({{1, phone("9161112233", "pw")}, {2, shown}});
+    storePhones(state, {{1, phone("9161112233", "pw")}, {2, shown}});
     dlg.show();
     EXPECT_TRUE(row(2).rbTrayShow->isChecked());
     EXPECT_FALSE(dlg.rbTrayNotShow->isChecked());
@@ -267,25 +267,25 @@ TEST_F(SetupFormTest, TrayRadioGroupSpansRowsAndTheTwoButtons)
     EXPECT_FALSE(dlg.rbTrayShowMinimal->isChecked());
     QTest::mouseClick(dlg.bnOK, Qt::LeftButton);
     ASSERT_EQ(dlg.result(), QDialog::Accepted);
-    EXPECT_EQ(SetupModel().TraySlot(), 1);
-    EXPECT_FALSE(SetupModel().TrayShowMinimal());
+    EXPECT_EQ(state.Setup.TraySlot(), 1);
+    EXPECT_FALSE(state.Setup.TrayShowMinimal());
 
     // "Minimal balance" saved, and shown again after a restart.
     dlg.show();
     QTest::mouseClick(dlg.rbTrayShowMinimal, Qt::LeftButton, {}, QPoint(5, 5));
     QTest::mouseClick(dlg.bnOK, Qt::LeftButton);
     ASSERT_EQ(dlg.result(), QDialog::Accepted);
-    SaveIniFile();
-    InitConfig();
-    LoadPhonesInfoFromXml();
-    LoadIniFile();
-    EXPECT_TRUE(SetupModel().TrayShowMinimal());
+    SaveIniFile(state.IniFile, state.Setup);
+    state.Setup = TSetupModel{};  // as after a restart
+    LoadPhonesInfoFromXml(state.Setup, state.Paths.PhonesXmlFileName, MaxPhones);
+    LoadIniFile(state.IniFile, state.Setup);
+    EXPECT_TRUE(state.Setup.TrayShowMinimal());
     dlg.show();
     EXPECT_TRUE(dlg.rbTrayShowMinimal->isChecked());
     EXPECT_FALSE(row(1).rbTrayShow->isChecked());
     QTest::mouseClick(dlg.rbTrayNotShow, Qt::LeftButton, {}, QPoint(5, 5));
     QTest::mouseClick(dlg.bnOK, Qt::LeftButton);
-    EXPECT_TRUE(SetupModel().TrayNotShow());
+    EXPECT_TRUE(state.Setup.TrayNotShow());
 }
 
 TEST_F(SetupFormTest, RefreshCaptionsAndMarkTicks)
@@ -313,9 +313,9 @@ TEST_F(SetupFormTest, RefreshCaptionsAndMarkTicks)
 
 TEST_F(SetupFormTest, RowButtonsOpenTheRegionAndPerPhoneDialogs)
 {
-    ServersIni.WriteString(U("Питер"), QStringLiteral("ShortName"), U("СПБ"));
-    ServersIni.WriteString(U("Питер"), QStringLiteral("LoginURL"), QStringLiteral("http://127.0.0.1:1/x"));
-    storePhones({{1, phone("9161112233", "pw", true, "Дом")}});
+    state.ServersIni.WriteString(U("Питер"), QStringLiteral("ShortName"), U("СПБ"));
+    state.ServersIni.WriteString(U("Питер"), QStringLiteral("LoginURL"), QStringLiteral("http://127.0.0.1:1/x"));
+    storePhones(state, {{1, phone("9161112233", "pw", true, "Дом")}});
     dlg.show();
     WhenModal<TfrmIssaUrlChoose>([](TfrmIssaUrlChoose *c) {
         EXPECT_EQ(c->SelectedShortName(), U("МСК"));
@@ -334,7 +334,7 @@ TEST_F(SetupFormTest, RowButtonsOpenTheRegionAndPerPhoneDialogs)
     });
     QTest::mouseClick(row(1).bnExSetup, Qt::LeftButton);
     EXPECT_TRUE(dlg.EditedModel().Line(1).ExSettings.Individual);
-    EXPECT_FALSE(SetupModel().Line(1).ExSettings.Individual);  // not before "Сохранить"
+    EXPECT_FALSE(state.Setup.Line(1).ExSettings.Individual);  // not before "Сохранить"
     QTest::mouseClick(dlg.bnOK, Qt::LeftButton);
     TSetupModel reloaded;
     LoadPhonesInfoFromXml(reloaded, InitPaths().PhonesXmlFileName, MaxPhones);
@@ -379,20 +379,19 @@ TEST_F(SetupFormTest, AnUnreadablePhoneListIsKeptBeforeItIsSavedOver)
 
 TEST_F(SetupFormTest, AFailedSaveKeepsTheDialogOpenAndSaysSo)
 {
-    storePhones({{1, phone("9161112233", "pw")}});
+    storePhones(state, {{1, phone("9161112233", "pw")}});
     dlg.show();
     row(1).edNumber->setText(QStringLiteral("9160000000"));
-    // The program directory is gone: the phone list cannot be written.
-    TProgramPaths gone = InitPaths();
-    gone.PhonesXmlFileName = home.dir() + QStringLiteral("missing/phones.xml");
-    dlg.SetPaths(gone);
+    // A folder has taken the phone list's name: the list cannot be written.
+    const QString list = state.Paths.PhonesXmlFileName;
+    ASSERT_TRUE(QFile::remove(list) && QDir().mkdir(list));
     MessageCatcher catcher;
     QTest::mouseClick(dlg.bnOK, Qt::LeftButton);
-    dlg.SetPaths(InitPaths());
+    QDir().rmdir(list);
     ASSERT_EQ(catcher.texts.size(), 1);
     EXPECT_TRUE(catcher.texts[0].startsWith(U("Настройки не сохранены")));
     EXPECT_TRUE(dlg.isVisible());
-    EXPECT_EQ(SetupModel().Line(1).Number, QStringLiteral("9161112233"));
+    EXPECT_EQ(state.Setup.Line(1).Number, QStringLiteral("9161112233"));
     EXPECT_TRUE(ReadFileBytes(ErrorLogFileName()).contains("SetupForm.accept"));
 }
 
@@ -427,10 +426,11 @@ TEST_F(SetupFormTest, KeyringTickMovesThePasswordsAndSaysWhereTheyAre)
 {
     if (qEnvironmentVariableIsEmpty("SALDOMAT_KEYRING_INNER"))
         GTEST_SKIP() << "run by keyring_test.sh in a session with a Secret Service";
-    storePhones({{1, phone("9161112233", "2718", true)}, {2, phone("9162223344", "3141", false)}});
-    SetProxyCredentials(QStringLiteral("proxy-user"), QStringLiteral("1618"));
-    auto proxyStored
-        = [] { return IniFile.ReadString(QStringLiteral("Connection"), QStringLiteral("ProxyPassword"), QString()); };
+    storePhones(state, {{1, phone("9161112233", "2718", true)}, {2, phone("9162223344", "3141", false)}});
+    SetProxyCredentials(state, QStringLiteral("proxy-user"), QStringLiteral("1618"));
+    auto proxyStored = [&] {
+        return state.IniFile.ReadString(QStringLiteral("Connection"), QStringLiteral("ProxyPassword"), QString());
+    };
     auto fileText = [] { return QString::fromLatin1(ReadFileBytes(InitPaths().PhonesXmlFileName)); };
     dlg.show();
     ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.lblKeyring->text().contains(U("в связке ключей системы (")); }));
@@ -439,10 +439,10 @@ TEST_F(SetupFormTest, KeyringTickMovesThePasswordsAndSaysWhereTheyAre)
     ASSERT_TRUE(QTest::qWaitFor([&] { return !dlg.isVisible(); }));
     EXPECT_EQ(fileText().count(QStringLiteral("Keyring=\"True\"")), 2);
     EXPECT_EQ(fileText().count(QStringLiteral("Password=\"\"")), 2);
-    EXPECT_EQ(SetupModel().Line(1).Password, QStringLiteral("2718"));
-    EXPECT_TRUE(ProxyPasswordInKeyring());
+    EXPECT_EQ(state.Setup.Line(1).Password, QStringLiteral("2718"));
+    EXPECT_TRUE(ProxyPasswordInKeyring(state));
     EXPECT_TRUE(proxyStored().isEmpty());
-    EXPECT_EQ(GetProxyPassword(), QStringLiteral("1618"));
+    EXPECT_EQ(GetProxyPassword(state), QStringLiteral("1618"));
 
     // Shown again, the rows show the passwords read from the keyring.
     dlg.show();
@@ -458,6 +458,6 @@ TEST_F(SetupFormTest, KeyringTickMovesThePasswordsAndSaysWhereTheyAre)
     back.ReleasePhonesLock();
     EXPECT_EQ(back.Line(1).Password, QStringLiteral("2718"));
     EXPECT_EQ(back.Line(2).Password, QStringLiteral("3141"));
-    EXPECT_FALSE(ProxyPasswordInKeyring());
+    EXPECT_FALSE(ProxyPasswordInKeyring(state));
     EXPECT_EQ(DecodePass(proxyStored()), QStringLiteral("1618"));
 }

@@ -17,6 +17,7 @@ namespace {
 class SmallDialogsTest : public ::testing::Test {
 protected:
     UiHome home;
+    TProgramState &state = home.state;
 };
 }  // namespace
 
@@ -77,7 +78,7 @@ TEST_F(SmallDialogsTest, PerPhoneDialogTakesTypedValuesOrFallsBack)
 TEST_F(SmallDialogsTest, ProxyDialogStoresTrimmedAndMaskedAtOnce)
 {
     {
-        TfrmProxyServerSetup d;
+        TfrmProxyServerSetup d(state);
         EXPECT_TRUE(d.edUserName->text().isEmpty());
         d.show();
         TypeText(d.edUserName, QStringLiteral("  ivan "));
@@ -85,15 +86,16 @@ TEST_F(SmallDialogsTest, ProxyDialogStoresTrimmedAndMaskedAtOnce)
         QTest::mouseClick(d.bnOK, Qt::LeftButton);
         EXPECT_EQ(d.result(), QDialog::Accepted);
     }
-    EXPECT_EQ(GetProxyUserName(), QStringLiteral("ivan"));
-    const QString stored = IniFile.ReadString(QStringLiteral("Connection"), QStringLiteral("ProxyPassword"), QString());
+    EXPECT_EQ(GetProxyUserName(state), QStringLiteral("ivan"));
+    const QString stored
+        = state.IniFile.ReadString(QStringLiteral("Connection"), QStringLiteral("ProxyPassword"), QString());
     EXPECT_EQ(stored.size(), PasswEncodedLength);
     EXPECT_FALSE(stored.contains(QStringLiteral("0123")));
-    EXPECT_EQ(GetProxyPassword(), QStringLiteral("0123456789abcde"));
+    EXPECT_EQ(GetProxyPassword(state), QStringLiteral("0123456789abcde"));
 
     const QByteArray before = ReadFileBytes(InitPaths().IniFileName);
     {
-        TfrmProxyServerSetup d;
+        TfrmProxyServerSetup d(state);
         EXPECT_EQ(d.edUserName->text(), QStringLiteral("ivan"));
         EXPECT_EQ(d.edPassword->text(), QStringLiteral("0123456789abcde"));
         d.show();
@@ -102,21 +104,22 @@ TEST_F(SmallDialogsTest, ProxyDialogStoresTrimmedAndMaskedAtOnce)
     }
     EXPECT_EQ(ReadFileBytes(InitPaths().IniFileName), before);
     {
-        TfrmProxyServerSetup d;
+        TfrmProxyServerSetup d(state);
         d.show();
         d.edPassword->setText(QStringLiteral("   "));
         QTest::mouseClick(d.bnOK, Qt::LeftButton);
     }
-    EXPECT_TRUE(IniFile.ReadString(QStringLiteral("Connection"), QStringLiteral("ProxyPassword"), QStringLiteral("x"))
-                    .isEmpty());
-    EXPECT_TRUE(GetProxyPassword().isEmpty());
+    EXPECT_TRUE(
+        state.IniFile.ReadString(QStringLiteral("Connection"), QStringLiteral("ProxyPassword"), QStringLiteral("x"))
+            .isEmpty());
+    EXPECT_TRUE(GetProxyPassword(state).isEmpty());
 }
 
 TEST_F(SmallDialogsTest, ProxyDialogRefusesAnUndecodableStoredPassword)
 {
-    IniFile.WriteString(QStringLiteral("Connection"), QStringLiteral("ProxyPassword"), QStringLiteral("ZZ"));
+    state.IniFile.WriteString(QStringLiteral("Connection"), QStringLiteral("ProxyPassword"), QStringLiteral("ZZ"));
     try {
-        TfrmProxyServerSetup d;
+        TfrmProxyServerSetup d(state);
         FAIL() << "created";
     } catch (const SaldomatError &e) {
         EXPECT_TRUE(e.message().startsWith(QStringLiteral("ProxyServerSetup.TfrmProxyServerSetup -- > ")));

@@ -6,6 +6,7 @@
 #include "Common.h"
 #include "Encoding.h"
 #include "Failure.h"
+#include "ProgramState.h"
 #include "SettingsFile.h"
 #include "TestHome.h"
 
@@ -24,8 +25,9 @@ public:
     {
         QDir().mkpath(dir() + QStringLiteral("xdg"));
         qputenv("XDG_CONFIG_HOME", (dir() + QStringLiteral("xdg")).toLocal8Bit());
-        InitConfig();
     }
+    // The program's state on this directory's files.
+    TProgramState state{InitPaths()};
     ~UiHome()
     {
         if (oldXdg_.isEmpty())

@@ -13,6 +13,7 @@
 #include "HistoryDb.h"
 #include "HistoryWorkbook.h"
 #include "ProgramInit.h"
+#include "ProgramState.h"
 #include "SaveIssaToExcel.h"
 #include "StoreMDB.h"
 
@@ -116,17 +117,17 @@ int runCurrent(const QStringList &arguments)
     if (const int status = checkTarget(o))
         return status;
 
-    const TProgramPaths paths = InitPaths();
-    Init(paths);
-    LoadSettings(paths);
-    std::unique_ptr<TmdbStore> store = OpenHistoryStore(paths);
-    LoadHistoryIntoTable(store.get());
-    if (redOnly && !HasRedPhones()) {
+    TProgramState state(InitPaths());
+    Init(state.Paths);
+    LoadSettings(state);
+    std::unique_ptr<TmdbStore> store = OpenHistoryStore(state.Paths);
+    LoadHistoryIntoTable(state, store.get());
+    if (redOnly && !HasRedPhones(state)) {
         cliErr() << QString::fromUtf8(MsgNoRedPhones) << "\n";
         return CliSomeFailed;
     }
-    const XlsxSheet sheet = CurrentSheet(redOnly);
-    writeSheet(o, sheet, [&](const QString &file) { WriteCurrentWorkbook(file, redOnly); });
+    const XlsxSheet sheet = CurrentSheet(state, redOnly);
+    writeSheet(o, sheet, [&](const QString &file) { WriteCurrentWorkbook(state, file, redOnly); });
     report(o) << "wrote " << sheet.size() - 1 << " phone(s) to " << QDir::toNativeSeparators(o.file) << "\n";
     return CliOk;
 }

@@ -5,12 +5,12 @@
 #include "CliOutput.h"
 #include "CliPhone.h"
 #include "Common.h"
-#include "IniFile.h"
 #include "IssaUrl.h"
 #include "Passw.h"
 #include "PasswordVault.h"
 #include "PhoneNumber.h"
 #include "PhonesXml.h"
+#include "ProgramState.h"
 #include "Readers.h"
 #include "SettingsFile.h"
 #include "Setup.h"
@@ -26,18 +26,18 @@ QString yesNo(bool value)
 // Loads the rows. A file with a bad element fails the load; one that is not a
 // phone list at all loads as empty: writing commands refuse both, so that a
 // file the user may still repair is never saved over.
-bool loadModel(TSetupModel &model, bool forWriting)
+bool loadModel(TProgramState &state, bool forWriting)
 {
-    InitConfig();
-    const QString phonesXml = InitPaths().PhonesXmlFileName;
-    const TPhonesXmlState state = LoadPhonesInfoFromXml(model, phonesXml, MaxPhones);
-    if (forWriting && state == TPhonesXmlState::Malformed) {
+    TSetupModel &model = state.Setup;
+    const QString &phonesXml = state.Paths.PhonesXmlFileName;
+    const TPhonesXmlState loaded = LoadPhonesInfoFromXml(model, phonesXml, MaxPhones);
+    if (forWriting && loaded == TPhonesXmlState::Malformed) {
         cliErr() << "saldomat-cli: \"" << phonesXml << "\" is not a readable phone list; repair or remove it first\n";
         return false;
     }
     // The rows are saved again whole: the passwords kept in the keyring too.
     if (forWriting) {
-        TPasswordVault vault;
+        TPasswordVault vault(state);
         cliRunUntilDone([&](std::function<void()> done) { vault.Load(model, done); });
     }
     return true;
@@ -54,19 +54,20 @@ int slotAfterSave(const TSetupModel &model, int slot)
 }
 
 // The checks of "Сохранить", then the save.
-int checkAndSave(const TSetupModel &model)
+int checkAndSave(TProgramState &state)
 {
+    const TSetupModel &model = state.Setup;
     if (const int slot = model.FirstMonitoredWithoutNumber())
         return cliFail(QStringLiteral("%1 (slot %2)").arg(QString::fromUtf8(MsgNumberMissing)).arg(slot));
     if (const int slot = model.FirstMonitoredWithoutPassword())
         return cliFail(QStringLiteral("%1 (slot %2)").arg(QString::fromUtf8(MsgPasswordMissing)).arg(slot));
     // As the setup dialog saves: into the keyring when the settings say so
     // and one answers, else masked.
-    const bool useKeyring = KeyringWanted();
-    TPasswordVault vault;
+    const bool useKeyring = KeyringWanted(state.IniFile);
+    TPasswordVault vault(state);
     QString error;
     cliRunUntilDone([&](std::function<void()> done) {
-        vault.SavePhones(model, InitPaths().PhonesXmlFileName, MaxPhones, useKeyring,
+        vault.SavePhones(model, state.Paths.PhonesXmlFileName, MaxPhones, useKeyring,
                          [&error, done](const TSetupModel &, const QString &e) { error = e, done(); });
     });
     if (!error.isEmpty()) {
@@ -81,8 +82,9 @@ int runList(const QStringList &arguments)
     OutputFormat format = OutputFormat::Table;
     if (const QString error = ListCommandFormat(arguments, "phones list", format); !error.isEmpty())
         return cliFail(error);
-    TSetupModel model;
-    loadModel(model, false);
+    TProgramState state(InitPaths());
+    const TSetupModel &model = state.Setup;
+    loadModel(state, false);
     OutputRows rows;
     rows.columns = {QStringLiteral("slot"),   QStringLiteral("number"),  QStringLiteral("alias"),
                     QStringLiteral("region"), QStringLiteral("monitor"), QStringLiteral("tray")};
@@ -159,20 +161,21 @@ int runSet(const QStringList &args)
     if (alias && (alias->contains(QLatin1Char('\n')) || alias->contains(QLatin1Char('\r'))))
         return cliFail(QStringLiteral("the alias must be one line"));
 
-    TSetupModel model;
-    if (!loadModel(model, true))
+    TProgramState state(InitPaths());
+    TSetupModel &model = state.Setup;
+    if (!loadModel(state, true))
         return CliFileError;
     QString notFound;
     const int slot = FindPhone(model, args.first(), true, &notFound);
     if (!slot)
         return cliFail(notFound);
     if (region) {
-        const TIssaUrlInfo info = GetIssaUrlByShortName(*region);
+        const TIssaUrlInfo info = GetIssaUrlByShortName(state.ServersIni, *region);
         if (info.LoginURL.isEmpty())
             return cliFail(QStringLiteral("unknown region \"%1\" (see \"regions list\")").arg(*region));
         region = info.ShortName.compare(DefaultIssaUrl().ShortName, Qt::CaseInsensitive) == 0
             ? DefaultIssaUrl().ShortName
-            : ServersIni.ReadString(info.LongName, QStringLiteral("ShortName"), *region);
+            : state.ServersIni.ReadString(info.LongName, QStringLiteral("ShortName"), *region);
     }
 
     TSetupPhoneLine line = model.Line(slot);
@@ -196,13 +199,13 @@ int runSet(const QStringList &args)
     // stored "show the minimal balance" off.
     const bool trayChanged = tray && *tray;
     if (trayChanged) {
-        LoadIniFile(model);
+        LoadIniFile(state.IniFile, model);
         model.SetTrayShow(slot, true);
     }
-    if (const int status = checkAndSave(model))
+    if (const int status = checkAndSave(state))
         return status;
     if (trayChanged)
-        SaveIniFile(model);
+        SaveIniFile(state.IniFile, model);
     const int landed = slotAfterSave(model, slot);
     if (landed != slot)
         cliOut() << "saved; empty slots before it are closed up, so the phone is now in slot " << landed << "\n";
@@ -213,8 +216,9 @@ int runRemove(const QStringList &args)
 {
     if (args.size() != 1)
         return cliFail(QStringLiteral("usage: phones remove PHONE"));
-    TSetupModel model;
-    if (!loadModel(model, true))
+    TProgramState state(InitPaths());
+    TSetupModel &model = state.Setup;
+    if (!loadModel(state, true))
         return CliFileError;
     QString notFound;
     const int slot = FindPhone(model, args.first(), false, &notFound);
@@ -223,7 +227,7 @@ int runRemove(const QStringList &args)
     const TSetupModel before = model;
     model.ClearPhoneInfo(slot);
     model.Line(slot).ExSettings = TPhoneExSettings{};
-    if (const int status = checkAndSave(model))
+    if (const int status = checkAndSave(state))
         return status;
     // The phone list keeps no gaps: every later phone moves up one slot.
     cliOut() << "removed " << before.Line(slot).Number << " from slot " << slot << "\n";

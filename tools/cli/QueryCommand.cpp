@@ -9,6 +9,7 @@
 #include "PasswordVault.h"
 #include "PhoneTable.h"
 #include "ProgramInit.h"
+#include "ProgramState.h"
 #include "Setup.h"
 #include "StoreMDB.h"
 #include "WBForm.h"
@@ -55,27 +56,27 @@ int runQuery(const QStringList &arguments)
         }
     }
 
-    const TProgramPaths paths = InitPaths();
+    TProgramState state(InitPaths());
+    const TProgramPaths &paths = state.Paths;
     Init(paths);
-    LoadSettings(paths);
-    TPasswordVault vault;
-    cliRunUntilDone([&](std::function<void()> done) { vault.Load(SetupModel(), done); });
+    LoadSettings(state);
+    TPasswordVault vault(state);
+    cliRunUntilDone([&](std::function<void()> done) { vault.Load(state.Setup, done); });
     if (mode == 2) {
         QString notFound;
-        slot = FindPhone(SetupModel(), phone, false, &notFound);
+        slot = FindPhone(state.Setup, phone, false, &notFound);
         if (!slot)
             return cliFail(notFound);
     }
     std::unique_ptr<TmdbStore> store = OpenHistoryStore(paths);
-    LoadHistoryIntoTable(store.get());
+    LoadHistoryIntoTable(state, store.get());
 
     if (store)
         store->setWarning([](const QString &text) {
             cliErr() << text << "\n";
             cliErr().flush();
         });
-    TfrmWB engine;
-    engine.SetPaths(paths);
+    TfrmWB engine(state);
     engine.SetStore(store.get());
     engine.SetPauseMs(pauseMs);
     engine.SetTimeOutMs(timeOutS * 1000);
@@ -85,7 +86,7 @@ int runQuery(const QStringList &arguments)
         cliErr() << text.trimmed() << "\n";
         cliErr().flush();
     });
-    TMarkWatch marks;
+    TMarkWatch marks(state);
     marks.Reset();
     // The run goes on in the application's event loop until it reports its end.
     QObject::connect(&engine, &TfrmWB::runFinished, QCoreApplication::instance(), &QCoreApplication::quit,
@@ -96,16 +97,16 @@ int runQuery(const QStringList &arguments)
     bool failed = false;
     QList<int> slots;
     for (int i = 1; i <= MaxPhones; ++i) {
-        if (!MonitorPhoneEnabled(i) || (mode == 2 && i != slot))
+        if (!MonitorPhoneEnabled(state, i) || (mode == 2 && i != slot))
             continue;
         slots << i;
         // A result without its history row is a failure of the run as well.
-        failed = failed || !IssaArray[i].Success || IssaArray[i].NotSaved;
+        failed = failed || !state.IssaArray[i].Success || state.IssaArray[i].NotSaved;
     }
-    PrintRows(QueryResultRows(slots), format, [&] { return QueryResultTable(slots); });
+    PrintRows(QueryResultRows(state, slots), format, [&] { return QueryResultTable(state, slots); });
     if (notify) {
         const QList<int> marked = marks.NewlyMarked();
-        if (!marked.isEmpty() && !SendMarkNotices(marked))
+        if (!marked.isEmpty() && !SendMarkNotices(state, marked))
             cliErr() << "saldomat-cli: no notification service on the session bus\n";
     }
     return failed ? CliSomeFailed : CliOk;

@@ -4,6 +4,7 @@
 #include "MarkWatch.h"
 #include "OleDate.h"
 #include "PhoneTable.h"
+#include "ProgramState.h"
 #include "Setup.h"
 #include "XlsxWorkbook.h"
 
@@ -37,14 +38,14 @@ QVariant whole(bool has, std::int32_t value)
     return has ? QVariant(qlonglong(value)) : QVariant();
 }
 
-QString displayName(int slot)
+QString displayName(const TProgramState &state, int slot)
 {
-    const QString name = PhoneAliasEx(slot);
-    return name.isEmpty() ? UserPhone(slot) : name;
+    const QString name = PhoneAliasEx(state.IssaArray[slot]);
+    return name.isEmpty() ? UserPhone(state, slot) : name;
 }
 }  // namespace
 
-OutputRows QueryResultRows(const QList<int> &slots)
+OutputRows QueryResultRows(const TProgramState &state, const QList<int> &slots)
 {
     OutputRows out;
     out.columns = {QStringLiteral("slot"),   QStringLiteral("number"),   QStringLiteral("alias"),
@@ -55,9 +56,9 @@ OutputRows QueryResultRows(const QList<int> &slots)
                    QStringLiteral("delta"),  QStringLiteral("usdRate"),  QStringLiteral("time"),
                    QStringLiteral("stale")};
     for (int slot : slots) {
-        const TIssa &p = IssaArray[slot];
+        const TIssa &p = state.IssaArray[slot];
         const bool has = p.QueryDateTime != 0;  // figures from this run or an earlier one
-        out.rows.append({slot, UserPhone(slot), Alias(slot), stateText(p),
+        out.rows.append({slot, UserPhone(state, slot), Alias(state, slot), stateText(p),
                          errorText(p).isEmpty() ? QVariant() : QVariant(errorText(p)),
                          has ? QVariant(p.LicSchet) : QVariant(), has ? QVariant(p.UserName) : QVariant(),
                          figure(has, p.Balance, 2), figure(has, p.ObPlat, 2), figure(has, p.Average, 2),
@@ -69,26 +70,26 @@ OutputRows QueryResultRows(const QList<int> &slots)
     return out;
 }
 
-QString QueryResultTable(const QList<int> &slots)
+QString QueryResultTable(const TProgramState &state, const QList<int> &slots)
 {
     OutputRows table;
     table.columns = {QStringLiteral("slot"), QStringLiteral("name"), QStringLiteral("balance"), QStringLiteral("state"),
                      QStringLiteral("error")};
     for (int slot : slots) {
-        const TIssa &p = IssaArray[slot];
+        const TIssa &p = state.IssaArray[slot];
         // Only a phone that answered in this run has a balance to show.
-        table.rows.append({slot, displayName(slot), p.Success ? QVariant(RoundTo(p.Balance, 2)) : QVariant(),
+        table.rows.append({slot, displayName(state, slot), p.Success ? QVariant(RoundTo(p.Balance, 2)) : QVariant(),
                            stateText(p), errorText(p)});
     }
     return OutputTable(table);
 }
 
-bool SendMarkNotices(const QList<int> &slots)
+bool SendMarkNotices(const TProgramState &state, const QList<int> &slots)
 {
     if (!DesktopNoticeServiceRunning())
         return false;
     QDBusConnection bus = QDBusConnection::sessionBus();
     for (int slot : slots)
-        bus.call(DesktopNoticeCall(QStringLiteral("Saldomat"), MarkNoticeText(slot), false), QDBus::Block, 5000);
+        bus.call(DesktopNoticeCall(QStringLiteral("Saldomat"), MarkNoticeText(state, slot), false), QDBus::Block, 5000);
     return true;
 }

@@ -8,11 +8,13 @@
 
 #include <QList>
 
+struct TProgramState;
+
 // The rows of the slots after a run.
-OutputRows QueryResultRows(const QList<int> &slots);
+OutputRows QueryResultRows(const TProgramState &state, const QList<int> &slots);
 // The table form: slot, name, balance, state, error.
-QString QueryResultTable(const QList<int> &slots);
+QString QueryResultTable(const TProgramState &state, const QList<int> &slots);
 
 // Sends a desktop notice (org.freedesktop.Notifications on the session bus)
 // for each slot; false when no notification service is there.
-bool SendMarkNotices(const QList<int> &slots);
+bool SendMarkNotices(const TProgramState &state, const QList<int> &slots);

@@ -2,6 +2,7 @@
 
 #include "Cli.h"
 #include "CliOutput.h"
+#include "Common.h"
 #include "IniFile.h"
 #include "IssaUrl.h"
 #include "SettingsFile.h"
@@ -12,12 +13,12 @@ int runList(const QStringList &arguments)
     OutputFormat format = OutputFormat::Table;
     if (const QString error = ListCommandFormat(arguments, "regions list", format); !error.isEmpty())
         return cliFail(error);
-    InitConfig();
+    TIniFile servers(InitPaths().ServersIniFileName);
     OutputRows rows;
     rows.columns = {QStringLiteral("name"), QStringLiteral("short"), QStringLiteral("url")};
-    for (const QString &longName : IssaLongNames()) {
+    for (const QString &longName : IssaLongNames(servers)) {
         TIssaUrlInfo info;
-        if (IssaUrlByLongName(longName, info))
+        if (IssaUrlByLongName(servers, longName, info))
             rows.rows.append({info.LongName, info.ShortName, info.LoginURL});
     }
     PrintRows(rows, format, [&] {
@@ -34,14 +35,14 @@ int runAdd(const QStringList &args)
 {
     if (args.size() != 3)
         return cliFail(QStringLiteral("usage: regions add LONGNAME SHORTNAME URL"));
-    InitConfig();
+    TIniFile servers(InitPaths().ServersIniFileName);
     const QString &longName = args.at(0);
     const QString &shortName = args.at(1);
     const QString &url = args.at(2);
-    const QString problem = CheckIssaUrlEntry(longName, url, shortName);
+    const QString problem = CheckIssaUrlEntry(servers, longName, url, shortName);
     if (!problem.isEmpty())
         return cliFail(problem);
-    AddIssaUrl(longName, shortName, url);
+    AddIssaUrl(servers, longName, shortName, url);
     cliOut() << longName << '\t' << shortName << '\t' << CorrectLoginUrl(url) << '\n';
     return 0;
 }

@@ -5,7 +5,7 @@
 
 #include "Cli.h"
 #include "CliOutput.h"
-#include "IniFile.h"
+#include "ProgramState.h"
 #include "Readers.h"
 #include "SettingsFile.h"
 #include "Setup.h"
@@ -61,9 +61,9 @@ int runList(const QStringList &arguments)
     OutputFormat format = OutputFormat::Table;
     if (const QString error = ListCommandFormat(arguments, "settings list", format); !error.isEmpty())
         return cliFail(error);
-    InitConfig();
-    TSetupModel model;
-    LoadIniFile(model);
+    TProgramState state(InitPaths());
+    TSetupModel &model = state.Setup;
+    LoadIniFile(state.IniFile, model);
     OutputRows rows;
     rows.columns = {QStringLiteral("section"), QStringLiteral("key"), QStringLiteral("value"), QStringLiteral("unit"),
                     QStringLiteral("stored")};
@@ -72,12 +72,12 @@ int runList(const QStringList &arguments)
     };
     for (const auto &[section, key] : GeneralSettingKeys())
         add(section, key, generalValue(model, section, key));
-    const QString debug = IniFile.ReadBool(QStringLiteral("Debug"), QStringLiteral("SaveLogFiles"), false)
+    const QString debug = state.IniFile.ReadBool(QStringLiteral("Debug"), QStringLiteral("SaveLogFiles"), false)
         ? QStringLiteral("1")
         : QStringLiteral("0");
     add(QStringLiteral("Debug"), QStringLiteral("SaveLogFiles"), {debug, QString(), debug});
     add(QStringLiteral("Connection"), QStringLiteral("ProxyUserName"),
-        {GetProxyUserName(), QString(), GetProxyUserName()});
+        {GetProxyUserName(state), QString(), GetProxyUserName(state)});
     PrintRows(rows, format, [&] {
         QString text;
         for (const QVector<QVariant> &r : rows.rows)
@@ -94,24 +94,24 @@ int runGet(const QStringList &args)
         return cliFail(QStringLiteral("usage: settings get SECTION KEY"));
     const QString &section = args.at(0);
     const QString &key = args.at(1);
-    InitConfig();
+    TProgramState state(InitPaths());
     if (IsGeneralSettingKey(section, key)) {
-        TSetupModel model;
-        LoadIniFile(model);
+        TSetupModel &model = state.Setup;
+        LoadIniFile(state.IniFile, model);
         cliOut() << shownText(generalValue(model, section, key)) << '\n';
         return 0;
     }
     if (isDebugKey(section, key)) {
-        cliOut() << (IniFile.ReadBool(section, key, false) ? 1 : 0) << '\n';
+        cliOut() << (state.IniFile.ReadBool(section, key, false) ? 1 : 0) << '\n';
         return 0;
     }
     if (isProxyKey(section, key) && same(key, "ProxyPassword"))
         return cliFail(QStringLiteral("the proxy password is never shown"));
-    if (!IniFile.ValueExists(section, key)) {
+    if (!state.IniFile.ValueExists(section, key)) {
         cliErr() << "saldomat-cli: [" << section << "] " << key << " is not set\n";
         return 1;
     }
-    cliOut() << IniFile.ReadString(section, key, QString()) << '\n';
+    cliOut() << state.IniFile.ReadString(section, key, QString()) << '\n';
     return 0;
 }
 
@@ -130,36 +130,36 @@ int runSet(const QStringList &args)
         if (!error.isEmpty())
             return cliFail(error);
     }
-    InitConfig();
+    TProgramState state(InitPaths());
     if (IsGeneralSettingKey(section, key)) {
-        TSetupModel model;
-        LoadIniFile(model);
+        TSetupModel &model = state.Setup;
+        LoadIniFile(state.IniFile, model);
         const QString problem = SetGeneralSettingText(model, section, key, value);
         if (!problem.isEmpty())
             return cliFail(problem);
-        SaveIniFile(model);
+        SaveIniFile(state.IniFile, model);
         return 0;
     }
     if (isDebugKey(section, key)) {
         const std::optional<bool> on = TextToBool(value);
         if (!on)
             return cliFail(QStringLiteral("SaveLogFiles takes 1 or 0, not \"%1\"").arg(value));
-        IniFile.WriteBool(QStringLiteral("Debug"), QStringLiteral("SaveLogFiles"), *on);
+        state.IniFile.WriteBool(QStringLiteral("Debug"), QStringLiteral("SaveLogFiles"), *on);
         return 0;
     }
     if (isProxyKey(section, key)) {
         if (value.contains(QLatin1Char('\n')) || value.contains(QLatin1Char('\r')))
             return cliFail(QStringLiteral("%1 must be one line").arg(key));
         if (same(key, "ProxyUserName"))
-            SetProxyUserName(value);
+            SetProxyUserName(state, value);
         else
-            SetProxyPassword(value);
+            SetProxyPassword(state, value);
         return 0;
     }
     if (isWindowSection(section)) {
         if (!TextToFloat(value))
             return cliFail(QStringLiteral("[%1] %2 takes a number, not \"%3\"").arg(section, key, value));
-        IniFile.WriteString(section, key, value.trimmed());
+        state.IniFile.WriteString(section, key, value.trimmed());
         return 0;
     }
     return cliFail(QStringLiteral("unknown setting [%1] %2").arg(section, key));
