@@ -1,20 +1,55 @@
 #pragma once
-// Helpers of the parser tests: pages from lines, reading with the failure kept.
+// Helpers of the parser tests: reading with the failure kept, and the page
+// corpus (tests/data/pages: NAME.ENCODING.html with the manifest NAME.expected).
 
 #include "BalanceParser2.h"
+#include "Failure.h"
+#include "SavedPage.h"
+#include "TestHome.h"
 
-#include <QString>
-#include <QStringList>
-#include <initializer_list>
-
-// Lines joined with LF.
-QString Page(std::initializer_list<const char16_t *> lines);
+#include <QDir>
+#include <gtest/gtest.h>
 
 // ParseBalans on a fresh record; the failure's text, if any, in *failure.
-TIssa Parse(const QString &page, QString *failure = nullptr);
+inline TIssa Parse(const QString &page, QString *failure = nullptr)
+{
+    TIssa r;
+    try {
+        ParseBalans(page, r);
+    } catch (const std::exception &e) {
+        if (!failure)
+            throw;
+        *failure = failureText(e);
+    }
+    return r;
+}
 
-// The corpus page NAME.ENCODING.html as bytes, and its manifest as lines.
-QByteArray CorpusBytes(const QString &name, const QString &encoding);
-QStringList CorpusExpected(const QString &name);
+// What a manifest holds: the figure lines, and "Error: ..." on a failure.
+inline QStringList ReadLines(const QString &html)
+{
+    QString failure;
+    QStringList lines = FigureLines(Parse(html, &failure));
+    if (!failure.isEmpty())
+        lines << QStringLiteral("Error: ") + failure;
+    return lines;
+}
+
+inline QByteArray CorpusBytes(const QString &name, const char *encoding = "utf8")
+{
+    return ReadFileBytes(TestDataPath(QStringLiteral("pages/%1.%2.html").arg(name, QLatin1String(encoding))));
+}
+
+inline QStringList CorpusExpected(const QString &name)
+{
+    return QString::fromUtf8(ReadFileBytes(TestDataPath(QStringLiteral("pages/%1.expected").arg(name))))
+        .split(u'\n', Qt::SkipEmptyParts);
+}
+
 // Names of the pages that have a manifest, sorted.
-QStringList CorpusNames();
+inline QStringList CorpusNames()
+{
+    QStringList names = QDir(TestDataPath(QStringLiteral("pages"))).entryList({QStringLiteral("*.expected")});
+    for (QString &name : names)
+        name.chop(int(qstrlen(".expected")));
+    return names;
+}

@@ -101,20 +101,25 @@ TEST(TextRoutines, MarkerScannerAgreesWithContainsNoCaseOnRandomPages)
     }
 }
 
+// The text between two markers (an absent start marker still drops its
+// length; Latin markers ignore case), or the default.
 TEST(ValueReaders, StringCut)
 {
-    const QString d = QStringLiteral("DEFAULT");
-    EXPECT_EQ(GetStringParam(u"<td> Петров Пётр </td>", {}, {}, d), S(u"Петров Пётр"));
-    EXPECT_EQ(GetStringParam(u"<td></td>", {}, {}, d), d);
-    EXPECT_EQ(GetStringParam(u"<td>Остаток смс составляет 25 шт.</td>", u"смс составляет ", u" ", d), S(u"25"));
-    EXPECT_EQ(GetStringParam(u"<td>Итого: 150</td>", u"Итого: ", u" ", d), S(u"150"));  // no end: the rest
-    EXPECT_EQ(GetStringParam(u"<td>a 1 b 2 b</td>", u"a ", u" b", d), S(u"1"));
-    EXPECT_EQ(GetStringParam(u"<td>x:  y</td>", u"x:", {}, d), S(u"  y"));
-    // An absent start marker still drops its length; Latin markers ignore case.
-    EXPECT_EQ(GetStringParam(u"<td>Итого Рек.опл: 5</td>", u"рек.опл: ", u" ", d), S(u".опл:"));
-    EXPECT_EQ(GetStringParam(u"<td>ab</td>", u"xyz", {}, d), d);
-    EXPECT_EQ(GetStringParam(u"<td>Остаток SMS составляет 35 шт.</td>", u"sms составляет ", u" ", d), S(u"35"));
-    EXPECT_EQ(GetStringParam(u"<td>рек.опл:  150</td>", u"рек.опл: ", u" ", d), d);
+    const struct {
+        const char16_t *line, *start, *end, *want;
+    } cuts[] = {{u"<td> Петров Пётр </td>", u"", u"", u"Петров Пётр"},
+                {u"<td></td>", u"", u"", u"DEFAULT"},
+                {u"<td>Остаток смс составляет 25 шт.</td>", u"смс составляет ", u" ", u"25"},
+                {u"<td>Итого: 150</td>", u"Итого: ", u" ", u"150"},  // no end: the rest
+                {u"<td>a 1 b 2 b</td>", u"a ", u" b", u"1"},
+                {u"<td>x:  y</td>", u"x:", u"", u"  y"},
+                {u"<td>Итого Рек.опл: 5</td>", u"рек.опл: ", u" ", u".опл:"},
+                {u"<td>ab</td>", u"xyz", u"", u"DEFAULT"},
+                {u"<td>Остаток SMS составляет 35 шт.</td>", u"sms составляет ", u" ", u"35"},
+                {u"<td>рек.опл:  150</td>", u"рек.опл: ", u" ", u"DEFAULT"}};
+    for (const auto &c : cuts)
+        EXPECT_EQ(GetStringParam(c.line, c.start, c.end, QStringLiteral("DEFAULT")), S(c.want))
+            << S(c.line).toStdString();
 }
 
 TEST(ValueReaders, NumbersOrTheDefault)
@@ -122,39 +127,25 @@ TEST(ValueReaders, NumbersOrTheDefault)
     const auto single = [](const char16_t *text) {
         return GetSingleParam(QStringLiteral("<td>%1</td>").arg(S(text)), {}, u" ", 7.0f);
     };
-    const std::pair<const char16_t *, float> floats[]
-        = {{u"12,5 у.е.", 12.5f},
-           {u" 12,5", 12.5f},
-           {u"<b>245,50</b> у.е.", 245.5f},
-           {u"-3.5", -3.5f},
-           {u"+2", 2.0f},
-           {u".5", 0.5f},
-           {u"5.", 5.0f},
-           {u"1,5E-2", 0.015f},
-           {u"007,50", 7.5f},
-           {u"1 234,50 руб.", 1.0f},
-           {u"16777217", 16777216.0f},
-           {u"3.4e38", 3.4e38f},
-           {u"1e-50", 0.0f},
-           // anything else, and numbers beyond the float range, give the default
-           {u"нет данных", 7.0f},
-           {u"12,5руб", 7.0f},
-           {u"1,234.5", 7.0f},
-           {u"-", 7.0f},
-           {u"e5", 7.0f},
-           {u"1e+", 7.0f},
-           {u"0x10", 7.0f},
-           {u"5\tу.е.", 7.0f},
-           {u"٣", 7.0f},
-           {u"５", 7.0f},
-           {u"inf", 7.0f},
-           {u"nan", 7.0f},
-           {u"--1", 7.0f},
-           {u"", 7.0f},
-           {u"1e39", 7.0f},
-           {u"-1e99999", 7.0f}};
+    const std::pair<const char16_t *, float> floats[] = {{u"12,5 у.е.", 12.5f},
+                                                         {u" 12,5", 12.5f},
+                                                         {u"<b>245,50</b> у.е.", 245.5f},
+                                                         {u"-3.5", -3.5f},
+                                                         {u"+2", 2.0f},
+                                                         {u".5", 0.5f},
+                                                         {u"5.", 5.0f},
+                                                         {u"1,5E-2", 0.015f},
+                                                         {u"007,50", 7.5f},
+                                                         {u"1 234,50 руб.", 1.0f},
+                                                         {u"16777217", 16777216.0f},
+                                                         {u"3.4e38", 3.4e38f},
+                                                         {u"1e-50", 0.0f}};
     for (const auto &[text, want] : floats)
         EXPECT_EQ(single(text), want) << S(text).toStdString();
+    // Anything else, and numbers beyond the float range, give the default.
+    for (const char16_t *text : {u"нет данных", u"12,5руб", u"1,234.5", u"-", u"e5", u"1e+", u"0x10", u"5\tу.е.", u"٣",
+                                 u"５", u"inf", u"nan", u"--1", u"", u"1e39", u"-1e99999"})
+        EXPECT_EQ(single(text), 7.0f) << S(text).toStdString();
     EXPECT_TRUE(std::signbit(single(u"-1e-50")));
 
     const auto integer
@@ -164,19 +155,12 @@ TEST(ValueReaders, NumbersOrTheDefault)
                                                               {u"+7", 7},
                                                               {u"007", 7},
                                                               {u"2147483647", 2147483647},
-                                                              {u"-2147483648", -2147483647 - 1},
-                                                              {u"2147483648", 3},
-                                                              {u"99999999999999999999999", 3},
-                                                              {u"00:45:00", 3},
-                                                              {u"3.5", 3},
-                                                              {u"$1F", 3},
-                                                              {u"0x1F", 3},
-                                                              {u"1e3", 3},
-                                                              {u"+", 3},
-                                                              {u"", 3},
-                                                              {u"12шт", 3}};
+                                                              {u"-2147483648", -2147483647 - 1}};
     for (const auto &[text, want] : ints)
         EXPECT_EQ(integer(text), want) << S(text).toStdString();
+    for (const char16_t *text :
+         {u"2147483648", u"99999999999999999999999", u"00:45:00", u"3.5", u"$1F", u"0x1F", u"1e3", u"+", u"", u"12шт"})
+        EXPECT_EQ(integer(text), 3) << S(text).toStdString();
     EXPECT_EQ(GetIntegerParam(u"<td>a: 5</td>", u"a:", {}, 0), 5);
     EXPECT_EQ(GetIntegerParam(u"<td>x5 y</td>", u"x", u"y", 3), 3);  // a trailing blank is not allowed
 }
