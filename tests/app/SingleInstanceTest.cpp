@@ -122,22 +122,53 @@ TEST(CommandWords, RecognisedWithDashOrSlashInAnyCaseInTableOrder)
     EXPECT_TRUE(CommandWords({S("close"), S("--close"), S("-closex")}).isEmpty());
 }
 
-// A second copy without parameters gives way; "close" in either spelling ends
-// the running copy; the socket of a killed copy does not block the next start.
-TEST_F(SingleInstance, SecondCopyGivesWayCloseEndsAndAKilledCopyIsTakenOver)
+// One copy per user, whatever is in its way: files left where a copy used to
+// meet the next one (the shared temporary folder: a lock naming a live
+// process, a socket that never answers) neither block nor hang the start;
+// another program of the same user cannot take the channel away or blow the
+// running copy up (a megabyte without a line end and a silent connection are
+// cut off, a flood of connections is turned away); a second copy without
+// parameters gives way; the socket of a killed copy does not block the next
+// start; "close" in either spelling ends the running copy.
+TEST_F(SingleInstance, OneCopyGivesWayToTheOtherWhateverIsInTheWay)
 {
+    const QByteArray key = (MainCaption() + QLatin1Char('\n') + qEnvironmentVariable("USER")).toUtf8();
+    const QString old = home_.dir() + S("saldomat-")
+        + QString::fromLatin1(QCryptographicHash::hash(key, QCryptographicHash::Sha1).toHex().left(16));
+    WriteFileBytes(old + S(".lock"), "1\nsystemd\n" + QSysInfo::machineHostName().toUtf8() + "\n");
+    QLocalServer planted;
+    ASSERT_TRUE(planted.listen(old));
     QProcess *first = startRunning();
+    for (const QByteArray &said : {QByteArray(1 << 20, 'x'), QByteArray()}) {
+        QLocalSocket s;
+        s.connectToServer(name());
+        ASSERT_TRUE(s.waitForConnected(2000));
+        s.write(said);
+        s.waitForBytesWritten(500);
+        EXPECT_TRUE(WaitUntil([&] { return s.state() == QLocalSocket::UnconnectedState; }, 3000))
+            << "a connection that sent " << said.size() << " bytes was kept";
+    }
+    std::vector<std::unique_ptr<QLocalSocket>> flood;
+    for (int i = 0; i < 1100; ++i) {
+        flood.push_back(std::make_unique<QLocalSocket>());
+        flood.back()->connectToServer(name());
+        if (!flood.back()->waitForConnected(200))
+            break;
+    }
     QProcess *second = start();
     ASSERT_TRUE(finishes(second));
     EXPECT_EQ(second->exitCode(), 0);
     EXPECT_EQ(first->state(), QProcess::Running);
+    flood.clear();
     ::kill(static_cast<pid_t>(first->processId()), SIGKILL);
     ASSERT_TRUE(finishes(first));
     for (const char *word : {"/close", "-CLOSE"})
         close(startRunning(), word);
 }
 
-TEST_F(SingleInstance, AParameterWithoutARunningCopyQuitsAtOnce)
+// A command without a running copy, or to a copy that goes away before it
+// answers: the asker says so and fails, and writes nothing.
+TEST_F(SingleInstance, AnAskerWithoutAnAnswerFails)
 {
     QProcess *p = start({S("/QueryNow")}, QProcess::SeparateChannels);
     ASSERT_TRUE(finishes(p, 5000));
@@ -147,6 +178,19 @@ TEST_F(SingleInstance, AParameterWithoutARunningCopyQuitsAtOnce)
     EXPECT_TRUE(said.last().startsWith(S("saldomat: no running copy of Saldomat to send QueryNow")));
     EXPECT_FALSE(listening());
     EXPECT_FALSE(QFile::exists(home_.file(S("Saldomat.ini"))) || QFile::exists(home_.file(S("phones.xml"))));
+
+    QLockFile running(name() + QLatin1Char('-') + QSysInfo::machineHostName() + S(".lock"));
+    ASSERT_TRUE(running.tryLock(0));
+    QLocalServer dying;
+    QLocalServer::removeServer(name());
+    ASSERT_TRUE(dying.listen(name()));
+    QObject::connect(&dying, &QLocalServer::newConnection, [&] {
+        while (QLocalSocket *s = dying.nextPendingConnection())
+            s->abort();
+    });
+    QProcess *asker = start({S("/QueryNow")});
+    ASSERT_TRUE(finishes(asker));
+    EXPECT_EQ(asker->exitCode(), 1);
 }
 
 // A command of a later copy starts a run in the running copy, and runs never
@@ -185,24 +229,6 @@ TEST_F(SingleInstance, QueryNowIsForwardedAndRunsNeverNest)
     EXPECT_EQ(first->state(), QProcess::Running);
 }
 
-// A running copy that goes away before it answers: the asker says so in its
-// exit code.
-TEST_F(SingleInstance, AnAskerLeftWithoutAnswerFails)
-{
-    QLockFile running(name() + QLatin1Char('-') + QSysInfo::machineHostName() + S(".lock"));
-    ASSERT_TRUE(running.tryLock(0));
-    QLocalServer dying;
-    QLocalServer::removeServer(name());
-    ASSERT_TRUE(dying.listen(name()));
-    QObject::connect(&dying, &QLocalServer::newConnection, [&] {
-        while (QLocalSocket *s = dying.nextPendingConnection())
-            s->abort();
-    });
-    QProcess *asker = start({S("/QueryNow")});
-    ASSERT_TRUE(finishes(asker));
-    EXPECT_EQ(asker->exitCode(), 1);
-}
-
 TEST_F(SingleInstance, TwoCopiesStartedTogetherEndWithExactlyOneRunning)
 {
     for (int round = 0; round < 3; ++round) {
@@ -218,7 +244,7 @@ TEST_F(SingleInstance, TwoCopiesStartedTogetherEndWithExactlyOneRunning)
     }
 }
 
-TEST_F(SingleInstance, FirstStartCreatesTheHistoryAndALaterOneDoesNot)
+TEST_F(SingleInstance, FirstStartLaterStartAndAnExitThatCannotSave)
 {
     // The copy listens first and then starts its work: wait for the log line.
     const auto logSays = [&](const QString &text) { return WaitUntil([&] { return log().contains(text); }, 5000); };
@@ -237,13 +263,26 @@ TEST_F(SingleInstance, FirstStartCreatesTheHistoryAndALaterOneDoesNot)
     for (const QString &file : {ini, phones})
         QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther);
     ASSERT_TRUE(QFile::remove(home_.file(S("Saldomat.db"))));
-    startRunning();
+    QProcess *second = startRunning();
     EXPECT_TRUE(logSays(S("Ведение истории баланса невозможно по следующей причине: ")));
     EXPECT_TRUE(logSays(S("Закрыт доступ других пользователей к файлам: ")));
     EXPECT_TRUE(logSays(phones) && logSays(ini));
     EXPECT_EQ(modeOf(phones), 0600u);
     EXPECT_EQ(modeOf(ini), 0600u);
     EXPECT_FALSE(QFile::exists(home_.file(S("Saldomat.db"))));
+
+    // Something that cannot be saved at exit (a folder in the place of the
+    // program's path record): the program still ends, the log says why, and
+    // the copy that asked it to close reports the failure.
+    const QString record = home_.file(S("xdg/Zelkor/Saldomat.conf"));
+    ASSERT_TRUE(QFile::remove(record) && QDir().mkpath(record));
+    QProcess *closer = start({S("-close")});
+    ASSERT_TRUE(finishes(closer));
+    EXPECT_NE(closer->exitCode(), 0);
+    ASSERT_TRUE(finishes(second)) << "the program kept running";
+    EXPECT_NE(second->exitCode(), 0);
+    EXPECT_TRUE(log().contains(S("Saldomat_.ExitApp -- > SettingsFile.SaveProgramPathToRegistry -- > ")));
+    EXPECT_FALSE(listening());
 }
 
 // One damaged phone in phones.xml costs only that phone: the others are
@@ -278,67 +317,4 @@ TEST_F(SingleInstance, ADamagedPhoneListLosesOnlyItsBadPhoneAndNoSettings)
     EXPECT_EQ(ReadFileBytes(InitPaths().IniFileName), ini);
     EXPECT_EQ(ReadFileBytes(entry), autostart);
     EXPECT_TRUE(log().contains(PhoneElementProblem(InitPaths().PhonesXmlFileName, 2, QString()))) << qPrintable(log());
-}
-
-// Another program of the same user cannot take the channel away or blow the
-// running copy up: a megabyte without a line end and a silent connection are
-// cut off, a flood of connections is turned away, and a second copy started
-// meanwhile still gives way.
-TEST_F(SingleInstance, FloodsSilenceAndOversizedCommandsAreCutOff)
-{
-    QProcess *first = startRunning();
-    for (const QByteArray &said : {QByteArray(1 << 20, 'x'), QByteArray()}) {
-        QLocalSocket s;
-        s.connectToServer(name());
-        ASSERT_TRUE(s.waitForConnected(2000));
-        s.write(said);
-        s.waitForBytesWritten(500);
-        EXPECT_TRUE(WaitUntil([&] { return s.state() == QLocalSocket::UnconnectedState; }, 3000))
-            << "a connection that sent " << said.size() << " bytes was kept";
-    }
-    std::vector<std::unique_ptr<QLocalSocket>> flood;
-    for (int i = 0; i < 1100; ++i) {
-        flood.push_back(std::make_unique<QLocalSocket>());
-        flood.back()->connectToServer(name());
-        if (!flood.back()->waitForConnected(200))
-            break;
-    }
-    QProcess *second = start();
-    ASSERT_TRUE(finishes(second));
-    EXPECT_EQ(second->exitCode(), 0);
-    EXPECT_EQ(first->state(), QProcess::Running);
-    flood.clear();
-    close(first);
-}
-
-// Files left where a copy of the program used to meet the next one (the
-// shared temporary folder: a lock naming a live process, a socket that never
-// answers) neither block nor hang the start.
-TEST_F(SingleInstance, FilesPlantedInTheSharedTemporaryFolderDoNotBlockTheStart)
-{
-    const QByteArray key = (MainCaption() + QLatin1Char('\n') + qEnvironmentVariable("USER")).toUtf8();
-    const QString old = home_.dir() + S("saldomat-")
-        + QString::fromLatin1(QCryptographicHash::hash(key, QCryptographicHash::Sha1).toHex().left(16));
-    WriteFileBytes(old + S(".lock"), "1\nsystemd\n" + QSysInfo::machineHostName().toUtf8() + "\n");
-    QLocalServer planted;
-    ASSERT_TRUE(planted.listen(old));
-    close(startRunning());
-}
-
-// Something that cannot be saved at exit (here the program's path in the
-// user's settings folder; the settings file is written only when changed):
-// the program still ends, the log says why, and the copy that asked it to
-// close reports the failure.
-TEST_F(SingleInstance, CloseEndsTheProgramEvenWhenTheSettingsCannotBeSaved)
-{
-    QProcess *first = startRunning();
-    // A folder in the settings file's place: no rename can replace it.
-    ASSERT_TRUE(QDir().mkpath(home_.file(S("xdg/Zelkor/Saldomat.conf"))));
-    QProcess *closer = start({S("-close")});
-    ASSERT_TRUE(finishes(closer));
-    EXPECT_NE(closer->exitCode(), 0);
-    ASSERT_TRUE(finishes(first)) << "the program kept running";
-    EXPECT_NE(first->exitCode(), 0);
-    EXPECT_TRUE(log().contains(S("Saldomat_.ExitApp -- > SettingsFile.SaveProgramPathToRegistry -- > ")));
-    EXPECT_FALSE(listening());
 }
