@@ -50,7 +50,7 @@ protected:
 };
 }  // namespace
 
-TEST_F(PhonesXmlTest, SmallFileHasTheExactBytesOfTheWindowsFormAndRoundTrips)
+TEST_F(PhonesXmlTest, SavedFilesHaveTheWindowsFormAndLoadBack)
 {
     TSetupModel m;
     TSetupPhoneLine a = phone("9161234567", "пароль");
@@ -95,11 +95,8 @@ TEST_F(PhonesXmlTest, SmallFileHasTheExactBytesOfTheWindowsFormAndRoundTrips)
     all.SetTrayShow(2, true);
     SavePhonesInfoToXml(all, path, MaxPhones);
     EXPECT_EQ(reload(), all);
-}
 
-TEST_F(PhonesXmlTest, SavingClosesGapsAndSkipsBlankNumbers)
-{
-    TSetupModel m;
+    m = TSetupModel();  // gaps and blank numbers are closed up
     m.SetLine(1, phone("111"));
     m.SetLine(2, phone(QString()));
     m.SetLine(3, phone("333"));
@@ -120,29 +117,6 @@ TEST_F(PhonesXmlTest, SavingClosesGapsAndSkipsBlankNumbers)
     EXPECT_FALSE(QFile::exists(path));
     SavePhonesInfoToXml(m, path, MaxPhones);
     EXPECT_EQ(ReadFileBytes(path), QByteArray("<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<Phones/>\r\n"));
-}
-
-TEST_F(PhonesXmlTest, MalformedFilesLoadAsAnEmptyListAndStayUntouched)
-{
-    const QByteArray files[] = {
-        QByteArray(),
-        QByteArray("<Phones><Phone Number=\"1\""),
-        QByteArray("\x00\x01\x02garbage", 10),
-        QByteArray("<Phones/><Second/>"),
-        // well-formed, but the external entity is neither loaded nor a phone
-        QByteArray(
-            "<?xml version=\"1.0\"?><!DOCTYPE x [<!ENTITY e SYSTEM \"file:///etc/passwd\">]><Phones>&e;</Phones>"),
-    };
-    for (const QByteArray &bytes : files) {
-        SCOPED_TRACE(bytes.toStdString());
-        WriteFileBytes(path, bytes);
-        TSetupModel m;
-        m.SetLine(1, phone("999"));
-        EXPECT_EQ(LoadPhonesInfoFromXml(m, path, MaxPhones),
-                  bytes.contains("ENTITY") ? TPhonesXmlState::Loaded : TPhonesXmlState::Malformed);
-        EXPECT_TRUE(m.Line(1).Number.isEmpty());
-        EXPECT_EQ(ReadFileBytes(path), bytes);
-    }
 }
 
 // The command-line load stops at a bad element with the labels; the tray
@@ -188,10 +162,31 @@ TEST_F(PhonesXmlTest, BadElementStopsTheLoadOrIsSkippedAndNamed)
     }
 }
 
-// A small file whose attributes refer to a large entity many times must not
-// be expanded into gigabytes; references cannot reach outside the file.
-TEST_F(PhonesXmlTest, EntitiesAreNeverExpandedAndLargeFilesAreRefused)
+// Malformed files load as an empty list and stay untouched. A small file
+// whose attributes refer to a large entity many times must not be expanded
+// into gigabytes; references cannot reach outside the file.
+TEST_F(PhonesXmlTest, MalformedAndHostileFilesAreNeitherReadNorTouched)
 {
+    const QByteArray files[] = {
+        QByteArray(),
+        QByteArray("<Phones><Phone Number=\"1\""),
+        QByteArray("\x00\x01\x02garbage", 10),
+        QByteArray("<Phones/><Second/>"),
+        // well-formed, but the external entity is neither loaded nor a phone
+        QByteArray(
+            "<?xml version=\"1.0\"?><!DOCTYPE x [<!ENTITY e SYSTEM \"file:///etc/passwd\">]><Phones>&e;</Phones>"),
+    };
+    for (const QByteArray &bytes : files) {
+        SCOPED_TRACE(bytes.toStdString());
+        WriteFileBytes(path, bytes);
+        TSetupModel m;
+        m.SetLine(1, phone("999"));
+        EXPECT_EQ(LoadPhonesInfoFromXml(m, path, MaxPhones),
+                  bytes.contains("ENTITY") ? TPhonesXmlState::Loaded : TPhonesXmlState::Malformed);
+        EXPECT_TRUE(m.Line(1).Number.isEmpty());
+        EXPECT_EQ(ReadFileBytes(path), bytes);
+    }
+
     const QByteArray refs = QByteArray("&e;").repeated(3000);
     WriteFileBytes(path,
                    "<?xml version=\"1.0\"?><!DOCTYPE Phones [<!ENTITY e \"" + QByteArray(100000, 'x') + "\">]><Phones>"
