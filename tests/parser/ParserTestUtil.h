@@ -8,6 +8,8 @@
 #include "TestHome.h"
 
 #include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <gtest/gtest.h>
 
 // ParseBalans on a fresh record; the failure's text, if any, in *failure.
@@ -54,31 +56,20 @@ inline QStringList CorpusNames()
     return names;
 }
 
-// The cases of tests/data/parser/FILE: one a line, its fields separated by
-// tabs, with "\n", "\r", "\t", "\\" and "\uXXXX" standing for themselves; lines
-// starting with "#" are comments.
+// The cases of tests/data/parser/FILE: one a line, a JSON array of texts;
+// lines starting with "#" are comments.
 inline QList<QStringList> DataCases(const char *file)
 {
     QList<QStringList> cases;
-    const QString text
-        = QString::fromUtf8(ReadFileBytes(TestDataPath(QStringLiteral("parser/") + QLatin1String(file))));
-    for (const QString &line : text.split(u'\n', Qt::SkipEmptyParts)) {
-        if (line.startsWith(u'#'))
+    const QByteArray text = ReadFileBytes(TestDataPath(QStringLiteral("parser/") + QLatin1String(file)));
+    for (const QByteArray &line : text.split('\n')) {
+        if (line.isEmpty() || line.startsWith('#'))
             continue;
+        QJsonParseError error;
         cases << QStringList();
-        for (const QString &field : line.split(u'\t')) {
-            QString out;
-            for (qsizetype i = 0; i < field.size(); ++i) {
-                const QChar c = field[i] == u'\\' && i + 1 < field.size() ? field[++i] : QChar();
-                if (c.isNull())
-                    out += field[i];
-                else if (c == u'u')
-                    out += QChar(field.mid(i + 1, 4).toUShort(nullptr, 16)), i += 4;
-                else
-                    out += c == u'n' ? u'\n' : c == u'r' ? u'\r' : c == u't' ? u'\t' : c.unicode();
-            }
-            cases.last() << out;
-        }
+        for (const QJsonValue &field : QJsonDocument::fromJson(line, &error).array())
+            cases.last() << field.toString();
+        EXPECT_EQ(error.error, QJsonParseError::NoError) << line.toStdString();
     }
     EXPECT_GT(cases.size(), 10) << file;
     return cases;

@@ -1,6 +1,6 @@
 // ParseBalans: the preparation and line walk, every rule family, the order in
 // which conditions are read and the index error at the end of the page, on
-// the pages of tests/data/parser/rules.txt.
+// the pages of tests/data/parser/rules.jsonl.
 
 #include "ParserTestUtil.h"
 
@@ -8,7 +8,7 @@
 
 TEST(ParseBalansRules, EachPageGivesItsFigures)
 {
-    for (const QStringList &c : DataCases("rules.txt")) {
+    for (const QStringList &c : DataCases("rules.jsonl")) {
         SCOPED_TRACE(c[0].toStdString());
         const QStringList lines = ReadLines(c[0]);
         for (const QString &figure : c.mid(1))

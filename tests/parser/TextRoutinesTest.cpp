@@ -1,7 +1,7 @@
 // The text routines under the parser: reference decoding, tag stripping, the
 // case-insensitive searches, the one-pass marker scanner, and the value readers
 // that cut between two markers and convert to the record's float and integer
-// (their cases in tests/data/parser/routines.txt).
+// (their cases in tests/data/parser/routines.jsonl).
 
 #include "ParserTestUtil.h"
 
@@ -11,7 +11,7 @@
 TEST(TextRoutines, EachCaseGivesItsResult)
 {
     const auto td = [](const QString &text) { return QStringLiteral("<td>%1</td>").arg(text); };
-    for (const QStringList &c : DataCases("routines.txt")) {
+    for (const QStringList &c : DataCases("routines.jsonl")) {
         SCOPED_TRACE(c.join(u'|').toStdString());
         const QString &routine = c[0], &in = c.value(1), &want = c.value(2);
         if (routine == QLatin1String("HtmlToStr"))
