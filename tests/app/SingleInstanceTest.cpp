@@ -21,11 +21,6 @@
 #include <sys/stat.h>
 
 namespace {
-QString S(const char *utf8)
-{
-    return QString::fromUtf8(utf8);
-}
-
 class SingleInstance : public ::testing::Test {
 protected:
     void SetUp() override
@@ -45,12 +40,12 @@ protected:
     {
         auto p = std::make_unique<QProcess>();
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(S("SALDOMAT_HOME"), home_.dir());
-        env.insert(S("XDG_CONFIG_HOME"), home_.file(S("xdg")));
-        env.insert(S("QT_QPA_PLATFORM"), S("offscreen"));
+        env.insert("SALDOMAT_HOME", home_.dir());
+        env.insert("XDG_CONFIG_HOME", home_.file("xdg"));
+        env.insert("QT_QPA_PLATFORM", "offscreen");
         p->setProcessEnvironment(env);
         p->setProcessChannelMode(mode);
-        p->start(BinaryPath(S("saldomat")), args);
+        p->start(BinaryPath("saldomat"), args);
         EXPECT_TRUE(p->waitForStarted(5000));
         procs_.push_back(std::move(p));
         return procs_.back().get();
@@ -90,7 +85,7 @@ protected:
         for (int i = 1; i <= count; ++i) {
             phones << EmulatorPhone();
             phones.last().number = QStringLiteral("916000000%1").arg(i);
-            phones.last().password = S("111");
+            phones.last().password = "111";
             phones.last().delayMs = delayMs;
         }
         EXPECT_TRUE(emu_.start(phones)) << emu_.errorString().toStdString();
@@ -99,7 +94,7 @@ protected:
         SavePhonesInfoToXml(model, InitPaths().PhonesXmlFileName, MaxPhones);
         return phones;
     }
-    QString log() const { return FromCp1251(ReadFileBytes(home_.file(S("Saldomat.err")))); }
+    QString log() const { return FromCp1251(ReadFileBytes(home_.file("Saldomat.err"))); }
     static unsigned modeOf(const QString &path)
     {
         struct stat st { };
@@ -116,10 +111,10 @@ protected:
 
 TEST(CommandWords, RecognisedWithDashOrSlashInAnyCaseInTableOrder)
 {
-    EXPECT_EQ(CommandWords({S("/close"), S("-CLOSE")}), QStringList{S("Close")});
-    EXPECT_EQ(CommandWords({S("-queryonlybad"), S("/QueryNow"), S("-close")}),
-              (QStringList{S("Close"), S("QueryNow"), S("QueryOnlyBad")}));
-    EXPECT_TRUE(CommandWords({S("close"), S("--close"), S("-closex")}).isEmpty());
+    EXPECT_EQ(CommandWords({"/close", "-CLOSE"}), QStringList{"Close"});
+    EXPECT_EQ(CommandWords({"-queryonlybad", "/QueryNow", "-close"}),
+              (QStringList{"Close", "QueryNow", "QueryOnlyBad"}));
+    EXPECT_TRUE(CommandWords({"close", "--close", "-closex"}).isEmpty());
 }
 
 // One copy per user, whatever is in its way: files left where a copy used to
@@ -133,9 +128,9 @@ TEST(CommandWords, RecognisedWithDashOrSlashInAnyCaseInTableOrder)
 TEST_F(SingleInstance, OneCopyGivesWayToTheOtherWhateverIsInTheWay)
 {
     const QByteArray key = (MainCaption() + QLatin1Char('\n') + qEnvironmentVariable("USER")).toUtf8();
-    const QString old = home_.dir() + S("saldomat-")
+    const QString old = home_.dir() + "saldomat-"
         + QString::fromLatin1(QCryptographicHash::hash(key, QCryptographicHash::Sha1).toHex().left(16));
-    WriteFileBytes(old + S(".lock"), "1\nsystemd\n" + QSysInfo::machineHostName().toUtf8() + "\n");
+    WriteFileBytes(old + ".lock", "1\nsystemd\n" + QSysInfo::machineHostName().toUtf8() + "\n");
     QLocalServer planted;
     ASSERT_TRUE(planted.listen(old));
     QProcess *first = startRunning();
@@ -170,16 +165,16 @@ TEST_F(SingleInstance, OneCopyGivesWayToTheOtherWhateverIsInTheWay)
 // answers: the asker says so and fails, and writes nothing.
 TEST_F(SingleInstance, AnAskerWithoutAnAnswerFails)
 {
-    QProcess *p = start({S("/QueryNow")}, QProcess::SeparateChannels);
+    QProcess *p = start({"/QueryNow"}, QProcess::SeparateChannels);
     ASSERT_TRUE(finishes(p, 5000));
     EXPECT_EQ(p->exitCode(), 1);
     const QStringList said = QString::fromUtf8(p->readAllStandardError()).split(u'\n', Qt::SkipEmptyParts);
     ASSERT_FALSE(said.isEmpty());
-    EXPECT_TRUE(said.last().startsWith(S("saldomat: no running copy of Saldomat to send QueryNow")));
+    EXPECT_TRUE(said.last().startsWith("saldomat: no running copy of Saldomat to send QueryNow"));
     EXPECT_FALSE(listening());
-    EXPECT_FALSE(QFile::exists(home_.file(S("Saldomat.ini"))) || QFile::exists(home_.file(S("phones.xml"))));
+    EXPECT_FALSE(QFile::exists(home_.file("Saldomat.ini")) || QFile::exists(home_.file("phones.xml")));
 
-    QLockFile running(name() + QLatin1Char('-') + QSysInfo::machineHostName() + S(".lock"));
+    QLockFile running(name() + QLatin1Char('-') + QSysInfo::machineHostName() + ".lock");
     ASSERT_TRUE(running.tryLock(0));
     QLocalServer dying;
     QLocalServer::removeServer(name());
@@ -188,7 +183,7 @@ TEST_F(SingleInstance, AnAskerWithoutAnAnswerFails)
         while (QLocalSocket *s = dying.nextPendingConnection())
             s->abort();
     });
-    QProcess *asker = start({S("/QueryNow")});
+    QProcess *asker = start({"/QueryNow"});
     ASSERT_TRUE(finishes(asker));
     EXPECT_EQ(asker->exitCode(), 1);
 }
@@ -210,7 +205,7 @@ TEST_F(SingleInstance, QueryNowIsForwardedAndRunsNeverNest)
     QProcess *first = startRunning();
     Pump(300);
     EXPECT_EQ(emu_.loginCount(phones[0].number), 0);
-    QProcess *asker = start({S("-querynow")});
+    QProcess *asker = start({"-querynow"});
     ASSERT_TRUE(finishes(asker, 30000));
     EXPECT_EQ(asker->exitCode(), 0);
     QList<int> c;
@@ -249,39 +244,39 @@ TEST_F(SingleInstance, FirstStartLaterStartAndAnExitThatCannotSave)
     // The copy listens first and then starts its work: wait for the log line.
     const auto logSays = [&](const QString &text) { return WaitUntil([&] { return log().contains(text); }, 5000); };
     close(startRunning(), "/close");
-    EXPECT_TRUE(logSays(S("Первый запуск")));
-    EXPECT_FALSE(QFile::exists(home_.file(S("Saldomat.ini")))) << "nothing changed, nothing written at exit";
+    EXPECT_TRUE(logSays("Первый запуск"));
+    EXPECT_FALSE(QFile::exists(home_.file("Saldomat.ini"))) << "nothing changed, nothing written at exit";
     // Every file the program made is its user's alone.
     for (const char *name : {"Saldomat.db", "Saldomat.err"})
         EXPECT_EQ(modeOf(home_.file(QLatin1String(name))), 0600u) << name;
 
     // Settings there, history lost: the history stays unavailable. Both files
     // brought over readable by all are closed at start, and the log names them.
-    const QString ini = home_.file(S("Saldomat.ini")), phones = home_.file(S("phones.xml"));
+    const QString ini = home_.file("Saldomat.ini"), phones = home_.file("phones.xml");
     WriteFileBytes(ini, "[Connection]\r\ncbAutoReRquest=0\r\n");
     WriteFileBytes(phones, "<?xml version=\"1.0\"?>\r\n<Phones/>\r\n");
     for (const QString &file : {ini, phones})
         QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther);
-    ASSERT_TRUE(QFile::remove(home_.file(S("Saldomat.db"))));
+    ASSERT_TRUE(QFile::remove(home_.file("Saldomat.db")));
     QProcess *second = startRunning();
-    EXPECT_TRUE(logSays(S("Ведение истории баланса невозможно по следующей причине: ")));
-    EXPECT_TRUE(logSays(S("Закрыт доступ других пользователей к файлам: ")));
+    EXPECT_TRUE(logSays("Ведение истории баланса невозможно по следующей причине: "));
+    EXPECT_TRUE(logSays("Закрыт доступ других пользователей к файлам: "));
     EXPECT_TRUE(logSays(phones) && logSays(ini));
     EXPECT_EQ(modeOf(phones), 0600u);
     EXPECT_EQ(modeOf(ini), 0600u);
-    EXPECT_FALSE(QFile::exists(home_.file(S("Saldomat.db"))));
+    EXPECT_FALSE(QFile::exists(home_.file("Saldomat.db")));
 
     // Something that cannot be saved at exit (a folder in the place of the
     // program's path record): the program still ends, the log says why, and
     // the copy that asked it to close reports the failure.
-    const QString record = home_.file(S("xdg/Zelkor/Saldomat.conf"));
+    const QString record = home_.file("xdg/Zelkor/Saldomat.conf");
     ASSERT_TRUE(QFile::remove(record) && QDir().mkpath(record));
-    QProcess *closer = start({S("-close")});
+    QProcess *closer = start({"-close"});
     ASSERT_TRUE(finishes(closer));
     EXPECT_NE(closer->exitCode(), 0);
     ASSERT_TRUE(finishes(second)) << "the program kept running";
     EXPECT_NE(second->exitCode(), 0);
-    EXPECT_TRUE(log().contains(S("Saldomat_.ExitApp -- > SettingsFile.SaveProgramPathToRegistry -- > ")));
+    EXPECT_TRUE(log().contains("Saldomat_.ExitApp -- > SettingsFile.SaveProgramPathToRegistry -- > "));
     EXPECT_FALSE(listening());
 }
 
@@ -302,7 +297,7 @@ TEST_F(SingleInstance, ADamagedPhoneListLosesOnlyItsBadPhoneAndNoSettings)
     const QByteArray ini = "; by hand\r\n[Hint Window]\r\ncbNN=0\r\n[Connection]\r\ncbAutoReRquest=0\r\n"
                            "[Debug]\r\nTestPauseMs=0\r\nTestRefreshSeconds=2\r\n";
     const QByteArray autostart = "[Desktop Entry]\nType=Application\nExec=/opt/x/saldomat --mine\n";
-    const QString entry = home_.file(S("xdg/autostart/saldomat.desktop"));
+    const QString entry = home_.file("xdg/autostart/saldomat.desktop");
     QDir().mkpath(QFileInfo(entry).absolutePath());
     WriteFileBytes(InitPaths().IniFileName, ini);
     WriteFileBytes(entry, autostart);
