@@ -8,12 +8,9 @@ namespace {
 class IniFileTest : public ::testing::Test {
 protected:
     ConfigHome home;
-    QString path = home.file(QStringLiteral("test.ini"));
+    QString path = home.file("test.ini");
     TIniFile ini{path};
-    QString read(const QString &section, const char *key)
-    {
-        return ini.ReadString(section, QLatin1String(key), QStringLiteral("-"));
-    }
+    QString read(const char *section, const char *key) { return ini.ReadString(section, key, "-"); }
 };
 }  // namespace
 
@@ -21,51 +18,51 @@ protected:
 // too), lines not written kept as they were, CR LF, the file's own encoding.
 TEST_F(IniFileTest, WritesKeepWhatTheyDoNotChange)
 {
-    EXPECT_EQ(ini.ReadInteger(QStringLiteral("A"), QStringLiteral("k"), -7), -7);
-    ini.EraseSection(QStringLiteral("A"));
-    ini.DeleteKey(QStringLiteral("A"), QStringLiteral("k"));
+    EXPECT_EQ(ini.ReadInteger("A", "k", -7), -7);
+    ini.EraseSection("A");
+    ini.DeleteKey("A", "k");
     EXPECT_FALSE(QFile::exists(path));
-    ini.WriteString(U("Регион Юг"), U("Ключ"), U("юг"));
-    ini.WriteInteger(U("РЕГИОН ЮГ"), QStringLiteral("n"), -42);
-    ini.WriteBool(QStringLiteral("Flags"), QStringLiteral("on"), true);
-    ini.WriteString(U("регион юг"), U("КЛЮЧ"), U("Другое"));
-    EXPECT_EQ(ini.ReadSection(U("регион ЮГ")), (QStringList{U("Ключ"), QStringLiteral("n")}));
+    ini.WriteString("Регион Юг", "Ключ", "юг");
+    ini.WriteInteger("РЕГИОН ЮГ", "n", -42);
+    ini.WriteBool("Flags", "on", true);
+    ini.WriteString("регион юг", "КЛЮЧ", "Другое");
+    EXPECT_EQ(ini.ReadSection("регион ЮГ"), (QStringList{"Ключ", "n"}));
     EXPECT_EQ(ReadFileBytes(path), Cp("[Регион Юг]\r\nКлюч=Другое\r\nn=-42\r\n\r\n[Flags]\r\non=1\r\n"));
 
     WriteFileBytes(path, Cp("; настройки\n[A]\nx = 1 ; note\ny=2\n\n; about B\n[B]\nz=3\n\n[a]\nm=4\n"));
-    ini.WriteString(QStringLiteral("a"), QStringLiteral("Y"), QStringLiteral("20"));
-    ini.WriteString(QStringLiteral("C"), QStringLiteral("w"), QString());
-    ini.DeleteKey(QStringLiteral("b"), QStringLiteral("Z"));
+    ini.WriteString("a", "Y", "20");
+    ini.WriteString("C", "w", QString());
+    ini.DeleteKey("b", "Z");
     EXPECT_EQ(ReadFileBytes(path),
               Cp("; настройки\r\n[A]\r\nx = 1 ; note\r\ny=20\r\n\r\n; about "
                  "B\r\n[B]\r\n\r\n[a]\r\nm=4\r\n\r\n[C]\r\nw=\r\n"));
-    ini.EraseSection(QStringLiteral("A"));
-    EXPECT_EQ(ini.ReadSections(), (QStringList{QStringLiteral("B"), QStringLiteral("C")}));
+    ini.EraseSection("A");
+    EXPECT_EQ(ini.ReadSections(), (QStringList{"B", "C"}));
 
     WriteFileBytes(path, QByteArray("\xEF\xBB\xBF[A]\nk=日本\n"));
-    ini.WriteString(QStringLiteral("A"), QStringLiteral("j"), U("ж"));
-    EXPECT_EQ(ReadFileBytes(path), QByteArray("\xEF\xBB\xBF") + U("[A]\r\nk=日本\r\nj=ж\r\n").toUtf8());
+    ini.WriteString("A", "j", "ж");
+    EXPECT_EQ(ReadFileBytes(path), QByteArray("\xEF\xBB\xBF[A]\r\nk=日本\r\nj=ж\r\n"));
 }
 
 TEST_F(IniFileTest, HandWrittenAndMalformedFilesReadAsPrivateProfileReadsDo)
 {
     WriteFileBytes(path,
-                   QByteArray("\xEF\xBB\xBF")
-                       + QString::fromUtf8("orphan=1\n; a comment\n  [ Mark ]  \n"
-                                           "  edBalanceLessThen =  3.5  \n;x=0\nx=1\nx=0\n"
-                                           "quoted=\"  spaced  \"\nsingle='x'\nhalf=\"x\n"
-                                           "no equals sign\n[Регион]\r\nShortName=РГН\n"
-                                           "[mark]\nlate=1\n")
-                             .toUtf8());
-    EXPECT_EQ(read(QStringLiteral("Mark"), "edBalanceLessThen"), QStringLiteral("3.5"));
-    EXPECT_EQ(read(QStringLiteral("Mark"), "x"), QStringLiteral("1"));  // the first of a key counts
-    EXPECT_EQ(read(QStringLiteral("Mark"), "quoted"), QStringLiteral("  spaced  "));
-    EXPECT_EQ(read(QStringLiteral("Mark"), "single"), QStringLiteral("x"));
-    EXPECT_EQ(read(QStringLiteral("Mark"), "half"), QStringLiteral("\"x"));
-    EXPECT_EQ(read(QStringLiteral("Mark"), "late"), QStringLiteral("-"));  // a repeated section is not read
-    EXPECT_EQ(read(QString(), "orphan"), QStringLiteral("-"));
-    EXPECT_EQ(read(U("регион"), "ShortName"), U("РГН"));
-    EXPECT_EQ(ini.ReadSections(), (QStringList{QStringLiteral("Mark"), U("Регион")}));
+                   "\xEF\xBB\xBF"
+                   "orphan=1\n; a comment\n  [ Mark ]  \n  edBalanceLessThen =  3.5  \n;x=0\nx=1\nx=0\n"
+                   "quoted=\"  spaced  \"\nsingle='x'\nhalf=\"x\nno equals sign\n[Регион]\r\nShortName=РГН\n"
+                   "[mark]\nlate=1\n");
+    // The first of a key counts; a repeated section is not read.
+    const std::pair<const char *, const char *> marks[] = {{"edBalanceLessThen", "3.5"},
+                                                           {"x", "1"},
+                                                           {"quoted", "  spaced  "},
+                                                           {"single", "x"},
+                                                           {"half", "\"x"},
+                                                           {"late", "-"}};
+    for (const auto &[key, want] : marks)
+        EXPECT_EQ(read("Mark", key), want) << key;
+    EXPECT_EQ(read("", "orphan"), "-");
+    EXPECT_EQ(read("регион", "ShortName"), "РГН");
+    EXPECT_EQ(ini.ReadSections(), (QStringList{"Mark", "Регион"}));
 
     WriteFileBytes(path,
                    "[N]\nhex=0x1F\nneg=-5\nplus=+7\nbad=12abc\nempty=\nhuge=99999999999\nmin=-2147483648\n"
@@ -74,15 +71,15 @@ TEST_F(IniFileTest, HandWrittenAndMalformedFilesReadAsPrivateProfileReadsDo)
         = {{"hex", 31},  {"neg", -5}, {"plus", 7}, {"bad", 77}, {"empty", 77}, {"huge", 77}, {"min", -2147483647 - 1},
            {"float", 77}};
     for (const auto &[key, want] : ints)
-        EXPECT_EQ(ini.ReadInteger(QStringLiteral("N"), QLatin1String(key), 77), want) << key;
-    EXPECT_TRUE(ini.ReadBool(QStringLiteral("N"), QStringLiteral("b2"), false));
-    EXPECT_FALSE(ini.ReadBool(QStringLiteral("N"), QStringLiteral("b0"), true));
-    EXPECT_FALSE(ini.ReadBool(QStringLiteral("N"), QStringLiteral("byes"), false));  // not a number: the default
+        EXPECT_EQ(ini.ReadInteger("N", key, 77), want) << key;
+    EXPECT_TRUE(ini.ReadBool("N", "b2", false));
+    EXPECT_FALSE(ini.ReadBool("N", "b0", true));
+    EXPECT_FALSE(ini.ReadBool("N", "byes", false));  // not a number: the default
 
     WriteFileBytes(path, QByteArray("\x00\x01\xff[\n", 5) + QByteArray("[broken\nk=v\n]\n=novalue\n\xff\xfe"));
-    EXPECT_EQ(read(QStringLiteral("broken"), "k"), QStringLiteral("v"));
-    ini.WriteString(QStringLiteral("broken"), QStringLiteral("k"), QStringLiteral("w"));
-    EXPECT_EQ(read(QStringLiteral("broken"), "k"), QStringLiteral("w"));
+    EXPECT_EQ(read("broken", "k"), "v");
+    ini.WriteString("broken", "k", "w");
+    EXPECT_EQ(read("broken", "k"), "w");
 }
 
 // Input that would break the file is refused; a write that fails (a full
@@ -90,29 +87,26 @@ TEST_F(IniFileTest, HandWrittenAndMalformedFilesReadAsPrivateProfileReadsDo)
 // changes nothing does not even rewrite it.
 TEST_F(IniFileTest, TheFileIsWrittenWholeOrNotAtAll)
 {
-    ini.WriteString(QStringLiteral("A"), QStringLiteral("k"), QStringLiteral("v"));
+    ini.WriteString("A", "k", "v");
     const QByteArray before = ReadFileBytes(path);
     for (const auto &[section, key, value] : {std::tuple{"A", "k", "v\r\n[B]\r\nx=1"},
                                               {"A]\r\n[B", "k", "v"},
                                               {"A", "k=j", "v"},
                                               {"A", "", "v"},
                                               {"A", "k", "日本"}})
-        EXPECT_THROW(ini.WriteString(QString::fromUtf8(section), QString::fromUtf8(key), QString::fromUtf8(value)),
-                     SaldomatError)
-            << section << " " << key << " " << value;
+        EXPECT_THROW(ini.WriteString(section, key, value), SaldomatError) << section << " " << key << " " << value;
     {
         FileSizeLimit limit(40);  // as on a full disk
-        EXPECT_THROW(ini.WriteString(QStringLiteral("A"), QStringLiteral("big"), QString(500, QLatin1Char('x'))),
-                     SaldomatError);
+        EXPECT_THROW(ini.WriteString("A", "big", QString(500, u'x')), SaldomatError);
     }
-    EXPECT_EQ(read(QStringLiteral("A"), "big"), QStringLiteral("-"));
+    EXPECT_EQ(read("A", "big"), "-");
     {
         TIniUpdate update(ini);
-        ini.WriteString(QStringLiteral("A"), QStringLiteral("k"), QStringLiteral("new"));
-        EXPECT_EQ(read(QStringLiteral("A"), "k"), QStringLiteral("new"));
+        ini.WriteString("A", "k", "new");
+        EXPECT_EQ(read("A", "k"), "new");
     }  // left without commit(), as when an exception passes
     EXPECT_EQ(ReadFileBytes(path), before);
-    EXPECT_EQ(home.files(), QStringList{QStringLiteral("test.ini")});  // no temporary file left behind
+    EXPECT_EQ(home.files(), QStringList{"test.ini"});  // no temporary file left behind
 
     const auto inode = [&] {
         struct stat st { };
@@ -120,20 +114,17 @@ TEST_F(IniFileTest, TheFileIsWrittenWholeOrNotAtAll)
         return st.st_ino;
     };
     const auto id = inode();
-    {
-        TIniUpdate update(ini);
-        ini.WriteString(QStringLiteral("A"), QStringLiteral("k"), QStringLiteral("v"));
-        update.commit();
+    for (const bool change : {false, true}) {
+        {
+            TIniUpdate update(ini);
+            ini.WriteString("A", "k", change ? "new" : "v");
+            if (change)
+                ini.WriteString("B", "j", "1");
+            EXPECT_EQ(ReadFileBytes(path), before);  // nothing written before the commit
+            update.commit();
+        }
+        EXPECT_EQ(inode() != id, change) << "rewritten, or left alone when nothing changed";
     }
-    EXPECT_EQ(inode(), id) << "the file was rewritten";
-    {
-        TIniUpdate update(ini);
-        ini.WriteString(QStringLiteral("A"), QStringLiteral("k"), QStringLiteral("new"));
-        ini.WriteString(QStringLiteral("B"), QStringLiteral("j"), QStringLiteral("1"));
-        EXPECT_EQ(ReadFileBytes(path), before);  // nothing written before the commit
-        update.commit();
-    }
-    EXPECT_NE(inode(), id);
     EXPECT_EQ(ReadFileBytes(path), QByteArray("[A]\r\nk=new\r\n\r\n[B]\r\nj=1\r\n"));
 }
 
@@ -142,17 +133,17 @@ TEST_F(IniFileTest, TheFileIsWrittenWholeOrNotAtAll)
 // deleted behind the reader's back, a hand edit that changes the size.
 TEST_F(IniFileTest, ReadsSeeWhatOtherWritersDid)
 {
-    EXPECT_EQ(read(QStringLiteral("A"), "k"), QStringLiteral("-"));
+    EXPECT_EQ(read("A", "k"), "-");
     TIniFile other{path};
-    other.WriteString(QStringLiteral("A"), QStringLiteral("k"), QStringLiteral("1"));
-    EXPECT_EQ(read(QStringLiteral("A"), "k"), QStringLiteral("1"));
-    other.WriteString(QStringLiteral("A"), QStringLiteral("k"), QStringLiteral("2"));
-    EXPECT_EQ(read(QStringLiteral("A"), "k"), QStringLiteral("2"));
+    other.WriteString("A", "k", "1");
+    EXPECT_EQ(read("A", "k"), "1");
+    other.WriteString("A", "k", "2");
+    EXPECT_EQ(read("A", "k"), "2");
     WriteFileBytes(path, "[A]\r\nk=33\r\n");  // in place, as an editor may save
-    EXPECT_EQ(read(QStringLiteral("A"), "k"), QStringLiteral("33"));
+    EXPECT_EQ(read("A", "k"), "33");
     QFile::remove(path);
-    EXPECT_EQ(read(QStringLiteral("A"), "k"), QStringLiteral("-"));
+    EXPECT_EQ(read("A", "k"), "-");
     WriteFileBytes(path, "[B]\r\nj=x\r\n");
-    ini.WriteString(QStringLiteral("A"), QStringLiteral("k"), QStringLiteral("4"));
+    ini.WriteString("A", "k", "4");
     EXPECT_EQ(ReadFileBytes(path), QByteArray("[B]\r\nj=x\r\n\r\n[A]\r\nk=4\r\n"));
 }

@@ -9,43 +9,37 @@
 // the length at position 4, a new key each time, cut to fifteen characters.
 TEST(Passw, RoundTripsEveryLengthAndCharacterSet)
 {
-    const QRegularExpression hex(QStringLiteral("^[0-9A-F]{54}$"));
-    for (const QString &p : {QString(), QStringLiteral("1"), U("ЁжикЪ-+09 z"), QStringLiteral("123456789012345"),
-                             QStringLiteral("\x7f\x01 ~")}) {
+    const QRegularExpression hex("^[0-9A-F]{54}$");
+    for (const QString &p : {QString(), QString("1"), QString("ЁжикЪ-+09 z"), QString("123456789012345"),
+                             QString("\x7f\x01 ~"), QString("1234567890123456"), QString("абвгдеёжзийклмнопр")}) {
         const QString encoded = EncodePass(p);
         EXPECT_TRUE(hex.match(encoded).hasMatch()) << encoded.toStdString();
-        EXPECT_EQ(encoded.at(3), QLatin1Char("0123456789ABCDEF"[p.size()])) << encoded.toStdString();
-        EXPECT_EQ(DecodePass(encoded), p) << p.toStdString();
+        EXPECT_EQ(encoded.at(3), QLatin1Char("0123456789ABCDEF"[std::min(p.size(), qsizetype(15))]));
+        EXPECT_EQ(DecodePass(encoded), p.left(15)) << p.toStdString();
     }
-    EXPECT_EQ(DecodePass(EncodePass(QStringLiteral("1234567890123456"))), QStringLiteral("123456789012345"));
-    EXPECT_EQ(DecodePass(EncodePass(U("абвгдеёжзийклмнопр"))), U("абвгдеёжзийклмн"));
     QSet<QString> seen;
     for (int i = 0; i < 20; ++i)
-        seen.insert(EncodePass(QStringLiteral("555")));
+        seen.insert(EncodePass("555"));
     EXPECT_GT(seen.size(), 15);
 }
 
 TEST(Passw, DecodesTheStoredLayoutAndRefusesBadText)
 {
-    // K1 = 0x10, filler 7, n = 3; "1" ^ K2, "2" ^ K1, "3" ^ K2; K2 = 0x20; filler.
-    const QString layout = QStringLiteral("1073112213") + QStringLiteral("20");
-    const QString encoded = layout + QString(54 - layout.size(), QLatin1Char('E'));
-    EXPECT_EQ(DecodePass(encoded), QStringLiteral("123"));
-    EXPECT_EQ(DecodePass(encoded.toLower()), QStringLiteral("123"));
-    EXPECT_EQ(DecodePass(layout + QStringLiteral("zz!")), QStringLiteral("123"));  // nothing after K2 is read
-    QString otherFiller = encoded;
-    otherFiller[2] = QLatin1Char('x');  // position 3 is never read
-    EXPECT_EQ(DecodePass(otherFiller), QStringLiteral("123"));
-    EXPECT_EQ(DecodePass(QStringLiteral("0001FF00")), U("я"));  // windows-1251 bytes
-
-    for (const QString &bad :
-         {QStringLiteral("ABC"), QString(), QStringLiteral("1073112213"), QStringLiteral("G073112213AB"),
-          QStringLiteral("10731122X3AB"), QStringLiteral("1073112213Z0"), QStringLiteral("107Z112213AB")}) {
+    // K1 = 0x10, filler 7, n = 3; "1" ^ K2, "2" ^ K1, "3" ^ K2; K2 = 0x20; then
+    // anything: nothing after K2 is read, nor position 3; windows-1251 bytes.
+    const QString layout = "1073112213"
+                           "20";
+    for (const QString &encoded : {layout + QString(42, u'E'), (layout + QString(42, u'E')).toLower(), layout + "zz!",
+                                   QString("10x3112213"
+                                           "20")})
+        EXPECT_EQ(DecodePass(encoded), "123") << encoded.toStdString();
+    EXPECT_EQ(DecodePass("0001FF00"), "я");
+    for (const char *bad : {"ABC", "", "1073112213", "G073112213AB", "10731122X3AB", "1073112213Z0", "107Z112213AB"}) {
         try {
             DecodePass(bad);
-            ADD_FAILURE() << "decoded " << bad.toStdString();
+            ADD_FAILURE() << "decoded " << bad;
         } catch (const SaldomatError &e) {
-            EXPECT_TRUE(e.message().startsWith(QStringLiteral("Passw.DecodePass -- > "))) << e.what();
+            EXPECT_TRUE(e.message().startsWith("Passw.DecodePass -- > ")) << e.what();
         }
     }
 }

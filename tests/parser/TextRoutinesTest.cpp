@@ -1,54 +1,35 @@
 // The text routines under the parser: reference decoding, tag stripping, the
 // case-insensitive searches, the one-pass marker scanner, and the value readers
-// that cut between two markers and convert to the record's float and integer.
+// that cut between two markers and convert to the record's float and integer
+// (their cases in tests/data/parser/routines.jsonl).
 
-#include "BalanceParser2.h"
-
-#include <gtest/gtest.h>
+#include "ParserTestUtil.h"
 
 #include <cmath>
 #include <random>
 
-namespace {
-QString S(const char16_t *text)
+TEST(TextRoutines, EachCaseGivesItsResult)
 {
-    return QString::fromUtf16(text);
-}
-}  // namespace
-
-TEST(TextRoutines, HtmlToStrAndRemoveTags)
-{
-    const std::pair<const char16_t *, const char16_t *> decoded[]
-        = {{u"a&nbsp;b&NBSP;c&Nbsp;d", u"a b c d"},
-           {u"&lt;&gt;&LT;&Gt;", u"<><>"},
-           {u"x&quote;y", u"x;y"},
-           {u"&amp;&AMP;", u"&&"},
-           {u"&quot;&QUOT;", u"\"\""},
-           // passes run in order and never rescan their own output
-           {u"&LT;&amp;lt;", u"<&lt;"},
-           {u"&amp;quot;", u"\""},
-           {u"&amp;nbsp;", u"&nbsp;"},
-           {u"&amp;amp;", u"&amp;"},
-           // every other reference stays
-           {u"&#160;&#x3C;&copy;&apos;&nbsp & lt;'&gt'", u"&#160;&#x3C;&copy;&apos;&nbsp & lt;'&gt'"}};
-    for (const auto &[in, out] : decoded)
-        EXPECT_EQ(HtmlToStr(in), S(out)) << S(in).toStdString();
-
-    const std::pair<const char16_t *, const char16_t *> stripped[]
-        = {{u"<td class=\"val\"><b>245,50</b> у.е.</td>", u"245,50 у.е."},
-           {u"<td>&nbsp;&nbsp;</td>", u""},
-           {u"  <td>\t x \x01</td>  ", u"x"},
-           {u"Баланс: 5<b>0</b>", u"0"},
-           {u"x<", u"<"},
-           {u"a > b", u"a > b"},
-           {u"<i>x</i> a > b <b>y</b>", u"x a > b <b>y</b>"},
-           {u"<td>12</td", u"12</td"},
-           {u"<td title=\"a>b\">5</td>", u"b\">5</td>"},
-           {u"<td>&lt;b&gt;7&lt;/b&gt;</td>", u"<b>7</b>"},
-           {u"<td>\u00A05\u00A0</td>", u"\u00A05\u00A0"},
-           {u"<td>&nbsp;5&nbsp;</td>", u"5"}};
-    for (const auto &[in, out] : stripped)
-        EXPECT_EQ(RemoveTags(in), S(out)) << S(in).toStdString();
+    const auto td = [](const QString &text) { return QStringLiteral("<td>%1</td>").arg(text); };
+    for (const QStringList &c : DataCases("routines.jsonl")) {
+        SCOPED_TRACE(c.join(u'|').toStdString());
+        const QString &routine = c[0], &in = c.value(1), &want = c.value(2);
+        if (routine == QLatin1String("HtmlToStr"))
+            EXPECT_EQ(HtmlToStr(in), want);
+        else if (routine == QLatin1String("RemoveTags"))
+            EXPECT_EQ(RemoveTags(in), want);
+        else if (routine == QLatin1String("Single"))
+            EXPECT_EQ(GetSingleParam(td(in), {}, u" ", 7.0f), want.toFloat());
+        else if (routine == QLatin1String("Integer"))
+            EXPECT_EQ(GetIntegerParam(td(in), {}, u" ", 3), want.toInt());
+        else if (routine == QLatin1String("Cut"))
+            EXPECT_EQ(GetStringParam(in, want, c.value(3), QStringLiteral("DEFAULT")), c.value(4));
+        else
+            ADD_FAILURE() << "no such routine";
+    }
+    EXPECT_TRUE(std::signbit(GetSingleParam(u"<td>-1e-50</td>", {}, u" ", 7.0f)));
+    EXPECT_EQ(GetIntegerParam(u"<td>a: 5</td>", u"a:", {}, 0), 5);
+    EXPECT_EQ(GetIntegerParam(u"<td>x5 y</td>", u"x", u"y", 3), 3);  // a trailing blank is not allowed
 }
 
 TEST(TextRoutines, CaseInsensitiveSearches)
@@ -99,84 +80,4 @@ TEST(TextRoutines, MarkerScannerAgreesWithContainsNoCaseOnRandomPages)
                     << text.toString().toStdString() << " rule " << r + 1;
         }
     }
-}
-
-TEST(ValueReaders, StringCut)
-{
-    const QString d = QStringLiteral("DEFAULT");
-    EXPECT_EQ(GetStringParam(u"<td> Петров Пётр </td>", {}, {}, d), S(u"Петров Пётр"));
-    EXPECT_EQ(GetStringParam(u"<td></td>", {}, {}, d), d);
-    EXPECT_EQ(GetStringParam(u"<td>Остаток смс составляет 25 шт.</td>", u"смс составляет ", u" ", d), S(u"25"));
-    EXPECT_EQ(GetStringParam(u"<td>Итого: 150</td>", u"Итого: ", u" ", d), S(u"150"));  // no end: the rest
-    EXPECT_EQ(GetStringParam(u"<td>a 1 b 2 b</td>", u"a ", u" b", d), S(u"1"));
-    EXPECT_EQ(GetStringParam(u"<td>x:  y</td>", u"x:", {}, d), S(u"  y"));
-    // An absent start marker still drops its length; Latin markers ignore case.
-    EXPECT_EQ(GetStringParam(u"<td>Итого Рек.опл: 5</td>", u"рек.опл: ", u" ", d), S(u".опл:"));
-    EXPECT_EQ(GetStringParam(u"<td>ab</td>", u"xyz", {}, d), d);
-    EXPECT_EQ(GetStringParam(u"<td>Остаток SMS составляет 35 шт.</td>", u"sms составляет ", u" ", d), S(u"35"));
-    EXPECT_EQ(GetStringParam(u"<td>рек.опл:  150</td>", u"рек.опл: ", u" ", d), d);
-}
-
-TEST(ValueReaders, NumbersOrTheDefault)
-{
-    const auto single = [](const char16_t *text) {
-        return GetSingleParam(QStringLiteral("<td>%1</td>").arg(S(text)), {}, u" ", 7.0f);
-    };
-    const std::pair<const char16_t *, float> floats[]
-        = {{u"12,5 у.е.", 12.5f},
-           {u" 12,5", 12.5f},
-           {u"<b>245,50</b> у.е.", 245.5f},
-           {u"-3.5", -3.5f},
-           {u"+2", 2.0f},
-           {u".5", 0.5f},
-           {u"5.", 5.0f},
-           {u"1,5E-2", 0.015f},
-           {u"007,50", 7.5f},
-           {u"1 234,50 руб.", 1.0f},
-           {u"16777217", 16777216.0f},
-           {u"3.4e38", 3.4e38f},
-           {u"1e-50", 0.0f},
-           // anything else, and numbers beyond the float range, give the default
-           {u"нет данных", 7.0f},
-           {u"12,5руб", 7.0f},
-           {u"1,234.5", 7.0f},
-           {u"-", 7.0f},
-           {u"e5", 7.0f},
-           {u"1e+", 7.0f},
-           {u"0x10", 7.0f},
-           {u"5\tу.е.", 7.0f},
-           {u"٣", 7.0f},
-           {u"５", 7.0f},
-           {u"inf", 7.0f},
-           {u"nan", 7.0f},
-           {u"--1", 7.0f},
-           {u"", 7.0f},
-           {u"1e39", 7.0f},
-           {u"-1e99999", 7.0f}};
-    for (const auto &[text, want] : floats)
-        EXPECT_EQ(single(text), want) << S(text).toStdString();
-    EXPECT_TRUE(std::signbit(single(u"-1e-50")));
-
-    const auto integer
-        = [](const char16_t *text) { return GetIntegerParam(QStringLiteral("<td>%1</td>").arg(S(text)), {}, u" ", 3); };
-    const std::pair<const char16_t *, std::int32_t> ints[] = {{u"45 минут", 45},
-                                                              {u"-7", -7},
-                                                              {u"+7", 7},
-                                                              {u"007", 7},
-                                                              {u"2147483647", 2147483647},
-                                                              {u"-2147483648", -2147483647 - 1},
-                                                              {u"2147483648", 3},
-                                                              {u"99999999999999999999999", 3},
-                                                              {u"00:45:00", 3},
-                                                              {u"3.5", 3},
-                                                              {u"$1F", 3},
-                                                              {u"0x1F", 3},
-                                                              {u"1e3", 3},
-                                                              {u"+", 3},
-                                                              {u"", 3},
-                                                              {u"12шт", 3}};
-    for (const auto &[text, want] : ints)
-        EXPECT_EQ(integer(text), want) << S(text).toStdString();
-    EXPECT_EQ(GetIntegerParam(u"<td>a: 5</td>", u"a:", {}, 0), 5);
-    EXPECT_EQ(GetIntegerParam(u"<td>x5 y</td>", u"x", u"y", 3), 3);  // a trailing blank is not allowed
 }
