@@ -149,57 +149,54 @@ TEST(HtmlDocument, LookUpAndFieldValues)
 
 TEST(HtmlDocument, SubmissionFollowsTheFormRules)
 {
-    auto doc = Doc("<html><head><base href='http://127.0.0.1:8080/issa/'></head><body>"
-                   "<form id=f action='login.php?old=1' method=POST><input type=hidden name=Lang value=2>"
-                   "<input name=mobnum value='9001234567'><input type=password name=Password value='p w&=+'>"
-                   "<input name=off value=x disabled><fieldset disabled><input name=fs value=y></fieldset>"
-                   "<input type=checkbox name=remember value=yes checked><input type=checkbox name=no value=1>"
-                   "<input type=checkbox name=plain checked><input type=radio name=r value=a>"
-                   "<input type=radio name=r value=b checked>"
-                   "<select name=s1><option value=1>one</option><option value=2>two</option></select>"
-                   "<select name=s2><option value=1>one</option><option selected> two  words </option></select>"
-                   "<select name=s3 multiple><option selected>a</option><option>b</option><option selected>c</option>"
-                   "</select><textarea name=t>x\ny</textarea><input name=empty value=''><input value=nameless>"
-                   "<input type=submit name=go value=Go><button name=btn value=b>B</button>"
-                   "<input type=image name=img src=i.gif><input type=reset name=rs value=r></form>"
-                   "<input name=other form=f value=linked><input name=free value=z></body></html>");
-    const HtmlElement form = doc->ElementByName("f");
-    FormRequest r = doc->BuildSubmission(form);
-    EXPECT_TRUE(r.post);
-    EXPECT_EQ(r.url, QUrl("http://127.0.0.1:8080/issa/login.php?old=1"));
-    EXPECT_EQ(r.body,
-              "Lang=2&mobnum=9001234567&Password=p+w%26%3D%2B&remember=yes&plain=on&r=b"
-              "&s1=1&s2=two+words&s3=a&s3=c&t=x%0D%0Ay&empty=&other=linked");
-    // A submit button counts only when it is the submitter.
-    EXPECT_TRUE(doc->BuildSubmission(form, doc->ElementByName("go")).body.endsWith("&go=Go&other=linked"));
-    EXPECT_TRUE(doc->BuildSubmission(form, doc->ElementByName("img")).body.contains("&img.x=0&img.y=0&"));
-}
-
-TEST(HtmlDocument, SubmissionCharsetsAndGet)
-{
+    const QByteArray rules
+        = "<html><head><base href='http://127.0.0.1:8080/issa/'></head><body>"
+          "<form id=f action='login.php?old=1' method=POST><input type=hidden name=Lang value=2>"
+          "<input name=mobnum value='9001234567'><input type=password name=Password value='p w&=+'>"
+          "<input name=off value=x disabled><fieldset disabled><input name=fs value=y></fieldset>"
+          "<input type=checkbox name=remember value=yes checked><input type=checkbox name=no value=1>"
+          "<input type=checkbox name=plain checked><input type=radio name=r value=a>"
+          "<input type=radio name=r value=b checked>"
+          "<select name=s1><option value=1>one</option><option value=2>two</option></select>"
+          "<select name=s2><option value=1>one</option><option selected> two  words </option></select>"
+          "<select name=s3 multiple><option selected>a</option><option>b</option><option selected>c</option>"
+          "</select><textarea name=t>x\ny</textarea><input name=empty value=''><input value=nameless>"
+          "<input type=submit name=go value=Go><button name=btn value=b>B</button>"
+          "<input type=image name=img src=i.gif><input type=reset name=rs value=r></form>"
+          "<input name=other form=f value=linked><input name=free value=z></body></html>";
     const struct {
         const char *name;
-        QByteArray html, charset, sent;
+        QByteArray html, charset, sent;  // sent: the method, the address and the body
     } rows[] = {
+        {"rules", rules, "utf-8",
+         "POST http://127.0.0.1:8080/issa/login.php?old=1 Lang=2&mobnum=9001234567&Password=p+w%26%3D%2B"
+         "&remember=yes&plain=on&r=b&s1=1&s2=two+words&s3=a&s3=c&t=x%0D%0Ay&empty=&other=linked"},
         // GET puts the fields into the query of the action; no action: the page itself.
         {"get", "<form id=f><input name=q value='a b'><input name=n value=1></form>", "utf-8",
-         "http://127.0.0.1/issa/page.html?q=a+b&n=1"},
+         "GET http://127.0.0.1/issa/page.html?q=a+b&n=1 "},
         // accept-charset wins over the page's charset.
         {"accept-charset",
          "<form id=f method=post action=/x accept-charset='x-unknown windows-1251'><input name=who value='Иван'>"
          "<input name=sym value='€ ✓'></form>",
-         "utf-8", "who=%C8%E2%E0%ED&sym=%88+%26%2310003%3B"},
+         "utf-8", "POST http://127.0.0.1/x who=%C8%E2%E0%ED&sym=%88+%26%2310003%3B"},
         {"page charset", "<form id=f method=post><input name=who value='" + ToCp1251("Иван") + "'></form>",
-         "windows-1251", "who=%C8%E2%E0%ED"},
+         "windows-1251", "POST http://127.0.0.1/issa/page.html?x=1 who=%C8%E2%E0%ED"},
         {"_charset_", "<form id=f method=post><input name=who value='Иван'><input type=hidden name=_charset_></form>",
-         "utf-8", "who=%D0%98%D0%B2%D0%B0%D0%BD&_charset_=utf-8"},
+         "utf-8", "POST http://127.0.0.1/issa/page.html?x=1 who=%D0%98%D0%B2%D0%B0%D0%BD&_charset_=utf-8"},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
         const auto doc = Doc(row.html, row.charset);
         const FormRequest r = doc->BuildSubmission(doc->ElementByName("f"));
-        EXPECT_EQ(r.post ? r.body : r.url.toEncoded(), row.sent);
+        EXPECT_EQ((r.post ? "POST " : "GET ") + r.url.toEncoded() + " " + r.body, row.sent);
     }
+    // A submit button counts only when it is the submitter.
+    const auto doc = Doc(rules);
+    const auto with = [&](const char *submitter) {
+        return doc->BuildSubmission(doc->ElementByName("f"), doc->ElementByName(submitter)).body;
+    };
+    EXPECT_TRUE(with("go").endsWith("&go=Go&other=linked"));
+    EXPECT_TRUE(with("img").contains("&img.x=0&img.y=0&"));
 }
 
 TEST(HtmlDocument, FramesAndMetaRefresh)
