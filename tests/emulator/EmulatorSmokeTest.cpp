@@ -33,19 +33,29 @@ bool Shows(const std::string &page, const char *balance)
     return page.find(balance) != std::string::npos;
 }
 
-TEST(Emulator, CountersReloadAndStop)
+TEST(Emulator, FaultsOnTheWireCountersReloadAndStop)
 {
     EmulatorProcess emu;
     EmulatorPhone phone = Phone("9161234567");
-    ASSERT_TRUE(emu.start({phone})) << emu.errorString().toStdString();
+    const QList<EmulatorPhone> faults{Phone("9160000001", "drop"), Phone("9160000002", "oversized"),
+                                      Phone("9160000003", "auth-error"), Phone("9160000004", "redirect-loop")};
+    ASSERT_TRUE(emu.start(faults + QList{phone})) << emu.errorString().toStdString();
     httplib::Client client(emu.baseUrl().toStdString());
+    client.set_read_timeout(20);
+    EXPECT_EQ(Login(client, "9160000001").rfind("failed: ", 0), 0u);
+    EXPECT_EQ(emu.loginCount("9160000001"), 1);
+    EXPECT_EQ(Login(client, "9160000002").size(), size_t(20) << 20);
+    EXPECT_FALSE(Shows(Login(client, "9160000003"), "12,34")) << "a refused login shows no account";
+    client.set_follow_location(true);
+    EXPECT_EQ(Login(client, "9160000004"), "failed: " + httplib::to_string(httplib::Error::ExceedRedirectCount));
+    client.set_follow_location(false);
+
     EXPECT_TRUE(Shows(Login(client, phone.number), "12,34"));
     EXPECT_EQ(emu.loginCount(phone.number), 1);
     EXPECT_EQ(emu.accountCount(phone.number), 1);
     EXPECT_FALSE(emu.log().contains(phone.password)) << "the log never shows a password";
     ASSERT_TRUE(emu.resetStats());
     EXPECT_EQ(emu.loginCount(phone.number), 0);
-
     phone.balance = 99.5;
     ASSERT_TRUE(emu.setPhones({phone}));
     EXPECT_TRUE(Shows(Login(client, phone.number), "99,50"));
@@ -55,22 +65,6 @@ TEST(Emulator, CountersReloadAndStop)
     EXPECT_FALSE(second.start({phone}, {}, {}, {"--port", QString::number(emu.port())}));
     EXPECT_EQ(emu.stop(), 0);
     EXPECT_EQ(Login(client, phone.number).rfind("failed: ", 0), 0u);
-}
-
-TEST(Emulator, FaultsHappenOnTheWire)
-{
-    EmulatorProcess emu;
-    ASSERT_TRUE(emu.start({Phone("9160000001", "drop"), Phone("9160000002", "redirect-loop"),
-                           Phone("9160000003", "oversized"), Phone("9160000004", "auth-error")}))
-        << emu.errorString().toStdString();
-    httplib::Client client(emu.baseUrl().toStdString());
-    client.set_read_timeout(20);
-    EXPECT_EQ(Login(client, "9160000001").rfind("failed: ", 0), 0u);
-    EXPECT_EQ(emu.loginCount("9160000001"), 1);
-    EXPECT_EQ(Login(client, "9160000003").size(), size_t(20) << 20);
-    EXPECT_FALSE(Shows(Login(client, "9160000004"), "12,34")) << "a refused login shows no account";
-    client.set_follow_location(true);
-    EXPECT_EQ(Login(client, "9160000002"), "failed: " + httplib::to_string(httplib::Error::ExceedRedirectCount));
 }
 
 TEST(Emulator, HttpsOnlyForClientsThatTrustItsCertificate)

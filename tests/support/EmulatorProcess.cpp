@@ -11,33 +11,27 @@ namespace {
 
 bool WritePhones(const QString &path, const QList<EmulatorPhone> &phones)
 {
-    QByteArray text;
     const auto money = [](double value) { return QString::number(value, 'f', 2); };
+    const auto number = [](int value) { return QString::number(value); };
     const auto positive = [](int value) { return value > 0 ? QString::number(value) : QString(); };
+    QByteArray text;
     for (const EmulatorPhone &p : phones) {
+        text += QStringLiteral("[%1]\nBalance=%2\nObPlat=%3\nAverage=%4\nTurnOff=%5\nRecomend=%6\nSMS=%7\nMinutes=%8\n"
+                               "JeansExpired=%9\nUSDRate=%10\nLayout=%11\nBehaviour=%12\n")
+                    .arg(p.number, money(p.balance), money(p.obPlat), money(p.average), number(p.turnOff),
+                         money(p.recomend), number(p.sms), number(p.minutes), number(p.jeansExpired), money(p.usdRate),
+                         p.layout, p.behaviour)
+                    .toUtf8();
         // Keys left empty are not written: the file's defaults apply.
-        const QList<QPair<const char *, QString>> keys{{"Password", p.password},
-                                                       {"LicSchet", p.licSchet},
-                                                       {"UserName", p.userName},
-                                                       {"PhoneNumber", p.phoneNumber},
-                                                       {"Balance", money(p.balance)},
-                                                       {"ObPlat", money(p.obPlat)},
-                                                       {"Average", money(p.average)},
-                                                       {"TurnOff", QString::number(p.turnOff)},
-                                                       {"Recomend", money(p.recomend)},
-                                                       {"SMS", QString::number(p.sms)},
-                                                       {"Minutes", QString::number(p.minutes)},
-                                                       {"JeansExpired", QString::number(p.jeansExpired)},
-                                                       {"USDRate", money(p.usdRate)},
-                                                       {"Layout", p.layout},
-                                                       {"Behaviour", p.behaviour},
-                                                       {"DelayMs", positive(p.delayMs)},
-                                                       {"HangMs", positive(p.hangMs)},
-                                                       {"OversizeMb", positive(p.oversizeMb)},
-                                                       {"Charset", p.charset},
-                                                       {"CharsetInHeader", p.charsetInHeader ? "" : "no"}};
-        text += "[" + p.number.toUtf8() + "]\n";
-        for (const auto &[key, value] : keys)
+        for (const auto &[key, value] : {std::pair{"Password", p.password},
+                                         {"LicSchet", p.licSchet},
+                                         {"UserName", p.userName},
+                                         {"PhoneNumber", p.phoneNumber},
+                                         {"DelayMs", positive(p.delayMs)},
+                                         {"HangMs", positive(p.hangMs)},
+                                         {"OversizeMb", positive(p.oversizeMb)},
+                                         {"Charset", p.charset},
+                                         {"CharsetInHeader", QString(p.charsetInHeader ? "" : "no")}})
             if (!value.isEmpty())
                 text += key + ("=" + value.toUtf8()) + "\n";
     }
