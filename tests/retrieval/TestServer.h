@@ -1,40 +1,97 @@
 #pragma once
-// Small HTTP and HTTPS servers for the browser tests: cpp-httplib on
-// 127.0.0.1 (a free port), served from a thread of the test process, plus
-// the event-loop helpers the tests wait with.
+// An HTTP or HTTPS server on a free port of 127.0.0.1 for the browser tests
+// (cpp-httplib, served from a thread of its own) that records every request
+// it answered, and readable values in test failure messages.
 
 #include "EventLoopWait.h"
 
+#include <gtest/gtest.h>
 #include <httplib.h>
 
-#include <QByteArray>
 #include <QString>
 #include <QUrl>
 
-#include <memory>
-#include <ostream>
-#include <string>
+#include <algorithm>
+#include <functional>
+#include <iterator>
+#include <mutex>
+#include <stdexcept>
 #include <thread>
+
+using Req = const httplib::Request &;
+using Res = httplib::Response &;
+using Handler = std::function<void(Req, Res)>;
+
+inline void Html(Res res, const std::string &html)
+{
+    res.set_content(html, "text/html; charset=utf-8");
+}
+// A fixed answer.
+inline Handler Page(const std::string &html, int status = 200, const httplib::Headers &headers = {})
+{
+    return [=](Req, Res res) {
+        res.status = status;
+        res.headers = headers;
+        Html(res, html);
+    };
+}
 
 class TestServer {
 public:
-    // HTTPS when a certificate and key file are given.
-    explicit TestServer(const std::string &certFile = {}, const std::string &keyFile = {});
-    ~TestServer();
-    httplib::Server &http() { return *server_; }
-    // Starts listening; call after the handlers are registered.
-    void Start();
-    int Port() const { return port_; }
-    QUrl Url(const QString &path) const;
+    // Each handler answers GET and POST on its path pattern; HTTPS with a certificate.
+    explicit TestServer(const std::vector<std::pair<std::string, Handler>> &routes, const QString &cert = {},
+                        const QString &key = {})
+        : tls_(!cert.isEmpty())
+    {
+        if (tls_)
+            server_ = std::make_unique<httplib::SSLServer>(cert.toLocal8Bit().data(), key.toLocal8Bit().data());
+        else
+            server_ = std::make_unique<httplib::Server>();
+        server_->set_keep_alive_max_count(100);
+        for (const auto &[pattern, handler] : routes) {
+            const auto recorded = [this, handler](Req req, Res res) {
+                handler(req, res);
+                std::lock_guard<std::mutex> lock(mutex_);
+                seen_.push_back(req.method + " " + req.target + (req.body.empty() ? "" : " " + req.body));
+            };
+            server_->Get(pattern, recorded);
+            server_->Post(pattern, recorded);
+        }
+        port_ = server_->is_valid() ? server_->bind_to_any_port("127.0.0.1") : -1;
+        if (port_ <= 0)
+            throw std::runtime_error("test server could not be set up");
+        thread_ = std::thread([this] { server_->listen_after_bind(); });
+    }
+    ~TestServer()
+    {
+        server_->stop();
+        thread_.join();
+    }
+    QUrl Url(const std::string &path) const
+    {
+        return QUrl(QString::fromStdString((tls_ ? "https" : "http") + std::string("://127.0.0.1:")
+                                           + std::to_string(port_) + path));
+    }
+    // The requests answered so far ("METHOD target body") that contain part.
+    std::vector<std::string> Seen(const std::string &part = {})
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        std::vector<std::string> out;
+        std::copy_if(seen_.begin(), seen_.end(), std::back_inserter(out),
+                     [&](const std::string &s) { return s.find(part) != std::string::npos; });
+        return out;
+    }
+    int Count(const std::string &part) { return int(Seen(part).size()); }
 
 private:
     std::unique_ptr<httplib::Server> server_;
     std::thread thread_;
+    std::mutex mutex_;
+    std::vector<std::string> seen_;
     int port_ = 0;
-    bool tls_ = false;
+    bool tls_;
 };
 
-// Readable values in test failure messages.
 inline void PrintTo(const QString &s, std::ostream *os)
 {
     *os << '"' << s.toStdString() << '"';
@@ -46,4 +103,11 @@ inline void PrintTo(const QByteArray &b, std::ostream *os)
 inline void PrintTo(const QUrl &u, std::ostream *os)
 {
     *os << u.toString().toStdString();
+}
+// text contains part; the text in the failure message.
+inline ::testing::AssertionResult Has(const QString &text, const QString &part)
+{
+    return text.contains(part)
+        ? ::testing::AssertionSuccess()
+        : ::testing::AssertionFailure() << "no \"" << part.toStdString() << "\" in \"" << text.toStdString() << '"';
 }

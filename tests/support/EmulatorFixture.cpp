@@ -4,7 +4,6 @@
 #include "HistoryDb.h"
 #include "IssaUrl.h"
 #include "SettingsFile.h"
-#include "Setup.h"
 
 #include <QSqlQuery>
 
@@ -24,9 +23,9 @@ EmulatorPhone EngineTest::phone(const QString &number, const QString &behaviour,
 {
     EmulatorPhone p;
     p.number = number;
-    p.password = QStringLiteral("7") + number.right(4);
-    p.licSchet = QStringLiteral("41") + number.right(8);
-    p.userName = QStringLiteral("Абонент ") + number.right(2);
+    p.password = "7" + number.right(4);
+    p.licSchet = "41" + number.right(8);
+    p.userName = "Абонент " + number.right(2);
     p.balance = balance;
     p.average = 1.5;
     p.turnOff = 8;
@@ -66,10 +65,7 @@ void PutEmulatorPhones(const EmulatorProcess &emu, const QList<EmulatorPhone> &p
 void EngineTest::startWith(const QList<EmulatorPhone> &phones, bool formLogin, const QString &cert, const QString &key)
 {
     ASSERT_TRUE(emu.start(phones, cert, key)) << emu.errorString().toStdString();
-    QString url = formLogin ? emu.formUrl() : emu.loginUrl();
-    if (!cert.isEmpty())
-        url.replace(QStringLiteral("http://"), QStringLiteral("https://"));
-    PutEmulatorPhones(emu, phones, state, url);
+    PutEmulatorPhones(emu, phones, state, formLogin ? emu.formUrl() : emu.loginUrl());
 }
 
 void EngineTest::setPhone(int slot, const EmulatorPhone &p, bool monitored)
@@ -83,9 +79,7 @@ int EngineTest::historyRows(const QString &number)
     QSqlQuery q(connection.db());
     q.prepare(QStringLiteral("select count(*) from Phones where PhoneNumber = ?"));
     q.addBindValue(number);
-    if (!q.exec() || !q.next())
-        return -1;
-    return q.value(0).toInt();
+    return q.exec() && q.next() ? q.value(0).toInt() : -1;
 }
 
 void EngineTest::run(int mode, int slot, bool retryAuthErrors)

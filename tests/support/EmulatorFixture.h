@@ -1,8 +1,7 @@
 #pragma once
-// The emulator set-up every test of the program against it starts from: the
-// emulator as the region "ЭМУ" of servers.ini and its phones in slots 1, 2, ...
-// monitored, in that region; and a fixture with a program directory and the
-// request engine for runs end to end on 127.0.0.1.
+// The set-up every test of the program against the emulator starts from: the
+// emulator as the region "ЭМУ" of servers.ini, its phones in slots 1, 2, ...
+// monitored; and a fixture with a program directory and the request engine.
 
 #include "EmulatorProcess.h"
 #include "ProgramState.h"
@@ -11,7 +10,6 @@
 #include "WBForm.h"
 
 #include <gtest/gtest.h>
-#include <memory>
 
 inline const QString kRegion = QStringLiteral("ЭМУ");
 
@@ -23,14 +21,12 @@ void PutEmulatorPhones(const EmulatorProcess &emu, const QList<EmulatorPhone> &p
 class EngineTest : public ::testing::Test {
 protected:
     void SetUp() override;
-    // Starts the emulator with these phones and enters each into the slot of the
-    // same position (1, 2, ...), monitored, with the emulator's region. With
+    // Starts the emulator with these phones in slots 1, 2, ... (see above); with
     // formLogin the region logs in through the login form page.
     void startWith(const QList<EmulatorPhone> &phones, bool formLogin = false, const QString &cert = {},
                    const QString &key = {});
     void setPhone(int slot, const EmulatorPhone &phone, bool monitored = true);
-    // History rows stored for a phone.
-    int historyRows(const QString &number);
+    int historyRows(const QString &number);  // history rows stored for a phone
     // Starts a run and pumps the event loop until it reports its end.
     void run(int mode = 0, int slot = 0, bool retryAuthErrors = true);
 

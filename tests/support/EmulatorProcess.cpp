@@ -6,137 +6,101 @@
 
 #include <QDeadlineTimer>
 #include <QFile>
-#include <QTextStream>
 
-QByteArray EmulatorPhonesText(const QList<EmulatorPhone> &phones)
+namespace {
+
+bool WritePhones(const QString &path, const QList<EmulatorPhone> &phones)
 {
-    QString text;
-    QTextStream out(&text);
     const auto money = [](double value) { return QString::number(value, 'f', 2); };
-    // Optional keys are written only when set, so the file's defaults apply.
-    const auto optional = [&out](const char *key, const QString &value) {
-        if (!value.isEmpty())
-            out << key << "=" << value << "\n";
-    };
-    const auto positive
-        = [&](const char *key, int value) { optional(key, value > 0 ? QString::number(value) : QString()); };
+    const auto number = [](int value) { return QString::number(value); };
+    const auto positive = [](int value) { return value > 0 ? QString::number(value) : QString(); };
+    QByteArray text;
     for (const EmulatorPhone &p : phones) {
-        out << "[" << p.number << "]\nPassword=" << p.password << "\n";
-        optional("LicSchet", p.licSchet);
-        optional("UserName", p.userName);
-        optional("PhoneNumber", p.phoneNumber);
-        out << "Balance=" << money(p.balance) << "\nObPlat=" << money(p.obPlat) << "\nAverage=" << money(p.average)
-            << "\nTurnOff=" << p.turnOff << "\nRecomend=" << money(p.recomend) << "\nSMS=" << p.sms
-            << "\nMinutes=" << p.minutes << "\nJeansExpired=" << p.jeansExpired << "\nUSDRate=" << money(p.usdRate)
-            << "\nLayout=" << p.layout << "\nBehaviour=" << p.behaviour << "\n";
-        positive("DelayMs", p.delayMs);
-        positive("HangMs", p.hangMs);
-        positive("OversizeMb", p.oversizeMb);
-        optional("Charset", p.charset);
-        optional("CharsetInHeader", p.charsetInHeader ? QString() : QStringLiteral("no"));
-        out << "\n";
+        text += QStringLiteral("[%1]\nBalance=%2\nObPlat=%3\nAverage=%4\nTurnOff=%5\nRecomend=%6\nSMS=%7\nMinutes=%8\n"
+                               "JeansExpired=%9\nUSDRate=%10\nLayout=%11\nBehaviour=%12\n")
+                    .arg(p.number, money(p.balance), money(p.obPlat), money(p.average), number(p.turnOff),
+                         money(p.recomend), number(p.sms), number(p.minutes), number(p.jeansExpired), money(p.usdRate),
+                         p.layout, p.behaviour)
+                    .toUtf8();
+        // Keys left empty are not written: the file's defaults apply.
+        for (const auto &[key, value] : {std::pair{"Password", p.password},
+                                         {"LicSchet", p.licSchet},
+                                         {"UserName", p.userName},
+                                         {"PhoneNumber", p.phoneNumber},
+                                         {"DelayMs", positive(p.delayMs)},
+                                         {"HangMs", positive(p.hangMs)},
+                                         {"OversizeMb", positive(p.oversizeMb)},
+                                         {"Charset", p.charset},
+                                         {"CharsetInHeader", QString(p.charsetInHeader ? "" : "no")}})
+            if (!value.isEmpty())
+                text += key + ("=" + value.toUtf8()) + "\n";
     }
-    out.flush();
-    return text.toUtf8();
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(text) == text.size();
 }
+
+}  // namespace
 
 bool MakeTestCertificate(const QString &dir, const QString &name, QString *certFile, QString *keyFile, QString *error)
 {
-    const QString cert = dir + QLatin1Char('/') + name + QStringLiteral(".pem");
-    const QString key = dir + QLatin1Char('/') + name + QStringLiteral("-key.pem");
+    *certFile = dir + QLatin1Char('/') + name + QStringLiteral(".pem");
+    *keyFile = dir + QLatin1Char('/') + name + QStringLiteral("-key.pem");
     QProcess openssl;
     openssl.setProcessChannelMode(QProcess::MergedChannels);
     openssl.start(QStringLiteral("openssl"),
                   QStringLiteral("req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 "
                                  "-subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1,DNS:localhost")
                           .split(u' ')
-                      << QStringLiteral("-keyout") << key << QStringLiteral("-out") << cert);
-    const bool finished = openssl.waitForFinished(20000);
-    if (!finished || openssl.exitStatus() != QProcess::NormalExit || openssl.exitCode() != 0) {
-        if (error)
-            *error = QStringLiteral("openssl failed: ") + openssl.errorString() + QLatin1Char(' ')
-                + QString::fromLocal8Bit(openssl.readAll());
-        openssl.kill();
-        return false;
-    }
-    if (certFile)
-        *certFile = cert;
-    if (keyFile)
-        *keyFile = key;
-    return true;
-}
-
-EmulatorProcess::EmulatorProcess() = default;
-
-EmulatorProcess::~EmulatorProcess()
-{
-    stop();
+                      << QStringLiteral("-keyout") << *keyFile << QStringLiteral("-out") << *certFile);
+    if (openssl.waitForFinished(20000) && openssl.exitStatus() == QProcess::NormalExit && openssl.exitCode() == 0)
+        return true;
+    if (error)
+        *error = QStringLiteral("openssl failed: ") + openssl.errorString() + QLatin1Char(' ')
+            + QString::fromLocal8Bit(openssl.readAll());
+    return false;
 }
 
 bool EmulatorProcess::start(const QList<EmulatorPhone> &phones, const QString &certFile, const QString &keyFile,
                             const QStringList &extraArgs)
 {
-    const QString path = dir_.filePath(QStringLiteral("phones.ini"));
-    QFile f(path);
-    if (!dir_.isValid() || !f.open(QIODevice::WriteOnly | QIODevice::Truncate)
-        || f.write(EmulatorPhonesText(phones)) < 0) {
-        error_ = QStringLiteral("cannot write ") + path;
+    stop();
+    certFile_ = certFile;
+    const QString phonesFile = dir_.filePath(QStringLiteral("phones.ini"));
+    if (!WritePhones(phonesFile, phones)) {
+        error_ = QStringLiteral("cannot write ") + phonesFile;
         return false;
     }
-    f.close();
-    return start(path, certFile, keyFile, extraArgs);
-}
-
-bool EmulatorProcess::start(const QString &phonesFile, const QString &certFile, const QString &keyFile,
-                            const QStringList &extraArgs, int timeoutMs)
-{
-    stop();
-    error_.clear();
-    phonesFile_ = phonesFile;
-    certFile_ = certFile;
     QStringList args{QStringLiteral("--phones"), phonesFile, QStringLiteral("--port"), QStringLiteral("0")};
     if (!certFile.isEmpty())
         args << QStringLiteral("--tls-cert") << certFile << QStringLiteral("--tls-key") << keyFile;
-    args << extraArgs;
     process_ = std::make_unique<QProcess>();
     // stderr goes to a file: a pipe nobody reads would stall the emulator.
     process_->setStandardErrorFile(dir_.filePath(QStringLiteral("emulator.log")));
-    process_->start(BinaryPath(QStringLiteral("issa-emulator")), args);
-    if (!process_->waitForStarted(timeoutMs)) {
-        error_ = QStringLiteral("issa-emulator did not start: ") + process_->errorString();
-        process_.reset();
-        return false;
-    }
+    process_->start(BinaryPath(QStringLiteral("issa-emulator")), args + extraArgs);
+    // It writes "port N" once it listens.
     QByteArray out;
-    QDeadlineTimer deadline(timeoutMs);
-    while (!out.contains('\n') && !deadline.hasExpired()) {
-        if (!process_->waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime()))))
-            break;
+    const QDeadlineTimer deadline(10000);
+    while (!out.contains('\n') && !deadline.hasExpired()
+           && process_->waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime()))))
         out += process_->readAllStandardOutput();
-    }
-    const QByteArray line = out.left(out.indexOf('\n')).trimmed();
-    bool ok = false;
-    if (line.startsWith("port "))
-        port_ = line.mid(5).toInt(&ok);
-    if (!ok || port_ <= 0) {
-        process_->waitForFinished(1000);
-        error_ = QStringLiteral("issa-emulator reported no port: ") + log();
-        stop();
-        return false;
-    }
-    return true;
+    if (out.startsWith("port "))
+        port_ = out.mid(5, out.indexOf('\n') - 5).trimmed().toInt();
+    if (port_ > 0)
+        return true;
+    process_->waitForFinished(1000);
+    error_ = QStringLiteral("issa-emulator reported no port: ") + process_->errorString() + QLatin1Char(' ') + log();
+    stop();
+    return false;
 }
 
 int EmulatorProcess::stop()
 {
     if (!process_)
         return -1;
-    if (process_->state() != QProcess::NotRunning) {
-        process_->terminate();
-        if (!process_->waitForFinished(5000)) {
-            process_->kill();
-            process_->waitForFinished(2000);
-        }
+    process_->terminate();
+    if (!process_->waitForFinished(5000)) {
+        process_->kill();
+        process_->waitForFinished(2000);
     }
     const int code = process_->exitStatus() == QProcess::NormalExit ? process_->exitCode() : -1;
     process_.reset();
@@ -144,20 +108,16 @@ int EmulatorProcess::stop()
     return code;
 }
 
+bool EmulatorProcess::setPhones(const QList<EmulatorPhone> &phones)
+{
+    return port_ > 0 && WritePhones(dir_.filePath(QStringLiteral("phones.ini")), phones)
+        && request("POST", "/__reload", nullptr);
+}
+
 QString EmulatorProcess::baseUrl() const
 {
     return (certFile_.isEmpty() ? QStringLiteral("http") : QStringLiteral("https")) + QStringLiteral("://127.0.0.1:")
         + QString::number(port_);
-}
-
-QString EmulatorProcess::loginUrl() const
-{
-    return baseUrl() + QStringLiteral("/cgi-bin/cgi.exe?function=is_login");
-}
-
-QString EmulatorProcess::formUrl() const
-{
-    return baseUrl() + QStringLiteral("/cgi-bin/cgi.exe?function=is_newlog");
 }
 
 QString EmulatorProcess::log() const
@@ -186,38 +146,9 @@ QMap<QString, long> EmulatorProcess::stats() const
 {
     QMap<QString, long> out;
     QByteArray body;
-    if (!request("GET", "/__stats", &body))
-        return out;
-    for (const QByteArray &line : body.split('\n')) {
-        const int space = line.lastIndexOf(' ');
-        if (space <= 0)
-            continue;
-        out.insert(QString::fromLatin1(line.left(space)), line.mid(space + 1).toLong());
-    }
+    if (request("GET", "/__stats", &body))
+        for (const QByteArray &line : body.split('\n'))
+            if (const int space = line.lastIndexOf(' '); space > 0)
+                out.insert(QString::fromLatin1(line.left(space)), line.mid(space + 1).toLong());
     return out;
-}
-
-long EmulatorProcess::loginCount(const QString &number) const
-{
-    return stats().value(QStringLiteral("login ") + number, 0);
-}
-
-long EmulatorProcess::accountCount(const QString &number) const
-{
-    return stats().value(QStringLiteral("account ") + number, 0);
-}
-
-bool EmulatorProcess::resetStats() const
-{
-    return request("POST", "/__reset", nullptr);
-}
-
-bool EmulatorProcess::setPhones(const QList<EmulatorPhone> &phones)
-{
-    QFile f(phonesFile_);
-    if (phonesFile_.isEmpty() || !f.open(QIODevice::WriteOnly | QIODevice::Truncate)
-        || f.write(EmulatorPhonesText(phones)) < 0)
-        return false;
-    f.close();
-    return request("POST", "/__reload", nullptr);
 }

@@ -1,19 +1,15 @@
 #pragma once
-// Starts issa-emulator as a real process on a free port of 127.0.0.1 for a test,
-// and stops it when the object goes away.
+// issa-emulator as a real process on a free port of 127.0.0.1 for a test,
+// stopped when the object goes away.
 //
-//   EmulatorPhone good;
-//   good.number = "9161234567"; good.password = "secret"; good.balance = 12.34;
 //   EmulatorProcess emu;
-//   ASSERT_TRUE(emu.start({good})) << emu.errorString();
+//   ASSERT_TRUE(emu.start({phone})) << emu.errorString().toStdString();
 //   // point a region of servers.ini at emu.loginUrl() ...
-//   EXPECT_EQ(emu.loginCount("9161234567"), 1);
+//   EXPECT_EQ(emu.loginCount(phone.number), 1);
 
 #include <QList>
 #include <QMap>
 #include <QProcess>
-#include <QString>
-#include <QStringList>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -29,10 +25,7 @@ struct EmulatorPhone {
     int sms = 0, minutes = 0, jeansExpired = 0;
     double usdRate = 0;
     QString layout = QStringLiteral("labels");  // or "sentences"
-    // ok, redirect, auth-error, unavailable, session-expired, server-error,
-    // unrecognised, slow, hang, redirect-loop, drop, oversized, meta-refresh,
-    // frames, form-only, login-again, chunk-bomb, chunk-flood, gzip-bomb
-    QString behaviour = QStringLiteral("ok");
+    QString behaviour = QStringLiteral("ok");  // a behaviour the emulator's README lists
     int delayMs = 0;
     int hangMs = 0;  // 0: the emulator's bound (60 s)
     int oversizeMb = 0;  // 0: 20 MB
@@ -40,64 +33,46 @@ struct EmulatorPhone {
     bool charsetInHeader = true;
 };
 
-// The phones file text (UTF-8) for the given phones.
-QByteArray EmulatorPhonesText(const QList<EmulatorPhone> &phones);
-
-// Makes a self-signed certificate for 127.0.0.1 and localhost with the openssl
-// command: dir/<name>.pem and dir/<name>-key.pem.
+// A self-signed certificate for 127.0.0.1 and localhost made with openssl:
+// dir/<name>.pem and dir/<name>-key.pem.
 bool MakeTestCertificate(const QString &dir, const QString &name, QString *certFile, QString *keyFile,
                          QString *error = nullptr);
 
 class EmulatorProcess {
 public:
-    EmulatorProcess();
-    ~EmulatorProcess();
-    EmulatorProcess(const EmulatorProcess &) = delete;
-    EmulatorProcess &operator=(const EmulatorProcess &) = delete;
+    ~EmulatorProcess() { stop(); }
 
-    // Starts the emulator with an existing phones file; HTTPS when certFile and
-    // keyFile are given. Returns false (see errorString) when it did not report
-    // its port within timeoutMs.
-    bool start(const QString &phonesFile, const QString &certFile = {}, const QString &keyFile = {},
-               const QStringList &extraArgs = {}, int timeoutMs = 10000);
-    // Writes the phones into a file of its own, then starts as above.
+    // Writes the phones file and starts the emulator on it (HTTPS with a
+    // certificate); false (see errorString) when it reported no port.
     bool start(const QList<EmulatorPhone> &phones, const QString &certFile = {}, const QString &keyFile = {},
                const QStringList &extraArgs = {});
-    // SIGTERM, then a kill if it has not ended within 5 s. Returns the exit code
-    // (-1 when it had to be killed or was not running).
+    // SIGTERM, then a kill after 5 s. The exit code; -1 when killed or not running.
     int stop();
+    // Rewrites the phones file and makes the emulator read it again.
+    bool setPhones(const QList<EmulatorPhone> &phones);
 
     int port() const { return port_; }
     QString errorString() const { return error_; }
-    QString phonesFile() const { return phonesFile_; }
-    // "http://127.0.0.1:N" (or https).
-    QString baseUrl() const;
-    // The POST login address ".../cgi-bin/cgi.exe?function=is_login".
-    QString loginUrl() const;
-    // The login form page ".../cgi-bin/cgi.exe?function=is_newlog".
-    QString formUrl() const;
-    // Everything the emulator wrote on stderr so far (one line per request).
+    QString baseUrl() const;  // "http://127.0.0.1:N" (or https)
+    QString loginUrl() const { return baseUrl() + QStringLiteral("/cgi-bin/cgi.exe?function=is_login"); }
+    QString formUrl() const { return baseUrl() + QStringLiteral("/cgi-bin/cgi.exe?function=is_newlog"); }
+    // What the emulator wrote on stderr so far (a line per request).
     QString log() const;
 
     // The counters of GET /__stats: "requests", "form-pages", "redirects",
-    // "serve-us" (microseconds the emulator spent answering), "login <number>"
-    // (login POSTs that carried a password) and "account <number>" (account
-    // pages served). Empty on failure.
+    // "serve-us" (microseconds spent answering), "login <number>" (login POSTs
+    // with a password) and "account <number>" (account pages). Empty on failure.
     QMap<QString, long> stats() const;
-    long loginCount(const QString &number) const;
-    long accountCount(const QString &number) const;
+    long loginCount(const QString &number) const { return stats().value(QStringLiteral("login ") + number); }
+    long accountCount(const QString &number) const { return stats().value(QStringLiteral("account ") + number); }
     // POST /__reset: all counters to zero.
-    bool resetStats() const;
-    // Rewrites the phones file and makes the emulator read it again.
-    bool setPhones(const QList<EmulatorPhone> &phones);
+    bool resetStats() const { return request("POST", "/__reset", nullptr); }
 
 private:
     bool request(const char *method, const char *path, QByteArray *body) const;
 
     std::unique_ptr<QProcess> process_;
     QTemporaryDir dir_;
-    QString phonesFile_;
-    QString certFile_;
-    QString error_;
+    QString certFile_, error_;
     int port_ = 0;
 };
