@@ -1,5 +1,6 @@
 // A workbook goes to a temporary file beside the target and takes the
-// target's place only when complete.
+// target's place only when complete; only plain files outside the program's
+// own are ever written.
 #include "CsvSheet.h"
 #include "ExportTarget.h"
 #include "Failure.h"
@@ -15,9 +16,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <limits>
-#include <unistd.h>
-
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 QStringList folderEntries(const QString &dir)
@@ -27,66 +27,52 @@ QStringList folderEntries(const QString &dir)
 
 QVector<HistoryRow> someRows(int count)
 {
-    QVector<HistoryRow> rows;
-    for (int i = 0; i < count; ++i) {
-        HistoryRow r;
-        r.QueryDateTime = 46000.5 - i * 0.25;
-        r.Balance = 100.0f - i;
-        r.USDRate = 28.5f;
-        rows.append(r);
-    }
+    QVector<HistoryRow> rows(count);
+    for (int i = 0; i < count; ++i)
+        rows[i] = {0, 46000.5 - i * 0.25, {}, 100.0f - i, 0, 0, 0, 0, 0, 0, 0, 0, 28.5f};
     return rows;
 }
 }  // namespace
 
 // A failure half way keeps the old file; a complete write replaces its content
-// and keeps its permissions; neither leaves anything else behind.
-TEST(SafeWrite, FailureHalfWayKeepsTheOldFileSuccessReplacesItKeepingThePermissions)
+// and keeps its permissions, and a new export gets the mode the umask gives;
+// nothing else is left behind.
+TEST(SafeWrite, FailureHalfWayKeepsTheOldFileSuccessKeepsItsPermissionsNewFilesFollowTheUmask)
 {
     TestHome home;
-    const QString out = home.file(QStringLiteral("book.xlsx"));
+    const QString out = home.file("book.xlsx");
     WriteFileBytes(out, "old workbook");
     QFile::setPermissions(out, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup);
     const QFileDevice::Permissions permissions = QFileInfo(out).permissions();
     const QStringList before = folderEntries(home.dir());
-    const QString fresh = home.file(QStringLiteral("fresh.xlsx"));
-    for (const QString &target : {out, fresh}) {
+    for (const QString &target : {out, home.file("fresh.xlsx")}) {
         try {
             XlsxFileWriter writer(target);
-            writer.write(0, 0, QString(QStringLiteral("Дата")));
+            writer.write(0, 0, QString("Дата"));
             EXPECT_EQ(folderEntries(home.dir()).size(), before.size() + 1);  // the temporary file beside it
             writer.write(1, 0, 12.5);
-            throw SaldomatError(QStringLiteral("disk gone"));
+            throw SaldomatError("disk gone");
         } catch (const SaldomatError &) {
         }
         EXPECT_EQ(folderEntries(home.dir()), before) << target.toStdString();
     }
     EXPECT_EQ(ReadFileBytes(out), QByteArray("old workbook"));
-
     WriteHistoryWorkbook(out, someRows(3));
-    ReadBackSheet sheet(out);
-    ASSERT_TRUE(sheet.ok());
-    EXPECT_EQ(sheet.maxRow(), 4);
+    EXPECT_EQ(ReadBackSheet(out).maxRow(), 4);
     EXPECT_EQ(QFileInfo(out).permissions(), permissions);
     EXPECT_EQ(folderEntries(home.dir()), before);
-}
 
-// A new export, workbook or CSV, is the user's document: it gets the mode the
-// umask gives.
-TEST(SafeWrite, NewExportsFollowTheUmask)
-{
-    TestHome home;
     for (const mode_t mask : {mode_t(022), mode_t(077)}) {
-        const QString book = home.file(QStringLiteral("book%1.xlsx").arg(mask));
-        const QString csv = home.file(QStringLiteral("sheet%1.csv").arg(mask));
+        const QString book = home.file(QString("book%1.xlsx").arg(mask)),
+                      csv = home.file(QString("sheet%1.csv").arg(mask));
         const mode_t oldMask = ::umask(mask);
         WriteHistoryWorkbook(book, someRows(1));
-        WriteCsvFile(csv, XlsxSheet{{XlsxCell(QStringLiteral("a"))}});
+        WriteCsvFile(csv, XlsxSheet{{XlsxCell(QString("a"))}});
         ::umask(oldMask);
-        for (const QString &out : {book, csv}) {
+        for (const QString &file : {book, csv}) {
             struct stat st { };
-            ASSERT_EQ(::stat(QFile::encodeName(out).constData(), &st), 0);
-            EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask) << mask << " " << out.toStdString();
+            ASSERT_EQ(::stat(QFile::encodeName(file).constData(), &st), 0);
+            EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask) << mask << " " << file.toStdString();
         }
     }
 }
@@ -94,52 +80,43 @@ TEST(SafeWrite, NewExportsFollowTheUmask)
 TEST(SafeWrite, OnlyPlainFilesOutsideTheProgramFilesAreEverWritten)
 {
     TestHome home;
-    const QString taken = home.file(QStringLiteral("taken.xlsx"));
+    const QString taken = home.file("taken.xlsx"), db = HistoryDbFileName();
     ASSERT_TRUE(QDir().mkpath(taken));
-    WriteFileBytes(taken + QStringLiteral("/inside"), "x");
-    WriteFileBytes(HistoryDbFileName(), "the whole history");
+    WriteFileBytes(taken + "/inside", "x");
+    WriteFileBytes(db, "the whole history");
     QTemporaryDir elsewhere;
-    const QString outside = elsewhere.filePath(QStringLiteral("outside.xlsx"));
+    const QString outside = elsewhere.filePath("outside.xlsx");
     WriteFileBytes(outside, "someone else's file");
-    const QString linkOut = home.file(QStringLiteral("link-out.xlsx"));
+    const QString linkOut = home.file("link-out.xlsx"), hardLink = home.file("history-copy.xlsx");
     ASSERT_TRUE(QFile::link(outside, linkOut));
-    const QString hardLink = home.file(QStringLiteral("history-copy.xlsx"));
-    ASSERT_EQ(::link(QFile::encodeName(HistoryDbFileName()).constData(), QFile::encodeName(hardLink).constData()), 0);
+    ASSERT_EQ(::link(QFile::encodeName(db).constData(), QFile::encodeName(hardLink).constData()), 0);
     const QStringList before = folderEntries(home.dir());
 
-    const QStringList refused{taken,
-                              home.file(QStringLiteral("missing/book.xlsx")),
-                              HistoryDbFileName(),
-                              home.dir() + QStringLiteral("./phones.xml"),  // not there yet, still the program's
-                              home.file(QStringLiteral("SALDOMAT.INI")),
-                              hardLink,
-                              linkOut,
-                              QStringLiteral("/dev/null")};
-    for (const QString &target : refused) {
+    for (const QString &target : {taken, home.file("missing/book.xlsx"), db,
+                                  home.dir() + "./phones.xml",  // not there yet, still the program's
+                                  home.file("SALDOMAT.INI"), hardLink, linkOut, QString("/dev/null")}) {
+        SCOPED_TRACE(target.toStdString());
         const ExportTargetCheck check = CheckExportTarget(target);
-        EXPECT_EQ(check.state, ExportTargetState::Refused) << target.toStdString();
+        EXPECT_EQ(check.state, ExportTargetState::Refused);
         EXPECT_FALSE(check.reason.isEmpty());
         try {
             WriteHistoryWorkbook(target, someRows(2));
-            ADD_FAILURE() << "written: " << target.toStdString();
+            ADD_FAILURE() << "written";
         } catch (const SaldomatError &e) {
-            EXPECT_TRUE(e.message().startsWith(QStringLiteral("HistoryWorkbook.WriteHistoryWorkbook -- > ")))
-                << e.message().toStdString();
+            EXPECT_TRUE(e.message().startsWith("HistoryWorkbook.WriteHistoryWorkbook -- > ")) << e.what();
         }
-        EXPECT_THROW(WriteCsvFile(target, HistorySheet(someRows(1))), SaldomatError) << target.toStdString();
+        EXPECT_THROW(WriteCsvFile(target, HistorySheet(someRows(1))), SaldomatError);
     }
     EXPECT_TRUE(QFileInfo(taken).isDir());
-    EXPECT_EQ(ReadFileBytes(HistoryDbFileName()), QByteArray("the whole history"));
+    EXPECT_EQ(ReadFileBytes(db), QByteArray("the whole history"));
     EXPECT_EQ(ReadFileBytes(outside), QByteArray("someone else's file"));
     EXPECT_EQ(folderEntries(home.dir()), before);
-    EXPECT_FALSE(QFileInfo::exists(home.file(QStringLiteral("missing"))));
 
-    EXPECT_EQ(CheckExportTarget(home.file(QStringLiteral("new.xlsx"))).state, ExportTargetState::New);
-    WriteFileBytes(home.file(QStringLiteral("old.csv")), "old");
-    EXPECT_EQ(CheckExportTarget(home.file(QStringLiteral("old.csv"))).state, ExportTargetState::Existing);
-    const QString linkIn = home.file(QStringLiteral("link-in.csv"));
-    ASSERT_TRUE(QFile::link(home.file(QStringLiteral("old.csv")), linkIn));
-    EXPECT_EQ(CheckExportTarget(linkIn).state, ExportTargetState::Existing);
+    EXPECT_EQ(CheckExportTarget(home.file("new.xlsx")).state, ExportTargetState::New);
+    WriteFileBytes(home.file("old.csv"), "old");
+    ASSERT_TRUE(QFile::link(home.file("old.csv"), home.file("link-in.csv")));
+    for (const char *name : {"old.csv", "link-in.csv"})
+        EXPECT_EQ(CheckExportTarget(home.file(name)).state, ExportTargetState::Existing) << name;
 }
 
 // A figure that reads as infinity or NaN leaves its cell empty: "INF" in a
@@ -150,15 +127,13 @@ TEST(SafeWrite, FiguresThatAreNotFiniteAreEmptyCells)
     QVector<HistoryRow> rows = someRows(2);
     rows[0].Balance = std::numeric_limits<float>::infinity();
     rows[1].USDRate = std::numeric_limits<float>::quiet_NaN();
-    const QString book = home.file(QStringLiteral("inf.xlsx"));
+    const QString book = home.file("inf.xlsx"), csv = home.file("inf.csv");
     WriteHistoryWorkbook(book, rows);
     ReadBackSheet sheet(book);
     ASSERT_TRUE(sheet.ok());
     EXPECT_TRUE(sheet.cell(2, 3).value.isNull()) << sheet.dump().toStdString();
     EXPECT_EQ(sheet.cell(3, 3).value.toDouble(), 99.0);
     EXPECT_TRUE(sheet.cell(3, 10).value.isNull());
-
-    const QString csv = home.file(QStringLiteral("inf.csv"));
     WriteCsvFile(csv, HistorySheet(rows));
     const QList<QByteArray> lines = ReadFileBytes(csv).split('\n');
     EXPECT_EQ(lines[1].split(',')[2], QByteArray());
