@@ -5,8 +5,6 @@
 #include "HistoryTestUtil.h"
 #include "OleDate.h"
 
-#include <QString>
-
 // Creates the history file when it does not exist yet, then appends the row.
 void StoreRow(const QString &dbFile, const RawRow &row);
 // A date-time of the given day and time, as stored.
