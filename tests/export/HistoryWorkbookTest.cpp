@@ -1,6 +1,11 @@
 // The workbook of one phone's history, read back with a real reader; its
-// figures are rounded on their exact 32-bit values, halves to the even neighbour.
+// figures are rounded on their exact 32-bit values, halves to the even
+// neighbour. A workbook goes to a temporary file beside the target and takes
+// the target's place only when complete; only plain files outside the
+// program's own are ever written.
 #include "HistoryWorkbook.h"
+#include "CsvSheet.h"
+#include "ExportTarget.h"
 #include "ExportTestUtil.h"
 #include "Failure.h"
 #include "HistoryDb.h"
@@ -8,8 +13,14 @@
 #include "XlsxReadBack.h"
 #include "XlsxWorkbook.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <limits>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 const QString kPhone = "9031234567";
@@ -24,19 +35,32 @@ QStringList rowCells(const ReadBackSheet &sheet, int row)
     }
     return out;
 }
+
+QStringList folderEntries(const QString &dir)
+{
+    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+QVector<HistoryRow> someRows(int count)
+{
+    QVector<HistoryRow> rows(count);
+    for (int i = 0; i < count; ++i)
+        rows[i] = {0, 46000.5 - i * 0.25, {}, 100.0f - i, 0, 0, 0, 0, 0, 0, 0, 0, 28.5f};
+    return rows;
+}
 }  // namespace
 
 TEST(HistoryWorkbook, RowsNewestFirstWithTheBlankRulesAndRounding)
 {
     TestHome home;
     const QString db = HistoryDbFileName(), out = home.file("history.xlsx");
-    // phone, time, balance, account, user, payment, change, average, recommended, rate, turn-off, jeans, SMS, minutes
-    const RawRow rows[]
-        = {{kPhone, At(2026, 3, 14, 0, 0, 0), 12.5, "L", "U", 0, -1.5, 3.25, 100, 28.5, 4, 0, 10,
-            30},  // midnight: this day
-           {kPhone, At(2026, 3, 14, 13, 30, 0), 0.0, "L", "U", 0, 0, 0, 0, 28.12345},  // zeros but the balance: empty
-           {kPhone, At(2026, 3, 14, 21, 45, 59), -7.125},  // a binary half: ties to even
-           {"9990000000", At(2026, 3, 14, 9, 0), 55.0}};  // another phone
+    // At midnight (still this day); zeros (a zero balance is a number, zero counts are empty); a binary half
+    // (ties to even); another phone. Phone, time, balance, account, user, payment, change, average,
+    // recommended, rate, turn-off, jeans, SMS, minutes.
+    const RawRow rows[] = {{kPhone, At(2026, 3, 14, 0, 0, 0), 12.5, "L", "U", 0, -1.5, 3.25, 100, 28.5, 4, 0, 10, 30},
+                           {kPhone, At(2026, 3, 14, 13, 30, 0), 0.0, "L", "U", 0, 0, 0, 0, 28.12345},
+                           {kPhone, At(2026, 3, 14, 21, 45, 59), -7.125},
+                           {"9990000000", At(2026, 3, 14, 9, 0), 55.0}};
     for (const RawRow &r : rows)
         StoreRow(db, r);
     ASSERT_EQ(ExportHistoryWorkbook(out, kPhone, HistoryPeriod::All, 0), 3);
@@ -102,4 +126,110 @@ TEST(HistoryWorkbook, RoundToHalvesGoToTheEvenNeighbourOnTheStoredValue)
                  {28.1234f, 4, 28.1234}};
     for (const auto &c : cases)
         EXPECT_EQ(RoundTo(c.stored, c.places), c.expected) << c.stored << " to " << c.places;
+}
+
+// A failure half way keeps the old file; a complete write replaces its content
+// and keeps its permissions, and a new export gets the mode the umask gives;
+// nothing else is left behind.
+TEST(SafeWrite, FailureHalfWayKeepsTheOldFileSuccessKeepsItsPermissionsNewFilesFollowTheUmask)
+{
+    TestHome home;
+    const QString out = home.file("book.xlsx");
+    WriteFileBytes(out, "old workbook");
+    QFile::setPermissions(out, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup);
+    const QFileDevice::Permissions permissions = QFileInfo(out).permissions();
+    const QStringList before = folderEntries(home.dir());
+    for (const QString &target : {out, home.file("fresh.xlsx")}) {
+        try {
+            XlsxFileWriter writer(target);
+            writer.write(0, 0, QString("Дата"));
+            EXPECT_EQ(folderEntries(home.dir()).size(), before.size() + 1);  // the temporary file beside it
+            writer.write(1, 0, 12.5);
+            throw SaldomatError("disk gone");
+        } catch (const SaldomatError &) {
+        }
+        EXPECT_EQ(folderEntries(home.dir()), before) << target.toStdString();
+    }
+    EXPECT_EQ(ReadFileBytes(out), QByteArray("old workbook"));
+    WriteHistoryWorkbook(out, someRows(3));
+    EXPECT_EQ(ReadBackSheet(out).maxRow(), 4);
+    EXPECT_EQ(QFileInfo(out).permissions(), permissions);
+    EXPECT_EQ(folderEntries(home.dir()), before);
+
+    for (const mode_t mask : {mode_t(022), mode_t(077)}) {
+        const QString book = home.file(QString("book%1.xlsx").arg(mask)),
+                      csv = home.file(QString("sheet%1.csv").arg(mask));
+        const mode_t oldMask = ::umask(mask);
+        WriteHistoryWorkbook(book, someRows(1));
+        WriteCsvFile(csv, XlsxSheet{{XlsxCell(QString("a"))}});
+        ::umask(oldMask);
+        for (const QString &file : {book, csv}) {
+            struct stat st { };
+            ASSERT_EQ(::stat(QFile::encodeName(file).constData(), &st), 0);
+            EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask) << mask << " " << file.toStdString();
+        }
+    }
+}
+
+TEST(SafeWrite, OnlyPlainFilesOutsideTheProgramFilesAreEverWritten)
+{
+    TestHome home;
+    const QString taken = home.file("taken.xlsx"), db = HistoryDbFileName();
+    ASSERT_TRUE(QDir().mkpath(taken));
+    WriteFileBytes(taken + "/inside", "x");
+    WriteFileBytes(db, "the whole history");
+    QTemporaryDir elsewhere;
+    const QString outside = elsewhere.filePath("outside.xlsx");
+    WriteFileBytes(outside, "someone else's file");
+    const QString linkOut = home.file("link-out.xlsx"), hardLink = home.file("history-copy.xlsx");
+    ASSERT_TRUE(QFile::link(outside, linkOut));
+    ASSERT_EQ(::link(QFile::encodeName(db).constData(), QFile::encodeName(hardLink).constData()), 0);
+    const QStringList before = folderEntries(home.dir());
+
+    for (const QString &target : {taken, home.file("missing/book.xlsx"), db,
+                                  home.dir() + "./phones.xml",  // not there yet, still the program's
+                                  home.file("SALDOMAT.INI"), hardLink, linkOut, QString("/dev/null")}) {
+        SCOPED_TRACE(target.toStdString());
+        const ExportTargetCheck check = CheckExportTarget(target);
+        EXPECT_EQ(check.state, ExportTargetState::Refused);
+        EXPECT_FALSE(check.reason.isEmpty());
+        try {
+            WriteHistoryWorkbook(target, someRows(2));
+            ADD_FAILURE() << "written";
+        } catch (const SaldomatError &e) {
+            EXPECT_TRUE(e.message().startsWith("HistoryWorkbook.WriteHistoryWorkbook -- > ")) << e.what();
+        }
+        EXPECT_THROW(WriteCsvFile(target, HistorySheet(someRows(1))), SaldomatError);
+    }
+    EXPECT_TRUE(QFileInfo(taken).isDir());
+    EXPECT_EQ(ReadFileBytes(db), QByteArray("the whole history"));
+    EXPECT_EQ(ReadFileBytes(outside), QByteArray("someone else's file"));
+    EXPECT_EQ(folderEntries(home.dir()), before);
+
+    EXPECT_EQ(CheckExportTarget(home.file("new.xlsx")).state, ExportTargetState::New);
+    WriteFileBytes(home.file("old.csv"), "old");
+    ASSERT_TRUE(QFile::link(home.file("old.csv"), home.file("link-in.csv")));
+    for (const char *name : {"old.csv", "link-in.csv"})
+        EXPECT_EQ(CheckExportTarget(home.file(name)).state, ExportTargetState::Existing) << name;
+}
+
+// A figure that reads as infinity or NaN leaves its cell empty: "INF" in a
+// workbook makes the file unreadable.
+TEST(SafeWrite, FiguresThatAreNotFiniteAreEmptyCells)
+{
+    TestHome home;
+    QVector<HistoryRow> rows = someRows(2);
+    rows[0].Balance = std::numeric_limits<float>::infinity();
+    rows[1].USDRate = std::numeric_limits<float>::quiet_NaN();
+    const QString book = home.file("inf.xlsx"), csv = home.file("inf.csv");
+    WriteHistoryWorkbook(book, rows);
+    ReadBackSheet sheet(book);
+    ASSERT_TRUE(sheet.ok());
+    EXPECT_TRUE(sheet.cell(2, 3).value.isNull()) << sheet.dump().toStdString();
+    EXPECT_EQ(sheet.cell(3, 3).value.toDouble(), 99.0);
+    EXPECT_TRUE(sheet.cell(3, 10).value.isNull());
+    WriteCsvFile(csv, HistorySheet(rows));
+    const QList<QByteArray> lines = ReadFileBytes(csv).split('\n');
+    EXPECT_EQ(lines[1].split(',')[2], QByteArray());
+    EXPECT_EQ(lines[2].split(',')[9], QByteArray("\r"));
 }
