@@ -15,7 +15,7 @@
 
 namespace {
 // An older Phones table: every column except those named, in the usual order.
-void makeOldTable(const QString &file, const QStringList &without, bool lowerCaseBalance = false)
+QString oldTable(const QStringList &without, bool lowerCaseBalance = false)
 {
     QStringList defs;
     for (const QString &entry : PhonesColumnList()) {
@@ -24,7 +24,7 @@ void makeOldTable(const QString &file, const QStringList &without, bool lowerCas
             defs << (lowerCaseBalance && name == "Balance" ? name.toLower() : name) + ' '
                     + SqliteColumnType(entry.section('=', 1));
     }
-    ExecOn(file, "CREATE TABLE Phones (" + defs.join(", ") + ')');
+    return "CREATE TABLE Phones (" + defs.join(", ") + ')';
 }
 
 QStringList indexColumns(const QString &file)
@@ -84,59 +84,50 @@ TEST_F(HistoryFile, NewFileHasEveryColumnTheIndexAndACounterAndIsNeverOverwritte
     EXPECT_EQ(ReadFileBytes(db), before);
 }
 
-TEST_F(HistoryFile, MissingColumnsAreAddedInListOrderAndOldRowsKeepTheirValues)
+// Missing columns are added in list order, names match without letter case, a
+// table without the counter is rebuilt keeping its rows and foreign columns;
+// the index is made, the copy removed, new results can be stored and a second
+// pass changes nothing.
+TEST_F(HistoryFile, OlderTablesAreBroughtUpToDateKeepingTheirRows)
 {
-    makeOldTable(db, {"USDRate", "BalDelta", "ObPlat"});
-    ExecOn(db,
-           "INSERT INTO Phones (QueryDateTime, PhoneNumber, Balance, SMS) VALUES (45000.25, '9161234567', 20.5, 7)");
-    EXPECT_TRUE(AlterTablePhonesIfNeed(db));
-    const QStringList cols = TableColumnNames(db, "Phones");
-    ASSERT_EQ(cols.size(), 15);
-    EXPECT_EQ(cols.mid(12), QStringList({"ObPlat", "BalDelta", "USDRate"}));
-    EXPECT_EQ(Column(db, "SELECT Balance || '/' || SMS || '/' || PhoneNumber FROM Phones"),
-              QStringList({"20.5/7/9161234567"}));
-    EXPECT_EQ(indexColumns(db), PerPhoneIndexColumns());
-    EXPECT_FALSE(QFileInfo::exists(tmp));
-
-    // The migrated file takes new results; a second pass changes nothing.
-    TIssa issa;
-    issa.PhoneNumber = "9161234567";
-    issa.USDRate = 28.5f;
-    EXPECT_TRUE(TmdbStore().SaveIssaToMdb(issa));
-    const auto rows = HistoryAllRows(issa.PhoneNumber);
-    ASSERT_EQ(rows.size(), 2);
-    EXPECT_FLOAT_EQ(rows[0].USDRate, 28.5f);
-    const QByteArray before = ReadFileBytes(db);
-    EXPECT_TRUE(AlterTablePhonesIfNeed(db));
-    EXPECT_EQ(ReadFileBytes(db), before);
-    EXPECT_FALSE(QFileInfo::exists(tmp));
-}
-
-TEST_F(HistoryFile, ColumnNamesMatchWithoutLetterCaseAndAMissingIndexIsCreated)
-{
-    makeOldTable(db, {}, /*lowerCaseBalance=*/true);
-    ASSERT_TRUE(indexColumns(db).isEmpty());
-    EXPECT_TRUE(AlterTablePhonesIfNeed(db));
-    const QStringList cols = TableColumnNames(db, "Phones");
-    EXPECT_EQ(cols.size(), 15);
-    EXPECT_FALSE(cols.contains("Balance"));
-    EXPECT_EQ(indexColumns(db).join(',').toLower(), PerPhoneIndexColumns().join(',').toLower());
-}
-
-TEST_F(HistoryFile, TableWithoutCounterIsRebuiltKeepingRowsAndForeignColumns)
-{
-    ExecOn(db, "CREATE TABLE Phones (QueryDateTime REAL, PhoneNumber TEXT, Balance REAL, Note TEXT)");
-    ExecOn(db, "INSERT INTO Phones VALUES (45000.1, 'A', 1.5, 'first'), (45000.2, 'A', 2.5, 'second')");
-    EXPECT_TRUE(AlterTablePhonesIfNeed(db));
-    const QStringList cols = TableColumnNames(db, "Phones");
-    ASSERT_EQ(cols.size(), 16);
-    EXPECT_EQ(cols.first(), "NN");
-    EXPECT_EQ(Column(db, "SELECT NN || ':' || Balance || ':' || Note FROM Phones ORDER BY NN"),
-              QStringList({"1:1.5:first", "2:2.5:second"}));
-    InsertRaw(db, {"A", 45000.3});
-    EXPECT_EQ(Column(db, "SELECT MAX(NN) FROM Phones"), QStringList({"3"}));
-    EXPECT_EQ(indexColumns(db), PerPhoneIndexColumns());
-    EXPECT_EQ(IntegrityCheck(db), "ok");
+    const QString columns = "SELECT group_concat(name) FROM pragma_table_info('Phones')";
+    const struct {
+        QStringList setUp;
+        QList<std::pair<QString, QString>> checks;  // a query and its one row, joined
+    } cases[]
+        = {{{oldTable({"USDRate", "BalDelta", "ObPlat"}),
+             "INSERT INTO Phones (QueryDateTime, PhoneNumber, Balance, SMS) VALUES (45000.25, 'A', 20.5, 7)"},
+            {{columns + " WHERE cid >= 12", "ObPlat,BalDelta,USDRate"},
+             {"SELECT Balance || '/' || SMS || '/' || PhoneNumber FROM Phones", "20.5/7/A"}}},
+           {{oldTable({}, /*lowerCaseBalance=*/true)}, {{columns + " WHERE name = 'Balance'", ""}}},
+           {{"CREATE TABLE Phones (QueryDateTime REAL, PhoneNumber TEXT, Balance REAL, Note TEXT)",
+             "INSERT INTO Phones VALUES (45000.1, 'A', 1.5, 'first'), (45000.2, 'A', 2.5, 'second')"},
+            {{columns + " WHERE cid = 0 OR name = 'Note'", "NN,Note"},
+             {"SELECT group_concat(NN || ':' || Balance || ':' || Note) FROM Phones", "1:1.5:first,2:2.5:second"}}}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.setUp.join(';').toStdString());
+        QFile::remove(db);
+        for (const QString &sql : c.setUp)
+            ExecOn(db, sql);
+        ASSERT_TRUE(AlterTablePhonesIfNeed(db));
+        for (const auto &[query, row] : c.checks)
+            EXPECT_EQ(Column(db, query).join(','), row) << query.toStdString();
+        EXPECT_EQ(MissingColumns(db, "Phones", PhonesColumnList()), QStringList());
+        EXPECT_EQ(indexColumns(db).join(',').toLower(), PerPhoneIndexColumns().join(',').toLower());
+        EXPECT_FALSE(QFileInfo::exists(tmp));
+        TIssa issa;
+        issa.PhoneNumber = "A";
+        issa.USDRate = 28.5f;
+        EXPECT_TRUE(TmdbStore().SaveIssaToMdb(issa));
+        const auto rows = HistoryAllRows("A");
+        ASSERT_FALSE(rows.isEmpty());
+        EXPECT_FLOAT_EQ(rows[0].USDRate, 28.5f);
+        EXPECT_EQ(rows[0].NN, Column(db, "SELECT count(*) FROM Phones").value(0).toLongLong());
+        const QByteArray before = ReadFileBytes(db);
+        EXPECT_TRUE(AlterTablePhonesIfNeed(db));
+        EXPECT_EQ(ReadFileBytes(db), before);
+        EXPECT_EQ(IntegrityCheck(db), "ok");
+    }
 }
 
 // A view cannot take a column; a table holding the index's name fails after
@@ -154,7 +145,7 @@ TEST_F(HistoryFile, FailedMigrationRestoresTheFileReportsTheBoxTextAndKeepsTheCo
         QFile::remove(tmp);
         const bool view = setUp[1].contains("VIEW");
         if (!view)
-            makeOldTable(db, {"ObPlat", "USDRate"});
+            ExecOn(db, oldTable({"ObPlat", "USDRate"}));
         for (const QString &sql : setUp)
             ExecOn(db, sql);
         const QByteArray before = ReadFileBytes(db);

@@ -1,8 +1,6 @@
-// The history under hostile conditions: a process killed in the middle of a
-// burst of inserts, a file replaced or deleted during a run, other processes
-// reading or locking it, a read-only file or folder, a file that is not a
-// database and a full disk. A row that cannot be stored is never lost silently:
-// Record says so, the log has the reason and the warning comes once per run.
+// The history under hostile conditions. A row that cannot be stored is never
+// lost silently: Record says so, the log has the reason and the warning comes
+// once per run.
 #include "Common.h"
 #include "Failure.h"
 #include "HistoryDb.h"
@@ -41,11 +39,8 @@ struct TinyMount {
 TIssa figures(const QString &phone)
 {
     TIssa issa;
-    issa.PhoneID = 1;
     issa.PhoneNumber = phone;
-    issa.UserName = "Абонент";
     issa.Balance = 18.5f;
-    issa.SMS = 9;
     issa.Success = true;
     return issa;
 }
