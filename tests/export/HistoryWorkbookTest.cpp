@@ -102,28 +102,19 @@ TEST(HistoryWorkbook, NoRowsOrNoHistoryFileWritesNothing)
     EXPECT_EQ(ReadFileBytes(out), QByteArray("old"));
 }
 
+// Exact binary halves go to the even neighbour; a value stored a little below
+// or above a printed half goes down or up; one that needs no rounding gives the
+// nearest double to the decimal, not a neighbour of it.
 TEST(HistoryWorkbook, RoundToHalvesGoToTheEvenNeighbourOnTheStoredValue)
 {
     const struct {
         float stored;
         int places;
         double expected;
-    } cases[] = {{0.125f, 2, 0.12},
-                 {0.375f, 2, 0.38},
-                 {-0.125f, 2, -0.12},
-                 {2.5f, 0, 2.0},
-                 {3.5f, 0, 4.0},  // exact halves
-                 // Stored a little below the printed half: down; a little above: up.
-                 {28.12345f, 4, 28.1234},
-                 {2.675f, 2, 2.67},
-                 {12.345f, 2, 12.35},
-                 // No rounding needed: the nearest double to the decimal, not a neighbour of it.
-                 {12.5f, 2, 12.5},
-                 {28.5f, 4, 28.5},
-                 {0.0f, 2, 0.0},
-                 {99.99f, 2, 99.99},
-                 {-1234.57f, 2, -1234.57},
-                 {28.1234f, 4, 28.1234}};
+    } cases[] = {{0.125f, 2, 0.12},        {0.375f, 2, 0.38},       {-0.125f, 2, -0.12}, {2.5f, 0, 2.0},
+                 {3.5f, 0, 4.0},           {28.12345f, 4, 28.1234}, {2.675f, 2, 2.67},   {12.345f, 2, 12.35},
+                 {12.5f, 2, 12.5},         {28.5f, 4, 28.5},        {0.0f, 2, 0.0},      {99.99f, 2, 99.99},
+                 {-1234.57f, 2, -1234.57}, {28.1234f, 4, 28.1234}};
     for (const auto &c : cases)
         EXPECT_EQ(RoundTo(c.stored, c.places), c.expected) << c.stored << " to " << c.places;
 }
