@@ -52,20 +52,14 @@ struct HistoryFile : ::testing::Test {
 };
 }  // namespace
 
-TEST_F(HistoryFile, MissingOrUnreadableFilesTurnTheHistoryOffWithTheReason)
+// A file that is not a history is read through the robustness tests.
+TEST_F(HistoryFile, AMissingFileTurnsTheHistoryOffAndIsNotMadeByTheCheck)
 {
-    const QString failed = "Ведение истории баланса невозможно по следующей причине: ";
     EXPECT_FALSE(CheckHistoryAvailable());
-    EXPECT_FALSE(QFileInfo::exists(db));  // never created by the check
-    EXPECT_TRUE(LogText().contains("Saldomat.db")) << LogText().toStdString();
-    WriteFileBytes(db, QByteArray("This is a text file, not a history.\r\n").repeated(200));
-    EXPECT_FALSE(CheckHistoryAvailable());
-    EXPECT_TRUE(LogText().contains(failed + "file is not a database")) << LogText().toStdString();
-    QFile::remove(db);
-    ExecOn(db, "CREATE TABLE Other (x INTEGER)");
-    EXPECT_FALSE(CheckHistoryAvailable());
-    EXPECT_TRUE(LogText().contains(failed + "no such table: Phones")) << LogText().toStdString();
-    EXPECT_EQ(LogText().count(failed), 3);
+    EXPECT_FALSE(QFileInfo::exists(db));
+    EXPECT_TRUE(LogText().contains("Ведение истории баланса невозможно по следующей причине: ")
+                && LogText().contains("Saldomat.db"))
+        << LogText().toStdString();
 }
 
 TEST_F(HistoryFile, NewFileHasEveryColumnTheIndexAndACounterAndIsNeverOverwritten)

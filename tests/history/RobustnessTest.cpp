@@ -266,6 +266,8 @@ TEST(HistoryRobustness, RowsThatCannotBeStoredAreRefusedWithOneWarningPerRun)
         EXPECT_EQ(w.warnings.size(), 2);
         if (damaged) {
             EXPECT_FALSE(w.store.Available());
+            EXPECT_TRUE(LogText().contains("Ведение истории баланса невозможно по следующей причине: " + c.reasons[0]))
+                << LogText().toStdString();
             try {
                 w.store.LoadHistoryInformation({{1, "P", "a"}}, 3);
                 ADD_FAILURE() << "loading from a damaged file succeeded";
