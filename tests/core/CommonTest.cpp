@@ -167,7 +167,7 @@ TEST(Common, Cp1251AgreesWithTheConversionLibraryAndMarksWhatItCannotHold)
     EXPECT_FALSE(lossless);
 }
 
-TEST(Common, CharsetsByNameWithFallback)
+TEST(Common, CharsetsByNameWithFallbackAndFromTheMetaTag)
 {
     EXPECT_EQ(DecodeByCharset("\xC1", "no-such-charset"), "Б");
     EXPECT_EQ(DecodeByCharset("\xD0\x91", "UTF-8"), "Б");
@@ -184,18 +184,13 @@ TEST(Common, CharsetsByNameWithFallback)
     const QString cyrillic = "<body>Баланс: 12,50 руб.</body>", wider = "<body>Баланс € ✓ 😀</body>";
     EXPECT_EQ(PageFileBytes(cyrillic), ToCp1251(cyrillic));
     EXPECT_EQ(PageFileBytes(wider), "\xEF\xBB\xBF" + wider.toUtf8());
-}
-
-// The usual declarations and the size limit are read through the saved-page tests.
-TEST(Common, MetaCharsetFindsTheFirstDeclarationOfAMetaTag)
-{
-    const std::pair<QByteArray, QByteArray> cases[]
-        = {{"<meta\ncharset=\n\"utf-8\">", "utf-8"},
-           // A later "charset" of the same tag counts when the first is no declaration.
-           {"<meta name=charset content=x charset=utf-8>", "utf-8"},
-           // Outside a meta tag or after the tag's end: none.
-           {"<p>charset=utf-8</p>", ""},
-           {"<meta name=x>charset=utf-8", ""}};
-    for (const auto &[page, charset] : cases)
+    // The first declaration of a meta tag (the usual ones and the size limit
+    // are read through the saved-page tests); a later "charset" of the same tag
+    // counts when the first is no declaration; none outside a meta tag.
+    const std::pair<QByteArray, QByteArray> metas[] = {{"<meta\ncharset=\n\"utf-8\">", "utf-8"},
+                                                       {"<meta name=charset content=x charset=utf-8>", "utf-8"},
+                                                       {"<p>charset=utf-8</p>", ""},
+                                                       {"<meta name=x>charset=utf-8", ""}};
+    for (const auto &[page, charset] : metas)
         EXPECT_EQ(MetaCharset(page), charset) << page.toStdString();
 }
