@@ -50,7 +50,7 @@ QVector<HistoryRow> someRows(int count)
 }
 }  // namespace
 
-TEST(HistoryWorkbook, RowsNewestFirstWithTheBlankRulesAndRounding)
+TEST(HistoryWorkbook, RowsNewestFirstWithTheBlankRulesAndRoundingOrNothingWhenThereAreNone)
 {
     TestHome home;
     const QString db = HistoryDbFileName(), out = home.file("history.xlsx");
@@ -79,15 +79,10 @@ TEST(HistoryWorkbook, RowsNewestFirstWithTheBlankRulesAndRounding)
     EXPECT_EQ(rowCells(sheet, 3), QStringList({"-", "'13:30:00", "0", "0", "0", "-", "-", "-", "-", "28.1234"}));
     EXPECT_EQ(rowCells(sheet, 4),
               QStringList({"-", "'00:00:00", "12.5", "3.25", "-1.5", "4", "100", "10", "30", "28.5"}));
-}
 
-TEST(HistoryWorkbook, NoRowsOrNoHistoryFileWritesNothing)
-{
-    TestHome home;
-    const QString out = home.file("history.xlsx");
-    StoreRow(HistoryDbFileName(), {kPhone, At(2020, 1, 1, 9, 0), 5.0});
-    EXPECT_EQ(ExportHistoryWorkbook(out, "0000000000", HistoryPeriod::All, 0), 0);
-    EXPECT_FALSE(QFileInfo::exists(out));
+    // Nothing to export: no file written, an old one kept; no history file: a failure.
+    EXPECT_EQ(ExportHistoryWorkbook(home.file("none.xlsx"), "0000000000", HistoryPeriod::All, 0), 0);
+    EXPECT_FALSE(QFileInfo::exists(home.file("none.xlsx")));
     WriteFileBytes(out, "old");
     EXPECT_EQ(ExportHistoryWorkbook(out, kPhone, HistoryPeriod::LastDays, 2), 0);
     EXPECT_EQ(ReadFileBytes(out), QByteArray("old"));
@@ -114,8 +109,8 @@ TEST(HistoryWorkbook, RoundToHalvesGoToTheEvenNeighbourOnTheStoredValue)
 
 // A failure half way keeps the old file; a complete write replaces its content
 // and keeps its permissions, and a new export gets the mode the umask gives;
-// nothing else is left behind.
-TEST(SafeWrite, FailureHalfWayKeepsTheOldFileSuccessKeepsItsPermissionsNewFilesFollowTheUmask)
+// nothing else is left behind, and nothing that makes the file unreadable.
+TEST(SafeWrite, FailureKeepsTheOldFileModesAreKeptOrFollowTheUmaskNonFiniteFiguresAreEmpty)
 {
     TestHome home;
     const QString out = home.file("book.xlsx");
@@ -153,6 +148,23 @@ TEST(SafeWrite, FailureHalfWayKeepsTheOldFileSuccessKeepsItsPermissionsNewFilesF
             EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask) << mask << " " << file.toStdString();
         }
     }
+
+    // A figure that reads as infinity or NaN leaves its cell empty: "INF" in a
+    // workbook makes the file unreadable.
+    QVector<HistoryRow> rows = someRows(2);
+    rows[0].Balance = std::numeric_limits<float>::infinity();
+    rows[1].USDRate = std::numeric_limits<float>::quiet_NaN();
+    const QString book = home.file("inf.xlsx"), csv = home.file("inf.csv");
+    WriteHistoryWorkbook(book, rows);
+    ReadBackSheet sheet(book);
+    ASSERT_TRUE(sheet.ok());
+    EXPECT_TRUE(sheet.cell(2, 3).value.isNull()) << sheet.dump().toStdString();
+    EXPECT_EQ(sheet.cell(3, 3).value.toDouble(), 99.0);
+    EXPECT_TRUE(sheet.cell(3, 10).value.isNull());
+    WriteCsvFile(csv, HistorySheet(rows));
+    const QList<QByteArray> lines = ReadFileBytes(csv).split('\n');
+    EXPECT_EQ(lines[1].split(',')[2], QByteArray());
+    EXPECT_EQ(lines[2].split(',')[9], QByteArray("\r"));
 }
 
 TEST(SafeWrite, OnlyPlainFilesOutsideTheProgramFilesAreEverWritten)
@@ -190,25 +202,4 @@ TEST(SafeWrite, OnlyPlainFilesOutsideTheProgramFilesAreEverWritten)
     ASSERT_TRUE(QFile::link(home.file("old.csv"), home.file("link-in.csv")));
     for (const char *name : {"old.csv", "link-in.csv"})
         EXPECT_EQ(CheckExportTarget(home.file(name)).state, ExportTargetState::Existing) << name;
-}
-
-// A figure that reads as infinity or NaN leaves its cell empty: "INF" in a
-// workbook makes the file unreadable.
-TEST(SafeWrite, FiguresThatAreNotFiniteAreEmptyCells)
-{
-    TestHome home;
-    QVector<HistoryRow> rows = someRows(2);
-    rows[0].Balance = std::numeric_limits<float>::infinity();
-    rows[1].USDRate = std::numeric_limits<float>::quiet_NaN();
-    const QString book = home.file("inf.xlsx"), csv = home.file("inf.csv");
-    WriteHistoryWorkbook(book, rows);
-    ReadBackSheet sheet(book);
-    ASSERT_TRUE(sheet.ok());
-    EXPECT_TRUE(sheet.cell(2, 3).value.isNull()) << sheet.dump().toStdString();
-    EXPECT_EQ(sheet.cell(3, 3).value.toDouble(), 99.0);
-    EXPECT_TRUE(sheet.cell(3, 10).value.isNull());
-    WriteCsvFile(csv, HistorySheet(rows));
-    const QList<QByteArray> lines = ReadFileBytes(csv).split('\n');
-    EXPECT_EQ(lines[1].split(',')[2], QByteArray());
-    EXPECT_EQ(lines[2].split(',')[9], QByteArray("\r"));
 }
