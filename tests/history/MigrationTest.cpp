@@ -52,18 +52,17 @@ struct HistoryFile : ::testing::Test {
 };
 }  // namespace
 
-// A file that is not a history is read through the robustness tests.
-TEST_F(HistoryFile, AMissingFileTurnsTheHistoryOffAndIsNotMadeByTheCheck)
+// A missing file turns the history off and is not made by the check (a file
+// that is not a history is read through the robustness tests); a new one has
+// every column, the index and a counter, and is never overwritten.
+TEST_F(HistoryFile, MissingFileIsNotMadeByTheCheckANewOneIsCompleteAndNeverOverwritten)
 {
     EXPECT_FALSE(CheckHistoryAvailable());
     EXPECT_FALSE(QFileInfo::exists(db));
     EXPECT_TRUE(LogText().contains("Ведение истории баланса невозможно по следующей причине: ")
                 && LogText().contains("Saldomat.db"))
         << LogText().toStdString();
-}
-
-TEST_F(HistoryFile, NewFileHasEveryColumnTheIndexAndACounterAndIsNeverOverwritten)
-{
+    QFile::remove(ErrorLogFileName());
     CreateHistoryDatabase();
     EXPECT_EQ(MissingColumns(db, "Phones", PhonesColumnList()), QStringList());
     EXPECT_EQ(indexColumns(db), PerPhoneIndexColumns());
@@ -76,6 +75,15 @@ TEST_F(HistoryFile, NewFileHasEveryColumnTheIndexAndACounterAndIsNeverOverwritte
     EXPECT_TRUE(
         failure([] { CreateHistoryDatabase(); }, "HistoryDb.CreateHistoryDatabase -- > ").contains("already exists"));
     EXPECT_EQ(ReadFileBytes(db), before);
+
+    // Columns are added to any table; an unknown type is refused.
+    ExecOn(db, "CREATE TABLE Extra (A INTEGER)");
+    const QStringList list{"a=smallint", "B=char(20)", "C=single"};
+    EXPECT_EQ(MissingColumns(db, "Extra", list), QStringList({"B=char(20)", "C=single"}));
+    AddNewColumns(db, "Extra", list);
+    EXPECT_EQ(TableColumnNames(db, "Extra"), QStringList({"A", "B", "C"}));
+    failure([&] { AddNewColumns(db, "Extra", {"D=blob(3)"}); }, "AlterTable.AddNewColumns -- > ");
+    EXPECT_EQ(TableColumnNames(db, "Extra").size(), 3);
 }
 
 // Missing columns are added in list order, names match without letter case, a
@@ -156,15 +164,4 @@ TEST_F(HistoryFile, FailedMigrationRestoresTheFileReportsTheBoxTextAndKeepsTheCo
     }
     EXPECT_EQ(TableColumnNames(db, "Phones").size(), 13);
     EXPECT_EQ(IntegrityCheck(db), "ok");
-}
-
-TEST_F(HistoryFile, AddNewColumnsWorksOnAnyTableAndListsWhatIsMissing)
-{
-    ExecOn(db, "CREATE TABLE Extra (A INTEGER)");
-    const QStringList list{"a=smallint", "B=char(20)", "C=single"};
-    EXPECT_EQ(MissingColumns(db, "Extra", list), QStringList({"B=char(20)", "C=single"}));
-    AddNewColumns(db, "Extra", list);
-    EXPECT_EQ(TableColumnNames(db, "Extra"), QStringList({"A", "B", "C"}));
-    failure([&] { AddNewColumns(db, "Extra", {"D=blob(3)"}); }, "AlterTable.AddNewColumns -- > ");
-    EXPECT_EQ(TableColumnNames(db, "Extra").size(), 3);
 }
