@@ -228,6 +228,7 @@ TEST(HistoryRobustness, RowsThatCannotBeStoredAreRefusedWithOneWarningPerRun)
         if (!mount.ok && !damaged)
             GTEST_SKIP() << "no tmpfs of our own can be mounted";
         const QString db = dir + "/Saldomat.db";
+        QFile::remove(ErrorLogFileName());  // each case's own reasons
         if (damaged) {
             WriteFileBytes(db, c.kind == "empty" ? QByteArray() : junk);
         } else {
