@@ -1,10 +1,133 @@
+// The error log (one header per run, one line per failure naming every routine
+// it passed, the last thousand lines kept), files that are the owner's alone,
+// dates as stored, and the code pages of the pages, the log and the settings.
 #include "Common.h"
+#include "AtomicFile.h"
 #include "Encoding.h"
+#include "Failure.h"
 #include "OleDate.h"
+#include "TestHome.h"
 
+#include <QDir>
+#include <QFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace {
+void webRequest()
+{
+    guarded(THIS_ROUTINE, [] { throw std::runtime_error("Access violation"); });
+}
+
+void requestInformation()
+{
+    guarded(THIS_ROUTINE, [] { webRequest(); });
+}
+
+void failThreeDeep()
+{
+    guarded(THIS_ROUTINE, [] { requestInformation(); });
+}
+
+QByteArray numberedLines(int from, int to)
+{
+    QByteArray data;
+    for (int i = from; i <= to; ++i)
+        data += "line " + QByteArray::number(i) + "\r\n";
+    return data;
+}
+}  // namespace
+
+// A failure three routines deep names each routine; the handler of a desktop
+// callback logs instead of throwing; the next run gets a header of its own;
+// a log that cannot be written does not make a failure of its own.
+TEST(ErrorLog, OneHeaderPerRunAndOneLabelledLinePerFailure)
+{
+    TestHome home;
+    EXPECT_FALSE(QFile::exists(ErrorLogFileName())) << "a run without failures writes nothing";
+    try {
+        failThreeDeep();
+        FAIL() << "no failure came out";
+    } catch (const std::exception &e) {
+        MainException(e);
+    }
+    EXPECT_NO_THROW(runHandler(ROUTINE("TrayCallBack"), [] { throw SaldomatError("первая ошибка"); }));
+    const QStringList lines = FromCp1251(ReadFileBytes(ErrorLogFileName())).split("\r\n");
+    // empty, stars, name, system line, empty, two entries, and the final break
+    ASSERT_EQ(lines.size(), 8) << lines.join('|').toStdString();
+    EXPECT_EQ(lines.mid(0, 3), QStringList({"", QString(142, '*'), "Saldomat " SALDOMAT_VERSION}));
+    EXPECT_TRUE(lines[3].startsWith("WVI: MajorVersion=") && lines[3].contains("CSDVersion=Linux"))
+        << lines[3].toStdString();
+    // The unit is the file's name, the routine the function's own.
+    EXPECT_TRUE(lines[5].endsWith(": CommonTest.failThreeDeep -- > CommonTest.requestInformation -- > "
+                                  "CommonTest.webRequest -- > Access violation"))
+        << lines[5].toStdString();
+    EXPECT_TRUE(lines[6].endsWith(": CommonTest.TrayCallBack -- > первая ошибка")) << lines[6].toStdString();
+    EXPECT_EQ(lines[4] + lines[7], "");
+    // The file is in the single-byte code page.
+    EXPECT_TRUE(ReadFileBytes(ErrorLogFileName()).contains(ToCp1251("первая")));
+    ResetLogHeaderFlag();  // as a new start of the program
+    MainException("run two");
+    const QString text = FromCp1251(ReadFileBytes(ErrorLogFileName()));
+    EXPECT_EQ(text.count(QString(142, '*')), 2);
+    EXPECT_TRUE(text.endsWith(": run two\r\n"));
+    // An unwritable log is a labelled failure, which the outermost handler swallows.
+    EXPECT_THROW(AppendStringToFile("x", home.dir()), SaldomatError);  // a folder cannot be appended to
+    QFile::remove(ErrorLogFileName());
+    ASSERT_TRUE(QDir().mkdir(ErrorLogFileName()));  // the log's place is taken by a folder
+    EXPECT_NO_THROW(MainException("nowhere to go"));
+}
+
+// The last thousand lines stay; a shorter file and a missing one are left alone.
+TEST(ErrorLog, TruncateKeepsExactlyTheLastThousandLines)
+{
+    TestHome home;
+    const struct {
+        QByteArray before, after;
+    } cases[] = {{numberedLines(1, 1500), numberedLines(501, 1500)},
+                 {numberedLines(1, 1000), numberedLines(1, 1000)},
+                 {numberedLines(1, 1000) + "tail", numberedLines(2, 1000) + "tail"}};  // 1001 lines, the last unbroken
+    for (const auto &c : cases) {
+        WriteFileBytes(ErrorLogFileName(), c.before);
+        TruncateFile(ErrorLogFileName());
+        EXPECT_EQ(ReadFileBytes(ErrorLogFileName()), c.after);
+    }
+    const QString missing = home.file("none.err");
+    EXPECT_NO_THROW(TruncateFile(missing));
+    EXPECT_FALSE(QFile::exists(missing));
+}
+
+// The log and every rewritten file are the owner's alone, whatever the umask
+// and whatever mode an old file had; a missing program folder is made private.
+TEST(PrivateFiles, LogRewritesAndNewFolderAreOwnerOnlyUnderAnOpenUmask)
+{
+    TestHome home;
+    const auto mode = [](const QString &path) {
+        struct stat st { };
+        ::stat(QFile::encodeName(path).constData(), &st);
+        return st.st_mode & 07777;
+    };
+    const QString rewritten = home.file("phones.xml"), ini = home.file("servers.ini"), folder = home.file("a/b");
+    const mode_t oldMask = ::umask(0);
+    WriteFileBytes(rewritten, "old");
+    ::chmod(QFile::encodeName(rewritten).constData(), 0604);
+    AppendStringToFile("line", ErrorLogFileName());
+    WriteFileAtomically(rewritten, "new");
+    WriteFileAtomically(ini, "[x]");
+    MakePrivateDirectory(folder);
+    ::umask(oldMask);
+    for (const QString &file : {ErrorLogFileName(), rewritten, ini})
+        EXPECT_EQ(mode(file), 0600u) << file.toStdString();
+    EXPECT_EQ(mode(folder), 0700u);
+
+    const QString loose = home.file("Saldomat.db");
+    WriteFileBytes(loose, "db");
+    ::chmod(QFile::encodeName(loose).constData(), 0640);
+    EXPECT_EQ(MakeFilesPrivate({loose, rewritten, home.file("missing")}), QStringList{loose});
+    EXPECT_EQ(mode(loose), 0600u);
+}
 
 TEST(Common, OleDatesRoundTripAndMatchTheEpoch)
 {
@@ -17,22 +140,9 @@ TEST(Common, OleDatesRoundTripAndMatchTheEpoch)
     EXPECT_EQ(FromOleDate(46363.9999999999), QDateTime(QDate(2026, 12, 8), QTime(0, 0)));
 }
 
-TEST(Common, Cp1251RoundTripAndCharsetFallback)
-{
-    const QString text = QStringLiteral("Баланс: 12.50 руб. Ёё №");
-    EXPECT_EQ(FromCp1251(ToCp1251(text)), text);
-    EXPECT_EQ(ToCp1251(QStringLiteral("Я")), QByteArray("\xDF"));
-    EXPECT_EQ(DecodeByCharset("\xC1", "no-such-charset"), QStringLiteral("Б"));
-    EXPECT_EQ(DecodeByCharset("\xD0\x91", "UTF-8"), QStringLiteral("Б"));
-    EXPECT_EQ(DecodeByCharset("\xC1", " CP1251 "), QStringLiteral("Б"));
-    EXPECT_TRUE(IsKnownCharset("Windows-1251"));
-    EXPECT_TRUE(IsKnownCharset("utf-8"));
-    EXPECT_FALSE(IsKnownCharset("no-such-charset"));
-    EXPECT_FALSE(IsKnownCharset(""));
-}
-
-// The table against the system's conversion library, byte by byte both ways.
-TEST(Common, Cp1251TableAgreesWithTheConversionLibrary)
+// The table against the system's conversion library, byte by byte both ways;
+// what it cannot hold becomes one "?" each.
+TEST(Common, Cp1251AgreesWithTheConversionLibraryAndMarksWhatItCannotHold)
 {
     QByteArray all;
     for (int b = 0; b < 256; ++b)
@@ -47,49 +157,40 @@ TEST(Common, Cp1251TableAgreesWithTheConversionLibrary)
         const QString one(QChar{c});
         const QByteArray expected = reference.encode(one);
         const bool mapped = expected.size() == 1 && (expected[0] != '\x1A' || c == 0x1A);
-        ToCp1251(one, &lossless);
+        ASSERT_EQ(ToCp1251(one, &lossless), mapped ? expected : QByteArray("?")) << int(c);
         ASSERT_EQ(lossless, mapped) << int(c);
-        if (mapped) {
-            ASSERT_EQ(ToCp1251(one), expected) << int(c);
-        }
     }
+    // A Chinese character, an emoji (one surrogate pair), a Latin letter with accent,
+    // a lone surrogate; NUL stays NUL.
+    EXPECT_EQ(ToCp1251(QString::fromUtf8("a\u4e2d\U0001F600\u00e9z") + QChar(0xD800) + QChar(u'\0'), &lossless),
+              QByteArray("a???z?\0", 7));
+    EXPECT_FALSE(lossless);
 }
 
-TEST(Common, Cp1251MarksWhatItCannotHold)
+TEST(Common, CharsetsByNameWithFallbackAndFromTheMetaTag)
 {
-    bool lossless = true;
-    // A Chinese character, an emoji (one surrogate pair), a Latin letter with accent.
-    EXPECT_EQ(ToCp1251(QString::fromUtf8("a\u4e2d\U0001F600\u00e9z"), &lossless), QByteArray("a???z"));
-    EXPECT_FALSE(lossless);
-    // A lone surrogate is one mark too, and NUL stays NUL.
-    EXPECT_EQ(ToCp1251(QString(QChar(0xD800)) + QChar(u'\0') + QChar(u'Ж'), &lossless), QByteArray("?\0\xC6", 3));
-    EXPECT_FALSE(lossless);
-    EXPECT_EQ(EncodeByCharset(QStringLiteral("Ж"), "windows-1251", &lossless), QByteArray("\xC6"));
+    EXPECT_EQ(DecodeByCharset("\xC1", "no-such-charset"), "Б");
+    EXPECT_EQ(DecodeByCharset("\xD0\x91", "UTF-8"), "Б");
+    EXPECT_EQ(DecodeByCharset("\xC1", " CP1251 "), "Б");
+    EXPECT_TRUE(IsKnownCharset("Windows-1251") && IsKnownCharset("utf-8"));
+    EXPECT_FALSE(IsKnownCharset("no-such-charset") || IsKnownCharset(""));
+    bool lossless = false;
+    EXPECT_EQ(EncodeByCharset("Ж", "windows-1251", &lossless), QByteArray("\xC6"));
     EXPECT_TRUE(lossless);
-    EXPECT_EQ(EncodeByCharset(QStringLiteral("Ж"), "no-such-charset", &lossless), QByteArray("\xD0\x96"));
+    EXPECT_EQ(EncodeByCharset("Ж", "no-such-charset", &lossless), QByteArray("\xD0\x96"));
     EXPECT_EQ(EncodeByCharset(QString::fromUtf8("\u4e2d"), "koi8-r", &lossless).size(), 1);
     EXPECT_FALSE(lossless);
-}
-
-TEST(Common, MetaCharsetFindsTheFirstDeclarationNearTheTop)
-{
-    EXPECT_EQ(MetaCharset("<META http-equiv=Content-Type content=\"text/html; charset=KOI8-R\">"), "koi8-r");
-    EXPECT_EQ(MetaCharset("<meta charset = 'windows-1251'>"), "windows-1251");
-    EXPECT_EQ(MetaCharset("<meta\ncharset=\n\"utf-8\">"), "utf-8");
-    // A later "charset" of the same tag counts when the first is no declaration.
-    EXPECT_EQ(MetaCharset("<meta name=charset content=x charset=utf-8>"), "utf-8");
-    // Outside a meta tag, after the tag's end, or too far down: none.
-    EXPECT_EQ(MetaCharset("<p>charset=utf-8</p>"), QByteArray());
-    EXPECT_EQ(MetaCharset("<meta name=x>charset=utf-8"), QByteArray());
-    EXPECT_EQ(MetaCharset(QByteArray(kMetaSniffBytes, ' ') + "<meta charset=utf-8>"), QByteArray());
-}
-
-TEST(Common, PageFileBytesKeepEveryCharacter)
-{
-    const QString cyrillic = QStringLiteral("<body>Баланс: 12,50 руб.</body>");
+    // A page that the code page cannot hold is saved as UTF-8 with its mark.
+    const QString cyrillic = "<body>Баланс: 12,50 руб.</body>", wider = "<body>Баланс € ✓ 😀</body>";
     EXPECT_EQ(PageFileBytes(cyrillic), ToCp1251(cyrillic));
-    const QString wider = QStringLiteral("<body>Баланс € ✓ 😀</body>");
-    const QByteArray bytes = PageFileBytes(wider);
-    ASSERT_TRUE(bytes.startsWith("\xEF\xBB\xBF"));
-    EXPECT_EQ(QString::fromUtf8(bytes.mid(3)), wider);
+    EXPECT_EQ(PageFileBytes(wider), "\xEF\xBB\xBF" + wider.toUtf8());
+    // The first declaration of a meta tag (the usual ones and the size limit
+    // are read through the saved-page tests); a later "charset" of the same tag
+    // counts when the first is no declaration; none outside a meta tag.
+    const std::pair<QByteArray, QByteArray> metas[] = {{"<meta\ncharset=\n\"utf-8\">", "utf-8"},
+                                                       {"<meta name=charset content=x charset=utf-8>", "utf-8"},
+                                                       {"<p>charset=utf-8</p>", ""},
+                                                       {"<meta name=x>charset=utf-8", ""}};
+    for (const auto &[page, charset] : metas)
+        EXPECT_EQ(MetaCharset(page), charset) << page.toStdString();
 }

@@ -1,145 +1,205 @@
-// The workbook of one phone's history, read back with a real reader.
+// The workbook of one phone's history, read back with a real reader; its
+// figures are rounded on their exact 32-bit values, halves to the even
+// neighbour. A workbook goes to a temporary file beside the target and takes
+// the target's place only when complete; only plain files outside the
+// program's own are ever written.
 #include "HistoryWorkbook.h"
+#include "CsvSheet.h"
+#include "ExportTarget.h"
 #include "ExportTestUtil.h"
 #include "Failure.h"
 #include "HistoryDb.h"
 #include "TestHome.h"
 #include "XlsxReadBack.h"
+#include "XlsxWorkbook.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <limits>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
-const QString kPhone = QStringLiteral("9031234567");
+const QString kPhone = "9031234567";
 
-class HistoryWorkbookTest : public ::testing::Test {
-protected:
-    TestHome home;
-    QString db = HistoryDbFileName();
-    QString out = home.file(QStringLiteral("history.xlsx"));
-};
+// A row's cells: the value, "'" in front of a text, "-" for an empty cell.
+QStringList rowCells(const ReadBackSheet &sheet, int row)
+{
+    QStringList out;
+    for (int col = 1; col <= 10; ++col) {
+        const SheetCell c = sheet.cell(row, col);
+        out << (!c.present ? QString("-") : (c.type == "str" ? "'" : "") + c.value.toString());
+    }
+    return out;
+}
+
+QStringList folderEntries(const QString &dir)
+{
+    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+QVector<HistoryRow> someRows(int count)
+{
+    QVector<HistoryRow> rows(count);
+    for (int i = 0; i < count; ++i)
+        rows[i] = {0, 46000.5 - i * 0.25, {}, 100.0f - i, 0, 0, 0, 0, 0, 0, 0, 0, 28.5f};
+    return rows;
+}
 }  // namespace
 
-TEST_F(HistoryWorkbookTest, ThreeRowsOfOneDayWithTheBlankRulesAndRounding)
+TEST(HistoryWorkbook, RowsNewestFirstWithTheBlankRulesAndRoundingOrNothingWhenThereAreNone)
 {
-    // Stored oldest first; the sheet lists them newest first.
-    RawRow a{kPhone, At(2026, 3, 14, 0, 0, 0)};  // midnight: still this day
-    a.balance = 12.5;
-    a.average = 3.25;
-    a.delta = -1.5;
-    a.turnOff = 4;
-    a.recomend = 100;
-    a.sms = 10;
-    a.minutes = 30;
-    a.usdRate = 28.5;
-    RawRow b{kPhone, At(2026, 3, 14, 13, 30, 0)};
-    b.balance = 0;  // a zero balance is still a number
-    b.recomend = 0;
-    b.sms = 0;
-    b.turnOff = 0;
-    b.minutes = 0;
-    b.usdRate = 28.12345;
-    RawRow c{kPhone, At(2026, 3, 14, 21, 45, 59)};
-    c.balance = -7.125;  // a binary half: ties to even
-    c.average = 0;
-    c.delta = 0;
-    c.usdRate = 0;
-    for (const RawRow &r : {a, b, c})
+    TestHome home;
+    const QString db = HistoryDbFileName(), out = home.file("history.xlsx");
+    // At midnight (still this day); zeros (a zero balance is a number, zero counts are empty); a binary half
+    // (ties to even); another phone. Phone, time, balance, account, user, payment, change, average,
+    // recommended, rate, turn-off, jeans, SMS, minutes.
+    const RawRow rows[] = {{kPhone, At(2026, 3, 14, 0, 0, 0), 12.5, "L", "U", 0, -1.5, 3.25, 100, 28.5, 4, 0, 10, 30},
+                           {kPhone, At(2026, 3, 14, 13, 30, 0), 0.0, "L", "U", 0, 0, 0, 0, 28.12345},
+                           {kPhone, At(2026, 3, 14, 21, 45, 59), -7.125},
+                           {"9990000000", At(2026, 3, 14, 9, 0), 55.0}};
+    for (const RawRow &r : rows)
         StoreRow(db, r);
-    StoreRow(db, RawRow{QStringLiteral("9990000000"), At(2026, 3, 14, 9, 0), 55});  // another phone
-
     ASSERT_EQ(ExportHistoryWorkbook(out, kPhone, HistoryPeriod::All, 0), 3);
     ReadBackSheet sheet(out);
     ASSERT_TRUE(sheet.ok());
     EXPECT_EQ(sheet.maxRow(), 4);
     EXPECT_EQ(sheet.maxColumn(), 10);
-
-    const QStringList captions = HistorySheetHeaders();
     for (int col = 1; col <= 10; ++col) {
         const SheetCell h = sheet.cell(1, col);
-        EXPECT_EQ(h.value.toString(), captions[col - 1]) << col;
-        EXPECT_TRUE(h.bold) << col;
-        // Fitted: at least as wide as the caption.
-        EXPECT_GE(sheet.width(col), captions[col - 1].size()) << col;
+        EXPECT_EQ(h.value.toString(), HistorySheetHeaders().value(col - 1)) << col;
+        EXPECT_TRUE(h.bold && !sheet.cell(2, col).bold) << col;
+        EXPECT_GE(sheet.width(col), h.value.toString().size()) << col;  // fitted to the caption at least
     }
+    EXPECT_EQ(rowCells(sheet, 2),
+              QStringList({"'14.03.2026", "'21:45:59", "-7.12", "0", "0", "-", "-", "-", "-", "0"}));
+    EXPECT_EQ(rowCells(sheet, 3), QStringList({"-", "'13:30:00", "0", "0", "0", "-", "-", "-", "-", "28.1234"}));
+    EXPECT_EQ(rowCells(sheet, 4),
+              QStringList({"-", "'00:00:00", "12.5", "3.25", "-1.5", "4", "100", "10", "30", "28.5"}));
 
-    // Row 2: the newest (c); the date only here.
-    EXPECT_EQ(sheet.cell(2, 1).value.toString(), "14.03.2026");
-    EXPECT_EQ(sheet.cell(2, 1).type, "str");
-    EXPECT_FALSE(sheet.cell(3, 1).present);
-    EXPECT_FALSE(sheet.cell(4, 1).present);
-    EXPECT_EQ(sheet.cell(2, 2).value.toString(), "21:45:59");
-    EXPECT_EQ(sheet.cell(2, 2).type, "str");
-    EXPECT_EQ(sheet.cell(3, 2).value.toString(), "13:30:00");
-    EXPECT_EQ(sheet.cell(4, 2).value.toString(), "00:00:00");
-    EXPECT_FALSE(sheet.cell(2, 1).bold);
-
-    // c: balance -7.125 -> -7.12; zero average, delta and rate are written.
-    EXPECT_DOUBLE_EQ(sheet.cell(2, 3).value.toDouble(), -7.12);
-    EXPECT_TRUE(sheet.cell(2, 4).present);
-    EXPECT_EQ(sheet.cell(2, 4).value.toDouble(), 0.0);
-    EXPECT_TRUE(sheet.cell(2, 5).present);
-    EXPECT_TRUE(sheet.cell(2, 10).present);
-    EXPECT_EQ(sheet.cell(2, 10).value.toDouble(), 0.0);
-
-    // b: balance 0 written as the number 0; turn-off, recommended, SMS and minutes empty; 28.12345 -> 28.1234.
-    EXPECT_TRUE(sheet.cell(3, 3).present);
-    EXPECT_EQ(sheet.cell(3, 3).value.toDouble(), 0.0);
-    EXPECT_NE(sheet.cell(3, 3).type, "str");
-    for (int col : {6, 7, 8, 9})
-        EXPECT_FALSE(sheet.cell(3, col).present) << col;
-    EXPECT_DOUBLE_EQ(sheet.cell(3, 10).value.toDouble(), 28.1234);
-
-    // a: every figure a number.
-    const double figures[] = {12.5, 3.25, -1.5, 4, 100, 10, 30, 28.5};
-    for (int col = 3; col <= 10; ++col) {
-        EXPECT_EQ(sheet.cell(4, col).value.toDouble(), figures[col - 3]) << col;
-        EXPECT_NE(sheet.cell(4, col).type, "str") << col;
-    }
-}
-
-TEST_F(HistoryWorkbookTest, PeriodsDecideTheRows)
-{
-    const TDateTime now = NowOle();
-    for (int i = 0; i < 7; ++i)  // one a day, the newest an hour ago
-        StoreRow(db, {kPhone, now - i - 1.0 / 24, 10.0 + i});
-
-    // Newest 50 of 7 stored: the header and 7 rows, each the first of its day.
-    ASSERT_EQ(ExportHistoryWorkbook(out, kPhone, HistoryPeriod::LastCount, 50), 7);
-    {
-        ReadBackSheet sheet(out);
-        EXPECT_EQ(sheet.maxRow(), 8);
-        EXPECT_EQ(sheet.cell(2, 3).value.toDouble(), 10.0);
-        EXPECT_EQ(sheet.cell(8, 3).value.toDouble(), 16.0);
-        for (int row = 2; row <= 8; ++row)
-            EXPECT_TRUE(sheet.cell(row, 1).present) << row;
-    }
-    ASSERT_EQ(ExportHistoryWorkbook(out, kPhone, HistoryPeriod::LastCount, 2), 2);
-    EXPECT_EQ(ReadBackSheet(out).maxRow(), 3);
-    // The last 2 days: the rows of an hour and of a day and an hour ago.
-    ASSERT_EQ(ExportHistoryWorkbook(out, kPhone, HistoryPeriod::LastDays, 2), 2);
-    EXPECT_EQ(ReadBackSheet(out).cell(3, 3).value.toDouble(), 11.0);
-}
-
-TEST_F(HistoryWorkbookTest, NothingToExportWritesNoFileAndKeepsAnOldOne)
-{
-    StoreRow(db, {kPhone, At(2020, 1, 1, 9, 0), 5});
-    EXPECT_EQ(ExportHistoryWorkbook(out, QStringLiteral("0000000000"), HistoryPeriod::All, 0), 0);
-    EXPECT_FALSE(QFileInfo::exists(out));
+    // Nothing to export: no file written, an old one kept; no history file: a failure.
+    EXPECT_EQ(ExportHistoryWorkbook(home.file("none.xlsx"), "0000000000", HistoryPeriod::All, 0), 0);
+    EXPECT_FALSE(QFileInfo::exists(home.file("none.xlsx")));
     WriteFileBytes(out, "old");
     EXPECT_EQ(ExportHistoryWorkbook(out, kPhone, HistoryPeriod::LastDays, 2), 0);
     EXPECT_EQ(ReadFileBytes(out), QByteArray("old"));
+    EXPECT_THROW(ExportHistoryWorkbook(out, kPhone, HistoryPeriod::All, 0, home.file("nothing.db")), SaldomatError);
+    EXPECT_EQ(ReadFileBytes(out), QByteArray("old"));
 }
 
-TEST_F(HistoryWorkbookTest, MissingHistoryFileIsAFailureWithItsLabels)
+// Exact binary halves go to the even neighbour; a value stored a little below
+// or above a printed half goes down or up; one that needs no rounding gives the
+// nearest double to the decimal, not a neighbour of it.
+TEST(HistoryWorkbook, RoundToHalvesGoToTheEvenNeighbourOnTheStoredValue)
 {
-    try {
-        ExportHistoryWorkbook(out, kPhone, HistoryPeriod::All, 0, home.file(QStringLiteral("nothing.db")));
-        FAIL() << "no failure";
-    } catch (const SaldomatError &e) {
-        EXPECT_TRUE(e.message().startsWith(
-            QStringLiteral("HistoryWorkbook.ExportHistoryWorkbook -- > HistoryQueries.HistoryAllRows -- > ")))
-            << e.message().toStdString();
+    const struct {
+        float stored;
+        int places;
+        double expected;
+    } cases[] = {{0.125f, 2, 0.12},        {0.375f, 2, 0.38},       {-0.125f, 2, -0.12}, {2.5f, 0, 2.0},
+                 {3.5f, 0, 4.0},           {28.12345f, 4, 28.1234}, {2.675f, 2, 2.67},   {12.345f, 2, 12.35},
+                 {12.5f, 2, 12.5},         {28.5f, 4, 28.5},        {0.0f, 2, 0.0},      {99.99f, 2, 99.99},
+                 {-1234.57f, 2, -1234.57}, {28.1234f, 4, 28.1234}};
+    for (const auto &c : cases)
+        EXPECT_EQ(RoundTo(c.stored, c.places), c.expected) << c.stored << " to " << c.places;
+}
+
+// A failure half way keeps the old file; a complete write replaces its content
+// and keeps its permissions, and a new export gets the mode the umask gives;
+// nothing else is left behind, and nothing that makes the file unreadable.
+TEST(SafeWrite, FailureKeepsTheOldFileModesAreKeptOrFollowTheUmaskNonFiniteFiguresAreEmpty)
+{
+    TestHome home;
+    const QString out = home.file("book.xlsx");
+    WriteFileBytes(out, "old workbook");
+    QFile::setPermissions(out, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup);
+    const QFileDevice::Permissions permissions = QFileInfo(out).permissions();
+    const QStringList before = folderEntries(home.dir());
+    for (const QString &target : {out, home.file("fresh.xlsx")}) {
+        try {
+            XlsxFileWriter writer(target);
+            writer.write(0, 0, QString("Дата"));
+            EXPECT_EQ(folderEntries(home.dir()).size(), before.size() + 1);  // the temporary file beside it
+            writer.write(1, 0, 12.5);
+            throw SaldomatError("disk gone");
+        } catch (const SaldomatError &) {
+        }
+        EXPECT_EQ(folderEntries(home.dir()), before) << target.toStdString();
     }
-    EXPECT_FALSE(QFileInfo::exists(out));
+    EXPECT_EQ(ReadFileBytes(out), QByteArray("old workbook"));
+    WriteHistoryWorkbook(out, someRows(3));
+    EXPECT_EQ(ReadBackSheet(out).maxRow(), 4);
+    EXPECT_EQ(QFileInfo(out).permissions(), permissions);
+    EXPECT_EQ(folderEntries(home.dir()), before);
+
+    for (const mode_t mask : {mode_t(022), mode_t(077)}) {
+        const QString book = home.file(QString("book%1.xlsx").arg(mask)),
+                      csv = home.file(QString("sheet%1.csv").arg(mask));
+        const mode_t oldMask = ::umask(mask);
+        WriteHistoryWorkbook(book, someRows(1));
+        WriteCsvFile(csv, XlsxSheet{{XlsxCell(QString("a"))}});
+        ::umask(oldMask);
+        for (const QString &file : {book, csv}) {
+            struct stat st { };
+            ASSERT_EQ(::stat(QFile::encodeName(file).constData(), &st), 0);
+            EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask) << mask << " " << file.toStdString();
+        }
+    }
+
+    // A figure that reads as infinity or NaN leaves its cell empty: "INF" in a
+    // workbook makes the file unreadable.
+    QVector<HistoryRow> rows = someRows(2);
+    rows[0].Balance = std::numeric_limits<float>::infinity();
+    rows[1].USDRate = std::numeric_limits<float>::quiet_NaN();
+    const QString book = home.file("inf.xlsx"), csv = home.file("inf.csv");
+    WriteHistoryWorkbook(book, rows);
+    ReadBackSheet sheet(book);
+    ASSERT_TRUE(sheet.ok());
+    EXPECT_TRUE(sheet.cell(2, 3).value.isNull()) << sheet.dump().toStdString();
+    EXPECT_EQ(sheet.cell(3, 3).value.toDouble(), 99.0);
+    EXPECT_TRUE(sheet.cell(3, 10).value.isNull());
+    WriteCsvFile(csv, HistorySheet(rows));
+    const QList<QByteArray> lines = ReadFileBytes(csv).split('\n');
+    EXPECT_EQ(lines[1].split(',')[2], QByteArray());
+    EXPECT_EQ(lines[2].split(',')[9], QByteArray("\r"));
+}
+
+TEST(SafeWrite, OnlyPlainFilesOutsideTheProgramFilesAreEverWritten)
+{
+    TestHome home;
+    const QString taken = home.file("taken.xlsx"), db = HistoryDbFileName();
+    ASSERT_TRUE(QDir().mkpath(taken));
+    WriteFileBytes(taken + "/inside", "x");
+    WriteFileBytes(db, "the whole history");
+    QTemporaryDir elsewhere;
+    const QString outside = elsewhere.filePath("outside.xlsx");
+    WriteFileBytes(outside, "someone else's file");
+    const QString linkOut = home.file("link-out.xlsx"), hardLink = home.file("history-copy.xlsx");
+    ASSERT_TRUE(QFile::link(outside, linkOut));
+    ASSERT_EQ(::link(QFile::encodeName(db).constData(), QFile::encodeName(hardLink).constData()), 0);
+    const QStringList before = folderEntries(home.dir());
+
+    for (const QString &target : {taken, home.file("missing/book.xlsx"), db,
+                                  home.dir() + "./phones.xml",  // not there yet, still the program's
+                                  home.file("SALDOMAT.INI"), hardLink, linkOut, QString("/dev/null")}) {
+        SCOPED_TRACE(target.toStdString());
+        const ExportTargetCheck check = CheckExportTarget(target);
+        EXPECT_EQ(check.state, ExportTargetState::Refused);
+        EXPECT_FALSE(check.reason.isEmpty());
+        EXPECT_THROW(WriteHistoryWorkbook(target, someRows(2)), SaldomatError);
+        EXPECT_THROW(WriteCsvFile(target, HistorySheet(someRows(1))), SaldomatError);
+    }
+    EXPECT_TRUE(QFileInfo(taken).isDir());
+    EXPECT_EQ(ReadFileBytes(db), QByteArray("the whole history"));
+    EXPECT_EQ(ReadFileBytes(outside), QByteArray("someone else's file"));
+    EXPECT_EQ(folderEntries(home.dir()), before);
+
+    EXPECT_EQ(CheckExportTarget(home.file("new.xlsx")).state, ExportTargetState::New);
+    WriteFileBytes(home.file("old.csv"), "old");
+    ASSERT_TRUE(QFile::link(home.file("old.csv"), home.file("link-in.csv")));
+    for (const char *name : {"old.csv", "link-in.csv"})
+        EXPECT_EQ(CheckExportTarget(home.file(name)).state, ExportTargetState::Existing) << name;
 }

@@ -11,25 +11,21 @@ struct SheetCell {
     QString type;  // "str", "int", "float", "datetime"
     bool bold = false;
     QString colour;  // "FF0000" or empty
-    QString format;
 };
 
 class ReadBackSheet {
 public:
     // Fails the calling test (ADD_FAILURE) when the reader cannot read the file.
     explicit ReadBackSheet(const QString &file);
-    bool ok() const { return ok_; }
-    int maxRow() const { return root_.value(QStringLiteral("max_row")).toInt(); }
-    int maxColumn() const { return root_.value(QStringLiteral("max_column")).toInt(); }
+    bool ok() const { return !root_.isEmpty(); }
+    int maxRow() const { return root_.value("max_row").toInt(); }
+    int maxColumn() const { return root_.value("max_column").toInt(); }
     // row and column from 1.
     SheetCell cell(int row, int column) const;
     double width(int column) const;  // 0 when the column has no width
-    // Every cell as "A1=value" lines, for comparing two workbooks.
+    // Every cell with its value, type and font, for comparing two workbooks.
     QString dump() const;
 
 private:
-    bool ok_ = false;
     QJsonObject root_;
 };
-
-QString ColumnLetter(int column);

@@ -1,11 +1,12 @@
-// saldomat-cli history: init once, show the grid of a period in every form.
-
+// Reading the history back: the queries of the periods, and saldomat-cli
+// history, which makes the file once and shows a period in every form.
+#include "CliRun.h"
 #include "Common.h"
+#include "Failure.h"
 #include "HistoryDb.h"
+#include "HistoryQueries.h"
 #include "HistoryTestUtil.h"
 #include "TestHome.h"
-
-#include "CliRun.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -13,69 +14,82 @@
 #include <QJsonObject>
 #include <gtest/gtest.h>
 
-TEST(HistoryCli, InitCreatesTheFileOnceOnly)
+TEST(HistoryQueries, PeriodsNewestFirst)
+{
+    TestHome home;
+    const double now = NowOle();
+    const auto ages = [now](const QVector<HistoryRow> &rows) {
+        QList<double> out;
+        for (const HistoryRow &r : rows)
+            out << now - r.QueryDateTime;
+        return out;
+    };
+    EXPECT_THROW(HistoryAllRows("P"), SaldomatError);  // no file
+    CreateHistoryDatabase();
+    // Stored out of order, with another phone in between; rows of the same moment: the one stored last first.
+    for (double age : {5.5, 0.5, 3.5, 1.5, 2.5, 4.5})
+        InsertRaw(HistoryDbFileName(), {"P", now - age, 10.0 - age});
+    for (const RawRow &row : {RawRow{"Q", now - 0.1, 1.0}, RawRow{"T", 45000.5, 1.0}, RawRow{"T", 45000.5, 2.0}})
+        InsertRaw(HistoryDbFileName(), row);
+    EXPECT_EQ(ages(HistoryAllRows("P")), QList<double>({0.5, 1.5, 2.5, 3.5, 4.5, 5.5}));
+    EXPECT_TRUE(HistoryAllRows("p").isEmpty());
+    EXPECT_EQ(ages(HistoryNewestRows("P", 2)), QList<double>({0.5, 1.5}));
+    EXPECT_TRUE(HistoryNewestRows("P", 0).isEmpty());
+    EXPECT_EQ(ages(HistoryLastDays("P", 2, QString(), now)), QList<double>({0.5, 1.5}));
+    for (const auto &[period, n, rows] :
+         {std::tuple{HistoryPeriod::All, 2, 6}, {HistoryPeriod::LastCount, 3, 3}, {HistoryPeriod::LastDays, 4, 4}})
+        EXPECT_EQ(HistoryRows("P", period, n).size(), rows) << int(period);
+    ASSERT_EQ(HistoryNewestRows("T", 1).size(), 1);
+    EXPECT_FLOAT_EQ(HistoryNewestRows("T", 1)[0].Balance, 2.0f);
+}
+
+TEST(HistoryCli, InitOnceThenShowTheChosenPeriodAsTextJsonAndCsv)
 {
     TestHome home;
     CliRun run = RunCli({"history", "init"});
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
     EXPECT_TRUE(CheckHistoryAvailable());
-    InsertRaw(HistoryDbFileName(), {QStringLiteral("P"), 45000.5});
-    const QByteArray before = ReadFileBytes(HistoryDbFileName());
-    run = RunCli({"history", "init"});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_TRUE(run.err.contains(QStringLiteral("already exists"))) << run.err.toStdString();
-    EXPECT_EQ(ReadFileBytes(HistoryDbFileName()), before);
-}
-
-TEST(HistoryCli, ShowPrintsTheChosenPeriodAsTextJsonAndCsv)
-{
-    TestHome home;
-    CreateHistoryDatabase();
-    const QString phone = QStringLiteral("O'Brien; --");
+    const QString db = HistoryDbFileName(), phone = "O'Brien; --";
     const double now = NowOle();
     RawRow newest{phone, now - 0.1, 12.5};
     newest.usdRate = 28.5;
     newest.sms = 7;
-    InsertRaw(HistoryDbFileName(), newest);
-    InsertRaw(HistoryDbFileName(), {phone, now - 0.5, 13.0});
-    InsertRaw(HistoryDbFileName(), {phone, now - 2.5, 14.0});
-    InsertRaw(HistoryDbFileName(), {QStringLiteral("9161234567"), now - 0.2, 12.5});
+    for (const RawRow &row : {newest, RawRow{phone, now - 0.5, 13.0}, RawRow{phone, now - 2.5, 14.0},
+                              RawRow{"9161234567", now - 0.2, 12.5}})
+        InsertRaw(db, row);
+    const QByteArray before = ReadFileBytes(db);
+    run = RunCli({"history", "init"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(run.err.contains("already exists")) << run.err.toStdString();
+    EXPECT_EQ(ReadFileBytes(db), before);
 
-    const CliRun run = RunCli({QStringLiteral("history"), QStringLiteral("show"), phone});
+    run = RunCli({"history", "show", phone});
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
     ASSERT_EQ(run.lines().size(), 4);
-    const QStringList first = run.lines()[1].split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    EXPECT_EQ(first[0], FromOleDate(now - 0.1).date().toString(QStringLiteral("dd.MM.yyyy")));
-    EXPECT_EQ(first[2], QStringLiteral("12.50"));
-    EXPECT_EQ(first.last(), QStringLiteral("28.5000"));
-    EXPECT_TRUE(run.lines()[3].contains(QStringLiteral("14.00")));
-    const auto count = [&](const char *words) {
-        return RunCli(QStringList{QStringLiteral("history"), QStringLiteral("show"), phone} + CliWords(words))
-            .lines()
-            .size();
-    };
-    EXPECT_EQ(count("--last|1"), 2);
-    EXPECT_EQ(count("--days|1"), 3);
-    EXPECT_EQ(count("--all"), 4);
+    const QStringList first = run.lines()[1].split(' ', Qt::SkipEmptyParts);
+    EXPECT_EQ(first[0], FromOleDate(now - 0.1).date().toString("dd.MM.yyyy"));
+    EXPECT_EQ(first[2], "12.50");
+    EXPECT_EQ(first.last(), "28.5000");
+    EXPECT_TRUE(run.lines()[3].contains("14.00"));
+    for (const auto &[words, lines] : {std::pair{"--last|1", 2}, {"--days|1", 3}, {"--all", 4}})
+        EXPECT_EQ(RunCli(QStringList{"history", "show", phone} + CliWords(words)).lines().size(), lines) << words;
 
-    const CliRun json = RunCli(
-        {QStringLiteral("history"), QStringLiteral("show"), phone, QStringLiteral("--format"), QStringLiteral("json")});
+    const CliRun json = RunCli({"history", "show", phone, "--format", "json"});
     const QJsonArray rows = QJsonDocument::fromJson(json.outBytes).array();
     ASSERT_EQ(rows.size(), 3) << json.out.toStdString();
-    EXPECT_EQ(rows[0].toObject().value(QStringLiteral("balance")), QJsonValue(12.5));
-    EXPECT_EQ(rows[0].toObject().value(QStringLiteral("sms")), QJsonValue(7));
+    EXPECT_EQ(rows[0].toObject().value("balance"), QJsonValue(12.5));
+    EXPECT_EQ(rows[0].toObject().value("sms"), QJsonValue(7));
     // The number as people type it finds the same rows.
-    const QVector<QStringList> csv
-        = ParseCsvWithPython(RunCli({"history", "show", "+7 916 123-45-67", "--format", "csv"}).outBytes);
+    const auto csv = ParseCsvWithPython(RunCli({"history", "show", "+7 916 123-45-67", "--format", "csv"}).outBytes);
     ASSERT_EQ(csv.size(), 2);
-    EXPECT_EQ(csv[0].value(1), QStringLiteral("balance"));
-    EXPECT_EQ(csv[1].value(1), QStringLiteral("12.5"));
+    EXPECT_EQ(csv[0].value(1), "balance");
+    EXPECT_EQ(csv[1].value(1), "12.5");
 
     for (const char *words :
          {"history|show", "history|show|x|--last|x", "history|show|x|--all|--days|2", "history|show|x|--format|xml"})
         EXPECT_EQ(RunCli(CliWords(words)).status, 2) << words;
     EXPECT_EQ(RunCli({"history", "show", "nobody"}).status, 1);
-    EXPECT_EQ(CountRows(HistoryDbFileName()), 4);
-    QFile::remove(HistoryDbFileName());
+    EXPECT_EQ(CountRows(db), 4);
+    QFile::remove(db);
     EXPECT_EQ(RunCli({"history", "show", "9161234567"}).status, 3);
 }

@@ -1,6 +1,6 @@
-// Bringing an older history file up to date: missing columns, a table without
-// the counter, a missing index; a failure leaves the file as it was.
-
+// The history file: its check at start-up, its creation, and bringing an older
+// file up to date (missing columns, a table without the counter, a missing
+// index); a failed migration leaves the file as it was.
 #include "AlterTable.h"
 #include "Common.h"
 #include "Failure.h"
@@ -15,139 +15,153 @@
 
 namespace {
 // An older Phones table: every column except those named, in the usual order.
-void makeOldTable(const QString &file, const QStringList &without, bool lowerCaseBalance = false)
+QString oldTable(const QStringList &without, bool lowerCaseBalance = false)
 {
     QStringList defs;
     for (const QString &entry : PhonesColumnList()) {
-        QString name = entry.section(QLatin1Char('='), 0, 0);
-        if (without.contains(name))
-            continue;
-        if (lowerCaseBalance && name == QLatin1String("Balance"))
-            name = QStringLiteral("balance");
-        defs << name + QLatin1Char(' ') + SqliteColumnType(entry.section(QLatin1Char('='), 1));
+        const QString name = entry.section('=', 0, 0);
+        if (!without.contains(name))
+            defs << (lowerCaseBalance && name == "Balance" ? name.toLower() : name) + ' '
+                    + SqliteColumnType(entry.section('=', 1));
     }
-    ExecOn(file, QStringLiteral("CREATE TABLE Phones (") + defs.join(QStringLiteral(", ")) + QLatin1Char(')'));
+    return "CREATE TABLE Phones (" + defs.join(", ") + ')';
 }
 
 QStringList indexColumns(const QString &file)
 {
-    return Column(file, QStringLiteral("SELECT name FROM pragma_index_info('IX_Phones_PhoneNumber_QueryDateTime')"));
+    return Column(file, "SELECT name FROM pragma_index_info('IX_Phones_PhoneNumber_QueryDateTime')");
 }
 
-struct Migration : ::testing::Test {
+// A call that must fail with the failure label prefix; the failure's message.
+template <typename Call> QString failure(Call call, const QString &prefix)
+{
+    try {
+        call();
+        ADD_FAILURE() << "no failure";
+    } catch (const SaldomatError &e) {
+        EXPECT_TRUE(e.message().startsWith(prefix)) << e.what();
+        return e.message();
+    }
+    return {};
+}
+
+struct HistoryFile : ::testing::Test {
     TestHome home;
     const QString db = HistoryDbFileName();
-    const QString tmp = home.file(QStringLiteral("Saldomat.tmp"));
+    const QString tmp = home.file("Saldomat.tmp");
 };
 }  // namespace
 
-TEST_F(Migration, MissingColumnsAreAddedInListOrderAndOldRowsKeepTheirValues)
+// A missing file turns the history off and is not made by the check (a file
+// that is not a history is read through the robustness tests); a new one has
+// every column, the index and a counter, and is never overwritten.
+TEST_F(HistoryFile, MissingFileIsNotMadeByTheCheckANewOneIsCompleteAndNeverOverwritten)
 {
-    makeOldTable(db, {QStringLiteral("USDRate"), QStringLiteral("BalDelta"), QStringLiteral("ObPlat")});
-    ExecOn(
-        db,
-        QStringLiteral(
-            "INSERT INTO Phones (QueryDateTime, PhoneNumber, Balance, SMS) VALUES (45000.25, '9161234567', 20.5, 7)"));
-    EXPECT_TRUE(AlterTablePhonesIfNeed(db));
-    const QStringList cols = TableColumnNames(db, QStringLiteral("Phones"));
-    ASSERT_EQ(cols.size(), 15);
-    EXPECT_EQ(cols.mid(12), QStringList({"ObPlat", "BalDelta", "USDRate"}));
-    EXPECT_EQ(Column(db, QStringLiteral("SELECT Balance || '/' || SMS || '/' || PhoneNumber FROM Phones")),
-              QStringList({"20.5/7/9161234567"}));
+    EXPECT_FALSE(CheckHistoryAvailable());
+    EXPECT_FALSE(QFileInfo::exists(db));
+    EXPECT_TRUE(LogText().contains("Ведение истории баланса невозможно по следующей причине: ")
+                && LogText().contains("Saldomat.db"))
+        << LogText().toStdString();
+    QFile::remove(ErrorLogFileName());
+    CreateHistoryDatabase();
+    EXPECT_EQ(MissingColumns(db, "Phones", PhonesColumnList()), QStringList());
     EXPECT_EQ(indexColumns(db), PerPhoneIndexColumns());
-    EXPECT_FALSE(QFileInfo::exists(tmp));
-
-    // The migrated file takes new results; a second pass changes nothing.
-    TmdbStore store;
-    TIssa issa;
-    issa.PhoneNumber = QStringLiteral("9161234567");
-    issa.USDRate = 28.5f;
-    EXPECT_TRUE(store.SaveIssaToMdb(issa));
-    const auto rows = HistoryAllRows(issa.PhoneNumber);
-    ASSERT_EQ(rows.size(), 2);
-    EXPECT_FLOAT_EQ(rows[0].USDRate, 28.5f);
+    EXPECT_TRUE(CheckHistoryAvailable());
+    EXPECT_FALSE(QFileInfo::exists(ErrorLogFileName()));
+    InsertRaw(db, {"1", 45000.5});
+    InsertRaw(db, {"2", 45000.6});
+    EXPECT_EQ(Column(db, "SELECT NN FROM Phones ORDER BY NN"), QStringList({"1", "2"}));
     const QByteArray before = ReadFileBytes(db);
-    EXPECT_TRUE(AlterTablePhonesIfNeed(db));
+    EXPECT_TRUE(
+        failure([] { CreateHistoryDatabase(); }, "HistoryDb.CreateHistoryDatabase -- > ").contains("already exists"));
     EXPECT_EQ(ReadFileBytes(db), before);
-    EXPECT_FALSE(QFileInfo::exists(tmp));
+
+    // Columns are added to any table; an unknown type is refused.
+    ExecOn(db, "CREATE TABLE Extra (A INTEGER)");
+    const QStringList list{"a=smallint", "B=char(20)", "C=single"};
+    EXPECT_EQ(MissingColumns(db, "Extra", list), QStringList({"B=char(20)", "C=single"}));
+    AddNewColumns(db, "Extra", list);
+    EXPECT_EQ(TableColumnNames(db, "Extra"), QStringList({"A", "B", "C"}));
+    failure([&] { AddNewColumns(db, "Extra", {"D=blob(3)"}); }, "AlterTable.AddNewColumns -- > ");
+    EXPECT_EQ(TableColumnNames(db, "Extra").size(), 3);
 }
 
-TEST_F(Migration, ColumnNamesMatchWithoutLetterCaseAndAMissingIndexIsCreated)
+// Missing columns are added in list order, names match without letter case, a
+// table without the counter is rebuilt keeping its rows and foreign columns;
+// the index is made, the copy removed, new results can be stored and a second
+// pass changes nothing.
+TEST_F(HistoryFile, OlderTablesAreBroughtUpToDateKeepingTheirRows)
 {
-    makeOldTable(db, {}, /*lowerCaseBalance=*/true);
-    ASSERT_TRUE(indexColumns(db).isEmpty());
-    EXPECT_TRUE(AlterTablePhonesIfNeed(db));
-    const QStringList cols = TableColumnNames(db, QStringLiteral("Phones"));
-    EXPECT_EQ(cols.size(), 15);
-    EXPECT_FALSE(cols.contains(QStringLiteral("Balance")));
-    EXPECT_EQ(indexColumns(db).join(u',').toLower(), PerPhoneIndexColumns().join(u',').toLower());
-}
-
-TEST_F(Migration, TableWithoutCounterIsRebuiltKeepingRowsAndForeignColumns)
-{
-    ExecOn(db, QStringLiteral("CREATE TABLE Phones (QueryDateTime REAL, PhoneNumber TEXT, Balance REAL, Note TEXT)"));
-    ExecOn(db, QStringLiteral("INSERT INTO Phones VALUES (45000.1, 'A', 1.5, 'first')"));
-    ExecOn(db, QStringLiteral("INSERT INTO Phones VALUES (45000.2, 'A', 2.5, 'second')"));
-    EXPECT_TRUE(AlterTablePhonesIfNeed(db));
-    const QStringList cols = TableColumnNames(db, QStringLiteral("Phones"));
-    ASSERT_EQ(cols.size(), 16);
-    EXPECT_EQ(cols.first(), QStringLiteral("NN"));
-    EXPECT_EQ(Column(db, QStringLiteral("SELECT NN || ':' || Balance || ':' || Note FROM Phones ORDER BY NN")),
-              QStringList({"1:1.5:first", "2:2.5:second"}));
-    InsertRaw(db, {QStringLiteral("A"), 45000.3});
-    EXPECT_EQ(Column(db, QStringLiteral("SELECT MAX(NN) FROM Phones")), QStringList({"3"}));
-    EXPECT_EQ(indexColumns(db), PerPhoneIndexColumns());
-    EXPECT_EQ(IntegrityCheck(db), QStringLiteral("ok"));
+    const QString columns = "SELECT group_concat(name) FROM pragma_table_info('Phones')";
+    const struct {
+        QStringList setUp;
+        QList<std::pair<QString, QString>> checks;  // a query and its one row, joined
+    } cases[]
+        = {{{oldTable({"USDRate", "BalDelta", "ObPlat"}),
+             "INSERT INTO Phones (QueryDateTime, PhoneNumber, Balance, SMS) VALUES (45000.25, 'A', 20.5, 7)"},
+            {{columns + " WHERE cid >= 12", "ObPlat,BalDelta,USDRate"},
+             {"SELECT Balance || '/' || SMS || '/' || PhoneNumber FROM Phones", "20.5/7/A"}}},
+           {{oldTable({}, /*lowerCaseBalance=*/true)}, {{columns + " WHERE name = 'Balance'", ""}}},
+           {{"CREATE TABLE Phones (QueryDateTime REAL, PhoneNumber TEXT, Balance REAL, Note TEXT)",
+             "INSERT INTO Phones VALUES (45000.1, 'A', 1.5, 'first'), (45000.2, 'A', 2.5, 'second')"},
+            {{columns + " WHERE cid = 0 OR name = 'Note'", "NN,Note"},
+             {"SELECT group_concat(NN || ':' || Balance || ':' || Note) FROM Phones", "1:1.5:first,2:2.5:second"}}}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.setUp.join(';').toStdString());
+        QFile::remove(db);
+        for (const QString &sql : c.setUp)
+            ExecOn(db, sql);
+        ASSERT_TRUE(AlterTablePhonesIfNeed(db));
+        for (const auto &[query, row] : c.checks)
+            EXPECT_EQ(Column(db, query).join(','), row) << query.toStdString();
+        EXPECT_EQ(MissingColumns(db, "Phones", PhonesColumnList()), QStringList());
+        EXPECT_EQ(indexColumns(db).join(',').toLower(), PerPhoneIndexColumns().join(',').toLower());
+        EXPECT_FALSE(QFileInfo::exists(tmp));
+        TIssa issa;
+        issa.PhoneNumber = "A";
+        issa.USDRate = 28.5f;
+        EXPECT_TRUE(TmdbStore().SaveIssaToMdb(issa));
+        const auto rows = HistoryAllRows("A");
+        ASSERT_FALSE(rows.isEmpty());
+        EXPECT_FLOAT_EQ(rows[0].USDRate, 28.5f);
+        EXPECT_EQ(rows[0].NN, Column(db, "SELECT count(*) FROM Phones").value(0).toLongLong());
+        const QByteArray before = ReadFileBytes(db);
+        EXPECT_TRUE(AlterTablePhonesIfNeed(db));
+        EXPECT_EQ(ReadFileBytes(db), before);
+        EXPECT_EQ(IntegrityCheck(db), "ok");
+    }
 }
 
 // A view cannot take a column; a table holding the index's name fails after
 // the columns were added. Either way the file is as before and the copy stays.
-TEST_F(Migration, FailureRestoresTheFileReportsTheBoxTextAndKeepsTheCopy)
+TEST_F(HistoryFile, FailedMigrationRestoresTheFileReportsTheBoxTextAndKeepsTheCopy)
 {
-    ExecOn(db, QStringLiteral("CREATE TABLE OldPhones (QueryDateTime REAL, PhoneNumber TEXT, Balance REAL)"));
-    ExecOn(db, QStringLiteral("CREATE VIEW Phones AS SELECT * FROM OldPhones"));
-    QByteArray before = ReadFileBytes(db);
-    QString box;
-    try {
-        AlterTablePhonesIfNeed(db, &box);
-        FAIL() << "the migration of a view succeeded";
-    } catch (const SaldomatError &e) {
-        const QString outer = QStringLiteral("AlterTable.AlterTablePhonesIfNeed -- > ");
-        EXPECT_TRUE(e.message().startsWith(outer + QStringLiteral("AlterTable.AddNewColumns -- > "))) << e.what();
+    const QString outer = "AlterTable.AlterTablePhonesIfNeed -- > ";
+    const QStringList setUps[]
+        = {{"CREATE TABLE OldPhones (QueryDateTime REAL, PhoneNumber TEXT, Balance REAL)",
+            "CREATE VIEW Phones AS SELECT * FROM OldPhones"},
+           {"INSERT INTO Phones (QueryDateTime, PhoneNumber, Balance) VALUES (45000.5, 'A', 3.25)",
+            "CREATE TABLE IX_Phones_PhoneNumber_QueryDateTime (x INTEGER)"}};
+    for (const QStringList &setUp : setUps) {
+        QFile::remove(db);
+        QFile::remove(tmp);
+        const bool view = setUp[1].contains("VIEW");
+        if (!view)
+            ExecOn(db, oldTable({"ObPlat", "USDRate"}));
+        for (const QString &sql : setUp)
+            ExecOn(db, sql);
+        const QByteArray before = ReadFileBytes(db);
+        QString box;
+        const QString message = failure([&] { AlterTablePhonesIfNeed(db, &box); }, outer);
         EXPECT_EQ(box,
-                  QStringLiteral("Невозможно преобразовать базу данных с историей баланса в новый формат.\r\n"
-                                 "Пожалуйста, свяжитесь с авторами !!! support@saldomat.ru\r\n\r\nОшибка: \r\n")
-                      + e.message().mid(outer.size()));
+                  "Невозможно преобразовать базу данных с историей баланса в новый формат.\r\n"
+                  "Пожалуйста, свяжитесь с авторами !!! support@saldomat.ru\r\n\r\nОшибка: \r\n"
+                      + message.mid(outer.size()));
+        EXPECT_TRUE(view ? message.startsWith(outer + "AlterTable.AddNewColumns -- > ")
+                         : message.contains("IX_Phones_PhoneNumber_QueryDateTime"));
+        EXPECT_EQ(ReadFileBytes(db), before);
+        EXPECT_EQ(ReadFileBytes(tmp), before);
     }
-    EXPECT_EQ(ReadFileBytes(db), before);
-    EXPECT_EQ(ReadFileBytes(tmp), before);
-
-    QFile::remove(db);
-    QFile::remove(tmp);
-    makeOldTable(db, {QStringLiteral("ObPlat"), QStringLiteral("USDRate")});
-    ExecOn(db, QStringLiteral("INSERT INTO Phones (QueryDateTime, PhoneNumber, Balance) VALUES (45000.5, 'A', 3.25)"));
-    ExecOn(db, QStringLiteral("CREATE TABLE IX_Phones_PhoneNumber_QueryDateTime (x INTEGER)"));
-    before = ReadFileBytes(db);
-    EXPECT_THROW(AlterTablePhonesIfNeed(db, &box), SaldomatError);
-    EXPECT_TRUE(box.contains(QStringLiteral("IX_Phones_PhoneNumber_QueryDateTime"))) << box.toStdString();
-    EXPECT_EQ(ReadFileBytes(db), before);
-    EXPECT_EQ(TableColumnNames(db, QStringLiteral("Phones")).size(), 13);
-    EXPECT_EQ(IntegrityCheck(db), QStringLiteral("ok"));
-    EXPECT_TRUE(QFileInfo::exists(tmp));
-}
-
-TEST_F(Migration, AddNewColumnsWorksOnAnyTableAndListsWhatIsMissing)
-{
-    ExecOn(db, QStringLiteral("CREATE TABLE Extra (A INTEGER)"));
-    const QStringList list{QStringLiteral("a=smallint"), QStringLiteral("B=char(20)"), QStringLiteral("C=single")};
-    EXPECT_EQ(MissingColumns(db, QStringLiteral("Extra"), list), QStringList({"B=char(20)", "C=single"}));
-    AddNewColumns(db, QStringLiteral("Extra"), list);
-    EXPECT_EQ(TableColumnNames(db, QStringLiteral("Extra")), QStringList({"A", "B", "C"}));
-    try {
-        AddNewColumns(db, QStringLiteral("Extra"), {QStringLiteral("D=blob(3)")});
-        FAIL() << "an unknown type was accepted";
-    } catch (const SaldomatError &e) {
-        EXPECT_TRUE(e.message().startsWith(QStringLiteral("AlterTable.AddNewColumns -- > "))) << e.what();
-    }
-    EXPECT_EQ(TableColumnNames(db, QStringLiteral("Extra")).size(), 3);
+    EXPECT_EQ(TableColumnNames(db, "Phones").size(), 13);
+    EXPECT_EQ(IntegrityCheck(db), "ok");
 }
