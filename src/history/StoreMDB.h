@@ -67,7 +67,7 @@ public:
     // QueryDateTime of its newest row, and Success := that row is younger than
     // refreshHours hours. No records when the history file does not exist.
     // The caller writes them into its phone table (ApplyHistoryRecord).
-    // Failures are rethrown with "TmdbStore.LoadHistoryInformation -- > ".
+    // Failures are rethrown with "StoreMDB.LoadHistoryInformation -- > ".
     QList<THistoryRecord> LoadHistoryInformation(const QList<HistoryPhoneRef> &monitored, int refreshHours);
 
     // Start of a request run: a history file that has gone is made again,
