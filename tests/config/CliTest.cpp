@@ -97,8 +97,8 @@ TEST_F(CliTest, BadInputChangesNothing)
         {"", "frobnicate", "help|frobnicate", "phones|list|--format|yaml", "query|--phone|0",
          "phones|set|1|--number|111", "phones|set|1|--number|+8 916 111 00 00", "phones|set|0|--number|1",
          "phones|set|101|--number|1", "phones|set|1|--region|NOPE", "phones|set|1|--password|1234567890123456",
-         "phones|set|1|--monitor|maybe", "phones|set|1|--colour|red", "phones|set|1|--alias",
-         "phones|set|2|--alias|no number", "phones|remove|5", "phones|frobnicate",
+         "phones|set|1|--password|12 3", "phones|set|1|--monitor|maybe", "phones|set|1|--colour|red",
+         "phones|set|1|--alias", "phones|set|2|--alias|no number", "phones|remove|5", "phones|frobnicate",
          // a monitored phone needs its password, as the setup dialog demands
          "phones|set|2|--number|9162220000|--monitor|yes", "phones|set|1|--password-stdin",
          "regions|add|Своя|мск|https://x.example/", "regions|add|Длинная|ABCDE|https://x.example/",
