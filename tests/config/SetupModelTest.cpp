@@ -39,6 +39,8 @@ TEST_F(SetupModelTest, RowQueriesTrayAndClearing)
     EXPECT_TRUE(FailureOf([&] { UserPhone(state, 0); }).startsWith(QStringLiteral("Setup.UserPhone -- > ")));
     EXPECT_FALSE(FailureOf([&] { MonitorPhoneEnabled(state, IssaSlots + 1); }).isEmpty());
 
+    m.SetTrayNotShow(true);
+    EXPECT_TRUE(m.TrayNotShow() && m.TraySlot() == 0);
     // Clearing a row keeps its own thresholds.
     m.Line(4).Region = U("ЮГ");
     m.ClearPhoneInfo(4);
