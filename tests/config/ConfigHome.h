@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QStringList>
 #include <csignal>
+#include <functional>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
@@ -22,13 +23,7 @@ public:
         QDir().mkpath(xdg());
         qputenv("XDG_CONFIG_HOME", xdg().toLocal8Bit());
     }
-    ~ConfigHome()
-    {
-        if (oldXdg_.isEmpty())
-            qunsetenv("XDG_CONFIG_HOME");
-        else
-            qputenv("XDG_CONFIG_HOME", oldXdg_);
-    }
+    ~ConfigHome() { qputenv("XDG_CONFIG_HOME", oldXdg_); }  // empty counts as unset
     QString xdg() const { return dir() + QStringLiteral("xdg"); }
     // The program's state on this directory's files.
     TProgramState state{InitPaths()};
@@ -41,6 +36,24 @@ public:
 private:
     QByteArray oldXdg_;
 };
+
+// A test case with its own ConfigHome.
+class ConfigTest : public ::testing::Test {
+protected:
+    ConfigHome home;
+    TProgramState &state = home.state;
+};
+
+// The message of the SaldomatError that f() throws; empty when it throws none.
+inline QString FailureOf(const std::function<void()> &f)
+{
+    try {
+        f();
+    } catch (const SaldomatError &e) {
+        return e.message();
+    }
+    return QString();
+}
 
 // Files may not grow past `bytes` while this lives: a write beyond it fails
 // as on a full disk (works for every user, root included).
