@@ -1,51 +1,51 @@
-// The controller around its modal windows: the menu while they are open, and
-// what confirming or cancelling the setup does to the refresh period.
-#include "PhoneTable.h"
+// The controller's start without a tray, and around its modal windows: the menu
+// while they are open, and what confirming or cancelling the setup does to the
+// refresh period.
+#include "DesktopNotices.h"
+#include "EventLoopWait.h"
+#include "IniFile.h"
 #include "Saldomat_.h"
-#include "Setup.h"
 #include "SetupForm.h"
+#include "StatusDisplay.h"
 #include "UiSetupSupport.h"
 
 #include <QAction>
 #include <QPushButton>
 #include <QThread>
 
-namespace {
-// Lets time pass on the refresh timer, then opens the setup and closes it with
-// the given button; returns the time left until the next periodic run after it.
-int remainingAfterSetup(TfrmMain &main, bool confirm, bool *menuWasDisabled)
-{
-    QThread::msleep(300);  // the period has been running for a while
-    WhenModal<TfrmSetup>([&](TfrmSetup *dialog) {
-        *menuWasDisabled = !main.ppmQueryNow->isEnabled() && !main.ppmSetup->isEnabled();
-        (confirm ? dialog->bnOK : dialog->bnCancel)->click();
-    });
-    main.ppmSetup->trigger();
-    return main.requestTimer().remainingTime();
-}
-}  // namespace
+using namespace Qt::StringLiterals;
 
-TEST(ControllerDialogs, ConfirmingTheSetupRestartsTheRefreshPeriod)
+// Without a tray (the offscreen platform has none) the program says so once,
+// after its wait for a tray, and shows the phones window instead.
+TEST(ControllerDialogs, WithoutATrayAndAroundTheSetup)
 {
     UiHome home;
     TfrmMain main(InitPaths());
+    main.State().IniFile.WriteInteger(u"Debug"_s, u"TestTrayWaitSeconds"_s, 0);
+    QStringList told;
+    QObject::connect(&main.notifier(), &Notifier::notified, [&](const QString &text, bool) { told << text; });
     main.FormCreate();
-    // The start-up work arms the refresh timer.
-    for (int i = 0; i < 200 && !main.requestTimer().isActive(); ++i) {
-        QApplication::processEvents();
-        QThread::msleep(5);
-    }
-    ASSERT_TRUE(main.requestTimer().isActive());
+    ASSERT_TRUE(WaitUntil([&] { return !told.isEmpty() && main.requestTimer().isActive(); }));
+    Pump(300);
+    EXPECT_EQ(told, QStringList{QString::fromUtf8(NoTrayNoticeText)});
+    EXPECT_TRUE(main.Display().PhonesInfoVisible());
     const int period = main.requestTimer().interval();
     ASSERT_EQ(period, 5 * 3600000) << "the default refresh time";
 
+    // Lets time pass on the refresh timer, then opens the setup and closes it
+    // with the given button; the time left until the next periodic run after it.
     bool disabled = false;
-    const int afterCancel = remainingAfterSetup(main, false, &disabled);
+    auto remainingAfterSetup = [&](bool confirm) {
+        QThread::msleep(300);
+        WhenModal<TfrmSetup>([&](TfrmSetup *dialog) {
+            disabled = !main.ppmQueryNow->isEnabled() && !main.ppmSetup->isEnabled();
+            (confirm ? dialog->bnOK : dialog->bnCancel)->click();
+        });
+        main.ppmSetup->trigger();
+        return main.requestTimer().remainingTime();
+    };
+    EXPECT_LT(remainingAfterSetup(false), period - 250) << "cancelling keeps the running period";
     EXPECT_TRUE(disabled) << "the menu is off while the setup is open";
-    EXPECT_LT(afterCancel, period - 250) << "cancelling keeps the running period";
-
-    const int afterConfirm = remainingAfterSetup(main, true, &disabled);
-    EXPECT_GT(afterConfirm, period - 200) << "confirming starts the period again";
-    EXPECT_TRUE(main.ppmQueryNow->isEnabled());
-    EXPECT_TRUE(main.ppmSetup->isEnabled());
+    EXPECT_GT(remainingAfterSetup(true), period - 200) << "confirming starts the period again";
+    EXPECT_TRUE(main.ppmQueryNow->isEnabled() && main.ppmSetup->isEnabled());
 }

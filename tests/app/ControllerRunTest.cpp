@@ -1,38 +1,30 @@
 // The controller's runs against the emulator: automatic repeats for the failed
-// phones, stopping between them, and the menu afterwards.
+// phones, stopping, notices, and commands of a later copy, which start a run
+// only when the matching menu item allows it.
 #include "Common.h"
 #include "EmulatorFixture.h"
 #include "EventLoopWait.h"
-#include "IniFile.h"
 #include "PhoneTable.h"
 #include "Saldomat_.h"
-#include "SettingsFile.h"
 #include "Setup.h"
 #include "StatusDisplay.h"
-#include "TestHome.h"
 #include "WBForm.h"
 
 #include <QAction>
 #include <QElapsedTimer>
-#include <QTimer>
-#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 class ControllerRun : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        EmulatorPhone good;
-        good.number = QStringLiteral("9160000001");
-        good.password = QStringLiteral("111");
-        good.balance = 10;
-        EmulatorPhone bad = good;
-        bad.number = QStringLiteral("9160000002");
-        bad.behaviour = QStringLiteral("unavailable");
         ASSERT_TRUE(emu.start({good, bad})) << emu.errorString().toStdString();
         PutEmulatorPhones(emu, {good, bad}, state);
         main.engine()->SetPauseMs(0);
         main.SetRepeatPauseMs(50);
+        QObject::connect(&main, &TfrmMain::requestRunStarted, [this](int mode) { runs << mode; });
     }
     // A command of a later copy, carried out to the end of its run and repeats.
     void command(const QString &word)
@@ -40,46 +32,65 @@ protected:
         main.HandleCommand(word);
         ASSERT_TRUE(WaitUntil([&] { return !main.Busy(); }, 30000)) << "the run did not end";
     }
+    static EmulatorPhone emuPhone(const char *number, const char *behaviour, double balance = 10)
+    {
+        EmulatorPhone p;
+        p.number = QLatin1String(number);
+        p.password = u"111"_s;
+        p.behaviour = QLatin1String(behaviour);
+        p.balance = balance;
+        return p;
+    }
 
+    EmulatorPhone good = emuPhone("9160000001", "ok"), bad = emuPhone("9160000002", "unavailable");
     TestHome home;
     EmulatorProcess emu;
     TfrmMain main{InitPaths()};
     TProgramState &state = main.State();
+    QList<int> runs;
 };
 }  // namespace
 
+// Failed phones are repeated twice, except a wrong password, then offered in
+// the menu; the user's own repeat tries the wrong password too.
 TEST_F(ControllerRun, FailedPhonesAreRepeatedTwiceAndThenOffered)
 {
     state.Setup.General.cbAutoReRquest = true;
-    QList<int> runs;
-    QObject::connect(&main, &TfrmMain::requestRunStarted, [&](int mode) { runs << mode; });
-    command(QStringLiteral("QueryNow"));
+    command(u"QueryOnlyBad"_s);
+    EXPECT_TRUE(runs.isEmpty()) << "nothing failed yet, the item is disabled";
+    TSetupPhoneLine line = state.Setup.Line(1);
+    line.Password = u"999"_s;  // wrong
+    state.Setup.SetLine(1, line);
+    command(u"QueryNow"_s);
     EXPECT_EQ(runs, (QList<int>{0, 1, 1}));
-    EXPECT_EQ(emu.loginCount(QStringLiteral("9160000001")), 1) << "the good phone is not asked again";
-    EXPECT_EQ(emu.loginCount(QStringLiteral("9160000002")), 3);
+    EXPECT_EQ(state.IssaArray[1].ErrorMsg, u"Ошибка аутентификации"_s);
+    EXPECT_EQ(emu.loginCount(good.number), 1) << "no automatic retry of a wrong password";
+    EXPECT_EQ(emu.loginCount(bad.number), 3);
     EXPECT_TRUE(main.ppmQueryBad->isEnabled());
     EXPECT_TRUE(main.ppmQueryNow->isVisible());
     EXPECT_FALSE(main.ppmStopRequest->isVisible());
-}
 
-TEST_F(ControllerRun, StopInTheFirstRepeatPauseEndsTheAction)
-{
+    state.Setup.General.cbAutoReRquest = false;
+    command(u"QueryOnlyBad"_s);
+    EXPECT_EQ(emu.loginCount(good.number), 2);
+
+    // A stop in the first repeat pause ends the action; the refresh period
+    // counts from the end of the repeats.
     state.Setup.General.cbAutoReRquest = true;
     main.SetRepeatPauseMs(3000);
-    QList<int> runs;
-    QObject::connect(&main, &TfrmMain::requestRunStarted, [&](int mode) { runs << mode; });
     bool finished = false;
     QObject::connect(&main, &TfrmMain::requestActionFinished, [&] { finished = true; });
-    main.HandleCommand(QStringLiteral("QueryNow"));
+    runs.clear();
+    main.HandleCommand(u"QueryNow"_s);
     ASSERT_TRUE(WaitUntil([&] { return !main.engine()->IsRunning(); }));
     EXPECT_TRUE(main.Busy()) << "the repeat is due";
-    EXPECT_FALSE(main.requestTimer().isActive()) << "the refresh period counts from the end of the repeats";
+    EXPECT_FALSE(main.requestTimer().isActive());
     main.ppmStopRequest->trigger();
     EXPECT_TRUE(finished);
     EXPECT_FALSE(main.Busy());
     EXPECT_TRUE(main.requestTimer().isActive());
     EXPECT_EQ(runs, QList<int>{0});
-    EXPECT_EQ(emu.loginCount(QStringLiteral("9160000002")), 1);
+    EXPECT_EQ(emu.loginCount(bad.number), 5);
 }
 
 // The controller answers during a run: a stop takes effect at once, and a
@@ -87,20 +98,15 @@ TEST_F(ControllerRun, StopInTheFirstRepeatPauseEndsTheAction)
 TEST_F(ControllerRun, ARunNeverStartsInsideAnotherAndStopsAtOnce)
 {
     state.Setup.General.cbAutoReRquest = false;
-    EmulatorPhone slow;
-    slow.number = QStringLiteral("9160000001");
-    slow.password = QStringLiteral("111");
-    slow.behaviour = QStringLiteral("slow");
+    EmulatorPhone slow = emuPhone("9160000001", "slow");
     slow.delayMs = 5000;
     ASSERT_TRUE(emu.setPhones({slow}));
-    QList<int> runs;
-    QObject::connect(&main, &TfrmMain::requestRunStarted, [&](int mode) { runs << mode; });
-    main.HandleCommand(QStringLiteral("QueryNow"));
+    main.HandleCommand(u"QueryNow"_s);
     ASSERT_TRUE(main.engine()->IsRunning()) << "the command returns while the run goes on";
     EXPECT_FALSE(main.requestTimer().isActive());
-    EXPECT_TRUE(WaitUntil([&] { return emu.stats().value(QStringLiteral("requests")) > 0; }));
-    main.HandleCommand(QStringLiteral("QueryNow"));
-    main.HandleCommand(QStringLiteral("QueryOnlyBad"));
+    EXPECT_TRUE(WaitUntil([&] { return emu.stats().value(u"requests"_s) > 0; }));
+    main.HandleCommand(u"QueryNow"_s);
+    main.HandleCommand(u"QueryOnlyBad"_s);
     // The commands above meet the hidden menu items; the row menu's request
     // has no such item in its way and meets the run itself.
     Q_EMIT main.Display().requestOnlyOne(1);
@@ -110,13 +116,17 @@ TEST_F(ControllerRun, ARunNeverStartsInsideAnotherAndStopsAtOnce)
     main.ppmStopRequest->trigger();
     EXPECT_LT(clock.elapsed(), 100);
     EXPECT_FALSE(main.Busy());
-    EXPECT_EQ(state.IssaArray[1].ErrorMsg, QStringLiteral("Запрос остановлен пользователем"));
+    EXPECT_EQ(state.IssaArray[1].ErrorMsg, u"Запрос остановлен пользователем"_s);
     EXPECT_TRUE(main.ppmQueryNow->isVisible());
     EXPECT_TRUE(main.requestTimer().isActive());
+    main.ppmQueryNow->setEnabled(false);  // a modal window is open
+    main.HandleCommand(u"QueryNow"_s);
+    EXPECT_EQ(runs, QList<int>{0});
 }
 
 // With every phone read the repeat item is off; a notice comes once per
-// crossing of the threshold.
+// crossing of the threshold (2.5): not again while marked, again after a
+// recovery, and none when notices are off.
 TEST_F(ControllerRun, ANoticeComesOncePerCrossingOfTheThreshold)
 {
     state.Setup.General.cbAutoReRquest = false;
@@ -125,51 +135,19 @@ TEST_F(ControllerRun, ANoticeComesOncePerCrossingOfTheThreshold)
     state.Setup.SetLine(2, line);
     QStringList notices;
     QObject::connect(&main, &TfrmMain::noticeShown, [&](const QString &text) { notices << text; });
-    auto setBalance = [&](double balance) {
-        EmulatorPhone p;
-        p.number = QStringLiteral("9160000001");
-        p.password = QStringLiteral("111");
-        p.balance = balance;
-        ASSERT_TRUE(emu.setPhones({p}));
+    struct Step {
+        double balance;
+        bool notify;
+        int notices;  // so far
     };
-
-    command(QStringLiteral("QueryNow"));
-    EXPECT_TRUE(state.IssaArray[1].Success);
-    EXPECT_FALSE(main.ppmQueryBad->isEnabled());
-    EXPECT_TRUE(notices.isEmpty()) << "10.00 is above the threshold of 2.5";
-    setBalance(1.5);
-    command(QStringLiteral("QueryNow"));
-    ASSERT_EQ(notices.size(), 1);
-    EXPECT_TRUE(notices.first().contains(QStringLiteral("баланс 1.50")));
-    command(QStringLiteral("QueryNow"));
-    EXPECT_EQ(notices.size(), 1) << "still marked: no second notice";
-    setBalance(20);
-    command(QStringLiteral("QueryNow"));
-    setBalance(2.5);
-    command(QStringLiteral("QueryNow"));
-    EXPECT_EQ(notices.size(), 2) << "marked again after a recovery";
-
-    state.Setup.General.cbNotify = false;
-    setBalance(20);
-    command(QStringLiteral("QueryNow"));
-    setBalance(1);
-    command(QStringLiteral("QueryNow"));
-    EXPECT_EQ(notices.size(), 2) << "notices switched off";
-}
-
-TEST_F(ControllerRun, AutomaticRepeatsLeaveOutAWrongPasswordAndAManualOneTriesIt)
-{
-    state.Setup.General.cbAutoReRquest = true;
-    TSetupPhoneLine line = state.Setup.Line(1);
-    line.Password = QStringLiteral("999");  // wrong
-    state.Setup.SetLine(1, line);
-    command(QStringLiteral("QueryNow"));
-    EXPECT_EQ(state.IssaArray[1].ErrorMsg, QStringLiteral("Ошибка аутентификации"));
-    EXPECT_EQ(state.IssaArray[1].State, dsError);
-    EXPECT_EQ(emu.loginCount(QStringLiteral("9160000002")), 3) << "the unavailable phone is repeated";
-    EXPECT_EQ(emu.loginCount(QStringLiteral("9160000001")), 1) << "no automatic retry of a wrong password";
-
-    state.Setup.General.cbAutoReRquest = false;
-    command(QStringLiteral("QueryOnlyBad"));
-    EXPECT_EQ(emu.loginCount(QStringLiteral("9160000001")), 2) << "the user's own repeat tries it";
+    for (const Step &step : {Step{10, true, 0}, Step{1.5, true, 1}, Step{1.5, true, 1}, Step{20, true, 1},
+                             Step{2.5, true, 2}, Step{20, false, 2}, Step{1, false, 2}}) {
+        state.Setup.General.cbNotify = step.notify;
+        ASSERT_TRUE(emu.setPhones({emuPhone("9160000001", "ok", step.balance)}));
+        command(u"QueryNow"_s);
+        EXPECT_TRUE(state.IssaArray[1].Success);
+        EXPECT_FALSE(main.ppmQueryBad->isEnabled());
+        EXPECT_EQ(notices.size(), step.notices) << step.balance;
+    }
+    EXPECT_TRUE(notices.value(0).contains(u"баланс 1.50"_s)) << notices.value(0).toStdString();
 }
