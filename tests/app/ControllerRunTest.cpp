@@ -1,17 +1,24 @@
 // The controller's runs against the emulator: automatic repeats for the failed
 // phones, stopping, notices, and commands of a later copy, which start a run
-// only when the matching menu item allows it.
+// only when the matching menu item allows it; its start without a tray, and
+// what confirming or cancelling the setup does to the menu and refresh period.
 #include "Common.h"
+#include "DesktopNotices.h"
 #include "EmulatorFixture.h"
 #include "EventLoopWait.h"
+#include "IniFile.h"
 #include "PhoneTable.h"
 #include "Saldomat_.h"
 #include "Setup.h"
+#include "SetupForm.h"
 #include "StatusDisplay.h"
+#include "UiSetupSupport.h"
 #include "WBForm.h"
 
 #include <QAction>
 #include <QElapsedTimer>
+#include <QPushButton>
+#include <QThread>
 
 using namespace Qt::StringLiterals;
 
@@ -43,7 +50,7 @@ protected:
     }
 
     EmulatorPhone good = emuPhone("9160000001", "ok"), bad = emuPhone("9160000002", "unavailable");
-    TestHome home;
+    UiHome home;
     EmulatorProcess emu;
     TfrmMain main{InitPaths()};
     TProgramState &state = main.State();
@@ -150,4 +157,37 @@ TEST_F(ControllerRun, ANoticeComesOncePerCrossingOfTheThreshold)
         EXPECT_EQ(notices.size(), step.notices) << step.balance;
     }
     EXPECT_TRUE(notices.value(0).contains(u"баланс 1.50"_s)) << notices.value(0).toStdString();
+}
+
+// Without a tray (the offscreen platform has none) the program says so once,
+// after its wait for a tray, and shows the phones window instead.
+TEST_F(ControllerRun, WithoutATrayAndAroundTheSetup)
+{
+    main.State().IniFile.WriteInteger(u"Debug"_s, u"TestTrayWaitSeconds"_s, 0);
+    QStringList told;
+    QObject::connect(&main.notifier(), &Notifier::notified, [&](const QString &text, bool) { told << text; });
+    main.FormCreate();
+    ASSERT_TRUE(WaitUntil([&] { return !told.isEmpty() && main.requestTimer().isActive(); }));
+    Pump(300);
+    EXPECT_EQ(told, QStringList{QString::fromUtf8(NoTrayNoticeText)});
+    EXPECT_TRUE(main.Display().PhonesInfoVisible());
+    const int period = main.requestTimer().interval();
+    ASSERT_EQ(period, 5 * 3600000) << "the default refresh time";
+
+    // Lets time pass on the refresh timer, then opens the setup and closes it
+    // with the given button; the time left until the next periodic run after it.
+    bool disabled = false;
+    auto remainingAfterSetup = [&](bool confirm) {
+        QThread::msleep(300);
+        WhenModal<TfrmSetup>([&](TfrmSetup *dialog) {
+            disabled = !main.ppmQueryNow->isEnabled() && !main.ppmSetup->isEnabled();
+            (confirm ? dialog->bnOK : dialog->bnCancel)->click();
+        });
+        main.ppmSetup->trigger();
+        return main.requestTimer().remainingTime();
+    };
+    EXPECT_LT(remainingAfterSetup(false), period - 250) << "cancelling keeps the running period";
+    EXPECT_TRUE(disabled) << "the menu is off while the setup is open";
+    EXPECT_GT(remainingAfterSetup(true), period - 200) << "confirming starts the period again";
+    EXPECT_TRUE(main.ppmQueryNow->isEnabled() && main.ppmSetup->isEnabled());
 }

@@ -114,15 +114,10 @@ TEST_F(EngineTest, EveryPhoneEndsAtOnceWithItsResultOrCause)
     const long peak = PeakResidentKb();
     EXPECT_TRUE(peak > 0 && peak < 100 * 1024) << "peak resident size " << peak << " kB";
     checkAll();
-    const TIssa &r1 = state.IssaArray[1];
-    EXPECT_EQ(r1.State, dsNone);
-    EXPECT_EQ(r1.PhoneID, 1);
-    EXPECT_EQ(r1.PhoneNumber, phones[0].number) << "the configured number, not the printed one";
-    EXPECT_EQ(r1.Alias, u"Телефон 1"_s);
-    EXPECT_EQ(r1.LicSchet, phones[0].licSchet);
-    EXPECT_EQ(r1.UserName, phones[0].userName);
-    EXPECT_EQ(r1.SMS, 25);
-    EXPECT_GT(r1.QueryDateTime, 0.0);
+    const TIssa &r1 = state.IssaArray[1];  // the configured number, not the printed one
+    EXPECT_TRUE(r1.State == dsNone && r1.PhoneID == 1 && r1.PhoneNumber == phones[0].number
+                && r1.Alias == u"Телефон 1"_s && r1.LicSchet == phones[0].licSchet && r1.UserName == phones[0].userName
+                && r1.SMS == 25 && r1.QueryDateTime > 0);
     EXPECT_TRUE(r1.LoadedPages.value(r1.LoadedPages.size() - 1)
                     .startsWith(u"<!-- "_s + emu.loginUrl() + u" -->\r\n\r\n<body"_s));
     EXPECT_EQ(historyRows(phones[0].number), 1);
