@@ -1,4 +1,4 @@
-// Runs: the three modes, the phones that are skipped, a history that cannot
+// Runs: the three modes, a history that cannot
 // take the results, stopping, and pages that arrive after a stop; the time limit.
 #include "EmulatorFixture.h"
 
@@ -7,7 +7,6 @@
 #include "EventLoopWait.h"
 #include "HistoryDb.h"
 #include "PhoneTable.h"
-#include "Setup.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -16,8 +15,6 @@
 using namespace Qt::StringLiterals;
 
 // Nothing while the setup dialog is open; one slot; all; only the failed ones.
-// A run of all phones skips those without number, password, tick or address
-// and clears the errors of the last run, also of the phones it passes over.
 TEST_F(EngineTest, EachModeRequestsItsPhonesOnly)
 {
     startWith({phone(u"9160000001"_s), phone(u"9160000002"_s)});
@@ -59,22 +56,6 @@ TEST_F(EngineTest, EachModeRequestsItsPhonesOnly)
     EXPECT_FALSE(state.IssaArray[2].NotSaved);
     EXPECT_EQ(historyRows(u"9160000002"_s), 1);
     EXPECT_EQ(warnings.size(), 2);
-
-    TSetupPhoneLine line = state.Setup.Line(1);
-    line.Password.clear();
-    state.Setup.SetLine(1, line);
-    setPhone(2, phone(u"9160000002"_s), /*monitored=*/false);
-    line = state.Setup.Line(2);
-    line.Monitor = true;
-    line.Region = u"НЕТ"_s;  // a region nobody has: no address
-    state.Setup.SetLine(3, line);
-    state.IssaArray[1].ErrorMsg = u"прежнее"_s;
-    run();
-    for (int slot = 1; slot <= 3; ++slot)
-        EXPECT_EQ(state.IssaArray[slot].State, dsNone) << slot;
-    EXPECT_EQ(emu.loginCount(u"9160000001"_s), 3);
-    EXPECT_EQ(emu.loginCount(u"9160000002"_s), 6);
-    EXPECT_TRUE(state.IssaArray[1].ErrorMsg.isEmpty()) << state.IssaArray[1].ErrorMsg.toStdString();
 }
 
 // A stop during a phone ends it and the run at once, and a page that arrives
