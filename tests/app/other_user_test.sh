@@ -24,23 +24,20 @@ unset XDG_RUNTIME_DIR
 
 # The other user plants, in the shared folder, a lock naming a live process and
 # a file in the socket's place under the names a copy of the program could use.
-version=$("$BIN/saldomat-cli" --version | awk '{print $2}')
-[ -n "$version" ] || fail "saldomat-cli --version printed no version"
+version=$("$BIN/saldomat-cli" --version | awk '{print $2}') && [ -n "$version" ] || fail "no version printed"
 hash=$(printf 'Saldomat  v %s\n%s' "$version" "${USER:-root}" | sha1sum | cut -c1-16)
 as_other sh -c "printf '1\nsystemd\n%s\n' \"\$(hostname)\" >'$TMPDIR/saldomat-$hash.lock'; : >'$TMPDIR/saldomat-$hash'; mkdir -p '$TMPDIR/saldomat-0'" ||
   fail "the other user could not plant files"
 as_other mkdir -p "$XDG_CACHE_HOME/saldomat" 2>/dev/null && fail "the other user wrote into the user's home"
 
-"$BIN/saldomat" 2>"$WORK/err.log" &
-PROGRAM_PID=$!
+"$BIN/saldomat" 2>"$WORK/err.log" & PROGRAM_PID=$!
 wait_for 'ls "$XDG_CACHE_HOME"/saldomat/saldomat-* >/dev/null 2>&1 || ! kill -0 $PROGRAM_PID 2>/dev/null'
 kill -0 "$PROGRAM_PID" 2>/dev/null || fail "the program did not start: $(cat "$WORK/err.log")"
 [ "$(stat -c %a "$XDG_CACHE_HOME/saldomat")" = 700 ] || fail "the channel's folder is open to others"
-"$BIN/saldomat-cli" phones set 1 --number 9160000001 --password 271828 >/dev/null || fail "phones set"
-"$BIN/saldomat-cli" settings set Connection cbAutoReRquest 0 >/dev/null || fail "settings set"
+"$BIN/saldomat-cli" phones set 1 --number 9160000001 --password 271828 >/dev/null &&
+  "$BIN/saldomat-cli" settings set Connection cbAutoReRquest 0 >/dev/null || fail "saldomat-cli failed"
 "$BIN/saldomat" -close || fail "-close was not carried out"
-wait_for '! kill -0 $PROGRAM_PID 2>/dev/null' || fail "the program did not end"
-PROGRAM_PID=
+wait_for '! kill -0 $PROGRAM_PID 2>/dev/null' && PROGRAM_PID= || fail "the program did not end"
 
 [ "$(stat -c %a "$SALDOMAT_HOME")" = 700 ] || fail "the program folder was created open to others"
 chmod 755 "$SALDOMAT_HOME"  # even in a folder opened up by hand the files stay closed
