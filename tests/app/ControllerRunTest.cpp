@@ -75,9 +75,7 @@ TEST_F(ControllerRun, RepeatsStopsAndCommandsNeverNest)
     EXPECT_EQ(state.IssaArray[1].ErrorMsg, u"Ошибка аутентификации"_s);
     EXPECT_EQ(emu.loginCount(good.number), 1) << "no automatic retry of a wrong password";
     EXPECT_EQ(emu.loginCount(bad.number), 3);
-    EXPECT_TRUE(main.ppmQueryBad->isEnabled());
-    EXPECT_TRUE(main.ppmQueryNow->isVisible());
-    EXPECT_FALSE(main.ppmStopRequest->isVisible());
+    EXPECT_TRUE(main.ppmQueryBad->isEnabled() && main.ppmQueryNow->isVisible() && !main.ppmStopRequest->isVisible());
 
     state.Setup.General.cbAutoReRquest = false;
     command(u"QueryOnlyBad"_s);
@@ -95,9 +93,7 @@ TEST_F(ControllerRun, RepeatsStopsAndCommandsNeverNest)
     EXPECT_TRUE(main.Busy()) << "the repeat is due";
     EXPECT_FALSE(main.requestTimer().isActive());
     main.ppmStopRequest->trigger();
-    EXPECT_TRUE(finished);
-    EXPECT_FALSE(main.Busy());
-    EXPECT_TRUE(main.requestTimer().isActive());
+    EXPECT_TRUE(finished && !main.Busy() && main.requestTimer().isActive());
     EXPECT_EQ(runs, QList<int>{0});
     EXPECT_EQ(emu.loginCount(bad.number), 5);
 
@@ -123,10 +119,8 @@ TEST_F(ControllerRun, RepeatsStopsAndCommandsNeverNest)
     clock.start();
     main.ppmStopRequest->trigger();
     EXPECT_LT(clock.elapsed(), 100);
-    EXPECT_FALSE(main.Busy());
-    EXPECT_EQ(state.IssaArray[1].ErrorMsg, u"Запрос остановлен пользователем"_s);
-    EXPECT_TRUE(main.ppmQueryNow->isVisible());
-    EXPECT_TRUE(main.requestTimer().isActive());
+    EXPECT_TRUE(!main.Busy() && state.IssaArray[1].ErrorMsg == u"Запрос остановлен пользователем"_s);
+    EXPECT_TRUE(main.ppmQueryNow->isVisible() && main.requestTimer().isActive());
     main.ppmQueryNow->setEnabled(false);  // a modal window is open
     main.HandleCommand(u"QueryNow"_s);
     EXPECT_EQ(runs, QList<int>{0});
@@ -154,8 +148,7 @@ TEST_F(ControllerRun, ANoticeComesOncePerCrossingOfTheThreshold)
         state.Setup.General.cbNotify = notify;
         ASSERT_TRUE(emu.setPhones({emuPhone("9160000001", "ok", balance), emuPhone("9160000002", "ok", balance)}));
         command(u"QueryNow"_s);
-        EXPECT_TRUE(state.IssaArray[1].Success && state.IssaArray[2].Success);
-        EXPECT_FALSE(main.ppmQueryBad->isEnabled());
+        EXPECT_TRUE(state.IssaArray[1].Success && state.IssaArray[2].Success && !main.ppmQueryBad->isEnabled());
         EXPECT_EQ(notices.size(), count) << balance;
     }
     EXPECT_TRUE(notices.value(0).contains(u"баланс 1.50"_s)) << notices.value(0).toStdString();

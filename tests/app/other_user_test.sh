@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
-# A second local user can read none of the program's files and cannot keep the
-# first user's copy from starting by planting files in the shared temporary
-# folder. Creating that user needs root: skipped (77) otherwise.
-#   other_user_test.sh BIN_DIR
+# other_user_test.sh BIN_DIR: a second local user (root creates it; skipped, 77,
+# otherwise) can read none of the program's files and cannot keep the first
+# user's copy from starting by planting files in the shared temporary folder.
 set -u
 BIN=$1
 if [ "$(id -u)" != 0 ] || ! command -v useradd >/dev/null || ! command -v runuser >/dev/null; then
@@ -17,10 +16,9 @@ as_other() { runuser -u "$OTHER" -- "$@"; }
 # Waits up to 10 s for the shell condition to hold.
 wait_for() { for _ in $(seq 200); do eval "$1" && return 0; sleep 0.05; done; return 1; }
 
-chmod 755 "$WORK" && mkdir -m 1777 "$WORK/tmp" && mkdir -m 700 "$WORK/user"
+chmod 755 "$WORK" && mkdir -m 1777 "$WORK/tmp" && mkdir -m 700 "$WORK/user" && unset XDG_RUNTIME_DIR
 export HOME=$WORK/user TMPDIR=$WORK/tmp SALDOMAT_HOME=$WORK/home QT_QPA_PLATFORM=offscreen
 export XDG_CONFIG_HOME=$WORK/user/.config XDG_CACHE_HOME=$WORK/user/.cache
-unset XDG_RUNTIME_DIR
 
 # The other user plants, in the shared folder, a lock naming a live process and
 # a file in the socket's place under the names a copy of the program could use.
