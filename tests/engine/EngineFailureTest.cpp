@@ -27,11 +27,8 @@ void setLoginUrl(TProgramState &state, const QString &url)
 // The peak resident size of this process in kB.
 long PeakResidentKb()
 {
-    return QString::fromLatin1(ReadFileBytes(u"/proc/self/status"_s))
-        .section(u"VmHWM:"_s, 1)
-        .trimmed()
-        .section(QLatin1Char(' '), 0, 0)
-        .toLong();
+    const QByteArray status = ReadFileBytes(u"/proc/self/status"_s);
+    return status.mid(status.indexOf("VmHWM:") + 6).trimmed().split(' ').value(0).toLong();
 }
 }  // namespace
 
@@ -53,7 +50,6 @@ TEST_F(EngineTest, EveryPhoneEndsAtOnceWithItsResultOrCause)
         bool exact;
         QString password;
     };
-    const QString tooLarge = u"Ответ сервера больше 8 МБ"_s;
     const Row rows[] = {
         // Configured with a wrong password after the redirect's session: that session is not used.
         {"ok", u"Ошибка аутентификации"_s, true, {}},
@@ -65,9 +61,9 @@ TEST_F(EngineTest, EveryPhoneEndsAtOnceWithItsResultOrCause)
         {"login-again", QString::fromUtf8(AuthErrorMsg), true, u"Секрет+%&9"_s},
         {"redirect-loop", u"перенаправлен"_s, false, {}},
         {"drop", QString(), false, {}},
-        {"gzip-bomb", tooLarge, false, {}},
-        {"chunk-flood", tooLarge, false, {}},
-        {"chunk-bomb", tooLarge, false, {}},
+        {"gzip-bomb", u"Ответ сервера больше 8 МБ"_s, false, {}},
+        {"chunk-flood", u"Ответ сервера больше 8 МБ"_s, false, {}},
+        {"chunk-bomb", u"Ответ сервера больше 8 МБ"_s, false, {}},
     };
     const int first = 5, last = first + int(std::size(rows)) - 1, again = first + 5;
     QStringList secrets{phones[0].password};
@@ -117,7 +113,7 @@ TEST_F(EngineTest, EveryPhoneEndsAtOnceWithItsResultOrCause)
     QElapsedTimer clock;
     clock.start();
     run();
-    EXPECT_LT(clock.elapsed(), 20000) << "ended by the time limit instead of the page";
+    EXPECT_LT(clock.elapsed(), 40000) << "a phone waited for the time limit instead of its page";
     const long peak = PeakResidentKb();
     EXPECT_TRUE(peak > 0 && peak < 100 * 1024) << "peak resident size " << peak << " kB";
     checkAll();
@@ -168,10 +164,9 @@ TEST_F(EngineTest, EveryPhoneEndsAtOnceWithItsResultOrCause)
     state.ServersIni.WriteString(u"Эмулятор"_s, u"LoginName"_s, u"phone"_s);
     clock.restart();
     run(2, again);
-    EXPECT_LT(clock.elapsed(), 8000);
-    EXPECT_TRUE(state.IssaArray[again].ErrorMsg.contains(u"На странице входа нет поля \"phone\""_s))
+    EXPECT_TRUE(clock.elapsed() < 8000 && emu.loginCount(phones[again - 1].number) == 2
+                && state.IssaArray[again].ErrorMsg.contains(u"На странице входа нет поля \"phone\""_s))
         << state.IssaArray[again].ErrorMsg.toStdString();
-    EXPECT_EQ(emu.loginCount(phones[again - 1].number), 2);
 
     // The debug switch saved the pages, with their address first; no secret anywhere.
     const QStringList saved = QDir(home.dir()).entryList({u"\?\?-\?\?-\?\?_\?\?-\?\?-\?\?-\?\?\?.html"_s});
