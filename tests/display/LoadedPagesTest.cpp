@@ -3,10 +3,10 @@
 #include "LoadedPages.h"
 #include "Common.h"
 #include "Encoding.h"
+#include "EventLoopWait.h"
 #include "IniFile.h"
 #include "TestHome.h"
 
-#include <QApplication>
 #include <QTcpServer>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -15,17 +15,11 @@ namespace {
 
 class ViewerFixture : public ::testing::Test {
 protected:
-    static QStringList pages(int n)
-    {
-        QStringList list;
-        for (int i = 1; i <= n; ++i)
-            list << QStringLiteral("<!-- http://issa.example/page%1 -->\r\n<body><p>Страница %1</p></body>").arg(i);
-        return list;
-    }
-    static void open(TfrmLoadedPages &v)
+    // Shown, once the start timer has turned to the newest page.
+    static void open(TfrmLoadedPages &v, int pages)
     {
         v.show();
-        QTest::qWait(60);  // the start timer
+        ASSERT_TRUE(WaitUntil([&] { return v.CurrentPage == pages; }, 2000));
     }
     TestHome home;
     TIniFile ini{InitPaths().IniFileName};
@@ -33,71 +27,50 @@ protected:
 
 }  // namespace
 
-TEST_F(ViewerFixture, OpensOnTheNewestPageAndWalksBack)
+TEST_F(ViewerFixture, WalksThePagesSavesThemUnchangedAndKeepsItsSize)
 {
-    TfrmLoadedPages v(ini);
-    v.SetPages(pages(5));
-    open(v);
-    EXPECT_EQ(v.CurrentPage, 5);
-    EXPECT_EQ(v.lblViewPage->text(), QStringLiteral("5 (5)"));
-    EXPECT_FALSE(v.bnNext->isEnabled());
-    EXPECT_TRUE(v.bnPred->isEnabled());
-    EXPECT_TRUE(v.WB->toPlainText().contains(QStringLiteral("Страница 5")));
-    for (int i = 0; i < 4; ++i)
-        QTest::mouseClick(v.bnPred, Qt::LeftButton);
-    EXPECT_EQ(v.lblViewPage->text(), QStringLiteral("1 (5)"));
-    EXPECT_FALSE(v.bnPred->isEnabled());
-    EXPECT_TRUE(v.bnNext->isEnabled());
-    EXPECT_TRUE(v.WB->toPlainText().contains(QStringLiteral("Страница 1")));
-    QTest::mouseClick(v.bnNext, Qt::LeftButton);
-    EXPECT_EQ(v.lblViewPage->text(), QStringLiteral("2 (5)"));
-    EXPECT_TRUE(v.WB->toPlainText().contains(QStringLiteral("Страница 2")));
-    // Out of range is ignored.
-    v.ShowPage(0);
-    v.ShowPage(6);
-    EXPECT_TRUE(v.WB->toPlainText().contains(QStringLiteral("Страница 2")));
-    EXPECT_EQ(v.lblViewPage->text(), QStringLiteral("2 (5)"));
-}
-
-TEST_F(ViewerFixture, SavesThePageShownUnchanged)
-{
-    TfrmLoadedPages v(ini);
-    QStringList list = pages(3);
-    list[1] = QStringLiteral(
-        "<!-- a -->\r\n<html><head><meta charset=\"windows-1251\"></head><body>Баланс: 12.50 руб.</body></html>");
-    v.SetPages(list);
-    v.SetHeader(QStringLiteral("(916) 123-4567 [Я]"));
-    open(v);
-    v.CurrentPage = 2;
-    v.ShowPage(2);
-    EXPECT_EQ(v.ProposedFileName(), QStringLiteral("(916) 123-4567 [Я]_2.html"));
-    const QString path = home.file(QStringLiteral("page.html"));
-    v.SavePageTo(path);
-    EXPECT_EQ(ReadFileBytes(path), ToCp1251(list[1]));
-
-    // A character the code page lacks: nothing is lost.
-    v.Pages[1] = QStringLiteral("<body>€ ✓ 中文</body>");
-    v.SavePageTo(path);
-    EXPECT_EQ(ReadFileBytes(path), QByteArray("\xEF\xBB\xBF") + v.Pages[1].toUtf8());
-
-    // A header with a path separator makes no folder of the name.
-    v.SetHeader(QStringLiteral("(916) 123-4567 [Дом/Дача]"));
-    EXPECT_EQ(v.ProposedFileName(), QStringLiteral("(916) 123-4567 [Дом_Дача]_2.html"));
-}
-
-TEST_F(ViewerFixture, PositionIsKept)
-{
+    QStringList pages;
+    for (int i = 1; i <= 5; ++i)
+        pages << QStringLiteral("<!-- http://issa.example/page%1 -->\r\n<body><p>Страница %1</p></body>").arg(i);
+    pages[1] = QStringLiteral("<!-- a -->\r\n<html><head><meta charset=\"windows-1251\"></head>"
+                              "<body>Страница 2: 12.50 руб.</body></html>");
+    const auto shows = [](TfrmLoadedPages &v, int page) {
+        EXPECT_EQ(v.lblViewPage->text(), QStringLiteral("%1 (5)").arg(page));
+        EXPECT_TRUE(v.WB->toPlainText().contains(QStringLiteral("Страница %1").arg(page)));
+        EXPECT_EQ(v.bnPred->isEnabled(), page > 1);
+        EXPECT_EQ(v.bnNext->isEnabled(), page < 5);
+    };
     {
         TfrmLoadedPages v(ini);
-        v.SetPages(pages(2));
-        open(v);
+        v.SetPages(pages);
+        v.SetHeader(QStringLiteral("(916) 123-4567 [Я]"));
+        open(v, 5);
+        shows(v, 5);
+        for (int i = 0; i < 4; ++i)
+            QTest::mouseClick(v.bnPred, Qt::LeftButton);
+        shows(v, 1);
+        QTest::mouseClick(v.bnNext, Qt::LeftButton);
+        shows(v, 2);
+        v.ShowPage(0);  // out of range: ignored
+        v.ShowPage(6);
+        shows(v, 2);
+
+        EXPECT_EQ(v.ProposedFileName(), QStringLiteral("(916) 123-4567 [Я]_2.html"));
+        const QString path = home.file(QStringLiteral("page.html"));
+        v.SavePageTo(path);
+        EXPECT_EQ(ReadFileBytes(path), ToCp1251(pages[1]));
+        // A character the code page lacks: nothing is lost.
+        v.Pages[1] = QStringLiteral("<body>€ ✓ 中文</body>");
+        v.SavePageTo(path);
+        EXPECT_EQ(ReadFileBytes(path), QByteArray("\xEF\xBB\xBF") + v.Pages[1].toUtf8());
+        // A header with a path separator makes no folder of the name.
+        v.SetHeader(QStringLiteral("(916) 123-4567 [Дом/Дача]"));
+        EXPECT_EQ(v.ProposedFileName(), QStringLiteral("(916) 123-4567 [Дом_Дача]_2.html"));
         v.resize(640, 400);
-        v.move(30, 40);
     }
     EXPECT_EQ(ini.ReadInteger(QStringLiteral("LoadedPages Form"), QStringLiteral("Width"), 0), 640);
     EXPECT_EQ(ini.ReadInteger(QStringLiteral("LoadedPages Form"), QStringLiteral("Height"), 0), 400);
-    TfrmLoadedPages again(ini);
-    EXPECT_EQ(again.size(), QSize(640, 400));
+    EXPECT_EQ(TfrmLoadedPages(ini).size(), QSize(640, 400));
 }
 
 TEST_F(ViewerFixture, StoredPageNeverReachesTheNetwork)
@@ -126,11 +99,11 @@ TEST_F(ViewerFixture, StoredPageNeverReachesTheNetwork)
                              .arg(base);
     TfrmLoadedPages v(ini);
     v.SetPages({page});
-    open(v);
+    open(v, 1);
     // Follow the link the way a user would.
     const QPoint link = v.WB->cursorRect(v.WB->document()->find(QStringLiteral("ссылка"))).center();
     QTest::mouseClick(v.WB->viewport(), Qt::LeftButton, {}, link);
-    QTest::qWait(300);
+    Pump(300);
     EXPECT_EQ(connections, 0);
     EXPECT_GT(v.WB->RefusedResources(), 0) << "the images were asked for and refused";
     // A plain text browser would read a local file: this one refuses it too.
