@@ -7,11 +7,7 @@
 #include "IssaUrlChoose.h"
 #include "UiSetupSupport.h"
 
-#include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
 #include <QTest>
-#include <QToolButton>
 
 namespace {
 class RegionDialogsTest : public ::testing::Test {

@@ -9,17 +9,11 @@
 #include "PhonesXml.h"
 #include "UiSetupSupport.h"
 
-#include <QCheckBox>
-#include <QComboBox>
 #include <QFile>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QTabWidget>
 #include <QTest>
-#include <QToolButton>
 
 namespace {
 TSetupPhoneLine phone(const char *number, const char *password, bool monitor = true, const char *alias = "")
@@ -39,6 +33,7 @@ protected:
         for (const auto &[slot, line] : rows)
             model.SetLine(slot, line);
         SavePhonesInfoToXml(model, state.Paths.PhonesXmlFileName, MaxPhones);
+        state.Setup = TSetupModel{};  // as after a restart
         LoadPhonesInfoFromXml(state.Setup, state.Paths.PhonesXmlFileName, MaxPhones);
         LoadIniFile(state.IniFile, state.Setup);
     }
@@ -56,6 +51,7 @@ protected:
         QTest::mouseClick(dlg.bnOK, Qt::LeftButton);
         return catcher.texts;
     }
+    void click(QAbstractButton *button) { QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(5, 5)); }
     UiHome home;
     TProgramState &state = home.state;
     TfrmSetup dlg{state};
@@ -67,33 +63,30 @@ TEST_F(SetupFormTest, KeyFiltersRefreshCaptionsAndMarkTicks)
 {
     dlg.show();
     row(1).cbMonitor->setChecked(true);
-    const struct {
-        QLineEdit *edit;
-        const char *typed, *kept;
-    } typed[] = {{row(1).edPassword, "p 12,3", "123"},
-                 {row(1).edAlias, "Дом 1,a", "Дом 1,a"},
-                 {dlg.edBalanceLessThen, "-1,5a$ 2", "-1.5 2"},
-                 {dlg.edTurnOffLessThen, "3,5x", "3,5x"},
-                 {row(1).edNumber, "a/ 9+1-6x", "9+1-6"}};
-    for (const auto &t : typed) {
-        SCOPED_TRACE(t.typed);
-        t.edit->clear();
-        TypeText(t.edit, U(t.typed));
-        EXPECT_EQ(t.edit->text(), U(t.kept));
+    QLineEdit *const edits[]
+        = {row(1).edNumber, row(1).edPassword, row(1).edAlias, dlg.edBalanceLessThen, dlg.edTurnOffLessThen};
+    const QStringList typed = Split("a/ 9+1-6x|p 12,3|Дом 1,a|-1,5a$ 2|3,5x");
+    QStringList kept;
+    for (int i = 0; i < typed.size(); ++i) {
+        edits[i]->clear();
+        TypeText(edits[i], typed[i]);
+        kept << edits[i]->text();
     }
+    EXPECT_EQ(kept, Split("9+1-6|123|Дом 1,a|-1.5 2|3,5x"));
     QTest::keyClick(row(1).edNumber, Qt::Key_Backspace);  // control keys pass
     QTest::keyClick(row(1).edNumber, Qt::Key_Left);
     TypeText(row(1).edNumber, U("7"));
     EXPECT_EQ(row(1).edNumber->text(), U("9+17-"));
 
-    for (const auto &[hours, word] : {std::pair("4", "часа"), {"5", "часов"}, {"24", "часов"}, {"3", "часа"}}) {
-        dlg.cbRefreshTime->setCurrentIndex(dlg.cbRefreshTime->findText(QLatin1String(hours)));
-        EXPECT_EQ(dlg.lblRefresh_b->text(), U(word)) << hours;
+    QStringList words;
+    for (const char *hours : {"4", "5", "24", "3"}) {
+        dlg.cbRefreshTime->setCurrentIndex(dlg.cbRefreshTime->findText(U(hours)));
+        words << dlg.lblRefresh_b->text();
     }
+    EXPECT_EQ(words, Split("часа|часов|часов|часа"));
     dlg.cbMarkIfBalance->click();
     dlg.cbMarkIfTurnOff->click();
-    EXPECT_FALSE(dlg.edBalanceLessThen->isEnabled());
-    EXPECT_FALSE(dlg.edTurnOffLessThen->isEnabled());
+    EXPECT_FALSE(dlg.edBalanceLessThen->isEnabled() || dlg.edTurnOffLessThen->isEnabled());
     dlg.cbMarkIfBalance->click();
     EXPECT_TRUE(dlg.edBalanceLessThen->isEnabled());
 }
@@ -102,7 +95,6 @@ TEST_F(SetupFormTest, ShowingLoadsTheStoredRowsAndCancellingRestoresThem)
 {
     TSetupPhoneLine own = phone("9161112233", "secret1", true, "Дом");
     own.Region = U("СПБ");
-    own.ExSettings = {true, 1.5f, 4};
     storePhones({{1, own}, {2, phone("9162223344", "", false)}});
     state.Setup.General.cbSMS = true;
     state.Setup.General.cbRefreshTime = 7;
@@ -111,10 +103,10 @@ TEST_F(SetupFormTest, ShowingLoadsTheStoredRowsAndCancellingRestoresThem)
     dlg.show();
     EXPECT_TRUE(dlg.IsOpen());
     EXPECT_EQ(row(1).edPassword->echoMode(), QLineEdit::Password);
-    const QStringList shown{row(1).edPassword->text(), row(1).edAlias->text(),           row(1).bnIssa->text(),
-                            row(3).bnIssa->text(),     dlg.cbRefreshTime->currentText(), dlg.edBalanceLessThen->text(),
-                            row(2).edNumber->text()};
-    EXPECT_EQ(shown, U("secret1 Дом СПБ МСК 24 3.25 9162223344").split(u' '));
+    EXPECT_EQ(
+        QStringList({row(1).edPassword->text(), row(1).edAlias->text(), row(1).bnIssa->text(), row(3).bnIssa->text(),
+                     dlg.cbRefreshTime->currentText(), dlg.edBalanceLessThen->text(), row(2).edNumber->text()}),
+        Split("secret1|Дом|СПБ|МСК|24|3.25|9162223344"));
     EXPECT_TRUE(dlg.cbSMS->isChecked() && dlg.cbBalans->isChecked() && !dlg.cbBalans->isEnabled());
     // A row that is not monitored is greyed but keeps its contents.
     EXPECT_FALSE(row(2).edNumber->isEnabled() || row(2).rbTrayShow->isEnabled());
@@ -126,28 +118,27 @@ TEST_F(SetupFormTest, ShowingLoadsTheStoredRowsAndCancellingRestoresThem)
         EXPECT_EQ(row(1).edNumber->text(), U("9161112233"));
         EXPECT_FALSE(row(2).cbMonitor->isChecked());
         QTest::mouseClick(row(1).cbMonitor, Qt::LeftButton, {}, QPoint(8, 10));
-        EXPECT_FALSE(row(1).edNumber->isEnabled());
-        EXPECT_FALSE(row(1).bnExSetup->isEnabled());
+        EXPECT_FALSE(row(1).edNumber->isEnabled() || row(1).bnExSetup->isEnabled());
         row(2).cbMonitor->setChecked(true);
         row(2).edNumber->setText(U("111"));
         if (way == 0)
-            QTest::mouseClick(dlg.bnCancel, Qt::LeftButton);
+            click(dlg.bnCancel);
         else if (way == 1)
             QTest::keyClick(&dlg, Qt::Key_Escape);
         else
             dlg.close();
-        EXPECT_FALSE(dlg.isVisible());
-        EXPECT_FALSE(dlg.IsOpen());
+        EXPECT_FALSE(dlg.isVisible() || dlg.IsOpen());
         EXPECT_EQ(dlg.result(), QDialog::Rejected);
         EXPECT_EQ(listBytes(), stored);
-        EXPECT_TRUE(state.Setup.Line(1).Monitor);
-        EXPECT_FALSE(state.Setup.Line(2).Monitor);
+        EXPECT_TRUE(state.Setup.Line(1).Monitor && !state.Setup.Line(2).Monitor);
     }
 }
 
-TEST_F(SetupFormTest, SaveChecksNumbersThenPasswordsAndFocusesTheFirstGap)
+TEST_F(SetupFormTest, SaveChecksTheRowsAndTakesWhatTheRowButtonsChose)
 {
-    storePhones({{1, phone("9161112233", "pw1")}, {2, phone("9169990000", "", false)}});
+    state.ServersIni.WriteString(U("Питер"), U("ShortName"), U("СПБ"));
+    state.ServersIni.WriteString(U("Питер"), U("LoginURL"), U("http://127.0.0.1:1/x"));
+    storePhones({{1, phone("9161112233", "pw1", true, "Дом")}, {2, phone("9169990000", "", false)}});
     const QByteArray stored = listBytes();
     dlg.show();
     auto refused = [&](const char *message, QLineEdit *focus) {
@@ -173,97 +164,7 @@ TEST_F(SetupFormTest, SaveChecksNumbersThenPasswordsAndFocusesTheFirstGap)
     row(7).edNumber->setText(U("8-916-777"));
     refused("8-916-777", row(7).edNumber);
     row(7).edNumber->setText(U("+7-916-777-88-99"));
-    // The unmonitored row 2 without a password is not checked, and is saved.
-    EXPECT_EQ(save(), QStringList());
-    EXPECT_EQ(dlg.result(), QDialog::Accepted);
-    EXPECT_FALSE(dlg.isVisible());
-    // Until the next load the rows keep their slots.
-    EXPECT_EQ(state.Setup.Line(7).Number, U("9167778899"));
-    const TSetupModel back = reloaded();
-    EXPECT_EQ(back.Line(2).Number, U("9169990000"));
-    EXPECT_FALSE(back.Line(2).Monitor);
-    EXPECT_EQ(back.Line(3).Number, U("9163334455"));
-    EXPECT_EQ(back.Line(4).Number, U("9167778899"));
-    EXPECT_EQ(back.Line(4).Password, U("77"));
-}
 
-TEST_F(SetupFormTest, RunSetupDialogSavesOrRestoresTheGeneralSettings)
-{
-    storePhones({{1, phone("9161112233", "pw1")}});
-    SaveIniFile(state.IniFile, state.Setup);
-    const QByteArray storedIni = ReadFileBytes(state.Paths.IniFileName);
-    WhenModal<TfrmSetup>([](TfrmSetup *d) {
-        d->cbExecAfterRun->setChecked(true);
-        d->cbNN->setChecked(false);
-        d->edTurnOffLessThen->setText(U("9"));
-        d->cbRequestNow->setChecked(true);
-        QTest::mouseClick(d->bnCancel, Qt::LeftButton);
-    });
-    TSetupResult result = RunSetupDialog(state, dlg);
-    EXPECT_FALSE(result.Confirmed);
-    EXPECT_TRUE(result.RequestNow);  // ticked as the dialog closed, whichever way
-    EXPECT_EQ(ReadFileBytes(state.Paths.IniFileName), storedIni);
-    EXPECT_FALSE(state.Setup.General.cbExecAfterRun);
-    EXPECT_EQ(state.Setup.General.edTurnOffLessThen, U("2"));
-
-    // Showing again unticks "Сохранить и запросить баланс" and shows the stored values.
-    WhenModal<TfrmSetup>([](TfrmSetup *d) {
-        EXPECT_FALSE(d->cbRequestNow->isChecked());
-        EXPECT_FALSE(d->cbExecAfterRun->isChecked());
-        EXPECT_TRUE(d->cbNN->isChecked());
-        d->cbExecAfterRun->setChecked(true);
-        d->cbRefreshTime->setCurrentIndex(0);
-        QTest::mouseClick(d->bnOK, Qt::LeftButton);
-    });
-    result = RunSetupDialog(state, dlg);
-    EXPECT_TRUE(result.Confirmed);
-    EXPECT_FALSE(result.RequestNow);
-    TSetupModel fromFile;
-    LoadIniFile(state.IniFile, fromFile);
-    EXPECT_TRUE(fromFile.General.cbExecAfterRun);
-    EXPECT_EQ(fromFile.General.cbRefreshTime, 0);
-    EXPECT_EQ(RequestIntervalMs(state.Setup), 3 * 3600000LL);
-}
-
-TEST_F(SetupFormTest, TrayRadioGroupSpansRowsAndTheTwoButtons)
-{
-    TSetupPhoneLine shown = phone("9162223344", "pw");
-    shown.TrayShow = true;
-    storePhones({{1, phone("9161112233", "pw")}, {2, shown}});
-    dlg.show();
-    EXPECT_TRUE(row(2).rbTrayShow->isChecked());
-    EXPECT_FALSE(dlg.rbTrayNotShow->isChecked());
-    QTest::mouseClick(dlg.rbTrayShowMinimal, Qt::LeftButton, {}, QPoint(5, 5));
-    EXPECT_FALSE(row(2).rbTrayShow->isChecked());
-    QTest::mouseClick(row(1).rbTrayShow, Qt::LeftButton, {}, QPoint(8, 10));
-    EXPECT_FALSE(dlg.rbTrayShowMinimal->isChecked());
-    QTest::mouseClick(dlg.bnOK, Qt::LeftButton);
-    EXPECT_EQ(state.Setup.TraySlot(), 1);
-    EXPECT_FALSE(state.Setup.TrayShowMinimal());
-
-    // "Minimal balance" saved, and shown again after a restart.
-    dlg.show();
-    QTest::mouseClick(dlg.rbTrayShowMinimal, Qt::LeftButton, {}, QPoint(5, 5));
-    QTest::mouseClick(dlg.bnOK, Qt::LeftButton);
-    SaveIniFile(state.IniFile, state.Setup);
-    state.Setup = TSetupModel{};
-    LoadPhonesInfoFromXml(state.Setup, state.Paths.PhonesXmlFileName, MaxPhones);
-    LoadIniFile(state.IniFile, state.Setup);
-    EXPECT_TRUE(state.Setup.TrayShowMinimal());
-    dlg.show();
-    EXPECT_TRUE(dlg.rbTrayShowMinimal->isChecked());
-    EXPECT_FALSE(row(1).rbTrayShow->isChecked());
-    QTest::mouseClick(dlg.rbTrayNotShow, Qt::LeftButton, {}, QPoint(5, 5));
-    QTest::mouseClick(dlg.bnOK, Qt::LeftButton);
-    EXPECT_TRUE(state.Setup.TrayNotShow());
-}
-
-TEST_F(SetupFormTest, RowButtonsOpenTheRegionAndPerPhoneDialogs)
-{
-    state.ServersIni.WriteString(U("Питер"), U("ShortName"), U("СПБ"));
-    state.ServersIni.WriteString(U("Питер"), U("LoginURL"), U("http://127.0.0.1:1/x"));
-    storePhones({{1, phone("9161112233", "pw", true, "Дом")}});
-    dlg.show();
     WhenModal<TfrmIssaUrlChoose>([](TfrmIssaUrlChoose *c) {
         EXPECT_EQ(c->SelectedShortName(), U("МСК"));
         c->cbIssaLongName->setCurrentIndex(1);
@@ -280,10 +181,76 @@ TEST_F(SetupFormTest, RowButtonsOpenTheRegionAndPerPhoneDialogs)
     QTest::mouseClick(row(1).bnExSetup, Qt::LeftButton);
     EXPECT_TRUE(dlg.EditedModel().Line(1).ExSettings.Individual);
     EXPECT_FALSE(state.Setup.Line(1).ExSettings.Individual);  // not before "Сохранить"
-    QTest::mouseClick(dlg.bnOK, Qt::LeftButton);
+
+    // The unmonitored row 2 without a password is not checked, and is saved.
+    EXPECT_EQ(save(), QStringList());
+    EXPECT_EQ(dlg.result(), QDialog::Accepted);
+    EXPECT_FALSE(dlg.isVisible());
+    EXPECT_EQ(state.Setup.Line(7).Number, U("9167778899"));  // slots kept until the next load
     const TSetupModel back = reloaded();
-    EXPECT_EQ(back.Line(1).Region, U("СПБ"));
+    EXPECT_EQ(QStringList({back.Line(1).Region, back.Line(2).Number, back.Line(3).Number, back.Line(4).Number,
+                           back.Line(4).Password}),
+              Split("СПБ|9169990000|9163334455|9167778899|77"));
+    EXPECT_FALSE(back.Line(2).Monitor);
     EXPECT_FLOAT_EQ(back.Line(1).ExSettings.BalanceLessThen, 7.5f);
+}
+
+TEST_F(SetupFormTest, RunSetupDialogSavesTheGeneralSettingsAndTheTrayChoice)
+{
+    TSetupPhoneLine shown = phone("9162223344", "pw");
+    shown.TrayShow = true;
+    storePhones({{1, phone("9161112233", "pw")}, {2, shown}});
+    SaveIniFile(state.IniFile, state.Setup);
+    const QByteArray storedIni = ReadFileBytes(state.Paths.IniFileName);
+    WhenModal<TfrmSetup>([this](TfrmSetup *d) {
+        d->cbExecAfterRun->setChecked(true);
+        d->edTurnOffLessThen->setText(U("9"));
+        d->cbRequestNow->setChecked(true);
+        click(d->rbTrayShowMinimal);
+        click(d->bnCancel);
+    });
+    TSetupResult result = RunSetupDialog(state, dlg);
+    EXPECT_FALSE(result.Confirmed);
+    EXPECT_TRUE(result.RequestNow);  // ticked as the dialog closed, whichever way
+    EXPECT_EQ(ReadFileBytes(state.Paths.IniFileName), storedIni);
+    EXPECT_FALSE(state.Setup.General.cbExecAfterRun);
+    EXPECT_EQ(state.Setup.General.edTurnOffLessThen, U("2"));
+    EXPECT_EQ(state.Setup.TraySlot(), 2);
+
+    // Shown again: the stored values, "Сохранить и запросить баланс" unticked;
+    // the tray choice is one group over the rows and the two buttons.
+    WhenModal<TfrmSetup>([this](TfrmSetup *d) {
+        EXPECT_FALSE(d->cbRequestNow->isChecked() || d->cbExecAfterRun->isChecked());
+        EXPECT_TRUE(row(2).rbTrayShow->isChecked() && !d->rbTrayNotShow->isChecked());
+        click(d->rbTrayShowMinimal);
+        EXPECT_FALSE(row(2).rbTrayShow->isChecked());
+        click(row(1).rbTrayShow);
+        EXPECT_FALSE(d->rbTrayShowMinimal->isChecked());
+        d->cbExecAfterRun->setChecked(true);
+        d->cbRefreshTime->setCurrentIndex(0);
+        click(d->bnOK);
+    });
+    result = RunSetupDialog(state, dlg);
+    EXPECT_TRUE(result.Confirmed && !result.RequestNow);
+    TSetupModel fromFile;
+    LoadIniFile(state.IniFile, fromFile);
+    EXPECT_TRUE(fromFile.General.cbExecAfterRun);
+    EXPECT_EQ(fromFile.General.cbRefreshTime, 0);
+    EXPECT_EQ(RequestIntervalMs(state.Setup), 3 * 3600000LL);
+    EXPECT_EQ(state.Setup.TraySlot(), 1);
+
+    // "Minimal balance" saved, and shown again after a restart.
+    dlg.show();
+    click(dlg.rbTrayShowMinimal);
+    click(dlg.bnOK);
+    SaveIniFile(state.IniFile, state.Setup);
+    storePhones({{1, phone("9161112233", "pw")}});
+    EXPECT_TRUE(state.Setup.TrayShowMinimal());
+    dlg.show();
+    EXPECT_TRUE(dlg.rbTrayShowMinimal->isChecked() && !row(1).rbTrayShow->isChecked());
+    click(dlg.rbTrayNotShow);
+    click(dlg.bnOK);
+    EXPECT_TRUE(state.Setup.TrayNotShow());
 }
 
 TEST_F(SetupFormTest, UnreadableListsAreKeptAndAFailedSaveKeepsTheDialogOpen)
@@ -364,9 +331,8 @@ TEST_F(SetupFormTest, KeyringTickMovesThePasswordsAndSaysWhereTheyAre)
     EXPECT_TRUE(dlg.cbKeyring->isChecked());
     dlg.accept();
     ASSERT_TRUE(closed());
-    const QString text = QString::fromLatin1(listBytes());
-    EXPECT_EQ(text.count(U("Keyring=\"True\"")), 2);
-    EXPECT_EQ(text.count(U("Password=\"\"")), 2);
+    EXPECT_EQ(listBytes().count("Keyring=\"True\""), 2);
+    EXPECT_EQ(listBytes().count("Password=\"\""), 2);
     EXPECT_EQ(state.Setup.Line(1).Password, U("2718"));
     EXPECT_TRUE(ProxyPasswordInKeyring(state));
     EXPECT_TRUE(proxyStored().isEmpty());
@@ -383,8 +349,7 @@ TEST_F(SetupFormTest, KeyringTickMovesThePasswordsAndSaysWhereTheyAre)
     EXPECT_FALSE(listBytes().contains("Keyring="));
     TSetupModel back = reloaded();
     back.ReleasePhonesLock();
-    EXPECT_EQ(back.Line(1).Password, U("2718"));
-    EXPECT_EQ(back.Line(2).Password, U("3141"));
+    EXPECT_EQ(back.Line(1).Password + back.Line(2).Password, U("27183141"));
     EXPECT_FALSE(ProxyPasswordInKeyring(state));
     EXPECT_EQ(DecodePass(proxyStored()), U("1618"));
 }

@@ -7,9 +7,6 @@
 #include "ProxyServerSetup.h"
 #include "UiSetupSupport.h"
 
-#include <QCheckBox>
-#include <QLabel>
-#include <QLineEdit>
 #include <QTest>
 
 TEST(SmallDialogsTest, PerPhoneDialogShowsTheStoredValuesAndTakesTypedOnesOrFallsBack)

@@ -10,11 +10,16 @@
 #include "TestHome.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
+#include <QToolButton>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
@@ -31,6 +36,10 @@ struct UiHome : TestHome {
 inline QString U(const char *utf8)
 {
     return QString::fromUtf8(utf8);
+}
+inline QStringList Split(const char *utf8)  // "a|b|c"
+{
+    return U(utf8).split(u'|');
 }
 
 // Runs fn on every modal window of type T that comes up while the returned
