@@ -1,6 +1,6 @@
 // Request runs through a proxy that asks for a logon (tinyproxy with basic
 // authentication on 127.0.0.1) against the emulator, with the browser window
-// answering the logon prompt and headless; plain HTTP and TLS ask nothing.
+// answering the logon prompt and headless; a plain HTTP login asks nothing.
 #include "Browser.h"
 #include "BrowserWindow.h"
 #include "EmulatorFixture.h"
@@ -143,20 +143,4 @@ TEST_F(ProxyLogonTest, PlainHttpAsksNothingAndGoesOnlyToThisComputerOrATickedReg
     // The region's tick allows it.
     state.ServersIni.WriteBool(QStringLiteral("Эмулятор"), QString::fromLatin1(AllowPlainHttpKey), true);
     EXPECT_TRUE(TfrmWB::PlainLoginAllowed(GetIssaUrlByShortName(state.ServersIni, kRegion)));
-}
-
-TEST_F(ProxyLogonTest, CertificateErrorRaisesNoDialogAndTlsNoNotice)
-{
-    QString cert, key, error;
-    ASSERT_TRUE(MakeTestCertificate(home.dir(), QStringLiteral("issa"), &cert, &key, &error)) << error.toStdString();
-    startWith({phone(kNumber1)}, false, cert, key);
-    run();
-    expectFailed(1, QStringLiteral("Сертификат"));
-    EXPECT_EQ(emu.loginCount(kNumber1), 0);
-    // Trusted, the password goes over TLS without any notice.
-    engine->SetCaCertificates(cert);
-    run();
-    EXPECT_TRUE(state.IssaArray[1].Success) << state.IssaArray[1].ErrorMsg.toStdString();
-    EXPECT_EQ(caught, 0);
-    EXPECT_EQ(emu.loginCount(kNumber1), 1);
 }
