@@ -42,9 +42,9 @@ inline QStringList Split(const char *utf8)  // "a|b|c"
     return U(utf8).split(u'|');
 }
 
-// Runs fn on every modal window of type T that comes up while the returned
-// timer lives (once if once is set).
-template <class T> QTimer *OnModal(std::function<void(T *)> fn, bool once)
+// Runs fn on the first modal window of type T that comes up, or (once unset)
+// on every one while the returned timer lives.
+template <class T> QTimer *WhenModal(std::function<void(T *)> fn, bool once = true)
 {
     auto *timer = new QTimer;
     QObject::connect(timer, &QTimer::timeout, [timer, fn, once] {
@@ -62,15 +62,11 @@ template <class T> QTimer *OnModal(std::function<void(T *)> fn, bool once)
     timer->start(10);
     return timer;
 }
-template <class T> void WhenModal(std::function<void(T *)> fn)
-{
-    OnModal<T>(fn, true);
-}
 
 // Answers every message box that comes up while it lives, recording its text and icon.
 struct MessageCatcher {
     explicit MessageCatcher(QMessageBox::StandardButton answer = QMessageBox::Ok)
-        : timer(OnModal<QMessageBox>(
+        : timer(WhenModal<QMessageBox>(
             [this, answer](QMessageBox *box) {
                 texts.append(box->text());
                 icons.append(box->icon());
