@@ -1,7 +1,7 @@
 // The routines that find a dialog's affirmative button and its two edit
 // fields (clicking and typing through the browser window: BrowserWindowTest).
 #include "DialogClickYes.h"
-#include "DialogTestSupport.h"
+#include "EventLoopWait.h"
 
 #include <QCheckBox>
 #include <QDialog>
@@ -13,14 +13,16 @@
 #include <QVBoxLayout>
 #include <gtest/gtest.h>
 
-TEST(FindYesButton, AffirmativeCaptionsAtAnyDepthAndOnlyButtons)
+TEST(DialogClickYes, FindsAffirmativeButtonsAtAnyDepthAndPostsTheClick)
 {
+    EXPECT_EQ(FindYesButton(nullptr), nullptr);
     const struct {
         const char *caption;
         bool yes;
-    } cases[] = {{"&Yes", true},        {"&Да", true},     {"ОК", true},    {"ok", true},
-                 {"Y&es, go on", true}, {"Cancel", false}, {"&Нет", false}, {"Отмена", false}};
-    for (const auto &c : cases) {
+    } cases[] = {{"&Yes", true},    {"&Да", true},   {"ОК", true},      {"ok", true},      {"Y&es, go on", true},
+                 {"Cancel", false}, {"&Нет", false}, {"Отмена", false}, {"Закрыть", false}};
+    for (const auto &[caption, yes] : cases) {
+        SCOPED_TRACE(caption);
         QDialog dialog;
         auto *layout = new QVBoxLayout(&dialog);
         layout->addWidget(new QPushButton(QStringLiteral("Cancel"), &dialog));
@@ -29,16 +31,25 @@ TEST(FindYesButton, AffirmativeCaptionsAtAnyDepthAndOnlyButtons)
         layout->addWidget(new QCheckBox(QStringLiteral("OK"), &dialog));
         auto *group = new QGroupBox(QStringLiteral("Группа"), &dialog);
         layout->addWidget(group);
-        auto *button = new QPushButton(QString::fromUtf8(c.caption), group);
+        auto *button = new QPushButton(QString::fromUtf8(caption), group);
         (new QVBoxLayout(group))->addWidget(button);
-        EXPECT_EQ(FindYesButton(&dialog), c.yes ? button : nullptr) << c.caption;
+        EXPECT_EQ(FindYesButton(&dialog), yes ? button : nullptr);
+        int clicks = 0;
+        QObject::connect(button, &QPushButton::clicked, [&] { ++clicks; });
+        QObject::connect(button, &QPushButton::clicked, &dialog, &QDialog::accept);
+        dialog.show();
+        EXPECT_EQ(ClickYesToDialog(&dialog), yes);
+        EXPECT_EQ(clicks, 0) << "the click is posted, not sent";
+        Pump(100);
+        EXPECT_EQ(clicks, yes ? 1 : 0);
+        EXPECT_EQ(dialog.isVisible(), !yes);
     }
-    EXPECT_EQ(FindYesButton(nullptr), nullptr);
 }
 
-TEST(EnterProxyAuth, UserNameGoesIntoTheUpperOrLeftField)
+TEST(DialogClickYes, UserNameGoesIntoTheUpperOrLeftOfTwoFields)
 {
-    for (bool sideBySide : {false, true}) {
+    for (int fields : {1, 2, 3}) {
+        SCOPED_TRACE(fields);
         // The password field comes first among the children but lies below
         // (or to the right).
         QDialog dialog;
@@ -46,39 +57,16 @@ TEST(EnterProxyAuth, UserNameGoesIntoTheUpperOrLeftField)
         auto *user = new QLineEdit(QStringLiteral("old"), &dialog);
         auto *layout = new QGridLayout(&dialog);
         layout->addWidget(user, 0, 0);
-        layout->addWidget(pass, sideBySide ? 0 : 1, sideBySide ? 1 : 0);
+        if (fields > 1)
+            layout->addWidget(pass, fields == 3 ? 0 : 1, fields == 3 ? 1 : 0);
+        else
+            delete pass;
         dialog.show();
         ASSERT_TRUE(WaitUntil([&] { return dialog.isVisible(); }));
-        EXPECT_TRUE(EnterProxyAuth(&dialog, QStringLiteral("прокси user"), QStringLiteral("p@ss wörd")));
+        // Fewer than two edit fields: nothing is typed.
+        EXPECT_EQ(EnterProxyAuth(&dialog, QStringLiteral("прокси user"), QStringLiteral("p@ss wörd")), fields > 1);
         Pump(50);
-        EXPECT_EQ(user->text(), QStringLiteral("прокси user")) << sideBySide;
-        EXPECT_EQ(pass->text(), QStringLiteral("p@ss wörd")) << sideBySide;
-    }
-    // Fewer than two edit fields: nothing is typed.
-    QDialog dialog;
-    auto *only = new QLineEdit(QStringLiteral("keep"), &dialog);
-    (new QVBoxLayout(&dialog))->addWidget(only);
-    dialog.show();
-    EXPECT_FALSE(EnterProxyAuth(&dialog, QStringLiteral("u"), QStringLiteral("p")));
-    Pump(50);
-    EXPECT_EQ(only->text(), QStringLiteral("keep"));
-}
-
-TEST(ClickYesToDialog, PostsTheClickOrLeavesTheDialogOpen)
-{
-    for (const char *caption : {"OK", "Закрыть"}) {
-        QDialog dialog;
-        auto *button = new QPushButton(QString::fromUtf8(caption), &dialog);
-        (new QVBoxLayout(&dialog))->addWidget(button);
-        int clicks = 0;
-        QObject::connect(button, &QPushButton::clicked, [&] { ++clicks; });
-        QObject::connect(button, &QPushButton::clicked, &dialog, &QDialog::accept);
-        dialog.show();
-        const bool yes = std::string(caption) == "OK";
-        EXPECT_EQ(ClickYesToDialog(&dialog), yes) << caption;
-        EXPECT_EQ(clicks, 0) << "the click is posted, not sent";
-        Pump(100);
-        EXPECT_EQ(clicks, yes ? 1 : 0) << caption;
-        EXPECT_EQ(dialog.isVisible(), !yes) << caption;
+        EXPECT_EQ(fields > 1 ? user->text() + u'|' + pass->text() : user->text(),
+                  fields > 1 ? QStringLiteral("прокси user|p@ss wörd") : QStringLiteral("old"));
     }
 }

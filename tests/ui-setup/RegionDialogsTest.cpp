@@ -7,22 +7,18 @@
 #include "IssaUrlChoose.h"
 #include "UiSetupSupport.h"
 
-#include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
 #include <QTest>
-#include <QToolButton>
 
 namespace {
 class RegionDialogsTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        WriteFileBytes(InitPaths().ServersIniFileName,
-                       ToCp1251(U("[Питер]\r\nShortName=СПБ\r\nLoginURL=http://127.0.0.1:1/spb\r\n"
-                                  "LoginStr=custom\r\n"
+        WriteFileBytes(state.Paths.ServersIniFileName,
+                       ToCp1251(U("[Питер]\r\nShortName=СПБ\r\nLoginURL=http://127.0.0.1:1/spb\r\nLoginStr=custom\r\n"
                                   "[Урал]\r\nShortName=ЕКБ\r\nLoginURL=http://127.0.0.1:1/ekb\r\n")));
     }
+    QString read(const char *section, const char *key) { return state.ServersIni.ReadString(U(section), U(key), {}); }
     UiHome home;
     TProgramState &state = home.state;
     TfrmIssaUrlChoose chooser{state.ServersIni};
@@ -36,91 +32,77 @@ void fill(TfrmAddIssaUrl *d, const char *name, const char *url, const char *shor
 }
 }  // namespace
 
-TEST_F(RegionDialogsTest, ListStartsWithTheBuiltInRegionWhichCannotBeEdited)
+TEST_F(RegionDialogsTest, TheBuiltInRegionComesFirstAndOnlyOthersAreEditedOrRemoved)
 {
     chooser.Prepare(U("мск"));
     ASSERT_EQ(chooser.cbIssaLongName->count(), 3);
-    EXPECT_EQ(chooser.cbIssaLongName->itemText(1), U("Питер"));
     EXPECT_EQ(chooser.cbIssaLongName->currentIndex(), 0);
     EXPECT_EQ(chooser.lblShortName->text(), U("МСК"));
     EXPECT_EQ(chooser.lblLoginUrl->text(), DefaultIssaLoginUrl());
-    EXPECT_FALSE(chooser.bnEdit->isEnabled());
-    EXPECT_FALSE(chooser.bnRemove->isEnabled());
-
+    EXPECT_FALSE(chooser.bnEdit->isEnabled() || chooser.bnRemove->isEnabled());
     chooser.Prepare(U("екб"));
     EXPECT_EQ(chooser.SelectedLongName(), U("Урал"));
-    EXPECT_EQ(chooser.SelectedShortName(), U("ЕКБ"));
-    EXPECT_EQ(chooser.lblLoginUrl->text(), QStringLiteral("http://127.0.0.1:1/ekb"));
-    EXPECT_TRUE(chooser.bnEdit->isEnabled());
-    EXPECT_TRUE(chooser.bnRemove->isEnabled());
-    chooser.cbIssaLongName->setCurrentIndex(0);
-    EXPECT_FALSE(chooser.bnEdit->isEnabled());
+    EXPECT_EQ(chooser.lblLoginUrl->text(), U("http://127.0.0.1:1/ekb"));
+    EXPECT_TRUE(chooser.bnEdit->isEnabled() && chooser.bnRemove->isEnabled());
+    chooser.Prepare(U("XYZ"));  // unknown: the built-in region
     EXPECT_EQ(chooser.SelectedShortName(), U("МСК"));
 
-    // An unknown short name selects the built-in region.
-    chooser.Prepare(QStringLiteral("XYZ"));
-    EXPECT_EQ(chooser.cbIssaLongName->currentIndex(), 0);
+    // Removing asks first, then selects the built-in region.
+    chooser.Prepare(U("ЕКБ"));
+    chooser.show();
+    for (auto answer : {QMessageBox::No, QMessageBox::Yes}) {
+        MessageCatcher catcher(answer);
+        QTest::mouseClick(chooser.bnRemove, Qt::LeftButton);
+        EXPECT_EQ(catcher.texts, QStringList{U("Удалить региональную ИССА \"Урал\" из списка?")});
+        EXPECT_EQ(state.ServersIni.ReadSections().contains(U("Урал")), answer == QMessageBox::No);
+        EXPECT_EQ(chooser.cbIssaLongName->count(), answer == QMessageBox::No ? 3 : 2);
+    }
+    EXPECT_EQ(chooser.SelectedShortName(), U("МСК"));
+    EXPECT_TRUE(chooser.isVisible());
 }
 
-TEST_F(RegionDialogsTest, AddingCorrectsTheAddressAndSelectsTheNewRegion)
+TEST_F(RegionDialogsTest, AddingRefusesEmptyFieldsAndTakenNamesAndCorrectsTheAddress)
 {
-    chooser.Prepare(U("МСК"));
     chooser.show();
     WhenModal<TfrmAddIssaUrl>([](TfrmAddIssaUrl *d) {
-        fill(d, " Сибирь ", " https://127.0.0.1:1/cgi-bin/cgi.exe?function=is_newlog&x=1 ", "НСК");
-        QTest::mouseClick(d->bnOk, Qt::LeftButton);
+        TypeText(d->edShortName, U("ABCDEF"));
+        EXPECT_EQ(d->edShortName->text(), U("ABCD"));
+        const char *empty = "Все поля должны быть заполнены !";
+        const char *taken = "Такое короткое название уже существует. Выберите другое.";
+        const char *url = "http://127.0.0.1:1/";
+        const struct {
+            const char *name, *url, *shortName, *message;
+            QMessageBox::Icon icon;
+        } rows[] = {{"  ", url, "A", empty, QMessageBox::Critical},
+                    {"Юг", "   ", "A", empty, QMessageBox::Critical},
+                    {"Юг", url, " ", empty, QMessageBox::Critical},
+                    {"Юг", url, "мск", taken, QMessageBox::Warning},
+                    {"Юг", url, "спб", taken, QMessageBox::Warning},
+                    {" Сибирь ", " https://127.0.0.1:1/cgi-bin/cgi.exe?function=is_newlog&x=1 ", "НСК", nullptr, {}}};
+        for (const auto &r : rows) {
+            SCOPED_TRACE(r.shortName);
+            fill(d, r.name, r.url, r.shortName);
+            MessageCatcher catcher;
+            QTest::mouseClick(d->bnOk, Qt::LeftButton);
+            EXPECT_EQ(catcher.texts, r.message ? QStringList{U(r.message)} : QStringList());
+            EXPECT_EQ(catcher.icons.value(0), r.icon);
+            EXPECT_EQ(d->isVisible(), r.message != nullptr);
+        }
     });
     QTest::mouseClick(chooser.bnAdd, Qt::LeftButton);
-    EXPECT_TRUE(chooser.isVisible());
     EXPECT_EQ(chooser.SelectedLongName(), U("Сибирь"));
-    EXPECT_EQ(chooser.SelectedShortName(), U("НСК"));
-    EXPECT_EQ(state.ServersIni.ReadString(U("Сибирь"), QStringLiteral("LoginURL"), QString()),
-              QStringLiteral("https://127.0.0.1:1/cgi-bin/cgi.exe?function=is_login"));
+    EXPECT_EQ(read("Сибирь", "LoginURL"), U("https://127.0.0.1:1/cgi-bin/cgi.exe?function=is_login"));
     EXPECT_EQ(GetIssaUrlByShortName(state.ServersIni, U("нск")).LongName, U("Сибирь"));
 
     // Cancelling the add dialog writes nothing.
-    const QByteArray before = ReadFileBytes(InitPaths().ServersIniFileName);
+    const QByteArray before = ReadFileBytes(state.Paths.ServersIniFileName);
     WhenModal<TfrmAddIssaUrl>([](TfrmAddIssaUrl *d) {
         fill(d, "Юг", "http://127.0.0.1:1/", "ЮГ");
         QTest::keyClick(d, Qt::Key_Escape);
     });
     QTest::mouseClick(chooser.bnAdd, Qt::LeftButton);
-    EXPECT_EQ(ReadFileBytes(InitPaths().ServersIniFileName), before);
-}
-
-TEST_F(RegionDialogsTest, AddDialogRefusesEmptyFieldsAndTakenShortNames)
-{
-    TfrmAddIssaUrl add(state.ServersIni);
-    add.show();
-    TypeText(add.edShortName, QStringLiteral("ABCDEF"));
-    EXPECT_EQ(add.edShortName->text(), QStringLiteral("ABCD"));
-
-    const struct {
-        const char *name, *url, *shortName, *message;
-        QMessageBox::Icon icon;
-    } refused[] = {
-        {"  ", "http://127.0.0.1:1/", "A", "Все поля должны быть заполнены !", QMessageBox::Critical},
-        {"Юг", "   ", "A", "Все поля должны быть заполнены !", QMessageBox::Critical},
-        {"Юг", "http://127.0.0.1:1/", " ", "Все поля должны быть заполнены !", QMessageBox::Critical},
-        {"Юг", "http://127.0.0.1:1/", "мск", "Такое короткое название уже существует. Выберите другое.",
-         QMessageBox::Warning},
-        {"Юг", "http://127.0.0.1:1/", "спб", "Такое короткое название уже существует. Выберите другое.",
-         QMessageBox::Warning},
-    };
-    for (const auto &r : refused) {
-        fill(&add, r.name, r.url, r.shortName);
-        MessageCatcher catcher;
-        QTest::mouseClick(add.bnOk, Qt::LeftButton);
-        ASSERT_EQ(catcher.texts.size(), 1) << r.shortName;
-        EXPECT_EQ(catcher.texts[0], U(r.message)) << r.shortName;
-        EXPECT_EQ(catcher.icons[0], r.icon) << r.shortName;
-        EXPECT_TRUE(add.isVisible());
-    }
-    fill(&add, "Юг", "http://127.0.0.1:1/", "ЮГ");
-    MessageCatcher catcher;
-    QTest::mouseClick(add.bnOk, Qt::LeftButton);
-    EXPECT_TRUE(catcher.texts.isEmpty());
-    EXPECT_EQ(add.result(), QDialog::Accepted);
+    EXPECT_EQ(ReadFileBytes(state.Paths.ServersIniFileName), before);
+    EXPECT_TRUE(chooser.isVisible());
 }
 
 TEST_F(RegionDialogsTest, EditingKeepsOrRenamesTheRegion)
@@ -129,9 +111,8 @@ TEST_F(RegionDialogsTest, EditingKeepsOrRenamesTheRegion)
     chooser.show();
     // Unchanged: its own short name does not count as taken.
     WhenModal<TfrmAddIssaUrl>([](TfrmAddIssaUrl *d) {
-        EXPECT_EQ(d->edRegionName->text(), U("Питер"));
-        EXPECT_EQ(d->edShortName->text(), U("СПБ"));
-        EXPECT_EQ(d->edLoginUrl->text(), QStringLiteral("http://127.0.0.1:1/spb"));
+        EXPECT_EQ(QStringList({d->edRegionName->text(), d->edShortName->text(), d->edLoginUrl->text()}),
+                  U("Питер СПБ http://127.0.0.1:1/spb").split(u' '));
         QTest::mouseClick(d->bnOk, Qt::LeftButton);
     });
     {
@@ -139,8 +120,7 @@ TEST_F(RegionDialogsTest, EditingKeepsOrRenamesTheRegion)
         QTest::mouseClick(chooser.bnEdit, Qt::LeftButton);
         EXPECT_TRUE(catcher.texts.isEmpty());
     }
-    EXPECT_EQ(chooser.SelectedLongName(), U("Питер"));
-    EXPECT_EQ(state.ServersIni.ReadString(U("Питер"), QStringLiteral("LoginStr"), QString()), QStringLiteral("custom"));
+    EXPECT_EQ(read("Питер", "LoginStr"), U("custom"));
 
     // Taking the other region's short name is refused; renaming drops the hand-written keys.
     WhenModal<TfrmAddIssaUrl>([](TfrmAddIssaUrl *d) {
@@ -148,36 +128,14 @@ TEST_F(RegionDialogsTest, EditingKeepsOrRenamesTheRegion)
             MessageCatcher catcher;
             d->edShortName->setText(U("ЕКБ"));
             QTest::mouseClick(d->bnOk, Qt::LeftButton);
-            EXPECT_EQ(catcher.texts, QStringList{U("Такое короткое название уже существует. Выберите другое.")});
+            EXPECT_EQ(catcher.texts.size(), 1);
         }
         fill(d, "Санкт-Петербург", "http://127.0.0.1:1/spb2", "СПб");
         QTest::mouseClick(d->bnOk, Qt::LeftButton);
     });
     QTest::mouseClick(chooser.bnEdit, Qt::LeftButton);
-    EXPECT_EQ(chooser.SelectedLongName(), U("Санкт-Петербург"));
     EXPECT_EQ(chooser.SelectedShortName(), U("СПб"));
-    const QStringList sections = state.ServersIni.ReadSections();
-    EXPECT_FALSE(sections.contains(U("Питер")));
-    EXPECT_TRUE(sections.contains(U("Санкт-Петербург")));
-    EXPECT_TRUE(state.ServersIni.ReadString(U("Санкт-Петербург"), QStringLiteral("LoginStr"), QString()).isEmpty());
-}
-
-TEST_F(RegionDialogsTest, RemovingAsksFirstThenSelectsTheBuiltInRegion)
-{
-    chooser.Prepare(U("ЕКБ"));
-    chooser.show();
-    {
-        MessageCatcher no(QMessageBox::No);
-        QTest::mouseClick(chooser.bnRemove, Qt::LeftButton);
-        EXPECT_EQ(no.texts, QStringList{U("Удалить региональную ИССА \"Урал\" из списка?")});
-        EXPECT_EQ(no.icons.value(0), QMessageBox::Question);
-    }
-    EXPECT_TRUE(state.ServersIni.ReadSections().contains(U("Урал")));
-    EXPECT_EQ(chooser.SelectedLongName(), U("Урал"));
-    MessageCatcher yes(QMessageBox::Yes);
-    QTest::mouseClick(chooser.bnRemove, Qt::LeftButton);
-    EXPECT_FALSE(state.ServersIni.ReadSections().contains(U("Урал")));
-    EXPECT_EQ(chooser.cbIssaLongName->currentIndex(), 0);
-    EXPECT_EQ(chooser.cbIssaLongName->count(), 2);
-    EXPECT_TRUE(chooser.isVisible());
+    EXPECT_FALSE(state.ServersIni.ReadSections().contains(U("Питер")));
+    EXPECT_EQ(read("Санкт-Петербург", "LoginURL"), U("http://127.0.0.1:1/spb2"));
+    EXPECT_TRUE(read("Санкт-Петербург", "LoginStr").isEmpty());
 }
