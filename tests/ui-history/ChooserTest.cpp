@@ -1,8 +1,6 @@
 // The history chooser: stored values, the period rules, the key filter and
 // the phone rows.
 #include "History.h"
-#include "HistoryPhone.h"
-#include "ModalWatcher.h"
 #include "UiHistoryTestUtil.h"
 
 #include <QLineEdit>
@@ -14,83 +12,83 @@
 namespace {
 const QString kSection = QStringLiteral("History Form");
 
-template <class T> T *child(QWidget *w, const QString &name)
+template <class T> T *child(QWidget *w, const char *name)
 {
-    T *found = w->findChild<T *>(name);
-    EXPECT_NE(found, nullptr) << name.toStdString();
+    T *found = w->findChild<T *>(QString::fromLatin1(name));
+    EXPECT_NE(found, nullptr) << name;
     return found;
 }
 
-void setPeriod(TfrmHistory &h, const char *radio, const char *edit = nullptr, const QString &text = QString())
-{
-    child<QRadioButton>(&h, QString::fromLatin1(radio))->setChecked(true);
-    if (edit)
-        child<QLineEdit>(&h, QString::fromLatin1(edit))->setText(text);
-}
-
-class ChooserTest : public UiHistoryTest { };
+class ChooserTest : public UiHistoryTest {
+protected:
+    void ini(const char *key, const QString &value)
+    {
+        state.IniFile.WriteString(kSection, QString::fromLatin1(key), value);
+    }
+    QString ini(const char *key) { return state.IniFile.ReadString(kSection, QString::fromLatin1(key), QString()); }
+};
 }  // namespace
 
-TEST_F(ChooserTest, DefaultsWithoutStoredValues)
+TEST_F(ChooserTest, DefaultsThenStoredValuesAreCheckedAndWrittenBack)
 {
-    TfrmHistory h(state);
-    EXPECT_EQ(child<QLineEdit>(&h, "edLastRequest")->text(), "50");
-    EXPECT_EQ(child<QLineEdit>(&h, "edLastDays")->text(), "2");
-    EXPECT_TRUE(child<QRadioButton>(&h, "rbShowLastRequest")->isChecked());
-    const HistoryRequest r = h.RequestPeriod();
-    EXPECT_EQ(r.mode, HistoryPeriod::LastCount);
-    EXPECT_EQ(r.n, 50);
-}
-
-TEST_F(ChooserTest, StoredValuesAreCheckedAndWrittenBack)
-{
-    state.IniFile.WriteString(kSection, QStringLiteral("edLastRequest"), QStringLiteral("abc"));
-    state.IniFile.WriteString(kSection, QStringLiteral("edLastDays"), QStringLiteral("1.5"));
-    state.IniFile.WriteInteger(kSection, QStringLiteral("Height"), 420);
-    state.IniFile.WriteInteger(kSection, QStringLiteral("Left"), 30);
-    state.IniFile.WriteInteger(kSection, QStringLiteral("Top"), 40);
+    {
+        TfrmHistory h(state);  // nothing stored, no phone
+        EXPECT_EQ(child<QLineEdit>(&h, "edLastDays")->text(), "2");
+        EXPECT_EQ(h.RequestPeriod().mode, HistoryPeriod::LastCount);
+        EXPECT_EQ(h.RequestPeriod().n, 50);
+        EXPECT_TRUE(h.PhoneSlots().isEmpty());
+        EXPECT_EQ(h.SelectedPhone(), 0);
+        EXPECT_FALSE(child<QPushButton>(&h, "bnShow")->isEnabled());
+        EXPECT_FALSE(child<QPushButton>(&h, "bnExcel")->isEnabled());
+    }
+    ini("edLastRequest", "abc");
+    ini("edLastDays", "1.5");
+    ini("Height", "420");
+    ini("Left", "30");
+    ini("Top", "40");
     {
         TfrmHistory h(state);
         EXPECT_EQ(child<QLineEdit>(&h, "edLastRequest")->text(), "50");
         EXPECT_EQ(child<QLineEdit>(&h, "edLastDays")->text(), "1.5");  // a number, shown as it is
         EXPECT_EQ(h.height(), 420);
         EXPECT_EQ(h.pos(), QPoint(30, 40));
-
-        // 1.5 is not a whole number: the request takes 2 days.
-        setPeriod(h, "rbShowLastDays");
-        EXPECT_EQ(h.RequestPeriod().mode, HistoryPeriod::LastDays);
-        EXPECT_EQ(h.RequestPeriod().n, 2);
-        setPeriod(h, "rbShowLastDays", "edLastDays", QStringLiteral("9"));
-        EXPECT_EQ(h.RequestPeriod().n, 9);
-        setPeriod(h, "rbShowLastRequest", "edLastRequest", QStringLiteral("7.5"));
-        EXPECT_EQ(h.RequestPeriod().mode, HistoryPeriod::LastCount);
-        EXPECT_EQ(h.RequestPeriod().n, 50);
-        setPeriod(h, "rbShowLastRequest", "edLastRequest", QStringLiteral("12"));
-        EXPECT_EQ(h.RequestPeriod().n, 12);
-        setPeriod(h, "rbShowAll");
-        EXPECT_EQ(h.RequestPeriod().mode, HistoryPeriod::All);
-        EXPECT_EQ(h.RequestPeriod().n, 0);
+        const struct {
+            const char *radio, *edit, *text;
+            HistoryPeriod mode;
+            int n;
+        } rows[] = {
+            {"rbShowLastDays", "edLastDays", nullptr, HistoryPeriod::LastDays, 2},  // 1.5 is not whole
+            {"rbShowLastDays", "edLastDays", "9", HistoryPeriod::LastDays, 9},
+            {"rbShowLastRequest", "edLastRequest", "7.5", HistoryPeriod::LastCount, 50},
+            {"rbShowLastRequest", "edLastRequest", "12", HistoryPeriod::LastCount, 12},
+            {"rbShowAll", "edLastDays", nullptr, HistoryPeriod::All, 0},
+        };
+        for (const auto &row : rows) {
+            SCOPED_TRACE(std::string(row.radio) + " " + (row.text ? row.text : ""));
+            child<QRadioButton>(&h, row.radio)->setChecked(true);
+            if (row.text)
+                child<QLineEdit>(&h, row.edit)->setText(QString::fromLatin1(row.text));
+            EXPECT_EQ(h.RequestPeriod().mode, row.mode);
+            EXPECT_EQ(h.RequestPeriod().n, row.n);
+        }
         h.resize(275, 500);
         h.move(60, 70);
     }
-    EXPECT_EQ(state.IniFile.ReadString(kSection, QStringLiteral("edLastRequest"), QString()), "12");
-    EXPECT_EQ(state.IniFile.ReadString(kSection, QStringLiteral("edLastDays"), QString()), "9");
-    EXPECT_EQ(state.IniFile.ReadInteger(kSection, QStringLiteral("Height"), 0), 500);
-    EXPECT_EQ(state.IniFile.ReadInteger(kSection, QStringLiteral("Left"), 0), 60);
-    EXPECT_EQ(state.IniFile.ReadInteger(kSection, QStringLiteral("Top"), 0), 70);
+    EXPECT_EQ(QStringList({ini("edLastRequest"), ini("edLastDays"), ini("Height"), ini("Left"), ini("Top")}),
+              QStringList({"12", "9", "500", "60", "70"}));
 
-    // A place far off every screen is not taken.
-    state.IniFile.WriteInteger(kSection, QStringLiteral("Left"), 50000);
+    ini("Left", "50000");  // a place far off every screen is not taken
     TfrmHistory again(state);
     EXPECT_NE(again.pos().x(), 50000);
     EXPECT_EQ(again.height(), 500);
 }
 
-TEST_F(ChooserTest, KeyFilterTurnsCommaIntoPointAndDropsOtherCharacters)
+TEST_F(ChooserTest, KeyFilterTurnsCommaIntoPointDropsOtherCharactersAndEscapeCloses)
 {
     TfrmHistory h(state);
+    h.show();
     for (const char *name : {"edLastRequest", "edLastDays"}) {
-        auto *ed = child<QLineEdit>(&h, QString::fromLatin1(name));
+        auto *ed = child<QLineEdit>(&h, name);
         ed->setText(QString());
         QTest::keyClicks(ed, QStringLiteral("1,5a b-x9"));
         EXPECT_EQ(ed->text(), "1.59") << name;
@@ -100,121 +98,83 @@ TEST_F(ChooserTest, KeyFilterTurnsCommaIntoPointAndDropsOtherCharacters)
         QTest::keyClick(ed, Qt::Key_Delete);  // not a character: left to the edit
         EXPECT_EQ(ed->text(), ".59") << name;
     }
+    QTest::keyClick(child<QLineEdit>(&h, "edLastDays"), Qt::Key_Escape);
+    EXPECT_FALSE(h.isVisible());
+    EXPECT_EQ(h.result(), QDialog::Rejected);
 }
 
-TEST_F(ChooserTest, OneRowPerMonitoredPhoneInSlotOrder)
+TEST_F(ChooserTest, RowsOfMonitoredPhonesShowAndDoubleClickOpenTheGridForThePeriod)
 {
-    phone(3, QStringLiteral("9031110003"), QStringLiteral("Дом"));
-    phone(7, QStringLiteral("9031110007"));
-    phone(12, QStringLiteral("9031110012"), QStringLiteral("Офис"));
-    MonitorPhone(state.Setup, 5, QStringLiteral("9031110005"));
-    TSetupPhoneLine off = state.Setup.Line(5);
-    off.Monitor = false;
-    state.Setup.SetLine(5, off);
-
-    TfrmHistory h(state);
-    EXPECT_EQ(h.PhoneSlots(), (QList<int>{3, 7, 12}));
-    EXPECT_EQ(h.findChild<QRadioButton *>(QStringLiteral("rbPhone_5")), nullptr);
-    auto *rb3 = child<QRadioButton>(&h, "rbPhone_3");
-    auto *rb12 = child<QRadioButton>(&h, "rbPhone_12");
-    EXPECT_EQ(rb3->text(), "(903) 111-0003 [Дом]");
-
-    EXPECT_TRUE(rb3->isChecked());
-    EXPECT_EQ(h.SelectedPhone(), 3);
-    h.show();
-    QTest::mouseClick(rb12, Qt::LeftButton);
-    EXPECT_EQ(h.SelectedPhone(), 12);
-    EXPECT_TRUE(rb12->isChecked());
-    EXPECT_FALSE(rb3->isChecked());
-}
-
-TEST_F(ChooserTest, NoMonitoredPhoneLeavesTheAreaEmptyAndTheButtonsOff)
-{
-    TfrmHistory h(state);
-    EXPECT_TRUE(h.PhoneSlots().isEmpty());
-    EXPECT_EQ(h.SelectedPhone(), 0);
-    EXPECT_TRUE(h.findChildren<QRadioButton *>(QRegularExpression(QStringLiteral("^rbPhone_"))).isEmpty());
-    EXPECT_FALSE(child<QPushButton>(&h, "bnShow")->isEnabled());
-    EXPECT_FALSE(child<QPushButton>(&h, "bnExcel")->isEnabled());
-}
-
-TEST_F(ChooserTest, ShowAndDoubleClickOpenTheGridOfTheChosenPhoneForThePeriod)
-{
-    phone(2, QStringLiteral("9032220002"), QStringLiteral("Первый"));
     phone(4, QStringLiteral("9032220004"), QStringLiteral("Второй"));
+    phone(2, QStringLiteral("9032220002"), QStringLiteral("Первый"));
+    MonitorPhone(state.Setup, 3, QStringLiteral("9032220003"));
+    TSetupPhoneLine off = state.Setup.Line(3);
+    off.Monitor = false;
+    state.Setup.SetLine(3, off);
     const TDateTime now = NowOle();
     for (int i = 0; i < 5; ++i)
         StoreRow(db, {QStringLiteral("9032220004"), now - i * 0.1, 10.0 + i});
     StoreRow(db, {QStringLiteral("9032220002"), now, 99});
 
     TfrmHistory h(state);
+    EXPECT_EQ(h.PhoneSlots(), (QList<int>{2, 4}));
+    auto *rb2 = child<QRadioButton>(&h, "rbPhone_2");
+    auto *rb4 = child<QRadioButton>(&h, "rbPhone_4");
+    EXPECT_EQ(rb2->text(), "(903) 222-0002 [Первый]");
+    EXPECT_TRUE(rb2->isChecked());
+    EXPECT_EQ(h.SelectedPhone(), 2);
     h.show();
     ModalWatcher watcher;
     int rowsShown = -1;
-    watcher.onWindow([&](QWidget *w) {
+    watcher.onWindow = [&](QWidget *w) {
         if (auto *grid = qobject_cast<TfrmHistoryPhone *>(w))
             rowsShown = grid->grid()->rowCount();
-    });
-    setPeriod(h, "rbShowLastRequest", "edLastRequest", QStringLiteral("3"));
-    QTest::mouseClick(child<QRadioButton>(&h, "rbPhone_4"), Qt::LeftButton);
+    };
+    child<QLineEdit>(&h, "edLastRequest")->setText(QStringLiteral("3"));
+    QTest::mouseClick(rb4, Qt::LeftButton);
+    EXPECT_EQ(h.SelectedPhone(), 4);
+    EXPECT_FALSE(rb2->isChecked());
     QTest::mouseClick(child<QPushButton>(&h, "bnShow"), Qt::LeftButton);
-    ASSERT_EQ(watcher.seen().size(), 1);
-    EXPECT_EQ(watcher.seen()[0].className, "TfrmHistoryPhone");
-    EXPECT_EQ(watcher.seen()[0].text, "Телефон (903) 222-0004 [Второй]");
+    EXPECT_EQ(watcher.texts(), QStringList{"Телефон (903) 222-0004 [Второй]"});
+    EXPECT_EQ(watcher.seen[0].className, "TfrmHistoryPhone");
     EXPECT_EQ(rowsShown, 3);
 
     // Double-click: the click selects slot 2, then its grid opens.
-    QTest::mouseDClick(child<QRadioButton>(&h, "rbPhone_2"), Qt::LeftButton);
-    QTRY_COMPARE(watcher.seen().size(), 2);
+    QTest::mouseDClick(rb2, Qt::LeftButton);
+    QTRY_COMPARE(watcher.seen.size(), 2);
     EXPECT_EQ(h.SelectedPhone(), 2);
-    EXPECT_EQ(watcher.seen()[1].text, "Телефон (903) 222-0002 [Первый]");
+    EXPECT_EQ(watcher.seen[1].text, "Телефон (903) 222-0002 [Первый]");
     EXPECT_EQ(rowsShown, 1);
 }
 
-TEST_F(ChooserTest, ShowHistoryOpensOneChooser)
-{
-    ModalWatcher watcher;
-    bool wasInstance = false;
-    watcher.onWindow([&](QWidget *w) {
-        wasInstance = TfrmHistory::Instance() == w;
-        ShowHistory(state);  // a second choice while open: no second chooser
-    });
-    ShowHistory(state);
-    ASSERT_EQ(watcher.seen().size(), 1);
-    EXPECT_EQ(watcher.seen()[0].className, "TfrmHistory");
-    EXPECT_TRUE(wasInstance);
-    EXPECT_EQ(TfrmHistory::Instance(), nullptr);
-}
-
-TEST_F(ChooserTest, EscapeClosesTheChooserAlsoFromAnEdit)
-{
-    TfrmHistory h(state);
-    h.show();
-    auto *ed = child<QLineEdit>(&h, "edLastDays");
-    ed->setFocus();
-    QTest::keyClick(ed, Qt::Key_Escape);
-    EXPECT_FALSE(h.isVisible());
-    EXPECT_EQ(h.result(), QDialog::Rejected);
-}
-
-TEST_F(ChooserTest, PhonesWindowOpensTheGridOfASlotWithTheNewestRows)
+TEST_F(ChooserTest, ShowHistoryOpensOneChooserAndThePhonesWindowTheNewestRows)
 {
     phone(6, QStringLiteral("9035550006"), QStringLiteral("Шестой"));
     const TDateTime now = NowOle();
     for (int i = 0; i < 60; ++i)
         StoreRow(db, {QStringLiteral("9035550006"), now - i * 0.01, 1.0 * i});
     ModalWatcher watcher;
+    bool wasInstance = false;
+    watcher.onWindow = [&](QWidget *w) {
+        wasInstance = TfrmHistory::Instance() == w;
+        ShowHistory(state);  // a second choice while open: no second chooser
+    };
+    ShowHistory(state);
+    ASSERT_EQ(watcher.seen.size(), 1);
+    EXPECT_EQ(watcher.seen[0].className, "TfrmHistory");
+    EXPECT_TRUE(wasInstance);
+    EXPECT_EQ(TfrmHistory::Instance(), nullptr);
+
     int rows = -1;
     QString newest;
-    watcher.onWindow([&](QWidget *w) {
+    watcher.onWindow = [&](QWidget *w) {
         auto *grid = qobject_cast<TfrmHistoryPhone *>(w);
         ASSERT_NE(grid, nullptr);
         rows = grid->grid()->rowCount();
         newest = grid->grid()->item(0, 2)->text();
-    });
+    };
     ShowHistoryPhone(state, 6);
-    ASSERT_EQ(watcher.seen().size(), 1);
-    EXPECT_EQ(watcher.seen()[0].text, "Телефон (903) 555-0006 [Шестой]");
+    EXPECT_EQ(watcher.texts().mid(1), QStringList{"Телефон (903) 555-0006 [Шестой]"});
     EXPECT_EQ(rows, 50);
     EXPECT_EQ(newest, "0.00");
 }
