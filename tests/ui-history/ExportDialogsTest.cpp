@@ -29,7 +29,7 @@ protected:
     {
         const qsizetype before = watcher.seen.size();
         QTest::mouseClick(h.findChild<QPushButton *>(QStringLiteral("bnExcel")), Qt::LeftButton);
-        return watcher.texts().mid(before);
+        return watcher.seen.mid(before);
     }
 
     QString chosen = home.file(QStringLiteral("out.xlsx"));
@@ -54,14 +54,14 @@ TEST_F(ExportDialogsTest, HistoryExportFailsWarnsOrWritesThePeriod)
     // Only another phone's rows: the warning, no file.
     StoreRow(db, {QStringLiteral("9999999999"), NowOle(), 10});
     EXPECT_EQ(exportHistory(h), (QStringList{proposed, "История по выбранному телефону не найдена!"}));
-    EXPECT_EQ(watcher.seen.last().icon, QMessageBox::Warning);
+    EXPECT_EQ(watcher.icons.last(), QMessageBox::Warning);
     EXPECT_FALSE(QFileInfo::exists(chosen));
 
     const TDateTime now = NowOle();
     for (int i = 0; i < 7; ++i)
         StoreRow(db, {kPhone, now - i * 0.5, 10.0 + i});
     EXPECT_EQ(exportHistory(h), (QStringList{proposed, kDone}));  // the last 50 queries: all 7
-    EXPECT_EQ(watcher.seen.last().icon, QMessageBox::Information);
+    EXPECT_EQ(watcher.icons.last(), QMessageBox::Information);
     EXPECT_EQ(ReadBackSheet(chosen).maxRow(), 8);
 
     // The last day: now, -0.5 (and -1.0 is not later than now-1); over the first file.
@@ -81,7 +81,7 @@ TEST_F(ExportDialogsTest, OverwriteRefusedOrImpossibleOwnFileAndCancelWriteNothi
     const QString question = "Файл \"" + QDir::toNativeSeparators(chosen) + "\" существует! Перезаписать?";
     watcher.answers << QMessageBox::No;
     EXPECT_EQ(exportHistory(h), (QStringList{proposed, question}));
-    EXPECT_EQ(watcher.seen.last().icon, QMessageBox::Question);
+    EXPECT_EQ(watcher.icons.last(), QMessageBox::Question);
     EXPECT_EQ(ReadFileBytes(chosen), QByteArray("keep me"));
 
     // While the question is open the file becomes a folder: Yes, then the error.
@@ -94,7 +94,7 @@ TEST_F(ExportDialogsTest, OverwriteRefusedOrImpossibleOwnFileAndCancelWriteNothi
               (QStringList{proposed, question,
                            "Файл \"" + QDir::toNativeSeparators(chosen)
                                + "\" не может быть перезаписан.\r\nВозможно он уже открыт в Excel"}));
-    EXPECT_EQ(watcher.seen.last().icon, QMessageBox::Critical);
+    EXPECT_EQ(watcher.icons.last(), QMessageBox::Critical);
     EXPECT_TRUE(QFileInfo(chosen).isDir());
 
     // The history file itself: refused at once, never offered for replacing.
@@ -103,7 +103,7 @@ TEST_F(ExportDialogsTest, OverwriteRefusedOrImpossibleOwnFileAndCancelWriteNothi
     const QStringList refused = exportHistory(h);
     ASSERT_EQ(refused.size(), 2);
     EXPECT_TRUE(refused[1].contains(QStringLiteral("файл самой программы"))) << refused[1].toStdString();
-    EXPECT_EQ(watcher.seen.last().icon, QMessageBox::Critical);
+    EXPECT_EQ(watcher.icons.last(), QMessageBox::Critical);
     EXPECT_EQ(ReadFileBytes(db), history);
 
     watcher.saveAs.clear();  // cancel: no message at all
@@ -116,19 +116,19 @@ TEST_F(ExportDialogsTest, CurrentExportRedOnlyAndAll)
     state.IssaArray[1].Balance = 40;
     state.IssaArray[1].QueryDateTime = At(2026, 12, 5, 10, 0);
     SaveInfoToExcel(state, nullptr, true);  // no red phone: the message, no file dialog
-    EXPECT_EQ(watcher.texts(), QStringList{"\"Красных\" телефонов нет !"});
+    EXPECT_EQ(watcher.seen, QStringList{"\"Красных\" телефонов нет !"});
 
     phone(3, QStringLiteral("9036660003"), QStringLiteral("Красный"));
     state.IssaArray[3].Balance = 1;
     state.IssaArray[3].QueryDateTime = At(2026, 12, 5, 11, 0);
     SaveInfoToExcel(state, nullptr, true);
     ASSERT_EQ(watcher.seen.size(), 3);
-    const QString name = watcher.seen[1].text;  // "Balance" and the time of the export
+    const QString name = watcher.seen[1];  // "Balance" and the time of the export
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^Balance \\d\\d-\\d\\d-\\d\\d \\d\\d-\\d\\d\\.xlsx$"))
                     .match(name)
                     .hasMatch())
         << name.toStdString();
-    EXPECT_EQ(watcher.seen[2].text, done);
+    EXPECT_EQ(watcher.seen[2], done);
     {
         ReadBackSheet sheet(chosen);
         EXPECT_EQ(sheet.maxRow(), 2);
@@ -136,7 +136,7 @@ TEST_F(ExportDialogsTest, CurrentExportRedOnlyAndAll)
     }
     watcher.answers << QMessageBox::Yes;
     SaveInfoToExcel(state, nullptr, false);
-    EXPECT_EQ(watcher.texts().mid(4), (QStringList{OverwriteQuestionText(chosen), done}));
+    EXPECT_EQ(watcher.seen.mid(4), (QStringList{OverwriteQuestionText(chosen), done}));
     EXPECT_EQ(ReadBackSheet(chosen).maxRow(), 3);
 }
 

@@ -85,8 +85,8 @@ TEST_F(GridWindowTest, BlankRulesAndFormatsThenAnEmptyPeriodWarnsAndKeepsOneEmpt
     ModalWatcher watcher;
     window = std::make_unique<TfrmHistoryPhone>(state);
     EXPECT_EQ(window->FillInfo(1, HistoryPeriod::LastDays, 2), 0);
-    EXPECT_EQ(watcher.texts(), QStringList{"История по выбранному телефону не найдена!"});
-    EXPECT_EQ(watcher.seen[0].icon, QMessageBox::Warning);
+    EXPECT_EQ(watcher.seen, QStringList{"История по выбранному телефону не найдена!"});
+    EXPECT_EQ(watcher.icons[0], QMessageBox::Warning);
     EXPECT_EQ(window->grid()->rowCount(), 1);
     EXPECT_EQ(row(0).join(QString()), QString());
     EXPECT_EQ(window->header()->text(), kHeader);

@@ -15,6 +15,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
+#include <QTableWidget>
 #include <QTimer>
 #include <functional>
 #include <gtest/gtest.h>
@@ -35,16 +36,12 @@ protected:
     QString db = HistoryDbFileName();
 };
 
-// Answers each modal window a test's action opens and records it: a message
-// box (its text and icon) gets the next queued button, Ok when none is left; a
-// file dialog (the name it proposes) takes saveAs, or is cancelled when that
-// is empty; any other window (a grid's header) is closed. onWindow sees each
-// window first.
-struct SeenModal {
-    QString className, text;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-};
-
+// Answers each modal window a test's action opens and records its text in
+// seen (and its icon, NoIcon but for message boxes): a message box gets the
+// next queued button, Ok when none is left; a file dialog (the name it
+// proposes) takes saveAs, or is cancelled when that is empty; a grid window
+// ("header | rows | newest balance") and any other (its class) is closed.
+// onWindow sees each window first.
 class ModalWatcher : public QObject {
 public:
     ModalWatcher()
@@ -52,18 +49,11 @@ public:
         QObject::connect(&timer_, &QTimer::timeout, this, [this] { poll(); });
         timer_.start(5);
     }
-    QStringList texts() const
-    {
-        QStringList t;
-        for (const SeenModal &s : seen)
-            t << s.text;
-        return t;
-    }
-
     QList<QMessageBox::StandardButton> answers;
     QString saveAs;
     std::function<void(QWidget *)> onWindow;
-    QList<SeenModal> seen;
+    QStringList seen;
+    QList<QMessageBox::Icon> icons;
 
 private:
     void poll()
@@ -73,21 +63,25 @@ private:
             return;
         if (onWindow)
             onWindow(w);
-        SeenModal s{QString::fromLatin1(w->metaObject()->className()), {}};
-        if (auto *box = qobject_cast<QMessageBox *>(w)) {
-            seen << SeenModal{s.className, box->text(), box->icon()};
+        auto *box = qobject_cast<QMessageBox *>(w);
+        icons << (box ? box->icon() : QMessageBox::NoIcon);
+        if (box) {
+            seen << box->text();
             QAbstractButton *b = box->button(answers.isEmpty() ? QMessageBox::Ok : answers.takeFirst());
             b ? b->click() : box->reject();
         } else if (auto *files = qobject_cast<QFileDialog *>(w)) {
-            seen << SeenModal{s.className, QFileInfo(files->selectedFiles().value(0)).fileName()};
+            seen << QFileInfo(files->selectedFiles().value(0)).fileName();
             if (saveAs.isEmpty())
                 return files->reject();
             files->selectFile(saveAs);
             static_cast<QDialog *>(files)->accept();  // the dialog's own accept, as its Save button
         } else {
-            if (auto *grid = qobject_cast<TfrmHistoryPhone *>(w))
-                s.text = grid->header()->text();
-            seen << s;
+            const auto *grid = qobject_cast<TfrmHistoryPhone *>(w);
+            seen << (grid ? QStringLiteral("%1 | %2 | %3")
+                                .arg(grid->header()->text())
+                                .arg(grid->grid()->rowCount())
+                                .arg(grid->grid()->model()->index(0, 2).data().toString())
+                          : QString::fromLatin1(w->metaObject()->className()));
             w->close();
         }
     }
