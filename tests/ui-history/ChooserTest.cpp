@@ -1,19 +1,11 @@
 // The history chooser: stored values, the period rules, the key filter and
 // the phone rows.
-#include "History.h"
 #include "UiHistoryTestUtil.h"
 
-#include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QTest>
-
 namespace {
-template <class T> T *child(QWidget *w, const char *name)
+std::pair<HistoryPeriod, int> period(const TfrmHistory &h)
 {
-    T *found = w->findChild<T *>(QString::fromLatin1(name));
-    EXPECT_NE(found, nullptr) << name;
-    return found;
+    return {h.RequestPeriod().mode, h.RequestPeriod().n};
 }
 
 class ChooserTest : public UiHistoryTest {
@@ -35,41 +27,47 @@ protected:
 };
 }  // namespace
 
-TEST_F(ChooserTest, DefaultsThenStoredValuesAreCheckedAndWrittenBack)
+TEST_F(ChooserTest, DefaultsKeyFilterAndEscapeThenStoredValuesAreCheckedAndWrittenBack)
 {
     {
         TfrmHistory h(state);  // nothing stored, no phone
         EXPECT_EQ(child<QLineEdit>(&h, "edLastDays")->text(), "2");
-        EXPECT_EQ(h.RequestPeriod().mode, HistoryPeriod::LastCount);
-        EXPECT_EQ(h.RequestPeriod().n, 50);
+        EXPECT_EQ(period(h), std::pair(HistoryPeriod::LastCount, 50));
         EXPECT_TRUE(h.PhoneSlots().isEmpty());
         EXPECT_FALSE(child<QPushButton>(&h, "bnShow")->isEnabled() || child<QPushButton>(&h, "bnExcel")->isEnabled());
+        // The key filter: "," enters ".", other characters and Backspace are dropped: "1.59".
+        h.show();
+        for (const char *name : {"edLastRequest", "edLastDays"}) {
+            auto *ed = child<QLineEdit>(&h, name);
+            ed->setText(QString());
+            QTest::keyClicks(ed, QStringLiteral("1,5a b-x9"));
+            QTest::keyClick(ed, Qt::Key_Backspace);
+            QTest::keyClick(ed, Qt::Key_Home);
+            QTest::keyClick(ed, Qt::Key_Delete);  // not a character: left to the edit
+            EXPECT_EQ(ed->text(), ".59") << name;
+        }
+        QTest::keyClick(child<QLineEdit>(&h, "edLastDays"), Qt::Key_Escape);  // closes, also from an edit
+        EXPECT_FALSE(h.isVisible());
+        EXPECT_EQ(h.result(), QDialog::Rejected);
     }
-    store({"abc", "1.5", "420", "30", "40"});
+    store({"abc", "1.5", "420", "30", "40"});  // edLastRequest is not a number
     {
         TfrmHistory h(state);
         EXPECT_EQ(child<QLineEdit>(&h, "edLastRequest")->text(), "50");
         EXPECT_EQ(child<QLineEdit>(&h, "edLastDays")->text(), "1.5");  // a number, shown as it is
         EXPECT_EQ(h.geometry().topLeft(), QPoint(30, 40));
         EXPECT_EQ(h.height(), 420);
-        const struct {
-            const char *radio, *edit, *text;
-            HistoryPeriod mode;
-            int n;
-        } rows[] = {
-            {"rbShowLastDays", "edLastDays", nullptr, HistoryPeriod::LastDays, 2},  // 1.5 is not whole
-            {"rbShowLastDays", "edLastDays", "9", HistoryPeriod::LastDays, 9},
-            {"rbShowLastRequest", "edLastRequest", "7.5", HistoryPeriod::LastCount, 50},
-            {"rbShowLastRequest", "edLastRequest", "12", HistoryPeriod::LastCount, 12},
-            {"rbShowAll", "edLastDays", nullptr, HistoryPeriod::All, 0},
-        };
-        for (const auto &row : rows) {
-            SCOPED_TRACE(std::string(row.radio) + " " + (row.text ? row.text : ""));
-            child<QRadioButton>(&h, row.radio)->setChecked(true);
-            if (row.text)
-                child<QLineEdit>(&h, row.edit)->setText(QString::fromLatin1(row.text));
-            EXPECT_EQ(h.RequestPeriod().mode, row.mode);
-            EXPECT_EQ(h.RequestPeriod().n, row.n);
+        for (auto [radio, edit, text, mode, n] :
+             {std::tuple{"rbShowLastDays", "edLastDays", "", HistoryPeriod::LastDays, 2},  // 1.5 is not whole
+              {"rbShowLastDays", "edLastDays", "9", HistoryPeriod::LastDays, 9},
+              {"rbShowLastRequest", "edLastRequest", "7.5", HistoryPeriod::LastCount, 50},
+              {"rbShowLastRequest", "edLastRequest", "12", HistoryPeriod::LastCount, 12},
+              {"rbShowAll", "", "", HistoryPeriod::All, 0}}) {
+            SCOPED_TRACE(std::string(radio) + " " + text);
+            child<QRadioButton>(&h, radio)->setChecked(true);
+            if (*text)
+                child<QLineEdit>(&h, edit)->setText(QString::fromLatin1(text));
+            EXPECT_EQ(period(h), std::pair(mode, n));
         }
         h.setGeometry(60, 70, 275, 500);
     }
@@ -81,27 +79,7 @@ TEST_F(ChooserTest, DefaultsThenStoredValuesAreCheckedAndWrittenBack)
     EXPECT_EQ(again.height(), 500);
 }
 
-TEST_F(ChooserTest, KeyFilterTurnsCommaIntoPointDropsOtherCharactersAndEscapeCloses)
-{
-    TfrmHistory h(state);
-    h.show();
-    for (const char *name : {"edLastRequest", "edLastDays"}) {
-        auto *ed = child<QLineEdit>(&h, name);
-        ed->setText(QString());
-        QTest::keyClicks(ed, QStringLiteral("1,5a b-x9"));
-        EXPECT_EQ(ed->text(), "1.59") << name;
-        QTest::keyClick(ed, Qt::Key_Backspace);
-        EXPECT_EQ(ed->text(), "1.59") << name;
-        QTest::keyClick(ed, Qt::Key_Home);
-        QTest::keyClick(ed, Qt::Key_Delete);  // not a character: left to the edit
-        EXPECT_EQ(ed->text(), ".59") << name;
-    }
-    QTest::keyClick(child<QLineEdit>(&h, "edLastDays"), Qt::Key_Escape);
-    EXPECT_FALSE(h.isVisible());
-    EXPECT_EQ(h.result(), QDialog::Rejected);
-}
-
-TEST_F(ChooserTest, RowsOfMonitoredPhonesShowAndDoubleClickOpenTheGridForThePeriod)
+TEST_F(ChooserTest, PhoneRowsShowDoubleClickAndThePhonesWindowOpenTheGridForThePeriod)
 {
     phone(4, QStringLiteral("9032220004"), QStringLiteral("Второй"));
     phone(2, QStringLiteral("9032220002"), QStringLiteral("Первый"));
@@ -109,8 +87,8 @@ TEST_F(ChooserTest, RowsOfMonitoredPhonesShowAndDoubleClickOpenTheGridForThePeri
     TSetupPhoneLine off = state.Setup.Line(3);
     off.Monitor = false;
     state.Setup.SetLine(3, off);
-    for (int i = 0; i < 5; ++i)
-        StoreRow(db, {QStringLiteral("9032220004"), NowOle() - i * 0.1, 10.0 + i});
+    for (int i = 0; i < 60; ++i)
+        StoreRow(db, {QStringLiteral("9032220004"), NowOle() - i * 0.01, 10.0 + i});
     StoreRow(db, {QStringLiteral("9032220002"), NowOle(), 99});
 
     TfrmHistory h(state);
@@ -124,7 +102,6 @@ TEST_F(ChooserTest, RowsOfMonitoredPhonesShowAndDoubleClickOpenTheGridForThePeri
     child<QLineEdit>(&h, "edLastRequest")->setText(QStringLiteral("3"));
     QTest::mouseClick(child<QRadioButton>(&h, "rbPhone_4"), Qt::LeftButton);
     EXPECT_EQ(h.SelectedPhone(), 4);
-    EXPECT_FALSE(rb2->isChecked());
     QTest::mouseClick(child<QPushButton>(&h, "bnShow"), Qt::LeftButton);
     EXPECT_EQ(watcher.seen, QStringList{"Телефон (903) 222-0004 [Второй] | 3 | 10.00"});
 
@@ -132,13 +109,13 @@ TEST_F(ChooserTest, RowsOfMonitoredPhonesShowAndDoubleClickOpenTheGridForThePeri
     QTRY_COMPARE(watcher.seen.size(), 2);
     EXPECT_EQ(h.SelectedPhone(), 2);
     EXPECT_EQ(watcher.seen[1], "Телефон (903) 222-0002 [Первый] | 1 | 99.00");
+
+    ShowHistoryPhone(state, 4);  // the phones window: the newest 50
+    EXPECT_EQ(watcher.seen.mid(2), QStringList{"Телефон (903) 222-0004 [Второй] | 50 | 10.00"});
 }
 
-TEST_F(ChooserTest, ShowHistoryOpensOneChooserAndThePhonesWindowTheNewestRows)
+TEST_F(ChooserTest, ShowHistoryOpensOneChooser)
 {
-    phone(6, QStringLiteral("9035550006"), QStringLiteral("Шестой"));
-    for (int i = 0; i < 60; ++i)
-        StoreRow(db, {QStringLiteral("9035550006"), NowOle() - i * 0.01, 1.0 * i});
     ModalWatcher watcher;
     bool wasInstance = false;
     watcher.onWindow = [&](QWidget *w) {
@@ -149,8 +126,4 @@ TEST_F(ChooserTest, ShowHistoryOpensOneChooserAndThePhonesWindowTheNewestRows)
     EXPECT_EQ(watcher.seen, QStringList{"TfrmHistory"});
     EXPECT_TRUE(wasInstance);
     EXPECT_EQ(TfrmHistory::Instance(), nullptr);
-
-    watcher.onWindow = nullptr;
-    ShowHistoryPhone(state, 6);
-    EXPECT_EQ(watcher.seen.mid(1), QStringList{"Телефон (903) 555-0006 [Шестой] | 50 | 0.00"});
 }

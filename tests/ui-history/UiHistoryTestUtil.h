@@ -4,6 +4,7 @@
 
 #include "Common.h"
 #include "ExportTestUtil.h"
+#include "History.h"
 #include "HistoryDb.h"
 #include "HistoryPhone.h"
 #include "ProgramState.h"
@@ -14,11 +15,22 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QTableWidget>
-#include <QTimer>
+#include <QTest>
 #include <functional>
 #include <gtest/gtest.h>
+
+// A child widget of a window, by name.
+template <class T> T *child(QWidget *w, const char *name)
+{
+    T *found = w->findChild<T *>(QString::fromLatin1(name));
+    EXPECT_NE(found, nullptr) << name;
+    return found;
+}
 
 class UiHistoryTest : public ::testing::Test {
 protected:
@@ -36,27 +48,21 @@ protected:
     QString db = HistoryDbFileName();
 };
 
-// Answers each modal window a test's action opens and records its text in
-// seen (and its icon, NoIcon but for message boxes): a message box gets the
-// next queued button, Ok when none is left; a file dialog (the name it
-// proposes) takes saveAs, or is cancelled when that is empty; a grid window
-// ("header | rows | newest balance") and any other (its class) is closed.
-// onWindow sees each window first.
+// Answers the modal windows of a test's action, after onWindow, recording each
+// text (and icon): a message box takes the next queued button (Ok when none);
+// a file dialog (the name it proposes) takes saveAs or, when empty, cancels; a
+// grid ("header | rows | newest balance") or any other window (class) closes.
 class ModalWatcher : public QObject {
 public:
-    ModalWatcher()
-    {
-        QObject::connect(&timer_, &QTimer::timeout, this, [this] { poll(); });
-        timer_.start(5);
-    }
+    ModalWatcher() { startTimer(5); }
     QList<QMessageBox::StandardButton> answers;
     QString saveAs;
     std::function<void(QWidget *)> onWindow;
     QStringList seen;
     QList<QMessageBox::Icon> icons;
 
-private:
-    void poll()
+protected:
+    void timerEvent(QTimerEvent *) override
     {
         QWidget *w = QApplication::activeModalWidget();
         if (!w || !w->isVisible())
@@ -85,5 +91,4 @@ private:
             w->close();
         }
     }
-    QTimer timer_;
 };
