@@ -79,7 +79,7 @@ TEST_F(ChooserTest, DefaultsKeyFilterAndEscapeThenStoredValuesAreCheckedAndWritt
     EXPECT_EQ(again.height(), 500);
 }
 
-TEST_F(ChooserTest, PhoneRowsShowDoubleClickAndThePhonesWindowOpenTheGridForThePeriod)
+TEST_F(ChooserTest, OneChooserItsPhoneRowsShowDoubleClickAndThePhonesWindowOpenTheGrid)
 {
     phone(4, QStringLiteral("9032220004"), QStringLiteral("Второй"));
     phone(2, QStringLiteral("9032220002"), QStringLiteral("Первый"));
@@ -91,31 +91,6 @@ TEST_F(ChooserTest, PhoneRowsShowDoubleClickAndThePhonesWindowOpenTheGridForTheP
         StoreRow(db, {QStringLiteral("9032220004"), NowOle() - i * 0.01, 10.0 + i});
     StoreRow(db, {QStringLiteral("9032220002"), NowOle(), 99});
 
-    TfrmHistory h(state);
-    EXPECT_EQ(h.PhoneSlots(), (QList<int>{2, 4}));
-    auto *rb2 = child<QRadioButton>(&h, "rbPhone_2");
-    EXPECT_EQ(rb2->text(), "(903) 222-0002 [Первый]");
-    EXPECT_TRUE(rb2->isChecked());
-    EXPECT_EQ(h.SelectedPhone(), 2);
-    h.show();
-    ModalWatcher watcher;
-    child<QLineEdit>(&h, "edLastRequest")->setText(QStringLiteral("3"));
-    QTest::mouseClick(child<QRadioButton>(&h, "rbPhone_4"), Qt::LeftButton);
-    EXPECT_EQ(h.SelectedPhone(), 4);
-    QTest::mouseClick(child<QPushButton>(&h, "bnShow"), Qt::LeftButton);
-    EXPECT_EQ(watcher.seen, QStringList{"Телефон (903) 222-0004 [Второй] | 3 | 10.00"});
-
-    QTest::mouseDClick(rb2, Qt::LeftButton);  // the click selects slot 2, then its grid opens
-    QTRY_COMPARE(watcher.seen.size(), 2);
-    EXPECT_EQ(h.SelectedPhone(), 2);
-    EXPECT_EQ(watcher.seen[1], "Телефон (903) 222-0002 [Первый] | 1 | 99.00");
-
-    ShowHistoryPhone(state, 4);  // the phones window: the newest 50
-    EXPECT_EQ(watcher.seen.mid(2), QStringList{"Телефон (903) 222-0004 [Второй] | 50 | 10.00"});
-}
-
-TEST_F(ChooserTest, ShowHistoryOpensOneChooser)
-{
     ModalWatcher watcher;
     bool wasInstance = false;
     watcher.onWindow = [&](QWidget *w) {
@@ -126,4 +101,24 @@ TEST_F(ChooserTest, ShowHistoryOpensOneChooser)
     EXPECT_EQ(watcher.seen, QStringList{"TfrmHistory"});
     EXPECT_TRUE(wasInstance);
     EXPECT_EQ(TfrmHistory::Instance(), nullptr);
+    watcher.onWindow = nullptr;
+
+    TfrmHistory h(state);
+    EXPECT_EQ(h.PhoneSlots(), (QList<int>{2, 4}));
+    auto *rb2 = child<QRadioButton>(&h, "rbPhone_2");
+    EXPECT_EQ(h.SelectedPhone(), 2);
+    h.show();
+    child<QLineEdit>(&h, "edLastRequest")->setText(QStringLiteral("3"));
+    QTest::mouseClick(child<QRadioButton>(&h, "rbPhone_4"), Qt::LeftButton);
+    EXPECT_EQ(h.SelectedPhone(), 4);
+    QTest::mouseClick(child<QPushButton>(&h, "bnShow"), Qt::LeftButton);
+    EXPECT_EQ(watcher.seen.mid(1), QStringList{"Телефон (903) 222-0004 [Второй] | 3 | 10.00"});
+
+    QTest::mouseDClick(rb2, Qt::LeftButton);  // the click selects slot 2, then its grid opens
+    QTRY_COMPARE(watcher.seen.size(), 3);
+    EXPECT_EQ(h.SelectedPhone(), 2);
+    EXPECT_EQ(watcher.seen[2], "Телефон (903) 222-0002 [Первый] | 1 | 99.00");
+
+    ShowHistoryPhone(state, 4);  // the phones window: the newest 50
+    EXPECT_EQ(watcher.seen.mid(3), QStringList{"Телефон (903) 222-0004 [Второй] | 50 | 10.00"});
 }

@@ -8,7 +8,6 @@
 #include "HistoryDb.h"
 #include "HistoryPhone.h"
 #include "ProgramState.h"
-#include "SettingsFile.h"
 #include "TestHome.h"
 
 #include <QAbstractButton>
@@ -54,9 +53,9 @@ protected:
 // grid ("header | rows | newest balance") or any other window (class) closes.
 class ModalWatcher : public QObject {
 public:
-    ModalWatcher() { startTimer(5); }
-    QList<QMessageBox::StandardButton> answers;
+    explicit ModalWatcher(QString file = QString()) : saveAs(std::move(file)) { startTimer(5); }
     QString saveAs;
+    QList<QMessageBox::StandardButton> answers;
     std::function<void(QWidget *)> onWindow;
     QStringList seen;
     QList<QMessageBox::Icon> icons;
