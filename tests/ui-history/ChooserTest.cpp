@@ -1,5 +1,4 @@
-// The history chooser: stored values, the period rules, the key filter and
-// the phone rows.
+// The history chooser: stored values, period rules, key filter, phone rows.
 #include "UiHistoryTestUtil.h"
 
 namespace {

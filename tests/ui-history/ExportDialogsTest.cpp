@@ -1,5 +1,4 @@
-// The export dialogs: the file dialog, the overwrite question, the messages,
-// and the workbooks they lead to.
+// The export dialogs: file dialog, overwrite question, messages, workbooks.
 #include "ConvertToExcel.h"
 #include "Encoding.h"
 #include "SaveIssaToExcel.h"

@@ -1,5 +1,4 @@
-// The grid window of one phone's history: texts, blanks, day separators and
-// the balance chart.
+// The grid window of one phone's history: texts, blanks, day separators, chart.
 #include "UiHistoryTestUtil.h"
 
 #include <QImage>

@@ -80,6 +80,8 @@ protected:
                 return files->reject();
             files->selectFile(saveAs);
             static_cast<QDialog *>(files)->accept();  // the dialog's own accept, as its Save button
+            if (files->isVisible())  // it asked something itself (recorded) and stays: give up
+                files->reject();
         } else {
             const auto *grid = qobject_cast<TfrmHistoryPhone *>(w);
             seen << (grid ? QStringLiteral("%1 | %2 | %3")
