@@ -34,8 +34,7 @@ TEST_F(ChooserTest, DefaultsKeyFilterAndEscapeThenStoredValuesAreCheckedAndWritt
         EXPECT_EQ(period(h), std::pair(HistoryPeriod::LastCount, 50));
         EXPECT_TRUE(h.PhoneSlots().isEmpty());
         EXPECT_FALSE(child<QPushButton>(&h, "bnShow")->isEnabled() || child<QPushButton>(&h, "bnExcel")->isEnabled());
-        // The key filter: "," enters ".", other characters and Backspace are dropped: "1.59".
-        h.show();
+        h.show();  // the key filter: "," enters ".", other characters and Backspace are dropped: "1.59"
         for (const char *name : {"edLastRequest", "edLastDays"}) {
             auto *ed = child<QLineEdit>(&h, name);
             ed->setText(QString());

@@ -81,7 +81,7 @@ TEST_F(GridWindowTest, RowsNewestFirstWithBlanksDaySeparatorsChartAndThreshold)
     double value = 0;
     EXPECT_TRUE(second.thresholdShown(&value));
     EXPECT_EQ(value, 7.0);
-    state.Setup.General.cbMarkIfBalance = false;  // no line when balances are not marked
+    state.Setup.General.cbMarkIfBalance = false;
     TfrmHistoryPhone third(state);
     third.FillInfo(1, HistoryPeriod::All, 0);
     EXPECT_FALSE(third.thresholdShown());

@@ -1,8 +1,6 @@
 #pragma once
-// Set-up of the history window tests: a program directory with its settings
-// file, monitored phones, and a watcher that answers the modal windows.
+// History window tests: a program directory, monitored phones, a modal watcher.
 
-#include "Common.h"
 #include "ExportTestUtil.h"
 #include "History.h"
 #include "HistoryDb.h"
@@ -16,14 +14,15 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableWidget>
 #include <QTest>
+#include <QTimer>
 #include <functional>
 #include <gtest/gtest.h>
 
-// A child widget of a window, by name.
 template <class T> T *child(QWidget *w, const char *name)
 {
     T *found = w->findChild<T *>(QString::fromLatin1(name));
@@ -64,7 +63,7 @@ protected:
     void timerEvent(QTimerEvent *) override
     {
         QWidget *w = QApplication::activeModalWidget();
-        if (!w || !w->isVisible())
+        if (!w || !w->isVisible() || w == pending_)
             return;
         if (onWindow)
             onWindow(w);
@@ -79,9 +78,13 @@ protected:
             if (saveAs.isEmpty())
                 return files->reject();
             files->selectFile(saveAs);
-            static_cast<QDialog *>(files)->accept();  // the dialog's own accept, as its Save button
-            if (files->isVisible())  // it asked something itself (recorded) and stays: give up
-                files->reject();
+            pending_ = files;  // accepted from outside this timer, so that its own questions are answered
+            QTimer::singleShot(0, files, [this, files] {
+                static_cast<QDialog *>(files)->accept();  // as its Save button
+                pending_ = nullptr;
+                if (files->isVisible())  // still open after that question: give up
+                    files->reject();
+            });
         } else {
             const auto *grid = qobject_cast<TfrmHistoryPhone *>(w);
             seen << (grid ? QStringLiteral("%1 | %2 | %3")
@@ -92,4 +95,5 @@ protected:
             w->close();
         }
     }
+    QPointer<QWidget> pending_;
 };
