@@ -15,12 +15,7 @@
 #include <QStandardPaths>
 
 namespace {
-ExcelFileDialog &fileDialog()
-{
-    static ExcelFileDialog dialog;
-    return dialog;
-}
-
+// The chosen file name, or an empty text on cancel.
 QString runFileDialog(QWidget *parent, const QString &proposed)
 {
     QFileDialog sdExcel(parent);
@@ -46,11 +41,6 @@ QString quoted(const QString &fileName)
     return QLatin1Char('"') + QDir::toNativeSeparators(fileName) + QLatin1Char('"');
 }
 }  // namespace
-
-void SetExcelFileDialog(ExcelFileDialog dialog)
-{
-    fileDialog() = std::move(dialog);
-}
 
 QString ExcelFileNameFor(const QString &displayText)
 {
@@ -78,7 +68,7 @@ QString CannotOverwriteText(const QString &fileName)
 bool ChooseExcelFile(QWidget *parent, QString &fileName)
 {
     return guarded(THIS_ROUTINE, [&] {
-        const QString chosen = fileDialog() ? fileDialog()(parent, fileName) : runFileDialog(parent, fileName);
+        const QString chosen = runFileDialog(parent, fileName);
         if (chosen.isEmpty())
             return false;
         fileName = chosen;

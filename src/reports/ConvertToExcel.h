@@ -10,24 +10,18 @@
 
 #include <QString>
 #include <QVector>
-#include <functional>
 
 class QWidget;
 struct TProgramState;
-
-// The save dialog: takes the proposed file name, returns the chosen one or an
-// empty text on cancel. Tests put their own in place; null restores the file
-// dialog (filter "*.xlsx", default suffix "xlsx").
-using ExcelFileDialog = std::function<QString(QWidget *parent, const QString &proposed)>;
-void SetExcelFileDialog(ExcelFileDialog dialog);
 
 // A file name made of the phone's display text: characters that cannot stand
 // in a file name become "_", and ".xlsx" is appended.
 QString ExcelFileNameFor(const QString &displayText);
 
-// The file choice of both exports. True when a name was chosen and it can be
-// written: no file of that name, or the user agreed to overwrite it and it
-// can be replaced. The old file is not touched here: it is replaced only when
+// The file choice of both exports: the save dialog (filter "*.xlsx", default
+// suffix "xlsx") proposing fileName, then the checks of the chosen name. True
+// when a name was chosen and it can be written: no file of that name, or the
+// user agreed to overwrite it and it can be replaced. The old file is not touched here: it is replaced only when
 // the new workbook is complete.
 bool ChooseExcelFile(QWidget *parent, QString &fileName);
 
