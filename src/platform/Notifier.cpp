@@ -17,19 +17,27 @@ struct Pending {
     int left = 0;
     QStringList failed;
 };
+}  // namespace
 
-void showWindow(const QString &title, const QString &text, QMessageBox::Icon icon)
+void Notifier::showWindow(const QString &title, const QString &text, QMessageBox::Icon icon)
 {
+    // A top-level window of its own (no parent to hide behind); the user
+    // closes it, or the program's end does.
     auto *box = new QMessageBox(icon, title, text, QMessageBox::Ok);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setModal(false);
     box->show();
+    windows_.removeAll(nullptr);
+    windows_.append(box);
 }
-}  // namespace
 
 Notifier::Notifier(QObject *parent) : QObject(parent) { }
 
-Notifier::~Notifier() = default;
+Notifier::~Notifier()
+{
+    for (const QPointer<QMessageBox> &box : std::as_const(windows_))
+        delete box.data();
+}
 
 void Notifier::SetTray(QSystemTrayIcon *tray)
 {

@@ -7,6 +7,8 @@
 // small window. Problems the user has to act on come in a window that does
 // not wait for an answer.
 
+#include <QList>
+#include <QMessageBox>
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
@@ -38,6 +40,9 @@ Q_SIGNALS:
 
 private:
     void fallback(const QString &title, const QStringList &texts, Urgency urgency);
+    void showWindow(const QString &title, const QString &text, QMessageBox::Icon icon);
 
     QPointer<QSystemTrayIcon> tray_;
+    // The windows shown and not closed yet: closed with the notifier.
+    QList<QPointer<QMessageBox>> windows_;
 };
