@@ -43,11 +43,13 @@ protected:
     }
     static EmulatorPhone emuPhone(const char *number, const char *behaviour, double balance = 10, int delayMs = 0)
     {
-        return {.number = QLatin1String(number),
-                .password = u"111"_s,
-                .balance = balance,
-                .behaviour = QLatin1String(behaviour),
-                .delayMs = delayMs};
+        EmulatorPhone p;
+        p.number = QLatin1String(number);
+        p.password = u"111"_s;
+        p.balance = balance;
+        p.behaviour = QLatin1String(behaviour);
+        p.delayMs = delayMs;
+        return p;
     }
 
     EmulatorPhone good = emuPhone("9160000001", "ok"), bad = emuPhone("9160000002", "unavailable");

@@ -158,8 +158,9 @@ TEST_F(PhonesXmlTest, BadElementStopsTheLoadOrIsSkippedAndNamed)
             EXPECT_TRUE(problems[i].contains(path) && problems[i].contains(c.problemNumbers[i]))
                 << qPrintable(problems[i]);
         EXPECT_TRUE(problems.last().contains("TurnOffLessThen"));
-        if (!*c.label)
+        if (!*c.label) {
             EXPECT_TRUE(error.contains("TurnOffLessThen"));
+        }
     }
 }
 

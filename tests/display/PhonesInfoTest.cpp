@@ -69,8 +69,8 @@ TEST_F(PhonesFixture, ColumnsCellsAndMenuFollowTheSettingsAndEachPhonesState)
            {2, "Balance=1.00|BalDelta=-3.50"},
            {3, "NN=3|Alias=Дом|PhoneNum=(916) 123-4503|LicSchet=—|UserName=—|Balance=—|BalDelta=—|LastQueryTime=—"},
            {3, "ObPlat=|Average=|TurnOff=|Recomend=|BalExpired=|SMS=|Min="}};
-    for (const auto &[row, spec] : rows)
-        for (const QString &pair : QString::fromUtf8(spec).split(QLatin1Char('|'))) {
+    for (const auto &[row, cells] : rows)
+        for (const QString &pair : QString::fromUtf8(cells).split(QLatin1Char('|'))) {
             const QString key = pair.section(QLatin1Char('='), 0, 0);
             EXPECT_EQ(w.Grid->Cells(w.ColumnKeys.indexOf(key), row), pair.section(QLatin1Char('='), 1))
                 << row << key.toStdString();

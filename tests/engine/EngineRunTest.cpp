@@ -18,20 +18,20 @@ using namespace Qt::StringLiterals;
 TEST_F(EngineTest, EachModeRequestsItsPhonesOnly)
 {
     startWith({phone(u"9160000001"_s), phone(u"9160000002"_s)});
-    auto logins = [this] { return QList<int>{emu.loginCount(u"9160000001"_s), emu.loginCount(u"9160000002"_s)}; };
+    auto logins = [this] { return QList<long>{emu.loginCount(u"9160000001"_s), emu.loginCount(u"9160000002"_s)}; };
     engine->SetSetupDialogOpen(true);
     run();
     engine->SetSetupDialogOpen(false);
     EXPECT_EQ(emu.stats().value(u"requests"_s), 0);
     EXPECT_FALSE(state.IssaArray[1].Success);
     run(2, 2);
-    EXPECT_EQ(logins(), (QList<int>{0, 1}));
+    EXPECT_EQ(logins(), (QList<long>{0, 1}));
     run();
     ASSERT_TRUE(state.IssaArray[1].Success);
     state.IssaArray[2].Success = false;
     const QStringList pagesOfOne = state.IssaArray[1].LoadedPages;
     run(1);
-    EXPECT_EQ(logins(), (QList<int>{1, 3}));
+    EXPECT_EQ(logins(), (QList<long>{1, 3}));
     EXPECT_EQ(state.IssaArray[1].LoadedPages, pagesOfOne);
     EXPECT_TRUE(state.IssaArray[2].Success);
 
