@@ -38,7 +38,7 @@ constexpr int kTrayAttempts = 60;
 }  // namespace
 
 TfrmMain::TfrmMain(const TProgramPaths &paths, QObject *parent)
-    : QObject(parent), state_(paths), paths_(state_.Paths), markWatch_(state_), config_(state_),
+    : QObject(parent), state_(paths), markWatch_(state_), config_(state_),
       frmWBWindow_(std::make_unique<BrowserWindow>(state_)), frmWB_(std::make_unique<TfrmWB>(state_))
 {
     frmWB_->SetDialogHost(frmWBWindow_.get());
@@ -158,10 +158,10 @@ void TfrmMain::buildMenu()
 void TfrmMain::FormCreate()
 {
     guarded(THIS_ROUTINE, [&] {
-        TruncateFile(paths_.ErrFileName);
+        TruncateFile(state_.Paths.ErrFileName);
         QString failureBox;
         try {
-            mdbStore_ = OpenHistoryStore(paths_, &failureBox);
+            mdbStore_ = OpenHistoryStore(state_.Paths, &failureBox);
         } catch (...) {
             // The history table could not be brought up to date: the program
             // cannot record results and ends, after saying why.
@@ -200,7 +200,7 @@ void TfrmMain::IconToTray()
                 });
             } else {
                 AppendStringToFile(QStringLiteral("Область уведомлений недоступна: программа работает без значка"),
-                                   paths_.ErrFileName);
+                                   state_.Paths.ErrFileName);
                 TellNoTray(notifier_, Display());
             }
             return;

@@ -29,7 +29,7 @@ public:
     // paths: the program's files, handed to every part that reads or writes them.
     // Owns the program's state on the files of paths.
     explicit TfrmMain(const TProgramPaths &paths, QObject *parent = nullptr);
-    const TProgramPaths &Paths() const { return paths_; }
+    const TProgramPaths &Paths() const { return state_.Paths; }
     TProgramState &State() { return state_; }
     ~TfrmMain() override;
 
@@ -120,7 +120,6 @@ private:
     void NotifyNewlyMarked();
 
     TProgramState state_;
-    const TProgramPaths &paths_;
     QMenu *menu_ = nullptr;
     QSystemTrayIcon *tray_ = nullptr;
     int trayAttempts_ = 0;

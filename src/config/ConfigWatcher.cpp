@@ -9,8 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 
-ConfigWatcher::ConfigWatcher(TProgramState &state, QObject *parent)
-    : QObject(parent), state_(state), paths_(state.Paths), vault_(state)
+ConfigWatcher::ConfigWatcher(TProgramState &state, QObject *parent) : QObject(parent), state_(state), vault_(state)
 {
     settle_.setSingleShot(true);
     connect(&settle_, &QTimer::timeout, this, [this] { runHandler(ROUTINE("Settled"), [&] { settled(); }); });
@@ -22,8 +21,8 @@ ConfigWatcher::~ConfigWatcher() = default;
 
 ConfigWatcher::Stamps ConfigWatcher::stampsNow() const
 {
-    return {StampOfFile(paths_.IniFileName), StampOfFile(paths_.ServersIniFileName),
-            StampOfFile(paths_.PhonesXmlFileName)};
+    return {StampOfFile(state_.Paths.IniFileName), StampOfFile(state_.Paths.ServersIniFileName),
+            StampOfFile(state_.Paths.PhonesXmlFileName)};
 }
 
 void ConfigWatcher::loadFiles()
@@ -32,7 +31,7 @@ void ConfigWatcher::loadFiles()
     // The stamps first: a change made while the files are read is seen again.
     stamps_ = stampsNow();
     try {
-        LoadPhonesInfoFromXml(state_.Setup, paths_.PhonesXmlFileName, MaxPhones, &problems);
+        LoadPhonesInfoFromXml(state_.Setup, state_.Paths.PhonesXmlFileName, MaxPhones, &problems);
     } catch (const std::exception &e) {
         MainException(THIS_ROUTINE, e);
     }
@@ -52,7 +51,7 @@ void ConfigWatcher::loadFiles()
             continue;
         told_.insert(p);
         fresh.append(p);
-        AppendStringToFile(p, paths_.ErrFileName);
+        AppendStringToFile(p, state_.Paths.ErrFileName);
     }
     if (!fresh.isEmpty())
         Q_EMIT problemsFound(fresh.join(QLatin1Char('\n')));
@@ -85,10 +84,11 @@ void ConfigWatcher::watch()
     // The folder, since the files are replaced by a rename; the files too,
     // for programs that write them in place. A replaced file drops out of the
     // watch and is added again here.
-    const QString dir = QFileInfo(paths_.IniFileName).absolutePath();
+    const QString dir = QFileInfo(state_.Paths.IniFileName).absolutePath();
     if (!watcher_.directories().contains(dir))
         watcher_.addPath(dir);
-    for (const QString &name : {paths_.IniFileName, paths_.ServersIniFileName, paths_.PhonesXmlFileName})
+    for (const QString &name :
+         {state_.Paths.IniFileName, state_.Paths.ServersIniFileName, state_.Paths.PhonesXmlFileName})
         if (QFile::exists(name) && !watcher_.files().contains(name))
             watcher_.addPath(name);
 }

@@ -70,7 +70,6 @@ private:
 
     std::function<bool()> busy_;
     TProgramState &state_;
-    const TProgramPaths &paths_;
     TSetupModel loaded_;
     Stamps stamps_{};
     QSet<QString> told_;

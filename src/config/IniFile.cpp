@@ -198,15 +198,6 @@ struct TIniFile::Document {
 
 TIniFile::~TIniFile() = default;
 
-void TIniFile::SetFileName(const QString &fileName)
-{
-    fileName_ = fileName;
-    updateDepth_ = 0;
-    lock_.Release();
-    pending_.reset();
-    pendingDirty_ = false;
-}
-
 std::shared_ptr<const TIniFile::Document> TIniFile::load() const
 {
     if (pending_)

@@ -23,13 +23,10 @@
 
 class TIniFile {
 public:
-    TIniFile() = default;
     explicit TIniFile(const QString &fileName) : fileName_(fileName) { }
     TIniFile(const TIniFile &) = delete;
     TIniFile &operator=(const TIniFile &) = delete;
     ~TIniFile();
-
-    void SetFileName(const QString &fileName);
 
     QString ReadString(const QString &section, const QString &key, const QString &defaultValue) const;
     // Decimal, or hexadecimal after "0x"; unreadable text gives the default.
@@ -73,7 +70,7 @@ private:
     void store(const std::shared_ptr<const Document> &doc);
     template <class Edit> void modify(Edit &&edit);
 
-    QString fileName_;
+    const QString fileName_;
     int updateDepth_ = 0;
     std::shared_ptr<Document> pending_;
     std::shared_ptr<const Document> pendingBase_;  // the file as the batch found it

@@ -62,7 +62,7 @@ QString MarkNoticeText(const TProgramState &state, int slot)
 {
     const TIssa &issa = state.IssaArray[slot];
     QString text = QStringLiteral("%1: баланс %2 (порог %3)")
-                       .arg(PhoneAliasEx(state.IssaArray[slot]), QString::number(issa.Balance, 'f', 2),
+                       .arg(PhoneAliasEx(issa), QString::number(issa.Balance, 'f', 2),
                             QString::number(BalanceThreshold(state, slot), 'f', 2));
     if (NeedMarkTurnOff(state, slot))
         text += QStringLiteral(", отключение через %1 дн.").arg(issa.TurnOff);
@@ -71,8 +71,8 @@ QString MarkNoticeText(const TProgramState &state, int slot)
 
 QString FailedNoticeText(const TProgramState &state, int slot)
 {
-    return QStringLiteral("%1: запрос не удался: %2")
-        .arg(PhoneAliasEx(state.IssaArray[slot]), state.IssaArray[slot].ErrorMsg);
+    const TIssa &issa = state.IssaArray[slot];
+    return QStringLiteral("%1: запрос не удался: %2").arg(PhoneAliasEx(issa), issa.ErrorMsg);
 }
 
 QString RunFinishedNoticeText(const TProgramState &state)

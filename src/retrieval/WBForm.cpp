@@ -33,7 +33,7 @@ QString proxyName(const QNetworkProxy &proxy)
 }  // namespace
 
 TfrmWB::TfrmWB(TProgramState &state, QObject *parent)
-    : QObject(parent), state_(state), paths_(state.Paths), WB(std::make_unique<WebBrowser>())
+    : QObject(parent), state_(state), WB(std::make_unique<WebBrowser>())
 {
     guarded(THIS_ROUTINE, [&] {
         TimeOutTimer.setSingleShot(true);
@@ -267,7 +267,7 @@ void TfrmWB::FinishRun()
 void TfrmWB::WriteLog(const QString &line)
 {
     try {
-        AppendStringToFile(line, paths_.ErrFileName);
+        AppendStringToFile(line, state_.Paths.ErrFileName);
     } catch (const std::exception &e) {
         if (!logFailed_) {
             logFailed_ = true;
@@ -462,7 +462,7 @@ void TfrmWB::WBDocumentComplete(const QUrl &url, const std::shared_ptr<HtmlDocum
     if (saveLogFiles_ && !pageSaveFailed_) {
         // A page that cannot be saved is logged once and never holds up a phone.
         try {
-            SaveHtmlLog(paths_.ProgramDir, entry);
+            SaveHtmlLog(state_.Paths.ProgramDir, entry);
         } catch (const std::exception &e) {
             pageSaveFailed_ = true;
             WriteLog(QStringLiteral("Страница не сохранена: ") + failureText(e));

@@ -128,7 +128,6 @@ private:
     bool phoneOpen() const;
 
     TProgramState &state_;
-    const TProgramPaths &paths_;
     std::unique_ptr<WebBrowser> WB;
     QTimer TimeOutTimer;
     QTimer pauseTimer_;  // before the next phone

@@ -173,8 +173,7 @@ QColor TfrmSetup::WarningCaptionColor()
     return QColor(128, 64, 64);
 }
 
-TfrmSetup::TfrmSetup(TProgramState &state, QWidget *parent)
-    : QDialog(parent), state_(state), paths_(state.Paths), vault_(state)
+TfrmSetup::TfrmSetup(TProgramState &state, QWidget *parent) : QDialog(parent), state_(state), vault_(state)
 {
     guarded(THIS_ROUTINE, [&] {
         setObjectName(QStringLiteral("frmSetup"));
@@ -525,7 +524,7 @@ void TfrmSetup::ReloadPhonesFromXml(TSetupModel &model)
     TFileLockRelease unlock{model.PhonesLock()};
     try {
         phonesFileMalformed_
-            = LoadPhonesInfoFromXml(model, paths_.PhonesXmlFileName, MaxPhones) == TPhonesXmlState::Malformed;
+            = LoadPhonesInfoFromXml(model, state_.Paths.PhonesXmlFileName, MaxPhones) == TPhonesXmlState::Malformed;
     } catch (...) {
         // A bad element stopped the load: the rows after it are empty, so the
         // file is kept aside before it is ever saved over.
@@ -778,12 +777,12 @@ void TfrmSetup::accept()
                 line.Number = *digits;
                 rows_[slot].edNumber->setText(*digits);
             }
-            if (phonesFileMalformed_ && QFile::exists(paths_.PhonesXmlFileName)) {
+            if (phonesFileMalformed_ && QFile::exists(state_.Paths.PhonesXmlFileName)) {
                 // The file could not be read: keep it for the user to repair
                 // instead of losing it under the rows shown.
-                const QString kept = paths_.PhonesXmlFileName + QStringLiteral(".bad");
+                const QString kept = state_.Paths.PhonesXmlFileName + QStringLiteral(".bad");
                 QFile::remove(kept);
-                if (!QFile::copy(paths_.PhonesXmlFileName, kept))
+                if (!QFile::copy(state_.Paths.PhonesXmlFileName, kept))
                     throw SaldomatError(QStringLiteral("Не удалось сохранить копию файла %1").arg(kept));
                 phonesFileMalformed_ = false;
             }
@@ -802,7 +801,7 @@ void TfrmSetup::accept()
     bnOK->setEnabled(false);
     bnCancel->setEnabled(false);
     const bool keyring = model_.General.cbKeyring;
-    vault_.SavePhones(model_, paths_.PhonesXmlFileName, MaxPhones, keyring,
+    vault_.SavePhones(model_, state_.Paths.PhonesXmlFileName, MaxPhones, keyring,
                       [this, keyring](const TSetupModel &written, const QString &error) {
                           if (!error.isEmpty()) {
                               saving_ = false;

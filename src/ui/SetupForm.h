@@ -125,7 +125,6 @@ private:
     bool phonesFileMalformed_ = false;
     bool open_ = false;
     TProgramState &state_;
-    const TProgramPaths &paths_;
     TPasswordVault vault_;
     bool saving_ = false;
 };
