@@ -1,16 +1,14 @@
 #pragma once
 // Helpers of the parser tests: reading with the failure kept, the page corpus
-// (tests/data/pages: NAME.ENCODING.html with the manifest NAME.expected) and
-// the case tables of tests/data.
+// (tests/data/pages: NAME.ENCODING.html with the manifest NAME.expected).
 
 #include "BalanceParser2.h"
+#include "DataCases.h"
 #include "Failure.h"
 #include "SavedPage.h"
 #include "TestHome.h"
 
 #include <QDir>
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
@@ -49,20 +47,4 @@ inline QStringList CorpusExpected(const QString &name)
 inline QStringList CorpusNames()
 {
     return QDir(TestDataPath(u"pages"_s)).entryList({u"*.expected"_s}).replaceInStrings(u".expected"_s, QString());
-}
-
-// The cases of tests/data/FILE: one a line, a JSON array of texts; lines
-// starting with "#" are comments.
-inline QList<QStringList> DataCases(const QString &file)
-{
-    QList<QStringList> cases;
-    for (const QByteArray &line : ReadFileBytes(TestDataPath(file)).split('\n')) {
-        if (line.isEmpty() || line.startsWith('#'))
-            continue;
-        QJsonParseError error;
-        cases << QVariant(QJsonDocument::fromJson(line, &error).array().toVariantList()).toStringList();
-        EXPECT_EQ(error.error, QJsonParseError::NoError) << line.toStdString();
-    }
-    EXPECT_GT(cases.size(), 4) << file.toStdString();
-    return cases;
 }

@@ -2,10 +2,14 @@
 // look-up, form fields and submissions, frames and meta refresh.
 
 #include "HtmlDocument.h"
+#include "DataCases.h"
 #include "Encoding.h"
 #include "TestServer.h"
 
 #include <QRegularExpression>
+#include <QStringEncoder>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -52,32 +56,36 @@ TEST(HtmlDocument, SourceFormattingDoesNotChangeTheLines)
     EXPECT_TRUE(a.first().startsWith("<body") && a.last().endsWith("</body>"));
 }
 
-TEST(HtmlDocument, BodyOuterHtml)
+// The cases of tests/data/retrieval/documents.jsonl (the body serialised, form
+// submissions and meta refresh), and frames.
+TEST(HtmlDocument, BodySubmissionsAndRefreshAsTheTableSays)
 {
-    const struct {
-        const char *name;
-        QByteArray html;
-        QStringList lines;
-    } rows[] = {
-        {"blocks, breaks, text and escapes",
-         "<body bgcolor=white><div>Баланс:<br>5,00&nbsp;руб. a &lt;b&gt; &amp; \"q\"</div>after"
-         "<p title='say \"hi\" &amp; <go>'>first line\nsecond line</p><pre>  kept   spaces\n  here</pre>"
-         "<h2>Head</h2><span>in</span> <span>line</span><input type=checkbox checked name=c>"
-         "<script>if (a < b && c) { document.write('<td>x</td>'); }</script></body>",
-         {"<body bgcolor=\"white\">", "<div>Баланс:", "<br>5,00&nbsp;руб. a &lt;b&gt; &amp; \"q\"</div>", "after",
-          "<p title=\"say &quot;hi&quot; &amp; &lt;go&gt;\">first line", "second line</p>", "<pre>  kept   spaces",
-          "  here</pre>", "<h2>Head</h2>",
-          "<span>in</span> <span>line</span><input type=\"checkbox\" checked=\"checked\" name=\"c\">"
-          "<script>if (a < b && c) { document.write('<td>x</td>'); }</script></body>"}},
-        {"blank body", "<html><body bgcolor=white onload='go()'>\n \t</body></html>", {"<body></body>"}},
-        {"nothing", "", {"<body></body>"}},
-        {"frameset", "<frameset cols='50%,50%'><frame src=a.html></frameset>", {"<body></body>"}},
-        {"text only", "text only", {"<body>", "<p>text only</p></body>"}},
-    };
-    for (const auto &row : rows) {
-        SCOPED_TRACE(row.name);
-        EXPECT_EQ(Doc(row.html)->BodyOuterHtml(), row.lines.join("\r\n"));
+    for (const QStringList &c : DataCases(u"retrieval/documents.jsonl"_s)) {
+        SCOPED_TRACE(c.join(u'|').toStdString());
+        if (c[0] == "body"_L1) {
+            EXPECT_EQ(Doc(c[1].toUtf8())->BodyOuterHtml(), c.mid(2).join("\r\n"_L1));
+        } else if (c[0] == "submit"_L1) {
+            const QByteArray charset = c[1].toLatin1();
+            QStringEncoder encoder(charset.constData());
+            const auto doc = Doc(encoder.encode(c[2]), charset);
+            const FormRequest r = doc->BuildSubmission(doc->ElementByName(u"f"_s), doc->ElementByName(c[3]));
+            EXPECT_EQ((r.post ? "POST " : "GET ") + r.url.toEncoded() + " " + r.body, c[4].toUtf8());
+        } else if (c[0] == "refresh"_L1) {
+            const auto refresh = Doc("<meta http-equiv=REFRESH content=\"" + c[1].toUtf8() + "\">")->Refresh();
+            ASSERT_EQ(refresh.has_value(), c.size() > 2);
+            EXPECT_TRUE(!refresh
+                        || (refresh->delaySeconds == c[2].toInt() && refresh->url.toEncoded() == c[3].toUtf8()));
+        } else {
+            ADD_FAILURE() << "no such case";
+        }
     }
+    EXPECT_FALSE(Doc("<meta name=refresh content='0; url=a'>")->Refresh().has_value());
+    EXPECT_EQ(Doc("<html><frameset rows='1,*'><frame src='top.html'><frame src='/abs/main.html?a=1'>"
+                  "<frame src='javascript:void(0)'><frame src=''></frameset></html>")
+                  ->FrameUrls(),
+              (QList<QUrl>{QUrl("http://127.0.0.1/issa/top.html"), QUrl("http://127.0.0.1/abs/main.html?a=1")}));
+    EXPECT_EQ(Doc("<body><p>x</p><iframe src='http://127.0.0.1:9/f'></iframe></body>")->FrameUrls(),
+              QList<QUrl>{QUrl("http://127.0.0.1:9/f")});
 }
 
 TEST(HtmlDocument, CharsetFromHeaderMetaOrDefault)
@@ -145,91 +153,4 @@ TEST(HtmlDocument, LookUpAndFieldValues)
     // A script action never yields a request.
     doc = Doc("<body><form id=f action='javascript:go()'><input name=a></form></body>");
     EXPECT_FALSE(doc->Submit(at("f")));
-}
-
-TEST(HtmlDocument, SubmissionFollowsTheFormRules)
-{
-    const QByteArray rules
-        = "<html><head><base href='http://127.0.0.1:8080/issa/'></head><body>"
-          "<form id=f action='login.php?old=1' method=POST><input type=hidden name=Lang value=2>"
-          "<input name=mobnum value='9001234567'><input type=password name=Password value='p w&=+'>"
-          "<input name=off value=x disabled><fieldset disabled><input name=fs value=y></fieldset>"
-          "<input type=checkbox name=remember value=yes checked><input type=checkbox name=no value=1>"
-          "<input type=checkbox name=plain checked><input type=radio name=r value=a>"
-          "<input type=radio name=r value=b checked>"
-          "<select name=s1><option value=1>one</option><option value=2>two</option></select>"
-          "<select name=s2><option value=1>one</option><option selected> two  words </option></select>"
-          "<select name=s3 multiple><option selected>a</option><option>b</option><option selected>c</option>"
-          "</select><textarea name=t>x\ny</textarea><input name=empty value=''><input value=nameless>"
-          "<input type=submit name=go value=Go><button name=btn value=b>B</button>"
-          "<input type=image name=img src=i.gif><input type=reset name=rs value=r></form>"
-          "<input name=other form=f value=linked><input name=free value=z></body></html>";
-    const struct {
-        const char *name;
-        QByteArray html, charset, sent;  // sent: the method, the address and the body
-    } rows[] = {
-        {"rules", rules, "utf-8",
-         "POST http://127.0.0.1:8080/issa/login.php?old=1 Lang=2&mobnum=9001234567&Password=p+w%26%3D%2B"
-         "&remember=yes&plain=on&r=b&s1=1&s2=two+words&s3=a&s3=c&t=x%0D%0Ay&empty=&other=linked"},
-        // GET puts the fields into the query of the action; no action: the page itself.
-        {"get", "<form id=f><input name=q value='a b'><input name=n value=1></form>", "utf-8",
-         "GET http://127.0.0.1/issa/page.html?q=a+b&n=1 "},
-        // accept-charset wins over the page's charset.
-        {"accept-charset",
-         "<form id=f method=post action=/x accept-charset='x-unknown windows-1251'><input name=who value='Иван'>"
-         "<input name=sym value='€ ✓'></form>",
-         "utf-8", "POST http://127.0.0.1/x who=%C8%E2%E0%ED&sym=%88+%26%2310003%3B"},
-        {"page charset", "<form id=f method=post><input name=who value='" + ToCp1251("Иван") + "'></form>",
-         "windows-1251", "POST http://127.0.0.1/issa/page.html?x=1 who=%C8%E2%E0%ED"},
-        {"_charset_", "<form id=f method=post><input name=who value='Иван'><input type=hidden name=_charset_></form>",
-         "utf-8", "POST http://127.0.0.1/issa/page.html?x=1 who=%D0%98%D0%B2%D0%B0%D0%BD&_charset_=utf-8"},
-    };
-    for (const auto &row : rows) {
-        SCOPED_TRACE(row.name);
-        const auto doc = Doc(row.html, row.charset);
-        const FormRequest r = doc->BuildSubmission(doc->ElementByName("f"));
-        EXPECT_EQ((r.post ? "POST " : "GET ") + r.url.toEncoded() + " " + r.body, row.sent);
-    }
-    // A submit button counts only when it is the submitter.
-    const auto doc = Doc(rules);
-    const auto with = [&](const char *submitter) {
-        return doc->BuildSubmission(doc->ElementByName("f"), doc->ElementByName(submitter)).body;
-    };
-    EXPECT_TRUE(with("go").endsWith("&go=Go&other=linked"));
-    EXPECT_TRUE(with("img").contains("&img.x=0&img.y=0&"));
-}
-
-TEST(HtmlDocument, FramesAndMetaRefresh)
-{
-    EXPECT_EQ(Doc("<html><frameset rows='1,*'><frame src='top.html'><frame src='/abs/main.html?a=1'>"
-                  "<frame src='javascript:void(0)'><frame src=''></frameset></html>")
-                  ->FrameUrls(),
-              (QList<QUrl>{QUrl("http://127.0.0.1/issa/top.html"), QUrl("http://127.0.0.1/abs/main.html?a=1")}));
-    EXPECT_EQ(Doc("<body><p>x</p><iframe src='http://127.0.0.1:9/f'></iframe></body>")->FrameUrls(),
-              QList<QUrl>{QUrl("http://127.0.0.1:9/f")});
-
-    const struct {
-        QByteArray content;
-        int delay;  // -1: no refresh
-        QByteArray url;
-    } rows[] = {
-        {"0; url=next.html", 0, "http://127.0.0.1/issa/next.html"},
-        {"5;URL='/a b.html'", 5, "http://127.0.0.1/a%20b.html"},
-        {" 2 , url=&quot;http://127.0.0.1:81/z&quot; ", 2, "http://127.0.0.1:81/z"},
-        {"3", 3, "http://127.0.0.1/issa/page.html?x=1"},
-        {"1; http://127.0.0.1/other", 1, "http://127.0.0.1/other"},
-        {"x; url=a", -1, {}},
-        {"0; url=javascript:x()", -1, {}},
-    };
-    for (const auto &row : rows) {
-        SCOPED_TRACE(row.content.toStdString());
-        const auto refresh
-            = Doc("<html><head><meta http-equiv=REFRESH content=\"" + row.content + "\"></head></html>")->Refresh();
-        ASSERT_EQ(refresh.has_value(), row.delay >= 0);
-        if (refresh) {
-            EXPECT_EQ(refresh->delaySeconds, row.delay);
-            EXPECT_EQ(refresh->url.toEncoded(), row.url);
-        }
-    }
-    EXPECT_FALSE(Doc("<meta name=refresh content='0; url=a'>")->Refresh().has_value());
 }
