@@ -3,7 +3,6 @@
 
 #include "HtmlDocument.h"
 #include "DataCases.h"
-#include "Encoding.h"
 #include "TestServer.h"
 
 #include <QRegularExpression>
@@ -56,9 +55,9 @@ TEST(HtmlDocument, SourceFormattingDoesNotChangeTheLines)
     EXPECT_TRUE(a.first().startsWith("<body") && a.last().endsWith("</body>"));
 }
 
-// The cases of tests/data/retrieval/documents.jsonl (the body serialised, form
-// submissions and meta refresh), and frames.
-TEST(HtmlDocument, BodySubmissionsAndRefreshAsTheTableSays)
+// The cases of tests/data/retrieval/documents.jsonl (the body serialised, the
+// charset, form submissions and meta refresh), and frames.
+TEST(HtmlDocument, BodyCharsetSubmissionsAndRefreshAsTheTableSays)
 {
     for (const QStringList &c : DataCases(u"retrieval/documents.jsonl"_s)) {
         SCOPED_TRACE(c.join(u'|').toStdString());
@@ -75,10 +74,17 @@ TEST(HtmlDocument, BodySubmissionsAndRefreshAsTheTableSays)
             ASSERT_EQ(refresh.has_value(), c.size() > 2);
             EXPECT_TRUE(!refresh
                         || (refresh->delaySeconds == c[2].toInt() && refresh->url.toEncoded() == c[3].toUtf8()));
+        } else if (c[0] == "charset"_L1) {
+            QStringEncoder encoder(c[3].toLatin1().constData());
+            const auto doc = Doc(c[2].toUtf8() + encoder.encode(u"<body><p>Актуальный баланс</p></body>"_s),
+                                 CharsetFromContentType(c[1].toLatin1()));
+            EXPECT_EQ(doc->Charset(), c[4].toLatin1());
+            EXPECT_TRUE(Has(doc->BodyOuterHtml(), u"Актуальный баланс"_s));
         } else {
             ADD_FAILURE() << "no such case";
         }
     }
+    EXPECT_EQ(CharsetFromContentType("text/html"), QByteArray());
     EXPECT_FALSE(Doc("<meta name=refresh content='0; url=a'>")->Refresh().has_value());
     EXPECT_EQ(Doc("<html><frameset rows='1,*'><frame src='top.html'><frame src='/abs/main.html?a=1'>"
                   "<frame src='javascript:void(0)'><frame src=''></frameset></html>")
@@ -86,35 +92,6 @@ TEST(HtmlDocument, BodySubmissionsAndRefreshAsTheTableSays)
               (QList<QUrl>{QUrl("http://127.0.0.1/issa/top.html"), QUrl("http://127.0.0.1/abs/main.html?a=1")}));
     EXPECT_EQ(Doc("<body><p>x</p><iframe src='http://127.0.0.1:9/f'></iframe></body>")->FrameUrls(),
               QList<QUrl>{QUrl("http://127.0.0.1:9/f")});
-}
-
-TEST(HtmlDocument, CharsetFromHeaderMetaOrDefault)
-{
-    const QString text = "Актуальный баланс";
-    const QByteArray cp1251 = "<body><p>" + ToCp1251(text) + "</p></body>";
-    const QByteArray utf8 = "<body><p>" + text.toUtf8() + "</p></body>";
-    const struct {
-        const char *name;
-        QByteArray html, header, charset;
-    } rows[] = {
-        {"meta",
-         "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=windows-1251\">" + cp1251,
-         {},
-         "windows-1251"},
-        {"header over meta", "<meta charset=\"windows-1251\">" + utf8,
-         CharsetFromContentType("text/html; Charset=\"UTF-8\""), "utf-8"},
-        {"html5 meta", "<meta charset=utf-8>" + utf8, {}, "utf-8"},
-        {"none", cp1251, {}, "windows-1251"},
-        {"unknown", cp1251, "x-no-such-charset", "windows-1251"},
-        {"byte order mark", "\xEF\xBB\xBF" + utf8, {}, "utf-8"},
-    };
-    for (const auto &row : rows) {
-        SCOPED_TRACE(row.name);
-        const auto doc = Doc(row.html, row.header);
-        EXPECT_EQ(doc->Charset(), row.charset);
-        EXPECT_TRUE(Has(doc->BodyOuterHtml(), text));
-    }
-    EXPECT_EQ(CharsetFromContentType("text/html"), QByteArray());
 }
 
 TEST(HtmlDocument, LookUpAndFieldValues)

@@ -100,10 +100,6 @@ inline void PrintTo(const QByteArray &b, std::ostream *os)
 {
     *os << '"' << b.toStdString() << '"';
 }
-inline void PrintTo(const QUrl &u, std::ostream *os)
-{
-    *os << u.toString().toStdString();
-}
 // text contains part; the text in the failure message.
 inline ::testing::AssertionResult Has(const QString &text, const QString &part)
 {
