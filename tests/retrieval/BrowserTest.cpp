@@ -207,45 +207,6 @@ TEST(Browser, FramesAndMetaRefreshThatNeverEndAreBounded)
     EXPECT_EQ(t.docs.size(), 4 + hops);
 }
 
-// A self-signed certificate for 127.0.0.1: untrusted until given as the extra CA.
-TEST(Browser, TlsTrustedCaLoadsAndUntrustedNeverGetsThePassword)
-{
-    QTemporaryDir dir;
-    QString cert, key;
-    ASSERT_TRUE(MakeTestCertificate(dir.path(), "server", &cert, &key));
-    TestServer plain({{"/secret", Page("ok")}});
-    TestServer s({{"/secure", Page("<p>secure page</p>")},
-                  {"/secret", Page("ok")},
-                  {"/down", Redirect(plain.Url("/secret").toString().toStdString(), 307)}},
-                 cert, key);
-    const QByteArray login = "mobnum=1&Password=topsecret";
-    {
-        Tab t;
-        EXPECT_TRUE(Has(t.Post(s.Url("/secret"), login),
-                        "error: Сертификат сервера " + s.Url("/secret").toString() + " не прошёл проверку"));
-        EXPECT_TRUE(Has(t.Get(s.Url("/secure")), "error: Сертификат"));
-        EXPECT_EQ(s.Count("/"), 0);
-    }
-    Tab t;
-    EXPECT_FALSE(t.b.SetExtraCaFile(key));
-    ASSERT_TRUE(t.b.SetExtraCaFile(cert));
-    EXPECT_TRUE(Has(t.Get(s.Url("/secure")), "secure page"));
-    EXPECT_TRUE(Has(t.Post(s.Url("/secret"), login), "ok"));
-    EXPECT_EQ(s.Seen("/secret"), std::vector<std::string>{"POST /secret " + login.toStdString()});
-
-    // A 307 from the secure address to a plain one never takes the password
-    // along, even where plain addresses are allowed.
-    t.b.SetPlainPasswordAllowed(true);
-    EXPECT_TRUE(Has(t.Post(s.Url("/down"), login, true), "error: Пароль не отправлен: защищённая страница"));
-    // Removing the extra CA makes the server untrusted again.
-    ASSERT_TRUE(t.b.SetExtraCaFile(QString()));
-    t.b.ResetSession();
-    EXPECT_TRUE(Has(t.Post(s.Url("/secret"), login), "error: Сертификат"));
-    Pump(100);
-    EXPECT_EQ(s.Count("/secret"), 1);
-    EXPECT_EQ(plain.Count("/"), 0);
-}
-
 TEST(Browser, ExplicitSystemAndLogonProxies)
 {
     if (!TinyProxy::Installed())
@@ -287,10 +248,14 @@ TEST(Browser, ExplicitSystemAndLogonProxies)
     EXPECT_GE(asked, 1);
 }
 
-// A password goes to a plain http:// address only when allowed, never from a
-// secure page or to another scheme, and never in an address.
-TEST(Browser, PasswordPlainOnlyWhenAllowedNeverInTheAddressAnd407Or401)
+// A password goes over TLS only to a trusted certificate (a self-signed one for
+// 127.0.0.1 given as the extra CA), to a plain http:// address only when
+// allowed, never from a secure page or to another scheme, never in an address.
+TEST(Browser, PasswordOnlyToTrustedTlsOrAllowedPlainNeverInTheAddressAnd407Or401)
 {
+    QTemporaryDir dir;
+    QString cert, key;
+    ASSERT_TRUE(MakeTestCertificate(dir.path(), "server", &cert, &key));
     TestServer s({{"/login", Page("<p>logged in</p>")},
                   {"/again", Redirect("/login", 307)},
                   {"/forms",
@@ -303,7 +268,33 @@ TEST(Browser, PasswordPlainOnlyWhenAllowedNeverInTheAddressAnd407Or401)
                         "<form id=none method=post action=/login><input name=n value=4></form>")},
                   {"/proxy-refused", Page("<p>Proxy Authentication Required</p>", 407)},
                   {"/site-auth", Page("<p>site wants a logon</p>", 401, {{"WWW-Authenticate", "Basic realm=site"}})}});
+    TestServer tls({{"/secure", Page("<p>secure page</p>")},
+                    {"/secret", Page("ok")},
+                    {"/down", Redirect(s.Url("/login").toString().toStdString(), 307)}},
+                   cert, key);
+    const QByteArray login = "mobnum=1&Password=topsecret";
     Tab t;
+    EXPECT_TRUE(Has(t.Post(tls.Url("/secret"), login),
+                    "error: Сертификат сервера " + tls.Url("/secret").toString() + " не прошёл проверку"));
+    EXPECT_EQ(tls.Count("/"), 0);
+    EXPECT_FALSE(t.b.SetExtraCaFile(key));
+    ASSERT_TRUE(t.b.SetExtraCaFile(cert));
+    EXPECT_TRUE(Has(t.Get(tls.Url("/secure")), "secure page"));
+    EXPECT_TRUE(Has(t.Post(tls.Url("/secret"), login), "ok"));
+    EXPECT_EQ(tls.Seen("/secret"), std::vector<std::string>{"POST /secret " + login.toStdString()});
+    // A 307 from the secure address to a plain one never takes the password
+    // along, even where plain addresses are allowed.
+    t.b.SetPlainPasswordAllowed(true);
+    EXPECT_TRUE(Has(t.Post(tls.Url("/down"), login, true), "error: Пароль не отправлен: защищённая страница"));
+    EXPECT_EQ(s.Count("/"), 0);
+    // Removing the extra CA makes the server untrusted again.
+    ASSERT_TRUE(t.b.SetExtraCaFile(QString()));
+    t.b.ResetSession();
+    EXPECT_TRUE(Has(t.Post(tls.Url("/secret"), login), "error: Сертификат"));
+    Pump(100);
+    EXPECT_EQ(tls.Count("/secret"), 1);
+
+    t.b.SetPlainPasswordAllowed(false);
     EXPECT_TRUE(Has(t.Post(s.Url("/login"), "Password=pw", true), "error: Пароль не отправлен: соединение"));
     EXPECT_TRUE(Has(t.Post(s.Url("/login"), "a=b"), "logged in"));  // an unmarked body goes
     t.b.SetPlainPasswordAllowed(true);  // allowed: sent, and a 307 repeats it

@@ -23,19 +23,16 @@ std::unique_ptr<HtmlDocument> Doc(const QByteArray &html, const QByteArray &char
 
 TEST(HtmlDocument, SourceFormattingDoesNotChangeTheLines)
 {
-    // One page on one line, and laid out cell by cell with a comment.
+    // One page on one line, and laid out with lines, comments and indents between tags.
     const QByteArray oneLine
         = "<html><head><title>Счёт</title></head><body><div class=main><h1>Информация</h1><table border=0>"
           "<tr><td><img src=/img/account.gif></td><td>1234567890</td></tr><tr><td>пользователь:</td>"
           "<td>Петров Пётр</td></tr><tr><td>Актуальный баланс:</td><td>12,34 у.е.</td></tr></table>"
           "<p>Сумма составляет <b>15.00</b> у.е.</p><ul><li>Остаток смс 25 шт.</li><li>один</li></ul></div></body>";
-    const QByteArray perCell
-        = "<html>\n<head>\n <title>Счёт</title>\n</head>\n<body>\n<div class=main>\n <h1>Информация</h1>\n"
-          " <table border=0>\n  <tr>\n   <td><img src=/img/account.gif></td>\n   <td>1234567890</td>\n  </tr>\n"
-          "  <!-- user -->\n  <tr>\n   <td>пользователь:</td>\n   <td>\n    Петров Пётр\n   </td>\n  </tr>\n"
-          "  <tr>\n\t<td>Актуальный баланс:</td>\n\t<td>12,34 у.е.</td>\n  </tr>\n </table>\n"
-          " <p>Сумма составляет <b>15.00</b> у.е.</p>\n <ul>\n  <li>Остаток смс 25 шт.</li>\n  <li>один</li>\n"
-          " </ul>\n</div>\n</body>\n</html>\n";
+    const QByteArray perCell = QString::fromUtf8(oneLine)
+                                   .replace(QRegularExpression("><(?!img|/td)"), ">\n <!-- user -->\n\t<")
+                                   .replace("Петров Пётр", "\n    Петров Пётр\n   ")
+                                   .toUtf8();
     const auto lines = [](const QByteArray &html) {
         QStringList out = Doc(html)->BodyOuterHtml().split(QRegularExpression("\r\n|\r|\n"));
         for (QString &line : out)
