@@ -8,12 +8,10 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
-#include <QString>
+#include <QStringList>
 #include <QUrl>
 
-#include <algorithm>
 #include <functional>
-#include <iterator>
 #include <mutex>
 #include <stdexcept>
 #include <thread>
@@ -52,7 +50,8 @@ public:
             const auto recorded = [this, handler](Req req, Res res) {
                 handler(req, res);
                 std::lock_guard<std::mutex> lock(mutex_);
-                seen_.push_back(req.method + " " + req.target + (req.body.empty() ? "" : " " + req.body));
+                seen_ << QString::fromStdString(req.method + " " + req.target
+                                                + (req.body.empty() ? "" : " " + req.body));
             };
             server_->Get(pattern, recorded);
             server_->Post(pattern, recorded);
@@ -73,21 +72,18 @@ public:
                                            + std::to_string(port_) + path));
     }
     // The requests answered so far ("METHOD target body") that contain part.
-    std::vector<std::string> Seen(const std::string &part = {})
+    QStringList Seen(const QString &part)
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        std::vector<std::string> out;
-        std::copy_if(seen_.begin(), seen_.end(), std::back_inserter(out),
-                     [&](const std::string &s) { return s.find(part) != std::string::npos; });
-        return out;
+        return seen_.filter(part);
     }
-    int Count(const std::string &part) { return int(Seen(part).size()); }
+    int Count(const QString &part) { return int(Seen(part).size()); }
 
 private:
     std::unique_ptr<httplib::Server> server_;
     std::thread thread_;
     std::mutex mutex_;
-    std::vector<std::string> seen_;
+    QStringList seen_;
     int port_ = 0;
     bool tls_;
 };
