@@ -23,13 +23,6 @@ void setLoginUrl(TProgramState &state, const QString &url)
 {
     state.ServersIni.WriteString(u"Эмулятор"_s, u"LoginURL"_s, url);
 }
-
-// The peak resident size of this process in kB.
-long PeakResidentKb()
-{
-    const QByteArray status = ReadFileBytes(u"/proc/self/status"_s);
-    return status.mid(status.indexOf("VmHWM:") + 6).trimmed().split(' ').value(0).toLong();
-}
 }  // namespace
 
 // One run by POST, one through the login form: good phones read over a redirect,
@@ -114,7 +107,8 @@ TEST_F(EngineTest, EveryPhoneEndsAtOnceWithItsResultOrCause)
     clock.start();
     run();
     EXPECT_LT(clock.elapsed(), 40000) << "a phone waited for the time limit instead of its page";
-    const long peak = PeakResidentKb();
+    const QByteArray status = ReadFileBytes(u"/proc/self/status"_s);  // the peak resident size in kB
+    const long peak = status.mid(status.indexOf("VmHWM:") + 6).trimmed().split(' ').value(0).toLong();
     EXPECT_TRUE(peak > 0 && peak < 100 * 1024) << "peak resident size " << peak << " kB";
     checkAll();
     for (int slot = last + 1; slot <= last + 3; ++slot)
