@@ -29,12 +29,9 @@ TEST(Robustness, HugePagesLinesAndValuesNulsAndOtherEncodings)
     // Five megabytes of payment history rows, as a long account page lists them.
     QString rows = u"<h2>История платежей</h2>\n<table class=\"history\">\n"_s;
     for (int n = 0; rows.size() < 5 * 1024 * 1024; ++n)
-        rows
-            += u"<tr>\n<td>%1.03.2009 14:%2</td>\n<td>Платеж через терминал, квитанция %3</td>\n<td>%4,00 руб.</td>\n</tr>\n"_s
-                   .arg(1 + n % 28, 2, 10, QLatin1Char('0'))
-                   .arg(n % 60, 2, 10, QLatin1Char('0'))
-                   .arg(100000 + n)
-                   .arg(100 + n % 900);
+        rows += u"<tr>\n<td>1%1.03.2009</td>\n<td>Платеж через терминал, квитанция %2</td>\n"
+                u"<td>%3,00 руб.</td>\n</tr>\n"_s.arg(QString::number(n % 9), QString::number(100000 + n),
+                                                      QString::number(n % 900));
     QString page = body;
     page.insert(page.indexOf(u"<div id=\"footer\">"_s), rows + u"</table>\n"_s);
     EXPECT_EQ(figures(page), expected);
