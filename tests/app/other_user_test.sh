@@ -10,8 +10,8 @@ if [ "$(id -u)" != 0 ] || ! command -v useradd >/dev/null || ! command -v runuse
 fi
 OTHER=sldm-other-$$ WORK=$(mktemp -d) PROGRAM_PID=
 trap '[ -n "$PROGRAM_PID" ] && kill "$PROGRAM_PID" 2>/dev/null; userdel "$OTHER" 2>/dev/null; rm -rf "$WORK"' EXIT
-useradd --no-create-home --shell /usr/sbin/nologin "$OTHER" || { echo "useradd failed"; exit 1; }
 fail() { echo "FAIL: $*"; exit 1; }
+useradd --no-create-home --shell /usr/sbin/nologin "$OTHER" || fail "useradd failed"
 as_other() { runuser -u "$OTHER" -- "$@"; }
 # Waits up to 10 s for the shell condition to hold.
 wait_for() { for _ in $(seq 200); do eval "$1" && return 0; sleep 0.05; done; return 1; }
@@ -21,7 +21,7 @@ export HOME=$WORK/user TMPDIR=$WORK/tmp SALDOMAT_HOME=$WORK/home QT_QPA_PLATFORM
 export XDG_CONFIG_HOME=$WORK/user/.config XDG_CACHE_HOME=$WORK/user/.cache
 
 # The other user plants, in the shared folder, a lock naming a live process and
-# a file in the socket's place under the names a copy of the program could use.
+# a file in the socket's place under the names the program could use.
 version=$("$BIN/saldomat-cli" --version | awk '{print $2}') && [ -n "$version" ] || fail "no version printed"
 hash=$(printf 'Saldomat  v %s\n%s' "$version" "${USER:-root}" | sha1sum | cut -c1-16)
 as_other sh -c "printf '1\nsystemd\n%s\n' \"\$(hostname)\" >'$TMPDIR/saldomat-$hash.lock'; : >'$TMPDIR/saldomat-$hash'; mkdir -p '$TMPDIR/saldomat-0'" ||

@@ -26,11 +26,6 @@ void requestInformation()
     guarded(THIS_ROUTINE, [] { webRequest(); });
 }
 
-void failThreeDeep()
-{
-    guarded(THIS_ROUTINE, [] { requestInformation(); });
-}
-
 QByteArray numberedLines(int from, int to)
 {
     QByteArray data;
@@ -40,15 +35,16 @@ QByteArray numberedLines(int from, int to)
 }
 }  // namespace
 
-// A failure three routines deep names each routine; the handler of a desktop
+// A failure two routines deep names each routine; the handler of a desktop
 // callback logs instead of throwing; the next run gets a header of its own;
-// a log that cannot be written does not make a failure of its own.
-TEST(ErrorLog, OneHeaderPerRunAndOneLabelledLinePerFailure)
+// a log that cannot be written does not make a failure of its own; the log is
+// cut to its last thousand lines.
+TEST(ErrorLog, OneHeaderPerRunOneLabelledLinePerFailureAndTheLastThousandLines)
 {
     TestHome home;
     EXPECT_FALSE(QFile::exists(ErrorLogFileName())) << "a run without failures writes nothing";
     try {
-        failThreeDeep();
+        requestInformation();
         FAIL() << "no failure came out";
     } catch (const std::exception &e) {
         MainException(e);
@@ -61,29 +57,22 @@ TEST(ErrorLog, OneHeaderPerRunAndOneLabelledLinePerFailure)
     EXPECT_TRUE(lines[3].startsWith("WVI: MajorVersion=") && lines[3].contains("CSDVersion=Linux"))
         << lines[3].toStdString();
     // The unit is the file's name, the routine the function's own.
-    EXPECT_TRUE(lines[5].endsWith(": CommonTest.failThreeDeep -- > CommonTest.requestInformation -- > "
-                                  "CommonTest.webRequest -- > Access violation"))
+    EXPECT_TRUE(lines[5].endsWith(": CommonTest.requestInformation -- > CommonTest.webRequest -- > Access violation"))
         << lines[5].toStdString();
-    EXPECT_TRUE(lines[6].endsWith(": CommonTest.TrayCallBack -- > первая ошибка")) << lines[6].toStdString();
+    EXPECT_TRUE(lines[6].endsWith(": CommonTest.TrayCallBack -- > первая ошибка"));
     EXPECT_EQ(lines[4] + lines[7], "");
-    // The file is in the single-byte code page.
-    EXPECT_TRUE(ReadFileBytes(ErrorLogFileName()).contains(ToCp1251("первая")));
+    EXPECT_TRUE(ReadFileBytes(ErrorLogFileName()).contains(ToCp1251("первая")));  // in the single-byte code page
     ResetLogHeaderFlag();  // as a new start of the program
     MainException("run two");
     const QString text = FromCp1251(ReadFileBytes(ErrorLogFileName()));
-    EXPECT_EQ(text.count(QString(142, '*')), 2);
-    EXPECT_TRUE(text.endsWith(": run two\r\n"));
+    EXPECT_TRUE(text.count(QString(142, '*')) == 2 && text.endsWith(": run two\r\n"));
     // An unwritable log is a labelled failure, which the outermost handler swallows.
     EXPECT_THROW(AppendStringToFile("x", home.dir()), SaldomatError);  // a folder cannot be appended to
     QFile::remove(ErrorLogFileName());
     ASSERT_TRUE(QDir().mkdir(ErrorLogFileName()));  // the log's place is taken by a folder
     EXPECT_NO_THROW(MainException("nowhere to go"));
-}
-
-// The last thousand lines stay; a shorter file and a missing one are left alone.
-TEST(ErrorLog, TruncateKeepsExactlyTheLastThousandLines)
-{
-    TestHome home;
+    QDir().rmdir(ErrorLogFileName());
+    // The last thousand lines stay; a shorter file and a missing one are left alone.
     const struct {
         QByteArray before, after;
     } cases[] = {{numberedLines(1, 1500), numberedLines(501, 1500)},
@@ -140,9 +129,9 @@ TEST(Common, OleDatesRoundTripAndMatchTheEpoch)
     EXPECT_EQ(FromOleDate(46363.9999999999), QDateTime(QDate(2026, 12, 8), QTime(0, 0)));
 }
 
-// The table against the system's conversion library, byte by byte both ways;
-// what it cannot hold becomes one "?" each.
-TEST(Common, Cp1251AgreesWithTheConversionLibraryAndMarksWhatItCannotHold)
+// The code page table against the system's conversion library, byte by byte
+// both ways; what it cannot hold becomes one "?" each.
+TEST(Common, CodePagesAgreeWithTheConversionLibraryAndMarkWhatTheyCannotHold)
 {
     QByteArray all;
     for (int b = 0; b < 256; ++b)
@@ -150,8 +139,7 @@ TEST(Common, Cp1251AgreesWithTheConversionLibraryAndMarksWhatItCannotHold)
     const QString decoded = FromCp1251(all);
     EXPECT_EQ(decoded, QStringDecoder("windows-1251", QStringConverter::Flag::Stateless).decode(all));
     bool lossless = false;
-    EXPECT_EQ(ToCp1251(decoded, &lossless), all);
-    EXPECT_TRUE(lossless);
+    EXPECT_TRUE(ToCp1251(decoded, &lossless) == all && lossless);
     QStringEncoder reference("windows-1251", QStringConverter::Flag::Stateless);
     for (char16_t c = 1; c < 0xD800; ++c) {
         const QString one(QChar{c});
@@ -162,24 +150,19 @@ TEST(Common, Cp1251AgreesWithTheConversionLibraryAndMarksWhatItCannotHold)
     }
     // A Chinese character, an emoji (one surrogate pair), a Latin letter with accent,
     // a lone surrogate; NUL stays NUL.
-    EXPECT_EQ(ToCp1251(QString::fromUtf8("a\u4e2d\U0001F600\u00e9z") + QChar(0xD800) + QChar(u'\0'), &lossless),
-              QByteArray("a???z?\0", 7));
-    EXPECT_FALSE(lossless);
-}
+    EXPECT_TRUE(ToCp1251(QString::fromUtf8("a\u4e2d\U0001F600\u00e9z") + QChar(0xD800) + QChar(u'\0'), &lossless)
+                    == QByteArray("a???z?\0", 7)
+                && !lossless);
 
-TEST(Common, CharsetsByNameWithFallbackAndFromTheMetaTag)
-{
+    // Charsets by name, with a fall-back, and from the meta tag.
     EXPECT_EQ(DecodeByCharset("\xC1", "no-such-charset"), "Б");
     EXPECT_EQ(DecodeByCharset("\xD0\x91", "UTF-8"), "Б");
     EXPECT_EQ(DecodeByCharset("\xC1", " CP1251 "), "Б");
-    EXPECT_TRUE(IsKnownCharset("Windows-1251") && IsKnownCharset("utf-8"));
-    EXPECT_FALSE(IsKnownCharset("no-such-charset") || IsKnownCharset(""));
-    bool lossless = false;
-    EXPECT_EQ(EncodeByCharset("Ж", "windows-1251", &lossless), QByteArray("\xC6"));
-    EXPECT_TRUE(lossless);
+    EXPECT_TRUE(IsKnownCharset("Windows-1251") && IsKnownCharset("utf-8") && !IsKnownCharset("no-such-charset")
+                && !IsKnownCharset(""));
+    EXPECT_TRUE(EncodeByCharset("Ж", "windows-1251", &lossless) == "\xC6" && lossless);
     EXPECT_EQ(EncodeByCharset("Ж", "no-such-charset", &lossless), QByteArray("\xD0\x96"));
-    EXPECT_EQ(EncodeByCharset(QString::fromUtf8("\u4e2d"), "koi8-r", &lossless).size(), 1);
-    EXPECT_FALSE(lossless);
+    EXPECT_TRUE(EncodeByCharset(QString::fromUtf8("\u4e2d"), "koi8-r", &lossless).size() == 1 && !lossless);
     // A page that the code page cannot hold is saved as UTF-8 with its mark.
     const QString cyrillic = "<body>Баланс: 12,50 руб.</body>", wider = "<body>Баланс € ✓ 😀</body>";
     EXPECT_EQ(PageFileBytes(cyrillic), ToCp1251(cyrillic));

@@ -1,190 +1,120 @@
 #!/usr/bin/env python3
-"""Failure labels of the program's sources: every label is written as
-THIS_ROUTINE (the unit is the file's name, the routine the function around it)
-or ROUTINE("name") (a handler written as a lambda, or one of two routines of
-one name in a file). Fails when one label is used by two routines (function
-bodies; ROUTINE("X") belongs to the file's function X when there is one),
-when a label is typed by hand ("Unit.Routine -- > " or a string passed as a
-label), or when a THIS_ROUTINE has no function around it.
-Usage: failure_labels.py SOURCE_ROOT [--list]"""
+"""failure_labels.py ROOT [--list]: every failure label is THIS_ROUTINE (the file's
+name and the function around it) or ROUTINE("name") (ROUTINE("X") belongs to the
+file's function X when there is one). Fails on a label used by two routines, a
+label typed by hand, or a THIS_ROUTINE with no function around it."""
 import os
 import re
 import sys
 
-DIRS = ('src', 'app', 'tools/cli')
 KEYWORDS = {'if', 'for', 'while', 'switch', 'catch', 'return', 'else', 'do', 'try', 'sizeof', 'decltype',
             'alignof', 'static_assert', 'Q_EMIT', 'emit', 'new', 'delete', 'throw', 'co_return'}
 LABEL_CALLS = r'\b(?:guarded|runHandler|MainException|labelledText|rethrowLabelled|rethrowLabelledUnknown)\(\s*"'
-
-
-def blank(text, strings=True):
-    """Comments, string and character literals (unless strings is false) and
-    preprocessor lines become spaces (lengths and line breaks kept)."""
-    out = list(text)
-    i, n = 0, len(text)
-    def wipe(a, b):
-        for k in range(a, b):
-            if out[k] != '\n':
-                out[k] = ' '
-    while i < n:
-        c = text[i]
-        if text.startswith('//', i):
-            j = text.find('\n', i)
-            j = n if j < 0 else j
-            wipe(i, j); i = j
-        elif text.startswith('/*', i):
-            j = text.find('*/', i + 2)
-            j = n if j < 0 else j + 2
-            wipe(i, j); i = j
-        elif c == 'R' and text.startswith('R"', i) and (i == 0 or not (text[i - 1].isalnum() or text[i - 1] == '_')):
-            d = text.index('(', i)
-            end = ')' + text[i + 2:d] + '"'
-            j = text.index(end, d) + len(end)
-            if strings: wipe(i + 1, j)
-            i = j
-        elif c in '"\'':
-            if c == "'" and i > 0 and text[i - 1].isdigit() and i + 1 < n and text[i + 1].isalnum():  # 1'000
-                i += 1; continue
-            j = i + 1
-            while j < n and text[j] != c:
-                j += 2 if text[j] == '\\' else 1
-            if strings: wipe(i + 1, j)
-            i = j + 1
-        elif c == '#' and text[:i].rstrip(' \t').endswith(('\n', '')) and (i == 0 or text[text.rfind('\n', 0, i) + 1:i].strip() == ''):
-            j = i
-            while True:
-                k = text.find('\n', j)
-                if k < 0: k = n; break
-                if text[k - 1] != '\\': break
-                j = k + 1
-            wipe(i, k); i = k
-        else:
-            i += 1
-    return ''.join(out)
-
-
-def matching(s, i, open_c, close_c):
-    depth = 0
-    for k in range(i, len(s)):
-        if s[k] == open_c: depth += 1
-        elif s[k] == close_c:
-            depth -= 1
-            if depth == 0: return k
-    return -1
-
-
+TOKENS = re.compile(r'(//[^\n]*|/\*.*?(?:\*/|$(?![\s\S]))|^[ \t]*#(?:\\\n|[^\n])*)'
+                    r'|(?<!\w)R"([^(]*)\((?:.*?)\)\2"|"(?:\\.|[^"\\])*"|(?<!\d)\'(?:\\.|[^\'\\])*\'', re.S | re.M)
 LAMBDA = re.compile(r'(?:^|[^\w\])\s])\s*\[[^\[\]]*\]\s*(?:\((?:[^()]|\([^()]*\))*\))?\s*(?:mutable\s*)?'
                     r'(?:noexcept\s*)?(?:->\s*[^{}()]+)?$', re.S)
 NAME_CALL = re.compile(r'(~?[A-Za-z_]\w*(?:\s*::\s*~?[A-Za-z_]\w*)*)\s*\(')
 AFTER_PARAMS = re.compile(r'^\s*(?:(?:const|noexcept|override|final)\b\s*|->[^{]*|:.*)*$', re.S)
 
 
+def blank(text, strings=True):
+    """Comments, preprocessor lines and (with strings) the insides of literals
+    become spaces; lengths and line breaks stay."""
+    def wipe(m):
+        s = m.group(0)
+        if m.group(1):
+            return re.sub(r'[^\n]', ' ', s)
+        return s[0] + re.sub(r'[^\n]', ' ', s[1:-1]) + s[-1] if strings else s
+    return TOKENS.sub(wipe, text)
+
+
+def closing(s, i):
+    depth = 0
+    for k in range(i, len(s)):
+        depth += {'(': 1, ')': -1}.get(s[k], 0)
+        if depth == 0:
+            return k
+    return -1
+
+
 def classify(head):
     """('lambda',), ('function', name) or ('other',) for the text before a '{'."""
     h = head.strip()
-    if not h:
-        return ('other',)
-    if LAMBDA.search(h):
+    if h and LAMBDA.search(h):
         return ('lambda',)
-    for m in NAME_CALL.finditer(h):
-        name = re.sub(r'\s+', '', m.group(1))
-        last = name.split('::')[-1]
-        before = h[:m.start()]
-        if last in KEYWORDS or any(k in KEYWORDS for k in re.findall(r'\w+', before)):
-            return ('other',)
-        if '(' in before or '=' in before:
-            return ('other',)
-        close = matching(h, m.end() - 1, '(', ')')
-        if close < 0:
-            return ('other',)
-        if AFTER_PARAMS.match(h[close + 1:]):
-            return ('function', last)
+    m = NAME_CALL.search(h)
+    if not m:
         return ('other',)
-    return ('other',)
+    last, before = re.sub(r'\s+', '', m.group(1)).split('::')[-1], h[:m.start()]
+    if last in KEYWORDS or KEYWORDS & set(re.findall(r'\w+', before)) or '(' in before or '=' in before:
+        return ('other',)
+    close = closing(h, m.end() - 1)
+    return ('function', last) if close >= 0 and AFTER_PARAMS.match(h[close + 1:]) else ('other',)
 
 
-def scan(root):
-    sites, problems = [], []
-    for d in DIRS:
-        for dirpath, _, files in os.walk(os.path.join(root, d)):
-            for f in sorted(files):
-                if not f.endswith(('.cpp', '.h')):
-                    continue
-                path = os.path.join(dirpath, f)
-                rel = os.path.relpath(path, root)
-                text = open(path, encoding='utf-8').read()
-                if rel == os.path.join('src', 'core', 'Failure.h'):
-                    continue
-                unit = f.split('.')[0]
-                clean = blank(text)
-                named = []
-                line = lambda pos: text.count('\n', 0, pos) + 1
-                for m in re.finditer(LABEL_CALLS, text):
-                    if clean[m.start()] != ' ':
-                        problems.append('%s:%d: a label typed as text' % (rel, line(m.start())))
-                for m in re.finditer(r'\bFailureLabel\s*[{(]', clean):
-                    problems.append('%s:%d: a label made by hand' % (rel, line(m.start())))
-                for m in re.finditer(r'"[A-Za-z_]\w*\.[A-Za-z_]\w* -- > ', blank(text, strings=False)):
-                    problems.append('%s:%d: a label typed as text' % (rel, line(m.start())))
-                # Blocks: a stack of (kind, name) opened by "{".
-                stack, last_delim, functions = [], 0, {}
-                for i, c in enumerate(clean):
-                    if c == '{':
-                        kind = classify(clean[last_delim:i])
-                        if kind[0] == 'function':
-                            kind = kind + ((rel, i),)
-                            functions.setdefault(kind[1], []).append(kind[2])
-                        stack.append(kind)
-                        last_delim = i + 1
-                    elif c == '}':
-                        if stack: stack.pop()
-                        last_delim = i + 1
-                    elif c == ';':
-                        last_delim = i + 1
-                    elif clean.startswith('THIS_ROUTINE', i) and (i == 0 or not (clean[i - 1].isalnum() or clean[i - 1] == '_')):
-                        where = None
-                        for kind in reversed(stack):
-                            if kind[0] == 'lambda':
-                                problems.append('%s:%d: THIS_ROUTINE inside a lambda' % (rel, line(i)))
-                                where = '?'
-                                break
-                            if kind[0] == 'function':
-                                where = (kind[1], kind[2])
-                                break
-                        if where is None:
-                            problems.append('%s:%d: THIS_ROUTINE outside a function' % (rel, line(i)))
-                        elif where != '?':
-                            sites.append((unit, where[0], where[1], rel, line(i)))
-                    elif clean.startswith('ROUTINE(', i) and (i == 0 or not (clean[i - 1].isalnum() or clean[i - 1] == '_')):
-                        m = re.match(r'ROUTINE\(\s*"(\w+)"\s*\)', text[i:])
-                        if not m:
-                            problems.append('%s:%d: ROUTINE takes a name in quotes' % (rel, line(i)))
-                            continue
-                        outer = next((k[2] for k in reversed(stack) if k[0] == 'function'), (rel, -1))
-                        named.append((unit, m.group(1), outer, rel, line(i)))
-                for unit_, name, outer, rel_, ln in named:
-                    spans = functions.get(name, [])
-                    sites.append((unit_, name, spans[0] if len(spans) == 1 else outer, rel_, ln))
-    return sites, problems
+def scan_file(rel, text, sites, problems):
+    unit, clean = os.path.basename(rel).split('.')[0], blank(text)
+    line = lambda pos: text.count('\n', 0, pos) + 1
+    bad = lambda pos, what: problems.append('%s:%d: %s' % (rel, line(pos), what))
+    for m in re.finditer(LABEL_CALLS, text):
+        if clean[m.start()] != ' ':
+            bad(m.start(), 'a label typed as text')
+    for m in re.finditer(r'\bFailureLabel\s*[{(]', clean):
+        bad(m.start(), 'a label made by hand')
+    for m in re.finditer(r'"[A-Za-z_]\w*\.[A-Za-z_]\w* -- > ', blank(text, strings=False)):
+        bad(m.start(), 'a label typed as text')
+    stack, start, functions, named = [], 0, {}, []  # stack: (kind, name, body) per open "{"
+    for m in re.finditer(r'[{};]|(?<!\w)(?:THIS_ROUTINE|ROUTINE\()', clean):
+        i, tok = m.start(), m.group(0)
+        if tok == '{':
+            kind = classify(clean[start:i])
+            if kind[0] == 'function':
+                kind += ((rel, i),)
+                functions.setdefault(kind[1], []).append(kind[2])
+            stack.append(kind)
+        elif tok == '}' and stack:
+            stack.pop()
+        elif tok == 'THIS_ROUTINE':
+            kind = next((k for k in reversed(stack) if k[0] != 'other'), ('outside a function',))
+            if kind[0] == 'function':
+                sites.append((unit, kind[1], kind[2], rel, line(i)))
+            else:
+                bad(i, 'THIS_ROUTINE ' + kind[0].replace('lambda', 'inside a lambda'))
+        elif tok == 'ROUTINE(':
+            n = re.match(r'ROUTINE\(\s*"(\w+)"\s*\)', text[i:])
+            if not n:
+                bad(i, 'ROUTINE takes a name in quotes')
+            else:
+                outer = next((k[2] for k in reversed(stack) if k[0] == 'function'), (rel, -1))
+                named.append((n.group(1), outer, line(i)))
+        if tok in '{};':
+            start = i + 1
+    for name, outer, ln in named:
+        spans = functions.get(name, [])
+        sites.append((unit, name, spans[0] if len(spans) == 1 else outer, rel, ln))
 
 
 def main():
     root = sys.argv[1] if len(sys.argv) > 1 else '.'
-    sites, problems = scan(root)
+    sites, problems = [], []
+    for d in ('src', 'app', 'tools/cli'):
+        for dirpath, _, files in os.walk(os.path.join(root, d)):
+            for f in sorted(x for x in files if x.endswith(('.cpp', '.h'))):
+                rel = os.path.relpath(os.path.join(dirpath, f), root)
+                if rel != os.path.join('src', 'core', 'Failure.h'):
+                    scan_file(rel, open(os.path.join(root, rel), encoding='utf-8').read(), sites, problems)
     seen, routines = {}, {}
     for unit, routine, body, rel, ln in sites:
-        label = '%s.%s' % (unit, routine)
-        seen.setdefault(label, []).append('%s:%d' % (rel, ln))
-        routines.setdefault(label, set()).add(body)
-    for label, where in sorted(seen.items()):
-        if len(routines[label]) > 1:
-            problems.append('label %s used by %d routines: %s' % (label, len(routines[label]), ', '.join(where)))
+        seen.setdefault(unit + '.' + routine, []).append('%s:%d' % (rel, ln))
+        routines.setdefault(unit + '.' + routine, set()).add(body)
+    problems += ['label %s used by %d routines: %s' % (label, len(routines[label]), ', '.join(where))
+                 for label, where in sorted(seen.items()) if len(routines[label]) > 1]
     if '--list' in sys.argv:
         for label, where in sorted(seen.items()):
             print(label, ' '.join(where))
     print('%d labels at %d sites' % (len(seen), len(sites)))
-    for p in problems:
-        print(p)
+    print('\n'.join(problems), end='\n' if problems else '')
     return 1 if problems or not sites else 0
 
 

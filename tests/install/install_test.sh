@@ -1,10 +1,9 @@
 #!/usr/bin/env bash
-# Installs into a temporary prefix: programs, icons, manual page and systemd
-# user units are in place, the test emulator is not; the installed tool keeps a
-# user's files in ~/.local/share/saldomat/; the service's command, run as
-# systemd runs it, stores a query in the history; and --notify gives a desktop
-# notice through the session bus (dunst on a private display).
-#   install_test.sh BUILD_DIR CMAKE
+# install_test.sh BUILD_DIR CMAKE: installs into a temporary prefix; programs,
+# icons, manual page and systemd user units are in place, the test emulator is
+# not; the installed tool keeps a user's files in ~/.local/share/saldomat/; the
+# service's command, run as systemd runs it, stores a query in the history;
+# --notify gives a desktop notice through the session bus (dunst on Xvfb).
 set -euo pipefail
 . "$(dirname "$0")/../../scripts/lib.sh"
 fail() { echo "FAIL: $*"; exit 1; }
@@ -24,8 +23,7 @@ if [ "$1" = --notify ]; then  # run again inside a session bus of its own
   cat "$work/notices"
   exit 0
 fi
-build=$1
-work=$(mktemp -d)
+build=$1 work=$(mktemp -d)
 trap 'kill "${EMU_PID:-}" 2>/dev/null; rm -rf "$work"' EXIT
 "$2" --install "$build" --prefix "$work/prefix" >/dev/null
 for f in bin/saldomat bin/saldomat-cli share/applications/saldomat.desktop share/man/man1/saldomat-cli.1 \
@@ -34,13 +32,12 @@ for f in bin/saldomat bin/saldomat-cli share/applications/saldomat.desktop share
 done
 [ -z "$(find "$work/prefix" -name 'issa-emulator*')" ] || fail "the test emulator was installed"
 grep -q '^\.SH EXIT STATUS' "$work/prefix/share/man/man1/saldomat-cli.1" || fail "the manual page has no exit status"
-cli=$work/prefix/bin/saldomat-cli
-mkdir -p "$work/home"
+cli=$work/prefix/bin/saldomat-cli units=$work/prefix/lib/systemd/user
+mkdir -p "$work/home" "$work/service-home"
 env -u SALDOMAT_HOME HOME="$work/home" "$cli" regions add "Тест" "ТСТ" "http://127.0.0.1:1/" >/dev/null
 [ -f "$work/home/.local/share/saldomat/servers.ini" ] || fail "servers.ini is not in the user's data folder"
 [ ! -e "$work/prefix/bin/servers.ini" ] || fail "servers.ini was written beside the program"
 
-units=$work/prefix/lib/systemd/user
 grep -qx 'Persistent=true' "$units/saldomat-query.timer" || fail "the timer is not persistent"
 grep -qx 'OnCalendar=\*-\*-\* 00/3:00:00' "$units/saldomat-query.timer" || fail "the timer does not fire every 3 hours"
 exec_start=$(sed -n 's/^ExecStart=//p' "$units/saldomat-query.service")
@@ -49,7 +46,6 @@ exec_start=$(sed -n 's/^ExecStart=//p' "$units/saldomat-query.service")
 printf '[9161110001]\nPassword=111\nBalance=45.50\n[9161110002]\nPassword=222\nBalance=1.25\n' >"$work/phones.ini"
 start_emulator "$build/bin/issa-emulator" "$work/phones.ini" "$work/emulator.log" || exit 1
 export SALDOMAT_HOME=$work/service-home
-mkdir -p "$SALDOMAT_HOME"
 "$cli" history init >/dev/null
 "$cli" regions add "Эмулятор" "ЭМУ" "http://127.0.0.1:$PORT/cgi-bin/cgi.exe?function=is_login" >/dev/null
 echo 111 | "$cli" phones set 1 --number "+7 916 111-00-01" --password-stdin --region "ЭМУ" --monitor yes >/dev/null

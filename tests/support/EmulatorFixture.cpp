@@ -2,8 +2,6 @@
 
 #include "EventLoopWait.h"
 #include "HistoryDb.h"
-#include "IssaUrl.h"
-#include "SettingsFile.h"
 
 #include <QSqlQuery>
 
@@ -28,18 +26,18 @@ EmulatorPhone EngineTest::phone(const QString &number, const QString &behaviour,
     p.userName = "Абонент " + number.right(2);
     p.balance = balance;
     p.average = 1.5;
-    p.turnOff = 8;
     p.recomend = 15;
+    p.usdRate = 28.5;
+    p.turnOff = 8;
     p.sms = 25;
     p.minutes = 80;
     p.jeansExpired = 10;
-    p.usdRate = 28.5;
     p.behaviour = behaviour;
     return p;
 }
 
 namespace {
-TSetupPhoneLine EmulatorLine(int slot, const EmulatorPhone &p, bool monitored)
+void SetLine(TProgramState &state, int slot, const EmulatorPhone &p, bool monitored)
 {
     TSetupPhoneLine line;
     line.Monitor = monitored;
@@ -47,7 +45,7 @@ TSetupPhoneLine EmulatorLine(int slot, const EmulatorPhone &p, bool monitored)
     line.Password = p.password;
     line.Alias = QStringLiteral("Телефон %1").arg(slot);
     line.Region = kRegion;
-    return line;
+    state.Setup.SetLine(slot, line);
 }
 }  // namespace
 
@@ -59,7 +57,7 @@ void PutEmulatorPhones(const EmulatorProcess &emu, const QList<EmulatorPhone> &p
     state.ServersIni.WriteString(QStringLiteral("Эмулятор"), QStringLiteral("LoginURL"),
                                  url.isEmpty() ? emu.loginUrl() : url);
     for (int slot = 1; slot <= phones.size(); ++slot)
-        state.Setup.SetLine(slot, EmulatorLine(slot, phones[slot - 1], true));
+        SetLine(state, slot, phones[slot - 1], true);
 }
 
 void EngineTest::startWith(const QList<EmulatorPhone> &phones, bool formLogin, const QString &cert, const QString &key)
@@ -70,7 +68,7 @@ void EngineTest::startWith(const QList<EmulatorPhone> &phones, bool formLogin, c
 
 void EngineTest::setPhone(int slot, const EmulatorPhone &p, bool monitored)
 {
-    state.Setup.SetLine(slot, EmulatorLine(slot, p, monitored));
+    SetLine(state, slot, p, monitored);
 }
 
 int EngineTest::historyRows(const QString &number)

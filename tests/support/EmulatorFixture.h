@@ -21,14 +21,13 @@ void PutEmulatorPhones(const EmulatorProcess &emu, const QList<EmulatorPhone> &p
 class EngineTest : public ::testing::Test {
 protected:
     void SetUp() override;
-    // Starts the emulator with these phones in slots 1, 2, ... (see above); with
-    // formLogin the region logs in through the login form page.
+    // Starts the emulator with these phones as above; with formLogin the
+    // region logs in through the login form page.
     void startWith(const QList<EmulatorPhone> &phones, bool formLogin = false, const QString &cert = {},
                    const QString &key = {});
     void setPhone(int slot, const EmulatorPhone &phone, bool monitored = true);
     int historyRows(const QString &number);  // history rows stored for a phone
-    // Starts a run and pumps the event loop until it reports its end.
-    void run(int mode = 0, int slot = 0, bool retryAuthErrors = true);
+    void run(int mode = 0, int slot = 0, bool retryAuthErrors = true);  // a run, to its end
 
     static EmulatorPhone phone(const QString &number, const QString &behaviour = QStringLiteral("ok"),
                                double balance = 12.5);

@@ -1,50 +1,37 @@
 #include "EmulatorProcess.h"
 
-#include "TestHome.h"
-
 #include <httplib.h>
 
 #include <QDeadlineTimer>
 #include <QFile>
 
 namespace {
-
 bool WritePhones(const QString &path, const QList<EmulatorPhone> &phones)
 {
     const auto money = [](double value) { return QString::number(value, 'f', 2); };
-    const auto number = [](int value) { return QString::number(value); };
-    const auto positive = [](int value) { return value > 0 ? QString::number(value) : QString(); };
-    QByteArray text;
+    const auto whole = [](int value) { return QString::number(value); };
+    QString text;
     for (const EmulatorPhone &p : phones) {
-        text += QStringLiteral("[%1]\nBalance=%2\nObPlat=%3\nAverage=%4\nTurnOff=%5\nRecomend=%6\nSMS=%7\nMinutes=%8\n"
-                               "JeansExpired=%9\nUSDRate=%10\nLayout=%11\nBehaviour=%12\n")
-                    .arg(p.number, money(p.balance), money(p.obPlat), money(p.average), number(p.turnOff),
-                         money(p.recomend), number(p.sms), number(p.minutes), number(p.jeansExpired), money(p.usdRate),
-                         p.layout, p.behaviour)
-                    .toUtf8();
-        // Keys left empty are not written: the file's defaults apply.
-        for (const auto &[key, value] : {std::pair{"Password", p.password},
-                                         {"LicSchet", p.licSchet},
-                                         {"UserName", p.userName},
-                                         {"PhoneNumber", p.phoneNumber},
-                                         {"DelayMs", positive(p.delayMs)},
-                                         {"HangMs", positive(p.hangMs)},
-                                         {"OversizeMb", positive(p.oversizeMb)},
-                                         {"Charset", p.charset},
-                                         {"CharsetInHeader", QString(p.charsetInHeader ? "" : "no")}})
-            if (!value.isEmpty())
-                text += key + ("=" + value.toUtf8()) + "\n";
+        text += QStringLiteral(
+                    "[%1]\nBalance=%2\nObPlat=%3\nAverage=%4\nRecomend=%5\nUSDRate=%6\nLayout=%7\nBehaviour=%8\n"
+                    "TurnOff=%9\nSMS=%10\nMinutes=%11\nJeansExpired=%12\nDelayMs=%13\nHangMs=%14\n")
+                    .arg(p.number, money(p.balance), money(p.obPlat), money(p.average), money(p.recomend),
+                         money(p.usdRate), p.layout, p.behaviour, whole(p.turnOff), whole(p.sms), whole(p.minutes),
+                         whole(p.jeansExpired), whole(p.delayMs), whole(p.hangMs));
+        for (const auto &[key, value] :
+             {std::pair{"Password", p.password}, {"LicSchet", p.licSchet}, {"UserName", p.userName}})
+            if (!value.isEmpty())  // else the file's default
+                text += QLatin1String(key) + u'=' + value + u'\n';
     }
     QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(text) == text.size();
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(text.toUtf8()) > 0;
 }
-
 }  // namespace
 
 bool MakeTestCertificate(const QString &dir, const QString &name, QString *certFile, QString *keyFile, QString *error)
 {
-    *certFile = dir + QLatin1Char('/') + name + QStringLiteral(".pem");
-    *keyFile = dir + QLatin1Char('/') + name + QStringLiteral("-key.pem");
+    *certFile = dir + u'/' + name + QStringLiteral(".pem");
+    *keyFile = dir + u'/' + name + QStringLiteral("-key.pem");
     QProcess openssl;
     openssl.setProcessChannelMode(QProcess::MergedChannels);
     openssl.start(QStringLiteral("openssl"),
@@ -55,7 +42,7 @@ bool MakeTestCertificate(const QString &dir, const QString &name, QString *certF
     if (openssl.waitForFinished(20000) && openssl.exitStatus() == QProcess::NormalExit && openssl.exitCode() == 0)
         return true;
     if (error)
-        *error = QStringLiteral("openssl failed: ") + openssl.errorString() + QLatin1Char(' ')
+        *error = QStringLiteral("openssl failed: ") + openssl.errorString() + u' '
             + QString::fromLocal8Bit(openssl.readAll());
     return false;
 }
@@ -77,18 +64,16 @@ bool EmulatorProcess::start(const QList<EmulatorPhone> &phones, const QString &c
     // stderr goes to a file: a pipe nobody reads would stall the emulator.
     process_->setStandardErrorFile(dir_.filePath(QStringLiteral("emulator.log")));
     process_->start(BinaryPath(QStringLiteral("issa-emulator")), args + extraArgs);
-    // It writes "port N" once it listens.
-    QByteArray out;
+    QByteArray out;  // "port N" once it listens
     const QDeadlineTimer deadline(10000);
-    while (!out.contains('\n') && !deadline.hasExpired()
-           && process_->waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime()))))
+    while (!out.contains('\n') && process_->waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime()))))
         out += process_->readAllStandardOutput();
     if (out.startsWith("port "))
         port_ = out.mid(5, out.indexOf('\n') - 5).trimmed().toInt();
     if (port_ > 0)
         return true;
     process_->waitForFinished(1000);
-    error_ = QStringLiteral("issa-emulator reported no port: ") + process_->errorString() + QLatin1Char(' ') + log();
+    error_ = QStringLiteral("issa-emulator reported no port: ") + process_->errorString() + u' ' + log();
     stop();
     return false;
 }
@@ -98,10 +83,8 @@ int EmulatorProcess::stop()
     if (!process_)
         return -1;
     process_->terminate();
-    if (!process_->waitForFinished(5000)) {
-        process_->kill();
-        process_->waitForFinished(2000);
-    }
+    if (!process_->waitForFinished(5000))
+        process_->kill(), process_->waitForFinished(2000);
     const int code = process_->exitStatus() == QProcess::NormalExit ? process_->exitCode() : -1;
     process_.reset();
     port_ = 0;
@@ -114,17 +97,6 @@ bool EmulatorProcess::setPhones(const QList<EmulatorPhone> &phones)
         && request("POST", "/__reload", nullptr);
 }
 
-QString EmulatorProcess::baseUrl() const
-{
-    return (certFile_.isEmpty() ? QStringLiteral("http") : QStringLiteral("https")) + QStringLiteral("://127.0.0.1:")
-        + QString::number(port_);
-}
-
-QString EmulatorProcess::log() const
-{
-    return QString::fromUtf8(ReadFileBytes(dir_.filePath(QStringLiteral("emulator.log"))));
-}
-
 bool EmulatorProcess::request(const char *method, const char *path, QByteArray *body) const
 {
     if (port_ <= 0)
@@ -135,11 +107,9 @@ bool EmulatorProcess::request(const char *method, const char *path, QByteArray *
     if (!certFile_.isEmpty())
         client.set_ca_cert_path(certFile_.toStdString().c_str());
     const httplib::Result res = qstrcmp(method, "POST") == 0 ? client.Post(path) : client.Get(path);
-    if (!res || res->status != 200)
-        return false;
-    if (body)
+    if (res && res->status == 200 && body)
         *body = QByteArray::fromStdString(res->body);
-    return true;
+    return res && res->status == 200;
 }
 
 QMap<QString, long> EmulatorProcess::stats() const

@@ -1,10 +1,9 @@
 #pragma once
-// Waiting in tests with the event loop running. Header only, like
-// TinyProxy.h: the shared test library stays free of Qt Widgets and Network.
+// Waiting in tests with the event loop running. Header only: the shared test
+// library stays free of Qt Widgets and Network.
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <functional>
 
 // Runs the event loop until done() holds or ms have passed; done()'s last value.
@@ -20,8 +19,7 @@ inline bool WaitUntil(const std::function<bool()> &done, int ms = 10000)
     return true;
 }
 
-// Runs the event loop for ms (to see that nothing more arrives).
-inline void Pump(int ms)
+inline void Pump(int ms)  // runs the event loop for ms (to see that nothing more arrives)
 {
     WaitUntil([] { return false; }, ms);
 }

@@ -5,26 +5,16 @@
 #include <QFile>
 #include <gtest/gtest.h>
 
-TestHome::TestHome() : oldHome_(qgetenv("SALDOMAT_HOME"))
+TestHome::TestHome()
 {
     qputenv("SALDOMAT_HOME", dir_.path().toLocal8Bit());
     ResetLogHeaderFlag();
 }
 
-TestHome::~TestHome()
-{
-    if (oldHome_.isEmpty())
-        qunsetenv("SALDOMAT_HOME");
-    else
-        qputenv("SALDOMAT_HOME", oldHome_);
-}
-
 QByteArray ReadFileBytes(const QString &path)
 {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return f.readAll();
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 void WriteFileBytes(const QString &path, const QByteArray &bytes)
