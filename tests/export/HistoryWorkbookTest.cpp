@@ -25,17 +25,6 @@
 namespace {
 const QString kPhone = "9031234567";
 
-// A row's cells: the value, "'" in front of a text, "-" for an empty cell.
-QStringList rowCells(const ReadBackSheet &sheet, int row)
-{
-    QStringList out;
-    for (int col = 1; col <= 10; ++col) {
-        const SheetCell c = sheet.cell(row, col);
-        out << (!c.present ? QString("-") : (c.type == "str" ? "'" : "") + c.value.toString());
-    }
-    return out;
-}
-
 QStringList folderEntries(const QString &dir)
 {
     return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
@@ -68,17 +57,10 @@ TEST(HistoryWorkbook, RowsNewestFirstWithTheBlankRulesAndRoundingOrNothingWhenTh
     ASSERT_TRUE(sheet.ok());
     EXPECT_EQ(sheet.maxRow(), 4);
     EXPECT_EQ(sheet.maxColumn(), 10);
-    for (int col = 1; col <= 10; ++col) {
-        const SheetCell h = sheet.cell(1, col);
-        EXPECT_EQ(h.value.toString(), HistorySheetHeaders().value(col - 1)) << col;
-        EXPECT_TRUE(h.bold && !sheet.cell(2, col).bold) << col;
-        EXPECT_GE(sheet.width(col), h.value.toString().size()) << col;  // fitted to the caption at least
-    }
-    EXPECT_EQ(rowCells(sheet, 2),
-              QStringList({"'14.03.2026", "'21:45:59", "-7.12", "0", "0", "-", "-", "-", "-", "0"}));
-    EXPECT_EQ(rowCells(sheet, 3), QStringList({"-", "'13:30:00", "0", "0", "0", "-", "-", "-", "-", "28.1234"}));
-    EXPECT_EQ(rowCells(sheet, 4),
-              QStringList({"-", "'00:00:00", "12.5", "3.25", "-1.5", "4", "100", "10", "30", "28.5"}));
+    EXPECT_EQ(sheet.row(1, 10), "'" + HistorySheetHeaders().join("*|'") + '*');  // bold captions
+    EXPECT_EQ(sheet.row(2, 10), "'14.03.2026|'21:45:59|-7.12|0|0|-|-|-|-|0");
+    EXPECT_EQ(sheet.row(3, 10), "-|'13:30:00|0|0|0|-|-|-|-|28.1234");
+    EXPECT_EQ(sheet.row(4, 10), "-|'00:00:00|12.5|3.25|-1.5|4|100|10|30|28.5");
 
     // Nothing to export: no file written, an old one kept; no history file: a failure.
     EXPECT_EQ(ExportHistoryWorkbook(home.file("none.xlsx"), "0000000000", HistoryPeriod::All, 0), 0);
@@ -99,10 +81,9 @@ TEST(HistoryWorkbook, RoundToHalvesGoToTheEvenNeighbourOnTheStoredValue)
         float stored;
         int places;
         double expected;
-    } cases[] = {{0.125f, 2, 0.12},        {0.375f, 2, 0.38},       {-0.125f, 2, -0.12}, {2.5f, 0, 2.0},
-                 {3.5f, 0, 4.0},           {28.12345f, 4, 28.1234}, {2.675f, 2, 2.67},   {12.345f, 2, 12.35},
-                 {12.5f, 2, 12.5},         {28.5f, 4, 28.5},        {0.0f, 2, 0.0},      {99.99f, 2, 99.99},
-                 {-1234.57f, 2, -1234.57}, {28.1234f, 4, 28.1234}};
+    } cases[] = {{0.125f, 2, 0.12},      {0.375f, 2, 0.38},       {-0.125f, 2, -0.12},     {2.5f, 0, 2.0},
+                 {2.675f, 2, 2.67},      {12.345f, 2, 12.35},     {28.12345f, 4, 28.1234}, {99.99f, 2, 99.99},
+                 {28.1234f, 4, 28.1234}, {-1234.57f, 2, -1234.57}};
     for (const auto &c : cases)
         EXPECT_EQ(RoundTo(c.stored, c.places), c.expected) << c.stored << " to " << c.places;
 }
@@ -156,11 +137,9 @@ TEST(SafeWrite, FailureKeepsTheOldFileModesAreKeptOrFollowTheUmaskNonFiniteFigur
     rows[1].USDRate = std::numeric_limits<float>::quiet_NaN();
     const QString book = home.file("inf.xlsx"), csv = home.file("inf.csv");
     WriteHistoryWorkbook(book, rows);
-    ReadBackSheet sheet(book);
-    ASSERT_TRUE(sheet.ok());
-    EXPECT_TRUE(sheet.cell(2, 3).value.isNull()) << sheet.dump().toStdString();
-    EXPECT_EQ(sheet.cell(3, 3).value.toDouble(), 99.0);
-    EXPECT_TRUE(sheet.cell(3, 10).value.isNull());
+    const ReadBackSheet sheet(book);
+    EXPECT_EQ(sheet.row(2, 10), "'09.12.2025|'12:00:00|-|0|0|-|-|-|-|28.5");
+    EXPECT_EQ(sheet.row(3, 10), "-|'06:00:00|99|0|0|-|-|-|-|-");
     WriteCsvFile(csv, HistorySheet(rows));
     const QList<QByteArray> lines = ReadFileBytes(csv).split('\n');
     EXPECT_EQ(lines[1].split(',')[2], QByteArray());

@@ -2,6 +2,7 @@
 // A written workbook read back by a real reader (openpyxl in a Python
 // script), not by the writer's own model.
 
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QString>
 
@@ -22,9 +23,12 @@ public:
     int maxColumn() const { return root_.value("max_column").toInt(); }
     // row and column from 1.
     SheetCell cell(int row, int column) const;
+    // The row's cells as texts between "|": "'" before a text, "*" after a
+    // bold one, "#" and the colour after a coloured one; "-" for an empty cell.
+    QString row(int row, int columns) const;
     double width(int column) const;  // 0 when the column has no width
     // Every cell with its value, type and font, for comparing two workbooks.
-    QString dump() const;
+    QString dump() const { return QString::fromUtf8(QJsonDocument(root_.value("cells").toObject()).toJson()); }
 
 private:
     QJsonObject root_;

@@ -1,8 +1,6 @@
 // Storing a result and loading the newest rows back: the balance change of
 // the day, the rounded row, texts that look like SQL.
-
 #include "Common.h"
-#include "Failure.h"
 #include "HistoryDb.h"
 #include "HistoryQueries.h"
 #include "HistoryTestUtil.h"
@@ -20,20 +18,19 @@ constexpr double kTenOClock = kToday + 10.0 / 24.0;
 struct StoreFixture : ::testing::Test {
     TestHome home;
     TIssaArray table{};
-    std::unique_ptr<TmdbStore> store;
+    TmdbStore store;
     double now = kTenOClock;
 
-    void SetUp() override
+    StoreFixture()
     {
         CreateHistoryDatabase();
-        store = std::make_unique<TmdbStore>();
-        store->setClock([this] { return now; });
+        store.setClock([this] { return now; });
     }
     QString db() const { return HistoryDbFileName(); }
     // The loader's records written into the phone table, as at start-up.
     void load(const QList<HistoryPhoneRef> &phones, int refreshHours)
     {
-        for (const THistoryRecord &r : store->LoadHistoryInformation(phones, refreshHours))
+        for (const THistoryRecord &r : store.LoadHistoryInformation(phones, refreshHours))
             ApplyHistoryRecord(table[r.slot], r);
     }
 
@@ -51,8 +48,8 @@ struct StoreFixture : ::testing::Test {
     {
         TIssa issa = result(phone, balance);
         issa.BalDelta = 99;
-        store->CalcBalanceDelta(issa);
-        EXPECT_TRUE(store->SaveIssaToMdb(issa));
+        store.CalcBalanceDelta(issa);
+        EXPECT_TRUE(store.SaveIssaToMdb(issa));
         return issa.BalDelta;
     }
 };
@@ -62,12 +59,12 @@ struct StoreFixture : ::testing::Test {
 // phone; midnight separates the days; a stored text balance is read with a comma.
 TEST_F(StoreFixture, DeltaOfTheDayIsAgainstTheLastRowOfAnEarlierDay)
 {
-    const QString phone = QStringLiteral("9161234567");
+    const QString phone = "9161234567";
     EXPECT_EQ(record(phone, 33.0f), 0.0f);  // the first query of a phone
     EXPECT_EQ(record(phone, 30.0f), 0.0f);  // only rows of today
     InsertRaw(db(), {phone, kToday - 1 + 9.0 / 24.0, 25.0});
     InsertRaw(db(), {phone, kToday - 1 + (23 * 60 + 59) / 1440.0, 20.0});
-    InsertRaw(db(), {QStringLiteral("9160000000"), kToday - 1 + 23.99 / 24.0, 500.0});  // another phone
+    InsertRaw(db(), {"9160000000", kToday - 1 + 23.99 / 24.0, 500.0});  // another phone
     EXPECT_FLOAT_EQ(record(phone, 18.5f), -1.5f);
     now += 2.0 / 24.0;
     EXPECT_FLOAT_EQ(record(phone, 17.0f), -3.0f);
@@ -75,17 +72,23 @@ TEST_F(StoreFixture, DeltaOfTheDayIsAgainstTheLastRowOfAnEarlierDay)
     ASSERT_EQ(rows.size(), 6);
     EXPECT_FLOAT_EQ(rows[0].BalDelta, -3.0f);
 
-    InsertRaw(db(), {QStringLiteral("A"), kToday - 2, QStringLiteral("19,50")});
-    InsertRaw(db(), {QStringLiteral("B"), kToday - 2, QStringLiteral("n/a")});
-    EXPECT_FLOAT_EQ(record(QStringLiteral("A"), 20.0f), 0.5f);
-    EXPECT_FLOAT_EQ(record(QStringLiteral("B"), 20.0f), 20.0f);
+    InsertRaw(db(), {"A", kToday - 2, "19,50"});
+    InsertRaw(db(), {"B", kToday - 2, "n/a"});
+    EXPECT_FLOAT_EQ(record("A", 20.0f), 0.5f);
+    EXPECT_FLOAT_EQ(record("B", 20.0f), 20.0f);
 }
 
-TEST_F(StoreFixture, RowHoldsTheRoundedFiguresAndTheTimeOfStoring)
+// A row holds the figures rounded as shown and the time of storing, empty texts
+// as one space; loading takes the newest row of a phone and counts one younger
+// than the refresh time as a success.
+TEST_F(StoreFixture, RowsAreRoundedOnStoringAndTheNewestLoadsBack)
 {
-    TIssa issa = result(QStringLiteral("9161234567"), 12.345f);
-    issa.LicSchet = QStringLiteral("123456789");
-    issa.UserName = QStringLiteral("Иванов Иван");
+    const QString phone = "9161234567";
+    InsertRaw(db(), {phone, now - 1, 1.0});
+    InsertRaw(db(), {"B", now - 4.0 / 24.0, 7.5});
+    TIssa issa = result(phone, 12.345f);
+    issa.LicSchet = "123456789";
+    issa.UserName = "Иванов Иван";
     issa.ObPlat = 1.004f;
     issa.BalDelta = -0.5f;
     issa.Average = 3.456f;
@@ -97,36 +100,54 @@ TEST_F(StoreFixture, RowHoldsTheRoundedFiguresAndTheTimeOfStoring)
     issa.USDRate = 28.12345f;  // as a float a little below ...2345: four decimals give ...1234
     issa.QueryDateTime = now - 0.01;
     now += 1.0 / 86400;
-    ASSERT_TRUE(store->SaveIssaToMdb(issa));
-    TIssa empty = result(QString(), 5.0f);  // empty texts are stored as one space
-    ASSERT_TRUE(store->SaveIssaToMdb(empty));
+    ASSERT_TRUE(store.SaveIssaToMdb(issa));
+    ASSERT_TRUE(store.SaveIssaToMdb(result(QString(), 5.0f)));
     const QStringList rows = Column(
         db(),
-        QStringLiteral(
-            "SELECT PhoneNumber || '|' || LicSchet || '|' || UserName || '|' || Balance || '|' || ObPlat || '|' || "
-            "BalDelta || '|' || Average || '|' || JeansExpired || '|' || TurnOff || '|' || Recomend || '|' || SMS || "
-            "'|' "
-            "|| Minutes || '|' || USDRate FROM Phones ORDER BY NN"));
+        "SELECT PhoneNumber || '|' || LicSchet || '|' || UserName || '|' || Balance || '|' || ObPlat || '|' || "
+        "BalDelta || '|' || Average || '|' || JeansExpired || '|' || TurnOff || '|' || Recomend || '|' || SMS "
+        "|| '|' || Minutes || '|' || USDRate FROM Phones WHERE NN > 2 ORDER BY NN");
     ASSERT_EQ(rows.size(), 2);
-    EXPECT_EQ(rows[0],
-              QStringLiteral("9161234567|123456789|Иванов Иван|12.35|1.0|-0.5|3.46|12|-3|100.0|15|120|28.1234"));
-    EXPECT_TRUE(rows[1].startsWith(QStringLiteral(" | | |5.0|"))) << rows[1].toStdString();
-    const auto stored = HistoryAllRows(issa.PhoneNumber);
-    ASSERT_EQ(stored.size(), 1);
-    EXPECT_DOUBLE_EQ(stored[0].QueryDateTime, now);
+    EXPECT_EQ(rows[0], "9161234567|123456789|Иванов Иван|12.35|1.0|-0.5|3.46|12|-3|100.0|15|120|28.1234");
+    EXPECT_TRUE(rows[1].startsWith(" | | |5.0|")) << rows[1].toStdString();
+
+    table[3].Balance = 11.0f;  // slot 3 has no history rows
+    table[4].Alias = "untouched";  // slot 4 is not monitored
+    load({{1, phone, "first"}, {2, "B", "second"}, {3, "C", "third"}}, 3);
+    const TIssa &a = table[1];
+    EXPECT_EQ(QStringList({a.Alias, a.PhoneNumber, a.LicSchet, a.UserName}),
+              QStringList({"first", phone, "123456789", "Иванов Иван"}));
+    EXPECT_EQ(QList<float>({a.Balance, a.ObPlat, a.BalDelta, a.Average, a.Recomend, a.USDRate}),
+              QList<float>({12.35f, 1.0f, -0.5f, 3.46f, 100.0f, 28.1234f}));
+    EXPECT_EQ(QList<int>({a.PhoneID, a.TurnOff, a.JeansExpired, a.SMS, a.Minutes}), QList<int>({1, -3, 12, 15, 120}));
+    EXPECT_DOUBLE_EQ(a.QueryDateTime, now);
+    EXPECT_TRUE(a.Success);
+    EXPECT_FLOAT_EQ(table[2].Balance, 7.5f);  // shown all the same
+    EXPECT_FALSE(table[2].Success);  // 4 hours old, refresh time 3 hours
+    EXPECT_EQ(table[3].PhoneNumber, "C");
+    EXPECT_FLOAT_EQ(table[3].Balance, 11.0f);
+    EXPECT_FALSE(table[3].Success);
+    EXPECT_EQ(table[4].Alias, "untouched");
+    load({{2, "B", "second"}}, 5);
+    EXPECT_TRUE(table[2].Success);  // a longer refresh time counts it as current
+
+    QFile::remove(db());  // a missing file: nothing loaded, nothing created
+    table[5].Balance = 4.0f;
+    load({{5, phone, "x"}}, 3);
+    EXPECT_EQ(table[5].Balance, 4.0f);
+    EXPECT_FALSE(QFileInfo::exists(db()));
 }
 
 TEST_F(StoreFixture, TextsWithQuotesAndSqlAreStoredAndFoundExactly)
 {
-    const QStringList nasty{QStringLiteral("O'Brien"), QStringLiteral("\"quoted\" ''double''"),
-                            QStringLiteral("x'); DROP TABLE Phones; --"), QStringLiteral("1' OR '1'='1"),
-                            QStringLiteral("Д'Артаньян\\%_")};
+    const QStringList nasty{"O'Brien", "\"quoted\" ''double''", "x'); DROP TABLE Phones; --", "1' OR '1'='1",
+                            "Д'Артаньян\\%_"};
     QList<HistoryPhoneRef> refs;
     for (const QString &text : nasty) {
         TIssa issa = result(text, 10.0f);
         issa.UserName = issa.LicSchet = text;
-        ASSERT_TRUE(store->SaveIssaToMdb(issa));
-        refs.append({int(refs.size()) + 1, text, QStringLiteral("alias")});
+        ASSERT_TRUE(store.SaveIssaToMdb(issa));
+        refs.append({int(refs.size()) + 1, text, "alias"});
     }
     load(refs, 3);
     for (int i = 0; i < nasty.size(); ++i) {
@@ -134,54 +155,5 @@ TEST_F(StoreFixture, TextsWithQuotesAndSqlAreStoredAndFoundExactly)
         EXPECT_EQ(table[i + 1].UserName, nasty[i]);
         EXPECT_EQ(table[i + 1].LicSchet, nasty[i]);
     }
-    EXPECT_TRUE(HistoryAllRows(QStringLiteral("Д'Артаньян\\%")).isEmpty());  // pattern characters match only themselves
-}
-
-TEST_F(StoreFixture, LoadingTakesTheNewestRowAndCountsRecentOnesAsSuccess)
-{
-    RawRow recent{QStringLiteral("A"), now - 2.0 / 24.0, 42.25};
-    recent.licSchet = QStringLiteral("LS-A");
-    recent.userName = QStringLiteral("Пётр");
-    recent.obPlat = 5;
-    recent.delta = -1.25;
-    recent.average = 2.5;
-    recent.recomend = 60;
-    recent.usdRate = 28.5;
-    recent.turnOff = 17;
-    recent.jeans = 30;
-    recent.sms = 40;
-    recent.minutes = 50;
-    InsertRaw(db(), {QStringLiteral("A"), now - 1, 1.0});
-    InsertRaw(db(), recent);
-    InsertRaw(db(), {QStringLiteral("B"), now - 4.0 / 24.0, 7.5});
-
-    table[3].Balance = 11.0f;  // slot 3 has no history rows
-    table[4].Alias = QStringLiteral("untouched");  // slot 4 is not monitored
-    load({{1, QStringLiteral("A"), QStringLiteral("first")},
-          {2, QStringLiteral("B"), QStringLiteral("second")},
-          {3, QStringLiteral("C"), QStringLiteral("third")}},
-         3);
-    const TIssa &a = table[1];
-    EXPECT_EQ(
-        QStringList({a.Alias, a.PhoneNumber, a.LicSchet, a.UserName}),
-        QStringList({QStringLiteral("first"), QStringLiteral("A"), QStringLiteral("LS-A"), QStringLiteral("Пётр")}));
-    EXPECT_EQ(QList<float>({a.Balance, a.ObPlat, a.BalDelta, a.Average, a.Recomend, a.USDRate}),
-              QList<float>({42.25f, 5.0f, -1.25f, 2.5f, 60.0f, 28.5f}));
-    EXPECT_EQ(QList<int>({a.PhoneID, a.TurnOff, a.JeansExpired, a.SMS, a.Minutes}), QList<int>({1, 17, 30, 40, 50}));
-    EXPECT_DOUBLE_EQ(a.QueryDateTime, recent.when);
-    EXPECT_TRUE(a.Success);  // 2 hours old, refresh time 3 hours
-    EXPECT_FLOAT_EQ(table[2].Balance, 7.5f);  // shown all the same
-    EXPECT_FALSE(table[2].Success);  // 4 hours old
-    EXPECT_EQ(table[3].PhoneNumber, QStringLiteral("C"));
-    EXPECT_FLOAT_EQ(table[3].Balance, 11.0f);
-    EXPECT_FALSE(table[3].Success);
-    EXPECT_EQ(table[4].Alias, QStringLiteral("untouched"));
-    load({{2, QStringLiteral("B"), QStringLiteral("second")}}, 5);
-    EXPECT_TRUE(table[2].Success);  // a longer refresh time counts it as current
-
-    QFile::remove(db());  // a missing file: nothing loaded, nothing created
-    table[5].Balance = 4.0f;
-    load({{5, QStringLiteral("A"), QStringLiteral("x")}}, 3);
-    EXPECT_EQ(table[5].Balance, 4.0f);
-    EXPECT_FALSE(QFileInfo::exists(db()));
+    EXPECT_TRUE(HistoryAllRows("Д'Артаньян\\%").isEmpty());  // pattern characters match only themselves
 }
