@@ -1,5 +1,4 @@
 #include "ExportTestUtil.h"
-#include "XlsxReadBack.h"
 
 #include "HistoryDb.h"
 #include "Setup.h"

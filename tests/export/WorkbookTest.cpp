@@ -1,16 +1,18 @@
-// The workbook of one phone's history, read back with a real reader; its
-// figures are rounded on their exact 32-bit values, halves to the even
-// neighbour. A workbook goes to a temporary file beside the target and takes
+// The workbooks of one phone's history and of the current figures, read back
+// with a real reader; figures are rounded on their exact 32-bit values, halves
+// to the even neighbour. A workbook goes to a temporary file beside the target and takes
 // the target's place only when complete; only plain files outside the
 // program's own are ever written.
-#include "HistoryWorkbook.h"
 #include "CsvSheet.h"
 #include "ExportTarget.h"
 #include "ExportTestUtil.h"
 #include "Failure.h"
 #include "HistoryDb.h"
+#include "HistoryWorkbook.h"
+#include "ProgramState.h"
+#include "SaveIssaToExcel.h"
+#include "Setup.h"
 #include "TestHome.h"
-#include "XlsxReadBack.h"
 #include "XlsxWorkbook.h"
 
 #include <QDir>
@@ -181,4 +183,65 @@ TEST(SafeWrite, OnlyPlainFilesOutsideTheProgramFilesAreEverWritten)
     ASSERT_TRUE(QFile::link(home.file("old.csv"), home.file("link-in.csv")));
     for (const char *name : {"old.csv", "link-in.csv"})
         EXPECT_EQ(CheckExportTarget(home.file(name)).state, ExportTargetState::Existing) << name;
+}
+
+// The monitored phones with a query on record in slot order: bold captions and
+// balances, figures as numbers (zeros too), the query time as a date-time; a
+// balance or turn-off at its threshold in red. Or only the red phones.
+TEST(CurrentWorkbook, AllOrRedPhonesInSlotOrderWithFiguresTypesAndMarks)
+{
+    TestHome home;
+    TProgramState state{InitPaths()};
+    const QString out = home.file("current.xlsx");
+    // A monitored phone, 903000000<slot>, with a query on record.
+    const auto phone = [&](int slot, float balance, int turnOff) -> TIssa & {
+        TIssa &p = state.IssaArray[slot];
+        p.PhoneID = slot;
+        p.PhoneNumber = QString("903%1").arg(slot, 7, 10, QChar('0'));
+        p.Alias = QString("Alias%1").arg(slot);
+        MonitorPhone(state.Setup, slot, p.PhoneNumber, p.Alias);
+        p.UserName = QString("Иванов %1").arg(slot);
+        p.LicSchet = QString("77%1").arg(slot);
+        p.Balance = balance;
+        p.TurnOff = turnOff;
+        p.QueryDateTime = At(2026, 12, 5, 14, 30, 15);
+        return p;
+    };
+    TIssa &p2 = phone(2, 12.345f, 10);
+    p2.Average = 3.5f;
+    p2.BalDelta = -1.25f;
+    p2.Recomend = 150;
+    p2.Minutes = 45;
+    p2.JeansExpired = 12;
+    p2.USDRate = 28.5f;
+    phone(5, 1.0f, 1);  // red by balance and by turn-off
+    phone(9, 50.0f, 0).QueryDateTime = 0;  // never queried: not exported
+    MonitorPhone(state.Setup, 11, "9030000000");
+    phone(14, 40.0f, 2);  // red by turn-off only (2 <= 2)
+    state.IssaArray[20].QueryDateTime = At(2026, 12, 5, 10, 0);  // not monitored
+
+    ASSERT_EQ(WriteCurrentWorkbook(state, out, false), 3);
+    ReadBackSheet sheet(out);
+    ASSERT_TRUE(sheet.ok());
+    EXPECT_EQ(sheet.maxRow(), 4);
+    EXPECT_EQ(sheet.maxColumn(), 15);
+    for (int col = 1; col <= 15; ++col) {
+        EXPECT_TRUE(sheet.cell(1, col).bold) << col;
+        EXPECT_GE(sheet.width(col), sheet.cell(1, col).value.toString().size()) << col;
+    }
+    EXPECT_EQ(sheet.row(2, 15),
+              "'Alias2|'Иванов 2|'(903) 000-0002|'772|12.35*|0|3.5|-1.25|10|150|0|45|12|28.5|2026-12-05T14:30:15");
+    EXPECT_EQ(sheet.row(3, 9), "'Alias5|'Иванов 5|'(903) 000-0005|'775|1*#FF0000|0|0|0|1#FF0000");
+    EXPECT_EQ(sheet.row(4, 9), "'Alias14|'Иванов 14|'(903) 000-0014|'7714|40*|0|0|0|2#FF0000");
+
+    // Red only: slot 2 is at neither threshold.
+    EXPECT_TRUE(HasRedPhones(state));
+    ASSERT_EQ(WriteCurrentWorkbook(state, out, true), 2);
+    const ReadBackSheet red(out);
+    EXPECT_EQ(red.maxRow(), 3);
+    EXPECT_EQ(red.row(2, 1) + red.row(3, 1), "'Alias5'Alias14");
+    state.IssaArray[5].QueryDateTime = state.IssaArray[14].QueryDateTime = 0;  // the red ones never queried
+    EXPECT_FALSE(HasRedPhones(state));
+    EXPECT_EQ(CurrentExportSlots(state, false), QList<int>{2});
+    EXPECT_EQ(DefaultCurrentExportName(QDateTime(QDate(2027, 1, 9), QTime(7, 5, 59))), "Balance 09-01-27 07-05.xlsx");
 }
