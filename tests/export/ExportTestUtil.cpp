@@ -29,16 +29,6 @@ void MonitorPhone(TSetupModel &model, int slot, const QString &number, const QSt
     model.SetLine(slot, line);
 }
 
-namespace {
-QString columnLetter(int column)
-{
-    QString letters;
-    for (; column > 0; column = (column - 1) / 26)
-        letters.prepend(QChar(u'A' + (column - 1) % 26));
-    return letters;
-}
-}  // namespace
-
 ReadBackSheet::ReadBackSheet(const QString &file)
 {
     QProcess p;
@@ -51,7 +41,7 @@ ReadBackSheet::ReadBackSheet(const QString &file)
 
 SheetCell ReadBackSheet::cell(int row, int column) const
 {
-    const QJsonValue c = root_.value("cells").toObject().value(columnLetter(column) + QString::number(row));
+    const QJsonValue c = root_.value("cells").toObject().value(QString("%1,%2").arg(row).arg(column));
     if (!c.isObject())
         return {};
     return {true, c["value"].toVariant(), c["type"].toString(), c["bold"].toBool(), c["colour"].toString()};
@@ -71,5 +61,5 @@ QString ReadBackSheet::row(int row, int columns) const
 
 double ReadBackSheet::width(int column) const
 {
-    return root_.value("widths").toObject().value(columnLetter(column)).toDouble();
+    return root_.value("widths").toObject().value(QString::number(column)).toDouble();
 }

@@ -1,12 +1,13 @@
 #!/usr/bin/python3
 """Prints the first sheet of a workbook as JSON, read with openpyxl: every
-non-empty cell with its value, type, bold and font colour (RRGGBB or null),
-the sheet's size and the width of every column that has one."""
+non-empty cell ("row,column") with its value, type, bold and font colour
+(RRGGBB or null), the sheet's size and the width of every column that has one."""
 import datetime
 import json
 import sys
 
 import openpyxl
+from openpyxl.utils import column_index_from_string
 
 
 def colour(font):
@@ -18,12 +19,12 @@ ws = openpyxl.load_workbook(sys.argv[1]).worksheets[0]
 cells = {}
 for cell in (c for row in ws.iter_rows() for c in row if c.value is not None):
     value = cell.value
-    cells[cell.coordinate] = {
+    cells[f"{cell.row},{cell.column}"] = {
         "value": value.isoformat() if isinstance(value, datetime.datetime) else value,
         "type": type(value).__name__,
         "bold": bool(cell.font.b),
         "colour": colour(cell.font),
     }
-widths = {k: v.width for k, v in ws.column_dimensions.items() if v.width}
+widths = {column_index_from_string(k): v.width for k, v in ws.column_dimensions.items() if v.width}
 json.dump({"max_row": ws.max_row, "max_column": ws.max_column, "cells": cells, "widths": widths},
           sys.stdout, ensure_ascii=False)

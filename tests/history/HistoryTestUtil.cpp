@@ -22,15 +22,9 @@ void InsertRaw(const QString &file, const RawRow &r)
     ASSERT_TRUE(q.exec()) << q.lastError().text().toStdString();
 }
 
-void ExecOn(const QString &file, const QString &sql)
+QStringList Sql(const QString &file, const QString &sql)
 {
     HistoryConnection conn(file, HistoryConnection::Mode::Create);
-    ExecFixed(conn.db(), sql);
-}
-
-QStringList Column(const QString &file, const QString &sql)
-{
-    HistoryConnection conn(file);
     QStringList out;
     QSqlQuery q(conn.db());
     if (!q.exec(sql))

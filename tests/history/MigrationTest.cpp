@@ -32,7 +32,7 @@ QString columns(const QString &file, const QString &table = {})
 {
     const QString source = table.isEmpty() ? "pragma_index_info('IX_Phones_PhoneNumber_QueryDateTime')"
                                            : "pragma_table_info('" + table + "')";
-    const QString names = Column(file, "SELECT name FROM " + source).join(',');
+    const QString names = Sql(file, "SELECT name FROM " + source).join(',');
     return table.isEmpty() ? names.toLower() : names;
 }
 const QString kIndexColumns
@@ -75,14 +75,14 @@ TEST_F(HistoryFile, MissingFileIsNotMadeByTheCheckANewOneIsCompleteAndNeverOverw
     EXPECT_FALSE(QFileInfo::exists(ErrorLogFileName()));
     InsertRaw(db, {"1", 45000.5});
     InsertRaw(db, {"2", 45000.6});
-    EXPECT_EQ(Column(db, "SELECT NN FROM Phones ORDER BY NN"), QStringList({"1", "2"}));
+    EXPECT_EQ(Sql(db, "SELECT NN FROM Phones ORDER BY NN"), QStringList({"1", "2"}));
     const QByteArray before = ReadFileBytes(db);
     EXPECT_TRUE(
         failure([] { CreateHistoryDatabase(); }, "HistoryDb.CreateHistoryDatabase -- > ").contains("already exists"));
     EXPECT_EQ(ReadFileBytes(db), before);
 
     // Columns are added to any table; an unknown type is refused.
-    ExecOn(db, "CREATE TABLE Extra (A INTEGER)");
+    Sql(db, "CREATE TABLE Extra (A INTEGER)");
     const QStringList list{"a=smallint", "B=char(20)", "C=single"};
     EXPECT_EQ(MissingColumns(db, "Extra", list), QStringList({"B=char(20)", "C=single"}));
     AddNewColumns(db, "Extra", list);
@@ -114,10 +114,10 @@ TEST_F(HistoryFile, OlderTablesAreBroughtUpToDateKeepingTheirRows)
         SCOPED_TRACE(c.setUp.join(';').toStdString());
         QFile::remove(db);
         for (const QString &sql : c.setUp)
-            ExecOn(db, sql);
+            Sql(db, sql);
         ASSERT_TRUE(AlterTablePhonesIfNeed(db));
         for (const auto &[query, row] : c.checks)
-            EXPECT_EQ(Column(db, query).join(','), row) << query.toStdString();
+            EXPECT_EQ(Sql(db, query).join(','), row) << query.toStdString();
         EXPECT_EQ(MissingColumns(db, "Phones", PhonesColumnList()), QStringList());
         EXPECT_EQ(columns(db), kIndexColumns);
         EXPECT_FALSE(QFileInfo::exists(tmp));
@@ -149,7 +149,7 @@ TEST_F(HistoryFile, FailedMigrationRestoresTheFileReportsTheBoxTextAndKeepsTheCo
                  : QStringList{oldTable({"ObPlat", "USDRate"}),
                                "INSERT INTO Phones (QueryDateTime, PhoneNumber, Balance) VALUES (45000.5, 'A', 3.25)",
                                "CREATE TABLE IX_Phones_PhoneNumber_QueryDateTime (x INTEGER)"})
-            ExecOn(db, sql);
+            Sql(db, sql);
         const QByteArray before = ReadFileBytes(db);
         QString box;
         const QString message = failure([&] { AlterTablePhonesIfNeed(db, &box); }, outer);
@@ -162,5 +162,5 @@ TEST_F(HistoryFile, FailedMigrationRestoresTheFileReportsTheBoxTextAndKeepsTheCo
         EXPECT_EQ(ReadFileBytes(db), before);
         EXPECT_EQ(ReadFileBytes(tmp), before);
     }
-    EXPECT_EQ(Column(db, "PRAGMA integrity_check"), QStringList{"ok"});
+    EXPECT_EQ(Sql(db, "PRAGMA integrity_check"), QStringList{"ok"});
 }

@@ -114,14 +114,14 @@ TEST(HistoryRobustness, KilledDuringABurstLosesNoReturnedInsert)
         const QList<QByteArray> lines = child.out.left(child.out.lastIndexOf('\n')).split('\n');
         const int last = lines.size();
         ASSERT_EQ(lines.last(), "saved " + QByteArray::number(last));
-        EXPECT_EQ(Column(db, kIntegrity), kOk);
+        EXPECT_EQ(Sql(db, kIntegrity), kOk);
         EXPECT_TRUE(CheckHistoryAvailable(db));
         // Every acknowledged row is there; at most the one in flight besides.
-        const QStringList stored = Column(db, "SELECT SMS FROM Phones ORDER BY NN");
+        const QStringList stored = Sql(db, "SELECT SMS FROM Phones ORDER BY NN");
         ASSERT_TRUE(stored.size() == last || stored.size() == last + 1) << stored.size();
         for (int i = 0; i < last; ++i)
             ASSERT_EQ(stored[i].toInt(), i + 1);
-        ExecOn(db, "DELETE FROM Phones");
+        Sql(db, "DELETE FROM Phones");
     }
 }
 
@@ -148,14 +148,14 @@ TEST(HistoryRobustness, OtherProcessesReplacingDeletingReadingOrLockingTheFile)
         issa = figures("P");
         EXPECT_TRUE(w.store.Record(issa)) << LogText().toStdString();
         EXPECT_FLOAT_EQ(issa.BalDelta, 0.0f);  // the new file has no earlier row of P
-        EXPECT_EQ(Column(db, "SELECT PhoneNumber FROM Phones ORDER BY NN"), QStringList({"other", "P"}));
+        EXPECT_EQ(Sql(db, "SELECT PhoneNumber FROM Phones ORDER BY NN"), QStringList({"other", "P"}));
         // Deleted: made again as on a first start, with a line in the log.
         for (int time = 1; time <= 2; ++time) {
             ASSERT_TRUE(QFile::remove(db));
             EXPECT_TRUE(time == 1 || (w.store.BeginRun() && w.store.Available()));
             EXPECT_TRUE(w.store.Record(issa));
             EXPECT_EQ(CountRows(db), 1);
-            EXPECT_EQ(Column(db, "SELECT name FROM pragma_table_info('Phones')").size(), 15);
+            EXPECT_EQ(Sql(db, "SELECT name FROM pragma_table_info('Phones')").size(), 15);
             EXPECT_EQ(LogText().count("создан заново"), time) << LogText().toStdString();
         }
         EXPECT_TRUE(w.warnings.isEmpty()) << w.warnings.join('\n').toStdString();
@@ -242,7 +242,7 @@ TEST(HistoryRobustness, RowsThatCannotBeStoredAreRefusedWithOneWarningPerRun)
         if (full) {
             EXPECT_GT(stored, 0);
             EXPECT_EQ(CountRows(db), stored + 1);
-            EXPECT_EQ(Column(db, kIntegrity), kOk);
+            EXPECT_EQ(Sql(db, kIntegrity), kOk);
             continue;
         }
         TIssa other = figures("Q");

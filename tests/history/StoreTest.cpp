@@ -103,11 +103,11 @@ TEST_F(StoreFixture, RowsAreRoundedOnStoringAndTheNewestLoadsBack)
     now += 1.0 / 86400;
     ASSERT_TRUE(store.SaveIssaToMdb(issa));
     ASSERT_TRUE(store.SaveIssaToMdb(result(QString(), 5.0f)));
-    const QStringList rows = Column(
-        db(),
-        "SELECT PhoneNumber || '|' || LicSchet || '|' || UserName || '|' || Balance || '|' || ObPlat || '|' || "
-        "BalDelta || '|' || Average || '|' || JeansExpired || '|' || TurnOff || '|' || Recomend || '|' || SMS "
-        "|| '|' || Minutes || '|' || USDRate FROM Phones WHERE NN > 2 ORDER BY NN");
+    const QStringList rows
+        = Sql(db(),
+              "SELECT PhoneNumber || '|' || LicSchet || '|' || UserName || '|' || Balance || '|' || ObPlat || '|' || "
+              "BalDelta || '|' || Average || '|' || JeansExpired || '|' || TurnOff || '|' || Recomend || '|' || SMS "
+              "|| '|' || Minutes || '|' || USDRate FROM Phones WHERE NN > 2 ORDER BY NN");
     ASSERT_EQ(rows.size(), 2);
     EXPECT_EQ(rows[0], QStringList({phone, account, user, "12.35|1.0|-0.5|3.46|12|-3|100.0|15|120|28.1234"}).join('|'));
     EXPECT_TRUE(rows[1].startsWith(" | | |5.0|")) << rows[1].toStdString();
