@@ -107,13 +107,10 @@ TEST(SafeWrite, FailureKeepsTheOldFileModesAreKeptOrFollowTheUmaskNonFiniteFigur
     const QFileDevice::Permissions permissions = QFileInfo(out).permissions();
     const QStringList before = folderEntries(home.dir());
     for (const QString &target : {out, home.file("fresh.xlsx")}) {
-        try {
-            XlsxFileWriter writer(target);
+        {
+            XlsxFileWriter writer(target);  // left half way, as when a write fails
             writer.write(0, 0, QString("Дата"));
             EXPECT_EQ(folderEntries(home.dir()).size(), before.size() + 1);  // the temporary file beside it
-            writer.write(1, 0, 12.5);
-            throw SaldomatError("disk gone");
-        } catch (const SaldomatError &) {
         }
         EXPECT_EQ(folderEntries(home.dir()), before) << target.toStdString();
     }

@@ -71,25 +71,22 @@ struct WatchedStore {
 
 // A process that has printed `ready`: history_test_child, or sqlite3 running
 // the statements of its input, ending when the test closes the input.
-struct Child {
+struct Child : QProcess {
     Child(const QString &program, const QStringList &args, const QByteArray &ready, const QByteArray &input = {})
     {
-        process.start(program, args);
-        process.write(input);
-        started = process.waitForStarted(10000);
-        while (started && !out.contains(ready)) {
-            started = process.waitForReadyRead(20000);
-            out += process.readAllStandardOutput();
-        }
-        EXPECT_TRUE(started) << process.readAllStandardError().toStdString();
+        start(program, args);
+        write(input);
+        started = waitForStarted(10000);
+        while (started && !out.contains(ready) && (started = waitForReadyRead(20000)))
+            out += readAllStandardOutput();
+        EXPECT_TRUE(started) << readAllStandardError().toStdString();
     }
-    ~Child() { finish(); }
+    ~Child() override { finish(); }
     int finish()
     {
-        process.closeWriteChannel();
-        return process.waitForFinished(15000) ? process.exitCode() : (process.kill(), -1);
+        closeWriteChannel();
+        return waitForFinished(15000) ? exitCode() : (kill(), -1);
     }
-    QProcess process;
     QByteArray out;
     bool started = false;
 };
@@ -106,11 +103,11 @@ TEST(HistoryRobustness, KilledDuringABurstLosesNoReturnedInsert)
     for (int round = 0; round < 3; ++round) {
         Child child(BinaryPath("history_test_child"), {db}, "saved " + QByteArray::number(40 + 23 * round) + "\n");
         ASSERT_TRUE(child.started);
-        ::kill(static_cast<pid_t>(child.process.processId()), SIGKILL);
-        ASSERT_TRUE(child.process.waitForFinished(10000));
-        EXPECT_EQ(child.process.exitStatus(), QProcess::CrashExit);
+        ::kill(static_cast<pid_t>(child.processId()), SIGKILL);
+        ASSERT_TRUE(child.waitForFinished(10000));
+        EXPECT_EQ(child.exitStatus(), QProcess::CrashExit);
         // Only complete lines count: a line cut by the kill was never acknowledged.
-        child.out += child.process.readAllStandardOutput();
+        child.out += child.readAllStandardOutput();
         const QList<QByteArray> lines = child.out.left(child.out.lastIndexOf('\n')).split('\n');
         const int last = lines.size();
         ASSERT_EQ(lines.last(), "saved " + QByteArray::number(last));
@@ -168,7 +165,7 @@ TEST(HistoryRobustness, OtherProcessesReplacingDeletingReadingOrLockingTheFile)
         clock.start();
         EXPECT_TRUE(w.store.Record(issa)) << LogText().toStdString();
         EXPECT_LT(clock.elapsed(), 1500) << "the insert waited for the reader";
-        EXPECT_EQ(reader.finish(), 0) << reader.process.readAllStandardError().toStdString();
+        EXPECT_EQ(reader.finish(), 0) << reader.readAllStandardError().toStdString();
         EXPECT_EQ(CountRows(db), 2);
     }
     // An exclusive lock that keeps readers of a write-ahead-logged file out
@@ -201,33 +198,30 @@ TEST(HistoryRobustness, RowsThatCannotBeStoredAreRefusedWithOneWarningPerRun)
 {
     TestHome home;
     const QByteArray junk = QByteArray("PK\x03\x04 not a history at all ").repeated(500);
-    const struct {
-        QString kind;
-        QString reason;
-    } cases[] = {{"damaged", "file is not a database"},
-                 {"empty", "no such table: Phones"},
-                 {"full", "full|I/O"},
-                 {"folder", "readonly|unable to open"},
-                 {"file", "readonly|unable to open"}};
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.kind.toStdString());
-        const bool full = c.kind == "full", damaged = c.kind == "damaged" || c.kind == "empty";
-        const QString dir = home.file(c.kind);
+    const std::pair<QString, QString> cases[] = {{"damaged", "file is not a database"},
+                                                 {"empty", "no such table: Phones"},
+                                                 {"full", "full|I/O"},
+                                                 {"folder", "readonly|unable to open"},
+                                                 {"file", "readonly|unable to open"}};
+    for (const auto &[kind, reason] : cases) {
+        SCOPED_TRACE(kind.toStdString());
+        const bool full = kind == "full", damaged = kind == "damaged" || kind == "empty";
+        const QString dir = home.file(kind);
         TinyMount mount(dir, full ? "size=160k" : "size=1m");
         if (!mount.ok && !damaged)
             GTEST_SKIP() << "no tmpfs of our own can be mounted";
         const QString db = dir + "/Saldomat.db";
         QFile::remove(ErrorLogFileName());  // each case's own reasons
         if (damaged) {
-            WriteFileBytes(db, c.kind == "empty" ? QByteArray() : junk);
+            WriteFileBytes(db, kind == "empty" ? QByteArray() : junk);
         } else {
             CreateHistoryDatabase(db);
             InsertRaw(db, {"P", NowOle() - 1, 20.0});
         }
         const QByteArray before = ReadFileBytes(db);
-        if (c.kind == "folder") {
+        if (kind == "folder") {
             ASSERT_TRUE(mount.readOnly());
-        } else if (c.kind == "file") {
+        } else if (kind == "file") {
             // Root writes through the permission bits: the file is made immutable as well.
             ASSERT_TRUE(QFile::setPermissions(db, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
             QProcess::execute("chattr", {"+i", db});
@@ -236,7 +230,7 @@ TEST(HistoryRobustness, RowsThatCannotBeStoredAreRefusedWithOneWarningPerRun)
         }
         WatchedStore w(db);
         w.store.BeginRun();
-        const int stored = w.recordUntilRefused(c.reason, full ? 20000 : 1);
+        const int stored = w.recordUntilRefused(reason, full ? 20000 : 1);
         EXPECT_TRUE(LogText().contains(QRegularExpression("StoreMDB.(SaveIssaToMdb|CalcBalanceDelta) -- > ")))
             << LogText().toStdString();
         if (full) {
@@ -253,11 +247,11 @@ TEST(HistoryRobustness, RowsThatCannotBeStoredAreRefusedWithOneWarningPerRun)
         EXPECT_EQ(w.warnings.size(), 2);
         if (damaged) {
             EXPECT_FALSE(w.store.Available());
-            EXPECT_TRUE(LogText().contains("Ведение истории баланса невозможно по следующей причине: " + c.reason))
+            EXPECT_TRUE(LogText().contains("Ведение истории баланса невозможно по следующей причине: " + reason))
                 << LogText().toStdString();
             EXPECT_THROW(w.store.LoadHistoryInformation({{1, "P", "a"}}, 3), SaldomatError);
         }
-        if (c.kind == "file")
+        if (kind == "file")
             QProcess::execute("chattr", {"-i", db});
         EXPECT_EQ(ReadFileBytes(db), before);
     }
