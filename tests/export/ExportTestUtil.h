@@ -30,7 +30,6 @@ class ReadBackSheet {
 public:
     // Fails the calling test (ADD_FAILURE) when the reader cannot read the file.
     explicit ReadBackSheet(const QString &file);
-    bool ok() const { return !root_.isEmpty(); }
     int maxRow() const { return root_.value("max_row").toInt(); }
     int maxColumn() const { return root_.value("max_column").toInt(); }
     // row and column from 1.

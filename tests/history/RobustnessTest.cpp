@@ -91,8 +91,6 @@ struct Child : QProcess {
     bool started = false;
 };
 
-const QStringList kOk{"ok"};
-const QString kIntegrity = "PRAGMA integrity_check";
 }  // namespace
 
 TEST(HistoryRobustness, KilledDuringABurstLosesNoReturnedInsert)
@@ -111,7 +109,7 @@ TEST(HistoryRobustness, KilledDuringABurstLosesNoReturnedInsert)
         const QList<QByteArray> lines = child.out.left(child.out.lastIndexOf('\n')).split('\n');
         const int last = lines.size();
         ASSERT_EQ(lines.last(), "saved " + QByteArray::number(last));
-        EXPECT_EQ(Sql(db, kIntegrity), kOk);
+        EXPECT_EQ(Sql(db, "PRAGMA integrity_check"), QStringList{"ok"});
         EXPECT_TRUE(CheckHistoryAvailable(db));
         // Every acknowledged row is there; at most the one in flight besides.
         const QStringList stored = Sql(db, "SELECT SMS FROM Phones ORDER BY NN");
@@ -236,7 +234,7 @@ TEST(HistoryRobustness, RowsThatCannotBeStoredAreRefusedWithOneWarningPerRun)
         if (full) {
             EXPECT_GT(stored, 0);
             EXPECT_EQ(CountRows(db), stored + 1);
-            EXPECT_EQ(Sql(db, kIntegrity), kOk);
+            EXPECT_EQ(Sql(db, "PRAGMA integrity_check"), QStringList{"ok"});
             continue;
         }
         TIssa other = figures("Q");

@@ -20,13 +20,12 @@
 namespace {
 // 10:00 on a fixed day; "yesterday" is the day before.
 constexpr double kToday = 45000.0;
-constexpr double kTenOClock = kToday + 10.0 / 24.0;
 
 struct StoreFixture : ::testing::Test {
     TestHome home;
     TIssaArray table{};
     TmdbStore store;
-    double now = kTenOClock;
+    double now = kToday + 10.0 / 24.0;
 
     StoreFixture()
     {
