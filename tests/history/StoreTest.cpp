@@ -40,19 +40,13 @@ struct StoreFixture : ::testing::Test {
             ApplyHistoryRecord(table[r.slot], r);
     }
 
-    TIssa result(const QString &phone, float balance)
+    // CalcBalanceDelta then SaveIssaToMdb, as after every successful query.
+    float record(const QString &phone, float balance)
     {
         TIssa issa;
         issa.PhoneNumber = phone;
         issa.Balance = balance;
         issa.QueryDateTime = now;
-        issa.Success = true;
-        return issa;
-    }
-    // CalcBalanceDelta then SaveIssaToMdb, as after every successful query.
-    float record(const QString &phone, float balance)
-    {
-        TIssa issa = result(phone, balance);
         issa.BalDelta = 99;
         store.CalcBalanceDelta(issa);
         EXPECT_TRUE(store.SaveIssaToMdb(issa));
@@ -90,7 +84,9 @@ TEST_F(StoreFixture, RowsAreRoundedOnStoringAndTheNewestLoadsBack)
     const QString phone = "916' OR '1'='1\\%_", account = "x'); DROP TABLE Phones; --", user = "Д'Артаньян \"Иван\"";
     InsertRaw(db(), {phone, now - 1, 1.0});
     InsertRaw(db(), {"B", now - 4.0 / 24.0, 7.5});
-    TIssa issa = result(phone, 12.345f);
+    TIssa issa, empty;  // empty texts are stored as one space
+    issa.PhoneNumber = phone;
+    issa.Balance = 12.345f;
     issa.LicSchet = account;
     issa.UserName = user;
     issa.ObPlat = 1.004f;
@@ -105,7 +101,8 @@ TEST_F(StoreFixture, RowsAreRoundedOnStoringAndTheNewestLoadsBack)
     issa.QueryDateTime = now - 0.01;
     now += 1.0 / 86400;
     ASSERT_TRUE(store.SaveIssaToMdb(issa));
-    ASSERT_TRUE(store.SaveIssaToMdb(result(QString(), 5.0f)));
+    empty.Balance = 5.0f;
+    ASSERT_TRUE(store.SaveIssaToMdb(empty));
     const QStringList rows
         = Sql(db(),
               "SELECT PhoneNumber || '|' || LicSchet || '|' || UserName || '|' || Balance || '|' || ObPlat || '|' || "
