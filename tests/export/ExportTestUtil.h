@@ -4,7 +4,6 @@
 // a real reader (openpyxl in a Python script), not by the writer's own model.
 
 #include "HistoryTestUtil.h"
-#include "OleDate.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
