@@ -1,9 +1,5 @@
-// The workbooks of one phone's history and of the current figures, read back
-// with a real reader, as the windows and saldomat-cli export write them;
-// figures are rounded on their exact 32-bit values, halves to the even
-// neighbour. A workbook goes to a temporary file beside the target and takes
-// the target's place only when complete; only plain files outside the
-// program's own are ever written.
+// The workbooks of a phone's history and of the current figures, as the
+// windows and saldomat-cli export write them, read back with a real reader.
 #include "CliRun.h"
 #include "CsvSheet.h"
 #include "ExportTarget.h"

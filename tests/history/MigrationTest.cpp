@@ -55,8 +55,6 @@ struct HistoryFile : ::testing::Test {
 };
 }  // namespace
 
-// A missing file turns the history off and is not made by the check; a new one
-// has every column, the index and a counter, and is never overwritten.
 TEST_F(HistoryFile, MissingFileIsNotMadeByTheCheckANewOneIsCompleteAndNeverOverwritten)
 {
     EXPECT_FALSE(CheckHistoryAvailable());
