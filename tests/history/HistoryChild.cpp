@@ -8,8 +8,6 @@
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    if (argc < 2)
-        return 2;
     TmdbStore store(QString::fromLocal8Bit(argv[1]));
     TIssa issa;
     issa.PhoneNumber = "9990001122";

@@ -22,15 +22,9 @@ void InsertRaw(const QString &file, const RawRow &r)
     ASSERT_TRUE(q.exec()) << q.lastError().text().toStdString();
 }
 
-void ExecOn(const QString &file, const QString &sql)
+QStringList Sql(const QString &file, const QString &sql)
 {
     HistoryConnection conn(file, HistoryConnection::Mode::Create);
-    ExecFixed(conn.db(), sql);
-}
-
-QStringList Column(const QString &file, const QString &sql)
-{
-    HistoryConnection conn(file);
     QStringList out;
     QSqlQuery q(conn.db());
     if (!q.exec(sql))
@@ -40,41 +34,7 @@ QStringList Column(const QString &file, const QString &sql)
     return out;
 }
 
-long long CountRows(const QString &file)
-{
-    const QStringList c = Column(file, QStringLiteral("SELECT COUNT(*) FROM Phones"));
-    return c.isEmpty() ? -1 : c.first().toLongLong();
-}
-
-QString IntegrityCheck(const QString &file)
-{
-    return Column(file, QStringLiteral("PRAGMA integrity_check")).join(QLatin1Char('\n'));
-}
-
-QStringList TableColumnNames(const QString &file, const QString &table)
-{
-    HistoryConnection conn(file);
-    QStringList out;
-    QSqlQuery q(conn.db());
-    q.prepare(QStringLiteral("SELECT name FROM pragma_table_info(?)"));
-    q.addBindValue(table);
-    if (!q.exec())
-        ADD_FAILURE() << q.lastError().text().toStdString();
-    while (q.next())
-        out << q.value(0).toString();
-    return out;
-}
-
 QString LogText()
 {
     return FromCp1251(ReadFileBytes(ErrorLogFileName()));
-}
-
-QStringList PerPhoneIndexColumns()
-{
-    return {QStringLiteral("PhoneNumber"), QStringLiteral("QueryDateTime"), QStringLiteral("NN"),
-            QStringLiteral("Balance"),     QStringLiteral("ObPlat"),        QStringLiteral("BalDelta"),
-            QStringLiteral("Average"),     QStringLiteral("TurnOff"),       QStringLiteral("JeansExpired"),
-            QStringLiteral("Recomend"),    QStringLiteral("SMS"),           QStringLiteral("Minutes"),
-            QStringLiteral("USDRate")};
 }

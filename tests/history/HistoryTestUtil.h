@@ -4,10 +4,8 @@
 
 #include "OleDate.h"
 
-#include <QString>
 #include <QStringList>
 #include <QVariant>
-#include <QVariantList>
 
 struct RawRow {
     QString phone;
@@ -20,15 +18,12 @@ struct RawRow {
 };
 
 void InsertRaw(const QString &file, const RawRow &row);
-// Runs one fixed statement (test set-up only).
-void ExecOn(const QString &file, const QString &sql);
-// The first column of every row of a fixed query, as text.
-QStringList Column(const QString &file, const QString &sql);
-long long CountRows(const QString &file);
-QString IntegrityCheck(const QString &file);
-// Column names of a table in their order, from the table's description.
-QStringList TableColumnNames(const QString &file, const QString &table);
+// Runs one fixed statement on the file (made when missing); the first column
+// of every row it gives, as text.
+QStringList Sql(const QString &file, const QString &sql);
+inline long long CountRows(const QString &file)
+{
+    return Sql(file, QStringLiteral("SELECT COUNT(*) FROM Phones")).value(0, QStringLiteral("-1")).toLongLong();
+}
 // The error log of the test's program directory, decoded.
 QString LogText();
-// The columns of the per-phone index, in order.
-QStringList PerPhoneIndexColumns();
