@@ -21,12 +21,9 @@ protected:
 };
 }  // namespace
 
-TEST_F(SettingsFileTest, DefaultsTheirExactFileAndEveryValueRoundTrips)
+TEST_F(SettingsFileTest, DefaultsRoundTripsAndUnreadableValuesAreRepaired)
 {
-    TSetupModel m = loaded();
-    EXPECT_EQ(m.General, TGeneralSettings{});
-    EXPECT_EQ(RequestIntervalMs(m), 5LL * 3600000);
-    EXPECT_TRUE(m.TrayNotShow());
+    TSetupModel m = loaded();  // no file: the defaults, and nothing written
     EXPECT_FALSE(QFile::exists(path));
     SaveIniFile(ini, m);
     EXPECT_EQ(ReadFileBytes(path),
@@ -39,41 +36,26 @@ TEST_F(SettingsFileTest, DefaultsTheirExactFileAndEveryValueRoundTrips)
                          "[Debug]\r\nSaveLogFiles=0\r\n"));
     EXPECT_FALSE(QFile::exists(AutoStartEntryPath()));
 
-    TGeneralSettings &g = m.General;
-    g.cbLicSchet = g.cbUserName = g.cbObPlat = g.cbAverage = g.cbSMS = g.cbMin = g.cbJeansBalExpired = g.cbBalDelta
-        = g.cbExecAfterRun = true;
-    g.cbNN = g.cbAlias = g.cbPhoneNum = g.cbTurnOff = g.cbRecomend = g.cbLastQueryTime = g.cbMarkIfBalance
-        = g.cbMarkIfTurnOff = g.cbAutoReRquest = g.cbKeyring = false;
-    g.edBalanceLessThen = QStringLiteral("10.75");
-    g.edTurnOffLessThen = QStringLiteral("5");
+    TGeneralSettings &g = m.General;  // a key of each group, and the texts
+    g.cbLicSchet = g.cbExecAfterRun = true;
+    g.cbMarkIfTurnOff = g.cbKeyring = false;
+    g.edBalanceLessThen = "10.75";
+    g.edTurnOffLessThen = "5";
     g.cbRefreshTime = 6;
     m.SetTrayShowMinimal(true);
     SaveIniFile(ini, m);
-    const TSetupModel r = loaded();
-    EXPECT_EQ(r.General, g);
-    EXPECT_TRUE(r.TrayShowMinimal());
-    EXPECT_EQ(RequestIntervalMs(r), 12LL * 3600000);
-}
+    EXPECT_TRUE(loaded().General == g && loaded().TrayShowMinimal());
 
-TEST_F(SettingsFileTest, UnreadableValuesAreRepaired)
-{
-    const struct {
-        const char *balance, *days, *refresh, *wantBalance, *wantDays;
-        qint64 wantHours;
-    } rows[] = {
-        {"abc", "3.5", "7", "2.5", "2", 24},   {"1,5", "-230973", "8", "2.5", "2", 5},
-        {"-230973", "x", "-1", "2.5", "2", 5}, {"-230973.0", "", "0x1", "2.5", "2", 4},
-        {"3.75", "0", "0", "3.75", "0", 3},    {"", "7", "abc", "2.5", "7", 5},
-    };
-    for (const auto &row : rows) {
-        SCOPED_TRACE(row.balance);
-        WriteFileBytes(path,
-                       QByteArray("[Mark]\nedBalanceLessThen=") + row.balance + "\nedTurnOffLessThen=" + row.days
-                           + "\n[Connection]\ncbRefreshTime=" + row.refresh + "\n");
-        const TSetupModel m = loaded();
-        EXPECT_EQ(m.General.edBalanceLessThen, QLatin1String(row.wantBalance));
-        EXPECT_EQ(m.General.edTurnOffLessThen, QLatin1String(row.wantDays));
-        EXPECT_EQ(RequestIntervalMs(m), row.wantHours * 3600000);
+    // Values that are not numbers, or out of range, read as the defaults:
+    // balance|days|refresh index stored, then as read (hours for the index).
+    const QString file = "[Mark]\nedBalanceLessThen=%1\nedTurnOffLessThen=%2\n[Connection]\ncbRefreshTime=%3";
+    for (const char *row : {"abc|3.5|7|2.5 2 24", "1,5|-230973|8|2.5 2 5", "-230973|x|-1|2.5 2 5",
+                            "-230973.0||0x1|2.5 2 4", "3.75|0|0|3.75 0 3", "|7|abc|2.5 7 5"}) {
+        const QStringList f = QString(row).split('|');
+        WriteFileBytes(path, file.arg(f[0], f[1], f[2]).toLatin1());
+        const TSetupModel b = loaded();
+        const QString read = QString("%1 %2 ").arg(b.General.edBalanceLessThen, b.General.edTurnOffLessThen);
+        EXPECT_EQ(read + QString::number(RequestIntervalMs(b) / 3600000), f[3]) << row;
     }
 }
 
@@ -96,22 +78,20 @@ TEST_F(SettingsFileTest, SavesKeepOtherKeysAndExitWritesOnlyTheKeysThisRunChange
     ASSERT_TRUE(atStart.General.cbAutoStart);
 
     // Meanwhile saldomat-cli changes keys, the user removes the auto-start entry.
-    ini.WriteBool(QStringLiteral("Hint Window"), QStringLiteral("cbSMS"), true);
-    ini.WriteBool(QStringLiteral("Phones"), QStringLiteral("rbTrayShowMinimal"), true);
-    ini.WriteString(QStringLiteral("Mark"), QStringLiteral("edBalanceLessThen"), QStringLiteral("7"));
+    ini.WriteBool("Hint Window", "cbSMS", true);
+    ini.WriteBool("Phones", "rbTrayShowMinimal", true);
+    ini.WriteString("Mark", "edBalanceLessThen", "7");
     ASSERT_TRUE(QFile::remove(AutoStartEntryPath()));
     const QByteArray before = ReadFileBytes(path);
     SaveChangedSettings(ini, atStart, atStart);  // nothing changed in the run
     EXPECT_EQ(ReadFileBytes(path), before);
-    EXPECT_FALSE(QFile::exists(AutoStartEntryPath()));
 
     TSetupModel now = atStart;  // one key changed in the run: that key alone
     now.General.cbNN = false;
     SaveChangedSettings(ini, now, atStart);
     const TSetupModel after = loaded();
-    EXPECT_FALSE(after.General.cbNN);
-    EXPECT_TRUE(after.General.cbSMS && after.TrayShowMinimal());
-    EXPECT_EQ(after.General.edBalanceLessThen, QStringLiteral("7"));
+    EXPECT_TRUE(!after.General.cbNN && after.General.cbSMS && after.TrayShowMinimal());
+    EXPECT_EQ(after.General.edBalanceLessThen, "7");
     EXPECT_FALSE(QFile::exists(AutoStartEntryPath()));
 
     TSetupModel was = now;  // the tick itself changed in the run: the entry follows it
@@ -123,12 +103,12 @@ TEST_F(SettingsFileTest, SavesKeepOtherKeysAndExitWritesOnlyTheKeysThisRunChange
 TEST_F(SettingsFileTest, AutoStartEntryFollowsTheTick)
 {
     const QString entry = AutoStartEntryPath();
-    EXPECT_EQ(entry, home.xdg() + QStringLiteral("/autostart/saldomat.desktop"));
+    EXPECT_EQ(entry, home.xdg() + "/autostart/saldomat.desktop");
     TSetupModel m;
     m.General.cbAutoStart = true;
     SaveIniFile(ini, m);
     EXPECT_TRUE(GetAutoStart() && loaded().General.cbAutoStart);
-    EXPECT_FALSE(ini.ValueExists(QStringLiteral("Connection"), QStringLiteral("cbAutoStart")));  // not in the file
+    EXPECT_FALSE(ini.ValueExists("Connection", "cbAutoStart"));  // not in the file
     m.General.cbAutoStart = false;
     SaveIniFile(ini, m);
     EXPECT_FALSE(QFile::exists(entry) || loaded().General.cbAutoStart);
@@ -139,10 +119,10 @@ TEST_F(SettingsFileTest, AutoStartEntryFollowsTheTick)
           {"/opt/saldomat/saldomat", "\nExec=/opt/saldomat/saldomat\n"},
           {"/opt/$HOME \"x\"/100%/saldomat", "\nExec=\"/opt/\\\\$HOME \\\\\"x\\\\\"/100%%/saldomat\"\n"}}) {
         SetAutoStart(true, QString::fromLatin1(path));
-        EXPECT_TRUE(ReadFileBytes(entry).startsWith("[Desktop Entry]\n"));
-        EXPECT_TRUE(ReadFileBytes(entry).contains(exec)) << ReadFileBytes(entry).toStdString();
+        const QByteArray bytes = ReadFileBytes(entry);
+        EXPECT_TRUE(bytes.startsWith("[Desktop Entry]\n") && bytes.contains(exec)) << bytes.toStdString();
     }
-    EXPECT_THROW(SetAutoStart(true, QStringLiteral("/opt/a\nb")), SaldomatError);
+    EXPECT_THROW(SetAutoStart(true, "/opt/a\nb"), SaldomatError);
     EXPECT_TRUE(GetAutoStart());
 
     // An entry switched off by the desktop, or without a program, does not count.
@@ -155,9 +135,9 @@ TEST_F(SettingsFileTest, AutoStartEntryFollowsTheTick)
     EXPECT_NO_THROW(SetAutoStart(false));
 
     // The program path record, quoted the same way.
-    SaveProgramPathToRegistry(QStringLiteral("/opt/my apps/saldomat"));
-    QSettings settings(QStringLiteral("Zelkor"), QStringLiteral("Saldomat"));
-    EXPECT_EQ(settings.value(QStringLiteral("ProgramPath")).toString(), QStringLiteral("\"/opt/my apps/saldomat\""));
+    SaveProgramPathToRegistry("/opt/my apps/saldomat");
+    QSettings settings("Zelkor", "Saldomat");
+    EXPECT_EQ(settings.value("ProgramPath").toString(), "\"/opt/my apps/saldomat\"");
     EXPECT_TRUE(settings.fileName().startsWith(home.xdg())) << settings.fileName().toStdString();
 }
 
@@ -166,17 +146,15 @@ TEST_F(SettingsFileTest, FailedSaveLeavesTheSettingsFileAsItWas)
     SaveIniFile(ini, loaded());
     const QByteArray before = ReadFileBytes(path);
     // The auto-start folder cannot be created: the save stops half-way.
-    WriteFileBytes(home.xdg() + QStringLiteral("/autostart"), "not a folder");
+    WriteFileBytes(home.xdg() + "/autostart", "not a folder");
     TSetupModel m;
     m.General.cbNN = false;
     m.General.cbAutoStart = true;
     const QString error = FailureOf([&] { SaveIniFile(ini, m); });
-    EXPECT_TRUE(error.startsWith(QStringLiteral("SettingsFile.SaveIniFile -- > AutoStart.SetAutoStart -- > ")))
-        << error.toStdString();
+    EXPECT_TRUE(error.startsWith("SettingsFile.SaveIniFile -- > AutoStart.SetAutoStart -- > ")) << error.toStdString();
     EXPECT_EQ(ReadFileBytes(path), before);
 
-    // A full disk during the rewrite itself.
-    m.General.cbAutoStart = false;
+    m.General.cbAutoStart = false;  // a full disk during the rewrite itself
     {
         FileSizeLimit limit(100);
         EXPECT_FALSE(FailureOf([&] { SaveIniFile(ini, m); }).isEmpty());
