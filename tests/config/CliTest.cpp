@@ -36,10 +36,10 @@ protected:
     void expectRefused(const QStringList &commands)
     {
         auto snapshot = [&] {
-            QMap<QString, QByteArray> files;
-            for (const QString &f : home.files())
-                files.insert(f, ReadFileBytes(home.file(f)));
-            return files;
+            QMap<QString, QByteArray> bytes;
+            for (const QString &f : files())
+                bytes.insert(f, ReadFileBytes(file(f)));
+            return bytes;
         };
         const auto before = snapshot();
         for (const QString &words : commands) {
@@ -58,11 +58,11 @@ TEST_F(CliTest, PhonesSetListAndRemove)
     TSetupModel m = phones();
     EXPECT_EQ(m.Line(1).Password, "271828182845904");
     EXPECT_TRUE(m.Line(1).Monitor && !m.Line(2).Monitor && m.TraySlot() == 1);
-    EXPECT_EQ(m.Line(2).Region, U("МСК"));
+    EXPECT_EQ(m.Line(2).Region, "МСК");
 
     // Listed without the password, in JSON as well.
     const QString text = ok("phones|list").out;
-    EXPECT_TRUE(text.contains(U("1\t9161234567\tМамин телефон\tМСК\tyes\tyes\n")));
+    EXPECT_TRUE(text.contains("1\t9161234567\tМамин телефон\tМСК\tyes\tyes\n"));
     const CliRun json = ok("phones|list|--format|json");
     EXPECT_FALSE(json.out.contains("2718") || text.contains("2718"));
     const QJsonArray list = QJsonDocument::fromJson(json.outBytes).array();
@@ -74,13 +74,13 @@ TEST_F(CliTest, PhonesSetListAndRemove)
     ok("phones|set|1|--monitor|no");
     EXPECT_TRUE(!phones().Line(1).Monitor && phones().Line(1).Password == "271828182845904");
     ok("phones|set|8 903 000 11 22|--alias|Дача");
-    EXPECT_EQ(phones().Line(2).Alias, U("Дача"));
+    EXPECT_EQ(phones().Line(2).Alias, "Дача");
     ok("phones|set|дача|--monitor|no");
     EXPECT_EQ(cli("phones|set|9990001122|--alias|x").status, 2);
 
     // Removing the first row closes the gap, and says so.
     EXPECT_EQ(ok("phones|remove|Мамин телефон").lines(),
-              (QStringList{U("removed 9161234567 from slot 1"), U("9030001122 moved from slot 2 to slot 1")}));
+              (QStringList{"removed 9161234567 from slot 1", "9030001122 moved from slot 2 to slot 1"}));
     m = phones();
     EXPECT_TRUE(m.Line(1).Number == "9030001122" && m.Line(2).Number.isEmpty());
 }
@@ -112,10 +112,10 @@ TEST_F(CliTest, RegionsAndSettings)
 {
     ok("regions|add|Корвет - Урал|ЕКБ| https://ekb.example/cgi-bin/cgi.exe?function=is_newlog&lang=2 ");
     const QString regions = ok("regions|list").out;  // the address corrected, after the built-in
-    EXPECT_GT(regions.indexOf(U("Корвет - Урал\tЕКБ\thttps://ekb.example/cgi-bin/cgi.exe?function=is_login\n")),
-              regions.indexOf(U("Москва")));
+    EXPECT_GT(regions.indexOf("Корвет - Урал\tЕКБ\thttps://ekb.example/cgi-bin/cgi.exe?function=is_login\n"),
+              regions.indexOf("Москва"));
     ok("phones|set|1|--number|9160000001|--region|екб");  // by its short name in any letter case
-    EXPECT_EQ(phones().Line(1).Region, U("ЕКБ"));
+    EXPECT_EQ(phones().Line(1).Region, "ЕКБ");
 
     EXPECT_EQ(cli("settings|get|Mark|edBalanceLessThen").out, "2.5\n");
     ok("settings|set|Mark|edBalanceLessThen|4.25");
@@ -133,8 +133,8 @@ TEST_F(CliTest, RegionsAndSettings)
     EXPECT_TRUE(GetProxyPassword(state).isEmpty());  // no user name: no password
     ok("settings|set|Connection|ProxyUserName| proxyuser ");
     const QString settings = ok("settings|list|--format|json").out + ok("settings|list").out;
-    EXPECT_FALSE(settings.contains(U("секрет")) || settings.contains("Password"));
-    EXPECT_EQ(GetProxyUserName(state) + GetProxyPassword(state), U("proxyuserсекрет"));
+    EXPECT_FALSE(settings.contains("секрет") || settings.contains("Password"));
+    EXPECT_EQ(GetProxyUserName(state) + GetProxyPassword(state), "proxyuserсекрет");
     EXPECT_FALSE(ReadFileBytes(InitPaths().IniFileName).contains(Cp("секрет")));
     // A phone's tray button switches the stored minimum off.
     ok("settings|set|Phones|rbTrayShowMinimal|1");

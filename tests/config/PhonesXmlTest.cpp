@@ -9,10 +9,9 @@
 #include <QSet>
 
 namespace {
-class PhonesXmlTest : public ::testing::Test {
+class PhonesXmlTest : public ConfigTest {
 protected:
-    ConfigHome home;
-    QString path = home.file("phones.xml");
+    QString path = file("phones.xml");
 
     static TSetupPhoneLine phone(const QString &number, const QString &password = "1111")
     {
@@ -100,7 +99,8 @@ TEST_F(PhonesXmlTest, BadElementStopsTheLoadOrIsSkippedAndNamed)
         TSetupModel m;
         m.SetLine(3, phone("old"));
         const QString thrown = FailureOf([&] { LoadPhonesInfoFromXml(m, path, MaxPhones); });
-        EXPECT_TRUE(thrown.startsWith("PhonesXml.LoadPhonesInfoFromXml -- > PhonesXml.readPhone -- > " + U(error)))
+        EXPECT_TRUE(
+            thrown.startsWith("PhonesXml.LoadPhonesInfoFromXml -- > PhonesXml.readPhone -- > " + QString(error)))
             << thrown.toStdString();
         // Row 2 not half-filled, row 3 emptied, not left as before.
         EXPECT_EQ(QStringList({m.Line(1).Number, m.Line(2).Number, m.Line(3).Number}), QStringList({"111", "", ""}));
@@ -240,7 +240,7 @@ TEST_F(PhonesXmlTest, RowsKeptInTheKeyringHoldNoPasswordAndAreNeverLost)
     const QByteArray bus = qgetenv("DBUS_SESSION_BUS_ADDRESS");
     qunsetenv("DBUS_SESSION_BUS_ADDRESS");
     r.Line(2).Password = "161803";
-    TPasswordVault vault(home.state);
+    TPasswordVault vault(state);
     bool done = false;
     vault.SavePhones(r, path, MaxPhones, true, [&](const TSetupModel &saved, const QString &error) {
         done = true;
@@ -274,7 +274,7 @@ TEST_F(PhonesXmlTest, InterruptedSaveLeavesTheOldFileIntact)
         EXPECT_THROW(SavePhonesInfoToXml(m, path, MaxPhones), SaldomatError);
     }
     EXPECT_EQ(ReadFileBytes(path), before);
-    EXPECT_EQ(home.files(), QStringList{"phones.xml"});
+    EXPECT_EQ(files(), QStringList{"phones.xml"});
 }
 
 TEST(Readers, FloatsAreWrittenInTheGeneralFormOfFifteenDigits)

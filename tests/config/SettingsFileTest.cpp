@@ -73,7 +73,7 @@ TEST_F(SettingsFileTest, SavesKeepOtherKeysAndExitWritesOnlyTheKeysThisRunChange
     SaveIniFile(ini, loaded());
     EXPECT_TRUE(ReadFileBytes(path).startsWith("; written by hand\r\n[Debug]\r\nSaveLogFiles=1\r\n"));
     EXPECT_EQ(ReadFileBytes(path).count("SaveLogFiles"), 1);
-    EXPECT_EQ(GetProxyUserName(state), U("иван"));
+    EXPECT_EQ(GetProxyUserName(state), "иван");
     const TSetupModel atStart = loaded();
     ASSERT_TRUE(atStart.General.cbAutoStart);
 
@@ -103,7 +103,7 @@ TEST_F(SettingsFileTest, SavesKeepOtherKeysAndExitWritesOnlyTheKeysThisRunChange
 TEST_F(SettingsFileTest, AutoStartEntryFollowsTheTick)
 {
     const QString entry = AutoStartEntryPath();
-    EXPECT_EQ(entry, home.xdg() + "/autostart/saldomat.desktop");
+    EXPECT_EQ(entry, xdg() + "/autostart/saldomat.desktop");
     TSetupModel m;
     m.General.cbAutoStart = true;
     SaveIniFile(ini, m);
@@ -138,7 +138,7 @@ TEST_F(SettingsFileTest, AutoStartEntryFollowsTheTick)
     SaveProgramPathToRegistry("/opt/my apps/saldomat");
     QSettings settings("Zelkor", "Saldomat");
     EXPECT_EQ(settings.value("ProgramPath").toString(), "\"/opt/my apps/saldomat\"");
-    EXPECT_TRUE(settings.fileName().startsWith(home.xdg())) << settings.fileName().toStdString();
+    EXPECT_TRUE(settings.fileName().startsWith(xdg())) << settings.fileName().toStdString();
 }
 
 TEST_F(SettingsFileTest, FailedSaveLeavesTheSettingsFileAsItWas)
@@ -146,7 +146,7 @@ TEST_F(SettingsFileTest, FailedSaveLeavesTheSettingsFileAsItWas)
     SaveIniFile(ini, loaded());
     const QByteArray before = ReadFileBytes(path);
     // The auto-start folder cannot be created: the save stops half-way.
-    WriteFileBytes(home.xdg() + "/autostart", "not a folder");
+    WriteFileBytes(xdg() + "/autostart", "not a folder");
     TSetupModel m;
     m.General.cbNN = false;
     m.General.cbAutoStart = true;
