@@ -26,14 +26,7 @@ TEST_F(SettingsFileTest, DefaultsRoundTripsAndUnreadableValuesAreRepaired)
     TSetupModel m = loaded();  // no file: the defaults, and nothing written
     EXPECT_FALSE(QFile::exists(path));
     SaveIniFile(ini, m);
-    EXPECT_EQ(ReadFileBytes(path),
-              QByteArray("[Hint Window]\r\ncbNN=1\r\ncbLicSchet=0\r\ncbAlias=1\r\ncbUserName=0\r\ncbPhoneNum=1\r\n"
-                         "cbObPlat=0\r\ncbAverage=0\r\ncbTurnOff=1\r\ncbRecomend=1\r\ncbSMS=0\r\ncbMin=0\r\n"
-                         "cbJeansBalExpired=0\r\ncbBalDelta=0\r\ncbLastQueryTime=1\r\n\r\n[Mark]\r\n"
-                         "cbMarkIfBalance=1\r\ncbMarkIfTurnOff=1\r\ncbNotify=1\r\nedBalanceLessThen=2.5\r\n"
-                         "edTurnOffLessThen=2\r\n\r\n[Connection]\r\ncbRefreshTime=2\r\ncbExecAfterRun=0\r\n"
-                         "cbAutoReRquest=1\r\n\r\n[Phones]\r\nrbTrayShowMinimal=0\r\ncbKeyring=1\r\n\r\n"
-                         "[Debug]\r\nSaveLogFiles=0\r\n"));
+    EXPECT_EQ(ReadFileBytes(path), ReadFileBytes(TestDataPath("config/Saldomat-defaults.ini")));
     EXPECT_FALSE(QFile::exists(AutoStartEntryPath()));
 
     TGeneralSettings &g = m.General;  // a key of each group, and the texts
