@@ -1,5 +1,4 @@
-// saldomat-cli's configuration commands, run as real processes (ConfigHome
-// has set SALDOMAT_HOME and XDG_CONFIG_HOME for them).
+// saldomat-cli's configuration commands, run as real processes in the test's homes.
 
 #include "CliRun.h"
 #include "ConfigHome.h"
@@ -59,7 +58,6 @@ TEST_F(CliTest, PhonesSetListAndRemove)
     EXPECT_EQ(m.Line(1).Password, "271828182845904");
     EXPECT_TRUE(m.Line(1).Monitor && !m.Line(2).Monitor && m.TraySlot() == 1);
     EXPECT_EQ(m.Line(2).Region, "МСК");
-
     // Listed without the password, in JSON as well.
     const QString text = ok("phones|list").out;
     EXPECT_TRUE(text.contains("1\t9161234567\tМамин телефон\tМСК\tyes\tyes\n"));
@@ -68,7 +66,6 @@ TEST_F(CliTest, PhonesSetListAndRemove)
     const QJsonArray list = QJsonDocument::fromJson(json.outBytes).array();
     EXPECT_EQ(list.at(1)["number"].toString(), "9030001122");
     EXPECT_EQ(list.at(0)["monitor"], QJsonValue(true));
-
     // Changing one field keeps the others; a phone is named by its slot, its
     // number as typed anywhere, or its alias.
     ok("phones|set|1|--monitor|no");
@@ -77,7 +74,6 @@ TEST_F(CliTest, PhonesSetListAndRemove)
     EXPECT_EQ(phones().Line(2).Alias, "Дача");
     ok("phones|set|дача|--monitor|no");
     EXPECT_EQ(cli("phones|set|9990001122|--alias|x").status, 2);
-
     // Removing the first row closes the gap, and says so.
     EXPECT_EQ(ok("phones|remove|Мамин телефон").lines(),
               (QStringList{"removed 9161234567 from slot 1", "9030001122 moved from slot 2 to slot 1"}));
@@ -95,7 +91,6 @@ TEST_F(CliTest, BadInputChangesNothing)
         if (!line.isEmpty() && !line.startsWith('#'))
             refused << line;
     expectRefused(refused);
-
     // A phone list that cannot be read is never saved over (the refusal goes to the error log).
     const QByteArray bad
         = "<Phones><Phone Number=\"1\" Password=\"XYZ\" Alias=\"\" Monitor=\"True\" TrayShow=\"False\" "
@@ -116,7 +111,6 @@ TEST_F(CliTest, RegionsAndSettings)
               regions.indexOf("Москва"));
     ok("phones|set|1|--number|9160000001|--region|екб");  // by its short name in any letter case
     EXPECT_EQ(phones().Line(1).Region, "ЕКБ");
-
     EXPECT_EQ(cli("settings|get|Mark|edBalanceLessThen").out, "2.5\n");
     ok("settings|set|Mark|edBalanceLessThen|4.25");
     EXPECT_EQ(cli("settings|get|mark|EDBALANCELESSTHEN").out, "4.25\n");
@@ -124,7 +118,6 @@ TEST_F(CliTest, RegionsAndSettings)
     EXPECT_TRUE(state.IniFile.ValueExists("Hint Window", "cbNN"));
     ok("settings|set|Connection|cbRefreshTime|7");
     EXPECT_EQ(cli("settings|get|Connection|cbRefreshTime").out, "24 hours (stored: 7)\n");
-
     // Either of the two may come first; the password is stored masked.
     ok("settings|set|Connection|ProxyPassword|секрет");
     EXPECT_TRUE(GetProxyPassword(state).isEmpty());  // no user name: no password
@@ -139,9 +132,7 @@ TEST_F(CliTest, RegionsAndSettings)
     EXPECT_FALSE(state.IniFile.ReadBool("Phones", "rbTrayShowMinimal", true));
 }
 
-// The tray program's view of the files while saldomat-cli changes them: it
-// reads them again once the change has settled and no run is active, and at
-// exit writes back nothing the cli wrote.
+// The tray program reloads what the cli wrote once it settled between runs, and writes none of it back at exit.
 TEST_F(CliTest, ChangesOfARunningTrayProgramsFilesAreLoadedBetweenRuns)
 {
     ok("phones|set|1|--number|9161110001|--password|1|--monitor|yes");
@@ -153,7 +144,6 @@ TEST_F(CliTest, ChangesOfARunningTrayProgramsFilesAreLoadedBetweenRuns)
     QObject::connect(&watcher, &ConfigWatcher::reloaded, [&] { ++reloads; });
     watcher.Load();
     EXPECT_TRUE(state.Setup.Line(1).Number == "9161110001" && state.Setup.TrayShowMinimal());
-
     ok("phones|set|2|--number|9161110002|--password|2|--monitor|yes");
     ok("settings|set|Phones|rbTrayShowMinimal|0");
     ok("settings|set|Hint Window|cbNN|0");
@@ -164,7 +154,6 @@ TEST_F(CliTest, ChangesOfARunningTrayProgramsFilesAreLoadedBetweenRuns)
     ASSERT_TRUE(WaitUntil([&] { return reloads == 1; }, 5000));
     EXPECT_EQ(state.Setup.Line(2).Number, "9161110002");
     EXPECT_FALSE(state.Setup.TrayShowMinimal() || state.Setup.General.cbNN);
-
     // Exit after another change the watcher has not seen yet.
     ok("settings|set|Hint Window|cbSMS|1");
     const QByteArray before = ReadFileBytes(InitPaths().IniFileName);
@@ -172,8 +161,7 @@ TEST_F(CliTest, ChangesOfARunningTrayProgramsFilesAreLoadedBetweenRuns)
     EXPECT_EQ(ReadFileBytes(InitPaths().IniFileName), before);
 }
 
-// Writers started at the same moment each load, change and save the phone
-// list: one at a time, so no one's phone is lost under another's save.
+// Writers started at once load, change and save the list one at a time: no phone is lost.
 TEST_F(CliTest, FortyWritersAtOnceKeepEveryPhone)
 {
     ok("phones|set|1|--number|9000000000");

@@ -1,6 +1,5 @@
 #pragma once
-// A test case with a temporary program directory, the program state opened
-// on it, and an XDG config folder of its own (auto-start entry, program path record).
+// A test case with a temporary program directory, the program state on it and an XDG config folder.
 
 #include "Common.h"
 #include "Encoding.h"
@@ -44,8 +43,7 @@ inline QString FailureOf(const std::function<void()> &f)
     return QString();
 }
 
-// Files may not grow past `bytes` while this lives: a write beyond it fails
-// as on a full disk (works for every user, root included).
+// Files may not grow past `bytes` while this lives: a write beyond fails as on a full disk.
 class FileSizeLimit {
 public:
     explicit FileSizeLimit(rlim_t bytes) : oldHandler_(std::signal(SIGXFSZ, SIG_IGN))

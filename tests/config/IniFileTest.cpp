@@ -27,7 +27,6 @@ TEST_F(IniFileTest, WritesKeepWhatTheyDoNotChange)
     ini.WriteString("регион юг", "КЛЮЧ", "Другое");
     EXPECT_EQ(ini.ReadSection("регион ЮГ"), (QStringList{"Ключ", "n"}));
     EXPECT_EQ(ReadFileBytes(path), Cp("[Регион Юг]\r\nКлюч=Другое\r\nn=-42\r\n\r\n[Flags]\r\non=1\r\n"));
-
     WriteFileBytes(path, Cp("; настройки\n[A]\nx = 1 ; note\ny=2\n\n; about B\n[B]\nz=3\n\n[a]\nm=4\n"));
     ini.WriteString("a", "Y", "20");
     ini.WriteString("C", "w", QString());
@@ -37,7 +36,6 @@ TEST_F(IniFileTest, WritesKeepWhatTheyDoNotChange)
                  "B\r\n[B]\r\n\r\n[a]\r\nm=4\r\n\r\n[C]\r\nw=\r\n"));
     ini.EraseSection("A");
     EXPECT_EQ(ini.ReadSections(), (QStringList{"B", "C"}));
-
     WriteFileBytes(path, QByteArray("\xEF\xBB\xBF[A]\nk=日本\n"));
     ini.WriteString("A", "j", "ж");
     EXPECT_EQ(ReadFileBytes(path), QByteArray("\xEF\xBB\xBF[A]\r\nk=日本\r\nj=ж\r\n"));
@@ -57,7 +55,6 @@ TEST_F(IniFileTest, HandWrittenAndMalformedFilesReadAsPrivateProfileReadsDo)
     EXPECT_EQ(got, QStringList({"3.5", "1", "  spaced  ", "x", "\"x", "-"}));
     EXPECT_EQ(read("", "orphan") + read("регион", "ShortName"), "-РГН");
     EXPECT_EQ(ini.ReadSections(), (QStringList{"Mark", "Регион"}));
-
     WriteFileBytes(path,
                    "[N]\nhex=0x1F\nneg=-5\nplus=+7\nbad=12abc\nempty=\nhuge=99999999999\nmin=-2147483648\n"
                    "float=3.5\nb2=2\nb0=0\nbyes=yes\n");
@@ -67,16 +64,14 @@ TEST_F(IniFileTest, HandWrittenAndMalformedFilesReadAsPrivateProfileReadsDo)
     EXPECT_EQ(got.join(' '), "31 -5 7 77 77 77 -2147483648 77");
     // Yes/no as numbers; "yes" is not a number: the default.
     EXPECT_TRUE(ini.ReadBool("N", "b2", false) && !ini.ReadBool("N", "b0", true) && !ini.ReadBool("N", "byes", false));
-
     WriteFileBytes(path, QByteArray("\x00\x01\xff[\n", 5) + QByteArray("[broken\nk=v\n]\n=novalue\n\xff\xfe"));
     EXPECT_EQ(read("broken", "k"), "v");
     ini.WriteString("broken", "k", "w");
     EXPECT_EQ(read("broken", "k"), "w");
 }
 
-// Input that would break the file is refused; a write that fails (a full
-// disk), or a batch left without commit, leaves the old file; a write that
-// changes nothing does not even rewrite it.
+// Input that would break the file is refused; a full disk or a batch left without
+// commit leaves the old file; a write that changes nothing does not rewrite it.
 TEST_F(IniFileTest, TheFileIsWrittenWholeOrNotAtAll)
 {
     ini.WriteString("A", "k", "v");
@@ -98,7 +93,6 @@ TEST_F(IniFileTest, TheFileIsWrittenWholeOrNotAtAll)
     }  // left without commit(), as when an exception passes
     EXPECT_EQ(ReadFileBytes(path), before);
     EXPECT_EQ(files(), QStringList{"test.ini"});  // no temporary file left behind
-
     const auto inode = [&] {
         struct stat st { };
         ::stat(QFile::encodeName(path).constData(), &st);
@@ -119,9 +113,8 @@ TEST_F(IniFileTest, TheFileIsWrittenWholeOrNotAtAll)
     EXPECT_EQ(ReadFileBytes(path), QByteArray("[A]\r\nk=new\r\n\r\n[B]\r\nj=1\r\n"));
 }
 
-// The parsed file is kept between reads, but whatever another program writes
-// is read: a replacement (as every writer here does), a file created or
-// deleted behind the reader's back, a hand edit that changes the size.
+// The parsed file is kept between reads, but a replacement, a file created or
+// deleted behind the reader's back and a hand edit are read.
 TEST_F(IniFileTest, ReadsSeeWhatOtherWritersDid)
 {
     EXPECT_EQ(read("A", "k"), "-");

@@ -55,7 +55,6 @@ TEST_F(PhonesXmlTest, SavedFilesHaveTheWindowsFormAndLoadBack)
     b.ExSettings.BalanceLessThen = 2.5f;
     m.SetLine(4, b);
     SavePhonesInfoToXml(m, path, MaxPhones);
-
     // Every password masked (the round trip below shows they are the right ones).
     static const QRegularExpression re("Password=\"[0-9A-F]{54}\"");
     EXPECT_EQ(QString::fromLatin1(ReadFileBytes(path)).replace(re, "Password=\"*\"").toLatin1(),
@@ -64,7 +63,6 @@ TEST_F(PhonesXmlTest, SavedFilesHaveTheWindowsFormAndLoadBack)
     want.SetLine(1, a);
     want.SetLine(2, b);
     EXPECT_EQ(reload(), want);
-
     // No file: every row empty, nothing created; an empty list is written as such.
     QFile::remove(path);
     EXPECT_EQ(LoadPhonesInfoFromXml(m, path, MaxPhones), TPhonesXmlState::Missing);
@@ -94,7 +92,6 @@ TEST_F(PhonesXmlTest, BadElementStopsTheLoadOrIsSkippedAndNamed)
             << thrown.toStdString();
         // Row 2 not half-filled, row 3 emptied, not left as before.
         EXPECT_EQ(QStringList({m.Line(1).Number, m.Line(2).Number, m.Line(3).Number}), QStringList({"111", "", ""}));
-
         QStringList problems;
         m.SetLine(3, phone("old"));
         EXPECT_EQ(LoadPhonesInfoFromXml(m, path, MaxPhones, &problems), TPhonesXmlState::Loaded);
@@ -108,9 +105,8 @@ TEST_F(PhonesXmlTest, BadElementStopsTheLoadOrIsSkippedAndNamed)
     }
 }
 
-// Malformed files load as an empty list and stay untouched. A small file
-// whose attributes refer to a large entity many times must not be expanded
-// into gigabytes; references cannot reach outside the file.
+// Malformed files load as an empty list and stay untouched; entities are neither
+// expanded into gigabytes nor read from outside the file.
 TEST_F(PhonesXmlTest, MalformedAndHostileFilesAreNeitherReadNorTouched)
 {
     // The last is well-formed, but its external entity is neither loaded nor a phone.
@@ -127,7 +123,6 @@ TEST_F(PhonesXmlTest, MalformedAndHostileFilesAreNeitherReadNorTouched)
         EXPECT_TRUE(m.Line(1).Number.isEmpty());
         EXPECT_EQ(ReadFileBytes(path), bytes);
     }
-
     const QByteArray refs = QByteArray("&e;").repeated(3000);
     WriteFileBytes(path,
                    "<?xml version=\"1.0\"?><!DOCTYPE Phones [<!ENTITY e \"" + QByteArray(100000, 'x') + "\">]><Phones>"
@@ -141,7 +136,6 @@ TEST_F(PhonesXmlTest, MalformedAndHostileFilesAreNeitherReadNorTouched)
     EXPECT_TRUE(m.Line(2).Number.isEmpty());
     ASSERT_EQ(problems.size(), 1);
     EXPECT_TRUE(problems[0].contains("Alias")) << problems[0].toStdString();
-
     // Nested entities: libxml2's amplification limit refuses the document.
     QByteArray laughs = "<!ENTITY a0 \"xxxxxxxxxx\">";
     for (int i = 1; i <= 9; ++i)
@@ -150,7 +144,6 @@ TEST_F(PhonesXmlTest, MalformedAndHostileFilesAreNeitherReadNorTouched)
     WriteFileBytes(path, "<!DOCTYPE Phones [" + laughs + "]><Phones>" + element("&a9;") + "</Phones>");
     EXPECT_NE(LoadPhonesInfoFromXml(m, path, MaxPhones, &problems), TPhonesXmlState::Loaded);
     EXPECT_TRUE(m.Line(1).Number.isEmpty());
-
     // Over 1 MB: not read at all, with a clear word; the file stays.
     const QByteArray large = "<Phones>" + element("111") + "<!--" + QByteArray(PhonesXmlMaxBytes, ' ') + "--></Phones>";
     WriteFileBytes(path, large);
@@ -181,7 +174,6 @@ TEST_F(PhonesXmlTest, AttributeTextsReadAsTheWindowsProgramReadsThem)
     // A flag that is neither a boolean word nor a number stops the load.
     writeList(element("1", "Monitor=\"True\"", "Monitor=\"maybe\""));
     EXPECT_TRUE(FailureOf([&] { reload(); }).contains("maybe"));
-
     // UTF-8 without a declaration, comments, text and other element names
     // between: only the order of the elements counts. The last tray button wins.
     const QString tray = "TrayShow=\"False\"", shown = "TrayShow=\"True\"";
@@ -198,9 +190,8 @@ TEST_F(PhonesXmlTest, AttributeTextsReadAsTheWindowsProgramReadsThem)
     EXPECT_FALSE(m.TrayShowMinimal());
 }
 
-// A row kept in the keyring is written without its password and comes back
-// marked and unread; without a keyring a save masks every known password but
-// leaves a marked row that was never read as it is, so that nothing is lost.
+// A row kept in the keyring is written without its password and comes back marked and
+// unread; without a keyring a save masks the known passwords and keeps the unread marks.
 TEST_F(PhonesXmlTest, RowsKeptInTheKeyringHoldNoPasswordAndAreNeverLost)
 {
     TSetupModel m;
@@ -213,7 +204,6 @@ TEST_F(PhonesXmlTest, RowsKeptInTheKeyringHoldNoPasswordAndAreNeverLost)
     TSetupModel r = reload();
     EXPECT_TRUE(r.Line(1).InKeyring && r.Line(1).KeyringUnread && r.Line(1).Password.isEmpty());
     EXPECT_TRUE(r.Line(2).Password == "314159" && !r.Line(2).InKeyring);
-
     // No session bus: no keyring; the save is done before SavePhones returns.
     const QByteArray bus = qgetenv("DBUS_SESSION_BUS_ADDRESS");
     qunsetenv("DBUS_SESSION_BUS_ADDRESS");
@@ -282,7 +272,6 @@ TEST(Passw, RoundTripsAndDecodesTheStoredLayout)
     for (int i = 0; i < 20; ++i)
         seen.insert(EncodePass("555"));
     EXPECT_GT(seen.size(), 15);
-
     // K1 = 0x10, filler 7, n = 3; "1" ^ K2, "2" ^ K1, "3" ^ K2; K2 = 0x20; then
     // anything: nothing after K2 is read, nor position 3; windows-1251 bytes.
     const QString layout = "107311221320";

@@ -28,7 +28,6 @@ TEST_F(SettingsFileTest, DefaultsRoundTripsAndUnreadableValuesAreRepaired)
     SaveIniFile(ini, m);
     EXPECT_EQ(ReadFileBytes(path), ReadFileBytes(TestDataPath("config/Saldomat-defaults.ini")));
     EXPECT_FALSE(QFile::exists(AutoStartEntryPath()));
-
     TGeneralSettings &g = m.General;  // a key of each group, and the texts
     g.cbLicSchet = g.cbExecAfterRun = true;
     g.cbMarkIfTurnOff = g.cbKeyring = false;
@@ -38,7 +37,6 @@ TEST_F(SettingsFileTest, DefaultsRoundTripsAndUnreadableValuesAreRepaired)
     m.SetTrayShowMinimal(true);
     SaveIniFile(ini, m);
     EXPECT_TRUE(loaded().General == g && loaded().TrayShowMinimal());
-
     // Values that are not numbers, or out of range, read as the defaults:
     // balance|days|refresh index stored, then as read (hours for the index).
     const QString file = "[Mark]\nedBalanceLessThen=%1\nedTurnOffLessThen=%2\n[Connection]\ncbRefreshTime=%3";
@@ -52,9 +50,8 @@ TEST_F(SettingsFileTest, DefaultsRoundTripsAndUnreadableValuesAreRepaired)
     }
 }
 
-// A save keeps what other parts store in the file; at exit the program writes
-// only what its own run changed: keys another program wrote meanwhile, and an
-// auto-start entry the user removed, stay.
+// A save keeps what other parts store in the file; at exit the program writes only what
+// its run changed: keys another program wrote and an auto-start entry the user removed stay.
 TEST_F(SettingsFileTest, SavesKeepOtherKeysAndExitWritesOnlyTheKeysThisRunChanged)
 {
     WriteFileBytes(path,
@@ -69,7 +66,6 @@ TEST_F(SettingsFileTest, SavesKeepOtherKeysAndExitWritesOnlyTheKeysThisRunChange
                 && saved.count("SaveLogFiles") == 1 && saved.contains("Left=10") && GetProxyUserName(state) == "иван");
     const TSetupModel atStart = loaded();
     ASSERT_TRUE(atStart.General.cbAutoStart);
-
     // Meanwhile saldomat-cli changes keys, the user removes the auto-start entry.
     ini.WriteBool("Hint Window", "cbSMS", true);
     ini.WriteBool("Phones", "rbTrayShowMinimal", true);
@@ -78,7 +74,6 @@ TEST_F(SettingsFileTest, SavesKeepOtherKeysAndExitWritesOnlyTheKeysThisRunChange
     const QByteArray before = ReadFileBytes(path);
     SaveChangedSettings(ini, atStart, atStart);  // nothing changed in the run
     EXPECT_EQ(ReadFileBytes(path), before);
-
     TSetupModel now = atStart;  // one key changed in the run: that key alone
     now.General.cbNN = false;
     SaveChangedSettings(ini, now, atStart);
@@ -86,7 +81,6 @@ TEST_F(SettingsFileTest, SavesKeepOtherKeysAndExitWritesOnlyTheKeysThisRunChange
     EXPECT_TRUE(!after.General.cbNN && after.General.cbSMS && after.TrayShowMinimal());
     EXPECT_EQ(after.General.edBalanceLessThen, "7");
     EXPECT_FALSE(QFile::exists(AutoStartEntryPath()));
-
     TSetupModel was = now;  // the tick itself changed in the run: the entry follows it
     was.General.cbAutoStart = false;
     SaveChangedSettings(ini, now, was);
@@ -106,7 +100,6 @@ TEST_F(SettingsFileTest, AutoStartEntryFollowsTheTick)
     m.General.cbAutoStart = false;
     SaveIniFile(ini, m);
     EXPECT_FALSE(QFile::exists(entry) || loaded().General.cbAutoStart);
-
     // The path quoted as desktop entries want it.
     for (const auto &[path, exec] :
          {std::pair{"/opt/my apps/saldomat", "\nExec=\"/opt/my apps/saldomat\"\n"},
@@ -118,7 +111,6 @@ TEST_F(SettingsFileTest, AutoStartEntryFollowsTheTick)
     }
     EXPECT_THROW(SetAutoStart(true, "/opt/a\nb"), SaldomatError);
     EXPECT_TRUE(GetAutoStart());
-
     // An entry switched off by the desktop, or without a program, does not count.
     for (const char *off : {"Exec=/x/saldomat\nHidden=true\n", "Exec=\n"}) {
         WriteFileBytes(entry, QByteArray("[Desktop Entry]\nType=Application\n") + off);
@@ -127,7 +119,6 @@ TEST_F(SettingsFileTest, AutoStartEntryFollowsTheTick)
     SetAutoStart(false);
     EXPECT_FALSE(QFile::exists(entry));
     EXPECT_NO_THROW(SetAutoStart(false));
-
     // The folder cannot be made: the save stops half-way, the settings file stays.
     QDir(xdg() + "/autostart").removeRecursively();
     WriteFileBytes(xdg() + "/autostart", "not a folder");
@@ -137,7 +128,6 @@ TEST_F(SettingsFileTest, AutoStartEntryFollowsTheTick)
     const QString error = FailureOf([&] { SaveIniFile(ini, m); });
     EXPECT_TRUE(error.startsWith("SettingsFile.SaveIniFile -- > AutoStart.SetAutoStart -- > ")) << error.toStdString();
     EXPECT_EQ(ReadFileBytes(path), before);
-
     // The program path record, quoted the same way.
     SaveProgramPathToRegistry("/opt/my apps/saldomat");
     QSettings settings("Zelkor", "Saldomat");

@@ -37,7 +37,6 @@ TEST_F(SetupModelTest, RowQueriesTrayAndClearing)
     EXPECT_TRUE(UserPhone(state, IssaSlots).isEmpty());  // the spare rows exist and stay empty
     EXPECT_TRUE(FailureOf([&] { UserPhone(state, 0); }).startsWith("Setup.UserPhone -- > "));
     EXPECT_FALSE(FailureOf([&] { MonitorPhoneEnabled(state, IssaSlots + 1); }).isEmpty());
-
     m.SetTrayNotShow(true);
     EXPECT_TRUE(m.TrayNotShow() && m.TraySlot() == 0);
     m.Line(4).Region = "ЮГ";  // clearing a row keeps its own thresholds alone
@@ -47,8 +46,7 @@ TEST_F(SetupModelTest, RowQueriesTrayAndClearing)
     EXPECT_TRUE(m.Line(4) == cleared);
 }
 
-// Every row carries its own thresholds (-10 and 9 days); they count only
-// while the row says so.
+// Every row carries its own thresholds (-10 and 9 days); they count only while the row says so.
 TEST_F(SetupModelTest, MarkingUsesTheRowsOrTheCommonThresholds)
 {
     // balance|common balance|days|common days|own thresholds|balance marked, days marked
@@ -67,8 +65,7 @@ TEST_F(SetupModelTest, MarkingUsesTheRowsOrTheCommonThresholds)
     }
 }
 
-// Adding, editing and removing through the dialogs are the region dialogs'
-// tests; here the look-ups behind them.
+// The look-ups behind the region dialogs (whose own tests add, edit and remove).
 TEST_F(SetupModelTest, RegionsResolveWithTheDefaultsForMissingKeys)
 {
     const QString serversPath = file("servers.ini");
@@ -89,7 +86,6 @@ TEST_F(SetupModelTest, RegionsResolveWithTheDefaultsForMissingKeys)
     // A section without an address leaves its short name free; the built-in's name is taken.
     EXPECT_TRUE(CheckIssaUrlEntry(ini, "n", "u", "БА").isEmpty());
     EXPECT_FALSE(CheckIssaUrlEntry(ini, "корвет - москва", "u", "AB").isEmpty());
-
     // Adding over a section keeps its hand-written keys; the plain-login tick
     // is a key there only while ticked.
     const QString south = "Корвет - Юг";
@@ -98,7 +94,6 @@ TEST_F(SetupModelTest, RegionsResolveWithTheDefaultsForMissingKeys)
     EXPECT_TRUE(GetIssaUrlByShortName(ini, "юг").AllowPlainHttp);
     EditIssaUrl(ini, south, south, "ЮГ", "http://south.example/", false);
     EXPECT_FALSE(FromCp1251(ReadFileBytes(serversPath)).contains("AllowPlainHttp"));
-
     // Rows resolve by their region; a row keeps its short name when the region goes.
     m.Line(2).Region = "юг";
     EXPECT_EQ(GetIssaUrlByPhoneID(state, 1).LongName, "Корвет - Москва");
@@ -106,7 +101,6 @@ TEST_F(SetupModelTest, RegionsResolveWithTheDefaultsForMissingKeys)
     RemoveIssaUrl(ini, "корвет - юг");
     EXPECT_TRUE(GetIssaUrlByPhoneID(state, 2).LoginURL.isEmpty());
     EXPECT_EQ(m.Line(2).Region, "юг");
-
     // A section named like the built-in short name: lookups take the built-in,
     // the region chooser the section.
     WriteFileBytes(serversPath, Cp("[Своя Москва]\nShortName=МСК\nLoginURL=https://own.example/\n"));
@@ -114,7 +108,6 @@ TEST_F(SetupModelTest, RegionsResolveWithTheDefaultsForMissingKeys)
     EXPECT_EQ(IssaLongNameForShortName(ini, "мск") + '|' + IssaLongNameForShortName(ini, "ХЗ"),
               "Своя Москва|Корвет - Москва");
     EXPECT_EQ(IssaLongNames(ini), (QStringList{"Корвет - Москва", "Своя Москва"}));
-
     for (const auto &[in, out] : {std::pair{"  https://a.example/cgi.exe?function=is_newlog&x=1 \t",
                                             "https://a.example/cgi.exe?function=is_login"},
                                   {"https://a.example/?FUNCTION=IS_NEWLOG", "https://a.example/?FUNCTION=IS_NEWLOG"},
