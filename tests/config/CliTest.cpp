@@ -4,8 +4,8 @@
 #include "ConfigHome.h"
 #include "ConfigWatcher.h"
 #include "EventLoopWait.h"
-#include "IniFile.h"
 #include "PhonesXml.h"
+#include "SettingsFile.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -92,9 +92,7 @@ TEST_F(CliTest, BadInputChangesNothing)
             refused << line;
     expectRefused(refused);
     // A phone list that cannot be read is never saved over (the refusal goes to the error log).
-    const QByteArray bad
-        = "<Phones><Phone Number=\"1\" Password=\"XYZ\" Alias=\"\" Monitor=\"True\" TrayShow=\"False\" "
-          "Region=\"X\" Individual=\"False\" BalanceLessThen=\"1\" TurnOffLessThen=\"1\"/></Phones>";
+    const QByteArray bad = "<Phones><Phone Number=\"1\" Password=\"XYZ\"/></Phones>";
     WriteFileBytes(phonesXml, bad);
     EXPECT_TRUE(cli("phones|set|2|--number|9160000002").err.contains("Passw.DecodePass"));
     EXPECT_EQ(ReadFileBytes(phonesXml), bad);

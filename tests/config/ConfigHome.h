@@ -1,11 +1,9 @@
 #pragma once
 // A test case with a temporary program directory, the program state on it and an XDG config folder.
 
-#include "Common.h"
 #include "Encoding.h"
 #include "Failure.h"
 #include "ProgramState.h"
-#include "SettingsFile.h"
 #include "TestHome.h"
 
 #include <QDir>

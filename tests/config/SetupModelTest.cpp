@@ -1,7 +1,6 @@
 // The phone rows, their thresholds and the regions of servers.ini.
 
 #include "ConfigHome.h"
-#include "IniFile.h"
 #include "IssaUrl.h"
 #include "Setup.h"
 
@@ -90,8 +89,7 @@ TEST_F(SetupModelTest, RegionsResolveWithTheDefaultsForMissingKeys)
     // is a key there only while ticked.
     const QString south = "Корвет - Юг";
     AddIssaUrl(ini, south, "ЮГ", "http://south.example/", true);
-    EXPECT_EQ(GetIssaUrlByShortName(ini, "юг").LoginStr, "a=<%PhoneNumber%>");
-    EXPECT_TRUE(GetIssaUrlByShortName(ini, "юг").AllowPlainHttp);
+    EXPECT_TRUE(GetIssaUrlByShortName(ini, "юг").AllowPlainHttp && region("юг").contains("|a=<%PhoneNumber%>|"));
     EditIssaUrl(ini, south, south, "ЮГ", "http://south.example/", false);
     EXPECT_FALSE(FromCp1251(ReadFileBytes(serversPath)).contains("AllowPlainHttp"));
     // Rows resolve by their region; a row keeps its short name when the region goes.
@@ -99,8 +97,7 @@ TEST_F(SetupModelTest, RegionsResolveWithTheDefaultsForMissingKeys)
     EXPECT_EQ(GetIssaUrlByPhoneID(state, 1).LongName, "Корвет - Москва");
     EXPECT_EQ(GetIssaUrlByPhoneID(state, 2).LoginURL, "http://south.example/");
     RemoveIssaUrl(ini, "корвет - юг");
-    EXPECT_TRUE(GetIssaUrlByPhoneID(state, 2).LoginURL.isEmpty());
-    EXPECT_EQ(m.Line(2).Region, "юг");
+    EXPECT_TRUE(GetIssaUrlByPhoneID(state, 2).LoginURL.isEmpty() && m.Line(2).Region == "юг");
     // A section named like the built-in short name: lookups take the built-in,
     // the region chooser the section.
     WriteFileBytes(serversPath, Cp("[Своя Москва]\nShortName=МСК\nLoginURL=https://own.example/\n"));

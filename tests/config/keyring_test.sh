@@ -1,8 +1,6 @@
 #!/usr/bin/env bash
-# Passwords in a Secret Service of its own (gnome-keyring in a private session
-# bus) against the ISSA emulator: into the keyring and back, never in the phone
-# list meanwhile; runs still log in; a lost entry is logged; no bus, no keyring.
-#   keyring_test.sh BIN_DIR
+# keyring_test.sh BIN_DIR: passwords in gnome-keyring on a private session bus, against the ISSA emulator:
+# into the keyring and back, never in the phone list meanwhile; runs log in; a lost entry is logged; no bus, no keyring.
 set -u
 BIN=$1
 for tool in dbus-run-session gnome-keyring-daemon secret-tool iconv; do
