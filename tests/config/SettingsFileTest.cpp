@@ -77,8 +77,8 @@ TEST_F(SettingsFileTest, SavesKeepOtherKeysAndExitWritesOnlyTheKeysThisRunChange
     now.General.cbNN = false;
     SaveChangedSettings(ini, now, atStart);
     const TSetupModel after = loaded();
-    EXPECT_TRUE(!after.General.cbNN && after.General.cbSMS && after.TrayShowMinimal());
-    EXPECT_EQ(after.General.edBalanceLessThen, "7");
+    EXPECT_TRUE(!after.General.cbNN && after.General.cbSMS && after.TrayShowMinimal()
+                && after.General.edBalanceLessThen == "7");
     EXPECT_FALSE(QFile::exists(AutoStartEntryPath()));
     TSetupModel was = now;  // the tick itself changed in the run: the entry follows it
     was.General.cbAutoStart = false;

@@ -61,7 +61,6 @@ done
 "$BIN/saldomat" -close >/dev/null 2>&1
 wait_until "$APP_PID" false
 APP_PID=""
-"$CLI" settings set Connection cbExecAfterRun 0 >/dev/null || fail "settings"
 
 # 3. Back into the file: the next save with the tick off masks every password,
 # then deletes the entries.
