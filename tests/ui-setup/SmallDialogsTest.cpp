@@ -1,21 +1,143 @@
-// The per-phone settings dialog, the proxy dialog and the about window.
+// The small configuration dialogs: the region chooser and the add/edit dialog
+// (the built-in region's protection, add, edit with rename, remove, the input
+// refusals), the per-phone settings, the proxy dialog and the about window.
 
 #include "About.h"
+#include "AddIssaUrl.h"
 #include "ExSetupPhone.h"
+#include "Failure.h"
 #include "IniFile.h"
+#include "IssaUrl.h"
+#include "IssaUrlChoose.h"
 #include "Passw.h"
 #include "ProxyServerSetup.h"
 #include "UiSetupSupport.h"
 
 #include <QTest>
 
-TEST(SmallDialogsTest, PerPhoneDialogShowsTheStoredValuesAndTakesTypedOnesOrFallsBack)
+namespace {
+class SmallDialogsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        WriteFileBytes(state.Paths.ServersIniFileName,
+                       ToCp1251(U("[Питер]\r\nShortName=СПБ\r\nLoginURL=http://127.0.0.1:1/spb\r\nLoginStr=custom\r\n"
+                                  "[Урал]\r\nShortName=ЕКБ\r\nLoginURL=http://127.0.0.1:1/ekb\r\n")));
+    }
+    QString read(const char *section, const char *key) { return state.ServersIni.ReadString(U(section), U(key), {}); }
+    UiHome home;
+    TProgramState &state = home.state;
+    TfrmIssaUrlChoose chooser{state.ServersIni};
+};
+
+void fill(TfrmAddIssaUrl *d, const char *name, const char *url, const char *shortName)
+{
+    d->edRegionName->setText(U(name));
+    d->edLoginUrl->setText(U(url));
+    d->edShortName->setText(U(shortName));
+}
+}  // namespace
+
+TEST_F(SmallDialogsTest, TheBuiltInRegionComesFirstAndOnlyOthersAreEditedOrRemoved)
+{
+    chooser.Prepare(U("мск"));
+    ASSERT_EQ(chooser.cbIssaLongName->count(), 3);
+    EXPECT_EQ(chooser.lblShortName->text() + chooser.lblLoginUrl->text(), U("МСК") + DefaultIssaLoginUrl());
+    EXPECT_FALSE(chooser.bnEdit->isEnabled() || chooser.bnRemove->isEnabled());
+    chooser.Prepare(U("XYZ"));  // unknown: the built-in region
+    EXPECT_EQ(chooser.cbIssaLongName->currentIndex(), 0);
+    chooser.Prepare(U("спб"));
+    EXPECT_TRUE(chooser.bnEdit->isEnabled() && chooser.bnRemove->isEnabled());
+    chooser.show();
+    MessageCatcher catcher(QMessageBox::No);
+    // Unchanged: its own short name does not count as taken.
+    WhenModal<TfrmAddIssaUrl>([](TfrmAddIssaUrl *d) {
+        EXPECT_EQ(QStringList({d->edRegionName->text(), d->edShortName->text(), d->edLoginUrl->text()}),
+                  Split("Питер|СПБ|http://127.0.0.1:1/spb"));
+        QTest::mouseClick(d->bnOk, Qt::LeftButton);
+    });
+    QTest::mouseClick(chooser.bnEdit, Qt::LeftButton);
+    EXPECT_TRUE(catcher.texts.isEmpty());
+    EXPECT_EQ(read("Питер", "LoginStr"), U("custom"));
+
+    // Taking the other region's short name is refused; renaming drops the hand-written keys.
+    WhenModal<TfrmAddIssaUrl>([&catcher](TfrmAddIssaUrl *d) {
+        d->edShortName->setText(U("ЕКБ"));
+        QTest::mouseClick(d->bnOk, Qt::LeftButton);
+        EXPECT_EQ(catcher.texts.size(), 1);
+        fill(d, "Санкт-Петербург", "http://127.0.0.1:1/spb2", "СПб");
+        QTest::mouseClick(d->bnOk, Qt::LeftButton);
+    });
+    QTest::mouseClick(chooser.bnEdit, Qt::LeftButton);
+    EXPECT_EQ(chooser.SelectedShortName(), U("СПб"));
+    EXPECT_FALSE(state.ServersIni.ReadSections().contains(U("Питер")));
+    EXPECT_EQ(read("Санкт-Петербург", "LoginURL"), U("http://127.0.0.1:1/spb2"));
+    EXPECT_TRUE(read("Санкт-Петербург", "LoginStr").isEmpty());
+
+    // Removing asks first, then selects the built-in region.
+    chooser.Prepare(U("екб"));
+    EXPECT_EQ(chooser.lblLoginUrl->text(), U("http://127.0.0.1:1/ekb"));
+    for (auto answer : {QMessageBox::No, QMessageBox::Yes}) {
+        catcher.texts.clear();
+        QTest::mouseClick(chooser.bnRemove, Qt::LeftButton);
+        EXPECT_EQ(catcher.texts, QStringList{U("Удалить региональную ИССА \"Урал\" из списка?")});
+        EXPECT_EQ(state.ServersIni.ReadSections().contains(U("Урал")), answer == QMessageBox::No);
+        EXPECT_EQ(chooser.cbIssaLongName->count(), answer == QMessageBox::No ? 3 : 2);
+        catcher.answer = QMessageBox::Yes;
+    }
+    EXPECT_EQ(chooser.SelectedShortName(), U("МСК"));
+    EXPECT_TRUE(chooser.isVisible());
+}
+
+TEST_F(SmallDialogsTest, AddingRefusesEmptyFieldsAndTakenNamesAndCorrectsTheAddress)
+{
+    chooser.show();
+    WhenModal<TfrmAddIssaUrl>([](TfrmAddIssaUrl *d) {
+        TypeText(d->edShortName, U("ABCDEF"));
+        EXPECT_EQ(d->edShortName->text(), U("ABCD"));
+        const char *empty = "Все поля должны быть заполнены !", *url = "http://127.0.0.1:1/";
+        const char *taken = "Такое короткое название уже существует. Выберите другое.";
+        const char *rows[][4] = {{"  ", url, "A", empty},
+                                 {"Юг", "   ", "A", empty},
+                                 {"Юг", url, " ", empty},
+                                 {"Юг", url, "мск", taken},
+                                 {"Юг", url, "спб", taken},
+                                 {" Сибирь ", " https://127.0.0.1:1/cgi-bin/cgi.exe?function=is_newlog&x=1 ", "НСК"}};
+        for (const auto &[name, address, shortName, message] : rows) {
+            SCOPED_TRACE(shortName);
+            fill(d, name, address, shortName);
+            MessageCatcher catcher;
+            QTest::mouseClick(d->bnOk, Qt::LeftButton);
+            EXPECT_EQ(catcher.texts, message ? QStringList{U(message)} : QStringList());
+            EXPECT_EQ(catcher.icons.value(0),
+                      message == empty ? QMessageBox::Critical
+                          : message    ? QMessageBox::Warning
+                                       : QMessageBox::NoIcon);
+            EXPECT_EQ(d->isVisible(), message != nullptr);
+        }
+    });
+    QTest::mouseClick(chooser.bnAdd, Qt::LeftButton);
+    EXPECT_EQ(chooser.SelectedLongName(), U("Сибирь"));
+    EXPECT_EQ(read("Сибирь", "LoginURL"), U("https://127.0.0.1:1/cgi-bin/cgi.exe?function=is_login"));
+    EXPECT_EQ(GetIssaUrlByShortName(state.ServersIni, U("нск")).LongName, U("Сибирь"));
+
+    // Cancelling the add dialog writes nothing.
+    const QByteArray before = ReadFileBytes(state.Paths.ServersIniFileName);
+    WhenModal<TfrmAddIssaUrl>([](TfrmAddIssaUrl *d) {
+        fill(d, "Юг", "http://127.0.0.1:1/", "ЮГ");
+        QTest::keyClick(d, Qt::Key_Escape);
+    });
+    QTest::mouseClick(chooser.bnAdd, Qt::LeftButton);
+    EXPECT_EQ(ReadFileBytes(state.Paths.ServersIniFileName), before);
+    EXPECT_TRUE(chooser.isVisible());
+}
+
+TEST_F(SmallDialogsTest, PerPhoneDialogShowsTheStoredValuesAndTakesTypedOnesOrFallsBack)
 {
     TfrmExSetupPhone d;
     d.Prepare(U("9161112233"), QString(), TPhoneExSettings{});
     d.show();
-    EXPECT_EQ(d.lblPhone->text(), U("9161112233"));
-    EXPECT_EQ(d.edBalanceLessThen->text() + d.edTurnOffLessThen->text(), U("00"));
+    EXPECT_EQ(d.lblPhone->text() + d.edBalanceLessThen->text() + d.edTurnOffLessThen->text(), U("916111223300"));
     EXPECT_FALSE(d.edBalanceLessThen->isEnabled());
     QTest::mouseClick(d.cbIndividSetup, Qt::LeftButton, {}, QPoint(5, d.cbIndividSetup->height() / 2));
     EXPECT_TRUE(d.edBalanceLessThen->isEnabled() && d.edTurnOffLessThen->isEnabled());
@@ -46,10 +168,8 @@ TEST(SmallDialogsTest, PerPhoneDialogShowsTheStoredValuesAndTakesTypedOnesOrFall
     }
 }
 
-TEST(SmallDialogsTest, ProxyDialogStoresTrimmedAndMaskedAtOnce)
+TEST_F(SmallDialogsTest, ProxyDialogStoresTrimmedAndMaskedAtOnce)
 {
-    UiHome home;
-    TProgramState &state = home.state;
     auto stored = [&] { return state.IniFile.ReadString(U("Connection"), U("ProxyPassword"), U("none")); };
     const struct {
         const char *user, *password;
@@ -88,14 +208,13 @@ TEST(SmallDialogsTest, ProxyDialogStoresTrimmedAndMaskedAtOnce)
     }
 }
 
-TEST(SmallDialogsTest, AboutBoxOpensTheSite)
+TEST_F(SmallDialogsTest, AboutBoxOpensTheSite)
 {
     int opened = 0;
     TAboutBox box(U("https://www.zelkor.example/saldomat/"), [&] { ++opened; });
     box.show();
     QTest::mouseClick(box.lblHomePage, Qt::LeftButton);
-    EXPECT_EQ(opened, 1);
-    EXPECT_TRUE(box.isVisible());
+    EXPECT_TRUE(opened == 1 && box.isVisible());
     QTest::mouseClick(box.OKButton, Qt::LeftButton);
     EXPECT_EQ(box.result(), QDialog::Accepted);
 }
