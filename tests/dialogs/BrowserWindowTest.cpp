@@ -26,8 +26,9 @@ struct TwoFieldDialog : QDialog {
     explicit TwoFieldDialog(QWidget *parent) : QDialog(parent)
     {
         auto *layout = new QVBoxLayout(this);
-        for (QWidget *w : {static_cast<QWidget *>(a), static_cast<QWidget *>(b), static_cast<QWidget *>(ok)})
-            layout->addWidget(w);
+        layout->addWidget(a);
+        layout->addWidget(b);
+        layout->addWidget(ok);
         connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     }
     QString texts() const { return a->text() + b->text(); }
@@ -36,56 +37,25 @@ struct TwoFieldDialog : QDialog {
 };
 }  // namespace
 
-TEST(BrowserWindowTest, ProxyLogonAnsweredWithTheStoredCredentialsOrOnlyConfirmed)
+TEST(BrowserWindowTest, AnswersOnlyItsOwnDialogsOutOfSightAndOnlyTheLastOfTwoWithin70ms)
 {
     TestHome home;
     TProgramState state{InitPaths()};
-    // A password alone is no logon: the dialog is only confirmed.
-    const struct {
-        const char *user, *password, *typed;
-    } rows[] = {{"  saldo ", "m4t-пароль", "saldo|m4t-пароль"}, {"", "secret", "|"}};
-    for (const auto &r : rows) {
-        SCOPED_TRACE(r.password);
-        SetProxyCredentials(state, QString::fromUtf8(r.user), QString::fromUtf8(r.password));
-        BrowserWindow window(state);
-        // The window itself never appears: a run must not put a window on the
-        // screen or take the focus. Its dialogs still come up as dialogs.
-        window.show();
-        bool shownOffScreen = false;
-        qint64 answeredAfter = -1;
-        QElapsedTimer clock;
-        QObject::connect(&window, &BrowserWindow::dialogCaught, [&](QWidget *) { clock.start(); });
-        QObject::connect(&window, &BrowserWindow::dialogAnswered, [&](QWidget *dialog, bool clicked) {
-            shownOffScreen = OffScreen(dialog) && dialog->isVisible() && dialog->parentWidget() == &window;
-            answeredAfter = clicked ? clock.elapsed() : -2;
-        });
-        QString user = QStringLiteral("?"), password = QStringLiteral("?");
-        EXPECT_TRUE(window.AskProxyLogon(QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("127.0.0.1"), 3128),
-                                         user, password));
-        EXPECT_EQ(user + u'|' + password, QString::fromUtf8(r.typed));
-        EXPECT_TRUE(shownOffScreen);
-        EXPECT_GE(answeredAfter, BrowserWindow::kDialogsDelayMs - 5);
-        EXPECT_FALSE(window.isVisible());
-        // Whatever another dialog's fields held stays: nothing is typed.
-        if (!*r.user) {
-            TwoFieldDialog dialog(&window);
-            dialog.show();
-            ASSERT_TRUE(WaitUntil([&] { return !dialog.isVisible(); }, 2000));
-            EXPECT_EQ(dialog.result(), QDialog::Accepted);
-            EXPECT_EQ(dialog.texts(), QStringLiteral("xy"));
-        }
-    }
-}
-
-TEST(BrowserWindowTest, OnlyItsOwnDialogsAndOnlyTheLastOfTwoWithin70msAreAnswered)
-{
-    TestHome home;
-    TProgramState state{InitPaths()};
-    SetProxyCredentials(state, QStringLiteral("saldo"), QStringLiteral("m4t"));
+    SetProxyCredentials(state, QStringLiteral("  saldo "), QString::fromUtf8("m4t-пароль"));
     BrowserWindow window(state);
+    // The window itself never appears: a run must not put a window on the
+    // screen or take the focus. Its dialogs still come up as dialogs.
+    window.show();
     int caught = 0, answered = 0;
-    QObject::connect(&window, &BrowserWindow::dialogCaught, [&](QWidget *) { ++caught; });
-    QObject::connect(&window, &BrowserWindow::dialogAnswered, [&](QWidget *, bool) { ++answered; });
+    bool shownOffScreen = false;
+    qint64 answeredAfter = -1;
+    QElapsedTimer clock;
+    QObject::connect(&window, &BrowserWindow::dialogCaught, [&](QWidget *) { ++caught, clock.start(); });
+    QObject::connect(&window, &BrowserWindow::dialogAnswered, [&](QWidget *dialog, bool clicked) {
+        ++answered;
+        shownOffScreen = OffScreen(dialog) && dialog->isVisible() && dialog->parentWidget() == &window;
+        answeredAfter = clicked ? clock.elapsed() : -2;
+    });
 
     // A dialog of another window, and a widget inside the browser window, are left alone.
     QWidget other;
@@ -101,6 +71,15 @@ TEST(BrowserWindowTest, OnlyItsOwnDialogsAndOnlyTheLastOfTwoWithin70msAreAnswere
     EXPECT_TRUE(foreign.isVisible() && !OffScreen(&foreign));
     EXPECT_EQ(foreign.texts(), QStringLiteral("xy"));
 
+    // The proxy's logon prompt gets the stored credentials, 70 ms later.
+    QString user, password;
+    EXPECT_TRUE(window.AskProxyLogon(QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("127.0.0.1"), 3128), user,
+                                     password));
+    EXPECT_EQ(user + u'|' + password, QString::fromUtf8("saldo|m4t-пароль"));
+    EXPECT_TRUE(shownOffScreen);
+    EXPECT_GE(answeredAfter, BrowserWindow::kDialogsDelayMs - 5);
+    EXPECT_FALSE(window.isVisible());
+
     TwoFieldDialog first(&window), second(&window);
     first.show();
     second.show();
@@ -108,16 +87,20 @@ TEST(BrowserWindowTest, OnlyItsOwnDialogsAndOnlyTheLastOfTwoWithin70msAreAnswere
     EXPECT_TRUE(OffScreen(&first) && OffScreen(&second));
     ASSERT_TRUE(WaitUntil([&] { return !second.isVisible(); }, 2000));
     EXPECT_EQ(second.result(), QDialog::Accepted);
-    EXPECT_EQ(second.texts(), QStringLiteral("saldom4t"));
+    EXPECT_EQ(second.texts(), QString::fromUtf8("saldom4t-пароль"));
     Pump(3 * BrowserWindow::kDialogsDelayMs);
-    EXPECT_EQ(answered, 1);
+    EXPECT_EQ(answered, 2);
     EXPECT_TRUE(first.isVisible());
     EXPECT_EQ(first.texts(), QStringLiteral("xy"));
 
-    // A later dialog is answered again on its own.
+    // A later dialog is answered again on its own; a password alone is no
+    // logon: the dialog is only confirmed, nothing is typed.
+    SetProxyCredentials(state, QString(), QStringLiteral("secret"));
     TwoFieldDialog third(&window);
     third.show();
     ASSERT_TRUE(WaitUntil([&] { return !third.isVisible(); }, 2000));
-    EXPECT_EQ(answered, 2);
+    EXPECT_EQ(answered, 3);
+    EXPECT_EQ(third.result(), QDialog::Accepted);
+    EXPECT_EQ(third.texts(), QStringLiteral("xy"));
     EXPECT_TRUE(first.isVisible());
 }

@@ -16,27 +16,26 @@
 TEST(DialogClickYes, FindsAffirmativeButtonsAtAnyDepthAndPostsTheClick)
 {
     EXPECT_EQ(FindYesButton(nullptr), nullptr);
-    const struct {
-        const char *caption;
-        bool yes;
-    } cases[] = {{"&Yes", true},    {"&Да", true},   {"ОК", true},      {"ok", true},      {"Y&es, go on", true},
-                 {"Cancel", false}, {"&Нет", false}, {"Отмена", false}, {"Закрыть", false}};
-    for (const auto &[caption, yes] : cases) {
-        SCOPED_TRACE(caption);
-        QDialog dialog;
-        auto *layout = new QVBoxLayout(&dialog);
-        layout->addWidget(new QPushButton(QStringLiteral("Cancel"), &dialog));
-        // A label saying OK is not a button; a check box's class is no button.
-        layout->addWidget(new QLabel(QStringLiteral("OK"), &dialog));
-        layout->addWidget(new QCheckBox(QStringLiteral("OK"), &dialog));
-        auto *group = new QGroupBox(QStringLiteral("Группа"), &dialog);
-        layout->addWidget(group);
-        auto *button = new QPushButton(QString::fromUtf8(caption), group);
-        (new QVBoxLayout(group))->addWidget(button);
+    QDialog dialog;
+    auto *layout = new QVBoxLayout(&dialog);
+    layout->addWidget(new QPushButton(QStringLiteral("Cancel"), &dialog));
+    // A label saying OK is not a button; a check box's class is no button.
+    layout->addWidget(new QLabel(QStringLiteral("OK"), &dialog));
+    layout->addWidget(new QCheckBox(QStringLiteral("OK"), &dialog));
+    auto *group = new QGroupBox(QStringLiteral("Группа"), &dialog);
+    layout->addWidget(group);
+    auto *button = new QPushButton(group);
+    (new QVBoxLayout(group))->addWidget(button);
+    int clicks = 0;
+    QObject::connect(button, &QPushButton::clicked, [&] { ++clicks; });
+    QObject::connect(button, &QPushButton::clicked, &dialog, &QDialog::accept);
+    const char *captions[] = {"&Yes", "&Да", "ОК", "ok", "Y&es, go on", "Cancel", "&Нет", "Отмена", "Закрыть"};
+    for (int i = 0; i < 9; ++i) {
+        const bool yes = i < 5;
+        SCOPED_TRACE(captions[i]);
+        button->setText(QString::fromUtf8(captions[i]));
         EXPECT_EQ(FindYesButton(&dialog), yes ? button : nullptr);
-        int clicks = 0;
-        QObject::connect(button, &QPushButton::clicked, [&] { ++clicks; });
-        QObject::connect(button, &QPushButton::clicked, &dialog, &QDialog::accept);
+        clicks = 0;
         dialog.show();
         EXPECT_EQ(ClickYesToDialog(&dialog), yes);
         EXPECT_EQ(clicks, 0) << "the click is posted, not sent";
@@ -62,7 +61,6 @@ TEST(DialogClickYes, UserNameGoesIntoTheUpperOrLeftOfTwoFields)
         else
             delete pass;
         dialog.show();
-        ASSERT_TRUE(WaitUntil([&] { return dialog.isVisible(); }));
         // Fewer than two edit fields: nothing is typed.
         EXPECT_EQ(EnterProxyAuth(&dialog, QStringLiteral("прокси user"), QStringLiteral("p@ss wörd")), fields > 1);
         Pump(50);
