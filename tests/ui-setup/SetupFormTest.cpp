@@ -106,8 +106,10 @@ TEST_F(SetupFormTest, KeyFiltersRefreshCaptionsMarkTicksAndTheScreensSize)
         EXPECT_TRUE(button->isVisible() && dlg.rect().contains(QRect(button->mapTo(&dlg, QPoint()), button->size())));
 }
 
-TEST_F(SetupFormTest, ShowingLoadsTheStoredRowsAndCancellingRestoresThem)
+TEST_F(SetupFormTest, ShowingLoadsTheRowsCancellingRestoresThemSaveChecksThem)
 {
+    state.ServersIni.WriteString(U("Питер"), U("ShortName"), U("СПБ"));
+    state.ServersIni.WriteString(U("Питер"), U("LoginURL"), U("http://127.0.0.1:1/x"));
     TSetupPhoneLine own = phone("9161112233", "secret1", true, "Дом");
     own.Region = U("СПБ");
     storePhones({own, phone("9162223344", "", false)});
@@ -139,14 +141,7 @@ TEST_F(SetupFormTest, ShowingLoadsTheStoredRowsAndCancellingRestoresThem)
         EXPECT_EQ(listBytes(), stored);
         EXPECT_TRUE(state.Setup.Line(1).Monitor && !state.Setup.Line(2).Monitor);
     }
-}
 
-TEST_F(SetupFormTest, SaveChecksTheRowsAndTakesWhatTheRowButtonsChose)
-{
-    state.ServersIni.WriteString(U("Питер"), U("ShortName"), U("СПБ"));
-    state.ServersIni.WriteString(U("Питер"), U("LoginURL"), U("http://127.0.0.1:1/x"));
-    storePhones({phone("9161112233", "pw1", true, "Дом"), phone("9169990000", "", false)});
-    const QByteArray stored = listBytes();
     dlg.show();
     auto refused = [&](const char *message, QLineEdit *focus) {
         dlg.pages()->setCurrentIndex(2);
@@ -175,8 +170,8 @@ TEST_F(SetupFormTest, SaveChecksTheRowsAndTakesWhatTheRowButtonsChose)
         c->cbIssaLongName->setCurrentIndex(1);
         QTest::mouseClick(c->bnChoose, Qt::LeftButton);
     });
-    QTest::mouseClick(row(1).bnIssa, Qt::LeftButton);
-    EXPECT_EQ(row(1).bnIssa->text(), U("СПБ"));
+    QTest::mouseClick(row(3).bnIssa, Qt::LeftButton);
+    EXPECT_EQ(row(3).bnIssa->text(), U("СПБ"));
     WhenModal<TfrmExSetupPhone>([](TfrmExSetupPhone *e) {
         EXPECT_EQ(e->lblPhone->text(), U("9161112233 (Дом)"));
         e->cbIndividSetup->setChecked(true);
@@ -192,9 +187,9 @@ TEST_F(SetupFormTest, SaveChecksTheRowsAndTakesWhatTheRowButtonsChose)
     EXPECT_TRUE(dlg.result() == QDialog::Accepted && !dlg.isVisible());
     EXPECT_EQ(state.Setup.Line(7).Number, U("9167778899"));  // slots kept until the next load
     const TSetupModel back = reloaded();
-    EXPECT_EQ(QStringList({back.Line(1).Region, back.Line(2).Number, back.Line(3).Number, back.Line(4).Number,
-                           back.Line(4).Password}),
-              Split("СПБ|9169990000|9163334455|9167778899|77"));
+    EXPECT_EQ(QStringList({back.Line(1).Region, back.Line(2).Number, back.Line(3).Number, back.Line(3).Region,
+                           back.Line(4).Number, back.Line(4).Password}),
+              Split("СПБ|9162223344|9163334455|СПБ|9167778899|77"));
     EXPECT_FALSE(back.Line(2).Monitor);
     EXPECT_FLOAT_EQ(back.Line(1).ExSettings.BalanceLessThen, 7.5f);
 }
