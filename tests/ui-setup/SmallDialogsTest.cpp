@@ -135,32 +135,26 @@ TEST_F(SmallDialogsTest, AddingRefusesEmptyFieldsAndTakenNamesAndCorrectsTheAddr
 TEST_F(SmallDialogsTest, PerPhoneDialogShowsTheStoredValuesAndTakesTypedOnesOrFallsBack)
 {
     TfrmExSetupPhone d;
-    d.Prepare(U("9161112233"), QString(), TPhoneExSettings{});
-    d.show();
-    EXPECT_EQ(d.lblPhone->text() + d.edBalanceLessThen->text() + d.edTurnOffLessThen->text(), U("916111223300"));
-    EXPECT_FALSE(d.edBalanceLessThen->isEnabled());
-    QTest::mouseClick(d.cbIndividSetup, Qt::LeftButton, {}, QPoint(5, d.cbIndividSetup->height() / 2));
-    EXPECT_TRUE(d.edBalanceLessThen->isEnabled() && d.edTurnOffLessThen->isEnabled());
-
     const TPhoneExSettings stored{true, 2.6f, 5};
     const struct {
-        const char *balance, *turnOff;
+        const char *alias, *label, *balance, *turnOff;
         bool individual, cancel;
         TPhoneExSettings taken;
-    } rows[] = {{"1,5x", "abc", false, false, {false, 1.5f, 2}},  // taken with the tick off too
-                {"-", "7", true, false, {true, 2.5f, 7}},
-                {"1", "9", true, true, stored}};
+    } rows[] = {{"", "9161112233", "1,5x", "abc", false, false, {false, 1.5f, 2}},  // taken with the tick off too
+                {"Дом", "9161112233 (Дом)", "-", "7", true, false, {true, 2.5f, 7}},
+                {"Дом", "9161112233 (Дом)", "1", "9", true, true, stored}};
     for (const auto &r : rows) {
         SCOPED_TRACE(r.balance);
-        d.Prepare(U("9161112233"), U("Дом"), stored);
+        d.Prepare(U("9161112233"), U(r.alias), stored);
         d.show();
-        EXPECT_EQ(d.lblPhone->text(), U("9161112233 (Дом)"));
+        EXPECT_EQ(d.lblPhone->text(), U(r.label));
         EXPECT_TRUE(d.cbIndividSetup->isChecked() && d.edBalanceLessThen->isEnabled());
         EXPECT_EQ(d.edBalanceLessThen->text() + u' ' + d.edTurnOffLessThen->text(), U("2.59999990463257 5"));
         d.edBalanceLessThen->clear();
         TypeText(d.edBalanceLessThen, U(r.balance));
         d.edTurnOffLessThen->setText(U(r.turnOff));
         d.cbIndividSetup->setChecked(r.individual);
+        EXPECT_EQ(d.edTurnOffLessThen->isEnabled(), r.individual);
         QTest::keyClick(r.cancel ? static_cast<QWidget *>(&d) : static_cast<QWidget *>(d.bnOK),
                         r.cancel ? Qt::Key_Escape : Qt::Key_Space);
         EXPECT_EQ(d.result(), r.cancel ? QDialog::Rejected : QDialog::Accepted);
@@ -203,8 +197,8 @@ TEST_F(SmallDialogsTest, ProxyDialogStoresTrimmedAndMaskedAtOnce)
         TfrmProxyServerSetup d(state);
         FAIL() << "created";
     } catch (const SaldomatError &e) {
-        EXPECT_TRUE(e.message().startsWith(U("ProxyServerSetup.TfrmProxyServerSetup -- > ")));
-        EXPECT_TRUE(e.message().contains(U("Passw.DecodePass -- > ")));
+        EXPECT_TRUE(e.message().startsWith(U("ProxyServerSetup.TfrmProxyServerSetup -- > "))
+                    && e.message().contains(U("Passw.DecodePass -- > ")));
     }
 }
 
