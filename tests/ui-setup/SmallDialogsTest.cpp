@@ -120,16 +120,6 @@ TEST_F(SmallDialogsTest, AddingRefusesEmptyFieldsAndTakenNamesAndCorrectsTheAddr
     EXPECT_EQ(chooser.SelectedLongName(), U("Сибирь"));
     EXPECT_EQ(read("Сибирь", "LoginURL"), U("https://127.0.0.1:1/cgi-bin/cgi.exe?function=is_login"));
     EXPECT_EQ(GetIssaUrlByShortName(state.ServersIni, U("нск")).LongName, U("Сибирь"));
-
-    // Cancelling the add dialog writes nothing.
-    const QByteArray before = ReadFileBytes(state.Paths.ServersIniFileName);
-    WhenModal<TfrmAddIssaUrl>([](TfrmAddIssaUrl *d) {
-        fill(d, "Юг", "http://127.0.0.1:1/", "ЮГ");
-        QTest::keyClick(d, Qt::Key_Escape);
-    });
-    QTest::mouseClick(chooser.bnAdd, Qt::LeftButton);
-    EXPECT_EQ(ReadFileBytes(state.Paths.ServersIniFileName), before);
-    EXPECT_TRUE(chooser.isVisible());
 }
 
 TEST_F(SmallDialogsTest, PerPhoneDialogShowsTheStoredValuesAndTakesTypedOnesOrFallsBack)
