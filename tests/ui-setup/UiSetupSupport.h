@@ -26,14 +26,8 @@ struct UiHome : TestHome {
     TProgramState state{InitPaths()};
 };
 
-inline QString U(const char *utf8)
-{
-    return QString::fromUtf8(utf8);
-}
-inline QStringList Split(const char *utf8)  // "a|b|c"
-{
-    return U(utf8).split(u'|');
-}
+inline const auto U = [](const char *utf8) { return QString::fromUtf8(utf8); };
+inline const auto Split = [](const char *utf8) { return U(utf8).split(u'|'); };  // "a|b|c"
 
 // Runs fn on the first modal window of type T that comes up.
 template <class T> void WhenModal(std::function<void(T *)> fn)
