@@ -37,31 +37,27 @@ template <class T> T *child(QWidget *w, const char *name)
     return found;
 }
 
-// Answers the modal windows of a test's action, after onWindow, recording each
-// text (and icon): a message box takes the next queued button (Ok when none);
-// a file dialog (the name it proposes) takes saveAs or, when empty, cancels; a
-// grid ("header | rows | newest balance") or any other window (class) closes.
-class ModalWatcher : public QObject {
-public:
-    explicit ModalWatcher(QString file) : saveAs(std::move(file)) { startTimer(5); }
-    QString saveAs;
-    QList<QMessageBox::StandardButton> answers;
-    std::function<void(QWidget *)> onWindow;
-    QStringList seen;
-    QList<QMessageBox::Icon> icons;
-
+class UiHistoryTest : public ::testing::Test {
 protected:
-    void timerEvent(QTimerEvent *) override
+    UiHistoryTest()
+    {
+        QObject::connect(&timer, &QTimer::timeout, [this] { answerModal(); });
+        timer.start(5);
+    }
+    // Answers the modal window of a test's action, after onWindow, recording its
+    // text: a message box (and its icon) takes the next queued button (Ok when none);
+    // a file dialog (the name it proposes) takes saveAs or, when empty, cancels; a
+    // grid ("header | rows | newest balance") or any other window (class) closes.
+    void answerModal()
     {
         QWidget *w = QApplication::activeModalWidget();
-        if (!w || !w->isVisible() || w == pending_)
+        if (!w || !w->isVisible() || w == pending)
             return;
         if (onWindow)
             onWindow(w);
-        auto *box = qobject_cast<QMessageBox *>(w);
-        icons << (box ? box->icon() : QMessageBox::NoIcon);
-        if (box) {
+        if (auto *box = qobject_cast<QMessageBox *>(w)) {
             seen << box->text();
+            icon = box->icon();
             QAbstractButton *b = box->button(answers.isEmpty() ? QMessageBox::Ok : answers.takeFirst());
             b ? b->click() : box->reject();
         } else if (auto *files = qobject_cast<QFileDialog *>(w)) {
@@ -69,10 +65,10 @@ protected:
             if (saveAs.isEmpty())
                 return files->reject();
             files->selectFile(saveAs);
-            pending_ = files;  // accepted from outside this timer, so that its own questions are answered
+            pending = files;  // accepted from outside this timer, so that its own questions are answered
             QTimer::singleShot(0, files, [this, files] {
                 static_cast<QDialog *>(files)->accept();  // as its Save button
-                pending_ = nullptr;
+                pending = nullptr;
                 if (files->isVisible())  // still open after that question: give up
                     files->reject();
             });
@@ -86,11 +82,6 @@ protected:
             w->close();
         }
     }
-    QPointer<QWidget> pending_;
-};
-
-class UiHistoryTest : public ::testing::Test {
-protected:
     // Monitored in the settings and known to the phone table, as at start-up.
     void phone(int slot, const QString &number, const QString &alias = QString())
     {
@@ -106,19 +97,25 @@ protected:
             texts << w.grid()->model()->index(r, c).data().toString();
         return texts;
     }
-    // The chooser's "Excel" button; what the watcher saw meanwhile.
+    // The chooser's "Excel" button; what was seen meanwhile.
     QStringList exportHistory(TfrmHistory &h)
     {
-        const qsizetype before = watcher.seen.size();
+        const qsizetype before = seen.size();
         QTest::mouseClick(child<QPushButton>(&h, "bnExcel"), Qt::LeftButton);
-        return watcher.seen.mid(before);
+        return seen.mid(before);
     }
 
     TestHome home;
     TProgramState state{InitPaths()};
     QString db = HistoryDbFileName();
     QString chosen = home.file(QStringLiteral("out.xlsx"));
-    ModalWatcher watcher{chosen};
+    QString saveAs = chosen;
+    QList<QMessageBox::StandardButton> answers;
+    std::function<void(QWidget *)> onWindow;
+    QStringList seen;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QPointer<QWidget> pending;
+    QTimer timer;
 };
 }  // namespace
 
@@ -189,14 +186,14 @@ TEST_F(UiHistoryTest, OneChooserItsPhoneRowsShowDoubleClickAndThePhonesWindowOpe
     StoreRow(db, {QStringLiteral("9032220002"), NowOle(), 99});
 
     bool wasInstance = false;
-    watcher.onWindow = [&](QWidget *w) {
+    onWindow = [&](QWidget *w) {
         wasInstance = TfrmHistory::Instance() == w;
         ShowHistory(state);  // a second choice while open: no second chooser
     };
     ShowHistory(state);
-    EXPECT_EQ(watcher.seen, QStringList{"TfrmHistory"});
+    EXPECT_EQ(seen, QStringList{"TfrmHistory"});
     EXPECT_TRUE(wasInstance && TfrmHistory::Instance() == nullptr);
-    watcher.onWindow = nullptr;
+    onWindow = nullptr;
 
     TfrmHistory h(state);
     EXPECT_EQ(h.PhoneSlots(), (QList<int>{2, 4}));
@@ -206,15 +203,15 @@ TEST_F(UiHistoryTest, OneChooserItsPhoneRowsShowDoubleClickAndThePhonesWindowOpe
     QTest::mouseClick(child<QRadioButton>(&h, "rbPhone_4"), Qt::LeftButton);
     EXPECT_EQ(h.SelectedPhone(), 4);
     QTest::mouseClick(child<QPushButton>(&h, "bnShow"), Qt::LeftButton);
-    EXPECT_EQ(watcher.seen.mid(1), QStringList{"Телефон (903) 222-0004 [Второй] | 3 | 10.00"});
+    EXPECT_EQ(seen.mid(1), QStringList{"Телефон (903) 222-0004 [Второй] | 3 | 10.00"});
 
     QTest::mouseDClick(child<QRadioButton>(&h, "rbPhone_2"), Qt::LeftButton);  // selects slot 2, then opens it
-    QTRY_COMPARE(watcher.seen.size(), 3);
+    QTRY_COMPARE(seen.size(), 3);
     EXPECT_EQ(h.SelectedPhone(), 2);
-    EXPECT_EQ(watcher.seen[2], "Телефон (903) 222-0002 [Первый] | 1 | 99.00");
+    EXPECT_EQ(seen[2], "Телефон (903) 222-0002 [Первый] | 1 | 99.00");
 
     ShowHistoryPhone(state, 4);  // the phones window: the newest 50
-    EXPECT_EQ(watcher.seen.mid(3), QStringList{"Телефон (903) 222-0004 [Второй] | 50 | 10.00"});
+    EXPECT_EQ(seen.mid(3), QStringList{"Телефон (903) 222-0004 [Второй] | 50 | 10.00"});
 }
 
 TEST_F(UiHistoryTest, GridRowsNewestFirstWithBlanksDaySeparatorsChartAndThreshold)
@@ -271,8 +268,8 @@ TEST_F(UiHistoryTest, GridRowsNewestFirstWithBlanksDaySeparatorsChartAndThreshol
     // Nothing in the last 2 days: the warning, one empty row, the header.
     TfrmHistoryPhone empty(state);
     EXPECT_EQ(empty.FillInfo(1, HistoryPeriod::LastDays, 2), 0);
-    EXPECT_EQ(watcher.seen, QStringList{"История по выбранному телефону не найдена!"});
-    EXPECT_EQ(watcher.icons, QList{QMessageBox::Warning});
+    EXPECT_EQ(seen, QStringList{"История по выбранному телефону не найдена!"});
+    EXPECT_EQ(icon, QMessageBox::Warning);
     EXPECT_EQ(row(empty, 0).join(QString()) + empty.header()->text(), "Телефон (903) 444-0001 [Мама]");
 }
 
@@ -290,7 +287,7 @@ TEST_F(UiHistoryTest, HistoryExportFailsWarnsWritesOverwritesOrRefuses)
     // Only another phone's rows: the warning, no file.
     StoreRow(db, {QStringLiteral("9999999999"), NowOle(), 10});
     EXPECT_EQ(exportHistory(h), (QStringList{proposed, "История по выбранному телефону не найдена!"}));
-    EXPECT_TRUE(watcher.icons.last() == QMessageBox::Warning && !QFileInfo::exists(chosen));
+    EXPECT_TRUE(icon == QMessageBox::Warning && !QFileInfo::exists(chosen));
 
     for (int i = 0; i < 7; ++i)
         StoreRow(db, {phoneNumber, NowOle() - i * 0.5, 10.0 + i});
@@ -300,38 +297,38 @@ TEST_F(UiHistoryTest, HistoryExportFailsWarnsWritesOverwritesOrRefuses)
     // The file exists now: No keeps it, Yes replaces it.
     const QString question = "Файл \"" + QDir::toNativeSeparators(chosen) + "\" существует! Перезаписать?";
     const QByteArray first = ReadFileBytes(chosen);
-    watcher.answers << QMessageBox::No;
+    answers << QMessageBox::No;
     EXPECT_EQ(exportHistory(h), (QStringList{proposed, question}));
     EXPECT_EQ(ReadFileBytes(chosen), first);
     // The last day: now, -0.5 (and -1.0 is not later than now-1).
     child<QRadioButton>(&h, "rbShowLastDays")->setChecked(true);
     child<QLineEdit>(&h, "edLastDays")->setText(QStringLiteral("1"));
-    watcher.answers << QMessageBox::Yes;
+    answers << QMessageBox::Yes;
     EXPECT_EQ(exportHistory(h), (QStringList{proposed, question, done}));
     EXPECT_EQ(ReadBackSheet(chosen).maxRow(), 3);
 
     // While the question is open the file becomes a folder: Yes, then the error.
-    watcher.onWindow = [&](QWidget *w) {
+    onWindow = [&](QWidget *w) {
         if (qobject_cast<QMessageBox *>(w) && QFile::remove(chosen))
             QDir().mkpath(chosen);
     };
-    watcher.answers << QMessageBox::Yes;
+    answers << QMessageBox::Yes;
     EXPECT_EQ(exportHistory(h),
               (QStringList{proposed, question,
                            "Файл \"" + QDir::toNativeSeparators(chosen)
                                + "\" не может быть перезаписан.\r\nВозможно он уже открыт в Excel"}));
-    EXPECT_EQ(watcher.icons.last(), QMessageBox::Critical);
+    EXPECT_EQ(icon, QMessageBox::Critical);
     EXPECT_TRUE(QFileInfo(chosen).isDir());
 
     // The history file itself: refused at once, never offered for replacing.
-    watcher.saveAs = db;
+    saveAs = db;
     const QByteArray history = ReadFileBytes(db);
     const QStringList refused = exportHistory(h);
     EXPECT_TRUE(refused.size() == 2 && refused[1].contains(QStringLiteral("файл самой программы")))
         << refused.join('|').toStdString();
     EXPECT_EQ(ReadFileBytes(db), history);
 
-    watcher.saveAs.clear();  // cancel: no message at all
+    saveAs.clear();  // cancel: no message at all
     EXPECT_EQ(exportHistory(h), QStringList{proposed});
 }
 
@@ -341,16 +338,15 @@ TEST_F(UiHistoryTest, CurrentExportOfTheRedPhonesAndSafeFileNames)
     state.IssaArray[1].Balance = 40;
     state.IssaArray[1].QueryDateTime = At(2026, 12, 5, 10, 0);
     SaveInfoToExcel(state, nullptr, true);  // no red phone: the message, no file dialog
-    EXPECT_EQ(watcher.seen, QStringList{"\"Красных\" телефонов нет !"});
+    EXPECT_EQ(seen, QStringList{"\"Красных\" телефонов нет !"});
 
     phone(3, QStringLiteral("9036660003"), QStringLiteral("Красный"));
     state.IssaArray[3].Balance = 1;
     state.IssaArray[3].QueryDateTime = At(2026, 12, 5, 11, 0);
     SaveInfoToExcel(state, nullptr, true);
-    EXPECT_TRUE(
-        watcher.seen.value(1).contains(QRegularExpression("^Balance \\d\\d-\\d\\d-\\d\\d \\d\\d-\\d\\d\\.xlsx$")))
-        << watcher.seen.value(1).toStdString();  // the time of the export
-    EXPECT_EQ(watcher.seen.mid(2), QStringList{"Текущие данные по всем телефонам успешно записаны в Excel"});
+    EXPECT_TRUE(seen.value(1).contains(QRegularExpression("^Balance \\d\\d-\\d\\d-\\d\\d \\d\\d-\\d\\d\\.xlsx$")))
+        << seen.value(1).toStdString();  // the time of the export
+    EXPECT_EQ(seen.mid(2), QStringList{"Текущие данные по всем телефонам успешно записаны в Excel"});
     EXPECT_TRUE(ReadBackSheet(chosen).maxRow() == 2 && ReadBackSheet(chosen).cell(2, 1).value == "Красный");
 
     // A name taken from the display text cannot leave the folder.
