@@ -344,8 +344,9 @@ TEST_F(UiHistoryTest, CurrentExportOfTheRedPhonesAndSafeFileNames)
     state.IssaArray[3].Balance = 1;
     state.IssaArray[3].QueryDateTime = At(2026, 12, 5, 11, 0);
     SaveInfoToExcel(state, nullptr, true);
-    EXPECT_TRUE(seen.value(1).contains(QRegularExpression("^Balance \\d\\d-\\d\\d-\\d\\d \\d\\d-\\d\\d\\.xlsx$")))
-        << seen.value(1).toStdString();  // the time of the export
+    EXPECT_TRUE(seen.value(1).contains(
+        QRegularExpression("^Balance \\d\\d-\\d\\d-\\d\\d \\d\\d-\\d\\d\\.xlsx$")))  // the time of the export
+        << seen.value(1).toStdString();
     EXPECT_EQ(seen.mid(2), QStringList{"Текущие данные по всем телефонам успешно записаны в Excel"});
     EXPECT_TRUE(ReadBackSheet(chosen).maxRow() == 2 && ReadBackSheet(chosen).cell(2, 1).value == "Красный");
 
