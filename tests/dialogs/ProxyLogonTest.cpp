@@ -17,13 +17,13 @@ const QString kNumber1 = QStringLiteral("9161110001"), kNumber2 = QStringLiteral
 
 // A proxy that answers every request with 407 and a request for basic
 // authentication, counting requests and those that offered a logon.
-struct RefusingProxy {
+struct RefusingProxy : QTcpServer {
     RefusingProxy()
     {
-        server.listen(QHostAddress::LocalHost, 0);
-        QObject::connect(&server, &QTcpServer::newConnection, &server, [this] {
-            while (QTcpSocket *socket = server.nextPendingConnection()) {
-                QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+        listen(QHostAddress::LocalHost, 0);
+        connect(this, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket *socket = nextPendingConnection()) {
+                connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
                     const QByteArray head = (socket->property("head").toByteArray() + socket->readAll()).toLower();
                     socket->setProperty("head", head.contains("\r\n\r\n") ? QByteArray() : head);
                     if (!head.contains("\r\n\r\n"))
@@ -37,7 +37,6 @@ struct RefusingProxy {
             }
         });
     }
-    QTcpServer server;
     int requests = 0, withLogon = 0;
 };
 
@@ -90,7 +89,7 @@ TEST_F(ProxyLogonTest, TheLogonPromptGetsTheStoredCredentialsOnceAPhone)
     for (const auto &r : rows) {
         SCOPED_TRACE(std::string(r.password) + (r.headless ? " headless" : "") + (r.refusing ? " refusing" : ""));
         engine->Browser().SetProxy(QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("127.0.0.1"),
-                                                 r.refusing ? refusing.server.serverPort() : quint16(port)));
+                                                 r.refusing ? refusing.serverPort() : quint16(port)));
         engine->SetDialogHost(r.headless ? nullptr : &window);
         SetProxyCredentials(state, QString::fromLatin1(r.user), QString::fromLatin1(r.password));
         logons = others = 0;
