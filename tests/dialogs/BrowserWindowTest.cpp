@@ -75,14 +75,12 @@ TEST(BrowserWindowTest, AnswersOnlyItsOwnDialogsOutOfSightAndOnlyTheLastOfTwoWit
     EXPECT_TRUE(window.AskProxyLogon(QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("127.0.0.1"), 3128), user,
                                      password));
     EXPECT_EQ(user + u'|' + password, QString::fromUtf8("saldo|m4t-пароль"));
-    EXPECT_TRUE(shownOffScreen && !window.isVisible());
-    EXPECT_GE(answeredAfter, BrowserWindow::kDialogsDelayMs - 5);
+    EXPECT_TRUE(shownOffScreen && !window.isVisible() && answeredAfter >= BrowserWindow::kDialogsDelayMs - 5);
 
     TwoFieldDialog first(&window), second(&window);
     first.show();
     second.show();
-    EXPECT_EQ(window.DialogWnd(), &second);
-    EXPECT_TRUE(OffScreen(&first) && OffScreen(&second));
+    EXPECT_TRUE(window.DialogWnd() == &second && OffScreen(&first) && OffScreen(&second));
     ASSERT_TRUE(WaitUntil([&] { return !second.isVisible(); }, 2000));
     EXPECT_TRUE(second.result() == QDialog::Accepted && second.texts() == QString::fromUtf8("m4t-парольsaldo"));
     Pump(3 * BrowserWindow::kDialogsDelayMs);

@@ -170,8 +170,7 @@ TEST_F(UiHistoryTest, ChooserDefaultsKeyFilterAndEscapeThenStoredValuesAreChecke
 
     store({"12", "9", "500", "50000", "70"});  // a place far off every screen is not taken
     TfrmHistory again(state);
-    EXPECT_NE(again.pos().x(), 50000);
-    EXPECT_EQ(again.height(), 500);
+    EXPECT_TRUE(again.pos().x() != 50000 && again.height() == 500);
 }
 
 TEST_F(UiHistoryTest, OneChooserItsPhoneRowsShowDoubleClickAndThePhonesWindowOpenTheGrid)
@@ -190,13 +189,11 @@ TEST_F(UiHistoryTest, OneChooserItsPhoneRowsShowDoubleClickAndThePhonesWindowOpe
         ShowHistory(state);  // a second choice while open: no second chooser
     };
     ShowHistory(state);
-    EXPECT_EQ(seen, QStringList{"TfrmHistory"});
-    EXPECT_TRUE(wasInstance && TfrmHistory::Instance() == nullptr);
+    EXPECT_TRUE(seen == QStringList{"TfrmHistory"} && wasInstance && !TfrmHistory::Instance());
     onWindow = nullptr;
 
     TfrmHistory h(state);
-    EXPECT_EQ(h.PhoneSlots(), (QList<int>{2, 4}));
-    EXPECT_EQ(h.SelectedPhone(), 2);
+    EXPECT_TRUE(h.PhoneSlots() == (QList<int>{2, 4}) && h.SelectedPhone() == 2);
     h.show();
     child<QLineEdit>(&h, "edLastRequest")->setText(QStringLiteral("3"));
     QTest::mouseClick(child<QRadioButton>(&h, "rbPhone_4"), Qt::LeftButton);
@@ -297,8 +294,7 @@ TEST_F(UiHistoryTest, HistoryExportFailsWarnsWritesOverwritesOrRefuses)
     const QString question = "Файл \"" + QDir::toNativeSeparators(chosen) + "\" существует! Перезаписать?";
     const QByteArray first = ReadFileBytes(chosen);
     answers << QMessageBox::No;
-    EXPECT_EQ(exportHistory(h), (QStringList{proposed, question}));
-    EXPECT_EQ(ReadFileBytes(chosen), first);
+    EXPECT_TRUE(exportHistory(h) == (QStringList{proposed, question}) && ReadFileBytes(chosen) == first);
     // The last day: now, -0.5 (and -1.0 is not later than now-1).
     child<QRadioButton>(&h, "rbShowLastDays")->setChecked(true);
     child<QLineEdit>(&h, "edLastDays")->setText(QStringLiteral("1"));

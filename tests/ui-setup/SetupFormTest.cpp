@@ -222,8 +222,7 @@ TEST_F(SetupFormTest, RunSetupDialogSavesTheGeneralSettingsAndTheTrayChoice)
         click(d->bnOK);
     });
     result = RunSetupDialog(state, dlg);
-    EXPECT_TRUE(result.Confirmed && !result.RequestNow);
-    EXPECT_EQ(RequestIntervalMs(state.Setup), 3 * 3600000LL);
+    EXPECT_TRUE(result.Confirmed && !result.RequestNow && RequestIntervalMs(state.Setup) == 3 * 3600000LL);
     storePhones({phone("9161112233", "pw")});  // a restart
     EXPECT_TRUE(state.Setup.General.cbExecAfterRun && state.Setup.TrayShowMinimal());
 }
@@ -237,8 +236,7 @@ TEST_F(SetupFormTest, UnreadableListsAreKeptAndAFailedSaveKeepsTheDialogOpen)
     row(1).edNumber->setText(U("9165550000"));
     row(1).edPassword->setText(U("5"));
     EXPECT_EQ(save(), QStringList());
-    EXPECT_EQ(listBytes(U(".bad")), broken);
-    EXPECT_EQ(reloaded().Line(1).Number, U("9165550000"));
+    EXPECT_TRUE(listBytes(U(".bad")) == broken && reloaded().Line(1).Number == U("9165550000"));
 
     // A list that stops loading at a bad element is kept as well.
     QByteArray badElement = listBytes();
@@ -275,8 +273,7 @@ TEST_F(SetupFormTest, KeyringTickMovesThePasswordsAndSaysWhereTheyAre)
     EXPECT_TRUE(dlg.cbKeyring->isChecked());
     dlg.accept();
     ASSERT_TRUE(closed());
-    EXPECT_EQ(listBytes().count("Keyring=\"True\""), 2);
-    EXPECT_EQ(listBytes().count("Password=\"\""), 2);
+    EXPECT_TRUE(listBytes().count("Keyring=\"True\"") == 2 && listBytes().count("Password=\"\"") == 2);
     EXPECT_EQ(state.Setup.Line(1).Password, U("2718"));
     EXPECT_TRUE(ProxyPasswordInKeyring(state) && proxyStored().isEmpty());
     EXPECT_EQ(GetProxyPassword(state), U("1618"));
@@ -293,6 +290,5 @@ TEST_F(SetupFormTest, KeyringTickMovesThePasswordsAndSaysWhereTheyAre)
     TSetupModel back = reloaded();
     back.ReleasePhonesLock();
     EXPECT_EQ(back.Line(1).Password + back.Line(2).Password, U("27183141"));
-    EXPECT_FALSE(ProxyPasswordInKeyring(state));
-    EXPECT_EQ(DecodePass(proxyStored()), U("1618"));
+    EXPECT_TRUE(!ProxyPasswordInKeyring(state) && DecodePass(proxyStored()) == U("1618"));
 }
