@@ -1,6 +1,5 @@
-// Request runs through a proxy that asks for a logon (tinyproxy with basic
-// authentication on 127.0.0.1) against the emulator, with the browser window
-// answering the logon prompt and headless; a plain HTTP login asks nothing.
+// Request runs against the emulator through a proxy that asks for a logon (tinyproxy with basic
+// authentication), the browser window answering or headless; a plain HTTP login asks nothing.
 #include "Browser.h"
 #include "BrowserWindow.h"
 #include "EmulatorFixture.h"

@@ -130,8 +130,8 @@ TEST_F(UiHistoryTest, ChooserDefaultsKeyFilterAndEscapeThenStoredValuesAreChecke
     {
         TfrmHistory h(state);  // nothing stored, no phone
         EXPECT_EQ(period(h), std::pair(HistoryPeriod::LastCount, 50));
-        EXPECT_TRUE(h.PhoneSlots().isEmpty());
-        EXPECT_FALSE(child<QPushButton>(&h, "bnShow")->isEnabled() || child<QPushButton>(&h, "bnExcel")->isEnabled());
+        EXPECT_TRUE(h.PhoneSlots().isEmpty() && !child<QPushButton>(&h, "bnShow")->isEnabled()
+                    && !child<QPushButton>(&h, "bnExcel")->isEnabled());
         h.show();  // the key filter: "," enters ".", other characters and Backspace are dropped: "1.59"
         auto *ed = child<QLineEdit>(&h, "edLastDays");
         ed->setText(QString());
@@ -146,8 +146,8 @@ TEST_F(UiHistoryTest, ChooserDefaultsKeyFilterAndEscapeThenStoredValuesAreChecke
     store({"abc", "1.5", "420", "30", "40"});  // edLastRequest is not a number
     {
         TfrmHistory h(state);
-        EXPECT_EQ(child<QLineEdit>(&h, "edLastRequest")->text(), "50");
-        EXPECT_EQ(child<QLineEdit>(&h, "edLastDays")->text(), "1.5");  // a number, shown as it is
+        // edLastDays is a number, shown as it is
+        EXPECT_EQ(child<QLineEdit>(&h, "edLastRequest")->text() + child<QLineEdit>(&h, "edLastDays")->text(), "501.5");
         EXPECT_EQ(h.geometry(), QRect(30, 40, h.width(), 420));
         for (auto [radio, edit, text, mode, n] :
              {std::tuple{"rbShowLastDays", "edLastDays", "", HistoryPeriod::LastDays, 2},  // 1.5 is not whole
@@ -223,8 +223,7 @@ TEST_F(UiHistoryTest, GridRowsNewestFirstWithBlanksDaySeparatorsChartAndThreshol
              {"9034440001", At(2026, 12, 1, 18, 0), -12.5, "L1", "User", 50, -3.25, 4, 120, 28.12345, 3, 17, 25, 100});
     auto series = [](TfrmHistoryPhone &w) { return qobject_cast<QChartView *>(w.chart())->chart()->series(); };
     TfrmHistoryPhone window(state);
-    ASSERT_EQ(window.FillInfo(1, HistoryPeriod::LastCount, 50), 7);
-    ASSERT_EQ(window.grid()->rowCount(), 7);
+    ASSERT_TRUE(window.FillInfo(1, HistoryPeriod::LastCount, 50) == 7 && window.grid()->rowCount() == 7);
     EXPECT_EQ(row(window, 0),
               (QStringList{"01.12.2026", "18:00:00", "-12.50", "50.00", "4.00", "-3.25", "3", "120.00", "17", "25",
                            "100", "28.1234"}));

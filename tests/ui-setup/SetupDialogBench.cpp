@@ -1,6 +1,5 @@
-// How fast the setup dialog with its 100 phone rows opens: created and shown
-// (the phone list and the settings loaded into its controls), and shown again
-// once it exists (the usual case: it lives for the whole run).
+// How fast the setup dialog with its 100 phone rows opens: created and shown (the phone list and
+// settings loaded into its controls), and shown again once it exists (it lives for the whole run).
 #include "PhonesXml.h"
 #include "ProgramState.h"
 #include "SetupForm.h"
