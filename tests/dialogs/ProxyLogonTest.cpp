@@ -3,8 +3,6 @@
 #include "Browser.h"
 #include "BrowserWindow.h"
 #include "EmulatorFixture.h"
-#include "IniFile.h"
-#include "PhoneTable.h"
 #include "ProxyLogonDialog.h"
 #include "SettingsFile.h"
 #include "TinyProxy.h"

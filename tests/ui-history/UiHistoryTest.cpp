@@ -11,7 +11,6 @@
 #include "TestHome.h"
 #include "XlsxReadBack.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QLabel>
@@ -25,7 +24,6 @@
 #include <QTimer>
 #include <QtCharts/QChartView>
 #include <QtCharts/QLineSeries>
-#include <functional>
 #include <gtest/gtest.h>
 
 namespace {

@@ -3,7 +3,6 @@
 
 #include "SetupForm.h"
 #include "ExSetupPhone.h"
-#include "Failure.h"
 #include "IssaUrlChoose.h"
 #include "Passw.h"
 #include "PhonesXml.h"

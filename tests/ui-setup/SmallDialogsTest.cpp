@@ -6,7 +6,6 @@
 #include "AddIssaUrl.h"
 #include "ExSetupPhone.h"
 #include "Failure.h"
-#include "IniFile.h"
 #include "IssaUrl.h"
 #include "IssaUrlChoose.h"
 #include "Passw.h"

@@ -2,7 +2,6 @@
 // Support for the dialog tests: the program's state on a temporary directory,
 // and drivers for the modal windows the dialogs open.
 
-#include "Common.h"
 #include "Encoding.h"
 #include "ProgramState.h"
 #include "SettingsFile.h"
