@@ -99,6 +99,7 @@ TEST(DialogClickYes, FindsAffirmativeButtonsAtAnyDepthAndPostsTheClick)
     int clicks = 0;
     QObject::connect(button, &QPushButton::clicked, [&] { ++clicks; });
     dialog.show();
+    EXPECT_FALSE(EnterProxyAuth(&dialog, QStringLiteral("user"), QStringLiteral("pass")));  // no edit fields
     const char *captions[] = {"&Yes", "&Да", "ОК", "ok", "Y&es, go on", "Cancel", "&Нет", "Отмена", "Закрыть"};
     for (int i = 0; i < 9; ++i) {
         const bool yes = i < 5;

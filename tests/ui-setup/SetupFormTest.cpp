@@ -222,7 +222,8 @@ TEST_F(SetupFormTest, RunSetupDialogSavesTheGeneralSettingsAndTheTrayChoice)
     result = RunSetupDialog(state, dlg);
     EXPECT_TRUE(result.Confirmed && !result.RequestNow && RequestIntervalMs(state.Setup) == 3 * 3600000LL);
     storePhones({phone("9161112233", "pw")});  // a restart
-    EXPECT_TRUE(state.Setup.General.cbExecAfterRun && state.Setup.TrayShowMinimal());
+    dlg.show();
+    EXPECT_TRUE(state.Setup.General.cbExecAfterRun && dlg.rbTrayShowMinimal->isChecked());
 }
 
 TEST_F(SetupFormTest, UnreadableListsAreKeptAndAFailedSaveKeepsTheDialogOpen)
