@@ -1,7 +1,5 @@
-// How fast the setup dialog with its 100 phone rows opens: created and shown
-// (the phone list and the settings loaded into its controls), and shown again
-// once it exists (the usual case: it lives for the whole run).
-
+// How fast the setup dialog with its 100 phone rows opens: created and shown (the phone list and
+// settings loaded into its controls), and shown again once it exists (it lives for the whole run).
 #include "PhonesXml.h"
 #include "ProgramState.h"
 #include "SetupForm.h"
@@ -17,12 +15,11 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     TProgramState program(InitPaths());
     for (int slot = 1; slot <= MaxPhones; ++slot) {
-        TSetupPhoneLine line;
+        TSetupPhoneLine &line = program.Setup.Line(slot);
         line.Monitor = true;
         line.Number = QStringLiteral("916%1").arg(slot, 7, 10, QLatin1Char('0'));
         line.Password = QStringLiteral("pw%1").arg(slot);
         line.Alias = QStringLiteral("Phone %1").arg(slot);
-        program.Setup.SetLine(slot, line);
     }
     SavePhonesInfoToXml(program.Setup, program.Paths.PhonesXmlFileName, MaxPhones);
     auto showOnce = [](TfrmSetup &dialog) {
@@ -44,5 +41,4 @@ int main(int argc, char **argv)
     })->Unit(benchmark::kMillisecond);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
-    return 0;
 }

@@ -2,9 +2,7 @@
 // Support for the dialog tests: the program's state on a temporary directory,
 // and drivers for the modal windows the dialogs open.
 
-#include "Common.h"
 #include "Encoding.h"
-#include "Failure.h"
 #include "ProgramState.h"
 #include "SettingsFile.h"
 #include "TestHome.h"
@@ -12,7 +10,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDir>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -22,73 +19,56 @@
 #include <QToolButton>
 #include <functional>
 #include <gtest/gtest.h>
-#include <memory>
 
 struct UiHome : TestHome {
-    UiHome()
-    {
-        QDir().mkpath(dir() + QStringLiteral("xdg"));
-        qputenv("XDG_CONFIG_HOME", (dir() + QStringLiteral("xdg")).toLocal8Bit());
-    }
+    UiHome() { qputenv("XDG_CONFIG_HOME", (dir() + QStringLiteral("xdg")).toLocal8Bit()); }
     TProgramState state{InitPaths()};
 };
 
-inline QString U(const char *utf8)
-{
-    return QString::fromUtf8(utf8);
-}
-inline QStringList Split(const char *utf8)  // "a|b|c"
-{
-    return U(utf8).split(u'|');
-}
+inline const auto U = [](const char *utf8) { return QString::fromUtf8(utf8); };
+inline const auto Split = [](const char *utf8) { return U(utf8).split(u'|'); };  // "a|b|c"
 
-// Runs fn on the first modal window of type T that comes up, or (once unset)
-// on every one while the returned timer lives.
-template <class T> QTimer *WhenModal(std::function<void(T *)> fn, bool once = true)
+// Runs fn on the first modal window of type T that comes up.
+template <class T> void WhenModal(std::function<void(T *)> fn)
 {
     auto *timer = new QTimer;
-    QObject::connect(timer, &QTimer::timeout, [timer, fn, once] {
-        auto *w = qobject_cast<T *>(QApplication::activeModalWidget());
-        if (!w || w->property("caught").toBool())
-            return;
-        if (once) {
-            timer->stop();
+    QObject::connect(timer, &QTimer::timeout, [timer, fn] {
+        if (auto *w = qobject_cast<T *>(QApplication::activeModalWidget())) {
             timer->deleteLater();
-        } else {
-            w->setProperty("caught", true);  // each message box once
+            timer->stop();
+            fn(w);
         }
-        fn(w);
     });
     timer->start(10);
-    return timer;
 }
 
 // Answers every message box that comes up while it lives, recording its text and icon.
 struct MessageCatcher {
-    explicit MessageCatcher(QMessageBox::StandardButton answer = QMessageBox::Ok)
-        : timer(WhenModal<QMessageBox>(
-            [this, answer](QMessageBox *box) {
-                texts.append(box->text());
-                icons.append(box->icon());
-                (box->button(answer) ? box->button(answer) : box->buttons().value(0))->click();
-            },
-            false))
+    explicit MessageCatcher(QMessageBox::StandardButton a = QMessageBox::Ok) : answer(a)
     {
+        QObject::connect(&timer, &QTimer::timeout, [this] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                texts << box->text();
+                icons << box->icon();
+                (box->button(answer) ? box->button(answer) : box->buttons().value(0))->click();
+            }
+        });
+        timer.start(10);
     }
+    QMessageBox::StandardButton answer;
     QStringList texts;
     QList<QMessageBox::Icon> icons;
-    std::unique_ptr<QTimer> timer;
+    QTimer timer;
 };
 
 // Types text one key press at a time, as a keyboard would (QTest::keyClicks
 // knows only part of ASCII).
 inline void TypeText(QWidget *widget, const QString &text)
 {
-    for (QChar c : text) {
-        const int key = c.unicode() < 128 ? c.toUpper().unicode() : int(Qt::Key_unknown);
+    for (QChar c : text)
         for (QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
-            QKeyEvent event(type, key, Qt::NoModifier, QString(c));
+            QKeyEvent event(type, c.unicode() < 128 ? c.toUpper().unicode() : int(Qt::Key_unknown), Qt::NoModifier,
+                            QString(c));
             QApplication::sendEvent(widget, &event);
         }
-    }
 }
