@@ -149,11 +149,13 @@ TEST(SafeWrite, OnlyPlainFilesOutsideTheProgramFilesAreEverWritten)
     const QString linkOut = home.file("link-out.xlsx"), hardLink = home.file("history-copy.xlsx");
     ASSERT_TRUE(QFile::link(outside, linkOut));
     ASSERT_EQ(::link(QFile::encodeName(db).constData(), QFile::encodeName(hardLink).constData()), 0);
+    const QString pipe = home.file("pipe.xlsx");  // a special file, not the machine's own /dev/null
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
     const QStringList before = folderEntries(home.dir());
 
     for (const QString &target : {taken, home.file("missing/book.xlsx"), db,
                                   home.dir() + "./phones.xml",  // not there yet, still the program's
-                                  home.file("SALDOMAT.INI"), hardLink, linkOut, QString("/dev/null")}) {
+                                  home.file("SALDOMAT.INI"), hardLink, linkOut, pipe}) {
         SCOPED_TRACE(target.toStdString());
         EXPECT_EQ(CheckExportTarget(target).state, ExportTargetState::Refused);
         EXPECT_THROW(WriteHistoryWorkbook(target, someRows(2)), SaldomatError);

@@ -9,7 +9,6 @@
 #include "ProgramState.h"
 #include "SaveIssaToExcel.h"
 #include "TestHome.h"
-#include "XlsxReadBack.h"
 
 #include <QDir>
 #include <QFileDialog>

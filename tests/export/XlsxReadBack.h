@@ -1,2 +1,0 @@
-#pragma once
-#include "ExportTestUtil.h"  // the read-back sheet
