@@ -190,13 +190,7 @@ int main(int argc, char **argv)
     qputenv("SALDOMAT_HOME", home.path().toUtf8());
     QApplication app(argc, argv);
     program();
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    LeastTimes reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    std::printf("Least times of 5 runs:\n");
-    reporter.printRatio("Painting the grid of 100 phones", "BM_PaintGrid100", "BM_PaintFloor", "ms");
-    benchmark::Shutdown();
-    return 0;
+    return RunAgainstFloors(argc, argv, "Least times of 5 runs:", [](const LeastTimes &reporter) {
+        reporter.printRatio("Painting the grid of 100 phones", "BM_PaintGrid100", "BM_PaintFloor", "ms");
+    });
 }

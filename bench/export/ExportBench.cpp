@@ -6,7 +6,6 @@
 
 #include "BenchHistory.h"
 #include "Common.h"
-#include "Failure.h"
 #include "HistoryQueries.h"
 #include "HistoryWorkbook.h"
 #include "LeastTimes.h"
@@ -174,19 +173,8 @@ BENCHMARK(BM_CurrentFiguresOf100Phones)->Unit(benchmark::kMillisecond);
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    try {
-        LeastTimes reporter;
-        benchmark::RunSpecifiedBenchmarks(&reporter);
-        std::printf("Least times of 5 runs:\n");
+    return RunAgainstFloors(argc, argv, "Least times of 5 runs:", [](const LeastTimes &reporter) {
         reporter.printRatio("WriteHistoryWorkbook, 29,200 rows", "BM_WriteWorkbookOf29200Rows", "BM_WriteWorkbookFloor",
                             "ms");
-    } catch (const std::exception &e) {
-        std::fprintf(stderr, "export_bench: %s\n", qPrintable(failureText(e)));
-        return 1;
-    }
-    benchmark::Shutdown();
-    return 0;
+    });
 }

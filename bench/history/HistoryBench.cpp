@@ -6,7 +6,6 @@
 
 #include "BenchHistory.h"
 #include "Common.h"
-#include "Failure.h"
 #include "HistoryDb.h"
 #include "HistoryQueries.h"
 #include "LeastTimes.h"
@@ -204,13 +203,7 @@ BENCHMARK(BM_AllRowsOfOnePhone)->Arg(13)->Arg(3650)->Unit(benchmark::kMillisecon
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    try {
-        LeastTimes reporter;
-        benchmark::RunSpecifiedBenchmarks(&reporter);
-        std::printf("Least times per stored row of 5 runs:\n");
+    return RunAgainstFloors(argc, argv, "Least times per stored row of 5 runs:", [](const LeastTimes &reporter) {
         for (const char *days : {"13", "3650"}) {
             const std::string floor = std::string("BM_InsertFloor/") + days;
             const std::string label = std::string(", ") + days + " days";
@@ -218,10 +211,5 @@ int main(int argc, char **argv)
             reporter.printRatio(("CalcBalanceDelta + SaveIssaToMdb" + label).c_str(),
                                 std::string("BM_DeltaAndSave/") + days, floor, "ms");
         }
-    } catch (const std::exception &e) {
-        std::fprintf(stderr, "history_bench: %s\n", qPrintable(failureText(e)));
-        return 1;
-    }
-    benchmark::Shutdown();
-    return 0;
+    });
 }

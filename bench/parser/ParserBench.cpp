@@ -176,14 +176,8 @@ BENCHMARK_TEMPLATE(BM_Growth, nulPage)
 
 int main(int argc, char **argv)
 {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    LeastTimes reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    std::printf("Least times per page of 5 runs:\n");
-    reporter.printRatio("ParseBalans, 30 KB page", "BM_ParseBalans/30720", "BM_Floor/30720", "us");
-    reporter.printRatio("ParseBalans, 300 KB page", "BM_ParseBalans/307200", "BM_Floor/307200", "us");
-    benchmark::Shutdown();
-    return 0;
+    return RunAgainstFloors(argc, argv, "Least times per page of 5 runs:", [](const LeastTimes &reporter) {
+        reporter.printRatio("ParseBalans, 30 KB page", "BM_ParseBalans/30720", "BM_Floor/30720", "us");
+        reporter.printRatio("ParseBalans, 300 KB page", "BM_ParseBalans/307200", "BM_Floor/307200", "us");
+    });
 }

@@ -113,14 +113,9 @@ int main(int argc, char **argv)
                                  })
         ->Unit(benchmark::kMillisecond)
         ->Repetitions(5);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    LeastTimes reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    std::printf("Least times of 5 runs:\n");
-    reporter.printRatio("Creating and showing the setup dialog", "BM_SetupDialogCreateAndShow", "BM_FloorCreateAndShow",
-                        "ms");
-    reporter.printRatio("Showing it again", "BM_SetupDialogShowAgain", "BM_FloorShowAgain", "ms");
-    benchmark::Shutdown();
+    return RunAgainstFloors(argc, argv, "Least times of 5 runs:", [](const LeastTimes &reporter) {
+        reporter.printRatio("Creating and showing the setup dialog", "BM_SetupDialogCreateAndShow",
+                            "BM_FloorCreateAndShow", "ms");
+        reporter.printRatio("Showing it again", "BM_SetupDialogShowAgain", "BM_FloorShowAgain", "ms");
+    });
 }

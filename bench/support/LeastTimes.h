@@ -47,3 +47,24 @@ private:
     };
     std::map<std::string, Times> least_;
 };
+
+// A benchmark program's main after its set-up: runs the registered benchmarks
+// with a LeastTimes reporter, prints the heading and then what `ratios`
+// prints with it. 1 on unknown arguments or a failure (said on stderr).
+template <class Ratios> int RunAgainstFloors(int argc, char **argv, const char *heading, Ratios ratios)
+{
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    try {
+        LeastTimes reporter;
+        benchmark::RunSpecifiedBenchmarks(&reporter);
+        std::printf("%s\n", heading);
+        ratios(reporter);
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "%s: %s\n", argv[0], e.what());
+        return 1;
+    }
+    benchmark::Shutdown();
+    return 0;
+}
