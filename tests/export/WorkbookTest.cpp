@@ -294,7 +294,7 @@ TEST(CliExport, CurrentFiguresFromTheStoredHistoryAllAndRedOnly)
 {
     TestHome home;
     TSetupModel model;
-    for (const auto &[slot, alias] : {std::pair{2, "Дача"}, {6, "Офис"}, {8, "Никогда"}})
+    for (const auto &[slot, alias] : {std::pair{2, "Дача"}, {6, "Офис, \"А\""}, {8, "Никогда"}})
         MonitorPhone(model, slot, "903555000" + QString::number(slot), alias);
     SavePhonesInfoToXml(model, home.file("phones.xml"), MaxPhones);
     const QString db = HistoryDbFileName(), all = home.file("all.xlsx"), red = home.file("red.xlsx");
@@ -305,9 +305,13 @@ TEST(CliExport, CurrentFiguresFromTheStoredHistoryAllAndRedOnly)
         ASSERT_EQ(run.status, 0) << run.err.toStdString();
         const ReadBackSheet sheet(words.section('|', 1, 1));
         EXPECT_EQ(sheet.maxRow(), rows);
-        EXPECT_EQ(sheet.row(rows, 5), "'Офис|'User|'(903) 555-0006|'L1|1.5*#FF0000");
+        EXPECT_EQ(sheet.row(rows, 5), "'Офис, \"А\"|'User|'(903) 555-0006|'L1|1.5*#FF0000");
         EXPECT_EQ(sheet.cell(2, 15).value.toString(), rows == 3 ? "2026-12-01T10:00:00" : "2026-12-02T11:15:30");
     }
+
+    const QString csv = home.file("red.csv");  // a comma and quotes in a field stay one field
+    ASSERT_EQ(exportCli("current|" + csv + "|--red").status, 0);
+    EXPECT_EQ(ParseCsvWithPython(ReadFileBytes(csv)).value(1).mid(0, 2), (QStringList{"Офис, \"А\"", "User"}));
 
     // No red phone once its balance is up again: the message, no file.
     StoreRow(db, {"9035550006", At(2026, 12, 3, 9, 0), 70.0});
