@@ -83,7 +83,11 @@ TEST_F(SmallDialogsTest, TheBuiltInRegionComesFirstAndOthersAreEditedRemovedOrAd
     }
     EXPECT_TRUE(chooser.SelectedShortName() == U("МСК") && chooser.isVisible());
 
-    // Adding refuses empty fields and taken names and corrects the address.
+    // A cancelled add changes nothing; adding refuses empty fields and taken names and corrects the address.
+    const QStringList sections = state.ServersIni.ReadSections();
+    WhenModal<TfrmAddIssaUrl>([](TfrmAddIssaUrl *d) { fill(d, "Юг", "http://127.0.0.1:1/", "ЮГ"), d->reject(); });
+    QTest::mouseClick(chooser.bnAdd, Qt::LeftButton);
+    EXPECT_EQ(state.ServersIni.ReadSections(), sections);
     WhenModal<TfrmAddIssaUrl>([&catcher](TfrmAddIssaUrl *d) {
         const char *empty = "Все поля должны быть заполнены !", *url = "http://127.0.0.1:1/";
         const char *taken = "Такое короткое название уже существует. Выберите другое.";
