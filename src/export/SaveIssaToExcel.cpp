@@ -61,26 +61,26 @@ QVector<XlsxCell> CurrentSheetRow(const TIssa &p)
             XlsxDateTime{p.QueryDateTime}};
 }
 
-XlsxSheet CurrentSheet(const TProgramState &state, bool redOnly)
+namespace {
+XlsxSheet sheetOf(const TProgramState &state, const QList<int> &slots)
 {
     XlsxSheet sheet{XlsxTextRow(CurrentSheetHeaders())};
-    for (int slot : CurrentExportSlots(state, redOnly))
+    for (int slot : slots)
         sheet.append(CurrentSheetRow(state.IssaArray[slot]));
     return sheet;
+}
+}  // namespace
+
+XlsxSheet CurrentSheet(const TProgramState &state, bool redOnly)
+{
+    return sheetOf(state, CurrentExportSlots(state, redOnly));
 }
 
 int WriteCurrentWorkbook(const TProgramState &state, const QString &file, bool redOnly)
 {
     return guarded(THIS_ROUTINE, [&] {
         const QList<int> slots = CurrentExportSlots(state, redOnly);
-        XlsxSheet sheet{XlsxTextRow(CurrentSheetHeaders())};
-        QVector<bool> redBalance, redTurnOff;
-        for (int slot : slots) {
-            sheet.append(CurrentSheetRow(state.IssaArray[slot]));
-            redBalance.append(NeedMarkBalance(state, slot));
-            redTurnOff.append(NeedMarkTurnOff(state, slot));
-        }
-
+        const XlsxSheet sheet = sheetOf(state, slots);
         XlsxFileWriter writer(file);
         lxw_format *boldRed = writer.format(true, kRed);
         lxw_format *red = writer.format(false, kRed);
@@ -88,8 +88,8 @@ int WriteCurrentWorkbook(const TProgramState &state, const QString &file, bool r
         widths[kColumns - 1] = std::max(widths[kColumns - 1], 20.0);  // the date-time as "dd.mm.yyyy hh:mm:ss"
         writer.writeSheet(sheet, widths, [&](int r, int c) -> lxw_format * {
             if (c == 4)
-                return redBalance[r - 1] ? boldRed : writer.bold();
-            if (c == 8 && redTurnOff[r - 1])
+                return NeedMarkBalance(state, slots[r - 1]) ? boldRed : writer.bold();
+            if (c == 8 && NeedMarkTurnOff(state, slots[r - 1]))
                 return red;
             return nullptr;
         });
