@@ -11,14 +11,14 @@
 #include "PasswordVault.h"
 #include "Setup.h"
 
-struct TProgramState;
-
 #include <QFileSystemWatcher>
 #include <QObject>
 #include <QSet>
 #include <QTimer>
 #include <array>
 #include <functional>
+
+struct TProgramState;
 
 class ConfigWatcher : public QObject {
     Q_OBJECT

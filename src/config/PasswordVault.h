@@ -12,13 +12,13 @@
 
 #include "Setup.h"
 
-struct TProgramState;
-
 #include <QObject>
 #include <QSet>
 #include <deque>
 #include <functional>
 #include <optional>
+
+struct TProgramState;
 
 class TPasswordVault : public QObject {
     Q_OBJECT

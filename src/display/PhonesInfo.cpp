@@ -352,7 +352,7 @@ void TfrmPhonesInfo::FillGrid(int onlySlot)
                         red = NeedMarkBalance(state_, slot);
                     else if (key == QLatin1String("TurnOff"))
                         red = NeedMarkTurnOff(state_, slot);
-                    SetCellValue(key, row, PhoneCellText(state_.IssaArray[slot], key, slot), DataBg, red ? marked : fg,
+                    SetCellValue(key, row, PhoneCellText(issa, key, slot), DataBg, red ? marked : fg,
                                  key == QLatin1String("Balance"), c.rightAlign);
                 });
             }

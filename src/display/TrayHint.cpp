@@ -455,8 +455,8 @@ void THintControl::FillTrayHintInfo()
                 continue;
             ++n;
             TPhoneInfo &info = hint_->PhonesInfo[n];
-            info.Alias = PhoneAliasEx(state_.IssaArray[slot]);
             const TIssa &issa = state_.IssaArray[slot];
+            info.Alias = PhoneAliasEx(issa);
             switch (PhoneFigures(issa)) {
             case TFigures::None:
                 // Nothing read yet: no number, and no mark for the lack of one.
