@@ -9,10 +9,9 @@
 #include "LeastTimes.h"
 #include "PhoneTable.h"
 #include "PhonesInfo.h"
-#include "SettingsFile.h"
+#include "ProgramState.h"
 #include "Setup.h"
 
-#include "ProgramState.h"
 #include <QApplication>
 #include <QHeaderView>
 #include <QImage>
