@@ -53,7 +53,7 @@ TEST_F(EngineTest, EveryPhoneEndsAtOnceWithItsResultOrCause)
         // The site answers the login with its form again: the password goes out once.
         {"login-again", QString::fromUtf8(AuthErrorMsg), true, u"Секрет+%&9"_s},
         {"redirect-loop", u"перенаправлен"_s, false, {}},
-        {"drop", QString(), false, {}},
+        {"drop", u"Ошибка сети при загрузке"_s, false, {}},
         {"gzip-bomb", u"Ответ сервера больше 8 МБ"_s, false, {}},
         {"chunk-flood", u"Ответ сервера больше 8 МБ"_s, false, {}},
         {"chunk-bomb", u"Ответ сервера больше 8 МБ"_s, false, {}},
