@@ -5,6 +5,7 @@
 #include "Common.h"
 #include "Encoding.h"
 #include "HistoryDb.h"
+#include "HistoryTestUtil.h"
 #include "HtmlDocument.h"
 #include "IniFile.h"
 #include "PhoneTable.h"
@@ -53,7 +54,7 @@ TEST_F(EngineTest, EveryPhoneEndsAtOnceWithItsResultOrCause)
         // The site answers the login with its form again: the password goes out once.
         {"login-again", QString::fromUtf8(AuthErrorMsg), true, u"Секрет+%&9"_s},
         {"redirect-loop", u"перенаправлен"_s, false, {}},
-        {"drop", QString(), false, {}},
+        {"drop", u"Ошибка сети при загрузке"_s, false, {}},
         {"gzip-bomb", u"Ответ сервера больше 8 МБ"_s, false, {}},
         {"chunk-flood", u"Ответ сервера больше 8 МБ"_s, false, {}},
         {"chunk-bomb", u"Ответ сервера больше 8 МБ"_s, false, {}},
@@ -124,7 +125,7 @@ TEST_F(EngineTest, EveryPhoneEndsAtOnceWithItsResultOrCause)
     EXPECT_TRUE(historyRows(phones[0].number) == 1 && historyRows(phones[3].number) == 1);
     EXPECT_EQ(emu.loginCount(phones[again - 1].number), 1);
     // Every failed phone leaves one line in the log.
-    const QString log = FromCp1251(ReadFileBytes(ErrorLogFileName()));
+    const QString log = LogText();
     EXPECT_TRUE(log.contains(u": Телефон № 5, 9160000014 [Телефон 5]: Ошибка аутентификации\r\n"_s))
         << log.toStdString();
     EXPECT_EQ(log.count(u": Телефон № "_s), last - first + 1);
@@ -140,7 +141,7 @@ TEST_F(EngineTest, EveryPhoneEndsAtOnceWithItsResultOrCause)
                 && state.IssaArray[first].ErrorMsg.contains(u"BalanceParser2.ParseBalans -- > "_s))
         << state.IssaArray[first].ErrorMsg.toStdString();
     EXPECT_EQ(emu.stats().value(u"requests"_s), requests);
-    EXPECT_EQ(FromCp1251(ReadFileBytes(ErrorLogFileName())).count(u"BalanceParser2.ParseBalans -- > "_s), 1);
+    EXPECT_EQ(LogText().count(u"BalanceParser2.ParseBalans -- > "_s), 1);
 
     // A page after the login that is neither an account nor an error page.
     setLoginUrl(state, emu.loginUrl().section(QLatin1Char('?'), 0, 0) + u"?function=is_services"_s);

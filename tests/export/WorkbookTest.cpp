@@ -237,7 +237,7 @@ TEST(CliExport, HistoryAsTheWindowsWriteItNothingWhenEmptyNoFileReplacedWithoutF
     TestHome home;
     const QString db = HistoryDbFileName(), viaCli = home.file("cli.xlsx"), direct = home.file("direct.xlsx");
     for (int i = 0; i < 5; ++i)
-        StoreRow(db, {kPhone, NowOle() - i * 0.3, 10.0 + i * 1.005, "L1", "User", 0, 0, 0, 0, 28.12345});
+        StoreRow(db, {.phone = kPhone, .when = NowOle() - i * 0.3, .balance = 10.0 + i * 1.005, .usdRate = 28.12345});
     const QByteArray history = ReadFileBytes(db);
     const CliRun run = exportCli("history|" + kPhone + '|' + viaCli + "|--last|3");
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
@@ -298,7 +298,7 @@ TEST(CliExport, CurrentFiguresFromTheStoredHistoryAllAndRedOnly)
         MonitorPhone(model, slot, "903555000" + QString::number(slot), alias);
     SavePhonesInfoToXml(model, home.file("phones.xml"), MaxPhones);
     const QString db = HistoryDbFileName(), all = home.file("all.xlsx"), red = home.file("red.xlsx");
-    StoreRow(db, {"9035550002", At(2026, 12, 1, 10, 0), 80.0, "L1", "User", 0, 0, 0, 0, 28.5});
+    StoreRow(db, {.phone = "9035550002", .when = At(2026, 12, 1, 10, 0), .balance = 80.0, .usdRate = 28.5});
     StoreRow(db, {"9035550006", At(2026, 12, 2, 11, 15, 30), 1.5});  // red by its balance
     for (const auto &[words, rows] : {std::pair{"current|" + all, 3}, {"current|" + red + "|--red", 2}}) {
         const CliRun run = exportCli(words);

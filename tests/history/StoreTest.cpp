@@ -173,8 +173,8 @@ TEST(HistoryCli, InitOnceThenShowTheChosenPeriodAsTextJsonAndCsv)
     const QString db = HistoryDbFileName(), phone = "O'Brien; --";
     const double now = NowOle();
     for (const RawRow &row :
-         {RawRow{phone, now - 0.1, 12.5, "L1", "User", 0, 0, 0, 0, 28.5, 0, 0, 7}, RawRow{phone, now - 0.5, 13.0},
-          RawRow{phone, now - 2.5, 14.0}, RawRow{"9161234567", now - 0.2, 12.5}})
+         {RawRow{.phone = phone, .when = now - 0.1, .balance = 12.5, .usdRate = 28.5, .sms = 7},
+          RawRow{phone, now - 0.5, 13.0}, RawRow{phone, now - 2.5, 14.0}, RawRow{"9161234567", now - 0.2, 12.5}})
         InsertRaw(db, row);
     const QByteArray before = ReadFileBytes(db);
     run = RunCli({"history", "init"});

@@ -86,6 +86,7 @@ TEST(Robustness, RandomBytesCorpusPagesAndKeptFuzzerInputsHoldEveryPromise)
         for (const char *encoding : {"utf8", "cp1251"})
             EXPECT_EQ(CheckParseBalansInput(CorpusBytes(name, encoding)), QString()) << name.toStdString();
     const QDir kept(QStringLiteral(SALDOMAT_FUZZ_REGRESSIONS));
+    ASSERT_TRUE(kept.exists(u"README.md"_s)) << "no kept inputs at " << SALDOMAT_FUZZ_REGRESSIONS;
     for (const QString &file : kept.entryList(QDir::Files))
         EXPECT_TRUE(file.endsWith(".md"_L1) || CheckParseBalansInput(ReadFileBytes(kept.filePath(file))).isEmpty())
             << file.toStdString();
