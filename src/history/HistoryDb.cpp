@@ -116,25 +116,30 @@ HistoryConnection::HistoryConnection(const QString &file, Mode mode)
     if (mode == Mode::Existing && !QFileInfo::exists(file))
         throw SaldomatError(QStringLiteral("file \"%1\" not found").arg(QDir::toNativeSeparators(file)));
     db_ = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_);
-    if (!db_.isValid()) {
-        db_ = QSqlDatabase();
-        QSqlDatabase::removeDatabase(name_);
-        throw SaldomatError(QStringLiteral("the SQLite driver of Qt SQL is not available"));
+    // Whatever fails from here on, the connection goes with the exception:
+    // the destructor does not run for an object that was never made.
+    try {
+        if (!db_.isValid())
+            throw SaldomatError(QStringLiteral("the SQLite driver of Qt SQL is not available"));
+        db_.setDatabaseName(sqliteUri(file, mode));
+        db_.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(HistoryBusyTimeoutMs));
+        if (!db_.open())
+            throw SaldomatError(sqlReason(db_.lastError()));
+        // A full sync per commit: every stored row is on the disk when its
+        // insert returns, also in write-ahead-log mode (UseWriteAheadLog).
+        ExecFixed(db_, QStringLiteral("PRAGMA synchronous=FULL"));
+    } catch (...) {
+        drop();
+        throw;
     }
-    db_.setDatabaseName(sqliteUri(file, mode));
-    db_.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(HistoryBusyTimeoutMs));
-    if (!db_.open()) {
-        const QString reason = sqlReason(db_.lastError());
-        db_ = QSqlDatabase();
-        QSqlDatabase::removeDatabase(name_);
-        throw SaldomatError(reason);
-    }
-    // A full sync per commit: every stored row is on the disk when its insert
-    // returns, also in write-ahead-log mode (UseWriteAheadLog).
-    ExecFixed(db_, QStringLiteral("PRAGMA synchronous=FULL"));
 }
 
 HistoryConnection::~HistoryConnection()
+{
+    drop();
+}
+
+void HistoryConnection::drop()
 {
     db_.close();
     db_ = QSqlDatabase();

@@ -55,6 +55,8 @@ public:
     const QString &name() const { return name_; }
 
 private:
+    void drop();  // closes and unregisters the connection
+
     QString name_;
     QSqlDatabase db_;
 };

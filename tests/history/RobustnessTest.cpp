@@ -198,6 +198,7 @@ TEST(HistoryRobustness, RowsThatCannotBeStoredAreRefusedWithOneWarningPerRun)
                                                  {"file", "readonly|unable to open"}};
     for (const auto &[kind, reason] : cases) {
         SCOPED_TRACE(kind.toStdString());
+        EXPECT_EQ(QSqlDatabase::connectionNames().join(' ').toStdString(), "") << "a failed open left it open";
         const bool full = kind == "full", damaged = kind == "damaged" || kind == "empty";
         const QString dir = home.file(kind);
         TinyMount mount(dir, full ? "size=160k" : "size=1m");
