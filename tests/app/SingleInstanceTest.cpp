@@ -37,7 +37,6 @@ protected:
     {
         auto &p = procs_.emplace_back(std::make_unique<QProcess>());
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("SALDOMAT_HOME", home_.dir());
         env.insert("XDG_CONFIG_HOME", home_.file("xdg"));
         env.insert("QT_QPA_PLATFORM", "offscreen");
         p->setProcessEnvironment(env);
