@@ -109,7 +109,7 @@ TEST_F(ControllerRun, RepeatsStopsAndCommandsNeverNest)
     QElapsedTimer clock;
     clock.start();
     main.ppmStopRequest->trigger();
-    EXPECT_LT(clock.elapsed(), 100);
+    EXPECT_LT(clock.elapsed(), 2500) << "the stop waited for the slow answer";
     EXPECT_TRUE(!main.Busy() && main.ppmQueryNow->isVisible() && main.requestTimer().isActive());
     EXPECT_EQ(state.IssaArray[1].ErrorMsg, u"Запрос остановлен пользователем"_s);
     main.ppmQueryNow->setEnabled(false);  // a modal window is open

@@ -89,6 +89,7 @@ TEST_F(CliTest, BadInputChangesNothing)
          QString::fromUtf8(ReadFileBytes(TestDataPath("config/refused-commands.txt"))).split('\n'))
         if (!line.isEmpty() && !line.startsWith('#'))
             refused << line;
+    ASSERT_GT(refused.size(), 10) << "the refused commands were not read";
     expectRefused(refused);
     // A phone list that cannot be read is never saved over (the refusal goes to the error log).
     const QByteArray bad = "<Phones><Phone Number=\"1\" Password=\"XYZ\"/></Phones>";

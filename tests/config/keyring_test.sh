@@ -58,8 +58,8 @@ for n in 1 2; do
   wait_for_line "$WORK/emulator.log" "login of 916111000$n, with a password, behaviour" "$APP_PID" ||
     fail "the tray program's start-up run did not log in: $(cat "$WORK/emulator.log")"
 done
-"$BIN/saldomat" -close >/dev/null 2>&1
-wait_until "$APP_PID" false
+"$BIN/saldomat" -close >/dev/null 2>&1 || fail "-close was not carried out"
+wait_until "$APP_PID" false; ! kill -0 "$APP_PID" 2>/dev/null || fail "the tray program did not end on -close"
 APP_PID=""
 
 # 3. Back into the file: the next save with the tick off masks every password,

@@ -61,7 +61,6 @@ TEST(ErrorLog, OneHeaderPerRunOneLabelledLinePerFailureAndTheLastThousandLines)
         << lines[5].toStdString();
     EXPECT_TRUE(lines[6].endsWith(": CommonTest.TrayCallBack -- > первая ошибка"));
     EXPECT_EQ(lines[4] + lines[7], "");
-    EXPECT_TRUE(ReadFileBytes(ErrorLogFileName()).contains(ToCp1251("первая")));  // in the single-byte code page
     ResetLogHeaderFlag();  // as a new start of the program
     MainException("run two");
     const QString text = FromCp1251(ReadFileBytes(ErrorLogFileName()));
@@ -165,7 +164,7 @@ TEST(Common, CodePagesAgreeWithTheConversionLibraryAndMarkWhatTheyCannotHold)
     EXPECT_TRUE(EncodeByCharset(QString::fromUtf8("\u4e2d"), "koi8-r", &lossless).size() == 1 && !lossless);
     // A page that the code page cannot hold is saved as UTF-8 with its mark.
     const QString cyrillic = "<body>Баланс: 12,50 руб.</body>", wider = "<body>Баланс € ✓ 😀</body>";
-    EXPECT_EQ(PageFileBytes(cyrillic), ToCp1251(cyrillic));
+    EXPECT_EQ(PageFileBytes(cyrillic), QByteArray(reference.encode(cyrillic)));
     EXPECT_EQ(PageFileBytes(wider), "\xEF\xBB\xBF" + wider.toUtf8());
     // The first declaration of a meta tag (the usual ones and the size limit
     // are read through the saved-page tests); a later "charset" of the same tag
