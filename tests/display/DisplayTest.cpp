@@ -12,6 +12,7 @@
 #include "TestHome.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QPainter>
@@ -21,6 +22,7 @@
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -827,11 +829,18 @@ TEST_F(DisplayFixture, PagesViewerNeverLetsAStoredPageReachTheNetwork)
     v.SetPages({page});
     v.show();
     ASSERT_TRUE(WaitUntil([&] { return v.CurrentPage == 1; }, 2000));
-    // Follow the link the way a user would.
-    const QPoint link = v.WB->cursorRect(v.WB->document()->find(QStringLiteral("ссылка"))).center();
-    QTest::mouseClick(v.WB->viewport(), Qt::LeftButton, {}, link);
+    // Follow the link the way a user would: nothing fetched, no web browser started.
+    QTextCursor link = v.WB->document()->find(QStringLiteral("ссылка"));
+    link.setPosition(link.selectionStart() + 3);
+    const QPoint at = v.WB->cursorRect(link).center();
+    ASSERT_FALSE(v.WB->anchorAt(at).isEmpty());
+    QTextBrowser desktop;  // is given what would go to the desktop's web browser
+    QDesktopServices::setUrlHandler(QStringLiteral("http"), &desktop, "setSource");
+    QTest::mouseClick(v.WB->viewport(), Qt::LeftButton, {}, at);
     Pump(300);
-    EXPECT_FALSE(server.hasPendingConnections()) << "no connection was made";
+    QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
+    EXPECT_FALSE(server.hasPendingConnections() || !desktop.source().isEmpty())
+        << desktop.source().toString().toStdString();
     // A plain text browser would read a local file: this one refuses it too.
     EXPECT_TRUE(v.WB->RefusedUrls().contains(QUrl(QStringLiteral("file:///etc/hostname"))));
     EXPECT_TRUE(v.WB->RefusedUrls().contains(QUrl(base + QStringLiteral("/image.png"))));
