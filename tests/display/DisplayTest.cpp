@@ -85,11 +85,12 @@ void expectSharpAndOutlined(const QImage &got, const QImage &img16, QRgb ink)
     EXPECT_GT(outline, 0);
 }
 
-// Stands in for the request engine: the same signals.
+// The request engine's signals: ConnectEngine is a template, so the display needs no engine (the app checks TfrmWB).
 class FakeEngine : public QObject {
     Q_OBJECT
 public:
-    bool Stopped() const { return false; }
+    bool stopped = false;
+    bool Stopped() const { return stopped; }
 Q_SIGNALS:
     void progressMessage(const QString &text);
     void phonesChanged();
@@ -461,6 +462,9 @@ TEST_F(DisplayFixture, StatusDisplayFollowsTheEngineTheTrayIconAndMakesThePhones
         Q_EMIT engine.animationStop();
         EXPECT_FALSE(display.TrayIcon().AnimationRunning());
         Q_EMIT engine.plainTrayIcon();
+        EXPECT_EQ(display.TrayIcon().CurrentKind(), TTrayIcon::PlainImage);
+        engine.stopped = true;  // a stopped run's start draws no frame
+        Q_EMIT engine.animationStart();
         EXPECT_EQ(display.TrayIcon().CurrentKind(), TTrayIcon::PlainImage);
         state.IssaArray[1].Balance = 3.f;
         Q_EMIT engine.trayPhoneInfoChanged();
