@@ -307,7 +307,7 @@ TEST_F(DisplayFixture, HintListsTenPhonesInSlotOrderAndStaysOnTheFreeAreaOfTheSc
     EXPECT_EQ(got.mid(1, 4).join(u'|'),
               QStringLiteral("Иван 3.00 1 0|Старый (07.12.2026 12:20:49) 1.00 1 1|"
                              "Новый — 0 1|Alias 5 7.50 0 0"));
-    EXPECT_EQ(got[10], QStringLiteral("Alias 11 16.50 0 0"));
+    EXPECT_EQ(got.value(10), QStringLiteral("Alias 11 16.50 0 0"));
     EXPECT_TRUE(control.ToolTipText().contains(QStringLiteral("Новый: —")));
 
     // A new fill starts from an empty list: no phones, no hint.
