@@ -12,6 +12,7 @@
 #include "TestHome.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QPainter>
@@ -21,6 +22,7 @@
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -83,11 +85,12 @@ void expectSharpAndOutlined(const QImage &got, const QImage &img16, QRgb ink)
     EXPECT_GT(outline, 0);
 }
 
-// Stands in for the request engine: the same signals.
+// The request engine's signals: ConnectEngine is a template, so the display needs no engine (the app checks TfrmWB).
 class FakeEngine : public QObject {
     Q_OBJECT
 public:
-    bool Stopped() const { return false; }
+    bool stopped = false;
+    bool Stopped() const { return stopped; }
 Q_SIGNALS:
     void progressMessage(const QString &text);
     void phonesChanged();
@@ -304,7 +307,7 @@ TEST_F(DisplayFixture, HintListsTenPhonesInSlotOrderAndStaysOnTheFreeAreaOfTheSc
     EXPECT_EQ(got.mid(1, 4).join(u'|'),
               QStringLiteral("Иван 3.00 1 0|Старый (07.12.2026 12:20:49) 1.00 1 1|"
                              "Новый — 0 1|Alias 5 7.50 0 0"));
-    EXPECT_EQ(got[10], QStringLiteral("Alias 11 16.50 0 0"));
+    EXPECT_EQ(got.value(10), QStringLiteral("Alias 11 16.50 0 0"));
     EXPECT_TRUE(control.ToolTipText().contains(QStringLiteral("Новый: —")));
 
     // A new fill starts from an empty list: no phones, no hint.
@@ -460,6 +463,9 @@ TEST_F(DisplayFixture, StatusDisplayFollowsTheEngineTheTrayIconAndMakesThePhones
         EXPECT_FALSE(display.TrayIcon().AnimationRunning());
         Q_EMIT engine.plainTrayIcon();
         EXPECT_EQ(display.TrayIcon().CurrentKind(), TTrayIcon::PlainImage);
+        engine.stopped = true;  // a stopped run's start draws no frame
+        Q_EMIT engine.animationStart();
+        EXPECT_EQ(display.TrayIcon().CurrentKind(), TTrayIcon::PlainImage);
         state.IssaArray[1].Balance = 3.f;
         Q_EMIT engine.trayPhoneInfoChanged();
         EXPECT_EQ(display.TrayIcon().CurrentImage(), NumberImage(3.f, 3.f, NoMark));
@@ -568,9 +574,9 @@ TEST_F(DisplayFixture, PhonesColumnsCellsAndMenuFollowTheSettingsAndEachPhonesSt
            {3, "ObPlat=|Average=|TurnOff=|Recomend=|BalExpired=|SMS=|Min="}};
     for (const auto &[row, cells] : rows)
         for (const QString &pair : QString::fromUtf8(cells).split(QLatin1Char('|'))) {
-            const QString key = pair.section(QLatin1Char('='), 0, 0);
-            EXPECT_EQ(w.Grid->Cells(w.ColumnKeys.indexOf(key), row), pair.section(QLatin1Char('='), 1))
-                << row << key.toStdString();
+            const int column = w.ColumnKeys.indexOf(pair.section(QLatin1Char('='), 0, 0));
+            ASSERT_GE(column, 0) << pair.toStdString();  // a missing column reads as empty cells
+            EXPECT_EQ(w.Grid->Cells(column, row), pair.section(QLatin1Char('='), 1)) << row << pair.toStdString();
         }
     const QString when = FormatShortDateTime(46000.5);
     ok.NotSaved = true;  // read, but its history row could not be stored
@@ -827,11 +833,18 @@ TEST_F(DisplayFixture, PagesViewerNeverLetsAStoredPageReachTheNetwork)
     v.SetPages({page});
     v.show();
     ASSERT_TRUE(WaitUntil([&] { return v.CurrentPage == 1; }, 2000));
-    // Follow the link the way a user would.
-    const QPoint link = v.WB->cursorRect(v.WB->document()->find(QStringLiteral("ссылка"))).center();
-    QTest::mouseClick(v.WB->viewport(), Qt::LeftButton, {}, link);
+    // Follow the link the way a user would: nothing fetched, no web browser started.
+    QTextCursor link = v.WB->document()->find(QStringLiteral("ссылка"));
+    link.setPosition(link.selectionStart() + 3);
+    const QPoint at = v.WB->cursorRect(link).center();
+    ASSERT_FALSE(v.WB->anchorAt(at).isEmpty());
+    QTextBrowser desktop;  // is given what would go to the desktop's web browser
+    QDesktopServices::setUrlHandler(QStringLiteral("http"), &desktop, "setSource");
+    QTest::mouseClick(v.WB->viewport(), Qt::LeftButton, {}, at);
     Pump(300);
-    EXPECT_FALSE(server.hasPendingConnections()) << "no connection was made";
+    QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
+    EXPECT_FALSE(server.hasPendingConnections() || !desktop.source().isEmpty())
+        << desktop.source().toString().toStdString();
     // A plain text browser would read a local file: this one refuses it too.
     EXPECT_TRUE(v.WB->RefusedUrls().contains(QUrl(QStringLiteral("file:///etc/hostname"))));
     EXPECT_TRUE(v.WB->RefusedUrls().contains(QUrl(base + QStringLiteral("/image.png"))));

@@ -2,6 +2,7 @@
 // filter and phone rows; one phone's grid (texts, blanks, day separators, chart); the exports'
 // file dialog, overwrite question, messages and workbooks.
 #include "ConvertToExcel.h"
+#include "EventLoopWait.h"
 #include "ExportTestUtil.h"
 #include "History.h"
 #include "HistoryDb.h"
@@ -199,7 +200,7 @@ TEST_F(UiHistoryTest, OneChooserItsPhoneRowsShowDoubleClickAndThePhonesWindowOpe
     EXPECT_EQ(seen.mid(1), QStringList{"Телефон (903) 222-0004 [Второй] | 3 | 10.00"});
 
     QTest::mouseDClick(child<QRadioButton>(&h, "rbPhone_2"), Qt::LeftButton);  // selects slot 2, then opens it
-    QTRY_COMPARE(seen.size(), 3);
+    ASSERT_TRUE(WaitUntil([&] { return seen.size() == 3; })) << seen.join(u'|').toStdString();
     EXPECT_EQ(h.SelectedPhone(), 2);
     EXPECT_EQ(seen[2], "Телефон (903) 222-0002 [Первый] | 1 | 99.00");
 
