@@ -511,7 +511,7 @@ void TfrmMain::SetupAction()
                 TfrmWB &engine;
                 ~SetupClosed() { engine.SetSetupDialogOpen(false); }
             } closed{*frmWB_};
-            const TSetupResult r = RunSetupDialog(state_, *frmSetup_);
+            const TSetupResult r = RunSetupDialog(*frmSetup_);
             config_.TakeSnapshot();
             if (r.Confirmed) {
                 SetRequestInterval();  // the refresh period starts again

@@ -864,9 +864,10 @@ void TfrmSetup::bnProxyServerClick()
     dialog.exec();
 }
 
-TSetupResult RunSetupDialog(TProgramState &state, TfrmSetup &dialog)
+TSetupResult RunSetupDialog(TfrmSetup &dialog)
 {
     return guarded(THIS_ROUTINE, [&] {
+        TProgramState &state = dialog.state_;
         LoadIniFile(state.IniFile, state.Setup);
         const int code = dialog.exec();
         TSetupResult result;

@@ -18,6 +18,7 @@
 
 class QButtonGroup;
 struct TProgramState;
+struct TSetupResult;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
@@ -55,6 +56,8 @@ public:
     bool RequestNowChecked() const;
     // From the dialog's showing until it is hidden again.
     bool IsOpen() const { return open_; }
+    // The controller's setup step works on the dialog's own program state.
+    friend TSetupResult RunSetupDialog(TfrmSetup &dialog);
 
     const TSetupRowWidgets &Row(int slot) const;
     QTabWidget *pages() const { return pcSetup; }
@@ -139,7 +142,7 @@ struct TSetupResult {
 // the model, shows the dialog modally, then saves the settings file (confirmed)
 // or loads it again (cancelled, dropping the edits of the general settings).
 // The request engine skips every phone while the dialog is open.
-TSetupResult RunSetupDialog(TProgramState &state, TfrmSetup &dialog);
+TSetupResult RunSetupDialog(TfrmSetup &dialog);
 
 // The characters the row's number and password fields take from the keyboard,
 // and those of a balance threshold field ("," typed becomes "."). Control

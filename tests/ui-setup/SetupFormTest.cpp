@@ -200,7 +200,7 @@ TEST_F(SetupFormTest, RunSetupDialogSavesTheGeneralSettingsAndTheTrayChoice)
         click(d->rbTrayShowMinimal);
         click(d->bnCancel);
     });
-    TSetupResult result = RunSetupDialog(state, dlg);
+    TSetupResult result = RunSetupDialog(dlg);
     EXPECT_TRUE(!result.Confirmed && result.RequestNow);  // ticked as the dialog closed, whichever way
     EXPECT_EQ(ReadFileBytes(state.Paths.IniFileName), storedIni);
     EXPECT_TRUE(!state.Setup.General.cbExecAfterRun && state.Setup.General.edTurnOffLessThen == U("2"));
@@ -219,7 +219,7 @@ TEST_F(SetupFormTest, RunSetupDialogSavesTheGeneralSettingsAndTheTrayChoice)
         d->cbRefreshTime->setCurrentIndex(0);
         click(d->bnOK);
     });
-    result = RunSetupDialog(state, dlg);
+    result = RunSetupDialog(dlg);
     EXPECT_TRUE(result.Confirmed && !result.RequestNow && RequestIntervalMs(state.Setup) == 3 * 3600000LL);
     storePhones({phone("9161112233", "pw")});  // a restart
     dlg.show();
