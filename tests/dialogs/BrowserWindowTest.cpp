@@ -85,6 +85,9 @@ TEST(BrowserWindowTest, AnswersOnlyItsOwnDialogsOutOfSightAndOnlyTheLastOfTwoWit
     EXPECT_TRUE(second.result() == QDialog::Accepted && second.texts() == QString::fromUtf8("m4t-парольsaldo"));
     Pump(3 * BrowserWindow::kDialogsDelayMs);
     EXPECT_TRUE(answered == 2 && first.isVisible() && first.texts() == QStringLiteral("xy"));
+    SetProxyCredentials(state, QString(), QStringLiteral("secret"));  // a password alone is no logon
+    EXPECT_TRUE(window.AskProxyLogon(QNetworkProxy(QNetworkProxy::HttpProxy, "127.0.0.1", 3128), user, password));
+    EXPECT_EQ(user + u'|' + password, QStringLiteral("|"));
 }
 
 TEST(DialogClickYes, FindsAffirmativeButtonsAtAnyDepthAndPostsTheClick)
