@@ -104,7 +104,7 @@ MENU=$(comm -13 <(echo "$IDLE") <(visible_windows) | while read -r w; do
 [ -n "$MENU" ] || fail "no menu during the run"
 import -window root "$OUT/2-menu-during-run.png"
 WITH_MENU=$(our_windows)
-retry 100 grep -q "login of 9161110005" "$WORK/emulator.log" || fail "the run never reached phone 5"
+retry 300 grep -q "login of 9161110005" "$WORK/emulator.log" || fail "the run never reached phone 5"
 for i in $(seq 24); do
   no_new_ours "$WITH_MENU"
   for w in $MENU; do
